@@ -1,0 +1,105 @@
+// SPDX-License-Identifier: MIT
+#include "core/Encoding.h"
+
+#include <cerrno>
+#include <iconv.h>
+
+namespace tunecrate {
+
+namespace {
+
+// One iconv conversion; owns its descriptor.
+class Converter {
+public:
+    Converter(const char* to, const char* from) : m_cd(iconv_open(to, from)) {}
+    ~Converter() {
+        if (m_cd != reinterpret_cast<iconv_t>(-1)) iconv_close(m_cd);
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    bool valid() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
+
+    // Converts as much as it can; on an invalid or incomplete sequence it stops
+    // and reports how many input bytes were consumed.
+    bool Convert(std::string_view in, std::string& out, std::size_t& consumed) {
+        char* inPtr = const_cast<char*>(in.data());
+        std::size_t inLeft = in.size();
+        char buffer[256];
+        bool ok = true;
+        while (inLeft > 0) {
+            char* outPtr = buffer;
+            std::size_t outLeft = sizeof buffer;
+            std::size_t rc = iconv(m_cd, &inPtr, &inLeft, &outPtr, &outLeft);
+            out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
+            if (rc == static_cast<std::size_t>(-1)) {
+                if (errno == E2BIG) continue;
+                ok = false;
+                break;
+            }
+        }
+        if (ok) {
+            // Flush any shift state (none for CP932, but harmless).
+            char* outPtr = buffer;
+            std::size_t outLeft = sizeof buffer;
+            iconv(m_cd, nullptr, nullptr, &outPtr, &outLeft);
+            out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
+        } else {
+            iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
+        }
+        consumed = in.size() - inLeft;
+        return ok;
+    }
+
+private:
+    iconv_t m_cd;
+};
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+
+}  // namespace
+
+bool IsCp932LeadByte(unsigned char byte) {
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+std::string_view CutToWholeCharacters(std::string_view bytes, std::size_t maxBytes) {
+    std::size_t pos = 0;
+    while (pos < bytes.size()) {
+        std::size_t width = IsCp932LeadByte(static_cast<unsigned char>(bytes[pos])) ? 2 : 1;
+        if (pos + width > maxBytes) break;
+        pos += width;
+    }
+    return bytes.substr(0, std::min(pos, bytes.size()));
+}
+
+std::string Cp932ToUtf8(std::string_view cp932) {
+    Converter conv("UTF-8", "CP932");
+    std::string out;
+    if (!conv.valid()) return std::string(cp932);
+    while (!cp932.empty()) {
+        std::size_t consumed = 0;
+        if (conv.Convert(cp932, out, consumed)) break;
+        // Replace the one offending byte and go on after it.
+        out += kReplacement;
+        cp932.remove_prefix(std::min(cp932.size(), consumed + 1));
+    }
+    return out;
+}
+
+bool IsValidCp932(std::string_view cp932) {
+    Converter conv("UTF-8", "CP932");
+    std::string out;
+    std::size_t consumed = 0;
+    return conv.valid() && conv.Convert(cp932, out, consumed);
+}
+
+std::optional<std::string> Utf8ToCp932(std::string_view utf8) {
+    Converter conv("CP932", "UTF-8");
+    std::string out;
+    std::size_t consumed = 0;
+    if (!conv.valid() || !conv.Convert(utf8, out, consumed)) return std::nullopt;
+    return out;
+}
+
+}  // namespace tunecrate

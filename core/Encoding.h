@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tunecrate {
+
+// Conversions between the CP932 bytes that the floppy catalogue and comment
+// files hold and the UTF-8 that file names and the user interface use.
+
+// True for a byte that starts a two-byte CP932 character.
+bool IsCp932LeadByte(unsigned char byte);
+
+// The longest prefix of `bytes` of at most `maxBytes` bytes that does not end
+// in the middle of a two-byte character.
+std::string_view CutToWholeCharacters(std::string_view bytes, std::size_t maxBytes);
+
+// Decodes CP932 to UTF-8. A byte sequence that does not decode becomes U+FFFD
+// for that byte; the caller keeps the original bytes if it must write them back.
+std::string Cp932ToUtf8(std::string_view cp932);
+
+// True when `cp932` decodes without a single invalid sequence.
+bool IsValidCp932(std::string_view cp932);
+
+// Encodes UTF-8 to CP932; nullopt when a character has no CP932 form or the
+// input is not valid UTF-8.
+std::optional<std::string> Utf8ToCp932(std::string_view utf8);
+
+}  // namespace tunecrate

@@ -1,0 +1,198 @@
+// SPDX-License-Identifier: MIT
+#include "core/FileOps.h"
+
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+namespace tunecrate {
+
+namespace {
+
+char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+struct DirCloser {
+    void operator()(DIR* dir) const { closedir(dir); }
+};
+
+// Calls `visit(name)` for each entry of `folder` except "." and "..".
+template <typename Visit>
+void ForEachEntry(std::string_view folder, Visit visit) {
+    std::unique_ptr<DIR, DirCloser> dir(opendir(std::string(folder.empty() ? "." : folder).c_str()));
+    if (!dir) return;
+    while (dirent* entry = readdir(dir.get())) {
+        std::string_view name = entry->d_name;
+        if (name == "." || name == "..") continue;
+        visit(name);
+    }
+}
+
+// Picks the exact spelling when present, otherwise the smallest matching name,
+// so the choice does not depend on the order of the directory listing.
+class BestMatch {
+public:
+    explicit BestMatch(std::string_view wanted) : m_wanted(wanted) {}
+    void Offer(std::string_view name) {
+        if (m_exact) return;
+        if (name == m_wanted) {
+            m_best = std::string(name);
+            m_exact = true;
+        } else if (!m_best || name < *m_best) {
+            m_best = std::string(name);
+        }
+    }
+    std::optional<std::string> Result() const { return m_best; }
+
+private:
+    std::string_view m_wanted;
+    std::optional<std::string> m_best;
+    bool m_exact = false;
+};
+
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+std::string ParentFolder(const std::string& path) {
+    auto slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+}  // namespace
+
+FileResult FileResult::FromErrno(int err) {
+    FileResult result;
+    result.error = err;
+    result.status = (err == ENOSPC || err == EDQUOT) ? FileStatus::DiskFull
+                  : (err == EEXIST)                  ? FileStatus::TargetExists
+                                                     : FileStatus::Failed;
+    return result;
+}
+
+std::string FileResult::Reason() const {
+    if (ok()) return {};
+    return error != 0 ? std::strerror(error) : "Unknown error";
+}
+
+std::string JoinPath(std::string_view folder, std::string_view name) {
+    std::string path(folder);
+    if (path.empty() || path.back() != '/') path += '/';
+    path += name;
+    return path;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+    }
+    return true;
+}
+
+std::optional<std::string> FindNameNoCase(std::string_view folder, std::string_view name) {
+    BestMatch match(name);
+    ForEachEntry(folder, [&](std::string_view entry) {
+        if (EqualsNoCase(entry, name)) match.Offer(entry);
+    });
+    return match.Result();
+}
+
+std::optional<std::string> FindWithExtensionNoCase(std::string_view folder, std::string_view base,
+                                                   std::string_view extension) {
+    std::string wanted = std::string(base) + std::string(extension);
+    BestMatch match(wanted);
+    ForEachEntry(folder, [&](std::string_view entry) {
+        if (entry.size() == wanted.size() && entry.substr(0, base.size()) == base &&
+            EqualsNoCase(entry.substr(base.size()), extension)) {
+            match.Offer(entry);
+        }
+    });
+    return match.Result();
+}
+
+std::optional<std::uint64_t> FileSize(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
+std::optional<std::string> ReadFileBytes(const std::string& path, std::size_t maxBytes) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return std::nullopt;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        // A FIFO or device named like a catalogue must not block the reader.
+        ::close(fd);
+        return std::nullopt;
+    }
+    std::string bytes;
+    char buffer[16384];
+    while (bytes.size() < maxBytes) {
+        std::size_t want = std::min(sizeof buffer, maxBytes - bytes.size());
+        ssize_t n = ::read(fd, buffer, want);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0) break;
+        bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return bytes;
+}
+
+FileResult WriteFileBytes(const std::string& path, std::string_view bytes) {
+    // Overwritten in place, then cut to length: on a full floppy the file's own
+    // cluster is reused, where a temporary copy beside it would find no room.
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
+    if (fd < 0) return FileResult::FromErrno(errno);
+    int err = 0;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        err = errno;
+    } else if (!S_ISREG(st.st_mode)) {
+        err = EISDIR;
+    } else if (!WriteAll(fd, bytes) || ::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0 ||
+               ::fsync(fd) != 0) {
+        err = errno;
+    }
+    if (::close(fd) != 0 && err == 0) err = errno;
+    if (err != 0) return FileResult::FromErrno(err);
+    // A new directory entry must reach the disk too before it is taken out.
+    int dirFd = ::open(ParentFolder(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return {};
+}
+
+std::optional<SpaceInfo> SpaceOf(const std::string& path) {
+    struct statvfs vfs {};
+    if (::statvfs(path.c_str(), &vfs) != 0 || vfs.f_blocks == 0) return std::nullopt;
+    SpaceInfo info;
+    info.freeUnits = vfs.f_bavail;
+    info.totalUnits = vfs.f_blocks;
+    info.unitBytes = vfs.f_frsize != 0 ? vfs.f_frsize : vfs.f_bsize;
+    return info;
+}
+
+}  // namespace tunecrate

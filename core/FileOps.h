@@ -1,0 +1,61 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tunecrate {
+
+// The one layer through which the core reaches files on a mounted file system.
+
+enum class FileStatus { Ok, TargetExists, DiskFull, Failed };
+
+// The outcome of a file operation, with the system's reason when it failed.
+struct FileResult {
+    FileStatus status = FileStatus::Ok;
+    int error = 0;            // errno of the failing call
+    bool ok() const { return status == FileStatus::Ok; }
+    static FileResult FromErrno(int err);
+    std::string Reason() const;   // strerror text, empty when ok
+};
+
+// Free and total space of a volume in allocation units.
+struct SpaceInfo {
+    std::uint64_t freeUnits = 0;
+    std::uint64_t totalUnits = 0;
+    std::uint64_t unitBytes = 0;
+    std::uint64_t FreeBytes() const { return freeUnits * unitBytes; }
+    std::uint64_t TotalBytes() const { return totalUnits * unitBytes; }
+};
+
+// A path inside `folder`: folder + "/" + name, without doubling a final slash.
+std::string JoinPath(std::string_view folder, std::string_view name);
+
+// ASCII case-insensitive equality; bytes above 0x7F compare exactly.
+bool EqualsNoCase(std::string_view a, std::string_view b);
+
+// The real name of the entry of `folder` whose name equals `name` without
+// regard to ASCII case; an exact match wins, otherwise the smallest match.
+std::optional<std::string> FindNameNoCase(std::string_view folder, std::string_view name);
+
+// The real name of `base` + an extension that equals `extension` without
+// regard to case (the base is matched exactly): "Blues" + ".cmt" finds Blues.CMT.
+std::optional<std::string> FindWithExtensionNoCase(std::string_view folder, std::string_view base,
+                                                   std::string_view extension);
+
+// Size of a regular file; nullopt when it cannot be read.
+std::optional<std::uint64_t> FileSize(const std::string& path);
+
+// Reads at most `maxBytes` of a regular file; nullopt when it cannot be opened.
+std::optional<std::string> ReadFileBytes(const std::string& path, std::size_t maxBytes);
+
+// Replaces the file's content with `bytes` (creating it when missing) and
+// flushes it to the disk; fails on anything but a regular file.
+FileResult WriteFileBytes(const std::string& path, std::string_view bytes);
+
+// statvfs of the file system holding `path`; nullopt when it fails or is empty.
+std::optional<SpaceInfo> SpaceOf(const std::string& path);
+
+}  // namespace tunecrate

@@ -1,0 +1,35 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tunecrate {
+
+// One mounted file system, as far as the floppy test needs it.
+struct MountEntry {
+    std::string device;        // "/dev/sdb"
+    std::string mountPoint;    // "/media/user/FLOPPY"
+    std::string fsType;
+    bool removable = false;    // the block device or its disk is removable
+    std::uint64_t totalBytes = 0;  // 0 when not measured or no medium
+};
+
+// Capacity of a 1.44 MB floppy as its file system reports it.
+inline constexpr std::uint64_t kFloppyCapacity = 1'457'664;
+
+// The mount point, with a final "/", of the last removable mount whose
+// capacity is exactly that of a 1.44 MB floppy; nullopt when none is.
+std::optional<std::string> FindFloppy(const std::vector<MountEntry>& mounts);
+
+// Parses the text of /proc/self/mounts (octal escapes such as \040 decoded).
+std::vector<MountEntry> ParseMountTable(const std::string& text);
+
+// The system's mount table, with `removable` read from /sys/class/block and
+// `totalBytes` from statvfs for removable devices only (so a hung network
+// mount is never touched).
+std::vector<MountEntry> ReadMountTable();
+
+}  // namespace tunecrate

@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/FileOps.h"
+
+namespace tunecrate {
+
+// The root folder of a song floppy. Every floppy operation goes through this,
+// so that a floppy may be a mounted disk, a plain folder or an image file.
+// Names are matched without regard to ASCII case, as on the floppy's own FAT.
+class FloppyVolume {
+public:
+    virtual ~FloppyVolume() = default;
+
+    // The floppy's root as shown to the user ("/media/user/FLOPPY/").
+    virtual std::string Root() const = 0;
+    virtual std::optional<SpaceInfo> Space() const = 0;
+    virtual bool Exists(std::string_view name) const = 0;
+    virtual std::optional<std::uint64_t> FileSize(std::string_view name) const = 0;
+    virtual std::optional<std::string> ReadFile(std::string_view name, std::size_t maxBytes) const = 0;
+    // Writes the whole file, under the real name of an existing case variant.
+    virtual FileResult WriteFile(std::string_view name, std::string_view bytes) = 0;
+};
+
+}  // namespace tunecrate

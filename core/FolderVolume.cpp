@@ -1,0 +1,40 @@
+// SPDX-License-Identifier: MIT
+#include "core/FolderVolume.h"
+
+namespace tunecrate {
+
+FolderVolume::FolderVolume(std::string root) : m_root(std::move(root)) {
+    if (m_root.empty() || m_root.back() != '/') m_root += '/';
+}
+
+std::string FolderVolume::PathOf(std::string_view name) const {
+    // The real spelling of an existing case variant, else the name as given.
+    auto real = FindNameNoCase(m_root, name);
+    return m_root + (real ? *real : std::string(name));
+}
+
+std::optional<SpaceInfo> FolderVolume::Space() const {
+    return SpaceOf(m_root);
+}
+
+bool FolderVolume::Exists(std::string_view name) const {
+    return FindNameNoCase(m_root, name).has_value();
+}
+
+std::optional<std::uint64_t> FolderVolume::FileSize(std::string_view name) const {
+    auto real = FindNameNoCase(m_root, name);
+    if (!real) return std::nullopt;
+    return tunecrate::FileSize(m_root + *real);
+}
+
+std::optional<std::string> FolderVolume::ReadFile(std::string_view name, std::size_t maxBytes) const {
+    auto real = FindNameNoCase(m_root, name);
+    if (!real) return std::nullopt;
+    return ReadFileBytes(m_root + *real, maxBytes);
+}
+
+FileResult FolderVolume::WriteFile(std::string_view name, std::string_view bytes) {
+    return WriteFileBytes(PathOf(name), bytes);
+}
+
+}  // namespace tunecrate
