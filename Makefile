@@ -26,7 +26,7 @@ run: build
 
 demo: build
 	bash scripts/make-demo.sh $(BUILD)/demo
-	cd $(BUILD)/demo/songs && ../../app/tunecrate --floppy ../floppy
+	cd $(BUILD)/demo/songs && $(abspath $(BUILD))/app/tunecrate --floppy $(abspath $(BUILD))/demo/floppy $(ARGS)
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)

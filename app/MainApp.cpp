@@ -1,0 +1,25 @@
+// SPDX-License-Identifier: MIT
+#include "app/MainApp.h"
+
+#include <QApplication>
+#include <QStyleFactory>
+
+#include "app/DialogUnits.h"
+
+namespace tunecrate {
+
+int MainApp::Run(int& argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tunecrate"));
+    // One look on every desktop, so the layout's pixels are the same everywhere.
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setFont(DialogFont());
+
+    MainDialog dialog(m_options);
+    dialog.show();
+    dialog.FirstFill();
+    dialog.exec();
+    return 0;
+}
+
+}  // namespace tunecrate

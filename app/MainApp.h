@@ -1,0 +1,19 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "app/MainDialog.h"
+
+namespace tunecrate {
+
+// The application object: sets up the toolkit and runs the main window; the
+// program ends when the main window does.
+class MainApp {
+public:
+    explicit MainApp(MainDialogOptions options) : m_options(std::move(options)) {}
+    int Run(int& argc, char** argv);
+
+private:
+    MainDialogOptions m_options;
+};
+
+}  // namespace tunecrate

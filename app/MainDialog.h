@@ -1,0 +1,108 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QDialog>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/ColorButton.h"
+#include "core/FloppyFinder.h"
+#include "core/SlotRow.h"
+#include "library/FolderTree.h"
+#include "lists/SongListCtrl.h"
+
+class QLabel;
+
+namespace tunecrate {
+
+class FloppyVolume;
+class FreeSpaceBar;
+class Prompter;
+
+// The palettes of the program's dialogs: navy background, yellow texts; and the
+// platform's own colours for lists, trees and standard buttons.
+QPalette DialogPalette();
+QPalette SystemPalette();
+
+// What the main window is started with.
+struct MainDialogOptions {
+    std::optional<std::string> floppy;      // --floppy: wins over detection
+    std::string workingDirectory;           // the first hard-disk folder
+    std::function<std::vector<MountEntry>()> mountTable = ReadMountTable;
+};
+
+// The main window: owns the folder tree, both song lists, the colour buttons,
+// the floppy's slot rows (the only in-memory catalogue) and its free space.
+class MainDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit MainDialog(MainDialogOptions options, QWidget* parent = nullptr);
+    ~MainDialog() override;
+
+    SongListCtrl& hardDiskList() { return m_hardDiskList; }
+    SongListCtrl& floppyList() { return m_floppyList; }
+    FolderTree& folderTree() { return m_folderTree; }
+
+    const std::string& FloppyRoot() const { return m_FloppyRoot; }
+    int FreePercent() const { return m_FreePercent; }
+    std::int64_t FreeBytes() const { return m_FreeBytes; }
+    const std::vector<SlotRow>& SlotRows() const { return m_slotRows; }
+
+    // The floppy as a volume; null when no floppy is known.
+    std::unique_ptr<FloppyVolume> OpenFloppy() const;
+
+    // Rereads the five slot rows and the free space; with `showError` an
+    // unreadable floppy is reported.
+    void ReadCatalogue(bool showError);
+    // Rewrites song.nam and comments.dat from the slot rows; failures are reported.
+    bool WriteCatalogue();
+
+    // The first fill at start-up (silent) and the reload button (reports).
+    void FirstFill();
+    void Reload();
+    void ShowAbout();
+
+    // Questions and messages owned by `window`; tests put in their own.
+    Prompter& PrompterFor(QWidget* window);
+    void setPrompter(Prompter* prompter) { m_testPrompter = prompter; }
+
+signals:
+    void catalogueRead();
+
+protected:
+    void accept() override;   // Enter does nothing
+    void mousePressEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void BuildLayout();
+    void LocateFloppy();
+    void UpdateFreeSpaceDisplay();
+
+    MainDialogOptions m_options;
+    // Members in the order of the window's controls.
+    QLabel* m_versionText = nullptr;
+    QLabel* m_freeSpaceText = nullptr;
+    FreeSpaceBar* m_freeSpaceBar = nullptr;
+    SongListCtrl m_hardDiskList;
+    SongListCtrl m_floppyList;
+    FolderTree m_folderTree;
+    std::string m_FloppyRoot;
+    int m_FreePercent = -1;
+    std::int64_t m_FreeBytes = 0;
+    ColorButton m_customizeButton;
+    ColorButton m_helpButton;
+    ColorButton m_exitButton;
+    ColorButton m_reloadButton;
+    std::vector<SlotRow> m_slotRows;
+
+    Prompter* m_testPrompter = nullptr;
+    std::map<QWidget*, std::unique_ptr<Prompter>> m_prompters;
+};
+
+}  // namespace tunecrate

@@ -1,0 +1,32 @@
+// SPDX-License-Identifier: MIT
+#include <filesystem>
+#include <iostream>
+
+#include "app/MainApp.h"
+#include "core/CommandLine.h"
+
+int main(int argc, char** argv) {
+    using tunecrate::CommandLine;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    const CommandLine command = tunecrate::ParseCommandLine(args);
+    switch (command.action) {
+        case CommandLine::Action::Help:
+            std::cout << tunecrate::UsageText();
+            return 0;
+        case CommandLine::Action::Version:
+            std::cout << tunecrate::VersionText() << "\n";
+            return 0;
+        case CommandLine::Action::Error:
+            std::cerr << "tunecrate: " << command.error << "\n" << "Try 'tunecrate --help'.\n";
+            return 2;
+        case CommandLine::Action::Run:
+            break;
+    }
+    tunecrate::MainDialogOptions options;
+    options.floppy = command.floppy;
+    std::error_code error;
+    options.workingDirectory = std::filesystem::current_path(error).string();
+    // Qt sees only the program name: every option on the line is ours.
+    int qtArgc = 1;
+    return tunecrate::MainApp(options).Run(qtArgc, argv);
+}

@@ -1,0 +1,65 @@
+// SPDX-License-Identifier: MIT
+#include "lists/SongListCtrl.h"
+
+#include <QHeaderView>
+
+#include "app/Artwork.h"
+#include "app/MainDialog.h"
+#include "core/Encoding.h"
+
+namespace tunecrate {
+
+SongListCtrl::SongListCtrl(QWidget* parent) : QTreeWidget(parent) {
+    // A report view: rows of cells, no tree decoration, several rows selectable.
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setAllColumnsShowFocus(true);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setIconSize(QSize(16, 16));
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setTextElideMode(Qt::ElideRight);
+    header()->setStretchLastSection(false);
+    header()->setSectionsMovable(false);
+    header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // The right button belongs to dragging, never to a context menu.
+    setContextMenuPolicy(Qt::PreventContextMenu);
+
+}
+
+bool SongListCtrl::IsFloppyList() const {
+    return m_owner != nullptr && this == &m_owner->floppyList();
+}
+
+bool SongListCtrl::IsHardDiskList() const {
+    return m_owner != nullptr && this == &m_owner->hardDiskList();
+}
+
+void SongListCtrl::SetColumns(const std::vector<std::pair<QString, int>>& columns) {
+    setColumnCount(static_cast<int>(columns.size()));
+    QStringList labels;
+    for (const auto& column : columns) labels << column.first;
+    setHeaderLabels(labels);
+    for (int i = 0; i < static_cast<int>(columns.size()); ++i) {
+        setColumnWidth(i, columns[static_cast<std::size_t>(i)].second);
+        headerItem()->setTextAlignment(i, Qt::AlignLeft | Qt::AlignVCenter);
+    }
+}
+
+void SongListCtrl::ShowSlotRows(const std::vector<SlotRow>& rows) {
+    clear();
+    const auto& images = SongImages();
+    for (const SlotRow& row : rows) {
+        auto* item = new QTreeWidgetItem(this);
+        const int state = static_cast<int>(row.state);
+        item->setText(0, QString::number(row.number));
+        item->setIcon(0, QIcon(images.value(state)));
+        item->setData(0, Qt::UserRole, state);
+        item->setText(1, QString::fromStdString(Cp932ToUtf8(row.title)));
+        item->setText(2, QString::fromStdString(row.sizeText));
+        item->setText(3, QString::fromStdString(Cp932ToUtf8(row.comment)));
+    }
+}
+
+}  // namespace tunecrate
