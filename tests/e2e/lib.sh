@@ -1,0 +1,65 @@
+# SPDX-License-Identifier: MIT
+# Shared helpers of the end-to-end tests: a private Xvfb server, the window's
+# geometry, dialog-unit arithmetic and pixel counting on screenshots.
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+start_xvfb() {
+  local d
+  for d in $(seq 91 140); do
+    if [ ! -e "/tmp/.X11-unix/X$d" ] && [ ! -e "/tmp/.X$d-lock" ]; then break; fi
+  done
+  Xvfb ":$d" -screen 0 1280x1024x24 -dpi 96 -nolisten tcp >/dev/null 2>&1 &
+  XVFB_PID=$!
+  export DISPLAY=":$d"
+  for _ in $(seq 1 100); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.1; done
+  fail "Xvfb did not start on $DISPLAY"
+}
+
+stop_xvfb() { [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null || true; }
+
+# wait_window NAME -> window id on stdout
+wait_window() {
+  local id
+  for _ in $(seq 1 200); do
+    id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1 || true)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
+# window_geometry ID -> sets WX WY WW WH
+window_geometry() {
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  WX=$X; WY=$Y; WW=$WIDTH; WH=$HEIGHT
+}
+
+# The window is 455 x 383 dialog units; recover the base units from its size.
+dialog_units() {
+  BASE_X=$(awk -v w="$WW" 'BEGIN { printf "%d", w * 4 / 455 + 0.5 }')
+  BASE_Y=$(awk -v h="$WH" 'BEGIN { printf "%d", h * 8 / 383 + 0.5 }')
+}
+dlu_x() { awk -v d="$1" -v b="$BASE_X" 'BEGIN { printf "%d", d * b / 4 + 0.5 }'; }
+dlu_y() { awk -v d="$1" -v b="$BASE_Y" 'BEGIN { printf "%d", d * b / 8 + 0.5 }'; }
+
+# click_dlu X Y BUTTON: a real pointer click at a point given in dialog units.
+click_dlu() {
+  xdotool mousemove --sync $((WX + $(dlu_x "$1"))) $((WY + $(dlu_y "$2")))
+  xdotool click "${3:-1}"
+}
+
+# count_colour PNG X Y W H COLOUR -> pixels of exactly that colour in the area
+count_colour() {
+  convert "$1" -crop "${4}x${5}+${2}+${3}" +repage -fill black +opaque "$6" -fill white -opaque "$6" \
+    -format "%[fx:round(mean*w*h)]" info:
+}
+
+pixel() { convert "$1" -format "%[hex:u.p{$2,$3}]" info: | cut -c1-6; }
+
+# press_on_window ID KEY: a real key press with the window focused (there is no
+# window manager, so the focus is given directly).
+press_on_window() {
+  xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"
+  xdotool key "$2"
+}
