@@ -29,7 +29,8 @@ demo: build
 	cd $(BUILD)/demo/songs && $(abspath $(BUILD))/app/tunecrate --floppy $(abspath $(BUILD))/demo/floppy $(ARGS)
 
 test: build
-	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
+	  ctest --output-on-failure -j $(JOBS)
 
 bench: build
 	@for b in $(BUILD)/bench/*_bench; do echo "== $$b"; $$b; done

@@ -12,6 +12,7 @@ start_xvfb() {
   Xvfb ":$d" -screen 0 1280x1024x24 -dpi 96 -nolisten tcp >/dev/null 2>&1 &
   XVFB_PID=$!
   export DISPLAY=":$d"
+  export QT_QPA_PLATFORM=xcb   # the test runner may ask for offscreen
   for _ in $(seq 1 100); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.1; done
   fail "Xvfb did not start on $DISPLAY"
 }

@@ -1,0 +1,140 @@
+// SPDX-License-Identifier: MIT
+#include "core/FileOps.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <sys/stat.h>
+
+#include "TempDir.h"
+
+namespace tunecrate {
+namespace {
+
+using testing::RunningAsRoot;
+using testing::TempDir;
+using testing::TmpfsMount;
+
+TEST(FileOps, FindNameNoCasePrefersTheExactSpelling) {
+    TempDir dir;
+    dir.Write("MDR_00.b00", "x");
+    dir.Write("mdr_00.B00", "x");
+    dir.Write("MDR_00.B00", "x");
+    EXPECT_EQ(FindNameNoCase(dir.path(), "MDR_00.B00"), "MDR_00.B00");
+    EXPECT_EQ(FindNameNoCase(dir.path(), "mdr_00.B00"), "mdr_00.B00");
+    // No exact spelling: a case variant, the same one whatever the listing order.
+    EXPECT_EQ(FindNameNoCase(dir.path(), "Mdr_00.b00"), "MDR_00.B00");
+    EXPECT_EQ(FindNameNoCase(dir.path(), "MDR_01.B00"), std::nullopt);
+    EXPECT_EQ(FindNameNoCase(dir.path() + "/missing", "MDR_00.B00"), std::nullopt);
+}
+
+TEST(FileOps, FindNameNoCaseFoldsOnlyAsciiLetters) {
+    TempDir dir;
+    dir.Write("a[b", "x");
+    dir.Write("\xC3\x89.b00", "x");   // É in UTF-8
+    dir.Write("\xC0x", "x");          // a raw byte that Latin-1 would fold to 0xE0
+    // '[' and '{' differ only in the bit that ASCII case uses.
+    EXPECT_EQ(FindNameNoCase(dir.path(), "A{B"), std::nullopt);
+    EXPECT_EQ(FindNameNoCase(dir.path(), "A[B"), "a[b");
+    EXPECT_EQ(FindNameNoCase(dir.path(), "\xC3\xA9.B00"), std::nullopt);   // é
+    EXPECT_EQ(FindNameNoCase(dir.path(), "\xC3\x89.B00"), "\xC3\x89.b00");
+    EXPECT_EQ(FindNameNoCase(dir.path(), "\xE0X"), std::nullopt);
+    EXPECT_EQ(FindNameNoCase(dir.path(), "\xC0X"), "\xC0x");
+}
+
+TEST(FileOps, ExtensionMatchIgnoresCaseButTheBaseDoesNot) {
+    TempDir dir;
+    dir.Write("Blues.CMT", "x");
+    dir.Write("blues.cmt", "x");
+    dir.Write("Rock.cmtx", "x");
+    EXPECT_EQ(FindWithExtensionNoCase(dir.path(), "Blues", ".cmt"), "Blues.CMT");
+    EXPECT_EQ(FindWithExtensionNoCase(dir.path(), "blues", ".CMT"), "blues.cmt");
+    EXPECT_EQ(FindWithExtensionNoCase(dir.path(), "BLUES", ".cmt"), std::nullopt);
+    EXPECT_EQ(FindWithExtensionNoCase(dir.path(), "Rock", ".cmt"), std::nullopt);
+    EXPECT_EQ(FindWithExtensionNoCase(dir.path(), "Jazz", ".cmt"), std::nullopt);
+}
+
+TEST(FileOps, WriteFileBytesReplacesTheWholeContent) {
+    TempDir dir;
+    const std::string bytes("\x83\x5C\0\r\n\xFF", 6);
+    ASSERT_TRUE(WriteFileBytes(dir.Path("new.dat"), bytes).ok());
+    EXPECT_EQ(dir.Read("new.dat"), bytes);
+
+    dir.Write("old.dat", std::string(5000, 'z'));
+    ASSERT_TRUE(WriteFileBytes(dir.Path("old.dat"), "short").ok());
+    EXPECT_EQ(dir.Read("old.dat"), "short");
+
+    ASSERT_TRUE(WriteFileBytes(dir.Path("old.dat"), "").ok());
+    EXPECT_EQ(dir.Read("old.dat"), "");
+}
+
+TEST(FileOps, WriteFileBytesFailsWithAReason) {
+    TempDir dir;
+    ASSERT_EQ(::mkdir(dir.Path("folder").c_str(), 0755), 0);
+    FileResult onFolder = WriteFileBytes(dir.Path("folder"), "x");
+    EXPECT_EQ(onFolder.status, FileStatus::Failed);
+    EXPECT_FALSE(onFolder.Reason().empty());
+
+    FileResult inMissing = WriteFileBytes(dir.Path("missing/song.nam"), "x");
+    EXPECT_EQ(inMissing.status, FileStatus::Failed);
+    EXPECT_EQ(inMissing.error, ENOENT);
+    EXPECT_FALSE(inMissing.Reason().empty());
+    EXPECT_FALSE(dir.Exists("missing"));
+
+    // A FIFO without a reader must neither block the writer nor count as written.
+    ASSERT_EQ(::mkfifo(dir.Path("pipe").c_str(), 0644), 0);
+    EXPECT_FALSE(WriteFileBytes(dir.Path("pipe"), "x").ok());
+}
+
+TEST(FileOps, ErrnoMapsToStatus) {
+    EXPECT_EQ(FileResult::FromErrno(ENOSPC).status, FileStatus::DiskFull);
+    EXPECT_EQ(FileResult::FromErrno(EDQUOT).status, FileStatus::DiskFull);
+    EXPECT_EQ(FileResult::FromErrno(EEXIST).status, FileStatus::TargetExists);
+    EXPECT_EQ(FileResult::FromErrno(EACCES).status, FileStatus::Failed);
+    EXPECT_FALSE(FileResult::FromErrno(ENOSPC).Reason().empty());
+    EXPECT_FALSE(FileResult::FromErrno(ENOSPC).ok());
+    EXPECT_TRUE(FileResult{}.Reason().empty());
+}
+
+TEST(FileOps, WriteOnFullDiskReportsDiskFull) {
+    TmpfsMount disk("size=64k");
+    if (!disk.mounted()) GTEST_SKIP() << "needs root to mount a small tmpfs";
+    FileResult result = WriteFileBytes(disk.dir().Path("big.dat"), std::string(256 * 1024, 'x'));
+    EXPECT_EQ(result.status, FileStatus::DiskFull);
+    EXPECT_EQ(result.error, ENOSPC);
+}
+
+TEST(FileOps, ReadFileBytesStopsAtTheLimit) {
+    TempDir dir;
+    dir.Write("long.dat", std::string(40000, 'a') + "b");
+    auto some = ReadFileBytes(dir.Path("long.dat"), 10);
+    ASSERT_TRUE(some.has_value());
+    EXPECT_EQ(*some, std::string(10, 'a'));
+    // More than one internal buffer, still exact.
+    auto most = ReadFileBytes(dir.Path("long.dat"), 40000);
+    ASSERT_TRUE(most.has_value());
+    EXPECT_EQ(*most, std::string(40000, 'a'));
+    EXPECT_EQ(ReadFileBytes(dir.Path("long.dat"), 1 << 20)->size(), 40001u);
+
+    EXPECT_EQ(ReadFileBytes(dir.Path("missing.dat"), 10), std::nullopt);
+    EXPECT_EQ(ReadFileBytes(dir.path(), 10), std::nullopt);
+}
+
+TEST(FileOps, ReadFileBytesDoesNotBlockOnAFifo) {
+    TempDir dir;
+    ASSERT_EQ(::mkfifo(dir.Path("song.nam").c_str(), 0644), 0);
+    // Without a writer a blocking open or read would hang here for ever.
+    EXPECT_EQ(ReadFileBytes(dir.Path("song.nam"), 1024), std::nullopt);
+    EXPECT_EQ(FileSize(dir.Path("song.nam")), std::nullopt);
+}
+
+TEST(FileOps, FileSizeOfRegularFilesOnly) {
+    TempDir dir;
+    dir.WriteSized("MDR_00.B00", 1023);
+    EXPECT_EQ(FileSize(dir.Path("MDR_00.B00")), 1023u);
+    EXPECT_EQ(FileSize(dir.Path("missing")), std::nullopt);
+    EXPECT_EQ(FileSize(dir.path()), std::nullopt);
+}
+
+}  // namespace
+}  // namespace tunecrate

@@ -1,0 +1,66 @@
+// SPDX-License-Identifier: MIT
+#include "core/FolderVolume.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/statvfs.h>
+
+#include "TempDir.h"
+
+namespace tunecrate {
+namespace {
+
+using testing::TempDir;
+
+TEST(FolderVolume, RootAlwaysEndsInOneSlash) {
+    EXPECT_EQ(FolderVolume("/media/u/FLOPPY").Root(), "/media/u/FLOPPY/");
+    EXPECT_EQ(FolderVolume("/media/u/FLOPPY/").Root(), "/media/u/FLOPPY/");
+    EXPECT_EQ(FolderVolume("/").Root(), "/");
+}
+
+TEST(FolderVolume, NamesMatchAsOnTheFloppysOwnFileSystem) {
+    TempDir dir;
+    dir.WriteSized("mdr_00.b00", 1500);
+    dir.Write("SONG.NAM", "Blues");
+    FolderVolume volume(dir.path());
+
+    EXPECT_TRUE(volume.Exists("MDR_00.B00"));
+    EXPECT_TRUE(volume.Exists("MDR_00.b00"));
+    EXPECT_FALSE(volume.Exists("MDR_00.EVT"));
+    EXPECT_EQ(volume.FileSize("MDR_00.B00"), 1500u);
+    EXPECT_EQ(volume.FileSize("MDR_01.B00"), std::nullopt);
+    EXPECT_EQ(volume.ReadFile("song.nam", 100), "Blues");
+    EXPECT_EQ(volume.ReadFile("song.nam", 3), "Blu");
+    EXPECT_EQ(volume.ReadFile("comments.dat", 100), std::nullopt);
+}
+
+TEST(FolderVolume, WriteGoesToTheExistingCaseVariant) {
+    TempDir dir;
+    dir.Write("SONG.NAM", "old old old");
+    FolderVolume volume(dir.path());
+    ASSERT_TRUE(volume.WriteFile("song.nam", "new").ok());
+    // Two catalogues differing in case would leave the instrument reading the stale one.
+    EXPECT_EQ(dir.Read("SONG.NAM"), "new");
+    EXPECT_FALSE(dir.Exists("song.nam"));
+    EXPECT_EQ(dir.EntryCount(), 1u);
+
+    ASSERT_TRUE(volume.WriteFile("comments.dat", "c").ok());
+    EXPECT_EQ(dir.Read("comments.dat"), "c");
+}
+
+TEST(FolderVolume, SpaceIsTheFolderFileSystem) {
+    TempDir dir;
+    FolderVolume volume(dir.path());
+    auto space = volume.Space();
+    ASSERT_TRUE(space.has_value());
+    struct statvfs vfs {};
+    ASSERT_EQ(::statvfs(dir.path().c_str(), &vfs), 0);
+    EXPECT_EQ(space->totalUnits, vfs.f_blocks);
+    EXPECT_EQ(space->unitBytes, vfs.f_frsize);
+    EXPECT_EQ(space->TotalBytes(), static_cast<std::uint64_t>(vfs.f_blocks) * vfs.f_frsize);
+
+    EXPECT_EQ(FolderVolume(dir.Path("missing")).Space(), std::nullopt);
+}
+
+}  // namespace
+}  // namespace tunecrate

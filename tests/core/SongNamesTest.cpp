@@ -1,0 +1,50 @@
+// SPDX-License-Identifier: MIT
+#include "core/SongNames.h"
+
+#include <gtest/gtest.h>
+
+#include "TempDir.h"
+
+namespace tunecrate {
+namespace {
+
+using testing::Repeat;
+
+constexpr std::string_view kSo = "\x83\x5C";   // "ソ": its trail byte is a backslash
+
+TEST(SongNames, SlotNamesHaveTwoDigitsAcrossTheTenBoundary) {
+    EXPECT_EQ(SlotName(0), "MDR_00");
+    EXPECT_EQ(SlotName(4), "MDR_04");
+    EXPECT_EQ(SlotName(9), "MDR_09");
+    EXPECT_EQ(SlotName(10), "MDR_10");
+    EXPECT_EQ(SlotName(39), "MDR_39");
+}
+
+TEST(SongNames, TitleLimitCountsCp932Bytes) {
+    EXPECT_TRUE(TitleFits(""));
+    EXPECT_TRUE(TitleFits(std::string(17, 'a')));
+    EXPECT_FALSE(TitleFits(std::string(18, 'a')));
+    // Eight full-width characters and one half-width one make exactly 17 bytes.
+    EXPECT_TRUE(TitleFits(Repeat(kSo, 8) + "a"));
+    EXPECT_TRUE(TitleFits(Repeat(kSo, 8) + "\xB1"));   // half-width katakana is one byte
+    EXPECT_FALSE(TitleFits(Repeat(kSo, 9)));
+}
+
+TEST(SongNames, SizeTextIsWholeKilobytesOfBothFiles) {
+    EXPECT_EQ(SizeText(0, 0, false), "0kb");
+    EXPECT_EQ(SizeText(1023, 0, false), "0kb");
+    EXPECT_EQ(SizeText(1024, 0, false), "1kb");
+    EXPECT_EQ(SizeText(1024, 2048, true), "3kb");
+    EXPECT_EQ(SizeText(1023, 1, true), "1kb");      // the sum is divided, not each part
+    EXPECT_EQ(SizeText(1024, 2048, false), "1kb");  // a missing .EVT file counts nothing
+}
+
+TEST(SongNames, HardDiskBaseNameNeverDoublesTheSlash) {
+    EXPECT_EQ(HardDiskBaseName("/", "x"), "/x");
+    EXPECT_EQ(HardDiskBaseName("/a", "x"), "/a/x");
+    EXPECT_EQ(HardDiskBaseName("/a/", "x"), "/a/x");
+    EXPECT_EQ(HardDiskBaseName("/home/u/Songs", "Blues"), "/home/u/Songs/Blues");
+}
+
+}  // namespace
+}  // namespace tunecrate

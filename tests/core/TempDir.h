@@ -1,0 +1,110 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tunecrate::testing {
+
+// A fresh folder under /tmp for one test, removed with everything in it after.
+class TempDir {
+public:
+    TempDir() {
+        char pattern[] = "/tmp/tunecrate-test-XXXXXX";
+        if (::mkdtemp(pattern) == nullptr) {
+            ADD_FAILURE() << "mkdtemp: " << std::strerror(errno);
+            return;
+        }
+        m_path = pattern;
+    }
+    ~TempDir() {
+        if (m_path.empty()) return;
+        std::error_code ignored;
+        // Permissions taken away by a test must not keep its files alive.
+        for (auto it = std::filesystem::recursive_directory_iterator(m_path, ignored);
+             it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
+            std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                         std::filesystem::perm_options::add, ignored);
+        }
+        std::filesystem::remove_all(m_path, ignored);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return m_path; }
+    std::string Path(std::string_view name) const { return m_path + "/" + std::string(name); }
+
+    void Write(std::string_view name, std::string_view bytes) const {
+        std::ofstream out(Path(name), std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        ASSERT_TRUE(out.good()) << "cannot write " << Path(name);
+    }
+    // A file of `size` bytes, for slot files whose content does not matter.
+    void WriteSized(std::string_view name, std::size_t size) const { Write(name, std::string(size, 'x')); }
+
+    std::optional<std::string> Read(std::string_view name) const {
+        std::ifstream in(Path(name), std::ios::binary);
+        if (!in) return std::nullopt;
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    bool Exists(std::string_view name) const {
+        struct stat st {};
+        return ::lstat(Path(name).c_str(), &st) == 0;
+    }
+    std::size_t EntryCount() const {
+        std::size_t n = 0;
+        for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(m_path)) ++n;
+        return n;
+    }
+
+private:
+    std::string m_path;
+};
+
+inline bool RunningAsRoot() { return ::geteuid() == 0; }
+
+// A small tmpfs mounted on a fresh folder, for a full or read-only disk that
+// a plain folder cannot give. Only root can mount; `mounted()` says whether it worked.
+class TmpfsMount {
+public:
+    explicit TmpfsMount(const std::string& options) {
+        if (!RunningAsRoot() || m_dir.path().empty()) return;
+        m_mounted = ::mount("tmpfs", m_dir.path().c_str(), "tmpfs", 0, options.c_str()) == 0;
+    }
+    ~TmpfsMount() {
+        if (m_mounted) ::umount2(m_dir.path().c_str(), MNT_DETACH);
+    }
+    TmpfsMount(const TmpfsMount&) = delete;
+    TmpfsMount& operator=(const TmpfsMount&) = delete;
+
+    bool mounted() const { return m_mounted; }
+    const TempDir& dir() const { return m_dir; }
+    bool RemountReadOnly() const {
+        return ::mount("tmpfs", m_dir.path().c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+    }
+
+private:
+    TempDir m_dir;
+    bool m_mounted = false;
+};
+
+// A string of `count` copies of `piece`.
+inline std::string Repeat(std::string_view piece, std::size_t count) {
+    std::string out;
+    for (std::size_t i = 0; i < count; ++i) out += piece;
+    return out;
+}
+
+}  // namespace tunecrate::testing
