@@ -33,6 +33,8 @@ public:
         if (m_path.empty()) return;
         std::error_code ignored;
         // Permissions taken away by a test must not keep its files alive.
+        std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ignored);
         for (auto it = std::filesystem::recursive_directory_iterator(m_path, ignored);
              it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
             std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
