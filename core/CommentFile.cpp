@@ -17,7 +17,7 @@ std::string FirstCommentWord(std::string_view content) {
     std::size_t begin = 0;
     while (begin < content.size() && IsWhiteSpace(content[begin])) ++begin;
     std::size_t end = begin;
-    while (end < content.size() && end - begin < kCommentWordBytes && !IsWhiteSpace(content[end])) ++end;
+    while (end < content.size() && !IsWhiteSpace(content[end])) ++end;
     // Never end the word inside a two-byte character.
     return std::string(CutToWholeCharacters(content.substr(begin, end - begin), kCommentWordBytes));
 }

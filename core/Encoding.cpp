@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "core/Encoding.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <iconv.h>
 
@@ -66,11 +67,14 @@ bool IsCp932LeadByte(unsigned char byte) {
 std::string_view CutToWholeCharacters(std::string_view bytes, std::size_t maxBytes) {
     std::size_t pos = 0;
     while (pos < bytes.size()) {
+        // A lead byte at the very end has no trail byte: it is one byte wide,
+        // and text that already fits is never cut.
         std::size_t width = IsCp932LeadByte(static_cast<unsigned char>(bytes[pos])) ? 2 : 1;
+        width = std::min(width, bytes.size() - pos);
         if (pos + width > maxBytes) break;
         pos += width;
     }
-    return bytes.substr(0, std::min(pos, bytes.size()));
+    return bytes.substr(0, pos);
 }
 
 std::string Cp932ToUtf8(std::string_view cp932) {
@@ -99,6 +103,9 @@ std::optional<std::string> Utf8ToCp932(std::string_view utf8) {
     std::string out;
     std::size_t consumed = 0;
     if (!conv.valid() || !conv.Convert(utf8, out, consumed)) return std::nullopt;
+    // The converter maps a few characters one way only (〜 and ～ both become
+    // 0x81 0x60); such text would come back changed, so it is not accepted.
+    if (Cp932ToUtf8(out) != utf8) return std::nullopt;
     return out;
 }
 

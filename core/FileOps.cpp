@@ -159,30 +159,65 @@ std::optional<std::string> ReadFileBytes(const std::string& path, std::size_t ma
     return bytes;
 }
 
-FileResult WriteFileBytes(const std::string& path, std::string_view bytes) {
-    // Overwritten in place, then cut to length: on a full floppy the file's own
-    // cluster is reused, where a temporary copy beside it would find no room.
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
-    if (fd < 0) return FileResult::FromErrno(errno);
-    int err = 0;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        err = errno;
-    } else if (!S_ISREG(st.st_mode)) {
-        err = EISDIR;
-    } else if (!WriteAll(fd, bytes) || ::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0 ||
-               ::fsync(fd) != 0) {
-        err = errno;
-    }
-    if (::close(fd) != 0 && err == 0) err = errno;
-    if (err != 0) return FileResult::FromErrno(err);
-    // A new directory entry must reach the disk too before it is taken out.
-    int dirFd = ::open(ParentFolder(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+namespace {
+
+void SyncFolder(const std::string& folder) {
+    int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd >= 0) {
         ::fsync(dirFd);
         ::close(dirFd);
     }
+}
+
+// Writes a new file beside the old one and renames it over it, so that a
+// failure at any point leaves the old content whole.
+FileResult ReplaceByRename(const std::string& path, std::string_view bytes, const struct stat* old) {
+    std::string temp = path + ".tmp-XXXXXX";
+    int fd = ::mkstemp(temp.data());
+    if (fd < 0) return FileResult::FromErrno(errno);
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    // Keep the old file's permissions; a FAT mount may refuse, which is harmless.
+    (void)::fchmod(fd, old != nullptr ? (old->st_mode & 07777) : (0666 & ~mask));
+    int err = 0;
+    if (!WriteAll(fd, bytes) || ::fsync(fd) != 0) err = errno;
+    if (::close(fd) != 0 && err == 0) err = errno;
+    if (err == 0 && ::rename(temp.c_str(), path.c_str()) != 0) err = errno;
+    if (err != 0) {
+        ::unlink(temp.c_str());
+        return FileResult::FromErrno(err);
+    }
+    SyncFolder(ParentFolder(path));
     return {};
+}
+
+// On a full disk there is no room for a second copy, but the file's own
+// clusters can be reused: it is grown to its new length first (which fails
+// cleanly when even that does not fit), then overwritten and cut to length.
+FileResult OverwriteInPlace(const std::string& path, std::string_view bytes, const struct stat& old) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) return FileResult::FromErrno(errno);
+    int err = 0;
+    const auto length = static_cast<off_t>(bytes.size());
+    if (length > old.st_size && ::fallocate(fd, 0, 0, length) != 0 &&
+        (errno != EOPNOTSUPP || ::ftruncate(fd, length) != 0)) {
+        err = errno;
+    } else if (!WriteAll(fd, bytes) || ::ftruncate(fd, length) != 0 || ::fsync(fd) != 0) {
+        err = errno;
+    }
+    if (::close(fd) != 0 && err == 0) err = errno;
+    return err != 0 ? FileResult::FromErrno(err) : FileResult{};
+}
+
+}  // namespace
+
+FileResult WriteFileBytes(const std::string& path, std::string_view bytes) {
+    struct stat old {};
+    const bool exists = ::lstat(path.c_str(), &old) == 0;
+    if (exists && !S_ISREG(old.st_mode)) return FileResult::FromErrno(S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
+    FileResult result = ReplaceByRename(path, bytes, exists ? &old : nullptr);
+    if (result.status == FileStatus::DiskFull && exists) result = OverwriteInPlace(path, bytes, old);
+    return result;
 }
 
 std::optional<SpaceInfo> SpaceOf(const std::string& path) {

@@ -52,7 +52,8 @@ std::optional<std::uint64_t> FileSize(const std::string& path);
 std::optional<std::string> ReadFileBytes(const std::string& path, std::size_t maxBytes);
 
 // Replaces the file's content with `bytes` (creating it when missing) and
-// flushes it to the disk; fails on anything but a regular file.
+// flushes it to the disk; a failure leaves the old content whole. Fails on
+// anything but a regular file.
 FileResult WriteFileBytes(const std::string& path, std::string_view bytes);
 
 // statvfs of the file system holding `path`; nullopt when it fails or is empty.

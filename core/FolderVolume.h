@@ -19,6 +19,7 @@ public:
     FileResult WriteFile(std::string_view name, std::string_view bytes) override;
 
 private:
+    std::optional<std::string> RealName(std::string_view name) const;
     std::string PathOf(std::string_view name) const;
     std::string m_root;
 };

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "core/FileOps.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -102,6 +105,45 @@ TEST(FileOps, WriteOnFullDiskReportsDiskFull) {
     FileResult result = WriteFileBytes(disk.dir().Path("big.dat"), std::string(256 * 1024, 'x'));
     EXPECT_EQ(result.status, FileStatus::DiskFull);
     EXPECT_EQ(result.error, ENOSPC);
+}
+
+// A catalogue that must grow on a full disk is refused whole: the old content
+// stays readable instead of being left half overwritten.
+TEST(FileOps, GrowingAFileOnAFullDiskKeepsItsOldContent) {
+    TmpfsMount disk("size=64k");
+    if (!disk.mounted()) GTEST_SKIP() << "needs root to mount a small tmpfs";
+    const std::string path = disk.dir().Path("comments.dat");
+    const std::string old(100, 'o');
+    ASSERT_TRUE(WriteFileBytes(path, old).ok());
+    {
+        // Take every free page of the disk.
+        int fd = ::open(disk.dir().Path("filler").c_str(), O_WRONLY | O_CREAT, 0644);
+        ASSERT_GE(fd, 0);
+        const std::string chunk(4096, 'f');
+        while (::write(fd, chunk.data(), chunk.size()) > 0) {
+        }
+        ::close(fd);
+    }
+    FileResult result = WriteFileBytes(path, std::string(20000, 'n'));
+    EXPECT_EQ(result.status, FileStatus::DiskFull);
+    EXPECT_EQ(ReadFileBytes(path, 1 << 20), old);
+    // A rewrite that fits in the file's own space still succeeds.
+    EXPECT_TRUE(WriteFileBytes(path, std::string(120, 's')).ok());
+    EXPECT_EQ(ReadFileBytes(path, 1 << 20), std::string(120, 's'));
+}
+
+// A failed write never leaves its temporary file behind.
+TEST(FileOps, FailedWriteLeavesNoTemporaryFile) {
+    TmpfsMount disk("size=64k");
+    if (!disk.mounted()) GTEST_SKIP() << "needs root to mount a small tmpfs";
+    FileResult result = WriteFileBytes(disk.dir().Path("big.dat"), std::string(256 * 1024, 'x'));
+    EXPECT_EQ(result.status, FileStatus::DiskFull);
+    int entries = 0;
+    if (DIR* d = ::opendir(disk.dir().path().c_str())) {
+        while (dirent* e = ::readdir(d)) entries += std::string_view(e->d_name) != "." && std::string_view(e->d_name) != "..";
+        ::closedir(d);
+    }
+    EXPECT_EQ(entries, 0);
 }
 
 TEST(FileOps, ReadFileBytesStopsAtTheLimit) {
