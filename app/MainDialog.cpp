@@ -181,14 +181,14 @@ void MainDialog::BuildLayout() {
     setTabOrder(&m_floppyList, &m_exitButton);
 }
 
-void MainDialog::LocateFloppy() {
+void MainDialog::LocateFloppy(const std::vector<MountEntry>& mounts) {
     if (m_options.floppy) {
         m_FloppyRoot = *m_options.floppy;
         if (m_FloppyRoot.empty() || m_FloppyRoot.back() != '/') m_FloppyRoot += '/';
         return;
     }
     // Without a floppy now the former one is kept, as after a disk change.
-    if (auto found = FindFloppy(m_options.mountTable())) m_FloppyRoot = *found;
+    if (auto found = FindFloppy(mounts)) m_FloppyRoot = *found;
 }
 
 std::unique_ptr<FloppyVolume> MainDialog::OpenFloppy() const {
@@ -228,12 +228,14 @@ void MainDialog::UpdateFreeSpaceDisplay() {
 }
 
 void MainDialog::FirstFill() {
-    LocateFloppy();
+    m_folderTree.FillTree(1);
+    m_folderTree.SelectPath(m_options.workingDirectory);
     ReadCatalogue(false);
 }
 
 void MainDialog::Reload() {
-    LocateFloppy();
+    m_folderTree.FillTree(1);
+    m_folderTree.SelectPath(m_options.workingDirectory);
     ReadCatalogue(true);
 }
 

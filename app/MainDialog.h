@@ -33,6 +33,7 @@ QPalette SystemPalette();
 struct MainDialogOptions {
     std::optional<std::string> floppy;      // --floppy: wins over detection
     std::string workingDirectory;           // the first hard-disk folder
+    std::string home;                       // the home folder at the top of the tree
     std::function<std::vector<MountEntry>()> mountTable = ReadMountTable;
 };
 
@@ -52,6 +53,13 @@ public:
     int FreePercent() const { return m_FreePercent; }
     std::int64_t FreeBytes() const { return m_FreeBytes; }
     const std::vector<SlotRow>& SlotRows() const { return m_slotRows; }
+
+    const std::string& WorkingDirectory() const { return m_options.workingDirectory; }
+    const std::string& HomeFolder() const { return m_options.home; }
+    std::vector<MountEntry> MountTable() const { return m_options.mountTable(); }
+    // Sets FloppyRoot: the --floppy folder, else the last mounted floppy; with
+    // neither the former value stays, as after a disk was taken out.
+    void LocateFloppy(const std::vector<MountEntry>& mounts);
 
     // The floppy as a volume; null when no floppy is known.
     std::unique_ptr<FloppyVolume> OpenFloppy() const;
@@ -81,7 +89,6 @@ protected:
 
 private:
     void BuildLayout();
-    void LocateFloppy();
     void UpdateFreeSpaceDisplay();
 
     MainDialogOptions m_options;

@@ -1,5 +1,8 @@
 // SPDX-License-Identifier: MIT
+#include <cstdlib>
 #include <filesystem>
+#include <pwd.h>
+#include <unistd.h>
 #include <iostream>
 
 #include "app/MainApp.h"
@@ -26,6 +29,11 @@ int main(int argc, char** argv) {
     options.floppy = command.floppy;
     std::error_code error;
     options.workingDirectory = std::filesystem::current_path(error).string();
+    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
+        options.home = home;
+    } else if (const passwd* user = getpwuid(getuid()); user != nullptr && user->pw_dir != nullptr) {
+        options.home = user->pw_dir;
+    }
     // Qt sees only the program name: every option on the line is ours.
     int qtArgc = 1;
     return tunecrate::MainApp(options).Run(qtArgc, argv);

@@ -1,9 +1,69 @@
 // SPDX-License-Identifier: MIT
 #include "library/FolderTree.h"
 
+#include <QFileIconProvider>
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QStyle>
+#include <QStyledItemDelegate>
+#include <sys/stat.h>
+
+#include "app/MainDialog.h"
+#include "core/FileOps.h"
+#include "core/FolderCommands.h"
+#include "core/FolderListing.h"
+#include "core/Prompter.h"
 
 namespace tunecrate {
+
+namespace {
+
+// Item data: the real bytes of a folder's name (or a top-level item's whole
+// path), so that names that are not valid UTF-8 still give the right path.
+constexpr int kNameRole = Qt::UserRole;
+constexpr int kTopLevelRole = Qt::UserRole + 1;
+constexpr int kPlaceholderRole = Qt::UserRole + 2;
+
+QString Ui(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<int>(text.size())); }
+std::string Bytes(const QString& text) { return text.toUtf8().toStdString(); }
+
+std::string NameOf(const QTreeWidgetItem* item) {
+    return item->data(0, kNameRole).toByteArray().toStdString();
+}
+
+// Restores the cursor on every path out of a slow folder read.
+class WaitCursor {
+public:
+    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+// Commits a label edit through the rename operation instead of writing the
+// text into the item: the item changes only when the folder did.
+class FolderNameDelegate : public QStyledItemDelegate {
+public:
+    explicit FolderNameDelegate(FolderTree* tree) : QStyledItemDelegate(tree), m_tree(tree) {}
+    void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override {
+        auto* line = qobject_cast<QLineEdit*>(editor);
+        QTreeWidgetItem* item = m_tree->itemFromIndex(index);
+        if (line != nullptr && item != nullptr) m_tree->RenameFolderFromEdit(item, line->text());
+    }
+
+private:
+    FolderTree* m_tree;
+};
+
+bool Exists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace
 
 FolderTree::FolderTree(QWidget* parent) : QTreeWidget(parent) {
     setHeaderHidden(true);
@@ -12,6 +72,270 @@ FolderTree::FolderTree(QWidget* parent) : QTreeWidget(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
     setContextMenuPolicy(Qt::PreventContextMenu);
+    setItemDelegate(new FolderNameDelegate(this));
+    setIconSize(QSize(16, 16));
+    header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header()->setStretchLastSection(false);
+    connect(this, &QTreeWidget::itemExpanded, this, &FolderTree::onItemExpanded);
+    connect(this, &QTreeWidget::itemCollapsed, this, &FolderTree::onItemCollapsed);
+    connect(this, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* current, QTreeWidgetItem*) { onCurrentItemChanged(current); });
+}
+
+bool FolderTree::FillTree(int includeFiles) {
+    m_busy = true;
+    clear();
+    m_busy = false;
+    m_includeFiles = includeFiles;
+    if (m_owner == nullptr) {
+        m_lastError = "The tree has no main window";
+        return false;
+    }
+    const std::vector<MountEntry> mounts = m_owner->MountTable();
+    m_owner->LocateFloppy(mounts);
+    const auto folders = TopLevelFolders(mounts, m_owner->HomeFolder(), m_owner->FloppyRoot());
+    for (const std::string& folder : folders) {
+        QTreeWidgetItem* item = InsertFolderItem(nullptr, folder);
+        if (item != nullptr && HasContent(folder)) AddPlaceholder(item);
+    }
+    return true;
+}
+
+QTreeWidgetItem* FolderTree::InsertFolderItem(QTreeWidgetItem* parent, const std::string& path) {
+    static const QFileIconProvider provider;
+    const bool topLevel = parent == nullptr;
+    const bool volume = topLevel && (m_owner == nullptr || path != m_owner->HomeFolder());
+    QIcon closed = provider.icon(volume ? QFileIconProvider::Drive : QFileIconProvider::Folder);
+    QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
+    if (closed.isNull() || open.isNull()) {
+        m_lastError = "Error Gettting SystemFileInfo!";
+        return nullptr;
+    }
+    QIcon icon;
+    icon.addPixmap(closed.pixmap(16, 16), QIcon::Normal);
+    icon.addPixmap(open.pixmap(16, 16), QIcon::Selected);
+
+    auto* item = topLevel ? new QTreeWidgetItem(this) : new QTreeWidgetItem(parent);
+    const auto slash = path.rfind('/');
+    const std::string name = topLevel || slash == std::string::npos ? path : path.substr(slash + 1);
+    item->setText(0, Ui(name));
+    item->setIcon(0, icon);
+    item->setData(0, kNameRole, QByteArray::fromStdString(name));
+    item->setData(0, kTopLevelRole, topLevel);
+    item->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
+    // Top-level folders (the root, home, a volume) keep their names.
+    if (!topLevel) item->setFlags(item->flags() | Qt::ItemIsEditable);
+    return item;
+}
+
+bool FolderTree::HasContent(const std::string& folder) const {
+    return tunecrate::HasContent(folder, m_includeFiles != 0);
+}
+
+bool FolderTree::IsPlaceholder(const QTreeWidgetItem* item) {
+    return item != nullptr && item->data(0, kPlaceholderRole).toBool();
+}
+
+void FolderTree::AddPlaceholder(QTreeWidgetItem* item) {
+    auto* placeholder = new QTreeWidgetItem(item);
+    placeholder->setData(0, kPlaceholderRole, true);
+    placeholder->setFlags(Qt::NoItemFlags);
+}
+
+void FolderTree::FillChildren(QTreeWidgetItem* item, const std::string& folder) {
+    const std::vector<std::string> names = ListSubfolders(folder);
+    WaitCursor wait;
+    setUpdatesEnabled(false);
+    for (const std::string& name : names) {
+        const std::string path = JoinPath(folder, name);
+        QTreeWidgetItem* child = InsertFolderItem(item, path);
+        if (child != nullptr && HasContent(path)) AddPlaceholder(child);
+    }
+    setUpdatesEnabled(true);
+}
+
+std::string FolderTree::ItemPath(const QTreeWidgetItem* item) const {
+    if (item == nullptr || IsPlaceholder(item)) return {};
+    if (item->parent() == nullptr) return NameOf(item);
+    return JoinPath(ItemPath(item->parent()), NameOf(item));
+}
+
+void FolderTree::Reread(QTreeWidgetItem* item) {
+    // Everything below is forgotten and read anew, opened branches included.
+    const bool wasBusy = m_busy;
+    m_busy = true;
+    qDeleteAll(item->takeChildren());
+    FillChildren(item, ItemPath(item));
+    item->setExpanded(true);
+    m_busy = wasBusy;
+}
+
+void FolderTree::onItemExpanded(QTreeWidgetItem* item) {
+    if (m_busy) return;
+    m_busy = true;
+    qDeleteAll(item->takeChildren());
+    m_busy = false;
+    FillChildren(item, ItemPath(item));
+}
+
+void FolderTree::onItemCollapsed(QTreeWidgetItem* item) {
+    if (m_busy) return;
+    qDeleteAll(item->takeChildren());
+    // The expand button stays, whether or not the folder still has subfolders.
+    AddPlaceholder(item);
+}
+
+void FolderTree::onCurrentItemChanged(QTreeWidgetItem* current) {
+    if (m_busy || m_owner == nullptr) return;
+    m_owner->hardDiskList().FillHardDiskList(ItemPath(current));
+}
+
+QTreeWidgetItem* FolderTree::FindChild(QTreeWidgetItem* parent, const std::string& name) const {
+    for (int i = 0; i < parent->childCount(); ++i) {
+        QTreeWidgetItem* child = parent->child(i);
+        if (!IsPlaceholder(child) && NameOf(child) == name) return child;
+    }
+    return nullptr;
+}
+
+bool FolderTree::SelectPath(const std::string& path) {
+    std::string wanted = path;
+    while (wanted.size() > 1 && wanted.back() == '/') wanted.pop_back();
+    // Top-level folders can nest here (a volume below /media lies inside "/"):
+    // the longest one that holds the path is where the walk starts.
+    QTreeWidgetItem* top = nullptr;
+    std::size_t topLength = 0;
+    for (int i = 0; i < topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = topLevelItem(i);
+        const std::string root = NameOf(item);
+        const bool holds = wanted == root || (root == "/" && !wanted.empty() && wanted[0] == '/') ||
+                           wanted.rfind(root + "/", 0) == 0;
+        if (holds && (top == nullptr || root.size() > topLength)) {
+            top = item;
+            topLength = root.size();
+        }
+    }
+    if (top == nullptr || !Exists(wanted)) return false;
+
+    std::vector<std::string> parts;
+    std::string rest = wanted.substr(std::min(wanted.size(), topLength));
+    std::size_t start = 0;
+    while (start < rest.size()) {
+        std::size_t end = rest.find('/', start);
+        if (end == std::string::npos) end = rest.size();
+        if (end > start) parts.push_back(rest.substr(start, end - start));
+        start = end + 1;
+    }
+
+    m_busy = true;
+    setUpdatesEnabled(false);
+    QTreeWidgetItem* current = top;
+    Reread(current);
+    bool found = true;
+    for (const std::string& part : parts) {
+        QTreeWidgetItem* child = FindChild(current, part);
+        if (child == nullptr) {
+            found = false;
+            break;
+        }
+        Reread(child);
+        current = child;
+    }
+    setUpdatesEnabled(true);
+    m_busy = false;
+    if (!found) return false;
+    setCurrentItem(current);
+    scrollToItem(current);
+    // The list follows even when the item was already the current one.
+    if (m_owner != nullptr) m_owner->hardDiskList().FillHardDiskList(ItemPath(current));
+    return true;
+}
+
+QMenu* FolderTree::BuildFolderMenu(QWidget* parent) {
+    auto* menu = new QMenu(parent);
+    menu->setObjectName(QStringLiteral("DirCommand"));
+    menu->setTitle(QStringLiteral("DirCommand"));
+    QTreeWidgetItem* item = currentItem();
+    QAction* make = menu->addAction(QStringLiteral("新規作成"));
+    make->setData(static_cast<int>(kNewFolderCommand));
+    QAction* remove = menu->addAction(QStringLiteral("削除"));
+    remove->setData(static_cast<int>(kDeleteFolderCommand));
+    // Without a folder there is nothing to act on; top-level folders (the root,
+    // home, a volume) are never deleted from here.
+    make->setEnabled(item != nullptr);
+    remove->setEnabled(item != nullptr && item->parent() != nullptr);
+    connect(make, &QAction::triggered, this, &FolderTree::MakeNewFolderCommand);
+    connect(remove, &QAction::triggered, this, &FolderTree::DeleteFolderCommand);
+    return menu;
+}
+
+void FolderTree::RunCommand(int command) {
+    if (command == kNewFolderCommand) MakeNewFolderCommand();
+    if (command == kDeleteFolderCommand) DeleteFolderCommand();
+}
+
+void FolderTree::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::RightButton) {
+        QTreeWidget::mousePressEvent(event);
+        return;
+    }
+    QTreeWidgetItem* item = itemAt(event->position().toPoint());
+    if (IsPlaceholder(item)) item = nullptr;
+    setCurrentItem(item);
+    if (item == nullptr) clearSelection();
+    QMenu* menu = BuildFolderMenu(this);
+    menu->exec(mapToGlobal(event->position().toPoint() - QPoint(0, 1)));
+    delete menu;
+}
+
+void FolderTree::MakeNewFolderCommand() {
+    const std::string folder = ItemPath(currentItem());
+    if (folder.empty() || m_owner == nullptr) return;
+    auto made = MakeNewFolder(folder);
+    if (!made) {
+        m_owner->PrompterFor(this).ShowMessage("ディレクトリを作成できません！", "Error!", MessageIcon::None);
+        return;
+    }
+    SelectPath(*made);
+}
+
+void FolderTree::DeleteFolderCommand() {
+    QTreeWidgetItem* item = currentItem();
+    if (item == nullptr || item->parent() == nullptr || m_owner == nullptr) return;
+    const std::string folder = ItemPath(item);
+    if (!m_owner->PrompterFor(this).AskOkCancel(DeleteFolderQuestion(folder), "Notice")) return;
+    DeleteReport report;
+    {
+        WaitCursor wait;
+        report = DeleteFolderTree(folder);
+    }
+    if (!report.complete()) {
+        std::string text = "ディレクトリ\"" + folder + "\" を完全には削除できませんでした。\n残ったもの:";
+        const std::size_t shown = std::min<std::size_t>(report.leftovers.size(), 10);
+        for (std::size_t i = 0; i < shown; ++i) text += "\n" + report.leftovers[i];
+        if (report.leftovers.size() > shown) text += "\n…";
+        m_owner->PrompterFor(this).ShowMessage(text, "Error!", MessageIcon::None);
+    }
+    SelectPath(m_owner->WorkingDirectory());
+}
+
+void FolderTree::RenameFolderFromEdit(QTreeWidgetItem* item, const QString& newText) {
+    if (item == nullptr || item->parent() == nullptr || m_owner == nullptr) return;
+    const std::string newName = Bytes(newText);
+    const std::string oldName = NameOf(item);
+    switch (RenameFolder(ItemPath(item), newName)) {
+        case RenameOutcome::Renamed:
+            item->setText(0, newText);
+            item->setData(0, kNameRole, QByteArray::fromStdString(newName));
+            break;
+        case RenameOutcome::Failed:
+            if (!newName.empty() && newName != oldName) {
+                m_owner->PrompterFor(this).ShowMessage("同名のファイルが存在します。", "Error!", MessageIcon::None);
+            }
+            break;
+        case RenameOutcome::Unchanged:
+            break;
+    }
 }
 
 }  // namespace tunecrate

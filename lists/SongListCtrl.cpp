@@ -6,8 +6,13 @@
 #include "app/Artwork.h"
 #include "app/MainDialog.h"
 #include "core/Encoding.h"
+#include "core/HardDiskSongs.h"
 
 namespace tunecrate {
+
+namespace {
+constexpr int kTitleBytesRole = Qt::UserRole + 1;
+}  // namespace
 
 SongListCtrl::SongListCtrl(QWidget* parent) : QTreeWidget(parent) {
     // A report view: rows of cells, no tree decoration, several rows selectable.
@@ -60,6 +65,38 @@ void SongListCtrl::ShowSlotRows(const std::vector<SlotRow>& rows) {
         item->setText(2, QString::fromStdString(row.sizeText));
         item->setText(3, QString::fromStdString(Cp932ToUtf8(row.comment)));
     }
+}
+
+void SongListCtrl::FillHardDiskList(const std::string& folder) {
+    if (m_owner == nullptr) return;
+    const std::vector<HardDiskRow> rows = ListFolderSongs(folder);
+    SongListCtrl& list = m_owner->hardDiskList();
+    const auto& images = SongImages();
+    list.clear();
+    QList<QTreeWidgetItem*> items;
+    items.reserve(static_cast<int>(rows.size()));
+    for (const HardDiskRow& row : rows) {
+        auto* item = new QTreeWidgetItem;
+        item->setText(0, QString::fromUtf8(row.title.data(), static_cast<int>(row.title.size())));
+        item->setIcon(0, QIcon(images.value(row.hasEvt ? 1 : 0)));
+        item->setData(0, Qt::UserRole, 0);
+        // The title's own bytes: the only link from the row back to its files.
+        item->setData(0, kTitleBytesRole, QByteArray::fromStdString(row.title));
+        item->setText(1, QString::fromStdString(row.sizeText));
+        item->setText(2, QString::fromStdString(Cp932ToUtf8(row.comment)));
+        items.append(item);
+    }
+    list.addTopLevelItems(items);
+}
+
+void SongListCtrl::RefillHardDiskList() {
+    if (m_owner == nullptr) return;
+    FolderTree& tree = m_owner->folderTree();
+    FillHardDiskList(tree.ItemPath(tree.currentItem()));
+}
+
+std::string SongListCtrl::RowTitle(const QTreeWidgetItem* item) {
+    return item == nullptr ? std::string() : item->data(0, kTitleBytesRole).toByteArray().toStdString();
 }
 
 }  // namespace tunecrate

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QTreeWidget>
+#include <string>
 #include <vector>
 
 #include "core/SlotRow.h"
@@ -29,6 +30,14 @@ public:
 
     // Replaces the rows of the floppy list with the slot rows.
     void ShowSlotRows(const std::vector<SlotRow>& rows);
+
+    // Fills the owner's hard-disk list with the songs of `folder`.
+    void FillHardDiskList(const std::string& folder);
+    // Fills the owner's hard-disk list from the folder selected in the tree,
+    // whichever list it is called on.
+    void RefillHardDiskList();
+    // A hard-disk row's title as the bytes of its file name.
+    static std::string RowTitle(const QTreeWidgetItem* item);
 
 private:
     MainDialog* m_owner = nullptr;

@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tunecrate {
+
+// One song of a hard-disk folder: a .B00 file and its companions, which share
+// its title and are found without regard to the case of their extension.
+struct HardDiskRow {
+    std::string key;          // folder + "/" + title: the base of every file name
+    std::string title;        // the file name less ".B00", in its own letter case
+    bool hasEvt = false;
+    std::string sizeText;     // "%dkb"
+    std::string comment;      // CP932 bytes: the first word of the comment file
+    // The real names of the files in the folder ("" where there is none).
+    std::string songFile;
+    std::string eventsFile;
+    std::string commentFile;
+
+    bool operator==(const HardDiskRow&) const = default;
+};
+
+// The songs of a folder in title order; empty when the folder cannot be read.
+// One pass over the folder answers every companion question, so a folder of
+// thousands of songs lists about as fast as the folder itself.
+std::vector<HardDiskRow> ListFolderSongs(std::string_view folder);
+
+}  // namespace tunecrate
