@@ -64,3 +64,13 @@ press_on_window() {
   xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"
   xdotool key "$2"
 }
+
+# highlight_row PNG X Y W H -> the middle y of the rows where the selection
+# colour fills most of the width (the tree's one selected item), or nothing.
+highlight_row() {
+  local colour=${6:-"#308CC6"}
+  convert "$1" -crop "${4}x${5}+${2}+${3}" +repage -fill black +opaque "$colour" -fill white -opaque "$colour" \
+    -scale "1x${5}!" -depth 8 txt:- |
+    awk -v top="$3" 'NR > 1 { split($1, p, "[,:]"); split($2, v, "[(,)]"); if (v[2] + 0 > 127) { rows[n++] = p[2] } }
+                     END { if (n > 0) print top + int((rows[0] + rows[n - 1]) / 2) }'
+}
