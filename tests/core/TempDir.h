@@ -12,8 +12,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <grp.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace tunecrate::testing {
@@ -101,6 +103,33 @@ private:
     TempDir m_dir;
     bool m_mounted = false;
 };
+
+// Runs `check` in a forked child and returns its verdict, for tests that must
+// change what the process may do (give up root, chroot) without changing it
+// for the tests after them. A child that dies counts as false.
+template <typename Check>
+bool InChildProcess(Check check) {
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        ADD_FAILURE() << "fork: " << std::strerror(errno);
+        return false;
+    }
+    // _exit: the child must not run the parent's exit handlers (leak checks, gtest).
+    if (pid == 0) ::_exit(check() ? 0 : 1);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) return false;
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// In a child process: give up root for good, so that file permissions bind as
+// they do for a user. Without root there is nothing to give up.
+inline bool BecomeUnprivileged() {
+    if (!RunningAsRoot()) return true;
+    const unsigned nobody = 65534;
+    return ::setgroups(0, nullptr) == 0 && ::setgid(nobody) == 0 && ::setuid(nobody) == 0 && ::geteuid() == nobody;
+}
 
 // A string of `count` copies of `piece`.
 inline std::string Repeat(std::string_view piece, std::size_t count) {
