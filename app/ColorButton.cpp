@@ -45,6 +45,11 @@ void DrawBorder(QPainter& painter, Edges r, int depth) {
 }
 
 void DrawCaption(QPainter& painter, const QRect& rect, const QString& caption, const QColor& colour) {
+    // Solid glyphs: the grey caption of a disabled button must cover the
+    // yellow one drawn before it exactly, leaving no yellow edge pixels.
+    QFont font = painter.font();
+    font.setStyleStrategy(QFont::NoAntialias);
+    painter.setFont(font);
     painter.setPen(colour);
     painter.drawText(rect, Qt::AlignCenter | Qt::TextSingleLine, caption);
 }

@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "core/CommentFile.h"
 
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "core/Encoding.h"
 
 namespace tunecrate {
@@ -26,6 +30,27 @@ std::string ReadCommentFile(const std::string& path) {
     // Leading white space plus one word; a larger read would only be skipped.
     auto bytes = ReadFileBytes(path, 64 * 1024);
     return bytes ? FirstCommentWord(*bytes) : std::string();
+}
+
+std::string ReadCommentFileAt(int folderFd, const std::string& name) {
+    // Non-blocking, so a FIFO named like a comment file cannot stall a listing.
+    int fd = ::openat(folderFd, name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return {};
+    std::string content;
+    char buffer[1024];
+    // Read on only while the first word may still be incomplete.
+    while (content.size() < 64 * 1024) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        content.append(buffer, static_cast<std::size_t>(n));
+        const std::string word = FirstCommentWord(content);
+        const std::size_t wordEnd = content.find(word) + word.size();
+        if (!word.empty() && (wordEnd < content.size() || word.size() >= kCommentWordBytes)) break;
+        if (static_cast<std::size_t>(n) < sizeof buffer) break;   // the end of the file
+    }
+    ::close(fd);
+    return FirstCommentWord(content);
 }
 
 FileResult WriteCommentFile(const std::string& path, std::string_view cp932Comment) {

@@ -17,6 +17,10 @@ inline constexpr std::size_t kCommentWordBytes = 255;
 // white space, at most 255 bytes. Empty when the file is missing or empty.
 std::string ReadCommentFile(const std::string& path);
 
+// The same for the file `name` inside the open folder `folderFd`: one open
+// and, for any ordinary comment, one read.
+std::string ReadCommentFileAt(int folderFd, const std::string& name);
+
 // The first word of comment-file content, as ReadCommentFile takes it.
 std::string FirstCommentWord(std::string_view content);
 

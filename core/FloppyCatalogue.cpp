@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "core/FloppyCatalogue.h"
 
-#include <cstdio>
+#include <charconv>
 
 #include "core/Encoding.h"
 #include "core/FloppyVolume.h"
@@ -188,9 +188,11 @@ std::string CatalogueWriteMessage(std::string_view floppyRoot, std::string_view 
 std::string FreeSpaceText(std::int64_t freeBytes) {
     // The single-precision constant is part of the figure the user has always seen.
     const double kb = static_cast<double>(freeBytes) * static_cast<double>(0.001f);
+    // to_chars ignores the user's locale: the figure keeps its decimal point.
     char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "空き %4.2f kb", kb);
-    return buffer;
+    auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, kb, std::chars_format::fixed, 2);
+    if (error != std::errc()) return "空き ? kb";
+    return "空き " + std::string(buffer, end) + " kb";
 }
 
 }  // namespace tunecrate

@@ -101,7 +101,7 @@ std::vector<HardDiskRow> ListFolderSongs(std::string_view folder) {
         if (auto it = comments.find(row.title); it != comments.end()) row.commentFile = it->second;
         row.hasEvt = !row.eventsFile.empty();
         row.sizeText = SizeText(SizeAt(dirFd, row.songFile), SizeAt(dirFd, row.eventsFile), row.hasEvt);
-        if (!row.commentFile.empty()) row.comment = ReadCommentFile(JoinPath(path, row.commentFile));
+        if (!row.commentFile.empty()) row.comment = ReadCommentFileAt(dirFd, row.commentFile);
         rows.push_back(std::move(row));
     }
     return rows;

@@ -10,7 +10,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic fonts-noto-cjk fontconfig
   xvfb xauth xdotool imagemagick x11-utils
-  dosfstools mtools
+  dosfstools mtools locales
 )
 
 missing=()

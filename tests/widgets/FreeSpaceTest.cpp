@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include <sys/statvfs.h>
 
 #include <QImage>
@@ -163,12 +165,20 @@ public:
     ~NumericLocale() { std::setlocale(LC_NUMERIC, m_saved.c_str()); }
     NumericLocale(const NumericLocale&) = delete;
     NumericLocale& operator=(const NumericLocale&) = delete;
-    // A locale whose decimal separator is a comma, when the system has one.
+    // A locale whose decimal separator is a comma: an installed one, or one
+    // compiled for this test from the system's locale sources.
     static bool UseDecimalComma() {
         for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8", "nl_NL.UTF-8"}) {
             if (std::setlocale(LC_NUMERIC, name) != nullptr && std::localeconv()->decimal_point[0] == ',') return true;
         }
-        return false;
+        static TempFolder compiled;
+        static const bool made =
+            std::system(("localedef -i de_DE -f UTF-8 " + compiled.Path("de_DE.UTF-8") + " >/dev/null 2>&1").c_str()) == 0;
+        if (!made) return false;
+        ::setenv("LOCPATH", compiled.path().c_str(), 1);
+        const bool ok = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr && std::localeconv()->decimal_point[0] == ',';
+        ::unsetenv("LOCPATH");
+        return ok;
     }
 
 private:
