@@ -4,20 +4,8 @@
 # opens the menu, "新規作成" makes a folder, F2 renames it, "削除" deletes it
 # after the question, and a linked folder outside survives the deletion.
 set -euo pipefail
-BIN=$(realpath "$1")
-SRC=$(realpath "$2")
-. "$SRC/tests/e2e/lib.sh"
-
-work=$(mktemp -d)
-APP_PID=""
-cleanup() {
-  [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null || true
-  stop_xvfb
-  rm -rf "$work"
-}
-trap cleanup EXIT
-start_xvfb
-bash "$SRC/scripts/make-demo.sh" "$work" >/dev/null
+. "$(dirname "$0")/lib.sh"
+e2e_begin "$1" "$2"
 mkdir -p "$work/outside" && echo keep > "$work/outside/keep.B00"
 
 (cd "$work/songs" && HOME="$work" exec "$BIN" --floppy "$work/floppy") &
@@ -70,8 +58,5 @@ for _ in $(seq 1 30); do [ ! -e "$work/songs/Jazz" ] && break; sleep 0.1; done
 [ "$(cat "$work/outside/keep.B00")" = keep ] || fail "the deletion followed a link out of the folder"
 [ -f "$work/songs/Blues.b00" ] || fail "the deletion touched the parent folder"
 
-press_on_window "$win" Escape
-for _ in $(seq 1 100); do kill -0 "$APP_PID" 2>/dev/null || break; sleep 0.1; done
-if kill -0 "$APP_PID" 2>/dev/null; then fail "Escape did not end the program"; fi
-APP_PID=""
+quit_with_escape "$win"
 echo "folder commands end-to-end: passed"

@@ -74,3 +74,32 @@ highlight_row() {
     awk -v top="$3" 'NR > 1 { split($1, p, "[,:]"); split($2, v, "[(,)]"); if (v[2] + 0 > 127) { rows[n++] = p[2] } }
                      END { if (n > 0) print top + int((rows[0] + rows[n - 1]) / 2) }'
 }
+
+# e2e_begin BIN SRC: a private X server and a fresh demo floppy and song
+# folder in $work, all removed when the script ends.
+e2e_begin() {
+  BIN=$(realpath "$1")
+  SRC=$(realpath "$2")
+  work=$(mktemp -d)
+  APP_PID=""
+  trap e2e_end EXIT
+  start_xvfb
+  bash "$SRC/scripts/make-demo.sh" "$work" >/dev/null
+}
+
+e2e_end() {
+  [ -n "${APP_PID:-}" ] && kill "$APP_PID" 2>/dev/null || true
+  stop_xvfb
+  rm -rf "$work"
+}
+
+# quit_with_escape WINDOW: Escape must end the program, with status 0.
+quit_with_escape() {
+  press_on_window "$1" Escape
+  for _ in $(seq 1 100); do kill -0 "$APP_PID" 2>/dev/null || break; sleep 0.1; done
+  if kill -0 "$APP_PID" 2>/dev/null; then fail "Escape did not end the program"; fi
+  local status=0
+  wait "$APP_PID" || status=$?
+  APP_PID=""
+  [ "$status" -eq 0 ] || fail "exit status $status"
+}

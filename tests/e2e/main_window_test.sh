@@ -4,20 +4,8 @@
 # it shows the demo floppy, leaves the catalogue untouched, reports a missing
 # floppy on reload and ends with Escape.
 set -euo pipefail
-BIN=$(realpath "$1")
-SRC=$(realpath "$2")
-. "$SRC/tests/e2e/lib.sh"
-
-work=$(mktemp -d)
-APP_PID=""
-cleanup() {
-  [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null || true
-  stop_xvfb
-  rm -rf "$work"
-}
-trap cleanup EXIT
-start_xvfb
-bash "$SRC/scripts/make-demo.sh" "$work" >/dev/null
+. "$(dirname "$0")/lib.sh"
+e2e_begin "$1" "$2"
 cp "$work/floppy/song.nam" "$work/song.nam.before"
 cp "$work/floppy/comments.dat" "$work/comments.dat.before"
 
@@ -43,12 +31,7 @@ cmp -s "$work/floppy/song.nam" "$work/song.nam.before" || fail "song.nam changed
 cmp -s "$work/floppy/comments.dat" "$work/comments.dat.before" || fail "comments.dat changed by reading"
 
 # Escape ends the program with status 0.
-press_on_window "$win" Escape
-for _ in $(seq 1 100); do kill -0 "$APP_PID" 2>/dev/null || break; sleep 0.1; done
-if kill -0 "$APP_PID" 2>/dev/null; then fail "Escape did not end the program"; fi
-wait "$APP_PID" && status=0 || status=$?
-APP_PID=""
-[ "$status" -eq 0 ] || fail "exit status $status"
+quit_with_escape "$win"
 
 # 2. No floppy: a silent start, then reload reports it.
 (cd "$work/songs" && exec "$BIN" --floppy "$work/nowhere") &
@@ -68,9 +51,6 @@ press_on_window "$box" Return
 sleep 0.3
 if xdotool search --onlyvisible --name "^Error!$" >/dev/null 2>&1; then fail "message box did not close"; fi
 [ ! -e "$work/nowhere" ] || fail "a missing floppy folder was created"
-press_on_window "$win" Escape
-for _ in $(seq 1 100); do kill -0 "$APP_PID" 2>/dev/null || break; sleep 0.1; done
-if kill -0 "$APP_PID" 2>/dev/null; then fail "Escape did not end the program"; fi
-APP_PID=""
+quit_with_escape "$win"
 [ -z "${KEEP_SHOTS:-}" ] || cp "$work"/shot*.png "$KEEP_SHOTS"/
 echo "main window end-to-end: passed"
