@@ -36,18 +36,25 @@ std::string ReadCommentFileAt(int folderFd, const std::string& name) {
     // Non-blocking, so a FIFO named like a comment file cannot stall a listing.
     int fd = ::openat(folderFd, name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return {};
-    std::string content;
+    // One read serves every ordinary comment; read on only while the first
+    // word may still be incomplete (long leading white space or a long word).
     char buffer[1024];
-    // Read on only while the first word may still be incomplete.
-    while (content.size() < 64 * 1024) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
+    std::string content;
+    ssize_t n;
+    while ((n = ::read(fd, buffer, sizeof buffer)) != 0) {
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        if (content.empty() && static_cast<std::size_t>(n) < sizeof buffer) {
+            ::close(fd);
+            return FirstCommentWord(std::string_view(buffer, static_cast<std::size_t>(n)));
+        }
         content.append(buffer, static_cast<std::size_t>(n));
         const std::string word = FirstCommentWord(content);
         const std::size_t wordEnd = content.find(word) + word.size();
         if (!word.empty() && (wordEnd < content.size() || word.size() >= kCommentWordBytes)) break;
-        if (static_cast<std::size_t>(n) < sizeof buffer) break;   // the end of the file
+        if (content.size() >= 64 * 1024) break;
     }
     ::close(fd);
     return FirstCommentWord(content);

@@ -82,13 +82,17 @@ std::vector<HardDiskRow> ListFolderSongs(std::string_view folder) {
     }
 
     std::vector<std::string> titles;
+    std::vector<std::string> keys;   // folded once, compared as plain bytes
     titles.reserve(songs.size());
-    for (const std::string& song : songs) titles.push_back(song.substr(0, song.size() - 4));
+    keys.reserve(songs.size());
+    for (const std::string& song : songs) {
+        titles.push_back(song.substr(0, song.size() - 4));
+        keys.push_back(NameSortKey(titles.back()));
+    }
     // Sort titles with their file names alongside, keeping listing order for ties.
     std::vector<std::size_t> order(songs.size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::size_t a, std::size_t b) { return CompareNames(titles[a], titles[b]) < 0; });
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return keys[a] < keys[b]; });
 
     std::vector<HardDiskRow> rows;
     rows.reserve(songs.size());

@@ -25,6 +25,12 @@ int CompareNames(std::string_view a, std::string_view b) {
     return a.size() < b.size() ? -1 : 1;
 }
 
+std::string NameSortKey(std::string_view name) {
+    std::string key(name);
+    for (char& c : key) c = static_cast<char>(Fold(c));
+    return key;
+}
+
 void SortNames(std::vector<std::string>& names) {
     std::stable_sort(names.begin(), names.end(),
                      [](const std::string& a, const std::string& b) { return CompareNames(a, b) < 0; });

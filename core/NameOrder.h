@@ -13,6 +13,10 @@ namespace tunecrate {
 // comes first. Returns <0, 0 or >0.
 int CompareNames(std::string_view a, std::string_view b);
 
+// The name with ASCII letters folded to lower case: plain byte comparison of
+// two such keys gives the order of CompareNames.
+std::string NameSortKey(std::string_view name);
+
 // Sorts by CompareNames; names that compare equal keep their order.
 void SortNames(std::vector<std::string>& names);
 
