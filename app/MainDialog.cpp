@@ -100,6 +100,8 @@ MainDialog::MainDialog(MainDialogOptions options, QWidget* parent)
 
     m_hardDiskList.SetColumns({{QStringLiteral("ソング名"), 100}, {QStringLiteral("サイズ"), 50},
                                {QStringLiteral("コメント"), 400}});
+    // The hard-disk list edits its titles as labels: a slow second click or F2.
+    m_hardDiskList.setEditTriggers(QAbstractItemView::SelectedClicked);
     m_floppyList.SetColumns({{QStringLiteral("No."), 40}, {QStringLiteral("ソング名"), 100},
                              {QStringLiteral("サイズ"), 50}, {QStringLiteral("コメント"), 200}});
 

@@ -53,6 +53,8 @@ public:
     int FreePercent() const { return m_FreePercent; }
     std::int64_t FreeBytes() const { return m_FreeBytes; }
     const std::vector<SlotRow>& SlotRows() const { return m_slotRows; }
+    // The rows that edits change before the catalogue is written from them.
+    std::vector<SlotRow>& slotRows() { return m_slotRows; }
 
     const std::string& WorkingDirectory() const { return m_options.workingDirectory; }
     const std::string& HomeFolder() const { return m_options.home; }

@@ -109,4 +109,32 @@ std::optional<std::string> Utf8ToCp932(std::string_view utf8) {
     return out;
 }
 
+std::string MapCp932LookAlikes(std::string_view utf8) {
+    static constexpr std::pair<std::string_view, std::string_view> kLookAlikes[] = {
+        {"\xE3\x80\x9C", "\xEF\xBD\x9E"},   // WAVE DASH -> FULLWIDTH TILDE
+        {"\xE2\x88\x92", "\xEF\xBC\x8D"},   // MINUS SIGN -> FULLWIDTH HYPHEN-MINUS
+        {"\xE2\x80\x94", "\xE2\x80\x95"},   // EM DASH -> HORIZONTAL BAR
+        {"\xE2\x80\x96", "\xE2\x88\xA5"},   // DOUBLE VERTICAL LINE -> PARALLEL TO
+        {"\xC2\xA2", "\xEF\xBF\xA0"},        // CENT SIGN -> FULLWIDTH CENT SIGN
+        {"\xC2\xA3", "\xEF\xBF\xA1"},        // POUND SIGN -> FULLWIDTH POUND SIGN
+        {"\xC2\xAC", "\xEF\xBF\xA2"},        // NOT SIGN -> FULLWIDTH NOT SIGN
+    };
+    std::string out;
+    out.reserve(utf8.size());
+    std::size_t pos = 0;
+    while (pos < utf8.size()) {
+        bool mapped = false;
+        for (const auto& [from, to] : kLookAlikes) {
+            if (utf8.substr(pos, from.size()) == from) {
+                out += to;
+                pos += from.size();
+                mapped = true;
+                break;
+            }
+        }
+        if (!mapped) out += utf8[pos++];
+    }
+    return out;
+}
+
 }  // namespace tunecrate

@@ -28,4 +28,9 @@ bool IsValidCp932(std::string_view cp932);
 // decodes back to it, or the input is not valid UTF-8.
 std::optional<std::string> Utf8ToCp932(std::string_view utf8);
 
+// Replaces the characters that input methods produce but CP932 writes with a
+// look-alike of its own (〜 -> ～, − -> －, — -> ―, ‖ -> ∥, ¢ -> ￠, £ -> ￡,
+// ¬ -> ￢), so that such text can be stored on the floppy.
+std::string MapCp932LookAlikes(std::string_view utf8);
+
 }  // namespace tunecrate

@@ -6,6 +6,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
+#include <vector>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -125,6 +126,36 @@ std::optional<std::string> FindWithExtensionNoCase(std::string_view folder, std:
         }
     });
     return match.Result();
+}
+
+namespace {
+
+template <typename Matches>
+FileResult RemoveMatching(std::string_view folder, Matches matches) {
+    std::vector<std::string> names;
+    ForEachEntry(folder, [&](std::string_view entry) {
+        if (matches(entry)) names.emplace_back(entry);
+    });
+    FileResult result;
+    for (const std::string& name : names) {
+        if (::unlink(JoinPath(folder, name).c_str()) != 0 && errno != ENOENT && result.ok()) {
+            result = FileResult::FromErrno(errno);
+        }
+    }
+    return result;
+}
+
+}  // namespace
+
+FileResult RemoveNameNoCase(std::string_view folder, std::string_view name) {
+    return RemoveMatching(folder, [&](std::string_view entry) { return EqualsNoCase(entry, name); });
+}
+
+FileResult RemoveWithExtensionNoCase(std::string_view folder, std::string_view base, std::string_view extension) {
+    return RemoveMatching(folder, [&](std::string_view entry) {
+        return entry.size() == base.size() + extension.size() && entry.substr(0, base.size()) == base &&
+               EqualsNoCase(entry.substr(base.size()), extension);
+    });
 }
 
 std::optional<std::uint64_t> FileSize(const std::string& path) {

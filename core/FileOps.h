@@ -45,6 +45,14 @@ std::optional<std::string> FindNameNoCase(std::string_view folder, std::string_v
 std::optional<std::string> FindWithExtensionNoCase(std::string_view folder, std::string_view base,
                                                    std::string_view extension);
 
+// Removes every entry of `folder` whose name equals `name` without regard to
+// ASCII case (a folder on a case-sensitive disk may hold several). A name
+// that is not there is no failure; the first failure is returned.
+FileResult RemoveNameNoCase(std::string_view folder, std::string_view name);
+
+// The same for `base` + `extension`, the base matched exactly.
+FileResult RemoveWithExtensionNoCase(std::string_view folder, std::string_view base, std::string_view extension);
+
 // Size of a regular file; nullopt when it cannot be read.
 std::optional<std::uint64_t> FileSize(const std::string& path);
 

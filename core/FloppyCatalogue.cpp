@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "core/FloppyCatalogue.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "core/Encoding.h"
@@ -140,6 +141,7 @@ std::string TitlesFileBytes(const std::vector<SlotRow>& rows) {
     bytes.reserve(kCatalogueLines * (kTitleBytes + kLineEnd.size()));
     for (int r = 0; r < kCatalogueLines; ++r) {
         std::string title = Field(rows, r, &SlotRow::title);
+        std::replace(title.begin(), title.end(), '\n', ' ');   // a title is never two lines
         // Never split a two-byte character: the instrument would show garbage.
         std::string line(CutToWholeCharacters(title, kTitleBytes));
         line.resize(kTitleBytes, ' ');
@@ -153,6 +155,7 @@ std::string CommentsFileBytes(const std::vector<SlotRow>& rows) {
     std::string bytes;
     for (int r = 0; r < kCatalogueLines; ++r) {
         std::string comment = Field(rows, r, &SlotRow::comment);
+        std::replace(comment.begin(), comment.end(), '\n', ' ');
         bytes += CutToWholeCharacters(comment, kCatalogueLineBytes);
         bytes += kLineEnd;
     }

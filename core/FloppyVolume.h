@@ -25,6 +25,8 @@ public:
     virtual std::optional<std::string> ReadFile(std::string_view name, std::size_t maxBytes) const = 0;
     // Writes the whole file, under the real name of an existing case variant.
     virtual FileResult WriteFile(std::string_view name, std::string_view bytes) = 0;
+    // Removes every case variant of the file; a missing file is no failure.
+    virtual FileResult Remove(std::string_view name) = 0;
 };
 
 }  // namespace tunecrate

@@ -48,4 +48,8 @@ FileResult FolderVolume::WriteFile(std::string_view name, std::string_view bytes
     return WriteFileBytes(PathOf(name), bytes);
 }
 
+FileResult FolderVolume::Remove(std::string_view name) {
+    return RemoveNameNoCase(m_root, name);
+}
+
 }  // namespace tunecrate

@@ -17,6 +17,7 @@ public:
     std::optional<std::uint64_t> FileSize(std::string_view name) const override;
     std::optional<std::string> ReadFile(std::string_view name, std::size_t maxBytes) const override;
     FileResult WriteFile(std::string_view name, std::string_view bytes) override;
+    FileResult Remove(std::string_view name) override;
 
 private:
     std::optional<std::string> RealName(std::string_view name) const;

@@ -2,6 +2,10 @@
 #include "lists/SongListCtrl.h"
 
 #include <QHeaderView>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
 
 #include "app/Artwork.h"
 #include "app/MainDialog.h"
@@ -11,7 +15,28 @@
 namespace tunecrate {
 
 namespace {
+
 constexpr int kTitleBytesRole = Qt::UserRole + 1;
+
+// The hard-disk list edits its titles (column 0) with the list's own label
+// editing; the edit ends in the shared end-of-edit handler, which sets the
+// text itself where the rename succeeds.
+class TitleLabelDelegate : public QStyledItemDelegate {
+public:
+    explicit TitleLabelDelegate(SongListCtrl* list) : QStyledItemDelegate(list), m_list(list) {}
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override {
+        if (!m_list->IsHardDiskList() || index.column() != 0) return nullptr;
+        return QStyledItemDelegate::createEditor(parent, option, index);
+    }
+    void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override {
+        if (auto* line = qobject_cast<QLineEdit*>(editor)) m_list->EndCellEdit(index.row(), 0, line->text());
+    }
+
+private:
+    SongListCtrl* m_list;
+};
+
 }  // namespace
 
 SongListCtrl::SongListCtrl(QWidget* parent) : QTreeWidget(parent) {
@@ -30,6 +55,9 @@ SongListCtrl::SongListCtrl(QWidget* parent) : QTreeWidget(parent) {
     header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     // The right button belongs to dragging, never to a context menu.
     setContextMenuPolicy(Qt::PreventContextMenu);
+    setItemDelegate(new TitleLabelDelegate(this));
+    // A scroll by the scroll bar ends an open cell edit first.
+    connect(verticalScrollBar(), &QScrollBar::actionTriggered, this, [this] { TakeFocusBeforeScrolling(); });
 
 }
 
@@ -80,6 +108,7 @@ void SongListCtrl::FillHardDiskList(const std::string& folder) {
         item->setText(0, QString::fromUtf8(row.title.data(), static_cast<int>(row.title.size())));
         item->setIcon(0, QIcon(images.value(row.hasEvt ? 1 : 0)));
         item->setData(0, Qt::UserRole, 0);
+        item->setFlags(item->flags() | Qt::ItemIsEditable);
         // The title's own bytes: the only link from the row back to its files.
         item->setData(0, kTitleBytesRole, QByteArray::fromStdString(row.title));
         item->setText(1, QString::fromStdString(row.sizeText));

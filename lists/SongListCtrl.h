@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QTreeWidget>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,7 +10,14 @@
 
 namespace tunecrate {
 
+class InPlaceEdit;
 class MainDialog;
+
+// A cell of a list: row and column.
+struct ListCell {
+    int row = -1;
+    int column = 0;
+};
 
 // The one list class behind both song lists of the main window: the floppy's
 // five slots and the songs of the selected hard-disk folder. It holds no flag
@@ -39,7 +47,35 @@ public:
     // A hard-disk row's title as the bytes of its file name.
     static std::string RowTitle(const QTreeWidgetItem* item);
 
+    // The cell under a point of the viewport; nullopt when no row is there.
+    std::optional<ListCell> CellFromPoint(const QPoint& point) const;
+    // True for the cells that the cell editor edits: floppy title and comment
+    // of an occupied slot, hard-disk comment.
+    bool IsCellEditable(int row, int column) const;
+    // Opens a cell editor over the cell; null when the cell cannot be shown.
+    InPlaceEdit* BeginCellEdit(int row, int column);
+    // The end of every edit of a cell, from the cell editor or from the
+    // hard-disk list's own title editing; no text when it was cancelled.
+    void EndCellEdit(int row, int column, const std::optional<QString>& text);
+    // The Delete key: asks, then deletes the songs of the selected rows.
+    void DeleteSelectedSongs();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+
 private:
+    void EndFloppyTitleEdit(int row, const QString& text);
+    void EndFloppyCommentEdit(int row, const QString& text);
+    void EndHardDiskTitleEdit(int row, const QString& text);
+    void EndHardDiskCommentEdit(int row, const QString& text);
+    // The text as CP932 for a floppy or a title; tells the user and gives
+    // nullopt when a character has no CP932 form.
+    std::optional<std::string> EncodeForFloppy(const QString& text);
+    void TakeFocusBeforeScrolling();
+    void ShowError(const std::string& text);
+
     MainDialog* m_owner = nullptr;
 };
 

@@ -1,0 +1,273 @@
+// SPDX-License-Identifier: MIT
+// The editing handlers of the song lists: clicks that open the cell editor,
+// the shared end of every edit (titles and comments on both media), the
+// Delete key and scrolling.
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QWheelEvent>
+#include <algorithm>
+
+#include "app/MainDialog.h"
+#include "core/CommentFile.h"
+#include "core/Encoding.h"
+#include "core/FileOps.h"
+#include "core/FloppyCatalogue.h"
+#include "core/FloppyVolume.h"
+#include "core/Prompter.h"
+#include "core/SongDeletion.h"
+#include "core/SongNames.h"
+#include "core/SongRename.h"
+#include "lists/InPlaceEdit.h"
+#include "lists/SongListCtrl.h"
+
+namespace tunecrate {
+
+namespace {
+
+constexpr int kTitleBytesRole = Qt::UserRole + 1;
+
+QString Ui(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<int>(text.size())); }
+std::string Utf8(const QString& text) { return text.toUtf8().toStdString(); }
+
+// A comment or title is one line of its catalogue file: pasted line breaks
+// become blanks.
+QString OneLine(QString text) {
+    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return text;
+}
+
+}  // namespace
+
+std::optional<ListCell> SongListCtrl::CellFromPoint(const QPoint& point) const {
+    const QModelIndex index = indexAt(point);
+    if (!index.isValid()) return std::nullopt;
+    // The column is the one whose span covers the point, both edges included.
+    for (int column = 0; column < columnCount(); ++column) {
+        const int left = columnViewportPosition(column);
+        if (point.x() >= left && point.x() <= left + columnWidth(column)) return ListCell{index.row(), column};
+    }
+    return ListCell{index.row(), index.column()};
+}
+
+bool SongListCtrl::IsCellEditable(int row, int column) const {
+    if (m_owner == nullptr || row < 0 || row >= topLevelItemCount()) return false;
+    if (IsHardDiskList()) return column == 2;
+    if (!IsFloppyList() || (column != 1 && column != 3)) return false;
+    auto volume = m_owner->OpenFloppy();
+    return volume && volume->Exists(SlotName(row) + std::string(kSongExtension));
+}
+
+InPlaceEdit* SongListCtrl::BeginCellEdit(int row, int column) {
+    QTreeWidgetItem* item = topLevelItem(row);
+    if (item == nullptr) return nullptr;
+    scrollToItem(item);
+    if (column >= header()->count() || columnWidth(column) < 5) return nullptr;
+    const QRect rowRect = visualRect(indexFromItem(item, column));
+    if (!rowRect.isValid()) return nullptr;
+    int left = columnViewportPosition(column);
+    if (left < 0 || left > viewport()->width()) {
+        // Bring the cell's left edge to the list's left edge.
+        horizontalScrollBar()->setValue(header()->sectionPosition(column));
+        left = columnViewportPosition(column);
+    }
+    const int boxLeft = left + 4;
+    const int boxRight = std::min(boxLeft + columnWidth(column) - 3, viewport()->width());
+    const QRect box(QPoint(boxLeft, rowRect.top()), QPoint(boxRight - 1, rowRect.bottom()));
+    const auto alignment = Qt::Alignment(headerItem()->textAlignment(column)) & Qt::AlignHorizontal_Mask;
+    // The editor owns itself; the list keeps no reference to it.
+    return new InPlaceEdit(this, row, column, item->text(column), box, alignment ? alignment : Qt::AlignLeft);
+}
+
+void SongListCtrl::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        QTreeWidget::mousePressEvent(event);
+        return;
+    }
+    QTreeWidgetItem* focusedBefore = currentItem();
+    QTreeWidget::mousePressEvent(event);
+    const auto cell = CellFromPoint(event->position().toPoint());
+    if (!cell || m_owner == nullptr) return;
+    QTreeWidgetItem* item = topLevelItem(cell->row);
+    if (IsFloppyList()) {
+        auto volume = m_owner->OpenFloppy();
+        if (!volume || !volume->Exists(SlotName(cell->row) + std::string(kSongExtension))) {
+            // An empty slot can be neither selected by a click nor edited.
+            item->setSelected(false);
+            return;
+        }
+    }
+    if (item == focusedBefore && cell->column > 0) {
+        if (IsCellEditable(cell->row, cell->column)) BeginCellEdit(cell->row, cell->column);
+        return;
+    }
+    if (!(event->modifiers() & Qt::ControlModifier)) {
+        setCurrentItem(item);
+        item->setSelected(true);
+    }
+}
+
+void SongListCtrl::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Delete) DeleteSelectedSongs();
+    if (event->key() == Qt::Key_F2 && IsHardDiskList() && currentItem() != nullptr) {
+        editItem(currentItem(), 0);
+        return;
+    }
+    QTreeWidget::keyPressEvent(event);
+}
+
+void SongListCtrl::wheelEvent(QWheelEvent* event) {
+    TakeFocusBeforeScrolling();
+    QTreeWidget::wheelEvent(event);
+}
+
+void SongListCtrl::TakeFocusBeforeScrolling() {
+    // An open cell editor loses the focus and commits before the rows move.
+    if (!hasFocus()) setFocus(Qt::OtherFocusReason);
+}
+
+void SongListCtrl::ShowError(const std::string& text) {
+    if (m_owner != nullptr) m_owner->PrompterFor(this).ShowMessage(text, "Error!", MessageIcon::None);
+}
+
+std::optional<std::string> SongListCtrl::EncodeForFloppy(const QString& text) {
+    const std::string mapped = MapCp932LookAlikes(Utf8(OneLine(text)));
+    if (auto bytes = Utf8ToCp932(mapped)) return bytes;
+    // Name the first character that the floppy cannot hold.
+    QString shown;
+    const QString decoded = Ui(mapped);
+    for (const uint c : decoded.toUcs4()) {
+        const QString one = QString::fromUcs4(reinterpret_cast<const char32_t*>(&c), 1);
+        if (!Utf8ToCp932(Utf8(one))) {
+            shown = one;
+            break;
+        }
+    }
+    ShowError("フロッピーディスクに書けない文字が含まれています：「" + Utf8(shown) + "」\n変更は保存されませんでした。");
+    return std::nullopt;
+}
+
+void SongListCtrl::EndCellEdit(int row, int column, const std::optional<QString>& text) {
+    if (!text || m_owner == nullptr || row < 0 || row >= topLevelItemCount()) return;
+    if (IsFloppyList() && column == 1) EndFloppyTitleEdit(row, *text);
+    if (IsFloppyList() && column == 3) EndFloppyCommentEdit(row, *text);
+    if (IsHardDiskList() && column == 0) EndHardDiskTitleEdit(row, *text);
+    if (IsHardDiskList() && column == 2) EndHardDiskCommentEdit(row, *text);
+}
+
+void SongListCtrl::EndFloppyTitleEdit(int row, const QString& text) {
+    auto bytes = EncodeForFloppy(text);
+    if (!bytes) return;
+    if (!TitleFits(*bytes)) {
+        ShowError("題名は17文字を超えてはいけません。");
+        return;
+    }
+    std::vector<SlotRow>& rows = m_owner->slotRows();
+    if (row >= static_cast<int>(rows.size())) return;
+    rows[static_cast<std::size_t>(row)].title = *bytes;
+    topLevelItem(row)->setText(1, Ui(Cp932ToUtf8(*bytes)));
+    auto volume = m_owner->OpenFloppy();
+    FileResult written = volume ? WriteTitles(*volume, rows) : FileResult::FromErrno(ENOENT);
+    if (!written.ok()) {
+        ShowError(CatalogueWriteMessage(m_owner->FloppyRoot(), kTitlesFile, written));
+        m_owner->ReadCatalogue(false);   // the list shows again what the disk holds
+    }
+}
+
+void SongListCtrl::EndFloppyCommentEdit(int row, const QString& text) {
+    auto bytes = EncodeForFloppy(text);
+    if (!bytes) return;
+    std::vector<SlotRow>& rows = m_owner->slotRows();
+    if (row >= static_cast<int>(rows.size())) return;
+    // Stored cut on a whole character; shown whole until the next reading.
+    rows[static_cast<std::size_t>(row)].comment = std::string(CutToWholeCharacters(*bytes, kCatalogueLineBytes));
+    topLevelItem(row)->setText(3, OneLine(text));
+    auto volume = m_owner->OpenFloppy();
+    FileResult written = volume ? WriteComments(*volume, rows) : FileResult::FromErrno(ENOENT);
+    if (!written.ok()) {
+        ShowError(CatalogueWriteMessage(m_owner->FloppyRoot(), kCommentsFile, written));
+        m_owner->ReadCatalogue(false);
+    }
+}
+
+void SongListCtrl::EndHardDiskTitleEdit(int row, const QString& text) {
+    const std::string title = MapCp932LookAlikes(Utf8(text));
+    if (!IsFileTitle(title)) {
+        ShowError("この題名はファイル名にできません。\n空の題名、「/」を含む題名、「.」と「..」は使えません。");
+        return;
+    }
+    auto bytes = EncodeForFloppy(Ui(title));
+    if (!bytes) return;
+    if (!TitleFits(*bytes)) {
+        ShowError("題名は17文字を超えてはいけません。");
+        return;
+    }
+    FolderTree& tree = m_owner->folderTree();
+    const std::string folder = tree.ItemPath(tree.currentItem());
+    QTreeWidgetItem* item = topLevelItem(row);
+    const RenameSongResult result = RenameHardDiskSong(folder, RowTitle(item), title);
+    switch (result.outcome) {
+        case RenameSongOutcome::NameTaken:
+            ShowError("その名前のファイルはすでに存在します。\n違う名前にしてください。");
+            break;
+        case RenameSongOutcome::Failed:
+            ShowError("Cannot rename " + result.file + ".\n" + result.failure.Reason() +
+                      "\n曲の名前は変更されませんでした。");
+            break;
+        case RenameSongOutcome::TitleChanged:
+            // The row stays where it is; the next refill sorts it.
+            item->setText(0, Ui(title));
+            item->setData(0, kTitleBytesRole, QByteArray::fromStdString(title));
+            break;
+    }
+}
+
+void SongListCtrl::EndHardDiskCommentEdit(int row, const QString& text) {
+    auto bytes = EncodeForFloppy(text);
+    if (!bytes) return;
+    FolderTree& tree = m_owner->folderTree();
+    const std::string folder = tree.ItemPath(tree.currentItem());
+    QTreeWidgetItem* item = topLevelItem(row);
+    const std::string title = RowTitle(item);
+    auto real = FindWithExtensionNoCase(folder, title, kCommentExtension);
+    const std::string path = JoinPath(folder, real ? *real : title + std::string(kCommentExtension));
+    FileResult written = WriteCommentFile(path, *bytes);
+    if (!written.ok()) {
+        ShowError("Cannot write " + path + ".\n" + written.Reason());
+        item->setText(2, Ui(Cp932ToUtf8(ReadCommentFile(path))));
+        return;
+    }
+    item->setText(2, OneLine(text));
+}
+
+void SongListCtrl::DeleteSelectedSongs() {
+    if (m_owner == nullptr) return;
+    std::vector<int> rows;
+    for (QTreeWidgetItem* item : selectedItems()) rows.push_back(indexOfTopLevelItem(item));
+    std::sort(rows.begin(), rows.end());
+    const std::string question = std::to_string(rows.size()) + "個の項目を削除しますか？";
+    Prompter& prompter = m_owner->PrompterFor(this);
+    if (IsFloppyList() && !rows.empty()) {
+        if (!prompter.AskYesNo(question, "Confirm")) return;
+        auto volume = m_owner->OpenFloppy();
+        if (volume) {
+            for (const std::string& failure : DeleteFloppySlots(*volume, m_owner->slotRows(), rows)) ShowError(failure);
+        }
+        m_owner->ReadCatalogue(true);
+        return;
+    }
+    if (!prompter.AskYesNo(question, "Confirm")) return;
+    if (IsHardDiskList() && !rows.empty()) {
+        FolderTree& tree = m_owner->folderTree();
+        std::vector<std::string> titles;
+        for (int row : rows) titles.push_back(RowTitle(topLevelItem(row)));
+        for (const std::string& failure : DeleteHardDiskSongs(tree.ItemPath(tree.currentItem()), titles)) {
+            ShowError(failure);
+        }
+    }
+    RefillHardDiskList();
+}
+
+}  // namespace tunecrate
