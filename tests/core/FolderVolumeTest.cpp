@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 
 #include "TempDir.h"
@@ -60,6 +62,26 @@ TEST(FolderVolume, SpaceIsTheFolderFileSystem) {
     EXPECT_EQ(space->TotalBytes(), static_cast<std::uint64_t>(vfs.f_blocks) * vfs.f_frsize);
 
     EXPECT_EQ(FolderVolume(dir.Path("missing")).Space(), std::nullopt);
+}
+
+TEST(FolderVolume, RemoveTakesEveryCaseVariantOfTheName) {
+    TempDir dir;
+    dir.Write("MDR_02.B00", "x");
+    dir.Write("mdr_02.b00", "x");
+    dir.Write("MDR_02.EVT", "x");
+    FolderVolume volume(dir.path());   // no final slash: the root adds it
+    EXPECT_TRUE(volume.Remove("Mdr_02.B00").ok());
+    EXPECT_FALSE(volume.Exists("MDR_02.B00"));
+    EXPECT_EQ(dir.EntryCount(), 1u);
+    EXPECT_TRUE(dir.Exists("MDR_02.EVT"));
+
+    EXPECT_TRUE(volume.Remove("MDR_02.B00").ok());
+
+    ASSERT_EQ(::mkdir(dir.Path("MDR_03.B00").c_str(), 0755), 0);
+    FileResult onFolder = volume.Remove("MDR_03.B00");
+    EXPECT_FALSE(onFolder.ok());
+    EXPECT_EQ(onFolder.error, EISDIR);
+    EXPECT_TRUE(dir.Exists("MDR_03.B00"));
 }
 
 }  // namespace
