@@ -23,16 +23,18 @@ struct DirCloser {
     void operator()(DIR* dir) const { closedir(dir); }
 };
 
-// Calls `visit(name)` for each entry of `folder` except "." and "..".
+// Calls `visit(name)` for each entry of `folder` except "." and "..";
+// false (with errno) when the folder cannot be listed.
 template <typename Visit>
-void ForEachEntry(std::string_view folder, Visit visit) {
+bool ForEachEntry(std::string_view folder, Visit visit) {
     std::unique_ptr<DIR, DirCloser> dir(opendir(std::string(folder.empty() ? "." : folder).c_str()));
-    if (!dir) return;
+    if (!dir) return false;
     while (dirent* entry = readdir(dir.get())) {
         std::string_view name = entry->d_name;
         if (name == "." || name == "..") continue;
         visit(name);
     }
+    return true;
 }
 
 // Picks the exact spelling when present, otherwise the smallest matching name,
@@ -131,11 +133,18 @@ std::optional<std::string> FindWithExtensionNoCase(std::string_view folder, std:
 namespace {
 
 template <typename Matches>
-FileResult RemoveMatching(std::string_view folder, Matches matches) {
+FileResult RemoveMatching(std::string_view folder, std::string_view exactName, Matches matches) {
     std::vector<std::string> names;
-    ForEachEntry(folder, [&](std::string_view entry) {
+    const bool listed = ForEachEntry(folder, [&](std::string_view entry) {
         if (matches(entry)) names.emplace_back(entry);
     });
+    if (!listed) {
+        // Without a listing only the exact spelling can be removed; a miss
+        // proves nothing, so it is never reported as success.
+        const int listError = errno;
+        if (::unlink(JoinPath(folder, exactName).c_str()) == 0) return {};
+        return FileResult::FromErrno(errno == ENOENT ? listError : errno);
+    }
     FileResult result;
     for (const std::string& name : names) {
         if (::unlink(JoinPath(folder, name).c_str()) != 0 && errno != ENOENT && result.ok()) {
@@ -148,11 +157,11 @@ FileResult RemoveMatching(std::string_view folder, Matches matches) {
 }  // namespace
 
 FileResult RemoveNameNoCase(std::string_view folder, std::string_view name) {
-    return RemoveMatching(folder, [&](std::string_view entry) { return EqualsNoCase(entry, name); });
+    return RemoveMatching(folder, name, [&](std::string_view entry) { return EqualsNoCase(entry, name); });
 }
 
 FileResult RemoveWithExtensionNoCase(std::string_view folder, std::string_view base, std::string_view extension) {
-    return RemoveMatching(folder, [&](std::string_view entry) {
+    return RemoveMatching(folder, std::string(base) + std::string(extension), [&](std::string_view entry) {
         return entry.size() == base.size() + extension.size() && entry.substr(0, base.size()) == base &&
                EqualsNoCase(entry.substr(base.size()), extension);
     });

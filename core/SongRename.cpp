@@ -32,14 +32,14 @@ bool IsFileTitle(std::string_view title) {
 
 RenameSongResult RenameHardDiskSong(std::string_view folder, std::string_view oldTitle, std::string_view newTitle) {
     RenameSongResult result;
-    if (FindWithExtensionNoCase(folder, newTitle, kSongExtension)) {
-        result.outcome = RenameSongOutcome::NameTaken;
-        return result;
-    }
     if (!IsFileTitle(newTitle)) {
         result.outcome = RenameSongOutcome::Failed;
         result.failure = FileResult::FromErrno(EINVAL);
         result.file = JoinPath(folder, std::string(newTitle) + std::string(kSongExtension));
+        return result;
+    }
+    if (FindWithExtensionNoCase(folder, newTitle, kSongExtension)) {
+        result.outcome = RenameSongOutcome::NameTaken;
         return result;
     }
     if (!FindWithExtensionNoCase(folder, oldTitle, kSongExtension)) {
