@@ -109,6 +109,23 @@ std::optional<std::string> Utf8ToCp932(std::string_view utf8) {
     return out;
 }
 
+std::string Utf8ToCp932Lossy(std::string_view utf8) {
+    const std::string mapped = MapCp932LookAlikes(utf8);
+    if (auto whole = Utf8ToCp932(mapped)) return *whole;
+    std::string out;
+    std::size_t pos = 0;
+    while (pos < mapped.size()) {
+        // One UTF-8 sequence at a time; a broken one counts as one byte.
+        const auto lead = static_cast<unsigned char>(mapped[pos]);
+        std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+        length = std::min(length, mapped.size() - pos);
+        auto one = Utf8ToCp932(std::string_view(mapped).substr(pos, length));
+        out += one ? *one : std::string("?");
+        pos += length;
+    }
+    return out;
+}
+
 std::string MapCp932LookAlikes(std::string_view utf8) {
     static constexpr std::pair<std::string_view, std::string_view> kLookAlikes[] = {
         {"\xE3\x80\x9C", "\xEF\xBD\x9E"},   // WAVE DASH -> FULLWIDTH TILDE

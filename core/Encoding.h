@@ -28,6 +28,11 @@ bool IsValidCp932(std::string_view cp932);
 // decodes back to it, or the input is not valid UTF-8.
 std::optional<std::string> Utf8ToCp932(std::string_view utf8);
 
+// Encodes UTF-8 to CP932 after MapCp932LookAlikes, writing "?" for every
+// character that CP932 cannot hold: a title that crosses to the floppy never
+// fails for one character.
+std::string Utf8ToCp932Lossy(std::string_view utf8);
+
 // Replaces the characters that input methods produce but CP932 writes with a
 // look-alike of its own (〜 -> ～, − -> －, — -> ―, ‖ -> ∥, ¢ -> ￠, £ -> ￡,
 // ¬ -> ￢), so that such text can be stored on the floppy.

@@ -199,8 +199,6 @@ std::optional<std::string> ReadFileBytes(const std::string& path, std::size_t ma
     return bytes;
 }
 
-namespace {
-
 void SyncFolder(const std::string& folder) {
     int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd >= 0) {
@@ -208,6 +206,8 @@ void SyncFolder(const std::string& folder) {
         ::close(dirFd);
     }
 }
+
+namespace {
 
 // Writes a new file beside the old one and renames it over it, so that a
 // failure at any point leaves the old content whole.
@@ -258,6 +258,65 @@ FileResult WriteFileBytes(const std::string& path, std::string_view bytes) {
     FileResult result = ReplaceByRename(path, bytes, exists ? &old : nullptr);
     if (result.status == FileStatus::DiskFull && exists) result = OverwriteInPlace(path, bytes, old);
     return result;
+}
+
+FileResult CopyFile(const std::string& source, const std::string& target, bool failIfExists) {
+    int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (in < 0) return FileResult::FromErrno(errno);
+    struct stat from {};
+    if (::fstat(in, &from) != 0 || !S_ISREG(from.st_mode)) {
+        const int err = errno != 0 ? errno : EINVAL;
+        ::close(in);
+        return FileResult::FromErrno(S_ISDIR(from.st_mode) ? EISDIR : err);
+    }
+    struct stat to {};
+    if (::stat(target.c_str(), &to) == 0) {
+        if (failIfExists) {
+            ::close(in);
+            return FileResult::FromErrno(EEXIST);
+        }
+        // Opening the source itself for writing would empty it.
+        if (to.st_dev == from.st_dev && to.st_ino == from.st_ino) {
+            ::close(in);
+            return FileResult::FromErrno(EINVAL);
+        }
+    }
+    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | (failIfExists ? O_EXCL : O_TRUNC);
+    int out = ::open(target.c_str(), flags, 0666);
+    if (out < 0) {
+        const int err = errno;
+        ::close(in);
+        return FileResult::FromErrno(err);
+    }
+    int err = 0;
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = ::read(in, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            err = errno;
+            break;
+        }
+        if (n == 0) break;
+        if (!WriteAll(out, std::string_view(buffer, static_cast<std::size_t>(n)))) {
+            err = errno;
+            break;
+        }
+    }
+    if (err == 0 && ::fsync(out) != 0) err = errno;
+    if (::close(out) != 0 && err == 0) err = errno;
+    ::close(in);
+    if (err != 0) {
+        ::unlink(target.c_str());   // never leave half a song behind
+        return FileResult::FromErrno(err);
+    }
+    SyncFolder(ParentFolder(target));
+    return {};
+}
+
+FileResult RemoveFile(const std::string& path) {
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) return FileResult::FromErrno(errno);
+    return {};
 }
 
 std::optional<SpaceInfo> SpaceOf(const std::string& path) {

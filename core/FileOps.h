@@ -64,6 +64,17 @@ std::optional<std::string> ReadFileBytes(const std::string& path, std::size_t ma
 // anything but a regular file.
 FileResult WriteFileBytes(const std::string& path, std::string_view bytes);
 
+// Copies a regular file whole and flushes it to the disk. With
+// `failIfExists` an existing target gives TargetExists; a full disk gives
+// DiskFull and leaves no partial target. A file is never copied onto itself.
+FileResult CopyFile(const std::string& source, const std::string& target, bool failIfExists);
+
+// Removes one file; a missing file is no failure.
+FileResult RemoveFile(const std::string& path);
+
+// Flushes a folder's entries to the disk.
+void SyncFolder(const std::string& folder);
+
 // statvfs of the file system holding `path`; nullopt when it fails or is empty.
 std::optional<SpaceInfo> SpaceOf(const std::string& path);
 

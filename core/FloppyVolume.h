@@ -27,6 +27,13 @@ public:
     virtual FileResult WriteFile(std::string_view name, std::string_view bytes) = 0;
     // Removes every case variant of the file; a missing file is no failure.
     virtual FileResult Remove(std::string_view name) = 0;
+    // Copies a file of the hard disk onto the floppy and back. With
+    // `failIfExists` any case variant of the target counts as existing; a full
+    // floppy gives DiskFull and leaves no partial file.
+    virtual FileResult CopyFromHost(const std::string& hostPath, std::string_view name, bool failIfExists) = 0;
+    virtual FileResult CopyToHost(std::string_view name, const std::string& hostPath, bool failIfExists) = 0;
+    // Makes everything written so far durable, so the disk can be taken out.
+    virtual void Flush() = 0;
 };
 
 }  // namespace tunecrate

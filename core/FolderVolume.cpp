@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "core/FolderVolume.h"
 
+#include <cerrno>
 #include <sys/stat.h>
 
 namespace tunecrate {
@@ -50,6 +51,21 @@ FileResult FolderVolume::WriteFile(std::string_view name, std::string_view bytes
 
 FileResult FolderVolume::Remove(std::string_view name) {
     return RemoveNameNoCase(m_root, name);
+}
+
+FileResult FolderVolume::CopyFromHost(const std::string& hostPath, std::string_view name, bool failIfExists) {
+    if (failIfExists && Exists(name)) return FileResult::FromErrno(EEXIST);
+    return CopyFile(hostPath, PathOf(name), failIfExists);
+}
+
+FileResult FolderVolume::CopyToHost(std::string_view name, const std::string& hostPath, bool failIfExists) {
+    auto real = RealName(name);
+    if (!real) return FileResult::FromErrno(ENOENT);
+    return CopyFile(m_root + *real, hostPath, failIfExists);
+}
+
+void FolderVolume::Flush() {
+    SyncFolder(m_root);
 }
 
 }  // namespace tunecrate

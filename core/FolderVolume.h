@@ -18,6 +18,9 @@ public:
     std::optional<std::string> ReadFile(std::string_view name, std::size_t maxBytes) const override;
     FileResult WriteFile(std::string_view name, std::string_view bytes) override;
     FileResult Remove(std::string_view name) override;
+    FileResult CopyFromHost(const std::string& hostPath, std::string_view name, bool failIfExists) override;
+    FileResult CopyToHost(std::string_view name, const std::string& hostPath, bool failIfExists) override;
+    void Flush() override;
 
 private:
     std::optional<std::string> RealName(std::string_view name) const;

@@ -481,6 +481,13 @@ public:
         return m_folder.WriteFile(name, bytes);
     }
     FileResult Remove(std::string_view name) override { return m_folder.Remove(name); }
+    FileResult CopyFromHost(const std::string& hostPath, std::string_view name, bool failIfExists) override {
+        return m_folder.CopyFromHost(hostPath, name, failIfExists);
+    }
+    FileResult CopyToHost(std::string_view name, const std::string& hostPath, bool failIfExists) override {
+        return m_folder.CopyToHost(name, hostPath, failIfExists);
+    }
+    void Flush() override { m_folder.Flush(); }
 
 private:
     FolderVolume m_folder;

@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tunecrate {
+
+// The text a drag of songs carries between the program's lists: a type line
+// ("HD" or "FD"), one line per song (a hard-disk base name, or a floppy slot
+// index), every line ended by a line feed, and a zero byte at the end.
+
+inline constexpr std::string_view kHardDiskType = "HD";
+inline constexpr std::string_view kFloppyType = "FD";
+inline constexpr std::string_view kPayloadMimeType = "text/plain";
+
+std::string BuildPayload(std::string_view type, const std::vector<std::string>& items);
+
+struct ParsedPayload {
+    std::string type;
+    std::vector<std::string> items;
+};
+
+// Reads a payload, with or without its zero byte (text from another program
+// too: carriage returns before line feeds are dropped, and anything after a
+// zero byte is ignored).
+ParsedPayload ParsePayload(std::string_view bytes);
+
+}  // namespace tunecrate
