@@ -73,6 +73,11 @@ FolderTree::FolderTree(QWidget* parent) : QTreeWidget(parent) {
     setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
     setContextMenuPolicy(Qt::PreventContextMenu);
     setItemDelegate(new FolderNameDelegate(this));
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+    setDropIndicatorShown(false);
+    setAutoScroll(true);
+    setAutoScrollMargin(20);
     setIconSize(QSize(16, 16));
     header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     header()->setStretchLastSection(false);

@@ -51,6 +51,11 @@ public:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    // Songs dropped on a folder.
+    QStringList mimeTypes() const override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void onItemExpanded(QTreeWidgetItem* item);

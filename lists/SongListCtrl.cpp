@@ -49,6 +49,15 @@ SongListCtrl::SongListCtrl(QWidget* parent) : QTreeWidget(parent) {
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setIconSize(QSize(16, 16));
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Songs are dragged out with either button and dropped in as text; the
+    // view starts the drag so that a multi-row selection stays whole.
+    setDragEnabled(true);
+    setDragDropMode(QAbstractItemView::DragOnly);
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+    setDropIndicatorShown(false);
+    setAutoScroll(true);
+    setAutoScrollMargin(20);
     setTextElideMode(Qt::ElideRight);
     header()->setStretchLastSection(false);
     header()->setSectionsMovable(false);

@@ -62,6 +62,13 @@ public:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    // Dragging songs out of the list and dropping them onto it.
+    void startDrag(Qt::DropActions supportedActions) override;
+    QStringList mimeTypes() const override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
 
@@ -74,9 +81,14 @@ private:
     // nullopt when a character has no CP932 form.
     std::optional<std::string> EncodeForFloppy(const QString& text);
     void TakeFocusBeforeScrolling();
+    // The click rules, once the button is up without a drag.
+    void HandleClick(const QPoint& point, Qt::KeyboardModifiers modifiers, QTreeWidgetItem* focusedBefore);
     void ShowError(const std::string& text);
 
     MainDialog* m_owner = nullptr;
+    Qt::MouseButton m_pressedButton = Qt::NoButton;
+    QPoint m_pressPoint;
+    QTreeWidgetItem* m_focusedAtPress = nullptr;
 };
 
 }  // namespace tunecrate

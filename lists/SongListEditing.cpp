@@ -2,6 +2,7 @@
 // The editing handlers of the song lists: clicks that open the cell editor,
 // the shared end of every edit (titles and comments on both media), the
 // Delete key and scrolling.
+#include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -82,13 +83,26 @@ InPlaceEdit* SongListCtrl::BeginCellEdit(int row, int column) {
 }
 
 void SongListCtrl::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton) {
-        QTreeWidget::mousePressEvent(event);
+    // Which button pressed decides what a drag starting now does.
+    m_pressedButton = event->button();
+    m_pressPoint = event->position().toPoint();
+    m_focusedAtPress = currentItem();
+    QTreeWidget::mousePressEvent(event);
+}
+
+void SongListCtrl::mouseReleaseEvent(QMouseEvent* event) {
+    QTreeWidget::mouseReleaseEvent(event);
+    const QPoint point = event->position().toPoint();
+    // A press that became a drag is no click.
+    if (event->button() != Qt::LeftButton || m_pressedButton != Qt::LeftButton ||
+        (point - m_pressPoint).manhattanLength() >= QApplication::startDragDistance()) {
         return;
     }
-    QTreeWidgetItem* focusedBefore = currentItem();
-    QTreeWidget::mousePressEvent(event);
-    const auto cell = CellFromPoint(event->position().toPoint());
+    HandleClick(point, event->modifiers(), m_focusedAtPress);
+}
+
+void SongListCtrl::HandleClick(const QPoint& point, Qt::KeyboardModifiers modifiers, QTreeWidgetItem* focusedBefore) {
+    const auto cell = CellFromPoint(point);
     if (!cell || m_owner == nullptr) return;
     QTreeWidgetItem* item = topLevelItem(cell->row);
     if (IsFloppyList()) {
@@ -103,7 +117,7 @@ void SongListCtrl::mousePressEvent(QMouseEvent* event) {
         if (IsCellEditable(cell->row, cell->column)) BeginCellEdit(cell->row, cell->column);
         return;
     }
-    if (!(event->modifiers() & Qt::ControlModifier)) {
+    if (!(modifiers & Qt::ControlModifier)) {
         setCurrentItem(item);
         item->setSelected(true);
     }
