@@ -103,3 +103,21 @@ quit_with_escape() {
   APP_PID=""
   [ "$status" -eq 0 ] || fail "exit status $status"
 }
+
+# drag BUTTON X1 Y1 X2 Y2: a real drag with that mouse button, in steps.
+drag() {
+  local button=$1 x1=$2 y1=$3 x2=$4 y2=$5
+  xdotool mousemove --sync "$x1" "$y1"
+  xdotool mousedown "$button"
+  sleep 0.2
+  local i
+  for i in 1 2 3 4 5 6; do
+    xdotool mousemove --sync $((x1 + (x2 - x1) * i / 6)) $((y1 + (y2 - y1) * i / 6))
+    sleep 0.1
+  done
+  xdotool mousemove --sync $((x2 + 1)) "$y2"
+  sleep 0.2
+  xdotool mousemove --sync "$x2" "$y2"
+  sleep 0.2
+  xdotool mouseup "$button"
+}
