@@ -240,5 +240,115 @@ TEST(FileOps, RemoveInAFolderThatCannotBeListedIsNeverASilentSuccess) {
     EXPECT_FALSE(reportedOk && dir.Exists("MDR_02.B00")) << "reported removed, yet the file is still there";
 }
 
+// ---- copying song files ------------------------------------------------------
+
+// Bytes of every value, zero bytes and line ends included, over more than one
+// read buffer.
+std::string BinarySong(std::size_t size) {
+    std::string bytes;
+    for (std::size_t i = 0; i < size; ++i) bytes += static_cast<char>((i * 131 + i / 256) & 0xFF);
+    return bytes;
+}
+
+TEST(FileOps, CopyFileCopiesEveryByte) {
+    TempDir dir;
+    const std::string song = BinarySong(200 * 1024 + 17);
+    dir.Write("Blues.B00", song);
+    dir.Write("Empty.EVT", "");
+
+    ASSERT_TRUE(CopyFile(dir.Path("Blues.B00"), dir.Path("MDR_00.B00"), true).ok());
+    EXPECT_TRUE(dir.Read("MDR_00.B00") == song) << "the copy differs";
+    EXPECT_TRUE(dir.Read("Blues.B00") == song) << "the source changed";
+
+    ASSERT_TRUE(CopyFile(dir.Path("Empty.EVT"), dir.Path("MDR_00.EVT"), true).ok());
+    EXPECT_EQ(dir.Read("MDR_00.EVT"), "");
+
+    // Replacing a longer file leaves none of its tail behind.
+    dir.Write("Short.B00", "short");
+    ASSERT_TRUE(CopyFile(dir.Path("Short.B00"), dir.Path("MDR_00.B00"), false).ok());
+    EXPECT_EQ(dir.Read("MDR_00.B00"), "short");
+}
+
+TEST(FileOps, CopyFileThatMayNotReplaceLeavesTheTargetAlone) {
+    TempDir dir;
+    dir.Write("Blues.B00", "new song");
+    dir.Write("MDR_00.B00", "old song");
+    FileResult result = CopyFile(dir.Path("Blues.B00"), dir.Path("MDR_00.B00"), true);
+    EXPECT_EQ(result.status, FileStatus::TargetExists);
+    EXPECT_EQ(dir.Read("MDR_00.B00"), "old song");
+
+    // A dangling link is a name in use too: nothing is written through it.
+    ASSERT_EQ(::symlink(dir.Path("nowhere").c_str(), dir.Path("MDR_01.B00").c_str()), 0);
+    EXPECT_FALSE(CopyFile(dir.Path("Blues.B00"), dir.Path("MDR_01.B00"), true).ok());
+    EXPECT_FALSE(dir.Exists("nowhere"));
+}
+
+// A copy onto the same file would truncate it before reading it.
+TEST(FileOps, CopyFileNeverCopiesAFileOntoItself) {
+    TempDir dir;
+    const std::string song = BinarySong(5000);
+    dir.Write("Blues.B00", song);
+    ASSERT_EQ(::mkdir(dir.Path("sub").c_str(), 0755), 0);
+    ASSERT_EQ(::link(dir.Path("Blues.B00").c_str(), dir.Path("Hard.B00").c_str()), 0);
+    ASSERT_EQ(::symlink(dir.Path("Blues.B00").c_str(), dir.Path("Soft.B00").c_str()), 0);
+
+    for (const std::string& other : {dir.Path("Blues.B00"), dir.path() + "/./Blues.B00",
+                                     dir.path() + "/sub/../Blues.B00", dir.Path("Hard.B00"), dir.Path("Soft.B00")}) {
+        SCOPED_TRACE(other);
+        EXPECT_FALSE(CopyFile(dir.Path("Blues.B00"), other, false).ok());
+        EXPECT_EQ(CopyFile(dir.Path("Blues.B00"), other, true).status, FileStatus::TargetExists);
+        EXPECT_FALSE(CopyFile(other, dir.Path("Blues.B00"), false).ok());
+        EXPECT_TRUE(dir.Read("Blues.B00") == song) << "the source changed";
+    }
+}
+
+TEST(FileOps, CopyFileOfWhatIsNoSongFails) {
+    TempDir dir;
+    FileResult missing = CopyFile(dir.Path("Ghost.B00"), dir.Path("MDR_00.B00"), true);
+    EXPECT_EQ(missing.status, FileStatus::Failed);
+    EXPECT_EQ(missing.error, ENOENT);
+    EXPECT_FALSE(dir.Exists("MDR_00.B00"));
+
+    ASSERT_EQ(::mkdir(dir.Path("Folder.B00").c_str(), 0755), 0);
+    EXPECT_FALSE(CopyFile(dir.Path("Folder.B00"), dir.Path("MDR_00.B00"), true).ok());
+    EXPECT_FALSE(dir.Exists("MDR_00.B00"));
+
+    // Without a reader's writer a FIFO would block the copy for ever.
+    ASSERT_EQ(::mkfifo(dir.Path("Pipe.B00").c_str(), 0644), 0);
+    EXPECT_FALSE(CopyFile(dir.Path("Pipe.B00"), dir.Path("MDR_00.B00"), true).ok());
+    EXPECT_FALSE(dir.Exists("MDR_00.B00"));
+}
+
+TEST(FileOps, CopyFileOnAFullDiskLeavesNoPartialSong) {
+    TmpfsMount disk("size=64k");
+    if (!disk.mounted()) GTEST_SKIP() << "needs root to mount a small tmpfs";
+    TempDir source;
+    source.Write("Big.B00", BinarySong(256 * 1024));
+    source.Write("Small.B00", BinarySong(8 * 1024));
+
+    FileResult full = CopyFile(source.Path("Big.B00"), disk.dir().Path("MDR_00.B00"), true);
+    EXPECT_EQ(full.status, FileStatus::DiskFull);
+    EXPECT_EQ(full.error, ENOSPC);
+    EXPECT_EQ(disk.dir().EntryCount(), 0u);
+
+    // The space of the failed copy is free again.
+    ASSERT_TRUE(CopyFile(source.Path("Small.B00"), disk.dir().Path("MDR_00.B00"), true).ok());
+    EXPECT_TRUE(disk.dir().Read("MDR_00.B00") == BinarySong(8 * 1024)) << "the copy differs";
+}
+
+TEST(FileOps, RemoveFileRemovesOneFileAndAMissingOneIsNoFailure) {
+    TempDir dir;
+    dir.Write("Blues.B00", "x");
+    dir.Write("blues.b00", "x");
+    EXPECT_TRUE(RemoveFile(dir.Path("Blues.B00")).ok());
+    EXPECT_FALSE(dir.Exists("Blues.B00"));
+    EXPECT_TRUE(dir.Exists("blues.b00"));   // exact name only
+    EXPECT_TRUE(RemoveFile(dir.Path("Blues.B00")).ok());
+
+    ASSERT_EQ(::mkdir(dir.Path("Folder.B00").c_str(), 0755), 0);
+    EXPECT_FALSE(RemoveFile(dir.Path("Folder.B00")).ok());
+    EXPECT_TRUE(dir.Exists("Folder.B00"));
+}
+
 }  // namespace
 }  // namespace tunecrate

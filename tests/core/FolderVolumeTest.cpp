@@ -84,5 +84,55 @@ TEST(FolderVolume, RemoveTakesEveryCaseVariantOfTheName) {
     EXPECT_TRUE(dir.Exists("MDR_03.B00"));
 }
 
+// ---- copies between the floppy and the hard disk ------------------------------
+
+TEST(FolderVolume, CopyFromHostCountsEveryCaseVariantAsTheSlotsFile) {
+    TempDir floppy, host;
+    floppy.Write("mdr_00.b00", "old song");
+    host.Write("Blues.B00", "new song");
+    FolderVolume volume(floppy.path());
+
+    EXPECT_EQ(volume.CopyFromHost(host.Path("Blues.B00"), "MDR_00.B00", true).status, FileStatus::TargetExists);
+    EXPECT_EQ(floppy.Read("mdr_00.b00"), "old song");
+
+    // Replacing writes the existing spelling: never two files for one slot.
+    ASSERT_TRUE(volume.CopyFromHost(host.Path("Blues.B00"), "MDR_00.B00", false).ok());
+    EXPECT_EQ(floppy.Read("mdr_00.b00"), "new song");
+    EXPECT_EQ(floppy.EntryCount(), 1u);
+
+    ASSERT_TRUE(volume.CopyFromHost(host.Path("Blues.B00"), "MDR_01.B00", true).ok());
+    EXPECT_EQ(floppy.Read("MDR_01.B00"), "new song");
+}
+
+TEST(FolderVolume, CopyToHostReadsAnyCaseVariant) {
+    TempDir floppy, host;
+    floppy.Write("mdr_01.evt", "events");
+    FolderVolume volume(floppy.path());
+
+    ASSERT_TRUE(volume.CopyToHost("MDR_01.EVT", host.Path("Blues.EVT"), true).ok());
+    EXPECT_EQ(host.Read("Blues.EVT"), "events");
+
+    FileResult missing = volume.CopyToHost("MDR_02.EVT", host.Path("Demo.EVT"), true);
+    EXPECT_EQ(missing.status, FileStatus::Failed);
+    EXPECT_EQ(missing.error, ENOENT);
+    EXPECT_FALSE(host.Exists("Demo.EVT"));
+
+    host.Write("Old.EVT", "kept");
+    EXPECT_EQ(volume.CopyToHost("MDR_01.EVT", host.Path("Old.EVT"), true).status, FileStatus::TargetExists);
+    EXPECT_EQ(host.Read("Old.EVT"), "kept");
+}
+
+TEST(FolderVolume, CopyOntoAFullFloppyLeavesNoPartialFile) {
+    testing::TmpfsMount disk("size=64k");
+    if (!disk.mounted()) GTEST_SKIP() << "needs root to mount a small tmpfs";
+    TempDir host;
+    host.WriteSized("Big.B00", 256 * 1024);
+    FolderVolume volume(disk.dir().path());
+
+    EXPECT_EQ(volume.CopyFromHost(host.Path("Big.B00"), "MDR_00.B00", true).status, FileStatus::DiskFull);
+    EXPECT_FALSE(volume.Exists("MDR_00.B00"));
+    EXPECT_EQ(disk.dir().EntryCount(), 0u);
+}
+
 }  // namespace
 }  // namespace tunecrate
