@@ -118,7 +118,12 @@ std::string Utf8ToCp932Lossy(std::string_view utf8) {
         // One UTF-8 sequence at a time; a broken one counts as one byte.
         const auto lead = static_cast<unsigned char>(mapped[pos]);
         std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-        length = std::min(length, mapped.size() - pos);
+        // A sequence broken by a byte that does not continue it is one stray
+        // byte; one cut off by the end of the text is one character.
+        const std::size_t available = std::min(length, mapped.size() - pos);
+        std::size_t k = 1;
+        while (k < available && (static_cast<unsigned char>(mapped[pos + k]) & 0xC0) == 0x80) ++k;
+        length = k < available ? 1 : available;
         auto one = Utf8ToCp932(std::string_view(mapped).substr(pos, length));
         out += one ? *one : std::string("?");
         pos += length;

@@ -126,6 +126,11 @@ TransferResult CopyHardDiskSongToSlot(DropContext& context, DropState& state, co
 
 TransferResult CopyFloppySongToSlot(DropContext& context, DropState& state, int source, int slot,
                                     const SlotRow& sourceRow, const std::string& stagedBase) {
+    if (stagedBase.empty()) {
+        StagedSlots staged(*context.floppy, {source}, context.prompter);
+        if (!staged.ok()) return TransferResult::Failed;
+        return CopyFloppySongToSlot(context, state, source, slot, sourceRow, staged.Base(source));
+    }
     const std::size_t movedBefore = state.MovedFiles.size();
     state.MovedFiles.push_back({true, SlotFile(source, kSongExtension)});
     if (auto ended = CopySongFileToSlot(context, state, stagedBase + std::string(kSongExtension), slot, movedBefore)) {
@@ -167,7 +172,11 @@ DropResult DropOntoFloppyList(DropContext& context, std::optional<int> targetSlo
             ++slot;
         }
     } else if (payload.type == kFloppyType) {
-        const std::vector<int> sources = FloppyItems(payload.items);
+        // Slots without a song name nothing to copy (text from elsewhere).
+        std::vector<int> sources;
+        for (int source : FloppyItems(payload.items)) {
+            if (context.floppy->Exists(SlotFile(source, kSongExtension))) sources.push_back(source);
+        }
         // A song dropped on its own slot: nothing happens, and no message.
         for (std::size_t i = 0; i < sources.size(); ++i) {
             const int slot = *targetSlot + static_cast<int>(i);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "core/FolderDrop.h"
 
+#include <algorithm>
 #include <sys/stat.h>
 
 #include "core/CommentFile.h"
@@ -31,6 +32,12 @@ template <typename Copy>
 std::optional<TransferResult> CopySongFileToFolder(DropContext& context, DropState& state, const std::string& target,
                                                    std::size_t movedBefore, const std::string& shownSource, Copy copy) {
     FileResult copied = copy(true);
+    if (copied.status == FileStatus::TargetExists &&
+        std::find(state.written.begin(), state.written.end(), target) != state.written.end()) {
+        Report(context, "同じ題名の曲が二つあります。\n" + target + " には先の曲が入りました。");
+        state.MovedFiles.resize(movedBefore);
+        return TransferResult::Skipped;
+    }
     if (copied.status == FileStatus::TargetExists) {
         const std::string base = target.substr(0, target.size() - kSongExtension.size());
         if (!context.prompter.AskYesNo("ファイル " + base + " はすでに存在します。上書きしますか？", "Overwrite?")) {
@@ -51,6 +58,7 @@ std::optional<TransferResult> CopySongFileToFolder(DropContext& context, DropSta
         return TransferResult::Failed;
     }
     state.Transferred = true;
+    state.written.push_back(target);
     return std::nullopt;
 }
 

@@ -54,6 +54,8 @@ FileResult FolderVolume::Remove(std::string_view name) {
 }
 
 FileResult FolderVolume::CopyFromHost(const std::string& hostPath, std::string_view name, bool failIfExists) {
+    // A missing source is reported as such, never as a taken slot.
+    if (!tunecrate::FileSize(hostPath)) return FileResult::FromErrno(ENOENT);
     if (failIfExists && Exists(name)) return FileResult::FromErrno(EEXIST);
     return CopyFile(hostPath, PathOf(name), failIfExists);
 }

@@ -21,6 +21,9 @@ struct MovedFile {
 struct DropState {
     std::vector<MovedFile> MovedFiles;
     bool Transferred = false;
+    // Song files this drop wrote on the hard disk: a second song of the same
+    // title never replaces one that the drop itself just brought.
+    std::vector<std::string> written;
 };
 
 // What a drop works with: the floppy (null when there is none), its slot rows,

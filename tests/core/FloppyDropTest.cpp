@@ -396,8 +396,6 @@ TEST_F(FloppyDropTest, MovedFloppySongTakesItsFilesTitleAndCommentToTheNewSlot) 
 
 // The documented form without staging reads the song from its slot.
 TEST_F(FloppyDropTest, FloppySongCopiedWithoutStagingIsReadFromItsSlot) {
-    GTEST_SKIP() << "known core fault: CopyFloppySongToSlot (core/FloppyDrop.cpp) with stagedBase \"\" copies the "
-                    "host file \".B00\" of the working folder instead of the source slot, and fails";
     MakeFloppy({{"Blues", "live", kBlues, kBluesEvents}});
     DropContext context = Context(false);
     DropState state;
@@ -595,8 +593,6 @@ TEST_F(FloppyDropTest, TextFromAnotherProgramChangesNothing) {
 // Another program may name a slot that holds no song; asking to overwrite a
 // real song with nothing could only lose it.
 TEST_F(FloppyDropTest, EmptySlotNamedByAnotherProgramChangesNothing) {
-    GTEST_SKIP() << "known core fault: DropOntoFloppyList (core/FloppyDrop.cpp) asks to overwrite an occupied "
-                    "target for a source slot that holds no song; Yes deletes the target's song and nothing arrives";
     MakeFloppy({{"Keep", "keep", kOld, kOldEvents}});
     const Snapshot floppy = TakeSnapshot(floppyDir->path());
 

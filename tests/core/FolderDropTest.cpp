@@ -288,6 +288,21 @@ TEST_F(FolderDropTest, FloppySongMovedIntoAFolderEmptiesItsSlot) {
     EXPECT_EQ(AllSongs(), before);
 }
 
+// Two songs of one title moved in one drop: the second must not replace the
+// first that the drop just brought, or the first would be lost with its slot.
+TEST_F(FolderDropTest, SecondSongOfTheSameTitleNeverReplacesTheFirstOfTheDrop) {
+    MakeFloppy({{"Blues", "first", kBlues, ""}, {"Blues", "second", kDemo, ""}});
+    const auto before = AllSongs();
+
+    IntoFolder(old, true, BuildPayload(kFloppyType, {"0", "1"}));
+
+    ASSERT_EQ(prompter.calls().size(), 1u);
+    EXPECT_EQ(prompter.calls()[0].caption, "Error!");
+    EXPECT_EQ(floppyDir->Read("MDR_01.B00"), kDemo);   // the second song stays in its slot
+    EXPECT_FALSE(floppyDir->Exists("MDR_00.B00"));
+    EXPECT_EQ(AllSongs(), before);
+}
+
 TEST_F(FolderDropTest, DecliningToReplaceKeepsTheFloppySongInItsSlot) {
     MakeFloppy({{"Blues", "live", kBlues, kBluesEvents}});
     PutSong(old, "Blues", kOld, "", "older");
