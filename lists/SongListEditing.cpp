@@ -118,7 +118,8 @@ void SongListCtrl::HandleClick(const QPoint& point, Qt::KeyboardModifiers modifi
         return;
     }
     if (!(modifiers & Qt::ControlModifier)) {
-        setCurrentItem(item);
+        // Selected and focused, without undoing a range that Shift selected.
+        selectionModel()->setCurrentIndex(indexFromItem(item), QItemSelectionModel::NoUpdate);
         item->setSelected(true);
     }
 }
