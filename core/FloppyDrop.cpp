@@ -20,30 +20,29 @@ namespace {
 
 std::string SlotFile(int slot, std::string_view extension) { return SlotName(slot) + std::string(extension); }
 
-// The floppy ran full while a song was copied into `slot`: the slot loses the
-// partial song, and a move keeps that song's sources.
-TransferResult SlotDiskFull(DropContext& context, DropState& state, int slot, std::size_t movedBefore) {
-    context.prompter.ShowMessage("ディスクがいっぱいです！", "Error!", MessageIcon::Exclamation);
+// A song that did not arrive whole leaves nothing in its slot (a partial copy
+// would pass for a song), and a move keeps that song's sources.
+void EmptySlotAfterFailure(DropContext& context, DropState& state, int slot, std::size_t movedBefore) {
     context.floppy->Remove(SlotFile(slot, kSongExtension));
     context.floppy->Remove(SlotFile(slot, kEventsExtension));
     context.rows[static_cast<std::size_t>(slot)].title.clear();
     context.rows[static_cast<std::size_t>(slot)].comment.clear();
     state.MovedFiles.resize(movedBefore);
-    state.Transferred = true;
+    state.Transferred = true;   // the slot changed
+}
+
+// The floppy ran full: the drop stops after this song.
+TransferResult SlotDiskFull(DropContext& context, DropState& state, int slot, std::size_t movedBefore) {
+    context.prompter.ShowMessage("ディスクがいっぱいです！", "Error!", MessageIcon::Exclamation);
+    EmptySlotAfterFailure(context, state, slot, movedBefore);
     return TransferResult::DiskFull;
 }
 
-// A copy into `slot` failed after the slot was written: as for a full disk,
-// but the drop goes on with the next song.
+// Any other failure after the slot was written: the drop goes on.
 TransferResult SlotFailed(DropContext& context, DropState& state, int slot, std::size_t movedBefore,
                           const std::string& file, const FileResult& result) {
     context.prompter.ShowMessage(CopyFailedMessage(file, result.Reason()), "Error!", MessageIcon::None);
-    context.floppy->Remove(SlotFile(slot, kSongExtension));
-    context.floppy->Remove(SlotFile(slot, kEventsExtension));
-    context.rows[static_cast<std::size_t>(slot)].title.clear();
-    context.rows[static_cast<std::size_t>(slot)].comment.clear();
-    state.MovedFiles.resize(movedBefore);
-    state.Transferred = true;
+    EmptySlotAfterFailure(context, state, slot, movedBefore);
     return TransferResult::Failed;
 }
 

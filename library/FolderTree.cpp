@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 
 #include "app/MainDialog.h"
+#include "app/WaitCursor.h"
 #include "core/FileOps.h"
 #include "core/FolderCommands.h"
 #include "core/FolderListing.h"
@@ -34,14 +35,6 @@ std::string NameOf(const QTreeWidgetItem* item) {
     return item->data(0, kNameRole).toByteArray().toStdString();
 }
 
-// Restores the cursor on every path out of a slow folder read.
-class WaitCursor {
-public:
-    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 // Commits a label edit through the rename operation instead of writing the
 // text into the item: the item changes only when the folder did.

@@ -6,6 +6,7 @@
 #include <QMimeData>
 
 #include "app/MainDialog.h"
+#include "app/WaitCursor.h"
 #include "core/DragPayload.h"
 #include "core/FileOps.h"
 #include "core/FloppyVolume.h"
@@ -15,14 +16,6 @@ namespace tunecrate {
 
 namespace {
 
-// Restores the cursor on every path out of a drop.
-class WaitCursor {
-public:
-    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 const QString kMime = QString::fromLatin1(kPayloadMimeType.data(), static_cast<int>(kPayloadMimeType.size()));
 
