@@ -13,10 +13,11 @@
 namespace tunecrate::testing {
 
 // Stands in for the user: questions are answered from a queue the test fills
-// beforehand, messages are taken as shown. Every call is recorded so a test
-// can compare the exact texts, captions and icons. A question that nothing
-// was queued for, or a queued answer that no question used, fails the test.
-class ScriptedPrompter final : public Prompter {
+// beforehand. Every call is recorded so a test can compare the exact texts,
+// captions and icons. A question that nothing was queued for, or a queued
+// answer that no question used, fails the test. Messages are taken as shown,
+// or, with `scriptedMessages`, must be queued like questions.
+class ScriptedPrompter : public Prompter {
 public:
     enum class Kind { YesNo, OkCancel, Message };
 
@@ -29,13 +30,14 @@ public:
         bool operator==(const Call&) const = default;
     };
 
-    ScriptedPrompter() = default;
+    explicit ScriptedPrompter(bool scriptedMessages = false) : m_scriptedMessages(scriptedMessages) {}
     ScriptedPrompter(const ScriptedPrompter&) = delete;
     ScriptedPrompter& operator=(const ScriptedPrompter&) = delete;
     ~ScriptedPrompter() override { VerifyAllUsed(); }
 
     void AnswerYesNo(bool yes) { m_answers.push_back({Kind::YesNo, yes}); }
     void AnswerOkCancel(bool ok) { m_answers.push_back({Kind::OkCancel, ok}); }
+    void ExpectMessage() { m_answers.push_back({Kind::Message, true}); }
 
     bool AskYesNo(const std::string& text, const std::string& caption) override {
         return Answer({text, caption, Kind::YesNo, MessageIcon::Exclamation});
@@ -44,7 +46,11 @@ public:
         return Answer({text, caption, Kind::OkCancel, MessageIcon::Exclamation});
     }
     void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override {
-        m_calls.push_back({text, caption, Kind::Message, icon});
+        if (m_scriptedMessages) {
+            Answer({text, caption, Kind::Message, icon});
+        } else {
+            m_calls.push_back({text, caption, Kind::Message, icon});
+        }
     }
 
     const std::vector<Call>& calls() const { return m_calls; }
@@ -60,7 +66,7 @@ public:
     // Fails the test for every queued answer not yet used, then forgets them.
     void VerifyAllUsed() {
         for (const Scripted& answer : m_answers) {
-            ADD_FAILURE() << "a scripted answer to a " << KindName(answer.kind) << " was never used";
+            ADD_FAILURE() << "scripted " << KindName(answer.kind) << " was never asked for";
         }
         m_answers.clear();
     }
@@ -84,7 +90,9 @@ private:
         m_calls.push_back(call);
         if (m_answers.empty() || m_answers.front().kind != call.kind) {
             ADD_FAILURE() << "unexpected " << KindName(call.kind) << " \"" << call.text << "\" (caption \""
-                          << call.caption << "\")";
+                          << call.caption << "\")"
+                          << (m_answers.empty() ? std::string(", nothing scripted")
+                                                : std::string(", scripted was a ") + KindName(m_answers.front().kind));
             // The cautious answer, so an unexpected question cannot destroy anything.
             return false;
         }
@@ -93,6 +101,7 @@ private:
         return answer;
     }
 
+    bool m_scriptedMessages;
     std::deque<Scripted> m_answers;
     std::vector<Call> m_calls;
 };
