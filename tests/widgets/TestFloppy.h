@@ -15,41 +15,13 @@
 #include <vector>
 
 #include "QtPrinters.h"
+#include "TempDir.h"
 #include "app/MainDialog.h"
 
 namespace tunecrate::testing {
 
 // A fresh folder under /tmp, removed with everything in it when the test ends.
-class TempFolder {
-public:
-    TempFolder() {
-        char pattern[] = "/tmp/tunecrate-widgets-XXXXXX";
-        if (::mkdtemp(pattern) == nullptr) {
-            ADD_FAILURE() << "mkdtemp: " << std::strerror(errno);
-            return;
-        }
-        m_path = pattern;
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        if (!m_path.empty()) std::filesystem::remove_all(m_path, ignored);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    const std::string& path() const { return m_path; }
-    std::string Path(std::string_view name) const { return m_path + "/" + std::string(name); }
-
-    void Write(std::string_view name, std::string_view bytes) const {
-        std::ofstream out(Path(name), std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        EXPECT_TRUE(out.good()) << "cannot write " << Path(name);
-    }
-    void WriteSized(std::string_view name, std::size_t size) const { Write(name, std::string(size, 'U')); }
-
-private:
-    std::string m_path;
-};
+using TempFolder = TempDir;
 
 // UTF-8 to CP932 with glibc's iconv, kept apart from the program's own encoder
 // so the tests do not trust what they check.
