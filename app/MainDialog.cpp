@@ -208,7 +208,7 @@ void MainDialog::ReadCatalogue(bool showError) {
     UpdateFreeSpaceDisplay();
     if (!reading.readable && showError) {
         std::string text = UnreadableFloppyMessage(m_FloppyRoot);
-        if (!reading.creationFailure.empty()) text += "\n\n" + reading.creationFailure;
+        if (!reading.failure.empty()) text += "\n\n" + reading.failure;
         PrompterFor(this).ShowMessage(text, "Error!", MessageIcon::None);
     }
     emit catalogueRead();

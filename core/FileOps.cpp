@@ -89,8 +89,15 @@ FileResult FileResult::FromErrno(int err) {
     return result;
 }
 
+FileResult FileResult::FromErrno(int err, std::string message) {
+    FileResult result = FromErrno(err);
+    result.message = std::move(message);
+    return result;
+}
+
 std::string FileResult::Reason() const {
     if (ok()) return {};
+    if (!message.empty()) return message;
     return error != 0 ? std::strerror(error) : "Unknown error";
 }
 
@@ -258,6 +265,20 @@ FileResult WriteFileBytes(const std::string& path, std::string_view bytes) {
     FileResult result = ReplaceByRename(path, bytes, exists ? &old : nullptr);
     if (result.status == FileStatus::DiskFull && exists) result = OverwriteInPlace(path, bytes, old);
     return result;
+}
+
+FileResult CreateFileBytes(const std::string& path, std::string_view bytes) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NONBLOCK, 0666);
+    if (fd < 0) return FileResult::FromErrno(errno);
+    int err = WriteAll(fd, bytes) ? 0 : errno;
+    if (err == 0 && ::fsync(fd) != 0) err = errno;
+    if (::close(fd) != 0 && err == 0) err = errno;
+    if (err != 0) {
+        ::unlink(path.c_str());
+        return FileResult::FromErrno(err);
+    }
+    SyncFolder(ParentFolder(path));
+    return {};
 }
 
 FileResult CopyFile(const std::string& source, const std::string& target, bool failIfExists) {

@@ -16,9 +16,11 @@ enum class FileStatus { Ok, TargetExists, DiskFull, Failed };
 struct FileResult {
     FileStatus status = FileStatus::Ok;
     int error = 0;            // errno of the failing call
+    std::string message;      // a reason of our own, where strerror would not tell
     bool ok() const { return status == FileStatus::Ok; }
     static FileResult FromErrno(int err);
-    std::string Reason() const;   // strerror text, empty when ok
+    static FileResult FromErrno(int err, std::string message);
+    std::string Reason() const;   // the message, else strerror text; empty when ok
 };
 
 // Free and total space of a volume in allocation units.
@@ -63,6 +65,10 @@ std::optional<std::string> ReadFileBytes(const std::string& path, std::size_t ma
 // flushes it to the disk; a failure leaves the old content whole. Fails on
 // anything but a regular file.
 FileResult WriteFileBytes(const std::string& path, std::string_view bytes);
+
+// Creates a new file holding `bytes`, flushed to the disk; an existing file
+// gives TargetExists, and a failure leaves no partial file.
+FileResult CreateFileBytes(const std::string& path, std::string_view bytes);
 
 // Copies a regular file whole and flushes it to the disk. With
 // `failIfExists` an existing target gives TargetExists; a full disk gives

@@ -89,7 +89,9 @@ std::string UnreadableFloppyMessage(std::string_view floppyRoot) {
 
 CatalogueReading ReadCatalogue(FloppyVolume* volume) {
     CatalogueReading reading;
-    if (volume == nullptr || !volume->Space()) return reading;
+    if (volume == nullptr) return reading;
+    if (reading.failure = volume->Problem(); !reading.failure.empty()) return reading;
+    if (!volume->Space()) return reading;
 
     auto titles = volume->ReadFile(kTitlesFile, kCatalogueReadLimit);
     if (!titles) {
@@ -98,7 +100,7 @@ CatalogueReading ReadCatalogue(FloppyVolume* volume) {
         FileResult created = volume->WriteFile(kTitlesFile, BlankTitlesFile());
         titles = volume->ReadFile(kTitlesFile, kCatalogueReadLimit);
         if (!created.ok() || !titles) {
-            reading.creationFailure = CatalogueWriteMessage(volume->Root(), kTitlesFile, created);
+            reading.failure = CatalogueWriteMessage(volume->Root(), kTitlesFile, created);
             return reading;
         }
     }
@@ -119,7 +121,7 @@ CatalogueReading ReadCatalogue(FloppyVolume* volume) {
         FileResult created = volume->WriteFile(kCommentsFile, EmptyCommentsFile());
         comments = volume->ReadFile(kCommentsFile, kCatalogueReadLimit);
         if (!created.ok() || !comments) {
-            reading.creationFailure = CatalogueWriteMessage(volume->Root(), kCommentsFile, created);
+            reading.failure = CatalogueWriteMessage(volume->Root(), kCommentsFile, created);
             reading.FreePercent = -1;
             reading.FreeBytes = 0;
             return reading;

@@ -19,8 +19,9 @@ struct CatalogueReading {
     std::vector<SlotRow> rows;      // five rows when readable, none otherwise
     int FreePercent = -1;           // 0..100, -1 without a reading
     std::int64_t FreeBytes = 0;
-    // A catalogue file that was missing and could not be created.
-    std::string creationFailure;
+    // Why the floppy could not be used, when known: an image that cannot be
+    // opened, or a catalogue file that was missing and could not be created.
+    std::string failure;
 };
 
 // Longest line piece kept per catalogue line; the rest of the line is skipped.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,6 +35,12 @@ public:
     virtual FileResult CopyToHost(std::string_view name, const std::string& hostPath, bool failIfExists) = 0;
     // Makes everything written so far durable, so the disk can be taken out.
     virtual void Flush() = 0;
+    // Why this floppy cannot be used at all (naming it); empty when it can.
+    virtual std::string Problem() const { return {}; }
 };
+
+// The floppy at `location`: an image file when it names a regular file, else a folder.
+std::unique_ptr<FloppyVolume> OpenFloppyVolume(const std::string& location);
+bool IsFloppyImageFile(const std::string& location);
 
 }  // namespace tunecrate

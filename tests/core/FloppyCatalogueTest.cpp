@@ -359,7 +359,7 @@ TEST_F(FloppyCatalogueTest, SlotFilesAloneGetFreshCatalogueFiles) {
         EXPECT_EQ(row.comment, "");
     }
     EXPECT_GE(reading.FreePercent, 0);
-    EXPECT_TRUE(reading.creationFailure.empty());
+    EXPECT_TRUE(reading.failure.empty());
 }
 
 TEST_F(FloppyCatalogueTest, MissingCommentsFileIsCreatedBesideExistingTitles) {
@@ -637,8 +637,8 @@ TEST(FloppyCatalogue, WriteProtectedFloppyWithoutCatalogueSaysWhatCouldNotBeCrea
     CatalogueReading reading = ReadCatalogue(&volume);
     EXPECT_FALSE(reading.readable);
     EXPECT_EQ(reading.FreePercent, -1);
-    EXPECT_NE(reading.creationFailure.find(volume.Root() + "song.nam"), std::string::npos)
-        << reading.creationFailure;
+    EXPECT_NE(reading.failure.find(volume.Root() + "song.nam"), std::string::npos)
+        << reading.failure;
 }
 
 // Fills the file system of `path` to the last byte.
