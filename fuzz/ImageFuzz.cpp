@@ -1,0 +1,208 @@
+// SPDX-License-Identifier: MIT
+// libFuzzer target: any bytes as a floppy image file, used the way the program
+// uses a floppy (read the catalogue, read the slots, write, remove). Besides
+// the sanitizers' findings it aborts when a promise of FloppyVolume is broken:
+// a truncated image accepted, a refused image changed, a write that reports
+// success but reads back different (or is gone once the image is closed), a
+// removed file still there.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/FloppyCatalogue.h"
+#include "core/ImageVolume.h"
+#include "core/SongNames.h"
+
+namespace {
+
+using namespace tunecrate;
+
+constexpr std::size_t kFloppyImageBytes = 1474560;
+constexpr std::size_t kReadLimit = 2 * kFloppyImageBytes;   // beyond any file an image can hold
+constexpr std::string_view kProbeFile = "probe.txt";
+
+// The boot sector, both FATs and the root folder, and the first files, where
+// the catalogue of a real floppy sits. Everything past it is song data that
+// is only ever copied.
+constexpr std::size_t kFocusBytes = 32 * 1024;
+
+std::string g_folder;
+std::string g_imagePath;
+int g_imageFd = -1;   // ours, never locked: the volume takes its own lock
+
+[[noreturn]] void Fail(const char* what) {
+    std::fprintf(stderr, "image_fuzz: %s\n", what);
+    std::abort();
+}
+
+void Require(bool condition, const char* what) {
+    if (!condition) Fail(what);
+}
+
+void RemoveFolder() {
+    close(g_imageFd);
+    unlink(g_imagePath.c_str());
+    rmdir(g_folder.c_str());
+}
+
+// tmpfs first: ImageVolume flushes the image after every write, which costs
+// nothing there and would dominate the run on a real disk.
+bool MakeImageFile() {
+    std::vector<std::string> parents = {"/dev/shm"};
+    if (const char* tmp = std::getenv("TMPDIR"); tmp != nullptr && *tmp != '\0') parents.emplace_back(tmp);
+    parents.emplace_back("/tmp");
+    for (const std::string& parent : parents) {
+        std::string pattern = parent + "/tunecrate-fuzz-XXXXXX";
+        if (mkdtemp(pattern.data()) == nullptr) continue;
+        g_folder = pattern;
+        g_imagePath = g_folder + "/floppy.img";
+        g_imageFd = open(g_imagePath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (g_imageFd >= 0) return true;
+        rmdir(g_folder.c_str());
+    }
+    return false;
+}
+
+// Overwritten in place and cut to size rather than truncated first, so the
+// file keeps its pages instead of freeing them and faulting them in again.
+void WriteImage(std::string_view bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = pwrite(g_imageFd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) Fail("cannot write the image file");
+        done += static_cast<std::size_t>(n);
+    }
+    if (ftruncate(g_imageFd, static_cast<off_t>(bytes.size())) != 0) Fail("cannot cut the image file");
+}
+
+bool ImageHolds(std::string_view bytes) {
+    struct stat st {};
+    if (fstat(g_imageFd, &st) != 0) Fail("cannot read the image file back");
+    if (static_cast<std::uint64_t>(st.st_size) != bytes.size()) return false;
+    char buffer[1 << 15];
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = pread(g_imageFd, buffer, std::min(sizeof buffer, bytes.size() - done), static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) Fail("cannot read the image file back");
+        if (std::memcmp(buffer, bytes.data() + done, static_cast<std::size_t>(n)) != 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// A write that reports success must have stored exactly these bytes.
+bool WriteAndCheck(ImageVolume& volume, std::string_view name, std::string_view bytes) {
+    if (!volume.WriteFile(name, bytes).ok()) return false;
+    Require(volume.ReadFile(name, kReadLimit) == std::optional<std::string>(bytes),
+            "a file written with success reads back different");
+    Require(volume.FileSize(name) == std::optional<std::uint64_t>(bytes.size()),
+            "a file written with success has another size");
+    return true;
+}
+
+void RemoveAndCheck(ImageVolume& volume, std::string_view name) {
+    if (volume.Remove(name).ok()) Require(!volume.Exists(name), "a file removed with success is still there");
+}
+
+// Returns the song.nam it wrote, for a check after the image is closed.
+std::optional<std::string> UseImage(ImageVolume& volume) {
+    (void)volume.Space();
+    CatalogueReading reading = ReadCatalogue(&volume);
+
+    std::vector<std::string> names = {std::string(kTitlesFile), std::string(kCommentsFile)};
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        names.push_back(SlotName(slot) + std::string(kSongExtension));
+        names.push_back(SlotName(slot) + std::string(kEventsExtension));
+    }
+    for (const std::string& name : names) {
+        if (volume.Exists(name)) (void)volume.FileSize(name);
+        (void)volume.ReadFile(name, kReadLimit);
+    }
+
+    // Rewriting the catalogue over files that exist is what every edit does.
+    std::optional<std::string> titles;
+    if (reading.readable) {
+        if (std::string bytes = TitlesFileBytes(reading.rows); WriteAndCheck(volume, kTitlesFile, bytes)) {
+            titles = std::move(bytes);
+        }
+        WriteAndCheck(volume, kCommentsFile, CommentsFileBytes(reading.rows));
+    }
+
+    // Three clusters, then one: a new chain, then a shortened one.
+    std::string probe(1300, '\0');
+    for (std::size_t i = 0; i < probe.size(); ++i) probe[i] = static_cast<char>('A' + i % 26);
+    WriteAndCheck(volume, kProbeFile, probe);
+    WriteAndCheck(volume, kProbeFile, std::string_view(probe).substr(0, 100));
+    RemoveAndCheck(volume, kProbeFile);
+    // A file the input brought, with whatever chain it claims.
+    RemoveAndCheck(volume, SlotName(kSlotCount - 1) + std::string(kEventsExtension));
+    (void)volume.Space();
+    return titles;
+}
+
+void CheckRefused(ImageVolume& volume, std::string_view input) {
+    CatalogueReading reading = ReadCatalogue(&volume);
+    Require(!reading.readable, "a refused image has a catalogue");
+    Require(!volume.WriteFile(kProbeFile, "x").ok(), "a refused image takes a write");
+    (void)volume.Remove(kProbeFile);
+    Require(ImageHolds(input), "a refused image was changed");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    if (!MakeImageFile()) {
+        std::fprintf(stderr, "image_fuzz: cannot make a temporary image file\n");
+        std::exit(1);
+    }
+    std::atexit(RemoveFolder);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    WriteImage(input);
+    std::optional<std::string> titles;
+    {
+        ImageVolume volume(g_imagePath);
+        if (!volume.Problem().empty()) {
+            CheckRefused(volume, input);
+            return 0;
+        }
+        Require(size >= kFloppyImageBytes, "a truncated image was accepted");
+        titles = UseImage(volume);
+    }
+    // What was reported written must be in the file, not only in memory.
+    if (titles) {
+        ImageVolume reopened(g_imagePath);
+        Require(reopened.Problem().empty(), "an image the program wrote is refused");
+        Require(reopened.ReadFile(kTitlesFile, kReadLimit) == titles, "song.nam differs after the image is closed");
+    }
+    return 0;
+}
+
+// Most mutations go to the first kFocusBytes of a whole image, in place; the
+// rest see the whole input, so that sizes (truncated images) change too.
+extern "C" std::size_t LLVMFuzzerMutate(std::uint8_t* data, std::size_t size, std::size_t maxSize);
+
+extern "C" std::size_t LLVMFuzzerCustomMutator(std::uint8_t* data, std::size_t size, std::size_t maxSize,
+                                               unsigned int seed) {
+    if (size > kFocusBytes && seed % 4 != 0) {
+        LLVMFuzzerMutate(data, kFocusBytes, kFocusBytes);
+        return size;
+    }
+    return LLVMFuzzerMutate(data, size, maxSize);
+}

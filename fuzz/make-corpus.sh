@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# Writes the seed images of the image fuzzer into DIR, anew each time: FAT12
+# floppies made by mkfs.fat and filled by mcopy (a song floppy, one with songs
+# but no catalogue, an empty one, a full one), a new song floppy of our own
+# program when TUNECRATE is given and can make one, and truncated images.
+set -euo pipefail
+export LC_ALL=C MTOOLS_SKIP_CHECK=1
+dir=${1:?usage: make-corpus.sh DIR [TUNECRATE]}
+tunecrate=${2:-}
+mkdir -p "$dir"
+rm -f "$dir"/*.img
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+filler() { head -c "$2" /dev/zero | tr '\0' "$3" > "$work/$1"; }
+cp932() { printf '%s' "$1" | iconv -f UTF-8 -t CP932; }
+blank() { mkfs.fat -C -F 12 --invariant -n "$2" "$1" 1440 > /dev/null; }
+put() { local img=$1; shift; mcopy -o -i "$img" "$@"; }
+
+# song.nam and comments.dat as the instrument writes them: 40 lines, CR LF.
+{
+  for t in "Blues in F" "夜想曲 第2番" "" "さくらさくら" ""; do
+    b=$(cp932 "$t"); printf '%s%*s\r\n' "$b" $((17 - ${#b})) ''
+  done
+  for _ in $(seq 6 40); do printf '%17s\r\n' ''; done
+} > "$work/song.nam"
+{
+  for c in "練習用" "ピアノ" "" "春の演奏会" ""; do printf '%s\r\n' "$(cp932 "$c")"; done
+  for _ in $(seq 6 40); do printf '\r\n'; done
+} > "$work/comments.dat"
+filler b0 18432 'U'; filler e0 4096 'e'; filler b1 9300 'V'; filler b3 30720 'W'; filler e4 700 'x'
+filler small 10 's'
+
+# A song floppy: the catalogue in lower case, slots with and without events,
+# a lower-case slot name, long names, a folder and a deleted entry.
+img="$dir/songs.img"
+blank "$img" SONGS
+put "$img" "$work/song.nam" ::song.nam
+put "$img" "$work/comments.dat" ::comments.dat
+put "$img" "$work/b0" ::MDR_00.B00
+put "$img" "$work/e0" ::MDR_00.EVT
+put "$img" "$work/b1" ::mdr_01.b00
+put "$img" "$work/b3" ::MDR_03.B00
+put "$img" "$work/e4" ::MDR_04.EVT
+put "$img" "$work/small" "::A song with a long name.B00"
+put "$img" "$work/small" ::gone.txt
+mmd -i "$img" ::Backup
+put "$img" "$work/small" "::Backup/Older take.B00"
+mdel -i "$img" ::gone.txt
+
+# Songs but no catalogue: reading it writes song.nam and comments.dat.
+img="$dir/no-catalogue.img"
+blank "$img" NOCAT
+put "$img" "$work/b0" ::MDR_00.B00
+put "$img" "$work/e4" ::MDR_04.EVT
+
+img="$dir/empty.img"
+blank "$img" EMPTY
+
+# Full but for two clusters: the catalogue files and the probe run out of room.
+img="$dir/full.img"
+blank "$img" FULL
+put "$img" "$work/b0" ::MDR_00.B00
+free=$(mdir -i "$img" :: | sed -n 's/ bytes free//p' | tr -d ' ')
+filler big $((free - 1024)) 'F'
+put "$img" "$work/big" ::BIG.DAT
+
+if [ -n "$tunecrate" ] && [ -x "$tunecrate" ]; then
+  if "$tunecrate" --new-floppy "$dir/new-floppy.img" > /dev/null 2>&1; then :
+  else
+    rm -f "$dir/new-floppy.img"
+    echo "make-corpus: $tunecrate --new-floppy made no image; left out" >&2
+  fi
+fi
+
+head -c 100000 "$dir/songs.img" > "$dir/truncated.img"
+head -c 512 "$dir/songs.img" > "$dir/boot-sector-only.img"
+echo "make-corpus: $(ls "$dir" | grep -c '\.img$') images in $dir"
