@@ -11,6 +11,7 @@ PACKAGES=(
   fonts-ipafont-gothic fonts-noto-cjk fontconfig
   xvfb xauth xdotool imagemagick x11-utils
   dosfstools mtools locales
+  clang libclang-rt-14-dev
 )
 
 missing=()
