@@ -52,6 +52,7 @@ public:
     // True for the cells that the cell editor edits: floppy title and comment
     // of an occupied slot, hard-disk comment.
     bool IsCellEditable(int row, int column) const;
+    bool SlotHoldsSong(int row) const;
     // Opens a cell editor over the cell; null when the cell cannot be shown.
     InPlaceEdit* BeginCellEdit(int row, int column);
     // The end of every edit of a cell, from the cell editor or from the

@@ -57,6 +57,12 @@ bool SongListCtrl::IsCellEditable(int row, int column) const {
     if (m_owner == nullptr || row < 0 || row >= topLevelItemCount()) return false;
     if (IsHardDiskList()) return column == 2;
     if (!IsFloppyList() || (column != 1 && column != 3)) return false;
+    return SlotHoldsSong(row);
+}
+
+bool SongListCtrl::SlotHoldsSong(int row) const {
+    // The volume is closed again at once: an image floppy stays locked while
+    // it is open, and the next step may open it anew.
     auto volume = m_owner->OpenFloppy();
     return volume && volume->Exists(SlotName(row) + std::string(kSongExtension));
 }
@@ -105,13 +111,10 @@ void SongListCtrl::HandleClick(const QPoint& point, Qt::KeyboardModifiers modifi
     const auto cell = CellFromPoint(point);
     if (!cell || m_owner == nullptr) return;
     QTreeWidgetItem* item = topLevelItem(cell->row);
-    if (IsFloppyList()) {
-        auto volume = m_owner->OpenFloppy();
-        if (!volume || !volume->Exists(SlotName(cell->row) + std::string(kSongExtension))) {
-            // An empty slot can be neither selected by a click nor edited.
-            item->setSelected(false);
-            return;
-        }
+    if (IsFloppyList() && !SlotHoldsSong(cell->row)) {
+        // An empty slot can be neither selected by a click nor edited.
+        item->setSelected(false);
+        return;
     }
     if (item == focusedBefore && cell->column > 0) {
         if (IsCellEditable(cell->row, cell->column)) BeginCellEdit(cell->row, cell->column);
@@ -183,8 +186,10 @@ void SongListCtrl::EndFloppyTitleEdit(int row, const QString& text) {
     if (row >= static_cast<int>(rows.size())) return;
     rows[static_cast<std::size_t>(row)].title = *bytes;
     topLevelItem(row)->setText(1, Ui(Cp932ToUtf8(*bytes)));
-    auto volume = m_owner->OpenFloppy();
-    FileResult written = volume ? WriteTitles(*volume, rows) : FileResult::FromErrno(ENOENT);
+    const FileResult written = [&] {
+        auto volume = m_owner->OpenFloppy();
+        return volume ? WriteTitles(*volume, rows) : FileResult::FromErrno(ENOENT);
+    }();
     if (!written.ok()) {
         ShowError(CatalogueWriteMessage(m_owner->FloppyRoot(), kTitlesFile, written));
         m_owner->ReadCatalogue(false);   // the list shows again what the disk holds
@@ -199,8 +204,10 @@ void SongListCtrl::EndFloppyCommentEdit(int row, const QString& text) {
     // Stored cut on a whole character; shown whole until the next reading.
     rows[static_cast<std::size_t>(row)].comment = std::string(CutToWholeCharacters(*bytes, kCatalogueLineBytes));
     topLevelItem(row)->setText(3, OneLine(text));
-    auto volume = m_owner->OpenFloppy();
-    FileResult written = volume ? WriteComments(*volume, rows) : FileResult::FromErrno(ENOENT);
+    const FileResult written = [&] {
+        auto volume = m_owner->OpenFloppy();
+        return volume ? WriteComments(*volume, rows) : FileResult::FromErrno(ENOENT);
+    }();
     if (!written.ok()) {
         ShowError(CatalogueWriteMessage(m_owner->FloppyRoot(), kCommentsFile, written));
         m_owner->ReadCatalogue(false);
@@ -266,10 +273,9 @@ void SongListCtrl::DeleteSelectedSongs() {
     Prompter& prompter = m_owner->PrompterFor(this);
     if (IsFloppyList() && !rows.empty()) {
         if (!prompter.AskYesNo(question, "Confirm")) return;
-        auto volume = m_owner->OpenFloppy();
-        if (volume) {
-            for (const std::string& failure : DeleteFloppySlots(*volume, m_owner->slotRows(), rows)) ShowError(failure);
-        }
+        std::vector<std::string> failures;
+        if (auto volume = m_owner->OpenFloppy()) failures = DeleteFloppySlots(*volume, m_owner->slotRows(), rows);
+        for (const std::string& failure : failures) ShowError(failure);
         m_owner->ReadCatalogue(true);
         return;
     }
