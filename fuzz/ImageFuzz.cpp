@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 // libFuzzer target: any bytes as a floppy image file, used the way the program
-// uses a floppy (read the catalogue, read the slots, write, remove). Besides
-// the sanitizers' findings it aborts when a promise of FloppyVolume is broken:
-// a truncated image accepted, a refused image changed, a write that reports
-// success but reads back different (or is gone once the image is closed), a
-// removed file still there.
+// uses a floppy: read the catalogue, read the slots, copy a song off and on,
+// write, remove. Besides the sanitizers' findings it aborts when a promise of
+// FloppyVolume is broken: a truncated image accepted, a refused image changed,
+// a write or copy that reports success but reads back different (or is gone
+// once the image is closed), a removed file still there.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/FileOps.h"
 #include "core/FloppyCatalogue.h"
 #include "core/ImageVolume.h"
 #include "core/SongNames.h"
@@ -39,6 +40,7 @@ constexpr std::size_t kFocusBytes = 32 * 1024;
 
 std::string g_folder;
 std::string g_imagePath;
+std::string g_hostPath;   // a hard-disk file for copies in and out of the image
 int g_imageFd = -1;   // ours, never locked: the volume takes its own lock
 
 [[noreturn]] void Fail(const char* what) {
@@ -53,6 +55,7 @@ void Require(bool condition, const char* what) {
 void RemoveFolder() {
     close(g_imageFd);
     unlink(g_imagePath.c_str());
+    unlink(g_hostPath.c_str());
     rmdir(g_folder.c_str());
 }
 
@@ -67,6 +70,7 @@ bool MakeImageFile() {
         if (mkdtemp(pattern.data()) == nullptr) continue;
         g_folder = pattern;
         g_imagePath = g_folder + "/floppy.img";
+        g_hostPath = g_folder + "/song.B00";
         g_imageFd = open(g_imagePath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
         if (g_imageFd >= 0) return true;
         rmdir(g_folder.c_str());
@@ -139,6 +143,18 @@ std::optional<std::string> UseImage(ImageVolume& volume) {
             titles = std::move(bytes);
         }
         WriteAndCheck(volume, kCommentsFile, CommentsFileBytes(reading.rows));
+    }
+
+    // A song copied off the floppy and back into another slot, as drops do.
+    const std::string song = SlotName(0) + std::string(kSongExtension);
+    if (volume.CopyToHost(song, g_hostPath, false).ok()) {
+        Require(ReadFileBytes(g_hostPath, kReadLimit) == volume.ReadFile(song, kReadLimit),
+                "a song copied off the image differs");
+        const std::string copy = SlotName(kSlotCount - 1) + std::string(kSongExtension);
+        if (volume.CopyFromHost(g_hostPath, copy, true).ok()) {
+            Require(volume.ReadFile(copy, kReadLimit) == ReadFileBytes(g_hostPath, kReadLimit),
+                    "a song copied onto the image differs");
+        }
     }
 
     // Three clusters, then one: a new chain, then a shortened one.
