@@ -205,6 +205,7 @@ bool FatImage::Load(std::string_view head, std::string* reason) {
     }
     m_fat.assign(head.substr(FatOffset(0), std::uint64_t{m_sectorsPerFat} * kImageSectorBytes));
     m_root.assign(head.substr(RootOffset(), kImageRootEntries * kDirEntryBytes));
+    m_entries.reset();
     return true;
 }
 
@@ -278,8 +279,9 @@ void FatImage::Free(const std::vector<std::uint16_t>& clusters) {
     for (std::uint16_t c : clusters) SetNext(c, 0);
 }
 
-std::vector<FatEntry> FatImage::Entries() const {
-    std::vector<FatEntry> entries;
+const std::vector<FatEntry>& FatImage::Entries() const {
+    if (m_entries) return *m_entries;
+    std::vector<FatEntry>& entries = m_entries.emplace();
     LongNameParts parts;
     for (std::uint32_t i = 0; i < kImageRootEntries; ++i) {
         const std::string_view slot = std::string_view(m_root).substr(i * kDirEntryBytes, kDirEntryBytes);
@@ -317,8 +319,8 @@ std::vector<FatEntry> FatImage::Entries() const {
 
 std::vector<FatEntry> FatImage::Find(std::string_view name) const {
     std::vector<FatEntry> found;
-    for (FatEntry& entry : Entries()) {
-        if (entry.Matches(name)) found.push_back(std::move(entry));
+    for (const FatEntry& entry : Entries()) {
+        if (entry.Matches(name)) found.push_back(entry);
     }
     return found;
 }
@@ -349,6 +351,7 @@ bool FatImage::PutEntry(std::uint32_t slot, std::string_view name, std::uint16_t
     Put16(entry, 26, firstCluster);
     Put32(entry, 28, size);
     m_root.replace(at, kDirEntryBytes, entry);
+    m_entries.reset();
     // Whatever lay past the old end mark stays unseen behind the new one.
     if (wasEnd && slot + 1 < kImageRootEntries) m_root[at + kDirEntryBytes] = '\0';
     return true;
@@ -362,10 +365,12 @@ void FatImage::SetFile(std::uint32_t slot, std::uint16_t firstCluster, std::uint
     Put16(m_root, at + 24, date);
     Put16(m_root, at + 26, firstCluster);
     Put32(m_root, at + 28, size);
+    m_entries.reset();
 }
 
 void FatImage::MarkDeleted(const FatEntry& entry) {
     for (std::uint32_t i = entry.firstSlot; i <= entry.slot; ++i) m_root[i * kDirEntryBytes] = static_cast<char>(kDeleted);
+    m_entries.reset();
 }
 
 std::pair<std::uint32_t, std::uint32_t> FatImage::SlotSectors(std::uint32_t firstSlot, std::uint32_t lastSlot) {

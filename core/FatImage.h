@@ -62,7 +62,7 @@ public:
     void Link(const std::vector<std::uint16_t>& clusters);
     void Free(const std::vector<std::uint16_t>& clusters);
 
-    std::vector<FatEntry> Entries() const;
+    const std::vector<FatEntry>& Entries() const;
     // Files and folders answering to `name` (long or short, any ASCII case).
     std::vector<FatEntry> Find(std::string_view name) const;
     std::optional<std::uint32_t> FreeSlot() const;
@@ -79,6 +79,8 @@ private:
     std::uint32_t m_clusterCount = 0;
     std::string m_fat;
     std::string m_root;
+    // The root read into entries once, until the next change of the root.
+    mutable std::optional<std::vector<FatEntry>> m_entries;
 };
 
 // The 11 bytes of the short name for `name`, with the case flags of byte 12,
