@@ -7,6 +7,7 @@
 
 #include "app/MainApp.h"
 #include "core/CommandLine.h"
+#include "core/ImageVolume.h"
 
 int main(int argc, char** argv) {
     using tunecrate::CommandLine;
@@ -22,6 +23,13 @@ int main(int argc, char** argv) {
         case CommandLine::Action::Error:
             std::cerr << "tunecrate: " << command.error << "\n" << "Try 'tunecrate --help'.\n";
             return 2;
+        case CommandLine::Action::NewFloppy: {
+            const std::string failure = tunecrate::NewFloppyFailure(
+                command.newFloppy, tunecrate::CreateSongFloppyImage(command.newFloppy));
+            if (failure.empty()) return 0;
+            std::cerr << "tunecrate: " << failure << "\n";
+            return 1;
+        }
         case CommandLine::Action::Run:
             break;
     }
