@@ -3,12 +3,15 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QFile>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QShortcut>
 #include <QWindow>
+#include <filesystem>
 
 #include "app/AboutDialog.h"
 #include "app/Artwork.h"
@@ -18,7 +21,7 @@
 #include "app/MessageBoxPrompter.h"
 #include "core/CommandLine.h"
 #include "core/FloppyCatalogue.h"
-#include "core/FolderVolume.h"
+#include "core/FloppyVolume.h"
 
 namespace tunecrate {
 
@@ -37,6 +40,20 @@ Widget* Static(Widget* widget, const char* name) {
     widget->setObjectName(QString::fromLatin1(name));
     widget->setAttribute(Qt::WA_TransparentForMouseEvents);
     return widget;
+}
+
+// The platform's file dialog, but Qt's own, so it looks and behaves the same
+// on every desktop.
+std::optional<std::string> ChooseImageFile(QWidget* parent, const std::string& startFolder) {
+    QFileDialog dialog(parent, QStringLiteral("フロッピーイメージを開く"), QFile::decodeName(startFolder.c_str()),
+                       QStringLiteral("フロッピーイメージ (*.img *.ima *.IMG *.IMA);;すべてのファイル (*)"));
+    dialog.setObjectName(QStringLiteral("floppyImageDialog"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setPalette(SystemPalette());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return QFile::encodeName(dialog.selectedFiles().front()).toStdString();
 }
 
 }  // namespace
@@ -74,10 +91,12 @@ MainDialog::MainDialog(MainDialogOptions options, QWidget* parent)
       m_hardDiskList(this),
       m_floppyList(this),
       m_folderTree(this),
+      m_floppyChoice(m_options.floppy),
       m_customizeButton(QStringLiteral("Customize"), this),
       m_helpButton(QStringLiteral("Help.."), this),
       m_exitButton(QStringLiteral("終了"), this),
-      m_reloadButton(QStringLiteral("再読み込み"), this) {
+      m_reloadButton(QStringLiteral("再読み込み"), this),
+      m_fileChooser(ChooseImageFile) {
     m_hardDiskList.setOwner(this);
     m_floppyList.setOwner(this);
     m_folderTree.setOwner(this);
@@ -184,18 +203,44 @@ void MainDialog::BuildLayout() {
 }
 
 void MainDialog::LocateFloppy(const std::vector<MountEntry>& mounts) {
-    if (m_options.floppy) {
-        m_FloppyRoot = *m_options.floppy;
-        if (m_FloppyRoot.empty() || m_FloppyRoot.back() != '/') m_FloppyRoot += '/';
+    if (m_floppyChoice) {
+        // Decided afresh each time: a path that was a folder may now be an image.
+        if (IsFloppyImageFile(*m_floppyChoice)) {
+            m_floppyLocation = *m_floppyChoice;
+            m_FloppyRoot = m_floppyLocation + "/";
+        } else {
+            m_floppyLocation = *m_floppyChoice;
+            if (m_floppyLocation.empty() || m_floppyLocation.back() != '/') m_floppyLocation += '/';
+            m_FloppyRoot = m_floppyLocation;
+        }
         return;
     }
     // Without a floppy now the former one is kept, as after a disk change.
-    if (auto found = FindFloppy(mounts)) m_FloppyRoot = *found;
+    if (auto found = FindFloppy(mounts)) m_FloppyRoot = m_floppyLocation = *found;
 }
 
 std::unique_ptr<FloppyVolume> MainDialog::OpenFloppy() const {
-    if (m_FloppyRoot.empty()) return nullptr;
-    return std::make_unique<FolderVolume>(m_FloppyRoot);
+    if (m_floppyLocation.empty()) return nullptr;
+    return OpenFloppyVolume(m_floppyLocation);
+}
+
+void MainDialog::OpenFloppyImage() {
+    // A folder location ends in "/"; an image's does not.
+    const bool onImage = !m_floppyLocation.empty() && m_floppyLocation.back() != '/';
+    std::string start = onImage ? std::filesystem::path(m_floppyLocation).parent_path().string() : std::string();
+    if (start.empty()) start = m_options.workingDirectory;
+    const std::optional<std::string> chosen = m_fileChooser(this, start);
+    if (!chosen || chosen->empty()) return;
+    m_floppyChoice = *chosen;
+    Reload();
+}
+
+void MainDialog::UseFloppyDrive() {
+    m_floppyChoice.reset();
+    // The named floppy is no stand-in for a drive without a disk: none is kept.
+    m_FloppyRoot.clear();
+    m_floppyLocation.clear();
+    Reload();
 }
 
 void MainDialog::ReadCatalogue(bool showError) {
@@ -261,15 +306,29 @@ void MainDialog::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && windowHandle() != nullptr) windowHandle()->startSystemMove();
 }
 
-void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
+QMenu* MainDialog::BuildBackgroundMenu(QWidget* parent) {
+    auto* menu = new QMenu(parent);
+    menu->setObjectName(QStringLiteral("backgroundMenu"));
+    menu->setPalette(SystemPalette());
+    QAction* image = menu->addAction(QStringLiteral("フロッピーイメージを開く(&O)..."));
+    image->setObjectName(QStringLiteral("openFloppyImageAction"));
+    connect(image, &QAction::triggered, this, &MainDialog::OpenFloppyImage);
+    QAction* drive = menu->addAction(QStringLiteral("フロッピードライブに戻る(&D)"));
+    drive->setObjectName(QStringLiteral("floppyDriveAction"));
+    drive->setEnabled(HasFloppyChoice());
+    connect(drive, &QAction::triggered, this, &MainDialog::UseFloppyDrive);
+    menu->addSeparator();
     // Window managers own the system menu here, so the about item lives on the
     // background's own menu.
-    QMenu menu(this);
-    menu.setObjectName(QStringLiteral("backgroundMenu"));
-    menu.setPalette(SystemPalette());
-    QAction* about = menu.addAction(QStringLiteral("Tunecrate のﾊﾞｰｼﾞｮﾝ情報(&A)..."));
+    QAction* about = menu->addAction(QStringLiteral("Tunecrate のﾊﾞｰｼﾞｮﾝ情報(&A)..."));
+    about->setObjectName(QStringLiteral("aboutAction"));
     connect(about, &QAction::triggered, this, &MainDialog::ShowAbout);
-    menu.exec(event->globalPos());
+    return menu;
+}
+
+void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
+    std::unique_ptr<QMenu> menu(BuildBackgroundMenu(this));
+    menu->exec(event->globalPos());
 }
 
 }  // namespace tunecrate

@@ -17,6 +17,7 @@
 #include "lists/SongListCtrl.h"
 
 class QLabel;
+class QMenu;
 
 namespace tunecrate {
 
@@ -31,7 +32,7 @@ QPalette SystemPalette();
 
 // What the main window is started with.
 struct MainDialogOptions {
-    std::optional<std::string> floppy;      // --floppy: wins over detection
+    std::optional<std::string> floppy;      // --floppy, a folder or an image file: wins over detection
     std::string workingDirectory;           // the first hard-disk folder
     std::string home;                       // the home folder at the top of the tree
     std::function<std::vector<MountEntry>()> mountTable = ReadMountTable;
@@ -59,12 +60,20 @@ public:
     const std::string& WorkingDirectory() const { return m_options.workingDirectory; }
     const std::string& HomeFolder() const { return m_options.home; }
     std::vector<MountEntry> MountTable() const { return m_options.mountTable(); }
-    // Sets FloppyRoot: the --floppy folder, else the last mounted floppy; with
-    // neither the former value stays, as after a disk was taken out.
+    // Sets FloppyRoot: the chosen floppy (--floppy or an image opened from the
+    // menu), else the last mounted floppy; with neither the former value stays,
+    // as after a disk was taken out. An image's root is its path and a "/".
     void LocateFloppy(const std::vector<MountEntry>& mounts);
 
     // The floppy as a volume; null when no floppy is known.
     std::unique_ptr<FloppyVolume> OpenFloppy() const;
+
+    // Whether the floppy was named (--floppy or an opened image) rather than detected.
+    bool HasFloppyChoice() const { return m_floppyChoice.has_value(); }
+    // Asks for an image file and, on a choice, makes it the floppy and rereads.
+    void OpenFloppyImage();
+    // Forgets the named floppy, goes back to the mounted drive and rereads.
+    void UseFloppyDrive();
 
     // Rereads the five slot rows and the free space; with `showError` an
     // unreadable floppy is reported.
@@ -80,6 +89,13 @@ public:
     // Questions and messages owned by `window`; tests put in their own.
     Prompter& PrompterFor(QWidget* window);
     void setPrompter(Prompter* prompter) { m_testPrompter = prompter; }
+
+    // Asks for an image file starting in a folder; nullopt when cancelled.
+    using FileChooser = std::function<std::optional<std::string>(QWidget* parent, const std::string& startFolder)>;
+    void setFileChooser(FileChooser chooser) { m_fileChooser = std::move(chooser); }
+
+    // The background's menu: open an image, back to the drive, the about box.
+    QMenu* BuildBackgroundMenu(QWidget* parent);
 
 signals:
     void catalogueRead();
@@ -102,6 +118,10 @@ private:
     SongListCtrl m_floppyList;
     FolderTree m_folderTree;
     std::string m_FloppyRoot;
+    // What OpenFloppyVolume gets: an image's path, or a folder with a final "/".
+    std::string m_floppyLocation;
+    // The floppy named by --floppy or the menu, until "back to the drive".
+    std::optional<std::string> m_floppyChoice;
     int m_FreePercent = -1;
     std::int64_t m_FreeBytes = 0;
     ColorButton m_customizeButton;
@@ -111,6 +131,7 @@ private:
     std::vector<SlotRow> m_slotRows;
 
     Prompter* m_testPrompter = nullptr;
+    FileChooser m_fileChooser;
     std::map<QWidget*, std::unique_ptr<Prompter>> m_prompters;
 };
 
