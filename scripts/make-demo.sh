@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# Makes a demo floppy folder and a demo song folder under the given folder,
-# anew each time: DIR/floppy (five slots, catalogue in CP932) and DIR/songs.
+# Makes a demo floppy and a demo song folder under the given folder, anew each
+# time: DIR/floppy (five slots, catalogue in CP932), the same floppy as a 1.44 MB
+# image DIR/floppy.img, and DIR/songs. The image is made by the program's own
+# --new-floppy (PROGRAM, by default DIR/../app/tunecrate as in a build folder)
+# and filled with mtools, so the demo opens a disk that a FAT tool wrote.
 set -euo pipefail
 export LC_ALL=C   # byte lengths, not characters
-dir=${1:?usage: make-demo.sh DIR}
-rm -rf "$dir/floppy" "$dir/songs"
+dir=${1:?usage: make-demo.sh DIR [PROGRAM]}
+program=${2:-$dir/../app/tunecrate}
+[ -x "$program" ] || { echo "make-demo.sh: no program at $program" >&2; exit 1; }
+rm -rf "$dir/floppy" "$dir/floppy.img" "$dir/songs"
 mkdir -p "$dir/floppy" "$dir/songs"
 
 # song data: deterministic filler of the given size
@@ -29,6 +34,13 @@ song "$fd/MDR_03.B00" 30720; song "$fd/MDR_03.EVT" 2048
   for _ in $(seq 6 40); do printf '\r\n'; done
 } > "$fd/comments.dat"
 
+img="$dir/floppy.img"
+"$program" --new-floppy "$img"
+for f in "$fd"/*; do
+  # -o: the new image's empty song.nam and comments.dat give way to the demo's
+  MTOOLS_SKIP_CHECK=1 mcopy -o -i "$img" "$f" "::$(basename "$f")"
+done
+
 sd="$dir/songs"
 song "$sd/Autumn Leaves.B00" 21000; song "$sd/Autumn Leaves.EVT" 3000
 printf 'ジャズ' | iconv -f UTF-8 -t CP932 > "$sd/Autumn Leaves.cmt"
@@ -37,4 +49,4 @@ printf 'Fのブルース' | iconv -f UTF-8 -t CP932 > "$sd/Blues.CMT"
 song "$sd/ふるさと.B00" 15360
 mkdir -p "$sd/練習曲" "$sd/Live"
 song "$sd/練習曲/Etude 1.B00" 8192
-echo "demo: floppy $fd, songs $sd"
+echo "demo: floppy $fd, image $img, songs $sd"

@@ -75,8 +75,8 @@ highlight_row() {
                      END { if (n > 0) print top + int((rows[0] + rows[n - 1]) / 2) }'
 }
 
-# e2e_begin BIN SRC: a private X server and a fresh demo floppy and song
-# folder in $work, all removed when the script ends.
+# e2e_begin BIN SRC: a private X server and a fresh demo floppy (folder and
+# image) and song folder in $work, all removed when the script ends.
 e2e_begin() {
   BIN=$(realpath "$1")
   SRC=$(realpath "$2")
@@ -84,7 +84,7 @@ e2e_begin() {
   APP_PID=""
   trap e2e_end EXIT
   start_xvfb
-  bash "$SRC/scripts/make-demo.sh" "$work" >/dev/null
+  bash "$SRC/scripts/make-demo.sh" "$work" "$BIN" >/dev/null
 }
 
 e2e_end() {
