@@ -25,8 +25,8 @@ run: build
 	$(BUILD)/app/tunecrate $(ARGS)
 
 demo: build
-	bash scripts/make-demo.sh $(BUILD)/demo
-	cd $(BUILD)/demo/songs && $(abspath $(BUILD))/app/tunecrate --floppy $(abspath $(BUILD))/demo/floppy $(ARGS)
+	bash scripts/make-demo.sh $(BUILD)/demo $(BUILD)/app/tunecrate
+	cd $(BUILD)/demo/songs && $(abspath $(BUILD))/app/tunecrate --floppy $(abspath $(BUILD))/demo/floppy.img $(ARGS)
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
