@@ -20,6 +20,7 @@
 #include <utility>
 
 #include "FakePrompter.h"
+#include "ListEditing.h"
 #include "TestFloppy.h"
 #include "app/MainDialog.h"
 #include "core/ImageVolume.h"
@@ -212,6 +213,27 @@ TEST_F(FloppyImageWidgetTest, UnusableImageIsReportedNamingTheFile) {
         EXPECT_EQ(window.FreePercent(), -1);
     }
     if (lockHolder >= 0) ::close(lockHolder);
+}
+
+// Each step opens the image anew while the list may still hold it open: none
+// may find the image locked by the program itself.
+TEST_F(FloppyEditingTest, EditingAndDeletingWorkInsideAnImage) {
+    OpenWindow(DemoSlots(), true);
+    EditCell(0, 1, "Nocturne");
+    EditCell(0, 3, "夜");
+    EXPECT_EQ(CatalogueLine(Titles(), 0), "Nocturne         ");
+    EXPECT_EQ(CatalogueLine(Comments(), 0), "\x96\xe9");   // 夜 in CP932
+
+    ClickCell(List(), 3, 0);
+    prompter.ExpectYesNo(true);
+    PressDelete();
+    prompter.VerifyAllUsed();
+    ASSERT_EQ(prompter.calls().size(), 1u) << "only the question, no error";
+    ImageVolume volume(image);
+    EXPECT_FALSE(volume.Exists("MDR_03.B00"));
+    EXPECT_FALSE(volume.Exists("MDR_03.EVT"));
+    EXPECT_TRUE(volume.Exists("MDR_00.B00"));
+    EXPECT_EQ(CellText(3, 2), "----");
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include "FakePrompter.h"
 #include "TestFloppy.h"
 #include "app/MainDialog.h"
+#include "core/ImageVolume.h"
 #include "lists/InPlaceEdit.h"
 
 // Helpers for driving the song lists' editing by mouse and keyboard.
@@ -156,10 +157,21 @@ inline void Type(QWidget* widget, const QString& text) {
 // as it does for a user; every question and message goes to `prompter`.
 class FloppyEditingTest : public ::testing::Test {
 protected:
-    void OpenWindow(const std::vector<TestSlot>& songs) {
+    // With `asImage` the same files go into a floppy image, which is then the floppy.
+    void OpenWindow(const std::vector<TestSlot>& songs, bool asImage = false) {
         WriteFloppy(floppy, songs);
         MainDialogOptions options = OptionsWithoutMounts();
         options.floppy = floppy.path();
+        if (asImage) {
+            image = images.Path("floppy.img");
+            ASSERT_TRUE(CreateSongFloppyImage(image).ok());
+            ImageVolume volume(image);
+            for (const auto& file : std::filesystem::directory_iterator(floppy.path())) {
+                const std::string name = file.path().filename().string();
+                ASSERT_TRUE(volume.CopyFromHost(file.path().string(), name, false).ok()) << name;
+            }
+            options.floppy = image;
+        }
         options.home = home.path();
         options.workingDirectory = home.path();
         dialog = std::make_unique<MainDialog>(options);
@@ -175,8 +187,12 @@ protected:
 
     SongListCtrl& List() { return dialog->floppyList(); }
     QString CellText(int row, int column) { return List().topLevelItem(row)->text(column); }
-    std::string Titles() { return FileBytes(floppy.Path("song.nam")); }
-    std::string Comments() { return FileBytes(floppy.Path("comments.dat")); }
+    std::string Titles() { return FloppyFile("song.nam"); }
+    std::string Comments() { return FloppyFile("comments.dat"); }
+    std::string FloppyFile(const std::string& name) {
+        if (image.empty()) return FileBytes(floppy.Path(name));
+        return ImageVolume(image).ReadFile(name, 1 << 20).value_or("<unreadable>");
+    }
 
     // Opens the editor on a cell, replaces its text and ends with Enter.
     void EditCell(int row, int column, const QString& text) {
@@ -191,6 +207,8 @@ protected:
 
     TempFolder home;
     TempFolder floppy;
+    TempFolder images;
+    std::string image;   // the floppy, when it is an image
     FakePrompter prompter;
     std::unique_ptr<MainDialog> dialog;   // after the prompter: goes first
     std::string titlesBefore;
