@@ -205,14 +205,11 @@ void MainDialog::BuildLayout() {
 void MainDialog::LocateFloppy(const std::vector<MountEntry>& mounts) {
     if (m_floppyChoice) {
         // Decided afresh each time: a path that was a folder may now be an image.
-        if (IsFloppyImageFile(*m_floppyChoice)) {
-            m_floppyLocation = *m_floppyChoice;
-            m_FloppyRoot = m_floppyLocation + "/";
-        } else {
-            m_floppyLocation = *m_floppyChoice;
-            if (m_floppyLocation.empty() || m_floppyLocation.back() != '/') m_floppyLocation += '/';
-            m_FloppyRoot = m_floppyLocation;
-        }
+        // An image's location is its path; a folder's ends in "/".
+        m_floppyLocation = *m_floppyChoice;
+        const bool image = IsFloppyImageFile(m_floppyLocation);
+        if (!image && (m_floppyLocation.empty() || m_floppyLocation.back() != '/')) m_floppyLocation += '/';
+        m_FloppyRoot = image ? m_floppyLocation + "/" : m_floppyLocation;
         return;
     }
     // Without a floppy now the former one is kept, as after a disk change.
