@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <fcntl.h>
 #include <grp.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -129,6 +130,19 @@ inline bool BecomeUnprivileged() {
     if (!RunningAsRoot()) return true;
     const unsigned nobody = 65534;
     return ::setgroups(0, nullptr) == 0 && ::setgid(nobody) == 0 && ::setuid(nobody) == 0 && ::geteuid() == nobody;
+}
+
+// Writes `path` until the file system holding it has no byte left.
+inline void FillDisk(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    ASSERT_GE(fd, 0) << path;
+    const std::string chunk(4096, 'f');
+    while (::write(fd, chunk.data(), chunk.size()) > 0) {
+    }
+    // The last partial page, byte by byte.
+    while (::write(fd, chunk.data(), 1) > 0) {
+    }
+    ::close(fd);
 }
 
 // A string of `count` copies of `piece`.

@@ -156,6 +156,19 @@ inline bool Includes(const std::multiset<std::string>& all, const std::multiset<
     return std::includes(all.begin(), all.end(), part.begin(), part.end());
 }
 
+// The titles and the comments of slot rows, to compare all five at once.
+inline std::vector<std::string> RowTitles(const std::vector<SlotRow>& rows) {
+    std::vector<std::string> titles;
+    for (const SlotRow& row : rows) titles.push_back(row.title);
+    return titles;
+}
+
+inline std::vector<std::string> RowComments(const std::vector<SlotRow>& rows) {
+    std::vector<std::string> comments;
+    for (const SlotRow& row : rows) comments.push_back(row.comment);
+    return comments;
+}
+
 // A floppy folder, a hard disk folder and the user, for the drop tests.
 class TransferTest : public ::testing::Test {
 protected:
