@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "TempDir.h"
 
 namespace tunecrate {
@@ -13,56 +16,48 @@ using testing::TempDir;
 
 constexpr std::string_view kSo = "\x83\x5C";   // ソ
 
+// The first word: leading white space skipped, at most 255 bytes of whole
+// characters; the full-width blank is no white space (its trail byte is '@').
+// Read by path, or in an open folder as a listing does.
 TEST(CommentFile, ReadsTheFirstWordOnly) {
     TempDir dir;
-    dir.Write("Blues.cmt", "slow blues\r\nsecond line");
-    EXPECT_EQ(ReadCommentFile(dir.Path("Blues.cmt")), "slow");
-
-    dir.Write("Lead.cmt", " \t\r\n\v\fafter-white-space next");
-    EXPECT_EQ(ReadCommentFile(dir.Path("Lead.cmt")), "after-white-space");
-
-    // The full-width blank is not white space here; its trail byte is '@'.
-    dir.Write("Wide.cmt", "\x83\x5C\x81\x40\x95\x5C tail");
-    EXPECT_EQ(ReadCommentFile(dir.Path("Wide.cmt")), "\x83\x5C\x81\x40\x95\x5C");
-
-    dir.Write("Tab.cmt", "one\ttwo");
-    EXPECT_EQ(ReadCommentFile(dir.Path("Tab.cmt")), "one");
-}
-
-TEST(CommentFile, MissingOrBlankFileGivesEmptyComment) {
-    TempDir dir;
+    const int folder = ::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(folder, 0);
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"slow blues\r\nsecond line", "slow"},
+        {" \t\r\n\v\fafter-white-space next", "after-white-space"},
+        {"\x83\x5C\x81\x40\x95\x5C tail", "\x83\x5C\x81\x40\x95\x5C"},
+        {"one\ttwo", "one"},
+        {"", ""},
+        {"  \r\n\t ", ""},
+        {std::string(300, 'w') + " rest", std::string(255, 'w')},
+        {"  " + std::string(255, 'w'), std::string(255, 'w')},
+        // 255 bytes would end on the lead byte of the 128th ソ.
+        {"\t" + Repeat(kSo, 200), Repeat(kSo, 127)},
+        {"a" + Repeat(kSo, 200), "a" + Repeat(kSo, 127)},
+        // More white space than one read takes in.
+        {std::string(3000, ' ') + "late word", "late"},
+        {"\r\n" + std::string(3000, 'w'), std::string(255, 'w')},
+    };
+    for (const auto& [content, word] : cases) {
+        dir.Write("Blues.cmt", content);
+        EXPECT_EQ(ReadCommentFile(dir.Path("Blues.cmt")), word) << content;
+        EXPECT_EQ(ReadCommentFileAt(folder, "Blues.cmt"), word) << content;
+        EXPECT_EQ(FirstCommentWord(content), word) << content;
+    }
     EXPECT_EQ(ReadCommentFile(dir.Path("missing.cmt")), "");
-    dir.Write("empty.cmt", "");
-    EXPECT_EQ(ReadCommentFile(dir.Path("empty.cmt")), "");
-    dir.Write("blank.cmt", "  \r\n\t ");
-    EXPECT_EQ(ReadCommentFile(dir.Path("blank.cmt")), "");
+    EXPECT_EQ(ReadCommentFileAt(folder, "missing.cmt"), "");
     EXPECT_EQ(ReadCommentFile(dir.path()), "");   // a folder named like a comment file
-}
-
-TEST(CommentFile, WordIsAtMost255BytesOfWholeCharacters) {
-    EXPECT_EQ(FirstCommentWord(std::string(300, 'w') + " rest"), std::string(255, 'w'));
-    EXPECT_EQ(FirstCommentWord("  " + std::string(255, 'w')), std::string(255, 'w'));
-    // 255 bytes would end on the lead byte of the 128th ソ.
-    EXPECT_EQ(FirstCommentWord(Repeat(kSo, 200)), Repeat(kSo, 127));
-    EXPECT_EQ(FirstCommentWord("a" + Repeat(kSo, 200)), "a" + Repeat(kSo, 127));
-
-    TempDir dir;
-    dir.Write("Long.cmt", "\t" + Repeat(kSo, 200));
-    EXPECT_EQ(ReadCommentFile(dir.Path("Long.cmt")), Repeat(kSo, 127));
+    ::close(folder);
 }
 
 TEST(CommentFile, WriteStoresExactlyTheCommentBytes) {
     TempDir dir;
-    const std::string comment = "\x83\x5C\x81\x40two words";
-    ASSERT_TRUE(WriteCommentFile(dir.Path("Blues.cmt"), comment).ok());
-    EXPECT_EQ(dir.Read("Blues.cmt"), comment);   // no line end, no header
-
-    ASSERT_TRUE(WriteCommentFile(dir.Path("Blues.cmt"), "x").ok());
-    EXPECT_EQ(dir.Read("Blues.cmt"), "x");
-
-    ASSERT_TRUE(WriteCommentFile(dir.Path("Blues.cmt"), "").ok());
-    EXPECT_EQ(dir.Read("Blues.cmt"), "");
-
+    // No line end, no header; a shorter comment leaves nothing of a longer one.
+    for (const std::string comment : {"\x83\x5C\x81\x40two words", "x", ""}) {
+        ASSERT_TRUE(WriteCommentFile(dir.Path("Blues.cmt"), comment).ok());
+        EXPECT_EQ(dir.Read("Blues.cmt"), comment);
+    }
     EXPECT_FALSE(WriteCommentFile(dir.Path("missing/Blues.cmt"), "x").ok());
 }
 
