@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -10,7 +11,6 @@
 #include <fcntl.h>
 #include <map>
 #include <optional>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -128,30 +128,34 @@ inline Listing Mdir(const std::string& image) {
     const PeerRun run = RunPeer({"mdir", "-i", image, "::"});
     listing.raw = run.output;
     EXPECT_EQ(run.exitCode, 0) << run.output;
-    // "MIXEDC~1 TXT      1300 2024-01-02  10:20  Mixed Case Name.txt"
-    static const std::regex entry(R"(^(.{8}) (.{3}) +(\d+) +\S+ +\S+ *(.*)$)");
+    auto trimmed = [](std::string s) {
+        s.erase(0, std::min(s.find_first_not_of(' '), s.size()));
+        while (!s.empty() && s.back() == ' ') s.pop_back();
+        return s;
+    };
     std::stringstream lines(run.output);
     for (std::string line; std::getline(lines, line);) {
-        std::smatch m;
-        if (line.find("bytes free") != std::string::npos) {
+        if (const std::size_t end = line.find("bytes free"); end != std::string::npos) {
             std::string digits;
-            for (char c : line.substr(0, line.find("bytes free"))) {
+            for (char c : line.substr(0, end)) {
                 if (c >= '0' && c <= '9') digits += c;
             }
             if (!digits.empty()) listing.freeBytes = std::stoull(digits);
             continue;
         }
-        if (!std::regex_match(line, m, entry)) continue;
-        auto trimmed = [](std::string s) {
-            while (!s.empty() && s.back() == ' ') s.pop_back();
-            return s;
-        };
-        std::string name = trimmed(m[4]);
+        // "MIXEDC~1 TXT      1300 2024-01-02  10:20  Mixed Case Name.txt": the
+        // short name in fixed columns, then size, date, time and the long name.
+        if (line.size() < 13 || line[0] == ' ' || line[8] != ' ') continue;
+        std::istringstream fields(line.substr(12));
+        std::string size, date, time, longName;
+        if (!(fields >> size >> date >> time) || size.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::getline(fields, longName);
+        std::string name = trimmed(longName);
         if (name.empty()) {
-            name = trimmed(m[1]);
-            if (const std::string extension = trimmed(m[2]); !extension.empty()) name += "." + extension;
+            name = trimmed(line.substr(0, 8));
+            if (const std::string extension = trimmed(line.substr(9, 3)); !extension.empty()) name += "." + extension;
         }
-        listing.files[name] = std::stoull(m[3]);
+        listing.files[name] = std::stoull(size);
     }
     return listing;
 }
