@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -50,11 +51,10 @@ TEST(FolderListing, FolderThatCannotBeListedHasNoSubfolders) {
     TempDir dir;
     MakeFolder(dir, "Sub");
     dir.WriteSized("file", 1);
-    EXPECT_TRUE(ListSubfolders(dir.Path("missing")).empty());
-    EXPECT_TRUE(ListSubfolders(dir.Path("file")).empty());
-    EXPECT_TRUE(ListSubfolders("").empty());
-    EXPECT_FALSE(HasContent(dir.Path("missing"), true));
-    EXPECT_FALSE(HasContent(dir.Path("file"), true));
+    for (const std::string& folder : {dir.Path("missing"), dir.Path("file"), std::string()}) {
+        EXPECT_TRUE(ListSubfolders(folder).empty()) << folder;
+        EXPECT_FALSE(HasContent(folder, true)) << folder;
+    }
 
     // Without read permission, as a user sees it (root reads anything).
     ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
@@ -72,35 +72,26 @@ TEST(FolderListing, FolderThatCannotBeListedHasNoSubfolders) {
 
 // ---- HasContent -------------------------------------------------------------
 
-TEST(FolderListing, FilesGiveContentOnlyWhenCountedAndNotHidden) {
-    TempDir dir;
-    MakeFolder(dir, "Songs");
-    dir.WriteSized("Songs/a.B00", 1);
-    dir.WriteSized("Songs/.b.B00", 1);
-    EXPECT_TRUE(HasContent(dir.Path("Songs"), true));
-    EXPECT_FALSE(HasContent(dir.Path("Songs"), false));
-
-    MakeFolder(dir, "HiddenFiles");
-    dir.WriteSized("HiddenFiles/.directory", 1);
-    dir.WriteSized("HiddenFiles/.b00", 1);
-    EXPECT_FALSE(HasContent(dir.Path("HiddenFiles"), true));
-    EXPECT_FALSE(HasContent(dir.Path("HiddenFiles"), false));
-}
-
-TEST(FolderListing, AnySubfolderIsContent) {
-    TempDir dir;
-    MakeFolder(dir, "Empty");
-    EXPECT_FALSE(HasContent(dir.Path("Empty"), true));
-
-    MakeFolder(dir, "HiddenSub");
-    MakeFolder(dir, "HiddenSub/.git");
-    EXPECT_TRUE(HasContent(dir.Path("HiddenSub"), true));
-    EXPECT_TRUE(HasContent(dir.Path("HiddenSub"), false));
-
+// Any subfolder (a hidden one, a link to one) is content; a file only when
+// files count and it is not hidden.
+TEST(FolderListing, HasContentCountsSubfoldersAndVisibleFiles) {
     TempDir outside;
-    MakeFolder(dir, "LinkOnly");
+    TempDir dir;
+    for (const char* folder : {"Empty", "Songs", "HiddenFiles", "HiddenSub", "HiddenSub/.git", "LinkOnly"}) {
+        MakeFolder(dir, folder);
+    }
+    for (const char* file : {"Songs/a.B00", "Songs/.b.B00", "HiddenFiles/.directory", "HiddenFiles/.b00"}) {
+        dir.WriteSized(file, 1);
+    }
     ASSERT_EQ(::symlink(outside.path().c_str(), dir.Path("LinkOnly/.link").c_str()), 0);
-    EXPECT_TRUE(HasContent(dir.Path("LinkOnly"), false));
+    const std::vector<std::tuple<const char*, bool, bool>> cases = {
+        {"Empty", false, false},    {"Songs", true, false},    {"HiddenFiles", false, false},
+        {"HiddenSub", true, true},  {"LinkOnly", true, true},
+    };
+    for (const auto& [folder, withFiles, foldersOnly] : cases) {
+        EXPECT_EQ(HasContent(dir.Path(folder), true), withFiles) << folder;
+        EXPECT_EQ(HasContent(dir.Path(folder), false), foldersOnly) << folder;
+    }
 }
 
 // ---- TopLevelFolders --------------------------------------------------------
