@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QWheelEvent>
 #include <filesystem>
+#include <functional>
 
 #include "ListEditing.h"
 
@@ -30,20 +31,22 @@ TEST_F(CellEditTest, FirstClickFocusesTheRowAndTheNextOpensAnEditorOverTitleOrCo
     EXPECT_TRUE(OpenEditors(list).empty()) << "a click on a row without the focus opens no editor";
 
     const QRect rowRect = list.visualItemRect(row3);
-    const int viewportWidth = list.viewport()->width();
     for (int column : {1, 3}) {
         SCOPED_TRACE("column " + std::to_string(column));
-        ClickCell(list, 3, column);
+        const QPoint at = CellPoint(list, 3, column);
+        QTest::mousePress(list.viewport(), Qt::LeftButton, Qt::NoModifier, at);
+        EXPECT_TRUE(OpenEditors(list).empty()) << "the editor opens on release, not on press";
+        QTest::mouseRelease(list.viewport(), Qt::LeftButton, Qt::NoModifier, at);
         InPlaceEdit* edit = OpenEditor(list);
         ASSERT_NE(edit, nullptr);
         EXPECT_EQ(edit->objectName(), "InPlaceEdit");
-        EXPECT_EQ(edit->row(), 3);
-        EXPECT_EQ(edit->column(), column);
+        EXPECT_EQ(std::make_pair(edit->row(), edit->column()), std::make_pair(3, column));
         EXPECT_EQ(edit->text(), row3->text(column));
         EXPECT_EQ(edit->selectedText(), row3->text(column)) << "the whole text starts selected";
         EXPECT_EQ(QApplication::focusWidget(), edit);
         const int left = list.columnViewportPosition(column) + 4;
-        EXPECT_EQ(edit->geometry(), QRect(left, rowRect.top(), std::min(list.columnWidth(column) - 3, viewportWidth - left),
+        EXPECT_EQ(edit->geometry(), QRect(left, rowRect.top(),
+                                          std::min(list.columnWidth(column) - 3, list.viewport()->width() - left),
                                           rowRect.height()));
         Press(Qt::Key_Escape);
         EXPECT_TRUE(OpenEditors(list).empty());
@@ -59,11 +62,13 @@ TEST_F(CellEditTest, FirstClickFocusesTheRowAndTheNextOpensAnEditorOverTitleOrCo
     EXPECT_EQ(Comments(), commentsBefore);
 }
 
-TEST_F(CellEditTest, ClickOnAnEmptySlotDeselectsItAndOpensNothing) {
+TEST_F(CellEditTest, ClickOnAnEmptySlotDeselectsItAndCtrlClickIsLeftToTheList) {
     OpenWindow(DemoSlotsWithLineTen());
     SongListCtrl& list = List();
+    QTreeWidgetItem* row0 = list.topLevelItem(0);
+    QTreeWidgetItem* row3 = list.topLevelItem(3);
     ClickCell(list, 0, 0);
-    ASSERT_TRUE(list.topLevelItem(0)->isSelected());
+    ASSERT_TRUE(row0->isSelected());
 
     // Slot 3 has no files; slot 5 has an events file and a comment but no song.
     for (int row : {2, 4}) {
@@ -75,126 +80,120 @@ TEST_F(CellEditTest, ClickOnAnEmptySlotDeselectsItAndOpensNothing) {
             EXPECT_TRUE(OpenEditors(list).empty());
         }
     }
-}
 
-TEST_F(CellEditTest, CtrlClickLeavesTheSelectionToTheListsOwnHandling) {
-    OpenWindow(DemoSlotsWithLineTen());
-    SongListCtrl& list = List();
-    QTreeWidgetItem* row0 = list.topLevelItem(0);
-    QTreeWidgetItem* row3 = list.topLevelItem(3);
+    // Ctrl adds a row (had the handler made it the selected row, row 0 would
+    // be deselected) and takes a selected one away again.
     ClickCell(list, 0, 0);
-    ASSERT_EQ(list.currentItem(), row0);
-
-    // Ctrl adds a row: had the handler made it the selected row, row 0 would
-    // have lost its selection.
     ClickCell(list, 3, 1, Qt::ControlModifier);
     EXPECT_TRUE(row0->isSelected());
     EXPECT_TRUE(row3->isSelected());
-    EXPECT_TRUE(OpenEditors(list).empty());
-
-    // Ctrl takes a selected row away again, and no handler puts it back.
     ClickCell(list, 0, 3, Qt::ControlModifier);
     EXPECT_FALSE(row0->isSelected());
     EXPECT_TRUE(row3->isSelected());
     EXPECT_TRUE(OpenEditors(list).empty());
 }
 
-TEST_F(CellEditTest, ACommentIsWrittenWhenTheEditorLosesTheFocusByEnterClickOrTab) {
+TEST_F(CellEditTest, CommentIsWrittenWhenTheEditorLosesTheFocusInAnyWay) {
     OpenWindow(DemoSlotsWithLineTen());
+    SongListCtrl& list = List();
     std::vector<std::string> comments = DemoComments();
-
-    EditCell(3, 3, QStringLiteral("本番 用"));
-    comments[3] = Cp932("本番 用");
-    EXPECT_EQ(Comments(), ExpectedCommentsFile(comments));
-    EXPECT_EQ(CellText(3, 3), "本番 用");
-    EXPECT_EQ(dialog->SlotRows()[3].comment, comments[3]);
-    EXPECT_EQ(Titles(), titlesBefore) << "a comment leaves song.nam alone";
-
-    // A click into another control.
-    InPlaceEdit* edit = ClickOpenEditor(List(), 0, 3);
-    ASSERT_NE(edit, nullptr);
-    Type(edit, QStringLiteral("clicked away"));
-    QTest::mouseClick(dialog->folderTree().viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
-    ASSERT_TRUE(OpenEditors(List()).empty());
-    comments[0] = "clicked away";
-    EXPECT_EQ(Comments(), ExpectedCommentsFile(comments));
-
-    // Tab is no key of the box: the focus moves on and the edit ends.
-    edit = ClickOpenEditor(List(), 1, 3);
-    ASSERT_NE(edit, nullptr);
-    Type(edit, QStringLiteral("tabbed"));
-    Press(Qt::Key_Tab);
-    EXPECT_NE(QApplication::focusWidget(), edit);
-    ASSERT_TRUE(OpenEditors(List()).empty());
-    comments[1] = "tabbed";
-    EXPECT_EQ(Comments(), ExpectedCommentsFile(comments));
+    auto wheel = [&] {
+        const QPointF at = CellPoint(list, 4, 0);
+        QWheelEvent event(at, list.viewport()->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(list.viewport(), &event);
+    };
+    struct Case {
+        const char* how;
+        int row;
+        QString text;
+        std::function<void()> leave;
+    };
+    const std::vector<Case> cases = {
+        {"Enter", 3, QStringLiteral("本番 用"), [] { Press(Qt::Key_Return); }},
+        {"click on the tree", 0, QStringLiteral("clicked away"),
+         [&] { QTest::mouseClick(dialog->folderTree().viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5)); }},
+        // Tab is no key of the box: the focus moves on.
+        {"Tab", 1, QStringLiteral("tabbed"), [] { Press(Qt::Key_Tab); }},
+        // Scrolling commits before the rows move under the box.
+        {"wheel", 0, QStringLiteral("wheel"), wheel},
+        {"scroll bar", 1, QStringLiteral("bar"),
+         [&] { list.verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.how);
+        InPlaceEdit* edit = ClickOpenEditor(list, c.row, 3);
+        ASSERT_NE(edit, nullptr);
+        Type(edit, c.text);
+        c.leave();
+        ASSERT_TRUE(OpenEditors(list).empty());
+        comments[static_cast<std::size_t>(c.row)] = Cp932(c.text.toStdString());
+        EXPECT_EQ(Comments(), ExpectedCommentsFile(comments));
+        EXPECT_EQ(CellText(c.row, 3), c.text);
+        EXPECT_EQ(dialog->SlotRows()[static_cast<std::size_t>(c.row)].comment, comments[static_cast<std::size_t>(c.row)]);
+        EXPECT_EQ(Titles(), titlesBefore) << "a comment leaves song.nam alone";
+    }
     EXPECT_TRUE(fs::exists(floppy.Path("MDR_00.B00")));
     EXPECT_TRUE(prompter.calls().empty());
 }
 
-TEST_F(CellEditTest, EscapeAfterTypingWritesNothingAndKeepsTheWindowOpen) {
+TEST_F(CellEditTest, OnlyKeysThatBringACharacterWriteAndEscapeThrowsTheTypingAway) {
     OpenWindow(DemoSlotsWithLineTen());
-    InPlaceEdit* edit = ClickOpenEditor(List(), 0, 3);
-    ASSERT_NE(edit, nullptr);
-    Type(edit, QStringLiteral("thrown away"));
-    Press(Qt::Key_Escape);
-
-    EXPECT_TRUE(dialog->isVisible()) << "Escape in the editor must not reach the window";
-    EXPECT_TRUE(OpenEditors(List()).empty());
-    EXPECT_TRUE(List().hasFocus());
-    EXPECT_EQ(CellText(0, 3), "練習用");
-    EXPECT_EQ(Comments(), commentsBefore);
-    EXPECT_EQ(Titles(), titlesBefore);
-}
-
-TEST_F(CellEditTest, DeleteKeyInTheEditorRemovesTextButNoSongAndCountsAsNoTyping) {
-    OpenWindow(DemoSlotsWithLineTen());
-    InPlaceEdit* edit = ClickOpenEditor(List(), 0, 3);
-    ASSERT_NE(edit, nullptr);
-    ASSERT_TRUE(List().topLevelItem(0)->isSelected());
-
-    // The prompter has no answer scripted: a deletion question would fail here.
-    PressDelete();
-    EXPECT_EQ(edit->text(), "") << "Delete removes the selected text in the box";
-    EXPECT_TRUE(prompter.calls().empty());
-    EXPECT_TRUE(fs::exists(floppy.Path("MDR_00.B00")));
-    EXPECT_TRUE(fs::exists(floppy.Path("MDR_00.EVT")));
-    EXPECT_EQ(OpenEditors(List()).size(), 1u);
-
-    // Only deleted, never typed: leaving the box writes nothing.
-    ClickCell(List(), 1, 0);
-    EXPECT_NE(QApplication::focusWidget(), edit);
-    EXPECT_TRUE(OpenEditors(List()).empty());
-    EXPECT_EQ(CellText(0, 3), "練習用");
-    EXPECT_EQ(Comments(), commentsBefore);
-    EXPECT_EQ(Titles(), titlesBefore);
-}
-
-TEST_F(CellEditTest, TypingAndThenRestoringTheOldTextStillWrites) {
-    OpenWindow(DemoSlotsWithLineTen());
-    InPlaceEdit* edit = ClickOpenEditor(List(), 1, 3);
-    ASSERT_NE(edit, nullptr);
-    Press(Qt::Key_End);
-    Type(edit, QStringLiteral("x"));
-    Press(Qt::Key_Backspace);
-    ASSERT_EQ(edit->text(), "ピアノ");
-    Press(Qt::Key_Return);
-
-    // Same comments, but rewritten: line 10 is gone.
-    EXPECT_NE(Comments(), commentsBefore);
-    EXPECT_EQ(Comments(), ExpectedCommentsFile(DemoComments()));
-    EXPECT_EQ(Titles(), titlesBefore);
-
-    // Backspace alone brings a character too.
-    edit = ClickOpenEditor(List(), 0, 3);
-    ASSERT_NE(edit, nullptr);
-    Press(Qt::Key_End);
-    Press(Qt::Key_Backspace);
-    ClickCell(List(), 3, 0);
-    ASSERT_TRUE(OpenEditors(List()).empty());
     std::vector<std::string> comments = DemoComments();
-    comments[0] = Cp932("練習");
-    EXPECT_EQ(Comments(), ExpectedCommentsFile(comments));
+    struct Case {
+        const char* what;
+        int row;
+        std::function<void(InPlaceEdit*)> keys;
+        std::function<void()> leave;
+        QString after;   // the cell's text afterwards
+        bool written;    // else the file keeps its bytes
+    };
+    const std::vector<Case> cases = {
+        // Escape in the editor must not reach the window either.
+        {"Escape after typing", 0, [](InPlaceEdit* edit) { Type(edit, QStringLiteral("thrown away")); },
+         [&] {
+             Press(Qt::Key_Escape);
+             EXPECT_TRUE(List().hasFocus());
+         },
+         QStringLiteral("練習用"), false},
+        // The prompter has no answer scripted: a deletion question would fail here.
+        {"Delete only", 0,
+         [&](InPlaceEdit* edit) {
+             PressDelete();
+             EXPECT_EQ(edit->text(), "") << "Delete removes the selected text in the box";
+             EXPECT_TRUE(fs::exists(floppy.Path("MDR_00.B00")));
+             EXPECT_TRUE(fs::exists(floppy.Path("MDR_00.EVT")));
+             EXPECT_EQ(OpenEditors(List()).size(), 1u);
+         },
+         [&] { ClickCell(List(), 1, 0); }, QStringLiteral("練習用"), false},
+        {"typing, then Backspace back to the old text", 1,
+         [](InPlaceEdit* edit) {
+             Press(Qt::Key_End);
+             Type(edit, QStringLiteral("x"));
+             Press(Qt::Key_Backspace);
+         },
+         [] { Press(Qt::Key_Return); }, QStringLiteral("ピアノ"), true},
+        {"Backspace alone", 0,
+         [](InPlaceEdit*) {
+             Press(Qt::Key_End);
+             Press(Qt::Key_Backspace);
+         },
+         [&] { ClickCell(List(), 3, 0); }, QStringLiteral("練習"), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        InPlaceEdit* edit = ClickOpenEditor(List(), c.row, 3);
+        ASSERT_NE(edit, nullptr);
+        c.keys(edit);
+        c.leave();
+        ASSERT_TRUE(OpenEditors(List()).empty());
+        EXPECT_TRUE(dialog->isVisible());
+        EXPECT_EQ(CellText(c.row, 3), c.after);
+        comments[static_cast<std::size_t>(c.row)] = Cp932(c.after.toStdString());
+        // Once anything is written, line 10 is gone.
+        EXPECT_EQ(Comments(), c.written ? ExpectedCommentsFile(comments) : commentsBefore);
+        EXPECT_EQ(Titles(), titlesBefore);
+    }
 }
 
 TEST_F(CellEditTest, EditorWidensUpToTheListsRightEdgeAndNeverNarrows) {
@@ -227,35 +226,8 @@ TEST_F(CellEditTest, EditorWidensUpToTheListsRightEdgeAndNeverNarrows) {
     Press(Qt::Key_Backspace);
     ASSERT_EQ(edit->text(), "");
     EXPECT_EQ(edit->geometry(), now);
-
     Press(Qt::Key_Escape);
     EXPECT_EQ(Titles(), titlesBefore);
-}
-
-TEST_F(CellEditTest, ScrollingTheListCommitsTheOpenEditorFirst) {
-    OpenWindow(DemoSlotsWithLineTen());
-    SongListCtrl& list = List();
-    std::vector<std::string> comments = DemoComments();
-
-    InPlaceEdit* edit = ClickOpenEditor(list, 0, 3);
-    ASSERT_NE(edit, nullptr);
-    Type(edit, QStringLiteral("wheel"));
-    const QPointF at = CellPoint(list, 4, 0);
-    QWheelEvent wheel(at, list.viewport()->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
-                      Qt::NoScrollPhase, false);
-    QApplication::sendEvent(list.viewport(), &wheel);
-    EXPECT_TRUE(OpenEditors(list).empty());
-    EXPECT_TRUE(list.hasFocus());
-    comments[0] = "wheel";
-    EXPECT_EQ(Comments(), ExpectedCommentsFile(comments));
-
-    edit = ClickOpenEditor(list, 1, 3);
-    ASSERT_NE(edit, nullptr);
-    Type(edit, QStringLiteral("bar"));
-    list.verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    EXPECT_TRUE(OpenEditors(list).empty());
-    comments[1] = "bar";
-    EXPECT_EQ(Comments(), ExpectedCommentsFile(comments));
 }
 
 TEST_F(CellEditTest, AtMostOneEditorIsOpen) {
@@ -282,32 +254,55 @@ TEST_F(CellEditTest, LongFloppyCommentIsStoredCutOnAWholeCharacter) {
     OpenWindow(DemoSlotsWithLineTen());
     const QString twoHundred(200, QChar(0x3042));   // あ, two bytes each
     std::vector<std::string> comments = DemoComments();
-
-    EditCell(0, 3, twoHundred);
-    comments[0] = Cp932(QString(127, QChar(0x3042)).toStdString());
+    struct Case {
+        int row;
+        QString text;
+        std::string stored;
+    };
+    // A line holds 254 bytes; with one byte in front, 254 would split a character.
+    const std::vector<Case> cases = {
+        {0, twoHundred, Cp932(QString(127, QChar(0x3042)).toStdString())},
+        {3, QStringLiteral("A") + twoHundred, "A" + Cp932(QString(126, QChar(0x3042)).toStdString())},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("row " + std::to_string(c.row));
+        EditCell(c.row, 3, c.text);
+        comments[static_cast<std::size_t>(c.row)] = c.stored;
+        EXPECT_EQ(Comments(), ExpectedCommentsFile(comments));
+        EXPECT_EQ(CellText(c.row, 3), c.text) << "shown whole until the next reading";
+    }
     EXPECT_EQ(CatalogueLine(Comments(), 0).size(), 254u);
-    EXPECT_EQ(Comments(), ExpectedCommentsFile(comments));
-    EXPECT_EQ(CellText(0, 3), twoHundred) << "shown whole until the next reading";
-
-    // One byte in front: 254 bytes would split a character, so 253 are kept.
-    EditCell(3, 3, QStringLiteral("A") + twoHundred);
-    comments[3] = "A" + Cp932(QString(126, QChar(0x3042)).toStdString());
     EXPECT_EQ(CatalogueLine(Comments(), 3).size(), 253u);
-    EXPECT_EQ(Comments(), ExpectedCommentsFile(comments));
     EXPECT_TRUE(prompter.calls().empty());
 }
 
-TEST_F(CellEditTest, CommentWithACharacterTheFloppyCannotHoldIsRefused) {
+TEST_F(CellEditTest, TextWithACharacterTheFloppyCannotHoldIsRefusedNamingIt) {
     OpenWindow(DemoSlotsWithLineTen());
-    prompter.ExpectMessage();
-    EditCell(1, 3, QStringLiteral("café"));
-    prompter.VerifyAllUsed();
-    ASSERT_EQ(prompter.calls().size(), 1u);
-    EXPECT_EQ(prompter.calls()[0].caption, "Error!");
-    EXPECT_THAT(prompter.calls()[0].text, HasSubstr("é"));
-    EXPECT_EQ(CellText(1, 3), "ピアノ");
+    struct Case {
+        int row, column;
+        QString text;
+        std::string refused;
+    };
+    const std::vector<Case> cases = {
+        {1, 3, QStringLiteral("café"), "é"},
+        {0, 1, QStringLiteral("Rain \U0001F600"), "\U0001F600"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("column " + std::to_string(c.column));
+        const QString shown = CellText(c.row, c.column);
+        const std::size_t before = prompter.calls().size();
+        prompter.ExpectMessage();
+        EditCell(c.row, c.column, c.text);
+        prompter.VerifyAllUsed();
+        ASSERT_EQ(prompter.calls().size(), before + 1);
+        EXPECT_EQ(prompter.calls().back().caption, "Error!");
+        EXPECT_THAT(prompter.calls().back().text, HasSubstr(c.refused));
+        EXPECT_EQ(CellText(c.row, c.column), shown);
+    }
     EXPECT_EQ(dialog->SlotRows()[1].comment, Cp932("ピアノ"));
+    EXPECT_EQ(dialog->SlotRows()[0].title, "Blues in F");
     EXPECT_EQ(Comments(), commentsBefore);
+    EXPECT_EQ(Titles(), titlesBefore);
 }
 
 TEST_F(CellEditTest, FailedCommentWriteIsReportedAndTheListShowsTheDisk) {
@@ -328,21 +323,17 @@ TEST_F(CellEditTest, FailedCommentWriteIsReportedAndTheListShowsTheDisk) {
 }
 
 // The hard-disk list edits only its comment column with the cell editor.
-class HardDiskCommentTest : public HardDiskEditingTest {
-protected:
-    void SetUp() override {
-        HardDiskEditingTest::SetUp();
-        MakeFolder("Songs");
-        homeFolder.WriteSized("Songs/Blues.B00", 2048);
-        homeFolder.WriteSized("Songs/Blues.EVT", 1024);
-        homeFolder.Write("Songs/Blues.cmt", "live take\r\n");
-        homeFolder.WriteSized("Songs/apple.b00", 100);
-    }
-};
+using HardDiskCommentTest = HardDiskEditingTest;
 
-TEST_F(HardDiskCommentTest, CommentIsWrittenToTheSongsCommentFileExactly) {
+TEST_F(HardDiskCommentTest, CommentIsWrittenExactlyToTheSongsCommentFileWhateverItsCase) {
+    MakeFolder("Songs");
+    homeFolder.WriteSized("Songs/Blues.B00", 2048);
+    homeFolder.Write("Songs/Blues.cmt", "live take\r\n");
+    homeFolder.WriteSized("Songs/apple.b00", 100);
+    homeFolder.WriteSized("Songs/Jazz.B00", 1024);
+    homeFolder.Write("Songs/Jazz.CMT", "old");
     OpenWindow("Songs");
-    ASSERT_EQ(Titles(), (QStringList{"apple", "Blues"}));
+    ASSERT_EQ(Titles(), (QStringList{"apple", "Blues", "Jazz"}));
     SongListCtrl& list = List();
 
     for (int column : {0, 1}) {
@@ -350,38 +341,29 @@ TEST_F(HardDiskCommentTest, CommentIsWrittenToTheSongsCommentFileExactly) {
         ClickCell(list, 1, column);
         EXPECT_TRUE(OpenEditors(list).empty()) << "column " << column;
     }
-    InPlaceEdit* edit = ClickOpenEditor(list, 1, 2);
-    ASSERT_NE(edit, nullptr);
-    EXPECT_EQ(edit->x(), list.columnViewportPosition(2) + 4);
-    Type(edit, QStringLiteral("二回目 の録音"));
-    Press(Qt::Key_Return);
-    EXPECT_EQ(FileBytes(Folder("Songs/Blues.cmt")), Cp932("二回目 の録音")) << "CP932, no line end";
-    EXPECT_EQ(list.topLevelItem(1)->text(2), "二回目 の録音");
-
-    // A song without a comment file gets one under its title.
-    edit = ClickOpenEditor(list, 0, 2);
-    ASSERT_NE(edit, nullptr);
-    Type(edit, QStringLiteral("new"));
-    Press(Qt::Key_Return);
-    EXPECT_EQ(FileBytes(Folder("Songs/apple.cmt")), "new");
-    EXPECT_EQ(FilesIn("Songs"), (std::vector<std::string>{"Blues.B00", "Blues.EVT", "Blues.cmt", "apple.b00",
-                                                          "apple.cmt"}));
+    struct Case {
+        int row;
+        QString text;
+        std::string file, bytes;   // CP932, no line end
+    };
+    const std::vector<Case> cases = {
+        {1, QStringLiteral("二回目 の録音"), "Blues.cmt", Cp932("二回目 の録音")},
+        {0, QStringLiteral("new"), "apple.cmt", "new"},   // made under the song's title
+        {2, QStringLiteral("swing"), "Jazz.CMT", "swing"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        InPlaceEdit* edit = ClickOpenEditor(list, c.row, 2);
+        ASSERT_NE(edit, nullptr);
+        EXPECT_EQ(edit->x(), list.columnViewportPosition(2) + 4);
+        Type(edit, c.text);
+        Press(Qt::Key_Return);
+        EXPECT_EQ(FileBytes(Folder("Songs/" + c.file)), c.bytes);
+        EXPECT_EQ(list.topLevelItem(c.row)->text(2), c.text);
+    }
+    EXPECT_EQ(FilesIn("Songs"), (std::vector<std::string>{"Blues.B00", "Blues.cmt", "Jazz.B00", "Jazz.CMT",
+                                                          "apple.b00", "apple.cmt"}));
     EXPECT_TRUE(prompter.calls().empty());
-}
-
-TEST_F(HardDiskCommentTest, CommentGoesIntoAnUpperCaseCommentFile) {
-    MakeFolder("Upper");
-    homeFolder.WriteSized("Upper/Jazz.B00", 1024);
-    homeFolder.Write("Upper/Jazz.CMT", "old");
-    OpenWindow("Upper");
-    ASSERT_EQ(Titles(), QStringList{"Jazz"});
-
-    InPlaceEdit* edit = ClickOpenEditor(List(), 0, 2);
-    ASSERT_NE(edit, nullptr);
-    Type(edit, QStringLiteral("swing"));
-    Press(Qt::Key_Return);
-    EXPECT_EQ(FileBytes(Folder("Upper/Jazz.CMT")), "swing");
-    EXPECT_EQ(FilesIn("Upper"), (std::vector<std::string>{"Jazz.B00", "Jazz.CMT"}));
 }
 
 }  // namespace
