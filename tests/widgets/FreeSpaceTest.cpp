@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include <sys/statvfs.h>
 
 #include <QImage>
@@ -10,8 +8,11 @@
 #include <QPainter>
 #include <clocale>
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "FakePrompter.h"
 #include "TestFloppy.h"
@@ -25,69 +26,59 @@ const QRgb kRed = qRgb(255, 0, 0);
 const QRgb kBlack = qRgb(0, 0, 0);
 const QRgb kBackground = qRgb(0, 0, 128);
 
-class FreeSpaceBarPaintTest : public ::testing::Test {
-protected:
-    static constexpr int kW = 200;
-    static constexpr int kH = 20;
-
-    static QImage Render(int freePercent) {
-        QImage image(kW, kH, QImage::Format_RGB32);
-        image.fill(kBackground);
-        QPainter painter(&image);
-        PaintFreeSpaceBar(painter, QSize(kW, kH), freePercent);
-        painter.end();
-        return image;
-    }
-
-    // The colour runs of one row as "colour from-to" pieces, for readable failures.
-    static std::string Runs(const QImage& image, int y) {
-        std::string out;
-        int start = 0;
-        for (int x = 1; x <= image.width(); ++x) {
-            if (x == image.width() || image.pixel(x, y) != image.pixel(start, y)) {
-                const QRgb c = image.pixel(start, y);
-                out += (c == kRed ? "red" : c == kBlack ? "black" : c == kBackground ? "bg" : "other") +
-                       std::string(" ") + std::to_string(start) + "-" + std::to_string(x - 1) + "; ";
-                start = x;
-            }
+// The colour runs of one row as "colour from-to" pieces, for readable failures.
+std::string Runs(const QImage& image, int y) {
+    std::string out;
+    int start = 0;
+    for (int x = 1; x <= image.width(); ++x) {
+        if (x == image.width() || image.pixel(x, y) != image.pixel(start, y)) {
+            const QRgb c = image.pixel(start, y);
+            out += (c == kRed ? "red" : c == kBlack ? "black" : c == kBackground ? "bg" : "other") + std::string(" ") +
+                   std::to_string(start) + "-" + std::to_string(x - 1) + "; ";
+            start = x;
         }
-        return out;
     }
+    return out;
+}
 
-    static int CountColour(const QImage& image, QRgb colour) {
-        int n = 0;
-        for (int y = 0; y < image.height(); ++y) {
-            for (int x = 0; x < image.width(); ++x) n += image.pixel(x, y) == colour ? 1 : 0;
-        }
-        return n;
+int CountRed(const QImage& image) {
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) n += image.pixel(x, y) == kRed ? 1 : 0;
     }
-};
+    return n;
+}
 
-TEST_F(FreeSpaceBarPaintTest, UsedShareIsRedFromTheLeftAndFreeShareBlack) {
-    const QImage image = Render(35);
-    // used = 200 * 65 / 100 = 130 pixels.
-    EXPECT_EQ(Runs(image, kH / 2), "red 0-129; black 130-199; ");
-    // The red rectangle spans rows 2 to H-2; the black one rows 1 to H-2.
+constexpr int kW = 200;
+constexpr int kH = 20;
+
+QImage RenderBar(int freePercent) {
+    QImage image(kW, kH, QImage::Format_RGB32);
+    image.fill(kBackground);
+    QPainter painter(&image);
+    PaintFreeSpaceBar(painter, QSize(kW, kH), freePercent);
+    painter.end();
+    return image;
+}
+
+TEST(FreeSpaceBarPaintTest, UsedShareIsRedFromTheLeftAndFreeShareBlack) {
+    // used = 200 * (100 - free) / 100 pixels.
+    const std::vector<std::pair<int, std::string>> cases = {
+        {35, "red 0-129; black 130-199; "}, {0, "red 0-199; "}, {100, "black 0-199; "}};
+    for (const auto& [percent, runs] : cases) EXPECT_EQ(Runs(RenderBar(percent), kH / 2), runs) << percent << "% free";
+    EXPECT_EQ(CountRed(RenderBar(100)), 0);
+
+    // The red rectangle spans rows 2 to H-2 inside the black outline, the
+    // black one rows 1 to H-2.
+    const QImage image = RenderBar(35);
     for (int y = 0; y < kH; ++y) {
-        const bool red = y >= 2 && y <= kH - 2;
-        EXPECT_EQ(image.pixel(60, y) == kRed, red) << "row " << y << ": " << Runs(image, y);
+        EXPECT_EQ(image.pixel(60, y), y == 0 || y == kH - 1 ? kBlack : y == 1 ? kBackground : kRed) << "row " << y;
         EXPECT_EQ(image.pixel(160, y), kBlack) << "row " << y;
     }
-    // Above the red: the black outline, then the background.
-    EXPECT_EQ(image.pixel(60, 0), kBlack);
-    EXPECT_EQ(image.pixel(60, 1), kBackground);
-    EXPECT_EQ(image.pixel(60, kH - 1), kBlack);
 }
 
-TEST_F(FreeSpaceBarPaintTest, FullDiskIsAllRedAndEmptyDiskHasNoRed) {
-    EXPECT_EQ(Runs(Render(0), kH / 2), "red 0-199; ");
-    const QImage empty = Render(100);
-    EXPECT_EQ(CountColour(empty, kRed), 0);
-    EXPECT_EQ(Runs(empty, kH / 2), "black 0-199; ");
-}
-
-TEST_F(FreeSpaceBarPaintTest, WithoutAReadingOnlyTheOutlineIsDrawn) {
-    const QImage image = Render(-1);
+TEST(FreeSpaceBarPaintTest, WithoutAReadingOnlyTheOutlineIsDrawn) {
+    const QImage image = RenderBar(-1);
     for (int y = 0; y < kH; ++y) {
         for (int x = 0; x < kW; ++x) {
             const bool outline = x == 0 || y == 0 || x == kW - 1 || y == kH - 1;
@@ -103,59 +94,61 @@ std::optional<std::int64_t> AvailableBytes(const std::string& path) {
     return static_cast<std::int64_t>(vfs.f_bavail * vfs.f_frsize);
 }
 
-// "空き %4.2f kb"; the factor is the single-precision 0.001 users have always seen.
-QString ExpectedFreeText(std::int64_t bytes) {
-    return QString::asprintf("空き %4.2f kb", static_cast<double>(bytes) * static_cast<double>(0.001f));
-}
+// A main window on `floppy` (none when empty), shown.
+class FreeSpaceDisplayTest : public ::testing::Test {
+protected:
+    void Open(const std::string& floppy) {
+        MainDialogOptions options = OptionsWithoutMounts();
+        if (!floppy.empty()) options.floppy = floppy;
+        dialog = std::make_unique<MainDialog>(options);
+        dialog->setPrompter(&prompter);
+        dialog->show();
+    }
+    QString Text() {
+        auto* label = dialog->findChild<QLabel*>(QStringLiteral("freeSpaceText"));
+        return label != nullptr ? label->text() : QStringLiteral("<no freeSpaceText>");
+    }
+    QImage Bar() {
+        auto* bar = dialog->findChild<FreeSpaceBar*>(QStringLiteral("freeSpaceBar"));
+        return bar != nullptr ? bar->grab().toImage().convertToFormat(QImage::Format_RGB32) : QImage();
+    }
 
-QString FreeSpaceLabel(MainDialog& dialog) {
-    auto* label = dialog.findChild<QLabel*>(QStringLiteral("freeSpaceText"));
-    return label != nullptr ? label->text() : QStringLiteral("<no freeSpaceText>");
-}
+    FakePrompter prompter;
+    std::unique_ptr<MainDialog> dialog;
+};
 
-TEST(FreeSpaceDisplayTest, TextShowsTheFloppysFreeBytes) {
+TEST_F(FreeSpaceDisplayTest, TextShowsTheFloppysFreeBytesAndTheBarDividesAtItsUsedShare) {
     TempFolder floppy;
     WriteFloppy(floppy, DemoSlots());
-    MainDialogOptions options = OptionsWithoutMounts();
-    options.floppy = floppy.path();
-    FakePrompter prompter;
-    MainDialog dialog(options);
-    dialog.setPrompter(&prompter);
-
+    Open(floppy.path());
     // Other programs may write to the same disk meanwhile: read until the free
     // space stood still around one reading.
     std::optional<std::int64_t> before, after;
     for (int attempt = 0; attempt < 10; ++attempt) {
         before = AvailableBytes(floppy.path());
-        dialog.FirstFill();
+        dialog->FirstFill();
         after = AvailableBytes(floppy.path());
         if (before == after) break;
     }
     ASSERT_TRUE(before.has_value());
     ASSERT_EQ(before, after) << "free space kept changing";
-    EXPECT_EQ(dialog.FreeBytes(), *before);
-    EXPECT_EQ(FreeSpaceLabel(dialog), ExpectedFreeText(*before));
-    EXPECT_GE(dialog.FreePercent(), 0);
-    EXPECT_LE(dialog.FreePercent(), 100);
-}
+    EXPECT_EQ(dialog->FreeBytes(), *before);
+    // "空き %4.2f kb"; the factor is the single-precision 0.001 users have always seen.
+    EXPECT_EQ(Text(), QString::asprintf("空き %4.2f kb", static_cast<double>(*before) * static_cast<double>(0.001f)));
 
-TEST(FreeSpaceDisplayTest, WithoutAFloppyTextReadsZeroAndBarHasNoRed) {
-    FakePrompter prompter;
-    MainDialog dialog(OptionsWithoutMounts());
-    dialog.setPrompter(&prompter);
-    dialog.show();
-    dialog.FirstFill();
-    EXPECT_EQ(dialog.FreePercent(), -1);
-    EXPECT_EQ(dialog.FreeBytes(), 0);
-    EXPECT_EQ(FreeSpaceLabel(dialog), QStringLiteral("空き 0.00 kb"));
-    auto* bar = dialog.findChild<FreeSpaceBar*>(QStringLiteral("freeSpaceBar"));
-    ASSERT_NE(bar, nullptr);
-    const QImage image = bar->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    int red = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) red += image.pixel(x, y) == kRed ? 1 : 0;
+    const int percent = dialog->FreePercent();
+    ASSERT_GE(percent, 0);
+    ASSERT_LE(percent, 100);
+    const QImage image = Bar();
+    ASSERT_FALSE(image.isNull());
+    const int used = image.width() * (100 - percent) / 100;
+    const int y = image.height() / 2;
+    if (used > 0) {
+        EXPECT_EQ(image.pixel(used - 1, y), kRed) << "used " << used << " of " << image.width();
     }
-    EXPECT_EQ(red, 0);
+    if (used < image.width()) {
+        EXPECT_EQ(image.pixel(used, y), kBlack) << "used " << used << " of " << image.width();
+    }
 }
 
 // Puts LC_NUMERIC back when the test ends.
@@ -185,44 +178,19 @@ private:
     std::string m_saved;
 };
 
-TEST(FreeSpaceDisplayTest, TextKeepsItsDecimalPointUnderAnyUserLocale) {
+TEST_F(FreeSpaceDisplayTest, WithoutAFloppyTextReadsZeroWithADecimalPointAndBarHasNoRed) {
     // QApplication applies the user's locale to the C library; the figure
     // must still read as the instrument's users know it: "0.00", never "0,00".
     NumericLocale restore;
-    if (!NumericLocale::UseDecimalComma()) GTEST_SKIP() << "no locale with a decimal comma is installed";
-    FakePrompter prompter;
-    MainDialog dialog(OptionsWithoutMounts());
-    dialog.setPrompter(&prompter);
-    dialog.FirstFill();
-    EXPECT_EQ(FreeSpaceLabel(dialog), QStringLiteral("空き 0.00 kb"));
-}
-
-TEST(FreeSpaceDisplayTest, BarInTheWindowDividesAtTheFloppysUsedShare) {
-    TempFolder floppy;
-    WriteFloppy(floppy, DemoSlots());
-    MainDialogOptions options = OptionsWithoutMounts();
-    options.floppy = floppy.path();
-    FakePrompter prompter;
-    MainDialog dialog(options);
-    dialog.setPrompter(&prompter);
-    dialog.show();
-    dialog.FirstFill();
-
-    auto* bar = dialog.findChild<FreeSpaceBar*>(QStringLiteral("freeSpaceBar"));
-    ASSERT_NE(bar, nullptr);
-    const int percent = dialog.FreePercent();
-    ASSERT_GE(percent, 0);
-    EXPECT_EQ(bar->freePercent(), percent);
-    const QImage image = bar->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    const int w = image.width();
-    const int used = w * (100 - percent) / 100;
-    const int y = image.height() / 2;
-    if (used > 0) {
-        EXPECT_EQ(image.pixel(used - 1, y), kRed) << "used " << used << " of " << w;
-    }
-    if (used < w) {
-        EXPECT_EQ(image.pixel(used, y), kBlack) << "used " << used << " of " << w;
-    }
+    const bool comma = NumericLocale::UseDecimalComma();
+    SCOPED_TRACE(comma ? "under a decimal-comma locale" : "no decimal-comma locale is installed");
+    Open("");
+    dialog->FirstFill();
+    EXPECT_EQ(Text(), QStringLiteral("空き 0.00 kb"));
+    EXPECT_EQ(dialog->FreePercent(), -1);
+    EXPECT_EQ(dialog->FreeBytes(), 0);
+    ASSERT_FALSE(Bar().isNull());
+    EXPECT_EQ(CountRed(Bar()), 0);
 }
 
 }  // namespace
