@@ -7,10 +7,9 @@
 #include <QMimeData>
 #include <QTest>
 #include <filesystem>
+#include <memory>
 
-#include "FakePrompter.h"
-#include "TestFloppy.h"
-#include "app/MainDialog.h"
+#include "ListEditing.h"
 #include "core/DragPayload.h"
 #include "transfer/DropGlue.h"
 
@@ -19,70 +18,50 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-QMimeData* TextData(const std::string& bytes) {
-    auto* data = new QMimeData;
+std::unique_ptr<QMimeData> TextData(const std::string& bytes) {
+    auto data = std::make_unique<QMimeData>();
     data->setData(QStringLiteral("text/plain"), QByteArray(bytes.data(), static_cast<int>(bytes.size())));
     return data;
 }
 
-// A window over a temporary home with a Songs folder (selected) and a demo
-// floppy, as a user sees it when a drag begins.
-class DragDropTest : public ::testing::Test {
+// A window over a home with a Songs folder (selected) and an Archive folder,
+// and the demo floppy, as a user sees it when a drag begins.
+class DragDropTest : public FloppyEditingTest {
 protected:
     void SetUp() override {
-        home = fs::canonical(folder.path()).string();
-        fs::create_directories(home + "/Songs");
-        fs::create_directories(home + "/Archive");
-        folder.Write("Songs/Blues.B00", "blues song");
-        folder.Write("Songs/Blues.EVT", "blues events");
-        folder.Write("Songs/Blues.cmt", "live take");
-        folder.Write("Songs/Demo.b00", "demo song");
-        WriteFloppy(floppy, DemoSlots());
-        MainDialogOptions options;
-        options.home = home;
-        options.workingDirectory = home + "/Songs";
-        options.floppy = floppy.path();
-        options.mountTable = [] { return std::vector<MountEntry>{}; };
-        dialog = std::make_unique<MainDialog>(options);
-        dialog->setPrompter(&prompter);
-        dialog->show();
-        dialog->FirstFill();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+        fs::create_directories(home.Path("Songs"));
+        fs::create_directories(home.Path("Archive"));
+        home.Write("Songs/Blues.B00", "blues song");
+        home.Write("Songs/Blues.EVT", "blues events");
+        home.Write("Songs/Blues.cmt", "live take");
+        home.Write("Songs/Demo.b00", "demo song");
+        OpenWindow(DemoSlots());
+        ASSERT_TRUE(dialog->folderTree().SelectPath(Songs()));
     }
+    std::string Songs() const { return home.Path("Songs"); }
 
     // Enter, move and drop at `point` of the widget's viewport, then let the
     // transfer that runs after the drag finish.
-    static bool DragTo(QAbstractItemView& view, const QPoint& point, QMimeData* data, Qt::DropActions allowed,
-                       Qt::MouseButtons buttons) {
+    static bool DragTo(QAbstractItemView& view, const QPoint& point, const std::string& payload,
+                       Qt::DropActions allowed = Qt::CopyAction, Qt::MouseButtons buttons = Qt::LeftButton) {
+        const auto data = TextData(payload);
         QWidget* target = view.viewport();
-        QDragEnterEvent enter(point, allowed, data, buttons, Qt::NoModifier);
+        QDragEnterEvent enter(point, allowed, data.get(), buttons, Qt::NoModifier);
         QApplication::sendEvent(target, &enter);
         if (!enter.isAccepted()) return false;
-        QDragMoveEvent move(point, allowed, data, buttons, Qt::NoModifier);
+        QDragMoveEvent move(point, allowed, data.get(), buttons, Qt::NoModifier);
         QApplication::sendEvent(target, &move);
         if (!move.isAccepted()) return false;
-        QDropEvent drop(QPointF(point), allowed, data, Qt::NoButton, Qt::NoModifier);
+        QDropEvent drop(QPointF(point), allowed, data.get(), Qt::NoButton, Qt::NoModifier);
         drop.setDropAction(move.dropAction());
         QApplication::sendEvent(target, &drop);
         QCoreApplication::processEvents();
         return drop.isAccepted();
     }
 
-    QPoint FloppyRowPoint(int row) {
-        SongListCtrl& list = dialog->floppyList();
-        return list.visualItemRect(list.topLevelItem(row)).center();
-    }
+    QPoint FloppyRowPoint(int row) { return List().visualItemRect(List().topLevelItem(row)).center(); }
+    QPoint BelowTheLastFloppyRow() { return {10, List().visualItemRect(List().topLevelItem(4)).bottom() + 30}; }
 
-    TempFolder folder;
-    TempFolder floppy;
-    std::string home;
-    FakePrompter prompter;
-    std::unique_ptr<MainDialog> dialog;
 };
 
 TEST_F(DragDropTest, PayloadNamesTheSelectedRowsInOrder) {
@@ -90,98 +69,82 @@ TEST_F(DragDropTest, PayloadNamesTheSelectedRowsInOrder) {
     ASSERT_EQ(hd.topLevelItemCount(), 2);
     hd.topLevelItem(1)->setSelected(true);
     hd.topLevelItem(0)->setSelected(true);
-    const QByteArray hdPayload = BuildDragPayload(hd);
-    const std::string expected = "HD\n" + home + "/Songs/Blues\n" + home + "/Songs/Demo\n";
-    EXPECT_EQ(hdPayload.toStdString(), expected + std::string(1, '\0'));
+    EXPECT_EQ(BuildDragPayload(hd).toStdString(),
+              "HD\n" + Songs() + "/Blues\n" + Songs() + "/Demo\n" + std::string(1, '\0'));
 
-    SongListCtrl& fd = dialog->floppyList();
-    for (int row : {0, 2, 3}) fd.topLevelItem(row)->setSelected(true);   // row 2 is an empty slot
-    EXPECT_EQ(BuildDragPayload(fd).toStdString(), std::string("FD\n0\n3\n") + '\0');
+    for (int row : {0, 2, 3}) List().topLevelItem(row)->setSelected(true);   // row 2 is an empty slot
+    EXPECT_EQ(BuildDragPayload(List()).toStdString(), std::string("FD\n0\n3\n") + '\0');
 }
 
 TEST_F(DragDropTest, DraggingOverTheFloppyListHighlightsOneSlot) {
-    SongListCtrl& list = dialog->floppyList();
-    QMimeData* data = TextData(BuildPayload("HD", {}));
-    const QPoint point = FloppyRowPoint(3);
-    QDragEnterEvent enter(point, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    SongListCtrl& list = List();
+    const auto data = TextData(BuildPayload("HD", {}));
+    auto moveTo = [&](const QPoint& point) {
+        QDragMoveEvent move(point, Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(list.viewport(), &move);
+        return move.isAccepted() ? move.dropAction() : Qt::IgnoreAction;
+    };
+    QDragEnterEvent enter(FloppyRowPoint(3), Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(list.viewport(), &enter);
     ASSERT_TRUE(enter.isAccepted());
-    QDragMoveEvent move(point, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(list.viewport(), &move);
-    EXPECT_TRUE(move.isAccepted());
-    EXPECT_EQ(move.dropAction(), Qt::CopyAction);
-    ASSERT_EQ(list.selectedItems().size(), 1);
-    EXPECT_EQ(list.selectedItems().front(), list.topLevelItem(3));
+    EXPECT_EQ(moveTo(FloppyRowPoint(3)), Qt::CopyAction);
+    EXPECT_EQ(list.selectedItems(), QList<QTreeWidgetItem*>{list.topLevelItem(3)});
     EXPECT_EQ(list.currentItem(), list.topLevelItem(3));
 
     // Below the last row nothing new is highlighted.
-    const QPoint below(10, list.visualItemRect(list.topLevelItem(4)).bottom() + 30);
-    QDragMoveEvent under(below, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(list.viewport(), &under);
-    EXPECT_EQ(list.selectedItems().front(), list.topLevelItem(3));
+    moveTo(BelowTheLastFloppyRow());
+    EXPECT_EQ(list.selectedItems(), QList<QTreeWidgetItem*>{list.topLevelItem(3)});
     QDragLeaveEvent leave;
     QApplication::sendEvent(list.viewport(), &leave);
-    delete data;
 }
 
 TEST_F(DragDropTest, LeftDropOnAnEmptySlotCopiesTheSong) {
-    QMimeData* data = TextData(BuildPayload("HD", {home + "/Songs/Blues"}));
-    ASSERT_TRUE(DragTo(dialog->floppyList(), FloppyRowPoint(2), data, Qt::CopyAction, Qt::LeftButton));
-    EXPECT_EQ(ReadAll(floppy.Path("MDR_02.B00")), "blues song");
-    EXPECT_EQ(ReadAll(floppy.Path("MDR_02.EVT")), "blues events");
-    EXPECT_TRUE(fs::exists(home + "/Songs/Blues.B00"));   // a copy keeps its source
+    ASSERT_TRUE(DragTo(List(), FloppyRowPoint(2), BuildPayload("HD", {Songs() + "/Blues"})));
+    EXPECT_EQ(FileBytes(floppy.Path("MDR_02.B00")), "blues song");
+    EXPECT_EQ(FileBytes(floppy.Path("MDR_02.EVT")), "blues events");
+    EXPECT_TRUE(fs::exists(Songs() + "/Blues.B00"));   // a copy keeps its source
     // The list shows what the disk now holds.
-    EXPECT_EQ(dialog->floppyList().topLevelItem(2)->text(1), "Blues");
-    EXPECT_EQ(dialog->floppyList().topLevelItem(2)->text(3), "live");
-    delete data;
+    EXPECT_EQ(List().topLevelItem(2)->text(1), "Blues");
+    EXPECT_EQ(List().topLevelItem(2)->text(3), "live");
 }
 
 TEST_F(DragDropTest, OverwriteDeclinedLeavesTheSlot) {
-    const std::string before = ReadAll(floppy.Path("MDR_00.B00"));
+    const std::string before = FileBytes(floppy.Path("MDR_00.B00"));
     prompter.ExpectYesNo(false);
-    QMimeData* data = TextData(BuildPayload("HD", {home + "/Songs/Blues"}));
-    DragTo(dialog->floppyList(), FloppyRowPoint(0), data, Qt::CopyAction, Qt::LeftButton);
+    DragTo(List(), FloppyRowPoint(0), BuildPayload("HD", {Songs() + "/Blues"}));
+    prompter.VerifyAllUsed();
     ASSERT_EQ(prompter.calls().size(), 1u);
     EXPECT_EQ(prompter.calls()[0].text, "曲番号1 はすでに存在します。上書きしますか？");
     EXPECT_EQ(prompter.calls()[0].caption, "Overwrite?");
-    EXPECT_EQ(ReadAll(floppy.Path("MDR_00.B00")), before);
-    delete data;
+    EXPECT_EQ(FileBytes(floppy.Path("MDR_00.B00")), before);
 }
 
 TEST_F(DragDropTest, RightDropOnATreeFolderMovesTheFloppySong) {
     FolderTree& tree = dialog->folderTree();
-    QTreeWidgetItem* archive = nullptr;
     QTreeWidgetItem* homeItem = tree.currentItem()->parent();
+    QTreeWidgetItem* archive = nullptr;
     for (int i = 0; i < homeItem->childCount(); ++i) {
         if (homeItem->child(i)->text(0) == "Archive") archive = homeItem->child(i);
     }
     ASSERT_NE(archive, nullptr);
-    const std::string song = ReadAll(floppy.Path("MDR_03.B00"));
-    QMimeData* data = TextData(BuildPayload("FD", {"3"}));
-    ASSERT_TRUE(DragTo(tree, tree.visualItemRect(archive).center(), data, Qt::MoveAction, Qt::RightButton));
-    EXPECT_EQ(ReadAll(home + "/Archive/さくらさくら.B00"), song);
-    EXPECT_TRUE(fs::exists(home + "/Archive/さくらさくら.EVT"));
-    EXPECT_EQ(ReadAll(home + "/Archive/さくらさくら.cmt"), Cp932("春の演奏会"));
+    const std::string song = FileBytes(floppy.Path("MDR_03.B00"));
+    ASSERT_TRUE(DragTo(tree, tree.visualItemRect(archive).center(), BuildPayload("FD", {"3"}), Qt::MoveAction,
+                       Qt::RightButton));
+    EXPECT_EQ(FileBytes(home.Path("Archive") + "/さくらさくら.B00"), song);
+    EXPECT_TRUE(fs::exists(home.Path("Archive") + "/さくらさくら.EVT"));
+    EXPECT_EQ(FileBytes(home.Path("Archive") + "/さくらさくら.cmt"), Cp932("春の演奏会"));
     EXPECT_FALSE(fs::exists(floppy.Path("MDR_03.B00")));
-    EXPECT_EQ(dialog->floppyList().topLevelItem(3)->text(2), "----");   // reread: the slot is empty
-    delete data;
+    EXPECT_EQ(List().topLevelItem(3)->text(2), "----");   // reread: the slot is empty
 }
 
 TEST_F(DragDropTest, DropsThatNameNoSongChangeNothing) {
-    const std::string titles = ReadAll(floppy.Path("song.nam"));
     // Text from another program, and a drop below the last floppy row.
-    QMimeData* text = TextData("hello\nworld\n");
-    DragTo(dialog->floppyList(), FloppyRowPoint(2), text, Qt::CopyAction | Qt::MoveAction, Qt::LeftButton);
-    DragTo(dialog->hardDiskList(), QPoint(20, 20), text, Qt::CopyAction | Qt::MoveAction, Qt::LeftButton);
-    QMimeData* songs = TextData(BuildPayload("HD", {home + "/Songs/Blues"}));
-    SongListCtrl& list = dialog->floppyList();
-    const QPoint below(10, list.visualItemRect(list.topLevelItem(4)).bottom() + 30);
-    EXPECT_FALSE(DragTo(list, below, songs, Qt::CopyAction, Qt::LeftButton));
-    EXPECT_EQ(ReadAll(floppy.Path("song.nam")), titles);
+    DragTo(List(), FloppyRowPoint(2), "hello\nworld\n", Qt::CopyAction | Qt::MoveAction);
+    DragTo(dialog->hardDiskList(), QPoint(20, 20), "hello\nworld\n", Qt::CopyAction | Qt::MoveAction);
+    EXPECT_FALSE(DragTo(List(), BelowTheLastFloppyRow(), BuildPayload("HD", {Songs() + "/Blues"})));
+    EXPECT_EQ(Titles(), titlesBefore);
     EXPECT_FALSE(fs::exists(floppy.Path("MDR_02.B00")));
     EXPECT_TRUE(prompter.calls().empty());
-    delete text;
-    delete songs;
 }
 
 TEST(DropActionTest, LeftCopiesRightMoves) {

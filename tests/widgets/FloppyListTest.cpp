@@ -4,15 +4,10 @@
 
 #include <QPushButton>
 #include <QTest>
-#include <QTreeWidget>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 
-#include "FakePrompter.h"
-#include "TestFloppy.h"
-#include "app/MainDialog.h"
+#include "ListEditing.h"
 
 namespace tunecrate::testing {
 namespace {
@@ -24,19 +19,8 @@ std::vector<QString> RowTexts(const QTreeWidgetItem* item) {
     return {item->text(0), item->text(1), item->text(2), item->text(3)};
 }
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-MountEntry FloppyMount(const std::string& mountPoint) {
-    MountEntry entry;
-    entry.device = "/dev/sdz";
-    entry.mountPoint = mountPoint;
-    entry.fsType = "vfat";
-    entry.removable = true;
-    entry.totalBytes = 1'457'664;
-    return entry;
+MountEntry FloppyMount(const std::string& mountPoint, bool removable = true) {
+    return MountEntry{"/dev/sdz", mountPoint, "vfat", removable, 1'457'664};
 }
 
 class FloppyListTest : public ::testing::Test {
@@ -44,26 +28,22 @@ protected:
     FloppyListTest() { WriteFloppy(floppy, DemoSlots()); }
 
     // A main window on `options`, answering through the test's prompter.
-    MainDialog& Open(MainDialogOptions options) {
+    MainDialog& Open(MainDialogOptions options, const std::string& floppyPath = {}) {
+        if (!floppyPath.empty()) options.floppy = floppyPath;
         dialog = std::make_unique<MainDialog>(std::move(options));
         dialog->setPrompter(&prompter);
         return *dialog;
     }
-    MainDialogOptions WithFloppy(const std::string& path) {
-        MainDialogOptions options = OptionsWithoutMounts();
-        options.floppy = path;
-        return options;
-    }
     QTreeWidget& List() { return dialog->floppyList(); }
+    void ClickReload() { QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("reloadButton")), Qt::LeftButton); }
 
     TempFolder floppy;
     FakePrompter prompter;
     std::unique_ptr<MainDialog> dialog;
 };
 
-TEST_F(FloppyListTest, FirstFillShowsFiveSlotRowsWithDecodedTitles) {
-    Open(WithFloppy(floppy.path())).FirstFill();
-
+TEST_F(FloppyListTest, FirstFillShowsFiveSlotRowsWithDecodedTitlesAndStateImages) {
+    Open(OptionsWithoutMounts(), floppy.path()).FirstFill();
     ASSERT_EQ(List().topLevelItemCount(), 5);
     const std::vector<std::vector<QString>> expected = {
         {"1", "Blues in F", "22kb", "練習用"},   // 18432 + 4096 bytes
@@ -77,27 +57,20 @@ TEST_F(FloppyListTest, FirstFillShowsFiveSlotRowsWithDecodedTitles) {
         SCOPED_TRACE("row " + std::to_string(r));
         const QTreeWidgetItem* item = List().topLevelItem(r);
         EXPECT_EQ(RowTexts(item), expected[static_cast<std::size_t>(r)]);
-        EXPECT_EQ(item->data(0, Qt::UserRole).toInt(), states[r]);
-        EXPECT_TRUE(item->data(0, Qt::UserRole).isValid());
+        EXPECT_EQ(item->data(0, Qt::UserRole), QVariant(states[r]));
     }
     EXPECT_EQ(dialog->FloppyRoot(), floppy.path() + "/");
-
     // The rows keep the disk's own bytes, decoded only for display.
     ASSERT_EQ(dialog->SlotRows().size(), 5u);
     EXPECT_EQ(dialog->SlotRows()[1].title, Cp932("夜想曲 第2番"));
     EXPECT_EQ(dialog->SlotRows()[3].comment, Cp932("春の演奏会"));
-}
 
-TEST_F(FloppyListTest, SongRowsCarryTheirSlotStateImage) {
-    Open(WithFloppy(floppy.path())).FirstFill();
-    ASSERT_EQ(List().topLevelItemCount(), 5);
-
+    // Full songs share one image, a song without events has another; empty
+    // slots show nothing: no image, or one of only white or clear pixels.
     auto image = [&](int row) { return List().topLevelItem(row)->icon(0).pixmap(16, 16).toImage(); };
     for (int row : {0, 1, 3}) EXPECT_FALSE(List().topLevelItem(row)->icon(0).isNull()) << "row " << row;
-    // Full songs share one image, a song without events has another.
     EXPECT_EQ(image(0), image(3));
     EXPECT_NE(image(0), image(1));
-    // Empty slots show nothing: no image, or one with nothing but white or clear pixels.
     for (int row : {2, 4}) {
         const QImage blank = image(row).convertToFormat(QImage::Format_ARGB32);
         for (int y = 0; y < blank.height(); ++y) {
@@ -116,10 +89,8 @@ TEST_F(FloppyListTest, WithoutAFloppyStartIsSilentAndReloadReportsIt) {
     EXPECT_TRUE(prompter.calls().empty());
     EXPECT_EQ(List().topLevelItemCount(), 0);
 
-    auto* reload = window.findChild<QPushButton*>(QStringLiteral("reloadButton"));
-    ASSERT_NE(reload, nullptr);
     prompter.ExpectMessage();
-    QTest::mouseClick(reload, Qt::LeftButton);
+    ClickReload();
     prompter.VerifyAllUsed();
     ASSERT_EQ(prompter.calls().size(), 1u);
     EXPECT_EQ(prompter.calls()[0].text, "Cannot open song.nam.\nPlease insert valid floppy disk.");
@@ -130,84 +101,63 @@ TEST_F(FloppyListTest, WithoutAFloppyStartIsSilentAndReloadReportsIt) {
 }
 
 TEST_F(FloppyListTest, ReloadButtonRereadsAChangedCatalogue) {
-    MainDialog& window = Open(WithFloppy(floppy.path()));
+    MainDialog& window = Open(OptionsWithoutMounts(), floppy.path());
     window.show();
     window.FirstFill();
-    ASSERT_EQ(List().topLevelItemCount(), 5);
-
     std::vector<TestSlot> songs = DemoSlots();
     songs[2] = {"ふるさと", "新曲", 2048, -1};
     WriteFloppy(floppy, songs);
-    QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("reloadButton")), Qt::LeftButton);
-
+    ClickReload();
     ASSERT_EQ(List().topLevelItemCount(), 5);
     EXPECT_EQ(RowTexts(List().topLevelItem(2)), (std::vector<QString>{"3", "ふるさと", "2kb", "新曲"}));
-    EXPECT_EQ(List().topLevelItem(2)->data(0, Qt::UserRole).toInt(), 0);
+    EXPECT_EQ(List().topLevelItem(2)->data(0, Qt::UserRole), QVariant(0));
 }
 
-TEST_F(FloppyListTest, DetectedFloppyIsReadAndAnExplicitOneWins) {
+TEST_F(FloppyListTest, DetectedFloppyIsReadAnExplicitOneWinsAndReloadKeepsItWhenNoneIsLeft) {
     TempFolder notFloppy;
-    auto mounts = [&] {
-        MountEntry disk = FloppyMount(notFloppy.path());
-        disk.removable = false;   // the same size on a fixed disk is no floppy
-        return std::vector<MountEntry>{disk, FloppyMount(floppy.path())};
-    };
-    {
-        MainDialogOptions options = OptionsWithoutMounts();
-        options.mountTable = mounts;
-        Open(options).FirstFill();
-        EXPECT_EQ(dialog->FloppyRoot(), floppy.path() + "/");
-        ASSERT_EQ(List().topLevelItemCount(), 5);
-        EXPECT_EQ(List().topLevelItem(0)->text(1), "Blues in F");
-    }
-    {
-        TempFolder other;
-        WriteFloppy(other, {{"Other", "", 1024, -1}});
-        MainDialogOptions options = WithFloppy(other.path());
-        options.mountTable = mounts;
-        Open(options).FirstFill();
-        EXPECT_EQ(dialog->FloppyRoot(), other.path() + "/");
-        ASSERT_EQ(List().topLevelItemCount(), 5);
-        EXPECT_EQ(List().topLevelItem(0)->text(1), "Other");
-    }
-}
-
-TEST_F(FloppyListTest, ReloadKeepsTheFormerFloppyWhenNoneIsDetected) {
-    auto mounts = std::make_shared<std::vector<MountEntry>>(std::vector<MountEntry>{FloppyMount(floppy.path())});
+    TempFolder other;
+    WriteFloppy(other, {{"Other", "", 1024, -1}});
+    // The same size on a fixed disk is no floppy.
+    auto mounts = std::make_shared<std::vector<MountEntry>>(
+        std::vector<MountEntry>{FloppyMount(notFloppy.path(), false), FloppyMount(floppy.path())});
     MainDialogOptions options = OptionsWithoutMounts();
     options.mountTable = [mounts] { return *mounts; };
-    MainDialog& window = Open(options);
-    window.FirstFill();
-    ASSERT_EQ(window.FloppyRoot(), floppy.path() + "/");
+    struct Case {
+        std::string given, root, firstTitle;
+    };
+    for (const Case& c : {Case{"", floppy.path(), "Blues in F"}, Case{other.path(), other.path(), "Other"}}) {
+        SCOPED_TRACE(c.root);
+        Open(options, c.given).FirstFill();
+        EXPECT_EQ(dialog->FloppyRoot(), c.root + "/");
+        ASSERT_EQ(List().topLevelItemCount(), 5);
+        EXPECT_EQ(List().topLevelItem(0)->text(1), QString::fromStdString(c.firstTitle));
+    }
 
+    Open(options).FirstFill();
     mounts->clear();
-    window.Reload();
-    EXPECT_EQ(window.FloppyRoot(), floppy.path() + "/");
+    dialog->Reload();
+    EXPECT_EQ(dialog->FloppyRoot(), floppy.path() + "/");
     EXPECT_EQ(List().topLevelItemCount(), 5);
 }
 
 TEST_F(FloppyListTest, RewritingAnUneditedCatalogueKeepsItsBytes) {
-    const std::string titles = ReadAll(floppy.Path("song.nam"));
-    const std::string comments = ReadAll(floppy.Path("comments.dat"));
-    MainDialog& window = Open(WithFloppy(floppy.path()));
-    window.FirstFill();
-    EXPECT_TRUE(window.WriteCatalogue());
-    EXPECT_EQ(ReadAll(floppy.Path("song.nam")), titles);
-    EXPECT_EQ(ReadAll(floppy.Path("comments.dat")), comments);
+    const std::string titles = FileBytes(floppy.Path("song.nam"));
+    const std::string comments = FileBytes(floppy.Path("comments.dat"));
+    Open(OptionsWithoutMounts(), floppy.path()).FirstFill();
+    EXPECT_TRUE(dialog->WriteCatalogue());
+    EXPECT_EQ(FileBytes(floppy.Path("song.nam")), titles);
+    EXPECT_EQ(FileBytes(floppy.Path("comments.dat")), comments);
 }
 
 TEST_F(FloppyListTest, FailedCatalogueWriteIsReportedForBothFiles) {
-    MainDialog& window = Open(WithFloppy(floppy.path()));
-    window.FirstFill();
+    Open(OptionsWithoutMounts(), floppy.path()).FirstFill();
     ASSERT_EQ(List().topLevelItemCount(), 5);
-
     // The disk went away after it was read: neither file can be written.
     std::filesystem::remove_all(floppy.path());
     prompter.ExpectMessage();
     prompter.ExpectMessage();
-    EXPECT_FALSE(window.WriteCatalogue());
+    EXPECT_FALSE(dialog->WriteCatalogue());
     prompter.VerifyAllUsed();
-
     ASSERT_EQ(prompter.calls().size(), 2u);
     EXPECT_EQ(prompter.calls()[0].caption, "Error!");
     EXPECT_THAT(prompter.calls()[0].text, HasSubstr(floppy.path() + "/song.nam"));
