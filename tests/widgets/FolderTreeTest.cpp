@@ -235,6 +235,8 @@ TEST_F(FolderTreeTest, RenameFollowsTheDiskAndRefusesTakenOrBadNames) {
 
     prompter.ExpectMessage();
     tree.RenameFolderFromEdit(a, "Empty");   // an empty sibling must not be replaced
+    EXPECT_EQ(a->text(0), "Renamed");
+    EXPECT_TRUE(fs::is_directory(home + "/Renamed/B"));
     EXPECT_TRUE(fs::is_directory(home + "/Empty"));
     ExpectLastCall(1, "同名のファイルが存在します。", "Error!");
 
