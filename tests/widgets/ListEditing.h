@@ -153,6 +153,16 @@ inline void Type(QWidget* widget, const QString& text) {
     commit();
 }
 
+// A main window filled and shown as at start-up, asking `prompter`.
+inline std::unique_ptr<MainDialog> ShowWindow(const MainDialogOptions& options, FakePrompter& prompter) {
+    auto dialog = std::make_unique<MainDialog>(options);
+    dialog->setPrompter(&prompter);
+    dialog->FirstFill();
+    dialog->show();
+    dialog->activateWindow();
+    return dialog;
+}
+
 // A main window on a prepared floppy, shown and active so that focus moves
 // as it does for a user; every question and message goes to `prompter`.
 class FloppyEditingTest : public ::testing::Test {
@@ -174,11 +184,7 @@ protected:
         }
         options.home = home.path();
         options.workingDirectory = home.path();
-        dialog = std::make_unique<MainDialog>(options);
-        dialog->setPrompter(&prompter);
-        dialog->FirstFill();
-        dialog->show();
-        dialog->activateWindow();
+        dialog = ShowWindow(options, prompter);
         ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
         ASSERT_EQ(List().topLevelItemCount(), 5);
         titlesBefore = FileBytes(floppy.Path("song.nam"));
@@ -226,11 +232,7 @@ protected:
         MainDialogOptions options = OptionsWithoutMounts();
         options.home = home;
         options.workingDirectory = home;
-        dialog = std::make_unique<MainDialog>(options);
-        dialog->setPrompter(&prompter);
-        dialog->FirstFill();
-        dialog->show();
-        dialog->activateWindow();
+        dialog = ShowWindow(options, prompter);
         ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
         ASSERT_TRUE(dialog->folderTree().SelectPath(Folder(folderName)));
     }
