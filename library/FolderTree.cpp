@@ -301,13 +301,24 @@ void FolderTree::DeleteFolderCommand() {
     QTreeWidgetItem* item = currentItem();
     if (item == nullptr || item->parent() == nullptr || m_owner == nullptr) return;
     const std::string folder = ItemPath(item);
+    // The top-level folders, home among them, and every folder holding one stay.
+    std::vector<std::string> protectedFolders = {m_owner->HomeFolder()};
+    for (int i = 0; i < topLevelItemCount(); ++i) protectedFolders.push_back(ItemPath(topLevelItem(i)));
+    // Refused before the question, so that no one confirms what cannot happen.
+    if (const DeleteRefusal refusal = CheckFolderDeletion(folder, protectedFolders); refusal != DeleteRefusal::None) {
+        m_owner->PrompterFor(this).ShowMessage(DeleteRefusalMessage(folder, refusal), "Error!", MessageIcon::None);
+        return;
+    }
     if (!m_owner->PrompterFor(this).AskOkCancel(DeleteFolderQuestion(folder), "Notice")) return;
     DeleteReport report;
     {
         WaitCursor wait;
-        report = DeleteFolderTree(folder);
+        report = DeleteFolderTree(folder, protectedFolders);
     }
-    if (!report.complete()) {
+    if (report.refusal != DeleteRefusal::None) {
+        m_owner->PrompterFor(this).ShowMessage(DeleteRefusalMessage(folder, report.refusal), "Error!",
+                                               MessageIcon::None);
+    } else if (!report.complete()) {
         std::string text = "ディレクトリ\"" + folder + "\" を完全には削除できませんでした。\n残ったもの:";
         const std::size_t shown = std::min<std::size_t>(report.leftovers.size(), 10);
         for (std::size_t i = 0; i < shown; ++i) text += "\n" + report.leftovers[i];

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -52,12 +53,13 @@ void MakeSongTree(const TempDir& dir) {
     dir.WriteSized("Keep/k.B00", 100);
 }
 
-// A tmpfs mounted on a folder inside a test's tree, so that the tree holds an
-// entry that cannot be removed; unmounted when it goes.
+// A tmpfs, or a bind mount of another folder, mounted on a folder inside a
+// test's tree; unmounted when it goes.
 class MountInside {
 public:
-    explicit MountInside(std::string path) : m_path(std::move(path)) {
-        m_mounted = ::mount("tmpfs", m_path.c_str(), "tmpfs", 0, "size=256k") == 0;
+    explicit MountInside(std::string path, const std::string& bindFrom = {}) : m_path(std::move(path)) {
+        m_mounted = bindFrom.empty() ? ::mount("tmpfs", m_path.c_str(), "tmpfs", 0, "size=256k") == 0
+                                     : ::mount(bindFrom.c_str(), m_path.c_str(), nullptr, MS_BIND, nullptr) == 0;
     }
     ~MountInside() {
         if (m_mounted) ::umount2(m_path.c_str(), MNT_DETACH);
@@ -66,9 +68,6 @@ public:
     MountInside& operator=(const MountInside&) = delete;
 
     bool mounted() const { return m_mounted; }
-    bool RemountReadOnly() const {
-        return ::mount("tmpfs", m_path.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
-    }
 
 private:
     std::string m_path;
@@ -183,35 +182,91 @@ TEST(FolderCommands, DeleteRemovesLinksAndNeverWhatTheyPointAt) {
     EXPECT_EQ(TakeSnapshot(outside.path()), kept);
 }
 
-// Mount points cannot be removed and a read-only disk keeps its files: the
-// deletion names what is left and removes everything else.
-TEST(FolderCommands, DeleteLeavesWhatMountsKeepAndRemovesTheRest) {
+// A volume, and a bind mount of a folder beside the deleted one (same file
+// system, so only the mount id tells), are left whole and never entered: the
+// deletion names them and removes everything else.
+TEST(FolderCommands, DeleteNeverEntersAMountBelowTheFolder) {
     if (!RunningAsRoot()) GTEST_SKIP() << "mounting needs root";
     TempDir dir;
     MakeSongTree(dir);
     MakeFolder(dir, "Old/Mounted");
-    MakeFolder(dir, "Old/ReadOnly");
+    MakeFolder(dir, "Old/Sub/Bound");
     MountInside mounted(dir.Path("Old/Mounted"));
-    MountInside readOnly(dir.Path("Old/ReadOnly"));
-    if (!mounted.mounted() || !readOnly.mounted()) GTEST_SKIP() << "tmpfs cannot be mounted here";
-    MakeFolder(dir, "Old/ReadOnly/Inner");
-    dir.WriteSized("Old/ReadOnly/Inner/locked.B00", 10);
-    dir.WriteSized("Old/ReadOnly/top.B00", 10);
-    ASSERT_TRUE(readOnly.RemountReadOnly());
-    MakeFolder(dir, "Old/Zed");
-    dir.WriteSized("Old/Zed/z.B00", 10);
+    MountInside bound(dir.Path("Old/Sub/Bound"), dir.Path("Keep"));
+    if (!mounted.mounted() || !bound.mounted()) GTEST_SKIP() << "cannot mount here";
+    MakeFolder(dir, "Old/Mounted/Inner");
+    dir.WriteSized("Old/Mounted/Inner/m.B00", 10);
 
     const DeleteReport report = DeleteFolderTree(dir.Path("Old"));
-    EXPECT_THAT(report.leftovers, IsSupersetOf({dir.Path("Old/Mounted"), dir.Path("Old/ReadOnly/Inner/locked.B00"),
-                                                dir.Path("Old")}));
-    // Every leftover is really still there.
-    for (const std::string& path : report.leftovers) {
-        struct stat st {};
-        EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
-    }
-    EXPECT_TRUE(dir.Exists("Old/ReadOnly/top.B00"));
-    for (const char* gone : {"Old/a.B00", "Old/.hidden", "Old/Sub", "Old/Zed"}) EXPECT_FALSE(dir.Exists(gone)) << gone;
+    EXPECT_THAT(report.leftovers, ::testing::UnorderedElementsAre(dir.Path("Old/Mounted"), dir.Path("Old/Sub/Bound"),
+                                                                  dir.Path("Old/Sub"), dir.Path("Old")));
+    EXPECT_TRUE(dir.Exists("Old/Mounted/Inner/m.B00"));
+    EXPECT_TRUE(dir.Exists("Old/Sub/Bound/k.B00"));
     EXPECT_TRUE(dir.Exists("Keep/k.B00"));
+    for (const char* gone : {"Old/a.B00", "Old/.hidden", "Old/Sub/b.B00", "Old/Sub/b.EVT", "Old/Sub/Deep"}) {
+        EXPECT_FALSE(dir.Exists(gone)) << gone;
+    }
+}
+
+// Every name of a protected folder, or of a folder holding one, is refused
+// before anything is touched, and so is a whole mounted volume. Only temporary
+// folders are ever at stake, even if the refusal failed.
+TEST(FolderCommands, DeleteRefusesProtectedFoldersAndWholeVolumesHoweverNamed) {
+    TempDir dir;
+    MakeSongTree(dir);
+    MakeFolder(dir, "Top");
+    MakeFolder(dir, "Top/Sub");
+    dir.WriteSized("Top/canary.B00", 10);
+    MakeFolder(dir, "Home");
+    dir.WriteSized("Home/canary.B00", 10);
+    ASSERT_EQ(::symlink(dir.Path("Top").c_str(), dir.Path("ToTop").c_str()), 0);
+    std::vector<std::string> protectedFolders = {dir.Path("Top"), dir.Path("Old/../Home/")};
+    std::vector<std::pair<std::string, DeleteRefusal>> cases = {
+        {dir.Path("Top"), DeleteRefusal::Protected},          {dir.Path("Top/."), DeleteRefusal::Protected},
+        {dir.Path("Top/Sub/.."), DeleteRefusal::Protected},   {dir.Path("Top///"), DeleteRefusal::Protected},
+        {dir.Path("ToTop/."), DeleteRefusal::Protected},      {dir.Path("Old/../Top"), DeleteRefusal::Protected},
+        {dir.Path("Home"), DeleteRefusal::Protected},         {dir.Path("Old/.."), DeleteRefusal::Protected},
+        {dir.path(), DeleteRefusal::Protected},               {"", DeleteRefusal::NoFolder},
+    };
+    std::optional<testing::TmpfsMount> volume;
+    std::optional<MountInside> inner, bound;
+    if (RunningAsRoot()) {
+        volume.emplace("size=64k");
+        MakeFolder(dir, "Old/Volume");
+        MakeFolder(dir, "Old/Bound");
+        inner.emplace(dir.Path("Old/Volume"));
+        bound.emplace(dir.Path("Old/Bound"), dir.Path("Keep"));
+        ASSERT_TRUE(volume->mounted() && inner->mounted() && bound->mounted());
+        volume->dir().WriteSized("canary.B00", 10);
+        dir.WriteSized("Old/Volume/canary.B00", 10);
+        protectedFolders.push_back(volume->dir().path());
+        cases.insert(cases.end(), {{volume->dir().path(), DeleteRefusal::Protected},
+                                   {volume->dir().Path("."), DeleteRefusal::Protected},
+                                   {dir.Path("Old/Volume"), DeleteRefusal::MountRoot},
+                                   {dir.Path("Old/Volume/"), DeleteRefusal::MountRoot},
+                                   {dir.Path("Old/Bound"), DeleteRefusal::MountRoot}});
+    }
+    const Snapshot before = TakeSnapshot(dir.path());
+    for (const auto& [path, refusal] : cases) {
+        EXPECT_EQ(CheckFolderDeletion(path, protectedFolders), refusal) << path;
+        const DeleteReport report = DeleteFolderTree(path, protectedFolders);
+        EXPECT_EQ(report.refusal, refusal) << path;
+        EXPECT_TRUE(report.leftovers.empty()) << path;
+        EXPECT_FALSE(report.complete()) << path;
+        EXPECT_EQ(TakeSnapshot(dir.path()), before) << path;
+    }
+    if (volume) {
+        EXPECT_TRUE(volume->dir().Exists("canary.B00"));
+    }
+    // $HOME is protected without being named.
+    EXPECT_TRUE(InChildProcess([&] {
+        return ::setenv("HOME", dir.Path("Old/Sub").c_str(), 1) == 0 &&
+               DeleteFolderTree(dir.Path("Old")).refusal == DeleteRefusal::Protected;
+    }));
+    // A link to a protected folder is only a link.
+    EXPECT_TRUE(DeleteFolderTree(dir.Path("ToTop"), protectedFolders).complete());
+    EXPECT_FALSE(dir.Exists("ToTop"));
+    EXPECT_TRUE(dir.Exists("Top/canary.B00"));
 }
 
 TEST(FolderCommands, DeleteByAUserEndsAtWhatPermissionsKeep) {
@@ -255,11 +310,16 @@ TEST(FolderCommands, DeleteRefusesTheRootFolderAndAnEmptyPath) {
     const Snapshot before = TakeSnapshot(dir.path());
     // Each attempt runs in a child whose working folder, and with root its
     // root folder, is the temporary folder: a fault costs only test files.
-    EXPECT_TRUE(InChildProcess([&] { return ::chdir(dir.path().c_str()) == 0 && !DeleteFolderTree("").complete(); }));
+    EXPECT_TRUE(InChildProcess([&] {
+        return ::chdir(dir.path().c_str()) == 0 && DeleteFolderTree("").refusal == DeleteRefusal::NoFolder;
+    }));
     if (RunningAsRoot()) {
         EXPECT_TRUE(InChildProcess([&] {
             if (::chroot(dir.path().c_str()) != 0 || ::chdir("/") != 0) return false;
-            return !DeleteFolderTree("/").complete() && !DeleteFolderTree("//").complete();
+            for (const char* root : {"/", "//", "/.", "/./", "/Old/..", "/Old/Sub/../..", ".", "Old/.."}) {
+                if (DeleteFolderTree(root).refusal != DeleteRefusal::Protected) return false;
+            }
+            return true;
         }));
     }
     EXPECT_EQ(TakeSnapshot(dir.path()), before);
