@@ -256,16 +256,6 @@ void MainDialog::ReadCatalogue(bool showError) {
     emit catalogueRead();
 }
 
-bool MainDialog::WriteCatalogue() {
-    auto volume = OpenFloppy();
-    if (!volume) return false;
-    std::vector<std::string> failures = tunecrate::WriteCatalogue(*volume, m_slotRows);
-    for (const std::string& failure : failures) {
-        PrompterFor(this).ShowMessage(failure, "Error!", MessageIcon::None);
-    }
-    return failures.empty();
-}
-
 void MainDialog::UpdateFreeSpaceDisplay() {
     m_freeSpaceBar->setFreePercent(m_FreePercent);
     m_freeSpaceText->setText(Ui(FreeSpaceText(m_FreeBytes)));

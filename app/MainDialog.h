@@ -78,8 +78,6 @@ public:
     // Rereads the five slot rows and the free space; with `showError` an
     // unreadable floppy is reported.
     void ReadCatalogue(bool showError);
-    // Rewrites song.nam and comments.dat from the slot rows; failures are reported.
-    bool WriteCatalogue();
 
     // The first fill at start-up (silent) and the reload button (reports).
     void FirstFill();

@@ -28,7 +28,7 @@ public:
         m_path = m_folder + "/floppy.img";
         if (!tunecrate::CreateSongFloppyImage(m_path).ok()) Fail("CreateSongFloppyImage");
         tunecrate::ImageVolume volume(m_path);
-        std::vector<tunecrate::SlotRow> rows;
+        std::vector<tunecrate::SlotText> rows;
         for (int slot = 0; slot < tunecrate::kSlotCount; ++slot) {
             const std::string base = tunecrate::SlotName(slot);
             const std::size_t songBytes = 20'000 + 1'000 * static_cast<std::size_t>(slot);
@@ -36,13 +36,9 @@ public:
                 !volume.WriteFile(base + ".EVT", std::string(3'000, 'e')).ok()) {
                 Fail("writing the slot files");
             }
-            tunecrate::SlotRow row;
-            row.number = slot + 1;
-            row.title = "Song " + std::to_string(slot + 1);
-            row.comment = "comment " + std::to_string(slot + 1);
-            rows.push_back(row);
+            rows.push_back({slot, "Song " + std::to_string(slot + 1), "comment " + std::to_string(slot + 1)});
         }
-        if (!tunecrate::WriteCatalogue(volume, rows).empty()) Fail("writing the catalogue");
+        if (!tunecrate::UpdateCatalogue(volume, rows).empty()) Fail("writing the catalogue");
     }
     ~PreparedImage() {
         std::error_code ignored;

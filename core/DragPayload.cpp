@@ -3,7 +3,14 @@
 
 namespace tunecrate {
 
+using namespace std::literals;
+
+bool CanTravelInPayload(std::string_view item) { return item.find_first_of("\n\r\0"sv) == std::string_view::npos; }
+
 std::string BuildPayload(std::string_view type, const std::vector<std::string>& items) {
+    for (const std::string& item : items) {
+        if (!CanTravelInPayload(item)) return {};
+    }
     std::string text(type);
     text += '\n';
     for (const std::string& item : items) {

@@ -15,6 +15,12 @@ inline constexpr std::string_view kHardDiskType = "HD";
 inline constexpr std::string_view kFloppyType = "FD";
 inline constexpr std::string_view kPayloadMimeType = "text/plain";
 
+// Whether an item can be one line of a payload: a line feed or carriage
+// return would split it into other songs, a zero byte would end the payload.
+bool CanTravelInPayload(std::string_view item);
+
+// The payload of these items; empty when any item cannot travel. No drop takes
+// an empty payload, so even a caller that does not check moves nothing.
 std::string BuildPayload(std::string_view type, const std::vector<std::string>& items);
 
 struct ParsedPayload {

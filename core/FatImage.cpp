@@ -9,6 +9,7 @@ namespace {
 
 constexpr std::uint16_t kEndOfChain = 0xFFF;
 constexpr std::uint16_t kLastCluster = 0xFF8;      // 0xFF8..0xFFF end a chain
+constexpr std::uint16_t kBadCluster = 0xFF7;
 constexpr std::uint8_t kLongNameAttributes = 0x0F;
 constexpr std::uint8_t kVolumeLabel = 0x08;
 constexpr std::uint8_t kLowerBase = 0x08;
@@ -221,11 +222,13 @@ std::uint64_t FatImage::ClusterOffset(std::uint16_t cluster) const {
     return HeadBytes() + std::uint64_t{cluster - 2u} * kImageSectorBytes;
 }
 
-std::uint16_t FatImage::Next(std::uint16_t cluster) const {
+std::uint16_t FatImage::EntryIn(std::string_view fat, std::uint16_t cluster) {
     const std::size_t at = cluster + cluster / 2u;
-    const std::uint32_t pair = Le16(m_fat, at);
+    const std::uint32_t pair = Le16(fat, at);
     return static_cast<std::uint16_t>((cluster & 1) ? pair >> 4 : pair & 0xFFF);
 }
+
+std::uint16_t FatImage::Next(std::uint16_t cluster) const { return EntryIn(m_fat, cluster); }
 
 void FatImage::SetNext(std::uint16_t cluster, std::uint16_t next) {
     const std::size_t at = cluster + cluster / 2u;
@@ -240,33 +243,54 @@ std::uint32_t FatImage::FreeClusters() const {
     return count;
 }
 
-std::optional<std::vector<std::uint16_t>> FatImage::TakeFree(std::uint32_t count) const {
+std::optional<std::vector<std::uint16_t>> FatImage::TakeFree(std::uint32_t count,
+                                                             const std::vector<bool>& inUse) const {
     std::vector<std::uint16_t> clusters;
     for (std::uint32_t c = 2; c < m_clusterCount + 2 && clusters.size() < count; ++c) {
-        if (Next(static_cast<std::uint16_t>(c)) == 0) clusters.push_back(static_cast<std::uint16_t>(c));
+        if (Next(static_cast<std::uint16_t>(c)) != 0 || (c < inUse.size() && inUse[c])) continue;
+        clusters.push_back(static_cast<std::uint16_t>(c));
     }
     if (clusters.size() < count) return std::nullopt;
     return clusters;
 }
 
-std::optional<std::vector<std::uint16_t>> FatImage::Chain(std::uint16_t first, std::uint32_t size) const {
+FatImage::Walk FatImage::WalkChain(std::uint16_t first, std::uint32_t size) const {
     const std::uint32_t needed = (size + kImageSectorBytes - 1) / kImageSectorBytes;
-    std::vector<std::uint16_t> clusters;
-    if (first == 0) {
-        if (needed == 0) return clusters;
-        return std::nullopt;
+    Walk walk;
+    if (first != 0) {
+        std::vector<bool> seen(m_clusterCount + 2, false);
+        for (std::uint16_t c = first;;) {
+            if (c == 0) {
+                walk.problem = Walk::Problem::MeetsFree;
+                break;
+            }
+            if (c == kBadCluster) {
+                walk.problem = Walk::Problem::MeetsBad;
+                break;
+            }
+            // Reserved values fall outside the disk's clusters too.
+            if (c < 2 || c >= m_clusterCount + 2) {
+                walk.problem = Walk::Problem::LeavesDisk;
+                break;
+            }
+            if (seen[c]) {
+                walk.problem = Walk::Problem::Loops;
+                break;
+            }
+            seen[c] = true;
+            walk.clusters.push_back(c);
+            c = Next(c);
+            if (c >= kLastCluster) break;
+        }
     }
-    for (std::uint16_t c = first;;) {
-        // Free, reserved and bad values all fall outside the disk's clusters.
-        if (c < 2 || c >= m_clusterCount + 2) return std::nullopt;
-        // No chain is longer than the disk: a longer one loops.
-        if (clusters.size() >= m_clusterCount) return std::nullopt;
-        clusters.push_back(c);
-        c = Next(c);
-        if (c >= kLastCluster) break;
-    }
-    if (clusters.size() < needed) return std::nullopt;
-    return clusters;
+    if (walk.problem == Walk::Problem::None && walk.clusters.size() < needed) walk.problem = Walk::Problem::Short;
+    return walk;
+}
+
+std::optional<std::vector<std::uint16_t>> FatImage::Chain(std::uint16_t first, std::uint32_t size) const {
+    Walk walk = WalkChain(first, size);
+    if (walk.problem != Walk::Problem::None) return std::nullopt;
+    return std::move(walk.clusters);
 }
 
 void FatImage::Link(const std::vector<std::uint16_t>& clusters) {
@@ -280,11 +304,16 @@ void FatImage::Free(const std::vector<std::uint16_t>& clusters) {
 }
 
 const std::vector<FatEntry>& FatImage::Entries() const {
-    if (m_entries) return *m_entries;
-    std::vector<FatEntry>& entries = m_entries.emplace();
+    if (!m_entries) m_entries = ParseEntries(m_root);
+    return *m_entries;
+}
+
+std::vector<FatEntry> FatImage::ParseEntries(std::string_view folder) {
+    std::vector<FatEntry> entries;
     LongNameParts parts;
-    for (std::uint32_t i = 0; i < kImageRootEntries; ++i) {
-        const std::string_view slot = std::string_view(m_root).substr(i * kDirEntryBytes, kDirEntryBytes);
+    const auto slots = static_cast<std::uint32_t>(folder.size() / kDirEntryBytes);
+    for (std::uint32_t i = 0; i < slots; ++i) {
+        const std::string_view slot = folder.substr(i * kDirEntryBytes, kDirEntryBytes);
         const unsigned char first = Byte(slot, 0);
         if (first == 0x00) break;
         if (first == kDeleted) {
@@ -297,6 +326,10 @@ const std::vector<FatEntry>& FatImage::Entries() const {
             continue;
         }
         if (attributes & kVolumeLabel) {
+            parts.Reset();
+            continue;
+        }
+        if (first == '.' && (slot.substr(0, 11) == ".          " || slot.substr(0, 11) == "..         ")) {
             parts.Reset();
             continue;
         }
@@ -325,19 +358,31 @@ std::vector<FatEntry> FatImage::Find(std::string_view name) const {
     return found;
 }
 
-std::optional<std::uint32_t> FatImage::FreeSlot() const {
+std::vector<std::uint32_t> FatImage::FreeSlots() const {
+    std::vector<std::uint32_t> slots;
+    const std::uint32_t end = EndSlot();
     for (std::uint32_t i = 0; i < kImageRootEntries; ++i) {
-        const unsigned char first = Byte(m_root, i * kDirEntryBytes);
-        if (first == 0x00 || first == kDeleted) return i;
+        if (i >= end || Byte(m_root, i * kDirEntryBytes) == kDeleted) slots.push_back(i);
     }
-    return std::nullopt;
+    return slots;
+}
+
+std::uint32_t FatImage::EndSlot() const {
+    for (std::uint32_t i = 0; i < kImageRootEntries; ++i) {
+        if (Byte(m_root, i * kDirEntryBytes) == 0x00) return i;
+    }
+    return kImageRootEntries;
+}
+
+void FatImage::ClearSlot(std::uint32_t slot) {
+    m_root.replace(slot * kDirEntryBytes, kDirEntryBytes, kDirEntryBytes, '\0');
+    m_entries.reset();
 }
 
 bool FatImage::PutEntry(std::uint32_t slot, std::string_view name, std::uint16_t firstCluster, std::uint32_t size) {
     auto shortName = ShortNameFor(name);
     if (!shortName) return false;
     const std::size_t at = slot * kDirEntryBytes;
-    const bool wasEnd = Byte(m_root, at) == 0x00;
     std::string entry(kDirEntryBytes, '\0');
     entry.replace(0, 11, shortName->first);
     entry[11] = 0x20;   // archive
@@ -352,8 +397,6 @@ bool FatImage::PutEntry(std::uint32_t slot, std::string_view name, std::uint16_t
     Put32(entry, 28, size);
     m_root.replace(at, kDirEntryBytes, entry);
     m_entries.reset();
-    // Whatever lay past the old end mark stays unseen behind the new one.
-    if (wasEnd && slot + 1 < kImageRootEntries) m_root[at + kDirEntryBytes] = '\0';
     return true;
 }
 
@@ -368,18 +411,9 @@ void FatImage::SetFile(std::uint32_t slot, std::uint16_t firstCluster, std::uint
     m_entries.reset();
 }
 
-void FatImage::MarkDeleted(const FatEntry& entry) {
-    for (std::uint32_t i = entry.firstSlot; i <= entry.slot; ++i) m_root[i * kDirEntryBytes] = static_cast<char>(kDeleted);
+void FatImage::MarkDeleted(std::uint32_t firstSlot, std::uint32_t lastSlot) {
+    for (std::uint32_t i = firstSlot; i <= lastSlot; ++i) m_root[i * kDirEntryBytes] = static_cast<char>(kDeleted);
     m_entries.reset();
-}
-
-std::pair<std::uint32_t, std::uint32_t> FatImage::SlotSectors(std::uint32_t firstSlot, std::uint32_t lastSlot) {
-    // One more slot when the end mark moved into the next one.
-    lastSlot = std::min(lastSlot + 1, kImageRootEntries - 1);
-    const std::uint32_t perSector = kImageSectorBytes / kDirEntryBytes;
-    const std::uint32_t begin = firstSlot / perSector * kImageSectorBytes;
-    const std::uint32_t end = (lastSlot / perSector + 1) * kImageSectorBytes;
-    return {begin, end};
 }
 
 std::optional<std::pair<std::string, std::uint8_t>> ShortNameFor(std::string_view name) {

@@ -51,10 +51,22 @@ public:
     const std::string& RootBytes() const { return m_root; }
 
     std::uint16_t Next(std::uint16_t cluster) const;
+    // The entry of `cluster` in FAT bytes other than ours (the second copy).
+    static std::uint16_t EntryIn(std::string_view fat, std::uint16_t cluster);
     void SetNext(std::uint16_t cluster, std::uint16_t next);
     std::uint32_t FreeClusters() const;
-    // The first `count` free clusters, or nothing when fewer are free.
-    std::optional<std::vector<std::uint16_t>> TakeFree(std::uint32_t count) const;
+    // The first `count` free clusters that `inUse` does not mark, or nothing
+    // when fewer are free. `inUse` has one flag per cluster number (or is empty).
+    std::optional<std::vector<std::uint16_t>> TakeFree(std::uint32_t count,
+                                                       const std::vector<bool>& inUse = {}) const;
+    // The clusters of a chain as far as it can be followed, and what stopped
+    // it early: it left the disk, met a free or bad cluster, or looped.
+    struct Walk {
+        enum class Problem { None, LeavesDisk, MeetsFree, MeetsBad, Loops, Short };
+        std::vector<std::uint16_t> clusters;
+        Problem problem = Problem::None;
+    };
+    Walk WalkChain(std::uint16_t first, std::uint32_t size) const;
     // The clusters of a file, or nothing when its chain leaves the disk,
     // loops, meets a free or bad cluster, or is shorter than `size` needs.
     std::optional<std::vector<std::uint16_t>> Chain(std::uint16_t first, std::uint32_t size) const;
@@ -62,16 +74,24 @@ public:
     void Link(const std::vector<std::uint16_t>& clusters);
     void Free(const std::vector<std::uint16_t>& clusters);
 
+    // The files and folders of a folder's bytes (the root's or a subfolder's
+    // clusters), without "." and "..", deleted entries and the volume label.
+    static std::vector<FatEntry> ParseEntries(std::string_view folder);
     const std::vector<FatEntry>& Entries() const;
     // Files and folders answering to `name` (long or short, any ASCII case).
     std::vector<FatEntry> Find(std::string_view name) const;
-    std::optional<std::uint32_t> FreeSlot() const;
+    // The root slots a new entry may take (deleted ones, then those from the
+    // end mark on), in order.
+    std::vector<std::uint32_t> FreeSlots() const;
+    // The slot of the end mark (the first slot that begins with 0), or the
+    // slot count when the root has none.
+    std::uint32_t EndSlot() const;
+    // Clears a slot to zeros: past the end mark, where nobody looks.
+    void ClearSlot(std::uint32_t slot);
     // Writes a short entry into `slot` for a new file; false when `name` is no 8.3 name.
     bool PutEntry(std::uint32_t slot, std::string_view name, std::uint16_t firstCluster, std::uint32_t size);
     void SetFile(std::uint32_t slot, std::uint16_t firstCluster, std::uint32_t size);
-    void MarkDeleted(const FatEntry& entry);
-    // The root sectors that hold these slots, as byte ranges of RootBytes().
-    static std::pair<std::uint32_t, std::uint32_t> SlotSectors(std::uint32_t firstSlot, std::uint32_t lastSlot);
+    void MarkDeleted(std::uint32_t firstSlot, std::uint32_t lastSlot);
 
 private:
     std::uint32_t m_reservedSectors = 1;

@@ -2,11 +2,13 @@
 #include "core/FileOps.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
 #include <vector>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -206,6 +208,20 @@ std::optional<std::string> ReadFileBytes(const std::string& path, std::size_t ma
     return bytes;
 }
 
+bool LockWaiting(int fd, bool exclusive) {
+    // Another window or a script holds a floppy only for one operation.
+    constexpr int kTries = 60;
+    for (int i = 0;; ++i) {
+        if (::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0) return true;
+        if (errno != EWOULDBLOCK && errno != EINTR) return false;
+        if (i + 1 >= kTries) {
+            errno = EWOULDBLOCK;
+            return false;
+        }
+        ::usleep(50'000);
+    }
+}
+
 void SyncFolder(const std::string& folder) {
     int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd >= 0) {
@@ -216,55 +232,194 @@ void SyncFolder(const std::string& folder) {
 
 namespace {
 
-// Writes a new file beside the old one and renames it over it, so that a
-// failure at any point leaves the old content whole.
-FileResult ReplaceByRename(const std::string& path, std::string_view bytes, const struct stat* old) {
-    std::string temp = path + ".tmp-XXXXXX";
-    int fd = ::mkstemp(temp.data());
-    if (fd < 0) return FileResult::FromErrno(errno);
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    // Keep the old file's permissions; a FAT mount may refuse, which is harmless.
-    (void)::fchmod(fd, old != nullptr ? (old->st_mode & 07777) : (0666 & ~mask));
-    int err = 0;
-    if (!WriteAll(fd, bytes) || ::fsync(fd) != 0) err = errno;
-    if (::close(fd) != 0 && err == 0) err = errno;
-    if (err == 0 && ::rename(temp.c_str(), path.c_str()) != 0) err = errno;
-    if (err != 0) {
-        ::unlink(temp.c_str());
-        return FileResult::FromErrno(err);
-    }
-    SyncFolder(ParentFolder(path));
-    return {};
+bool IsLowerExtensionMatch(std::string_view entry, std::string_view name) {
+    const auto dot = name.rfind('.');
+    if (dot == std::string_view::npos) return entry == name;
+    return entry.size() == name.size() && entry.substr(0, dot) == name.substr(0, dot) &&
+           EqualsNoCase(entry.substr(dot), name.substr(dot));
 }
 
-// On a full disk there is no room for a second copy, but the file's own
-// clusters can be reused: it is grown to its new length first (which fails
-// cleanly when even that does not fit), then overwritten and cut to length.
-FileResult OverwriteInPlace(const std::string& path, std::string_view bytes, const struct stat& old) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-    if (fd < 0) return FileResult::FromErrno(errno);
-    int err = 0;
-    const auto length = static_cast<off_t>(bytes.size());
-    if (length > old.st_size && ::fallocate(fd, 0, 0, length) != 0 &&
-        (errno != EOPNOTSUPP || ::ftruncate(fd, length) != 0)) {
-        err = errno;
-    } else if (!WriteAll(fd, bytes) || ::ftruncate(fd, length) != 0 || ::fsync(fd) != 0) {
-        err = errno;
+// Why a name cannot take a new file: a link, a folder or a device is there.
+FileResult RefusedTarget(const std::string& path, const struct stat& st) {
+    if (S_ISLNK(st.st_mode)) {
+        return FileResult::FromErrno(ELOOP, path + " is a symbolic link; nothing is written through links.");
     }
-    if (::close(fd) != 0 && err == 0) err = errno;
-    return err != 0 ? FileResult::FromErrno(err) : FileResult{};
+    if (S_ISDIR(st.st_mode)) return FileResult::FromErrno(EISDIR, path + " is a folder.");
+    return FileResult::FromErrno(EINVAL, path + " is not a plain file.");
+}
+
+// Copies `content` into the open file `out`.
+int WriteContent(int out, const FileContent& content) {
+    if (const auto* bytes = std::get_if<std::string>(&content)) return WriteAll(out, *bytes) ? 0 : errno;
+    const std::string& source = std::get<HostPath>(content).path;
+    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (in < 0) return errno;
+    struct stat from {};
+    int err = 0;
+    if (::fstat(in, &from) != 0) {
+        err = errno;
+    } else if (!S_ISREG(from.st_mode)) {
+        err = S_ISDIR(from.st_mode) ? EISDIR : EINVAL;
+    }
+    char buffer[65536];
+    while (err == 0) {
+        const ssize_t n = ::read(in, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) err = errno;
+        if (n <= 0) break;
+        if (!WriteAll(out, std::string_view(buffer, static_cast<std::size_t>(n)))) err = errno;
+    }
+    ::close(in);
+    return err;
+}
+
+// One change as planned: the variants it replaces and the file it stages.
+struct PlannedChange {
+    const FileChange* change = nullptr;
+    std::vector<std::string> variants;
+    std::string temp;
+    mode_t mode = 0;
+};
+
+void RemoveTemps(const std::vector<PlannedChange>& plan) {
+    for (const PlannedChange& p : plan) {
+        if (!p.temp.empty()) ::unlink(p.temp.c_str());
+    }
 }
 
 }  // namespace
 
-FileResult WriteFileBytes(const std::string& path, std::string_view bytes) {
-    struct stat old {};
-    const bool exists = ::lstat(path.c_str(), &old) == 0;
-    if (exists && !S_ISREG(old.st_mode)) return FileResult::FromErrno(S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
-    FileResult result = ReplaceByRename(path, bytes, exists ? &old : nullptr);
-    if (result.status == FileStatus::DiskFull && exists) result = OverwriteInPlace(path, bytes, old);
+std::vector<std::string> NameVariants(std::string_view folder, std::string_view name, NameCase nameCase) {
+    std::vector<std::string> names;
+    struct stat st {};
+    const bool exact = ::lstat(JoinPath(folder, name).c_str(), &st) == 0;
+    if (exact) names.emplace_back(name);
+    if (nameCase == NameCase::Exact) return names;
+    std::vector<std::string> others;
+    ForEachEntry(folder, [&](std::string_view entry) {
+        if (entry == name) return;
+        const bool matches =
+            nameCase == NameCase::WholeName ? EqualsNoCase(entry, name) : IsLowerExtensionMatch(entry, name);
+        if (matches) others.emplace_back(entry);
+    });
+    std::sort(others.begin(), others.end());
+    names.insert(names.end(), others.begin(), others.end());
+    return names;
+}
+
+std::optional<std::uint64_t> ContentSize(const FileContent& content) {
+    if (const auto* bytes = std::get_if<std::string>(&content)) return bytes->size();
+    return FileSize(std::get<HostPath>(content).path);
+}
+
+FileResult ReadContent(const FileContent& content, std::uint64_t maxBytes, std::string& bytes) {
+    if (const auto* given = std::get_if<std::string>(&content)) {
+        if (given->size() > maxBytes) return FileResult::FromErrno(ENOSPC);
+        bytes = *given;
+        return {};
+    }
+    const std::string& path = std::get<HostPath>(content).path;
+    const auto size = FileSize(path);
+    if (!size) return FileResult::FromErrno(errno != 0 ? errno : ENOENT);
+    if (*size > maxBytes) return FileResult::FromErrno(ENOSPC);
+    auto read = ReadFileBytes(path, static_cast<std::size_t>(maxBytes) + 1);
+    if (!read) return FileResult::FromErrno(errno != 0 ? errno : EIO);
+    if (read->size() > maxBytes) return FileResult::FromErrno(ENOSPC);
+    bytes = std::move(*read);
+    return {};
+}
+
+FileResult ReplaceFiles(const std::string& folder, const std::vector<FileChange>& changes, NameCase nameCase,
+                        std::uint64_t keepFreeBytes) {
+    std::vector<PlannedChange> plan;
+    std::uint64_t neededBytes = 0;
+    for (const FileChange& change : changes) {
+        PlannedChange p;
+        p.change = &change;
+        p.variants = NameVariants(folder, change.name, nameCase);
+        for (const std::string& variant : p.variants) {
+            struct stat st {};
+            const std::string path = JoinPath(folder, variant);
+            if (::lstat(path.c_str(), &st) != 0) continue;
+            if (!S_ISREG(st.st_mode)) return RefusedTarget(path, st);
+            if (p.mode == 0) p.mode = st.st_mode & 07777;
+            // A copy of a file onto itself would end in its deletion by a move.
+            if (change.content && std::holds_alternative<HostPath>(*change.content)) {
+                struct stat source {};
+                if (::stat(std::get<HostPath>(*change.content).path.c_str(), &source) == 0 &&
+                    source.st_dev == st.st_dev && source.st_ino == st.st_ino) {
+                    return FileResult::FromErrno(EINVAL, path + " would be copied onto itself.");
+                }
+            }
+        }
+        if (change.content) {
+            const auto size = ContentSize(*change.content);
+            if (!size) return FileResult::FromErrno(errno != 0 ? errno : ENOENT);
+            neededBytes += *size;
+        }
+        plan.push_back(std::move(p));
+    }
+    if (keepFreeBytes > 0 && neededBytes > 0) {
+        if (const auto space = SpaceOf(folder)) {
+            const std::uint64_t unit = std::max<std::uint64_t>(space->unitBytes, 1);
+            std::uint64_t units = 0;
+            for (const PlannedChange& p : plan) {
+                if (p.change->content) units += (ContentSize(*p.change->content).value_or(0) + unit - 1) / unit;
+            }
+            if ((units * unit) + keepFreeBytes > space->FreeBytes()) return FileResult::FromErrno(ENOSPC);
+        }
+    }
+
+    // Every new content is whole on the disk before any old file is touched.
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    for (PlannedChange& p : plan) {
+        if (!p.change->content) continue;
+        std::string temp = JoinPath(folder, ".tunecrate-XXXXXX");
+        const int fd = ::mkstemp(temp.data());
+        if (fd < 0) {
+            const int err = errno;
+            RemoveTemps(plan);
+            return FileResult::FromErrno(err);
+        }
+        p.temp = temp;
+        // Keep the old file's permissions; a FAT mount may refuse, which is harmless.
+        (void)::fchmod(fd, p.mode != 0 ? p.mode : (0666 & ~mask));
+        int err = WriteContent(fd, *p.change->content);
+        if (err == 0 && ::fsync(fd) != 0) err = errno;
+        if (::close(fd) != 0 && err == 0) err = errno;
+        if (err != 0) {
+            RemoveTemps(plan);
+            return FileResult::FromErrno(err);
+        }
+    }
+    FileResult result;
+    for (PlannedChange& p : plan) {
+        std::size_t keep = 0;   // variants[0] is replaced by rename; the others go
+        if (p.change->content) {
+            const std::string target = JoinPath(folder, p.variants.empty() ? p.change->name : p.variants.front());
+            if (::rename(p.temp.c_str(), target.c_str()) != 0) {
+                if (result.ok()) result = FileResult::FromErrno(errno, "Cannot put " + target + " in place.");
+                ::unlink(p.temp.c_str());
+                continue;
+            }
+            p.temp.clear();
+            keep = 1;
+        }
+        for (std::size_t i = keep; i < p.variants.size(); ++i) {
+            if (::unlink(JoinPath(folder, p.variants[i]).c_str()) != 0 && errno != ENOENT && result.ok()) {
+                result = FileResult::FromErrno(errno);
+            }
+        }
+    }
+    SyncFolder(folder);
     return result;
+}
+
+FileResult WriteFileBytes(const std::string& path, std::string_view bytes) {
+    const auto slash = path.rfind('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    return ReplaceFiles(ParentFolder(path), {FileChange{name, std::string(bytes)}}, NameCase::Exact);
 }
 
 FileResult CreateFileBytes(const std::string& path, std::string_view bytes) {
@@ -278,60 +433,6 @@ FileResult CreateFileBytes(const std::string& path, std::string_view bytes) {
         return FileResult::FromErrno(err);
     }
     SyncFolder(ParentFolder(path));
-    return {};
-}
-
-FileResult CopyFile(const std::string& source, const std::string& target, bool failIfExists) {
-    int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (in < 0) return FileResult::FromErrno(errno);
-    struct stat from {};
-    if (::fstat(in, &from) != 0 || !S_ISREG(from.st_mode)) {
-        const int err = errno != 0 ? errno : EINVAL;
-        ::close(in);
-        return FileResult::FromErrno(S_ISDIR(from.st_mode) ? EISDIR : err);
-    }
-    struct stat to {};
-    if (::stat(target.c_str(), &to) == 0) {
-        if (failIfExists) {
-            ::close(in);
-            return FileResult::FromErrno(EEXIST);
-        }
-        // Opening the source itself for writing would empty it.
-        if (to.st_dev == from.st_dev && to.st_ino == from.st_ino) {
-            ::close(in);
-            return FileResult::FromErrno(EINVAL);
-        }
-    }
-    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | (failIfExists ? O_EXCL : O_TRUNC);
-    int out = ::open(target.c_str(), flags, 0666);
-    if (out < 0) {
-        const int err = errno;
-        ::close(in);
-        return FileResult::FromErrno(err);
-    }
-    int err = 0;
-    char buffer[65536];
-    for (;;) {
-        ssize_t n = ::read(in, buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            err = errno;
-            break;
-        }
-        if (n == 0) break;
-        if (!WriteAll(out, std::string_view(buffer, static_cast<std::size_t>(n)))) {
-            err = errno;
-            break;
-        }
-    }
-    if (err == 0 && ::fsync(out) != 0) err = errno;
-    if (::close(out) != 0 && err == 0) err = errno;
-    ::close(in);
-    if (err != 0) {
-        ::unlink(target.c_str());   // never leave half a song behind
-        return FileResult::FromErrno(err);
-    }
-    SyncFolder(ParentFolder(target));
     return {};
 }
 

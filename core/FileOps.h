@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
+#include <vector>
 
 namespace tunecrate {
 
@@ -61,22 +63,61 @@ std::optional<std::uint64_t> FileSize(const std::string& path);
 // Reads at most `maxBytes` of a regular file; nullopt when it cannot be opened.
 std::optional<std::string> ReadFileBytes(const std::string& path, std::size_t maxBytes);
 
+// A file of the hard disk whose content a change copies.
+struct HostPath {
+    std::string path;
+};
+
+// What a file becomes: these bytes, or a copy of a host file.
+using FileContent = std::variant<std::string, HostPath>;
+
+// One file that a change puts in place, or takes away.
+struct FileChange {
+    std::string name;                     // the file's name in its folder
+    std::optional<FileContent> content;   // nullopt: the file goes
+};
+
+// How the entries of a folder answer to a file name.
+enum class NameCase {
+    Exact,       // as written
+    Extension,   // the base as written, the extension in any ASCII case (a song's files)
+    WholeName,   // in any ASCII case (a floppy, whose FAT ignores case)
+};
+
+// The entries of `folder` that answer to `name`, the exact spelling first.
+std::vector<std::string> NameVariants(std::string_view folder, std::string_view name, NameCase nameCase);
+
+// Puts every change into `folder`, or none: each new content is written to a
+// file of its own beside the old one and flushed, and only when all are
+// written do they replace the old files (by rename, under the name of the
+// variant that is there) and do the files to go, and every other variant of
+// a name, disappear. A symbolic link, a folder or a device where a file must
+// go refuses the whole change, so nothing is ever written through a link.
+// `keepFreeBytes` is room that must stay free on the disk after the change.
+FileResult ReplaceFiles(const std::string& folder, const std::vector<FileChange>& changes, NameCase nameCase,
+                        std::uint64_t keepFreeBytes = 0);
+
+// The size of a content: its bytes, or the host file's (nullopt when it cannot be read).
+std::optional<std::uint64_t> ContentSize(const FileContent& content);
+
+// Reads a content whole, refusing one over `maxBytes` (ENOSPC: it cannot fit).
+FileResult ReadContent(const FileContent& content, std::uint64_t maxBytes, std::string& bytes);
+
 // Replaces the file's content with `bytes` (creating it when missing) and
 // flushes it to the disk; a failure leaves the old content whole. Fails on
-// anything but a regular file.
+// anything but a regular file, and never writes through a link.
 FileResult WriteFileBytes(const std::string& path, std::string_view bytes);
 
 // Creates a new file holding `bytes`, flushed to the disk; an existing file
 // gives TargetExists, and a failure leaves no partial file.
 FileResult CreateFileBytes(const std::string& path, std::string_view bytes);
 
-// Copies a regular file whole and flushes it to the disk. With
-// `failIfExists` an existing target gives TargetExists; a full disk gives
-// DiskFull and leaves no partial target. A file is never copied onto itself.
-FileResult CopyFile(const std::string& source, const std::string& target, bool failIfExists);
-
 // Removes one file; a missing file is no failure.
 FileResult RemoveFile(const std::string& path);
+
+// Takes an advisory lock (flock) on an open file or folder, waiting a few
+// seconds for another holder to finish; false (errno EWOULDBLOCK) when it does not.
+bool LockWaiting(int fd, bool exclusive);
 
 // Flushes a folder's entries to the disk.
 void SyncFolder(const std::string& folder);

@@ -2,6 +2,7 @@
 #include "core/FloppyCatalogue.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 
 #include "core/Encoding.h"
@@ -21,21 +22,32 @@ bool IsTrailingSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
 
-// Splits catalogue content into its lines; each line is cut on a character
-// boundary to the longest piece kept, so an over-long line never spills into
-// the next slot.
-std::vector<std::string> CatalogueLines(std::string_view content, std::size_t count) {
+// The lines of a catalogue file as it has them, without their line ends;
+// lines it lacks are empty.
+std::vector<std::string> FileLines(std::string_view content) {
     std::vector<std::string> lines;
-    while (lines.size() < count && !content.empty()) {
-        auto end = content.find('\n');
+    while (lines.size() < static_cast<std::size_t>(kCatalogueLines) && !content.empty()) {
+        const auto end = content.find('\n');
         std::string_view line = content.substr(0, end);
-        line = CutToWholeCharacters(line, kCatalogueLineBytes);
-        while (!line.empty() && IsTrailingSpace(line.back())) line.remove_suffix(1);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         lines.emplace_back(line);
         if (end == std::string_view::npos) break;
         content.remove_prefix(end + 1);
     }
-    lines.resize(count);   // lines the file no longer has read as empty
+    lines.resize(kCatalogueLines);
+    return lines;
+}
+
+// The first `count` lines as the rows show them: cut on a character boundary
+// to the longest piece kept, trailing white space removed.
+std::vector<std::string> CatalogueLines(std::string_view content, std::size_t count) {
+    std::vector<std::string> lines = FileLines(content);
+    lines.resize(count);
+    for (std::string& line : lines) {
+        std::string_view piece = CutToWholeCharacters(line, kCatalogueLineBytes);
+        while (!piece.empty() && IsTrailingSpace(piece.back())) piece.remove_suffix(1);
+        line = std::string(piece);
+    }
     return lines;
 }
 
@@ -74,11 +86,6 @@ SlotRow ReadSlot(const FloppyVolume& volume, int slot, std::string title, std::s
     row.state = eventsBytes ? SlotState::FullSong : SlotState::PartialSong;
     row.sizeText = SizeText(*songBytes, eventsBytes.value_or(0), eventsBytes.has_value());
     return row;
-}
-
-std::string Field(const std::vector<SlotRow>& rows, int r, std::string SlotRow::*field) {
-    if (r >= static_cast<int>(rows.size())) return {};
-    return rows[static_cast<std::size_t>(r)].*field;
 }
 
 }  // namespace
@@ -138,12 +145,18 @@ CatalogueReading ReadCatalogue(FloppyVolume* volume) {
     return reading;
 }
 
-std::string TitlesFileBytes(const std::vector<SlotRow>& rows) {
+namespace {
+
+// A line is never two: a line break inside a text becomes a blank.
+std::string OneLine(std::string text) {
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    return text;
+}
+
+std::string TitlesFromLines(const std::vector<std::string>& lines) {
     std::string bytes;
     bytes.reserve(kCatalogueLines * (kTitleBytes + kLineEnd.size()));
-    for (int r = 0; r < kCatalogueLines; ++r) {
-        std::string title = Field(rows, r, &SlotRow::title);
-        std::replace(title.begin(), title.end(), '\n', ' ');   // a title is never two lines
+    for (const std::string& title : lines) {
         // Never split a two-byte character: the instrument would show garbage.
         std::string line(CutToWholeCharacters(title, kTitleBytes));
         line.resize(kTitleBytes, ' ');
@@ -153,34 +166,92 @@ std::string TitlesFileBytes(const std::vector<SlotRow>& rows) {
     return bytes;
 }
 
-std::string CommentsFileBytes(const std::vector<SlotRow>& rows) {
+std::string CommentsFromLines(const std::vector<std::string>& lines) {
     std::string bytes;
-    for (int r = 0; r < kCatalogueLines; ++r) {
-        std::string comment = Field(rows, r, &SlotRow::comment);
-        std::replace(comment.begin(), comment.end(), '\n', ' ');
+    for (const std::string& comment : lines) {
         bytes += CutToWholeCharacters(comment, kCatalogueLineBytes);
         bytes += kLineEnd;
     }
     return bytes;
 }
 
-FileResult WriteTitles(FloppyVolume& volume, const std::vector<SlotRow>& rows) {
-    return volume.WriteFile(kTitlesFile, TitlesFileBytes(rows));
+std::vector<std::string> RowLines(const std::vector<SlotRow>& rows, std::string SlotRow::*field) {
+    std::vector<std::string> lines(kCatalogueLines);
+    for (std::size_t r = 0; r < rows.size() && r < lines.size(); ++r) lines[r] = OneLine(rows[r].*field);
+    return lines;
 }
 
-FileResult WriteComments(FloppyVolume& volume, const std::vector<SlotRow>& rows) {
-    return volume.WriteFile(kCommentsFile, CommentsFileBytes(rows));
+}  // namespace
+
+std::string TitlesFileBytes(const std::vector<SlotRow>& rows) {
+    return TitlesFromLines(RowLines(rows, &SlotRow::title));
 }
 
-std::vector<std::string> WriteCatalogue(FloppyVolume& volume, const std::vector<SlotRow>& rows) {
+std::string CommentsFileBytes(const std::vector<SlotRow>& rows) {
+    return CommentsFromLines(RowLines(rows, &SlotRow::comment));
+}
+
+std::vector<std::string> UpdateCatalogue(FloppyVolume& volume, const std::vector<SlotText>& changes) {
     std::vector<std::string> failures;
-    if (FileResult r = WriteTitles(volume, rows); !r.ok()) {
-        failures.push_back(CatalogueWriteMessage(volume.Root(), kTitlesFile, r));
-    }
-    if (FileResult r = WriteComments(volume, rows); !r.ok()) {
-        failures.push_back(CatalogueWriteMessage(volume.Root(), kCommentsFile, r));
+    struct Half {
+        std::string_view file;
+        std::optional<std::string> SlotText::*text;
+        std::string (*bytesOf)(const std::vector<std::string>&);
+    };
+    for (const Half& half : {Half{kTitlesFile, &SlotText::title, TitlesFromLines},
+                             Half{kCommentsFile, &SlotText::comment, CommentsFromLines}}) {
+        if (std::none_of(changes.begin(), changes.end(), [&](const SlotText& c) { return (c.*half.text).has_value(); })) {
+            continue;
+        }
+        const std::optional<std::string> now = volume.ReadFile(half.file, kCatalogueReadLimit);
+        if (!now && volume.Exists(half.file)) {
+            // Unreadable is not empty: its other lines would be lost.
+            failures.push_back(CatalogueWriteMessage(volume.Root(), half.file, FileResult::FromErrno(EIO)));
+            continue;
+        }
+        std::vector<std::string> lines = FileLines(now.value_or(""));
+        for (const SlotText& change : changes) {
+            if (change.slot >= 0 && change.slot < kCatalogueLines && (change.*half.text)) {
+                lines[static_cast<std::size_t>(change.slot)] = OneLine(*(change.*half.text));
+            }
+        }
+        const std::string bytes = half.bytesOf(lines);
+        if (now == bytes) continue;   // a damaged floppy is not touched for nothing
+        if (FileResult r = volume.WriteFile(half.file, bytes); !r.ok()) {
+            failures.push_back(CatalogueWriteMessage(volume.Root(), half.file, r));
+        }
     }
     return failures;
+}
+
+bool CatalogueStillShows(const std::vector<SlotRow>& now, const std::vector<SlotRow>& shown,
+                         const std::vector<int>& slots) {
+    if (slots.empty()) return now == shown;
+    for (int slot : slots) {
+        const auto s = static_cast<std::size_t>(slot);
+        if (slot < 0 || s >= now.size() || s >= shown.size() || !(now[s] == shown[s])) return false;
+    }
+    return true;
+}
+
+CatalogueEdit EditSlotText(FloppyVolume& volume, const std::vector<SlotRow>& shown, const SlotText& change) {
+    CatalogueEdit edit;
+    const CatalogueReading now = ReadCatalogue(&volume);
+    if (!now.readable) {
+        edit.failures.push_back(now.failure.empty() ? UnreadableFloppyMessage(volume.Root()) : now.failure);
+        return edit;
+    }
+    edit.changedElsewhere = !CatalogueStillShows(now.rows, shown);
+    if (!CatalogueStillShows(now.rows, shown, {change.slot})) return edit;
+    edit.failures = UpdateCatalogue(volume, {change});
+    edit.applied = edit.failures.empty();
+    return edit;
+}
+
+std::string CatalogueChangedMessage(bool applied) {
+    std::string text = "フロッピーの内容が、ほかのプログラムによって変更されていました。\n一覧を読み直しました。";
+    if (!applied) text += "\n操作は行われませんでした。もう一度やり直してください。";
+    return text;
 }
 
 std::string CatalogueWriteMessage(std::string_view floppyRoot, std::string_view file, const FileResult& result) {

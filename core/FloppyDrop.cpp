@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "core/FloppyDrop.h"
 
-#include <cstdlib>
-#include <filesystem>
-#include <set>
+#include <algorithm>
+#include <map>
 
 #include "core/CommentFile.h"
 #include "core/Encoding.h"
@@ -12,7 +11,6 @@
 #include "core/FloppyVolume.h"
 #include "core/Prompter.h"
 #include "core/SongNames.h"
-#include "core/TransferItems.h"
 
 namespace tunecrate {
 
@@ -20,73 +18,61 @@ namespace {
 
 std::string SlotFile(int slot, std::string_view extension) { return SlotName(slot) + std::string(extension); }
 
-// A song that did not arrive whole leaves nothing in its slot (a partial copy
-// would pass for a song), and a move keeps that song's sources.
-void EmptySlotAfterFailure(DropContext& context, DropState& state, int slot, std::size_t movedBefore) {
-    context.floppy->Remove(SlotFile(slot, kSongExtension));
-    context.floppy->Remove(SlotFile(slot, kEventsExtension));
-    context.rows[static_cast<std::size_t>(slot)].title.clear();
-    context.rows[static_cast<std::size_t>(slot)].comment.clear();
-    state.MovedFiles.resize(movedBefore);
-    state.Transferred = true;   // the slot changed
+bool ConfirmOverwrite(DropContext& context, int slot) {
+    if (!context.floppy->Exists(SlotFile(slot, kSongExtension))) return true;
+    return context.prompter.AskYesNo("曲番号" + std::to_string(slot + 1) + " はすでに存在します。上書きしますか？",
+                                     "Overwrite?");
 }
 
-// The floppy ran full: the drop stops after this song.
-TransferResult SlotDiskFull(DropContext& context, DropState& state, int slot, std::size_t movedBefore) {
-    context.prompter.ShowMessage("ディスクがいっぱいです！", "Error!", MessageIcon::Exclamation);
-    EmptySlotAfterFailure(context, state, slot, movedBefore);
-    return TransferResult::DiskFull;
-}
-
-// Any other failure after the slot was written: the drop goes on.
-TransferResult SlotFailed(DropContext& context, DropState& state, int slot, std::size_t movedBefore,
-                          const std::string& file, const FileResult& result) {
-    context.prompter.ShowMessage(CopyFailedMessage(file, result.Reason()), "Error!", MessageIcon::None);
-    EmptySlotAfterFailure(context, state, slot, movedBefore);
-    return TransferResult::Failed;
-}
-
-// Copies the song file (a host file) into the slot, asking before it replaces
-// a song there. nullopt: copied, go on with the events file.
-std::optional<TransferResult> CopySongFileToSlot(DropContext& context, DropState& state, const std::string& source,
-                                                 int slot, std::size_t movedBefore) {
-    const std::string target = SlotFile(slot, kSongExtension);
-    FileResult copied = context.floppy->CopyFromHost(source, target, true);
-    if (copied.status == FileStatus::TargetExists) {
-        const std::string question = "曲番号" + std::to_string(slot + 1) + " はすでに存在します。上書きしますか？";
-        if (!context.prompter.AskYesNo(question, "Overwrite?")) {
-            state.MovedFiles.resize(movedBefore);
-            return TransferResult::Skipped;
-        }
-        copied = context.floppy->CopyFromHost(source, target, false);
-        if (copied.status == FileStatus::DiskFull) return SlotDiskFull(context, state, slot, movedBefore);
-        if (!copied.ok()) return SlotFailed(context, state, slot, movedBefore, source, copied);
-    } else if (copied.status == FileStatus::DiskFull) {
-        return SlotDiskFull(context, state, slot, movedBefore);
-    } else if (!copied.ok()) {
-        // Nothing was written: the slot stays as it was.
-        context.prompter.ShowMessage(CopyFailedMessage(source, copied.Reason()), "Error!", MessageIcon::None);
-        state.MovedFiles.resize(movedBefore);
+// The song's files go into the slot together; a song without an events file
+// leaves the slot none of an earlier song's. On any failure the slot keeps
+// what it held.
+TransferResult PutSongInSlot(DropContext& context, DropState& state, int slot, FileContent song,
+                             std::optional<FileContent> events, const std::string& shownSource) {
+    const FileResult put = context.floppy->Apply(
+        {FileChange{SlotFile(slot, kSongExtension), std::move(song)}, FileChange{SlotFile(slot, kEventsExtension), std::move(events)}},
+        Room::Songs);
+    if (put.status == FileStatus::DiskFull) {
+        context.prompter.ShowMessage(kDiskFullMessage, "Error!", MessageIcon::Exclamation);
+        return TransferResult::DiskFull;
+    }
+    if (!put.ok()) {
+        context.prompter.ShowMessage(CopyFailedMessage(shownSource, put.Reason()), "Error!", MessageIcon::None);
         return TransferResult::Failed;
     }
     state.Transferred = true;
-    return std::nullopt;
+    return TransferResult::Copied;
 }
 
-// The events file follows the song file; without one the slot keeps none of
-// an earlier song's.
-std::optional<TransferResult> CopyEventsFileToSlot(DropContext& context, DropState& state,
-                                                   const std::optional<std::string>& source, int slot,
-                                                   std::size_t movedBefore) {
-    const std::string target = SlotFile(slot, kEventsExtension);
-    if (!source) {
-        context.floppy->Remove(target);
-        return std::nullopt;
+// One floppy song on its way: from which slot to which, and whether the
+// user declined to replace the song there.
+struct SlotMove {
+    int source = 0;
+    int slot = 0;
+    bool skipped = false;
+};
+
+// The order in which no slot is written before the song it holds has gone
+// where it is going, so a drop that stops half-way loses nothing.
+std::vector<std::size_t> SafeOrder(const std::vector<SlotMove>& moves) {
+    std::vector<std::size_t> order;
+    std::vector<bool> done(moves.size(), false);
+    while (order.size() < moves.size()) {
+        std::size_t pick = moves.size();
+        for (std::size_t i = 0; i < moves.size() && pick == moves.size(); ++i) {
+            if (done[i]) continue;
+            bool waits = false;
+            for (std::size_t j = 0; j < moves.size(); ++j) {
+                waits = waits || (j != i && !done[j] && !moves[j].skipped && moves[j].source == moves[i].slot);
+            }
+            if (!waits) pick = i;
+        }
+        // Sorted sources and consecutive targets never wait on each other in a circle.
+        if (pick == moves.size()) pick = static_cast<std::size_t>(std::find(done.begin(), done.end(), false) - done.begin());
+        done[pick] = true;
+        order.push_back(pick);
     }
-    FileResult copied = context.floppy->CopyFromHost(*source, target, false);
-    if (copied.status == FileStatus::DiskFull) return SlotDiskFull(context, state, slot, movedBefore);
-    if (!copied.ok()) return SlotFailed(context, state, slot, movedBefore, *source, copied);
-    return std::nullopt;
+    return order;
 }
 
 }  // namespace
@@ -99,18 +85,19 @@ TransferResult CopyHardDiskSongToSlot(DropContext& context, DropState& state, co
                                      MessageIcon::None);
         return TransferResult::Failed;
     }
-    const std::size_t movedBefore = state.MovedFiles.size();
+    if (!ConfirmOverwrite(context, slot)) return TransferResult::Skipped;
     const std::string songPath = JoinPath(song.folder, *songFile);
-    state.MovedFiles.push_back({false, songPath});
-    if (auto ended = CopySongFileToSlot(context, state, songPath, slot, movedBefore)) return *ended;
-
     std::optional<std::string> eventsPath;
     if (auto events = FindWithExtensionNoCase(song.folder, song.title, kEventsExtension)) {
         eventsPath = JoinPath(song.folder, *events);
     }
-    if (auto ended = CopyEventsFileToSlot(context, state, eventsPath, slot, movedBefore)) return *ended;
-    if (eventsPath) state.MovedFiles.push_back({false, *eventsPath});
+    std::optional<FileContent> events;
+    if (eventsPath) events = HostPath{*eventsPath};
+    const TransferResult put = PutSongInSlot(context, state, slot, HostPath{songPath}, std::move(events), songPath);
+    if (put != TransferResult::Copied) return put;
 
+    state.MovedFiles.push_back({false, songPath});
+    if (eventsPath) state.MovedFiles.push_back({false, *eventsPath});
     SlotRow& row = context.rows[static_cast<std::size_t>(slot)];
     // Cut to 17 bytes on a character boundary when the catalogue is written.
     row.title = Utf8ToCp932Lossy(song.title);
@@ -120,29 +107,21 @@ TransferResult CopyHardDiskSongToSlot(DropContext& context, DropState& state, co
         row.comment = ReadCommentFile(commentPath);
         state.MovedFiles.push_back({false, commentPath});
     }
+    state.changedSlots.insert(slot);
     return TransferResult::Copied;
 }
 
 TransferResult CopyFloppySongToSlot(DropContext& context, DropState& state, int source, int slot,
-                                    const SlotRow& sourceRow, const std::string& stagedBase) {
-    if (stagedBase.empty()) {
-        StagedSlots staged(*context.floppy, {source}, context.prompter);
-        if (!staged.ok()) return TransferResult::Failed;
-        return CopyFloppySongToSlot(context, state, source, slot, sourceRow, staged.Base(source));
-    }
-    const std::size_t movedBefore = state.MovedFiles.size();
-    state.MovedFiles.push_back({true, SlotFile(source, kSongExtension)});
-    if (auto ended = CopySongFileToSlot(context, state, stagedBase + std::string(kSongExtension), slot, movedBefore)) {
-        return *ended;
-    }
-    std::optional<std::string> eventsPath;
-    if (FileSize(stagedBase + std::string(kEventsExtension))) eventsPath = stagedBase + std::string(kEventsExtension);
-    if (auto ended = CopyEventsFileToSlot(context, state, eventsPath, slot, movedBefore)) return *ended;
-    if (eventsPath) state.MovedFiles.push_back({true, SlotFile(source, kEventsExtension)});
-
+                                    const SlotRow& sourceRow, const SlotSong& song) {
+    std::optional<FileContent> events;
+    if (song.events) events = *song.events;
+    const TransferResult put = PutSongInSlot(context, state, slot, song.song, std::move(events),
+                                             context.floppy->Root() + SlotFile(source, kSongExtension));
+    if (put != TransferResult::Copied) return put;
     SlotRow& row = context.rows[static_cast<std::size_t>(slot)];
     row.title = sourceRow.title;
     row.comment = sourceRow.comment;
+    state.changedSlots.insert(slot);
     return TransferResult::Copied;
 }
 
@@ -155,10 +134,12 @@ DropResult DropOntoFloppyList(DropContext& context, std::optional<int> targetSlo
     }
     const std::string limitMessage = std::to_string(kSlotCount) + "個以上のファイルは格納できません。";
     DropState state;
-    std::set<int> written;                 // slots that received a song in this drop
-    std::vector<int> movedSources;         // floppy slots whose songs arrived elsewhere
 
     if (payload.type == kHardDiskType) {
+        if (!TakeFreshRows(context)) {
+            result.rereadFloppy = true;
+            return result;
+        }
         int slot = *targetSlot;
         for (const std::string& item : payload.items) {
             if (!IsHardDiskItem(item)) continue;
@@ -166,8 +147,7 @@ DropResult DropOntoFloppyList(DropContext& context, std::optional<int> targetSlo
                 context.prompter.ShowMessage(limitMessage, "Error!", MessageIcon::None);
                 break;
             }
-            const TransferResult r = CopyHardDiskSongToSlot(context, state, item, slot);
-            if (r == TransferResult::DiskFull) break;
+            if (CopyHardDiskSongToSlot(context, state, item, slot) == TransferResult::DiskFull) break;
             ++slot;
         }
     } else if (payload.type == kFloppyType) {
@@ -176,59 +156,75 @@ DropResult DropOntoFloppyList(DropContext& context, std::optional<int> targetSlo
         for (int source : FloppyItems(payload.items)) {
             if (context.floppy->Exists(SlotFile(source, kSongExtension))) sources.push_back(source);
         }
-        // A song dropped on its own slot: nothing happens, and no message.
+        std::vector<SlotMove> moves;
+        bool beyondLimit = false;
         for (std::size_t i = 0; i < sources.size(); ++i) {
             const int slot = *targetSlot + static_cast<int>(i);
-            if (slot < kSlotCount && sources[i] == slot) {
+            // A song dropped on its own slot: nothing happens, and no message.
+            if (sources[i] == slot) {
                 result.taken = false;
                 return result;
             }
-        }
-        // Every source is put aside before any slot is written, so a range
-        // that overlaps its own slots copies each song as it was.
-        StagedSlots staged(*context.floppy, sources, context.prompter);
-        if (!staged.ok()) return result;
-        const std::vector<SlotRow> before = context.rows;
-        int slot = *targetSlot;
-        for (int source : sources) {
             if (slot >= kSlotCount) {
-                context.prompter.ShowMessage(limitMessage, "Error!", MessageIcon::None);
+                beyondLimit = true;
                 break;
             }
-            const TransferResult r = CopyFloppySongToSlot(context, state, source, slot,
-                                                          before[static_cast<std::size_t>(source)], staged.Base(source));
-            if (r == TransferResult::DiskFull) break;
-            if (r == TransferResult::Copied) {
-                written.insert(slot);
-                movedSources.push_back(source);
-            }
-            ++slot;
+            moves.push_back({sources[i], slot, false});
         }
+        if (!TakeFreshRows(context)) {
+            result.rereadFloppy = true;
+            return result;
+        }
+        // Every song is read before any slot is written, so a range that
+        // overlaps its own slots copies each song as it was.
+        std::map<int, SlotSong> songs;
+        for (const SlotMove& move : moves) {
+            auto song = ReadSlotSong(*context.floppy, move.source, context.prompter);
+            if (!song) return result;
+            songs.emplace(move.source, std::move(*song));
+        }
+        const std::vector<SlotRow> before = context.rows;
+        // The questions come in slot order, about the slots as they are now.
+        for (SlotMove& move : moves) move.skipped = !ConfirmOverwrite(context, move.slot);
+        std::set<int> written;
+        std::vector<int> arrived;
+        bool diskFull = false;
+        for (std::size_t i : SafeOrder(moves)) {
+            const SlotMove& move = moves[i];
+            if (move.skipped) continue;
+            const TransferResult r = CopyFloppySongToSlot(context, state, move.source, move.slot,
+                                                          before[static_cast<std::size_t>(move.source)],
+                                                          songs.at(move.source));
+            if (r == TransferResult::DiskFull) {
+                diskFull = true;
+                break;
+            }
+            if (r == TransferResult::Copied) {
+                written.insert(move.slot);
+                arrived.push_back(move.source);
+            }
+        }
+        if (beyondLimit && !diskFull) context.prompter.ShowMessage(limitMessage, "Error!", MessageIcon::None);
         if (context.move) {
             // A source slot that received another song in this drop keeps it.
-            std::erase_if(state.MovedFiles, [&](const MovedFile& file) {
-                return file.onFloppy && written.count(std::atoi(file.name.substr(4, 2).c_str())) != 0;
-            });
-            for (int source : movedSources) {
+            for (int source : arrived) {
                 if (written.count(source) != 0) continue;
+                state.MovedFiles.push_back({true, SlotFile(source, kSongExtension)});
+                state.MovedFiles.push_back({true, SlotFile(source, kEventsExtension)});
                 context.rows[static_cast<std::size_t>(source)].title.clear();
                 context.rows[static_cast<std::size_t>(source)].comment.clear();
-                state.Transferred = true;
+                state.changedSlots.insert(source);
             }
         }
     }
 
-    if (state.Transferred) {
-        for (const std::string& failure : WriteCatalogue(*context.floppy, context.rows)) {
-            context.prompter.ShowMessage(failure, "Error!", MessageIcon::None);
-        }
-    }
+    // A move takes nothing away until the titles and comments have arrived too.
+    const bool catalogueWritten = WriteChangedSlots(context, state);
     if (context.move) {
-        DeleteMovedFiles(context, state);
+        if (catalogueWritten) DeleteMovedFiles(context, state);
         result.refillHardDiskList = true;
     }
-    context.floppy->Flush();
-    result.rereadFloppy = state.Transferred;
+    result.rereadFloppy = state.Transferred || !state.changedSlots.empty();
     return result;
 }
 

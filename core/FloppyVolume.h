@@ -6,10 +6,19 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/FileOps.h"
 
 namespace tunecrate {
+
+// Which room a change may use: song data keeps clear of the room that a
+// fresh copy of song.nam and comments.dat needs, so that the catalogue can
+// always be rewritten beside its old copy, even on a floppy full of songs.
+enum class Room { Songs, Catalogue };
+
+// That room in bytes, for a disk that allocates in units of `unitBytes`.
+std::uint64_t CatalogueRoomBytes(std::uint64_t unitBytes);
 
 // The root folder of a song floppy. Every floppy operation goes through this,
 // so that a floppy may be a mounted disk, a plain folder or an image file.
@@ -24,15 +33,18 @@ public:
     virtual bool Exists(std::string_view name) const = 0;
     virtual std::optional<std::uint64_t> FileSize(std::string_view name) const = 0;
     virtual std::optional<std::string> ReadFile(std::string_view name, std::size_t maxBytes) const = 0;
-    // Writes the whole file, under the real name of an existing case variant.
-    virtual FileResult WriteFile(std::string_view name, std::string_view bytes) = 0;
+    // Puts every change on the floppy, or none: a failure leaves every file
+    // as it was. A new content is written beside the old one and switched to
+    // only when all of it is there; a name replaces the case variant that is
+    // there, and the other variants go. Everything is durable on return.
+    // Song data never takes the room kept for the catalogue (Room::Songs).
+    virtual FileResult Apply(const std::vector<FileChange>& changes, Room room) = 0;
+    // A catalogue file replaced whole; it may use the room kept for it.
+    FileResult WriteFile(std::string_view name, std::string_view bytes) {
+        return Apply({FileChange{std::string(name), std::string(bytes)}}, Room::Catalogue);
+    }
     // Removes every case variant of the file; a missing file is no failure.
-    virtual FileResult Remove(std::string_view name) = 0;
-    // Copies a file of the hard disk onto the floppy and back. With
-    // `failIfExists` any case variant of the target counts as existing; a full
-    // floppy gives DiskFull and leaves no partial file.
-    virtual FileResult CopyFromHost(const std::string& hostPath, std::string_view name, bool failIfExists) = 0;
-    virtual FileResult CopyToHost(std::string_view name, const std::string& hostPath, bool failIfExists) = 0;
+    FileResult Remove(std::string_view name) { return Apply({FileChange{std::string(name), std::nullopt}}, Room::Songs); }
     // Makes everything written so far durable, so the disk can be taken out.
     virtual void Flush() = 0;
     // Why this floppy cannot be used at all (naming it); empty when it can.

@@ -26,48 +26,50 @@ void Report(DropContext& context, const std::string& text, MessageIcon icon = Me
     context.prompter.ShowMessage(text, "Error!", icon);
 }
 
-// Copies a song file into the folder, asking before it replaces a song there.
-// nullopt: copied, go on with the other files.
-template <typename Copy>
-std::optional<TransferResult> CopySongFileToFolder(DropContext& context, DropState& state, const std::string& target,
-                                                   std::size_t movedBefore, const std::string& shownSource, Copy copy) {
-    FileResult copied = copy(true);
-    if (copied.status == FileStatus::TargetExists &&
-        std::find(state.written.begin(), state.written.end(), target) != state.written.end()) {
-        Report(context, "同じ題名の曲が二つあります。\n" + target + " には先の曲が入りました。");
-        state.MovedFiles.resize(movedBefore);
+// Asks before a song of the same title is replaced; a song this drop brought
+// is never replaced by a second one of its title.
+std::optional<TransferResult> ConfirmSongTarget(DropContext& context, DropState& state, const std::string& folder,
+                                                const std::string& title) {
+    const std::string base = JoinPath(folder, title);
+    if (NameVariants(folder, title + std::string(kSongExtension), NameCase::Extension).empty()) return std::nullopt;
+    if (std::find(state.written.begin(), state.written.end(), base) != state.written.end()) {
+        Report(context, "同じ題名の曲が二つあります。\n" + base + " には先の曲が入りました。");
         return TransferResult::Skipped;
     }
-    if (copied.status == FileStatus::TargetExists) {
-        const std::string base = target.substr(0, target.size() - kSongExtension.size());
-        if (!context.prompter.AskYesNo("ファイル " + base + " はすでに存在します。上書きしますか？", "Overwrite?")) {
-            state.MovedFiles.resize(movedBefore);
-            return TransferResult::Skipped;
-        }
-        copied = copy(false);
+    if (!context.prompter.AskYesNo("ファイル " + base + " はすでに存在します。上書きしますか？", "Overwrite?")) {
+        return TransferResult::Skipped;
     }
-    if (copied.status == FileStatus::DiskFull) {
-        Report(context, "ディスクがいっぱいです！", MessageIcon::Exclamation);
-        state.MovedFiles.resize(movedBefore);
-        return TransferResult::DiskFull;
-    }
-    if (!copied.ok()) {
-        // A move keeps the sources of a song that did not arrive.
-        Report(context, CopyFailedMessage(shownSource, copied.Reason()));
-        state.MovedFiles.resize(movedBefore);
-        return TransferResult::Failed;
-    }
-    state.Transferred = true;
-    state.written.push_back(target);
     return std::nullopt;
 }
 
-// A companion file that could not follow its song: reported, and a move
-// leaves all of that song's sources where they are.
-void CompanionFailed(DropContext& context, DropState& state, std::size_t movedBefore, const std::string& source,
-                     const FileResult& result) {
-    Report(context, CopyFailedMessage(source, result.Reason()));
-    state.MovedFiles.resize(movedBefore);
+// Puts a song's files into the folder together, replacing the variants of
+// their names that are there; a file the song lacks goes, so that no song is
+// left with another song's companions. On failure the folder is as it was.
+TransferResult PutSongInFolder(DropContext& context, DropState& state, const std::string& folder,
+                               const std::string& title, std::optional<FileContent> song,
+                               std::optional<FileContent> events, std::optional<FileContent> comment,
+                               const std::string& shownSource) {
+    const FileResult put = ReplaceFiles(folder,
+                                        {FileChange{title + std::string(kSongExtension), std::move(song)},
+                                         FileChange{title + std::string(kEventsExtension), std::move(events)},
+                                         FileChange{title + std::string(kCommentExtension), std::move(comment)}},
+                                        NameCase::Extension);
+    if (put.status == FileStatus::DiskFull) {
+        Report(context, kDiskFullMessage, MessageIcon::Exclamation);
+        return TransferResult::DiskFull;
+    }
+    if (!put.ok()) {
+        Report(context, CopyFailedMessage(shownSource, put.Reason()));
+        return TransferResult::Failed;
+    }
+    state.Transferred = true;
+    state.written.push_back(JoinPath(folder, title));
+    return TransferResult::Copied;
+}
+
+std::optional<FileContent> HostFile(const std::string& folder, const std::string& title, std::string_view extension) {
+    if (auto real = FindWithExtensionNoCase(folder, title, extension)) return HostPath{JoinPath(folder, *real)};
+    return std::nullopt;
 }
 
 }  // namespace
@@ -100,32 +102,19 @@ std::string FolderNameForTitle(const std::string& cp932Title, int slot) {
 TransferResult CopyHardDiskSongToFolder(DropContext& context, DropState& state, const std::string& item,
                                         const std::string& folder) {
     const HardDiskItem song = SplitHardDiskItem(item);
-    const auto songFile = FindWithExtensionNoCase(song.folder, song.title, kSongExtension);
+    const std::optional<FileContent> songFile = HostFile(song.folder, song.title, kSongExtension);
     if (!songFile) {
         Report(context, CopyFailedMessage(item + std::string(kSongExtension), "No such file"));
         return TransferResult::Failed;
     }
-    const std::string target = JoinPath(folder, song.title);
-    const std::size_t movedBefore = state.MovedFiles.size();
-    const std::string songPath = JoinPath(song.folder, *songFile);
-    state.MovedFiles.push_back({false, songPath});
-    if (auto ended = CopySongFileToFolder(context, state, target + std::string(kSongExtension), movedBefore, songPath,
-                                          [&](bool failIfExists) {
-                                              return CopyFile(songPath, target + std::string(kSongExtension),
-                                                              failIfExists);
-                                          })) {
-        return *ended;
-    }
-    for (std::string_view extension : {kEventsExtension, kCommentExtension}) {
-        auto companion = FindWithExtensionNoCase(song.folder, song.title, extension);
-        if (!companion) continue;
-        const std::string from = JoinPath(song.folder, *companion);
-        FileResult copied = CopyFile(from, target + std::string(extension), false);
-        if (!copied.ok()) {
-            CompanionFailed(context, state, movedBefore, from, copied);
-            return copied.status == FileStatus::DiskFull ? TransferResult::DiskFull : TransferResult::Failed;
-        }
-        state.MovedFiles.push_back({false, from});
+    if (auto ended = ConfirmSongTarget(context, state, folder, song.title)) return *ended;
+    const std::optional<FileContent> events = HostFile(song.folder, song.title, kEventsExtension);
+    const std::optional<FileContent> comment = HostFile(song.folder, song.title, kCommentExtension);
+    const std::string songPath = std::get<HostPath>(*songFile).path;
+    const TransferResult put = PutSongInFolder(context, state, folder, song.title, songFile, events, comment, songPath);
+    if (put != TransferResult::Copied) return put;
+    for (const auto& file : {songFile, events, comment}) {
+        if (file) state.MovedFiles.push_back({false, std::get<HostPath>(*file).path});
     }
     return TransferResult::Copied;
 }
@@ -133,56 +122,47 @@ TransferResult CopyHardDiskSongToFolder(DropContext& context, DropState& state, 
 TransferResult CopyFloppySongToFolder(DropContext& context, DropState& state, int slot, const std::string& folder) {
     FloppyVolume& floppy = *context.floppy;
     SlotRow& row = context.rows[static_cast<std::size_t>(slot)];
-    const std::string target = JoinPath(folder, FolderNameForTitle(row.title, slot));
+    const std::string title = FolderNameForTitle(row.title, slot);
     const std::string source = SlotName(slot);
-    const std::size_t movedBefore = state.MovedFiles.size();
+    if (!floppy.Exists(source + std::string(kSongExtension))) return TransferResult::Skipped;
+    if (auto ended = ConfirmSongTarget(context, state, folder, title)) return *ended;
+    auto song = ReadSlotSong(floppy, slot, context.prompter);
+    if (!song) return TransferResult::Failed;
+    std::optional<FileContent> events;
+    if (song->events) events = *song->events;
+    // The comment travels as its bytes, whole with the song or not at all.
+    const TransferResult put = PutSongInFolder(context, state, folder, title, std::move(song->song), std::move(events),
+                                               row.comment, floppy.Root() + source + std::string(kSongExtension));
+    if (put != TransferResult::Copied) return put;
     state.MovedFiles.push_back({true, source + std::string(kSongExtension)});
-    if (auto ended = CopySongFileToFolder(context, state, target + std::string(kSongExtension), movedBefore,
-                                          floppy.Root() + source + std::string(kSongExtension),
-                                          [&](bool failIfExists) {
-                                              return floppy.CopyToHost(source + std::string(kSongExtension),
-                                                                       target + std::string(kSongExtension),
-                                                                       failIfExists);
-                                          })) {
-        return *ended;
-    }
-    const std::string events = source + std::string(kEventsExtension);
-    if (floppy.Exists(events)) {
-        FileResult copied = floppy.CopyToHost(events, target + std::string(kEventsExtension), false);
-        if (!copied.ok()) {
-            CompanionFailed(context, state, movedBefore, floppy.Root() + events, copied);
-            return copied.status == FileStatus::DiskFull ? TransferResult::DiskFull : TransferResult::Failed;
-        }
-        state.MovedFiles.push_back({true, events});
-    }
-    // The comment travels as its bytes; without the file the song still arrives.
-    const std::string commentPath = target + std::string(kCommentExtension);
-    if (FileResult written = WriteCommentFile(commentPath, row.comment); !written.ok()) {
-        Report(context, "Cannot write " + commentPath + ".\n" + written.Reason());
-    }
-    if (context.move && state.MovedFiles.size() > movedBefore) {
+    state.MovedFiles.push_back({true, source + std::string(kEventsExtension)});
+    if (context.move) {
         row.title.clear();
         row.comment.clear();
-        row.sizeText.clear();
+        state.changedSlots.insert(slot);
     }
     return TransferResult::Copied;
 }
 
 namespace {
 
-// The floppy songs of a payload, copied into a folder one by one.
-void CopyFloppySongsToFolder(DropContext& context, DropState& state, const ParsedPayload& payload,
+// The floppy songs of a payload, copied into a folder one by one; false when
+// the floppy no longer holds what the window showed.
+bool CopyFloppySongsToFolder(DropContext& context, DropState& state, const ParsedPayload& payload,
                              const std::string& folder) {
-    if (context.floppy == nullptr) return;
+    if (!TakeFreshRows(context)) return false;
     for (int slot : FloppyItems(payload.items)) {
         if (slot >= static_cast<int>(context.rows.size())) continue;
         if (CopyFloppySongToFolder(context, state, slot, folder) == TransferResult::DiskFull) break;
     }
+    return true;
 }
 
-void WriteCatalogueReporting(DropContext& context) {
-    if (context.floppy == nullptr) return;
-    for (const std::string& failure : WriteCatalogue(*context.floppy, context.rows)) Report(context, failure);
+// A move empties and deletes the floppy sources only once their titles and
+// comments are gone from the catalogue as well.
+void FinishFloppyMove(DropContext& context, DropState& state) {
+    if (!context.move || !state.Transferred) return;
+    if (WriteChangedSlots(context, state)) DeleteMovedFiles(context, state);
 }
 
 }  // namespace
@@ -212,13 +192,13 @@ DropResult DropIntoFolder(DropContext& context, const std::string& folder, const
         }
         if (context.move) DeleteMovedFiles(context, state);
         result.refillHardDiskList = state.Transferred;
-    } else if (payload.type == kFloppyType) {
-        CopyFloppySongsToFolder(context, state, payload, folder);
-        if (context.move && state.Transferred) {
-            WriteCatalogueReporting(context);
-            DeleteMovedFiles(context, state);
+    } else if (payload.type == kFloppyType && context.floppy != nullptr) {
+        if (!CopyFloppySongsToFolder(context, state, payload, folder)) {
             result.rereadFloppy = true;
+            return result;
         }
+        FinishFloppyMove(context, state);
+        result.rereadFloppy = context.move && state.Transferred;
         result.refillHardDiskList = state.Transferred;
     }
     return result;
@@ -231,12 +211,15 @@ DropResult DropOntoHardDiskList(DropContext& context, const std::string& folder,
         return result;
     }
     DropState state;
-    if (payload.type == kFloppyType) CopyFloppySongsToFolder(context, state, payload, folder);
-    if (state.Transferred) WriteCatalogueReporting(context);
-    if (context.move) {
-        DeleteMovedFiles(context, state);
-        result.rereadFloppy = true;
+    if (payload.type == kFloppyType && context.floppy != nullptr) {
+        if (!CopyFloppySongsToFolder(context, state, payload, folder)) {
+            result.rereadFloppy = true;
+            return result;
+        }
+        // A copy leaves the catalogue as it is: it changed nothing there.
+        FinishFloppyMove(context, state);
     }
+    result.rereadFloppy = context.move;
     result.refillHardDiskList = state.Transferred;
     return result;
 }

@@ -2,12 +2,56 @@
 #include "core/FolderVolume.h"
 
 #include <cerrno>
+#include <fcntl.h>
+#include <map>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace tunecrate {
 
+namespace {
+
+// The folders this process holds locked, each by one descriptor and counted:
+// two volumes of one folder in one process are the same writer and never
+// wait for each other. The program's one thread is the only user.
+struct HeldLock {
+    int fd = -1;
+    int users = 0;
+};
+std::map<std::pair<dev_t, ino_t>, HeldLock>& HeldLocks() {
+    static std::map<std::pair<dev_t, ino_t>, HeldLock> locks;
+    return locks;
+}
+
+}  // namespace
+
 FolderVolume::FolderVolume(std::string root) : m_root(std::move(root)) {
     if (m_root.empty() || m_root.back() != '/') m_root += '/';
+    // A folder that cannot be opened has nothing to guard; its reads fail on their own.
+    const int fd = ::open(m_root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0) {
+        if (fd >= 0) ::close(fd);
+        return;
+    }
+    m_lockKey = {st.st_dev, st.st_ino};
+    HeldLock& held = HeldLocks()[*m_lockKey];
+    if (held.users++ == 0) {
+        held.fd = fd;
+        // Another writer holds a floppy for one operation only; past the wait
+        // the volume works unlocked rather than not at all.
+        LockWaiting(fd, true);
+    } else {
+        ::close(fd);
+    }
+}
+
+FolderVolume::~FolderVolume() {
+    if (!m_lockKey) return;
+    auto held = HeldLocks().find(*m_lockKey);
+    if (held == HeldLocks().end() || --held->second.users > 0) return;
+    ::close(held->second.fd);
+    HeldLocks().erase(held);
 }
 
 std::optional<std::string> FolderVolume::RealName(std::string_view name) const {
@@ -45,25 +89,12 @@ std::optional<std::string> FolderVolume::ReadFile(std::string_view name, std::si
     return ReadFileBytes(m_root + *real, maxBytes);
 }
 
-FileResult FolderVolume::WriteFile(std::string_view name, std::string_view bytes) {
-    return WriteFileBytes(PathOf(name), bytes);
-}
-
-FileResult FolderVolume::Remove(std::string_view name) {
-    return RemoveNameNoCase(m_root, name);
-}
-
-FileResult FolderVolume::CopyFromHost(const std::string& hostPath, std::string_view name, bool failIfExists) {
-    // A missing source is reported as such, never as a taken slot.
-    if (!tunecrate::FileSize(hostPath)) return FileResult::FromErrno(ENOENT);
-    if (failIfExists && Exists(name)) return FileResult::FromErrno(EEXIST);
-    return CopyFile(hostPath, PathOf(name), failIfExists);
-}
-
-FileResult FolderVolume::CopyToHost(std::string_view name, const std::string& hostPath, bool failIfExists) {
-    auto real = RealName(name);
-    if (!real) return FileResult::FromErrno(ENOENT);
-    return CopyFile(m_root + *real, hostPath, failIfExists);
+FileResult FolderVolume::Apply(const std::vector<FileChange>& changes, Room room) {
+    std::uint64_t keep = 0;
+    if (room == Room::Songs) {
+        if (auto space = Space()) keep = CatalogueRoomBytes(space->unitBytes);
+    }
+    return ReplaceFiles(m_root, changes, NameCase::WholeName, keep);
 }
 
 void FolderVolume::Flush() {

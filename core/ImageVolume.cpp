@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "core/ImageVolume.h"
 
+#include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <ctime>
 #include <fcntl.h>
+#include <set>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,34 +17,46 @@
 namespace tunecrate {
 namespace {
 
-bool PreadAll(int fd, char* data, std::size_t size, std::uint64_t offset) {
-    while (size > 0) {
-        const ssize_t n = ::pread(fd, data, size, static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n == 0) errno = EIO;
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-        offset += static_cast<std::uint64_t>(n);
-    }
-    return true;
-}
+// The image file itself; closing it releases the lock.
+class FileStore final : public ImageStore {
+public:
+    explicit FileStore(int fd) : m_fd(fd) {}
+    ~FileStore() override { ::close(m_fd); }
+    FileStore(const FileStore&) = delete;
+    FileStore& operator=(const FileStore&) = delete;
 
-bool PwriteAll(int fd, std::string_view bytes, std::uint64_t offset) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n == 0) errno = EIO;
-            return false;
+    bool Read(std::uint64_t offset, char* data, std::size_t size) override {
+        while (size > 0) {
+            const ssize_t n = ::pread(m_fd, data, size, static_cast<off_t>(offset));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                if (n == 0) errno = EIO;
+                return false;
+            }
+            data += n;
+            size -= static_cast<std::size_t>(n);
+            offset += static_cast<std::uint64_t>(n);
         }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-        offset += static_cast<std::uint64_t>(n);
+        return true;
     }
-    return true;
-}
+    bool Write(std::uint64_t offset, std::string_view bytes) override {
+        while (!bytes.empty()) {
+            const ssize_t n = ::pwrite(m_fd, bytes.data(), bytes.size(), static_cast<off_t>(offset));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                if (n == 0) errno = EIO;
+                return false;
+            }
+            bytes.remove_prefix(static_cast<std::size_t>(n));
+            offset += static_cast<std::uint64_t>(n);
+        }
+        return true;
+    }
+    bool Flush() override { return ::fsync(m_fd) == 0; }
+
+private:
+    int m_fd;
+};
 
 std::uint32_t ClustersFor(std::uint64_t bytes) {
     return static_cast<std::uint32_t>((bytes + kImageSectorBytes - 1) / kImageSectorBytes);
@@ -62,19 +75,58 @@ bool ForEachRun(const std::vector<std::uint16_t>& clusters, Visit visit) {
     return true;
 }
 
-FileResult DiskFull(std::string message) { return FileResult::FromErrno(ENOSPC, std::move(message)); }
+const char* Describe(FatImage::Walk::Problem problem) {
+    switch (problem) {
+        case FatImage::Walk::Problem::LeavesDisk: return "its cluster chain leaves the disk";
+        case FatImage::Walk::Problem::MeetsFree: return "its cluster chain runs into a free cluster";
+        case FatImage::Walk::Problem::MeetsBad: return "its cluster chain runs into a bad cluster";
+        case FatImage::Walk::Problem::Loops: return "its cluster chain loops";
+        case FatImage::Walk::Problem::Short: return "its cluster chain is shorter than the file";
+        case FatImage::Walk::Problem::None: break;
+    }
+    return "";
+}
+
+// Which clusters the files and folders of the image hold, following every
+// chain as far as it goes (into subfolders too).
+struct Survey {
+    std::vector<std::uint8_t> owners;   // chains through each cluster, counted up to 2
+    std::vector<bool> used;             // held by some chain, whatever the FAT says
+};
+
+// One change as planned: the entries it replaces, its new bytes and place.
+struct Planned {
+    std::string name;
+    bool remove = false;
+    std::string bytes;
+    std::vector<FatEntry> existing;          // the first is replaced, the others go
+    std::vector<std::uint16_t> clusters;     // the new content's
+    std::optional<std::uint32_t> newSlot;    // for a name the root does not have yet
+};
 
 }  // namespace
 
-// The open image: its file, its lock and its file system in memory.
+// The open image: its store, its file system in memory and what each of the
+// image's own FAT copies and root sectors hold, so only changes are written.
 class ImageFile {
 public:
-    int fd = -1;
+    std::unique_ptr<ImageStore> store;
     bool readOnly = false;
     FatImage fat;
+    std::string fatOnDisk[2];
+    std::string rootOnDisk;
+    std::string broken;   // why nothing more is written: an earlier write failed
+    bool unflushed = false;
 
-    ~ImageFile() {
-        if (fd >= 0) ::close(fd);   // also releases the lock
+    bool Write(std::uint64_t offset, std::string_view bytes) {
+        unflushed = true;
+        return store->Write(offset, bytes);
+    }
+    // A barrier: what was written before is on the disk before anything after.
+    bool FlushWrites() {
+        if (!unflushed) return true;
+        unflushed = false;
+        return store->Flush();
     }
 
     bool WriteData(const std::vector<std::uint16_t>& clusters, std::string_view bytes) {
@@ -82,54 +134,111 @@ public:
             const std::size_t from = first * kImageSectorBytes;
             std::string run(count * kImageSectorBytes, '\0');
             if (from < bytes.size()) run.replace(0, std::min(run.size(), bytes.size() - from), bytes.substr(from, run.size()));
-            return PwriteAll(fd, run, fat.ClusterOffset(clusters[first]));
+            return Write(fat.ClusterOffset(clusters[first]), run);
         });
     }
 
-    bool ReadData(const std::vector<std::uint16_t>& clusters, std::string& bytes, std::size_t size) {
+    bool ReadData(const std::vector<std::uint16_t>& clusters, std::string& bytes, std::size_t size) const {
         bytes.assign(std::size_t{clusters.size()} * kImageSectorBytes, '\0');
         const bool read = ForEachRun(clusters, [&](std::size_t first, std::size_t count) {
-            return PreadAll(fd, bytes.data() + first * kImageSectorBytes, count * kImageSectorBytes,
-                            fat.ClusterOffset(clusters[first]));
+            return store->Read(fat.ClusterOffset(clusters[first]), bytes.data() + first * kImageSectorBytes,
+                               count * kImageSectorBytes);
         });
         bytes.resize(std::min(size, bytes.size()));
         return read;
     }
 
-    // Both copies, always: the second is what a repair tool falls back on.
-    bool WriteFats() {
-        return PwriteAll(fd, fat.FatBytes(), fat.FatOffset(0)) && PwriteAll(fd, fat.FatBytes(), fat.FatOffset(1));
+    // Writes the sectors of `now` that differ from what the disk holds.
+    bool WriteChanged(std::uint64_t offset, const std::string& now, std::string& onDisk) {
+        for (std::size_t at = 0; at < now.size();) {
+            if (now.compare(at, kImageSectorBytes, onDisk, at, kImageSectorBytes) == 0) {
+                at += kImageSectorBytes;
+                continue;
+            }
+            std::size_t end = at + kImageSectorBytes;
+            while (end < now.size() && now.compare(end, kImageSectorBytes, onDisk, end, kImageSectorBytes) != 0) {
+                end += kImageSectorBytes;
+            }
+            if (!Write(offset + at, std::string_view(now).substr(at, end - at))) return false;
+            onDisk.replace(at, end - at, now, at, end - at);
+            at = end;
+        }
+        return true;
     }
 
-    bool WriteRoot(std::uint32_t firstSlot, std::uint32_t lastSlot) {
-        const auto [begin, end] = FatImage::SlotSectors(firstSlot, lastSlot);
-        return PwriteAll(fd, std::string_view(fat.RootBytes()).substr(begin, end - begin), fat.RootOffset() + begin);
+    // Both copies: the second is what a repair tool falls back on.
+    bool WriteFats() {
+        return WriteChanged(fat.FatOffset(0), fat.FatBytes(), fatOnDisk[0]) &&
+               WriteChanged(fat.FatOffset(1), fat.FatBytes(), fatOnDisk[1]);
+    }
+    bool WriteRoot() { return WriteChanged(fat.RootOffset(), fat.RootBytes(), rootOnDisk); }
+
+    Survey TakeSurvey() const {
+        Survey survey;
+        survey.owners.assign(fat.ClusterCount() + 2, 0);
+        std::set<std::uint16_t> foldersSeen;
+        Visit(fat.Entries(), survey, foldersSeen, 0);
+        survey.used.resize(survey.owners.size());
+        for (std::size_t c = 0; c < survey.owners.size(); ++c) survey.used[c] = survey.owners[c] > 0;
+        return survey;
+    }
+
+    // A cluster that holds a file and that the two FAT copies describe
+    // differently: which copy is right is for a repair tool to decide.
+    std::optional<std::uint16_t> FatCopiesDisagree(const Survey& survey) const {
+        for (std::uint32_t c = 2; c < fat.ClusterCount() + 2; ++c) {
+            const auto cluster = static_cast<std::uint16_t>(c);
+            if (survey.used[c] && FatImage::EntryIn(fatOnDisk[0], cluster) != FatImage::EntryIn(fatOnDisk[1], cluster)) {
+                return cluster;
+            }
+        }
+        return std::nullopt;
+    }
+
+private:
+    void Visit(const std::vector<FatEntry>& entries, Survey& survey, std::set<std::uint16_t>& foldersSeen,
+               int depth) const {
+        for (const FatEntry& entry : entries) {
+            const FatImage::Walk walk = fat.WalkChain(entry.firstCluster, entry.IsFolder() ? 0 : entry.size);
+            for (std::uint16_t c : walk.clusters) survey.owners[c] = static_cast<std::uint8_t>(std::min(survey.owners[c] + 1, 2));
+            // A folder's files hold clusters too; a damaged or looping tree is followed only so far.
+            if (!entry.IsFolder() || walk.clusters.empty() || depth >= 16 ||
+                !foldersSeen.insert(entry.firstCluster).second) {
+                continue;
+            }
+            std::string bytes;
+            if (ReadData(walk.clusters, bytes, walk.clusters.size() * kImageSectorBytes)) {
+                Visit(FatImage::ParseEntries(bytes), survey, foldersSeen, depth + 1);
+            }
+        }
     }
 };
 
-ImageVolume::ImageVolume(std::string imagePath) : m_imagePath(std::move(imagePath)) {
+ImageVolume::ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap) : m_imagePath(std::move(imagePath)) {
     auto file = std::make_unique<ImageFile>();
     // Not blocking: a FIFO or a device given by mistake must not hang us.
-    file->fd = ::open(m_imagePath.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (file->fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) {
-        file->fd = ::open(m_imagePath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    int fd = ::open(m_imagePath.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) {
+        fd = ::open(m_imagePath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
         file->readOnly = true;
     }
-    if (file->fd < 0) {
+    if (fd < 0) {
         m_problem = "Cannot open " + m_imagePath + ".\n" + FileResult::FromErrno(errno).Reason();
         return;
     }
+    file->store = std::make_unique<FileStore>(fd);
     struct stat st {};
-    if (::fstat(file->fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         m_problem = m_imagePath + " is not a floppy image file.";
         return;
     }
     // Another program writing the image at the same time would corrupt it.
-    if (::flock(file->fd, (file->readOnly ? LOCK_SH : LOCK_EX) | LOCK_NB) != 0) {
+    if (!LockWaiting(fd, !file->readOnly)) {
         m_problem = errno == EWOULDBLOCK ? m_imagePath + " is in use by another program.\nClose it there and try again."
                                          : "Cannot lock " + m_imagePath + ".\n" + FileResult::FromErrno(errno).Reason();
         return;
     }
+    if (wrap) file->store = wrap(std::move(file->store));
     const std::string notAFloppy = m_imagePath + " is not a 1.44 MB floppy image: ";
     if (static_cast<std::uint64_t>(st.st_size) < kImageBytes) {
         m_problem = notAFloppy + "it holds " + std::to_string(st.st_size) + " bytes, not " +
@@ -137,7 +246,7 @@ ImageVolume::ImageVolume(std::string imagePath) : m_imagePath(std::move(imagePat
         return;
     }
     std::string boot(kImageSectorBytes, '\0');
-    if (!PreadAll(file->fd, boot.data(), boot.size(), 0)) {
+    if (!file->store->Read(0, boot.data(), boot.size())) {
         m_problem = "Cannot read " + m_imagePath + ".\n" + FileResult::FromErrno(errno).Reason();
         return;
     }
@@ -149,7 +258,7 @@ ImageVolume::ImageVolume(std::string imagePath) : m_imagePath(std::move(imagePat
     }
     file->fat = std::move(*parsed);
     std::string head(file->fat.HeadBytes(), '\0');
-    if (!PreadAll(file->fd, head.data(), head.size(), 0)) {
+    if (!file->store->Read(0, head.data(), head.size())) {
         m_problem = "Cannot read " + m_imagePath + ".\n" + FileResult::FromErrno(errno).Reason();
         return;
     }
@@ -157,6 +266,9 @@ ImageVolume::ImageVolume(std::string imagePath) : m_imagePath(std::move(imagePat
         m_problem = notAFloppy + reason + ".";
         return;
     }
+    const std::size_t fatBytes = file->fat.FatBytes().size();
+    for (int copy = 0; copy < 2; ++copy) file->fatOnDisk[copy] = head.substr(file->fat.FatOffset(copy), fatBytes);
+    file->rootOnDisk = file->fat.RootBytes();
     m_image = std::move(file);
 }
 
@@ -200,125 +312,153 @@ std::optional<std::string> ImageVolume::ReadFile(std::string_view name, std::siz
     return bytes;
 }
 
-FileResult ImageVolume::WriteFile(std::string_view name, std::string_view bytes) {
-    return Store(name, bytes, false);
-}
-
-FileResult ImageVolume::Store(std::string_view name, std::string_view bytes, bool failIfExists) {
+FileResult ImageVolume::Apply(const std::vector<FileChange>& changes, Room room) {
     if (!m_image) return Refusal();
-    auto existing = FindFile(name);
-    if (existing && failIfExists) return FileResult::FromErrno(EEXIST);
-    if (existing && existing->IsFolder()) return FileResult::FromErrno(EISDIR);
-    if (m_image->readOnly) return FileResult::FromErrno(EROFS);
-    FatImage& fat = m_image->fat;
-    if (bytes.size() > std::uint64_t{fat.ClusterCount()} * kImageSectorBytes) return FileResult::FromErrno(ENOSPC);
-    const std::uint32_t needed = ClustersFor(bytes.size());
-    const auto size = static_cast<std::uint32_t>(bytes.size());
-    auto failed = [] { return FileResult::FromErrno(errno); };
+    ImageFile& image = *m_image;
+    FatImage& fat = image.fat;
+    const std::string damaged = m_imagePath + " is damaged: ";
+    const std::string repair = "\nRepair it with a disk checker (fsck.fat) before writing to it.";
+    const std::uint64_t capacity = std::uint64_t{fat.ClusterCount()} * kImageSectorBytes;
 
-    // Data first, then both FATs, then the entry: an interruption can leave
-    // lost clusters, never an entry that points at clusters not yet its own.
-    if (!existing) {
-        if (!ShortNameFor(name)) {
-            return FileResult::FromErrno(EINVAL, std::string(name) + " is not a name a floppy can hold (8.3 letters).");
+    std::vector<Planned> plan;
+    for (const FileChange& change : changes) {
+        Planned p;
+        p.name = change.name;
+        p.remove = !change.content;
+        p.existing = fat.Find(change.name);
+        // The exact spelling is the one replaced; other variants go.
+        std::stable_partition(p.existing.begin(), p.existing.end(), [&](const FatEntry& e) {
+            return e.shortName == change.name || e.longName == change.name;
+        });
+        for (const FatEntry& entry : p.existing) {
+            if (entry.IsFolder()) return FileResult::FromErrno(EISDIR, Root() + change.name + " is a folder.");
         }
-        auto slot = fat.FreeSlot();
-        if (!slot) return DiskFull("The floppy's root folder is full.");
-        auto clusters = fat.TakeFree(needed);
+        if (p.remove && p.existing.empty()) continue;   // nothing to take away
+        if (!p.remove) {
+            FileResult read = ReadContent(*change.content, capacity, p.bytes);
+            if (!read.ok()) return read;
+            if (p.existing.empty() && !ShortNameFor(change.name)) {
+                return FileResult::FromErrno(EINVAL, change.name + " is not a name a floppy can hold (8.3 letters).");
+            }
+        }
+        plan.push_back(std::move(p));
+    }
+    if (plan.empty()) return {};
+    if (image.readOnly) return FileResult::FromErrno(EROFS);
+    if (!image.broken.empty()) return FileResult::FromErrno(EIO, image.broken);
+
+    const Survey survey = image.TakeSurvey();
+    if (auto cluster = image.FatCopiesDisagree(survey)) {
+        return FileResult::FromErrno(EIO, damaged + "its two FATs differ about cluster " + std::to_string(*cluster) +
+                                              ", which holds a file." + repair);
+    }
+    // Freeing a damaged chain could free another file's clusters.
+    std::vector<std::vector<std::uint16_t>> oldChains;
+    for (const Planned& p : plan) {
+        for (const FatEntry& entry : p.existing) {
+            const FatImage::Walk walk = fat.WalkChain(entry.firstCluster, 0);
+            const std::string shown = entry.longName.empty() ? entry.shortName : entry.longName;
+            if (walk.problem != FatImage::Walk::Problem::None) {
+                return FileResult::FromErrno(EIO, damaged + shown + ": " + Describe(walk.problem) + "." + repair);
+            }
+            for (std::uint16_t c : walk.clusters) {
+                if (survey.owners[c] > 1) {
+                    return FileResult::FromErrno(EIO, damaged + shown + " shares cluster " + std::to_string(c) +
+                                                          " with another file." + repair);
+                }
+            }
+            oldChains.push_back(walk.clusters);
+        }
+    }
+
+    std::uint32_t needed = 0;
+    std::size_t newNames = 0;
+    for (const Planned& p : plan) {
+        needed += ClustersFor(p.bytes.size());
+        newNames += !p.remove && p.existing.empty();
+    }
+    std::uint32_t free = 0;
+    for (std::uint32_t c = 2; c < fat.ClusterCount() + 2; ++c) free += fat.Next(static_cast<std::uint16_t>(c)) == 0 && !survey.used[c];
+    const std::uint64_t keep = room == Room::Songs ? CatalogueRoomBytes(kImageSectorBytes) / kImageSectorBytes : 0;
+    if (std::uint64_t{needed} + keep > free) return FileResult::FromErrno(ENOSPC);
+    const std::vector<std::uint32_t> slots = fat.FreeSlots();
+    if (slots.size() < newNames) return FileResult::FromErrno(ENOSPC, "The floppy's root folder is full.");
+
+    auto fail = [&](std::string step) {
+        const int err = errno != 0 ? errno : EIO;
+        image.broken = "A write to " + m_imagePath + " failed (" + step + "): " + FileResult::FromErrno(err).Reason() +
+                       ".\nNothing more is written to it until it is opened again.";
+        return FileResult::FromErrno(err, image.broken);
+    };
+
+    // 1. The new contents go into clusters that no file holds. New entries
+    //    past the end mark get cleared slots first, so that whichever root
+    //    sectors reach the disk later, no old garbage becomes an entry.
+    std::vector<bool> taken = survey.used;
+    std::size_t nextSlot = 0;
+    const std::uint32_t end = fat.EndSlot();
+    std::uint32_t lastNew = 0;
+    bool pastEnd = false;
+    for (Planned& p : plan) {
+        if (p.remove) continue;
+        auto clusters = fat.TakeFree(ClustersFor(p.bytes.size()), taken);
         if (!clusters) return FileResult::FromErrno(ENOSPC);
-        if (!m_image->WriteData(*clusters, bytes)) return failed();
-        fat.Link(*clusters);
-        if (!m_image->WriteFats()) return failed();
-        fat.PutEntry(*slot, name, clusters->empty() ? 0 : clusters->front(), size);
-        if (!m_image->WriteRoot(*slot, *slot) || ::fsync(m_image->fd) != 0) return failed();
-        return {};
-    }
-
-    auto old = fat.Chain(existing->firstCluster, 0);
-    if (auto fresh = fat.TakeFree(needed)) {
-        if (!m_image->WriteData(*fresh, bytes)) return failed();
-        fat.Link(*fresh);
-        if (!m_image->WriteFats()) return failed();
-        fat.SetFile(existing->slot, fresh->empty() ? 0 : fresh->front(), size);
-        if (!m_image->WriteRoot(existing->slot, existing->slot)) return failed();
-        // A damaged old chain is left alone: freeing it could free another file's clusters.
-        if (old) {
-            fat.Free(*old);
-            if (!m_image->WriteFats()) return failed();
+        for (std::uint16_t c : *clusters) taken[c] = true;
+        p.clusters = std::move(*clusters);
+        if (!image.WriteData(p.clusters, p.bytes)) return fail("file data");
+        if (p.existing.empty()) {
+            p.newSlot = slots[nextSlot++];
+            if (*p.newSlot >= end) {
+                pastEnd = true;
+                lastNew = std::max(lastNew, *p.newSlot);
+            }
         }
-        return ::fsync(m_image->fd) == 0 ? FileResult{} : failed();
     }
+    if (pastEnd) {
+        for (std::uint32_t s = end; s <= std::min(lastNew + 1, kImageRootEntries - 1); ++s) fat.ClearSlot(s);
+        if (!image.WriteRoot()) return fail("directory");
+    }
+    if (!image.FlushWrites()) return fail("flush");
 
-    // A full disk: the file is rewritten in its own clusters, so that the
-    // catalogue can still be saved. Nothing else's data is touched.
-    if (!old || fat.FreeClusters() + old->size() < needed) return FileResult::FromErrno(ENOSPC);
-    std::vector<std::uint16_t> clusters(old->begin(), old->begin() + std::min<std::size_t>(old->size(), needed));
-    if (old->size() < needed) {
-        auto more = fat.TakeFree(needed - static_cast<std::uint32_t>(old->size()));
-        clusters.insert(clusters.end(), more->begin(), more->end());
-    }
-    if (!m_image->WriteData(clusters, bytes)) return failed();
-    if (clusters.size() > old->size()) {
-        fat.Link(clusters);
-        if (!m_image->WriteFats()) return failed();
-        fat.SetFile(existing->slot, clusters.front(), size);
-        if (!m_image->WriteRoot(existing->slot, existing->slot)) return failed();
-    } else {
-        fat.SetFile(existing->slot, clusters.empty() ? 0 : clusters.front(), size);
-        if (!m_image->WriteRoot(existing->slot, existing->slot)) return failed();
-        fat.Free(std::vector<std::uint16_t>(old->begin() + static_cast<std::ptrdiff_t>(clusters.size()), old->end()));
-        fat.Link(clusters);
-        if (!m_image->WriteFats()) return failed();
-    }
-    return ::fsync(m_image->fd) == 0 ? FileResult{} : failed();
-}
+    // 2. Both FATs link the new chains; the old ones stay allocated.
+    for (const Planned& p : plan) fat.Link(p.clusters);
+    if (!image.WriteFats()) return fail("FAT");
+    if (!image.FlushWrites()) return fail("flush");
 
-FileResult ImageVolume::Remove(std::string_view name) {
-    if (!m_image) return Refusal();
-    FatImage& fat = m_image->fat;
-    auto found = fat.Find(name);
-    if (found.empty()) return {};
-    if (m_image->readOnly) return FileResult::FromErrno(EROFS);
-    FileResult result;
-    std::vector<std::vector<std::uint16_t>> chains;
-    for (const FatEntry& entry : found) {
-        if (entry.IsFolder()) {
-            result = FileResult::FromErrno(EISDIR);
-            continue;
+    // 3. Entries switch to their new chains. Long-name slots of entries that
+    //    go are cleared first: a crash between leaves a file under its short
+    //    name, never a long name without its file.
+    bool longNames = false;
+    for (const Planned& p : plan) {
+        for (std::size_t i = p.remove ? 0 : 1; i < p.existing.size(); ++i) {
+            const FatEntry& entry = p.existing[i];
+            if (entry.firstSlot < entry.slot) {
+                fat.MarkDeleted(entry.firstSlot, entry.slot - 1);
+                longNames = true;
+            }
         }
-        // The entry goes first; its clusters are freed after, so that an
-        // interruption leaves lost clusters at worst.
-        fat.MarkDeleted(entry);
-        if (!m_image->WriteRoot(entry.firstSlot, entry.slot)) return FileResult::FromErrno(errno);
-        if (auto chain = fat.Chain(entry.firstCluster, 0)) chains.push_back(std::move(*chain));
     }
-    for (const auto& chain : chains) fat.Free(chain);
-    if (!chains.empty() && !m_image->WriteFats()) return FileResult::FromErrno(errno);
-    if (::fsync(m_image->fd) != 0) return FileResult::FromErrno(errno);
-    return result;
-}
+    if (longNames && (!image.WriteRoot() || !image.FlushWrites())) return fail("directory");
+    for (const Planned& p : plan) {
+        const std::uint16_t first = p.clusters.empty() ? 0 : p.clusters.front();
+        const auto size = static_cast<std::uint32_t>(p.bytes.size());
+        if (!p.remove && p.newSlot) fat.PutEntry(*p.newSlot, p.name, first, size);
+        if (!p.remove && !p.existing.empty()) fat.SetFile(p.existing.front().slot, first, size);
+        for (std::size_t i = p.remove ? 0 : 1; i < p.existing.size(); ++i) {
+            fat.MarkDeleted(p.existing[i].slot, p.existing[i].slot);
+        }
+    }
+    if (!image.WriteRoot() || !image.FlushWrites()) return fail("directory");
 
-FileResult ImageVolume::CopyFromHost(const std::string& hostPath, std::string_view name, bool failIfExists) {
-    if (!m_image) return Refusal();
-    auto size = tunecrate::FileSize(hostPath);
-    if (!size) return FileResult::FromErrno(ENOENT);
-    if (failIfExists && Exists(name)) return FileResult::FromErrno(EEXIST);
-    if (*size > std::uint64_t{m_image->fat.ClusterCount()} * kImageSectorBytes) return FileResult::FromErrno(ENOSPC);
-    auto bytes = ReadFileBytes(hostPath, static_cast<std::size_t>(*size) + 1);
-    if (!bytes) return FileResult::FromErrno(errno != 0 ? errno : EIO);
-    return Store(name, *bytes, failIfExists);
-}
-
-FileResult ImageVolume::CopyToHost(std::string_view name, const std::string& hostPath, bool failIfExists) {
-    if (!m_image) return Refusal();
-    if (!Exists(name)) return FileResult::FromErrno(ENOENT);
-    auto bytes = ReadFile(name, kImageBytes);
-    if (!bytes) return FileResult::FromErrno(EIO, "The file is damaged on the floppy (its clusters do not hold its size).");
-    return failIfExists ? CreateFileBytes(hostPath, *bytes) : WriteFileBytes(hostPath, *bytes);
+    // 4. The old chains are freed.
+    for (const auto& chain : oldChains) fat.Free(chain);
+    if (!image.WriteFats() || !image.FlushWrites()) return fail("FAT");
+    return {};
 }
 
 void ImageVolume::Flush() {
-    if (m_image) ::fsync(m_image->fd);
+    // Every change flushes its own writes; this is for the caller's peace of mind.
+    if (m_image) m_image->store->Flush();
 }
 
 FileResult CreateSongFloppyImage(const std::string& path) {
@@ -329,8 +469,11 @@ FileResult CreateSongFloppyImage(const std::string& path) {
     {
         ImageVolume volume(path);
         if (!volume.Problem().empty()) written = FileResult::FromErrno(EIO, volume.Problem());
-        if (written.ok()) written = volume.WriteFile(kTitlesFile, TitlesFileBytes({}));
-        if (written.ok()) written = volume.WriteFile(kCommentsFile, CommentsFileBytes({}));
+        if (written.ok()) {
+            written = volume.Apply({FileChange{std::string(kTitlesFile), TitlesFileBytes({})},
+                                    FileChange{std::string(kCommentsFile), CommentsFileBytes({})}},
+                                   Room::Catalogue);
+        }
     }
     // Half a floppy is no floppy: only a whole one is left behind.
     if (!written.ok()) ::unlink(path.c_str());

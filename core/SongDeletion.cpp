@@ -15,25 +15,30 @@ std::string CannotDelete(std::string_view path, const FileResult& result) {
 
 }  // namespace
 
-std::vector<std::string> DeleteFloppySlots(FloppyVolume& volume, std::vector<SlotRow>& rows,
-                                           const std::vector<int>& slots) {
+std::vector<std::string> DeleteFloppySlots(FloppyVolume& volume, const std::vector<SlotRow>& shown,
+                                           const std::vector<int>& selected) {
+    const CatalogueReading now = ReadCatalogue(&volume);
+    if (!now.readable) return {now.failure.empty() ? UnreadableFloppyMessage(volume.Root()) : now.failure};
+    std::vector<int> slots;
+    for (int slot : selected) {
+        if (slot >= 0 && slot < static_cast<int>(now.rows.size())) slots.push_back(slot);
+    }
+    if (!CatalogueStillShows(now.rows, shown, slots)) return {CatalogueChangedMessage(false)};
     std::vector<std::string> failures;
+    std::vector<SlotText> emptied;
     for (int slot : slots) {
-        if (slot < 0 || slot >= static_cast<int>(rows.size())) continue;
         const std::string base = SlotName(slot);
-        const std::string song = base + std::string(kSongExtension);
-        const std::string events = base + std::string(kEventsExtension);
-        FileResult removed = volume.Remove(song);
+        FileResult removed = volume.Apply({FileChange{base + std::string(kSongExtension), std::nullopt},
+                                           FileChange{base + std::string(kEventsExtension), std::nullopt}},
+                                          Room::Songs);
         if (!removed.ok()) {
             // The song is still there: its title and comment stay with it.
-            failures.push_back(CannotDelete(volume.Root() + song, removed));
+            failures.push_back(CannotDelete(volume.Root() + base + std::string(kSongExtension), removed));
             continue;
         }
-        if (FileResult r = volume.Remove(events); !r.ok()) failures.push_back(CannotDelete(volume.Root() + events, r));
-        rows[static_cast<std::size_t>(slot)].title.clear();
-        rows[static_cast<std::size_t>(slot)].comment.clear();
+        emptied.push_back(SlotText{slot, std::string(), std::string()});
     }
-    for (std::string& failure : WriteCatalogue(volume, rows)) failures.push_back(std::move(failure));
+    for (std::string& failure : UpdateCatalogue(volume, emptied)) failures.push_back(std::move(failure));
     return failures;
 }
 

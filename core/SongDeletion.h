@@ -14,10 +14,13 @@ class FloppyVolume;
 // Deleting songs on either medium. Each returns one message per failure, for
 // the user; an empty result means everything asked for is gone.
 
-// Removes each slot's .B00 and .EVT files and empties its title and comment in
-// the rows, then rewrites the catalogue from the rows. A slot whose song file
-// could not be removed keeps its title and comment.
-std::vector<std::string> DeleteFloppySlots(FloppyVolume& volume, std::vector<SlotRow>& rows,
+// Removes each slot's .B00 and .EVT files and empties its title and comment
+// on the floppy; the other lines of the catalogue stay as they are. `shown`
+// is what the window showed: when a slot to delete no longer holds what it
+// showed, nothing is deleted (a song the user did not see is never deleted)
+// and the message says so. A slot whose files could not be removed keeps its
+// title and comment.
+std::vector<std::string> DeleteFloppySlots(FloppyVolume& volume, const std::vector<SlotRow>& shown,
                                            const std::vector<int>& slots);
 
 // Removes each song's .B00, .EVT and .cmt files, every case variant of each.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -21,13 +22,17 @@ struct MovedFile {
 struct DropState {
     std::vector<MovedFile> MovedFiles;
     bool Transferred = false;
-    // Song files this drop wrote on the hard disk: a second song of the same
-    // title never replaces one that the drop itself just brought.
+    // Songs (folder + "/" + title) this drop wrote on the hard disk: a second
+    // song of the same title never replaces one that the drop itself just brought.
     std::vector<std::string> written;
+    // Slots whose title or comment this drop changed in the rows.
+    std::set<int> changedSlots;
 };
 
-// What a drop works with: the floppy (null when there is none), its slot rows,
-// the user, and whether the drop moves.
+// What a drop works with: the floppy (null when there is none), its slot rows
+// as the window shows them, the user, and whether the drop moves. A drop that
+// involves the floppy first reads it again; when it no longer holds what the
+// rows show, nothing is transferred and the window reads it again.
 struct DropContext {
     FloppyVolume* floppy = nullptr;
     std::vector<SlotRow>& rows;
@@ -47,6 +52,15 @@ enum class TransferResult { Copied, Skipped, DiskFull, Failed };
 
 // "Error!" messages that several drops share.
 std::string CopyFailedMessage(const std::string& file, const std::string& reason);
+inline constexpr const char* kDiskFullMessage = "ディスクがいっぱいです！";
+
+// Reads the floppy's catalogue into context.rows when it still shows what the
+// window showed; otherwise tells the user and gives false.
+bool TakeFreshRows(DropContext& context);
+
+// Writes the titles and comments of the changed slots; false (after telling
+// the user) when a catalogue file could not be written.
+bool WriteChangedSlots(DropContext& context, const DropState& state);
 
 // Deletes the files of a move, in order; failures are reported.
 void DeleteMovedFiles(const DropContext& context, const DropState& state);

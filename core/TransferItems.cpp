@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "core/TransferItems.h"
 
-#include <cstdlib>
-#include <filesystem>
+#include <algorithm>
 
+#include "core/FatImage.h"
 #include "core/FileOps.h"
 #include "core/FloppyVolume.h"
 #include "core/Prompter.h"
@@ -28,39 +28,26 @@ std::vector<int> FloppyItems(const std::vector<std::string>& items) {
     for (const std::string& item : items) {
         if (item.size() == 1 && item[0] >= '0' && item[0] < '0' + kSlotCount) slots.push_back(item[0] - '0');
     }
+    std::sort(slots.begin(), slots.end());
     return slots;
 }
 
-StagedSlots::StagedSlots(FloppyVolume& floppy, const std::vector<int>& slots, Prompter& prompter) {
-    std::error_code error;
-    std::string pattern = (std::filesystem::temp_directory_path(error) / "tunecrate-drop-XXXXXX").string();
-    if (error || ::mkdtemp(pattern.data()) == nullptr) {
-        prompter.ShowMessage("Cannot make a folder for the songs in " + pattern + ".", "Error!", MessageIcon::None);
-        return;
-    }
-    m_folder = pattern;
-    for (int slot : slots) {
-        for (std::string_view extension : {kSongExtension, kEventsExtension}) {
-            const std::string name = SlotName(slot) + std::string(extension);
-            if (!floppy.Exists(name)) continue;
-            FileResult copied = floppy.CopyToHost(name, Base(slot) + std::string(extension), false);
-            if (!copied.ok()) {
-                prompter.ShowMessage("Cannot read " + floppy.Root() + name + ".\n" + copied.Reason(), "Error!",
-                                     MessageIcon::None);
-                return;
-            }
+std::optional<SlotSong> ReadSlotSong(const FloppyVolume& floppy, int slot, Prompter& prompter) {
+    SlotSong copy;
+    for (std::string_view extension : {kSongExtension, kEventsExtension}) {
+        const std::string name = SlotName(slot) + std::string(extension);
+        const bool isSong = extension == kSongExtension;
+        if (!isSong && !floppy.Exists(name)) continue;
+        // No floppy file is larger than a floppy; a folder standing in for one may hold anything.
+        auto bytes = floppy.ReadFile(name, kImageBytes);
+        if (!bytes || floppy.FileSize(name) != std::optional<std::uint64_t>(bytes->size())) {
+            prompter.ShowMessage("Cannot read " + floppy.Root() + name + ".\nThe file is damaged or too large for a floppy.",
+                                 "Error!", MessageIcon::None);
+            return std::nullopt;
         }
+        (isSong ? copy.song : copy.events.emplace()) = std::move(*bytes);
     }
-    m_ok = true;
-}
-
-StagedSlots::~StagedSlots() {
-    std::error_code ignored;
-    if (!m_folder.empty()) std::filesystem::remove_all(m_folder, ignored);
-}
-
-std::string StagedSlots::Base(int slot) const {
-    return JoinPath(m_folder, SlotName(slot));
+    return copy;
 }
 
 }  // namespace tunecrate

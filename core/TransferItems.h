@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,25 +23,17 @@ struct HardDiskItem {
 bool IsHardDiskItem(const std::string& item);
 HardDiskItem SplitHardDiskItem(const std::string& item);
 
-// The slot indices 0 to 4 that the item lines name; other lines are passed over.
+// The slot indices 0 to 4 that the item lines name, in ascending order as
+// the floppy list sends them; other lines are passed over.
 std::vector<int> FloppyItems(const std::vector<std::string>& items);
 
-// Copies of floppy slots' song files on the hard disk, taken before a drop
-// writes any slot, removed when it ends.
-class StagedSlots {
-public:
-    StagedSlots(FloppyVolume& floppy, const std::vector<int>& slots, Prompter& prompter);
-    ~StagedSlots();
-    StagedSlots(const StagedSlots&) = delete;
-    StagedSlots& operator=(const StagedSlots&) = delete;
-
-    bool ok() const { return m_ok; }
-    // The staged copy of a slot without extension ("<dir>/MDR_02").
-    std::string Base(int slot) const;
-
-private:
-    std::string m_folder;
-    bool m_ok = false;
+// A floppy song's files, read whole before a drop writes anything.
+struct SlotSong {
+    std::string song;
+    std::optional<std::string> events;
 };
+
+// Nothing (after telling the user) when a file of the slot cannot be read.
+std::optional<SlotSong> ReadSlotSong(const FloppyVolume& floppy, int slot, Prompter& prompter);
 
 }  // namespace tunecrate

@@ -4,7 +4,9 @@
 // write, remove. Besides the sanitizers' findings it aborts when a promise of
 // FloppyVolume is broken: a truncated image accepted, a refused image changed,
 // a write or copy that reports success but reads back different (or is gone
-// once the image is closed), a removed file still there.
+// once the image is closed), a removed file still there, or a file that was
+// not written reading differently afterwards (a damaged image must never
+// lose more than it had lost).
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -147,13 +150,11 @@ std::optional<std::string> UseImage(ImageVolume& volume) {
 
     // A song copied off the floppy and back into another slot, as drops do.
     const std::string song = SlotName(0) + std::string(kSongExtension);
-    if (volume.CopyToHost(song, g_hostPath, false).ok()) {
-        Require(ReadFileBytes(g_hostPath, kReadLimit) == volume.ReadFile(song, kReadLimit),
-                "a song copied off the image differs");
+    if (auto bytes = volume.ReadFile(song, kReadLimit);
+        bytes && WriteFileBytes(g_hostPath, *bytes).ok()) {
         const std::string copy = SlotName(kSlotCount - 1) + std::string(kSongExtension);
-        if (volume.CopyFromHost(g_hostPath, copy, true).ok()) {
-            Require(volume.ReadFile(copy, kReadLimit) == ReadFileBytes(g_hostPath, kReadLimit),
-                    "a song copied onto the image differs");
+        if (volume.Apply({FileChange{copy, HostPath{g_hostPath}}}, Room::Songs).ok()) {
+            Require(volume.ReadFile(copy, kReadLimit) == bytes, "a song copied onto the image differs");
         }
     }
 
@@ -188,9 +189,22 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     return 0;
 }
 
+// Every readable file of the root but those that UseImage writes, with its bytes.
+std::map<std::string, std::string> UntouchedFiles(const std::string& path) {
+    std::map<std::string, std::string> files;
+    ImageVolume volume(path);
+    if (!volume.Problem().empty()) return files;
+    for (const char* name : {"MDR_00.B00", "MDR_00.EVT", "MDR_01.B00", "MDR_01.EVT", "MDR_02.B00", "MDR_02.EVT",
+                             "MDR_03.B00", "MDR_03.EVT", "A song with a long name.B00"}) {
+        if (auto bytes = volume.ReadFile(name, kReadLimit)) files.emplace(name, std::move(*bytes));
+    }
+    return files;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     WriteImage(input);
+    const std::map<std::string, std::string> untouched = UntouchedFiles(g_imagePath);
     std::optional<std::string> titles;
     {
         ImageVolume volume(g_imagePath);
@@ -202,10 +216,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         titles = UseImage(volume);
     }
     // What was reported written must be in the file, not only in memory.
+    ImageVolume reopened(g_imagePath);
     if (titles) {
-        ImageVolume reopened(g_imagePath);
         Require(reopened.Problem().empty(), "an image the program wrote is refused");
         Require(reopened.ReadFile(kTitlesFile, kReadLimit) == titles, "song.nam differs after the image is closed");
+    }
+    for (const auto& [name, bytes] : untouched) {
+        Require(reopened.ReadFile(name, kReadLimit) == bytes, "a file that was not written changed");
     }
     return 0;
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/FloppyCatalogue.h"
 #include "core/SlotRow.h"
 
 namespace tunecrate {
@@ -78,6 +79,9 @@ private:
     void EndFloppyCommentEdit(int row, const QString& text);
     void EndHardDiskTitleEdit(int row, const QString& text);
     void EndHardDiskCommentEdit(int row, const QString& text);
+    // Puts a floppy title or comment on the floppy as it is now; the cell
+    // shows `shown` when the edit is made, else the floppy is read again.
+    void StoreSlotText(const SlotText& change, int column, const QString& shown);
     // The text as CP932 for a floppy or a title; tells the user and gives
     // nullopt when a character has no CP932 form.
     std::optional<std::string> EncodeForFloppy(const QString& text);

@@ -182,36 +182,37 @@ void SongListCtrl::EndFloppyTitleEdit(int row, const QString& text) {
         ShowError("題名は17文字を超えてはいけません。");
         return;
     }
-    std::vector<SlotRow>& rows = m_owner->slotRows();
-    if (row >= static_cast<int>(rows.size())) return;
-    rows[static_cast<std::size_t>(row)].title = *bytes;
-    topLevelItem(row)->setText(1, Ui(Cp932ToUtf8(*bytes)));
-    const FileResult written = [&] {
-        auto volume = m_owner->OpenFloppy();
-        return volume ? WriteTitles(*volume, rows) : FileResult::FromErrno(ENOENT);
-    }();
-    if (!written.ok()) {
-        ShowError(CatalogueWriteMessage(m_owner->FloppyRoot(), kTitlesFile, written));
-        m_owner->ReadCatalogue(false);   // the list shows again what the disk holds
-    }
+    StoreSlotText(SlotText{row, *bytes, std::nullopt}, 1, Ui(Cp932ToUtf8(*bytes)));
 }
 
 void SongListCtrl::EndFloppyCommentEdit(int row, const QString& text) {
     auto bytes = EncodeForFloppy(text);
     if (!bytes) return;
-    std::vector<SlotRow>& rows = m_owner->slotRows();
-    if (row >= static_cast<int>(rows.size())) return;
     // Stored cut on a whole character; shown whole until the next reading.
-    rows[static_cast<std::size_t>(row)].comment = std::string(CutToWholeCharacters(*bytes, kCatalogueLineBytes));
-    topLevelItem(row)->setText(3, OneLine(text));
-    const FileResult written = [&] {
-        auto volume = m_owner->OpenFloppy();
-        return volume ? WriteComments(*volume, rows) : FileResult::FromErrno(ENOENT);
-    }();
-    if (!written.ok()) {
-        ShowError(CatalogueWriteMessage(m_owner->FloppyRoot(), kCommentsFile, written));
-        m_owner->ReadCatalogue(false);
+    StoreSlotText(SlotText{row, std::nullopt, std::string(CutToWholeCharacters(*bytes, kCatalogueLineBytes))}, 3,
+                  OneLine(text));
+}
+
+void SongListCtrl::StoreSlotText(const SlotText& change, int column, const QString& shown) {
+    std::vector<SlotRow>& rows = m_owner->slotRows();
+    if (change.slot < 0 || change.slot >= static_cast<int>(rows.size())) return;
+    CatalogueEdit edit;
+    if (auto volume = m_owner->OpenFloppy()) {
+        edit = EditSlotText(*volume, rows, change);
+    } else {
+        edit.failures.push_back(UnreadableFloppyMessage(m_owner->FloppyRoot()));
     }
+    if (edit.applied && !edit.changedElsewhere) {
+        SlotRow& row = rows[static_cast<std::size_t>(change.slot)];
+        if (change.title) row.title = *change.title;
+        if (change.comment) row.comment = *change.comment;
+        topLevelItem(change.slot)->setText(column, shown);
+        return;
+    }
+    for (const std::string& failure : edit.failures) ShowError(failure);
+    // The list shows again what the disk holds.
+    m_owner->ReadCatalogue(false);
+    if (edit.changedElsewhere) ShowError(CatalogueChangedMessage(edit.applied));
 }
 
 void SongListCtrl::EndHardDiskTitleEdit(int row, const QString& text) {
@@ -274,7 +275,7 @@ void SongListCtrl::DeleteSelectedSongs() {
     if (IsFloppyList() && !rows.empty()) {
         if (!prompter.AskYesNo(question, "Confirm")) return;
         std::vector<std::string> failures;
-        if (auto volume = m_owner->OpenFloppy()) failures = DeleteFloppySlots(*volume, m_owner->slotRows(), rows);
+        if (auto volume = m_owner->OpenFloppy()) failures = DeleteFloppySlots(*volume, m_owner->SlotRows(), rows);
         for (const std::string& failure : failures) ShowError(failure);
         m_owner->ReadCatalogue(true);
         return;

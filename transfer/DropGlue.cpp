@@ -21,7 +21,7 @@ const QString kMime = QString::fromLatin1(kPayloadMimeType.data(), static_cast<i
 
 }  // namespace
 
-QByteArray BuildDragPayload(SongListCtrl& list) {
+QByteArray BuildDragPayload(SongListCtrl& list, std::string* blocked) {
     std::vector<int> rows;
     for (QTreeWidgetItem* item : list.selectedItems()) rows.push_back(list.indexOfTopLevelItem(item));
     std::sort(rows.begin(), rows.end());
@@ -39,7 +39,13 @@ QByteArray BuildDragPayload(SongListCtrl& list) {
         type = kHardDiskType;
         FolderTree& tree = list.owner()->folderTree();
         const std::string folder = tree.ItemPath(tree.currentItem());
-        for (int row : rows) items.push_back(JoinPath(folder, SongListCtrl::RowTitle(list.topLevelItem(row))));
+        for (int row : rows) {
+            items.push_back(JoinPath(folder, SongListCtrl::RowTitle(list.topLevelItem(row))));
+            if (!CanTravelInPayload(items.back())) {
+                if (blocked != nullptr) *blocked = items.back();
+                return {};
+            }
+        }
     }
     const std::string text = BuildPayload(type, items);
     return QByteArray(text.data(), static_cast<int>(text.size()));

@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <functional>
+#include <string>
 
 #include "core/Transfer.h"
 
@@ -18,8 +19,9 @@ class SongListCtrl;
 // drop takes, and the frame every drop runs in.
 
 // The payload of the selected rows: hard-disk base names, or the floppy slot
-// indices without the empty slots.
-QByteArray BuildDragPayload(SongListCtrl& list);
+// indices without the empty slots. Empty when a selected song's base name
+// cannot travel in a payload; that base name is then put in `blocked`.
+QByteArray BuildDragPayload(SongListCtrl& list, std::string* blocked = nullptr);
 
 // The dragged text's bytes, or empty when the data carries no text.
 QByteArray PayloadBytes(const QMimeData* data);

@@ -10,7 +10,9 @@
 #include "core/DragPayload.h"
 #include "core/FloppyDrop.h"
 #include "core/FolderDrop.h"
+#include "core/Prompter.h"
 #include "core/SongNames.h"
+#include "core/TransferItems.h"
 #include "lists/SongListCtrl.h"
 #include "transfer/DropGlue.h"
 
@@ -26,13 +28,47 @@ std::optional<int> FloppyRowAt(const SongListCtrl& list, int y) {
     return index.row();
 }
 
+// A name with its line breaks shown as ⏎, for a message that names it.
+std::string ShowLineBreaks(std::string_view name) {
+    std::string shown;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        if (name[i] == '\r' && i + 1 < name.size() && name[i + 1] == '\n') continue;   // CR LF is one break
+        if (name[i] == '\r' || name[i] == '\n') {
+            shown += "⏎";
+        } else if (name[i] != '\0') {
+            shown += name[i];
+        }
+    }
+    return shown;
+}
+
+// Why a song whose base name cannot travel in a payload is not dragged:
+// the song's own name, or else its folder's, holds a line break.
+std::string CannotDragMessage(const std::string& item) {
+    const HardDiskItem split = SplitHardDiskItem(item);
+    if (!CanTravelInPayload(split.title)) {
+        return "曲「" + ShowLineBreaks(split.title) + "」は名前に改行を含むため、ドラッグできません。\n"
+               "ファイルの名前を変えてから、もう一度やり直してください。";
+    }
+    return "ディレクトリ「" + ShowLineBreaks(split.folder) + "」は名前に改行を含むため、その中の曲はドラッグできません。\n"
+           "ディレクトリの名前を変えてから、もう一度やり直してください。";
+}
+
 }  // namespace
 
 void SongListCtrl::startDrag(Qt::DropActions) {
     if (m_owner == nullptr || selectedItems().isEmpty()) return;
+    std::string blocked;
+    const QByteArray bytes = BuildDragPayload(*this, &blocked);
+    if (bytes.isEmpty()) {
+        // A line break would make the payload name other songs: no drag at all.
+        if (!blocked.empty()) {
+            m_owner->PrompterFor(this).ShowMessage(CannotDragMessage(blocked), "Error!", MessageIcon::None);
+        }
+        return;
+    }
     auto* payload = new QMimeData;
-    payload->setData(QString::fromLatin1(kPayloadMimeType.data(), static_cast<int>(kPayloadMimeType.size())),
-                  BuildDragPayload(*this));
+    payload->setData(QString::fromLatin1(kPayloadMimeType.data(), static_cast<int>(kPayloadMimeType.size())), bytes);
     QDrag drag(this);
     drag.setMimeData(payload);
     // The left button copies, the right button moves: one action each.

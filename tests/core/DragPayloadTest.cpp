@@ -40,6 +40,29 @@ TEST(DragPayload, SongsAreOneLineEachEndedByAZeroByte) {
     }
 }
 
+// A line break or a zero byte would cut an item into other songs ("Evil\nVictim"
+// moving "Evil"): a payload with such an item, wherever it stands, is not built
+// at all. Any other name, blanks and Japanese too, parses back unchanged.
+TEST(DragPayload, OnlyItemsThatStayOneLineTravel) {
+    const std::vector<std::pair<std::string, bool>> cases = {
+        {"/home/u/Songs/Evil\nVictim", false},  {"/home/u/Songs/Evil\rVictim", false},
+        {"/home/u/Songs/Evil\0Victim"s, false}, {"/home/u/Songs/Evil\r\nVictim", false},
+        {"/home/u/Songs/Evil\r", false},        {"/home/u/Song\ns/Blues", false},
+        {"/home/u/Songs/Blues", true},          {" /home/u/My Songs/Blues take 2 ", true},
+        {"/home/u/曲/夜明け の うた", true},
+    };
+    for (const auto& [item, travels] : cases) {
+        EXPECT_EQ(CanTravelInPayload(item), travels) << item;
+        const Items items = {"/home/u/Songs/Demo", item};
+        const std::string payload = BuildPayload(kHardDiskType, items);
+        if (travels) {
+            EXPECT_EQ(ParsePayload(payload).items, items) << item;
+        } else {
+            EXPECT_EQ(payload, "") << item;
+        }
+    }
+}
+
 // ---- text that did not come from our own lists ------------------------------
 
 // Without the zero byte or the last line feed, with CR LF line ends, with
@@ -86,9 +109,9 @@ TEST(DragPayload, AnyBytesParseWithoutHarm) {
 
 TEST(PayloadItems, OnlySlotIndicesZeroToFourNameFloppySongs) {
     EXPECT_EQ(FloppyItems({"0", "5", "-1", "01", "a", "", "4", " 2", "2 ", "+1", "9", "3"}),
-              (std::vector<int>{0, 4, 3}));
-    // Payload order is kept, repeats too: the drop decides what they mean.
-    EXPECT_EQ(FloppyItems({"2", "1", "2"}), (std::vector<int>{2, 1, 2}));
+              (std::vector<int>{0, 3, 4}));
+    // In slot order, as the floppy list sends them, repeats kept: the drop decides what they mean.
+    EXPECT_EQ(FloppyItems({"2", "1", "2"}), (std::vector<int>{1, 2, 2}));
 }
 
 TEST(PayloadItems, OnlyAbsolutePathsWithATitleNameHardDiskSongs) {

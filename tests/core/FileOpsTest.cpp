@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -89,10 +90,10 @@ TEST(FileOps, ErrnoMapsToStatus) {
     EXPECT_EQ(FileResult{}.Reason(), "");
 }
 
-// A write that does not fit fails whole and leaves no temporary file; a
-// rewrite that must grow on a full disk leaves the old content readable, and
-// one that fits in the file's own space still succeeds.
-TEST(FileOps, WritesOnAFullDiskFailWholeOrFitInTheFilesOwnSpace) {
+// A write that does not fit fails whole and leaves no temporary file, and
+// the old content stays readable: nothing is ever rewritten in place, where
+// a crash would leave half of each.
+TEST(FileOps, WritesOnAFullDiskFailWholeAndKeepTheOldContent) {
     TmpfsMount disk("size=64k");
     if (!disk.mounted()) GTEST_SKIP() << "needs root to mount a small tmpfs";
     const FileResult tooBig = WriteFileBytes(disk.dir().Path("big.dat"), std::string(256 * 1024, 'x'));
@@ -103,10 +104,10 @@ TEST(FileOps, WritesOnAFullDiskFailWholeOrFitInTheFilesOwnSpace) {
     const std::string path = disk.dir().Path("comments.dat");
     ASSERT_TRUE(WriteFileBytes(path, std::string(100, 'o')).ok());
     testing::FillDisk(disk.dir().Path("filler"));
-    EXPECT_EQ(WriteFileBytes(path, std::string(20000, 'n')).status, FileStatus::DiskFull);
-    EXPECT_EQ(ReadFileBytes(path, 1 << 20), std::string(100, 'o'));
-    EXPECT_TRUE(WriteFileBytes(path, std::string(120, 's')).ok());
-    EXPECT_EQ(ReadFileBytes(path, 1 << 20), std::string(120, 's'));
+    for (std::size_t size : {20000u, 120u}) {
+        EXPECT_EQ(WriteFileBytes(path, std::string(size, 'n')).status, FileStatus::DiskFull) << size;
+        EXPECT_EQ(ReadFileBytes(path, 1 << 20), std::string(100, 'o'));
+    }
     EXPECT_EQ(disk.dir().EntryCount(), 2u);
 }
 
@@ -204,7 +205,7 @@ TEST(FileOps, RemoveFileRemovesOneFileAndAMissingOneIsNoFailure) {
     EXPECT_TRUE(dir.Exists("Folder.B00"));
 }
 
-// ---- copying song files ------------------------------------------------------
+// ---- putting a song's files in place --------------------------------------------
 
 // Bytes of every value, zero bytes and line ends included, over more than one
 // read buffer.
@@ -214,82 +215,96 @@ std::string BinarySong(std::size_t size) {
     return bytes;
 }
 
-TEST(FileOps, CopyFileCopiesEveryByte) {
-    TempDir dir;
+std::vector<FileChange> SongChanges(const std::string& song, std::optional<FileContent> events) {
+    return {FileChange{"Blues.B00", HostPath{song}}, FileChange{"Blues.EVT", std::move(events)}};
+}
+
+TEST(FileOps, ReplaceFilesTakesTheVariantThatIsThereAndLeavesNoOtherOrStagedFile) {
+    TempDir source, dir;
     const std::string song = BinarySong(200 * 1024 + 17);
-    dir.Write("Blues.B00", song);
-    dir.Write("Empty.EVT", "");
-    dir.Write("Short.B00", "short");
+    source.Write("Blues.B00", song);
+    dir.Write("Blues.b00", "old song");
+    dir.Write("Blues.evt", "old events");
+    dir.Write("Blues.EVT", "older events");
+    dir.Write("blues.EVT", "another song's events");
+    ASSERT_TRUE(ReplaceFiles(dir.path(), SongChanges(source.Path("Blues.B00"), std::nullopt), NameCase::Extension).ok());
+    EXPECT_TRUE(dir.Read("Blues.b00") == song) << "the copy differs";
+    // The new song has no events file: none of the old song's stays with it.
+    EXPECT_FALSE(dir.Exists("Blues.EVT") || dir.Exists("Blues.evt"));
+    EXPECT_EQ(dir.Read("blues.EVT"), "another song's events");
+    EXPECT_EQ(dir.EntryCount(), 2u);
+    EXPECT_TRUE(source.Read("Blues.B00") == song) << "the source changed";
 
-    ASSERT_TRUE(CopyFile(dir.Path("Blues.B00"), dir.Path("MDR_00.B00"), true).ok());
-    EXPECT_TRUE(dir.Read("MDR_00.B00") == song) << "the copy differs";
-    EXPECT_TRUE(dir.Read("Blues.B00") == song) << "the source changed";
-    ASSERT_TRUE(CopyFile(dir.Path("Empty.EVT"), dir.Path("MDR_00.EVT"), true).ok());
-    EXPECT_EQ(dir.Read("MDR_00.EVT"), "");
-    // Replacing a longer file leaves none of its tail behind.
-    ASSERT_TRUE(CopyFile(dir.Path("Short.B00"), dir.Path("MDR_00.B00"), false).ok());
-    EXPECT_EQ(dir.Read("MDR_00.B00"), "short");
+    ASSERT_TRUE(ReplaceFiles(dir.path(), SongChanges(source.Path("Blues.B00"), std::string()), NameCase::Extension).ok());
+    EXPECT_EQ(dir.Read("Blues.EVT"), "");
+    EXPECT_EQ(dir.EntryCount(), 3u);
 }
 
-TEST(FileOps, CopyFileThatMayNotReplaceLeavesTheTargetAlone) {
-    TempDir dir;
-    dir.Write("Blues.B00", "new song");
-    dir.Write("MDR_00.B00", "old song");
-    EXPECT_EQ(CopyFile(dir.Path("Blues.B00"), dir.Path("MDR_00.B00"), true).status, FileStatus::TargetExists);
-    EXPECT_EQ(dir.Read("MDR_00.B00"), "old song");
-
-    // A dangling link is a name in use too: nothing is written through it.
-    ASSERT_EQ(::symlink(dir.Path("nowhere").c_str(), dir.Path("MDR_01.B00").c_str()), 0);
-    EXPECT_FALSE(CopyFile(dir.Path("Blues.B00"), dir.Path("MDR_01.B00"), true).ok());
-    EXPECT_FALSE(dir.Exists("nowhere"));
-}
-
-// A copy onto the same file would truncate it before reading it.
-TEST(FileOps, CopyFileNeverCopiesAFileOntoItself) {
-    TempDir dir;
-    const std::string song = BinarySong(5000);
-    dir.Write("Blues.B00", song);
-    ASSERT_EQ(::mkdir(dir.Path("sub").c_str(), 0755), 0);
-    ASSERT_EQ(::link(dir.Path("Blues.B00").c_str(), dir.Path("Hard.B00").c_str()), 0);
-    ASSERT_EQ(::symlink(dir.Path("Blues.B00").c_str(), dir.Path("Soft.B00").c_str()), 0);
-
-    for (const std::string& other : {dir.Path("Blues.B00"), dir.path() + "/./Blues.B00",
-                                     dir.path() + "/sub/../Blues.B00", dir.Path("Hard.B00"), dir.Path("Soft.B00")}) {
-        SCOPED_TRACE(other);
-        EXPECT_FALSE(CopyFile(dir.Path("Blues.B00"), other, false).ok());
-        EXPECT_EQ(CopyFile(dir.Path("Blues.B00"), other, true).status, FileStatus::TargetExists);
-        EXPECT_FALSE(CopyFile(other, dir.Path("Blues.B00"), false).ok());
-        EXPECT_TRUE(dir.Read("Blues.B00") == song) << "the source changed";
+// A song arrives whole or not at all, and nothing is ever written through a
+// link: a link, a folder or a FIFO where one of its files must go refuses all
+// of them, and the files and the link's target stay as they were.
+TEST(FileOps, ReplaceFilesRefusesEveryFileWhenOneCannotGoAndNeverFollowsALink) {
+    using Make = std::function<void(const TempDir&)>;
+    const std::vector<std::pair<const char*, Make>> targets = {
+        {"link to an outside file", [](const TempDir& d) { ASSERT_EQ(::symlink(d.Path("outside").c_str(), d.Path("Blues.EVT").c_str()), 0); }},
+        {"dangling link", [](const TempDir& d) { ASSERT_EQ(::symlink(d.Path("nowhere").c_str(), d.Path("Blues.evt").c_str()), 0); }},
+        {"folder", [](const TempDir& d) { ASSERT_EQ(::mkdir(d.Path("Blues.EVT").c_str(), 0755), 0); }},
+        {"FIFO", [](const TempDir& d) { ASSERT_EQ(::mkfifo(d.Path("Blues.EVT").c_str(), 0644), 0); }},
+    };
+    for (const auto& [what, make] : targets) {
+        SCOPED_TRACE(what);
+        TempDir source, dir;
+        source.Write("Blues.B00", "new song");
+        source.Write("Blues.EVT", "new events");
+        dir.Write("Blues.B00", "old song");
+        dir.Write("outside", "not a song");
+        make(dir);
+        const std::size_t entries = dir.EntryCount();
+        const FileResult put = ReplaceFiles(dir.path(), SongChanges(source.Path("Blues.B00"), HostPath{source.Path("Blues.EVT")}),
+                                            NameCase::Extension);
+        EXPECT_FALSE(put.ok());
+        EXPECT_NE(put.message, "");
+        EXPECT_EQ(dir.Read("Blues.B00"), "old song");
+        EXPECT_EQ(dir.Read("outside"), "not a song");
+        EXPECT_FALSE(dir.Exists("nowhere"));
+        EXPECT_EQ(dir.EntryCount(), entries);
     }
 }
 
-TEST(FileOps, CopyFileOfWhatIsNoSongFails) {
+TEST(FileOps, ReplaceFilesOfWhatIsNoFileOrOntoItselfChangesNothing) {
     TempDir dir;
+    dir.Write("Blues.B00", "song");
     ASSERT_EQ(::mkdir(dir.Path("Folder.B00").c_str(), 0755), 0);
     // Without a writer a FIFO would block the copy for ever.
     ASSERT_EQ(::mkfifo(dir.Path("Pipe.B00").c_str(), 0644), 0);
-    EXPECT_EQ(CopyFile(dir.Path("Ghost.B00"), dir.Path("MDR_00.B00"), true).error, ENOENT);
-    for (const char* source : {"Ghost.B00", "Folder.B00", "Pipe.B00"}) {
-        EXPECT_FALSE(CopyFile(dir.Path(source), dir.Path("MDR_00.B00"), true).ok()) << source;
-        EXPECT_FALSE(dir.Exists("MDR_00.B00")) << source;
+    ASSERT_EQ(::link(dir.Path("Blues.B00").c_str(), dir.Path("Hard.B00").c_str()), 0);
+    for (const char* source : {"Ghost.B00", "Folder.B00", "Pipe.B00", "Blues.B00", "Hard.B00"}) {
+        SCOPED_TRACE(source);
+        EXPECT_FALSE(ReplaceFiles(dir.path(), {FileChange{"Blues.B00", HostPath{dir.Path(source)}}}, NameCase::Exact).ok());
+        EXPECT_EQ(dir.Read("Blues.B00"), "song");
+        EXPECT_EQ(dir.EntryCount(), 4u);
     }
 }
 
-TEST(FileOps, CopyFileOnAFullDiskLeavesNoPartialSong) {
+TEST(FileOps, ReplaceFilesOnAFullDiskKeepsTheOldFilesAndTheRoomAskedFor) {
     TmpfsMount disk("size=64k");
     if (!disk.mounted()) GTEST_SKIP() << "needs root to mount a small tmpfs";
     TempDir source;
     source.Write("Big.B00", BinarySong(256 * 1024));
     source.Write("Small.B00", BinarySong(8 * 1024));
+    disk.dir().Write("Blues.B00", "old song");
 
-    const FileResult full = CopyFile(source.Path("Big.B00"), disk.dir().Path("MDR_00.B00"), true);
+    const FileResult full = ReplaceFiles(disk.dir().path(), {FileChange{"Blues.B00", HostPath{source.Path("Big.B00")}}},
+                                         NameCase::Exact);
     EXPECT_EQ(full.status, FileStatus::DiskFull);
-    EXPECT_EQ(full.error, ENOSPC);
-    EXPECT_EQ(disk.dir().EntryCount(), 0u);
-
-    // The space of the failed copy is free again.
-    ASSERT_TRUE(CopyFile(source.Path("Small.B00"), disk.dir().Path("MDR_00.B00"), true).ok());
-    EXPECT_TRUE(disk.dir().Read("MDR_00.B00") == BinarySong(8 * 1024)) << "the copy differs";
+    EXPECT_EQ(disk.dir().Read("Blues.B00"), "old song");
+    EXPECT_EQ(disk.dir().EntryCount(), 1u);
+    // Room that must stay free refuses a copy that would fit without it.
+    const std::vector<FileChange> small = {FileChange{"Blues.B00", HostPath{source.Path("Small.B00")}}};
+    EXPECT_EQ(ReplaceFiles(disk.dir().path(), small, NameCase::Exact, 60 * 1024).status, FileStatus::DiskFull);
+    EXPECT_EQ(disk.dir().Read("Blues.B00"), "old song");
+    ASSERT_TRUE(ReplaceFiles(disk.dir().path(), small, NameCase::Exact).ok());
+    EXPECT_TRUE(disk.dir().Read("Blues.B00") == BinarySong(8 * 1024)) << "the copy differs";
 }
 
 }  // namespace

@@ -36,6 +36,16 @@ SlotRow Row(std::string title, std::string comment) {
     return row;
 }
 
+// Puts the rows' titles and comments on lines 1 to 5, as edits of all five slots.
+Strings WriteRows(FloppyVolume& volume, const std::vector<SlotRow>& rows) {
+    std::vector<SlotText> changes;
+    for (int slot = 0; slot < 5; ++slot) {
+        const SlotRow row = slot < static_cast<int>(rows.size()) ? rows[static_cast<std::size_t>(slot)] : SlotRow{};
+        changes.push_back(SlotText{slot, row.title, row.comment});
+    }
+    return UpdateCatalogue(volume, changes);
+}
+
 // Every test gets a floppy that is a fresh folder.
 class FloppyCatalogueTest : public ::testing::Test {
 protected:
@@ -60,7 +70,7 @@ TEST_F(FloppyCatalogueTest, WrittenCatalogueHasGoldenBytes) {
         Row("Blues", "slow one"), Row(" Lead", ""), Row("\x83\x5C\x95\x5C\xB1", "\x81\x40" "x"),
         Row("AAAAAAAAAAAAAAAAA", "nul\0byte"s), Row("", "end"),
     };
-    EXPECT_TRUE(WriteCatalogue(volume, rows).empty());
+    EXPECT_TRUE(WriteRows(volume, rows).empty());
 
     const std::string titles = "Blues            \r\n"
                                " Lead            \r\n"
@@ -101,27 +111,41 @@ TEST_F(FloppyCatalogueTest, RowsAreCutOnWholeCharactersAndKeptToOneLineEach) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_TRUE(WriteCatalogue(volume, c.rows).empty());
+        EXPECT_TRUE(WriteRows(volume, c.rows).empty());
         EXPECT_EQ(dir.Read("song.nam"), TitlesFile(c.titles));
         EXPECT_EQ(dir.Read("comments.dat"), CommentsFile(c.comments));
     }
 }
 
-TEST_F(FloppyCatalogueTest, EachHalfRewritesOnlyItsOwnFile) {
+// A title edit never rewrites comments.dat, nor a comment edit song.nam, nor
+// either a file whose bytes would stay the same.
+TEST_F(FloppyCatalogueTest, AnEditRewritesOnlyTheFileItChanges) {
     dir.Write("song.nam", "titles before");
     dir.Write("comments.dat", "comments before");
-    ASSERT_TRUE(WriteTitles(volume, {Row("T", "C")}).ok());
+    ASSERT_TRUE(UpdateCatalogue(volume, {SlotText{0, "T", std::nullopt}}).empty());
     EXPECT_EQ(dir.Read("song.nam"), TitlesFile({"T"}));
     EXPECT_EQ(dir.Read("comments.dat"), "comments before");
 
     dir.Write("song.nam", "titles before");
-    ASSERT_TRUE(WriteComments(volume, {Row("T", "C")}).ok());
+    ASSERT_TRUE(UpdateCatalogue(volume, {SlotText{0, std::nullopt, "C"}}).empty());
     EXPECT_EQ(dir.Read("comments.dat"), CommentsFile({"C"}));
     EXPECT_EQ(dir.Read("song.nam"), "titles before");
+
+    // A file that is written is a new file (it replaces the old by rename).
+    dir.Write("song.nam", TitlesFile({"T"}));
+    auto inode = [&](const char* name) {
+        struct stat st {};
+        EXPECT_EQ(::stat(dir.Path(name).c_str(), &st), 0);
+        return st.st_ino;
+    };
+    const auto titles = inode("song.nam"), comments = inode("comments.dat");
+    ASSERT_TRUE(UpdateCatalogue(volume, {SlotText{0, "T", "C"}}).empty());
+    EXPECT_EQ(inode("song.nam"), titles);
+    EXPECT_EQ(inode("comments.dat"), comments);
 }
 
-// What is read and written back unedited keeps its bytes, whatever they are;
-// only the lines beyond the fifth slot are blanked.
+// What is read and written back unedited keeps its bytes, whatever they are,
+// and so do the lines beyond the fifth slot, where the instrument keeps songs.
 TEST_F(FloppyCatalogueTest, UneditedRowsWriteBackByteForByte) {
     struct Case {
         const char* name;
@@ -144,13 +168,13 @@ TEST_F(FloppyCatalogueTest, UneditedRowsWriteBackByteForByte) {
         // is nothing but one is trailing white space, which reading drops.
         {"lone carriage returns", crTitles, CommentsFile({"x\ry", "\r", "z"}), crTitles,
          CommentsFile({"x\ry", "", "z"})},
-        {"lines beyond the fifth slot", TitlesFile(five, "Leftover"), CommentsFile(notes, "leftover"),
-         TitlesFile(five), CommentsFile(notes)},
+        {"lines beyond the fifth slot", TitlesFile(five, "Song 6 to 40"), CommentsFile(notes, "note 6 to 40"),
+         TitlesFile(five, "Song 6 to 40"), CommentsFile(notes, "note 6 to 40")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const CatalogueReading reading = ReadWith(c.titles, c.comments);
-        ASSERT_TRUE(WriteCatalogue(volume, reading.rows).empty());
+        ASSERT_TRUE(WriteRows(volume, reading.rows).empty());
         EXPECT_EQ(dir.Read("song.nam"), c.titlesAfter);
         EXPECT_EQ(dir.Read("comments.dat"), c.commentsAfter);
     }
@@ -166,7 +190,7 @@ TEST_F(FloppyCatalogueTest, UpperCaseCatalogueFilesAreReadAndRewrittenInPlace) {
     EXPECT_EQ(reading.rows[0].comment, "shouted");
 
     reading.rows[0].title = "Lower";
-    ASSERT_TRUE(WriteCatalogue(volume, reading.rows).empty());
+    ASSERT_TRUE(WriteRows(volume, reading.rows).empty());
     EXPECT_EQ(dir.EntryCount(), 3u);
     EXPECT_EQ(dir.Read("SONG.NAM"), TitlesFile({"Lower"}));
 }
@@ -319,15 +343,8 @@ public:
     std::optional<std::string> ReadFile(std::string_view name, std::size_t maxBytes) const override {
         return m_folder.ReadFile(name, maxBytes);
     }
-    FileResult WriteFile(std::string_view name, std::string_view bytes) override {
-        return m_folder.WriteFile(name, bytes);
-    }
-    FileResult Remove(std::string_view name) override { return m_folder.Remove(name); }
-    FileResult CopyFromHost(const std::string& hostPath, std::string_view name, bool failIfExists) override {
-        return m_folder.CopyFromHost(hostPath, name, failIfExists);
-    }
-    FileResult CopyToHost(std::string_view name, const std::string& hostPath, bool failIfExists) override {
-        return m_folder.CopyToHost(name, hostPath, failIfExists);
+    FileResult Apply(const std::vector<FileChange>& changes, Room room) override {
+        return m_folder.Apply(changes, room);
     }
     void Flush() override { m_folder.Flush(); }
 
@@ -409,7 +426,7 @@ TEST(FloppyCatalogue, UnreadableFloppyMessageNamesTheCatalogue) {
 TEST_F(FloppyCatalogueTest, WriteIntoMissingFolderReportsBothFiles) {
     FolderVolume gone(dir.Path("ejected"));
     const std::string root = dir.Path("ejected") + "/";
-    EXPECT_EQ(WriteCatalogue(gone, {Row("T", "C")}),
+    EXPECT_EQ(WriteRows(gone, {Row("T", "C")}),
               (Strings{"Cannot write " + root + "song.nam.\n" + std::strerror(ENOENT),
                        "Cannot write " + root + "comments.dat.\n" + std::strerror(ENOENT)}));
 }
@@ -431,7 +448,7 @@ TEST(FloppyCatalogue, WriteProtectedFloppyReportsBothFilesAndKeepsThem) {
     }
 
     FolderVolume volume(dir.path());
-    const Strings failures = WriteCatalogue(volume, {Row("T", "C")});
+    const Strings failures = WriteRows(volume, {Row("T", "C")});
     ASSERT_EQ(failures.size(), 2u);
     EXPECT_EQ(failures[0].rfind("Cannot write " + volume.Root() + "song.nam.\n", 0), 0u) << failures[0];
     EXPECT_EQ(failures[1].rfind("Cannot write " + volume.Root() + "comments.dat.\n", 0), 0u) << failures[1];
@@ -451,9 +468,9 @@ TEST(FloppyCatalogue, WriteProtectedFloppyWithoutCatalogueSaysWhatCouldNotBeCrea
     EXPECT_NE(reading.failure.find(volume.Root() + "song.nam"), std::string::npos) << reading.failure;
 }
 
-// On a full floppy a catalogue file that exists is rewritten in its own space;
-// one that must be created is reported as a full disk.
-TEST(FloppyCatalogue, FullFloppyRewritesItsCatalogueInPlaceAndReportsWhatCannotBeCreated) {
+// A catalogue file is never rewritten in place, where a crash would leave
+// half of each: on a floppy that something else filled, the old one stays.
+TEST(FloppyCatalogue, FullFloppyKeepsItsCatalogueAndReportsBothFiles) {
     TmpfsMount disk("size=64k");
     if (!disk.mounted()) GTEST_SKIP() << "needs root to mount a small tmpfs";
     const TempDir& dir = disk.dir();
@@ -461,9 +478,11 @@ TEST(FloppyCatalogue, FullFloppyRewritesItsCatalogueInPlaceAndReportsWhatCannotB
     testing::FillDisk(dir.Path("filler"));
     FolderVolume volume(dir.path());
 
-    EXPECT_EQ(WriteCatalogue(volume, {Row("Blues", "on a full disk")}),
-              Strings{CatalogueWriteMessage(volume.Root(), "comments.dat", FileResult::FromErrno(ENOSPC))});
-    EXPECT_EQ(dir.Read("song.nam"), TitlesFile({"Blues"}));
+    const FileResult full = FileResult::FromErrno(ENOSPC);
+    EXPECT_EQ(WriteRows(volume, {Row("Blues", "on a full disk")}),
+              (Strings{CatalogueWriteMessage(volume.Root(), "song.nam", full),
+                       CatalogueWriteMessage(volume.Root(), "comments.dat", full)}));
+    EXPECT_EQ(dir.Read("song.nam"), TitlesFile({}));
     EXPECT_FALSE(dir.Exists("comments.dat"));
 }
 

@@ -201,8 +201,9 @@ TEST_F(FolderDropTest, FloppySongArrivesUnderItsTitleAndAMoveEmptiesItsSlot) {
     EXPECT_EQ(TakeSnapshot(moved), arrived);
     EXPECT_FALSE(floppyDir->Exists("MDR_01.B00"));
     EXPECT_FALSE(floppyDir->Exists("MDR_01.EVT"));
-    EXPECT_EQ(floppyDir->Read("song.nam"), TitlesFile({"One", "", "Three"}));
-    EXPECT_EQ(floppyDir->Read("comments.dat"), CommentsFile({"c one", "", "c three"}));
+    // The lines beyond the fifth slot are the instrument's: they stay.
+    EXPECT_EQ(floppyDir->Read("song.nam"), TitlesFile({"One", "", "Three", "", ""}, "Leftover"));
+    EXPECT_EQ(floppyDir->Read("comments.dat"), CommentsFile({"c one", "", "c three", "", ""}, "Leftover"));
     EXPECT_EQ(AllSongs(), before);
     EXPECT_EQ(prompter.calls(), Calls{});
 }
@@ -264,18 +265,20 @@ TEST_F(FolderDropTest, DecliningToReplaceKeepsTheFloppySongInItsSlot) {
     EXPECT_EQ(TakeSnapshot(old), folder);
 }
 
-// Without its comment file the song still arrives; the user is told.
-TEST_F(FolderDropTest, CommentFileThatCannotBeWrittenDoesNotStopTheSong) {
+// A song arrives with its comment or not at all, and a move takes nothing
+// away from the floppy that did not arrive; the user is told.
+TEST_F(FolderDropTest, SongWhoseCommentCannotBeWrittenStaysWholeOnTheFloppy) {
     MakeFloppy({{"Blues", "live", kBlues, ""}});
     ASSERT_EQ(::mkdir((old + "/Blues.cmt").c_str(), 0755), 0);
+    const Snapshot floppy = TakeSnapshot(floppyDir->path());
 
-    EXPECT_TRUE(IntoFolder(old, true, BuildPayload(kFloppyType, {"0"})).rereadFloppy);
+    EXPECT_FALSE(IntoFolder(old, true, BuildPayload(kFloppyType, {"0"})).rereadFloppy);
 
     ASSERT_EQ(prompter.calls().size(), 1u);
     EXPECT_EQ(prompter.calls()[0].caption, "Error!");
     EXPECT_NE(prompter.calls()[0].text.find("Blues.cmt"), std::string::npos) << prompter.calls()[0].text;
-    EXPECT_EQ(TakeSnapshot(old), (Files({{"Blues.B00", kBlues}, {"Blues.cmt", "<dir>"}})));
-    EXPECT_FALSE(floppyDir->Exists("MDR_00.B00"));
+    EXPECT_EQ(TakeSnapshot(old), (Files({{"Blues.cmt", "<dir>"}})));
+    EXPECT_EQ(TakeSnapshot(floppyDir->path()), floppy);
 }
 
 // ---- drops that find nothing to do --------------------------------------------
@@ -327,8 +330,8 @@ protected:
     }
 };
 
-// Either way the catalogue is rewritten from the rows (the leftovers on lines
-// 6 to 40 go); a move empties the songs' slots and leaves the others alone.
+// A copy leaves the catalogue alone; a move empties the songs' slots and
+// leaves the others, and the lines beyond the fifth slot, as they are.
 TEST_F(HardDiskListDropTest, FloppySongsLandInTheFolderAndAMoveEmptiesTheirSlots) {
     const DropResult copied = OntoList(old, false, BuildPayload(kFloppyType, {"0", "1"}));
     EXPECT_TRUE(copied.refillHardDiskList);
@@ -338,9 +341,9 @@ TEST_F(HardDiskListDropTest, FloppySongsLandInTheFolderAndAMoveEmptiesTheirSlots
     EXPECT_EQ(FingerprintIfAny(floppyDir->Read("MDR_00.B00")), Fingerprint(kBlues));
     EXPECT_EQ(FingerprintIfAny(floppyDir->Read("MDR_00.EVT")), Fingerprint(kBluesEvents));
     EXPECT_EQ(FingerprintIfAny(floppyDir->Read("MDR_01.B00")), Fingerprint(kDemo));
-    EXPECT_EQ(floppyDir->Read("song.nam"), TitlesFile({"Blues", "Demo", "Three", "Four", "Five"}));
+    EXPECT_EQ(floppyDir->Read("song.nam"), TitlesFile({"Blues", "Demo", "Three", "Four", "Five"}, "Leftover"));
     EXPECT_EQ(floppyDir->Read("comments.dat"),
-              CommentsFile({"live take", "demo", "c three", "two words", "\x82\xA0 five"}));
+              CommentsFile({"live take", "demo", "c three", "two words", "\x82\xA0 five"}, "Leftover"));
 
     const std::string moved = Folder("Moved");
     const auto before = AllSongs();
@@ -354,8 +357,8 @@ TEST_F(HardDiskListDropTest, FloppySongsLandInTheFolderAndAMoveEmptiesTheirSlots
     for (const char* gone : {"MDR_00.B00", "MDR_00.EVT", "MDR_03.B00", "MDR_03.EVT"}) {
         EXPECT_FALSE(floppyDir->Exists(gone)) << gone;
     }
-    EXPECT_EQ(floppyDir->Read("song.nam"), TitlesFile({"", "Demo", "Three", "", "Five"}));
-    EXPECT_EQ(floppyDir->Read("comments.dat"), CommentsFile({"", "demo", "c three", "", "\x82\xA0 five"}));
+    EXPECT_EQ(floppyDir->Read("song.nam"), TitlesFile({"", "Demo", "Three", "", "Five"}, "Leftover"));
+    EXPECT_EQ(floppyDir->Read("comments.dat"), CommentsFile({"", "demo", "c three", "", "\x82\xA0 five"}, "Leftover"));
     EXPECT_EQ(AllSongs(), before);
     EXPECT_EQ(prompter.calls(), Calls{});
 }

@@ -67,39 +67,28 @@ TEST(FolderVolume, SpaceIsTheFolderFileSystem) {
     EXPECT_EQ(FolderVolume(dir.Path("missing")).Space(), std::nullopt);
 }
 
-// ---- copies between the floppy and the hard disk ------------------------------
-
-TEST(FolderVolume, CopyFromHostCountsEveryCaseVariantAsTheSlotsFile) {
+// A slot's song replaced writes the spelling that is there, never a second
+// file for the slot; a link where a slot file must go refuses the whole song.
+TEST(FolderVolume, ApplyReplacesTheSpellingThereAndNeverWritesThroughALink) {
     TempDir floppy, host;
     floppy.Write("mdr_00.b00", "old song");
+    floppy.Write("outside.txt", "not a song");
+    ASSERT_EQ(::symlink(floppy.Path("outside.txt").c_str(), floppy.Path("MDR_03.EVT").c_str()), 0);
     host.Write("Blues.B00", "new song");
     FolderVolume volume(floppy.path());
 
-    EXPECT_EQ(volume.CopyFromHost(host.Path("Blues.B00"), "MDR_00.B00", true).status, FileStatus::TargetExists);
-    EXPECT_EQ(floppy.Read("mdr_00.b00"), "old song");
-    // Replacing writes the existing spelling: never two files for one slot.
-    ASSERT_TRUE(volume.CopyFromHost(host.Path("Blues.B00"), "MDR_00.B00", false).ok());
+    ASSERT_TRUE(volume.Apply({FileChange{"MDR_00.B00", HostPath{host.Path("Blues.B00")}},
+                              FileChange{"MDR_00.EVT", std::string("events")}},
+                             Room::Songs)
+                    .ok());
     EXPECT_EQ(floppy.Read("mdr_00.b00"), "new song");
-    EXPECT_EQ(floppy.EntryCount(), 1u);
-
-    ASSERT_TRUE(volume.CopyFromHost(host.Path("Blues.B00"), "MDR_01.B00", true).ok());
-    EXPECT_EQ(floppy.Read("MDR_01.B00"), "new song");
-    // A missing source is reported as such, never as a taken slot.
-    EXPECT_EQ(volume.CopyFromHost(host.Path("Ghost.B00"), "MDR_01.B00", true).error, ENOENT);
-}
-
-TEST(FolderVolume, CopyToHostReadsAnyCaseVariant) {
-    TempDir floppy, host;
-    floppy.Write("mdr_01.evt", "events");
-    host.Write("Old.EVT", "kept");
-    FolderVolume volume(floppy.path());
-
-    ASSERT_TRUE(volume.CopyToHost("MDR_01.EVT", host.Path("Blues.EVT"), true).ok());
-    EXPECT_EQ(host.Read("Blues.EVT"), "events");
-    EXPECT_EQ(volume.CopyToHost("MDR_02.EVT", host.Path("Demo.EVT"), true).error, ENOENT);
-    EXPECT_FALSE(host.Exists("Demo.EVT"));
-    EXPECT_EQ(volume.CopyToHost("MDR_01.EVT", host.Path("Old.EVT"), true).status, FileStatus::TargetExists);
-    EXPECT_EQ(host.Read("Old.EVT"), "kept");
+    EXPECT_EQ(floppy.Read("MDR_00.EVT"), "events");
+    const FileResult refused = volume.Apply(
+        {FileChange{"MDR_03.B00", std::string("song")}, FileChange{"MDR_03.EVT", std::string("events")}}, Room::Songs);
+    EXPECT_EQ(refused.error, ELOOP);
+    EXPECT_FALSE(volume.Exists("MDR_03.B00"));
+    EXPECT_EQ(floppy.Read("outside.txt"), "not a song");
+    EXPECT_EQ(floppy.EntryCount(), 4u);
 }
 
 }  // namespace

@@ -105,7 +105,7 @@ TEST_P(OurWritesTest, EveryChangeLeavesAnImageThePeersFindCleanAndComplete) {
         CatalogueReading reading = ReadCatalogue(&volume);
         ASSERT_TRUE(reading.readable) << reading.failure;
         reading.rows[0].title = title;
-        EXPECT_TRUE(WriteTitles(volume, reading.rows).ok());
+        EXPECT_EQ(UpdateCatalogue(volume, {SlotText{0, title, std::nullopt}}), std::vector<std::string>{});
         files["song.nam"] = TitlesFileBytes(reading.rows);
         files["comments.dat"] = CommentsFileBytes(reading.rows);
     };
@@ -116,14 +116,16 @@ TEST_P(OurWritesTest, EveryChangeLeavesAnImageThePeersFindCleanAndComplete) {
     const std::vector<Step> steps = {
         {"copy in from the host",
          [&](ImageVolume& volume) {
-             EXPECT_TRUE(volume.CopyFromHost(Host("first", first), "MDR_00.B00", true).ok());
-             EXPECT_TRUE(volume.CopyFromHost(Host("second", second), "MDR_01.B00", true).ok());
+             EXPECT_TRUE(volume.Apply({FileChange{"MDR_00.B00", HostPath{Host("first", first)}},
+                                       FileChange{"MDR_01.B00", HostPath{Host("second", second)}}},
+                                      Room::Songs)
+                             .ok());
              files["MDR_00.B00"] = first;
              files["MDR_01.B00"] = second;
          }},
         {"overwrite with a longer file",
          [&](ImageVolume& volume) {
-             EXPECT_TRUE(volume.CopyFromHost(Host("longer", longer), "mdr_00.b00", false).ok());
+             EXPECT_TRUE(volume.Apply({FileChange{"mdr_00.b00", HostPath{Host("longer", longer)}}}, Room::Songs).ok());
              files["MDR_00.B00"] = longer;
          }},
         {"overwrite with a shorter file",
@@ -137,22 +139,24 @@ TEST_P(OurWritesTest, EveryChangeLeavesAnImageThePeersFindCleanAndComplete) {
              files.erase("MDR_01.B00");
          }},
         {"titles after a title changed", [&](ImageVolume& volume) { retitle(volume, "Blues"); }},
-        // The freed clusters of the overwrites leave holes, so these chains are not contiguous.
+        // The freed clusters of the overwrites leave holes, so these chains are
+        // not contiguous. Songs stop short of the room kept for the catalogue.
         {"copy until the disk is full",
          [&](ImageVolume& volume) {
              const std::string source = Host("chunk", chunk);
              FileResult copied;
              for (int i = 0; i < 20 && copied.ok(); ++i) {
                  const std::string name = "FILL" + std::to_string(10 + i) + ".BIN";
-                 copied = volume.CopyFromHost(source, name, true);
+                 copied = volume.Apply({FileChange{name, HostPath{source}}}, Room::Songs);
                  if (copied.ok()) files[name] = chunk;
              }
              EXPECT_EQ(copied.status, FileStatus::DiskFull);
-             // The last bytes exactly, so the next step finds not one free cluster.
-             const std::string rest = SongData("rest", volume.Space().value_or(SpaceInfo{}).FreeBytes());
-             EXPECT_TRUE(volume.WriteFile("REST.BIN", rest).ok());
+             const std::uint64_t kept = CatalogueRoomBytes(kImageSectorBytes);
+             const std::string rest = SongData("rest", volume.Space().value_or(SpaceInfo{}).FreeBytes() - kept);
+             EXPECT_EQ(volume.Apply({FileChange{"REST.BIN", rest + "x"}}, Room::Songs).status, FileStatus::DiskFull);
+             EXPECT_TRUE(volume.Apply({FileChange{"REST.BIN", rest}}, Room::Songs).ok());
              files["REST.BIN"] = rest;
-             EXPECT_EQ(volume.Space().value_or(SpaceInfo{}).freeUnits, 0u);
+             EXPECT_EQ(volume.Space().value_or(SpaceInfo{}).FreeBytes(), kept);
          }},
         {"titles rewritten on a full disk", [&](ImageVolume& volume) { retitle(volume, "Full disk"); }},
     };
@@ -213,7 +217,6 @@ TEST(ImageVolume, FilesPeersWroteAreFoundAndReadByAnyCaseOfEitherName) {
     }
     ImageVolume volume(image);
     ASSERT_EQ(volume.Problem(), "");
-    int copies = 0;
     for (const PeerFile& file : cases) {
         const std::string bytes = SongData(file.name, file.size);
         for (const std::string& lookup : file.lookups) {
@@ -221,9 +224,6 @@ TEST(ImageVolume, FilesPeersWroteAreFoundAndReadByAnyCaseOfEitherName) {
             EXPECT_TRUE(volume.Exists(lookup));
             EXPECT_EQ(volume.FileSize(lookup), file.size);
             EXPECT_EQ(FingerprintIfAny(volume.ReadFile(lookup, 1 << 20)), Fingerprint(bytes));
-            const std::string copy = dir.Path("copy" + std::to_string(copies++));
-            EXPECT_TRUE(volume.CopyToHost(lookup, copy, true).ok());
-            EXPECT_EQ(FingerprintIfAny(ReadWhole(copy)), Fingerprint(bytes));
         }
     }
     EXPECT_FALSE(volume.Exists("Mixed Case Name"));
@@ -314,18 +314,18 @@ struct FullDropCase {
 
 class FullImageDropTest : public ::testing::TestWithParam<FullDropCase> {};
 
-// The image has room for the first song and one cluster more: the second song
-// does not fit (in its song file, or only in its events file), and song.nam
-// then has to be rewritten in its own clusters.
+// The image has room for the first song, the room kept for the catalogue and
+// one cluster more: the second song does not fit (in its song file, or only
+// in its events file), and the catalogue is then written in the room kept for it.
 TEST_P(FullImageDropTest, FirstSongArrivesTheSecondLeavesNothingAndTheCatalogueIsWritten) {
     TempDir dir;
     const std::string image = dir.Path("floppy.img");
     ASSERT_TRUE(CreateSongFloppyImage(image).ok());
     const std::string first = SongData("First", 8000), firstEvents = SongData("First events", 1000);
-    const std::uint64_t firstClusters = 16 + 2;
+    const std::uint64_t firstBytes = (16 + 2) * 512, kept = CatalogueRoomBytes(512);
     const std::uint64_t freeBefore = testing::Mdir(image).freeBytes.value_or(0);
-    ASSERT_GT(freeBefore, (firstClusters + 1) * 512);
-    const std::string filler = SongData("filler", freeBefore - (firstClusters + 1) * 512);
+    ASSERT_GT(freeBefore, firstBytes + kept + 512);
+    const std::string filler = SongData("filler", freeBefore - firstBytes - kept - 512);
     dir.Write("filler", filler);
     testing::Mcopy(image, dir.Path("filler"), "FILLER.BIN");
 
@@ -370,7 +370,7 @@ TEST_P(FullImageDropTest, FirstSongArrivesTheSecondLeavesNothingAndTheCatalogueI
                       {"song.nam", TitlesFileBytes(rows)},
                       {"comments.dat", CommentsFileBytes(rows)}},
                      "after the drop");
-    EXPECT_EQ(testing::Mdir(image).freeBytes, 512u);
+    EXPECT_EQ(testing::Mdir(image).freeBytes, kept + 512);
 }
 
 INSTANTIATE_TEST_SUITE_P(ImageVolume, FullImageDropTest,
@@ -448,8 +448,6 @@ TEST_P(BadImageTest, GivesAClearReasonOrAnUnreadableFloppyAndChangesNoByte) {
     } else {
         EXPECT_EQ(volume->Problem(), "");
         EXPECT_EQ(volume->ReadFile("song.nam", 1 << 20), std::nullopt);
-        EXPECT_FALSE(volume->CopyToHost("song.nam", dir.Path("copy"), true).ok());
-        EXPECT_FALSE(dir.Exists("copy"));
     }
     volume.reset();
     EXPECT_TRUE(ReadImage(image) == before) << "the image changed";
@@ -537,8 +535,7 @@ TEST(ImageVolume, ReadOnlyImageReadsButRefusesEveryWrite) {
         ImageVolume volume(image);
         CatalogueReading reading = ReadCatalogue(&volume);
         ASSERT_TRUE(reading.readable);
-        reading.rows[0].title = "Blues";
-        ASSERT_TRUE(WriteTitles(volume, reading.rows).ok());
+        ASSERT_TRUE(UpdateCatalogue(volume, {SlotText{0, "Blues", std::nullopt}}).empty());
         ASSERT_TRUE(volume.WriteFile("MDR_00.B00", "song").ok());
     }
     if (testing::RunningAsRoot()) {
@@ -558,7 +555,7 @@ TEST(ImageVolume, ReadOnlyImageReadsButRefusesEveryWrite) {
     EXPECT_FALSE(volume.WriteFile("song.nam", "x").ok());
     EXPECT_FALSE(volume.WriteFile("NEW.TXT", "x").ok());
     EXPECT_FALSE(volume.Remove("MDR_00.B00").ok());
-    EXPECT_FALSE(volume.CopyFromHost(plain.Path("host"), "MDR_01.B00", true).ok());
+    EXPECT_FALSE(volume.Apply({FileChange{"MDR_01.B00", HostPath{plain.Path("host")}}}, Room::Songs).ok());
     EXPECT_TRUE(volume.Exists("MDR_00.B00"));
     EXPECT_TRUE(ReadImage(image) == before) << "the image changed";
 }
@@ -626,7 +623,7 @@ TEST_P(SameSongsTest, FloppyOperationsHaveTheSameOutcome) {
               testing::Files({{"Blues.B00", kBlues}, {"Blues.EVT", kBluesEvents}, {"Blues.cmt", "live"}}));
 
     rows[2].title = "Dawn";
-    EXPECT_EQ(WriteCatalogue(*volume, rows), std::vector<std::string>{});
+    EXPECT_EQ(UpdateCatalogue(*volume, {SlotText{2, "Dawn", std::nullopt}}), std::vector<std::string>{});
     EXPECT_EQ(volume->ReadFile("song.nam", 4096), TitlesFileBytes(rows));
 
     EXPECT_EQ(DeleteFloppySlots(*volume, rows, {0}), std::vector<std::string>{});

@@ -317,7 +317,7 @@ TEST_F(CellEditTest, FailedCommentWriteIsReportedAndTheListShowsTheDisk) {
     prompter.VerifyAllUsed();
     ASSERT_EQ(prompter.calls().size(), 1u);
     EXPECT_EQ(prompter.calls()[0].caption, "Error!");
-    EXPECT_THAT(prompter.calls()[0].text, HasSubstr(floppy.path() + "/comments.dat"));
+    EXPECT_THAT(prompter.calls()[0].text, HasSubstr(floppy.path() + "/song.nam"));
     EXPECT_EQ(List().topLevelItemCount(), 0) << "no disk, no rows";
     EXPECT_FALSE(fs::exists(floppy.path()));
 }

@@ -140,31 +140,6 @@ TEST_F(FloppyListTest, DetectedFloppyIsReadAnExplicitOneWinsAndReloadKeepsItWhen
     EXPECT_EQ(List().topLevelItemCount(), 5);
 }
 
-TEST_F(FloppyListTest, RewritingAnUneditedCatalogueKeepsItsBytes) {
-    const std::string titles = FileBytes(floppy.Path("song.nam"));
-    const std::string comments = FileBytes(floppy.Path("comments.dat"));
-    Open(OptionsWithoutMounts(), floppy.path()).FirstFill();
-    EXPECT_TRUE(dialog->WriteCatalogue());
-    EXPECT_EQ(FileBytes(floppy.Path("song.nam")), titles);
-    EXPECT_EQ(FileBytes(floppy.Path("comments.dat")), comments);
-}
-
-TEST_F(FloppyListTest, FailedCatalogueWriteIsReportedForBothFiles) {
-    Open(OptionsWithoutMounts(), floppy.path()).FirstFill();
-    ASSERT_EQ(List().topLevelItemCount(), 5);
-    // The disk went away after it was read: neither file can be written.
-    std::filesystem::remove_all(floppy.path());
-    prompter.ExpectMessage();
-    prompter.ExpectMessage();
-    EXPECT_FALSE(dialog->WriteCatalogue());
-    prompter.VerifyAllUsed();
-    ASSERT_EQ(prompter.calls().size(), 2u);
-    EXPECT_EQ(prompter.calls()[0].caption, "Error!");
-    EXPECT_THAT(prompter.calls()[0].text, HasSubstr(floppy.path() + "/song.nam"));
-    EXPECT_EQ(prompter.calls()[1].caption, "Error!");
-    EXPECT_THAT(prompter.calls()[1].text, HasSubstr(floppy.path() + "/comments.dat"));
-    EXPECT_FALSE(std::filesystem::exists(floppy.path())) << "a write must not bring back a missing disk";
-}
 
 }  // namespace
 }  // namespace tunecrate::testing

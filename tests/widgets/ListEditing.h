@@ -29,22 +29,24 @@ inline std::string FileBytes(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// song.nam as a rewrite from the rows must leave it: 40 lines of 17 bytes and
-// CR LF; the rows' titles first, blanks after.
+// song.nam after an edit of a floppy with a title on line 10: 40 lines of 17
+// bytes and CR LF; the rows' titles first, line 10 as it was, blanks else.
 inline std::string ExpectedTitlesFile(const std::vector<std::string>& cp932Titles) {
     std::string bytes;
     for (std::size_t i = 0; i < 40; ++i) {
-        std::string title = i < cp932Titles.size() ? cp932Titles[i] : std::string();
+        std::string title = i < cp932Titles.size() ? cp932Titles[i] : i == 9 ? "Beyond the slots" : std::string();
         title.resize(17, ' ');
         bytes += title + "\r\n";
     }
     return bytes;
 }
 
-// comments.dat after a rewrite from the rows: 40 CR LF lines, empty after the rows.
+// comments.dat after such an edit: 40 CR LF lines, line 10 as it was.
 inline std::string ExpectedCommentsFile(const std::vector<std::string>& cp932Comments) {
     std::string bytes;
-    for (std::size_t i = 0; i < 40; ++i) bytes += (i < cp932Comments.size() ? cp932Comments[i] : std::string()) + "\r\n";
+    for (std::size_t i = 0; i < 40; ++i) {
+        bytes += (i < cp932Comments.size() ? cp932Comments[i] : i == 9 ? "not a slot" : std::string()) + "\r\n";
+    }
     return bytes;
 }
 
@@ -61,8 +63,7 @@ inline std::string CatalogueLine(const std::string& bytes, std::size_t index) {
 }
 
 // The demo floppy plus a title and a comment on line 10 of the catalogue,
-// beyond the five slots: any rewrite from the rows blanks them, so an
-// unchanged file proves that nothing was written.
+// beyond the five slots, where the instrument keeps songs: every edit keeps them.
 inline std::vector<TestSlot> DemoSlotsWithLineTen() {
     std::vector<TestSlot> songs = DemoSlots();
     songs.resize(9);
@@ -178,7 +179,7 @@ protected:
             ImageVolume volume(image);
             for (const auto& file : std::filesystem::directory_iterator(floppy.path())) {
                 const std::string name = file.path().filename().string();
-                ASSERT_TRUE(volume.CopyFromHost(file.path().string(), name, false).ok()) << name;
+                ASSERT_TRUE(volume.Apply({FileChange{name, HostPath{file.path().string()}}}, Room::Catalogue).ok()) << name;
             }
             options.floppy = image;
         }
