@@ -426,14 +426,16 @@ FileResult ImageVolume::Apply(const std::vector<FileChange>& changes, Room room)
     if (!image.FlushWrites()) return fail("flush");
 
     // 3. Entries switch to their new chains. Long-name slots of entries that
-    //    go are cleared first: a crash between leaves a file under its short
-    //    name, never a long name without its file.
+    //    go, where they lie in another sector than their entry, are cleared
+    //    first: a crash between leaves a file under its short name, never a
+    //    long name without its file.
+    const std::uint32_t perSector = kImageSectorBytes / kDirEntryBytes;
     bool longNames = false;
     for (const Planned& p : plan) {
         for (std::size_t i = p.remove ? 0 : 1; i < p.existing.size(); ++i) {
             const FatEntry& entry = p.existing[i];
-            if (entry.firstSlot < entry.slot) {
-                fat.MarkDeleted(entry.firstSlot, entry.slot - 1);
+            for (std::uint32_t s = entry.firstSlot; s < entry.slot && s / perSector != entry.slot / perSector; ++s) {
+                fat.MarkDeleted(s, s);
                 longNames = true;
             }
         }
@@ -445,7 +447,7 @@ FileResult ImageVolume::Apply(const std::vector<FileChange>& changes, Room room)
         if (!p.remove && p.newSlot) fat.PutEntry(*p.newSlot, p.name, first, size);
         if (!p.remove && !p.existing.empty()) fat.SetFile(p.existing.front().slot, first, size);
         for (std::size_t i = p.remove ? 0 : 1; i < p.existing.size(); ++i) {
-            fat.MarkDeleted(p.existing[i].slot, p.existing[i].slot);
+            fat.MarkDeleted(p.existing[i].firstSlot, p.existing[i].slot);
         }
     }
     if (!image.WriteRoot() || !image.FlushWrites()) return fail("directory");
