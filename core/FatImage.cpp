@@ -338,6 +338,7 @@ std::vector<FatEntry> FatImage::ParseEntries(std::string_view folder) {
         entry.attributes = attributes;
         entry.firstCluster = static_cast<std::uint16_t>(Le16(slot, 26));
         entry.size = Le32(slot, 28);
+        entry.stamp = Le32(slot, 22);
         entry.slot = i;
         entry.firstSlot = i;
         if (parts.Complete() && parts.checksum == ShortNameChecksum(slot)) {

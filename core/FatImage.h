@@ -25,6 +25,7 @@ struct FatEntry {
     std::uint8_t attributes = 0;
     std::uint16_t firstCluster = 0;
     std::uint32_t size = 0;
+    std::uint32_t stamp = 0;        // the date and time of the last write, as packed in the entry
     std::uint32_t firstSlot = 0;    // the first long-name slot, else `slot`
     std::uint32_t slot = 0;         // the short entry
     bool IsFolder() const { return (attributes & 0x10) != 0; }

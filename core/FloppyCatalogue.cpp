@@ -83,6 +83,7 @@ SlotRow ReadSlot(const FloppyVolume& volume, int slot, std::string title, std::s
         return row;
     }
     auto eventsBytes = volume.FileSize(base + ".evt");
+    row.stamp = volume.Stamp(base + ".b00") + "/" + volume.Stamp(base + ".evt");
     row.state = eventsBytes ? SlotState::FullSong : SlotState::PartialSong;
     row.sizeText = SizeText(*songBytes, eventsBytes.value_or(0), eventsBytes.has_value());
     return row;

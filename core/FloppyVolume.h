@@ -33,6 +33,9 @@ public:
     virtual bool Exists(std::string_view name) const = 0;
     virtual std::optional<std::uint64_t> FileSize(std::string_view name) const = 0;
     virtual std::optional<std::string> ReadFile(std::string_view name, std::size_t maxBytes) const = 0;
+    // Changes whenever the file is written or replaced (its identity, size and
+    // time); empty when there is no such file.
+    virtual std::string Stamp(std::string_view name) const = 0;
     // Puts every change on the floppy, or none: a failure leaves every file
     // as it was. A new content is written beside the old one and switched to
     // only when all of it is there; a name replaces the case variant that is

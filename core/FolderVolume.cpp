@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <map>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -87,6 +88,14 @@ std::optional<std::string> FolderVolume::ReadFile(std::string_view name, std::si
     auto real = RealName(name);
     if (!real) return std::nullopt;
     return ReadFileBytes(m_root + *real, maxBytes);
+}
+
+std::string FolderVolume::Stamp(std::string_view name) const {
+    auto real = RealName(name);
+    struct stat st {};
+    if (!real || ::lstat((m_root + *real).c_str(), &st) != 0) return {};
+    return std::to_string(st.st_ino) + ":" + std::to_string(st.st_size) + ":" + std::to_string(st.st_mtim.tv_sec) +
+           "." + std::to_string(st.st_mtim.tv_nsec);
 }
 
 FileResult FolderVolume::Apply(const std::vector<FileChange>& changes, Room room) {

@@ -312,6 +312,13 @@ std::optional<std::string> ImageVolume::ReadFile(std::string_view name, std::siz
     return bytes;
 }
 
+std::string ImageVolume::Stamp(std::string_view name) const {
+    auto entry = FindFile(name);
+    if (!entry) return {};
+    // Every write of ours puts a file in new clusters and dates it.
+    return std::to_string(entry->firstCluster) + ":" + std::to_string(entry->size) + ":" + std::to_string(entry->stamp);
+}
+
 FileResult ImageVolume::Apply(const std::vector<FileChange>& changes, Room room) {
     if (!m_image) return Refusal();
     ImageFile& image = *m_image;

@@ -21,6 +21,10 @@ struct SlotRow {
     std::string sizeText;           // "%dkb" or "----"
     std::string comment;            // CP932, trailing white space removed
     SlotState state = SlotState::EmptySlot;
+    // What tells the slot's song files from others of the same size: their
+    // identity and time as the floppy gives them. Not shown; it lets an
+    // operation see that another writer changed the song since it was read.
+    std::string stamp;
 
     bool operator==(const SlotRow&) const = default;
 };

@@ -54,6 +54,7 @@ public:
     }
 
     const std::vector<Call>& calls() const { return m_calls; }
+    void ClearCalls() { m_calls.clear(); }
 
     // The expected form of each kind of call, for comparing with calls().
     static Call YesNo(std::string text, std::string caption) {

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 
@@ -144,6 +145,38 @@ TEST_F(FloppyCatalogueTest, AnEditRewritesOnlyTheFileItChanges) {
     EXPECT_EQ(inode("comments.dat"), comments);
 }
 
+// An edit changes its own line of the floppy as it is now. Another writer's
+// change of another slot stays and the window is told to read again; when
+// the slot itself changed, or its song went, nothing is written.
+TEST_F(FloppyCatalogueTest, EditsNeverUndoAnotherWritersChange) {
+    struct Case {
+        const char* name;
+        std::function<void()> meanwhile;
+        bool applied, changedElsewhere;
+        Strings titles;
+    };
+    const std::vector<Case> cases = {
+        {"nothing", [] {}, true, false, {"Dawn", "Demo"}},
+        {"another slot retitled", [&] { dir.Write("song.nam", TitlesFile({"Blues", "Rock"})); }, true, true,
+         {"Dawn", "Rock"}},
+        {"the same slot retitled", [&] { dir.Write("song.nam", TitlesFile({"Rock", "Demo"})); }, false, true,
+         {"Rock", "Demo"}},
+        {"its song deleted", [&] { ASSERT_EQ(::unlink(dir.Path("MDR_00.B00").c_str()), 0); }, false, true,
+         {"Blues", "Demo"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        dir.WriteSized("MDR_01.B00", 10);
+        const std::vector<SlotRow> shown = ReadWith(TitlesFile({"Blues", "Demo"}), CommentsFile({})).rows;
+        c.meanwhile();
+        const CatalogueEdit edit = EditSlotText(volume, shown, SlotText{0, "Dawn", std::nullopt});
+        EXPECT_EQ(edit.applied, c.applied);
+        EXPECT_EQ(edit.changedElsewhere, c.changedElsewhere);
+        EXPECT_TRUE(edit.failures.empty());
+        EXPECT_EQ(dir.Read("song.nam"), TitlesFile(c.titles));
+    }
+}
+
 // What is read and written back unedited keeps its bytes, whatever they are,
 // and so do the lines beyond the fifth slot, where the instrument keeps songs.
 TEST_F(FloppyCatalogueTest, UneditedRowsWriteBackByteForByte) {
@@ -263,7 +296,7 @@ TEST(FloppyCatalogue, OnlySongFilesUpToMdr39MakeASongFloppy) {
             EXPECT_EQ(reading.failure, "");
             ASSERT_EQ(reading.rows.size(), 5u);
             for (const SlotRow& row : reading.rows) {
-                EXPECT_EQ(row, (SlotRow{row.number, "", "----", "", SlotState::EmptySlot}));
+                EXPECT_EQ(row, (SlotRow{row.number, "", "----", "", SlotState::EmptySlot, ""}));
             }
         } else {
             EXPECT_EQ(dir.EntryCount(), 1u);
@@ -343,6 +376,7 @@ public:
     std::optional<std::string> ReadFile(std::string_view name, std::size_t maxBytes) const override {
         return m_folder.ReadFile(name, maxBytes);
     }
+    std::string Stamp(std::string_view name) const override { return m_folder.Stamp(name); }
     FileResult Apply(const std::vector<FileChange>& changes, Room room) override {
         return m_folder.Apply(changes, room);
     }

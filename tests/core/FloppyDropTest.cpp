@@ -15,6 +15,7 @@
 #include "SongDisk.h"
 #include "TempDir.h"
 #include "core/DragPayload.h"
+#include "core/FloppyCatalogue.h"
 
 namespace tunecrate {
 namespace {
@@ -339,6 +340,26 @@ TEST_F(FloppyDropTest, SongMeetingItsOwnSlotLeavesNoSlotWithAStrangersTitle) {
     }
 }
 
+// Slot numbers in a payload name the songs the window showed: on a floppy
+// that another writer changed since, a drop moves nothing and the window
+// reads the floppy again.
+TEST_F(FloppyDropTest, FloppyChangedSinceTheWindowReadItTakesNoDrop) {
+    MakeFloppy({{"Old", "keep", kOld, kOldEvents}, {"Demo", "demo", kDemo, ""}});
+    PutSong(songs, "Blues", kBlues, kBluesEvents, "live");
+    floppyDir->Write("song.nam", testing::TitlesFile({"Old", "Changed"}));
+    const Snapshot floppy = TakeSnapshot(floppyDir->path());
+    const Snapshot hardDisk = TakeSnapshot(songs);
+    for (const std::string& payload : {BuildPayload(kFloppyType, {"0"}), HardDiskPayload({"Blues"})}) {
+        SCOPED_TRACE(payload);
+        const DropResult result = Drop(3, true, payload);
+        EXPECT_TRUE(result.rereadFloppy);
+        EXPECT_EQ(prompter.calls(), Calls{ScriptedPrompter::Message(CatalogueChangedMessage(false), "Error!")});
+        EXPECT_EQ(TakeSnapshot(floppyDir->path()), floppy);
+        EXPECT_EQ(TakeSnapshot(songs), hardDisk);
+        prompter.ClearCalls();
+    }
+}
+
 // ---- drops that name nothing to move -----------------------------------------
 
 // Below the rows, onto its own slot, text from another program, slots without
@@ -424,6 +445,46 @@ INSTANTIATE_TEST_SUITE_P(FloppyDrop, FullFloppyTest,
                          ::testing::Values(FullDiskCase{"SongFileTooBig", 300 * 1024, 1024},
                                            FullDiskCase{"EventsFileTooBig", 40 * 1024, 300 * 1024}),
                          [](const ::testing::TestParamInfo<FullDiskCase>& param) { return param.param.name; });
+
+// A full floppy: a song that replaces another must fit beside it until it is
+// whole. When it does not, the old song keeps its slot, title and comment,
+// and every source stays, in a drop of hard-disk songs as in one of floppy
+// songs onto a range that overlaps their own slots.
+TEST_F(FloppyDropTest, FullFloppyKeepsEverySongThatCouldNotBeReplaced) {
+    TmpfsMount small("size=128k");
+    if (!small.mounted()) GTEST_SKIP() << "needs root to mount a small tmpfs";
+    UseFloppy(small.dir());
+    const std::string one = SongData("One", 40 * 1024), two = SongData("Two", 40 * 1024);
+    MakeFloppy({{"One", "first", one, ""}, {"Two", "second", two, ""}});
+    PutSong(songs, "Big", SongData("Big", 40 * 1024), "", "big");
+    const Snapshot floppy = TakeSnapshot(floppyDir->path());
+    const Snapshot hardDisk = TakeSnapshot(songs);
+    const Calls diskFull = {ScriptedPrompter::Message("ディスクがいっぱいです！", "Error!", MessageIcon::Exclamation)};
+
+    struct Case {
+        const char* name;
+        std::optional<int> target;
+        std::string payload;
+        Calls questions;
+    };
+    const std::vector<Case> cases = {
+        {"a hard-disk song onto slot 1", 0, HardDiskPayload({"Big"}), {OverwriteQuestion(1)}},
+        {"slots 1 and 2 onto slot 2", 1, BuildPayload(kFloppyType, {"0", "1"}), {OverwriteQuestion(2)}},
+    };
+    for (const Case& c : cases) {
+        for (bool move : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (move ? ", moved" : ", copied"));
+            prompter.AnswerYesNo(true);
+            Drop(c.target, move, c.payload);
+            Calls expected = c.questions;
+            expected.insert(expected.end(), diskFull.begin(), diskFull.end());
+            EXPECT_EQ(prompter.calls(), expected);
+            EXPECT_EQ(TakeSnapshot(floppyDir->path()), floppy);
+            EXPECT_EQ(TakeSnapshot(songs), hardDisk);
+            prompter.ClearCalls();
+        }
+    }
+}
 
 }  // namespace
 }  // namespace tunecrate

@@ -59,7 +59,7 @@ protected:
 TEST_F(FloppyDeletionTest, DeletingTheThirdSlotEmptiesItAlone) {
     std::vector<SlotRow> rows = ReadRows();
     std::vector<SlotRow> expected = rows;
-    expected[2] = SlotRow{3, "", "----", "", SlotState::EmptySlot};
+    expected[2] = SlotRow{3, "", "----", "", SlotState::EmptySlot, ""};
 
     EXPECT_TRUE(DeleteFloppySlots(volume, rows, {2}).empty());
     EXPECT_EQ(ReadRows(), expected);
@@ -97,6 +97,16 @@ TEST_F(FloppyDeletionTest, SeveralSlotsAtOnceIncludingEmptyAndLowerCaseOnes) {
                                             {"song.nam", TitlesFile({"", "", "Title 2", "Title 3", ""}, "Leftover")},
                                             {"comments.dat", CommentsFile({"", "", "Comment 2", "Comment 3", ""}, "leftover")},
                                         })));
+}
+
+// A slot whose song changed since the window read it is not deleted: the
+// user would lose a song they never saw.
+TEST_F(FloppyDeletionTest, SlotChangedSinceTheWindowReadItIsNotDeleted) {
+    const std::vector<SlotRow> shown = ReadRows();
+    dir.Write("MDR_02.B00", "another song");
+    const Snapshot before = TakeSnapshot(dir.path());
+    EXPECT_EQ(DeleteFloppySlots(volume, shown, {1, 2}), Strings{CatalogueChangedMessage(false)});
+    EXPECT_EQ(TakeSnapshot(dir.path()), before);
 }
 
 // A write-protected floppy keeps its songs and its catalogue; the user is
