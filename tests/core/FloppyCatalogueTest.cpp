@@ -7,11 +7,13 @@
 #include <cstring>
 #include <functional>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <sys/statvfs.h>
 
 #include "SongDisk.h"
 #include "TempDir.h"
 #include "core/FolderVolume.h"
+#include "core/ImageVolume.h"
 
 namespace tunecrate {
 namespace {
@@ -174,6 +176,55 @@ TEST_F(FloppyCatalogueTest, EditsNeverUndoAnotherWritersChange) {
         EXPECT_EQ(edit.changedElsewhere, c.changedElsewhere);
         EXPECT_TRUE(edit.failures.empty());
         EXPECT_EQ(dir.Read("song.nam"), TitlesFile(c.titles));
+    }
+}
+
+// Two windows (or a window and a script) editing one floppy at the same
+// time, each its own slot, as fast as they can: the floppy's lock makes them
+// take turns, so every last edit of each is on the floppy.
+TEST(FloppyCatalogue, TwoWritersAtOnceKeepEachOthersEdits) {
+    TempDir dir;
+    const std::string image = dir.Path("floppy.img");
+    ASSERT_TRUE(CreateSongFloppyImage(image).ok());
+    ASSERT_TRUE(ImageVolume(image).Apply({{"MDR_00.B00", std::string("a")}, {"MDR_01.B00", std::string("b")}},
+                                          Room::Songs).ok());
+    const std::string folder = dir.Path("floppy");
+    ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+    dir.Write("floppy/MDR_00.B00", "a");
+    dir.Write("floppy/MDR_01.B00", "b");
+    constexpr int kEdits = 40;
+    for (const std::string& location : {image, folder}) {
+        SCOPED_TRACE(location);
+        std::vector<pid_t> writers;
+        for (int slot = 0; slot < 2; ++slot) {
+            const pid_t pid = ::fork();
+            ASSERT_GE(pid, 0);
+            if (pid != 0) {
+                writers.push_back(pid);
+                continue;
+            }
+            std::vector<SlotRow> shown = ReadCatalogue(OpenFloppyVolume(location).get()).rows;
+            for (int edit = 0; edit < kEdits;) {
+                const std::string title = std::string(1, static_cast<char>('A' + slot)) + std::to_string(edit);
+                const CatalogueEdit result = EditSlotText(*OpenFloppyVolume(location), shown, SlotText{slot, title, {}});
+                if (!result.failures.empty()) ::_exit(2);
+                if (result.applied) ++edit;
+                // As the window does: its own row takes the title, a changed floppy is read again.
+                if (result.changedElsewhere || !result.applied) {
+                    shown = ReadCatalogue(OpenFloppyVolume(location).get()).rows;
+                } else {
+                    shown[static_cast<std::size_t>(slot)].title = title;
+                }
+            }
+            ::_exit(0);
+        }
+        for (pid_t pid : writers) {
+            int status = 0;
+            ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        }
+        const CatalogueReading after = ReadCatalogue(OpenFloppyVolume(location).get());
+        EXPECT_EQ(RowTitles(after.rows), (Strings{"A39", "B39", "", "", ""}));
     }
 }
 

@@ -115,19 +115,29 @@ TEST_F(FolderDropTest, CopiedSongsStayInTheirFolderAndMovedOnesLeaveItWithEveryF
 // A declined song stays in its folder, though the drop moved; an accepted one
 // replaces the song of its name and leaves its own folder.
 TEST_F(FolderDropTest, SongOfATakenNameIsReplacedOnlyWhenTheUserSaysSo) {
-    MakeFloppy({});
-    PutSong(old, "Blues", kOld, "", "older");
-    PutSong(old, "Demo", kOld, "", "older");
+    MakeFloppy({{"Rock", "floppy", kBlues, ""}});
+    // The names there, in whatever case their extensions are written, are
+    // the songs of those titles: a replacement takes their spelling and
+    // leaves no second file beside them.
+    for (const char* title : {"Blues", "Demo", "Rock"}) {
+        WriteHostFile(old + "/" + title + ".b00", kOld);
+        WriteHostFile(old + "/" + title + ".evt", "old events");
+        WriteHostFile(old + "/" + title + ".CMT", "older");
+    }
     PutSong(songs, "Blues", kBlues, kBluesEvents, "live");
-    PutSong(songs, "Demo", kDemo, kBluesEvents, "demo");
+    PutSong(songs, "Demo", kDemo, "", "demo");
     prompter.AnswerYesNo(false);
+    prompter.AnswerYesNo(true);
     prompter.AnswerYesNo(true);
 
     EXPECT_TRUE(IntoFolder(old, true, HardDiskPayload({"Blues", "Demo"})).refillHardDiskList);
+    EXPECT_TRUE(IntoFolder(old, false, BuildPayload(kFloppyType, {"0"})).refillHardDiskList);
 
-    EXPECT_EQ(prompter.calls(), (Calls{OverwriteQuestion(old + "/Blues"), OverwriteQuestion(old + "/Demo")}));
-    EXPECT_EQ(TakeSnapshot(old), (Files({{"Blues.B00", kOld}, {"Blues.cmt", "older"}, {"Demo.B00", kDemo},
-                                           {"Demo.EVT", kBluesEvents}, {"Demo.cmt", "demo"}})));
+    EXPECT_EQ(prompter.calls(), (Calls{OverwriteQuestion(old + "/Blues"), OverwriteQuestion(old + "/Demo"),
+                                       OverwriteQuestion(old + "/Rock")}));
+    EXPECT_EQ(TakeSnapshot(old), (Files({{"Blues.b00", kOld}, {"Blues.evt", "old events"}, {"Blues.CMT", "older"},
+                                           {"Demo.b00", kDemo}, {"Demo.CMT", "demo"},
+                                           {"Rock.b00", kBlues}, {"Rock.CMT", "floppy"}})));
     EXPECT_EQ(TakeSnapshot(songs),
               (Files({{"Blues.B00", kBlues}, {"Blues.EVT", kBluesEvents}, {"Blues.cmt", "live"}})));
 }
