@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -239,15 +240,6 @@ bool IsLowerExtensionMatch(std::string_view entry, std::string_view name) {
            EqualsNoCase(entry.substr(dot), name.substr(dot));
 }
 
-// Why a name cannot take a new file: a link, a folder or a device is there.
-FileResult RefusedTarget(const std::string& path, const struct stat& st) {
-    if (S_ISLNK(st.st_mode)) {
-        return FileResult::FromErrno(ELOOP, path + " is a symbolic link; nothing is written through links.");
-    }
-    if (S_ISDIR(st.st_mode)) return FileResult::FromErrno(EISDIR, path + " is a folder.");
-    return FileResult::FromErrno(EINVAL, path + " is not a plain file.");
-}
-
 // Copies `content` into the open file `out`.
 int WriteContent(int out, const FileContent& content) {
     if (const auto* bytes = std::get_if<std::string>(&content)) return WriteAll(out, *bytes) ? 0 : errno;
@@ -288,6 +280,16 @@ void RemoveTemps(const std::vector<PlannedChange>& plan) {
 }
 
 }  // namespace
+
+FileResult TargetRefusal(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return {};
+    if (S_ISLNK(st.st_mode)) {
+        return FileResult::FromErrno(ELOOP, path + " is a symbolic link; nothing is written through links.");
+    }
+    if (S_ISDIR(st.st_mode)) return FileResult::FromErrno(EISDIR, path + " is a folder.");
+    return FileResult::FromErrno(EINVAL, path + " is not a plain file.");
+}
 
 std::vector<std::string> NameVariants(std::string_view folder, std::string_view name, NameCase nameCase) {
     std::vector<std::string> names;
@@ -336,12 +338,14 @@ FileResult ReplaceFiles(const std::string& folder, const std::vector<FileChange>
     for (const FileChange& change : changes) {
         PlannedChange p;
         p.change = &change;
+        // A name too long for the folder would fail only at the switch, half-way.
+        if (change.name.size() > NAME_MAX) return FileResult::FromErrno(ENAMETOOLONG, JoinPath(folder, change.name));
         p.variants = NameVariants(folder, change.name, nameCase);
         for (const std::string& variant : p.variants) {
             struct stat st {};
             const std::string path = JoinPath(folder, variant);
+            if (FileResult refused = TargetRefusal(path); !refused.ok()) return refused;
             if (::lstat(path.c_str(), &st) != 0) continue;
-            if (!S_ISREG(st.st_mode)) return RefusedTarget(path, st);
             if (p.mode == 0) p.mode = st.st_mode & 07777;
             // A copy of a file onto itself would end in its deletion by a move.
             if (change.content && std::holds_alternative<HostPath>(*change.content)) {

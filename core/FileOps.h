@@ -87,6 +87,10 @@ enum class NameCase {
 // The entries of `folder` that answer to `name`, the exact spelling first.
 std::vector<std::string> NameVariants(std::string_view folder, std::string_view name, NameCase nameCase);
 
+// Why a new file may not take the place of `path`: a symbolic link, a folder
+// or a device is there. Ok when nothing or a plain file is there.
+FileResult TargetRefusal(const std::string& path);
+
 // Puts every change into `folder`, or none: each new content is written to a
 // file of its own beside the old one and flushed, and only when all are
 // written do they replace the old files (by rename, under the name of the

@@ -31,7 +31,15 @@ void Report(DropContext& context, const std::string& text, MessageIcon icon = Me
 std::optional<TransferResult> ConfirmSongTarget(DropContext& context, DropState& state, const std::string& folder,
                                                 const std::string& title) {
     const std::string base = JoinPath(folder, title);
-    if (NameVariants(folder, title + std::string(kSongExtension), NameCase::Extension).empty()) return std::nullopt;
+    const auto taken = NameVariants(folder, title + std::string(kSongExtension), NameCase::Extension);
+    if (taken.empty()) return std::nullopt;
+    // A folder or a link of that name is no song to replace: no question.
+    for (const std::string& name : taken) {
+        if (FileResult refused = TargetRefusal(JoinPath(folder, name)); !refused.ok()) {
+            Report(context, CopyFailedMessage(base, refused.Reason()));
+            return TransferResult::Failed;
+        }
+    }
     if (std::find(state.written.begin(), state.written.end(), base) != state.written.end()) {
         Report(context, "同じ題名の曲が二つあります。\n" + base + " には先の曲が入りました。");
         return TransferResult::Skipped;

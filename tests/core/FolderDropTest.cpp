@@ -291,6 +291,24 @@ TEST_F(FolderDropTest, SongWhoseCommentCannotBeWrittenStaysWholeOnTheFloppy) {
     EXPECT_EQ(TakeSnapshot(floppyDir->path()), floppy);
 }
 
+// A folder or a link that bears a song's name is no song to replace: no
+// question, nothing written through the link, and a move keeps the song.
+TEST_F(FolderDropTest, NameTakenByAFolderOrALinkRefusesTheSongWithoutAQuestion) {
+    MakeFloppy({{"Blues", "live", kBlues, ""}, {"Demo", "demo", kDemo, ""}});
+    ASSERT_EQ(::mkdir((old + "/Blues.B00").c_str(), 0755), 0);
+    WriteHostFile(disk.Path("outside.txt"), "not a song");
+    ASSERT_EQ(::symlink(disk.Path("outside.txt").c_str(), (old + "/Demo.b00").c_str()), 0);
+    const Snapshot floppy = TakeSnapshot(floppyDir->path());
+    const Snapshot everything = TakeSnapshot(disk.path());
+
+    EXPECT_FALSE(IntoFolder(old, true, BuildPayload(kFloppyType, {"0", "1"})).rereadFloppy);
+
+    ASSERT_EQ(prompter.calls().size(), 2u);
+    for (const ScriptedPrompter::Call& call : prompter.calls()) EXPECT_EQ(call.kind, ScriptedPrompter::Kind::Message);
+    EXPECT_EQ(TakeSnapshot(floppyDir->path()), floppy);
+    EXPECT_EQ(TakeSnapshot(disk.path()), everything);
+}
+
 // ---- drops that find nothing to do --------------------------------------------
 
 // No folder under the drop point, text from another program, floppy songs
