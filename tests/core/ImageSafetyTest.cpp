@@ -19,6 +19,7 @@
 #include <map>
 #include <random>
 #include <set>
+#include <sys/stat.h>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -252,7 +253,9 @@ protected:
 
     // Every crash state of the change, and a run with each of its writes and
     // flushes failing; prints the counts, and fails on any state judged bad.
-    void ExpectEveryCrashSafe(const char* what, const std::function<void(ImageVolume&)>& change) {
+    // `afterFailure` is checked after each run whose write or flush failed.
+    void ExpectEveryCrashSafe(const char* what, const std::function<void(ImageVolume&)>& change,
+                              const std::function<std::string()>& afterFailure = {}) {
         SCOPED_TRACE(what);
         const std::string before = testing::ReadImage(image);
         const auto beforeFiles = PeerFiles(image, dir);
@@ -289,8 +292,9 @@ protected:
             ++counts["write errors"].first;
             const auto failed = std::find_if(log.begin(), log.end(), [](const Event& e) { return e.bytes == "<failed>"; });
             const bool stopped = failed != log.end() && std::next(failed) == log.end();
-            const std::string wrong = stopped ? Judge(testing::ReadImage(image), *beforeFiles, *afterFiles)
-                                              : "it went on writing after a failed write";
+            std::string wrong = stopped ? Judge(testing::ReadImage(image), *beforeFiles, *afterFiles)
+                                        : "it went on writing after a failed write";
+            if (wrong.empty() && afterFailure) wrong = afterFailure();
             if (!wrong.empty()) {
                 ++counts["write errors"].second;
                 ADD_FAILURE() << "failure " << failure << ": " << wrong;
@@ -330,6 +334,23 @@ TEST_F(ImageCrashTest, EveryChangeSurvivesACrashAtAnyWriteInAnyOrder) {
     });
     ExpectEveryCrashSafe("a file with a long name removed",
                          [&](ImageVolume& volume) { volume.Remove("Mixed Case Name.txt"); });
+    // A move that fails anywhere, its title and comment included, keeps its sources.
+    const std::string songs = dir.Path("Songs");
+    ASSERT_EQ(::mkdir(songs.c_str(), 0755), 0);
+    ExpectEveryCrashSafe(
+        "a hard-disk song moved onto a slot",
+        [&](ImageVolume& volume) {
+            dir.Write("Songs/Blues.B00", song);
+            dir.Write("Songs/Blues.cmt", "live");
+            std::vector<SlotRow> rows = ReadCatalogue(&volume).rows;
+            DropContext context{&volume, rows, prompter, true};
+            DropOntoFloppyList(context, 1, ParsePayload(BuildPayload(kHardDiskType, {songs + "/Blues"})));
+        },
+        [&] {
+            return dir.Read("Songs/Blues.B00") == song && dir.Read("Songs/Blues.cmt") == "live"
+                       ? std::string()
+                       : std::string("the move lost its sources");
+        });
     ExpectEveryCrashSafe("a song moved to another slot by a drop", [&](ImageVolume& volume) {
         std::vector<SlotRow> rows = ReadCatalogue(&volume).rows;
         DropContext context{&volume, rows, prompter, true};
