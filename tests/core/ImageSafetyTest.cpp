@@ -144,7 +144,10 @@ CrashStates StatesOf(const std::string& before, const std::vector<Event>& events
             }
         }
         std::set<std::vector<bool>> picks;
-        if (units.size() <= 8) {
+        // TUNECRATE_CRASH_SAMPLES raises the sample for a long run.
+        const char* wanted = std::getenv("TUNECRATE_CRASH_SAMPLES");
+        const std::size_t samples = wanted != nullptr ? static_cast<std::size_t>(std::atoi(wanted)) : 120;
+        if (units.size() <= 8 || (units.size() < 20 && (std::size_t{1} << units.size()) <= samples)) {
             for (std::uint32_t mask = 0; mask < (1u << units.size()); ++mask) {
                 std::vector<bool> pick(units.size());
                 for (std::size_t i = 0; i < units.size(); ++i) pick[i] = (mask >> i) & 1;
@@ -158,7 +161,7 @@ CrashStates StatesOf(const std::string& before, const std::vector<Event>& events
                 picks.insert(one);
                 picks.insert(allBut);
             }
-            while (picks.size() < 2 * units.size() + 120) {
+            while (picks.size() < 2 * units.size() + samples) {
                 std::vector<bool> pick(units.size());
                 for (std::size_t i = 0; i < units.size(); ++i) pick[i] = random() % 2 != 0;
                 picks.insert(pick);
