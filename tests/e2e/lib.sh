@@ -5,16 +5,24 @@
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 start_xvfb() {
-  local d
-  for d in $(seq 91 140); do
-    if [ ! -e "/tmp/.X11-unix/X$d" ] && [ ! -e "/tmp/.X$d-lock" ]; then break; fi
-  done
-  Xvfb ":$d" -screen 0 1280x1024x24 -dpi 96 -nolisten tcp >/dev/null 2>&1 &
+  # The server picks a free display itself and tells which: two runs at once
+  # (ctest -j) never share one.
+  local number_file
+  number_file=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -dpi 96 -nolisten tcp 3>"$number_file" >/dev/null 2>&1 &
   XVFB_PID=$!
-  export DISPLAY=":$d"
-  export QT_QPA_PLATFORM=xcb   # the test runner may ask for offscreen
-  for _ in $(seq 1 100); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.1; done
-  fail "Xvfb did not start on $DISPLAY"
+  for _ in $(seq 1 100); do
+    if grep -q . "$number_file" 2>/dev/null; then
+      export DISPLAY=":$(head -n 1 "$number_file")"
+      rm -f "$number_file"
+      export QT_QPA_PLATFORM=xcb   # the test runner may ask for offscreen
+      xdpyinfo >/dev/null 2>&1 && return 0
+      fail "Xvfb on $DISPLAY does not answer"
+    fi
+    sleep 0.1
+  done
+  rm -f "$number_file"
+  fail "Xvfb did not start"
 }
 
 stop_xvfb() { [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null || true; }
