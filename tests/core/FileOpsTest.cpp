@@ -284,6 +284,13 @@ TEST(FileOps, ReplaceFilesOfWhatIsNoFileOrOntoItselfChangesNothing) {
         EXPECT_EQ(dir.Read("Blues.B00"), "song");
         EXPECT_EQ(dir.EntryCount(), 4u);
     }
+    // A title too long for a file name fails before any file of the song is written.
+    const std::string longTitle(300, 'x');
+    EXPECT_EQ(ReplaceFiles(dir.path(), {FileChange{"Blues.B00", std::string("new")}, FileChange{longTitle, std::string("x")}},
+                           NameCase::Extension).error,
+              ENAMETOOLONG);
+    EXPECT_EQ(dir.Read("Blues.B00"), "song");
+    EXPECT_EQ(dir.EntryCount(), 4u);
 }
 
 TEST(FileOps, ReplaceFilesOnAFullDiskKeepsTheOldFilesAndTheRoomAskedFor) {
