@@ -19,9 +19,9 @@
 #include "app/FreeSpaceBar.h"
 #include "app/GroupFrame.h"
 #include "app/MessageBoxPrompter.h"
-#include "core/CommandLine.h"
-#include "core/FloppyCatalogue.h"
-#include "core/FloppyVolume.h"
+#include "core/text/CommandLine.h"
+#include "core/songs/FloppyCatalogue.h"
+#include "core/disk/FloppyVolume.h"
 
 namespace tunecrate {
 

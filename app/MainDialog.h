@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "app/ColorButton.h"
-#include "core/FloppyFinder.h"
-#include "core/SlotRow.h"
+#include "core/disk/FloppyFinder.h"
+#include "core/songs/SlotRow.h"
 #include "library/FolderTree.h"
 #include "lists/SongListCtrl.h"
 

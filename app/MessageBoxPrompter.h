@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "core/Prompter.h"
+#include "core/songs/Prompter.h"
 
 class QWidget;
 

@@ -6,8 +6,9 @@
 #include <iostream>
 
 #include "app/MainApp.h"
-#include "core/CommandLine.h"
-#include "core/ImageVolume.h"
+#include "core/text/CommandLine.h"
+#include "core/disk/ImageVolume.h"
+#include "core/songs/SongFloppyImage.h"
 
 int main(int argc, char** argv) {
     using tunecrate::CommandLine;

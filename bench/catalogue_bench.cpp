@@ -11,9 +11,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "core/FloppyCatalogue.h"
-#include "core/FolderVolume.h"
-#include "core/SongNames.h"
+#include "core/songs/FloppyCatalogue.h"
+#include "core/disk/FolderVolume.h"
+#include "core/text/SongNames.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "GeneratedSongFolder.h"
-#include "core/HardDiskSongs.h"
+#include "core/songs/HardDiskSongs.h"
 
 namespace {
 

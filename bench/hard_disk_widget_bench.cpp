@@ -9,7 +9,7 @@
 
 #include "GeneratedSongFolder.h"
 #include "app/MainDialog.h"
-#include "core/HardDiskSongs.h"
+#include "core/songs/HardDiskSongs.h"
 
 namespace {
 

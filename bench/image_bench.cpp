@@ -12,9 +12,10 @@
 #include <string>
 #include <unistd.h>
 
-#include "core/FloppyCatalogue.h"
-#include "core/ImageVolume.h"
-#include "core/SongNames.h"
+#include "core/songs/FloppyCatalogue.h"
+#include "core/disk/ImageVolume.h"
+#include "core/songs/SongFloppyImage.h"
+#include "core/text/SongNames.h"
 
 namespace {
 

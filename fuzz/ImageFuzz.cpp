@@ -23,10 +23,10 @@
 #include <string_view>
 #include <vector>
 
-#include "core/FileOps.h"
-#include "core/FloppyCatalogue.h"
-#include "core/ImageVolume.h"
-#include "core/SongNames.h"
+#include "core/disk/FileOps.h"
+#include "core/songs/FloppyCatalogue.h"
+#include "core/disk/ImageVolume.h"
+#include "core/text/SongNames.h"
 
 namespace {
 

@@ -9,14 +9,13 @@
 #include <QMouseEvent>
 #include <QStyle>
 #include <QStyledItemDelegate>
-#include <sys/stat.h>
 
 #include "app/MainDialog.h"
 #include "app/WaitCursor.h"
-#include "core/FileOps.h"
-#include "core/FolderCommands.h"
-#include "core/FolderListing.h"
-#include "core/Prompter.h"
+#include "core/disk/FileOps.h"
+#include "core/songs/FolderCommands.h"
+#include "core/disk/FolderListing.h"
+#include "core/songs/Prompter.h"
 
 namespace tunecrate {
 
@@ -50,11 +49,6 @@ public:
 private:
     FolderTree* m_tree;
 };
-
-bool Exists(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
 
 }  // namespace
 
@@ -213,7 +207,7 @@ bool FolderTree::SelectPath(const std::string& path) {
             topLength = root.size();
         }
     }
-    if (top == nullptr || !Exists(wanted)) return false;
+    if (top == nullptr || !IsFolder(wanted)) return false;
 
     std::vector<std::string> parts;
     std::string rest = wanted.substr(std::min(wanted.size(), topLength));

@@ -9,8 +9,8 @@
 
 #include "app/Artwork.h"
 #include "app/MainDialog.h"
-#include "core/Encoding.h"
-#include "core/HardDiskSongs.h"
+#include "core/text/Encoding.h"
+#include "core/songs/HardDiskSongs.h"
 
 namespace tunecrate {
 

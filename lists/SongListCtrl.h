@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "core/FloppyCatalogue.h"
-#include "core/SlotRow.h"
+#include "core/songs/FloppyCatalogue.h"
+#include "core/songs/SlotRow.h"
 
 namespace tunecrate {
 

@@ -7,9 +7,9 @@
 
 #include "app/MainDialog.h"
 #include "app/WaitCursor.h"
-#include "core/DragPayload.h"
-#include "core/FileOps.h"
-#include "core/FloppyVolume.h"
+#include "core/text/DragPayload.h"
+#include "core/disk/FileOps.h"
+#include "core/disk/FloppyVolume.h"
 #include "lists/SongListCtrl.h"
 
 namespace tunecrate {

@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "core/Transfer.h"
+#include "core/songs/Transfer.h"
 
 class QMimeData;
 class QWidget;

@@ -7,12 +7,12 @@
 #include <QPointer>
 
 #include "app/MainDialog.h"
-#include "core/DragPayload.h"
-#include "core/FloppyDrop.h"
-#include "core/FolderDrop.h"
-#include "core/Prompter.h"
-#include "core/SongNames.h"
-#include "core/TransferItems.h"
+#include "core/text/DragPayload.h"
+#include "core/songs/FloppyDrop.h"
+#include "core/songs/FolderDrop.h"
+#include "core/songs/Prompter.h"
+#include "core/text/SongNames.h"
+#include "core/songs/TransferItems.h"
 #include "lists/SongListCtrl.h"
 #include "transfer/DropGlue.h"
 

@@ -6,8 +6,8 @@
 #include <QPointer>
 
 #include "app/MainDialog.h"
-#include "core/DragPayload.h"
-#include "core/FolderDrop.h"
+#include "core/text/DragPayload.h"
+#include "core/songs/FolderDrop.h"
 #include "library/FolderTree.h"
 #include "transfer/DropGlue.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/Prompter.h"
+#include "core/songs/Prompter.h"
 
 namespace tunecrate::testing {
 

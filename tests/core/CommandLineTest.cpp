@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "core/CommandLine.h"
+#include "core/text/CommandLine.h"
 
 #include <gtest/gtest.h>
 

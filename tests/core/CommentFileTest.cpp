@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "core/CommentFile.h"
+#include "core/text/CommentFile.h"
 
 #include <gtest/gtest.h>
 

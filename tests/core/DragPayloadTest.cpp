@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "core/DragPayload.h"
+#include "core/text/DragPayload.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "TempDir.h"
-#include "core/TransferItems.h"
+#include "core/songs/TransferItems.h"
 
 namespace tunecrate {
 namespace {

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "core/Encoding.h"
+#include "core/text/Encoding.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "core/FileOps.h"
+#include "core/disk/FileOps.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "core/FloppyCatalogue.h"
+#include "core/songs/FloppyCatalogue.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +12,9 @@
 
 #include "SongDisk.h"
 #include "TempDir.h"
-#include "core/FolderVolume.h"
-#include "core/ImageVolume.h"
+#include "core/disk/FolderVolume.h"
+#include "core/disk/ImageVolume.h"
+#include "core/songs/SongFloppyImage.h"
 
 namespace tunecrate {
 namespace {

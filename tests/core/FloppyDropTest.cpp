@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "core/FloppyDrop.h"
+#include "core/songs/FloppyDrop.h"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +14,8 @@
 #include "ScriptedPrompter.h"
 #include "SongDisk.h"
 #include "TempDir.h"
-#include "core/DragPayload.h"
-#include "core/FloppyCatalogue.h"
+#include "core/text/DragPayload.h"
+#include "core/songs/FloppyCatalogue.h"
 
 namespace tunecrate {
 namespace {

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "core/FloppyFinder.h"
+#include "core/disk/FloppyFinder.h"
 
 #include <gtest/gtest.h>
 

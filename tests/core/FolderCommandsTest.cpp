@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "core/FolderCommands.h"
+#include "core/songs/FolderCommands.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

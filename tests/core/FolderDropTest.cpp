@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "core/FolderDrop.h"
+#include "core/songs/FolderDrop.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@
 #include "ScriptedPrompter.h"
 #include "SongDisk.h"
 #include "TempDir.h"
-#include "core/DragPayload.h"
+#include "core/text/DragPayload.h"
 
 namespace tunecrate {
 namespace {

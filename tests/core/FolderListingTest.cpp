@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "core/FolderListing.h"
+#include "core/disk/FolderListing.h"
 
 #include <gtest/gtest.h>
 

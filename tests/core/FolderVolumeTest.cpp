@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "core/FolderVolume.h"
+#include "core/disk/FolderVolume.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "core/HardDiskSongs.h"
+#include "core/songs/HardDiskSongs.h"
 
 #include <gtest/gtest.h>
 

@@ -28,11 +28,12 @@
 #include "ScriptedPrompter.h"
 #include "SongDisk.h"
 #include "TempDir.h"
-#include "core/DragPayload.h"
-#include "core/FloppyCatalogue.h"
-#include "core/FloppyDrop.h"
-#include "core/ImageVolume.h"
-#include "core/SongDeletion.h"
+#include "core/text/DragPayload.h"
+#include "core/songs/FloppyCatalogue.h"
+#include "core/songs/FloppyDrop.h"
+#include "core/disk/ImageVolume.h"
+#include "core/songs/SongFloppyImage.h"
+#include "core/songs/SongDeletion.h"
 
 namespace tunecrate {
 namespace {

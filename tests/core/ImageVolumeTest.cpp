@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "core/ImageVolume.h"
+#include "core/disk/ImageVolume.h"
+#include "core/songs/SongFloppyImage.h"
 
 #include <gtest/gtest.h>
 
@@ -21,12 +22,12 @@
 #include "ScriptedPrompter.h"
 #include "SongDisk.h"
 #include "TempDir.h"
-#include "core/DragPayload.h"
-#include "core/FloppyCatalogue.h"
-#include "core/FloppyDrop.h"
-#include "core/FolderDrop.h"
-#include "core/SongDeletion.h"
-#include "core/SongNames.h"
+#include "core/text/DragPayload.h"
+#include "core/songs/FloppyCatalogue.h"
+#include "core/songs/FloppyDrop.h"
+#include "core/songs/FolderDrop.h"
+#include "core/songs/SongDeletion.h"
+#include "core/text/SongNames.h"
 
 namespace tunecrate {
 namespace {

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "core/NameOrder.h"
+#include "core/text/NameOrder.h"
 
 #include <gtest/gtest.h>
 

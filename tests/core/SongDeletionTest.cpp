@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "core/SongDeletion.h"
+#include "core/songs/SongDeletion.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 
 #include "SongDisk.h"
 #include "TempDir.h"
-#include "core/FloppyCatalogue.h"
-#include "core/FolderVolume.h"
+#include "core/songs/FloppyCatalogue.h"
+#include "core/disk/FolderVolume.h"
 
 namespace tunecrate {
 namespace {

@@ -19,9 +19,9 @@
 
 #include "ScriptedPrompter.h"
 #include "TempDir.h"
-#include "core/FloppyCatalogue.h"
-#include "core/FolderVolume.h"
-#include "core/Transfer.h"
+#include "core/songs/FloppyCatalogue.h"
+#include "core/disk/FolderVolume.h"
+#include "core/songs/Transfer.h"
 
 namespace tunecrate::testing {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "core/SongNames.h"
+#include "core/text/SongNames.h"
 
 #include <gtest/gtest.h>
 

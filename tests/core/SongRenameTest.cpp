@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "core/SongRename.h"
+#include "core/songs/SongRename.h"
+#include "core/text/SongNames.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "ListEditing.h"
-#include "core/DragPayload.h"
+#include "core/text/DragPayload.h"
 #include "transfer/DropGlue.h"
 
 namespace tunecrate::testing {

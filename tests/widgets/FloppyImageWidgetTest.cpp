@@ -23,7 +23,8 @@
 #include "ListEditing.h"
 #include "TestFloppy.h"
 #include "app/MainDialog.h"
-#include "core/ImageVolume.h"
+#include "core/disk/ImageVolume.h"
+#include "core/songs/SongFloppyImage.h"
 
 namespace tunecrate::testing {
 namespace {

@@ -18,7 +18,8 @@
 #include "FakePrompter.h"
 #include "TestFloppy.h"
 #include "app/MainDialog.h"
-#include "core/ImageVolume.h"
+#include "core/disk/ImageVolume.h"
+#include "core/songs/SongFloppyImage.h"
 #include "lists/InPlaceEdit.h"
 
 // Helpers for driving the song lists' editing by mouse and keyboard.

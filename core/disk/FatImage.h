@@ -1,0 +1,115 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/disk/FileOps.h"
+
+namespace tunecrate {
+
+inline constexpr std::uint32_t kImageSectorBytes = 512;
+inline constexpr std::uint32_t kImageSectors = 2880;
+inline constexpr std::uint64_t kImageBytes = std::uint64_t{kImageSectors} * kImageSectorBytes;   // 1,474,560
+inline constexpr std::uint32_t kImageRootEntries = 224;
+inline constexpr std::uint32_t kDirEntryBytes = 32;
+
+// One file (or folder) of the root directory, with the slots it takes: the
+// long-name slots of other tools come before the short entry.
+struct FatEntry {
+    std::string shortName;          // "SONG.NAM", or "song.nam" when the case flags say so
+    std::string longName;           // empty without a valid long name
+    std::uint8_t attributes = 0;
+    std::uint16_t firstCluster = 0;
+    std::uint32_t size = 0;
+    std::uint32_t stamp = 0;        // the date and time of the last write, as packed in the entry
+    std::uint32_t firstSlot = 0;    // the first long-name slot, else `slot`
+    std::uint32_t slot = 0;         // the short entry
+    bool IsFolder() const { return (attributes & 0x10) != 0; }
+    bool Matches(std::string_view name) const;
+};
+
+// The file system of a 1.44 MB FAT12 floppy image: its layout, its FAT and its
+// root directory, held in memory. It reads and writes nothing itself; the
+// volume moves sectors between it and the image file, in a crash-safe order.
+class FatImage {
+public:
+    // Checks the boot sector and the FAT size, then takes the first FAT and
+    // the root directory from `head` (the image's leading sectors, at least
+    // HeadBytes()). The reason names what is wrong, without the file name.
+    static std::optional<FatImage> Parse(std::string_view bootSector, std::string* reason);
+    bool Load(std::string_view head, std::string* reason);
+
+    std::uint64_t HeadBytes() const;                    // boot sector up to the end of the root
+    std::uint64_t FatOffset(int copy) const;
+    std::uint64_t RootOffset() const;
+    std::uint64_t ClusterOffset(std::uint16_t cluster) const;
+    std::uint32_t ClusterCount() const { return m_clusterCount; }
+    const std::string& FatBytes() const { return m_fat; }
+    const std::string& RootBytes() const { return m_root; }
+
+    std::uint16_t Next(std::uint16_t cluster) const;
+    // The entry of `cluster` in FAT bytes other than ours (the second copy).
+    static std::uint16_t EntryIn(std::string_view fat, std::uint16_t cluster);
+    void SetNext(std::uint16_t cluster, std::uint16_t next);
+    std::uint32_t FreeClusters() const;
+    // The first `count` free clusters that `inUse` does not mark, or nothing
+    // when fewer are free. `inUse` has one flag per cluster number (or is empty).
+    std::optional<std::vector<std::uint16_t>> TakeFree(std::uint32_t count,
+                                                       const std::vector<bool>& inUse = {}) const;
+    // The clusters of a chain as far as it can be followed, and what stopped
+    // it early: it left the disk, met a free or bad cluster, or looped.
+    struct Walk {
+        enum class Problem { None, LeavesDisk, MeetsFree, MeetsBad, Loops, Short };
+        std::vector<std::uint16_t> clusters;
+        Problem problem = Problem::None;
+    };
+    Walk WalkChain(std::uint16_t first, std::uint32_t size) const;
+    // The clusters of a file, or nothing when its chain leaves the disk,
+    // loops, meets a free or bad cluster, or is shorter than `size` needs.
+    std::optional<std::vector<std::uint16_t>> Chain(std::uint16_t first, std::uint32_t size) const;
+    // Links `clusters` in order, ending the chain.
+    void Link(const std::vector<std::uint16_t>& clusters);
+    void Free(const std::vector<std::uint16_t>& clusters);
+
+    // The files and folders of a folder's bytes (the root's or a subfolder's
+    // clusters), without "." and "..", deleted entries and the volume label.
+    static std::vector<FatEntry> ParseEntries(std::string_view folder);
+    const std::vector<FatEntry>& Entries() const;
+    // Files and folders answering to `name` (long or short, any ASCII case).
+    std::vector<FatEntry> Find(std::string_view name) const;
+    // The root slots a new entry may take (deleted ones, then those from the
+    // end mark on), in order.
+    std::vector<std::uint32_t> FreeSlots() const;
+    // The slot of the end mark (the first slot that begins with 0), or the
+    // slot count when the root has none.
+    std::uint32_t EndSlot() const;
+    // Clears a slot to zeros: past the end mark, where nobody looks.
+    void ClearSlot(std::uint32_t slot);
+    // Writes a short entry into `slot` for a new file; false when `name` is no 8.3 name.
+    bool PutEntry(std::uint32_t slot, std::string_view name, std::uint16_t firstCluster, std::uint32_t size);
+    void SetFile(std::uint32_t slot, std::uint16_t firstCluster, std::uint32_t size);
+    void MarkDeleted(std::uint32_t firstSlot, std::uint32_t lastSlot);
+
+private:
+    std::uint32_t m_reservedSectors = 1;
+    std::uint32_t m_sectorsPerFat = 9;
+    std::uint32_t m_clusterCount = 0;
+    std::string m_fat;
+    std::string m_root;
+    // The root read into entries once, until the next change of the root.
+    mutable std::optional<std::vector<FatEntry>> m_entries;
+};
+
+// The 11 bytes of the short name for `name`, with the case flags of byte 12,
+// or nothing when it is no 8.3 name of plain ASCII characters.
+std::optional<std::pair<std::string, std::uint8_t>> ShortNameFor(std::string_view name);
+
+// A blank formatted image: the boot sector values that mkfs.fat gives a
+// 1440 KB floppy, empty FATs and an empty root.
+std::string BlankFloppyImage(std::uint32_t volumeId);
+
+}  // namespace tunecrate

@@ -1,0 +1,138 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace tunecrate {
+
+// The one layer through which the core reaches files on a mounted file system.
+
+enum class FileStatus { Ok, TargetExists, DiskFull, Failed };
+
+// The outcome of a file operation, with the system's reason when it failed.
+struct FileResult {
+    FileStatus status = FileStatus::Ok;
+    int error = 0;            // errno of the failing call
+    std::string message;      // a reason of our own, where strerror would not tell
+    bool ok() const { return status == FileStatus::Ok; }
+    static FileResult FromErrno(int err);
+    static FileResult FromErrno(int err, std::string message);
+    std::string Reason() const;   // the message, else strerror text; empty when ok
+};
+
+// Free and total space of a volume in allocation units.
+struct SpaceInfo {
+    std::uint64_t freeUnits = 0;
+    std::uint64_t totalUnits = 0;
+    std::uint64_t unitBytes = 0;
+    std::uint64_t FreeBytes() const { return freeUnits * unitBytes; }
+    std::uint64_t TotalBytes() const { return totalUnits * unitBytes; }
+};
+
+// A path inside `folder`: folder + "/" + name, without doubling a final slash.
+std::string JoinPath(std::string_view folder, std::string_view name);
+
+// ASCII case-insensitive equality; bytes above 0x7F compare exactly.
+bool EqualsNoCase(std::string_view a, std::string_view b);
+
+// The real name of the entry of `folder` whose name equals `name` without
+// regard to ASCII case; an exact match wins, otherwise the smallest match.
+std::optional<std::string> FindNameNoCase(std::string_view folder, std::string_view name);
+
+// The real name of `base` + an extension that equals `extension` without
+// regard to case (the base is matched exactly): "Blues" + ".cmt" finds Blues.CMT.
+std::optional<std::string> FindWithExtensionNoCase(std::string_view folder, std::string_view base,
+                                                   std::string_view extension);
+
+// Removes every entry of `folder` whose name equals `name` without regard to
+// ASCII case (a folder on a case-sensitive disk may hold several). A name
+// that is not there is no failure; the first failure is returned.
+FileResult RemoveNameNoCase(std::string_view folder, std::string_view name);
+
+// The same for `base` + `extension`, the base matched exactly.
+FileResult RemoveWithExtensionNoCase(std::string_view folder, std::string_view base, std::string_view extension);
+
+// True when both paths name the same file or folder.
+bool SameFile(const std::string& a, const std::string& b);
+
+// True when `path` is a folder (links followed).
+bool IsFolder(const std::string& path);
+
+// Size of a regular file; nullopt when it cannot be read.
+std::optional<std::uint64_t> FileSize(const std::string& path);
+
+// Reads at most `maxBytes` of a regular file; nullopt when it cannot be opened.
+std::optional<std::string> ReadFileBytes(const std::string& path, std::size_t maxBytes);
+
+// A file of the hard disk whose content a change copies.
+struct HostPath {
+    std::string path;
+};
+
+// What a file becomes: these bytes, or a copy of a host file.
+using FileContent = std::variant<std::string, HostPath>;
+
+// One file that a change puts in place, or takes away.
+struct FileChange {
+    std::string name;                     // the file's name in its folder
+    std::optional<FileContent> content;   // nullopt: the file goes
+};
+
+// How the entries of a folder answer to a file name.
+enum class NameCase {
+    Exact,       // as written
+    Extension,   // the base as written, the extension in any ASCII case (a song's files)
+    WholeName,   // in any ASCII case (a floppy, whose FAT ignores case)
+};
+
+// The entries of `folder` that answer to `name`, the exact spelling first.
+std::vector<std::string> NameVariants(std::string_view folder, std::string_view name, NameCase nameCase);
+
+// Why a new file may not take the place of `path`: a symbolic link, a folder
+// or a device is there. Ok when nothing or a plain file is there.
+FileResult TargetRefusal(const std::string& path);
+
+// Puts every change into `folder`, or none: each new content is written to a
+// file of its own beside the old one and flushed, and only when all are
+// written do they replace the old files (by rename, under the name of the
+// variant that is there) and do the files to go, and every other variant of
+// a name, disappear. A symbolic link, a folder or a device where a file must
+// go refuses the whole change, so nothing is ever written through a link.
+// `keepFreeBytes` is room that must stay free on the disk after the change.
+FileResult ReplaceFiles(const std::string& folder, const std::vector<FileChange>& changes, NameCase nameCase,
+                        std::uint64_t keepFreeBytes = 0);
+
+// The size of a content: its bytes, or the host file's (nullopt when it cannot be read).
+std::optional<std::uint64_t> ContentSize(const FileContent& content);
+
+// Reads a content whole, refusing one over `maxBytes` (ENOSPC: it cannot fit).
+FileResult ReadContent(const FileContent& content, std::uint64_t maxBytes, std::string& bytes);
+
+// Replaces the file's content with `bytes` (creating it when missing) and
+// flushes it to the disk; a failure leaves the old content whole. Fails on
+// anything but a regular file, and never writes through a link.
+FileResult WriteFileBytes(const std::string& path, std::string_view bytes);
+
+// Creates a new file holding `bytes`, flushed to the disk; an existing file
+// gives TargetExists, and a failure leaves no partial file.
+FileResult CreateFileBytes(const std::string& path, std::string_view bytes);
+
+// Removes one file; a missing file is no failure.
+FileResult RemoveFile(const std::string& path);
+
+// Takes an advisory lock (flock) on an open file or folder, waiting a few
+// seconds for another holder to finish; false (errno EWOULDBLOCK) when it does not.
+bool LockWaiting(int fd, bool exclusive);
+
+// Flushes a folder's entries to the disk.
+void SyncFolder(const std::string& folder);
+
+// statvfs of the file system holding `path`; nullopt when it fails or is empty.
+std::optional<SpaceInfo> SpaceOf(const std::string& path);
+
+}  // namespace tunecrate

@@ -1,0 +1,100 @@
+// SPDX-License-Identifier: MIT
+#include "core/disk/FloppyFinder.h"
+
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include "core/disk/FileOps.h"
+
+namespace tunecrate {
+
+namespace {
+
+// /proc/self/mounts writes blanks, tabs, newlines and backslashes as \ooo.
+std::string DecodeMountField(const std::string& field) {
+    std::string out;
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 3 < field.size()) {
+            bool octal = true;
+            int value = 0;
+            for (std::size_t k = 1; k <= 3; ++k) {
+                char c = field[i + k];
+                if (c < '0' || c > '7') { octal = false; break; }
+                value = value * 8 + (c - '0');
+            }
+            if (octal) {
+                out += static_cast<char>(value);
+                i += 3;
+                continue;
+            }
+        }
+        out += field[i];
+    }
+    return out;
+}
+
+std::string ReadSmallFile(const std::string& path) {
+    std::ifstream in(path);
+    std::string text;
+    std::getline(in, text);
+    return text;
+}
+
+// True when the block device, or the disk a partition belongs to, is removable.
+bool IsRemovableDevice(const std::string& device) {
+    struct stat st {};
+    if (::stat(device.c_str(), &st) != 0 || !S_ISBLK(st.st_mode)) return false;
+    const std::string sys = "/sys/dev/block/" + std::to_string(major(st.st_rdev)) + ":" +
+                            std::to_string(minor(st.st_rdev));
+    if (ReadSmallFile(sys + "/removable") == "1") return true;
+    // A partition has no flag of its own; its disk is the parent folder.
+    return ReadSmallFile(sys + "/partition").size() > 0 && ReadSmallFile(sys + "/../removable") == "1";
+}
+
+}  // namespace
+
+std::optional<std::string> FindFloppy(const std::vector<MountEntry>& mounts) {
+    std::optional<std::string> found;
+    for (const MountEntry& mount : mounts) {
+        if (mount.removable && mount.totalBytes == kFloppyCapacity) {
+            found = mount.mountPoint;   // the last one in the table wins
+        }
+    }
+    if (found && (found->empty() || found->back() != '/')) *found += '/';
+    return found;
+}
+
+std::vector<MountEntry> ParseMountTable(const std::string& text) {
+    std::vector<MountEntry> mounts;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::istringstream fields(line);
+        std::string device, mountPoint, fsType;
+        if (!(fields >> device >> mountPoint >> fsType)) continue;
+        MountEntry entry;
+        entry.device = DecodeMountField(device);
+        entry.mountPoint = DecodeMountField(mountPoint);
+        entry.fsType = fsType;
+        mounts.push_back(std::move(entry));
+    }
+    return mounts;
+}
+
+std::vector<MountEntry> ReadMountTable() {
+    std::ifstream in("/proc/self/mounts");
+    std::stringstream text;
+    text << in.rdbuf();
+    std::vector<MountEntry> mounts = ParseMountTable(text.str());
+    for (MountEntry& mount : mounts) {
+        if (mount.device.rfind("/dev/", 0) != 0) continue;
+        mount.removable = IsRemovableDevice(mount.device);
+        if (!mount.removable) continue;
+        if (auto space = SpaceOf(mount.mountPoint)) mount.totalBytes = space->TotalBytes();
+    }
+    return mounts;
+}
+
+}  // namespace tunecrate

@@ -1,0 +1,27 @@
+// SPDX-License-Identifier: MIT
+#include "core/disk/FloppyVolume.h"
+
+#include <sys/stat.h>
+
+#include "core/disk/FolderVolume.h"
+#include "core/disk/ImageVolume.h"
+
+namespace tunecrate {
+
+std::uint64_t CatalogueRoomBytes(std::uint64_t unitBytes) {
+    if (unitBytes == 0) return 0;
+    auto units = [&](std::uint64_t bytes) { return (bytes + unitBytes - 1) / unitBytes; };
+    return (units(kLargestTitlesFile) + units(kLargestCommentsFile)) * unitBytes;
+}
+
+bool IsFloppyImageFile(const std::string& location) {
+    struct stat st {};
+    return ::stat(location.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::unique_ptr<FloppyVolume> OpenFloppyVolume(const std::string& location) {
+    if (IsFloppyImageFile(location)) return std::make_unique<ImageVolume>(location);
+    return std::make_unique<FolderVolume>(location);
+}
+
+}  // namespace tunecrate

@@ -1,0 +1,66 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/disk/FileOps.h"
+
+namespace tunecrate {
+
+// Which room a change may use: song data keeps clear of the room that a
+// fresh copy of song.nam and comments.dat needs, so that the catalogue can
+// always be rewritten beside its old copy, even on a floppy full of songs.
+enum class Room { Songs, Catalogue };
+
+// song.nam is always 40 lines of 17 bytes and CR LF; comments.dat at most 40
+// lines of the longest comment kept and CR LF (the catalogue checks both).
+inline constexpr std::uint64_t kLargestTitlesFile = 40 * (17 + 2);
+inline constexpr std::uint64_t kLargestCommentsFile = 40 * (254 + 2);
+
+// That room in bytes, for a disk that allocates in units of `unitBytes`.
+std::uint64_t CatalogueRoomBytes(std::uint64_t unitBytes);
+
+// The root folder of a song floppy. Every floppy operation goes through this,
+// so that a floppy may be a mounted disk, a plain folder or an image file.
+// Names are matched without regard to ASCII case, as on the floppy's own FAT.
+class FloppyVolume {
+public:
+    virtual ~FloppyVolume() = default;
+
+    // The floppy's root as shown to the user ("/media/user/FLOPPY/").
+    virtual std::string Root() const = 0;
+    virtual std::optional<SpaceInfo> Space() const = 0;
+    virtual bool Exists(std::string_view name) const = 0;
+    virtual std::optional<std::uint64_t> FileSize(std::string_view name) const = 0;
+    virtual std::optional<std::string> ReadFile(std::string_view name, std::size_t maxBytes) const = 0;
+    // Changes whenever the file is written or replaced (its identity, size and
+    // time); empty when there is no such file.
+    virtual std::string Stamp(std::string_view name) const = 0;
+    // Puts every change on the floppy, or none: a failure leaves every file
+    // as it was. A new content is written beside the old one and switched to
+    // only when all of it is there; a name replaces the case variant that is
+    // there, and the other variants go. Everything is durable on return.
+    // Song data never takes the room kept for the catalogue (Room::Songs).
+    virtual FileResult Apply(const std::vector<FileChange>& changes, Room room) = 0;
+    // A catalogue file replaced whole; it may use the room kept for it.
+    FileResult WriteFile(std::string_view name, std::string_view bytes) {
+        return Apply({FileChange{std::string(name), std::string(bytes)}}, Room::Catalogue);
+    }
+    // Removes every case variant of the file; a missing file is no failure.
+    FileResult Remove(std::string_view name) { return Apply({FileChange{std::string(name), std::nullopt}}, Room::Songs); }
+    // Makes everything written so far durable, so the disk can be taken out.
+    virtual void Flush() = 0;
+    // Why this floppy cannot be used at all (naming it); empty when it can.
+    virtual std::string Problem() const { return {}; }
+};
+
+// The floppy at `location`: an image file when it names a regular file, else a folder.
+std::unique_ptr<FloppyVolume> OpenFloppyVolume(const std::string& location);
+bool IsFloppyImageFile(const std::string& location);
+
+}  // namespace tunecrate

@@ -1,0 +1,90 @@
+// SPDX-License-Identifier: MIT
+#include "core/disk/FolderListing.h"
+
+#include <algorithm>
+#include <dirent.h>
+#include <memory>
+#include <sys/stat.h>
+
+#include "core/text/NameOrder.h"
+
+namespace tunecrate {
+
+namespace {
+
+struct DirCloser {
+    void operator()(DIR* dir) const { closedir(dir); }
+};
+
+bool IsFolder(int dirFd, const dirent* entry) {
+    if (entry->d_type == DT_DIR) return true;
+    if (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN) return false;
+    struct stat st {};
+    return ::fstatat(dirFd, entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+}
+
+template <typename Visit>
+void ForEachEntry(std::string_view folder, Visit visit) {
+    if (folder.empty()) return;
+    std::unique_ptr<DIR, DirCloser> dir(opendir(std::string(folder).c_str()));
+    if (!dir) return;   // no permission or gone: no children, no message
+    const int fd = dirfd(dir.get());
+    while (dirent* entry = readdir(dir.get())) {
+        const std::string_view name = entry->d_name;
+        if (name == "." || name == "..") continue;
+        if (!visit(fd, entry)) return;
+    }
+}
+
+std::string WithoutTrailingSlash(std::string_view path) {
+    std::string p(path);
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    return p;
+}
+
+bool UnderRemovableMountFolders(std::string_view mountPoint) {
+    for (std::string_view prefix : {"/media/", "/run/media/", "/mnt/"}) {
+        if (mountPoint.substr(0, prefix.size()) == prefix && mountPoint.size() > prefix.size()) return true;
+    }
+    return mountPoint == "/mnt";
+}
+
+}  // namespace
+
+std::vector<std::string> ListSubfolders(std::string_view folder) {
+    std::vector<std::string> names;
+    ForEachEntry(folder, [&](int fd, const dirent* entry) {
+        if (IsFolder(fd, entry)) names.emplace_back(entry->d_name);
+        return true;
+    });
+    SortNames(names);
+    return names;
+}
+
+bool HasContent(std::string_view folder, bool includeFiles) {
+    bool found = false;
+    ForEachEntry(folder, [&](int fd, const dirent* entry) {
+        if (IsFolder(fd, entry) || (includeFiles && entry->d_name[0] != '.')) found = true;
+        return !found;   // the first hit is enough
+    });
+    return found;
+}
+
+std::vector<std::string> TopLevelFolders(const std::vector<MountEntry>& mounts, std::string_view home,
+                                         std::string_view floppyRoot) {
+    const std::string floppy = WithoutTrailingSlash(floppyRoot);
+    std::vector<std::string> folders;
+    auto add = [&](std::string_view path) {
+        std::string p = WithoutTrailingSlash(path);
+        if (p.empty() || (!floppy.empty() && p == floppy)) return;
+        if (std::find(folders.begin(), folders.end(), p) == folders.end()) folders.push_back(p);
+    };
+    add("/");
+    add(home);
+    for (const MountEntry& mount : mounts) {
+        if (UnderRemovableMountFolders(mount.mountPoint)) add(mount.mountPoint);
+    }
+    return folders;
+}
+
+}  // namespace tunecrate

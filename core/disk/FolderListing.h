@@ -1,0 +1,28 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/disk/FloppyFinder.h"
+
+namespace tunecrate {
+
+// The folders that the folder tree shows and opens.
+
+// The names of the subfolders of `folder` (hidden ones included) in name
+// order; empty when it cannot be listed.
+std::vector<std::string> ListSubfolders(std::string_view folder);
+
+// True when the folder holds a subfolder or, with `includeFiles`, a file that
+// is not hidden: the tree then shows an expand button before it is opened.
+bool HasContent(std::string_view folder, bool includeFiles);
+
+// The top level of the tree: the root folder, the home folder, then every
+// volume mounted under /media, /run/media or /mnt in mount order; never the
+// floppy's mount point, and no folder twice.
+std::vector<std::string> TopLevelFolders(const std::vector<MountEntry>& mounts, std::string_view home,
+                                         std::string_view floppyRoot);
+
+}  // namespace tunecrate

@@ -1,0 +1,113 @@
+// SPDX-License-Identifier: MIT
+#include "core/disk/FolderVolume.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <map>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tunecrate {
+
+namespace {
+
+// The folders this process holds locked, each by one descriptor and counted:
+// two volumes of one folder in one process are the same writer and never
+// wait for each other. The program's one thread is the only user.
+struct HeldLock {
+    int fd = -1;
+    int users = 0;
+};
+std::map<std::pair<dev_t, ino_t>, HeldLock>& HeldLocks() {
+    static std::map<std::pair<dev_t, ino_t>, HeldLock> locks;
+    return locks;
+}
+
+}  // namespace
+
+FolderVolume::FolderVolume(std::string root) : m_root(std::move(root)) {
+    if (m_root.empty() || m_root.back() != '/') m_root += '/';
+    // A folder that cannot be opened has nothing to guard; its reads fail on their own.
+    const int fd = ::open(m_root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0) {
+        if (fd >= 0) ::close(fd);
+        return;
+    }
+    m_lockKey = {st.st_dev, st.st_ino};
+    HeldLock& held = HeldLocks()[*m_lockKey];
+    if (held.users++ == 0) {
+        held.fd = fd;
+        // Another writer holds a floppy for one operation only; past the wait
+        // the volume works unlocked rather than not at all.
+        LockWaiting(fd, true);
+    } else {
+        ::close(fd);
+    }
+}
+
+FolderVolume::~FolderVolume() {
+    if (!m_lockKey) return;
+    auto held = HeldLocks().find(*m_lockKey);
+    if (held == HeldLocks().end() || --held->second.users > 0) return;
+    ::close(held->second.fd);
+    HeldLocks().erase(held);
+}
+
+std::optional<std::string> FolderVolume::RealName(std::string_view name) const {
+    // The spelling asked for is the common case (and on a FAT mount every
+    // spelling is); only a miss costs a listing of the folder.
+    struct stat st {};
+    const std::string exact = m_root + std::string(name);
+    if (::lstat(exact.c_str(), &st) == 0) return std::string(name);
+    return FindNameNoCase(m_root, name);
+}
+
+std::string FolderVolume::PathOf(std::string_view name) const {
+    // The real spelling of an existing case variant, else the name as given.
+    auto real = RealName(name);
+    return m_root + (real ? *real : std::string(name));
+}
+
+std::optional<SpaceInfo> FolderVolume::Space() const {
+    return SpaceOf(m_root);
+}
+
+bool FolderVolume::Exists(std::string_view name) const {
+    return RealName(name).has_value();
+}
+
+std::optional<std::uint64_t> FolderVolume::FileSize(std::string_view name) const {
+    auto real = RealName(name);
+    if (!real) return std::nullopt;
+    return tunecrate::FileSize(m_root + *real);
+}
+
+std::optional<std::string> FolderVolume::ReadFile(std::string_view name, std::size_t maxBytes) const {
+    auto real = RealName(name);
+    if (!real) return std::nullopt;
+    return ReadFileBytes(m_root + *real, maxBytes);
+}
+
+std::string FolderVolume::Stamp(std::string_view name) const {
+    auto real = RealName(name);
+    struct stat st {};
+    if (!real || ::lstat((m_root + *real).c_str(), &st) != 0) return {};
+    return std::to_string(st.st_ino) + ":" + std::to_string(st.st_size) + ":" + std::to_string(st.st_mtim.tv_sec) +
+           "." + std::to_string(st.st_mtim.tv_nsec);
+}
+
+FileResult FolderVolume::Apply(const std::vector<FileChange>& changes, Room room) {
+    std::uint64_t keep = 0;
+    if (room == Room::Songs) {
+        if (auto space = Space()) keep = CatalogueRoomBytes(space->unitBytes);
+    }
+    return ReplaceFiles(m_root, changes, NameCase::WholeName, keep);
+}
+
+void FolderVolume::Flush() {
+    SyncFolder(m_root);
+}
+
+}  // namespace tunecrate

@@ -1,0 +1,470 @@
+// SPDX-License-Identifier: MIT
+#include "core/disk/ImageVolume.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <set>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "core/disk/FatImage.h"
+
+namespace tunecrate {
+namespace {
+
+// The image file itself; closing it releases the lock.
+class FileStore final : public ImageStore {
+public:
+    explicit FileStore(int fd) : m_fd(fd) {}
+    ~FileStore() override { ::close(m_fd); }
+    FileStore(const FileStore&) = delete;
+    FileStore& operator=(const FileStore&) = delete;
+
+    bool Read(std::uint64_t offset, char* data, std::size_t size) override {
+        while (size > 0) {
+            const ssize_t n = ::pread(m_fd, data, size, static_cast<off_t>(offset));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                if (n == 0) errno = EIO;
+                return false;
+            }
+            data += n;
+            size -= static_cast<std::size_t>(n);
+            offset += static_cast<std::uint64_t>(n);
+        }
+        return true;
+    }
+    bool Write(std::uint64_t offset, std::string_view bytes) override {
+        while (!bytes.empty()) {
+            const ssize_t n = ::pwrite(m_fd, bytes.data(), bytes.size(), static_cast<off_t>(offset));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                if (n == 0) errno = EIO;
+                return false;
+            }
+            bytes.remove_prefix(static_cast<std::size_t>(n));
+            offset += static_cast<std::uint64_t>(n);
+        }
+        return true;
+    }
+    bool Flush() override { return ::fsync(m_fd) == 0; }
+
+private:
+    int m_fd;
+};
+
+std::uint32_t ClustersFor(std::uint64_t bytes) {
+    return static_cast<std::uint32_t>((bytes + kImageSectorBytes - 1) / kImageSectorBytes);
+}
+
+// Runs of neighbouring clusters, so a file moves in few large transfers.
+template <typename Visit>
+bool ForEachRun(const std::vector<std::uint16_t>& clusters, Visit visit) {
+    std::size_t start = 0;
+    for (std::size_t i = 1; i <= clusters.size(); ++i) {
+        if (i == clusters.size() || clusters[i] != clusters[i - 1] + 1) {
+            if (!visit(start, i - start)) return false;
+            start = i;
+        }
+    }
+    return true;
+}
+
+const char* Describe(FatImage::Walk::Problem problem) {
+    switch (problem) {
+        case FatImage::Walk::Problem::LeavesDisk: return "its cluster chain leaves the disk";
+        case FatImage::Walk::Problem::MeetsFree: return "its cluster chain runs into a free cluster";
+        case FatImage::Walk::Problem::MeetsBad: return "its cluster chain runs into a bad cluster";
+        case FatImage::Walk::Problem::Loops: return "its cluster chain loops";
+        case FatImage::Walk::Problem::Short: return "its cluster chain is shorter than the file";
+        case FatImage::Walk::Problem::None: break;
+    }
+    return "";
+}
+
+// Which clusters the files and folders of the image hold, following every
+// chain as far as it goes (into subfolders too).
+struct Survey {
+    std::vector<std::uint8_t> owners;   // chains through each cluster, counted up to 2
+    std::vector<bool> used;             // held by some chain, whatever the FAT says
+};
+
+// One change as planned: the entries it replaces, its new bytes and place.
+struct Planned {
+    std::string name;
+    bool remove = false;
+    std::string bytes;
+    std::vector<FatEntry> existing;          // the first is replaced, the others go
+    std::vector<std::uint16_t> clusters;     // the new content's
+    std::optional<std::uint32_t> newSlot;    // for a name the root does not have yet
+};
+
+}  // namespace
+
+// The open image: its store, its file system in memory and what each of the
+// image's own FAT copies and root sectors hold, so only changes are written.
+class ImageFile {
+public:
+    std::unique_ptr<ImageStore> store;
+    bool readOnly = false;
+    FatImage fat;
+    std::string fatOnDisk[2];
+    std::string rootOnDisk;
+    std::string broken;   // why nothing more is written: an earlier write failed
+    bool unflushed = false;
+
+    bool Write(std::uint64_t offset, std::string_view bytes) {
+        unflushed = true;
+        return store->Write(offset, bytes);
+    }
+    // A barrier: what was written before is on the disk before anything after.
+    bool FlushWrites() {
+        if (!unflushed) return true;
+        unflushed = false;
+        return store->Flush();
+    }
+
+    bool WriteData(const std::vector<std::uint16_t>& clusters, std::string_view bytes) {
+        return ForEachRun(clusters, [&](std::size_t first, std::size_t count) {
+            const std::size_t from = first * kImageSectorBytes;
+            std::string run(count * kImageSectorBytes, '\0');
+            if (from < bytes.size()) run.replace(0, std::min(run.size(), bytes.size() - from), bytes.substr(from, run.size()));
+            return Write(fat.ClusterOffset(clusters[first]), run);
+        });
+    }
+
+    bool ReadData(const std::vector<std::uint16_t>& clusters, std::string& bytes, std::size_t size) const {
+        bytes.assign(std::size_t{clusters.size()} * kImageSectorBytes, '\0');
+        const bool read = ForEachRun(clusters, [&](std::size_t first, std::size_t count) {
+            return store->Read(fat.ClusterOffset(clusters[first]), bytes.data() + first * kImageSectorBytes,
+                               count * kImageSectorBytes);
+        });
+        bytes.resize(std::min(size, bytes.size()));
+        return read;
+    }
+
+    // Writes the sectors of `now` that differ from what the disk holds.
+    bool WriteChanged(std::uint64_t offset, const std::string& now, std::string& onDisk) {
+        for (std::size_t at = 0; at < now.size();) {
+            if (now.compare(at, kImageSectorBytes, onDisk, at, kImageSectorBytes) == 0) {
+                at += kImageSectorBytes;
+                continue;
+            }
+            std::size_t end = at + kImageSectorBytes;
+            while (end < now.size() && now.compare(end, kImageSectorBytes, onDisk, end, kImageSectorBytes) != 0) {
+                end += kImageSectorBytes;
+            }
+            if (!Write(offset + at, std::string_view(now).substr(at, end - at))) return false;
+            onDisk.replace(at, end - at, now, at, end - at);
+            at = end;
+        }
+        return true;
+    }
+
+    // Both copies: the second is what a repair tool falls back on.
+    bool WriteFats() {
+        return WriteChanged(fat.FatOffset(0), fat.FatBytes(), fatOnDisk[0]) &&
+               WriteChanged(fat.FatOffset(1), fat.FatBytes(), fatOnDisk[1]);
+    }
+    bool WriteRoot() { return WriteChanged(fat.RootOffset(), fat.RootBytes(), rootOnDisk); }
+
+    Survey TakeSurvey() const {
+        Survey survey;
+        survey.owners.assign(fat.ClusterCount() + 2, 0);
+        std::set<std::uint16_t> foldersSeen;
+        Visit(fat.Entries(), survey, foldersSeen, 0);
+        survey.used.resize(survey.owners.size());
+        for (std::size_t c = 0; c < survey.owners.size(); ++c) survey.used[c] = survey.owners[c] > 0;
+        return survey;
+    }
+
+    // A cluster that holds a file and that the two FAT copies describe
+    // differently: which copy is right is for a repair tool to decide.
+    std::optional<std::uint16_t> FatCopiesDisagree(const Survey& survey) const {
+        for (std::uint32_t c = 2; c < fat.ClusterCount() + 2; ++c) {
+            const auto cluster = static_cast<std::uint16_t>(c);
+            if (survey.used[c] && FatImage::EntryIn(fatOnDisk[0], cluster) != FatImage::EntryIn(fatOnDisk[1], cluster)) {
+                return cluster;
+            }
+        }
+        return std::nullopt;
+    }
+
+private:
+    void Visit(const std::vector<FatEntry>& entries, Survey& survey, std::set<std::uint16_t>& foldersSeen,
+               int depth) const {
+        for (const FatEntry& entry : entries) {
+            const FatImage::Walk walk = fat.WalkChain(entry.firstCluster, entry.IsFolder() ? 0 : entry.size);
+            for (std::uint16_t c : walk.clusters) survey.owners[c] = static_cast<std::uint8_t>(std::min(survey.owners[c] + 1, 2));
+            // A folder's files hold clusters too; a damaged or looping tree is followed only so far.
+            if (!entry.IsFolder() || walk.clusters.empty() || depth >= 16 ||
+                !foldersSeen.insert(entry.firstCluster).second) {
+                continue;
+            }
+            std::string bytes;
+            if (ReadData(walk.clusters, bytes, walk.clusters.size() * kImageSectorBytes)) {
+                Visit(FatImage::ParseEntries(bytes), survey, foldersSeen, depth + 1);
+            }
+        }
+    }
+};
+
+ImageVolume::ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap) : m_imagePath(std::move(imagePath)) {
+    auto file = std::make_unique<ImageFile>();
+    // Not blocking: a FIFO or a device given by mistake must not hang us.
+    int fd = ::open(m_imagePath.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) {
+        fd = ::open(m_imagePath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+        file->readOnly = true;
+    }
+    if (fd < 0) {
+        m_problem = "Cannot open " + m_imagePath + ".\n" + FileResult::FromErrno(errno).Reason();
+        return;
+    }
+    file->store = std::make_unique<FileStore>(fd);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        m_problem = m_imagePath + " is not a floppy image file.";
+        return;
+    }
+    // Another program writing the image at the same time would corrupt it.
+    if (!LockWaiting(fd, !file->readOnly)) {
+        m_problem = errno == EWOULDBLOCK ? m_imagePath + " is in use by another program.\nClose it there and try again."
+                                         : "Cannot lock " + m_imagePath + ".\n" + FileResult::FromErrno(errno).Reason();
+        return;
+    }
+    if (wrap) file->store = wrap(std::move(file->store));
+    const std::string notAFloppy = m_imagePath + " is not a 1.44 MB floppy image: ";
+    if (static_cast<std::uint64_t>(st.st_size) < kImageBytes) {
+        m_problem = notAFloppy + "it holds " + std::to_string(st.st_size) + " bytes, not " +
+                    std::to_string(kImageBytes) + ".";
+        return;
+    }
+    std::string boot(kImageSectorBytes, '\0');
+    if (!file->store->Read(0, boot.data(), boot.size())) {
+        m_problem = "Cannot read " + m_imagePath + ".\n" + FileResult::FromErrno(errno).Reason();
+        return;
+    }
+    std::string reason;
+    auto parsed = FatImage::Parse(boot, &reason);
+    if (!parsed) {
+        m_problem = notAFloppy + reason + ".";
+        return;
+    }
+    file->fat = std::move(*parsed);
+    std::string head(file->fat.HeadBytes(), '\0');
+    if (!file->store->Read(0, head.data(), head.size())) {
+        m_problem = "Cannot read " + m_imagePath + ".\n" + FileResult::FromErrno(errno).Reason();
+        return;
+    }
+    if (!file->fat.Load(head, &reason)) {
+        m_problem = notAFloppy + reason + ".";
+        return;
+    }
+    const std::size_t fatBytes = file->fat.FatBytes().size();
+    for (int copy = 0; copy < 2; ++copy) file->fatOnDisk[copy] = head.substr(file->fat.FatOffset(copy), fatBytes);
+    file->rootOnDisk = file->fat.RootBytes();
+    m_image = std::move(file);
+}
+
+ImageVolume::~ImageVolume() = default;
+
+FileResult ImageVolume::Refusal() const { return FileResult::FromErrno(EIO, m_problem); }
+
+std::optional<SpaceInfo> ImageVolume::Space() const {
+    if (!m_image) return std::nullopt;
+    return SpaceInfo{m_image->fat.FreeClusters(), m_image->fat.ClusterCount(), kImageSectorBytes};
+}
+
+std::optional<FatEntry> ImageVolume::FindFile(std::string_view name) const {
+    if (!m_image) return std::nullopt;
+    auto found = m_image->fat.Find(name);
+    if (found.empty()) return std::nullopt;
+    return found.front();
+}
+
+bool ImageVolume::Exists(std::string_view name) const {
+    return FindFile(name).has_value();
+}
+
+std::optional<std::uint64_t> ImageVolume::FileSize(std::string_view name) const {
+    auto entry = FindFile(name);
+    if (!entry || entry->IsFolder()) return std::nullopt;
+    return entry->size;
+}
+
+std::optional<std::string> ImageVolume::ReadFile(std::string_view name, std::size_t maxBytes) const {
+    auto entry = FindFile(name);
+    if (!entry || entry->IsFolder()) return std::nullopt;
+    // A size beyond its chain, a loop or a cluster off the disk: unreadable,
+    // never someone else's data.
+    auto clusters = m_image->fat.Chain(entry->firstCluster, entry->size);
+    if (!clusters) return std::nullopt;
+    const std::size_t size = std::min<std::size_t>(entry->size, maxBytes);
+    clusters->resize(std::min<std::size_t>(clusters->size(), ClustersFor(size)));
+    std::string bytes;
+    if (!m_image->ReadData(*clusters, bytes, size)) return std::nullopt;
+    return bytes;
+}
+
+std::string ImageVolume::Stamp(std::string_view name) const {
+    auto entry = FindFile(name);
+    if (!entry) return {};
+    // Every write of ours puts a file in new clusters and dates it.
+    return std::to_string(entry->firstCluster) + ":" + std::to_string(entry->size) + ":" + std::to_string(entry->stamp);
+}
+
+FileResult ImageVolume::Apply(const std::vector<FileChange>& changes, Room room) {
+    if (!m_image) return Refusal();
+    ImageFile& image = *m_image;
+    FatImage& fat = image.fat;
+    const std::string damaged = m_imagePath + " is damaged: ";
+    const std::string repair = "\nRepair it with a disk checker (fsck.fat) before writing to it.";
+    const std::uint64_t capacity = std::uint64_t{fat.ClusterCount()} * kImageSectorBytes;
+
+    std::vector<Planned> plan;
+    for (const FileChange& change : changes) {
+        Planned p;
+        p.name = change.name;
+        p.remove = !change.content;
+        p.existing = fat.Find(change.name);
+        // The exact spelling is the one replaced; other variants go.
+        std::stable_partition(p.existing.begin(), p.existing.end(), [&](const FatEntry& e) {
+            return e.shortName == change.name || e.longName == change.name;
+        });
+        for (const FatEntry& entry : p.existing) {
+            if (entry.IsFolder()) return FileResult::FromErrno(EISDIR, Root() + change.name + " is a folder.");
+        }
+        if (p.remove && p.existing.empty()) continue;   // nothing to take away
+        if (!p.remove) {
+            FileResult read = ReadContent(*change.content, capacity, p.bytes);
+            if (!read.ok()) return read;
+            if (p.existing.empty() && !ShortNameFor(change.name)) {
+                return FileResult::FromErrno(EINVAL, change.name + " is not a name a floppy can hold (8.3 letters).");
+            }
+        }
+        plan.push_back(std::move(p));
+    }
+    if (plan.empty()) return {};
+    if (image.readOnly) return FileResult::FromErrno(EROFS);
+    if (!image.broken.empty()) return FileResult::FromErrno(EIO, image.broken);
+
+    const Survey survey = image.TakeSurvey();
+    if (auto cluster = image.FatCopiesDisagree(survey)) {
+        return FileResult::FromErrno(EIO, damaged + "its two FATs differ about cluster " + std::to_string(*cluster) +
+                                              ", which holds a file." + repair);
+    }
+    // Freeing a damaged chain could free another file's clusters.
+    std::vector<std::vector<std::uint16_t>> oldChains;
+    for (const Planned& p : plan) {
+        for (const FatEntry& entry : p.existing) {
+            const FatImage::Walk walk = fat.WalkChain(entry.firstCluster, 0);
+            const std::string shown = entry.longName.empty() ? entry.shortName : entry.longName;
+            if (walk.problem != FatImage::Walk::Problem::None) {
+                return FileResult::FromErrno(EIO, damaged + shown + ": " + Describe(walk.problem) + "." + repair);
+            }
+            for (std::uint16_t c : walk.clusters) {
+                if (survey.owners[c] > 1) {
+                    return FileResult::FromErrno(EIO, damaged + shown + " shares cluster " + std::to_string(c) +
+                                                          " with another file." + repair);
+                }
+            }
+            oldChains.push_back(walk.clusters);
+        }
+    }
+
+    std::uint32_t needed = 0;
+    std::size_t newNames = 0;
+    for (const Planned& p : plan) {
+        needed += ClustersFor(p.bytes.size());
+        newNames += !p.remove && p.existing.empty();
+    }
+    std::uint32_t free = 0;
+    for (std::uint32_t c = 2; c < fat.ClusterCount() + 2; ++c) free += fat.Next(static_cast<std::uint16_t>(c)) == 0 && !survey.used[c];
+    const std::uint64_t keep = room == Room::Songs ? CatalogueRoomBytes(kImageSectorBytes) / kImageSectorBytes : 0;
+    if (std::uint64_t{needed} + keep > free) return FileResult::FromErrno(ENOSPC);
+    const std::vector<std::uint32_t> slots = fat.FreeSlots();
+    if (slots.size() < newNames) return FileResult::FromErrno(ENOSPC, "The floppy's root folder is full.");
+
+    auto fail = [&](std::string step) {
+        const int err = errno != 0 ? errno : EIO;
+        image.broken = "A write to " + m_imagePath + " failed (" + step + "): " + FileResult::FromErrno(err).Reason() +
+                       ".\nNothing more is written to it until it is opened again.";
+        return FileResult::FromErrno(err, image.broken);
+    };
+
+    // 1. The new contents go into clusters that no file holds. New entries
+    //    past the end mark get cleared slots first, so that whichever root
+    //    sectors reach the disk later, no old garbage becomes an entry.
+    std::vector<bool> taken = survey.used;
+    std::size_t nextSlot = 0;
+    const std::uint32_t end = fat.EndSlot();
+    std::uint32_t lastNew = 0;
+    bool pastEnd = false;
+    for (Planned& p : plan) {
+        if (p.remove) continue;
+        auto clusters = fat.TakeFree(ClustersFor(p.bytes.size()), taken);
+        if (!clusters) return FileResult::FromErrno(ENOSPC);
+        for (std::uint16_t c : *clusters) taken[c] = true;
+        p.clusters = std::move(*clusters);
+        if (!image.WriteData(p.clusters, p.bytes)) return fail("file data");
+        if (p.existing.empty()) {
+            p.newSlot = slots[nextSlot++];
+            if (*p.newSlot >= end) {
+                pastEnd = true;
+                lastNew = std::max(lastNew, *p.newSlot);
+            }
+        }
+    }
+    if (pastEnd) {
+        for (std::uint32_t s = end; s <= std::min(lastNew + 1, kImageRootEntries - 1); ++s) fat.ClearSlot(s);
+        if (!image.WriteRoot()) return fail("directory");
+    }
+    if (!image.FlushWrites()) return fail("flush");
+
+    // 2. Both FATs link the new chains; the old ones stay allocated.
+    for (const Planned& p : plan) fat.Link(p.clusters);
+    if (!image.WriteFats()) return fail("FAT");
+    if (!image.FlushWrites()) return fail("flush");
+
+    // 3. Entries switch to their new chains. Long-name slots of entries that
+    //    go, where they lie in another sector than their entry, are cleared
+    //    first: a crash between leaves a file under its short name, never a
+    //    long name without its file.
+    const std::uint32_t perSector = kImageSectorBytes / kDirEntryBytes;
+    bool longNames = false;
+    for (const Planned& p : plan) {
+        for (std::size_t i = p.remove ? 0 : 1; i < p.existing.size(); ++i) {
+            const FatEntry& entry = p.existing[i];
+            for (std::uint32_t s = entry.firstSlot; s < entry.slot && s / perSector != entry.slot / perSector; ++s) {
+                fat.MarkDeleted(s, s);
+                longNames = true;
+            }
+        }
+    }
+    if (longNames && (!image.WriteRoot() || !image.FlushWrites())) return fail("directory");
+    for (const Planned& p : plan) {
+        const std::uint16_t first = p.clusters.empty() ? 0 : p.clusters.front();
+        const auto size = static_cast<std::uint32_t>(p.bytes.size());
+        if (!p.remove && p.newSlot) fat.PutEntry(*p.newSlot, p.name, first, size);
+        if (!p.remove && !p.existing.empty()) fat.SetFile(p.existing.front().slot, first, size);
+        for (std::size_t i = p.remove ? 0 : 1; i < p.existing.size(); ++i) {
+            fat.MarkDeleted(p.existing[i].firstSlot, p.existing[i].slot);
+        }
+    }
+    if (!image.WriteRoot() || !image.FlushWrites()) return fail("directory");
+
+    // 4. The old chains are freed.
+    for (const auto& chain : oldChains) fat.Free(chain);
+    if (!image.WriteFats() || !image.FlushWrites()) return fail("FAT");
+    return {};
+}
+
+void ImageVolume::Flush() {
+    // Every change flushes its own writes; this is for the caller's peace of mind.
+    if (m_image) m_image->store->Flush();
+}
+
+}  // namespace tunecrate

@@ -1,0 +1,72 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "core/disk/FatImage.h"
+#include "core/disk/FloppyVolume.h"
+
+namespace tunecrate {
+
+class ImageFile;
+
+// Where the bytes of an image live. The volume reads and writes them only
+// through this, so that a test can record every write and flush, or fail one.
+class ImageStore {
+public:
+    virtual ~ImageStore() = default;
+    // Each returns false, with errno set, when it fails.
+    virtual bool Read(std::uint64_t offset, char* data, std::size_t size) = 0;
+    virtual bool Write(std::uint64_t offset, std::string_view bytes) = 0;
+    // Every write before it is durable before any write after it begins.
+    virtual bool Flush() = 0;
+};
+
+// Puts a store of its own around the image file's (for tests).
+using ImageStoreWrapper = std::function<std::unique_ptr<ImageStore>(std::unique_ptr<ImageStore>)>;
+
+// A floppy that is a 1.44 MB FAT12 image file, used without mounting: the
+// songs live in the image's root folder. The image is opened, checked and
+// locked (flock) for as long as this object lives.
+//
+// Every change survives a crash at any point, with the writes of each step
+// reordered or cut at any sector: the image then holds every file with its
+// old or its new content, and at worst lost clusters. A change is written in
+// steps with a flush after each: new contents into free clusters; both FATs
+// linking them; the directory entries switched to them; the old clusters
+// freed. A change that would free a damaged chain (one that loops, leaves
+// the disk or is shared with another file), or run into FAT copies that
+// disagree about a file, is refused, so that a damaged image never loses
+// more. After a failed write the volume writes nothing more.
+class ImageVolume final : public FloppyVolume {
+public:
+    explicit ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap = {});
+    ~ImageVolume() override;
+    ImageVolume(const ImageVolume&) = delete;
+    ImageVolume& operator=(const ImageVolume&) = delete;
+
+    // The image's path followed by "/", so "Cannot open %ssong.nam." reads
+    // as a file inside the image.
+    std::string Root() const override { return m_imagePath + "/"; }
+    std::optional<SpaceInfo> Space() const override;
+    bool Exists(std::string_view name) const override;
+    std::optional<std::uint64_t> FileSize(std::string_view name) const override;
+    std::optional<std::string> ReadFile(std::string_view name, std::size_t maxBytes) const override;
+    std::string Stamp(std::string_view name) const override;
+    FileResult Apply(const std::vector<FileChange>& changes, Room room) override;
+    void Flush() override;
+    std::string Problem() const override { return m_problem; }
+
+private:
+    FileResult Refusal() const;
+    std::optional<FatEntry> FindFile(std::string_view name) const;
+    std::string m_imagePath;
+    std::string m_problem;
+    std::unique_ptr<ImageFile> m_image;   // null when the image cannot be used
+};
+
+}  // namespace tunecrate

@@ -1,0 +1,278 @@
+// SPDX-License-Identifier: MIT
+#include "core/songs/FloppyCatalogue.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+
+#include "core/text/Encoding.h"
+#include "core/disk/FloppyVolume.h"
+#include "core/text/SongNames.h"
+
+namespace tunecrate {
+
+static_assert(kLargestTitlesFile == kCatalogueLines * (kTitleBytes + 2));
+static_assert(kLargestCommentsFile == kCatalogueLines * (kCatalogueLineBytes + 2));
+
+namespace {
+
+// Real catalogues are under 11 KB; anything beyond this reads as missing lines.
+constexpr std::size_t kCatalogueReadLimit = 1 << 20;
+
+constexpr std::string_view kLineEnd = "\r\n";
+
+bool IsTrailingSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+// The lines of a catalogue file as it has them, without their line ends;
+// lines it lacks are empty.
+std::vector<std::string> FileLines(std::string_view content) {
+    std::vector<std::string> lines;
+    while (lines.size() < static_cast<std::size_t>(kCatalogueLines) && !content.empty()) {
+        const auto end = content.find('\n');
+        std::string_view line = content.substr(0, end);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        lines.emplace_back(line);
+        if (end == std::string_view::npos) break;
+        content.remove_prefix(end + 1);
+    }
+    lines.resize(kCatalogueLines);
+    return lines;
+}
+
+// The first `count` lines as the rows show them: cut on a character boundary
+// to the longest piece kept, trailing white space removed.
+std::vector<std::string> CatalogueLines(std::string_view content, std::size_t count) {
+    std::vector<std::string> lines = FileLines(content);
+    lines.resize(count);
+    for (std::string& line : lines) {
+        std::string_view piece = CutToWholeCharacters(line, kCatalogueLineBytes);
+        while (!piece.empty() && IsTrailingSpace(piece.back())) piece.remove_suffix(1);
+        line = std::string(piece);
+    }
+    return lines;
+}
+
+bool IsSongFloppy(const FloppyVolume& volume) {
+    for (int i = 0; i < kProbedSlots; ++i) {
+        if (volume.Exists(SlotName(i) + std::string(kSongExtension))) return true;
+    }
+    return false;
+}
+
+std::string BlankTitlesFile() {
+    std::string bytes;
+    for (int i = 0; i < kCatalogueLines; ++i) bytes += std::string(kTitleBytes, ' ') + std::string(kLineEnd);
+    return bytes;
+}
+
+std::string EmptyCommentsFile() {
+    std::string bytes;
+    for (int i = 0; i < kCatalogueLines; ++i) bytes += kLineEnd;
+    return bytes;
+}
+
+SlotRow ReadSlot(const FloppyVolume& volume, int slot, std::string title, std::string comment) {
+    SlotRow row;
+    row.number = slot + 1;
+    row.title = std::move(title);
+    row.comment = std::move(comment);
+    const std::string base = SlotName(slot);
+    auto songBytes = volume.FileSize(base + ".b00");
+    if (!songBytes) {
+        row.state = SlotState::EmptySlot;
+        row.sizeText = kEmptySizeText;
+        return row;
+    }
+    auto eventsBytes = volume.FileSize(base + ".evt");
+    row.stamp = volume.Stamp(base + ".b00") + "/" + volume.Stamp(base + ".evt");
+    row.state = eventsBytes ? SlotState::FullSong : SlotState::PartialSong;
+    row.sizeText = SizeText(*songBytes, eventsBytes.value_or(0), eventsBytes.has_value());
+    return row;
+}
+
+}  // namespace
+
+std::string UnreadableFloppyMessage(std::string_view floppyRoot) {
+    return "Cannot open " + std::string(floppyRoot) + "song.nam.\nPlease insert valid floppy disk.";
+}
+
+CatalogueReading ReadCatalogue(FloppyVolume* volume) {
+    CatalogueReading reading;
+    if (volume == nullptr) return reading;
+    if (reading.failure = volume->Problem(); !reading.failure.empty()) return reading;
+    if (!volume->Space()) return reading;
+
+    auto titles = volume->ReadFile(kTitlesFile, kCatalogueReadLimit);
+    if (!titles) {
+        // A catalogue that exists but cannot be read is never replaced by blanks.
+        if (volume->Exists(kTitlesFile) || !IsSongFloppy(*volume)) return reading;
+        FileResult created = volume->WriteFile(kTitlesFile, BlankTitlesFile());
+        titles = volume->ReadFile(kTitlesFile, kCatalogueReadLimit);
+        if (!created.ok() || !titles) {
+            reading.failure = CatalogueWriteMessage(volume->Root(), kTitlesFile, created);
+            return reading;
+        }
+    }
+
+    // Measured after a song.nam just created, so the figures include it.
+    auto space = volume->Space();
+    if (!space || space->totalUnits == 0) return reading;
+    reading.FreePercent = static_cast<int>(std::min<std::uint64_t>(100, 100 * space->freeUnits / space->totalUnits));
+    reading.FreeBytes = static_cast<std::int64_t>(space->FreeBytes());
+
+    auto comments = volume->ReadFile(kCommentsFile, kCatalogueReadLimit);
+    if (!comments) {
+        if (volume->Exists(kCommentsFile)) {
+            reading.FreePercent = -1;
+            reading.FreeBytes = 0;
+            return reading;
+        }
+        FileResult created = volume->WriteFile(kCommentsFile, EmptyCommentsFile());
+        comments = volume->ReadFile(kCommentsFile, kCatalogueReadLimit);
+        if (!created.ok() || !comments) {
+            reading.failure = CatalogueWriteMessage(volume->Root(), kCommentsFile, created);
+            reading.FreePercent = -1;
+            reading.FreeBytes = 0;
+            return reading;
+        }
+    }
+
+    auto titleLines = CatalogueLines(*titles, kSlotCount);
+    auto commentLines = CatalogueLines(*comments, kSlotCount);
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        auto index = static_cast<std::size_t>(slot);
+        reading.rows.push_back(ReadSlot(*volume, slot, std::move(titleLines[index]), std::move(commentLines[index])));
+    }
+    reading.readable = true;
+    return reading;
+}
+
+namespace {
+
+// A line is never two: a line break inside a text becomes a blank.
+std::string OneLine(std::string text) {
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    return text;
+}
+
+std::string TitlesFromLines(const std::vector<std::string>& lines) {
+    std::string bytes;
+    bytes.reserve(kCatalogueLines * (kTitleBytes + kLineEnd.size()));
+    for (const std::string& title : lines) {
+        // Never split a two-byte character: the instrument would show garbage.
+        std::string line(CutToWholeCharacters(title, kTitleBytes));
+        line.resize(kTitleBytes, ' ');
+        bytes += line;
+        bytes += kLineEnd;
+    }
+    return bytes;
+}
+
+std::string CommentsFromLines(const std::vector<std::string>& lines) {
+    std::string bytes;
+    for (const std::string& comment : lines) {
+        bytes += CutToWholeCharacters(comment, kCatalogueLineBytes);
+        bytes += kLineEnd;
+    }
+    return bytes;
+}
+
+std::vector<std::string> RowLines(const std::vector<SlotRow>& rows, std::string SlotRow::*field) {
+    std::vector<std::string> lines(kCatalogueLines);
+    for (std::size_t r = 0; r < rows.size() && r < lines.size(); ++r) lines[r] = OneLine(rows[r].*field);
+    return lines;
+}
+
+}  // namespace
+
+std::string TitlesFileBytes(const std::vector<SlotRow>& rows) {
+    return TitlesFromLines(RowLines(rows, &SlotRow::title));
+}
+
+std::string CommentsFileBytes(const std::vector<SlotRow>& rows) {
+    return CommentsFromLines(RowLines(rows, &SlotRow::comment));
+}
+
+std::vector<std::string> UpdateCatalogue(FloppyVolume& volume, const std::vector<SlotText>& changes) {
+    std::vector<std::string> failures;
+    struct Half {
+        std::string_view file;
+        std::optional<std::string> SlotText::*text;
+        std::string (*bytesOf)(const std::vector<std::string>&);
+    };
+    for (const Half& half : {Half{kTitlesFile, &SlotText::title, TitlesFromLines},
+                             Half{kCommentsFile, &SlotText::comment, CommentsFromLines}}) {
+        if (std::none_of(changes.begin(), changes.end(), [&](const SlotText& c) { return (c.*half.text).has_value(); })) {
+            continue;
+        }
+        const std::optional<std::string> now = volume.ReadFile(half.file, kCatalogueReadLimit);
+        if (!now && volume.Exists(half.file)) {
+            // Unreadable is not empty: its other lines would be lost.
+            failures.push_back(CatalogueWriteMessage(volume.Root(), half.file, FileResult::FromErrno(EIO)));
+            continue;
+        }
+        std::vector<std::string> lines = FileLines(now.value_or(""));
+        for (const SlotText& change : changes) {
+            if (change.slot >= 0 && change.slot < kCatalogueLines && (change.*half.text)) {
+                lines[static_cast<std::size_t>(change.slot)] = OneLine(*(change.*half.text));
+            }
+        }
+        const std::string bytes = half.bytesOf(lines);
+        if (now == bytes) continue;   // a damaged floppy is not touched for nothing
+        if (FileResult r = volume.WriteFile(half.file, bytes); !r.ok()) {
+            failures.push_back(CatalogueWriteMessage(volume.Root(), half.file, r));
+        }
+    }
+    return failures;
+}
+
+bool CatalogueStillShows(const std::vector<SlotRow>& now, const std::vector<SlotRow>& shown,
+                         const std::vector<int>& slots) {
+    if (slots.empty()) return now == shown;
+    for (int slot : slots) {
+        const auto s = static_cast<std::size_t>(slot);
+        if (slot < 0 || s >= now.size() || s >= shown.size() || !(now[s] == shown[s])) return false;
+    }
+    return true;
+}
+
+CatalogueEdit EditSlotText(FloppyVolume& volume, const std::vector<SlotRow>& shown, const SlotText& change) {
+    CatalogueEdit edit;
+    const CatalogueReading now = ReadCatalogue(&volume);
+    if (!now.readable) {
+        edit.failures.push_back(now.failure.empty() ? UnreadableFloppyMessage(volume.Root()) : now.failure);
+        return edit;
+    }
+    edit.changedElsewhere = !CatalogueStillShows(now.rows, shown);
+    if (!CatalogueStillShows(now.rows, shown, {change.slot})) return edit;
+    edit.failures = UpdateCatalogue(volume, {change});
+    edit.applied = edit.failures.empty();
+    return edit;
+}
+
+std::string CatalogueChangedMessage(bool applied) {
+    std::string text = "フロッピーの内容が、ほかのプログラムによって変更されていました。\n一覧を読み直しました。";
+    if (!applied) text += "\n操作は行われませんでした。もう一度やり直してください。";
+    return text;
+}
+
+std::string CatalogueWriteMessage(std::string_view floppyRoot, std::string_view file, const FileResult& result) {
+    std::string text = "Cannot write " + std::string(floppyRoot) + std::string(file) + ".";
+    std::string reason = result.Reason();
+    if (!reason.empty()) text += "\n" + reason;
+    return text;
+}
+
+std::string FreeSpaceText(std::int64_t freeBytes) {
+    // The single-precision constant is part of the figure the user has always seen.
+    const double kb = static_cast<double>(freeBytes) * static_cast<double>(0.001f);
+    // to_chars ignores the user's locale: the figure keeps its decimal point.
+    char buffer[64];
+    auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, kb, std::chars_format::fixed, 2);
+    if (error != std::errc()) return "空き ? kb";
+    return "空き " + std::string(buffer, end) + " kb";
+}
+
+}  // namespace tunecrate

@@ -1,0 +1,85 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/disk/FileOps.h"
+#include "core/songs/SlotRow.h"
+
+namespace tunecrate {
+
+class FloppyVolume;
+
+// What a reading of the floppy's catalogue found.
+struct CatalogueReading {
+    bool readable = false;          // false: the unreadable-floppy ending
+    std::vector<SlotRow> rows;      // five rows when readable, none otherwise
+    int FreePercent = -1;           // 0..100, -1 without a reading
+    std::int64_t FreeBytes = 0;
+    // Why the floppy could not be used, when known: an image that cannot be
+    // opened, or a catalogue file that was missing and could not be created.
+    std::string failure;
+};
+
+// Reads the five slot rows and the free space of the floppy; `volume` may be
+// null when there is no floppy. Creates a missing song.nam (only when slot
+// files exist) and a missing comments.dat, as the instrument expects both.
+CatalogueReading ReadCatalogue(FloppyVolume* volume);
+
+// "Cannot open %ssong.nam.\nPlease insert valid floppy disk."
+std::string UnreadableFloppyMessage(std::string_view floppyRoot);
+
+// The exact bytes of song.nam / comments.dat for these rows: 40 lines ending in
+// CR LF, titles cut on a character boundary and padded to 17 bytes.
+std::string TitlesFileBytes(const std::vector<SlotRow>& rows);
+std::string CommentsFileBytes(const std::vector<SlotRow>& rows);
+
+// A change of one slot's texts (CP932); what is not given stays as it is.
+struct SlotText {
+    int slot = 0;
+    std::optional<std::string> title;
+    std::optional<std::string> comment;
+};
+
+// Reads both catalogue files as they are now, puts these texts on their
+// slots' lines and keeps every other line byte for byte (lines 6 to 40 as
+// well: the instrument keeps songs there). The files keep their form: 40
+// lines, titles of 17 bytes, CR LF. A file whose bytes would not change is
+// not written. Each failure comes back as a message naming its file.
+std::vector<std::string> UpdateCatalogue(FloppyVolume& volume, const std::vector<SlotText>& changes);
+
+// What an edit of a slot's title or comment came to.
+struct CatalogueEdit {
+    std::vector<std::string> failures;   // for the user; empty when the edit is on the floppy
+    bool applied = false;
+    // The floppy no longer held what the window showed: the window reads it
+    // again and says so (CatalogueChangedMessage).
+    bool changedElsewhere = false;
+};
+
+// Changes one slot's title or comment on the floppy as it is now, so that an
+// edit never undoes what another writer did meanwhile. `shown` is what the
+// window showed: when that slot is no longer what it showed, nothing is
+// written; when only other slots differ, the edit is made all the same.
+CatalogueEdit EditSlotText(FloppyVolume& volume, const std::vector<SlotRow>& shown, const SlotText& change);
+
+// True when the floppy's catalogue still holds what `shown` shows for `slots`
+// (all five when empty): the same songs, titles and comments.
+bool CatalogueStillShows(const std::vector<SlotRow>& now, const std::vector<SlotRow>& shown,
+                         const std::vector<int>& slots = {});
+
+// Tells the user that another program changed the floppy since the window
+// read it; `applied`: the user's own change was made all the same.
+std::string CatalogueChangedMessage(bool applied);
+
+// "Cannot write <root><file>.\n<reason>"
+std::string CatalogueWriteMessage(std::string_view floppyRoot, std::string_view file, const FileResult& result);
+
+// "空き %4.2f kb" for the free-space text of the main window.
+std::string FreeSpaceText(std::int64_t freeBytes);
+
+}  // namespace tunecrate

@@ -1,0 +1,29 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "core/text/DragPayload.h"
+#include "core/songs/Transfer.h"
+#include "core/songs/TransferItems.h"
+
+namespace tunecrate {
+
+// Songs dropped on the floppy list: written into consecutive slots from the
+// one under the pointer, at most up to the fifth. A song arrives in its slot
+// whole or not at all; a slot keeps its song until a new one is there.
+
+// `targetSlot` is the row under the drop point, nullopt when there is none.
+DropResult DropOntoFloppyList(DropContext& context, std::optional<int> targetSlot, const ParsedPayload& payload);
+
+// One hard-disk song (its base name) into a slot, asking before it replaces
+// the song there.
+TransferResult CopyHardDiskSongToSlot(DropContext& context, DropState& state, const std::string& item, int slot);
+
+// One floppy song, read beforehand, into another slot; the caller has asked
+// before replacing the song there.
+TransferResult CopyFloppySongToSlot(DropContext& context, DropState& state, int source, int slot,
+                                    const SlotRow& sourceRow, const SlotSong& song);
+
+}  // namespace tunecrate

@@ -1,0 +1,229 @@
+// SPDX-License-Identifier: MIT
+#include "core/songs/FolderDrop.h"
+
+#include <algorithm>
+
+#include "core/text/CommentFile.h"
+#include "core/text/Encoding.h"
+#include "core/disk/FileOps.h"
+#include "core/songs/FloppyCatalogue.h"
+#include "core/disk/FloppyVolume.h"
+#include "core/songs/Prompter.h"
+#include "core/text/SongNames.h"
+#include "core/songs/TransferItems.h"
+
+namespace tunecrate {
+
+namespace {
+
+void Report(DropContext& context, const std::string& text, MessageIcon icon = MessageIcon::None) {
+    context.prompter.ShowMessage(text, "Error!", icon);
+}
+
+// Asks before a song of the same title is replaced; a song this drop brought
+// is never replaced by a second one of its title.
+std::optional<TransferResult> ConfirmSongTarget(DropContext& context, DropState& state, const std::string& folder,
+                                                const std::string& title) {
+    const std::string base = JoinPath(folder, title);
+    const auto taken = NameVariants(folder, title + std::string(kSongExtension), NameCase::Extension);
+    if (taken.empty()) return std::nullopt;
+    // A folder or a link of that name is no song to replace: no question.
+    for (const std::string& name : taken) {
+        if (FileResult refused = TargetRefusal(JoinPath(folder, name)); !refused.ok()) {
+            Report(context, CopyFailedMessage(base, refused.Reason()));
+            return TransferResult::Failed;
+        }
+    }
+    if (std::find(state.written.begin(), state.written.end(), base) != state.written.end()) {
+        Report(context, "同じ題名の曲が二つあります。\n" + base + " には先の曲が入りました。");
+        return TransferResult::Skipped;
+    }
+    if (!context.prompter.AskYesNo("ファイル " + base + " はすでに存在します。上書きしますか？", "Overwrite?")) {
+        return TransferResult::Skipped;
+    }
+    return std::nullopt;
+}
+
+// Puts a song's files into the folder together, replacing the variants of
+// their names that are there; a file the song lacks goes, so that no song is
+// left with another song's companions. On failure the folder is as it was.
+TransferResult PutSongInFolder(DropContext& context, DropState& state, const std::string& folder,
+                               const std::string& title, std::optional<FileContent> song,
+                               std::optional<FileContent> events, std::optional<FileContent> comment,
+                               const std::string& shownSource) {
+    const FileResult put = ReplaceFiles(folder,
+                                        {FileChange{title + std::string(kSongExtension), std::move(song)},
+                                         FileChange{title + std::string(kEventsExtension), std::move(events)},
+                                         FileChange{title + std::string(kCommentExtension), std::move(comment)}},
+                                        NameCase::Extension);
+    if (put.status == FileStatus::DiskFull) {
+        Report(context, kDiskFullMessage, MessageIcon::Exclamation);
+        return TransferResult::DiskFull;
+    }
+    if (!put.ok()) {
+        Report(context, CopyFailedMessage(shownSource, put.Reason()));
+        return TransferResult::Failed;
+    }
+    state.Transferred = true;
+    state.written.push_back(JoinPath(folder, title));
+    return TransferResult::Copied;
+}
+
+std::optional<FileContent> HostFile(const std::string& folder, const std::string& title, std::string_view extension) {
+    if (auto real = FindWithExtensionNoCase(folder, title, extension)) return HostPath{JoinPath(folder, *real)};
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::string FolderNameForTitle(const std::string& cp932Title, int slot) {
+    std::string name = Cp932ToUtf8(cp932Title);
+    // Trailing blanks, tabs and full-width blanks (U+3000) are not part of a name.
+    for (;;) {
+        if (!name.empty() && (name.back() == ' ' || name.back() == '\t')) {
+            name.pop_back();
+        } else if (name.size() >= 3 && name.compare(name.size() - 3, 3, "\xE3\x80\x80") == 0) {
+            name.resize(name.size() - 3);
+        } else {
+            break;
+        }
+    }
+    // A title never becomes a path.
+    std::string safe;
+    for (char c : name) {
+        if (c == '/') {
+            safe += "\xEF\xBC\x8F";   // FULLWIDTH SOLIDUS
+        } else if (c != '\0') {
+            safe += c;
+        }
+    }
+    if (safe.empty() || safe == "." || safe == "..") return SlotName(slot);
+    return safe;
+}
+
+TransferResult CopyHardDiskSongToFolder(DropContext& context, DropState& state, const std::string& item,
+                                        const std::string& folder) {
+    const HardDiskItem song = SplitHardDiskItem(item);
+    const std::optional<FileContent> songFile = HostFile(song.folder, song.title, kSongExtension);
+    if (!songFile) {
+        Report(context, CopyFailedMessage(item + std::string(kSongExtension), "No such file"));
+        return TransferResult::Failed;
+    }
+    if (auto ended = ConfirmSongTarget(context, state, folder, song.title)) return *ended;
+    const std::optional<FileContent> events = HostFile(song.folder, song.title, kEventsExtension);
+    const std::optional<FileContent> comment = HostFile(song.folder, song.title, kCommentExtension);
+    const std::string songPath = std::get<HostPath>(*songFile).path;
+    const TransferResult put = PutSongInFolder(context, state, folder, song.title, songFile, events, comment, songPath);
+    if (put != TransferResult::Copied) return put;
+    for (const auto& file : {songFile, events, comment}) {
+        if (file) state.MovedFiles.push_back({false, std::get<HostPath>(*file).path});
+    }
+    return TransferResult::Copied;
+}
+
+TransferResult CopyFloppySongToFolder(DropContext& context, DropState& state, int slot, const std::string& folder) {
+    FloppyVolume& floppy = *context.floppy;
+    SlotRow& row = context.rows[static_cast<std::size_t>(slot)];
+    const std::string title = FolderNameForTitle(row.title, slot);
+    const std::string source = SlotName(slot);
+    if (!floppy.Exists(source + std::string(kSongExtension))) return TransferResult::Skipped;
+    if (auto ended = ConfirmSongTarget(context, state, folder, title)) return *ended;
+    auto song = ReadSlotSong(floppy, slot, context.prompter);
+    if (!song) return TransferResult::Failed;
+    std::optional<FileContent> events;
+    if (song->events) events = *song->events;
+    // The comment travels as its bytes, whole with the song or not at all.
+    const TransferResult put = PutSongInFolder(context, state, folder, title, std::move(song->song), std::move(events),
+                                               row.comment, floppy.Root() + source + std::string(kSongExtension));
+    if (put != TransferResult::Copied) return put;
+    state.MovedFiles.push_back({true, source + std::string(kSongExtension)});
+    state.MovedFiles.push_back({true, source + std::string(kEventsExtension)});
+    if (context.move) {
+        row.title.clear();
+        row.comment.clear();
+        state.changedSlots.insert(slot);
+    }
+    return TransferResult::Copied;
+}
+
+namespace {
+
+// The floppy songs of a payload, copied into a folder one by one; false when
+// the floppy no longer holds what the window showed.
+bool CopyFloppySongsToFolder(DropContext& context, DropState& state, const ParsedPayload& payload,
+                             const std::string& folder) {
+    if (!TakeFreshRows(context)) return false;
+    for (int slot : FloppyItems(payload.items)) {
+        if (slot >= static_cast<int>(context.rows.size())) continue;
+        if (CopyFloppySongToFolder(context, state, slot, folder) == TransferResult::DiskFull) break;
+    }
+    return true;
+}
+
+// A move empties and deletes the floppy sources only once their titles and
+// comments are gone from the catalogue as well.
+void FinishFloppyMove(DropContext& context, DropState& state) {
+    if (!context.move || !state.Transferred) return;
+    if (WriteChangedSlots(context, state)) DeleteMovedFiles(context, state);
+}
+
+}  // namespace
+
+DropResult DropIntoFolder(DropContext& context, const std::string& folder, const ParsedPayload& payload) {
+    DropResult result;
+    if (folder.empty()) {
+        result.taken = false;   // no folder under the drop point
+        return result;
+    }
+    DropState state;
+    if (payload.type == kHardDiskType) {
+        std::vector<std::string> items;
+        for (const std::string& item : payload.items) {
+            if (IsHardDiskItem(item)) items.push_back(item);
+        }
+        for (const std::string& item : items) {
+            if (SameFile(SplitHardDiskItem(item).folder, folder)) {
+                // Copying a song onto itself, or moving it where it is, could
+                // only lose it.
+                Report(context, "曲はすでにこのフォルダにあります。\n" + folder);
+                return result;
+            }
+        }
+        for (const std::string& item : items) {
+            if (CopyHardDiskSongToFolder(context, state, item, folder) == TransferResult::DiskFull) break;
+        }
+        if (context.move) DeleteMovedFiles(context, state);
+        result.refillHardDiskList = state.Transferred;
+    } else if (payload.type == kFloppyType && context.floppy != nullptr) {
+        if (!CopyFloppySongsToFolder(context, state, payload, folder)) {
+            result.rereadFloppy = true;
+            return result;
+        }
+        FinishFloppyMove(context, state);
+        result.rereadFloppy = context.move && state.Transferred;
+        result.refillHardDiskList = state.Transferred;
+    }
+    return result;
+}
+
+DropResult DropOntoHardDiskList(DropContext& context, const std::string& folder, const ParsedPayload& payload) {
+    DropResult result;
+    if (folder.empty()) {
+        result.taken = false;
+        return result;
+    }
+    DropState state;
+    if (payload.type == kFloppyType && context.floppy != nullptr) {
+        if (!CopyFloppySongsToFolder(context, state, payload, folder)) {
+            result.rereadFloppy = true;
+            return result;
+        }
+        // A copy leaves the catalogue as it is: it changed nothing there.
+        FinishFloppyMove(context, state);
+    }
+    result.rereadFloppy = context.move;
+    result.refillHardDiskList = state.Transferred;
+    return result;
+}
+
+}  // namespace tunecrate

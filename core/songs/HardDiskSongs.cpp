@@ -1,0 +1,114 @@
+// SPDX-License-Identifier: MIT
+#include "core/songs/HardDiskSongs.h"
+
+#include <algorithm>
+#include <dirent.h>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_map>
+
+#include "core/text/CommentFile.h"
+#include "core/disk/FileOps.h"
+#include "core/text/NameOrder.h"
+#include "core/text/SongNames.h"
+
+namespace tunecrate {
+
+namespace {
+
+struct DirCloser {
+    void operator()(DIR* dir) const { closedir(dir); }
+};
+
+enum class Companion { Song, Events, Comment, None };
+
+// Which kind of song file a name is, by its extension in any letter case.
+Companion KindOf(std::string_view name, std::string_view& base) {
+    if (name.size() < 4) return Companion::None;
+    const std::string_view ext = name.substr(name.size() - 4);
+    base = name.substr(0, name.size() - 4);
+    if (EqualsNoCase(ext, ".b00")) return Companion::Song;
+    if (EqualsNoCase(ext, ".evt")) return Companion::Events;
+    if (EqualsNoCase(ext, ".cmt")) return Companion::Comment;
+    return Companion::None;
+}
+
+// True for a regular file (or a link to one); folders never make songs.
+bool IsFile(int dirFd, const dirent* entry) {
+    if (entry->d_type == DT_REG) return true;
+    if (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN) return false;
+    struct stat st {};
+    return ::fstatat(dirFd, entry->d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
+}
+
+std::uint64_t SizeAt(int dirFd, const std::string& name) {
+    struct stat st {};
+    if (name.empty() || ::fstatat(dirFd, name.c_str(), &st, 0) != 0) return 0;
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
+// Of several case variants the exact spelling wins, then the smallest name.
+void Keep(std::string& slot, std::string_view candidate, std::string_view exact) {
+    if (slot == exact) return;
+    if (slot.empty() || candidate == exact || candidate < slot) slot = std::string(candidate);
+}
+
+}  // namespace
+
+std::vector<HardDiskRow> ListFolderSongs(std::string_view folder) {
+    // No folder selected: no songs (never the root folder by accident).
+    if (folder.empty()) return {};
+    const std::string path(folder);
+    std::unique_ptr<DIR, DirCloser> dir(opendir(path.c_str()));
+    if (!dir) return {};
+    const int dirFd = dirfd(dir.get());
+
+    std::vector<std::string> songs;                                  // real .b00 names
+    std::unordered_map<std::string, std::string> events, comments;   // base -> real name
+    while (dirent* entry = readdir(dir.get())) {
+        const std::string_view name = entry->d_name;
+        std::string_view base;
+        const Companion kind = KindOf(name, base);
+        if (kind == Companion::None || !IsFile(dirFd, entry)) continue;
+        if (kind == Companion::Song) {
+            songs.emplace_back(name);
+        } else {
+            auto& map = kind == Companion::Events ? events : comments;
+            const std::string exact = std::string(base) + (kind == Companion::Events ? ".EVT" : ".cmt");
+            Keep(map[std::string(base)], name, exact);
+        }
+    }
+
+    std::vector<std::string> titles;
+    std::vector<std::string> keys;   // folded once, compared as plain bytes
+    titles.reserve(songs.size());
+    keys.reserve(songs.size());
+    for (const std::string& song : songs) {
+        titles.push_back(song.substr(0, song.size() - 4));
+        keys.push_back(NameSortKey(titles.back()));
+    }
+    // Sort titles with their file names alongside, keeping listing order for ties.
+    std::vector<std::size_t> order(songs.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return keys[a] < keys[b]; });
+
+    std::vector<HardDiskRow> rows;
+    rows.reserve(songs.size());
+    for (std::size_t i : order) {
+        HardDiskRow row;
+        row.title = titles[i];
+        row.key = HardDiskBaseName(path, row.title);
+        row.songFile = songs[i];
+        if (auto it = events.find(row.title); it != events.end()) row.eventsFile = it->second;
+        if (auto it = comments.find(row.title); it != comments.end()) row.commentFile = it->second;
+        row.hasEvt = !row.eventsFile.empty();
+        row.sizeText = SizeText(SizeAt(dirFd, row.songFile), SizeAt(dirFd, row.eventsFile), row.hasEvt);
+        if (!row.commentFile.empty()) row.comment = ReadCommentFileAt(dirFd, row.commentFile);
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+}  // namespace tunecrate

@@ -1,0 +1,65 @@
+// SPDX-License-Identifier: MIT
+#include "core/songs/Transfer.h"
+
+#include "core/disk/FileOps.h"
+#include "core/songs/FloppyCatalogue.h"
+#include "core/disk/FloppyVolume.h"
+#include "core/songs/Prompter.h"
+
+namespace tunecrate {
+
+std::string CopyFailedMessage(const std::string& file, const std::string& reason) {
+    return "Cannot copy " + file + ".\n" + reason;
+}
+
+bool TakeFreshRows(DropContext& context) {
+    if (context.floppy == nullptr) return false;
+    CatalogueReading now = ReadCatalogue(context.floppy);
+    if (!now.readable) {
+        std::string text = UnreadableFloppyMessage(context.floppy->Root());
+        if (!now.failure.empty()) text += "\n\n" + now.failure;
+        context.prompter.ShowMessage(text, "Error!", MessageIcon::None);
+        return false;
+    }
+    // Slot numbers in a payload name the songs the window showed.
+    if (!CatalogueStillShows(now.rows, context.rows)) {
+        context.prompter.ShowMessage(CatalogueChangedMessage(false), "Error!", MessageIcon::None);
+        return false;
+    }
+    context.rows = std::move(now.rows);
+    return true;
+}
+
+bool WriteChangedSlots(DropContext& context, const DropState& state) {
+    if (state.changedSlots.empty() || context.floppy == nullptr) return true;
+    std::vector<SlotText> changes;
+    for (int slot : state.changedSlots) {
+        const SlotRow& row = context.rows[static_cast<std::size_t>(slot)];
+        changes.push_back(SlotText{slot, row.title, row.comment});
+    }
+    const std::vector<std::string> failures = UpdateCatalogue(*context.floppy, changes);
+    for (const std::string& failure : failures) context.prompter.ShowMessage(failure, "Error!", MessageIcon::None);
+    return failures.empty();
+}
+
+void DeleteMovedFiles(const DropContext& context, const DropState& state) {
+    std::vector<FileChange> floppyFiles;
+    for (const MovedFile& file : state.MovedFiles) {
+        if (file.onFloppy) {
+            floppyFiles.push_back(FileChange{file.name, std::nullopt});
+            continue;
+        }
+        if (FileResult removed = RemoveFile(file.name); !removed.ok()) {
+            context.prompter.ShowMessage("Cannot delete " + file.name + ".\n" + removed.Reason(), "Error!",
+                                         MessageIcon::None);
+        }
+    }
+    if (floppyFiles.empty() || context.floppy == nullptr) return;
+    if (FileResult removed = context.floppy->Apply(floppyFiles, Room::Songs); !removed.ok()) {
+        context.prompter.ShowMessage("Cannot delete " + context.floppy->Root() + floppyFiles.front().name + ".\n" +
+                                         removed.Reason(),
+                                     "Error!", MessageIcon::None);
+    }
+}
+
+}  // namespace tunecrate

@@ -1,0 +1,68 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/songs/SlotRow.h"
+
+namespace tunecrate {
+
+class FloppyVolume;
+class Prompter;
+
+// A source file that a move deletes once its song has arrived.
+struct MovedFile {
+    bool onFloppy = false;   // a name on the floppy, else a path on the hard disk
+    std::string name;
+};
+
+// The state of one drop: what it copied and whether anything arrived.
+struct DropState {
+    std::vector<MovedFile> MovedFiles;
+    bool Transferred = false;
+    // Songs (folder + "/" + title) this drop wrote on the hard disk: a second
+    // song of the same title never replaces one that the drop itself just brought.
+    std::vector<std::string> written;
+    // Slots whose title or comment this drop changed in the rows.
+    std::set<int> changedSlots;
+};
+
+// What a drop works with: the floppy (null when there is none), its slot rows
+// as the window shows them, the user, and whether the drop moves. A drop that
+// involves the floppy first reads it again; when it no longer holds what the
+// rows show, nothing is transferred and the window reads it again.
+struct DropContext {
+    FloppyVolume* floppy = nullptr;
+    std::vector<SlotRow>& rows;
+    Prompter& prompter;
+    bool move = false;
+};
+
+// What the windows must refresh after a drop; false `taken` refuses the drop.
+struct DropResult {
+    bool taken = true;
+    bool rereadFloppy = false;        // ReadCatalogue, reporting an unreadable floppy
+    bool refillHardDiskList = false;
+};
+
+// The result of one song's transfer.
+enum class TransferResult { Copied, Skipped, DiskFull, Failed };
+
+// "Error!" messages that several drops share.
+std::string CopyFailedMessage(const std::string& file, const std::string& reason);
+inline constexpr const char* kDiskFullMessage = "ディスクがいっぱいです！";
+
+// Reads the floppy's catalogue into context.rows when it still shows what the
+// window showed; otherwise tells the user and gives false.
+bool TakeFreshRows(DropContext& context);
+
+// Writes the titles and comments of the changed slots; false (after telling
+// the user) when a catalogue file could not be written.
+bool WriteChangedSlots(DropContext& context, const DropState& state);
+
+// Deletes the files of a move, in order; failures are reported.
+void DeleteMovedFiles(const DropContext& context, const DropState& state);
+
+}  // namespace tunecrate

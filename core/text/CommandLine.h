@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/disk/FileOps.h"
+
+namespace tunecrate {
+
+// What the command line asks for.
+struct CommandLine {
+    enum class Action { Run, Help, Version, NewFloppy, Error };
+    Action action = Action::Run;
+    std::optional<std::string> floppy;   // --floppy PATH: a folder or an image file
+    std::string newFloppy;               // --new-floppy FILE, for Action::NewFloppy
+    std::string error;                   // for Action::Error
+};
+
+CommandLine ParseCommandLine(const std::vector<std::string>& args);  // without argv[0]
+std::string UsageText();
+std::string VersionText();   // "Tunecrate Ver.1.0b3"
+
+// Why --new-floppy could not write `path`, naming it; empty when `result` is ok.
+std::string NewFloppyFailure(const std::string& path, const FileResult& result);
+
+inline constexpr const char* kVersion = "1.0b3";
+
+}  // namespace tunecrate

@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "core/disk/FileOps.h"
+
+namespace tunecrate {
+
+// A hard-disk song's comment file (title + ".cmt"): the comment's CP932 bytes
+// and nothing else.
+
+inline constexpr std::size_t kCommentWordBytes = 255;
+
+// The first word of the file: leading white space skipped, up to the next
+// white space, at most 255 bytes. Empty when the file is missing or empty.
+std::string ReadCommentFile(const std::string& path);
+
+// The same for the file `name` inside the open folder `folderFd`: one open
+// and, for any ordinary comment, one read.
+std::string ReadCommentFileAt(int folderFd, const std::string& name);
+
+// The first word of comment-file content, as ReadCommentFile takes it.
+std::string FirstCommentWord(std::string_view content);
+
+// Writes the comment's bytes exactly, no line end.
+FileResult WriteCommentFile(const std::string& path, std::string_view cp932Comment);
+
+}  // namespace tunecrate
