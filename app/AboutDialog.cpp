@@ -4,9 +4,9 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "app/Artwork.h"
-#include "app/DialogUnits.h"
-#include "app/MainDialog.h"
+#include "widgets/Artwork.h"
+#include "widgets/DialogUnits.h"
+#include "app/Palettes.h"
 
 namespace tunecrate {
 

@@ -4,7 +4,7 @@
 #include <QApplication>
 #include <QStyleFactory>
 
-#include "app/DialogUnits.h"
+#include "widgets/DialogUnits.h"
 
 namespace tunecrate {
 
@@ -17,7 +17,7 @@ int MainApp::Run(int& argc, char** argv) {
 
     MainDialog dialog(m_options);
     dialog.show();
-    dialog.FirstFill();
+    dialog.CurrentSession().FirstFill();
     dialog.exec();
     return 0;
 }

@@ -9,11 +9,11 @@ namespace tunecrate {
 // program ends when the main window does.
 class MainApp {
 public:
-    explicit MainApp(MainDialogOptions options) : m_options(std::move(options)) {}
+    explicit MainApp(SessionOptions options) : m_options(std::move(options)) {}
     int Run(int& argc, char** argv);
 
 private:
-    MainDialogOptions m_options;
+    SessionOptions m_options;
 };
 
 }  // namespace tunecrate

@@ -10,18 +10,21 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QShortcut>
+#include <QTextStream>
+#include <QTimer>
+#include <QTreeWidgetItemIterator>
 #include <QWindow>
 #include <filesystem>
 
 #include "app/AboutDialog.h"
-#include "app/Artwork.h"
-#include "app/DialogUnits.h"
-#include "app/FreeSpaceBar.h"
-#include "app/GroupFrame.h"
 #include "app/MessageBoxPrompter.h"
-#include "core/text/CommandLine.h"
+#include "app/Palettes.h"
 #include "core/songs/FloppyCatalogue.h"
-#include "core/disk/FloppyVolume.h"
+#include "core/text/CommandLine.h"
+#include "widgets/Artwork.h"
+#include "widgets/DialogUnits.h"
+#include "widgets/FreeSpaceBar.h"
+#include "widgets/GroupFrame.h"
 
 namespace tunecrate {
 
@@ -31,7 +34,14 @@ const QColor kNavy(0, 0, 128);
 const QColor kYellow(255, 255, 0);
 const QColor kGrey(128, 128, 128);
 
-QString Ui(const std::string& text) { return QString::fromStdString(text); }
+// The window's controls and their places, in dialog units.
+const std::vector<Placement> kLayout = {
+    {"hardDiskFrame", 8, 7, 218, 369},  {"floppyFrame", 231, 58, 217, 318}, {"folderLabel", 41, 21, 171, 8},
+    {"folderTree", 14, 33, 207, 132},   {"fileLabel", 95, 169, 40, 8},      {"hardDiskList", 13, 181, 207, 187},
+    {"reloadButton", 237, 72, 39, 14},  {"freeSpaceBar", 279, 73, 101, 13}, {"freeSpaceText", 383, 76, 56, 10},
+    {"floppyList", 237, 89, 204, 280},  {"logo", 274, 17, 98, 25},          {"versionText", 267, 46, 108, 8},
+    {"exitButton", 414, 45, 35, 14},    {"helpButton", 414, 26, 35, 14},    {"customizeButton", 414, 7, 35, 14},
+};
 
 // Static texts and group frames take no clicks: a press on them is a press on
 // the window's background, as with the platform's static controls.
@@ -58,49 +68,19 @@ std::optional<std::string> ChooseImageFile(QWidget* parent, const std::string& s
 
 }  // namespace
 
-QPalette DialogPalette() {
-    QPalette pal = QApplication::palette();
-    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-        pal.setColor(group, QPalette::Window, kNavy);
-        pal.setColor(group, QPalette::WindowText, kYellow);
-    }
-    return pal;
-}
+const std::vector<Placement>& MainDialogLayout() { return kLayout; }
 
-QPalette SystemPalette() {
-    const QPalette app = QApplication::palette();
-    QPalette pal;
-    // Every role set explicitly, so nothing is inherited from the navy window.
-    for (int g = 0; g < QPalette::NColorGroups; ++g) {
-        for (int r = 0; r < QPalette::NColorRoles; ++r) {
-            auto group = static_cast<QPalette::ColorGroup>(g);
-            auto role = static_cast<QPalette::ColorRole>(r);
-            pal.setBrush(group, role, app.brush(group, role));
-        }
-    }
-    // The selection stays visible while another control has the focus.
-    for (auto role : {QPalette::Highlight, QPalette::HighlightedText}) {
-        pal.setBrush(QPalette::Inactive, role, app.brush(QPalette::Active, role));
-    }
-    return pal;
-}
-
-MainDialog::MainDialog(MainDialogOptions options, QWidget* parent)
+MainDialog::MainDialog(SessionOptions options, QWidget* parent)
     : QDialog(parent),
-      m_options(std::move(options)),
-      m_hardDiskList(this),
-      m_floppyList(this),
-      m_folderTree(this),
-      m_floppyChoice(m_options.floppy),
+      m_session(std::move(options), [this](Place place) -> Prompter& { return PrompterFor(place); }),
+      m_folderTree(m_session, this),
+      m_hardDiskList(m_session, this),
+      m_floppyList(m_session, this),
       m_customizeButton(QStringLiteral("Customize"), this),
       m_helpButton(QStringLiteral("Help.."), this),
       m_exitButton(QStringLiteral("終了"), this),
       m_reloadButton(QStringLiteral("再読み込み"), this),
       m_fileChooser(ChooseImageFile) {
-    m_hardDiskList.setOwner(this);
-    m_floppyList.setOwner(this);
-    m_folderTree.setOwner(this);
-
     setObjectName(QStringLiteral("mainDialog"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
@@ -119,74 +99,101 @@ MainDialog::MainDialog(MainDialogOptions options, QWidget* parent)
 
     m_hardDiskList.SetColumns({{QStringLiteral("ソング名"), 100}, {QStringLiteral("サイズ"), 50},
                                {QStringLiteral("コメント"), 400}});
-    // The hard-disk list edits its titles as labels: a slow second click or F2.
-    m_hardDiskList.setEditTriggers(QAbstractItemView::SelectedClicked);
     m_floppyList.SetColumns({{QStringLiteral("No."), 40}, {QStringLiteral("ソング名"), 100},
                              {QStringLiteral("サイズ"), 50}, {QStringLiteral("コメント"), 200}});
 
-    connect(&m_reloadButton, &QPushButton::clicked, this, &MainDialog::Reload);
+    // What the session changes, the window shows.
+    connect(&m_session, &Session::floppyChanged, this, [this] {
+        m_floppyList.ShowSlots();
+        ShowFreeSpace();
+    });
+    connect(&m_session, &Session::songsChanged, &m_hardDiskList, &HardDiskList::ShowSongs);
+    connect(&m_session, &Session::foldersReset, &m_folderTree, &FolderTree::ResetFolders);
+    connect(&m_session, &Session::folderToSelect, &m_folderTree, &FolderTree::SelectPath);
+    connect(&m_session, &Session::slotTextChanged, &m_floppyList, &FloppyList::ShowSlotText);
+    connect(&m_session, &Session::songTitleChanged, &m_hardDiskList, &HardDiskList::ShowTitle);
+    connect(&m_session, &Session::songCommentChanged, &m_hardDiskList, &HardDiskList::ShowComment);
+
+    connect(&m_reloadButton, &QPushButton::clicked, &m_session, &Session::Reload);
     connect(&m_exitButton, &QPushButton::clicked, this, &QDialog::reject);
     auto* about = new QShortcut(QKeySequence(QStringLiteral("Alt+A")), this);
     connect(about, &QShortcut::activated, this, &MainDialog::ShowAbout);
 
-    UpdateFreeSpaceDisplay();
+    ShowFreeSpace();
+    for (auto changed : {&Session::floppyChanged, &Session::songsChanged}) {
+        connect(&m_session, changed, this, &MainDialog::WriteStateSoon);
+    }
+    connect(&m_folderTree, &QTreeWidget::currentItemChanged, this, &MainDialog::WriteStateSoon);
+    connect(&m_folderTree, &QTreeWidget::itemExpanded, this, &MainDialog::WriteStateSoon);
+    connect(qApp, &QApplication::focusChanged, this, &MainDialog::WriteStateSoon);
 }
 
 MainDialog::~MainDialog() = default;
+
+void MainDialog::WriteStateSoon() {
+    static const QString path = qEnvironmentVariable("TUNECRATE_STATE");
+    if (path.isEmpty()) return;
+    QTimer::singleShot(0, this, [this] {
+        QFile file(path + QStringLiteral(".new"));
+        if (!file.open(QIODevice::WriteOnly)) return;
+        QTextStream out(&file);
+        auto rect = [](QWidget* widget, const QRect& r) {
+            const QPoint at = widget->mapToGlobal(r.topLeft());
+            return QStringLiteral("%1 %2 %3 %4").arg(at.x()).arg(at.y()).arg(r.width()).arg(r.height());
+        };
+        out << "window " << rect(this, QRect(QPoint(0, 0), size())) << "\n";
+        for (SongList* list : {static_cast<SongList*>(&m_floppyList), static_cast<SongList*>(&m_hardDiskList)}) {
+            for (int row = 0; row < list->topLevelItemCount(); ++row) {
+                QTreeWidgetItem* item = list->topLevelItem(row);
+                out << list->objectName() << " " << row << " " << rect(list->viewport(), list->visualItemRect(item))
+                    << " " << item->text(list == &m_floppyList ? 1 : 0) << "\n";
+            }
+        }
+        for (QTreeWidgetItemIterator it(&m_folderTree); *it != nullptr; ++it) {
+            if (FolderTree::IsPlaceholder(*it)) continue;
+            out << ((*it)->isSelected() ? "selected " : "folder ") << rect(m_folderTree.viewport(), m_folderTree.visualItemRect(*it))
+                << " " << QString::fromStdString(m_folderTree.ItemPath(*it)) << "\n";
+        }
+        if (QWidget* focus = QApplication::focusWidget(); focus != nullptr) out << "focus " << focus->objectName() << "\n";
+        out.flush();
+        file.close();
+        // Whole or not at all: a test never reads half a state.
+        QFile::remove(path);
+        file.rename(path);
+    });
+}
 
 void MainDialog::BuildLayout() {
     const DialogUnits du(font());
     setFixedSize(du.X(455), du.Y(383));
 
     auto* hardDiskFrame = Static(new GroupFrame(QStringLiteral("ハードディスク"), this), "hardDiskFrame");
-    hardDiskFrame->setGeometry(du.Rect(8, 7, 218, 369));
     auto* floppyFrame = Static(new GroupFrame(QStringLiteral("フロッピーディスク"), this), "floppyFrame");
-    floppyFrame->setGeometry(du.Rect(231, 58, 217, 318));
     hardDiskFrame->lower();
     floppyFrame->lower();
-
     auto* folderLabel = Static(
         new QLabel(QStringLiteral("フォルダリスト（右クリックで新しいフォルダを作成できます）"), this), "folderLabel");
-    folderLabel->setGeometry(du.Rect(41, 21, 171, 8));
-
-    m_folderTree.setObjectName(QStringLiteral("folderTree"));
-    m_folderTree.setGeometry(du.Rect(14, 33, 207, 132));
-
     auto* fileLabel = Static(new QLabel(QStringLiteral("ファイルリスト"), this), "fileLabel");
-    fileLabel->setGeometry(du.Rect(95, 169, 40, 8));
-
-    m_hardDiskList.setObjectName(QStringLiteral("hardDiskList"));
-    m_hardDiskList.setGeometry(du.Rect(13, 181, 207, 187));
-
-    m_reloadButton.setObjectName(QStringLiteral("reloadButton"));
-    m_reloadButton.setGeometry(du.Rect(237, 72, 39, 14));
-
     m_freeSpaceBar = Static(new FreeSpaceBar(this), "freeSpaceBar");
-    m_freeSpaceBar->setGeometry(du.Rect(279, 73, 101, 13));
-
     m_freeSpaceText = Static(new QLabel(QStringLiteral("空き 0 kb"), this), "freeSpaceText");
-    m_freeSpaceText->setGeometry(du.Rect(383, 76, 56, 10));
-
-    m_floppyList.setObjectName(QStringLiteral("floppyList"));
-    m_floppyList.setGeometry(du.Rect(237, 89, 204, 280));
-
     auto* logo = Static(new QLabel(this), "logo");
-    logo->setGeometry(du.Rect(274, 17, 98, 25));
-    logo->setPixmap(LogoPixmap(logo->size()));
-
     m_versionText = Static(new QLabel(QStringLiteral("Version *.**"), this), "versionText");
-    m_versionText->setGeometry(du.Rect(267, 46, 108, 8));
     m_versionText->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-
+    m_folderTree.setObjectName(QStringLiteral("folderTree"));
+    m_hardDiskList.setObjectName(QStringLiteral("hardDiskList"));
+    m_floppyList.setObjectName(QStringLiteral("floppyList"));
+    m_reloadButton.setObjectName(QStringLiteral("reloadButton"));
     m_exitButton.setObjectName(QStringLiteral("exitButton"));
-    m_exitButton.setGeometry(du.Rect(414, 45, 35, 14));
     m_helpButton.setObjectName(QStringLiteral("helpButton"));
-    m_helpButton.setGeometry(du.Rect(414, 26, 35, 14));
-    m_helpButton.hide();
     m_customizeButton.setObjectName(QStringLiteral("customizeButton"));
-    m_customizeButton.setGeometry(du.Rect(414, 7, 35, 14));
+    m_helpButton.hide();
     m_customizeButton.hide();
 
+    for (const Placement& place : kLayout) {
+        auto* control = findChild<QWidget*>(QString::fromLatin1(place.name), Qt::FindDirectChildrenOnly);
+        if (control != nullptr) control->setGeometry(du.Rect(place.left, place.top, place.width, place.height));
+    }
+    logo->setPixmap(LogoPixmap(logo->size()));
     for (QLabel* label : {folderLabel, fileLabel, m_freeSpaceText, m_versionText}) {
         label->setFont(font());
         label->setTextFormat(Qt::PlainText);
@@ -202,75 +209,14 @@ void MainDialog::BuildLayout() {
     setTabOrder(&m_floppyList, &m_exitButton);
 }
 
-void MainDialog::LocateFloppy(const std::vector<MountEntry>& mounts) {
-    if (m_floppyChoice) {
-        // Decided afresh each time: a path that was a folder may now be an image.
-        // An image's location is its path; a folder's ends in "/".
-        m_floppyLocation = *m_floppyChoice;
-        const bool image = IsFloppyImageFile(m_floppyLocation);
-        if (!image && (m_floppyLocation.empty() || m_floppyLocation.back() != '/')) m_floppyLocation += '/';
-        m_FloppyRoot = image ? m_floppyLocation + "/" : m_floppyLocation;
-        return;
-    }
-    // Without a floppy now the former one is kept, as after a disk change.
-    if (auto found = FindFloppy(mounts)) m_FloppyRoot = m_floppyLocation = *found;
-}
-
-std::unique_ptr<FloppyVolume> MainDialog::OpenFloppy() const {
-    if (m_floppyLocation.empty()) return nullptr;
-    return OpenFloppyVolume(m_floppyLocation);
+void MainDialog::ShowFreeSpace() {
+    m_freeSpaceBar->SetFreePercent(m_session.FreePercent());
+    m_freeSpaceText->setText(QString::fromStdString(FreeSpaceText(m_session.FreeBytes())));
 }
 
 void MainDialog::OpenFloppyImage() {
-    // A folder location ends in "/"; an image's does not.
-    const bool onImage = !m_floppyLocation.empty() && m_floppyLocation.back() != '/';
-    std::string start = onImage ? std::filesystem::path(m_floppyLocation).parent_path().string() : std::string();
-    if (start.empty()) start = m_options.workingDirectory;
-    const std::optional<std::string> chosen = m_fileChooser(this, start);
-    if (!chosen || chosen->empty()) return;
-    m_floppyChoice = *chosen;
-    Reload();
-}
-
-void MainDialog::UseFloppyDrive() {
-    m_floppyChoice.reset();
-    // The named floppy is no stand-in for a drive without a disk: none is kept.
-    m_FloppyRoot.clear();
-    m_floppyLocation.clear();
-    Reload();
-}
-
-void MainDialog::ReadCatalogue(bool showError) {
-    auto volume = OpenFloppy();
-    CatalogueReading reading = tunecrate::ReadCatalogue(volume.get());
-    m_slotRows = std::move(reading.rows);
-    m_FreePercent = reading.FreePercent;
-    m_FreeBytes = reading.FreeBytes;
-    m_floppyList.ShowSlotRows(m_slotRows);
-    UpdateFreeSpaceDisplay();
-    if (!reading.readable && showError) {
-        std::string text = UnreadableFloppyMessage(m_FloppyRoot);
-        if (!reading.failure.empty()) text += "\n\n" + reading.failure;
-        PrompterFor(this).ShowMessage(text, "Error!", MessageIcon::None);
-    }
-    emit catalogueRead();
-}
-
-void MainDialog::UpdateFreeSpaceDisplay() {
-    m_freeSpaceBar->setFreePercent(m_FreePercent);
-    m_freeSpaceText->setText(Ui(FreeSpaceText(m_FreeBytes)));
-}
-
-void MainDialog::FirstFill() {
-    m_folderTree.FillTree(1);
-    m_folderTree.SelectPath(m_options.workingDirectory);
-    ReadCatalogue(false);
-}
-
-void MainDialog::Reload() {
-    m_folderTree.FillTree(1);
-    m_folderTree.SelectPath(m_options.workingDirectory);
-    ReadCatalogue(true);
+    const std::optional<std::string> chosen = m_fileChooser(this, m_session.ImageChooserFolder());
+    if (chosen) m_session.OpenImage(*chosen);
 }
 
 void MainDialog::ShowAbout() {
@@ -278,10 +224,16 @@ void MainDialog::ShowAbout() {
     about.exec();
 }
 
-Prompter& MainDialog::PrompterFor(QWidget* window) {
+Prompter& MainDialog::PrompterFor(Place place) {
     if (m_testPrompter != nullptr) return *m_testPrompter;
-    auto& prompter = m_prompters[window];
-    if (!prompter) prompter = std::make_unique<MessageBoxPrompter>(window);
+    auto& prompter = m_prompters[place];
+    if (!prompter) {
+        QWidget* owner = place == Place::FolderTree     ? static_cast<QWidget*>(&m_folderTree)
+                         : place == Place::HardDiskList ? static_cast<QWidget*>(&m_hardDiskList)
+                         : place == Place::FloppyList   ? static_cast<QWidget*>(&m_floppyList)
+                                                        : static_cast<QWidget*>(this);
+        prompter = std::make_unique<MessageBoxPrompter>(owner);
+    }
     return *prompter;
 }
 
@@ -289,8 +241,23 @@ void MainDialog::accept() {}
 
 void MainDialog::mousePressEvent(QMouseEvent* event) {
     QDialog::mousePressEvent(event);
-    // The window follows the mouse from any free spot of its background.
-    if (event->button() == Qt::LeftButton && windowHandle() != nullptr) windowHandle()->startSystemMove();
+    // The window follows the mouse from any free spot of its background: the
+    // window manager moves it, or, where there is none, the window itself.
+    if (event->button() != Qt::LeftButton) return;
+    if (windowHandle() == nullptr || !windowHandle()->startSystemMove()) {
+        m_moveGrip = event->globalPosition().toPoint() - frameGeometry().topLeft();
+    }
+}
+
+void MainDialog::mouseMoveEvent(QMouseEvent* event) {
+    QDialog::mouseMoveEvent(event);
+    if (m_moveGrip && (event->buttons() & Qt::LeftButton)) move(event->globalPosition().toPoint() - *m_moveGrip);
+}
+
+void MainDialog::mouseReleaseEvent(QMouseEvent* event) {
+    QDialog::mouseReleaseEvent(event);
+    if (m_moveGrip) WriteStateSoon();
+    m_moveGrip.reset();
 }
 
 QMenu* MainDialog::BuildBackgroundMenu(QWidget* parent) {
@@ -302,8 +269,8 @@ QMenu* MainDialog::BuildBackgroundMenu(QWidget* parent) {
     connect(image, &QAction::triggered, this, &MainDialog::OpenFloppyImage);
     QAction* drive = menu->addAction(QStringLiteral("フロッピードライブに戻る(&D)"));
     drive->setObjectName(QStringLiteral("floppyDriveAction"));
-    drive->setEnabled(HasFloppyChoice());
-    connect(drive, &QAction::triggered, this, &MainDialog::UseFloppyDrive);
+    drive->setEnabled(m_session.HasFloppyChoice());
+    connect(drive, &QAction::triggered, &m_session, &Session::UseFloppyDrive);
     menu->addSeparator();
     // Window managers own the system menu here, so the about item lives on the
     // background's own menu.

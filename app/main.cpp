@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
         case CommandLine::Action::Run:
             break;
     }
-    tunecrate::MainDialogOptions options;
+    tunecrate::SessionOptions options;
     options.floppy = command.floppy;
     std::error_code error;
     options.workingDirectory = std::filesystem::current_path(error).string();

@@ -39,7 +39,7 @@ public:
             }
             rows.push_back({slot, "Song " + std::to_string(slot + 1), "comment " + std::to_string(slot + 1)});
         }
-        if (!tunecrate::UpdateCatalogue(volume, rows).empty()) Fail("writing the catalogue");
+        if (!tunecrate::UpdateCatalogue(volume, rows).ok()) Fail("writing the catalogue");
     }
     ~PreparedImage() {
         std::error_code ignored;

@@ -83,27 +83,6 @@ std::string ParentFolder(const std::string& path) {
 
 }  // namespace
 
-FileResult FileResult::FromErrno(int err) {
-    FileResult result;
-    result.error = err;
-    result.status = (err == ENOSPC || err == EDQUOT) ? FileStatus::DiskFull
-                  : (err == EEXIST)                  ? FileStatus::TargetExists
-                                                     : FileStatus::Failed;
-    return result;
-}
-
-FileResult FileResult::FromErrno(int err, std::string message) {
-    FileResult result = FromErrno(err);
-    result.message = std::move(message);
-    return result;
-}
-
-std::string FileResult::Reason() const {
-    if (ok()) return {};
-    if (!message.empty()) return message;
-    return error != 0 ? std::strerror(error) : "Unknown error";
-}
-
 std::string JoinPath(std::string_view folder, std::string_view name) {
     std::string path(folder);
     if (path.empty() || path.back() != '/') path += '/';
@@ -143,7 +122,7 @@ std::optional<std::string> FindWithExtensionNoCase(std::string_view folder, std:
 namespace {
 
 template <typename Matches>
-FileResult RemoveMatching(std::string_view folder, std::string_view exactName, Matches matches) {
+Result RemoveMatching(std::string_view folder, std::string_view exactName, Matches matches) {
     std::vector<std::string> names;
     const bool listed = ForEachEntry(folder, [&](std::string_view entry) {
         if (matches(entry)) names.emplace_back(entry);
@@ -153,12 +132,12 @@ FileResult RemoveMatching(std::string_view folder, std::string_view exactName, M
         // proves nothing, so it is never reported as success.
         const int listError = errno;
         if (::unlink(JoinPath(folder, exactName).c_str()) == 0) return {};
-        return FileResult::FromErrno(errno == ENOENT ? listError : errno);
+        return Result::FromErrno(errno == ENOENT ? listError : errno);
     }
-    FileResult result;
+    Result result;
     for (const std::string& name : names) {
         if (::unlink(JoinPath(folder, name).c_str()) != 0 && errno != ENOENT && result.ok()) {
-            result = FileResult::FromErrno(errno);
+            result = Result::FromErrno(errno);
         }
     }
     return result;
@@ -166,11 +145,11 @@ FileResult RemoveMatching(std::string_view folder, std::string_view exactName, M
 
 }  // namespace
 
-FileResult RemoveNameNoCase(std::string_view folder, std::string_view name) {
+Result RemoveNameNoCase(std::string_view folder, std::string_view name) {
     return RemoveMatching(folder, name, [&](std::string_view entry) { return EqualsNoCase(entry, name); });
 }
 
-FileResult RemoveWithExtensionNoCase(std::string_view folder, std::string_view base, std::string_view extension) {
+Result RemoveWithExtensionNoCase(std::string_view folder, std::string_view base, std::string_view extension) {
     return RemoveMatching(folder, std::string(base) + std::string(extension), [&](std::string_view entry) {
         return entry.size() == base.size() + extension.size() && entry.substr(0, base.size()) == base &&
                EqualsNoCase(entry.substr(base.size()), extension);
@@ -291,14 +270,14 @@ void RemoveTemps(const std::vector<PlannedChange>& plan) {
 
 }  // namespace
 
-FileResult TargetRefusal(const std::string& path) {
+Result TargetRefusal(const std::string& path) {
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return {};
     if (S_ISLNK(st.st_mode)) {
-        return FileResult::FromErrno(ELOOP, path + " is a symbolic link; nothing is written through links.");
+        return Result::FromErrno(ELOOP, path + " is a symbolic link; nothing is written through links.");
     }
-    if (S_ISDIR(st.st_mode)) return FileResult::FromErrno(EISDIR, path + " is a folder.");
-    return FileResult::FromErrno(EINVAL, path + " is not a plain file.");
+    if (S_ISDIR(st.st_mode)) return Result::FromErrno(EISDIR, path + " is a folder.");
+    return Result::FromErrno(EINVAL, path + " is not a plain file.");
 }
 
 std::vector<std::string> NameVariants(std::string_view folder, std::string_view name, NameCase nameCase) {
@@ -324,24 +303,24 @@ std::optional<std::uint64_t> ContentSize(const FileContent& content) {
     return FileSize(std::get<HostPath>(content).path);
 }
 
-FileResult ReadContent(const FileContent& content, std::uint64_t maxBytes, std::string& bytes) {
+Result ReadContent(const FileContent& content, std::uint64_t maxBytes, std::string& bytes) {
     if (const auto* given = std::get_if<std::string>(&content)) {
-        if (given->size() > maxBytes) return FileResult::FromErrno(ENOSPC);
+        if (given->size() > maxBytes) return Result::FromErrno(ENOSPC);
         bytes = *given;
         return {};
     }
     const std::string& path = std::get<HostPath>(content).path;
     const auto size = FileSize(path);
-    if (!size) return FileResult::FromErrno(errno != 0 ? errno : ENOENT);
-    if (*size > maxBytes) return FileResult::FromErrno(ENOSPC);
+    if (!size) return Result::FromErrno(errno != 0 ? errno : ENOENT);
+    if (*size > maxBytes) return Result::FromErrno(ENOSPC);
     auto read = ReadFileBytes(path, static_cast<std::size_t>(maxBytes) + 1);
-    if (!read) return FileResult::FromErrno(errno != 0 ? errno : EIO);
-    if (read->size() > maxBytes) return FileResult::FromErrno(ENOSPC);
+    if (!read) return Result::FromErrno(errno != 0 ? errno : EIO);
+    if (read->size() > maxBytes) return Result::FromErrno(ENOSPC);
     bytes = std::move(*read);
     return {};
 }
 
-FileResult ReplaceFiles(const std::string& folder, const std::vector<FileChange>& changes, NameCase nameCase,
+Result ReplaceFiles(const std::string& folder, const std::vector<FileChange>& changes, NameCase nameCase,
                         std::uint64_t keepFreeBytes) {
     std::vector<PlannedChange> plan;
     std::uint64_t neededBytes = 0;
@@ -349,12 +328,12 @@ FileResult ReplaceFiles(const std::string& folder, const std::vector<FileChange>
         PlannedChange p;
         p.change = &change;
         // A name too long for the folder would fail only at the switch, half-way.
-        if (change.name.size() > NAME_MAX) return FileResult::FromErrno(ENAMETOOLONG, JoinPath(folder, change.name));
+        if (change.name.size() > NAME_MAX) return Result::FromErrno(ENAMETOOLONG, JoinPath(folder, change.name));
         p.variants = NameVariants(folder, change.name, nameCase);
         for (const std::string& variant : p.variants) {
             struct stat st {};
             const std::string path = JoinPath(folder, variant);
-            if (FileResult refused = TargetRefusal(path); !refused.ok()) return refused;
+            if (Result refused = TargetRefusal(path); !refused.ok()) return refused;
             if (::lstat(path.c_str(), &st) != 0) continue;
             if (p.mode == 0) p.mode = st.st_mode & 07777;
             // A copy of a file onto itself would end in its deletion by a move.
@@ -362,13 +341,13 @@ FileResult ReplaceFiles(const std::string& folder, const std::vector<FileChange>
                 struct stat source {};
                 if (::stat(std::get<HostPath>(*change.content).path.c_str(), &source) == 0 &&
                     source.st_dev == st.st_dev && source.st_ino == st.st_ino) {
-                    return FileResult::FromErrno(EINVAL, path + " would be copied onto itself.");
+                    return Result::FromErrno(EINVAL, path + " would be copied onto itself.");
                 }
             }
         }
         if (change.content) {
             const auto size = ContentSize(*change.content);
-            if (!size) return FileResult::FromErrno(errno != 0 ? errno : ENOENT);
+            if (!size) return Result::FromErrno(errno != 0 ? errno : ENOENT);
             neededBytes += *size;
         }
         plan.push_back(std::move(p));
@@ -380,7 +359,7 @@ FileResult ReplaceFiles(const std::string& folder, const std::vector<FileChange>
             for (const PlannedChange& p : plan) {
                 if (p.change->content) units += (ContentSize(*p.change->content).value_or(0) + unit - 1) / unit;
             }
-            if ((units * unit) + keepFreeBytes > space->FreeBytes()) return FileResult::FromErrno(ENOSPC);
+            if ((units * unit) + keepFreeBytes > space->FreeBytes()) return Result::FromErrno(ENOSPC);
         }
     }
 
@@ -394,7 +373,7 @@ FileResult ReplaceFiles(const std::string& folder, const std::vector<FileChange>
         if (fd < 0) {
             const int err = errno;
             RemoveTemps(plan);
-            return FileResult::FromErrno(err);
+            return Result::FromErrno(err);
         }
         p.temp = temp;
         // Keep the old file's permissions; a FAT mount may refuse, which is harmless.
@@ -404,16 +383,16 @@ FileResult ReplaceFiles(const std::string& folder, const std::vector<FileChange>
         if (::close(fd) != 0 && err == 0) err = errno;
         if (err != 0) {
             RemoveTemps(plan);
-            return FileResult::FromErrno(err);
+            return Result::FromErrno(err);
         }
     }
-    FileResult result;
+    Result result;
     for (PlannedChange& p : plan) {
         std::size_t keep = 0;   // variants[0] is replaced by rename; the others go
         if (p.change->content) {
             const std::string target = JoinPath(folder, p.variants.empty() ? p.change->name : p.variants.front());
             if (::rename(p.temp.c_str(), target.c_str()) != 0) {
-                if (result.ok()) result = FileResult::FromErrno(errno, "Cannot put " + target + " in place.");
+                if (result.ok()) result = Result::FromErrno(errno, "Cannot put " + target + " in place.");
                 ::unlink(p.temp.c_str());
                 continue;
             }
@@ -422,7 +401,7 @@ FileResult ReplaceFiles(const std::string& folder, const std::vector<FileChange>
         }
         for (std::size_t i = keep; i < p.variants.size(); ++i) {
             if (::unlink(JoinPath(folder, p.variants[i]).c_str()) != 0 && errno != ENOENT && result.ok()) {
-                result = FileResult::FromErrno(errno);
+                result = Result::FromErrno(errno);
             }
         }
     }
@@ -430,28 +409,28 @@ FileResult ReplaceFiles(const std::string& folder, const std::vector<FileChange>
     return result;
 }
 
-FileResult WriteFileBytes(const std::string& path, std::string_view bytes) {
+Result WriteFileBytes(const std::string& path, std::string_view bytes) {
     const auto slash = path.rfind('/');
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     return ReplaceFiles(ParentFolder(path), {FileChange{name, std::string(bytes)}}, NameCase::Exact);
 }
 
-FileResult CreateFileBytes(const std::string& path, std::string_view bytes) {
+Result CreateFileBytes(const std::string& path, std::string_view bytes) {
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NONBLOCK, 0666);
-    if (fd < 0) return FileResult::FromErrno(errno);
+    if (fd < 0) return Result::FromErrno(errno);
     int err = WriteAll(fd, bytes) ? 0 : errno;
     if (err == 0 && ::fsync(fd) != 0) err = errno;
     if (::close(fd) != 0 && err == 0) err = errno;
     if (err != 0) {
         ::unlink(path.c_str());
-        return FileResult::FromErrno(err);
+        return Result::FromErrno(err);
     }
     SyncFolder(ParentFolder(path));
     return {};
 }
 
-FileResult RemoveFile(const std::string& path) {
-    if (::unlink(path.c_str()) != 0 && errno != ENOENT) return FileResult::FromErrno(errno);
+Result RemoveFile(const std::string& path) {
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) return Result::FromErrno(errno);
     return {};
 }
 

@@ -8,22 +8,12 @@
 #include <variant>
 #include <vector>
 
+#include "core/Result.h"
+
 namespace tunecrate {
 
 // The one layer through which the core reaches files on a mounted file system.
 
-enum class FileStatus { Ok, TargetExists, DiskFull, Failed };
-
-// The outcome of a file operation, with the system's reason when it failed.
-struct FileResult {
-    FileStatus status = FileStatus::Ok;
-    int error = 0;            // errno of the failing call
-    std::string message;      // a reason of our own, where strerror would not tell
-    bool ok() const { return status == FileStatus::Ok; }
-    static FileResult FromErrno(int err);
-    static FileResult FromErrno(int err, std::string message);
-    std::string Reason() const;   // the message, else strerror text; empty when ok
-};
 
 // Free and total space of a volume in allocation units.
 struct SpaceInfo {
@@ -52,10 +42,10 @@ std::optional<std::string> FindWithExtensionNoCase(std::string_view folder, std:
 // Removes every entry of `folder` whose name equals `name` without regard to
 // ASCII case (a folder on a case-sensitive disk may hold several). A name
 // that is not there is no failure; the first failure is returned.
-FileResult RemoveNameNoCase(std::string_view folder, std::string_view name);
+Result RemoveNameNoCase(std::string_view folder, std::string_view name);
 
 // The same for `base` + `extension`, the base matched exactly.
-FileResult RemoveWithExtensionNoCase(std::string_view folder, std::string_view base, std::string_view extension);
+Result RemoveWithExtensionNoCase(std::string_view folder, std::string_view base, std::string_view extension);
 
 // True when both paths name the same file or folder.
 bool SameFile(const std::string& a, const std::string& b);
@@ -95,7 +85,7 @@ std::vector<std::string> NameVariants(std::string_view folder, std::string_view 
 
 // Why a new file may not take the place of `path`: a symbolic link, a folder
 // or a device is there. Ok when nothing or a plain file is there.
-FileResult TargetRefusal(const std::string& path);
+Result TargetRefusal(const std::string& path);
 
 // Puts every change into `folder`, or none: each new content is written to a
 // file of its own beside the old one and flushed, and only when all are
@@ -104,26 +94,26 @@ FileResult TargetRefusal(const std::string& path);
 // a name, disappear. A symbolic link, a folder or a device where a file must
 // go refuses the whole change, so nothing is ever written through a link.
 // `keepFreeBytes` is room that must stay free on the disk after the change.
-FileResult ReplaceFiles(const std::string& folder, const std::vector<FileChange>& changes, NameCase nameCase,
+Result ReplaceFiles(const std::string& folder, const std::vector<FileChange>& changes, NameCase nameCase,
                         std::uint64_t keepFreeBytes = 0);
 
 // The size of a content: its bytes, or the host file's (nullopt when it cannot be read).
 std::optional<std::uint64_t> ContentSize(const FileContent& content);
 
 // Reads a content whole, refusing one over `maxBytes` (ENOSPC: it cannot fit).
-FileResult ReadContent(const FileContent& content, std::uint64_t maxBytes, std::string& bytes);
+Result ReadContent(const FileContent& content, std::uint64_t maxBytes, std::string& bytes);
 
 // Replaces the file's content with `bytes` (creating it when missing) and
 // flushes it to the disk; a failure leaves the old content whole. Fails on
 // anything but a regular file, and never writes through a link.
-FileResult WriteFileBytes(const std::string& path, std::string_view bytes);
+Result WriteFileBytes(const std::string& path, std::string_view bytes);
 
 // Creates a new file holding `bytes`, flushed to the disk; an existing file
 // gives TargetExists, and a failure leaves no partial file.
-FileResult CreateFileBytes(const std::string& path, std::string_view bytes);
+Result CreateFileBytes(const std::string& path, std::string_view bytes);
 
 // Removes one file; a missing file is no failure.
-FileResult RemoveFile(const std::string& path);
+Result RemoveFile(const std::string& path);
 
 // Takes an advisory lock (flock) on an open file or folder, waiting a few
 // seconds for another holder to finish; false (errno EWOULDBLOCK) when it does not.

@@ -46,13 +46,13 @@ public:
     // only when all of it is there; a name replaces the case variant that is
     // there, and the other variants go. Everything is durable on return.
     // Song data never takes the room kept for the catalogue (Room::Songs).
-    virtual FileResult Apply(const std::vector<FileChange>& changes, Room room) = 0;
+    virtual Result Apply(const std::vector<FileChange>& changes, Room room) = 0;
     // A catalogue file replaced whole; it may use the room kept for it.
-    FileResult WriteFile(std::string_view name, std::string_view bytes) {
+    Result WriteFile(std::string_view name, std::string_view bytes) {
         return Apply({FileChange{std::string(name), std::string(bytes)}}, Room::Catalogue);
     }
     // Removes every case variant of the file; a missing file is no failure.
-    FileResult Remove(std::string_view name) { return Apply({FileChange{std::string(name), std::nullopt}}, Room::Songs); }
+    Result Remove(std::string_view name) { return Apply({FileChange{std::string(name), std::nullopt}}, Room::Songs); }
     // Makes everything written so far durable, so the disk can be taken out.
     virtual void Flush() = 0;
     // Why this floppy cannot be used at all (naming it); empty when it can.

@@ -98,7 +98,7 @@ std::string FolderVolume::Stamp(std::string_view name) const {
            "." + std::to_string(st.st_mtim.tv_nsec);
 }
 
-FileResult FolderVolume::Apply(const std::vector<FileChange>& changes, Room room) {
+Result FolderVolume::Apply(const std::vector<FileChange>& changes, Room room) {
     std::uint64_t keep = 0;
     if (room == Room::Songs) {
         if (auto space = Space()) keep = CatalogueRoomBytes(space->unitBytes);

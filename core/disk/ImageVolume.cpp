@@ -220,7 +220,7 @@ ImageVolume::ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap) :
         file->readOnly = true;
     }
     if (fd < 0) {
-        m_problem = "Cannot open " + m_imagePath + ".\n" + FileResult::FromErrno(errno).Reason();
+        m_problem = "Cannot open " + m_imagePath + ".\n" + Result::FromErrno(errno).reason;
         return;
     }
     file->store = std::make_unique<FileStore>(fd);
@@ -232,7 +232,7 @@ ImageVolume::ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap) :
     // Another program writing the image at the same time would corrupt it.
     if (!LockWaiting(fd, !file->readOnly)) {
         m_problem = errno == EWOULDBLOCK ? m_imagePath + " is in use by another program.\nClose it there and try again."
-                                         : "Cannot lock " + m_imagePath + ".\n" + FileResult::FromErrno(errno).Reason();
+                                         : "Cannot lock " + m_imagePath + ".\n" + Result::FromErrno(errno).reason;
         return;
     }
     if (wrap) file->store = wrap(std::move(file->store));
@@ -244,7 +244,7 @@ ImageVolume::ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap) :
     }
     std::string boot(kImageSectorBytes, '\0');
     if (!file->store->Read(0, boot.data(), boot.size())) {
-        m_problem = "Cannot read " + m_imagePath + ".\n" + FileResult::FromErrno(errno).Reason();
+        m_problem = "Cannot read " + m_imagePath + ".\n" + Result::FromErrno(errno).reason;
         return;
     }
     std::string reason;
@@ -256,7 +256,7 @@ ImageVolume::ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap) :
     file->fat = std::move(*parsed);
     std::string head(file->fat.HeadBytes(), '\0');
     if (!file->store->Read(0, head.data(), head.size())) {
-        m_problem = "Cannot read " + m_imagePath + ".\n" + FileResult::FromErrno(errno).Reason();
+        m_problem = "Cannot read " + m_imagePath + ".\n" + Result::FromErrno(errno).reason;
         return;
     }
     if (!file->fat.Load(head, &reason)) {
@@ -271,7 +271,7 @@ ImageVolume::ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap) :
 
 ImageVolume::~ImageVolume() = default;
 
-FileResult ImageVolume::Refusal() const { return FileResult::FromErrno(EIO, m_problem); }
+Result ImageVolume::Refusal() const { return Result::FromErrno(EIO, m_problem); }
 
 std::optional<SpaceInfo> ImageVolume::Space() const {
     if (!m_image) return std::nullopt;
@@ -316,7 +316,7 @@ std::string ImageVolume::Stamp(std::string_view name) const {
     return std::to_string(entry->firstCluster) + ":" + std::to_string(entry->size) + ":" + std::to_string(entry->stamp);
 }
 
-FileResult ImageVolume::Apply(const std::vector<FileChange>& changes, Room room) {
+Result ImageVolume::Apply(const std::vector<FileChange>& changes, Room room) {
     if (!m_image) return Refusal();
     ImageFile& image = *m_image;
     FatImage& fat = image.fat;
@@ -335,25 +335,25 @@ FileResult ImageVolume::Apply(const std::vector<FileChange>& changes, Room room)
             return e.shortName == change.name || e.longName == change.name;
         });
         for (const FatEntry& entry : p.existing) {
-            if (entry.IsFolder()) return FileResult::FromErrno(EISDIR, Root() + change.name + " is a folder.");
+            if (entry.IsFolder()) return Result::FromErrno(EISDIR, Root() + change.name + " is a folder.");
         }
         if (p.remove && p.existing.empty()) continue;   // nothing to take away
         if (!p.remove) {
-            FileResult read = ReadContent(*change.content, capacity, p.bytes);
+            Result read = ReadContent(*change.content, capacity, p.bytes);
             if (!read.ok()) return read;
             if (p.existing.empty() && !ShortNameFor(change.name)) {
-                return FileResult::FromErrno(EINVAL, change.name + " is not a name a floppy can hold (8.3 letters).");
+                return Result::FromErrno(EINVAL, change.name + " is not a name a floppy can hold (8.3 letters).");
             }
         }
         plan.push_back(std::move(p));
     }
     if (plan.empty()) return {};
-    if (image.readOnly) return FileResult::FromErrno(EROFS);
-    if (!image.broken.empty()) return FileResult::FromErrno(EIO, image.broken);
+    if (image.readOnly) return Result::FromErrno(EROFS);
+    if (!image.broken.empty()) return Result::FromErrno(EIO, image.broken);
 
     const Survey survey = image.TakeSurvey();
     if (auto cluster = image.FatCopiesDisagree(survey)) {
-        return FileResult::FromErrno(EIO, damaged + "its two FATs differ about cluster " + std::to_string(*cluster) +
+        return Result::FromErrno(EIO, damaged + "its two FATs differ about cluster " + std::to_string(*cluster) +
                                               ", which holds a file." + repair);
     }
     // Freeing a damaged chain could free another file's clusters.
@@ -363,11 +363,11 @@ FileResult ImageVolume::Apply(const std::vector<FileChange>& changes, Room room)
             const FatImage::Walk walk = fat.WalkChain(entry.firstCluster, 0);
             const std::string shown = entry.longName.empty() ? entry.shortName : entry.longName;
             if (walk.problem != FatImage::Walk::Problem::None) {
-                return FileResult::FromErrno(EIO, damaged + shown + ": " + Describe(walk.problem) + "." + repair);
+                return Result::FromErrno(EIO, damaged + shown + ": " + Describe(walk.problem) + "." + repair);
             }
             for (std::uint16_t c : walk.clusters) {
                 if (survey.owners[c] > 1) {
-                    return FileResult::FromErrno(EIO, damaged + shown + " shares cluster " + std::to_string(c) +
+                    return Result::FromErrno(EIO, damaged + shown + " shares cluster " + std::to_string(c) +
                                                           " with another file." + repair);
                 }
             }
@@ -384,15 +384,15 @@ FileResult ImageVolume::Apply(const std::vector<FileChange>& changes, Room room)
     std::uint32_t free = 0;
     for (std::uint32_t c = 2; c < fat.ClusterCount() + 2; ++c) free += fat.Next(static_cast<std::uint16_t>(c)) == 0 && !survey.used[c];
     const std::uint64_t keep = room == Room::Songs ? CatalogueRoomBytes(kImageSectorBytes) / kImageSectorBytes : 0;
-    if (std::uint64_t{needed} + keep > free) return FileResult::FromErrno(ENOSPC);
+    if (std::uint64_t{needed} + keep > free) return Result::FromErrno(ENOSPC);
     const std::vector<std::uint32_t> slots = fat.FreeSlots();
-    if (slots.size() < newNames) return FileResult::FromErrno(ENOSPC, "The floppy's root folder is full.");
+    if (slots.size() < newNames) return Result::FromErrno(ENOSPC, "The floppy's root folder is full.");
 
     auto fail = [&](std::string step) {
         const int err = errno != 0 ? errno : EIO;
-        image.broken = "A write to " + m_imagePath + " failed (" + step + "): " + FileResult::FromErrno(err).Reason() +
+        image.broken = "A write to " + m_imagePath + " failed (" + step + "): " + Result::FromErrno(err).reason +
                        ".\nNothing more is written to it until it is opened again.";
-        return FileResult::FromErrno(err, image.broken);
+        return Result::FromErrno(err, image.broken);
     };
 
     // 1. The new contents go into clusters that no file holds. New entries
@@ -406,7 +406,7 @@ FileResult ImageVolume::Apply(const std::vector<FileChange>& changes, Room room)
     for (Planned& p : plan) {
         if (p.remove) continue;
         auto clusters = fat.TakeFree(ClustersFor(p.bytes.size()), taken);
-        if (!clusters) return FileResult::FromErrno(ENOSPC);
+        if (!clusters) return Result::FromErrno(ENOSPC);
         for (std::uint16_t c : *clusters) taken[c] = true;
         p.clusters = std::move(*clusters);
         if (!image.WriteData(p.clusters, p.bytes)) return fail("file data");

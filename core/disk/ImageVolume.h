@@ -57,12 +57,12 @@ public:
     std::optional<std::uint64_t> FileSize(std::string_view name) const override;
     std::optional<std::string> ReadFile(std::string_view name, std::size_t maxBytes) const override;
     std::string Stamp(std::string_view name) const override;
-    FileResult Apply(const std::vector<FileChange>& changes, Room room) override;
+    Result Apply(const std::vector<FileChange>& changes, Room room) override;
     void Flush() override;
     std::string Problem() const override { return m_problem; }
 
 private:
-    FileResult Refusal() const;
+    Result Refusal() const;
     std::optional<FatEntry> FindFile(std::string_view name) const;
     std::string m_imagePath;
     std::string m_problem;

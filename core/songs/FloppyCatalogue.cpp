@@ -108,10 +108,10 @@ CatalogueReading ReadCatalogue(FloppyVolume* volume) {
     if (!titles) {
         // A catalogue that exists but cannot be read is never replaced by blanks.
         if (volume->Exists(kTitlesFile) || !IsSongFloppy(*volume)) return reading;
-        FileResult created = volume->WriteFile(kTitlesFile, BlankTitlesFile());
+        Result created = volume->WriteFile(kTitlesFile, BlankTitlesFile());
         titles = volume->ReadFile(kTitlesFile, kCatalogueReadLimit);
         if (!created.ok() || !titles) {
-            reading.failure = CatalogueWriteMessage(volume->Root(), kTitlesFile, created);
+            reading.failure = CatalogueWriteFailure(volume->Root(), kTitlesFile, created).reason;
             return reading;
         }
     }
@@ -129,10 +129,10 @@ CatalogueReading ReadCatalogue(FloppyVolume* volume) {
             reading.FreeBytes = 0;
             return reading;
         }
-        FileResult created = volume->WriteFile(kCommentsFile, EmptyCommentsFile());
+        Result created = volume->WriteFile(kCommentsFile, EmptyCommentsFile());
         comments = volume->ReadFile(kCommentsFile, kCatalogueReadLimit);
         if (!created.ok() || !comments) {
-            reading.failure = CatalogueWriteMessage(volume->Root(), kCommentsFile, created);
+            reading.failure = CatalogueWriteFailure(volume->Root(), kCommentsFile, created).reason;
             reading.FreePercent = -1;
             reading.FreeBytes = 0;
             return reading;
@@ -195,8 +195,8 @@ std::string CommentsFileBytes(const std::vector<SlotRow>& rows) {
     return CommentsFromLines(RowLines(rows, &SlotRow::comment));
 }
 
-std::vector<std::string> UpdateCatalogue(FloppyVolume& volume, const std::vector<SlotText>& changes) {
-    std::vector<std::string> failures;
+Result UpdateCatalogue(FloppyVolume& volume, const std::vector<SlotText>& changes) {
+    Result result;
     struct Half {
         std::string_view file;
         std::optional<std::string> SlotText::*text;
@@ -210,7 +210,7 @@ std::vector<std::string> UpdateCatalogue(FloppyVolume& volume, const std::vector
         const std::optional<std::string> now = volume.ReadFile(half.file, kCatalogueReadLimit);
         if (!now && volume.Exists(half.file)) {
             // Unreadable is not empty: its other lines would be lost.
-            failures.push_back(CatalogueWriteMessage(volume.Root(), half.file, FileResult::FromErrno(EIO)));
+            result.Include(CatalogueWriteFailure(volume.Root(), half.file, Result::FromErrno(EIO)));
             continue;
         }
         std::vector<std::string> lines = FileLines(now.value_or(""));
@@ -221,11 +221,11 @@ std::vector<std::string> UpdateCatalogue(FloppyVolume& volume, const std::vector
         }
         const std::string bytes = half.bytesOf(lines);
         if (now == bytes) continue;   // a damaged floppy is not touched for nothing
-        if (FileResult r = volume.WriteFile(half.file, bytes); !r.ok()) {
-            failures.push_back(CatalogueWriteMessage(volume.Root(), half.file, r));
+        if (Result r = volume.WriteFile(half.file, bytes); !r.ok()) {
+            result.Include(CatalogueWriteFailure(volume.Root(), half.file, r));
         }
     }
-    return failures;
+    return result;
 }
 
 bool CatalogueStillShows(const std::vector<SlotRow>& now, const std::vector<SlotRow>& shown,
@@ -238,18 +238,15 @@ bool CatalogueStillShows(const std::vector<SlotRow>& now, const std::vector<Slot
     return true;
 }
 
-CatalogueEdit EditSlotText(FloppyVolume& volume, const std::vector<SlotRow>& shown, const SlotText& change) {
-    CatalogueEdit edit;
+Result EditSlotText(FloppyVolume& volume, const std::vector<SlotRow>& shown, const SlotText& change) {
     const CatalogueReading now = ReadCatalogue(&volume);
     if (!now.readable) {
-        edit.failures.push_back(now.failure.empty() ? UnreadableFloppyMessage(volume.Root()) : now.failure);
-        return edit;
+        return Result::Refused(now.failure.empty() ? UnreadableFloppyMessage(volume.Root()) : now.failure);
     }
-    edit.changedElsewhere = !CatalogueStillShows(now.rows, shown);
-    if (!CatalogueStillShows(now.rows, shown, {change.slot})) return edit;
-    edit.failures = UpdateCatalogue(volume, {change});
-    edit.applied = edit.failures.empty();
-    return edit;
+    if (!CatalogueStillShows(now.rows, shown, {change.slot})) return Result::Refused(CatalogueChangedMessage(false));
+    Result result = UpdateCatalogue(volume, {change});
+    if (result.ok() && !CatalogueStillShows(now.rows, shown)) result.Include(Result::Notice(CatalogueChangedMessage(true)));
+    return result;
 }
 
 std::string CatalogueChangedMessage(bool applied) {
@@ -258,11 +255,11 @@ std::string CatalogueChangedMessage(bool applied) {
     return text;
 }
 
-std::string CatalogueWriteMessage(std::string_view floppyRoot, std::string_view file, const FileResult& result) {
-    std::string text = "Cannot write " + std::string(floppyRoot) + std::string(file) + ".";
-    std::string reason = result.Reason();
-    if (!reason.empty()) text += "\n" + reason;
-    return text;
+Result CatalogueWriteFailure(std::string_view floppyRoot, std::string_view file, const Result& failure) {
+    Result result = failure;
+    result.reason = "Cannot write " + std::string(floppyRoot) + std::string(file) + "." +
+                    (failure.reason.empty() ? "" : "\n" + failure.reason);
+    return result;
 }
 
 std::string FreeSpaceText(std::int64_t freeBytes) {

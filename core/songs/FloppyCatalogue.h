@@ -49,23 +49,16 @@ struct SlotText {
 // slots' lines and keeps every other line byte for byte (lines 6 to 40 as
 // well: the instrument keeps songs there). The files keep their form: 40
 // lines, titles of 17 bytes, CR LF. A file whose bytes would not change is
-// not written. Each failure comes back as a message naming its file.
-std::vector<std::string> UpdateCatalogue(FloppyVolume& volume, const std::vector<SlotText>& changes);
-
-// What an edit of a slot's title or comment came to.
-struct CatalogueEdit {
-    std::vector<std::string> failures;   // for the user; empty when the edit is on the floppy
-    bool applied = false;
-    // The floppy no longer held what the window showed: the window reads it
-    // again and says so (CatalogueChangedMessage).
-    bool changedElsewhere = false;
-};
+// not written. A failure names its file.
+Result UpdateCatalogue(FloppyVolume& volume, const std::vector<SlotText>& changes);
 
 // Changes one slot's title or comment on the floppy as it is now, so that an
 // edit never undoes what another writer did meanwhile. `shown` is what the
 // window showed: when that slot is no longer what it showed, nothing is
-// written; when only other slots differ, the edit is made all the same.
-CatalogueEdit EditSlotText(FloppyVolume& volume, const std::vector<SlotRow>& shown, const SlotText& change);
+// written (Refused); when only other slots differ, the edit is made and the
+// result is Ok with a reason to tell. Either way the window reads the floppy
+// again.
+Result EditSlotText(FloppyVolume& volume, const std::vector<SlotRow>& shown, const SlotText& change);
 
 // True when the floppy's catalogue still holds what `shown` shows for `slots`
 // (all five when empty): the same songs, titles and comments.
@@ -76,8 +69,8 @@ bool CatalogueStillShows(const std::vector<SlotRow>& now, const std::vector<Slot
 // read it; `applied`: the user's own change was made all the same.
 std::string CatalogueChangedMessage(bool applied);
 
-// "Cannot write <root><file>.\n<reason>"
-std::string CatalogueWriteMessage(std::string_view floppyRoot, std::string_view file, const FileResult& result);
+// The failure with its reason as "Cannot write <root><file>.\n<reason>".
+Result CatalogueWriteFailure(std::string_view floppyRoot, std::string_view file, const Result& failure);
 
 // "空き %4.2f kb" for the free-space text of the main window.
 std::string FreeSpaceText(std::int64_t freeBytes);

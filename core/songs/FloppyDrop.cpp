@@ -29,15 +29,15 @@ bool ConfirmOverwrite(DropContext& context, int slot) {
 // what it held.
 TransferResult PutSongInSlot(DropContext& context, DropState& state, int slot, FileContent song,
                              std::optional<FileContent> events, const std::string& shownSource) {
-    const FileResult put = context.floppy->Apply(
+    const Result put = context.floppy->Apply(
         {FileChange{SlotFile(slot, kSongExtension), std::move(song)}, FileChange{SlotFile(slot, kEventsExtension), std::move(events)}},
         Room::Songs);
-    if (put.status == FileStatus::DiskFull) {
+    if (put.status == Status::DiskFull) {
         context.prompter.ShowMessage(kDiskFullMessage, "Error!", MessageIcon::Exclamation);
         return TransferResult::DiskFull;
     }
     if (!put.ok()) {
-        context.prompter.ShowMessage(CopyFailedMessage(shownSource, put.Reason()), "Error!", MessageIcon::None);
+        context.prompter.ShowMessage(CopyFailedMessage(shownSource, put.reason), "Error!", MessageIcon::None);
         return TransferResult::Failed;
     }
     state.Transferred = true;

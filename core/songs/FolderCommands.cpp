@@ -43,6 +43,14 @@ private:
 
 using Stat = struct statx;
 
+// Why a deletion removes nothing at all.
+enum class DeleteRefusal {
+    None,
+    NoFolder,     // an empty path
+    Protected,    // the root folder, the home folder, a protected folder or a folder that holds one
+    MountRoot,    // the folder is where a volume is mounted: it would empty the whole volume
+};
+
 // Never triggers an automount: an automount point counts as a mount as it is.
 bool StatAt(int dirFd, const char* name, int flags, Stat& st) {
     return ::statx(dirFd, name, flags | AT_NO_AUTOMOUNT, STATX_TYPE | STATX_INO | STATX_MNT_ID, &st) == 0;
@@ -197,7 +205,7 @@ std::optional<std::vector<std::string>> ListNames(int folderFd) {
 // leaving the folder's mount. What cannot go is reported.
 class TreeRemover {
 public:
-    explicit TreeRemover(DeleteReport& report) : m_report(report) {}
+    explicit TreeRemover(std::vector<std::string>& leftovers) : m_leftovers(leftovers) {}
 
     void RemoveEntry(int folderFd, const Stat& folderStat, const std::string& folderPath, const std::string& name) {
         const std::string path = JoinPath(folderPath, name);
@@ -238,67 +246,12 @@ public:
     }
 
 private:
-    void Left(const std::string& path) { m_report.leftovers.push_back(path); }
-    DeleteReport& m_report;
+    void Left(const std::string& path) { m_leftovers.push_back(path); }
+    std::vector<std::string>& m_leftovers;
 };
 
-}  // namespace
-
-std::optional<std::string> MakeNewFolder(std::string_view folder) {
-    if (folder.empty()) return std::nullopt;
-    std::string path = JoinPath(folder, kNewFolderName);
-    if (::mkdir(path.c_str(), 0777) != 0) return std::nullopt;
-    return path;
-}
-
-RenameOutcome RenameFolder(std::string_view folder, std::string_view newName) {
-    const std::string parent = ParentOf(folder);
-    const std::string_view oldName = folder.substr(parent.size());
-    if (newName.empty() || newName == oldName) return RenameOutcome::Unchanged;
-    if (parent.empty() || oldName.empty() || newName.find('/') != std::string_view::npos || newName == "." ||
-        newName == ".." || newName.find('\0') != std::string_view::npos) {
-        return RenameOutcome::Failed;
-    }
-    const std::string from = parent + std::string(oldName);
-    const std::string to = parent + std::string(newName);
-    // A plain rename would silently replace an empty folder of the new name.
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
-        return RenameOutcome::Renamed;
-    }
-    if (errno != EINVAL && errno != ENOSYS) return RenameOutcome::Failed;
-    // File systems without the flag: check first, then rename.
-    struct stat st {};
-    if (::lstat(to.c_str(), &st) == 0) return RenameOutcome::Failed;
-    return ::rename(from.c_str(), to.c_str()) == 0 ? RenameOutcome::Renamed : RenameOutcome::Failed;
-}
-
-DeleteRefusal CheckFolderDeletion(std::string_view folder, const std::vector<std::string>& protectedFolders) {
-    Target target;
-    Locate(folder, protectedFolders, target);
-    return target.refusal;
-}
-
-DeleteReport DeleteFolderTree(std::string_view folder, const std::vector<std::string>& protectedFolders) {
-    DeleteReport report;
-    Target target;
-    Locate(folder, protectedFolders, target);
-    report.refusal = target.refusal;
-    if (target.refusal != DeleteRefusal::None || target.state == Target::State::Gone) return report;
-    if (target.state == Target::State::Unreachable) {
-        report.leftovers.push_back(target.path);
-        return report;
-    }
-    const std::string parentPath = target.path.substr(0, target.path.size() - target.name.size());
-    TreeRemover(report).RemoveEntry(target.parent.get(), target.parentStat, WithoutFinalSlashes(parentPath),
-                                    target.name);
-    return report;
-}
-
-std::string DeleteFolderQuestion(std::string_view folder) {
-    return "ディレクトリ\"" + std::string(folder) + "\" と、全ての下位ディレクトリのデータは消去されます。";
-}
-
-std::string DeleteRefusalMessage(std::string_view folder, DeleteRefusal refusal) {
+// The message for a refused deletion; empty for DeleteRefusal::None.
+std::string RefusalMessage(std::string_view folder, DeleteRefusal refusal) {
     const std::string quoted = "ディレクトリ\"" + std::string(folder) + "\" は削除できません。\n";
     switch (refusal) {
         case DeleteRefusal::None:
@@ -311,6 +264,71 @@ std::string DeleteRefusalMessage(std::string_view folder, DeleteRefusal refusal)
             return quoted + "ドライブがマウントされているディレクトリです。";
     }
     return {};
+}
+
+Result Refusal(std::string_view folder, DeleteRefusal refusal) {
+    if (refusal == DeleteRefusal::None) return {};
+    return Result::Refused(RefusalMessage(folder, refusal));
+}
+
+}  // namespace
+
+std::string NewFolderPath(std::string_view folder) { return JoinPath(folder, kNewFolderName); }
+
+Result MakeNewFolder(std::string_view folder) {
+    if (!folder.empty() && ::mkdir(NewFolderPath(folder).c_str(), 0777) == 0) return {};
+    return Result::FromErrno(folder.empty() ? ENOENT : errno, "ディレクトリを作成できません！");
+}
+
+Result RenameFolder(std::string_view folder, std::string_view newName) {
+    const Result taken = Result::FromErrno(EEXIST, "同名のファイルが存在します。");
+    const std::string parent = ParentOf(folder);
+    const std::string_view oldName = folder.substr(parent.size());
+    if (newName.empty() || newName == oldName) return {};
+    if (parent.empty() || oldName.empty() || newName.find('/') != std::string_view::npos || newName == "." ||
+        newName == ".." || newName.find('\0') != std::string_view::npos) {
+        return taken;
+    }
+    const std::string from = parent + std::string(oldName);
+    const std::string to = parent + std::string(newName);
+    // A plain rename would silently replace an empty folder of the new name.
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return {};
+    if (errno != EINVAL && errno != ENOSYS) return taken;
+    // File systems without the flag: check first, then rename.
+    struct stat st {};
+    if (::lstat(to.c_str(), &st) == 0) return taken;
+    return ::rename(from.c_str(), to.c_str()) == 0 ? Result{} : taken;
+}
+
+Result CheckFolderDeletion(std::string_view folder, const std::vector<std::string>& protectedFolders) {
+    Target target;
+    Locate(folder, protectedFolders, target);
+    return Refusal(folder, target.refusal);
+}
+
+Result DeleteFolderTree(std::string_view folder, const std::vector<std::string>& protectedFolders) {
+    Target target;
+    Locate(folder, protectedFolders, target);
+    if (target.refusal != DeleteRefusal::None) return Refusal(folder, target.refusal);
+    if (target.state == Target::State::Gone) return {};
+    std::vector<std::string> leftovers;
+    if (target.state == Target::State::Unreachable) {
+        leftovers.push_back(target.path);
+    } else {
+        const std::string parentPath = target.path.substr(0, target.path.size() - target.name.size());
+        TreeRemover(leftovers).RemoveEntry(target.parent.get(), target.parentStat, WithoutFinalSlashes(parentPath),
+                                           target.name);
+    }
+    if (leftovers.empty()) return {};
+    std::string text = "ディレクトリ\"" + std::string(folder) + "\" を完全には削除できませんでした。\n残ったもの:";
+    const std::size_t shown = std::min<std::size_t>(leftovers.size(), 10);
+    for (std::size_t i = 0; i < shown; ++i) text += "\n" + leftovers[i];
+    if (leftovers.size() > shown) text += "\n…";
+    return Result::FromErrno(EBUSY, text);
+}
+
+std::string DeleteFolderQuestion(std::string_view folder) {
+    return "ディレクトリ\"" + std::string(folder) + "\" と、全ての下位ディレクトリのデータは消去されます。";
 }
 
 }  // namespace tunecrate

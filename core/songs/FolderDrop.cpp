@@ -29,8 +29,8 @@ std::optional<TransferResult> ConfirmSongTarget(DropContext& context, DropState&
     if (taken.empty()) return std::nullopt;
     // A folder or a link of that name is no song to replace: no question.
     for (const std::string& name : taken) {
-        if (FileResult refused = TargetRefusal(JoinPath(folder, name)); !refused.ok()) {
-            Report(context, CopyFailedMessage(base, refused.Reason()));
+        if (Result refused = TargetRefusal(JoinPath(folder, name)); !refused.ok()) {
+            Report(context, CopyFailedMessage(base, refused.reason));
             return TransferResult::Failed;
         }
     }
@@ -51,17 +51,17 @@ TransferResult PutSongInFolder(DropContext& context, DropState& state, const std
                                const std::string& title, std::optional<FileContent> song,
                                std::optional<FileContent> events, std::optional<FileContent> comment,
                                const std::string& shownSource) {
-    const FileResult put = ReplaceFiles(folder,
+    const Result put = ReplaceFiles(folder,
                                         {FileChange{title + std::string(kSongExtension), std::move(song)},
                                          FileChange{title + std::string(kEventsExtension), std::move(events)},
                                          FileChange{title + std::string(kCommentExtension), std::move(comment)}},
                                         NameCase::Extension);
-    if (put.status == FileStatus::DiskFull) {
+    if (put.status == Status::DiskFull) {
         Report(context, kDiskFullMessage, MessageIcon::Exclamation);
         return TransferResult::DiskFull;
     }
     if (!put.ok()) {
-        Report(context, CopyFailedMessage(shownSource, put.Reason()));
+        Report(context, CopyFailedMessage(shownSource, put.reason));
         return TransferResult::Failed;
     }
     state.Transferred = true;

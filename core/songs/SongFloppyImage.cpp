@@ -12,14 +12,14 @@
 
 namespace tunecrate {
 
-FileResult CreateSongFloppyImage(const std::string& path) {
+Result CreateSongFloppyImage(const std::string& path) {
     const auto volumeId = static_cast<std::uint32_t>(std::time(nullptr)) ^ (static_cast<std::uint32_t>(::getpid()) << 16);
-    FileResult created = CreateFileBytes(path, BlankFloppyImage(volumeId));
+    Result created = CreateFileBytes(path, BlankFloppyImage(volumeId));
     if (!created.ok()) return created;
-    FileResult written;
+    Result written;
     {
         ImageVolume volume(path);
-        if (!volume.Problem().empty()) written = FileResult::FromErrno(EIO, volume.Problem());
+        if (!volume.Problem().empty()) written = Result::FromErrno(EIO, volume.Problem());
         if (written.ok()) {
             written = volume.Apply({FileChange{std::string(kTitlesFile), TitlesFileBytes({})},
                                     FileChange{std::string(kCommentsFile), CommentsFileBytes({})}},

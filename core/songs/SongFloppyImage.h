@@ -9,6 +9,6 @@ namespace tunecrate {
 
 // Writes a new, formatted song floppy image holding an empty song.nam and
 // comments.dat; an existing file is never replaced (TargetExists).
-FileResult CreateSongFloppyImage(const std::string& path);
+Result CreateSongFloppyImage(const std::string& path);
 
 }  // namespace tunecrate

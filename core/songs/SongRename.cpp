@@ -25,24 +25,23 @@ int RenameNoReplace(const std::string& from, const std::string& to) {
 
 }  // namespace
 
-RenameSongResult RenameHardDiskSong(std::string_view folder, std::string_view oldTitle, std::string_view newTitle) {
-    RenameSongResult result;
-    if (!IsFileTitle(newTitle)) {
-        result.outcome = RenameSongOutcome::Failed;
-        result.failure = FileResult::FromErrno(EINVAL);
-        result.file = JoinPath(folder, std::string(newTitle) + std::string(kSongExtension));
-        return result;
-    }
+namespace {
+
+Result CannotRename(const std::string& file, int err) {
+    return Result::FromErrno(err, "Cannot rename " + file + ".\n" + Result::FromErrno(err).reason +
+                                      "\n曲の名前は変更されませんでした。");
+}
+
+}  // namespace
+
+Result RenameHardDiskSong(std::string_view folder, std::string_view oldTitle, std::string_view newTitle) {
+    if (!IsFileTitle(newTitle)) return Result::Refused(kNoFileTitleMessage);
     if (FindWithExtensionNoCase(folder, newTitle, kSongExtension)) {
-        result.outcome = RenameSongOutcome::NameTaken;
-        return result;
+        return Result::FromErrno(EEXIST, "その名前のファイルはすでに存在します。\n違う名前にしてください。");
     }
     if (!FindWithExtensionNoCase(folder, oldTitle, kSongExtension)) {
         // No song file: there is no song of that title to rename.
-        result.outcome = RenameSongOutcome::Failed;
-        result.failure = FileResult::FromErrno(ENOENT);
-        result.file = JoinPath(folder, std::string(oldTitle) + std::string(kSongExtension));
-        return result;
+        return CannotRename(JoinPath(folder, std::string(oldTitle) + std::string(kSongExtension)), ENOENT);
     }
     const std::string newBase(newTitle);
     std::vector<Move> moves;   // the song file first
@@ -53,6 +52,7 @@ RenameSongResult RenameHardDiskSong(std::string_view folder, std::string_view ol
     }
 
     std::size_t done = 0;
+    Result result;
     for (; done < moves.size(); ++done) {
         const Move& move = moves[done];
         int err = 0;
@@ -62,17 +62,15 @@ RenameSongResult RenameHardDiskSong(std::string_view folder, std::string_view ol
             // A stray events or comment file of the new title gives way to the
             // song's own, in whatever case its extension is written.
             const std::string_view extension = std::string_view(move.to).substr(move.to.size() - 4);
-            FileResult cleared = RemoveWithExtensionNoCase(folder, newBase, extension);
+            Result cleared = RemoveWithExtensionNoCase(folder, newBase, extension);
             err = cleared.ok() ? (::rename(move.from.c_str(), move.to.c_str()) == 0 ? 0 : errno) : cleared.error;
         }
         if (err != 0) {
-            result.outcome = RenameSongOutcome::Failed;
-            result.failure = FileResult::FromErrno(err);
-            result.file = move.from;
+            result = CannotRename(move.from, err);
             break;
         }
     }
-    if (result.outcome == RenameSongOutcome::Failed) {
+    if (!result.ok()) {
         // Undo in reverse order, so the song is whole under its old title.
         while (done > 0) {
             --done;

@@ -37,9 +37,9 @@ bool WriteChangedSlots(DropContext& context, const DropState& state) {
         const SlotRow& row = context.rows[static_cast<std::size_t>(slot)];
         changes.push_back(SlotText{slot, row.title, row.comment});
     }
-    const std::vector<std::string> failures = UpdateCatalogue(*context.floppy, changes);
-    for (const std::string& failure : failures) context.prompter.ShowMessage(failure, "Error!", MessageIcon::None);
-    return failures.empty();
+    const Result written = UpdateCatalogue(*context.floppy, changes);
+    if (!written.ok()) context.prompter.ShowMessage(written.reason, "Error!", MessageIcon::None);
+    return written.ok();
 }
 
 void DeleteMovedFiles(const DropContext& context, const DropState& state) {
@@ -49,15 +49,15 @@ void DeleteMovedFiles(const DropContext& context, const DropState& state) {
             floppyFiles.push_back(FileChange{file.name, std::nullopt});
             continue;
         }
-        if (FileResult removed = RemoveFile(file.name); !removed.ok()) {
-            context.prompter.ShowMessage("Cannot delete " + file.name + ".\n" + removed.Reason(), "Error!",
+        if (Result removed = RemoveFile(file.name); !removed.ok()) {
+            context.prompter.ShowMessage("Cannot delete " + file.name + ".\n" + removed.reason, "Error!",
                                          MessageIcon::None);
         }
     }
     if (floppyFiles.empty() || context.floppy == nullptr) return;
-    if (FileResult removed = context.floppy->Apply(floppyFiles, Room::Songs); !removed.ok()) {
+    if (Result removed = context.floppy->Apply(floppyFiles, Room::Songs); !removed.ok()) {
         context.prompter.ShowMessage("Cannot delete " + context.floppy->Root() + floppyFiles.front().name + ".\n" +
-                                         removed.Reason(),
+                                         removed.reason,
                                      "Error!", MessageIcon::None);
     }
 }

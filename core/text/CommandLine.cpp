@@ -73,10 +73,10 @@ std::string VersionText() {
     return std::string("Tunecrate Ver.") + kVersion;
 }
 
-std::string NewFloppyFailure(const std::string& path, const FileResult& result) {
+std::string NewFloppyFailure(const std::string& path, const Result& result) {
     if (result.ok()) return {};
-    if (result.status == FileStatus::TargetExists) return path + " already exists";
-    const std::string reason = result.Reason();
+    if (result.status == Status::TargetExists) return path + " already exists";
+    const std::string reason = result.reason;
     return "cannot write " + path + (reason.empty() ? std::string() : ": " + reason);
 }
 

@@ -23,7 +23,7 @@ std::string UsageText();
 std::string VersionText();   // "Tunecrate Ver.1.0b3"
 
 // Why --new-floppy could not write `path`, naming it; empty when `result` is ok.
-std::string NewFloppyFailure(const std::string& path, const FileResult& result);
+std::string NewFloppyFailure(const std::string& path, const Result& result);
 
 inline constexpr const char* kVersion = "1.0b3";
 

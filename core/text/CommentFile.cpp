@@ -60,7 +60,7 @@ std::string ReadCommentFileAt(int folderFd, const std::string& name) {
     return FirstCommentWord(content);
 }
 
-FileResult WriteCommentFile(const std::string& path, std::string_view cp932Comment) {
+Result WriteCommentFile(const std::string& path, std::string_view cp932Comment) {
     return WriteFileBytes(path, cp932Comment);
 }
 

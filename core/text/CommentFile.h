@@ -25,6 +25,6 @@ std::string ReadCommentFileAt(int folderFd, const std::string& name);
 std::string FirstCommentWord(std::string_view content);
 
 // Writes the comment's bytes exactly, no line end.
-FileResult WriteCommentFile(const std::string& path, std::string_view cp932Comment);
+Result WriteCommentFile(const std::string& path, std::string_view cp932Comment);
 
 }  // namespace tunecrate

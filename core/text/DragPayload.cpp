@@ -7,6 +7,36 @@ using namespace std::literals;
 
 bool CanTravelInPayload(std::string_view item) { return item.find_first_of("\n\r\0"sv) == std::string_view::npos; }
 
+namespace {
+
+// A name with its line breaks shown as ⏎.
+std::string ShowLineBreaks(std::string_view name) {
+    std::string shown;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        if (name[i] == '\r' && i + 1 < name.size() && name[i + 1] == '\n') continue;   // CR LF is one break
+        if (name[i] == '\r' || name[i] == '\n') {
+            shown += "⏎";
+        } else if (name[i] != '\0') {
+            shown += name[i];
+        }
+    }
+    return shown;
+}
+
+}  // namespace
+
+std::string CannotDragMessage(std::string_view item) {
+    const auto slash = item.rfind('/');
+    const std::string_view title = slash == std::string_view::npos ? item : item.substr(slash + 1);
+    const std::string_view folder = slash == std::string_view::npos ? std::string_view() : item.substr(0, slash);
+    if (!CanTravelInPayload(title)) {
+        return "曲「" + ShowLineBreaks(title) + "」は名前に改行を含むため、ドラッグできません。\n"
+               "ファイルの名前を変えてから、もう一度やり直してください。";
+    }
+    return "ディレクトリ「" + ShowLineBreaks(folder) + "」は名前に改行を含むため、その中の曲はドラッグできません。\n"
+           "ディレクトリの名前を変えてから、もう一度やり直してください。";
+}
+
 std::string BuildPayload(std::string_view type, const std::vector<std::string>& items) {
     for (const std::string& item : items) {
         if (!CanTravelInPayload(item)) return {};

@@ -19,6 +19,10 @@ inline constexpr std::string_view kPayloadMimeType = "text/plain";
 // return would split it into other songs, a zero byte would end the payload.
 bool CanTravelInPayload(std::string_view item);
 
+// Why a hard-disk song (its base name) cannot be dragged: its name, or else
+// its folder's, holds a line break, shown as ⏎.
+std::string CannotDragMessage(std::string_view item);
+
 // The payload of these items; empty when any item cannot travel. No drop takes
 // an empty payload, so even a caller that does not check moves nothing.
 std::string BuildPayload(std::string_view type, const std::vector<std::string>& items);

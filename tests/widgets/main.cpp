@@ -4,7 +4,7 @@
 #include <QApplication>
 #include <QStyleFactory>
 
-#include "app/DialogUnits.h"
+#include "widgets/DialogUnits.h"
 
 // One QApplication for every widget test, set up as the program sets itself up,
 // so that fonts and therefore pixel positions are the ones users get.

@@ -1,0 +1,28 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "core/Result.h"
+
+namespace tunecrate {
+
+// A title or comment as the user typed it (UTF-8), made into what a song
+// keeps, or the reason it cannot be: the message for the user.
+struct TypedText {
+    std::string text;   // CP932 for the floppy and comment files; UTF-8 for a hard-disk title
+    Result result;
+};
+
+// One line (line breaks become blanks), look-alikes mapped, in CP932, at most 17 bytes.
+TypedText FloppyTitleFrom(std::string_view typed);
+
+// One line, look-alikes mapped, in CP932; whole (the catalogue cuts its lines).
+TypedText CommentFrom(std::string_view typed);
+
+// Look-alikes mapped; a name a file can have; storable on the floppy (CP932,
+// at most 17 bytes), since the song may go there. The text stays UTF-8.
+TypedText HardDiskTitleFrom(std::string_view typed);
+
+}  // namespace tunecrate

@@ -1,0 +1,342 @@
+// SPDX-License-Identifier: MIT
+#include "session/Session.h"
+
+#include <filesystem>
+
+#include "core/disk/FloppyVolume.h"
+#include "core/disk/FolderListing.h"
+#include "core/songs/FloppyCatalogue.h"
+#include "core/songs/FloppyDrop.h"
+#include "core/songs/FolderCommands.h"
+#include "core/songs/FolderDrop.h"
+#include "core/songs/SongDeletion.h"
+#include "core/songs/SongRename.h"
+#include "core/text/CommentFile.h"
+#include "core/text/DragPayload.h"
+#include "core/text/Encoding.h"
+#include "core/text/SongNames.h"
+#include "core/text/TypedText.h"
+#include "session/WaitCursor.h"
+
+namespace tunecrate {
+
+namespace {
+
+std::string Utf8(const QString& text) { return text.toUtf8().toStdString(); }
+
+// The texts of a line as the window shows them: a line break is a blank.
+QString OneLine(QString text) {
+    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return text;
+}
+
+}  // namespace
+
+Session::Session(SessionOptions options, Prompters prompters, QObject* parent)
+    : QObject(parent), m_options(std::move(options)), m_prompters(std::move(prompters)),
+      m_floppyChoice(m_options.floppy) {}
+
+Session::~Session() = default;
+
+void Session::Tell(Place place, const std::string& text) {
+    m_prompters(place).ShowMessage(text, "Error!", MessageIcon::None);
+}
+
+// ---- the floppy ------------------------------------------------------------
+
+void Session::LocateFloppy() {
+    const std::vector<MountEntry> mounts = m_options.mountTable();
+    if (m_floppyChoice) {
+        // Decided afresh each time: a path that was a folder may now be an image.
+        // An image's location is its path; a folder's ends in "/".
+        m_floppyLocation = *m_floppyChoice;
+        const bool image = IsFloppyImageFile(m_floppyLocation);
+        if (!image && (m_floppyLocation.empty() || m_floppyLocation.back() != '/')) m_floppyLocation += '/';
+        m_floppyRoot = image ? m_floppyLocation + "/" : m_floppyLocation;
+    } else if (auto found = FindFloppy(mounts)) {
+        // Without a floppy now the former one is kept, as after a disk change.
+        m_floppyRoot = m_floppyLocation = *found;
+    }
+    m_topFolders = TopLevelFolders(mounts, m_options.home, m_floppyRoot);
+}
+
+std::unique_ptr<FloppyVolume> Session::OpenFloppy() const {
+    if (m_floppyLocation.empty()) return nullptr;
+    return OpenFloppyVolume(m_floppyLocation);
+}
+
+CatalogueReading Session::ReadRows() {
+    CatalogueReading reading;
+    {
+        // Closed again at once: an image stays locked while it is open.
+        auto volume = OpenFloppy();
+        reading = ReadCatalogue(volume.get());
+    }
+    m_slotRows = reading.rows;
+    m_freePercent = reading.FreePercent;
+    m_freeBytes = reading.FreeBytes;
+    return reading;
+}
+
+void Session::ReadFloppy(bool showError) {
+    const CatalogueReading reading = ReadRows();
+    emit floppyChanged();
+    if (!reading.readable && showError) {
+        std::string text = UnreadableFloppyMessage(m_floppyRoot);
+        if (!reading.failure.empty()) text += "\n\n" + reading.failure;
+        Tell(Place::Window, text);
+    }
+}
+
+bool Session::SlotHoldsSong(int slot) const {
+    auto volume = OpenFloppy();
+    return volume && volume->Exists(SlotName(slot) + std::string(kSongExtension));
+}
+
+std::string Session::ImageChooserFolder() const {
+    // A folder location ends in "/"; an image's does not.
+    const bool onImage = !m_floppyLocation.empty() && m_floppyLocation.back() != '/';
+    std::string start = onImage ? std::filesystem::path(m_floppyLocation).parent_path().string() : std::string();
+    return start.empty() ? m_options.workingDirectory : start;
+}
+
+void Session::FirstFill() {
+    LocateFloppy();
+    emit foldersReset(m_options.workingDirectory);
+    ReadFloppy(false);
+}
+
+void Session::Reload() {
+    LocateFloppy();
+    emit foldersReset(m_options.workingDirectory);
+    ReadFloppy(true);
+}
+
+void Session::OpenImage(const std::string& path) {
+    if (path.empty()) return;
+    m_floppyChoice = path;
+    Reload();
+}
+
+void Session::UseFloppyDrive() {
+    m_floppyChoice.reset();
+    // The named floppy is no stand-in for a drive without a disk: none is kept.
+    m_floppyRoot.clear();
+    m_floppyLocation.clear();
+    Reload();
+}
+
+// ---- the hard disk ---------------------------------------------------------
+
+std::vector<std::string> Session::Subfolders(const std::string& folder) const { return ListSubfolders(folder); }
+
+bool Session::HasSubfolders(const std::string& folder) const { return HasContent(folder, true); }
+
+bool Session::IsFolder(const std::string& path) const { return tunecrate::IsFolder(path); }
+
+void Session::ShowFolder(const std::string& folder) {
+    m_folder = folder;
+    RefreshSongs();
+}
+
+void Session::RefreshSongs() {
+    m_songs = m_folder.empty() ? std::vector<HardDiskRow>{} : ListFolderSongs(m_folder);
+    emit songsChanged();
+}
+
+// ---- titles and comments ---------------------------------------------------
+
+void Session::EditSlot(int slot, int column, const TypedText& typed, const QString& shown) {
+    if (slot < 0 || slot >= static_cast<int>(m_slotRows.size())) return;
+    if (!typed.result.ok()) {
+        Tell(Place::FloppyList, typed.result.reason);
+        return;
+    }
+    SlotText change{slot, std::nullopt, std::nullopt};
+    // A comment is stored cut on a whole character; the list shows it whole until the next reading.
+    if (column == 1) change.title = typed.text;
+    if (column == 3) change.comment = std::string(CutToWholeCharacters(typed.text, kCatalogueLineBytes));
+    Result result;
+    if (auto volume = OpenFloppy()) {
+        result = EditSlotText(*volume, m_slotRows, change);
+    } else {
+        result = Result::Refused(UnreadableFloppyMessage(m_floppyRoot));
+    }
+    if (result.ok() && result.reason.empty()) {
+        // The rows hold what the floppy now holds (trimmed, cut), so that the
+        // next edit finds the floppy as the window last saw it; the cell shows
+        // the text as typed until the next reading.
+        ReadRows();
+        emit slotTextChanged(slot, column, shown);
+        return;
+    }
+    // The list shows again what the disk holds, then the user learns why.
+    ReadFloppy(false);
+    Tell(Place::FloppyList, result.reason);
+}
+
+void Session::EditSlotTitle(int slot, const QString& typed) {
+    const TypedText title = FloppyTitleFrom(Utf8(typed));
+    EditSlot(slot, 1, title, QString::fromStdString(Cp932ToUtf8(title.text)));
+}
+
+void Session::EditSlotComment(int slot, const QString& typed) {
+    EditSlot(slot, 3, CommentFrom(Utf8(typed)), OneLine(typed));
+}
+
+void Session::RenameSong(const std::string& title, const QString& typed) {
+    const TypedText newTitle = HardDiskTitleFrom(Utf8(typed));
+    Result result = newTitle.result;
+    if (result.ok()) result = RenameHardDiskSong(m_folder, title, newTitle.text);
+    if (!result.ok()) {
+        Tell(Place::HardDiskList, result.reason);
+        return;
+    }
+    // The row stays where it is; the next listing sorts it.
+    for (HardDiskRow& row : m_songs) {
+        if (row.title == title) row.title = newTitle.text;
+    }
+    emit songTitleChanged(title, newTitle.text);
+}
+
+void Session::SetSongComment(const std::string& title, const QString& typed) {
+    const TypedText comment = CommentFrom(Utf8(typed));
+    if (!comment.result.ok()) {
+        Tell(Place::HardDiskList, comment.result.reason);
+        return;
+    }
+    auto real = FindWithExtensionNoCase(m_folder, title, kCommentExtension);
+    const std::string path = JoinPath(m_folder, real ? *real : title + std::string(kCommentExtension));
+    const Result written = WriteCommentFile(path, comment.text);
+    if (!written.ok()) {
+        Tell(Place::HardDiskList, "Cannot write " + path + ".\n" + written.reason);
+        emit songCommentChanged(title, QString::fromStdString(Cp932ToUtf8(ReadCommentFile(path))));
+        return;
+    }
+    emit songCommentChanged(title, OneLine(typed));
+}
+
+// ---- deleting --------------------------------------------------------------
+
+void Session::DeleteSlots(const std::vector<int>& chosen) {
+    const std::string question = std::to_string(chosen.size()) + "個の項目を削除しますか？";
+    if (!m_prompters(Place::FloppyList).AskYesNo(question, "Confirm")) return;
+    if (chosen.empty()) {
+        // Nothing selected in the floppy list: the hard-disk list is refilled, as its deletion does.
+        RefreshSongs();
+        return;
+    }
+    Result result = Result::Refused(UnreadableFloppyMessage(m_floppyRoot));
+    if (auto volume = OpenFloppy()) result = DeleteFloppySlots(*volume, m_slotRows, chosen);
+    if (!result.ok()) Tell(Place::FloppyList, result.reason);
+    ReadFloppy(true);
+}
+
+void Session::DeleteSongs(const std::vector<std::string>& titles) {
+    const std::string question = std::to_string(titles.size()) + "個の項目を削除しますか？";
+    if (!m_prompters(Place::HardDiskList).AskYesNo(question, "Confirm")) return;
+    if (const Result result = DeleteHardDiskSongs(m_folder, titles); !result.ok()) {
+        Tell(Place::HardDiskList, result.reason);
+    }
+    RefreshSongs();
+}
+
+// ---- dragging and dropping -------------------------------------------------
+
+std::optional<std::string> Session::SongsPayload(const std::vector<std::string>& titles) {
+    std::vector<std::string> items;
+    for (const std::string& title : titles) {
+        const std::string item = JoinPath(m_folder, title);
+        if (!CanTravelInPayload(item)) {
+            Tell(Place::HardDiskList, CannotDragMessage(item));
+            return std::nullopt;
+        }
+        items.push_back(item);
+    }
+    return BuildPayload(kHardDiskType, items);
+}
+
+std::string Session::SlotsPayload(const std::vector<int>& chosen) const {
+    std::vector<std::string> items;
+    for (int slot : chosen) {
+        // Empty slots have nothing to carry.
+        if (slot >= 0 && slot < static_cast<int>(m_slotRows.size()) &&
+            m_slotRows[static_cast<std::size_t>(slot)].state != SlotState::EmptySlot) {
+            items.push_back(std::to_string(slot));
+        }
+    }
+    return BuildPayload(kFloppyType, items);
+}
+
+bool Session::RunDrop(Place place, bool move, const std::function<DropResult(DropContext&)>& drop) {
+    DropResult result;
+    {
+        WaitCursor wait;
+        auto floppy = OpenFloppy();
+        DropContext context{floppy.get(), m_slotRows, m_prompters(place), move};
+        result = drop(context);
+    }
+    if (result.refillHardDiskList) RefreshSongs();
+    if (result.rereadFloppy) ReadFloppy(true);
+    return result.taken;
+}
+
+bool Session::DropOntoFloppyList(std::optional<int> slot, bool move, const std::string& payload) {
+    const ParsedPayload parsed = ParsePayload(payload);
+    return RunDrop(Place::FloppyList, move,
+                   [&](DropContext& context) { return tunecrate::DropOntoFloppyList(context, slot, parsed); });
+}
+
+bool Session::DropOntoHardDiskList(bool move, const std::string& payload) {
+    const ParsedPayload parsed = ParsePayload(payload);
+    return RunDrop(Place::HardDiskList, move,
+                   [&](DropContext& context) { return tunecrate::DropOntoHardDiskList(context, m_folder, parsed); });
+}
+
+bool Session::DropIntoFolder(const std::string& folder, bool move, const std::string& payload) {
+    const ParsedPayload parsed = ParsePayload(payload);
+    return RunDrop(Place::FolderTree, move,
+                   [&](DropContext& context) { return tunecrate::DropIntoFolder(context, folder, parsed); });
+}
+
+// ---- folders ---------------------------------------------------------------
+
+void Session::MakeFolder(const std::string& parent) {
+    if (parent.empty()) return;
+    if (const Result made = MakeNewFolder(parent); !made.ok()) {
+        Tell(Place::FolderTree, made.reason);
+        return;
+    }
+    emit folderToSelect(NewFolderPath(parent));
+}
+
+bool Session::RenameFolder(const std::string& folder, const std::string& newName) {
+    const Result renamed = tunecrate::RenameFolder(folder, newName);
+    if (!renamed.ok()) {
+        Tell(Place::FolderTree, renamed.reason);
+        return false;
+    }
+    return !newName.empty();
+}
+
+void Session::DeleteFolder(const std::string& folder) {
+    // The top-level folders, home among them, and every folder holding one stay.
+    std::vector<std::string> kept = m_topFolders;
+    kept.push_back(m_options.home);
+    // Refused before the question, so that no one confirms what cannot happen.
+    if (const Result refused = CheckFolderDeletion(folder, kept); !refused.ok()) {
+        Tell(Place::FolderTree, refused.reason);
+        return;
+    }
+    if (!m_prompters(Place::FolderTree).AskOkCancel(DeleteFolderQuestion(folder), "Notice")) return;
+    Result deleted;
+    {
+        WaitCursor wait;
+        deleted = DeleteFolderTree(folder, kept);
+    }
+    if (!deleted.ok()) Tell(Place::FolderTree, deleted.reason);
+    emit folderToSelect(m_options.workingDirectory);
+}
+
+}  // namespace tunecrate

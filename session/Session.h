@@ -1,0 +1,131 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/disk/FloppyFinder.h"
+#include "core/songs/HardDiskSongs.h"
+#include "core/songs/Prompter.h"
+#include "core/songs/SlotRow.h"
+
+namespace tunecrate {
+
+class FloppyVolume;
+struct CatalogueReading;
+struct DropContext;
+struct DropResult;
+struct TypedText;
+
+// What a session starts with.
+struct SessionOptions {
+    std::optional<std::string> floppy;   // --floppy, a folder or an image file: wins over detection
+    std::string workingDirectory;        // the first hard-disk folder
+    std::string home;                    // the home folder at the top of the tree
+    std::function<std::vector<MountEntry>()> mountTable = ReadMountTable;
+};
+
+// The part of the window where a gesture happened; its questions and
+// messages belong to it.
+enum class Place { Window, FolderTree, HardDiskList, FloppyList };
+
+// The work of one window: which floppy it shows and its five slot rows (the
+// only catalogue in memory), the hard-disk folder it shows and its songs. It
+// offers one method per user gesture, each running the core's operations,
+// asking and telling the user through the prompter of the place where the
+// gesture happened, and reporting what changed through its signals.
+class Session : public QObject {
+    Q_OBJECT
+public:
+    using Prompters = std::function<Prompter&(Place)>;
+
+    Session(SessionOptions options, Prompters prompters, QObject* parent = nullptr);
+    ~Session() override;
+
+    // ---- what the window shows ----
+    const std::string& FloppyRoot() const { return m_floppyRoot; }
+    const std::vector<SlotRow>& SlotRows() const { return m_slotRows; }
+    int FreePercent() const { return m_freePercent; }
+    std::int64_t FreeBytes() const { return m_freeBytes; }
+    const std::string& Folder() const { return m_folder; }
+    const std::vector<HardDiskRow>& Songs() const { return m_songs; }
+    const std::string& WorkingDirectory() const { return m_options.workingDirectory; }
+    const std::string& HomeFolder() const { return m_options.home; }
+    // The tree's top-level folders: the root, home, the mounted volumes.
+    const std::vector<std::string>& TopFolders() const { return m_topFolders; }
+    std::vector<std::string> Subfolders(const std::string& folder) const;
+    bool HasSubfolders(const std::string& folder) const;
+    bool IsFolder(const std::string& path) const;
+    // Whether the floppy was named (--floppy or an opened image) rather than found.
+    bool HasFloppyChoice() const { return m_floppyChoice.has_value(); }
+    // Where the image chooser starts: the current image's folder, else the working folder.
+    std::string ImageChooserFolder() const;
+    bool SlotHoldsSong(int slot) const;
+
+    // ---- gestures ----
+    // The first fill is silent; the reload button reports an unreadable floppy.
+    void FirstFill();
+    void Reload();
+    void OpenImage(const std::string& path);
+    void UseFloppyDrive();
+    void ShowFolder(const std::string& folder);
+    void EditSlotTitle(int slot, const QString& typed);
+    void EditSlotComment(int slot, const QString& typed);
+    void RenameSong(const std::string& title, const QString& typed);
+    void SetSongComment(const std::string& title, const QString& typed);
+    // Ask first; no slot selected deletes nothing but still asks.
+    void DeleteSlots(const std::vector<int>& chosen);
+    void DeleteSongs(const std::vector<std::string>& titles);
+    // The payload of a drag, or nothing (the user was told why) when none may start.
+    std::optional<std::string> SongsPayload(const std::vector<std::string>& titles);
+    std::string SlotsPayload(const std::vector<int>& chosen) const;
+    // The drops; false refuses the drop.
+    bool DropOntoFloppyList(std::optional<int> slot, bool move, const std::string& payload);
+    bool DropOntoHardDiskList(bool move, const std::string& payload);
+    bool DropIntoFolder(const std::string& folder, bool move, const std::string& payload);
+    void MakeFolder(const std::string& parent);
+    // True when the folder now has the new name.
+    bool RenameFolder(const std::string& folder, const std::string& newName);
+    void DeleteFolder(const std::string& folder);
+
+signals:
+    void floppyChanged();                       // rows, free space and root read anew
+    void songsChanged();                        // the hard-disk folder's songs listed anew
+    void foldersReset(const std::string& select);   // top-level folders anew; open and select `select`
+    void folderToSelect(const std::string& path);    // open the tree down to `path` and select it
+    void slotTextChanged(int slot, int column, const QString& shown);
+    void songTitleChanged(const std::string& oldTitle, const std::string& newTitle);
+    void songCommentChanged(const std::string& title, const QString& shown);
+
+private:
+    std::unique_ptr<FloppyVolume> OpenFloppy() const;
+    void LocateFloppy();
+    CatalogueReading ReadRows();
+    void ReadFloppy(bool showError);
+    void RefreshSongs();
+    void EditSlot(int slot, int column, const TypedText& typed, const QString& shown);
+    bool RunDrop(Place place, bool move, const std::function<DropResult(DropContext&)>& drop);
+    void Tell(Place place, const std::string& text);
+
+    SessionOptions m_options;
+    Prompters m_prompters;
+    // The floppy named by --floppy or the menu, until "back to the drive".
+    std::optional<std::string> m_floppyChoice;
+    // What OpenFloppyVolume gets: an image's path, or a folder with a final "/".
+    std::string m_floppyLocation;
+    std::string m_floppyRoot;
+    std::vector<SlotRow> m_slotRows;
+    int m_freePercent = -1;
+    std::int64_t m_freeBytes = 0;
+    std::vector<std::string> m_topFolders;
+    std::string m_folder;
+    std::vector<HardDiskRow> m_songs;
+};
+
+}  // namespace tunecrate

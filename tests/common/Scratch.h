@@ -1,0 +1,192 @@
+// SPDX-License-Identifier: MIT
+// Places for tests to work in: temporary folders, small tmpfs mounts (full or
+// read-only disks), child processes that give up root, and the FAT tools
+// that judge our images (fsck.fat, mtools), which CI installs.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+#include <fcntl.h>
+#include <grp.h>
+#include <spawn.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace tunecrate::testing {
+
+inline std::optional<std::string> ReadWhole(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void WriteWhole(const std::string& path, std::string_view bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    ASSERT_TRUE(out.good()) << "cannot write " << path;
+}
+
+// `text` written `count` times over.
+inline std::string Repeat(std::string_view text, int count) {
+    std::string out;
+    while (count-- > 0) out += text;
+    return out;
+}
+
+// A fresh folder under /tmp, removed with everything in it (modes restored first).
+class TempDir {
+public:
+    TempDir() {
+        char pattern[] = "/tmp/tunecrate-test-XXXXXX";
+        if (::mkdtemp(pattern) != nullptr) m_path = pattern;
+        EXPECT_FALSE(m_path.empty()) << std::strerror(errno);
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        namespace fs = std::filesystem;
+        fs::permissions(m_path, fs::perms::owner_all, fs::perm_options::add, ignored);
+        for (auto it = fs::recursive_directory_iterator(m_path, ignored); it != fs::recursive_directory_iterator();
+             it.increment(ignored)) {
+            if (!it->is_symlink()) fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+        }
+        fs::remove_all(m_path, ignored);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return m_path; }
+    std::string Path(std::string_view name) const { return m_path + "/" + std::string(name); }
+
+private:
+    std::string m_path;
+};
+
+inline bool RunningAsRoot() { return ::geteuid() == 0; }
+
+// A small tmpfs on a fresh folder, for a full or read-only disk; root only.
+class Tmpfs {
+public:
+    explicit Tmpfs(const std::string& options) {
+        if (RunningAsRoot()) m_mounted = ::mount("tmpfs", m_dir.path().c_str(), "tmpfs", 0, options.c_str()) == 0;
+    }
+    ~Tmpfs() {
+        if (m_mounted) ::umount2(m_dir.path().c_str(), MNT_DETACH);
+    }
+    Tmpfs(const Tmpfs&) = delete;
+    Tmpfs& operator=(const Tmpfs&) = delete;
+    bool mounted() const { return m_mounted; }
+    const std::string& path() const { return m_dir.path(); }
+    bool MakeReadOnly() const {
+        return ::mount("tmpfs", m_dir.path().c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+    }
+    // Writes a file until no byte is left.
+    void Fill() const {
+        const int fd = ::open((path() + "/filler").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        const std::string chunk(4096, 'f');
+        while (::write(fd, chunk.data(), chunk.size()) > 0) {
+        }
+        while (::write(fd, chunk.data(), 1) > 0) {
+        }
+        ::close(fd);
+    }
+
+private:
+    TempDir m_dir;
+    bool m_mounted = false;
+};
+
+// Runs `check` in a child process: for tests that give up root or change
+// what the process may do. A child that dies counts as false.
+template <typename Check>
+bool InChildProcess(Check check) {
+    const pid_t pid = ::fork();
+    if (pid == 0) ::_exit(check() ? 0 : 1);
+    int status = 0;
+    while (pid > 0 && ::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return pid > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// In a child: file permissions bind as they do for a user.
+inline bool BecomeUnprivileged() {
+    if (!RunningAsRoot()) return true;
+    return ::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0;
+}
+
+struct PeerRun {
+    int exitCode = -1;
+    std::string output;   // stdout and stderr together
+};
+
+// Runs a FAT tool without a shell, also found in the sbin folders.
+inline PeerRun RunPeer(std::vector<std::string> args) {
+    PeerRun run;
+    for (const char* folder : {"/usr/sbin/", "/sbin/", "/usr/bin/", "/bin/"}) {
+        if (::access((folder + args[0]).c_str(), X_OK) == 0) {
+            args[0] = folder + args[0];
+            break;
+        }
+    }
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) return run;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, ends[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, ends[1], 2);
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    // mtools refuses geometries it finds odd unless told not to check.
+    std::string skip = "MTOOLS_SKIP_CHECK=1";
+    std::vector<char*> env{skip.data()};
+    for (char** e = environ; *e != nullptr; ++e) env.push_back(*e);
+    env.push_back(nullptr);
+    pid_t pid = -1;
+    const int spawned = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), env.data());
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(ends[1]);
+    EXPECT_EQ(spawned, 0) << "cannot run " << args[0] << " (dosfstools and mtools are needed)";
+    char buffer[4096];
+    for (ssize_t n; spawned == 0 && (n = ::read(ends[0], buffer, sizeof buffer)) != 0;) {
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) break;
+        run.output.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(ends[0]);
+    int status = 0;
+    while (spawned == 0 && ::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (spawned == 0) run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return run;
+}
+
+inline PeerRun Fsck(const std::string& image) { return RunPeer({"fsck.fat", "-n", image}); }
+
+// The root's files as mcopy reads them, names in upper case; a file it
+// cannot read is missing.
+inline std::map<std::string, std::string> PeerFiles(const std::string& image) {
+    TempDir out;
+    RunPeer({"mcopy", "-n", "-i", image, "::*", out.path()});
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(out.path())) {
+        std::string name = entry.path().filename().string();
+        for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        files[name] = ReadWhole(entry.path()).value_or("");
+    }
+    return files;
+}
+
+}  // namespace tunecrate::testing

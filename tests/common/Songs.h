@@ -1,0 +1,297 @@
+// SPDX-License-Identifier: MIT
+// The one fixture family: a floppy (a folder or an image) and a hard-disk song
+// folder, each built from a short text and read back in the same notation, so
+// a test states before and after as two strings.
+//
+// Floppy: items separated by blanks.
+//   "2:Blues/live=Blues+"   slot 2, title Blues, comment live, song file of
+//                           the song "Blues", "+": with its events file
+//   "3:Dawn/"               a title without a song; "=Demo@40000" a song of 40,000 bytes
+//   "L10:Beyond/far"        line 10 of the catalogue, beyond the five slots
+//   "#name"                 any other file (read back only)
+// Folder: "Blues=Blues+/live" the files Blues.B00, Blues.EVT and Blues.cmt
+// (holding "live"; no "/..." means no comment file); "Blues~=..." writes the
+// extensions as .b00, .evt and .CMT. In titles and comments "_" is a blank.
+#pragma once
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <set>
+#include <sstream>
+
+#include "Scratch.h"
+#include "core/disk/FloppyVolume.h"
+#include "core/disk/ImageVolume.h"
+#include "core/songs/FloppyCatalogue.h"
+#include "core/songs/SongFloppyImage.h"
+#include "core/text/Encoding.h"
+#include "core/text/SongNames.h"
+
+namespace tunecrate::testing {
+
+enum class Medium { Folder, Image };
+inline const char* MediumName(Medium m) { return m == Medium::Folder ? "Folder" : "Image"; }
+// Names a parameterised test by its medium.
+inline std::string MediumParamName(const ::testing::TestParamInfo<Medium>& param) { return MediumName(param.param); }
+
+inline std::map<std::string, std::string>& KnownSongs() {
+    static std::map<std::string, std::string> songs;   // bytes -> "Tag" or "Tag@size"
+    return songs;
+}
+
+// Song bytes that no other song's can pass for: every byte value, line ends
+// and zero bytes included, seeded by the tag.
+inline std::string SongBytes(const std::string& tag, std::size_t size = 3000) {
+    std::string bytes = tag + '\0';
+    std::uint32_t state = 2166136261u;
+    for (char c : tag) state = (state ^ static_cast<unsigned char>(c)) * 16777619u;
+    while (bytes.size() < size) {
+        state = state * 1103515245u + 12345u;
+        bytes += static_cast<char>(state >> 16);
+    }
+    bytes.resize(size);
+    KnownSongs().emplace(bytes, size == 3000 ? tag : tag + "@" + std::to_string(size));
+    return bytes;
+}
+inline std::string EventsBytes(const std::string& tag) {
+    std::string bytes = SongBytes(tag + "~", 300);
+    KnownSongs()[bytes] = tag + "~";
+    return bytes;
+}
+
+inline std::string TagOf(const std::optional<std::string>& bytes) {
+    if (!bytes) return "";
+    auto known = KnownSongs().find(*bytes);
+    return known == KnownSongs().end() ? "?" + std::to_string(bytes->size()) : known->second;
+}
+
+inline std::string Blanks(std::string text, char from, char to) {
+    std::replace(text.begin(), text.end(), from, to);
+    return text;
+}
+
+// "Title/comment=Tag@size+" split into its parts.
+struct SongSpec {
+    std::string title, comment, tag;
+    bool hasComment = false, events = false;
+    std::size_t size = 3000;
+};
+inline SongSpec ParseSong(std::string text) {
+    SongSpec spec;
+    if (auto eq = text.find('='); eq != std::string::npos) {
+        spec.tag = text.substr(eq + 1);
+        text.resize(eq);
+        spec.events = !spec.tag.empty() && spec.tag.back() == '+';
+        if (spec.events) spec.tag.pop_back();
+        if (auto at = spec.tag.find('@'); at != std::string::npos) {
+            spec.size = std::stoul(spec.tag.substr(at + 1));
+            spec.tag.resize(at);
+        }
+    }
+    if (auto slash = text.find('/'); slash != std::string::npos) {
+        spec.comment = Blanks(text.substr(slash + 1), '_', ' ');
+        spec.hasComment = true;
+        text.resize(slash);
+    }
+    spec.title = Blanks(text, '_', ' ');
+    return spec;
+}
+
+inline std::vector<std::string> Items(std::string_view description) {
+    std::istringstream in{std::string(description)};
+    std::vector<std::string> items;
+    for (std::string item; in >> item;) items.push_back(item);
+    return items;
+}
+
+// A song floppy built from its description, in a folder of its own or in `where`.
+class TestFloppy {
+public:
+    TestFloppy(Medium medium, std::string_view description, const std::string& where = "")
+        : m_medium(medium), m_root(where.empty() ? m_dir.path() : where) {
+        m_location = medium == Medium::Folder ? m_root : m_root + "/floppy.img";
+        if (medium == Medium::Image) {
+            EXPECT_TRUE(CreateSongFloppyImage(m_location).ok());
+        }
+        std::vector<std::string> titles(40), comments(40);
+        std::vector<FileChange> files;
+        for (const std::string& item : Items(description)) {
+            const bool line = item[0] == 'L';
+            const auto colon = item.find(':');
+            const int number = std::stoi(item.substr(line ? 1 : 0, colon));
+            const SongSpec spec = ParseSong(item.substr(colon + 1));
+            titles[static_cast<std::size_t>(number - 1)] = Utf8ToCp932(spec.title).value_or("?");
+            comments[static_cast<std::size_t>(number - 1)] = Utf8ToCp932(spec.comment).value_or("?");
+            if (spec.tag.empty()) continue;
+            const std::string base = SlotName(number - 1);
+            files.push_back({base + ".B00", SongBytes(spec.tag, spec.size)});
+            if (spec.events) files.push_back({base + ".EVT", EventsBytes(spec.tag)});
+        }
+        std::string titlesFile, commentsFile;
+        for (std::size_t i = 0; i < 40; ++i) {
+            titlesFile += titles[i] + std::string(17 - std::min<std::size_t>(17, titles[i].size()), ' ') + "\r\n";
+            commentsFile += comments[i] + "\r\n";
+        }
+        files.push_back({"song.nam", titlesFile});
+        files.push_back({"comments.dat", commentsFile});
+        if (medium == Medium::Image) {
+            EXPECT_TRUE(Open()->Apply(files, Room::Catalogue).ok());
+        } else {
+            for (const FileChange& file : files) WriteWhole(m_root + "/" + file.name, std::get<std::string>(*file.content));
+        }
+    }
+
+    const std::string& location() const { return m_location; }
+    // The folder the floppy lives in (the image's folder, for an image).
+    const std::string& root() const { return m_root; }
+    std::unique_ptr<FloppyVolume> Open() const { return OpenFloppyVolume(m_location); }
+    std::vector<SlotRow> Rows() const { return ReadCatalogue(Open().get()).rows; }
+
+    // The floppy as it is now, in the notation it was built from.
+    std::string Describe() const {
+        auto volume = Open();
+        std::ostringstream out;
+        const auto lines = [&](std::string_view file) {
+            std::vector<std::string> found(40);
+            std::istringstream in(volume->ReadFile(file, 1 << 20).value_or(""));
+            std::string line;
+            for (std::size_t i = 0; i < 40 && std::getline(in, line); ++i) {
+                while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+                found[i] = Blanks(Cp932ToUtf8(line), ' ', '_');
+            }
+            return found;
+        };
+        const auto titles = lines(kTitlesFile), comments = lines(kCommentsFile);
+        std::vector<std::string> known = {"SONG.NAM", "COMMENTS.DAT"};
+        for (std::size_t i = 0; i < 40; ++i) {
+            const std::string base = SlotName(static_cast<int>(i));
+            const std::string song = i < 5 ? TagOf(volume->ReadFile(base + ".B00", 1 << 22)) : "";
+            const std::string events = i < 5 ? TagOf(volume->ReadFile(base + ".EVT", 1 << 22)) : "";
+            for (const char* extension : {".B00", ".EVT"}) known.push_back(base + extension);
+            if (titles[i].empty() && comments[i].empty() && song.empty() && events.empty()) continue;
+            out << (out.tellp() > 0 ? " " : "") << (i >= 5 ? "L" : "") << i + 1 << ":" << titles[i] << "/"
+                << comments[i];
+            if (!song.empty()) out << "=" << song;
+            if (!events.empty()) out << (events == song + "~" ? "+" : "+" + events);
+        }
+        for (const std::string& name : Names()) {
+            std::string upper = name;
+            for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            if (std::find(known.begin(), known.end(), upper) == known.end()) out << " #" << name;
+        }
+        return out.str();
+    }
+
+private:
+    std::vector<std::string> Names() const {
+        std::vector<std::string> names;
+        if (m_medium == Medium::Image) {
+            for (const auto& [name, bytes] : PeerFiles(m_location)) names.push_back(name);
+        } else {
+            for (const auto& entry : std::filesystem::directory_iterator(m_root)) {
+                names.push_back(entry.path().filename().string());
+            }
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    TempDir m_dir;
+    Medium m_medium;
+    std::string m_root;
+    std::string m_location;
+};
+
+// Puts files on the floppy byte for byte (a change without content takes a
+// file away), for what the notation cannot say.
+inline void PutFiles(const TestFloppy& floppy, const std::vector<FileChange>& files) {
+    ASSERT_TRUE(floppy.Open()->Apply(files, Room::Catalogue).ok());
+}
+
+// A hard-disk song folder built from its description.
+class TestFolder {
+public:
+    explicit TestFolder(std::string_view description, const std::string& where = "")
+        : m_path(where.empty() ? m_dir.path() : where) {
+        std::filesystem::create_directories(m_path);
+        for (const std::string& item : Items(description)) {
+            // "Title~=Tag+/comment" read as the floppy's "Title/comment=Tag+".
+            const auto eq = item.find('=');
+            std::string title = item.substr(0, eq), rest = eq == std::string::npos ? "" : item.substr(eq + 1);
+            const bool odd = !title.empty() && title.back() == '~';
+            if (odd) title.pop_back();
+            const auto slash = rest.find('/');
+            const std::string comment = slash == std::string::npos ? "" : rest.substr(slash);
+            const SongSpec spec = ParseSong(title + comment + "=" + rest.substr(0, slash));
+            const std::string base = m_path + "/" + spec.title;
+            WriteWhole(base + (odd ? ".b00" : ".B00"), SongBytes(spec.tag, spec.size));
+            if (spec.events) WriteWhole(base + (odd ? ".evt" : ".EVT"), EventsBytes(spec.tag));
+            if (spec.hasComment) WriteWhole(base + (odd ? ".CMT" : ".cmt"), Utf8ToCp932(spec.comment).value_or("?"));
+        }
+    }
+
+    const std::string& path() const { return m_path; }
+    std::string Item(const std::string& title) const { return m_path + "/" + title; }
+
+    // The folder as it is now: songs in the notation above, other entries as "#name".
+    std::string Describe() const {
+        std::map<std::string, std::map<std::string, std::string>> songs;   // title -> extension -> real name
+        std::vector<std::string> others;
+        for (const auto& entry : std::filesystem::directory_iterator(m_path)) {
+            const std::string name = entry.path().filename().string();
+            const auto dot = name.rfind('.');
+            std::string extension = dot == std::string::npos ? "" : name.substr(dot);
+            for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            if (!entry.is_regular_file() || (extension != ".b00" && extension != ".evt" && extension != ".cmt")) {
+                others.push_back(name);
+            } else {
+                songs[name.substr(0, dot)][extension] = name;
+            }
+        }
+        std::ostringstream out;
+        for (const auto& [title, files] : songs) {
+            const std::string base = m_path + "/" + title;
+            const bool odd = files.count(".b00") != 0 && files.at(".b00") == title + ".b00";
+            out << (out.tellp() > 0 ? " " : "") << Blanks(title, ' ', '_') << (odd ? "~" : "");
+            if (files.count(".b00") != 0) out << "=" << TagOf(ReadWhole(m_path + "/" + files.at(".b00")));
+            if (files.count(".evt") != 0) {
+                const std::string song = files.count(".b00") != 0 ? TagOf(ReadWhole(m_path + "/" + files.at(".b00"))) : "";
+                const std::string events = TagOf(ReadWhole(m_path + "/" + files.at(".evt")));
+                out << (events == song + "~" ? "+" : "+" + events);
+            }
+            if (files.count(".cmt") != 0) {
+                out << "/" << Blanks(Cp932ToUtf8(ReadWhole(m_path + "/" + files.at(".cmt")).value_or("")), ' ', '_');
+            }
+        }
+        std::sort(others.begin(), others.end());
+        for (const std::string& other : others) out << " #" << other;
+        return out.str();
+    }
+
+private:
+    TempDir m_dir;
+    std::string m_path;
+};
+
+// Entries made from a list: "a/" a folder, "a/b" a file holding its own name (its folders made too).
+inline void MakeTree(const std::string& root, std::string_view list) {
+    for (const std::string& item : Items(list)) {
+        std::filesystem::create_directories(std::filesystem::path(root + "/" + item).parent_path());
+        if (!item.ends_with('/')) WriteWhole(root + "/" + item, item);
+    }
+}
+
+// Everything below `root` in that notation, links never followed: "b=a" a file holding another name, "l@" a link.
+inline std::set<std::string> TreeEntries(const std::string& root) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        const std::string name = entry.path().lexically_relative(root).string();
+        const bool link = entry.is_symlink(), folder = !link && entry.is_directory();
+        const std::string bytes = link || folder ? name : ReadWhole(entry.path()).value_or("?");
+        names.insert(link ? name + "@" : folder ? name + "/" : bytes == name ? name : name + "=" + bytes);
+    }
+    return names;
+}
+
+}  // namespace tunecrate::testing

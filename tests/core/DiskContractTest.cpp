@@ -1,0 +1,190 @@
+// SPDX-License-Identifier: MIT
+// What every floppy (a folder or an image file) promises, and the host-side file rules beneath it.
+#include <set>
+
+#include "Songs.h"
+
+namespace tunecrate::testing {
+namespace {
+
+using namespace std::literals;
+
+std::set<std::string> Names(const std::string& location) {   // second case variants and leftovers show
+    std::set<std::string> names;
+    const bool image = IsFloppyImageFile(location);
+    std::istringstream listing(image ? RunPeer({"mdir", "-b", "-i", location, "::"}).output : "");
+    for (std::string line; std::getline(listing, line);) names.insert(line.substr(3));   // "::/NAME"
+    for (const auto& entry : image ? std::filesystem::directory_iterator() : std::filesystem::directory_iterator(location))
+        names.insert(entry.path().filename());
+    return names;
+}
+
+std::map<std::string, std::string> Fill(FloppyVolume& volume, Room room) {   // until not one more unit fits
+    std::map<std::string, std::string> filled;
+    for (std::size_t size = 1 << 16, n = 0; size >= 512; ++n) {
+        const std::string name = "FILL" + std::to_string(n) + ".BIN", bytes(size, 'f');
+        volume.Apply({{name, bytes}}, room).ok() ? void(filled[name] = bytes) : void(size /= 2);
+    }
+    return filled;
+}
+
+using Patches = std::vector<std::pair<std::size_t, std::string>>;
+void Patch(const std::string& path, std::size_t at, std::string_view bytes) {
+    WriteWhole(path, ReadWhole(path).value_or("").replace(at, bytes.size(), bytes));
+}
+
+class DiskContractTest : public ::testing::TestWithParam<Medium> {};
+
+TEST_P(DiskContractTest, AFloppyReadsBackAsDescribedUnderAnyCaseOfItsNames) {
+    const std::string description = "1:Blues_in_F/live=Blues+ 3:Dawn/ 4:夜明け/早朝=Demo@40000 L10:Beyond/far";
+    TestFloppy floppy(GetParam(), description);
+    EXPECT_EQ(floppy.Describe(), description);
+    TestFolder folder("Blues=Blues+/live Demo~=Demo/ Rock=Rock");
+    EXPECT_EQ(folder.Describe(), "Blues=Blues+/live Demo~=Demo/ Rock=Rock");
+    const auto volume = floppy.Open();
+    const auto found = [&](const char* n) { return std::tuple(volume->Exists(n), volume->FileSize(n), volume->ReadFile(n, 10)); };
+    for (const char* name : {"MDR_00.B00", "mdr_00.b00", "Mdr_00.B00"})
+        EXPECT_EQ(found(name), std::tuple(true, 3000u, SongBytes("Blues").substr(0, 10))) << name;
+    EXPECT_EQ(found("MDR_01.B00"), std::tuple(false, std::nullopt, std::nullopt));
+}
+
+// Song data never takes the room kept for rewriting song.nam and comments.dat beside their old copies.
+TEST_P(DiskContractTest, SongsKeepClearOfTheRoomKeptForTheCatalogue) {
+    Tmpfs disk("size=2m");
+    if (!disk.mounted()) GTEST_SKIP() << "needs root to mount a tmpfs";
+    TestFloppy floppy(GetParam(), "1:Blues/=Blues", disk.path());
+    const auto volume = floppy.Open();
+    const auto freeBytes = [&] { return volume->Space().value_or(SpaceInfo{}).FreeBytes(); };
+    const std::uint64_t room = CatalogueRoomBytes(volume->Space().value_or(SpaceInfo{}).unitBytes), songs = freeBytes() - room;
+    EXPECT_EQ(volume->Apply({{"MDR_01.B00", std::string(songs + 1, 's')}}, Room::Songs).status, Status::DiskFull);
+    ASSERT_TRUE(volume->Apply({{"MDR_01.B00", std::string(songs, 's')}}, Room::Songs).ok());
+    EXPECT_EQ(freeBytes(), room);
+    // Where the room is the catalogue's, the first file fits and the second does not: neither is put in place.
+    EXPECT_EQ(volume->Apply({{"song.nam", "t"s}, {"comments.dat", std::string(room, 'c')}}, Room::Catalogue).status, Status::DiskFull);
+    EXPECT_EQ(std::pair(volume->FileSize("song.nam"), freeBytes()), std::pair(std::optional(kLargestTitlesFile), room));
+    EXPECT_TRUE(volume->Apply({{"song.nam", std::string(kLargestTitlesFile, 't')},
+                               {"comments.dat", std::string(kLargestCommentsFile, 'c')}}, Room::Catalogue).ok());
+}
+
+INSTANTIATE_TEST_SUITE_P(Media, DiskContractTest, ::testing::Values(Medium::Folder, Medium::Image), MediumParamName);
+
+// Where the change would go: a plain disk, one that refuses it, or a link, a folder or a FIFO in a file's place.
+enum class Disk { Plain, ReadOnly, Full, Link, DanglingLink, Folder, Fifo };
+using State = std::tuple<Medium, Disk>;
+std::string StateName(const ::testing::TestParamInfo<State>& info) {
+    const char* disks[] = {"Plain", "ReadOnly", "Full", "Link", "DanglingLink", "Folder", "Fifo"};
+    return MediumName(std::get<0>(info.param)) + std::string(disks[static_cast<int>(std::get<1>(info.param))]);
+}
+
+class DiskStateTest : public ::testing::TestWithParam<State> {};
+
+// A new song, a replacement under the variant there, every variant of a name removed: all in place, or none.
+TEST_P(DiskStateTest, ApplyPutsEveryChangeInPlaceOrNone) {
+    const auto [medium, disk] = GetParam();
+    Tmpfs tmpfs("size=2m");
+    if ((disk == Disk::ReadOnly || disk == Disk::Full) && !tmpfs.mounted()) GTEST_SKIP() << "needs root to mount a tmpfs";
+    TestFloppy floppy(medium, "1:Blues/=Blues+ 2:Demo/=Demo", tmpfs.mounted() ? tmpfs.path() : "");
+    PutFiles(floppy, {{"mdr_02.b00", SongBytes("Old")}});
+    const TempDir elsewhere;
+    const std::string at = floppy.root() + "/mdr_03.evt", outside = elsewhere.Path("outside");
+    if (medium == Medium::Folder) for (const char* v : {"/mdr_00.b00", "/mdr_01.b00"}) WriteWhole(floppy.root() + v, "again");
+    WriteWhole(outside, "not a song");
+    if (disk == Disk::Full) Fill(*floppy.Open(), Room::Catalogue);
+    ASSERT_EQ(disk == Disk::Link ? ::symlink(outside.c_str(), at.c_str()) : disk == Disk::Folder ? ::mkdir(at.c_str(), 0755)
+              : disk == Disk::Fifo ? ::mkfifo(at.c_str(), 0644) : disk == Disk::DanglingLink ? ::symlink("gone", at.c_str())
+              : 0, 0);
+    const auto before = std::pair(floppy.Describe(), Names(floppy.location()));
+    ASSERT_TRUE(disk != Disk::ReadOnly || tmpfs.MakeReadOnly());
+    const Result result = floppy.Open()->Apply({{"MDR_00.B00", SongBytes("Rock")}, {"MDR_00.EVT", std::nullopt},
+                                                {"MDR_01.B00", std::nullopt}, {"MDR_02.B00", SongBytes("New")},
+                                                {"MDR_03.B00", SongBytes("Dawn")}, {"MDR_03.EVT", EventsBytes("Dawn")}},
+                                               disk == Disk::Full ? Room::Catalogue : Room::Songs);   // full: up to the write
+    EXPECT_EQ(result.status, disk == Disk::Plain ? Status::Ok : disk == Disk::Full ? Status::DiskFull : Status::Failed);
+    const auto changed = std::pair("1:Blues/=Rock 2:Demo/ 3:/=New 4:/=Dawn+"s, std::set<std::string>{"MDR_00.B00", "MDR_03.B00",
+                                   "MDR_03.EVT", "comments.dat", "mdr_02.b00", "song.nam"});
+    EXPECT_EQ(std::pair(floppy.Describe(), Names(floppy.location())), disk == Disk::Plain ? changed : before);
+    EXPECT_TRUE(ReadWhole(outside) == "not a song" && !std::filesystem::exists(floppy.root() + "/gone"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Folders, DiskStateTest, ::testing::Combine(::testing::Values(Medium::Folder), ::testing::Values(
+    Disk::Plain, Disk::ReadOnly, Disk::Full, Disk::Link, Disk::DanglingLink, Disk::Folder, Disk::Fifo)), StateName);
+INSTANTIATE_TEST_SUITE_P(Images, DiskStateTest, ::testing::Combine(::testing::Values(Medium::Image),   // no links
+    ::testing::Values(Disk::Plain, Disk::ReadOnly, Disk::Full)), StateName);
+
+// An image in use, or a bad one: refused with the reason, or opened with the damaged file unreadable; never changed.
+TEST(DiskContract, AnImageInUseOrBadIsRefusedOrUnreadableAndNeverChanged) {
+    const std::size_t root = 19 * 512;   // after the boot sector and two FATs of nine sectors (at 512 and 5120)
+    const std::string bad = "is not a 1.44 MB floppy image: ";
+    for (const auto& [what, patches, problem] : std::vector<std::tuple<std::string, Patches, std::string>>{
+             {"in use", {}, "is in use by another program.\nClose it there and try again."},
+             {"truncated", {}, bad + "it holds 1000000 bytes, not 1474560."},
+             {"one FAT", {{16, "\x01"}}, bad + "the number of FATs must be 2, not 1."},
+             {"2048-byte sectors", {{11, "\x00\x08"s}}, bad + "bytes per sector must be 512, not 2048."},
+             {"titles chain loops", {{512 + 3, "\x02"}, {5120 + 3, "\x02"}}, ""},   // cluster 2 goes on to cluster 2
+             {"titles chain leaves the disk", {{root + 26, "\x30\x0B"}}, ""}}) {     // song.nam starts at cluster 0xB30
+        TempDir dir;
+        const std::string image = dir.Path("floppy.img");
+        ASSERT_TRUE(CreateSongFloppyImage(image).ok());
+        ASSERT_EQ(ReadWhole(image)->substr(root, 11), "SONG    NAM");   // the first entry, in clusters 2 and 3
+        for (const auto& [at, bytes] : patches) Patch(image, at, bytes);
+        ASSERT_TRUE(what != "truncated" || ::truncate(image.c_str(), 1'000'000) == 0);
+        const auto first = what == "in use" ? OpenFloppyVolume(image) : nullptr;
+        const auto before = ReadWhole(image);
+        const auto volume = OpenFloppyVolume(image);
+        EXPECT_EQ(volume->Problem(), problem.empty() ? "" : image + " " + problem);
+        EXPECT_EQ(std::tuple(ReadCatalogue(volume.get()).readable, volume->ReadFile("song.nam", 4096),
+                             volume->WriteFile("song.nam", "x").ok(), ReadWhole(image) == before),
+                  std::tuple(false, std::nullopt, false, true)) << what;
+    }
+}
+
+// We find what mcopy wrote (long names, 0x05 for 0xE5); fsck.fat and mcopy find our changes clean and whole.
+TEST(DiskContract, PeersAndWeReadEachOthersImages) {
+    TestFloppy floppy(Medium::Image, "");
+    for (const std::string name : {"Mixed Case Name.txt", "XBC.TXT"}) {
+        WriteWhole(floppy.root() + "/file", name);
+        ASSERT_EQ(RunPeer({"mcopy", "-i", floppy.location(), floppy.root() + "/file", "::" + name}).exitCode, 0);
+    }
+    Patch(floppy.location(), ReadWhole(floppy.location())->find("XBC     TXT"), "\x05");
+    std::map<std::string, std::string> files = PeerFiles(floppy.location());
+    const auto apply = [&](const std::vector<FileChange>& changes, Room room) {
+        ASSERT_TRUE(floppy.Open()->Apply(changes, room).ok());
+        for (const FileChange& change : changes)   // names as mcopy gives them, in upper case
+            change.content ? void(files[change.name] = std::get<std::string>(*change.content)) : void(files.erase(change.name));
+        const PeerRun fsck = Fsck(floppy.location());
+        EXPECT_EQ(fsck.exitCode, 0) << fsck.output;
+        EXPECT_EQ(PeerFiles(floppy.location()), files);
+    };
+    for (const auto& [name, bytes] : std::vector<std::pair<std::string, std::optional<std::string>>>{
+             {"mixed CASE name.txt", "Mixed Case Name.txt"}, {"mixedc~1.txt", "Mixed Case Name.txt"},
+             {"\xE5" "bc.txt", "XBC.TXT"}, {"XBC.TXT", std::nullopt}, {"Mixed Case Name", std::nullopt}})
+        EXPECT_EQ(floppy.Open()->ReadFile(name, 100), bytes) << name;
+    apply({{"MIXED CASE NAME.TXT", std::nullopt}, {"MDR_00.B00", SongBytes("A")}, {"MDR_01.B00", SongBytes("B")}}, Room::Songs);
+    apply({{"MDR_00.B00", SongBytes("A", 7000)}, {"MDR_01.B00", SongBytes("B", 100)}}, Room::Songs);   // longer, shorter
+    files.merge(Fill(*floppy.Open(), Room::Songs));   // into the holes those left: chains that are not contiguous
+    apply({{"SONG.NAM", std::string(kLargestTitlesFile, 't')}, {"COMMENTS.DAT", std::string(kLargestCommentsFile, 'c')}},
+          Room::Catalogue);
+}
+
+// A hard-disk song: its extensions in any case, the whole song or nothing.
+TEST(DiskContract, ReplaceFilesPutsAWholeSongUnderItsExtensionsOrNothing) {
+    const TempDir dir;
+    const std::string songs = dir.Path("songs");
+    for (const auto& [changes, error] : std::vector<std::pair<std::vector<FileChange>, int>>{
+             {{{"Blues.B00", HostPath{songs + "/Rock.B00"}}, {"Blues.EVT", std::nullopt}}, 0},
+             {{{"Blues.B00", "new"s}, {"Blues.EVT", HostPath{songs + "/gone"}}}, ENOENT},
+             {{{"Blues.B00", "new"s}, {std::string(300, 'x'), "x"s}}, ENAMETOOLONG},   // before anything is written
+             {{{"Blues.B00", HostPath{songs + "/Blues.b00"}}}, EINVAL}}) {              // onto itself
+        std::filesystem::remove_all(songs);
+        TestFolder folder("Blues~=Blues+ Rock=Rock", songs);
+        WriteWhole(folder.Item("Blues.EVT"), "older events");
+        WriteWhole(folder.Item("blues.EVT"), EventsBytes("Other"));
+        const auto before = std::pair(folder.Describe(), Names(songs));
+        EXPECT_EQ(ReplaceFiles(songs, changes, NameCase::Extension).error, error);
+        EXPECT_EQ(std::pair(folder.Describe(), Names(songs)), error ? before : std::pair("Blues~=Rock Rock=Rock blues+Other~"s,
+                  std::set<std::string>{"Blues.b00", "Rock.B00", "blues.EVT"})) << error;
+    }
+}
+
+}  // namespace
+}  // namespace tunecrate::testing

@@ -1,0 +1,260 @@
+// SPDX-License-Identifier: MIT
+// Drops as rows: the disks before, the gesture and the answers, the disks
+// after, and what the user was asked and told.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <iterator>
+#include <sstream>
+
+#include "ScriptedPrompter.h"
+#include "Songs.h"
+#include "core/songs/FloppyDrop.h"
+#include "core/songs/FolderDrop.h"
+
+namespace tunecrate::testing {
+namespace {
+
+using Calls = std::vector<std::string>;
+using Paths = std::vector<std::pair<std::string, std::string>>;
+
+// A call as rows state it: "?2" asks about song number 2, "?~/Other/Blues"
+// about a hard-disk song; "limit", "full" (with its icon), "changed", and "!"
+// with the first line of any other error; paths shortened.
+Calls Short(const ScriptedPrompter& prompter, const Paths& paths) {
+    const std::string asks = " はすでに存在します。上書きしますか？";
+    const std::vector<std::tuple<std::string, bool, const char*>> known = {
+        {"5個以上のファイルは格納できません。", false, "limit"}, {kDiskFullMessage, true, "full"},
+        {CatalogueChangedMessage(false), false, "changed"}};
+    Calls calls;
+    for (const ScriptedPrompter::Call& call : prompter.calls()) {
+        std::string text = call.text;
+        for (const auto& [path, name] : paths) {
+            for (std::size_t at; (at = text.find(path)) != std::string::npos;) text.replace(at, path.size(), name);
+        }
+        std::string& out = calls.emplace_back("!" + text.substr(0, text.find('\n')));
+        const std::size_t from = text.starts_with("曲番号") ? 9 : text.starts_with("ファイル ") ? 13 : 0;
+        if (call.kind == ScriptedPrompter::Kind::YesNo) {
+            out = call.caption == "Overwrite?" && text.ends_with(asks) && from != 0
+                      ? "?" + text.substr(from, text.size() - from - asks.size()) : "?? " + text;
+        } else if (call.kind != ScriptedPrompter::Kind::Message || call.caption != "Error!") {
+            out = "unexpected: " + text;
+        }
+        for (const auto& [message, icon, name] : known) {
+            if (out[0] == '!' && text == message && (call.icon == MessageIcon::Exclamation) == icon) out = name;
+        }
+    }
+    return calls;
+}
+
+struct DropCase {
+    const char* name;
+    const char* floppy = "";
+    const char* songs = "";   // the folder Songs
+    const char* other = "";   // the folder Other
+    // "slot N" (1 to 5), "folder F" (tree) or "list F"; "copy" or "move"; "HD" titles in Songs or "FD" slot indices.
+    const char* gesture = "";
+    const char* raw = nullptr;   // a payload as another program sends it, instead of the gesture's
+    const char* answers = "";    // y or n per question
+    // dir:F, link:F (to a file outside), ro:Songs|Other (a read-only disk), tmpfs (a 128 KiB floppy: a folder),
+    // image (an image only), lower (slot 2 spelled in lower case), stale (the window shows slot 2 otherwise).
+    const char* extra = "";
+    const char* floppyAfter = nullptr;   // nullptr: as before
+    const char* songsAfter = nullptr;
+    const char* otherAfter = nullptr;
+    Calls calls = {};
+    const char* result = "t--";   // taken, reread the floppy, refill the hard-disk list
+};
+
+bool Has(const DropCase& c, const std::string& token) {
+    const auto given = [&](const std::string& item) { return item == token || item.starts_with(token + ":"); };
+    return std::ranges::any_of(Items(c.extra), given);
+}
+
+const char* const kTwo = "1:Song1/one=S1+ 2:Song2/two=S2";
+// Slot 2 as another system spells it: a replacement keeps that spelling.
+const std::vector<std::pair<std::string, std::string>> kNone,
+    kLowered = {{"/MDR_01.B00", "/mdr_01.b00"}, {"/MDR_01.EVT", "/mdr_01.evt"}};
+const char* const kCramped = "1:One/first=One@40960 2:Two/second=Two@40960";   // on 128 KiB
+
+const DropCase kCases[] = {
+    // ---- hard-disk songs onto the floppy list
+    {.name = "SongsTakeFileNamesAndFirstCommentWords", .floppy = "1:Old/keep=Old",
+     .songs = "Blues=Blues+/live_take 夜明け=Dawn/__dawn_slow Rock=Rock", .gesture = "slot 2 copy HD Blues 夜明け Rock",
+     .floppyAfter = "1:Old/keep=Old 2:Blues/live=Blues+ 3:夜明け/dawn=Dawn 4:Rock/=Rock", .result = "tr-"},
+    {.name = "MovePastTheFifthSlotKeepsTheRest", .songs = "A=A/a B=B+/b C=C+/c", .gesture = "slot 4 move HD A B C",
+     .floppyAfter = "4:A/a=A 5:B/b=B+", .songsAfter = "C=C+/c", .calls = {"limit"}, .result = "trh"},
+    {.name = "OverwriteAskedPerSlot", .floppy = "1:Old/keep=Old+ 2:Two/two=Two+ 3:Three/three=Three+",
+     .songs = "Demo=Demo/demo Blues=Blues+/new Rock=Rock", .gesture = "slot 1 move HD Demo Blues Rock",
+     .answers = "nyy", .extra = "lower", .floppyAfter = "1:Old/keep=Old+ 2:Blues/new=Blues+ 3:Rock/=Rock",
+     .songsAfter = "Demo=Demo/demo", .calls = {"?1", "?2", "?3"}, .result = "trh"},
+    {.name = "SourcesThatCannotBeDeletedAreReported", .songs = "Blues=Blues+/live", .gesture = "slot 1 move HD Blues",
+     .extra = "ro:Songs", .floppyAfter = "1:Blues/live=Blues+",
+     .calls = {"!Cannot delete ~/Songs/Blues.B00.", "!Cannot delete ~/Songs/Blues.EVT.", "!Cannot delete ~/Songs/Blues.cmt."},
+     .result = "trh"},
+    // ---- floppy songs onto other slots
+    {.name = "MoveToAnotherSlot", .floppy = kTwo, .gesture = "slot 3 move FD 0",
+     .floppyAfter = "2:Song2/two=S2 3:Song1/one=S1+", .result = "trh"},
+    {.name = "CopyOntoItsOwnRange", .floppy = kTwo, .gesture = "slot 2 copy FD 0 1", .answers = "y",
+     .floppyAfter = "1:Song1/one=S1+ 2:Song1/one=S1+ 3:Song2/two=S2", .calls = {"?2"}, .result = "tr-"},
+    {.name = "MoveOntoItsOwnRange", .floppy = kTwo, .gesture = "slot 2 move FD 0 1", .answers = "y",
+     .floppyAfter = "2:Song1/one=S1+ 3:Song2/two=S2", .calls = {"?2"}, .result = "trh"},
+    {.name = "MovePastTheFifthSlot", .floppy = kTwo, .gesture = "slot 5 move FD 0 1",
+     .floppyAfter = "2:Song2/two=S2 5:Song1/one=S1+", .calls = {"limit"}, .result = "trh"},
+    {.name = "DeclinedOverwrite", .floppy = kTwo, .gesture = "slot 2 move FD 0", .answers = "n", .calls = {"?2"}, .result = "t-h"},
+    {.name = "OntoItsOwnSlotIsRefused", .floppy = kTwo, .gesture = "slot 2 move FD 1", .result = "---"},
+    {.name = "SourceMeetingItsOwnSlotIsRefused", .floppy = kTwo, .gesture = "slot 1 move FD 1 1", .result = "---"},
+    // ---- a floppy changed since the window read it; payloads that name nothing
+    {.name = "ChangedFloppyTakesNoFloppySong", .floppy = kTwo, .gesture = "slot 4 move FD 0", .extra = "stale",
+     .calls = {"changed"}, .result = "tr-"},
+    {.name = "ChangedFloppyTakesNoHardDiskSong", .floppy = kTwo, .songs = "Blues=Blues", .gesture = "slot 4 move HD Blues",
+     .extra = "stale", .calls = {"changed"}, .result = "tr-"},
+    {.name = "ChangedFloppyGivesNoSongToAFolder", .floppy = kTwo, .gesture = "folder Other move FD 0", .extra = "stale",
+     .calls = {"changed"}, .result = "tr-"},
+    {.name = "PlainTextNamesNothing", .floppy = kTwo, .songs = "Blues=Blues", .gesture = "slot 1 move",
+     .raw = "hello\nworld", .result = "t-h"},
+    {.name = "PathsWithoutTitlesNameNothing", .songs = "Blues=Blues", .gesture = "folder Other move", .raw = "HD\nBlues\na/b\n/\n"},
+    {.name = "NoSlotLinesNameNothing", .floppy = kTwo, .gesture = "list Other move", .raw = "FD\n5\n-1\n01\n 0\n2\n",
+     .result = "tr-"},
+    {.name = "UnknownTypeNamesNothing", .floppy = kTwo, .gesture = "slot 3 copy", .raw = "fd\n0\n"},
+    // ---- floppy songs into a folder
+    {.name = "CopyLeavesTheCatalogueAlone", .floppy = "1:One/c_one=One 2:Blues___/live_take=Blues+ L10:Beyond/far",
+     .gesture = "folder Other copy FD 1", .otherAfter = "Blues=Blues+/live_take", .result = "t-h"},
+    {.name = "MoveEmptiesTheSlotsAndKeepsLinesBeyondThem",
+     .floppy = "1:/untitled=T0 2:Blues___/live_take=Blues+ 3:Three/=Three L10:Beyond/far",
+     .gesture = "list Other move FD 0 1", .floppyAfter = "3:Three/=Three L10:Beyond/far",
+     .otherAfter = "Blues=Blues+/live_take MDR_00=T0/untitled", .result = "trh"},
+    {.name = "UnwritableCommentKeepsTheSongOnTheFloppy", .floppy = "1:Blues/live=Blues",
+     .gesture = "folder Other move FD 0", .extra = "dir:Other/Blues.cmt", .otherAfter = " #Blues.cmt",
+     .calls = {"!Cannot copy FD/MDR_00.B00."}},
+    {.name = "SecondSongOfATitleNeverReplacesTheFirst", .floppy = "1:Blues/first=B1 2:Blues/second=B2",
+     .gesture = "folder Other move FD 0 1", .floppyAfter = "2:Blues/second=B2", .otherAfter = "Blues=B1/first",
+     .calls = {"!同じ題名の曲が二つあります。"}, .result = "trh"},
+    {.name = "DeclinedFloppySongStays", .floppy = "1:Blues/live=Blues+", .other = "Blues=Old/older",
+     .gesture = "folder Other move FD 0", .answers = "n", .calls = {"?~/Other/Blues"}},
+    {.name = "ReadOnlyListFolderKeepsTheFloppy", .floppy = "1:Blues/live=Blues 2:Demo/=Demo",
+     .gesture = "list Other move FD 0 1", .extra = "ro:Other",
+     .calls = {"!Cannot copy FD/MDR_00.B00.", "!Cannot copy FD/MDR_01.B00."}, .result = "tr-"},
+    // ---- hard-disk songs into a folder (the floppy plays no part)
+    {.name = "CopyTakesEveryFileWhateverItsCase", .songs = "Blues=Blues+/live Demo~=Demo+/demo",
+     .gesture = "folder Other copy HD Blues Demo", .otherAfter = "Blues=Blues+/live Demo=Demo+/demo", .result = "t-h"},
+    {.name = "CaseVariantsAreAskedAndReplacedInTheirSpelling", .songs = "Blues=Blues+/live Demo=Demo/demo",
+     .other = "Blues~=Old+/older Demo~=Old2+/x", .gesture = "folder Other move HD Blues Demo", .answers = "ny",
+     .songsAfter = "Blues=Blues+/live", .otherAfter = "Blues~=Old+/older Demo~=Demo/demo",
+     .calls = {"?~/Other/Blues", "?~/Other/Demo"}, .result = "t-h"},
+    {.name = "FolderOrLinkOfTheNameIsRefusedUnasked", .songs = "Blues=Blues+/live Demo=Demo",
+     .gesture = "folder Other move HD Blues Demo", .extra = "dir:Other/Blues.B00 link:Other/Demo.b00",
+     .otherAfter = "Demo~=?10 #Blues.B00", .calls = {"!Cannot copy ~/Other/Blues.", "!Cannot copy ~/Other/Demo."}},
+    {.name = "OwnFolderHoweverNamedIsRefused", .songs = "Blues=Blues+/live", .gesture = "folder Other/../Songs/ move HD Blues",
+     .calls = {"!曲はすでにこのフォルダにあります。"}},
+    {.name = "ReadOnlyFolderKeepsEverything", .songs = "Blues=Blues+/live", .gesture = "folder Other move HD Blues",
+     .extra = "ro:Other", .calls = {"!Cannot copy ~/Songs/Blues.B00."}},
+    // ---- a full floppy
+    {.name = "FullFloppyKeepsASongItCouldNotReplace", .floppy = kCramped, .songs = "Big=Big@40960/big",
+     .gesture = "slot 1 move HD Big", .answers = "y", .extra = "tmpfs", .calls = {"?1", "full"}, .result = "t-h"},
+    {.name = "FullFloppyKeepsAnOverlappingRange", .floppy = kCramped, .gesture = "slot 2 move FD 0 1", .answers = "y",
+     .extra = "tmpfs", .calls = {"?2", "full"}, .result = "t-h"},
+    {.name = "FirstSongFitsTheSecondStays", .songs = "First=First@8192+/one Second=Second@307200+/two",
+     .gesture = "slot 1 move HD First Second", .extra = "tmpfs", .floppyAfter = "1:First/one=First@8192+First~",
+     .songsAfter = "Second=Second@307200+Second~/two", .calls = {"full"}, .result = "trh"},
+    {.name = "FullImageTakesNoHardDiskSong", .floppy = "1:Big/=Big@1400000", .songs = "Small=Small@50000",
+     .gesture = "slot 2 move HD Small", .extra = "image", .calls = {"full"}, .result = "t-h"},
+    {.name = "FullImageTakesNoFloppySong", .floppy = "1:Big/=Big@1400000", .gesture = "slot 2 copy FD 0",
+     .extra = "image", .calls = {"full"}},
+};
+
+class DropTest : public ::testing::TestWithParam<DropCase> {};
+
+TEST_P(DropTest, DisksEndAsTheRowSays) {
+    const DropCase& c = GetParam();
+    std::istringstream gesture(c.gesture);
+    std::string onto, where, how, type;
+    gesture >> onto >> where >> how >> type;
+    const std::vector<std::string> names(std::istream_iterator<std::string>(gesture), {});
+    std::vector<Medium> media = {Medium::Folder, Medium::Image};
+    if (Has(c, "tmpfs") || (type == "HD" && onto != "slot")) media = {Medium::Folder};
+    if (Has(c, "image")) media = {Medium::Image};
+    for (Medium medium : media) {
+        SCOPED_TRACE(MediumName(medium));
+        TempDir work;
+        std::optional<Tmpfs> floppyDisk, readOnly;
+        if (Has(c, "tmpfs")) floppyDisk.emplace("size=128k");
+        if (Has(c, "ro")) readOnly.emplace("size=1m");
+        if ((floppyDisk && !floppyDisk->mounted()) || (readOnly && !readOnly->mounted())) GTEST_SKIP() << "needs root";
+        TestFloppy floppy(medium, c.floppy, floppyDisk ? floppyDisk->path() : "");
+        TestFolder songs(c.songs, Has(c, "ro:Songs") ? readOnly->path() : work.Path("Songs"));
+        TestFolder other(c.other, Has(c, "ro:Other") ? readOnly->path() : work.Path("Other"));
+        WriteWhole(work.Path("outside"), "not a song");
+        for (const std::string& item : Items(c.extra)) {
+            const std::string arg = item.substr(item.find(':') + 1);
+            if (item.starts_with("dir:")) {
+                ASSERT_TRUE(std::filesystem::create_directory(work.Path(arg)));
+            } else if (item.starts_with("link:")) {
+                std::filesystem::create_symlink(work.Path("outside"), work.Path(arg));
+            } else if (item == "lower" && medium == Medium::Folder) {
+                for (const auto& [upper, lower] : kLowered) std::filesystem::rename(floppy.root() + upper, floppy.root() + lower);
+            }
+        }
+        ASSERT_TRUE(!readOnly || readOnly->MakeReadOnly());
+        const std::string floppyBefore = floppy.Describe(), songsBefore = songs.Describe(), otherBefore = other.Describe();
+        std::vector<SlotRow> rows = floppy.Rows();
+        if (Has(c, "stale")) rows[1].title = "Changed";
+        ScriptedPrompter prompter;
+        for (const char* a = c.answers; *a != '\0'; ++a) prompter.AnswerYesNo(*a == 'y');
+        std::vector<std::string> items;
+        for (const std::string& name : names) items.push_back(type == "HD" ? songs.path() + "/" + name : name);
+        const ParsedPayload payload = ParsePayload(c.raw ? std::string(c.raw) : BuildPayload(type, items));
+        auto volume = floppy.Open();
+        const std::string target = where == "Other" ? other.path() : work.Path(where);
+        const Paths paths = {{other.path(), "~/Other"}, {songs.path(), "~/Songs"}, {volume->Root(), "FD/"}};
+        DropContext context{volume.get(), rows, prompter, how == "move"};
+        const DropResult result = onto == "slot"     ? DropOntoFloppyList(context, std::stoi(where) - 1, payload)
+                                  : onto == "folder" ? DropIntoFolder(context, target, payload)
+                                                     : DropOntoHardDiskList(context, target, payload);
+        volume.reset();
+        EXPECT_EQ(floppy.Describe(), c.floppyAfter ? c.floppyAfter : floppyBefore);
+        EXPECT_EQ(songs.Describe(), c.songsAfter ? c.songsAfter : songsBefore);
+        EXPECT_EQ(other.Describe(), c.otherAfter ? c.otherAfter : otherBefore);
+        EXPECT_EQ(Short(prompter, paths), c.calls);
+        const char flags[] = {result.taken ? 't' : '-', result.rereadFloppy ? 'r' : '-', result.refillHardDiskList ? 'h' : '-', 0};
+        EXPECT_STREQ(flags, c.result);
+        for (const auto& [upper, lower] : Has(c, "lower") && medium == Medium::Folder ? kLowered : kNone) {
+            EXPECT_TRUE(std::filesystem::exists(floppy.root() + lower)) << lower;
+            EXPECT_FALSE(std::filesystem::exists(floppy.root() + upper)) << "a second spelling of " << lower;
+        }
+        EXPECT_TRUE(medium == Medium::Folder || Fsck(floppy.location()).exitCode == 0) << "fsck.fat";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Drops, DropTest, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<DropCase>& row) { return std::string(row.param.name); });
+
+// Song data keeps clear of the room a fresh catalogue needs: song.nam (760
+// bytes) and the longest comments.dat (10,240 bytes) in whole 512-byte
+// sectors. So a copy onto an image stops 11 KB short of its free space.
+TEST(DropRoomTest, SongsOnAnImageStopShortOfTheRoomKeptForTheCatalogue) {
+    for (const std::uint64_t over : {0, 1}) {
+        TestFloppy floppy(Medium::Image, "");
+        std::vector<SlotRow> rows = floppy.Rows();
+        auto volume = floppy.Open();
+        const std::string fill = "Fill@" + std::to_string(volume->Space()->FreeBytes() - (2 + 20) * 512 + over);
+        TestFolder songs("Fill=" + fill);
+        ScriptedPrompter prompter;
+        DropContext context{volume.get(), rows, prompter, false};
+        DropOntoFloppyList(context, 0, ParsePayload(BuildPayload(kHardDiskType, {songs.Item("Fill")})));
+        volume.reset();   // the image stays locked while it is open
+        EXPECT_EQ(Short(prompter, {}), over != 0 ? Calls{"full"} : Calls{}) << over;
+        EXPECT_EQ(floppy.Describe(), over != 0 ? "" : "1:Fill/=" + fill) << over;
+    }
+}
+
+TEST(FolderNameTest, FloppyTitleBecomesAFileNameInsideTheFolder) {
+    const std::vector<std::tuple<std::string, int, std::string>> cases = {
+        {"Blues \t\x81\x40 ", 1, "Blues"}, {"Blues \x81\x40take", 1, "Blues \xE3\x80\x80take"}, {"", 0, "MDR_00"},
+        {"\x81\x40\t", 4, "MDR_04"}, {".", 2, "MDR_02"}, {".. ", 2, "MDR_02"}, {"...", 2, "..."}, {"a/b", 2, "a／b"},
+        {"../../etc", 2, "..／..／etc"}, {"\x83\x5C", 0, "ソ"}};   // 0x5C as a trail byte is no backslash
+    for (const auto& [title, slot, name] : cases) EXPECT_EQ(FolderNameForTitle(title, slot), name) << title;
+}
+
+}  // namespace
+}  // namespace tunecrate::testing

@@ -1,0 +1,148 @@
+// SPDX-License-Identifier: MIT
+// CP932 on the floppy, names and their order, drag payloads, the command line, typed text, comment files.
+#include "Scratch.h"
+#include "core/text/CommandLine.h"
+#include "core/text/CommentFile.h"
+#include "core/text/DragPayload.h"
+#include "core/text/Encoding.h"
+#include "core/text/NameOrder.h"
+#include "core/text/SongNames.h"
+#include "core/text/TypedText.h"
+
+namespace tunecrate::testing {
+namespace {
+
+using namespace std::literals;
+using Strings = std::vector<std::string>;
+template <typename Out> using Rows = std::vector<std::pair<std::string, Out>>;
+
+const std::string kSo = "\x83\x5C", kBad = "\xEF\xBF\xBD";   // ソ (its trail byte is a backslash); U+FFFD
+
+TEST(Encoding, Cp932RoundTripsInvalidBytesAndTextWithoutAForm) {
+    for (const auto& [raw, text] : Rows<std::string>{{"Blues \\ ~ 01", "Blues \\ ~ 01"},
+             {kSo + "A\\\x95\x5C", "ソA\\表"}, {"\x88\x9F", "亜"}, {"\xB1\xC3\xDE", "ｱﾃﾞ"}, {"\x81\x40", "　"},
+             {"\x81\x60", "～"}, {"\x87\x40", "①"}, {"\xFB\xFC", "髙"}, {"a\0b"s, "a\0b"s}})
+        EXPECT_EQ(std::tuple(IsValidCp932(raw), Cp932ToUtf8(raw), Utf8ToCp932(text)), std::tuple(true, text, raw));
+    for (const auto& [raw, text] : Rows<std::string>{   // one U+FFFD a byte that does not decode; the rest decodes
+             {"A\x80" "B", "A" + kBad + "B"}, {"A\x81 B", "A" + kBad + " B"}, {"AB\x83", "AB" + kBad},
+             {"\xFD\xFF", kBad + kBad}, {"\x80" + kSo, kBad + "ソ"}})
+        EXPECT_EQ(std::pair(IsValidCp932(raw), Cp932ToUtf8(raw)), std::pair(false, text));
+    for (const char* utf8 : {"〜", "🎵", "Café", "ab\xC3", "\xC0\xAF", "\xED\xA0\x80"})   // 〜 would come back as ～
+        EXPECT_EQ(Utf8ToCp932(utf8), std::nullopt) << utf8;
+}
+
+TEST(Encoding, LookAlikesMapAndCutsKeepWholeCharacters) {
+    for (const auto& [from, to] :   // mapped, and then held by CP932
+         Rows<std::string>{{"〜", "～"}, {"−", "－"}, {"—", "―"}, {"‖", "∥"}, {"¢", "￠"}, {"£", "￡"}, {"¬", "￢"}})
+        EXPECT_EQ(Cp932ToUtf8(Utf8ToCp932(MapCp932LookAlikes("a" + from + from)).value_or("?")), "a" + to + to);
+    EXPECT_EQ(MapCp932LookAlikes("~-|¥–〝∓～\xE3\x80"), "~-|¥–〝∓～\xE3\x80");   // neighbours, a cut-off 〜
+    const std::string a2 = "A\x88\x9F\x88\x9F";   // 亜's trail byte is itself a lead byte
+    for (const auto& [bytes, max, cut] : std::vector<std::tuple<std::string, std::size_t, std::string>>{
+             {Repeat(kSo, 3), 5, Repeat(kSo, 2)}, {Repeat(kSo, 3), 1, ""}, {a2, 4, "A\x88\x9F"}, {a2, 2, "A"},
+             {"\xB1\xB2\xB3", 2, "\xB1\xB2"}, {"abc", 2, "ab"}, {"ab\x83", 3, "ab\x83"}, {"ab\x83", 9, "ab\x83"}})
+        EXPECT_EQ(CutToWholeCharacters(bytes, max), cut) << bytes << " " << max;
+}
+
+TEST(SongNames, SlotNamesTitlesAndSizes) {
+    EXPECT_EQ((Strings{SlotName(0), SlotName(9), SlotName(10), SlotName(39), HardDiskBaseName("/", "x"),
+                       HardDiskBaseName("/a", "x"), HardDiskBaseName("/a/", "x")}),
+              (Strings{"MDR_00", "MDR_09", "MDR_10", "MDR_39", "/x", "/a/x", "/a/x"}));
+    for (const auto& [title, fitsAndNamesFiles] : Rows<std::pair<bool, bool>>{{"", {true, false}}, {".", {true, false}},
+             {"..", {true, false}}, {"a/b", {true, false}}, {"a\0b"s, {true, false}}, {"..x", {true, true}},
+             {" ", {true, true}}, {std::string(17, 'a'), {true, true}}, {Repeat(kSo, 8) + "\xB1", {true, true}},
+             {std::string(18, 'a'), {false, true}}, {Repeat(kSo, 9), {false, true}}})
+        EXPECT_EQ(std::pair(TitleFits(title), IsFileTitle(title)), fitsAndNamesFiles) << title;
+    EXPECT_EQ((Strings{SizeText(1023, 0, false), SizeText(1024, 2048, true), SizeText(1023, 1, true),
+                       SizeText(1024, 2048, false), SizeText(5ull << 32, 1024, true)}),   // kB of the sum, past 32 bits
+              (Strings{"0kb", "3kb", "1kb", "1kb", "20971521kb"}));   // a missing events file counts nothing
+}
+
+TEST(NameOrder, AsciiLettersFoldOtherBytesGoByValueAndAPrefixComesFirst) {
+    const auto sign = [](int v) { return (v > 0) - (v < 0); };
+    for (const auto& [a, b, order] : std::vector<std::tuple<std::string, std::string, int>>{
+             {"Banana", "banana", 0}, {"APPLE", "banana", -1}, {"_take", "Apple", -1}, {"{x", "Z", 1}, {"@", "`", -1},
+             {"é", "z", 1}, {"é", "あ", -1}, {"あ", "ア", -1}, {"É", "é", -1}, {"take 2", "take2", -1}, {"", "a", -1}})
+        EXPECT_EQ(std::tuple(sign(CompareNames(a, b)), sign(CompareNames(b, a)),
+                             sign(NameSortKey(a).compare(NameSortKey(b)))), std::tuple(order, -order, order)) << a << b;
+    Strings names, expected;   // case variants, enough of them that an unstable sort would show itself
+    for (std::size_t i = 0; i < 40; ++i) names.push_back((i % 2 ? "a" : "take") + Strings{"ab", "AB", "Ab"}[i / 2 % 3]);
+    for (std::size_t odd : {1, 0}) for (std::size_t i = odd; i < 40; i += 2) expected.push_back(names[i]);
+    SortNames(names);
+    EXPECT_EQ(names, expected);
+}
+
+TEST(DragPayload, BuildsParsesAndRefusesWhatWouldSplitIntoOtherSongs) {
+    for (const auto& [type, items, bytes] : std::vector<std::tuple<std::string, Strings, std::string>>{
+             {"HD", {"/u/曲/夜明け", "/B"}, "HD\n/u/曲/夜明け\n/B\n\0"s}, {"FD", {"0", "2"}, "FD\n0\n2\n\0"s},
+             {"FD", {}, "FD\n\0"s},   // then text from other programs: no zero byte, CR LF, empty lines, a zero byte
+             {"FD", {"0", "3"}, "FD\n0\n3"}, {"HD", {"/a/B", "/a/C"}, "HD\r\n/a/B\r\n/a/C\r\n\0"s},
+             {"FD", {"1"}, "FD\n1\n\0" "2\n"s}, {"", {}, "\0HD\n/a/B\n"s}, {"FD", {"1"}, "FD\n\n1\n\r\n\n"}}) {
+        const bool ours = bytes.back() == '\0' && bytes.find('\r') == std::string::npos;   // built back byte for byte
+        EXPECT_EQ(ours ? BuildPayload(type, items) : bytes, bytes);
+        EXPECT_EQ(std::pair(ParsePayload(bytes).type, ParsePayload(bytes).items), std::pair(type, items)) << bytes;
+    }
+    for (const std::string& item : {"/a/Evil\nVictim"s, "/a/Evil\rVictim"s, "/a/Evil\0Victim"s, "/a/B\r\n"s})
+        EXPECT_EQ(std::pair(CanTravelInPayload(item), BuildPayload("HD", {"/a/B", item})), std::pair(false, ""s));
+    EXPECT_EQ(CannotDragMessage("/a/Evil\r\nVic\rtim").rfind("曲「Evil⏎Vic⏎tim」", 0), 0u);
+    EXPECT_EQ(CannotDragMessage("/a/So\nngs/Blues").rfind("ディレクトリ「/a/So⏎ngs」", 0), 0u);
+}
+
+TEST(CommandLine, OptionsAndErrors) {
+    const auto shown = [](const CommandLine& l) {   // the parsed line in one text
+        return Strings{"Run", "Help", "Version", "NewFloppy", "Error"}[static_cast<std::size_t>(l.action)] +
+               (l.floppy ? " floppy=" + *l.floppy : "") + (l.newFloppy.empty() ? "" : " new=" + l.newFloppy) +
+               (l.error.empty() ? "" : ": " + l.error);
+    };
+    for (const auto& [args, expected] : std::vector<std::pair<Strings, std::string>>{{{}, "Run"},
+             {{"--floppy", "/m/MY DISK"}, "Run floppy=/m/MY DISK"}, {{"--floppy=/a=b"}, "Run floppy=/a=b"},
+             {{"--new-floppy=/a=b.img"}, "NewFloppy new=/a=b.img"}, {{"--version"}, "Version"},
+             {{"--new-floppy", "n.img", "--floppy", "/f"}, "NewFloppy floppy=/f new=n.img"},
+             {{"--floppy", "/f", "--help"}, "Help floppy=/f"}, {{"--flopy", "/t"}, "Error: unknown option --flopy"},
+             {{"--floppy", ""}, "Error: option --floppy needs a folder or an image file"},
+             {{"--new-floppy="}, "Error: option --new-floppy needs a file"},
+             {{"--floppy", "/a", "/b"}, "Error: unexpected argument /b"}})
+        EXPECT_EQ(shown(ParseCommandLine(args)), expected);
+    EXPECT_EQ((Strings{NewFloppyFailure("/x", {}), NewFloppyFailure("/x", Result::FromErrno(EEXIST)),
+                       NewFloppyFailure("/x", Result::FromErrno(EACCES))}),
+              (Strings{"", "/x already exists", "cannot write /x: "s + std::strerror(EACCES)}));
+}
+
+TEST(TypedText, TitlesAndCommentsAsTheyAreKeptOrWhyNot) {
+    const std::string tooLong = "題名は17文字を超えてはいけません。";
+    const auto no = [](const char* c) { return "フロッピーディスクに書けない文字が含まれています：「"s + c +
+                                               "」\n変更は保存されませんでした。"; };
+    const auto F = &FloppyTitleFrom, C = &CommentFrom, H = &HardDiskTitleFrom;   // each row: kept, or why not
+    for (const auto& [make, typed, kept] : std::vector<std::tuple<decltype(F), std::string, std::string>>{
+             {F, "Slow\r\nBlues", "Slow  Blues"}, {F, "夜〜", "\x96\xE9\x81\x60"}, {F, Repeat("ソ", 9), tooLong},
+             {F, Repeat("ソ", 8) + "ｱ", Repeat(kSo, 8) + "\xB1"}, {F, "Café☃", no("é")}, {C, "Snow☃", no("☃")},
+             {C, "a\n〜" + std::string(300, 'c'), "a \x81\x60" + std::string(300, 'c')}, {H, "夜明け〜", "夜明け～"},
+             {H, "x🎵", no("🎵")}, {H, "a/b", kNoFileTitleMessage}, {H, "..", kNoFileTitleMessage},
+             {H, std::string(18, 'a'), tooLong}}) {
+        const TypedText result = make(typed);
+        EXPECT_EQ(result.result.ok() ? result.text : result.result.reason, kept) << typed;
+        EXPECT_TRUE(result.result.ok() || result.result.status == Status::Refused) << typed;
+    }
+}
+
+TEST(CommentFile, TheFirstWordIsReadAndTheExactBytesWritten) {
+    TempDir dir;
+    const int folder = ::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const std::string w255(255, 'w');   // the longest word kept
+    for (const auto& [content, word] : Rows<std::string>{{"slow blues\r\nx", "slow"}, {" \t\r\n\v\fafter x", "after"},
+             {kSo + "\x81\x40x y", kSo + "\x81\x40x"}, {"", ""}, {"  \r\n", ""}, {w255 + "www", w255},
+             {"\t" + Repeat(kSo, 200), Repeat(kSo, 127)}, {std::string(3000, ' ') + "late word", "late"},
+             {"\r\n" + Repeat(w255, 8), w255}}) {
+        WriteWhole(dir.Path("Blues.cmt"), content);
+        EXPECT_EQ((Strings{FirstCommentWord(content), ReadCommentFile(dir.Path("Blues.cmt")),
+                           ReadCommentFileAt(folder, "Blues.cmt")}), Strings(3, word)) << content;
+    }
+    EXPECT_EQ(ReadCommentFileAt(folder, "missing.cmt") + ReadCommentFile(dir.path()), "");
+    ::close(folder);
+    for (const std::string& comment : {kSo + "\x81\x40two words", "x"s, ""s}) {
+        ASSERT_TRUE(WriteCommentFile(dir.Path("Blues.cmt"), comment).ok());
+        EXPECT_EQ(ReadWhole(dir.Path("Blues.cmt")), comment);
+    }
+}
+
+}  // namespace
+}  // namespace tunecrate::testing

@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# What needs a real X server: songs dragged with the left button (copy) and
+# the right button (move), Japanese typed into the cell editor, and the
+# window moved by its background. Rows and folders are found from the state
+# the program writes (TUNECRATE_STATE); outcomes are checked on the files,
+# the image with mtools and fsck.fat.
+set -euo pipefail
+. "$(dirname "$0")/lib.sh"
+e2e_begin "$1" "$2"
+img="$work/floppy.img"
+mkdir -p "$work/songs/Archive"
+sum() { md5sum | cut -d' ' -f1; }
+
+(cd "$work/songs" && HOME="$work" exec "$BIN" --floppy "$img") &
+APP_PID=$!
+wait_window "Tunecrate Ver.1.0b3" >/dev/null || fail "main window did not appear"
+wait_for grep -q '^selected .*/songs$' "$TUNECRATE_STATE" || fail "the working folder is not selected"
+
+# 1. A left drag of Blues (hard-disk row 1) onto slot 3: a copy, no question.
+read -r hx hy < <(row_centre hardDiskList 1)
+read -r fx fy < <(row_centre floppyList 2)
+drag 1 "$hx" "$hy" "$fx" "$fy"
+wait_for grep -q '^floppyList 2 .* Blues$' "$TUNECRATE_STATE" || fail "slot 3 does not show Blues"
+[ "$(mtype -i "$img" ::MDR_02.B00 | sum)" = "$(sum < "$work/songs/Blues.b00")" ] || fail "slot 3 does not hold Blues"
+[ -f "$work/songs/Blues.b00" ] || fail "a left drag took its source away"
+
+# 2. A right drag of slot 1 onto the folder Archive: a move.
+read -r fx fy < <(row_centre floppyList 0)
+read -r ax ay < <(folder_centre "$work/songs/Archive")
+drag 3 "$fx" "$fy" "$ax" "$ay"
+wait_for test -f "$work/songs/Archive/Blues in F.B00" || fail "the right drag left no song in Archive"
+[ "$(iconv -f CP932 -t UTF-8 < "$work/songs/Archive/Blues in F.cmt")" = "練習用" ] || fail "the comment did not travel"
+wait_for sh -c "! mdir -i '$img' ::MDR_00.B00 >/dev/null 2>&1" || fail "a right drag kept its source on the floppy"
+
+# 3. Japanese typed into the comment of slot 3: two clicks open the editor, Enter stores.
+read -r fx fy < <(row_centre floppyList 2)
+cx=$((fx + 110))
+xdotool mousemove --sync "$cx" "$fy" click 1; sleep 0.6
+xdotool mousemove --sync "$cx" "$fy" click 1
+wait_for grep -q '^focus InPlaceEdit$' "$TUNECRATE_STATE" || fail "two clicks on a comment opened no editor"
+xdotool key ctrl+a; xdotool type --delay 40 "春の録音"; xdotool key Return
+wait_for sh -c "mtype -i '$img' ::comments.dat | sed -n 3p | iconv -f CP932 -t UTF-8 | grep -q '^春の録音'" \
+  || fail "comments.dat line 3 does not hold the typed comment"
+fsck.fat -n "$img" >/dev/null || fail "the image is not clean: $(fsck.fat -n "$img")"
+
+# 4. The window follows a drag of its background.
+read -r _ wx wy _ < <(grep '^window ' "$TUNECRATE_STATE")
+xdotool mousemove --sync $((wx + 600)) $((wy + 40)) mousedown 1
+for step in 1 2 3 4; do xdotool mousemove --sync $((wx + 600 + 20 * step)) $((wy + 40 + 10 * step)); sleep 0.1; done
+xdotool mouseup 1
+wait_for sh -c "grep -q '^window $((wx + 80)) $((wy + 40)) ' '$TUNECRATE_STATE'" \
+  || fail "the window did not follow its background: $(grep '^window ' "$TUNECRATE_STATE") (was $wx $wy)"
+
+win=$(wait_window "Tunecrate Ver.1.0b3") || fail "the main window is gone"
+xdotool windowfocus --sync "$win" key Escape
+wait "$APP_PID" || fail "the program did not end cleanly"
+APP_PID=""
+echo "window end-to-end: passed"

@@ -1,0 +1,157 @@
+// SPDX-License-Identifier: MIT
+// Each gesture of the window, on real media, with a scripted user: what it
+// changes, what it reports, and what it refuses with which words.
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+#include <functional>
+
+#include "ScriptedPrompter.h"
+#include "Songs.h"
+#include "core/songs/FloppyCatalogue.h"
+#include "core/text/Encoding.h"
+#include "core/text/SongNames.h"
+#include "session/Session.h"
+
+namespace tunecrate::testing {
+namespace {
+
+class SessionTest : public ::testing::Test {
+protected:
+    void Start(const TestFloppy* shown) {
+        SessionOptions options;
+        if (shown != nullptr) options.floppy = shown->location();
+        options.workingDirectory = songs.path();
+        options.home = home.path();
+        options.mountTable = [] { return std::vector<MountEntry>{}; };
+        session = std::make_unique<Session>(options, [this](Place) -> Prompter& { return prompter; });
+        session->FirstFill();
+        session->ShowFolder(songs.path());
+    }
+    std::vector<std::string> Told() const {
+        std::vector<std::string> texts;
+        for (const auto& call : prompter.calls()) texts.push_back(call.text);
+        return texts;
+    }
+
+    TempDir home;
+    TestFolder songs{"Blues=Blues+/live Demo=Demo", home.Path("Songs")};
+    TestFloppy floppy{Medium::Folder, "1:Old/keep=Old+ L10:Beyond/far"};
+    ScriptedPrompter prompter;
+    std::unique_ptr<Session> session;
+};
+
+TEST_F(SessionTest, GesturesChangeTheMediaAndTellTheWindow) {
+    Start(&floppy);
+    EXPECT_EQ(session->SlotRows().size(), 5u);
+    EXPECT_EQ(session->Songs().size(), 2u);
+    EXPECT_EQ(session->TopFolders(), (std::vector<std::string>{"/", home.path()}));
+    QSignalSpy slotText(session.get(), &Session::slotTextChanged), floppyRead(session.get(), &Session::floppyChanged);
+    QSignalSpy listed(session.get(), &Session::songsChanged);
+    std::vector<std::string> renamed;
+    QObject::connect(session.get(), &Session::songTitleChanged,
+                     [&](const std::string& from, const std::string& to) { renamed.push_back(from + ">" + to); });
+
+    session->EditSlotTitle(0, QStringLiteral("夜明け\n"));
+    EXPECT_EQ(slotText.count(), 1);
+    EXPECT_EQ(slotText.at(0).at(2).toString(), QStringLiteral("夜明け "));
+    session->EditSlotComment(0, QStringLiteral("first take"));
+    session->RenameSong("Demo", QStringLiteral("Dawn"));
+    EXPECT_EQ(renamed, std::vector<std::string>{"Demo>Dawn"});
+    session->SetSongComment("Dawn", QStringLiteral("early"));
+    EXPECT_TRUE(session->DropOntoFloppyList(2, false, *session->SongsPayload({"Blues"})));
+    prompter.AnswerYesNo(true);
+    session->DeleteSongs({"Blues"});
+    EXPECT_EQ(listed.count(), 1);
+    prompter.AnswerYesNo(false);
+    session->DeleteSlots({0});
+    EXPECT_EQ(floppy.Describe(), "1:夜明け/first_take=Old+ 3:Blues/live=Blues+ L10:Beyond/far");
+    EXPECT_EQ(songs.Describe(), "Dawn=Demo/early");
+    EXPECT_GE(floppyRead.count(), 1);
+    EXPECT_EQ(prompter.calls().size(), 2u);
+}
+
+// The user learns why in the words of the place where it happened, and the media stay as they were.
+TEST_F(SessionTest, RefusalsAreToldAndChangeNothing) {
+    Start(&floppy);
+    TestFolder odd("", home.Path("Odd"));
+    WriteWhole(odd.path() + "/Evil\nVictim.B00", SongBytes("Evil"));
+    struct Case {
+        const char* name;
+        std::function<void()> gesture;
+        std::string told;
+    };
+    const std::vector<Case> cases = {
+        {"a title of 18 bytes", [&] { session->EditSlotTitle(0, QStringLiteral("ABCDEFGHIJKLMNOPQR")); },
+         "題名は17文字を超えてはいけません。"},
+        {"a character the floppy cannot hold", [&] { session->EditSlotComment(0, QStringLiteral("🎹")); },
+         "フロッピーディスクに書けない文字が含まれています：「🎹」\n変更は保存されませんでした。"},
+        {"a hard-disk title that is taken", [&] { session->RenameSong("Demo", QStringLiteral("Blues")); },
+         "その名前のファイルはすでに存在します。\n違う名前にしてください。"},
+        {"a hard-disk title that is a path", [&] { session->RenameSong("Demo", QStringLiteral("a/b")); },
+         kNoFileTitleMessage},
+        {"a line break in a dragged name",
+         [&] {
+             session->ShowFolder(odd.path());
+             EXPECT_FALSE(session->SongsPayload({"Evil\nVictim"}));
+             session->ShowFolder(songs.path());
+         },
+         "曲「Evil⏎Victim」は名前に改行を含むため、ドラッグできません。\nファイルの名前を変えてから、もう一度やり直してください。"},
+        {"a top-level folder", [&] { session->DeleteFolder(home.path()); },
+         "ディレクトリ\"" + home.path() + "\" は削除できません。\nルート、ホーム、ドライブの最上位のディレクトリか、それを含むディレクトリです。"},
+        {"a floppy another program changed",
+         [&] {
+             WriteWhole(floppy.location() + "/song.nam", "Changed\r\n");
+             session->EditSlotTitle(0, QStringLiteral("Mine"));
+         },
+         CatalogueChangedMessage(false)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string before = songs.Describe();
+        prompter.ClearCalls();
+        c.gesture();
+        EXPECT_EQ(Told(), std::vector<std::string>{c.told});
+        EXPECT_EQ(songs.Describe(), before);
+    }
+    EXPECT_EQ(floppy.Describe(), "1:Changed/keep=Old+ L10:/far");
+    EXPECT_EQ(Cp932ToUtf8(session->SlotRows()[0].title), "Changed") << "read again after the refused edit";
+}
+
+TEST_F(SessionTest, FoldersAreMadeOnceAndTheTreeIsToldWhereToGo) {
+    Start(&floppy);
+    std::vector<std::string> select;
+    QObject::connect(session.get(), &Session::folderToSelect, [&](const std::string& path) { select.push_back(path); });
+    session->MakeFolder(songs.path());
+    session->MakeFolder(songs.path());
+    EXPECT_EQ(Told(), std::vector<std::string>{"ディレクトリを作成できません！"});
+    EXPECT_EQ(select, std::vector<std::string>{songs.path() + "/新規ディレクトリ"});
+    EXPECT_TRUE(session->RenameFolder(songs.path() + "/新規ディレクトリ", "Takes"));
+    prompter.AnswerOkCancel(true);
+    session->DeleteFolder(songs.path() + "/Takes");
+    EXPECT_FALSE(IsFolder(songs.path() + "/Takes"));
+    EXPECT_EQ(select.back(), songs.path());
+}
+
+// The first fill is silent; the reload button says why the floppy cannot be read.
+TEST_F(SessionTest, FloppyChoicesAndAMissingFloppy) {
+    Start(nullptr);
+    EXPECT_TRUE(prompter.calls().empty());
+    EXPECT_EQ(session->FreePercent(), -1);
+    session->OpenImage(home.Path("none.img"));
+    EXPECT_EQ(Told(), std::vector<std::string>{UnreadableFloppyMessage(home.Path("none.img/"))});
+    EXPECT_TRUE(session->HasFloppyChoice());
+    TestFloppy image(Medium::Image, "2:Demo/=Demo");
+    session->OpenImage(image.location());
+    EXPECT_EQ(session->FloppyRoot(), image.location() + "/");
+    EXPECT_EQ(session->ImageChooserFolder(), image.root());
+    EXPECT_TRUE(session->SlotHoldsSong(1));
+    EXPECT_FALSE(session->SlotHoldsSong(0));
+    EXPECT_EQ(session->SlotsPayload({0, 1}), std::string("FD\n1\n") + '\0');
+    session->UseFloppyDrive();
+    EXPECT_FALSE(session->HasFloppyChoice());
+    EXPECT_TRUE(session->SlotRows().empty());
+}
+
+}  // namespace
+}  // namespace tunecrate::testing

@@ -1,0 +1,12 @@
+// SPDX-License-Identifier: MIT
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+
+// The session shows a wait cursor, which needs a GUI application.
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}

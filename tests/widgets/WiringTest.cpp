@@ -1,0 +1,163 @@
+// SPDX-License-Identifier: MIT
+// Wiring only: a gesture on a control reaches the session, and what the
+// session changed shows in the window. What the gesture does to songs is
+// the session's and the core's tests' concern.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QDragMoveEvent>
+#include <QMimeData>
+#include <QPainter>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+
+#include "ScriptedPrompter.h"
+#include "Songs.h"
+#include "app/MainDialog.h"
+#include "widgets/ColorButton.h"
+#include "widgets/DialogUnits.h"
+#include "widgets/FreeSpaceBar.h"
+#include "widgets/InPlaceEdit.h"
+
+namespace tunecrate::testing {
+namespace {
+
+class WiringTest : public ::testing::Test {
+protected:
+    WiringTest() {
+        SessionOptions options;
+        options.floppy = floppy.location();
+        options.workingDirectory = songs.path();
+        options.home = home.path();
+        options.mountTable = [] { return std::vector<MountEntry>{}; };
+        dialog = std::make_unique<MainDialog>(options);
+        dialog->SetPrompter(&prompter);
+        dialog->show();
+        dialog->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+        dialog->CurrentSession().FirstFill();
+    }
+    template <typename T>
+    T& Find(const char* name) {
+        auto* found = dialog->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return *found;
+    }
+    QPoint CellCentre(QTreeWidget& list, int row, int column) {
+        return {list.columnViewportPosition(column) + 10, list.visualItemRect(list.topLevelItem(row)).center().y()};
+    }
+    void Click(QTreeWidget& list, int row, int column) {
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, CellCentre(list, row, column));
+    }
+
+    TempDir home;
+    TestFolder songs{"Blues=Blues+/live Demo=Demo", home.Path("Songs")};
+    TestFloppy floppy{Medium::Folder, "1:Old/keep=Old+ 3:Dawn/"};
+    ScriptedPrompter prompter;
+    std::unique_ptr<MainDialog> dialog;
+};
+
+TEST_F(WiringTest, GesturesReachTheSessionAndTheWindowShowsWhatChanged) {
+    auto& floppyList = Find<FloppyList>("floppyList");
+    auto& hardDiskList = Find<HardDiskList>("hardDiskList");
+    auto& tree = Find<FolderTree>("folderTree");
+    ASSERT_EQ(floppyList.topLevelItemCount(), 5);
+    EXPECT_EQ(hardDiskList.topLevelItemCount(), 2);
+    EXPECT_EQ(tree.ItemPath(tree.currentItem()), songs.path());
+
+    // Two clicks on a title cell open the editor; Enter stores the title.
+    Click(floppyList, 0, 1);
+    Click(floppyList, 0, 1);
+    QPointer<InPlaceEdit> editor = floppyList.viewport()->findChild<InPlaceEdit*>();
+    ASSERT_NE(editor, nullptr);
+    editor->selectAll();
+    QTest::keyClicks(editor, QStringLiteral("Blue"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_TRUE(editor.isNull() || !editor->isVisible());
+    EXPECT_EQ(floppyList.topLevelItem(0)->text(1), QStringLiteral("Blue"));
+    EXPECT_EQ(floppy.Describe(), "1:Blue/keep=Old+ 3:Dawn/");
+
+    // F2 renames a hard-disk song through the list's own label editor.
+    hardDiskList.setCurrentItem(hardDiskList.topLevelItem(1));
+    QTest::keyClick(&hardDiskList, Qt::Key_F2);
+    QPointer<QLineEdit> label;
+    for (QLineEdit* line : hardDiskList.viewport()->findChildren<QLineEdit*>()) {
+        if (line->isVisible()) label = line;
+    }
+    ASSERT_NE(label, nullptr);
+    label->setText(QStringLiteral("Dusk"));
+    QTest::keyClick(label, Qt::Key_Return);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return label.isNull() || !label->isVisible(); }));
+    EXPECT_EQ(hardDiskList.topLevelItem(1)->text(0), QStringLiteral("Dusk"));
+    EXPECT_EQ(songs.Describe(), "Blues=Blues+/live Dusk=Demo");
+
+    // A drop of a hard-disk song on slot 2 runs once the drag is over.
+    QMimeData data;
+    data.setData(QStringLiteral("text/plain"), QByteArray::fromStdString(*dialog->CurrentSession().SongsPayload({"Blues"})));
+    const QPoint slot2 = CellCentre(floppyList, 1, 0);
+    QDragEnterEvent enter(slot2, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(floppyList.viewport(), &enter);
+    QDragMoveEvent over(slot2, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(floppyList.viewport(), &over);
+    EXPECT_EQ(floppyList.currentItem(), floppyList.topLevelItem(1)) << "the slot under the pointer is highlighted";
+    QDropEvent drop(slot2, Qt::CopyAction, &data, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(floppyList.viewport(), &drop);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return floppyList.topLevelItem(1)->text(1) == QStringLiteral("Blues"); }));
+
+    // Delete asks first; the reload button shows what another program wrote.
+    floppyList.setCurrentItem(floppyList.topLevelItem(0));
+    prompter.AnswerYesNo(false);
+    QTest::keyClick(&floppyList, Qt::Key_Delete);
+    EXPECT_EQ(prompter.calls().back().text, "1個の項目を削除しますか？");
+    WriteWhole(floppy.location() + "/song.nam", "Written elsewhere\r\n");
+    QTest::mouseClick(&Find<QPushButton>("reloadButton"), Qt::LeftButton);
+    EXPECT_EQ(floppyList.topLevelItem(0)->text(1), QStringLiteral("Written elsewhere"));
+    EXPECT_EQ(Find<QLabel>("freeSpaceText").text().left(3), QStringLiteral("空き "));
+
+    // The background menu: back to the drive only once a floppy was chosen.
+    std::unique_ptr<QMenu> menu(dialog->BuildBackgroundMenu(dialog.get()));
+    EXPECT_TRUE(menu->findChild<QAction*>(QStringLiteral("floppyDriveAction"))->isEnabled());
+    menu->findChild<QAction*>(QStringLiteral("floppyDriveAction"))->trigger();
+    EXPECT_EQ(floppyList.topLevelItemCount(), 0);
+}
+
+TEST_F(WiringTest, EveryControlStandsWhereTheLayoutPutsIt) {
+    const DialogUnits du(dialog->font());
+    for (const Placement& place : MainDialogLayout()) {
+        EXPECT_EQ(Find<QWidget>(place.name).geometry(), du.Rect(place.left, place.top, place.width, place.height))
+            << place.name;
+    }
+}
+
+// Two paintings sampled: the bar's red used share and a button's yellow caption.
+TEST(Painting, TheFreeSpaceBarAndAColourButtonShowTheirColours) {
+    QImage bar(QSize(101, 13), QImage::Format_RGB32);
+    bar.fill(Qt::white);
+    QPainter barPainter(&bar);
+    PaintFreeSpaceBar(barPainter, bar.size(), 25);
+    barPainter.end();
+    EXPECT_EQ(bar.pixel(10, 6), qRgb(255, 0, 0));     // used: the left three quarters
+    EXPECT_EQ(bar.pixel(95, 6), qRgb(0, 0, 0));       // free
+    QImage button(QSize(60, 20), QImage::Format_RGB32);
+    QPainter buttonPainter(&button);
+    ColorButtonLook look;
+    look.face = QColor(0, 0, 128);
+    look.text = QColor(255, 255, 0);
+    look.borderDepth = 2;
+    PaintColorButton(buttonPainter, button.rect(), QStringLiteral("終了"), look);
+    buttonPainter.end();
+    EXPECT_EQ(button.pixel(30, 3), qRgb(0, 0, 128));
+    int yellow = 0;
+    for (int y = 4; y < 16; ++y) {
+        for (int x = 10; x < 50; ++x) yellow += button.pixel(x, y) == qRgb(255, 255, 0);
+    }
+    EXPECT_GT(yellow, 10) << "no caption";
+}
+
+}  // namespace
+}  // namespace tunecrate::testing

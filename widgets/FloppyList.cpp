@@ -1,0 +1,75 @@
+// SPDX-License-Identifier: MIT
+#include "widgets/FloppyList.h"
+
+#include "core/text/Encoding.h"
+#include "core/text/SongNames.h"
+#include "session/Session.h"
+#include "widgets/Artwork.h"
+
+namespace tunecrate {
+
+FloppyList::FloppyList(Session& session, QWidget* parent) : SongList(session, parent) {}
+
+void FloppyList::ShowSlots() {
+    clear();
+    const auto& images = SongImages();
+    for (const SlotRow& row : m_session.SlotRows()) {
+        auto* item = new QTreeWidgetItem(this);
+        const int state = static_cast<int>(row.state);
+        item->setText(0, QString::number(row.number));
+        item->setIcon(0, QIcon(images.value(state)));
+        item->setData(0, Qt::UserRole, state);
+        item->setText(1, QString::fromStdString(Cp932ToUtf8(row.title)));
+        item->setText(2, QString::fromStdString(row.sizeText));
+        item->setText(3, QString::fromStdString(Cp932ToUtf8(row.comment)));
+    }
+}
+
+void FloppyList::ShowSlotText(int slot, int column, const QString& shown) {
+    if (QTreeWidgetItem* item = topLevelItem(slot)) item->setText(column, shown);
+}
+
+bool FloppyList::RowTakesClicks(int row) const {
+    // An empty slot can be neither selected by a click nor edited.
+    return m_session.SlotHoldsSong(row);
+}
+
+bool FloppyList::IsCellEditable(int row, int column) const {
+    return (column == 1 || column == 3) && row >= 0 && row < topLevelItemCount() && m_session.SlotHoldsSong(row);
+}
+
+void FloppyList::EndCellEdit(int row, int column, const std::optional<QString>& text) {
+    if (!text) return;
+    if (column == 1) m_session.EditSlotTitle(row, *text);
+    if (column == 3) m_session.EditSlotComment(row, *text);
+}
+
+void FloppyList::DeleteSelectedSongs() { m_session.DeleteSlots(SelectedRows()); }
+
+std::optional<std::string> FloppyList::DragPayload() { return m_session.SlotsPayload(SelectedRows()); }
+
+std::optional<int> FloppyList::SlotAt(int y) const {
+    const QModelIndex index = indexAt(QPoint(10, y));
+    if (!index.isValid() || index.row() >= kSlotCount) return std::nullopt;
+    return index.row();
+}
+
+bool FloppyList::TakesDropAt(const QPoint& point) const { return SlotAt(point.y()).has_value(); }
+
+void FloppyList::DraggedOver(const QPoint& point) {
+    // The slot where a drop would begin is the one highlighted.
+    if (auto row = SlotAt(point.y())) {
+        QTreeWidgetItem* item = topLevelItem(*row);
+        if (!item->isSelected() || currentItem() != item || selectedItems().size() != 1) {
+            clearSelection();
+            setCurrentItem(item);
+            item->setSelected(true);
+        }
+    }
+}
+
+bool FloppyList::Drop(const QPoint& point, bool move, const std::string& payload) {
+    return m_session.DropOntoFloppyList(SlotAt(point.y()), move, payload);
+}
+
+}  // namespace tunecrate

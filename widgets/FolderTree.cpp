@@ -1,0 +1,316 @@
+// SPDX-License-Identifier: MIT
+#include "widgets/FolderTree.h"
+
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QFileIconProvider>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QStyle>
+#include <QStyledItemDelegate>
+
+#include "core/disk/FileOps.h"
+#include "session/Session.h"
+#include "session/WaitCursor.h"
+#include "widgets/DragAndDrop.h"
+
+namespace tunecrate {
+
+namespace {
+
+// Item data: the real bytes of a folder's name (or a top-level item's whole
+// path), so that names that are not valid UTF-8 still give the right path.
+constexpr int kNameRole = Qt::UserRole;
+constexpr int kTopLevelRole = Qt::UserRole + 1;
+constexpr int kPlaceholderRole = Qt::UserRole + 2;
+
+QString Ui(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<int>(text.size())); }
+std::string Bytes(const QString& text) { return text.toUtf8().toStdString(); }
+
+std::string NameOf(const QTreeWidgetItem* item) {
+    return item->data(0, kNameRole).toByteArray().toStdString();
+}
+
+
+// Commits a label edit through the rename operation instead of writing the
+// text into the item: the item changes only when the folder did.
+class FolderNameDelegate : public QStyledItemDelegate {
+public:
+    explicit FolderNameDelegate(FolderTree* tree) : QStyledItemDelegate(tree), m_tree(tree) {}
+    void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override {
+        auto* line = qobject_cast<QLineEdit*>(editor);
+        QTreeWidgetItem* item = m_tree->itemFromIndex(index);
+        if (line != nullptr && item != nullptr) m_tree->RenameFolderFromEdit(item, line->text());
+    }
+
+private:
+    FolderTree* m_tree;
+};
+
+}  // namespace
+
+FolderTree::FolderTree(Session& session, QWidget* parent) : QTreeWidget(parent), m_session(session) {
+    setHeaderHidden(true);
+    setColumnCount(1);
+    setRootIsDecorated(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+    setContextMenuPolicy(Qt::PreventContextMenu);
+    setItemDelegate(new FolderNameDelegate(this));
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+    setDropIndicatorShown(false);
+    setAutoScroll(true);
+    setAutoScrollMargin(20);
+    setIconSize(QSize(16, 16));
+    header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header()->setStretchLastSection(false);
+    connect(this, &QTreeWidget::itemExpanded, this, &FolderTree::OnItemExpanded);
+    connect(this, &QTreeWidget::itemCollapsed, this, &FolderTree::OnItemCollapsed);
+    connect(this, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* current, QTreeWidgetItem*) { OnCurrentItemChanged(current); });
+}
+
+void FolderTree::ResetFolders(const std::string& select) {
+    m_busy = true;
+    clear();
+    m_busy = false;
+    for (const std::string& folder : m_session.TopFolders()) {
+        QTreeWidgetItem* item = InsertFolderItem(nullptr, folder);
+        if (item != nullptr && m_session.HasSubfolders(folder)) AddPlaceholder(item);
+    }
+    SelectPath(select);
+}
+
+QTreeWidgetItem* FolderTree::InsertFolderItem(QTreeWidgetItem* parent, const std::string& path) {
+    static const QFileIconProvider provider;
+    const bool topLevel = parent == nullptr;
+    const bool volume = topLevel && path != m_session.HomeFolder();
+    QIcon closed = provider.icon(volume ? QFileIconProvider::Drive : QFileIconProvider::Folder);
+    QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
+    if (closed.isNull() || open.isNull()) return nullptr;
+    QIcon icon;
+    icon.addPixmap(closed.pixmap(16, 16), QIcon::Normal);
+    icon.addPixmap(open.pixmap(16, 16), QIcon::Selected);
+
+    auto* item = topLevel ? new QTreeWidgetItem(this) : new QTreeWidgetItem(parent);
+    const auto slash = path.rfind('/');
+    const std::string name = topLevel || slash == std::string::npos ? path : path.substr(slash + 1);
+    item->setText(0, Ui(name));
+    item->setIcon(0, icon);
+    item->setData(0, kNameRole, QByteArray::fromStdString(name));
+    item->setData(0, kTopLevelRole, topLevel);
+    item->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
+    // Top-level folders (the root, home, a volume) keep their names.
+    if (!topLevel) item->setFlags(item->flags() | Qt::ItemIsEditable);
+    return item;
+}
+
+bool FolderTree::IsPlaceholder(const QTreeWidgetItem* item) {
+    return item != nullptr && item->data(0, kPlaceholderRole).toBool();
+}
+
+void FolderTree::AddPlaceholder(QTreeWidgetItem* item) {
+    auto* placeholder = new QTreeWidgetItem(item);
+    placeholder->setData(0, kPlaceholderRole, true);
+    placeholder->setFlags(Qt::NoItemFlags);
+}
+
+void FolderTree::FillChildren(QTreeWidgetItem* item, const std::string& folder) {
+    const std::vector<std::string> names = m_session.Subfolders(folder);
+    WaitCursor wait;
+    setUpdatesEnabled(false);
+    for (const std::string& name : names) {
+        const std::string path = JoinPath(folder, name);
+        QTreeWidgetItem* child = InsertFolderItem(item, path);
+        if (child != nullptr && m_session.HasSubfolders(path)) AddPlaceholder(child);
+    }
+    setUpdatesEnabled(true);
+}
+
+std::string FolderTree::ItemPath(const QTreeWidgetItem* item) const {
+    if (item == nullptr || IsPlaceholder(item)) return {};
+    if (item->parent() == nullptr) return NameOf(item);
+    return JoinPath(ItemPath(item->parent()), NameOf(item));
+}
+
+void FolderTree::Reread(QTreeWidgetItem* item) {
+    // Everything below is forgotten and read anew, opened branches included.
+    const bool wasBusy = m_busy;
+    m_busy = true;
+    qDeleteAll(item->takeChildren());
+    FillChildren(item, ItemPath(item));
+    item->setExpanded(true);
+    m_busy = wasBusy;
+}
+
+void FolderTree::OnItemExpanded(QTreeWidgetItem* item) {
+    if (m_busy) return;
+    m_busy = true;
+    qDeleteAll(item->takeChildren());
+    m_busy = false;
+    FillChildren(item, ItemPath(item));
+}
+
+void FolderTree::OnItemCollapsed(QTreeWidgetItem* item) {
+    if (m_busy) return;
+    qDeleteAll(item->takeChildren());
+    // The expand button stays, whether or not the folder still has subfolders.
+    AddPlaceholder(item);
+}
+
+void FolderTree::OnCurrentItemChanged(QTreeWidgetItem* current) {
+    if (m_busy) return;
+    m_session.ShowFolder(ItemPath(current));
+}
+
+QTreeWidgetItem* FolderTree::FindChild(QTreeWidgetItem* parent, const std::string& name) const {
+    for (int i = 0; i < parent->childCount(); ++i) {
+        QTreeWidgetItem* child = parent->child(i);
+        if (!IsPlaceholder(child) && NameOf(child) == name) return child;
+    }
+    return nullptr;
+}
+
+bool FolderTree::SelectPath(const std::string& path) {
+    std::string wanted = path;
+    while (wanted.size() > 1 && wanted.back() == '/') wanted.pop_back();
+    // Top-level folders can nest here (a volume below /media lies inside "/"):
+    // the longest one that holds the path is where the walk starts.
+    QTreeWidgetItem* top = nullptr;
+    std::size_t topLength = 0;
+    for (int i = 0; i < topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = topLevelItem(i);
+        const std::string root = NameOf(item);
+        const bool holds = wanted == root || (root == "/" && !wanted.empty() && wanted[0] == '/') ||
+                           wanted.rfind(root + "/", 0) == 0;
+        if (holds && (top == nullptr || root.size() > topLength)) {
+            top = item;
+            topLength = root.size();
+        }
+    }
+    if (top == nullptr || !m_session.IsFolder(wanted)) return false;
+
+    std::vector<std::string> parts;
+    std::string rest = wanted.substr(std::min(wanted.size(), topLength));
+    std::size_t start = 0;
+    while (start < rest.size()) {
+        std::size_t end = rest.find('/', start);
+        if (end == std::string::npos) end = rest.size();
+        if (end > start) parts.push_back(rest.substr(start, end - start));
+        start = end + 1;
+    }
+
+    m_busy = true;
+    setUpdatesEnabled(false);
+    QTreeWidgetItem* current = top;
+    Reread(current);
+    bool found = true;
+    for (const std::string& part : parts) {
+        QTreeWidgetItem* child = FindChild(current, part);
+        if (child == nullptr) {
+            found = false;
+            break;
+        }
+        Reread(child);
+        current = child;
+    }
+    setUpdatesEnabled(true);
+    m_busy = false;
+    if (!found) return false;
+    setCurrentItem(current);
+    scrollToItem(current);
+    // The list follows even when the item was already the current one.
+    m_session.ShowFolder(ItemPath(current));
+    return true;
+}
+
+QMenu* FolderTree::BuildFolderMenu(QWidget* parent) {
+    auto* menu = new QMenu(parent);
+    menu->setObjectName(QStringLiteral("DirCommand"));
+    menu->setTitle(QStringLiteral("DirCommand"));
+    QTreeWidgetItem* item = currentItem();
+    const std::string folder = ItemPath(item);
+    QAction* make = menu->addAction(QStringLiteral("新規作成"));
+    make->setObjectName(QStringLiteral("newFolderAction"));
+    QAction* remove = menu->addAction(QStringLiteral("削除"));
+    remove->setObjectName(QStringLiteral("deleteFolderAction"));
+    // Without a folder there is nothing to act on; top-level folders (the root,
+    // home, a volume) are never deleted from here.
+    make->setEnabled(item != nullptr);
+    remove->setEnabled(item != nullptr && item->parent() != nullptr);
+    connect(make, &QAction::triggered, this, [this, folder] { m_session.MakeFolder(folder); });
+    connect(remove, &QAction::triggered, this, [this, folder] { m_session.DeleteFolder(folder); });
+    return menu;
+}
+
+void FolderTree::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::RightButton) {
+        QTreeWidget::mousePressEvent(event);
+        return;
+    }
+    QTreeWidgetItem* item = itemAt(event->position().toPoint());
+    if (IsPlaceholder(item)) item = nullptr;
+    setCurrentItem(item);
+    if (item == nullptr) clearSelection();
+    QMenu* menu = BuildFolderMenu(this);
+    menu->exec(mapToGlobal(event->position().toPoint() - QPoint(0, 1)));
+    delete menu;
+}
+
+void FolderTree::RenameFolderFromEdit(QTreeWidgetItem* item, const QString& newText) {
+    if (item == nullptr || item->parent() == nullptr) return;
+    const std::string newName = Bytes(newText);
+    if (m_session.RenameFolder(ItemPath(item), newName)) {
+        item->setText(0, newText);
+        item->setData(0, kNameRole, QByteArray::fromStdString(newName));
+    }
+}
+
+QStringList FolderTree::mimeTypes() const { return {PayloadMimeType()}; }
+
+void FolderTree::dragEnterEvent(QDragEnterEvent* event) {
+    if (!CarriesText(event->mimeData())) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(ChooseDropAction(event->possibleActions(), event->buttons()));
+    event->accept();
+}
+
+void FolderTree::dragMoveEvent(QDragMoveEvent* event) {
+    if (!CarriesText(event->mimeData())) {
+        event->ignore();
+        return;
+    }
+    QTreeWidget::dragMoveEvent(event);   // scrolls near the edges
+    event->setDropAction(ChooseDropAction(event->possibleActions(), event->buttons()));
+    event->accept();
+}
+
+void FolderTree::dropEvent(QDropEvent* event) {
+    QTreeWidgetItem* item = itemAt(event->position().toPoint());
+    const std::string folder = IsPlaceholder(item) ? std::string() : ItemPath(item);
+    // A drop that finds no folder is refused.
+    if (folder.empty() || !CarriesText(event->mimeData())) {
+        event->ignore();
+        return;
+    }
+    const bool move = event->dropAction() == Qt::MoveAction;
+    const std::string payload = PayloadBytes(event->mimeData()).toStdString();
+    event->setDropAction(move ? Qt::MoveAction : Qt::CopyAction);
+    event->accept();
+    // The transfer runs once the drag has ended, so that its questions get
+    // the pointer and the keyboard.
+    QPointer<FolderTree> self(this);
+    QMetaObject::invokeMethod(
+        this, [self, folder, move, payload] {
+            if (self) self->m_session.DropIntoFolder(folder, move, payload);
+        },
+        Qt::QueuedConnection);
+}
+
+}  // namespace tunecrate

@@ -1,0 +1,60 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QTreeWidget>
+#include <string>
+
+class QMenu;
+
+namespace tunecrate {
+
+class Session;
+
+// The folder tree of the hard disk: the root folder, the home folder and the
+// mounted volumes at the top, their folders below, read only when a branch is
+// opened. Its selected item names the folder that the hard-disk side shows.
+// Its menu makes and deletes folders, its labels rename them, and songs
+// dropped on a folder go into it.
+class FolderTree : public QTreeWidget {
+    Q_OBJECT
+public:
+    FolderTree(Session& session, QWidget* parent);
+
+    // Empties the tree, fills it with the session's top-level folders and
+    // opens it at `select`.
+    void ResetFolders(const std::string& select);
+    // Opens the tree down to `path`, re-reading every folder on the way, and
+    // selects it. False when no top-level folder holds the path or it is gone.
+    bool SelectPath(const std::string& path);
+    // The folder path of an item: no final "/", except for the root folder "/";
+    // empty for no item.
+    std::string ItemPath(const QTreeWidgetItem* item) const;
+    static bool IsPlaceholder(const QTreeWidgetItem* item);
+
+    // The folder menu for the selected item.
+    QMenu* BuildFolderMenu(QWidget* parent);
+    // The end of a label edit: the item's text changes only when the folder was renamed.
+    void RenameFolderFromEdit(QTreeWidgetItem* item, const QString& newText);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    QStringList mimeTypes() const override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void FillChildren(QTreeWidgetItem* item, const std::string& folder);
+    QTreeWidgetItem* InsertFolderItem(QTreeWidgetItem* parent, const std::string& path);
+    void OnItemExpanded(QTreeWidgetItem* item);
+    void OnItemCollapsed(QTreeWidgetItem* item);
+    void OnCurrentItemChanged(QTreeWidgetItem* current);
+    void Reread(QTreeWidgetItem* item);
+    void AddPlaceholder(QTreeWidgetItem* item);
+    QTreeWidgetItem* FindChild(QTreeWidgetItem* parent, const std::string& name) const;
+
+    Session& m_session;
+    bool m_busy = false;   // set while the tree changes itself, not the user
+};
+
+}  // namespace tunecrate

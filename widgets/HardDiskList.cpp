@@ -1,0 +1,123 @@
+// SPDX-License-Identifier: MIT
+#include "widgets/HardDiskList.h"
+
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QStyledItemDelegate>
+
+#include "core/text/Encoding.h"
+#include "session/Session.h"
+#include "widgets/Artwork.h"
+
+namespace tunecrate {
+
+namespace {
+
+constexpr int kTitleBytesRole = Qt::UserRole + 1;
+
+QString Ui(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<int>(text.size())); }
+
+// Titles (column 0) are edited with the list's own label editing; the edit
+// ends in the rename, which sets the text itself where it succeeds.
+class TitleLabelDelegate : public QStyledItemDelegate {
+public:
+    explicit TitleLabelDelegate(HardDiskList* list) : QStyledItemDelegate(list), m_list(list) {}
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override {
+        if (index.column() != 0) return nullptr;
+        return QStyledItemDelegate::createEditor(parent, option, index);
+    }
+    void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override {
+        if (auto* line = qobject_cast<QLineEdit*>(editor)) m_list->EndCellEdit(index.row(), 0, line->text());
+    }
+
+private:
+    HardDiskList* m_list;
+};
+
+}  // namespace
+
+HardDiskList::HardDiskList(Session& session, QWidget* parent) : SongList(session, parent) {
+    setItemDelegate(new TitleLabelDelegate(this));
+    setEditTriggers(QAbstractItemView::SelectedClicked);
+}
+
+void HardDiskList::ShowSongs() {
+    const auto& images = SongImages();
+    clear();
+    QList<QTreeWidgetItem*> items;
+    items.reserve(static_cast<int>(m_session.Songs().size()));
+    for (const HardDiskRow& row : m_session.Songs()) {
+        auto* item = new QTreeWidgetItem;
+        item->setText(0, Ui(row.title));
+        item->setIcon(0, QIcon(images.value(row.hasEvt ? 1 : 0)));
+        item->setData(0, Qt::UserRole, 0);
+        item->setFlags(item->flags() | Qt::ItemIsEditable);
+        // The title's own bytes: the only link from the row back to its files.
+        item->setData(0, kTitleBytesRole, QByteArray::fromStdString(row.title));
+        item->setText(1, QString::fromStdString(row.sizeText));
+        item->setText(2, QString::fromStdString(Cp932ToUtf8(row.comment)));
+        items.append(item);
+    }
+    addTopLevelItems(items);
+}
+
+std::string HardDiskList::RowTitle(const QTreeWidgetItem* item) {
+    return item == nullptr ? std::string() : item->data(0, kTitleBytesRole).toByteArray().toStdString();
+}
+
+QTreeWidgetItem* HardDiskList::ItemOf(const std::string& title) const {
+    for (int i = 0; i < topLevelItemCount(); ++i) {
+        if (RowTitle(topLevelItem(i)) == title) return topLevelItem(i);
+    }
+    return nullptr;
+}
+
+void HardDiskList::ShowTitle(const std::string& oldTitle, const std::string& newTitle) {
+    // The row stays where it is; the next listing sorts it.
+    if (QTreeWidgetItem* item = ItemOf(oldTitle)) {
+        item->setText(0, Ui(newTitle));
+        item->setData(0, kTitleBytesRole, QByteArray::fromStdString(newTitle));
+    }
+}
+
+void HardDiskList::ShowComment(const std::string& title, const QString& shown) {
+    if (QTreeWidgetItem* item = ItemOf(title)) item->setText(2, shown);
+}
+
+bool HardDiskList::IsCellEditable(int row, int column) const {
+    return column == 2 && row >= 0 && row < topLevelItemCount();
+}
+
+void HardDiskList::EndCellEdit(int row, int column, const std::optional<QString>& text) {
+    QTreeWidgetItem* item = topLevelItem(row);
+    if (!text || item == nullptr) return;
+    if (column == 0) m_session.RenameSong(RowTitle(item), *text);
+    if (column == 2) m_session.SetSongComment(RowTitle(item), *text);
+}
+
+void HardDiskList::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F2 && currentItem() != nullptr) {
+        editItem(currentItem(), 0);
+        return;
+    }
+    SongList::keyPressEvent(event);
+}
+
+void HardDiskList::DeleteSelectedSongs() {
+    std::vector<std::string> titles;
+    for (int row : SelectedRows()) titles.push_back(RowTitle(topLevelItem(row)));
+    m_session.DeleteSongs(titles);
+}
+
+std::optional<std::string> HardDiskList::DragPayload() {
+    std::vector<std::string> titles;
+    for (int row : SelectedRows()) titles.push_back(RowTitle(topLevelItem(row)));
+    return m_session.SongsPayload(titles);
+}
+
+bool HardDiskList::Drop(const QPoint&, bool move, const std::string& payload) {
+    return m_session.DropOntoHardDiskList(move, payload);
+}
+
+}  // namespace tunecrate
