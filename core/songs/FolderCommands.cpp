@@ -2,6 +2,7 @@
 #include "core/songs/FolderCommands.h"
 
 #include <cerrno>
+#include <cstring>
 #include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
@@ -282,6 +283,12 @@ Result MakeNewFolder(std::string_view folder) {
 
 Result RenameFolder(std::string_view folder, std::string_view newName) {
     const Result taken = Result::FromErrno(EEXIST, "同名のファイルが存在します。");
+    // Only a name that is taken or not a name is told as taken; a folder gone
+    // or a read-only disk is told as what it is.
+    auto failed = [&](int err) {
+        if (err == EEXIST || err == ENOTEMPTY) return taken;
+        return Result::FromErrno(err, "フォルダの名前を変更できません。\n\n" + std::string(std::strerror(err)));
+    };
     const std::string parent = ParentOf(folder);
     const std::string_view oldName = folder.substr(parent.size());
     if (newName.empty() || newName == oldName) return {};
@@ -293,11 +300,11 @@ Result RenameFolder(std::string_view folder, std::string_view newName) {
     const std::string to = parent + std::string(newName);
     // A plain rename would silently replace an empty folder of the new name.
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return {};
-    if (errno != EINVAL && errno != ENOSYS) return taken;
+    if (errno != EINVAL && errno != ENOSYS) return failed(errno);
     // File systems without the flag: check first, then rename.
     struct stat st {};
     if (::lstat(to.c_str(), &st) == 0) return taken;
-    return ::rename(from.c_str(), to.c_str()) == 0 ? Result{} : taken;
+    return ::rename(from.c_str(), to.c_str()) == 0 ? Result{} : failed(errno);
 }
 
 Result CheckFolderDeletion(std::string_view folder, const std::vector<std::string>& protectedFolders) {

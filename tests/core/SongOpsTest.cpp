@@ -65,7 +65,8 @@ const OpCase kOps[] = {
      "-Blues.B00 -Blues.CMT -Blues.EVT -Blues.b00 -Blues.cmt -Blues.evt -Jazz.B00"},
     {'n', "", "Old", "-", Ok, "", "+Old/新規ディレクトリ/"}, {'n', "", ".", "-", TargetExists, "作成できません", ""},
     {'n', "", "missing Taken -", "-", Failed, "作成できません", ""}, {'r', "", "Old", "- Old", Ok, "", ""},
-    {'r', "", "Old", "old", Ok, "", "-Old/ +old/"}, {'r', "", "Gone", "New", TargetExists, "同名のファイル", ""},
+    // A folder gone is told as gone, not as a name taken.
+    {'r', "", "Old", "old", Ok, "", "-Old/ +old/"}, {'r', "", "Gone", "New", Failed, "名前を変更できません", ""},
     {'r', "", "Old", "Keep Empty Taken Keep/In ../Out Sub/ / . ..", TargetExists, "同名のファイル", ""},
     {'d', "", "Old", "-", Ok, "", "-Old/"}, {'d', "", "Plain Slashed/ ToTop", "-", Ok, "", "-Plain@ -Slashed@ -ToTop@"},
     {'d', "", "Top Top/. Top/Sub/.. Top/// ToTop/. Old/../Top Home Old/.. .", "-", Refused, "それを含む", ""},
