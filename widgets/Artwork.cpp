@@ -18,14 +18,20 @@ void DrawNoteHead(QPainter& p, qreal x, qreal y, qreal scale) {
     p.restore();
 }
 
-QPixmap SingleNote() {
+// A 16-px song image: a coloured square in a white frame, drawn on in black.
+QPixmap Tile(const QColor& colour, void (*draw)(QPainter&)) {
     QPixmap pm(16, 16);
     pm.fill(Qt::white);
     QPainter p(&pm);
-    p.fillRect(1, 1, 14, 14, QColor(255, 255, 0));
+    p.fillRect(1, 1, 14, 14, colour);
     p.setPen(Qt::NoPen);
     p.setBrush(Qt::black);
     p.setRenderHint(QPainter::Antialiasing);
+    draw(p);
+    return pm;
+}
+
+void DrawSingleNote(QPainter& p) {
     DrawNoteHead(p, 6, 11.5, 1.0);
     p.fillRect(QRectF(7.6, 2.5, 1.2, 9), Qt::black);
     // flag
@@ -34,17 +40,9 @@ QPixmap SingleNote() {
     flag.cubicTo(10.5, 4.5, 12.5, 5.0, 11.0, 8.5);
     flag.cubicTo(11.5, 6.0, 10.0, 5.5, 8.8, 5.0);
     p.drawPath(flag);
-    return pm;
 }
 
-QPixmap TwoNotes() {
-    QPixmap pm(16, 16);
-    pm.fill(Qt::white);
-    QPainter p(&pm);
-    p.fillRect(1, 1, 14, 14, QColor(255, 0, 255));
-    p.setPen(Qt::NoPen);
-    p.setBrush(Qt::black);
-    p.setRenderHint(QPainter::Antialiasing);
+void DrawTwoNotes(QPainter& p) {
     DrawNoteHead(p, 4.2, 11.8, 0.85);
     DrawNoteHead(p, 10.6, 10.8, 0.85);
     p.fillRect(QRectF(5.6, 3.5, 1.1, 8.2), Qt::black);
@@ -57,8 +55,11 @@ QPixmap TwoNotes() {
     beam.lineTo(5.6, 5.6);
     beam.closeSubpath();
     p.drawPath(beam);
-    return pm;
 }
+
+QPixmap SingleNote() { return Tile(QColor(255, 255, 0), DrawSingleNote); }
+
+QPixmap TwoNotes() { return Tile(QColor(255, 0, 255), DrawTwoNotes); }
 
 QPixmap Blank() {
     // All white, and white is the transparent colour of the song images.

@@ -8,7 +8,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QPointer>
 #include <QStyle>
 #include <QStyledItemDelegate>
 
@@ -272,23 +271,11 @@ void FolderTree::RenameFolderFromEdit(QTreeWidgetItem* item, const QString& newT
 
 QStringList FolderTree::mimeTypes() const { return {PayloadMimeType()}; }
 
-void FolderTree::dragEnterEvent(QDragEnterEvent* event) {
-    if (!CarriesText(event->mimeData())) {
-        event->ignore();
-        return;
-    }
-    event->setDropAction(ChooseDropAction(event->possibleActions(), event->buttons()));
-    event->accept();
-}
+void FolderTree::dragEnterEvent(QDragEnterEvent* event) { AcceptTextDrag(event); }
 
 void FolderTree::dragMoveEvent(QDragMoveEvent* event) {
-    if (!CarriesText(event->mimeData())) {
-        event->ignore();
-        return;
-    }
-    QTreeWidget::dragMoveEvent(event);   // scrolls near the edges
-    event->setDropAction(ChooseDropAction(event->possibleActions(), event->buttons()));
-    event->accept();
+    if (CarriesText(event->mimeData())) QTreeWidget::dragMoveEvent(event);   // scrolls near the edges
+    AcceptTextDrag(event);
 }
 
 void FolderTree::dropEvent(QDropEvent* event) {
@@ -299,18 +286,9 @@ void FolderTree::dropEvent(QDropEvent* event) {
         event->ignore();
         return;
     }
-    const bool move = event->dropAction() == Qt::MoveAction;
-    const std::string payload = PayloadBytes(event->mimeData()).toStdString();
-    event->setDropAction(move ? Qt::MoveAction : Qt::CopyAction);
-    event->accept();
-    // The transfer runs once the drag has ended, so that its questions get
-    // the pointer and the keyboard.
-    QPointer<FolderTree> self(this);
-    QMetaObject::invokeMethod(
-        this, [self, folder, move, payload] {
-            if (self) self->m_session.DropIntoFolder(folder, move, payload);
-        },
-        Qt::QueuedConnection);
+    TakeDrop(event, this, [this, folder](bool move, const std::string& payload) {
+        m_session.DropIntoFolder(folder, move, payload);
+    });
 }
 
 }  // namespace tunecrate

@@ -9,7 +9,6 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QPointer>
 #include <QScrollBar>
 #include <QWheelEvent>
 #include <algorithm>
@@ -171,25 +170,12 @@ bool SongList::TakesDropAt(const QPoint&) const { return true; }
 
 void SongList::DraggedOver(const QPoint&) {}
 
-void SongList::dragEnterEvent(QDragEnterEvent* event) {
-    if (!CarriesText(event->mimeData())) {
-        event->ignore();
-        return;
-    }
-    event->setDropAction(ChooseDropAction(event->possibleActions(), event->buttons()));
-    event->accept();
-}
+void SongList::dragEnterEvent(QDragEnterEvent* event) { AcceptTextDrag(event); }
 
 void SongList::dragMoveEvent(QDragMoveEvent* event) {
-    if (!CarriesText(event->mimeData())) {
-        event->ignore();
-        return;
-    }
     // The view's own handling scrolls the list near its edges.
-    QTreeWidget::dragMoveEvent(event);
-    DraggedOver(event->position().toPoint());
-    event->setDropAction(ChooseDropAction(event->possibleActions(), event->buttons()));
-    event->accept();
+    if (CarriesText(event->mimeData())) QTreeWidget::dragMoveEvent(event);
+    if (AcceptTextDrag(event)) DraggedOver(event->position().toPoint());
 }
 
 void SongList::dropEvent(QDropEvent* event) {
@@ -198,19 +184,7 @@ void SongList::dropEvent(QDropEvent* event) {
         event->ignore();
         return;
     }
-    // The buttons are up by now: the effect tells copy from move.
-    const bool move = event->dropAction() == Qt::MoveAction;
-    const std::string payload = PayloadBytes(event->mimeData()).toStdString();
-    event->setDropAction(move ? Qt::MoveAction : Qt::CopyAction);
-    event->accept();
-    // The transfer runs once the drag has ended, so that its questions get
-    // the pointer and the keyboard.
-    QPointer<SongList> self(this);
-    QMetaObject::invokeMethod(
-        this, [self, point, move, payload] {
-            if (self) self->Drop(point, move, payload);
-        },
-        Qt::QueuedConnection);
+    TakeDrop(event, this, [this, point](bool move, const std::string& payload) { Drop(point, move, payload); });
 }
 
 }  // namespace tunecrate
