@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -18,13 +19,10 @@
 #include <vector>
 #include <fcntl.h>
 #include <grp.h>
-#include <spawn.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace tunecrate::testing {
 
@@ -131,45 +129,18 @@ struct PeerRun {
     std::string output;   // stdout and stderr together
 };
 
-// Runs a FAT tool without a shell, also found in the sbin folders.
-inline PeerRun RunPeer(std::vector<std::string> args) {
+// Runs a FAT tool, also found in the sbin folders; mtools refuses geometries
+// it finds odd unless told not to check.
+inline PeerRun RunPeer(const std::vector<std::string>& args) {
+    std::string line = "PATH=\"$PATH:/usr/sbin:/sbin\" MTOOLS_SKIP_CHECK=1 exec";
+    for (const std::string& arg : args) line += " '" + arg + "'";   // our paths hold no quote
     PeerRun run;
-    for (const char* folder : {"/usr/sbin/", "/sbin/", "/usr/bin/", "/bin/"}) {
-        if (::access((folder + args[0]).c_str(), X_OK) == 0) {
-            args[0] = folder + args[0];
-            break;
-        }
-    }
-    int ends[2];
-    if (::pipe2(ends, O_CLOEXEC) != 0) return run;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, ends[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, ends[1], 2);
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    // mtools refuses geometries it finds odd unless told not to check.
-    std::string skip = "MTOOLS_SKIP_CHECK=1";
-    std::vector<char*> env{skip.data()};
-    for (char** e = environ; *e != nullptr; ++e) env.push_back(*e);
-    env.push_back(nullptr);
-    pid_t pid = -1;
-    const int spawned = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), env.data());
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(ends[1]);
-    EXPECT_EQ(spawned, 0) << "cannot run " << args[0] << " (dosfstools and mtools are needed)";
+    FILE* pipe = ::popen((line + " 2>&1").c_str(), "r");
     char buffer[4096];
-    for (ssize_t n; spawned == 0 && (n = ::read(ends[0], buffer, sizeof buffer)) != 0;) {
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) break;
-        run.output.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(ends[0]);
-    int status = 0;
-    while (spawned == 0 && ::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (spawned == 0) run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    for (std::size_t n; pipe != nullptr && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.output.append(buffer, n);
+    const int status = pipe != nullptr ? ::pclose(pipe) : -1;
+    if (status != -1) run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    EXPECT_NE(run.exitCode, 127) << "cannot run " << args[0] << " (dosfstools and mtools are needed)";
     return run;
 }
 

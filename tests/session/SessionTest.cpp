@@ -6,25 +6,19 @@
 #include <QSignalSpy>
 #include <functional>
 
-#include "ScriptedPrompter.h"
-#include "Songs.h"
+#include "Workplace.h"
 #include "core/songs/FloppyCatalogue.h"
 #include "core/text/Encoding.h"
 #include "core/text/SongNames.h"
-#include "session/Session.h"
 
 namespace tunecrate::testing {
 namespace {
 
-class SessionTest : public ::testing::Test {
+class SessionTest : public ::testing::Test, public Workplace {
 protected:
+    SessionTest() : Workplace("1:Old/keep=Old+ L10:Beyond/far") {}
     void Start(const TestFloppy* shown) {
-        SessionOptions options;
-        if (shown != nullptr) options.floppy = shown->location();
-        options.workingDirectory = songs.path();
-        options.home = home.path();
-        options.mountTable = [] { return std::vector<MountEntry>{}; };
-        session = std::make_unique<Session>(options, [this](Place) -> Prompter& { return prompter; });
+        session = std::make_unique<Session>(Options(shown), [this](Place) -> Prompter& { return prompter; });
         session->FirstFill();
         session->ShowFolder(songs.path());
     }
@@ -34,10 +28,6 @@ protected:
         return texts;
     }
 
-    TempDir home;
-    TestFolder songs{"Blues=Blues+/live Demo=Demo", home.Path("Songs")};
-    TestFloppy floppy{Medium::Folder, "1:Old/keep=Old+ L10:Beyond/far"};
-    ScriptedPrompter prompter;
     std::unique_ptr<Session> session;
 };
 

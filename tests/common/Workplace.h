@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: MIT
+// The place a window works in: a home folder with a song folder in it, a
+// floppy, and a scripted user; the options a session or a window starts with.
+#pragma once
+
+#include "ScriptedPrompter.h"
+#include "Songs.h"
+#include "session/Session.h"
+
+namespace tunecrate::testing {
+
+struct Workplace {
+    explicit Workplace(const std::string& floppyText) : floppy(Medium::Folder, floppyText) {}
+
+    // No mount table: the drive is never found, only the floppy named (or none).
+    SessionOptions Options(const TestFloppy* shown) const {
+        SessionOptions options;
+        if (shown != nullptr) options.floppy = shown->location();
+        options.workingDirectory = songs.path();
+        options.home = home.path();
+        options.mountTable = [] { return std::vector<MountEntry>{}; };
+        return options;
+    }
+
+    TempDir home;
+    TestFolder songs{"Blues=Blues+/live Demo=Demo", home.Path("Songs")};
+    TestFloppy floppy;
+    ScriptedPrompter prompter;
+};
+
+}  // namespace tunecrate::testing
