@@ -12,7 +12,7 @@ CMAKE_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	-DTUNECRATE_SANITIZE=$(if $(filter 1,$(SANITIZE)),ON,OFF) \
 	-DTUNECRATE_WERROR=$(if $(filter 1,$(WERROR)),ON,OFF)
 
-.PHONY: deps build run demo test bench clean fuzz
+.PHONY: deps build run demo test bench clean fuzz mutants coverage
 
 deps:
 	@bash scripts/install-deps.sh
@@ -60,3 +60,52 @@ fuzz: deps
 	UBSAN_OPTIONS=print_stacktrace=1 $(FUZZ_BUILD)/fuzz/image_fuzz -max_total_time=$(FUZZ_SECONDS) \
 	  -max_len=$(FUZZ_MAX_LEN) -timeout=10 -reload=0 -print_final_stats=1 \
 	  -artifact_prefix=$(FUZZ_BUILD)/artifacts/ $(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/seeds
+
+# Mutation sample (scripts/mutants.sh, list in scripts/mutants.txt): each
+# mutant is built and tested in a scratch copy under build-mutants/; prints
+# killed/total. MUTANT=part runs only the mutants whose name holds it;
+# MUTANTS_REV=REV measures a commit instead of the working tree.
+MUTANT ?=
+mutants: deps
+	bash scripts/mutants.sh $(MUTANT)
+
+# Line coverage of the core and widget tests (the end-to-end tests left out),
+# one summary per group of files. COVERAGE_REV=REV measures a commit (git
+# archive) instead of the working tree.
+COVERAGE_BUILD ?= build-coverage
+COVERAGE_REV ?=
+COVERAGE_SRC = $(if $(COVERAGE_REV),$(COVERAGE_BUILD)-rev/src,.)
+COVERAGE_OUT = $(abspath $(if $(COVERAGE_REV),$(COVERAGE_BUILD)-rev/build,$(COVERAGE_BUILD)))
+# Each group is a list of gcovr filters: regular expressions on the paths
+# relative to the sources' root.
+COVERAGE_GROUPS = core session widgets
+COVERAGE_core = core/
+COVERAGE_session = session/
+COVERAGE_widgets = widgets/
+COVERAGE_FILTERS = $(foreach f,$(1),--filter '$(f)')
+
+coverage: deps
+ifneq ($(COVERAGE_REV),)
+	rm -rf $(COVERAGE_SRC)
+	mkdir -p $(COVERAGE_SRC)
+	git archive $(COVERAGE_REV) | tar -x -C $(COVERAGE_SRC)
+	@grep -q TUNECRATE_COVERAGE $(COVERAGE_SRC)/CMakeLists.txt || \
+	  { echo "coverage: $(COVERAGE_REV) has no TUNECRATE_COVERAGE option"; exit 1; }
+endif
+	@# -O0, so that each line is counted where it stands.
+	cmake -S $(COVERAGE_SRC) -B $(COVERAGE_OUT) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+	  -DTUNECRATE_COVERAGE=ON -DTUNECRATE_BUILD_BENCH=OFF
+	cmake --build $(COVERAGE_OUT) -j $(JOBS)
+	find $(COVERAGE_OUT) -name '*.gcda' -delete
+	@# A test that fails once (under the load of the others) gets a second run.
+	cd $(COVERAGE_OUT) && QT_QPA_PLATFORM=offscreen ctest -E '^e2e_' -j $(JOBS) --output-on-failure \
+	  --repeat until-pass:2
+	cd $(COVERAGE_SRC) && gcovr --root . --json $(COVERAGE_OUT)/coverage.json \
+	  $(foreach g,$(COVERAGE_GROUPS),$(call COVERAGE_FILTERS,$(COVERAGE_$(g)))) $(COVERAGE_OUT)
+	@cd $(COVERAGE_SRC) && $(foreach g,$(COVERAGE_GROUPS),\
+	  echo "== line coverage: $(g) ($(COVERAGE_$(g)))" && \
+	  gcovr --root . --add-tracefile $(COVERAGE_OUT)/coverage.json $(call COVERAGE_FILTERS,$(COVERAGE_$(g))) \
+	    --print-summary >$(COVERAGE_OUT)/coverage-$(g).txt && \
+	  grep -v -E '^(functions|branches):' $(COVERAGE_OUT)/coverage-$(g).txt && echo &&) true
+	@$(foreach g,$(COVERAGE_GROUPS),\
+	  printf 'coverage %-8s %s\n' $(g) "$$(sed -n 's/^lines: //p' $(COVERAGE_OUT)/coverage-$(g).txt)";)

@@ -10,7 +10,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev librapidcheck-dev
   fonts-ipafont-gothic fonts-noto-cjk fontconfig
   xvfb xauth xdotool imagemagick x11-utils
-  dosfstools mtools locales
+  dosfstools mtools locales gcovr
   clang libclang-rt-14-dev
 )
 
