@@ -167,6 +167,22 @@ TEST(DiskContract, PeersAndWeReadEachOthersImages) {
 }
 
 // A hard-disk song: its extensions in any case, the whole song or nothing.
+// Entries past the root's end mark, as tools that only move the mark leave them, stay unseen once a file is
+// added: with the mark inside the root's first sector and in its last slot (the new mark then opens the next).
+TEST(DiskContract, EntriesPastTheEndMarkStayUnseen) {
+    for (const int end : {2, 15}) {   // song.nam and comments.dat take slots 0 and 1
+        TestFloppy floppy(Medium::Image, "");
+        std::vector<FileChange> files;
+        for (int slot = 2; slot < end; ++slot) files.push_back({"F" + std::to_string(slot) + ".TXT", "f"s});
+        PutFiles(floppy, files);
+        Patch(floppy.location(), 19 * 512 + (end + 1) * 32, "GHOST   TXT\x20" + std::string(20, '\0') + "GHOST2  TXT\x20");
+        PutFiles(floppy, {{"NEW.TXT", "new"s}});
+        const std::map<std::string, std::string> seen = PeerFiles(floppy.location());
+        EXPECT_EQ(std::tuple(seen.count("GHOST.TXT") + seen.count("GHOST2.TXT"), floppy.Open()->Exists("GHOST.TXT"),
+                             seen.count("NEW.TXT"), Fsck(floppy.location()).exitCode), std::tuple(0u, false, 1u, 0)) << end;
+    }
+}
+
 TEST(DiskContract, ReplaceFilesPutsAWholeSongUnderItsExtensionsOrNothing) {
     const TempDir dir;
     const std::string songs = dir.Path("songs");

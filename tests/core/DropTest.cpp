@@ -11,6 +11,7 @@
 #include "Songs.h"
 #include "core/songs/FloppyDrop.h"
 #include "core/songs/FolderDrop.h"
+#include "core/songs/TransferItems.h"
 
 namespace tunecrate::testing {
 namespace {
@@ -57,7 +58,7 @@ struct DropCase {
     const char* raw = nullptr;   // a payload as another program sends it, instead of the gesture's
     const char* answers = "";    // y or n per question
     // dir:F, link:F (to a file outside), ro:Songs|Other (a read-only disk), tmpfs (a 128 KiB floppy: a folder),
-    // image (an image only), lower (slot 2 spelled in lower case), stale (the window shows slot 2 otherwise).
+    // image (an image only), folder (a folder only), lower (slot 2 spelled in lower case), stale (the window shows slot 2 otherwise).
     const char* extra = "";
     const char* floppyAfter = nullptr;   // nullptr: as before
     const char* songsAfter = nullptr;
@@ -130,6 +131,8 @@ const DropCase kCases[] = {
     {.name = "SecondSongOfATitleNeverReplacesTheFirst", .floppy = "1:Blues/first=B1 2:Blues/second=B2",
      .gesture = "folder Other move FD 0 1", .floppyAfter = "2:Blues/second=B2", .otherAfter = "Blues=B1/first",
      .calls = {"!同じ題名の曲が二つあります。"}, .result = "trh"},
+    {.name = "SlotFileLargerThanAFloppyStays", .floppy = "1:Huge/=Huge@1474561", .gesture = "folder Other move FD 0",
+     .extra = "folder", .calls = {"!Cannot read FD/MDR_00.B00."}},
     {.name = "DeclinedFloppySongStays", .floppy = "1:Blues/live=Blues+", .other = "Blues=Old/older",
      .gesture = "folder Other move FD 0", .answers = "n", .calls = {"?~/Other/Blues"}},
     {.name = "ReadOnlyListFolderKeepsTheFloppy", .floppy = "1:Blues/live=Blues 2:Demo/=Demo",
@@ -154,9 +157,9 @@ const DropCase kCases[] = {
      .gesture = "slot 1 move HD Big", .answers = "y", .extra = "tmpfs", .calls = {"?1", "full"}, .result = "t-h"},
     {.name = "FullFloppyKeepsAnOverlappingRange", .floppy = kCramped, .gesture = "slot 2 move FD 0 1", .answers = "y",
      .extra = "tmpfs", .calls = {"?2", "full"}, .result = "t-h"},
-    {.name = "FirstSongFitsTheSecondStays", .songs = "First=First@8192+/one Second=Second@307200+/two",
-     .gesture = "slot 1 move HD First Second", .extra = "tmpfs", .floppyAfter = "1:First/one=First@8192+First~",
-     .songsAfter = "Second=Second@307200+Second~/two", .calls = {"full"}, .result = "trh"},
+    {.name = "FirstSongFitsTheRestStay", .songs = "First=First@8192+/one Second=Second@307200+/two Third=Third@4096",
+     .gesture = "slot 1 move HD First Second Third", .extra = "tmpfs", .floppyAfter = "1:First/one=First@8192+First~",
+     .songsAfter = "Second=Second@307200+Second~/two Third=Third@4096", .calls = {"full"}, .result = "trh"},
     {.name = "FullImageTakesNoHardDiskSong", .floppy = "1:Big/=Big@1400000", .songs = "Small=Small@50000",
      .gesture = "slot 2 move HD Small", .extra = "image", .calls = {"full"}, .result = "t-h"},
     {.name = "FullImageTakesNoFloppySong", .floppy = "1:Big/=Big@1400000", .gesture = "slot 2 copy FD 0",
@@ -174,6 +177,7 @@ TEST_P(DropTest, DisksEndAsTheRowSays) {
     std::vector<Medium> media = {Medium::Folder, Medium::Image};
     if (Has(c, "tmpfs") || (type == "HD" && onto != "slot")) media = {Medium::Folder};
     if (Has(c, "image")) media = {Medium::Image};
+    if (Has(c, "folder")) media = {Medium::Folder};
     for (Medium medium : media) {
         SCOPED_TRACE(MediumName(medium));
         TempDir work;
@@ -246,6 +250,12 @@ TEST(DropRoomTest, SongsOnAnImageStopShortOfTheRoomKeptForTheCatalogue) {
         EXPECT_EQ(Short(prompter, {}), over != 0 ? Calls{"full"} : Calls{}) << over;
         EXPECT_EQ(floppy.Describe(), over != 0 ? "" : "1:Fill/=" + fill) << over;
     }
+}
+
+TEST(PayloadItemTest, AHardDiskItemSplitsAtItsLastSlash) {
+    for (const auto& [item, folder, title] : std::vector<std::tuple<std::string, std::string, std::string>>{
+             {"/u/Songs/Blues", "/u/Songs", "Blues"}, {"/Blues", "/", "Blues"}, {"/u/曲/夜明け take 2", "/u/曲", "夜明け take 2"}})
+        EXPECT_EQ(std::pair(SplitHardDiskItem(item).folder, SplitHardDiskItem(item).title), std::pair(folder, title)) << item;
 }
 
 TEST(FolderNameTest, FloppyTitleBecomesAFileNameInsideTheFolder) {
