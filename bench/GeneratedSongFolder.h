@@ -24,26 +24,22 @@ inline constexpr int kSongCount = 10'000;
 // written in an order far from their sorted one. Removed when it goes.
 class GeneratedSongFolder {
 public:
-    GeneratedSongFolder() {
+    explicit GeneratedSongFolder(int songs = kSongCount) : m_songs(songs) {
         char pattern[] = "/tmp/tunecrate-bench-XXXXXX";
         if (::mkdtemp(pattern) == nullptr) {
             std::perror("mkdtemp");
             std::exit(1);
         }
         m_path = pattern;
-        for (int i = 0; i < kSongCount; ++i) {
-            // 7919 is prime, so this visits every number once, scattered.
-            const int number = static_cast<int>((static_cast<long>(i) * 7919) % kSongCount);
-            char title[32];
-            std::snprintf(title, sizeof title, "%s %05d", i % 2 ? "Take" : "take", number);
-            const std::string base = m_path + "/" + title;
+        for (int i = 0; i < m_songs; ++i) {
+            const std::string base = m_path + "/" + title(i);
             Write(base + (i % 4 < 2 ? ".B00" : ".b00"), 1'000 + static_cast<std::size_t>(i % 50) * 100);
             if (i % 2 == 0) {
                 Write(base + (i % 3 == 0 ? ".EVT" : ".evt"), 200 + static_cast<std::size_t>(i % 300));
                 ++m_events;
             }
             if (i % 3 == 0) {
-                WriteText(base + (i % 2 ? ".cmt" : ".CMT"), "take" + std::to_string(number) + " notes");
+                WriteText(base + (i % 2 ? ".cmt" : ".CMT"), "take" + std::to_string(Number(i)) + " notes");
                 ++m_comments;
             }
         }
@@ -58,9 +54,17 @@ public:
     const std::string& path() const { return m_path; }
     int eventsFiles() const { return m_events; }
     int commentFiles() const { return m_comments; }
-    int fileCount() const { return kSongCount + m_events + m_comments; }
+    int fileCount() const { return m_songs + m_events + m_comments; }
+    // The title of the i-th song written: i % 6 == 0 has all three files.
+    std::string title(int i) const {
+        char text[32];
+        std::snprintf(text, sizeof text, "%s %05d", i % 2 ? "Take" : "take", Number(i));
+        return text;
+    }
 
 private:
+    // 7919 is prime, so this visits every number once, scattered.
+    int Number(int i) const { return static_cast<int>((static_cast<long>(i) * 7919) % m_songs); }
     static void Write(const std::string& path, std::size_t size) { WriteText(path, std::string(size, 's')); }
     static void WriteText(const std::string& path, const std::string& bytes) {
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -71,6 +75,7 @@ private:
         ::close(fd);
     }
 
+    int m_songs;
     std::string m_path;
     int m_events = 0;
     int m_comments = 0;

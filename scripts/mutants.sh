@@ -242,7 +242,9 @@ done
 [ ${#selected[@]} -gt 0 ] || die "no mutant's name holds '$filter'"
 
 started=$SECONDS
-sync_sources
+# A check only reads the working tree itself, never the scratch copy that a
+# run may be building from at the same time.
+if [ $checkOnly -eq 1 ] && [ -z "${MUTANTS_REV:-}" ]; then src="$root"; else sync_sources; fi
 
 # Every anchor must be there exactly once before anything is built.
 bad=0

@@ -98,25 +98,103 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-std::optional<std::string> FindNameNoCase(std::string_view folder, std::string_view name) {
+namespace {
+
+bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// A name in `folder` as ForEachEntry reads it: an empty folder is the current one.
+std::string PathIn(std::string_view folder, std::string_view name) {
+    return folder.empty() ? std::string(name) : JoinPath(folder, name);
+}
+
+bool MatchesWithExtension(std::string_view entry, std::string_view base, std::string_view extension) {
+    return entry.size() == base.size() + extension.size() && entry.substr(0, base.size()) == base &&
+           EqualsNoCase(entry.substr(base.size()), extension);
+}
+
+// What looking up the spellings of a name found; `decided` is false when
+// only a listing can tell.
+struct Probe {
+    bool decided = false;
+    std::optional<std::string> name;
+};
+
+// Looks up base + each ASCII case spelling of `extension` (".cmt" has eight).
+// On a disk that keeps case these are the only names that can match; a disk
+// that folds case shows one file under two spellings, and only a listing
+// gives its real name then.
+Probe ProbeSpellings(std::string_view folder, std::string_view base, std::string_view extension) {
+    std::vector<std::size_t> letters;
+    for (std::size_t i = 0; i < extension.size(); ++i) {
+        if (IsAsciiLetter(extension[i])) letters.push_back(i + base.size());
+    }
+    if (letters.empty() || letters.size() > 4) return {};
+    const std::string exact = std::string(base) + std::string(extension);
+    std::vector<std::string> names = {exact};   // the exact spelling first: when it is there it wins
+    for (unsigned mask = 0; mask < (1u << letters.size()); ++mask) {
+        std::string name = exact;
+        for (std::size_t k = 0; k < letters.size(); ++k) {
+            const char lower = LowerAscii(name[letters[k]]);
+            name[letters[k]] = (mask >> k) & 1u ? static_cast<char>(lower - 'a' + 'A') : lower;
+        }
+        if (name != exact) names.push_back(std::move(name));
+    }
+    std::vector<std::pair<dev_t, ino_t>> seen;
+    std::optional<std::string> smallest;
+    bool exactThere = false, missed = false;
+    for (const std::string& name : names) {
+        struct stat st {};
+        if (::lstat(PathIn(folder, name).c_str(), &st) != 0) {
+            if (errno != ENOENT) return {};
+            missed = true;
+        } else {
+            const std::pair<dev_t, ino_t> id{st.st_dev, st.st_ino};
+            if (std::find(seen.begin(), seen.end(), id) != seen.end()) return {};
+            seen.push_back(id);
+            exactThere = exactThere || name == exact;
+            if (!smallest || name < *smallest) smallest = name;
+        }
+        // One spelling missing shows that the disk keeps case here.
+        if (exactThere && missed) break;
+    }
+    return {true, exactThere ? exact : smallest};
+}
+
+}  // namespace
+
+const std::vector<std::string>& FolderNames::Listing() {
+    if (!m_listing) {
+        m_listing.emplace();
+        ForEachEntry(m_folder, [&](std::string_view entry) { m_listing->emplace_back(entry); });
+    }
+    return *m_listing;
+}
+
+std::optional<std::string> FolderNames::NoCase(std::string_view name) {
+    // The spelling asked for is the common case (and on a FAT mount every
+    // spelling is); only a miss costs a listing of the folder.
+    struct stat st {};
+    if (::lstat(PathIn(m_folder, name).c_str(), &st) == 0) return std::string(name);
     BestMatch match(name);
-    ForEachEntry(folder, [&](std::string_view entry) {
+    for (const std::string& entry : Listing()) {
         if (EqualsNoCase(entry, name)) match.Offer(entry);
-    });
+    }
+    return match.Result();
+}
+
+std::optional<std::string> FolderNames::WithExtensionNoCase(std::string_view base, std::string_view extension) {
+    if (Probe probe = ProbeSpellings(m_folder, base, extension); probe.decided) return probe.name;
+    std::string wanted = std::string(base) + std::string(extension);
+    BestMatch match(wanted);
+    for (const std::string& entry : Listing()) {
+        if (MatchesWithExtension(entry, base, extension)) match.Offer(entry);
+    }
     return match.Result();
 }
 
 std::optional<std::string> FindWithExtensionNoCase(std::string_view folder, std::string_view base,
                                                    std::string_view extension) {
-    std::string wanted = std::string(base) + std::string(extension);
-    BestMatch match(wanted);
-    ForEachEntry(folder, [&](std::string_view entry) {
-        if (entry.size() == wanted.size() && entry.substr(0, base.size()) == base &&
-            EqualsNoCase(entry.substr(base.size()), extension)) {
-            match.Offer(entry);
-        }
-    });
-    return match.Result();
+    return FolderNames(std::string(folder)).WithExtensionNoCase(base, extension);
 }
 
 namespace {
@@ -183,7 +261,9 @@ std::optional<std::string> ReadFileBytes(const std::string& path, std::size_t ma
     }
     std::string bytes;
     char buffer[16384];
-    while (bytes.size() < maxBytes) {
+    // A file read up to the size it had when opened needs no read to find its end.
+    const auto known = static_cast<std::size_t>(st.st_size);
+    while (bytes.size() < maxBytes && (known == 0 || bytes.size() < known)) {
         std::size_t want = std::min(sizeof buffer, maxBytes - bytes.size());
         ssize_t n = ::read(fd, buffer, want);
         if (n < 0) {

@@ -30,14 +30,31 @@ std::string JoinPath(std::string_view folder, std::string_view name);
 // ASCII case-insensitive equality; bytes above 0x7F compare exactly.
 bool EqualsNoCase(std::string_view a, std::string_view b);
 
-// The real name of the entry of `folder` whose name equals `name` without
-// regard to ASCII case; an exact match wins, otherwise the smallest match.
-std::optional<std::string> FindNameNoCase(std::string_view folder, std::string_view name);
-
 // The real name of `base` + an extension that equals `extension` without
 // regard to case (the base is matched exactly): "Blues" + ".cmt" finds Blues.CMT.
+// The exact spelling wins, otherwise the smallest match.
 std::optional<std::string> FindWithExtensionNoCase(std::string_view folder, std::string_view base,
                                                    std::string_view extension);
+
+// The real names by which files of one folder go, for an operation that asks
+// about many of them (a drop, a catalogue reading): the folder is read at most
+// once, and only when a name's spellings cannot simply be looked up, so a
+// folder of a hundred thousand songs costs what a small one does.
+class FolderNames {
+public:
+    explicit FolderNames(std::string folder) : m_folder(std::move(folder)) {}
+    const std::string& folder() const { return m_folder; }
+    // `name` when it is there as spelled, else the smallest entry equal to it
+    // without regard to ASCII case.
+    std::optional<std::string> NoCase(std::string_view name);
+    // As FindWithExtensionNoCase.
+    std::optional<std::string> WithExtensionNoCase(std::string_view base, std::string_view extension);
+
+private:
+    const std::vector<std::string>& Listing();
+    std::string m_folder;
+    std::optional<std::vector<std::string>> m_listing;   // read at the first question that needs it
+};
 
 // Removes every entry of `folder` whose name equals `name` without regard to
 // ASCII case (a folder on a case-sensitive disk may hold several). A name

@@ -14,6 +14,19 @@ std::uint64_t CatalogueRoomBytes(std::uint64_t unitBytes) {
     return (units(kLargestTitlesFile) + units(kLargestCommentsFile)) * unitBytes;
 }
 
+std::vector<std::optional<FileLook>> FloppyVolume::LookAt(const std::vector<std::string>& names) const {
+    std::vector<std::optional<FileLook>> looks;
+    for (const std::string& name : names) {
+        std::string stamp = Stamp(name);
+        if (stamp.empty()) {
+            looks.emplace_back();
+        } else {
+            looks.push_back(FileLook{name, FileSize(name), std::move(stamp)});
+        }
+    }
+    return looks;
+}
+
 bool IsFloppyImageFile(const std::string& location) {
     struct stat st {};
     return ::stat(location.c_str(), &st) == 0 && S_ISREG(st.st_mode);

@@ -25,6 +25,13 @@ inline constexpr std::uint64_t kLargestCommentsFile = 40 * (254 + 2);
 // That room in bytes, for a disk that allocates in units of `unitBytes`.
 std::uint64_t CatalogueRoomBytes(std::uint64_t unitBytes);
 
+// What one look at a file of the floppy tells.
+struct FileLook {
+    std::string name;                    // a name that reaches it: its real one in a folder
+    std::optional<std::uint64_t> size;   // as FileSize gives it
+    std::string stamp;                   // as Stamp gives it
+};
+
 // The root folder of a song floppy. Every floppy operation goes through this,
 // so that a floppy may be a mounted disk, a plain folder or an image file.
 // Names are matched without regard to ASCII case, as on the floppy's own FAT.
@@ -41,6 +48,9 @@ public:
     // Changes whenever the file is written or replaced (its identity, size and
     // time); empty when there is no such file.
     virtual std::string Stamp(std::string_view name) const = 0;
+    // Looks at several files at once (nullopt where none answers to its name);
+    // a folder is read at most once for all of them.
+    virtual std::vector<std::optional<FileLook>> LookAt(const std::vector<std::string>& names) const;
     // Puts every change on the floppy, or none: a failure leaves every file
     // as it was. A new content is written beside the old one and switched to
     // only when all of it is there; a name replaces the case variant that is

@@ -24,6 +24,14 @@ std::map<std::pair<dev_t, ino_t>, HeldLock>& HeldLocks() {
     return locks;
 }
 
+std::string StampOf(const struct stat& st) {
+    std::string stamp;   // ino:size:seconds.nanoseconds, grown in place
+    stamp.reserve(64);
+    stamp.append(std::to_string(st.st_ino)).append(1, ':').append(std::to_string(st.st_size)).append(1, ':');
+    stamp.append(std::to_string(st.st_mtim.tv_sec)).append(1, '.').append(std::to_string(st.st_mtim.tv_nsec));
+    return stamp;
+}
+
 }  // namespace
 
 FolderVolume::FolderVolume(std::string root) : m_root(std::move(root)) {
@@ -56,12 +64,7 @@ FolderVolume::~FolderVolume() {
 }
 
 std::optional<std::string> FolderVolume::RealName(std::string_view name) const {
-    // The spelling asked for is the common case (and on a FAT mount every
-    // spelling is); only a miss costs a listing of the folder.
-    struct stat st {};
-    const std::string exact = m_root + std::string(name);
-    if (::lstat(exact.c_str(), &st) == 0) return std::string(name);
-    return FindNameNoCase(m_root, name);
+    return FolderNames(m_root).NoCase(name);
 }
 
 std::string FolderVolume::PathOf(std::string_view name) const {
@@ -85,6 +88,9 @@ std::optional<std::uint64_t> FolderVolume::FileSize(std::string_view name) const
 }
 
 std::optional<std::string> FolderVolume::ReadFile(std::string_view name, std::size_t maxBytes) const {
+    // Opened as spelled first: only a name that is not there needs its real one.
+    errno = 0;
+    if (auto bytes = ReadFileBytes(m_root + std::string(name), maxBytes); bytes || errno != ENOENT) return bytes;
     auto real = RealName(name);
     if (!real) return std::nullopt;
     return ReadFileBytes(m_root + *real, maxBytes);
@@ -94,8 +100,33 @@ std::string FolderVolume::Stamp(std::string_view name) const {
     auto real = RealName(name);
     struct stat st {};
     if (!real || ::lstat((m_root + *real).c_str(), &st) != 0) return {};
-    return std::to_string(st.st_ino) + ":" + std::to_string(st.st_size) + ":" + std::to_string(st.st_mtim.tv_sec) +
-           "." + std::to_string(st.st_mtim.tv_nsec);
+    return StampOf(st);
+}
+
+std::vector<std::optional<FileLook>> FolderVolume::LookAt(const std::vector<std::string>& names) const {
+    std::optional<FolderNames> folder;   // read only for a name not there as spelled
+    std::vector<std::optional<FileLook>> looks;
+    looks.reserve(names.size());
+    std::string path = m_root;
+    for (const std::string& name : names) {
+        std::optional<std::string> real = name;
+        struct stat st {};
+        path.replace(m_root.size(), std::string::npos, name);
+        if (::lstat(path.c_str(), &st) != 0) {
+            if (!folder) folder.emplace(m_root);
+            real = folder->NoCase(name);
+            path.replace(m_root.size(), std::string::npos, real.value_or(""));
+            if (!real || ::lstat(path.c_str(), &st) != 0) {
+                looks.emplace_back();
+                continue;
+            }
+        }
+        std::optional<std::uint64_t> size;
+        if (S_ISREG(st.st_mode)) size = static_cast<std::uint64_t>(st.st_size);
+        if (S_ISLNK(st.st_mode)) size = tunecrate::FileSize(path);
+        looks.push_back(FileLook{std::move(*real), size, StampOf(st)});
+    }
+    return looks;
 }
 
 Result FolderVolume::Apply(const std::vector<FileChange>& changes, Room room) {

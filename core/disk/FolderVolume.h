@@ -25,6 +25,7 @@ public:
     std::optional<std::uint64_t> FileSize(std::string_view name) const override;
     std::optional<std::string> ReadFile(std::string_view name, std::size_t maxBytes) const override;
     std::string Stamp(std::string_view name) const override;
+    std::vector<std::optional<FileLook>> LookAt(const std::vector<std::string>& names) const override;
     Result Apply(const std::vector<FileChange>& changes, Room room) override;
     void Flush() override;
 

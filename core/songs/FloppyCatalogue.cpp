@@ -25,11 +25,12 @@ bool IsTrailingSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
 
-// The lines of a catalogue file as it has them, without their line ends;
-// lines it lacks are empty.
-std::vector<std::string> FileLines(std::string_view content) {
+// The first `count` lines of a catalogue file as it has them, without their
+// line ends; lines it lacks are empty.
+std::vector<std::string> FileLines(std::string_view content, std::size_t count = kCatalogueLines) {
     std::vector<std::string> lines;
-    while (lines.size() < static_cast<std::size_t>(kCatalogueLines) && !content.empty()) {
+    lines.reserve(count);
+    while (lines.size() < count && !content.empty()) {
         const auto end = content.find('\n');
         std::string_view line = content.substr(0, end);
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
@@ -37,15 +38,14 @@ std::vector<std::string> FileLines(std::string_view content) {
         if (end == std::string_view::npos) break;
         content.remove_prefix(end + 1);
     }
-    lines.resize(kCatalogueLines);
+    lines.resize(count);
     return lines;
 }
 
 // The first `count` lines as the rows show them: cut on a character boundary
 // to the longest piece kept, trailing white space removed.
 std::vector<std::string> CatalogueLines(std::string_view content, std::size_t count) {
-    std::vector<std::string> lines = FileLines(content);
-    lines.resize(count);
+    std::vector<std::string> lines = FileLines(content, count);
     for (std::string& line : lines) {
         std::string_view piece = CutToWholeCharacters(line, kCatalogueLineBytes);
         while (!piece.empty() && IsTrailingSpace(piece.back())) piece.remove_suffix(1);
@@ -55,10 +55,10 @@ std::vector<std::string> CatalogueLines(std::string_view content, std::size_t co
 }
 
 bool IsSongFloppy(const FloppyVolume& volume) {
-    for (int i = 0; i < kProbedSlots; ++i) {
-        if (volume.Exists(SlotName(i) + std::string(kSongExtension))) return true;
-    }
-    return false;
+    std::vector<std::string> names;
+    for (int i = 0; i < kProbedSlots; ++i) names.push_back(SlotName(i) + std::string(kSongExtension));
+    const auto looks = volume.LookAt(names);
+    return std::any_of(looks.begin(), looks.end(), [](const auto& look) { return look.has_value(); });
 }
 
 std::string BlankTitlesFile() {
@@ -73,22 +73,21 @@ std::string EmptyCommentsFile() {
     return bytes;
 }
 
-SlotRow ReadSlot(const FloppyVolume& volume, int slot, std::string title, std::string comment) {
+SlotRow ReadSlot(int slot, std::string title, std::string comment, const std::optional<FileLook>& song,
+                 const std::optional<FileLook>& events) {
     SlotRow row;
     row.number = slot + 1;
     row.title = std::move(title);
     row.comment = std::move(comment);
-    const std::string base = SlotName(slot);
-    auto songBytes = volume.FileSize(base + ".b00");
-    if (!songBytes) {
+    if (!song || !song->size) {
         row.state = SlotState::EmptySlot;
         row.sizeText = kEmptySizeText;
         return row;
     }
-    auto eventsBytes = volume.FileSize(base + ".evt");
-    row.stamp = volume.Stamp(base + ".b00") + "/" + volume.Stamp(base + ".evt");
-    row.state = eventsBytes ? SlotState::FullSong : SlotState::PartialSong;
-    row.sizeText = SizeText(*songBytes, eventsBytes.value_or(0), eventsBytes.has_value());
+    const bool hasEvents = events && events->size;
+    row.stamp = song->stamp + "/" + (events ? events->stamp : "");
+    row.state = hasEvents ? SlotState::FullSong : SlotState::PartialSong;
+    row.sizeText = SizeText(*song->size, hasEvents ? *events->size : 0, hasEvents);
     return row;
 }
 
@@ -102,29 +101,42 @@ CatalogueReading ReadCatalogue(FloppyVolume* volume) {
     CatalogueReading reading;
     if (volume == nullptr) return reading;
     if (reading.failure = volume->Problem(); !reading.failure.empty()) return reading;
-    if (!volume->Space()) return reading;
+    auto space = volume->Space();
+    if (!space) return reading;
 
-    auto titles = volume->ReadFile(kTitlesFile, kCatalogueReadLimit);
+    // One look at every file of the reading, the instrument's spellings
+    // first: a folder is read once at most, and not at all when all are there.
+    std::vector<std::string> names = {std::string(kTitlesFile), std::string(kCommentsFile)};
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        names.push_back(SlotName(slot) + std::string(kSongExtension));
+        names.push_back(SlotName(slot) + std::string(kEventsExtension));
+    }
+    const std::vector<std::optional<FileLook>> looks = volume->LookAt(names);
+    const auto read = [&](std::size_t file) {
+        return looks[file] ? volume->ReadFile(looks[file]->name, kCatalogueReadLimit) : std::nullopt;
+    };
+
+    auto titles = read(0);
     if (!titles) {
         // A catalogue that exists but cannot be read is never replaced by blanks.
-        if (volume->Exists(kTitlesFile) || !IsSongFloppy(*volume)) return reading;
+        if (looks[0] || !IsSongFloppy(*volume)) return reading;
         Result created = volume->WriteFile(kTitlesFile, BlankTitlesFile());
         titles = volume->ReadFile(kTitlesFile, kCatalogueReadLimit);
         if (!created.ok() || !titles) {
             reading.failure = CatalogueWriteFailure(volume->Root(), kTitlesFile, created).reason;
             return reading;
         }
+        // Measured after the song.nam just created, so the figures include it.
+        space = volume->Space();
     }
 
-    // Measured after a song.nam just created, so the figures include it.
-    auto space = volume->Space();
     if (!space || space->totalUnits == 0) return reading;
     reading.FreePercent = static_cast<int>(std::min<std::uint64_t>(100, 100 * space->freeUnits / space->totalUnits));
     reading.FreeBytes = static_cast<std::int64_t>(space->FreeBytes());
 
-    auto comments = volume->ReadFile(kCommentsFile, kCatalogueReadLimit);
+    auto comments = read(1);
     if (!comments) {
-        if (volume->Exists(kCommentsFile)) {
+        if (looks[1]) {
             reading.FreePercent = -1;
             reading.FreeBytes = 0;
             return reading;
@@ -141,9 +153,11 @@ CatalogueReading ReadCatalogue(FloppyVolume* volume) {
 
     auto titleLines = CatalogueLines(*titles, kSlotCount);
     auto commentLines = CatalogueLines(*comments, kSlotCount);
+    reading.rows.reserve(kSlotCount);
     for (int slot = 0; slot < kSlotCount; ++slot) {
         auto index = static_cast<std::size_t>(slot);
-        reading.rows.push_back(ReadSlot(*volume, slot, std::move(titleLines[index]), std::move(commentLines[index])));
+        reading.rows.push_back(ReadSlot(slot, std::move(titleLines[index]), std::move(commentLines[index]),
+                                        looks[2 + 2 * index], looks[3 + 2 * index]));
     }
     reading.readable = true;
     return reading;
@@ -262,14 +276,17 @@ Result CatalogueWriteFailure(std::string_view floppyRoot, std::string_view file,
     return result;
 }
 
-std::string FreeSpaceText(std::int64_t freeBytes) {
+std::string FreeSpaceText(std::int64_t freeBytes, int coarser) {
     // The single-precision constant is part of the figure the user has always seen.
-    const double kb = static_cast<double>(freeBytes) * static_cast<double>(0.001f);
+    double figure = static_cast<double>(freeBytes) * static_cast<double>(0.001f);
+    static constexpr const char* kUnits[] = {" kb", " MB", " GB", " TB"};
+    coarser = std::clamp(coarser, 0, kCoarsestFreeSpaceUnit);
+    for (int step = 0; step < coarser; ++step) figure /= 1000.0;
     // to_chars ignores the user's locale: the figure keeps its decimal point.
     char buffer[64];
-    auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, kb, std::chars_format::fixed, 2);
-    if (error != std::errc()) return "空き ? kb";
-    return "空き " + std::string(buffer, end) + " kb";
+    auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, figure, std::chars_format::fixed, coarser == 0 ? 2 : 1);
+    if (error != std::errc()) return "空き ?" + std::string(kUnits[coarser]);
+    return "空き " + std::string(buffer, end) + kUnits[coarser];
 }
 
 }  // namespace tunecrate

@@ -72,7 +72,10 @@ std::string CatalogueChangedMessage(bool applied);
 // The failure with its reason as "Cannot write <root><file>.\n<reason>".
 Result CatalogueWriteFailure(std::string_view floppyRoot, std::string_view file, const Result& failure);
 
-// "空き %4.2f kb" for the free-space text of the main window.
-std::string FreeSpaceText(std::int64_t freeBytes);
+// "空き %4.2f kb" for the free-space text of the main window. A floppy folder
+// on a large disk has a figure too long for its place: `coarser` steps give
+// it in MB, GB and TB ("空き 84.5 GB"), for the window to take the first that fits.
+inline constexpr int kCoarsestFreeSpaceUnit = 3;
+std::string FreeSpaceText(std::int64_t freeBytes, int coarser = 0);
 
 }  // namespace tunecrate

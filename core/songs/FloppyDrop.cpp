@@ -79,7 +79,8 @@ std::vector<std::size_t> SafeOrder(const std::vector<SlotMove>& moves) {
 
 TransferResult CopyHardDiskSongToSlot(DropContext& context, DropState& state, const std::string& item, int slot) {
     const HardDiskItem song = SplitHardDiskItem(item);
-    const auto songFile = FindWithExtensionNoCase(song.folder, song.title, kSongExtension);
+    FolderNames& names = state.Source(song.folder);
+    const auto songFile = names.WithExtensionNoCase(song.title, kSongExtension);
     if (!songFile) {
         context.prompter.ShowMessage(CopyFailedMessage(item + std::string(kSongExtension), "No such file"), "Error!",
                                      MessageIcon::None);
@@ -88,7 +89,7 @@ TransferResult CopyHardDiskSongToSlot(DropContext& context, DropState& state, co
     if (!ConfirmOverwrite(context, slot)) return TransferResult::Skipped;
     const std::string songPath = JoinPath(song.folder, *songFile);
     std::optional<std::string> eventsPath;
-    if (auto events = FindWithExtensionNoCase(song.folder, song.title, kEventsExtension)) {
+    if (auto events = names.WithExtensionNoCase(song.title, kEventsExtension)) {
         eventsPath = JoinPath(song.folder, *events);
     }
     std::optional<FileContent> events;
@@ -102,7 +103,7 @@ TransferResult CopyHardDiskSongToSlot(DropContext& context, DropState& state, co
     // Cut to 17 bytes on a character boundary when the catalogue is written.
     row.title = Utf8ToCp932Lossy(song.title);
     row.comment.clear();
-    if (auto comment = FindWithExtensionNoCase(song.folder, song.title, kCommentExtension)) {
+    if (auto comment = names.WithExtensionNoCase(song.title, kCommentExtension)) {
         const std::string commentPath = JoinPath(song.folder, *comment);
         row.comment = ReadCommentFile(commentPath);
         state.MovedFiles.push_back({false, commentPath});

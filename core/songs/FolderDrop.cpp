@@ -69,8 +69,8 @@ TransferResult PutSongInFolder(DropContext& context, DropState& state, const std
     return TransferResult::Copied;
 }
 
-std::optional<FileContent> HostFile(const std::string& folder, const std::string& title, std::string_view extension) {
-    if (auto real = FindWithExtensionNoCase(folder, title, extension)) return HostPath{JoinPath(folder, *real)};
+std::optional<FileContent> HostFile(FolderNames& names, const std::string& title, std::string_view extension) {
+    if (auto real = names.WithExtensionNoCase(title, extension)) return HostPath{JoinPath(names.folder(), *real)};
     return std::nullopt;
 }
 
@@ -104,14 +104,15 @@ std::string FolderNameForTitle(const std::string& cp932Title, int slot) {
 TransferResult CopyHardDiskSongToFolder(DropContext& context, DropState& state, const std::string& item,
                                         const std::string& folder) {
     const HardDiskItem song = SplitHardDiskItem(item);
-    const std::optional<FileContent> songFile = HostFile(song.folder, song.title, kSongExtension);
+    FolderNames& names = state.Source(song.folder);
+    const std::optional<FileContent> songFile = HostFile(names, song.title, kSongExtension);
     if (!songFile) {
         Report(context, CopyFailedMessage(item + std::string(kSongExtension), "No such file"));
         return TransferResult::Failed;
     }
     if (auto ended = ConfirmSongTarget(context, state, folder, song.title)) return *ended;
-    const std::optional<FileContent> events = HostFile(song.folder, song.title, kEventsExtension);
-    const std::optional<FileContent> comment = HostFile(song.folder, song.title, kCommentExtension);
+    const std::optional<FileContent> events = HostFile(names, song.title, kEventsExtension);
+    const std::optional<FileContent> comment = HostFile(names, song.title, kCommentExtension);
     const std::string songPath = std::get<HostPath>(*songFile).path;
     const TransferResult put = PutSongInFolder(context, state, folder, song.title, songFile, events, comment, songPath);
     if (put != TransferResult::Copied) return put;

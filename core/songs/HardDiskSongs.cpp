@@ -105,7 +105,10 @@ std::vector<HardDiskRow> ListFolderSongs(std::string_view folder) {
         if (auto it = comments.find(row.title); it != comments.end()) row.commentFile = it->second;
         row.hasEvt = !row.eventsFile.empty();
         row.sizeText = SizeText(SizeAt(dirFd, row.songFile), SizeAt(dirFd, row.eventsFile), row.hasEvt);
-        if (!row.commentFile.empty()) row.comment = ReadCommentFileAt(dirFd, row.commentFile);
+        if (!row.commentFile.empty()) {
+            row.wholeComment = ReadCommentTextAt(dirFd, row.commentFile);
+            row.comment = FirstCommentWord(row.wholeComment);
+        }
         rows.push_back(std::move(row));
     }
     return rows;

@@ -15,6 +15,7 @@ struct HardDiskRow {
     bool hasEvt = false;
     std::string sizeText;     // "%dkb"
     std::string comment;      // CP932 bytes: the first word of the comment file
+    std::string wholeComment; // CP932 bytes: the whole comment, white space around it left out
     // The real names of the files in the folder ("" where there is none).
     std::string songFile;
     std::string eventsFile;

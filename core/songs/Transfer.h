@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "core/disk/FileOps.h"
 #include "core/songs/SlotRow.h"
 
 namespace tunecrate {
@@ -27,6 +29,10 @@ struct DropState {
     std::vector<std::string> written;
     // Slots whose title or comment this drop changed in the rows.
     std::set<int> changedSlots;
+    // The names of the folders the drop takes hard-disk songs from, each
+    // read at most once however many songs come from it.
+    std::map<std::string, FolderNames> sources;
+    FolderNames& Source(const std::string& folder) { return sources.try_emplace(folder, folder).first->second; }
 };
 
 // What a drop works with: the floppy (null when there is none), its slot rows

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "core/text/CommentFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
@@ -32,32 +33,24 @@ std::string ReadCommentFile(const std::string& path) {
     return bytes ? FirstCommentWord(*bytes) : std::string();
 }
 
-std::string ReadCommentFileAt(int folderFd, const std::string& name) {
+std::string ReadCommentTextAt(int folderFd, const std::string& name) {
     // Non-blocking, so a FIFO named like a comment file cannot stall a listing.
     int fd = ::openat(folderFd, name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return {};
-    // One read serves every ordinary comment; read on only while the first
-    // word may still be incomplete (long leading white space or a long word).
-    char buffer[1024];
+    constexpr std::size_t kLimit = 64 * 1024;
     std::string content;
-    ssize_t n;
-    while ((n = ::read(fd, buffer, sizeof buffer)) != 0) {
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            break;
-        }
-        if (content.empty() && static_cast<std::size_t>(n) < sizeof buffer) {
-            ::close(fd);
-            return FirstCommentWord(std::string_view(buffer, static_cast<std::size_t>(n)));
-        }
+    char buffer[4096];
+    while (content.size() < kLimit) {
+        const ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, kLimit - content.size()));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
         content.append(buffer, static_cast<std::size_t>(n));
-        const std::string word = FirstCommentWord(content);
-        const std::size_t wordEnd = content.find(word) + word.size();
-        if (!word.empty() && (wordEnd < content.size() || word.size() >= kCommentWordBytes)) break;
-        if (content.size() >= 64 * 1024) break;
     }
     ::close(fd);
-    return FirstCommentWord(content);
+    std::size_t begin = 0, end = content.size();
+    while (begin < end && IsWhiteSpace(content[begin])) ++begin;
+    while (end > begin && IsWhiteSpace(content[end - 1])) --end;
+    return content.substr(begin, end - begin);
 }
 
 Result WriteCommentFile(const std::string& path, std::string_view cp932Comment) {

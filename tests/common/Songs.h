@@ -19,6 +19,7 @@
 #include <memory>
 #include <set>
 #include <sstream>
+#include <utility>
 
 #include "Scratch.h"
 #include "core/disk/FloppyVolume.h"
@@ -103,6 +104,14 @@ inline std::vector<std::string> Items(std::string_view description) {
     std::vector<std::string> items;
     for (std::string item; in >> item;) items.push_back(item);
     return items;
+}
+
+// The folders core listed (core_tests wraps opendir); ListingsOf counts those that were `folder` and starts afresh.
+inline std::vector<std::string>& ListedFolders() { static std::vector<std::string> folders; return folders; }
+inline long ListingsOf(const std::string& folder) {
+    std::error_code ignored;
+    const auto same = [&](const std::string& listed) { return std::filesystem::equivalent(listed, folder, ignored); };
+    return std::ranges::count_if(std::exchange(ListedFolders(), {}), same);
 }
 
 // A song floppy built from its description, in a folder of its own or in `where`.

@@ -31,8 +31,11 @@ TEST_P(CatalogueTest, RowsShowTheLinesTrimmedAtTheEndAndTheStateOfEachSlot) {
                       {"MDR_00.B00", std::string(1023, 's')}, {"MDR_01.B00", std::string(1024, 's')},
                       {"MDR_01.EVT", std::string(2048, 'e')}, {"MDR_02.EVT", "events without a song"s},
                       {"mdr_03.b00", std::string(5000, 's')}, {"mdr_03.evt", std::string(120, 'e')}});
+    if (GetParam() == Medium::Folder) std::filesystem::rename(floppy.root() + "/song.nam", floppy.root() + "/SONG.NAM");
+    ListingsOf(floppy.root());
     Strings rows;
     for (const SlotRow& row : floppy.Rows()) rows.push_back(Shown(row));
+    EXPECT_LE(ListingsOf(floppy.root()), 1) << "a reading reads the floppy's folder once at most";
     EXPECT_EQ(rows, (Strings{"1|Blues|0kb|  indented|P", "2| Lead|3kb|tabs|F",
                              "3|\x81\x40Zen\x81\x40|----|c" + Repeat(kSo, 126) + "|E", "4|Tab\tIn|5kb|last|F",
                              "5|\x83\x5C|----||E"}));
@@ -175,9 +178,11 @@ TEST(Catalogue, AnUnreadableCatalogueFileIsNeverReplaced) {
 }
 
 TEST(Catalogue, FreeSpaceIsWhatTheDiskHasFree) {
-    for (const auto& [bytes, text] : std::vector<std::pair<std::int64_t, std::string>>{
-             {0, "空き 0.00 kb"}, {512000, "空き 512.00 kb"}, {1457664, "空き 1457.66 kb"}, {15, "空き 0.02 kb"}})
-        EXPECT_EQ(FreeSpaceText(bytes), text);   // 15: the single-precision kilobyte the figure has always used
+    for (const auto& [bytes, coarser, text] : std::vector<std::tuple<std::int64_t, int, std::string>>{
+             {0, 0, "空き 0.00 kb"}, {512000, 0, "空き 512.00 kb"}, {1457664, 0, "空き 1457.66 kb"}, {15, 0, "空き 0.02 kb"},
+             {84531179400, 1, "空き 84531.2 MB"}, {84531179400, 2, "空き 84.5 GB"}, {84531179400, 3, "空き 0.1 TB"},
+             {1457664, 2, "空き 0.0 GB"}, {5, 9, "空き 0.0 TB"}})
+        EXPECT_EQ(FreeSpaceText(bytes, coarser), text);   // 15: the single-precision kilobyte the figure has always used
     const CatalogueReading none = ReadCatalogue(OpenFloppyVolume(TempDir().Path("ejected")).get());
     EXPECT_EQ(std::tuple(none.readable, none.rows.size(), none.FreePercent, none.FreeBytes), std::tuple(false, 0u, -1, 0));
     // A song floppy image has 2,847 clusters of 512 bytes; a fresh one's catalogue takes three.

@@ -1,8 +1,15 @@
 // SPDX-License-Identifier: MIT
 // What every floppy (a folder or an image file) promises, and the host-side file rules beneath it.
+#include <dirent.h>
 #include <set>
 
 #include "Songs.h"
+
+extern "C" DIR* __real_opendir(const char* path);
+extern "C" DIR* __wrap_opendir(const char* path) {
+    tunecrate::testing::ListedFolders().emplace_back(path);
+    return __real_opendir(path);
+}
 
 namespace tunecrate::testing {
 namespace {

@@ -215,6 +215,7 @@ TEST_P(DropTest, DisksEndAsTheRowSays) {
         const DropResult result = onto == "slot"     ? DropOntoFloppyList(context, std::stoi(where) - 1, payload)
                                   : onto == "folder" ? DropIntoFolder(context, target, payload)
                                                      : DropOntoHardDiskList(context, target, payload);
+        EXPECT_LE(ListingsOf(songs.path()), 1) << "a drop reads its song folder once at most, however many songs";
         volume.reset();
         EXPECT_EQ(floppy.Describe(), c.floppyAfter ? c.floppyAfter : floppyBefore);
         EXPECT_EQ(songs.Describe(), c.songsAfter ? c.songsAfter : songsBefore);

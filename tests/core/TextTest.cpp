@@ -134,9 +134,11 @@ TEST(CommentFile, TheFirstWordIsReadAndTheExactBytesWritten) {
              {"\r\n" + Repeat(w255, 8), w255}}) {
         WriteWhole(dir.Path("Blues.cmt"), content);
         EXPECT_EQ((Strings{FirstCommentWord(content), ReadCommentFile(dir.Path("Blues.cmt")),
-                           ReadCommentFileAt(folder, "Blues.cmt")}), Strings(3, word)) << content;
+                           FirstCommentWord(ReadCommentTextAt(folder, "Blues.cmt"))}), Strings(3, word)) << content;
     }
-    EXPECT_EQ(ReadCommentFileAt(folder, "missing.cmt") + ReadCommentFile(dir.path()), "");
+    WriteWhole(dir.Path("Blues.cmt"), " \tslow  blues\r\nin E \r\n");   // the whole comment for tooltip and editor
+    EXPECT_EQ(ReadCommentTextAt(folder, "Blues.cmt"), "slow  blues\r\nin E");
+    EXPECT_EQ(ReadCommentTextAt(folder, "missing.cmt") + ReadCommentFile(dir.path()), "");
     ::close(folder);
     for (const std::string& comment : {kSo + "\x81\x40two words", "x"s, ""s}) {
         ASSERT_TRUE(WriteCommentFile(dir.Path("Blues.cmt"), comment).ok());
