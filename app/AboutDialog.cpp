@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "core/text/CommandLine.h"
 #include "widgets/Artwork.h"
 #include "widgets/DialogUnits.h"
 #include "app/Palettes.h"
@@ -15,7 +16,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     setFont(DialogFont());
     setPalette(DialogPalette());
     setAutoFillBackground(true);
-    setWindowTitle(QStringLiteral("Kestrovanのﾊﾞｰｼﾞｮﾝ情報"));
+    setWindowTitle(QStringLiteral("Tunecrateのﾊﾞｰｼﾞｮﾝ情報"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     const DialogUnits du(font());
     setFixedSize(du.X(235), du.Y(55));
@@ -25,7 +26,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     icon->setPixmap(ProgramIconPixmap(32));
     icon->setGeometry(du.X(11), du.Y(17), 32, 32);
 
-    auto* text = new QLabel(QStringLiteral("Kestrovan Version 1.0"), this);
+    auto* text = new QLabel(QStringLiteral("Tunecrate Version ") + QString::fromLatin1(kVersion), this);
     text->setObjectName(QStringLiteral("aboutText"));
     text->setGeometry(du.Rect(40, 10, 119, 8));
 

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QTextStream>
 #include <QTimer>
@@ -126,6 +127,10 @@ MainDialog::MainDialog(SessionOptions options, QWidget* parent)
     connect(&m_folderTree, &QTreeWidget::currentItemChanged, this, &MainDialog::WriteStateSoon);
     connect(&m_folderTree, &QTreeWidget::itemExpanded, this, &MainDialog::WriteStateSoon);
     connect(qApp, &QApplication::focusChanged, this, &MainDialog::WriteStateSoon);
+    for (QTreeWidget* view : std::initializer_list<QTreeWidget*>{&m_folderTree, &m_hardDiskList, &m_floppyList}) {
+        connect(view->verticalScrollBar(), &QScrollBar::valueChanged, this, &MainDialog::WriteStateSoon);
+        connect(view->horizontalScrollBar(), &QScrollBar::valueChanged, this, &MainDialog::WriteStateSoon);
+    }
 }
 
 MainDialog::~MainDialog() = default;
@@ -142,6 +147,15 @@ void MainDialog::WriteStateSoon() {
             return QStringLiteral("%1 %2 %3 %4").arg(at.x()).arg(at.y()).arg(r.width()).arg(r.height());
         };
         out << "window " << rect(this, QRect(QPoint(0, 0), size())) << "\n";
+        // Where each view shows its content and how far it is scrolled down and sideways.
+        for (QTreeWidget* view : std::initializer_list<QTreeWidget*>{&m_folderTree, &m_hardDiskList, &m_floppyList}) {
+            out << "view " << view->objectName() << " " << rect(view->viewport(), view->viewport()->rect()) << " "
+                << view->verticalScrollBar()->value() << " " << view->horizontalScrollBar()->value();
+            for (int column = 0; column < view->columnCount(); ++column) {
+                out << " " << view->viewport()->mapToGlobal(QPoint(view->columnViewportPosition(column), 0)).x();
+            }
+            out << "\n";
+        }
         for (SongList* list : {static_cast<SongList*>(&m_floppyList), static_cast<SongList*>(&m_hardDiskList)}) {
             for (int row = 0; row < list->topLevelItemCount(); ++row) {
                 QTreeWidgetItem* item = list->topLevelItem(row);
@@ -209,9 +223,19 @@ void MainDialog::BuildLayout() {
     setTabOrder(&m_floppyList, &m_exitButton);
 }
 
+QString FittedFreeSpaceText(std::int64_t freeBytes, const QFontMetrics& metrics, int width) {
+    QString text;
+    for (int coarser = 0; coarser <= kCoarsestFreeSpaceUnit; ++coarser) {
+        text = QString::fromStdString(FreeSpaceText(freeBytes, coarser));
+        if (metrics.horizontalAdvance(text) <= width) break;
+    }
+    return text;
+}
+
 void MainDialog::ShowFreeSpace() {
     m_freeSpaceBar->SetFreePercent(m_session.FreePercent());
-    m_freeSpaceText->setText(QString::fromStdString(FreeSpaceText(m_session.FreeBytes())));
+    m_freeSpaceText->setText(
+        FittedFreeSpaceText(m_session.FreeBytes(), m_freeSpaceText->fontMetrics(), m_freeSpaceText->width()));
 }
 
 void MainDialog::OpenFloppyImage() {

@@ -15,6 +15,7 @@
 #include "widgets/FolderTree.h"
 #include "widgets/HardDiskList.h"
 
+class QFontMetrics;
 class QLabel;
 class QMenu;
 
@@ -28,6 +29,9 @@ struct Placement {
     int left, top, width, height;
 };
 const std::vector<Placement>& MainDialogLayout();
+
+// The free space in the finest unit whose text fits `width` pixels.
+QString FittedFreeSpaceText(std::int64_t freeBytes, const QFontMetrics& metrics, int width);
 
 // The main window: lays out the folder tree, the two song lists, the
 // free-space display and the buttons, and wires them to the session that

@@ -15,6 +15,7 @@
 #include "session/Session.h"
 #include "session/WaitCursor.h"
 #include "widgets/DragAndDrop.h"
+#include "widgets/EdgeScroller.h"
 
 namespace tunecrate {
 
@@ -27,6 +28,15 @@ constexpr int kTopLevelRole = Qt::UserRole + 1;
 constexpr int kPlaceholderRole = Qt::UserRole + 2;
 
 QString Ui(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<int>(text.size())); }
+
+// Closed, and open while selected.
+QIcon FolderIcon(QFileIconProvider::IconType type, const QStyle* style) {
+    const QFileIconProvider provider;
+    QIcon icon;
+    icon.addPixmap(provider.icon(type).pixmap(16, 16), QIcon::Normal);
+    icon.addPixmap(style->standardIcon(QStyle::SP_DirOpenIcon).pixmap(16, 16), QIcon::Selected);
+    return icon;
+}
 std::string Bytes(const QString& text) { return text.toUtf8().toStdString(); }
 
 std::string NameOf(const QTreeWidgetItem* item) {
@@ -51,7 +61,14 @@ private:
 
 }  // namespace
 
-FolderTree::FolderTree(Session& session, QWidget* parent) : QTreeWidget(parent), m_session(session) {
+FolderTree::FolderTree(Session& session, QWidget* parent)
+    : QTreeWidget(parent),
+      m_session(session),
+      m_edgeScroller(new EdgeScroller(this, EdgeScroller::kMargin)),
+      // Two icons serve every item: building one per folder (a theme lookup
+      // and two pixmaps) was most of the cost of opening a large folder.
+      m_folderIcon(FolderIcon(QFileIconProvider::Folder, style())),
+      m_driveIcon(FolderIcon(QFileIconProvider::Drive, style())) {
     setHeaderHidden(true);
     setColumnCount(1);
     setRootIsDecorated(true);
@@ -62,8 +79,6 @@ FolderTree::FolderTree(Session& session, QWidget* parent) : QTreeWidget(parent),
     setAcceptDrops(true);
     viewport()->setAcceptDrops(true);
     setDropIndicatorShown(false);
-    setAutoScroll(true);
-    setAutoScrollMargin(20);
     setIconSize(QSize(16, 16));
     header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     header()->setStretchLastSection(false);
@@ -78,28 +93,20 @@ void FolderTree::ResetFolders(const std::string& select) {
     clear();
     m_busy = false;
     for (const std::string& folder : m_session.TopFolders()) {
-        QTreeWidgetItem* item = InsertFolderItem(nullptr, folder);
-        if (item != nullptr && m_session.HasSubfolders(folder)) AddPlaceholder(item);
+        QTreeWidgetItem* item = NewFolderItem(folder, true);
+        addTopLevelItem(item);
+        if (m_session.HasSubfolders(folder)) AddPlaceholder(item);
     }
     SelectPath(select);
 }
 
-QTreeWidgetItem* FolderTree::InsertFolderItem(QTreeWidgetItem* parent, const std::string& path) {
-    static const QFileIconProvider provider;
-    const bool topLevel = parent == nullptr;
+QTreeWidgetItem* FolderTree::NewFolderItem(const std::string& path, bool topLevel) const {
     const bool volume = topLevel && path != m_session.HomeFolder();
-    QIcon closed = provider.icon(volume ? QFileIconProvider::Drive : QFileIconProvider::Folder);
-    QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
-    if (closed.isNull() || open.isNull()) return nullptr;
-    QIcon icon;
-    icon.addPixmap(closed.pixmap(16, 16), QIcon::Normal);
-    icon.addPixmap(open.pixmap(16, 16), QIcon::Selected);
-
-    auto* item = topLevel ? new QTreeWidgetItem(this) : new QTreeWidgetItem(parent);
+    auto* item = new QTreeWidgetItem;
     const auto slash = path.rfind('/');
     const std::string name = topLevel || slash == std::string::npos ? path : path.substr(slash + 1);
     item->setText(0, Ui(name));
-    item->setIcon(0, icon);
+    item->setIcon(0, volume ? m_driveIcon : m_folderIcon);
     item->setData(0, kNameRole, QByteArray::fromStdString(name));
     item->setData(0, kTopLevelRole, topLevel);
     item->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
@@ -121,13 +128,16 @@ void FolderTree::AddPlaceholder(QTreeWidgetItem* item) {
 void FolderTree::FillChildren(QTreeWidgetItem* item, const std::string& folder) {
     const std::vector<std::string> names = m_session.Subfolders(folder);
     WaitCursor wait;
-    setUpdatesEnabled(false);
+    QList<QTreeWidgetItem*> children;
+    children.reserve(static_cast<int>(names.size()));
     for (const std::string& name : names) {
         const std::string path = JoinPath(folder, name);
-        QTreeWidgetItem* child = InsertFolderItem(item, path);
-        if (child != nullptr && m_session.HasSubfolders(path)) AddPlaceholder(child);
+        QTreeWidgetItem* child = NewFolderItem(path, false);
+        if (m_session.HasSubfolders(path)) AddPlaceholder(child);
+        children.append(child);
     }
-    setUpdatesEnabled(true);
+    // One batch: the view lays its rows out once, not once per folder.
+    item->addChildren(children);
 }
 
 std::string FolderTree::ItemPath(const QTreeWidgetItem* item) const {
@@ -274,11 +284,16 @@ QStringList FolderTree::mimeTypes() const { return {PayloadMimeType()}; }
 void FolderTree::dragEnterEvent(QDragEnterEvent* event) { AcceptTextDrag(event); }
 
 void FolderTree::dragMoveEvent(QDragMoveEvent* event) {
-    if (CarriesText(event->mimeData())) QTreeWidget::dragMoveEvent(event);   // scrolls near the edges
-    AcceptTextDrag(event);
+    if (AcceptTextDrag(event)) m_edgeScroller->DraggedAt(event->position().toPoint());
+}
+
+void FolderTree::dragLeaveEvent(QDragLeaveEvent* event) {
+    m_edgeScroller->Stop();
+    QTreeWidget::dragLeaveEvent(event);
 }
 
 void FolderTree::dropEvent(QDropEvent* event) {
+    m_edgeScroller->Stop();
     QTreeWidgetItem* item = itemAt(event->position().toPoint());
     const std::string folder = IsPlaceholder(item) ? std::string() : ItemPath(item);
     // A drop that finds no folder is refused.

@@ -8,6 +8,8 @@ class QMenu;
 
 namespace tunecrate {
 
+class EdgeScroller;
+
 class Session;
 
 // The folder tree of the hard disk: the root folder, the home folder and the
@@ -41,11 +43,12 @@ protected:
     QStringList mimeTypes() const override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:
     void FillChildren(QTreeWidgetItem* item, const std::string& folder);
-    QTreeWidgetItem* InsertFolderItem(QTreeWidgetItem* parent, const std::string& path);
+    QTreeWidgetItem* NewFolderItem(const std::string& path, bool topLevel) const;
     void OnItemExpanded(QTreeWidgetItem* item);
     void OnItemCollapsed(QTreeWidgetItem* item);
     void OnCurrentItemChanged(QTreeWidgetItem* current);
@@ -54,6 +57,9 @@ private:
     QTreeWidgetItem* FindChild(QTreeWidgetItem* parent, const std::string& name) const;
 
     Session& m_session;
+    EdgeScroller* m_edgeScroller;
+    QIcon m_folderIcon;
+    QIcon m_driveIcon;
     bool m_busy = false;   // set while the tree changes itself, not the user
 };
 

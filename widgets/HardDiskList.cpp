@@ -14,8 +14,16 @@ namespace tunecrate {
 namespace {
 
 constexpr int kTitleBytesRole = Qt::UserRole + 1;
+constexpr int kWholeCommentRole = Qt::UserRole + 2;
 
 QString Ui(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<int>(text.size())); }
+
+// The column shows a comment's first word; the row's tooltip and the editor
+// the whole of it, so that nothing the user typed seems lost.
+void SetWholeComment(QTreeWidgetItem* item, const QString& whole) {
+    item->setData(2, kWholeCommentRole, whole);
+    for (int column = 0; column < 3; ++column) item->setToolTip(column, whole);
+}
 
 // Titles (column 0) are edited with the list's own label editing; the edit
 // ends in the rename, which sets the text itself where it succeeds.
@@ -57,6 +65,7 @@ void HardDiskList::ShowSongs() {
         item->setData(0, kTitleBytesRole, QByteArray::fromStdString(row.title));
         item->setText(1, QString::fromStdString(row.sizeText));
         item->setText(2, QString::fromStdString(Cp932ToUtf8(row.comment)));
+        SetWholeComment(item, QString::fromStdString(Cp932ToUtf8(row.wholeComment)));
         items.append(item);
     }
     addTopLevelItems(items);
@@ -82,7 +91,19 @@ void HardDiskList::ShowTitle(const std::string& oldTitle, const std::string& new
 }
 
 void HardDiskList::ShowComment(const std::string& title, const QString& shown) {
-    if (QTreeWidgetItem* item = ItemOf(title)) item->setText(2, shown);
+    if (QTreeWidgetItem* item = ItemOf(title)) {
+        item->setText(2, shown);
+        SetWholeComment(item, shown);
+    }
+}
+
+QString HardDiskList::CellEditText(const QTreeWidgetItem* item, int column) const {
+    if (column != 2) return SongList::CellEditText(item, column);
+    QString whole = item->data(2, kWholeCommentRole).toString();
+    // The editor holds one line; the comment file may hold several.
+    whole.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    whole.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return whole;
 }
 
 bool HardDiskList::IsCellEditable(int row, int column) const {

@@ -29,6 +29,7 @@ protected:
     void DeleteSelectedSongs() override;
     std::optional<std::string> DragPayload() override;
     bool Drop(const QPoint& point, bool move, const std::string& payload) override;
+    QString CellEditText(const QTreeWidgetItem* item, int column) const override;
 
 private:
     QTreeWidgetItem* ItemOf(const std::string& title) const;

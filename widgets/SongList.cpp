@@ -14,11 +14,14 @@
 #include <algorithm>
 
 #include "widgets/DragAndDrop.h"
+#include "widgets/EdgeScroller.h"
 #include "widgets/InPlaceEdit.h"
 
 namespace tunecrate {
 
-SongList::SongList(Session& session, QWidget* parent) : QTreeWidget(parent), m_session(session) {
+// The lists scroll within 20 pixels of an edge, as they always have.
+SongList::SongList(Session& session, QWidget* parent)
+    : QTreeWidget(parent), m_session(session), m_edgeScroller(new EdgeScroller(this, 20)) {
     // A report view: rows of cells, no tree decoration, several rows selectable.
     setRootIsDecorated(false);
     setItemsExpandable(false);
@@ -35,8 +38,6 @@ SongList::SongList(Session& session, QWidget* parent) : QTreeWidget(parent), m_s
     setAcceptDrops(true);
     viewport()->setAcceptDrops(true);
     setDropIndicatorShown(false);
-    setAutoScroll(true);
-    setAutoScrollMargin(20);
     setTextElideMode(Qt::ElideRight);
     header()->setStretchLastSection(false);
     header()->setSectionsMovable(false);
@@ -76,6 +77,13 @@ std::optional<ListCell> SongList::CellFromPoint(const QPoint& point) const {
     return ListCell{index.row(), index.column()};
 }
 
+void SongList::scrollTo(const QModelIndex& index, ScrollHint hint) {
+    const int before = horizontalScrollBar()->value();
+    const int left = index.isValid() ? columnViewportPosition(index.column()) : 0;
+    QTreeWidget::scrollTo(index, hint);
+    if (left >= 0 && left < viewport()->width()) horizontalScrollBar()->setValue(before);
+}
+
 InPlaceEdit* SongList::BeginCellEdit(int row, int column) {
     QTreeWidgetItem* item = topLevelItem(row);
     if (item == nullptr) return nullptr;
@@ -94,10 +102,12 @@ InPlaceEdit* SongList::BeginCellEdit(int row, int column) {
     const QRect box(QPoint(boxLeft, rowRect.top()), QPoint(boxRight - 1, rowRect.bottom()));
     const auto alignment = Qt::Alignment(headerItem()->textAlignment(column)) & Qt::AlignHorizontal_Mask;
     // The editor owns itself; the list keeps no reference to it.
-    return new InPlaceEdit(this, row, column, item->text(column), box, alignment ? alignment : Qt::AlignLeft);
+    return new InPlaceEdit(this, row, column, CellEditText(item, column), box, alignment ? alignment : Qt::AlignLeft);
 }
 
 bool SongList::RowTakesClicks(int) const { return true; }
+
+QString SongList::CellEditText(const QTreeWidgetItem* item, int column) const { return item->text(column); }
 
 void SongList::mousePressEvent(QMouseEvent* event) {
     // Which button pressed decides what a drag starting now does.
@@ -158,10 +168,12 @@ void SongList::startDrag(Qt::DropActions) {
     if (!payload) return;
     auto* mime = new QMimeData;
     mime->setData(PayloadMimeType(), QByteArray::fromStdString(*payload));
-    QDrag drag(this);
-    drag.setMimeData(mime);
+    // On the heap: Qt deletes the drag once no program can ask for its data
+    // any more, which under X11 may be after exec() has returned.
+    auto* drag = new QDrag(this);
+    drag->setMimeData(mime);
     // The left button copies, the right button moves: one action each.
-    drag.exec(m_pressedButton == Qt::RightButton ? Qt::MoveAction : Qt::CopyAction);
+    drag->exec(m_pressedButton == Qt::RightButton ? Qt::MoveAction : Qt::CopyAction);
 }
 
 QStringList SongList::mimeTypes() const { return {PayloadMimeType()}; }
@@ -173,12 +185,18 @@ void SongList::DraggedOver(const QPoint&) {}
 void SongList::dragEnterEvent(QDragEnterEvent* event) { AcceptTextDrag(event); }
 
 void SongList::dragMoveEvent(QDragMoveEvent* event) {
-    // The view's own handling scrolls the list near its edges.
-    if (CarriesText(event->mimeData())) QTreeWidget::dragMoveEvent(event);
-    if (AcceptTextDrag(event)) DraggedOver(event->position().toPoint());
+    if (!AcceptTextDrag(event)) return;
+    m_edgeScroller->DraggedAt(event->position().toPoint());
+    DraggedOver(event->position().toPoint());
+}
+
+void SongList::dragLeaveEvent(QDragLeaveEvent* event) {
+    m_edgeScroller->Stop();
+    QTreeWidget::dragLeaveEvent(event);
 }
 
 void SongList::dropEvent(QDropEvent* event) {
+    m_edgeScroller->Stop();
     const QPoint point = event->position().toPoint();
     if (!CarriesText(event->mimeData()) || !TakesDropAt(point)) {
         event->ignore();

@@ -8,6 +8,7 @@
 
 namespace tunecrate {
 
+class EdgeScroller;
 class InPlaceEdit;
 class Session;
 
@@ -40,6 +41,11 @@ public:
 
     std::vector<int> SelectedRows() const;
 
+    // Rows are brought into view; the list scrolls sideways only when the
+    // cell's left edge is out of sight, so a click on a wide comment cell
+    // never hides the titles.
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+
 protected:
     // Whether a click may select the row (an empty floppy slot may not).
     virtual bool RowTakesClicks(int row) const;
@@ -52,6 +58,8 @@ protected:
     virtual bool TakesDropAt(const QPoint& point) const;
     // Feedback while songs are dragged over the list.
     virtual void DraggedOver(const QPoint& point);
+    // The text a cell editor opens on: the cell's own text unless a list keeps more.
+    virtual QString CellEditText(const QTreeWidgetItem* item, int column) const;
 
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -59,6 +67,7 @@ protected:
     QStringList mimeTypes() const override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
@@ -70,6 +79,7 @@ private:
     // The click rules, once the button is up without a drag.
     void HandleClick(const QPoint& point, Qt::KeyboardModifiers modifiers, QTreeWidgetItem* focusedBefore);
 
+    EdgeScroller* m_edgeScroller;
     Qt::MouseButton m_pressedButton = Qt::NoButton;
     QPoint m_pressPoint;
     QTreeWidgetItem* m_focusedAtPress = nullptr;

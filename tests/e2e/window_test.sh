@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # What needs a real X server: songs dragged with the left button (copy) and
-# the right button (move), Japanese typed into the cell editor, and the
-# window moved by its background. Rows and folders are found from the state
+# the right button (move), Japanese typed into the cell editor, a drag out to
+# another program, and the window moved by its background. Rows and folders are found from the state
 # the program writes (TUNECRATE_STATE); outcomes are checked on the files,
 # the image with mtools and fsck.fat.
 set -euo pipefail
@@ -10,6 +10,7 @@ set -euo pipefail
 e2e_begin "$1" "$2"
 img="$work/floppy.img"
 mkdir -p "$work/songs/Archive"
+for i in $(seq 100 159); do mkdir "$work/songs/Archive/take $i"; done
 sum() { md5sum | cut -d' ' -f1; }
 
 (cd "$work/songs" && HOME="$work" exec "$BIN" --floppy "$img") &
@@ -44,7 +45,57 @@ wait_for sh -c "mtype -i '$img' ::comments.dat | sed -n 3p | iconv -f CP932 -t U
   || fail "comments.dat line 3 does not hold the typed comment"
 fsck.fat -n "$img" >/dev/null || fail "the image is not clean: $(fsck.fat -n "$img")"
 
-# 4. The window follows a drag of its background.
+# 4. A click on the comment of an empty slot or of a hard-disk song never
+# scrolls the list sideways: the titles stay in sight.
+view() { awk -v v="$1" '$1 == "view" && $2 == v { print $3, $4, $5, $6, $7, $8, $9, $10, $11, $12 }' "$TUNECRATE_STATE"; }
+read -r _ _ _ _ _ _ _ _ _ comment < <(view floppyList)
+read -r _ fy < <(row_centre floppyList 0)
+xdotool mousemove --sync $((comment + 10)) "$fy" click 1
+read -r _ _ _ _ _ _ _ _ comment < <(view hardDiskList)
+read -r hx hy < <(row_centre hardDiskList 0)
+xdotool mousemove --sync "$((hx - 60))" "$hy" click 1; sleep 0.6
+xdotool mousemove --sync $((comment + 10)) "$hy" click 1
+wait_for grep -q '^focus InPlaceEdit$' "$TUNECRATE_STATE" || fail "two clicks on a song's comment opened no editor"
+xdotool key Escape
+for list in floppyList hardDiskList; do
+  read -r _ _ _ _ _ sideways _ < <(view $list)
+  [ "$sideways" = 0 ] || fail "a click on a comment scrolled $list sideways by $sideways"
+done
+
+# 5. A drag resting at the tree's lower edge scrolls it a row at a time and
+# stops when the pointer moves on; the drop lands on the folder under it.
+read -r ax ay < <(folder_centre "$work/songs/Archive")
+xdotool mousemove --sync "$ax" "$ay" click 1 key Right
+wait_for grep -q "^folder .* $work/songs/Archive/take 159\$" "$TUNECRATE_STATE" || fail "Archive did not open"
+wait_for grep -q '^hardDiskList 0 .* Blues in F$' "$TUNECRATE_STATE" || fail "Archive's song is not listed"
+read -r tx ty tw th before _ < <(view folderTree)
+read -r hx hy < <(row_centre hardDiskList 0)
+xdotool mousemove --sync "$hx" "$hy" mousedown 1
+sleep 0.2
+for y in $(seq "$hy" -20 $((ty + th - 4))) $((ty + th - 4)); do xdotool mousemove --sync $((tx + 60)) "$y"; sleep 0.05; done
+sleep 1.5
+read -r _ _ _ _ resting _ < <(view folderTree)
+xdotool mousemove --sync $((tx + 60)) $((ty + th / 2)); sleep 0.2; xdotool mousemove --sync $((tx + 61)) $((ty + th / 2))
+sleep 0.6
+target=$(awk -v y=$((ty + th / 2)) '$1 == "folder" && $3 <= y && y < $3 + $5' "$TUNECRATE_STATE" | cut -d' ' -f6-)
+read -r _ _ _ _ moved _ < <(view folderTree)
+xdotool mouseup 1
+[ $((resting - before)) -ge 3 ] && [ $((resting - before)) -le 11 ] \
+  || fail "1.5 s at the tree's edge scrolled $((resting - before)) rows, not one per 150 ms"
+[ "$moved" = "$resting" ] || fail "the tree scrolled on ($resting -> $moved) after the pointer left its edge"
+wait_for test -f "$target/Blues in F.B00" || fail "the drop did not land on the folder under the pointer ($target)"
+
+# 6. A drag out to another program carries the songs: slot 3 dropped on a peer window.
+"$3" "$work/received" &
+RECEIVER_PID=$!
+wait_window "drop receiver" >/dev/null || fail "the receiving window did not appear"
+read -r fx fy < <(row_centre floppyList 2)
+drag 1 "$fx" "$fy" 1000 200
+wait_for test -s "$work/received" || fail "the other program received nothing"
+[ "$(cat "$work/received")" = "$(printf 'FD\n2\n')" ] || fail "the other program received '$(cat "$work/received")'"
+kill "$RECEIVER_PID"
+
+# 7. The window follows a drag of its background.
 read -r _ wx wy _ < <(grep '^window ' "$TUNECRATE_STATE")
 xdotool mousemove --sync $((wx + 600)) $((wy + 40)) mousedown 1
 for step in 1 2 3 4; do xdotool mousemove --sync $((wx + 600 + 20 * step)) $((wy + 40 + 10 * step)); sleep 0.1; done

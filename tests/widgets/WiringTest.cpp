@@ -17,6 +17,7 @@
 #include <QTest>
 
 #include "Workplace.h"
+#include "app/AboutDialog.h"
 #include "app/MainDialog.h"
 #include "widgets/ColorButton.h"
 #include "widgets/DialogUnits.h"
@@ -108,13 +109,46 @@ TEST_F(WiringTest, GesturesReachTheSessionAndTheWindowShowsWhatChanged) {
     QTest::mouseClick(&Find<QPushButton>("reloadButton"), Qt::LeftButton);
     EXPECT_EQ(floppyList.topLevelItem(0)->text(1), QStringLiteral("Written elsewhere"));
     EXPECT_GT(dialog->CurrentSession().FreeBytes(), 0);   // the text shows the reading, not a second one
-    EXPECT_EQ(Find<QLabel>("freeSpaceText").text().toStdString(), FreeSpaceText(dialog->CurrentSession().FreeBytes()));
+    const QLabel& freeText = Find<QLabel>("freeSpaceText");
+    EXPECT_EQ(freeText.text(), FittedFreeSpaceText(dialog->CurrentSession().FreeBytes(), freeText.fontMetrics(), freeText.width()));
+    EXPECT_LE(freeText.fontMetrics().horizontalAdvance(freeText.text()), freeText.width()) << "runs off its label";
 
     // The background menu: back to the drive only once a floppy was chosen.
     std::unique_ptr<QMenu> menu(dialog->BuildBackgroundMenu(dialog.get()));
     EXPECT_TRUE(menu->findChild<QAction*>(QStringLiteral("floppyDriveAction"))->isEnabled());
     menu->findChild<QAction*>(QStringLiteral("floppyDriveAction"))->trigger();
     EXPECT_EQ(floppyList.topLevelItemCount(), 0);
+}
+
+TEST_F(WiringTest, AWholeCommentAndTheProgramsOwnNameAreShown) {
+    auto& hardDiskList = Find<HardDiskList>("hardDiskList");
+    // A comment on the hard disk keeps its first word in the column, the whole in the tooltip and the editor.
+    WriteWhole(songs.path() + "/Demo.cmt", "hello  world\r\n");
+    QTest::mouseClick(&Find<QPushButton>("reloadButton"), Qt::LeftButton);
+    QTreeWidgetItem* demo = hardDiskList.topLevelItem(1);
+    EXPECT_EQ(QStringList({demo->text(2), demo->toolTip(0), demo->toolTip(2)}),
+              QStringList({"hello", "hello  world", "hello  world"}));
+
+    Click(hardDiskList, 1, 0);
+    Click(hardDiskList, 1, 2);
+    QPointer<InPlaceEdit> editor = hardDiskList.viewport()->findChild<InPlaceEdit*>();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->text(), QStringLiteral("hello  world"));
+    QTest::keyClick(editor, Qt::Key_Escape);
+    EXPECT_EQ(ReadWhole(songs.path() + "/Demo.cmt"), "hello  world\r\n");
+
+    AboutDialog about(dialog.get());
+    EXPECT_EQ(QStringList({about.windowTitle(), about.findChild<QLabel*>(QStringLiteral("aboutText"))->text()}),
+              QStringList({"Tunecrateのﾊﾞｰｼﾞｮﾝ情報", "Tunecrate Version 1.0b3"}));
+}
+
+TEST(FreeSpace, AFigureTooLongForItsPlaceIsShortenedNotCut) {
+    const QFontMetrics metrics(DialogFont());
+    const int width = DialogUnits(DialogFont()).X(56);
+    EXPECT_EQ(FittedFreeSpaceText(1457664, metrics, width), QStringLiteral("空き 1457.66 kb"));
+    const QString large = FittedFreeSpaceText(84531179400, metrics, width);
+    EXPECT_TRUE(large.endsWith(QStringLiteral(" MB")) || large.endsWith(QStringLiteral(" GB"))) << large.toStdString();
+    EXPECT_LE(metrics.horizontalAdvance(large), width);
 }
 
 TEST_F(WiringTest, EveryControlStandsWhereTheLayoutPutsIt) {
