@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 // libFuzzer target: any bytes as a floppy image file, used the way the program
 // uses a floppy: read the catalogue, read the slots, copy a song off and on,
-// write, remove. Besides the sanitizers' findings it aborts when a promise of
+// write, remove. An input is the image's length (4 bytes, little-endian, folded
+// to at most 1.44 MB and a sector) and then its first bytes, zeros after them;
+// the Makefile keeps those to the 32 KB of boot sector, FATs, root folder and
+// first files. Besides the sanitizers' findings it aborts when a promise of
 // FloppyVolume is broken: a truncated image accepted, a refused image changed,
 // a write or copy that reports success but reads back different (or is gone
 // once the image is closed), a removed file still there, or a file that was
@@ -33,13 +36,10 @@ namespace {
 using namespace tunecrate;
 
 constexpr std::size_t kFloppyImageBytes = 1474560;
+constexpr std::size_t kLongestImage = kFloppyImageBytes + 512;
+constexpr std::size_t kLengthBytes = 4;
 constexpr std::size_t kReadLimit = 2 * kFloppyImageBytes;   // beyond any file an image can hold
 constexpr std::string_view kProbeFile = "probe.txt";
-
-// The boot sector, both FATs and the root folder, and the first files, where
-// the catalogue of a real floppy sits. Everything past it is song data that
-// is only ever copied.
-constexpr std::size_t kFocusBytes = 32 * 1024;
 
 std::string g_folder;
 std::string g_imagePath;
@@ -81,31 +81,35 @@ bool MakeImageFile() {
     return false;
 }
 
-// Overwritten in place and cut to size rather than truncated first, so the
-// file keeps its pages instead of freeing them and faulting them in again.
-void WriteImage(std::string_view bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = pwrite(g_imageFd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) Fail("cannot write the image file");
-        done += static_cast<std::size_t>(n);
-    }
-    if (ftruncate(g_imageFd, static_cast<off_t>(bytes.size())) != 0) Fail("cannot cut the image file");
+// The head is overwritten in place, then the file is cut to it and grown to
+// the image's length: whatever the last run wrote past the head is dropped
+// and reads as zeros again, and the head keeps its pages.
+void WriteImage(std::string_view head, std::size_t length) {
+    Require(pwrite(g_imageFd, head.data(), head.size(), 0) == static_cast<ssize_t>(head.size()) &&
+                ftruncate(g_imageFd, static_cast<off_t>(head.size())) == 0 &&
+                ftruncate(g_imageFd, static_cast<off_t>(length)) == 0,
+            "cannot write the image file");
 }
 
-bool ImageHolds(std::string_view bytes) {
+// Past the head only the file's data extents are read: a hole is zeros.
+bool ImageHolds(std::string_view head, std::size_t length) {
     struct stat st {};
-    if (fstat(g_imageFd, &st) != 0) Fail("cannot read the image file back");
-    if (static_cast<std::uint64_t>(st.st_size) != bytes.size()) return false;
-    char buffer[1 << 15];
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = pread(g_imageFd, buffer, std::min(sizeof buffer, bytes.size() - done), static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) Fail("cannot read the image file back");
-        if (std::memcmp(buffer, bytes.data() + done, static_cast<std::size_t>(n)) != 0) return false;
-        done += static_cast<std::size_t>(n);
+    if (fstat(g_imageFd, &st) != 0 || static_cast<std::uint64_t>(st.st_size) != length) return false;
+    static const char kZeros[1 << 15] = {};
+    char buffer[sizeof kZeros];
+    for (std::size_t at = 0; at < length;) {
+        if (at >= head.size()) {
+            const off_t data = lseek(g_imageFd, static_cast<off_t>(at), SEEK_DATA);
+            Require(data >= 0 || errno == ENXIO, "cannot read the image file back");
+            if (data < 0) break;   // nothing but a hole to the end
+            at = static_cast<std::size_t>(data);
+        }
+        const std::size_t end = at < head.size() ? head.size() : length;
+        const ssize_t n = pread(g_imageFd, buffer, std::min(sizeof buffer, end - at), static_cast<off_t>(at));
+        Require(n > 0, "cannot read the image file back");
+        const char* expected = at < head.size() ? head.data() + at : kZeros;
+        if (std::memcmp(buffer, expected, static_cast<std::size_t>(n)) != 0) return false;
+        at += static_cast<std::size_t>(n);
     }
     return true;
 }
@@ -170,12 +174,12 @@ std::optional<std::string> UseImage(ImageVolume& volume) {
     return titles;
 }
 
-void CheckRefused(ImageVolume& volume, std::string_view input) {
+void CheckRefused(ImageVolume& volume, std::string_view head, std::size_t length) {
     CatalogueReading reading = ReadCatalogue(&volume);
     Require(!reading.readable, "a refused image has a catalogue");
     Require(!volume.WriteFile(kProbeFile, "x").ok(), "a refused image takes a write");
     (void)volume.Remove(kProbeFile);
-    Require(ImageHolds(input), "a refused image was changed");
+    Require(ImageHolds(head, length), "a refused image was changed");
 }
 
 }  // namespace
@@ -189,30 +193,26 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     return 0;
 }
 
-// Every readable file of the root but those that UseImage writes, with its bytes.
-std::map<std::string, std::string> UntouchedFiles(const std::string& path) {
-    std::map<std::string, std::string> files;
-    ImageVolume volume(path);
-    if (!volume.Problem().empty()) return files;
-    for (const char* name : {"MDR_00.B00", "MDR_00.EVT", "MDR_01.B00", "MDR_01.EVT", "MDR_02.B00", "MDR_02.EVT",
-                             "MDR_03.B00", "MDR_03.EVT", "A song with a long name.B00"}) {
-        if (auto bytes = volume.ReadFile(name, kReadLimit)) files.emplace(name, std::move(*bytes));
-    }
-    return files;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
-    WriteImage(input);
-    const std::map<std::string, std::string> untouched = UntouchedFiles(g_imagePath);
+    std::size_t length = 0;
+    for (std::size_t i = 0; i < kLengthBytes && i < size; ++i) length |= std::size_t{data[i]} << (8 * i);
+    length %= kLongestImage + 1;
+    const std::string_view head = input.substr(std::min(size, kLengthBytes)).substr(0, length);
+    WriteImage(head, length);
+    std::map<std::string, std::string> untouched;   // readable files that UseImage does not write
     std::optional<std::string> titles;
     {
         ImageVolume volume(g_imagePath);
         if (!volume.Problem().empty()) {
-            CheckRefused(volume, input);
+            CheckRefused(volume, head, length);
             return 0;
         }
-        Require(size >= kFloppyImageBytes, "a truncated image was accepted");
+        Require(length >= kFloppyImageBytes, "a truncated image was accepted");
+        for (const char* name : {"MDR_00.B00", "MDR_00.EVT", "MDR_01.B00", "MDR_01.EVT", "MDR_02.B00",
+                                 "MDR_02.EVT", "MDR_03.B00", "MDR_03.EVT", "A song with a long name.B00"}) {
+            if (auto bytes = volume.ReadFile(name, kReadLimit)) untouched.emplace(name, std::move(*bytes));
+        }
         titles = UseImage(volume);
     }
     // What was reported written must be in the file, not only in memory.
@@ -227,15 +227,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
 }
 
-// Most mutations go to the first kFocusBytes of a whole image, in place; the
-// rest see the whole input, so that sizes (truncated images) change too.
+// The length is 4 bytes of 32 KB: one mutation in eight changes only it, so
+// that truncated and oversized images keep coming.
 extern "C" std::size_t LLVMFuzzerMutate(std::uint8_t* data, std::size_t size, std::size_t maxSize);
-
-extern "C" std::size_t LLVMFuzzerCustomMutator(std::uint8_t* data, std::size_t size, std::size_t maxSize,
-                                               unsigned int seed) {
-    if (size > kFocusBytes && seed % 4 != 0) {
-        LLVMFuzzerMutate(data, kFocusBytes, kFocusBytes);
-        return size;
-    }
-    return LLVMFuzzerMutate(data, size, maxSize);
+extern "C" std::size_t LLVMFuzzerCustomMutator(std::uint8_t* data, std::size_t size, std::size_t maxSize, unsigned seed) {
+    if (size < kLengthBytes || seed % 8 != 0) return LLVMFuzzerMutate(data, size, maxSize);
+    LLVMFuzzerMutate(data, kLengthBytes, kLengthBytes);
+    return size;
 }

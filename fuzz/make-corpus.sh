@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# Writes the seed images of the image fuzzer into DIR, anew each time: FAT12
+# Writes the seeds of the image fuzzer into DIR, anew each time: FAT12
 # floppies made by mkfs.fat and filled by mcopy (a song floppy, one with songs
 # but no catalogue, an empty one, a full one), a new song floppy of our own
-# program when TUNECRATE is given and can make one, and truncated images.
+# program when TUNECRATE is given and can make one, and truncated images, each
+# as the fuzzer reads it: its length (4 bytes, little-endian), its first 32 KB.
 set -euo pipefail
 export LC_ALL=C MTOOLS_SKIP_CHECK=1
 dir=${1:?usage: make-corpus.sh DIR [TUNECRATE]}
 tunecrate=${2:-}
 mkdir -p "$dir"
-rm -f "$dir"/*.img
+rm -f "$dir"/*.img "$dir"/*.seed
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -32,12 +33,14 @@ put() { local img=$1; shift; mcopy -o -i "$img" "$@"; }
 filler b0 18432 'U'; filler e0 4096 'e'; filler b1 9300 'V'; filler b3 30720 'W'; filler e4 700 'x'
 filler small 10 's'
 
-# A song floppy: the catalogue in lower case, slots with and without events,
-# a lower-case slot name, long names, a folder and a deleted entry.
+# A song floppy: the catalogue in lower case, a folder (early: in the first 32 KB),
+# slots with and without events, a lower-case slot name, long names, a deleted entry.
 img="$dir/songs.img"
 blank "$img" SONGS
 put "$img" "$work/song.nam" ::song.nam
 put "$img" "$work/comments.dat" ::comments.dat
+mmd -i "$img" ::Backup
+put "$img" "$work/small" "::Backup/Older take.B00"
 put "$img" "$work/b0" ::MDR_00.B00
 put "$img" "$work/e0" ::MDR_00.EVT
 put "$img" "$work/b1" ::mdr_01.b00
@@ -45,8 +48,6 @@ put "$img" "$work/b3" ::MDR_03.B00
 put "$img" "$work/e4" ::MDR_04.EVT
 put "$img" "$work/small" "::A song with a long name.B00"
 put "$img" "$work/small" ::gone.txt
-mmd -i "$img" ::Backup
-put "$img" "$work/small" "::Backup/Older take.B00"
 mdel -i "$img" ::gone.txt
 
 # Songs but no catalogue: reading it writes song.nam and comments.dat.
@@ -76,4 +77,7 @@ fi
 
 head -c 100000 "$dir/songs.img" > "$dir/truncated.img"
 head -c 512 "$dir/songs.img" > "$dir/boot-sector-only.img"
-echo "make-corpus: $(ls "$dir" | grep -c '\.img$') images in $dir"
+for img in "$dir"/*.img; do
+  { perl -e 'print pack "V", -s shift' "$img"; head -c 32768 "$img"; } > "${img%.img}.seed" && rm "$img"
+done
+set -- "$dir"/*.seed; echo "make-corpus: $# seeds in $dir"
