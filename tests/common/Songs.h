@@ -243,7 +243,7 @@ public:
     const std::string& path() const { return m_path; }
     std::string Item(const std::string& title) const { return m_path + "/" + title; }
 
-    // The folder as it is now: songs in the notation above, other entries as "#name".
+    // The folder as it is now: songs in the notation above, other entries (and a second spelling) as "#name".
     std::string Describe() const {
         std::map<std::string, std::map<std::string, std::string>> songs;   // title -> extension -> real name
         std::vector<std::string> others;
@@ -254,8 +254,8 @@ public:
             for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
             if (!entry.is_regular_file() || (extension != ".b00" && extension != ".evt" && extension != ".cmt")) {
                 others.push_back(name);
-            } else {
-                songs[name.substr(0, dot)][extension] = name;
+            } else if (!songs[name.substr(0, dot)].emplace(extension, name).second) {
+                others.push_back(name);   // a second spelling of one companion
             }
         }
         std::ostringstream out;

@@ -107,7 +107,7 @@ TEST_P(CatalogueTest, AFailedWriteNamesItsFileAndKeepsIt) {
     TestFloppy floppy(GetParam(), "1:Old/old=Blues", disk.path());
     ASSERT_TRUE(disk.MakeReadOnly());
     auto volume = floppy.Open();
-    const Result result = UpdateCatalogue(*volume, {{0, "New", "new"}});
+    const Result result = EditSlotText(*volume, floppy.Rows(), {0, "New", "new"});
     const std::string why = std::strerror(EROFS), cannot = "Cannot write " + volume->Root();
     EXPECT_EQ(std::pair(result.status, result.reason),
               std::pair(Status::Failed, cannot + "song.nam.\n" + why + "\n\n" + cannot + "comments.dat.\n" + why));
@@ -169,7 +169,9 @@ TEST(Catalogue, AnUnreadableCatalogueFileIsNeverReplaced) {
             EXPECT_TRUE(InChildProcess([&] {
                 if (!BecomeUnprivileged()) return false;
                 const CatalogueReading reading = ReadCatalogue(floppy.Open().get());
-                return !reading.readable && reading.FreePercent == -1 && reading.FreeBytes == 0;
+                return !reading.readable && reading.FreePercent == -1 && reading.FreeBytes == 0 &&
+                       UpdateCatalogue(*floppy.Open(), {name == "song.nam" ? SlotText{1, "New", {}} : SlotText{1, {}, "new"}})
+                               .status == Status::Failed;
             })) << name;
             ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
             EXPECT_TRUE(fifo ? std::filesystem::is_fifo(path) : floppy.Describe() == "1:Precious/kept=Blues") << name;

@@ -4,6 +4,8 @@
 
 #include <sys/mount.h>
 
+#include <cstring>
+
 #include "Songs.h"
 #include "core/disk/FolderListing.h"
 #include "core/songs/FolderCommands.h"
@@ -33,6 +35,15 @@ std::string Changes(const Entries& before, const Entries& after) {
     return out.empty() ? out : out.substr(1);
 }
 
+template <typename Call>
+Result InFolder(const std::string& folder, Call call) {
+    const fs::path was = fs::current_path();
+    fs::current_path(folder);
+    const Result result = call();
+    fs::current_path(was);
+    return result;
+}
+
 struct Mount {   // a tmpfs, or a bind mount of `from`, on a folder while the object lives
     Mount(std::string on, const char* from)
         : at(std::move(on)), ok(::mount(from ? from : "tmpfs", at.c_str(), "tmpfs", from ? MS_BIND : 0, "size=64k") == 0) {}
@@ -41,10 +52,10 @@ struct Mount {   // a tmpfs, or a bind mount of `from`, on a folder while the ob
     bool ok;
 };
 
-// s: rename song `on` to each `arg` ("-": empty); S: the same on a read-only disk; x: delete the songs `arg`; n: new
-// folder in each `on`; r: rename folder `on` to each `arg`; d: delete each `on`, keeping Top and Home; m: the same with
-// a volume on Old/Volume and Keep bound on Old/Bound; c: the same in a child whose root is the folder and $HOME
-// /Old/Sub. `reason` is a piece of the reason ("~" the folder), `changes` what went and came.
+// s: rename song `on` to each `arg` ("-": empty); S: the same on a read-only disk; x: delete the songs `arg`; X: the
+// same with no folder, from inside it; n: new folder in each `on`; r: rename folder `on` to each `arg`; d: delete each
+// `on`, keeping Top and Home; m: the same with a volume on Old/Volume and Keep bound on Old/Bound; c: the same in a
+// child whose root is the folder and $HOME /Old/Sub. `reason` is a piece of the reason ("~" the folder), `changes` what went and came.
 struct OpCase { char op; std::string before, on, arg; Status status; std::string reason, changes; };
 void PrintTo(const OpCase& c, std::ostream* os) { *os << c.op << " " << c.on << " -> " << c.arg << " (" << c.before << ")"; }
 const OpCase kOps[] = {
@@ -73,6 +84,7 @@ const OpCase kOps[] = {
     {'m', "", "Old", "-", Failed, "~/Old/Volume\n", "-Old/.hidden -Old/Dangling@ -Old/Sub/ -Old/ToFile.B00@ -Old/a.B00"},
     {'m', "", "Old/Volume Old/Bound Old/Volume/", "-", Refused, "マウントされている", ""},
     {'d', "", "-", "-", Refused, "選択されていません", ""}, {'c', "", "/ // /. /Old/.. . /Old", "-", Refused, "", ""},
+    {'X', "Blues.B00", "-", "Blues", Ok, "", ""},   // no folder chosen: not even the working folder's songs go
 };
 
 class HardDiskOpsTest : public ::testing::TestWithParam<OpCase> {};
@@ -99,13 +111,14 @@ TEST_P(HardDiskOpsTest, ChangesWhatTheRowSaysAndNothingElse) {
     ASSERT_TRUE(!readOnly || readOnly->MakeReadOnly());
     const Entries before = TreeEntries(top);
     for (std::string on : Items(c.on)) {
-        for (std::string arg : c.op == 'x' ? Strings{c.arg} : Items(c.arg)) {
+        for (std::string arg : c.op == 'x' || c.op == 'X' ? Strings{c.arg} : Items(c.arg)) {
             on = on == "-" ? "" : on, arg = arg == "-" ? "" : arg;
             const std::string path = on.empty() ? "" : top + "/" + on;
             const auto confined = [&] { return ::chroot(top.c_str()) == 0 && ::chdir("/") == 0 &&
                                                ::setenv("HOME", "/Old/Sub", 1) == 0 && DeleteFolderTree(on).status == Refused; };
             const Result result = c.op == 's' || c.op == 'S' ? RenameHardDiskSong(top, on, arg)
                                   : c.op == 'x'              ? DeleteHardDiskSongs(top, Items(arg))
+                                  : c.op == 'X'              ? InFolder(top, [&] { return DeleteHardDiskSongs("", Items(arg)); })
                                   : c.op == 'n'              ? MakeNewFolder(path)
                                   : c.op == 'r'              ? RenameFolder(path, arg)
                                   : c.op != 'c'              ? DeleteFolderTree(path, {top + "/Top", top + "/Old/../Home/"})
@@ -122,21 +135,46 @@ TEST_P(HardDiskOpsTest, ChangesWhatTheRowSaysAndNothingElse) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Ops, HardDiskOpsTest, ::testing::ValuesIn(kOps));
+// A floppy on which changes of one file fail.
+class Stubborn final : public FloppyVolume {
+public:
+    Stubborn(std::unique_ptr<FloppyVolume> floppy, std::string name) : m_floppy(std::move(floppy)), m_name(std::move(name)) {}
+    std::string Root() const override { return m_floppy->Root(); }
+    std::optional<SpaceInfo> Space() const override { return m_floppy->Space(); }
+    bool Exists(std::string_view name) const override { return m_floppy->Exists(name); }
+    std::optional<std::uint64_t> FileSize(std::string_view name) const override { return m_floppy->FileSize(name); }
+    std::optional<std::string> ReadFile(std::string_view name, std::size_t most) const override { return m_floppy->ReadFile(name, most); }
+    std::string Stamp(std::string_view name) const override { return m_floppy->Stamp(name); }
+    void Flush() override { m_floppy->Flush(); }
+    Result Apply(const std::vector<FileChange>& changes, Room room) override {
+        for (const FileChange& change : changes)
+            if (change.name == m_name) return Result::FromErrno(EIO);
+        return m_floppy->Apply(changes, room);
+    }
+private:
+    std::unique_ptr<FloppyVolume> m_floppy;
+    std::string m_name;
+};
+
 class SlotDeletionTest : public ::testing::TestWithParam<Medium> {};
 // Other slots keep everything, lines 6 to 40 too; an empty slot goes with what it has; when another writer put a
-// song in slot 3 after the window read the floppy, nothing is deleted.
+// song in slot 3 after the window read the floppy, nothing is deleted; a song that cannot go keeps its texts.
 TEST_P(SlotDeletionTest, SlotsGoWithTheirTextsAndNothingElse) {
     for (const auto& [before, slots, after] : std::vector<std::tuple<std::string, std::vector<int>, std::string>>{
              {"1:A/a=A+ 2:B/b=B+ 3:C/c=C+ 4:D/d=D L10:Far/far", {2}, "1:A/a=A+ 2:B/b=B+ 4:D/d=D L10:Far/far"},
              {"1:Dawn/x 2:B/b=B+ 3:C/c=C+ 5:E/e=E+ L40:Last/", {-1, 0, 1, 4, 5}, "3:C/c=C+ L40:Last/"},
-             {"1:A/a=A+ 2:B/b=B+ 3:C/c=C+", {1, 2}, "1:A/a=A+ 2:B/b=B+ 3:C/c=New+C~"}}) {
+             {"1:A/a=A+ 2:B/b=B+ 3:C/c=C+", {1, 2}, "1:A/a=A+ 2:B/b=B+ 3:C/c=New+C~"},
+             {"1:A/a=A+ 2:B/b=B+ 3:C/c=C+", {0, 1}, "2:B/b=B+ 3:C/c=C+"}}) {
         TestFloppy floppy(GetParam(), before);
         const std::vector<SlotRow> shown = floppy.Rows();
-        const bool changed = after.find("New") != std::string::npos;
+        const bool changed = after.find("New") != std::string::npos, stuck = after.starts_with("2:B");
         ASSERT_TRUE(!changed || floppy.Open()->Apply({{"MDR_02.B00", SongBytes("New")}}, Room::Songs).ok());
-        const Result result = DeleteFloppySlots(*floppy.Open(), shown, slots);
-        EXPECT_EQ(result.status, changed ? Refused : Ok) << before;
-        EXPECT_EQ(result.reason, changed ? CatalogueChangedMessage(false) : "");
+        auto volume = std::make_unique<Stubborn>(floppy.Open(), stuck ? "MDR_01.B00" : "");
+        const Result result = DeleteFloppySlots(*volume, shown, slots);
+        EXPECT_EQ(result.status, changed ? Refused : stuck ? Failed : Ok) << before;
+        EXPECT_EQ(result.reason, changed ? CatalogueChangedMessage(false)
+                                 : stuck ? "Cannot delete " + volume->Root() + "MDR_01.B00.\n" + std::strerror(EIO) : "");
+        volume.reset();   // an image is locked while open
         EXPECT_EQ(floppy.Describe(), after);
     }
 }

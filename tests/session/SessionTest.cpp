@@ -14,6 +14,8 @@
 namespace tunecrate::testing {
 namespace {
 
+using namespace std::literals;
+
 class SessionTest : public ::testing::Test, public Workplace {
 protected:
     SessionTest() : Workplace("1:Old/keep=Old+ L10:Beyond/far") {}
@@ -48,17 +50,22 @@ TEST_F(SessionTest, GesturesChangeTheMediaAndTellTheWindow) {
     session->EditSlotComment(0, QStringLiteral("first take"));
     session->RenameSong("Demo", QStringLiteral("Dawn"));
     EXPECT_EQ(renamed, std::vector<std::string>{"Demo>Dawn"});
+    WriteWhole(songs.Item("Dawn.CMT"), "old");   // rewritten under its own spelling, never doubled
     session->SetSongComment("Dawn", QStringLiteral("early"));
-    EXPECT_TRUE(session->DropOntoFloppyList(2, false, *session->SongsPayload({"Blues"})));
+    EXPECT_EQ(songs.Describe(), "Blues=Blues+/live Dawn=Demo/early");
+    EXPECT_TRUE(session->DropOntoFloppyList(2, true, *session->SongsPayload({"Dawn"})));
     prompter.AnswerYesNo(true);
     session->DeleteSongs({"Blues"});
-    EXPECT_EQ(listed.count(), 1);
+    EXPECT_EQ(std::pair(listed.count(), songs.Describe()), std::pair(qsizetype{2}, ""s)) << "the move and the delete refill the list";
     prompter.AnswerYesNo(false);
     session->DeleteSlots({0});
-    EXPECT_EQ(floppy.Describe(), "1:夜明け/first_take=Old+ 3:Blues/live=Blues+ L10:Beyond/far");
-    EXPECT_EQ(songs.Describe(), "Dawn=Demo/early");
+    EXPECT_EQ(floppy.Describe(), "1:夜明け/first_take=Old+ 3:Dawn/early=Demo L10:Beyond/far");
+    prompter.AnswerYesNo(true);
+    session->DeleteSlots({0});
+    EXPECT_EQ(floppy.Describe(), "3:Dawn/early=Demo L10:Beyond/far");
+    EXPECT_FALSE(session->SlotHoldsSong(0)) << "read again after the delete";
     EXPECT_GE(floppyRead.count(), 1);
-    EXPECT_EQ(prompter.calls().size(), 2u);
+    EXPECT_EQ(prompter.calls().size(), 3u);
 }
 
 // The user learns why in the words of the place where it happened, and the media stay as they were.

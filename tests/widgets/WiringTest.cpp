@@ -89,7 +89,9 @@ TEST_F(WiringTest, GesturesReachTheSessionAndTheWindowShowsWhatChanged) {
 
     // A drop of a hard-disk song on slot 2 runs once the drag is over.
     QMimeData data;
-    data.setData(QStringLiteral("text/plain"), QByteArray::fromStdString(*dialog->CurrentSession().SongsPayload({"Blues"})));
+    const std::string renamed = HardDiskList::RowTitle(hardDiskList.topLevelItem(1));   // the row knows its new name
+    data.setData(QStringLiteral("text/plain"),
+                 QByteArray::fromStdString(dialog->CurrentSession().SongsPayload({renamed}).value_or("")));
     const QPoint slot2 = CellCentre(floppyList, 1, 0);
     QDragEnterEvent enter(slot2, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(floppyList.viewport(), &enter);
@@ -98,7 +100,7 @@ TEST_F(WiringTest, GesturesReachTheSessionAndTheWindowShowsWhatChanged) {
     EXPECT_EQ(floppyList.currentItem(), floppyList.topLevelItem(1)) << "the slot under the pointer is highlighted";
     QDropEvent drop(slot2, Qt::CopyAction, &data, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(floppyList.viewport(), &drop);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return floppyList.topLevelItem(1)->text(1) == QStringLiteral("Blues"); }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return floppyList.topLevelItem(1)->text(1) == QStringLiteral("Dusk"); }));
 
     // Delete asks first; the reload button shows what another program wrote.
     floppyList.setCurrentItem(floppyList.topLevelItem(0));
