@@ -2,6 +2,7 @@
 #include "core/disk/FatImage.h"
 
 #include <algorithm>
+#include <bitset>
 #include <ctime>
 
 namespace tunecrate {
@@ -44,20 +45,28 @@ std::string Refusal(const char* what, std::uint32_t expected, std::uint32_t foun
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
-std::string Trimmed(std::string_view field) {
+std::string_view Trimmed(std::string_view field) {
     std::size_t end = field.size();
     while (end > 0 && field[end - 1] == ' ') --end;
-    return std::string(field.substr(0, end));
+    return field.substr(0, end);
 }
 
+// Built in one string: every entry of the root is named on each reading.
 std::string ShortDisplayName(std::string_view entry) {
-    std::string base = Trimmed(entry.substr(0, 8));
-    std::string extension = Trimmed(entry.substr(8, 3));
-    if (!base.empty() && static_cast<unsigned char>(base[0]) == kRealE5) base[0] = static_cast<char>(kDeleted);
+    const std::string_view base = Trimmed(entry.substr(0, 8));
+    const std::string_view extension = Trimmed(entry.substr(8, 3));
+    std::string name;
+    name.reserve(base.size() + 1 + extension.size());
+    name.append(base);
+    if (!name.empty() && static_cast<unsigned char>(name[0]) == kRealE5) name[0] = static_cast<char>(kDeleted);
     const std::uint8_t flags = Byte(entry, 12);
-    if (flags & kLowerBase) std::transform(base.begin(), base.end(), base.begin(), Lower);
-    if (flags & kLowerExtension) std::transform(extension.begin(), extension.end(), extension.begin(), Lower);
-    return extension.empty() ? base : base + "." + extension;
+    if (flags & kLowerBase) std::transform(name.begin(), name.end(), name.begin(), Lower);
+    if (extension.empty()) return name;
+    name += '.';
+    const auto dot = static_cast<std::ptrdiff_t>(name.size());
+    name.append(extension);
+    if (flags & kLowerExtension) std::transform(name.begin() + dot, name.end(), name.begin() + dot, Lower);
+    return name;
 }
 
 std::uint8_t ShortNameChecksum(std::string_view entry) {
@@ -199,18 +208,27 @@ std::optional<FatImage> FatImage::Parse(std::string_view boot, std::string* reas
     return image;
 }
 
-bool FatImage::Load(std::string_view head, std::string* reason) {
-    if (head.size() < HeadBytes()) {
+bool FatImage::Load(std::string_view fat, std::string_view root, std::string* reason) {
+    if (fat.size() < FatUsedBytes() || root.size() < kImageRootEntries * kDirEntryBytes) {
         *reason = "it is truncated";
         return false;
     }
-    m_fat.assign(head.substr(FatOffset(0), std::uint64_t{m_sectorsPerFat} * kImageSectorBytes));
-    m_root.assign(head.substr(RootOffset(), kImageRootEntries * kDirEntryBytes));
+    m_fat.assign(fat.substr(0, FatUsedBytes()));
+    m_freeClusters.reset();
+    m_root.assign(root.substr(0, kImageRootEntries * kDirEntryBytes));
     m_entries.reset();
     return true;
 }
 
 std::uint64_t FatImage::HeadBytes() const { return RootOffset() + kImageRootEntries * kDirEntryBytes; }
+
+std::uint64_t FatImage::FatUsedBytes() const {
+    // The last cluster's 12 bits end in the byte after its pair's first.
+    const std::uint64_t last = m_clusterCount + 1;
+    const std::uint64_t needed = last + last / 2 + 2;
+    const std::uint64_t sectors = (needed + kImageSectorBytes - 1) / kImageSectorBytes;
+    return std::min<std::uint64_t>(sectors, m_sectorsPerFat) * kImageSectorBytes;
+}
 
 std::uint64_t FatImage::FatOffset(int copy) const {
     return (m_reservedSectors + static_cast<std::uint64_t>(copy) * m_sectorsPerFat) * kImageSectorBytes;
@@ -231,20 +249,29 @@ std::uint16_t FatImage::EntryIn(std::string_view fat, std::uint16_t cluster) {
 std::uint16_t FatImage::Next(std::uint16_t cluster) const { return EntryIn(m_fat, cluster); }
 
 void FatImage::SetNext(std::uint16_t cluster, std::uint16_t next) {
+    const bool wasFree = Next(cluster) == 0;
     const std::size_t at = cluster + cluster / 2u;
     std::uint32_t pair = Le16(m_fat, at);
     pair = (cluster & 1) ? ((pair & 0x000F) | (std::uint32_t{next} << 4)) : ((pair & 0xF000) | (next & 0xFFF));
     Put16(m_fat, at, pair);
+    // A count once made follows each change, so that no change costs a pass over the FAT.
+    const bool isFree = Next(cluster) == 0;
+    if (m_freeClusters && isFree != wasFree && cluster >= 2 && cluster < m_clusterCount + 2) {
+        *m_freeClusters = isFree ? *m_freeClusters + 1 : *m_freeClusters - 1;
+    }
 }
 
 std::uint32_t FatImage::FreeClusters() const {
-    std::uint32_t count = 0;
-    for (std::uint32_t c = 2; c < m_clusterCount + 2; ++c) count += Next(static_cast<std::uint16_t>(c)) == 0;
-    return count;
+    if (!m_freeClusters) {
+        std::uint32_t count = 0;
+        for (std::uint32_t c = 2; c < m_clusterCount + 2; ++c) count += Next(static_cast<std::uint16_t>(c)) == 0;
+        m_freeClusters = count;
+    }
+    return *m_freeClusters;
 }
 
 std::optional<std::vector<std::uint16_t>> FatImage::TakeFree(std::uint32_t count,
-                                                             const std::vector<bool>& inUse) const {
+                                                             const std::vector<std::uint8_t>& inUse) const {
     std::vector<std::uint16_t> clusters;
     for (std::uint32_t c = 2; c < m_clusterCount + 2 && clusters.size() < count; ++c) {
         if (Next(static_cast<std::uint16_t>(c)) != 0 || (c < inUse.size() && inUse[c])) continue;
@@ -255,10 +282,19 @@ std::optional<std::vector<std::uint16_t>> FatImage::TakeFree(std::uint32_t count
 }
 
 FatImage::Walk FatImage::WalkChain(std::uint16_t first, std::uint32_t size) const {
-    const std::uint32_t needed = (size + kImageSectorBytes - 1) / kImageSectorBytes;
     Walk walk;
+    WalkChain(first, size, walk);
+    return walk;
+}
+
+void FatImage::WalkChain(std::uint16_t first, std::uint32_t size, Walk& walk) const {
+    const std::uint32_t needed = (size + kImageSectorBytes - 1) / kImageSectorBytes;
+    walk.clusters.clear();
+    walk.problem = Walk::Problem::None;
     if (first != 0) {
-        std::vector<bool> seen(m_clusterCount + 2, false);
+        // On the stack, as chains are walked often. The disk's cluster
+        // numbers stay below its sector count; larger ones stop the walk first.
+        std::bitset<kImageSectors> seen;
         for (std::uint16_t c = first;;) {
             if (c == 0) {
                 walk.problem = Walk::Problem::MeetsFree;
@@ -284,7 +320,6 @@ FatImage::Walk FatImage::WalkChain(std::uint16_t first, std::uint32_t size) cons
         }
     }
     if (walk.problem == Walk::Problem::None && walk.clusters.size() < needed) walk.problem = Walk::Problem::Short;
-    return walk;
 }
 
 std::optional<std::vector<std::uint16_t>> FatImage::Chain(std::uint16_t first, std::uint32_t size) const {
@@ -312,6 +347,10 @@ std::vector<FatEntry> FatImage::ParseEntries(std::string_view folder) {
     std::vector<FatEntry> entries;
     LongNameParts parts;
     const auto slots = static_cast<std::uint32_t>(folder.size() / kDirEntryBytes);
+    // Room for every slot before the end mark, so that a full root grows no copies.
+    std::uint32_t used = 0;
+    while (used < slots && folder[used * kDirEntryBytes] != '\0') ++used;
+    entries.reserve(used);
     for (std::uint32_t i = 0; i < slots; ++i) {
         const std::string_view slot = folder.substr(i * kDirEntryBytes, kDirEntryBytes);
         const unsigned char first = Byte(slot, 0);
@@ -361,6 +400,7 @@ std::vector<FatEntry> FatImage::Find(std::string_view name) const {
 
 std::vector<std::uint32_t> FatImage::FreeSlots() const {
     std::vector<std::uint32_t> slots;
+    slots.reserve(kImageRootEntries);
     const std::uint32_t end = EndSlot();
     for (std::uint32_t i = 0; i < kImageRootEntries; ++i) {
         if (i >= end || Byte(m_root, i * kDirEntryBytes) == kDeleted) slots.push_back(i);

@@ -37,13 +37,17 @@ struct FatEntry {
 // volume moves sectors between it and the image file, in a crash-safe order.
 class FatImage {
 public:
-    // Checks the boot sector and the FAT size, then takes the first FAT and
-    // the root directory from `head` (the image's leading sectors, at least
-    // HeadBytes()). The reason names what is wrong, without the file name.
+    // Checks the boot sector and the FAT size, then takes the first
+    // FatUsedBytes() of the first FAT and the root directory's sectors. The
+    // reason names what is wrong, without the file name.
     static std::optional<FatImage> Parse(std::string_view bootSector, std::string* reason);
-    bool Load(std::string_view head, std::string* reason);
+    bool Load(std::string_view fat, std::string_view root, std::string* reason);
 
     std::uint64_t HeadBytes() const;                    // boot sector up to the end of the root
+    // The leading sectors of a FAT that hold the entries of the disk's
+    // clusters. The others are never read or written: a boot sector may give
+    // its FATs nearly the whole disk.
+    std::uint64_t FatUsedBytes() const;
     std::uint64_t FatOffset(int copy) const;
     std::uint64_t RootOffset() const;
     std::uint64_t ClusterOffset(std::uint16_t cluster) const;
@@ -56,10 +60,11 @@ public:
     static std::uint16_t EntryIn(std::string_view fat, std::uint16_t cluster);
     void SetNext(std::uint16_t cluster, std::uint16_t next);
     std::uint32_t FreeClusters() const;
-    // The first `count` free clusters that `inUse` does not mark, or nothing
-    // when fewer are free. `inUse` has one flag per cluster number (or is empty).
+    // The first `count` free clusters that `inUse` does not mark (non-zero),
+    // or nothing when fewer are free. `inUse` has one flag per cluster number
+    // (or is empty).
     std::optional<std::vector<std::uint16_t>> TakeFree(std::uint32_t count,
-                                                       const std::vector<bool>& inUse = {}) const;
+                                                       const std::vector<std::uint8_t>& inUse = {}) const;
     // The clusters of a chain as far as it can be followed, and what stopped
     // it early: it left the disk, met a free or bad cluster, or looped.
     struct Walk {
@@ -68,6 +73,8 @@ public:
         Problem problem = Problem::None;
     };
     Walk WalkChain(std::uint16_t first, std::uint32_t size) const;
+    // The same into `walk`, whose clusters keep their room from one walk to the next.
+    void WalkChain(std::uint16_t first, std::uint32_t size, Walk& walk) const;
     // The clusters of a file, or nothing when its chain leaves the disk,
     // loops, meets a free or bad cluster, or is shorter than `size` needs.
     std::optional<std::vector<std::uint16_t>> Chain(std::uint16_t first, std::uint32_t size) const;
@@ -98,6 +105,8 @@ private:
     std::uint32_t m_reservedSectors = 1;
     std::uint32_t m_sectorsPerFat = 9;
     std::uint32_t m_clusterCount = 0;
+    // Of the disk's clusters: counted when first asked for, then kept by SetNext.
+    mutable std::optional<std::uint32_t> m_freeClusters;
     std::string m_fat;
     std::string m_root;
     // The root read into entries once, until the next change of the root.

@@ -86,9 +86,10 @@ const char* Describe(FatImage::Walk::Problem problem) {
 
 // Which clusters the files and folders of the image hold, following every
 // chain as far as it goes (into subfolders too).
+// A cluster with owners > 0 is held, whatever the FAT says.
 struct Survey {
     std::vector<std::uint8_t> owners;   // chains through each cluster, counted up to 2
-    std::vector<bool> used;             // held by some chain, whatever the FAT says
+    std::vector<std::uint16_t> held;    // those clusters, each once: fewer than the disk's
 };
 
 // One change as planned: the entries it replaces, its new bytes and place.
@@ -126,12 +127,20 @@ public:
         return store->Flush();
     }
 
+    // Whole sectors go straight from `bytes`; only where the content ends
+    // inside a sector is a padded copy made, so a song is never copied whole.
     bool WriteData(const std::vector<std::uint16_t>& clusters, std::string_view bytes) {
         return ForEachRun(clusters, [&](std::size_t first, std::size_t count) {
             const std::size_t from = first * kImageSectorBytes;
-            std::string run(count * kImageSectorBytes, '\0');
-            if (from < bytes.size()) run.replace(0, std::min(run.size(), bytes.size() - from), bytes.substr(from, run.size()));
-            return Write(fat.ClusterOffset(clusters[first]), run);
+            const std::size_t size = count * kImageSectorBytes;
+            const std::string_view content = from < bytes.size() ? bytes.substr(from, size) : std::string_view();
+            const std::size_t whole = content.size() / kImageSectorBytes * kImageSectorBytes;
+            const std::uint64_t offset = fat.ClusterOffset(clusters[first]);
+            if (whole > 0 && !Write(offset, content.substr(0, whole))) return false;
+            if (whole == size) return true;
+            std::string tail(size - whole, '\0');
+            tail.replace(0, content.size() - whole, content.substr(whole));
+            return Write(offset + whole, tail);
         });
     }
 
@@ -173,49 +182,88 @@ public:
     Survey TakeSurvey() const {
         Survey survey;
         survey.owners.assign(fat.ClusterCount() + 2, 0);
-        std::set<std::uint16_t> foldersSeen;
-        Visit(fat.Entries(), survey, foldersSeen, 0);
-        survey.used.resize(survey.owners.size());
-        for (std::size_t c = 0; c < survey.owners.size(); ++c) survey.used[c] = survey.owners[c] > 0;
+        Tour tour;
+        Visit(fat.Entries(), survey, tour, 0);
         return survey;
     }
 
     // A cluster that holds a file and that the two FAT copies describe
     // differently: which copy is right is for a repair tool to decide.
+    // The lowest such cluster, so that the message names the same one each time.
     std::optional<std::uint16_t> FatCopiesDisagree(const Survey& survey) const {
-        for (std::uint32_t c = 2; c < fat.ClusterCount() + 2; ++c) {
-            const auto cluster = static_cast<std::uint16_t>(c);
-            if (survey.used[c] && FatImage::EntryIn(fatOnDisk[0], cluster) != FatImage::EntryIn(fatOnDisk[1], cluster)) {
-                return cluster;
+        std::optional<std::uint16_t> lowest;
+        for (std::uint16_t cluster : survey.held) {
+            if (FatImage::EntryIn(fatOnDisk[0], cluster) != FatImage::EntryIn(fatOnDisk[1], cluster) &&
+                (!lowest || cluster < *lowest)) {
+                lowest = cluster;
             }
         }
-        return std::nullopt;
+        return lowest;
     }
 
 private:
-    void Visit(const std::vector<FatEntry>& entries, Survey& survey, std::set<std::uint16_t>& foldersSeen,
-               int depth) const {
+    // A folder's clusters up to its end mark, a few at a time: what lies
+    // beyond the mark is never read as entries, and a damaged folder may
+    // claim the whole disk.
+    bool ReadFolder(const std::vector<std::uint16_t>& clusters, std::string& bytes) const {
+        constexpr std::size_t kBatch = 16;
+        bytes.clear();
+        for (std::size_t first = 0; first < clusters.size();) {
+            std::size_t count = 1;
+            while (count < kBatch && first + count < clusters.size() &&
+                   clusters[first + count] == clusters[first + count - 1] + 1) {
+                ++count;
+            }
+            const std::size_t at = bytes.size();
+            bytes.resize(at + count * kImageSectorBytes);
+            if (!store->Read(fat.ClusterOffset(clusters[first]), bytes.data() + at, bytes.size() - at)) return false;
+            for (std::size_t slot = at; slot < bytes.size(); slot += kDirEntryBytes) {
+                if (bytes[slot] == '\0') {
+                    bytes.resize(slot);
+                    return true;
+                }
+            }
+            first += count;
+        }
+        return true;
+    }
+
+    // A survey's way through the tree: the folders it has been in, and
+    // buffers that one entry leaves to the next, so each is allocated once.
+    struct Tour {
+        std::set<std::uint16_t> foldersSeen;
+        FatImage::Walk walk;
+        std::string folder;
+    };
+
+    void Visit(const std::vector<FatEntry>& entries, Survey& survey, Tour& tour, int depth) const {
+        const FatImage::Walk& walk = tour.walk;
         for (const FatEntry& entry : entries) {
-            const FatImage::Walk walk = fat.WalkChain(entry.firstCluster, entry.IsFolder() ? 0 : entry.size);
-            for (std::uint16_t c : walk.clusters) survey.owners[c] = static_cast<std::uint8_t>(std::min(survey.owners[c] + 1, 2));
+            fat.WalkChain(entry.firstCluster, entry.IsFolder() ? 0 : entry.size, tour.walk);
+            for (std::uint16_t c : walk.clusters) {
+                if (survey.owners[c] == 0) survey.held.push_back(c);
+                survey.owners[c] = static_cast<std::uint8_t>(std::min(survey.owners[c] + 1, 2));
+            }
             // A folder's files hold clusters too; a damaged or looping tree is followed only so far.
             if (!entry.IsFolder() || walk.clusters.empty() || depth >= 16 ||
-                !foldersSeen.insert(entry.firstCluster).second) {
+                !tour.foldersSeen.insert(entry.firstCluster).second) {
                 continue;
             }
-            std::string bytes;
-            if (ReadData(walk.clusters, bytes, walk.clusters.size() * kImageSectorBytes)) {
-                Visit(FatImage::ParseEntries(bytes), survey, foldersSeen, depth + 1);
+            // The subfolder's own entries reuse both buffers: this entry is done with them.
+            if (ReadFolder(walk.clusters, tour.folder)) {
+                Visit(FatImage::ParseEntries(tour.folder), survey, tour, depth + 1);
             }
         }
     }
 };
 
-ImageVolume::ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap) : m_imagePath(std::move(imagePath)) {
+ImageVolume::ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap, ImageAccess access)
+    : m_imagePath(std::move(imagePath)) {
     auto file = std::make_unique<ImageFile>();
+    const bool glance = access == ImageAccess::Glance;
     // Not blocking: a FIFO or a device given by mistake must not hang us.
-    int fd = ::open(m_imagePath.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) {
+    int fd = glance ? -1 : ::open(m_imagePath.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (glance || (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM))) {
         fd = ::open(m_imagePath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
         file->readOnly = true;
     }
@@ -230,7 +278,8 @@ ImageVolume::ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap) :
         return;
     }
     // Another program writing the image at the same time would corrupt it.
-    if (!LockWaiting(fd, !file->readOnly)) {
+    const bool locked = glance ? ::flock(fd, LOCK_SH | LOCK_NB) == 0 : LockWaiting(fd, !file->readOnly);
+    if (!locked) {
         m_problem = errno == EWOULDBLOCK ? m_imagePath + " is in use by another program.\nClose it there and try again."
                                          : "Cannot lock " + m_imagePath + ".\n" + Result::FromErrno(errno).reason;
         return;
@@ -254,18 +303,37 @@ ImageVolume::ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap) :
         return;
     }
     file->fat = std::move(*parsed);
-    std::string head(file->fat.HeadBytes(), '\0');
-    if (!file->store->Read(0, head.data(), head.size())) {
+    // Each FAT as far as it holds the disk's clusters, and the root: the
+    // reserved sectors and the rest of a FAT larger than the disk needs are
+    // never read. Where nothing lies between them (every real floppy), they
+    // come in one read.
+    const FatImage& fat = file->fat;
+    const std::uint64_t fatBytes = fat.FatUsedBytes();
+    const std::uint64_t rootBytes = kImageRootEntries * kDirEntryBytes;
+    auto read = [&](std::uint64_t offset, std::uint64_t size, std::string& bytes) {
+        bytes.resize(size);
+        return file->store->Read(offset, bytes.data(), bytes.size());
+    };
+    bool readable = true;
+    if (fat.FatOffset(1) == fat.FatOffset(0) + fatBytes) {
+        std::string head;
+        readable = read(fat.FatOffset(0), 2 * fatBytes + rootBytes, head);
+        file->fatOnDisk[0] = head.substr(0, fatBytes);
+        file->fatOnDisk[1] = head.substr(fatBytes, fatBytes);
+        file->rootOnDisk = head.substr(2 * fatBytes);
+    } else {
+        readable = read(fat.FatOffset(0), fatBytes, file->fatOnDisk[0]) &&
+                   read(fat.FatOffset(1), fatBytes, file->fatOnDisk[1]) &&
+                   read(fat.RootOffset(), rootBytes, file->rootOnDisk);
+    }
+    if (!readable) {
         m_problem = "Cannot read " + m_imagePath + ".\n" + Result::FromErrno(errno).reason;
         return;
     }
-    if (!file->fat.Load(head, &reason)) {
+    if (!file->fat.Load(file->fatOnDisk[0], file->rootOnDisk, &reason)) {
         m_problem = notAFloppy + reason + ".";
         return;
     }
-    const std::size_t fatBytes = file->fat.FatBytes().size();
-    for (int copy = 0; copy < 2; ++copy) file->fatOnDisk[copy] = head.substr(file->fat.FatOffset(copy), fatBytes);
-    file->rootOnDisk = file->fat.RootBytes();
     m_image = std::move(file);
 }
 
@@ -280,9 +348,10 @@ std::optional<SpaceInfo> ImageVolume::Space() const {
 
 std::optional<FatEntry> ImageVolume::FindFile(std::string_view name) const {
     if (!m_image) return std::nullopt;
-    auto found = m_image->fat.Find(name);
-    if (found.empty()) return std::nullopt;
-    return found.front();
+    for (const FatEntry& entry : m_image->fat.Entries()) {
+        if (entry.Matches(name)) return entry;
+    }
+    return std::nullopt;
 }
 
 bool ImageVolume::Exists(std::string_view name) const {
@@ -309,11 +378,35 @@ std::optional<std::string> ImageVolume::ReadFile(std::string_view name, std::siz
     return bytes;
 }
 
+namespace {
+
+// Every write of ours puts a file in new clusters and dates it.
+std::string StampOf(const FatEntry& entry) {
+    return std::to_string(entry.firstCluster) + ":" + std::to_string(entry.size) + ":" + std::to_string(entry.stamp);
+}
+
+}  // namespace
+
 std::string ImageVolume::Stamp(std::string_view name) const {
     auto entry = FindFile(name);
-    if (!entry) return {};
-    // Every write of ours puts a file in new clusters and dates it.
-    return std::to_string(entry->firstCluster) + ":" + std::to_string(entry->size) + ":" + std::to_string(entry->stamp);
+    return entry ? StampOf(*entry) : std::string();
+}
+
+// One search of the root per name, where Stamp and FileSize would make two.
+std::vector<std::optional<FileLook>> ImageVolume::LookAt(const std::vector<std::string>& names) const {
+    std::vector<std::optional<FileLook>> looks;
+    looks.reserve(names.size());
+    for (const std::string& name : names) {
+        auto entry = FindFile(name);
+        if (!entry) {
+            looks.emplace_back();
+            continue;
+        }
+        std::optional<std::uint64_t> size;
+        if (!entry->IsFolder()) size = entry->size;
+        looks.push_back(FileLook{name, size, StampOf(*entry)});
+    }
+    return looks;
 }
 
 Result ImageVolume::Apply(const std::vector<FileChange>& changes, Room room) {
@@ -381,8 +474,9 @@ Result ImageVolume::Apply(const std::vector<FileChange>& changes, Room room) {
         needed += ClustersFor(p.bytes.size());
         newNames += !p.remove && p.existing.empty();
     }
-    std::uint32_t free = 0;
-    for (std::uint32_t c = 2; c < fat.ClusterCount() + 2; ++c) free += fat.Next(static_cast<std::uint16_t>(c)) == 0 && !survey.used[c];
+    // Free in the FAT and held by no chain (one that runs into a free cluster holds it).
+    std::uint32_t free = fat.FreeClusters();
+    for (std::uint16_t c : survey.held) free -= fat.Next(c) == 0;
     const std::uint64_t keep = room == Room::Songs ? CatalogueRoomBytes(kImageSectorBytes) / kImageSectorBytes : 0;
     if (std::uint64_t{needed} + keep > free) return Result::FromErrno(ENOSPC);
     const std::vector<std::uint32_t> slots = fat.FreeSlots();
@@ -398,7 +492,7 @@ Result ImageVolume::Apply(const std::vector<FileChange>& changes, Room room) {
     // 1. The new contents go into clusters that no file holds. New entries
     //    past the end mark get cleared slots first, so that whichever root
     //    sectors reach the disk later, no old garbage becomes an entry.
-    std::vector<bool> taken = survey.used;
+    std::vector<std::uint8_t> taken = survey.owners;
     std::size_t nextSlot = 0;
     const std::uint32_t end = fat.EndSlot();
     std::uint32_t lastNew = 0;
@@ -407,7 +501,7 @@ Result ImageVolume::Apply(const std::vector<FileChange>& changes, Room room) {
         if (p.remove) continue;
         auto clusters = fat.TakeFree(ClustersFor(p.bytes.size()), taken);
         if (!clusters) return Result::FromErrno(ENOSPC);
-        for (std::uint16_t c : *clusters) taken[c] = true;
+        for (std::uint16_t c : *clusters) taken[c] = 1;
         p.clusters = std::move(*clusters);
         if (!image.WriteData(p.clusters, p.bytes)) return fail("file data");
         if (p.existing.empty()) {

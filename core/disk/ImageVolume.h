@@ -42,9 +42,14 @@ using ImageStoreWrapper = std::function<std::unique_ptr<ImageStore>(std::unique_
 // the disk or is shared with another file), or run into FAT copies that
 // disagree about a file, is refused, so that a damaged image never loses
 // more. After a failed write the volume writes nothing more.
+// How an image is opened: for use, waiting a little for another program that
+// holds it; or for a glance, read-only, taking turns with readers and never
+// waiting for a writer (a list of many images must not stall on one).
+enum class ImageAccess { Use, Glance };
+
 class ImageVolume final : public FloppyVolume {
 public:
-    explicit ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap = {});
+    explicit ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap = {}, ImageAccess access = ImageAccess::Use);
     ~ImageVolume() override;
     ImageVolume(const ImageVolume&) = delete;
     ImageVolume& operator=(const ImageVolume&) = delete;
@@ -57,6 +62,7 @@ public:
     std::optional<std::uint64_t> FileSize(std::string_view name) const override;
     std::optional<std::string> ReadFile(std::string_view name, std::size_t maxBytes) const override;
     std::string Stamp(std::string_view name) const override;
+    std::vector<std::optional<FileLook>> LookAt(const std::vector<std::string>& names) const override;
     Result Apply(const std::vector<FileChange>& changes, Room room) override;
     void Flush() override;
     std::string Problem() const override { return m_problem; }
