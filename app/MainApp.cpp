@@ -18,6 +18,7 @@ int MainApp::Run(int& argc, char** argv) {
     MainDialog dialog(m_options);
     dialog.show();
     dialog.CurrentSession().FirstFill();
+    if (m_options.shelf) dialog.OpenShelf(m_options.shelf);
     dialog.exec();
     return 0;
 }

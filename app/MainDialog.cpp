@@ -67,6 +67,17 @@ std::optional<std::string> ChooseImageFile(QWidget* parent, const std::string& s
     return QFile::encodeName(dialog.selectedFiles().front()).toStdString();
 }
 
+std::optional<std::string> ChooseShelfFolder(QWidget* parent, const std::string& startFolder) {
+    QFileDialog dialog(parent, QStringLiteral("ディスク棚のフォルダ"), QFile::decodeName(startFolder.c_str()));
+    dialog.setObjectName(QStringLiteral("shelfFolderDialog"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    dialog.setPalette(SystemPalette());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return QFile::encodeName(dialog.selectedFiles().front()).toStdString();
+}
+
 }  // namespace
 
 const std::vector<Placement>& MainDialogLayout() { return kLayout; }
@@ -81,7 +92,8 @@ MainDialog::MainDialog(SessionOptions options, QWidget* parent)
       m_helpButton(QStringLiteral("Help.."), this),
       m_exitButton(QStringLiteral("終了"), this),
       m_reloadButton(QStringLiteral("再読み込み"), this),
-      m_fileChooser(ChooseImageFile) {
+      m_fileChooser(ChooseImageFile),
+      m_folderChooser(ChooseShelfFolder) {
     setObjectName(QStringLiteral("mainDialog"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
@@ -119,6 +131,8 @@ MainDialog::MainDialog(SessionOptions options, QWidget* parent)
     connect(&m_exitButton, &QPushButton::clicked, this, &QDialog::reject);
     auto* about = new QShortcut(QKeySequence(QStringLiteral("Alt+A")), this);
     connect(about, &QShortcut::activated, this, &MainDialog::ShowAbout);
+    auto* shelf = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+S")), this);
+    connect(shelf, &QShortcut::activated, this, [this] { OpenShelf(); });
 
     ShowFreeSpace();
     for (auto changed : {&Session::floppyChanged, &Session::songsChanged}) {
@@ -243,6 +257,27 @@ void MainDialog::OpenFloppyImage() {
     if (chosen) m_session.OpenImage(*chosen);
 }
 
+void MainDialog::OpenShelf(std::optional<std::string> folder) {
+    if (!folder) folder = m_session.ShelfStartFolder();
+    if (!folder) folder = m_folderChooser(this, m_session.WorkingDirectory());
+    if (!folder) return;
+    if (!m_shelf) {
+        m_shelf = std::make_unique<ShelfSession>([this]() -> Prompter& { return PrompterFor(Place::Shelf); });
+        m_shelfWindow = new ShelfWindow(*m_shelf, this);
+        m_shelfWindow->setFont(font());
+        connect(m_shelfWindow, &ShelfWindow::openImage, &m_session, &Session::OpenImage);
+        connect(&m_session, &Session::floppyChanged, m_shelfWindow, [this] { m_shelfWindow->MarkShown(m_session.ShownImage()); });
+        // A drop onto an image may have moved songs off the hard disk, or written the image shown here.
+        connect(m_shelf.get(), &ShelfSession::imagesChanged, &m_session, &Session::Reload);
+        connect(m_shelf.get(), &ShelfSession::rowsReset, m_shelfWindow, [this] { m_shelfWindow->MarkShown(m_session.ShownImage()); });
+    }
+    if (*folder != m_shelf->Folder()) m_shelf->Open(*folder);
+    m_shelfWindow->MarkShown(m_session.ShownImage());
+    m_shelfWindow->show();
+    m_shelfWindow->raise();
+    m_shelfWindow->activateWindow();
+}
+
 void MainDialog::ShowAbout() {
     AboutDialog about(this);
     about.exec();
@@ -295,6 +330,10 @@ QMenu* MainDialog::BuildBackgroundMenu(QWidget* parent) {
     drive->setObjectName(QStringLiteral("floppyDriveAction"));
     drive->setEnabled(m_session.HasFloppyChoice());
     connect(drive, &QAction::triggered, &m_session, &Session::UseFloppyDrive);
+    QAction* shelf = menu->addAction(QStringLiteral("ディスク棚(&S)..."));
+    shelf->setObjectName(QStringLiteral("shelfAction"));
+    shelf->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+S")));
+    connect(shelf, &QAction::triggered, this, [this] { OpenShelf(); });
     menu->addSeparator();
     // Window managers own the system menu here, so the about item lives on the
     // background's own menu.

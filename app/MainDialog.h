@@ -10,10 +10,12 @@
 #include <vector>
 
 #include "session/Session.h"
+#include "session/ShelfSession.h"
 #include "widgets/ColorButton.h"
 #include "widgets/FloppyList.h"
 #include "widgets/FolderTree.h"
 #include "widgets/HardDiskList.h"
+#include "widgets/ShelfWindow.h"
 
 class QFontMetrics;
 class QLabel;
@@ -48,8 +50,14 @@ public:
     // Asks for an image file starting in a folder; nullopt when cancelled.
     using FileChooser = std::function<std::optional<std::string>(QWidget* parent, const std::string& startFolder)>;
     void SetFileChooser(FileChooser chooser) { m_fileChooser = std::move(chooser); }
-    // The background's menu: open an image, back to the drive, the about box.
+    // Asks for the shelf's folder when none is known; nullopt when cancelled.
+    using FolderChooser = std::function<std::optional<std::string>(QWidget* parent, const std::string& startFolder)>;
+    void SetFolderChooser(FolderChooser chooser) { m_folderChooser = std::move(chooser); }
+    // The background's menu: open an image, back to the drive, the shelf, the about box.
     QMenu* BuildBackgroundMenu(QWidget* parent);
+    // Opens the shelf window on `folder`, or where the session says it opens.
+    void OpenShelf(std::optional<std::string> folder = std::nullopt);
+    ShelfWindow* Shelf() const { return m_shelfWindow; }
 
 protected:
     void accept() override;   // Enter does nothing
@@ -81,6 +89,9 @@ private:
     FreeSpaceBar* m_freeSpaceBar = nullptr;
     Prompter* m_testPrompter = nullptr;
     FileChooser m_fileChooser;
+    FolderChooser m_folderChooser;
+    std::unique_ptr<ShelfSession> m_shelf;
+    ShelfWindow* m_shelfWindow = nullptr;   // a child window, made on first use
     std::map<Place, std::unique_ptr<Prompter>> m_prompters;
     std::optional<QPoint> m_moveGrip;   // where the window was gripped, when no window manager moves it
 };

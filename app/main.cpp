@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <iostream>
 
+#include "app/Commands.h"
 #include "app/MainApp.h"
 #include "core/text/CommandLine.h"
 #include "core/disk/ImageVolume.h"
@@ -31,11 +32,14 @@ int main(int argc, char** argv) {
             std::cerr << "tunecrate: " << failure << "\n";
             return 1;
         }
+        case CommandLine::Action::Command:
+            return tunecrate::RunCommand(command, std::cout, std::cerr);
         case CommandLine::Action::Run:
             break;
     }
     tunecrate::SessionOptions options;
     options.floppy = command.floppy;
+    options.shelf = command.shelf;
     std::error_code error;
     options.workingDirectory = std::filesystem::current_path(error).string();
     if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {

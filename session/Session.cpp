@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "session/Session.h"
 
+#include "core/songs/Shelf.h"
+
 #include <filesystem>
 
 #include "core/disk/FloppyVolume.h"
@@ -94,10 +96,21 @@ bool Session::SlotHoldsSong(int slot) const {
     return volume && volume->Exists(SlotName(slot) + std::string(kSongExtension));
 }
 
-std::string Session::ImageChooserFolder() const {
+std::string Session::ShownImage() const {
     // A folder location ends in "/"; an image's does not.
     const bool onImage = !m_floppyLocation.empty() && m_floppyLocation.back() != '/';
-    std::string start = onImage ? std::filesystem::path(m_floppyLocation).parent_path().string() : std::string();
+    return onImage ? m_floppyLocation : std::string();
+}
+
+std::optional<std::string> Session::ShelfStartFolder() const {
+    if (m_options.shelf) return m_options.shelf;
+    if (const std::string image = ShownImage(); !image.empty()) return std::filesystem::path(image).parent_path().string();
+    return FindShelfFolder(m_options.mountTable());
+}
+
+std::string Session::ImageChooserFolder() const {
+    const std::string image = ShownImage();
+    std::string start = image.empty() ? std::string() : std::filesystem::path(image).parent_path().string();
     return start.empty() ? m_options.workingDirectory : start;
 }
 

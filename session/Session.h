@@ -28,12 +28,13 @@ struct SessionOptions {
     std::optional<std::string> floppy;   // --floppy, a folder or an image file: wins over detection
     std::string workingDirectory;        // the first hard-disk folder
     std::string home;                    // the home folder at the top of the tree
+    std::optional<std::string> shelf;    // --shelf: the folder the shelf window opens on at the start
     std::function<std::vector<MountEntry>()> mountTable = ReadMountTable;
 };
 
 // The part of the window where a gesture happened; its questions and
 // messages belong to it.
-enum class Place { Window, FolderTree, HardDiskList, FloppyList };
+enum class Place { Window, FolderTree, HardDiskList, FloppyList, Shelf };
 
 // The work of one window: which floppy it shows and its five slot rows (the
 // only catalogue in memory), the hard-disk folder it shows and its songs. It
@@ -66,6 +67,11 @@ public:
     bool HasFloppyChoice() const { return m_floppyChoice.has_value(); }
     // Where the image chooser starts: the current image's folder, else the working folder.
     std::string ImageChooserFolder() const;
+    // The image the window shows; empty when the floppy is a folder or a drive.
+    std::string ShownImage() const;
+    // Where the shelf opens: --shelf, else the shown image's folder, else the
+    // first mounted removable volume holding images; nullopt: ask the user.
+    std::optional<std::string> ShelfStartFolder() const;
     bool SlotHoldsSong(int slot) const;
 
     // ---- gestures ----

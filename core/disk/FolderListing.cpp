@@ -51,6 +51,21 @@ bool UnderRemovableMountFolders(std::string_view mountPoint) {
 
 }  // namespace
 
+std::optional<std::vector<std::string>> ListFiles(std::string_view folder) {
+    std::unique_ptr<DIR, DirCloser> dir(opendir(std::string(folder).c_str()));
+    if (!dir) return std::nullopt;
+    std::vector<std::string> names;
+    const int fd = dirfd(dir.get());
+    while (dirent* entry = readdir(dir.get())) {
+        struct stat st {};
+        const bool file = entry->d_type == DT_REG ||
+                          ((entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) &&
+                           ::fstatat(fd, entry->d_name, &st, 0) == 0 && S_ISREG(st.st_mode));
+        if (file) names.emplace_back(entry->d_name);
+    }
+    return names;
+}
+
 std::vector<std::string> ListSubfolders(std::string_view folder) {
     std::vector<std::string> names;
     ForEachEntry(folder, [&](int fd, const dirent* entry) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +15,10 @@ namespace tunecrate {
 // The names of the subfolders of `folder` (hidden ones included) in name
 // order; empty when it cannot be listed.
 std::vector<std::string> ListSubfolders(std::string_view folder);
+
+// The names of the regular files of `folder` (links to them included), in
+// the order the folder gives; nullopt, with errno set, when it cannot be listed.
+std::optional<std::vector<std::string>> ListFiles(std::string_view folder);
 
 // True when the folder holds a subfolder or, with `includeFiles`, a file that
 // is not hidden: the tree then shows an expand button before it is opened.

@@ -97,7 +97,7 @@ std::string UnreadableFloppyMessage(std::string_view floppyRoot) {
     return "Cannot open " + std::string(floppyRoot) + "song.nam.\nPlease insert valid floppy disk.";
 }
 
-CatalogueReading ReadCatalogue(FloppyVolume* volume) {
+CatalogueReading ReadCatalogue(FloppyVolume* volume, CatalogueRepair repair) {
     CatalogueReading reading;
     if (volume == nullptr) return reading;
     if (reading.failure = volume->Problem(); !reading.failure.empty()) return reading;
@@ -120,8 +120,8 @@ CatalogueReading ReadCatalogue(FloppyVolume* volume) {
     if (!titles) {
         // A catalogue that exists but cannot be read is never replaced by blanks.
         if (looks[0] || !IsSongFloppy(*volume)) return reading;
-        Result created = volume->WriteFile(kTitlesFile, BlankTitlesFile());
-        titles = volume->ReadFile(kTitlesFile, kCatalogueReadLimit);
+        Result created = repair == CatalogueRepair::Never ? Result{} : volume->WriteFile(kTitlesFile, BlankTitlesFile());
+        titles = repair == CatalogueRepair::Never ? BlankTitlesFile() : volume->ReadFile(kTitlesFile, kCatalogueReadLimit);
         if (!created.ok() || !titles) {
             reading.failure = CatalogueWriteFailure(volume->Root(), kTitlesFile, created).reason;
             return reading;
@@ -141,8 +141,8 @@ CatalogueReading ReadCatalogue(FloppyVolume* volume) {
             reading.FreeBytes = 0;
             return reading;
         }
-        Result created = volume->WriteFile(kCommentsFile, EmptyCommentsFile());
-        comments = volume->ReadFile(kCommentsFile, kCatalogueReadLimit);
+        Result created = repair == CatalogueRepair::Never ? Result{} : volume->WriteFile(kCommentsFile, EmptyCommentsFile());
+        comments = repair == CatalogueRepair::Never ? EmptyCommentsFile() : volume->ReadFile(kCommentsFile, kCatalogueReadLimit);
         if (!created.ok() || !comments) {
             reading.failure = CatalogueWriteFailure(volume->Root(), kCommentsFile, created).reason;
             reading.FreePercent = -1;

@@ -25,10 +25,14 @@ struct CatalogueReading {
     std::string failure;
 };
 
+// Whether a reading may write a missing catalogue file.
+enum class CatalogueRepair { WhenMissing, Never };
+
 // Reads the five slot rows and the free space of the floppy; `volume` may be
 // null when there is no floppy. Creates a missing song.nam (only when slot
-// files exist) and a missing comments.dat, as the instrument expects both.
-CatalogueReading ReadCatalogue(FloppyVolume* volume);
+// files exist) and a missing comments.dat, as the instrument expects both;
+// with CatalogueRepair::Never it reads them as blank instead.
+CatalogueReading ReadCatalogue(FloppyVolume* volume, CatalogueRepair repair = CatalogueRepair::WhenMissing);
 
 // "Cannot open %ssong.nam.\nPlease insert valid floppy disk."
 std::string UnreadableFloppyMessage(std::string_view floppyRoot);

@@ -126,6 +126,23 @@ TransferResult CopyFloppySongToSlot(DropContext& context, DropState& state, int 
     return TransferResult::Copied;
 }
 
+namespace {
+
+// The titles and comments, then a move's deletions: a move takes nothing
+// away until the titles and comments have arrived too. False when the
+// catalogue could not be written.
+bool FinishDrop(DropContext& context, const DropState& state, DropResult& result) {
+    const bool catalogueWritten = WriteChangedSlots(context, state);
+    if (context.move) {
+        if (catalogueWritten) DeleteMovedFiles(context, state);
+        result.refillHardDiskList = true;
+    }
+    result.rereadFloppy = state.Transferred || !state.changedSlots.empty();
+    return catalogueWritten;
+}
+
+}  // namespace
+
 DropResult DropOntoFloppyList(DropContext& context, std::optional<int> targetSlot, const ParsedPayload& payload) {
     DropResult result;
     if (!targetSlot || *targetSlot < 0 || *targetSlot >= kSlotCount || context.floppy == nullptr ||
@@ -219,13 +236,42 @@ DropResult DropOntoFloppyList(DropContext& context, std::optional<int> targetSlo
         }
     }
 
-    // A move takes nothing away until the titles and comments have arrived too.
-    const bool catalogueWritten = WriteChangedSlots(context, state);
-    if (context.move) {
-        if (catalogueWritten) DeleteMovedFiles(context, state);
-        result.refillHardDiskList = true;
+    FinishDrop(context, state, result);
+    return result;
+}
+
+DropResult DropIntoFreeSlots(DropContext& context, const ParsedPayload& payload, std::vector<SongPlace>* placed) {
+    DropResult result;
+    if (payload.type != kHardDiskType || context.floppy == nullptr) {
+        result.taken = false;
+        return result;
     }
-    result.rereadFloppy = state.Transferred || !state.changedSlots.empty();
+    if (!TakeFreshRows(context)) {
+        result.rereadFloppy = true;
+        return result;
+    }
+    DropState state;
+    int slot = 0;
+    const auto nextFree = [&] {
+        while (slot < kSlotCount && context.rows[static_cast<std::size_t>(slot)].state != SlotState::EmptySlot) ++slot;
+        return slot;
+    };
+    for (const std::string& item : payload.items) {
+        if (!IsHardDiskItem(item)) continue;
+        if (nextFree() >= kSlotCount) {
+            context.prompter.ShowMessage(std::to_string(kSlotCount) + "個以上のファイルは格納できません。", "Error!",
+                                         MessageIcon::None);
+            break;
+        }
+        const TransferResult r = CopyHardDiskSongToSlot(context, state, item, slot);
+        if (r == TransferResult::DiskFull) break;
+        if (r == TransferResult::Copied) {
+            context.rows[static_cast<std::size_t>(slot)].state = SlotState::PartialSong;   // taken now
+            if (placed != nullptr) placed->push_back({item, slot});
+        }
+        ++slot;
+    }
+    if (!FinishDrop(context, state, result) && placed != nullptr) placed->clear();
     return result;
 }
 

@@ -17,6 +17,18 @@ namespace tunecrate {
 // `targetSlot` is the row under the drop point, nullopt when there is none.
 DropResult DropOntoFloppyList(DropContext& context, std::optional<int> targetSlot, const ParsedPayload& payload);
 
+// Where a song of a drop went.
+struct SongPlace {
+    std::string item;   // the payload's item
+    int slot = 0;
+};
+
+// Hard-disk songs dropped on a floppy as a whole (a shelf's image): each goes
+// into the next slot without a song, never replacing one; what does not fit
+// stays where it is, and the user is told. `placed` (when given) learns
+// where each song went once its title is on the floppy too.
+DropResult DropIntoFreeSlots(DropContext& context, const ParsedPayload& payload, std::vector<SongPlace>* placed = nullptr);
+
 // One hard-disk song (its base name) into a slot, asking before it replaces
 // the song there.
 TransferResult CopyHardDiskSongToSlot(DropContext& context, DropState& state, const std::string& item, int slot);

@@ -22,9 +22,56 @@ CommandLine Failure(std::string error) {
     return result;
 }
 
+bool IsCommand(const std::string& word) {
+    for (const char* command : kCommands) {
+        if (word == command) return true;
+    }
+    return false;
+}
+
+// "tunecrate COMMAND ...": its options anywhere, then the right number of paths.
+CommandLine ParseCommand(const std::vector<std::string>& args) {
+    CommandLine result;
+    result.action = CommandLine::Action::Command;
+    result.command = args[0];
+    const std::string& command = result.command;
+    bool onlyPaths = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (onlyPaths || arg.empty() || arg[0] != '-' || arg == "-") {
+            result.paths.push_back(arg);
+        } else if (arg == "--") {
+            onlyPaths = true;
+        } else if (arg == "--help" || arg == "-h") {
+            result.action = CommandLine::Action::Help;
+            return result;
+        } else if (command == "list" && arg == "--csv") {
+            result.csv = true;
+        } else if (auto value = command == "new" ? OptionValue(args, i, "--count") : std::nullopt) {
+            const bool digits = !value->empty() && value->size() <= 4 && value->find_first_not_of("0123456789") == std::string::npos;
+            result.count = digits ? std::stoi(*value) : 0;
+            if (result.count < 1 || result.count > 1000) return Failure("option --count needs a number from 1 to 1000");
+        } else {
+            return Failure("unknown option " + arg + " for " + command);
+        }
+    }
+    const std::size_t n = result.paths.size();
+    const bool many = command == "list" || command == "check";
+    const std::size_t wanted = command == "export" || command == "import" ? 2 : 1;
+    if (many ? n == 0 : n != wanted) {
+        const char* what = command == "export"   ? "an image or floppy folder, then a folder"
+                           : command == "import" ? "a folder of songs, then an image or a shelf folder"
+                           : command == "new"    ? "one image file or shelf folder"
+                                                 : "at least one image, floppy folder or shelf folder";
+        return Failure(command + " needs " + what);
+    }
+    return result;
+}
+
 }  // namespace
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
+    if (!args.empty() && IsCommand(args[0])) return ParseCommand(args);
     CommandLine result;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -41,30 +88,52 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             result.floppy = *value;
             continue;
         }
+        if (auto value = OptionValue(args, i, "--shelf")) {
+            if (value->empty()) return Failure("option --shelf needs a folder");
+            result.shelf = *value;
+            continue;
+        }
         if (auto value = OptionValue(args, i, "--new-floppy")) {
             if (value->empty()) return Failure("option --new-floppy needs a file");
             result.action = CommandLine::Action::NewFloppy;
             result.newFloppy = *value;
             continue;
         }
-        return Failure(arg.rfind('-', 0) == 0 ? "unknown option " + arg : "unexpected argument " + arg);
+        if (arg.rfind('-', 0) == 0) return Failure("unknown option " + arg);
+        return Failure(i == 0 ? "unknown command " + arg + " (the commands are list, export, import, new and check)"
+                              : "unexpected argument " + arg);
     }
     return result;
 }
 
 std::string UsageText() {
-    return "Usage: tunecrate [--floppy PATH]\n"
+    return "Usage: tunecrate [--floppy PATH] [--shelf DIR]\n"
            "       tunecrate --new-floppy FILE\n"
+           "       tunecrate COMMAND [OPTIONS] PATH...\n"
            "Keeps the songs of an instrument's 1.44 MB floppy disks.\n"
            "\n"
            "  --floppy PATH      use PATH as the floppy: a floppy folder or a 1.44 MB\n"
            "                     image file (a mounted disk, any folder standing in\n"
            "                     for one, or a FAT12 image used without mounting)\n"
            "                     instead of looking for a mounted 1.44 MB removable disk\n"
+           "  --shelf DIR        open the disk shelf on DIR, a folder of floppy images\n"
            "  --new-floppy FILE  write FILE as a new, formatted, empty song floppy\n"
            "                     image and exit; an existing FILE is never replaced\n"
            "  --help             show this text and exit\n"
            "  --version          show the version and exit\n"
+           "\n"
+           "Commands (no window; exit status 0 on success, 1 on a failure, 2 on bad usage):\n"
+           "  list [--csv] PATH...       every song of images, floppy folders or shelf\n"
+           "                             folders: image, slot, title, bytes, comment\n"
+           "  export SOURCE DIR          copy every song of an image or floppy folder into\n"
+           "                             DIR as TITLE.B00/.EVT/.cmt; never replaces a file\n"
+           "  import DIR TARGET          put the songs of DIR into the free slots of an\n"
+           "                             image, or of a shelf folder's last image and then\n"
+           "                             of new numbered images; never replaces a song\n"
+           "  new [--count N] PATH       make a new empty song floppy image PATH, or N\n"
+           "                             with the next free numbers in a shelf folder PATH\n"
+           "  check PATH...              read each image as the program does and report\n"
+           "                             every problem; exit status 1 when there is one\n"
            "\n"
            "The folder the program is started in is the first hard-disk folder shown.\n";
 }

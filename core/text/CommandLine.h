@@ -11,12 +11,22 @@ namespace tunecrate {
 
 // What the command line asks for.
 struct CommandLine {
-    enum class Action { Run, Help, Version, NewFloppy, Error };
+    enum class Action { Run, Help, Version, NewFloppy, Error, Command };
     Action action = Action::Run;
     std::optional<std::string> floppy;   // --floppy PATH: a folder or an image file
+    std::optional<std::string> shelf;    // --shelf DIR: the shelf window opens on DIR
     std::string newFloppy;               // --new-floppy FILE, for Action::NewFloppy
     std::string error;                   // for Action::Error
+    // For Action::Command: the command ("list", "export", "import", "new",
+    // "check"), its paths, and its options.
+    std::string command;
+    std::vector<std::string> paths;
+    bool csv = false;   // list --csv
+    int count = 1;      // new --count N
 };
+
+// The commands a script runs without a window.
+inline constexpr const char* kCommands[] = {"list", "export", "import", "new", "check"};
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args);  // without argv[0]
 std::string UsageText();

@@ -1,0 +1,271 @@
+// SPDX-License-Identifier: MIT
+#include "app/Commands.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+
+#include "core/disk/FileOps.h"
+#include "core/disk/FloppyVolume.h"
+#include "core/songs/FloppyCatalogue.h"
+#include "core/songs/FloppyDrop.h"
+#include "core/songs/FolderDrop.h"
+#include "core/songs/HardDiskSongs.h"
+#include "core/songs/Prompter.h"
+#include "core/songs/Shelf.h"
+#include "core/songs/SongFloppyImage.h"
+#include "core/text/Encoding.h"
+
+namespace tunecrate {
+
+namespace {
+
+// A script's user: every question about replacing something is answered no,
+// and told; every message is a problem.
+class ScriptPrompter final : public Prompter {
+public:
+    explicit ScriptPrompter(std::ostream& err) : m_err(err) {}
+    bool AskYesNo(const std::string& text, const std::string&) override {
+        m_err << "tunecrate: " << OneLine(text) << " -> no\n";
+        ++skipped;
+        return false;
+    }
+    bool AskOkCancel(const std::string& text, const std::string&) override {
+        m_err << "tunecrate: " << OneLine(text) << " -> cancel\n";
+        return false;
+    }
+    void ShowMessage(const std::string& text, const std::string&, MessageIcon) override {
+        m_err << "tunecrate: " << OneLine(text) << "\n";
+        ++problems;
+    }
+    int skipped = 0;
+    int problems = 0;
+
+private:
+    static std::string OneLine(std::string text) {
+        std::replace(text.begin(), text.end(), '\n', ' ');
+        return text;
+    }
+    std::ostream& m_err;
+};
+
+// A field of a list line: tab-separated, or a CSV field.
+std::string Field(const std::string& text, bool csv) {
+    if (!csv) {
+        std::string plain = text;
+        std::replace_if(plain.begin(), plain.end(), [](char c) { return c == '\t' || c == '\n' || c == '\r'; }, ' ');
+        return plain;
+    }
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string quoted = "\"";
+    for (char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return quoted + "\"";
+}
+
+// The floppies a path names: an image file, a floppy folder, or each image of a shelf folder.
+struct Floppies {
+    std::string folder;              // where the images are; the floppy folder itself otherwise
+    std::vector<std::string> images; // in shelf order; empty for a floppy folder
+    bool floppyFolder = false;
+};
+
+Floppies FloppiesAt(const std::string& path) {
+    Floppies found;
+    if (!IsFolder(path)) {
+        const auto slash = path.find_last_of('/');
+        found.folder = slash == std::string::npos ? "." : path.substr(0, std::max<std::size_t>(slash, 1));
+        found.images = {slash == std::string::npos ? path : path.substr(slash + 1)};
+        return found;
+    }
+    found.folder = path;
+    // A folder holding a catalogue or slot files is a floppy, whatever else it holds.
+    auto volume = OpenFloppyVolume(path);
+    bool floppy = volume->Exists(kTitlesFile);
+    for (int slot = 0; slot < kSlotCount && !floppy; ++slot) floppy = volume->Exists(SlotName(slot) + std::string(kSongExtension));
+    if (floppy) {
+        found.floppyFolder = true;
+    } else if (auto images = ListShelfImages(path)) {
+        found.images = std::move(*images);
+    }
+    return found;
+}
+
+// Rows of the floppy or the images `path` names, as the shelf reads them.
+std::vector<std::pair<std::string, ShelfRow>> ReadRows(const std::string& path) {
+    std::vector<std::pair<std::string, ShelfRow>> rows;
+    const Floppies found = FloppiesAt(path);
+    if (found.floppyFolder) {
+        auto volume = OpenFloppyVolume(found.folder);
+        rows.emplace_back(found.folder, ReadShelfFloppy(*volume, found.folder));
+    }
+    for (const std::string& image : found.images) rows.emplace_back(JoinPath(found.folder, image), ReadShelfImage(found.folder, image));
+    return rows;
+}
+
+int List(const CommandLine& line, std::ostream& out, std::ostream& err) {
+    int status = 0;
+    if (line.csv) out << "\xEF\xBB\xBF" << "image,slot,title,bytes,comment\r\n";
+    const char* separator = line.csv ? "," : "\t";
+    const char* end = line.csv ? "\r\n" : "\n";
+    for (const std::string& path : line.paths) {
+        const auto rows = ReadRows(path);
+        if (rows.empty()) err << "tunecrate: " << path << " holds no floppy images\n";
+        for (const auto& [where, row] : rows) {
+            if (!row.usable()) {
+                err << "tunecrate: " << row.problem << "\n";
+                status = 1;
+                continue;
+            }
+            for (int slot = 0; slot < kSlotCount; ++slot) {
+                const auto s = static_cast<std::size_t>(slot);
+                if (!row.holdsSong[s]) continue;
+                out << Field(where, line.csv) << separator << slot + 1 << separator
+                    << Field(Cp932ToUtf8(row.titles[s]), line.csv) << separator << row.songBytes[s] << separator
+                    << Field(Cp932ToUtf8(row.comments[s]), line.csv) << end;
+            }
+        }
+    }
+    return status;
+}
+
+int Check(const CommandLine& line, std::ostream& out, std::ostream& err) {
+    int status = 0;
+    for (const std::string& path : line.paths) {
+        const auto rows = ReadRows(path);
+        if (rows.empty()) {
+            err << "tunecrate: " << path << " holds no floppy images\n";
+            status = 1;
+        }
+        for (const auto& [where, row] : rows) {
+            out << where << ": " << (row.usable() ? "ok" : row.problem) << "\n";
+            if (!row.usable()) status = 1;
+        }
+    }
+    return status;
+}
+
+int New(const CommandLine& line, std::ostream& out, std::ostream& err) {
+    const std::string& path = line.paths[0];
+    if (IsFolder(path)) {
+        const NewImageNames made = MakeShelfImages(path, line.count);
+        for (const std::string& name : made.names) out << JoinPath(path, name) << "\n";
+        if (made.result.ok()) return 0;
+        err << "tunecrate: " << made.result.reason << "\n";
+        return 1;
+    }
+    if (line.count != 1) {
+        err << "tunecrate: " << path << " is not a folder; --count needs a shelf folder\n";
+        return 1;
+    }
+    const std::string failure = NewFloppyFailure(path, CreateSongFloppyImage(path));
+    if (failure.empty()) {
+        out << path << "\n";
+        return 0;
+    }
+    err << "tunecrate: " << failure << "\n";
+    return 1;
+}
+
+int Export(const CommandLine& line, std::ostream&, std::ostream& err) {
+    const std::string& source = line.paths[0];
+    const std::string& folder = line.paths[1];
+    if (!IsFolder(folder)) {
+        err << "tunecrate: " << folder << " is not a folder\n";
+        return 1;
+    }
+    auto volume = OpenFloppyVolume(source);
+    CatalogueReading reading = ReadCatalogue(volume.get());
+    if (!reading.readable) {
+        err << "tunecrate: " << (reading.failure.empty() ? UnreadableFloppyMessage(volume->Root()) : reading.failure) << "\n";
+        return 1;
+    }
+    std::vector<std::string> slots;
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        if (reading.rows[static_cast<std::size_t>(slot)].state != SlotState::EmptySlot) slots.push_back(std::to_string(slot));
+    }
+    ScriptPrompter prompter(err);
+    DropContext context{volume.get(), reading.rows, prompter, false};
+    DropIntoFolder(context, folder, ParsePayload(BuildPayload(kFloppyType, slots)));
+    return prompter.problems == 0 ? 0 : 1;
+}
+
+// Songs go into the target image, or into a shelf's last image and then into
+// new numbered images, five at most to an image.
+int Import(const CommandLine& line, std::ostream& out, std::ostream& err) {
+    std::error_code error;
+    const std::string songsFolder = std::filesystem::absolute(line.paths[0], error).lexically_normal().string();
+    const std::string& target = line.paths[1];
+    if (!IsFolder(songsFolder)) {
+        err << "tunecrate: " << line.paths[0] << " is not a folder\n";
+        return 1;
+    }
+    int status = 0;
+    std::vector<std::string> items;
+    for (const HardDiskRow& row : ListFolderSongs(songsFolder)) {
+        if (CanTravelInPayload(row.key)) {
+            items.push_back(row.key);
+        } else {
+            err << "tunecrate: " << CannotDragMessage(row.key) << "\n";
+            status = 1;
+        }
+    }
+    const bool shelf = IsFolder(target) && !FloppiesAt(target).floppyFolder;
+    std::vector<std::string> floppies;   // the places to fill, in order
+    if (shelf) {
+        const auto images = ListShelfImages(target);
+        if (images && !images->empty()) floppies.push_back(JoinPath(target, images->back()));
+    } else {
+        floppies.push_back(target);
+    }
+    ScriptPrompter prompter(err);
+    std::size_t next = 0;
+    for (std::size_t f = 0; next < items.size(); ++f) {
+        if (f == floppies.size()) {
+            if (!shelf) break;
+            const NewImageNames made = MakeShelfImages(target, 1);
+            if (!made.result.ok() || made.names.empty()) {
+                err << "tunecrate: " << made.result.reason << "\n";
+                return 1;
+            }
+            floppies.push_back(JoinPath(target, made.names[0]));
+        }
+        auto volume = OpenFloppyVolume(floppies[f]);
+        CatalogueReading reading = ReadCatalogue(volume.get());
+        if (!reading.readable) {
+            if (!shelf || f + 1 < floppies.size() || f > 0) {
+                err << "tunecrate: " << (reading.failure.empty() ? UnreadableFloppyMessage(volume->Root()) : reading.failure) << "\n";
+                return 1;
+            }
+            continue;   // a shelf's last image that cannot be used: new images take the songs
+        }
+        const int free = static_cast<int>(std::count_if(reading.rows.begin(), reading.rows.end(),
+                                                        [](const SlotRow& r) { return r.state == SlotState::EmptySlot; }));
+        if (free == 0) continue;
+        const std::vector<std::string> batch(items.begin() + static_cast<std::ptrdiff_t>(next),
+                                             items.begin() + static_cast<std::ptrdiff_t>(std::min(items.size(), next + free)));
+        std::vector<SongPlace> placed;
+        DropContext context{volume.get(), reading.rows, prompter, false};
+        const int problemsBefore = prompter.problems;
+        DropIntoFreeSlots(context, ParsePayload(BuildPayload(kHardDiskType, batch)), &placed);
+        for (const SongPlace& place : placed) {
+            out << place.item << "\t" << floppies[f] << "\t" << place.slot + 1 << "\n";
+        }
+        if (prompter.problems != problemsBefore) return 1;   // a full disk or a failed write: stop there
+        next += batch.size();
+    }
+    return prompter.problems == 0 ? status : 1;
+}
+
+}  // namespace
+
+int RunCommand(const CommandLine& line, std::ostream& out, std::ostream& err) {
+    if (line.command == "list") return List(line, out, err);
+    if (line.command == "check") return Check(line, out, err);
+    if (line.command == "new") return New(line, out, err);
+    if (line.command == "export") return Export(line, out, err);
+    if (line.command == "import") return Import(line, out, err);
+    err << "tunecrate: unknown command " << line.command << "\n";
+    return 2;
+}
+
+}  // namespace tunecrate

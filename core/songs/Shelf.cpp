@@ -1,0 +1,301 @@
+// SPDX-License-Identifier: MIT
+#include "core/songs/Shelf.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <map>
+#include <set>
+
+#include "core/disk/FileOps.h"
+#include "core/disk/FolderListing.h"
+#include "core/disk/ImageVolume.h"
+#include "core/songs/FloppyCatalogue.h"
+#include "core/songs/SongFloppyImage.h"
+#include "core/text/Encoding.h"
+#include "core/text/SearchText.h"
+
+namespace tunecrate {
+
+namespace {
+
+constexpr int kHighestNumber = 999;   // the emulator's indexed naming stops at 0999
+constexpr std::size_t kLongestLabel = 40;
+constexpr std::string_view kNewPrefix = "DSKA", kNewExtension = ".IMG";
+
+bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Case-insensitive byte order, the emulator's; bytes for a tie, so that the
+// order never depends on the listing.
+bool NoCaseLess(std::string_view a, std::string_view b) {
+    const auto folded = std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return static_cast<unsigned char>(Lower(x)) < static_cast<unsigned char>(Lower(y));
+    });
+    if (folded || EqualsNoCase(a, b) == false) return folded;
+    return a < b;
+}
+
+std::string FourDigits(int number) {
+    char digits[8];
+    std::snprintf(digits, sizeof digits, "%04d", number);
+    return digits;
+}
+
+// The volume's reason with the image's path given as its file name, first line only.
+std::string ShortProblem(std::string problem, const std::string& path, const std::string& file) {
+    for (std::size_t at; (at = problem.find(path)) != std::string::npos;) problem.replace(at, path.size(), file);
+    return problem.substr(0, problem.find('\n'));
+}
+
+}  // namespace
+
+bool IsShelfImageName(std::string_view fileName) {
+    if (fileName.size() < 5) return false;
+    const std::string_view extension = fileName.substr(fileName.size() - 4);
+    return EqualsNoCase(extension, ".img") || EqualsNoCase(extension, ".ima");
+}
+
+std::optional<IndexedName> ParseIndexedName(std::string_view fileName) {
+    if (!IsShelfImageName(fileName)) return std::nullopt;
+    std::size_t letters = 0;
+    while (letters < fileName.size() && IsAsciiLetter(fileName[letters])) ++letters;
+    if (letters == 0 || fileName.size() < letters + 4 + 4) return std::nullopt;
+    for (std::size_t i = letters; i < letters + 4; ++i) {
+        if (!IsDigit(fileName[i])) return std::nullopt;
+    }
+    const std::size_t rest = letters + 4, extension = fileName.size() - 4;
+    if (rest < extension && IsDigit(fileName[rest])) return std::nullopt;   // five digits: another naming
+    IndexedName name;
+    name.prefix = std::string(fileName.substr(0, letters));
+    name.number = std::stoi(std::string(fileName.substr(letters, 4)));
+    name.label = std::string(fileName.substr(rest, extension - rest));
+    name.extension = std::string(fileName.substr(extension));
+    return name;
+}
+
+bool ShelfOrderLess(std::string_view a, std::string_view b) {
+    const auto x = ParseIndexedName(a), y = ParseIndexedName(b);
+    if (x.has_value() != y.has_value()) return x.has_value();
+    if (x && x->number != y->number) return x->number < y->number;
+    return NoCaseLess(a, b);
+}
+
+std::optional<std::vector<std::string>> ListShelfImages(const std::string& folder) {
+    auto files = ListFiles(folder);
+    if (!files) return std::nullopt;
+    std::erase_if(*files, [](const std::string& name) { return !IsShelfImageName(name); });
+    std::sort(files->begin(), files->end(), [](const std::string& a, const std::string& b) { return ShelfOrderLess(a, b); });
+    return files;
+}
+
+std::optional<std::string> FindShelfFolder(const std::vector<MountEntry>& mounts) {
+    for (const MountEntry& mount : mounts) {
+        if (!mount.removable) continue;
+        const auto images = ListShelfImages(mount.mountPoint);
+        if (images && !images->empty()) return mount.mountPoint;
+    }
+    return std::nullopt;
+}
+
+ShelfRow ReadShelfImage(const std::string& folder, const std::string& file) {
+    const std::string path = JoinPath(folder, file);
+    ImageVolume volume(path, {}, ImageAccess::Glance);
+    if (!volume.Problem().empty()) {
+        ShelfRow row;
+        row.file = file;
+        if (auto indexed = ParseIndexedName(file)) row.number = indexed->number;
+        row.problem = ShortProblem(volume.Problem(), path, file);
+        return row;
+    }
+    ShelfRow row = ReadShelfFloppy(volume, file);
+    row.problem = ShortProblem(row.problem, path, file);
+    // Readable here, but a floppy emulator takes only the exact size.
+    if (const auto size = FileSize(path); row.problem.empty() && size && *size != kImageBytes) {
+        row.problem = file + " holds " + std::to_string(*size) + " bytes, not " + std::to_string(kImageBytes) +
+                      ": a floppy emulator may refuse it.";
+    }
+    return row;
+}
+
+ShelfRow ReadShelfFloppy(FloppyVolume& volume, const std::string& file) {
+    ShelfRow row;
+    row.file = file;
+    if (auto indexed = ParseIndexedName(file)) row.number = indexed->number;
+    const CatalogueReading reading = ReadCatalogue(&volume, CatalogueRepair::Never);
+    if (!reading.readable) {
+        row.problem = !reading.failure.empty() ? reading.failure.substr(0, reading.failure.find('\n'))
+                                               : file + " is not a song floppy: it has no song.nam.";
+        return row;
+    }
+    for (std::size_t slot = 0; slot < kSlotCount && slot < reading.rows.size(); ++slot) {
+        row.titles[slot] = reading.rows[slot].title;
+        row.comments[slot] = reading.rows[slot].comment;
+        row.holdsSong[slot] = reading.rows[slot].state != SlotState::EmptySlot;
+        if (row.holdsSong[slot]) {
+            ++row.songs;
+            row.songBytes[slot] = volume.FileSize(SlotName(static_cast<int>(slot)) + std::string(kSongExtension)).value_or(0);
+        }
+    }
+    row.freeBytes = reading.FreeBytes;
+    return row;
+}
+
+NewImageNames NextImageNames(const std::vector<std::string>& existing, int count) {
+    NewImageNames made;
+    if (count < 1 || count > kHighestNumber + 1) {
+        made.result = Result::Refused("1 から " + std::to_string(kHighestNumber + 1) + " までの数を指定してください。");
+        return made;
+    }
+    std::set<int> taken;
+    std::map<std::string, int> prefixes;   // how many names use each prefix, in any case
+    std::string prefix(kNewPrefix);
+    int uses = 0;
+    for (const std::string& name : existing) {
+        const auto indexed = ParseIndexedName(name);
+        if (!indexed) continue;
+        taken.insert(indexed->number);
+        std::string key = indexed->prefix;
+        for (char& c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        if (const int n = ++prefixes[key]; n > uses) uses = n, prefix = indexed->prefix;
+    }
+    std::vector<int> numbers;
+    const int highest = taken.empty() ? -1 : *taken.rbegin();
+    for (int n = highest + 1; n <= kHighestNumber && static_cast<int>(numbers.size()) < count; ++n) numbers.push_back(n);
+    for (int n = 0; n < highest && static_cast<int>(numbers.size()) < count; ++n) {
+        if (!taken.contains(n)) numbers.push_back(n);
+    }
+    if (static_cast<int>(numbers.size()) < count) {
+        made.result = Result::Refused("空いている番号は " + std::to_string(numbers.size()) + " 個だけです。" + prefix +
+                                      FourDigits(kHighestNumber) + " より先の番号は付けられません。");
+        return made;
+    }
+    std::sort(numbers.begin(), numbers.end());
+    for (int n : numbers) made.names.push_back(prefix + FourDigits(n) + std::string(kNewExtension));
+    return made;
+}
+
+NewImageNames MakeShelfImages(const std::string& folder, int count) {
+    const auto existing = ListFiles(folder);
+    if (!existing) return {Result::FromErrno(errno, "Cannot read " + folder + ".\n" + Result::FromErrno(errno).reason), {}};
+    NewImageNames planned = NextImageNames(*existing, count), made;
+    made.result = planned.result;
+    for (const std::string& name : planned.names) {
+        const std::string path = JoinPath(folder, name);
+        if (Result r = CreateSongFloppyImage(path); !r.ok()) {
+            made.result = r;
+            made.result.reason = "Cannot write " + path + ".\n" + r.reason;
+            break;
+        }
+        made.names.push_back(name);
+    }
+    return made;
+}
+
+LabelledName LabelImageName(std::string_view fileName, std::string_view label) {
+    LabelledName labelled;
+    const auto indexed = ParseIndexedName(fileName);
+    if (!indexed) {
+        labelled.result = Result::Refused("番号の付いたイメージ（DSKA0003.IMG のような名前）にだけ名前を付けられます。");
+        return labelled;
+    }
+    while (!label.empty() && label.front() == ' ') label.remove_prefix(1);
+    while (!label.empty() && label.back() == ' ') label.remove_suffix(1);
+    const bool control = std::any_of(label.begin(), label.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 || c == 0x7f || c == '/';
+    });
+    if (control || label.size() > kLongestLabel) {
+        labelled.result = Result::Refused("名前は " + std::to_string(kLongestLabel) +
+                                          " バイトまでで、/ や制御文字を含めることはできません。");
+        return labelled;
+    }
+    labelled.ascii = std::all_of(label.begin(), label.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    labelled.name = indexed->prefix + FourDigits(indexed->number) + (label.empty() ? "" : " " + std::string(label)) +
+                    indexed->extension;
+    return labelled;
+}
+
+LabelledName LabelShelfImage(const std::string& folder, const std::string& file, std::string_view label) {
+    LabelledName labelled = LabelImageName(file, label);
+    if (!labelled.result.ok() || labelled.name == file) return labelled;
+    const std::string from = JoinPath(folder, file), to = JoinPath(folder, labelled.name);
+    // The lock keeps the rename away from a write that another window or a
+    // script is making to the image.
+    const int fd = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0 || !LockWaiting(fd, true)) {
+        labelled.result = Result::FromErrno(errno == EWOULDBLOCK ? EBUSY : errno);
+        labelled.result.reason = "Cannot rename " + from + ".\n" + labelled.result.reason;
+    } else if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
+        labelled.result = Result::FromErrno(errno);
+        labelled.result.reason = "Cannot rename " + from + " to " + labelled.name + ".\n" + labelled.result.reason;
+    } else {
+        SyncFolder(folder);
+    }
+    if (fd >= 0) ::close(fd);
+    return labelled;
+}
+
+ShelfKeys SearchKeysOf(const ShelfRow& row) {
+    ShelfKeys keys;
+    for (std::size_t slot = 0; slot < kSlotCount; ++slot) {
+        keys.titles[slot] = SearchKey(Cp932ToUtf8(row.titles[slot]));
+        keys.comments[slot] = SearchKey(Cp932ToUtf8(row.comments[slot]));
+    }
+    keys.file = SearchKey(row.file);
+    return keys;
+}
+
+std::vector<ShelfHit> SearchShelf(const std::vector<ShelfKeys>& rows, std::string_view query) {
+    const std::string key = SearchKey(query);
+    std::vector<ShelfHit> hits(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        ShelfHit& hit = hits[i];
+        for (std::size_t slot = 0; slot < kSlotCount; ++slot) {
+            hit.foundSlots[slot] = !key.empty() && (KeyFound(rows[i].titles[slot], key) || KeyFound(rows[i].comments[slot], key));
+            hit.found = hit.found || hit.foundSlots[slot];
+        }
+        hit.found = hit.found || KeyFound(rows[i].file, key);
+    }
+    return hits;
+}
+
+namespace {
+
+std::string CsvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string quoted = "\"";
+    for (char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return quoted + "\"";
+}
+
+}  // namespace
+
+std::string ShelfCsv(const std::vector<ShelfRow>& rows) {
+    std::string csv = "\xEF\xBB\xBFnumber,file,title 1,title 2,title 3,title 4,title 5,songs,free kb,state\r\n";
+    for (const ShelfRow& row : rows) {
+        csv += (row.number ? std::to_string(*row.number) : "") + "," + CsvField(row.file);
+        for (const std::string& title : row.titles) csv += "," + CsvField(Cp932ToUtf8(title));
+        csv += "," + std::to_string(row.songs) + "," + (row.usable() ? std::to_string(row.freeBytes / 1024) : "") + "," +
+               CsvField(row.problem) + "\r\n";
+    }
+    return csv;
+}
+
+std::string ShelfText(const std::vector<ShelfRow>& rows) {
+    std::string text;
+    for (const ShelfRow& row : rows) {
+        text += row.file + "\n";
+        if (!row.usable()) text += "    (" + row.problem + ")\n";
+        for (std::size_t slot = 0; slot < kSlotCount; ++slot) {
+            if (!row.holdsSong[slot] && row.titles[slot].empty()) continue;
+            text += "    " + std::to_string(slot + 1) + ". " + Cp932ToUtf8(row.titles[slot]) + "\n";
+        }
+    }
+    return text;
+}
+
+}  // namespace tunecrate

@@ -1,0 +1,123 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/Result.h"
+#include "core/disk/FloppyFinder.h"
+#include "core/text/SongNames.h"
+
+namespace tunecrate {
+
+class FloppyVolume;
+
+// A shelf is a folder of floppy images as a floppy emulator sees it: every
+// *.img or *.ima file of the folder itself (its subfolders and the emulator's
+// own files are none of ours). In the emulator's indexed naming a file name
+// is a prefix of letters, exactly four digits, then anything
+// ("DSKA0003 Wedding.img"); other names are listed in case-insensitive byte
+// order, which is why their numbers must be zero-padded.
+
+bool IsShelfImageName(std::string_view fileName);
+
+// The indexed name's parts; nullopt for a name outside that naming.
+struct IndexedName {
+    std::string prefix;   // "DSKA"
+    int number = 0;       // 0..9999 as written, 3 for "0003"
+    std::string label;    // what follows the digits, without the extension: " Wedding"
+    std::string extension;   // ".img", as spelt
+};
+std::optional<IndexedName> ParseIndexedName(std::string_view fileName);
+
+// The emulator's order: indexed names by number (then name), then the others
+// in case-insensitive byte order.
+bool ShelfOrderLess(std::string_view a, std::string_view b);
+
+// The image files of `folder` in shelf order; nullopt (errno set) when the
+// folder cannot be read.
+std::optional<std::vector<std::string>> ListShelfImages(const std::string& folder);
+
+// Where a shelf opens when no image is shown: the first mounted removable
+// volume whose top folder holds an image; nullopt when there is none.
+std::optional<std::string> FindShelfFolder(const std::vector<MountEntry>& mounts);
+
+// One image as the shelf shows it. Texts are the catalogue's CP932 bytes.
+struct ShelfRow {
+    std::string file;                    // the name in the folder
+    std::optional<int> number;           // from an indexed name
+    std::array<std::string, kSlotCount> titles, comments;
+    std::array<bool, kSlotCount> holdsSong{};
+    std::array<std::uint64_t, kSlotCount> songBytes{};   // of the .B00 file
+    int songs = 0;
+    std::int64_t freeBytes = 0;
+    std::string problem;                 // why it cannot be used; empty when it can
+    bool usable() const { return problem.empty(); }
+};
+
+// Reads what the shelf shows of one image, never writing to it and never
+// waiting for another program that holds it: a damaged, truncated, locked or
+// oversized image gives a row with its reason.
+ShelfRow ReadShelfImage(const std::string& folder, const std::string& file);
+
+// The same for a floppy already open; `file` names it in the row.
+ShelfRow ReadShelfFloppy(FloppyVolume& volume, const std::string& file);
+
+// What the search looks at in a row: each slot's title and comment in search form.
+struct ShelfKeys {
+    std::array<std::string, kSlotCount> titles, comments;
+    std::string file;
+};
+ShelfKeys SearchKeysOf(const ShelfRow& row);
+
+// The slots of a row that `query` finds (by title or comment, in search
+// form); a query found in the file name alone finds the row with no slot.
+struct ShelfHit {
+    bool found = false;
+    std::array<bool, kSlotCount> foundSlots{};   // not "slots": Qt takes that word
+};
+// One hit per row; every row is found by an empty query.
+std::vector<ShelfHit> SearchShelf(const std::vector<ShelfKeys>& rows, std::string_view query);
+
+// The shelf as a table for a spreadsheet (CSV, UTF-8 with a byte order mark,
+// CRLF) and as plain text for disk labels: one line per image.
+std::string ShelfCsv(const std::vector<ShelfRow>& rows);
+std::string ShelfText(const std::vector<ShelfRow>& rows);
+
+// The names of `count` new images in the folder's naming (the prefix most of
+// its indexed names use, else "DSKA"; ".IMG"), with the numbers after the
+// highest one in use, then the lowest free ones; never a number in use in any
+// spelling, never past 0999. Refused (with the reason) when there are not
+// enough numbers.
+struct NewImageNames {
+    Result result;
+    std::vector<std::string> names;
+};
+NewImageNames NextImageNames(const std::vector<std::string>& existing, int count);
+
+// Makes `count` new, formatted, empty song floppy images in `folder`, with
+// the next numbers; stops at the first failure. The names made come back
+// even on failure.
+NewImageNames MakeShelfImages(const std::string& folder, int count);
+
+// The image's file name with `label` after its number, keeping the prefix,
+// the number and the extension ("DSKA0003.IMG" + "Wedding" ->
+// "DSKA0003 Wedding.IMG"); an empty label takes the label away. Refused for a
+// name outside the indexed naming and for a label holding "/", a control
+// character or more than 40 bytes.
+struct LabelledName {
+    Result result;
+    std::string name;
+    bool ascii = true;   // false: the emulator's display will not show it as typed
+};
+LabelledName LabelImageName(std::string_view fileName, std::string_view label);
+
+// Renames the image file `file` of `folder` to carry `label`; never replaces
+// a file, and holds the image's lock while it renames.
+LabelledName LabelShelfImage(const std::string& folder, const std::string& file, std::string_view label);
+
+}  // namespace tunecrate

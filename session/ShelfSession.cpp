@@ -1,0 +1,189 @@
+// SPDX-License-Identifier: MIT
+#include "session/ShelfSession.h"
+
+#include <QFileSystemWatcher>
+#include <QMetaObject>
+#include <QTimer>
+
+#include "core/disk/FileOps.h"
+#include "core/disk/FloppyVolume.h"
+#include "core/songs/FloppyCatalogue.h"
+#include "core/songs/FloppyDrop.h"
+#include "core/text/DragPayload.h"
+#include "session/WaitCursor.h"
+
+namespace tunecrate {
+
+namespace {
+
+constexpr int kRelistDelayMs = 250;   // a copy of many images is one relisting, not hundreds
+
+}  // namespace
+
+ShelfSession::ShelfSession(PrompterFor prompter, QObject* parent)
+    : QObject(parent), m_prompter(std::move(prompter)), m_watcher(new QFileSystemWatcher(this)) {
+    auto* relist = new QTimer(this);
+    relist->setSingleShot(true);
+    relist->setInterval(kRelistDelayMs);
+    connect(relist, &QTimer::timeout, this, &ShelfSession::Relist);
+    connect(m_watcher, &QFileSystemWatcher::directoryChanged, relist, qOverload<>(&QTimer::start));
+    connect(m_watcher, &QFileSystemWatcher::fileChanged, this, [this](const QString& path) {
+        // A file written in place, or replaced: its row is read again.
+        if (const int row = RowOf(path.toStdString()); row >= 0) StartReading({row});
+    });
+}
+
+ShelfSession::~ShelfSession() { StopReading(); }
+
+bool ShelfSession::IsRead(int row) const {
+    return row >= 0 && static_cast<std::size_t>(row) < m_read.size() && m_read[static_cast<std::size_t>(row)];
+}
+
+std::string ShelfSession::PathOf(int row) const {
+    if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size()) return {};
+    return JoinPath(m_folder, m_rows[static_cast<std::size_t>(row)].file);
+}
+
+int ShelfSession::RowOf(const std::string& path) const {
+    for (std::size_t i = 0; i < m_rows.size(); ++i) {
+        if (PathOf(static_cast<int>(i)) == path) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+std::vector<ShelfHit> ShelfSession::Search(const QString& query) const {
+    return SearchShelf(m_keys, query.toStdString());
+}
+
+void ShelfSession::Open(const std::string& folder) {
+    m_folder = folder;
+    if (!m_watcher->directories().isEmpty()) m_watcher->removePaths(m_watcher->directories());
+    m_watcher->addPath(QString::fromStdString(folder));
+    Relist();
+}
+
+void ShelfSession::Reload() { Relist(); }
+
+void ShelfSession::Relist() {
+    StopReading();
+    ++m_generation;
+    m_rows.clear();
+    auto files = ListShelfImages(m_folder);
+    if (!files) {
+        Tell("Cannot read " + m_folder + ".\n" + Result::FromErrno(errno).reason);
+        files.emplace();
+    }
+    for (const std::string& file : *files) {
+        ShelfRow row;
+        row.file = file;
+        if (auto indexed = ParseIndexedName(file)) row.number = indexed->number;
+        m_rows.push_back(std::move(row));
+    }
+    m_keys.assign(m_rows.size(), ShelfKeys{});
+    m_read.assign(m_rows.size(), false);
+    m_rowsRead = 0;
+    if (!m_watcher->files().isEmpty()) m_watcher->removePaths(m_watcher->files());
+    QStringList paths;
+    for (std::size_t i = 0; i < m_rows.size(); ++i) paths.push_back(QString::fromStdString(PathOf(static_cast<int>(i))));
+    if (!paths.isEmpty()) m_watcher->addPaths(paths);
+    emit rowsReset();
+    std::vector<int> all(m_rows.size());
+    for (std::size_t i = 0; i < all.size(); ++i) all[i] = static_cast<int>(i);
+    StartReading(std::move(all));
+}
+
+void ShelfSession::StartReading(std::vector<int> rows) {
+    StopReading();
+    // The rows the stopped reader had not come to yet are read too.
+    std::vector<bool> wanted(m_rows.size());
+    for (int row : rows) wanted[static_cast<std::size_t>(row)] = true;
+    std::vector<std::pair<int, std::string>> work;
+    for (std::size_t i = 0; i < m_rows.size(); ++i) {
+        if (wanted[i] || !m_read[i]) work.emplace_back(static_cast<int>(i), m_rows[i].file);
+    }
+    m_stop = false;
+    const unsigned generation = m_generation;
+    m_reader = std::thread([this, generation, folder = m_folder, work = std::move(work)] {
+        for (const auto& [row, file] : work) {
+            if (m_stop) return;
+            ShelfRow read = ReadShelfImage(folder, file);
+            QMetaObject::invokeMethod(this, [this, generation, row, read = std::move(read)] { TakeRow(generation, row, read); },
+                                      Qt::QueuedConnection);
+        }
+    });
+}
+
+void ShelfSession::StopReading() {
+    m_stop = true;
+    if (m_reader.joinable()) m_reader.join();
+}
+
+void ShelfSession::TakeRow(unsigned generation, int row, const ShelfRow& read) {
+    const auto i = static_cast<std::size_t>(row);
+    if (generation != m_generation || i >= m_rows.size() || read.file != m_rows[i].file) return;
+    m_rows[i] = read;
+    m_keys[i] = SearchKeysOf(read);
+    if (!m_read[i]) {
+        m_read[i] = true;
+        ++m_rowsRead;
+    }
+    emit rowRead(row);
+    if (m_rowsRead == static_cast<int>(m_rows.size())) emit readingDone();
+}
+
+void ShelfSession::MakeImages(int count) {
+    NewImageNames made;
+    {
+        WaitCursor wait;
+        made = MakeShelfImages(m_folder, count);
+    }
+    if (!made.result.ok()) Tell(made.result.reason);
+    Relist();
+}
+
+bool ShelfSession::Label(int row, const QString& label) {
+    if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size()) return false;
+    const LabelledName labelled = LabelShelfImage(m_folder, m_rows[static_cast<std::size_t>(row)].file, label.toStdString());
+    if (!labelled.result.ok()) {
+        Tell(labelled.result.reason);
+        return false;
+    }
+    if (!labelled.ascii) {
+        m_prompter().ShowMessage("イメージの名前を「" + labelled.name +
+                                     "」にしました。\nフロッピーエミュレーターの表示には英数字しか出ません。",
+                                 "Information", MessageIcon::None);
+    }
+    Relist();
+    emit imagesChanged();
+    return true;
+}
+
+bool ShelfSession::DropOnto(int row, bool move, const std::string& payload) {
+    const ParsedPayload parsed = ParsePayload(payload);
+    if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size() || parsed.type != kHardDiskType) return false;
+    DropResult result;
+    {
+        WaitCursor wait;
+        auto volume = OpenFloppyVolume(PathOf(row));
+        CatalogueReading reading = ReadCatalogue(volume.get());
+        if (!reading.readable) {
+            Tell(reading.failure.empty() ? UnreadableFloppyMessage(volume->Root()) : reading.failure);
+            return false;
+        }
+        DropContext context{volume.get(), reading.rows, m_prompter(), move};
+        result = DropIntoFreeSlots(context, parsed);
+    }
+    StartReading({row});
+    emit imagesChanged();
+    return result.taken;
+}
+
+bool ShelfSession::SaveList(const std::string& path, bool csv) {
+    const Result written = WriteFileBytes(path, csv ? ShelfCsv(m_rows) : ShelfText(m_rows));
+    if (!written.ok()) Tell("Cannot write " + path + ".\n" + written.reason);
+    return written.ok();
+}
+
+void ShelfSession::Tell(const std::string& text) { m_prompter().ShowMessage(text, "Error!", MessageIcon::Exclamation); }
+
+}  // namespace tunecrate

@@ -1,0 +1,78 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/songs/Prompter.h"
+#include "core/songs/Shelf.h"
+
+class QFileSystemWatcher;
+
+namespace tunecrate {
+
+// The work of the shelf window: a folder of floppy images, one row per image.
+// The folder is listed at once and every row shows its file name; the images
+// are read on a thread of their own, row by row, so that a large folder shows
+// its first rows at once and the window stays responsive. Changes made to the
+// folder from outside (an image added, removed or written) are followed.
+class ShelfSession : public QObject {
+    Q_OBJECT
+public:
+    using PrompterFor = std::function<Prompter&()>;
+
+    explicit ShelfSession(PrompterFor prompter, QObject* parent = nullptr);
+    ~ShelfSession() override;
+
+    // ---- what the window shows ----
+    const std::string& Folder() const { return m_folder; }
+    const std::vector<ShelfRow>& Rows() const { return m_rows; }
+    bool IsRead(int row) const;
+    int RowsRead() const { return m_rowsRead; }
+    std::string PathOf(int row) const;
+    int RowOf(const std::string& path) const;   // -1 when no row shows it
+    // Which rows and slots the query finds (width and case do not matter).
+    std::vector<ShelfHit> Search(const QString& query) const;
+
+    // ---- gestures ----
+    void Open(const std::string& folder);
+    void Reload();
+    void MakeImages(int count);
+    // True when the image now carries the label.
+    bool Label(int row, const QString& label);
+    // Hard-disk songs dropped on a row: into that image's free slots.
+    bool DropOnto(int row, bool move, const std::string& payload);
+    bool SaveList(const std::string& path, bool csv);
+
+signals:
+    void rowsReset();          // a new listing: every row anew, most not read yet
+    void rowRead(int row);     // a row's image has been read
+    void readingDone();
+    void imagesChanged();      // a gesture wrote images: the main window may show one of them
+
+private:
+    void StartReading(std::vector<int> rows);
+    void StopReading();
+    void Relist();
+    void TakeRow(unsigned generation, int row, const ShelfRow& read);
+    void Tell(const std::string& text);
+
+    PrompterFor m_prompter;
+    std::string m_folder;
+    std::vector<ShelfRow> m_rows;
+    std::vector<ShelfKeys> m_keys;
+    std::vector<bool> m_read;
+    int m_rowsRead = 0;
+    QFileSystemWatcher* m_watcher = nullptr;
+    std::atomic<bool> m_stop{false};
+    unsigned m_generation = 0;   // rows read for an older listing are dropped
+    std::thread m_reader;
+};
+
+}  // namespace tunecrate

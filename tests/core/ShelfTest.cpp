@@ -1,0 +1,102 @@
+// SPDX-License-Identifier: MIT
+// A folder of floppy images as the shelf shows it: names, order, new numbers,
+// labels, a row for every image whatever its state, and the search form.
+#include <gtest/gtest.h>
+
+#include <sys/file.h>
+
+#include "Songs.h"
+#include "core/songs/Shelf.h"
+#include "core/text/SearchText.h"
+
+namespace tunecrate::testing {
+namespace {
+
+using namespace std::literals;
+using Strings = std::vector<std::string>;
+
+TEST(Shelf, NamesOrderNewNumbersAndLabels) {
+    // name -> "prefix number label ext", or "-" outside the indexed naming, or "" not an image
+    for (const auto& [name, parsed] : std::vector<std::pair<std::string, std::string>>{
+             {"DSKA0003.IMG", "DSKA 3  .IMG"}, {"dska0012 Wedding.ima", "dska 12 _Wedding .ima"},
+             {"DSKA00031.IMG", "-"}, {"DSKA003.IMG", "-"}, {"0003.IMG", "-"}, {"Song 1.img", "-"},
+             {"DSKA0003.IMG.txt", ""}, {"FF.CFG", ""}, {".img", ""}}) {
+        const auto indexed = ParseIndexedName(name);
+        const std::string shown = !IsShelfImageName(name) ? "" : !indexed ? "-"
+            : indexed->prefix + " " + std::to_string(indexed->number) + " " + Blanks(indexed->label, ' ', '_') + " " + indexed->extension;
+        EXPECT_EQ(shown, parsed) << name;
+    }
+    Strings names = {"b.img", "DSKA0010.IMG", "A.IMG", "DSKA0002 z.img", "a.ima", "DSKA0002 A.IMG", "_x.img"};
+    std::sort(names.begin(), names.end(), [](const auto& a, const auto& b) { return ShelfOrderLess(a, b); });
+    EXPECT_EQ(names, (Strings{"DSKA0002 A.IMG", "DSKA0002 z.img", "DSKA0010.IMG", "_x.img", "a.ima", "A.IMG", "b.img"}));
+
+    // existing names, count -> the new names, or why not
+    for (const auto& [existing, count, made] : std::vector<std::tuple<Strings, int, std::string>>{
+             {{}, 2, "DSKA0000.IMG DSKA0001.IMG"},
+             {{"dska0004.img", "DSKA0001 Old.IMA", "x.img", "DISK0009.img"}, 2, "DSKA0010.IMG DSKA0011.IMG"},
+             {{"DSKA0997.IMG", "DSKA0001.IMG"}, 4, "DSKA0000.IMG DSKA0002.IMG DSKA0998.IMG DSKA0999.IMG"},
+             {{"DSKA0999.IMG"}, 1000, "!空いている番号は 999 個だけです。"}, {{}, 0, "!1 から 1000"}}) {
+        const NewImageNames next = NextImageNames(existing, count);
+        std::string shown = next.result.ok() ? "" : "!" + next.result.reason;
+        for (const std::string& name : next.names) shown += (shown.empty() ? "" : " ") + name;
+        EXPECT_EQ(shown.substr(0, made.size()), made);
+    }
+
+    // name, label -> the new name ("!" refused; "?" not all ASCII)
+    for (const auto& [name, label, labelled] : std::vector<std::tuple<std::string, std::string, std::string>>{
+             {"DSKA0003.IMG", " Wedding ", "DSKA0003 Wedding.IMG"}, {"DSKA0003 Old.img", "", "DSKA0003.img"},
+             {"DSKA0003.IMG", "結婚式", "?DSKA0003 結婚式.IMG"}, {"DSKA0003.IMG", "a/b", "!"},
+             {"DSKA0003.IMG", "a\tb", "!"}, {"DSKA0003.IMG", std::string(41, 'x'), "!"}, {"Song.img", "x", "!"}}) {
+        const LabelledName result = LabelImageName(name, label);
+        EXPECT_EQ(!result.result.ok() ? "!" : (result.ascii ? "" : "?") + result.name, labelled) << name << "+" << label;
+    }
+}
+
+TEST(Shelf, EveryImageGetsARowWithItsStateAndTheFolderIsNeverChanged) {
+    TempDir shelf;
+    const auto image = [&](const std::string& name, const std::string& description) {
+        TestFloppy floppy(Medium::Image, description);
+        std::filesystem::copy_file(floppy.location(), shelf.Path(name));
+    };
+    image("DSKA0001 Blues.IMG", "1:Blues/live=Blues+ 3:夜明け/=Dawn L10:Far/");
+    image("DSKA0000.img", "");
+    image("DSKA0002.IMG", "2:Locked/=Lock");
+    WriteWhole(shelf.Path("DSKA0003.IMG"), ReadWhole(shelf.Path("DSKA0000.img"))->substr(0, 100000));
+    WriteWhole(shelf.Path("DSKA0004.IMG"), std::string(1474560, '\xf6'));
+    WriteWhole(shelf.Path("zz.ima"), *ReadWhole(shelf.Path("DSKA0000.img")) + "more");
+    MakeTree(shelf.path(), "FF.CFG FF/x.img notes.txt folder.img/");
+    const int held = ::open(shelf.Path("DSKA0002.IMG").c_str(), O_RDWR);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    const auto before = TreeEntries(shelf.path());
+
+    Strings rows;
+    const auto files = ListShelfImages(shelf.path());
+    ASSERT_TRUE(files.has_value());
+    for (const std::string& file : *files) {
+        const ShelfRow row = ReadShelfImage(shelf.path(), file);
+        std::string shown = row.file + (row.number ? " #" + std::to_string(*row.number) : "") + " " +
+                            std::to_string(row.songs) + " ";
+        for (std::size_t s = 0; s < kSlotCount; ++s) shown += Cp932ToUtf8(row.titles[s]) + (row.holdsSong[s] ? "*" : "") + "|";
+        rows.push_back(shown + " " + (row.usable() ? std::to_string(row.freeBytes / 512) : row.problem));
+    }
+    ::close(held);
+    const std::string problemOf3 = "DSKA0003.IMG is not a 1.44 MB floppy image: it holds 100000 bytes, not 1474560.";
+    EXPECT_EQ(rows, (Strings{"DSKA0000.img #0 0 ||||| 2844", "DSKA0001 Blues.IMG #1 2 Blues*||夜明け*||| 2831",
+                             "DSKA0002.IMG #2 0 ||||| DSKA0002.IMG is in use by another program.",
+                             "DSKA0003.IMG #3 0 ||||| " + problemOf3, "DSKA0004.IMG #4 0 ||||| DSKA0004.IMG is not a 1.44 MB floppy image: "
+                             "bytes per sector must be 512, not 63222.",
+                             "zz.ima 0 ||||| zz.ima holds 1474564 bytes, not 1474560: a floppy emulator may refuse it."}));
+    EXPECT_EQ(TreeEntries(shelf.path()), before);
+}
+
+TEST(SearchText, WidthAndCaseDoNotMatter) {
+    for (const auto& [text, typed, found] : std::vector<std::tuple<std::string, std::string, bool>>{
+             {"ﾌﾞﾙｰｽ in E", "ブルース", true}, {"ブルース", "ﾌﾞﾙｰｽ", true}, {"Slow BLUES", "blues", true},
+             {"ＢＬＵＥＳ", "Blues", true}, {"Straße", "STRASSE", true}, {"ブルース", "フルース", false},
+             {"夜明け", "", true}, {"Rock", "Rocks", false}, {"bad \xff byte", "\xff", true}}) {
+        EXPECT_EQ(KeyFound(SearchKey(text), SearchKey(typed)), found) << text << " / " << typed;
+    }
+}
+
+}  // namespace
+}  // namespace tunecrate::testing

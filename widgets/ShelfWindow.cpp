@@ -1,0 +1,244 @@
+// SPDX-License-Identifier: MIT
+#include "widgets/ShelfWindow.h"
+
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QInputDialog>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "core/text/Encoding.h"
+#include "session/ShelfSession.h"
+#include "widgets/DragAndDrop.h"
+
+namespace tunecrate {
+
+namespace {
+
+constexpr int kRowRole = Qt::UserRole;          // the session's row
+constexpr int kSortRole = Qt::UserRole + 1;     // what a column sorts by, when not its text
+const QColor kFoundSlot(255, 240, 130);
+
+// Numbers sort as numbers; rows without one come after.
+class ShelfItem final : public QTreeWidgetItem {
+public:
+    using QTreeWidgetItem::QTreeWidgetItem;
+    bool operator<(const QTreeWidgetItem& other) const override {
+        const int column = treeWidget() != nullptr ? treeWidget()->sortColumn() : 0;
+        const QVariant mine = data(column, kSortRole), theirs = other.data(column, kSortRole);
+        if (mine.isValid() && theirs.isValid()) return mine.toLongLong() < theirs.toLongLong();
+        return text(column).localeAwareCompare(other.text(column)) < 0;
+    }
+};
+
+QString Ui(const std::string& cp932) { return QString::fromStdString(Cp932ToUtf8(cp932)); }
+
+}  // namespace
+
+ShelfWindow::ShelfWindow(ShelfSession& session, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_session(session), m_search(new QLineEdit(this)), m_list(new QTreeWidget(this)),
+      m_progress(new QProgressBar(this)), m_folderLabel(new QLabel(this)) {
+    setObjectName(QStringLiteral("shelfWindow"));
+    setWindowTitle(QStringLiteral("ディスク棚"));
+    resize(900, 480);
+    m_search->setObjectName(QStringLiteral("shelfSearch"));
+    m_search->setPlaceholderText(QStringLiteral("曲名・コメントを検索"));
+    m_search->setClearButtonEnabled(true);
+    m_list->setObjectName(QStringLiteral("shelfList"));
+    m_list->setColumnCount(ColumnCount);
+    m_list->setHeaderLabels({QStringLiteral("番号"), QStringLiteral("ファイル名"), QStringLiteral("1"), QStringLiteral("2"),
+                             QStringLiteral("3"), QStringLiteral("4"), QStringLiteral("5"), QStringLiteral("曲数"),
+                             QStringLiteral("空き(kb)"), QStringLiteral("状態")});
+    m_list->setRootIsDecorated(false);
+    m_list->setUniformRowHeights(true);
+    m_list->setSortingEnabled(true);
+    m_list->sortByColumn(NumberColumn, Qt::AscendingOrder);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setAcceptDrops(true);
+    m_list->viewport()->setAcceptDrops(true);
+    m_list->viewport()->installEventFilter(this);
+    m_list->installEventFilter(this);
+    m_list->header()->setStretchLastSection(true);
+    m_progress->setObjectName(QStringLiteral("shelfProgress"));
+    m_progress->setTextVisible(true);
+    m_folderLabel->setObjectName(QStringLiteral("shelfFolder"));
+
+    auto* newImages = new QPushButton(QStringLiteral("新しいイメージ..."), this);
+    newImages->setObjectName(QStringLiteral("newImagesButton"));
+    auto* label = new QPushButton(QStringLiteral("名前を付ける..."), this);
+    label->setObjectName(QStringLiteral("labelButton"));
+    auto* save = new QPushButton(QStringLiteral("一覧を保存..."), this);
+    save->setObjectName(QStringLiteral("saveListButton"));
+    auto* top = new QHBoxLayout;
+    top->addWidget(m_search, 1);
+    top->addWidget(newImages);
+    top->addWidget(label);
+    top->addWidget(save);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(m_folderLabel, 1);
+    bottom->addWidget(m_progress);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(m_list, 1);
+    layout->addLayout(bottom);
+
+    connect(newImages, &QPushButton::clicked, this, &ShelfWindow::AskNewImages);
+    connect(label, &QPushButton::clicked, this, &ShelfWindow::AskLabel);
+    connect(save, &QPushButton::clicked, this, &ShelfWindow::AskSaveList);
+    connect(m_search, &QLineEdit::textChanged, this, &ShelfWindow::ApplySearch);
+    connect(m_list, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
+        if (const std::string path = m_session.PathOf(RowOfItem(item)); !path.empty()) emit openImage(path);
+    });
+    connect(&m_session, &ShelfSession::rowsReset, this, &ShelfWindow::Fill);
+    connect(&m_session, &ShelfSession::rowRead, this, [this](int row) {
+        ShowRow(row);
+        ShowProgress();
+        if (!m_search->text().isEmpty()) ApplySearch();
+    });
+    connect(&m_session, &ShelfSession::readingDone, this, &ShelfWindow::ShowProgress);
+    Fill();
+}
+
+QTreeWidgetItem* ShelfWindow::ItemOf(int row) const {
+    return row >= 0 && static_cast<std::size_t>(row) < m_items.size() ? m_items[static_cast<std::size_t>(row)] : nullptr;
+}
+
+int ShelfWindow::RowOfItem(const QTreeWidgetItem* item) const { return item == nullptr ? -1 : item->data(0, kRowRole).toInt(); }
+
+void ShelfWindow::Fill() {
+    m_folderLabel->setText(QString::fromStdString(m_session.Folder()));
+    m_list->setSortingEnabled(false);
+    m_list->clear();
+    m_items.clear();
+    QList<QTreeWidgetItem*> items;
+    for (std::size_t i = 0; i < m_session.Rows().size(); ++i) {
+        auto* item = new ShelfItem;
+        item->setData(0, kRowRole, static_cast<int>(i));
+        items.push_back(item);
+        m_items.push_back(item);
+    }
+    m_list->addTopLevelItems(items);
+    for (std::size_t i = 0; i < m_session.Rows().size(); ++i) ShowRow(static_cast<int>(i));
+    m_list->setSortingEnabled(true);
+    ShowProgress();
+    ApplySearch();
+}
+
+void ShelfWindow::ShowRow(int row) {
+    QTreeWidgetItem* item = ItemOf(row);
+    if (item == nullptr) return;
+    const ShelfRow& shown = m_session.Rows()[static_cast<std::size_t>(row)];
+    const bool read = m_session.IsRead(row);
+    item->setText(NumberColumn, shown.number ? QStringLiteral("%1").arg(*shown.number, 4, 10, QLatin1Char('0')) : QString());
+    item->setData(NumberColumn, kSortRole, shown.number ? *shown.number : 100000 + row);
+    item->setText(FileColumn, QString::fromStdString(shown.file));
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        const auto s = static_cast<std::size_t>(slot);
+        item->setText(FirstTitleColumn + slot, Ui(shown.titles[s]));
+        item->setToolTip(FirstTitleColumn + slot, Ui(shown.comments[s]));
+    }
+    item->setText(SongsColumn, read && shown.usable() ? QString::number(shown.songs) : QString());
+    item->setData(SongsColumn, kSortRole, shown.songs);
+    item->setText(FreeColumn, read && shown.usable() ? QString::number(shown.freeBytes / 1024) : QString());
+    item->setData(FreeColumn, kSortRole, static_cast<qlonglong>(shown.usable() ? shown.freeBytes : -1));
+    item->setText(StateColumn, !read ? QStringLiteral("読み込み中...") : QString::fromStdString(shown.problem));
+    QFont font = item->font(FileColumn);
+    font.setBold(m_session.PathOf(row) == m_shown);
+    for (int column = 0; column < ColumnCount; ++column) item->setFont(column, font);
+}
+
+void ShelfWindow::MarkShown(const std::string& imagePath) {
+    m_shown = imagePath;
+    for (std::size_t i = 0; i < m_session.Rows().size(); ++i) ShowRow(static_cast<int>(i));
+}
+
+void ShelfWindow::ApplySearch() {
+    const std::vector<ShelfHit> hits = m_session.Search(m_search->text());
+    const bool searching = !m_search->text().trimmed().isEmpty();
+    for (int i = 0; i < m_list->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = m_list->topLevelItem(i);
+        const auto row = static_cast<std::size_t>(RowOfItem(item));
+        const bool found = !searching || (row < hits.size() && hits[row].found);
+        item->setHidden(!found);
+        for (int slot = 0; slot < kSlotCount; ++slot) {
+            const bool mark = searching && row < hits.size() && hits[row].foundSlots[static_cast<std::size_t>(slot)];
+            item->setBackground(FirstTitleColumn + slot, mark ? QBrush(kFoundSlot) : QBrush());
+        }
+    }
+}
+
+void ShelfWindow::ShowProgress() {
+    const int total = static_cast<int>(m_session.Rows().size());
+    m_progress->setRange(0, std::max(total, 1));
+    m_progress->setValue(m_session.RowsRead());
+    m_progress->setVisible(m_session.RowsRead() < total);
+}
+
+void ShelfWindow::AskNewImages() {
+    bool ok = false;
+    const int count = QInputDialog::getInt(this, QStringLiteral("新しいイメージ"), QStringLiteral("作るイメージの数:"), 1, 1,
+                                           1000, 1, &ok);
+    if (ok) m_session.MakeImages(count);
+}
+
+void ShelfWindow::AskLabel() {
+    const int row = RowOfItem(m_list->currentItem());
+    if (row < 0) return;
+    const auto indexed = ParseIndexedName(m_session.Rows()[static_cast<std::size_t>(row)].file);
+    bool ok = false;
+    const QString label = QInputDialog::getText(this, QStringLiteral("名前を付ける"),
+                                                QStringLiteral("番号の後に付ける名前（英数字）:"), QLineEdit::Normal,
+                                                indexed ? QString::fromStdString(indexed->label).trimmed() : QString(), &ok);
+    if (ok) m_session.Label(row, label);
+}
+
+void ShelfWindow::AskSaveList() {
+    QString filter;
+    const QString csv = QStringLiteral("CSV (*.csv)"), text = QStringLiteral("テキスト (*.txt)");
+    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("一覧を保存"), QString(), csv + ";;" + text, &filter);
+    if (!path.isEmpty()) m_session.SaveList(path.toStdString(), filter != text);
+}
+
+bool ShelfWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_list && event->type() == QEvent::KeyPress &&
+        (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Return || static_cast<QKeyEvent*>(event)->key() == Qt::Key_Enter)) {
+        if (m_list->currentItem() != nullptr) emit m_list->itemActivated(m_list->currentItem(), 0);
+        return true;
+    }
+    if (watched != m_list->viewport()) return false;
+    switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto* move = static_cast<QDragMoveEvent*>(event);
+            QTreeWidgetItem* item = m_list->itemAt(move->position().toPoint());
+            if (item == nullptr || !AcceptTextDrag(move)) {
+                move->ignore();
+            } else {
+                m_list->setCurrentItem(item);
+            }
+            return true;
+        }
+        case QEvent::Drop: {
+            auto* drop = static_cast<QDropEvent*>(event);
+            const int row = RowOfItem(m_list->itemAt(drop->position().toPoint()));
+            if (row < 0) {
+                drop->ignore();
+                return true;
+            }
+            TakeDrop(drop, this, [this, row](bool move, const std::string& payload) { m_session.DropOnto(row, move, payload); });
+            return true;
+        }
+        default:
+            return false;
+    }
+}
+
+}  // namespace tunecrate

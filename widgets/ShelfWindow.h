@@ -1,0 +1,62 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QWidget>
+#include <string>
+#include <vector>
+
+class QLineEdit;
+class QProgressBar;
+class QLabel;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace tunecrate {
+
+class ShelfSession;
+
+// The shelf: every image of a folder in one list, a search over all their
+// titles and comments, and what is done to images as a whole (new blank ones,
+// labels, the list saved). Songs dropped on a row go into that image's free
+// slots; a double click or Enter opens the image in the main window.
+class ShelfWindow final : public QWidget {
+    Q_OBJECT
+public:
+    // The columns, in order: a slot's title has a column of its own, so that a found slot can be marked.
+    enum Column { NumberColumn, FileColumn, FirstTitleColumn, SongsColumn = FirstTitleColumn + 5, FreeColumn, StateColumn, ColumnCount };
+
+    explicit ShelfWindow(ShelfSession& session, QWidget* parent = nullptr);
+
+    // Marks the row of the image the main window shows ("" for none).
+    void MarkShown(const std::string& imagePath);
+    QTreeWidget& List() const { return *m_list; }
+    QLineEdit& SearchField() const { return *m_search; }
+    // The item showing session row `row`, whatever the sorting.
+    QTreeWidgetItem* ItemOf(int row) const;
+
+signals:
+    void openImage(const std::string& path);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void Fill();
+    void ShowRow(int row);
+    void ApplySearch();
+    void ShowProgress();
+    void AskNewImages();
+    void AskLabel();
+    void AskSaveList();
+    int RowOfItem(const QTreeWidgetItem* item) const;
+
+    ShelfSession& m_session;
+    QLineEdit* m_search;
+    QTreeWidget* m_list;
+    QProgressBar* m_progress;
+    QLabel* m_folderLabel;
+    std::string m_shown;
+    std::vector<QTreeWidgetItem*> m_items;   // by session row; the tree owns them
+};
+
+}  // namespace tunecrate
