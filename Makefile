@@ -26,7 +26,8 @@ run: build
 
 demo: build
 	bash scripts/make-demo.sh $(BUILD)/demo $(BUILD)/app/tunecrate
-	cd $(BUILD)/demo/songs && $(abspath $(BUILD))/app/tunecrate --floppy $(abspath $(BUILD))/demo/floppy.img $(ARGS)
+	cd $(BUILD)/demo/songs && $(abspath $(BUILD))/app/tunecrate --floppy $(abspath $(BUILD))/demo/floppy.img \
+	  --shelf $(abspath $(BUILD))/demo/shelf $(ARGS)
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \

@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: MIT
 # Makes a demo floppy and a demo song folder under the given folder, anew each
 # time: DIR/floppy (five slots, catalogue in CP932), the same floppy as a 1.44 MB
-# image DIR/floppy.img, and DIR/songs. The image is made by the program's own
+# image DIR/floppy.img, DIR/songs, and a small shelf of images as a floppy
+# emulator's stick holds them, DIR/shelf (one of them damaged). The image is made by the program's own
 # --new-floppy (PROGRAM, by default DIR/../app/tunecrate as in a build folder)
 # and filled with mtools, so the demo opens a disk that a FAT tool wrote.
 set -euo pipefail
@@ -10,8 +11,8 @@ export LC_ALL=C   # byte lengths, not characters
 dir=${1:?usage: make-demo.sh DIR [PROGRAM]}
 program=${2:-$dir/../app/tunecrate}
 [ -x "$program" ] || { echo "make-demo.sh: no program at $program" >&2; exit 1; }
-rm -rf "$dir/floppy" "$dir/floppy.img" "$dir/songs"
-mkdir -p "$dir/floppy" "$dir/songs"
+rm -rf "$dir/floppy" "$dir/floppy.img" "$dir/songs" "$dir/shelf"
+mkdir -p "$dir/floppy" "$dir/songs" "$dir/shelf"
 
 # song data: deterministic filler of the given size
 song() { head -c "$2" /dev/zero | tr '\0' '\125' > "$1"; }
@@ -49,4 +50,12 @@ printf 'Fのブルース' | iconv -f UTF-8 -t CP932 > "$sd/Blues.CMT"
 song "$sd/ふるさと.B00" 15360
 mkdir -p "$sd/練習曲" "$sd/Live"
 song "$sd/練習曲/Etude 1.B00" 8192
-echo "demo: floppy $fd, image $img, songs $sd"
+# The shelf: three blank images with the next numbers, the demo floppy as the
+# fourth, the demo songs imported onto new ones, and a truncated image.
+sh="$dir/shelf"
+"$program" new --count 3 "$sh" >/dev/null
+cp "$img" "$sh/DSKA0003 Demo.IMG"
+"$program" import "$sd" "$sh" >/dev/null
+head -c 100000 "$img" > "$sh/DSKA0009.IMG"
+mkdir -p "$sh/FF"; printf 'interface = shugart\n' > "$sh/FF.CFG"   # the emulator's own files
+echo "demo: floppy $fd, image $img, songs $sd, shelf $sh"

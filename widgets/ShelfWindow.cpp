@@ -48,7 +48,7 @@ ShelfWindow::ShelfWindow(ShelfSession& session, QWidget* parent)
       m_progress(new QProgressBar(this)), m_folderLabel(new QLabel(this)) {
     setObjectName(QStringLiteral("shelfWindow"));
     setWindowTitle(QStringLiteral("ディスク棚"));
-    resize(900, 480);
+    resize(1060, 480);
     m_search->setObjectName(QStringLiteral("shelfSearch"));
     m_search->setPlaceholderText(QStringLiteral("曲名・コメントを検索"));
     m_search->setClearButtonEnabled(true);
@@ -67,6 +67,11 @@ ShelfWindow::ShelfWindow(ShelfSession& session, QWidget* parent)
     m_list->viewport()->installEventFilter(this);
     m_list->installEventFilter(this);
     m_list->header()->setStretchLastSection(true);
+    // Narrow title columns, so that the state column is in sight without scrolling.
+    for (const auto& [column, width] : {std::pair{NumberColumn, 48}, {FileColumn, 170}, {SongsColumn, 40}, {FreeColumn, 60}}) {
+        m_list->setColumnWidth(column, width);
+    }
+    for (int slot = 0; slot < kSlotCount; ++slot) m_list->setColumnWidth(FirstTitleColumn + slot, 100);
     m_progress->setObjectName(QStringLiteral("shelfProgress"));
     m_progress->setTextVisible(true);
     m_folderLabel->setObjectName(QStringLiteral("shelfFolder"));
@@ -150,6 +155,7 @@ void ShelfWindow::ShowRow(int row) {
     item->setText(FreeColumn, read && shown.usable() ? QString::number(shown.freeBytes / 1024) : QString());
     item->setData(FreeColumn, kSortRole, static_cast<qlonglong>(shown.usable() ? shown.freeBytes : -1));
     item->setText(StateColumn, !read ? QStringLiteral("読み込み中...") : QString::fromStdString(shown.problem));
+    item->setToolTip(StateColumn, item->text(StateColumn));
     QFont font = item->font(FileColumn);
     font.setBold(m_session.PathOf(row) == m_shown);
     for (int column = 0; column < ColumnCount; ++column) item->setFont(column, font);
