@@ -9,7 +9,8 @@
 // a write or copy that reports success but reads back different (or is gone
 // once the image is closed), a removed file still there, or a file that was
 // not written reading differently afterwards (a damaged image must never
-// lose more than it had lost).
+// lose more than it had lost). The shelf's glance at the image must change
+// nothing and never call usable an image the volume refuses.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,6 +29,7 @@
 
 #include "core/disk/FileOps.h"
 #include "core/songs/FloppyCatalogue.h"
+#include "core/songs/Shelf.h"
 #include "core/disk/ImageVolume.h"
 #include "core/text/SongNames.h"
 
@@ -200,11 +202,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     length %= kLongestImage + 1;
     const std::string_view head = input.substr(std::min(size, kLengthBytes)).substr(0, length);
     WriteImage(head, length);
+    // The shelf glances at the image first, as it would at any file on a stick.
+    const ShelfRow row = ReadShelfImage(g_folder, "floppy.img");
+    Require(ImageHolds(head, length), "a glance at an image changed it");
     std::map<std::string, std::string> untouched;   // readable files that UseImage does not write
     std::optional<std::string> titles;
     {
         ImageVolume volume(g_imagePath);
         if (!volume.Problem().empty()) {
+            Require(!row.usable(), "the shelf uses an image the program refuses");
             CheckRefused(volume, head, length);
             return 0;
         }

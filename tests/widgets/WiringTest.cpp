@@ -23,6 +23,8 @@
 #include "widgets/DialogUnits.h"
 #include "widgets/FreeSpaceBar.h"
 #include "widgets/InPlaceEdit.h"
+#include "widgets/ShelfWindow.h"
+#include "core/text/Encoding.h"
 
 namespace tunecrate::testing {
 namespace {
@@ -142,6 +144,45 @@ TEST_F(WiringTest, AWholeCommentAndTheProgramsOwnNameAreShown) {
     AboutDialog about(dialog.get());
     EXPECT_EQ(QStringList({about.windowTitle(), about.findChild<QLabel*>(QStringLiteral("aboutText"))->text()}),
               QStringList({"Tunecrateのﾊﾞｰｼﾞｮﾝ情報", "Tunecrate Version 1.0b3"}));
+}
+
+TEST_F(WiringTest, TheShelfFillsFiltersOpensAnImageAndTakesADrop) {
+    TempDir shelf;
+    for (const auto& [name, description] : {std::pair{"DSKA0001.IMG", "1:ブルース/=Blues"}, {"DSKA0002.IMG", "2:Rock/=Rock"}}) {
+        std::filesystem::copy_file(TestFloppy(Medium::Image, description).location(), shelf.Path(name));
+    }
+    WriteWhole(shelf.Path("DSKA0003.IMG"), "short");
+    dialog->OpenShelf(shelf.path());
+    ShelfWindow& window = *dialog->Shelf();
+    QTreeWidget& list = window.List();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list.topLevelItemCount() == 3 && !list.topLevelItem(2)->text(ShelfWindow::StateColumn).contains("..."); }));
+    EXPECT_EQ(list.topLevelItem(2)->text(ShelfWindow::StateColumn).toStdString(),
+              "DSKA0003.IMG is not a 1.44 MB floppy image: it holds 5 bytes, not 1474560.");
+
+    window.SearchField().setText(QStringLiteral("ﾌﾞﾙｰｽ"));   // keyClicks types ASCII only
+    EXPECT_EQ(std::vector<bool>({list.topLevelItem(0)->isHidden(), list.topLevelItem(1)->isHidden(), list.topLevelItem(2)->isHidden()}),
+              std::vector<bool>({false, true, true}));
+    EXPECT_EQ(std::pair(list.topLevelItem(0)->background(ShelfWindow::FirstTitleColumn).style(),
+                        list.topLevelItem(0)->background(ShelfWindow::FirstTitleColumn + 1).style()),
+              std::pair(Qt::SolidPattern, Qt::NoBrush)) << "the found slot is marked, and only it";
+
+    list.setCurrentItem(list.topLevelItem(0));
+    QTest::keyClick(&list, Qt::Key_Return);
+    EXPECT_EQ(dialog->CurrentSession().ShownImage(), shelf.Path("DSKA0001.IMG"));
+    EXPECT_EQ(Cp932ToUtf8(dialog->CurrentSession().SlotRows()[0].title), "ブルース");
+    EXPECT_TRUE(list.topLevelItem(0)->font(ShelfWindow::FileColumn).bold()) << "the image the window shows is marked";
+
+    // A hard-disk song dropped on the second row goes into its first free slot.
+    window.SearchField().clear();
+    QMimeData data;
+    data.setData(QStringLiteral("text/plain"), QByteArray::fromStdString(*dialog->CurrentSession().SongsPayload({"Demo"})));
+    const QPoint row2 = list.visualItemRect(list.topLevelItem(1)).center();
+    QDragEnterEvent enter(row2, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(list.viewport(), &enter);
+    QDropEvent drop(row2, Qt::CopyAction, &data, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(list.viewport(), &drop);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return list.topLevelItem(1)->text(ShelfWindow::FirstTitleColumn) == QStringLiteral("Demo"); }));
+    EXPECT_EQ(list.topLevelItem(1)->text(ShelfWindow::SongsColumn), QStringLiteral("2"));
 }
 
 TEST(FreeSpace, AFigureTooLongForItsPlaceIsShortenedNotCut) {
