@@ -196,6 +196,12 @@ TEST(ListingTest, SongsAndFoldersInNameOrderAndTheFloppyFromTheMountTable) {
     const auto disk = [](const char* at, bool removable, std::uint64_t bytes) { return MountEntry{"", at, "vfat", removable, bytes}; };
     EXPECT_EQ(FindFloppy({disk("/m/A", true, 1'457'664), disk("/m/B/", true, 1'457'664), disk("/m/C", true, 1 << 30)}), "/m/B/");
     EXPECT_EQ(FindFloppy({disk("/m/R", true, 1'474'560), disk("/m/F", false, 1'457'664), disk("/m/E", true, 0)}), std::nullopt);
+    // This machine's own table (empty in a chroot without /proc): what the parser finds, each disk asked if removable.
+    std::vector<std::string> read, parsed;
+    for (const MountEntry& m : ReadMountTable()) read.push_back(m.mountPoint + (m.removable ? " removable" : ""));
+    for (const MountEntry& m : ParseMountTable(ReadWhole("/proc/self/mounts").value_or(""))) parsed.push_back(m.mountPoint);
+    EXPECT_EQ(read.size(), parsed.size());
+    for (std::size_t i = 0; i < std::min(read.size(), parsed.size()); ++i) EXPECT_EQ(read[i].rfind(parsed[i], 0), 0u);
 }
 
 }  // namespace

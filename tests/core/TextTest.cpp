@@ -36,6 +36,8 @@ TEST(Encoding, LookAlikesMapAndCutsKeepWholeCharacters) {
          Rows<std::string>{{"〜", "～"}, {"−", "－"}, {"—", "―"}, {"‖", "∥"}, {"¢", "￠"}, {"£", "￡"}, {"¬", "￢"}})
         EXPECT_EQ(Cp932ToUtf8(Utf8ToCp932(MapCp932LookAlikes("a" + from + from)).value_or("?")), "a" + to + to);
     EXPECT_EQ(MapCp932LookAlikes("~-|¥–〝∓～\xE3\x80"), "~-|¥–〝∓～\xE3\x80");   // neighbours, a cut-off 〜
+    // What CP932 cannot hold becomes "?", a character (or a broken sequence's byte) at a time.
+    EXPECT_EQ(Utf8ToCp932Lossy("a〜🎹\xC3" "b\xE3\x81"), "a\x81\x60?" "?b?");
     const std::string a2 = "A\x88\x9F\x88\x9F";   // 亜's trail byte is itself a lead byte
     for (const auto& [bytes, max, cut] : std::vector<std::tuple<std::string, std::size_t, std::string>>{
              {Repeat(kSo, 3), 5, Repeat(kSo, 2)}, {Repeat(kSo, 3), 1, ""}, {a2, 4, "A\x88\x9F"}, {a2, 2, "A"},
