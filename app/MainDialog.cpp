@@ -262,7 +262,8 @@ void MainDialog::OpenShelf(std::optional<std::string> folder) {
     if (!folder) folder = m_folderChooser(this, m_session.WorkingDirectory());
     if (!folder) return;
     if (!m_shelf) {
-        m_shelf = std::make_unique<ShelfSession>([this]() -> Prompter& { return PrompterFor(Place::Shelf); });
+        m_shelf = std::make_unique<ShelfSession>([this]() -> Prompter& { return PrompterFor(Place::Shelf); },
+                                                 [this] { return m_session.FloppyLocation(); });
         m_shelfWindow = new ShelfWindow(*m_shelf, this);
         m_shelfWindow->setFont(font());
         connect(m_shelfWindow, &ShelfWindow::openImage, &m_session, &Session::OpenImage);

@@ -51,6 +51,8 @@ public:
 
     // ---- what the window shows ----
     const std::string& FloppyRoot() const { return m_floppyRoot; }
+    // What the floppy is opened from: an image's path, or a folder with a final "/".
+    const std::string& FloppyLocation() const { return m_floppyLocation; }
     const std::vector<SlotRow>& SlotRows() const { return m_slotRows; }
     int FreePercent() const { return m_freePercent; }
     std::int64_t FreeBytes() const { return m_freeBytes; }

@@ -20,8 +20,9 @@ constexpr int kRelistDelayMs = 250;   // a copy of many images is one relisting,
 
 }  // namespace
 
-ShelfSession::ShelfSession(PrompterFor prompter, QObject* parent)
-    : QObject(parent), m_prompter(std::move(prompter)), m_watcher(new QFileSystemWatcher(this)) {
+ShelfSession::ShelfSession(PrompterFor prompter, std::function<std::string()> mainFloppy, QObject* parent)
+    : QObject(parent), m_prompter(std::move(prompter)), m_mainFloppy(std::move(mainFloppy)),
+      m_watcher(new QFileSystemWatcher(this)) {
     auto* relist = new QTimer(this);
     relist->setSingleShot(true);
     relist->setInterval(kRelistDelayMs);
@@ -160,7 +161,12 @@ bool ShelfSession::Label(int row, const QString& label) {
 
 bool ShelfSession::DropOnto(int row, bool move, const std::string& payload) {
     const ParsedPayload parsed = ParsePayload(payload);
-    if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size() || parsed.type != kHardDiskType) return false;
+    const bool fromFloppy = parsed.type == kFloppyType;
+    const std::string sourceAt = fromFloppy && m_mainFloppy ? m_mainFloppy() : std::string();
+    if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size() || (!fromFloppy && parsed.type != kHardDiskType) ||
+        (fromFloppy && sourceAt.empty())) {
+        return false;
+    }
     DropResult result;
     {
         WaitCursor wait;
@@ -170,8 +176,14 @@ bool ShelfSession::DropOnto(int row, bool move, const std::string& payload) {
             Tell(reading.failure.empty() ? UnreadableFloppyMessage(volume->Root()) : reading.failure);
             return false;
         }
+        // An image is opened once: a drop from the image onto its own row reads and writes the one volume.
+        std::unique_ptr<FloppyVolume> other;
+        FloppyVolume* source = nullptr;
+        if (fromFloppy) {
+            source = SameFile(sourceAt, PathOf(row)) ? volume.get() : (other = OpenFloppyVolume(sourceAt)).get();
+        }
         DropContext context{volume.get(), reading.rows, m_prompter(), move};
-        result = DropIntoFreeSlots(context, parsed);
+        result = DropIntoFreeSlots(context, parsed, nullptr, source);
     }
     StartReading({row});
     emit imagesChanged();

@@ -27,7 +27,8 @@ class ShelfSession : public QObject {
 public:
     using PrompterFor = std::function<Prompter&()>;
 
-    explicit ShelfSession(PrompterFor prompter, QObject* parent = nullptr);
+    // `mainFloppy` tells where the floppy of the main window is, for floppy songs dropped on a row.
+    ShelfSession(PrompterFor prompter, std::function<std::string()> mainFloppy, QObject* parent = nullptr);
     ~ShelfSession() override;
 
     // ---- what the window shows ----
@@ -46,7 +47,7 @@ public:
     void MakeImages(int count);
     // True when the image now carries the label.
     bool Label(int row, const QString& label);
-    // Hard-disk songs dropped on a row: into that image's free slots.
+    // Songs of the hard disk or of the main window's floppy dropped on a row: into that image's free slots.
     bool DropOnto(int row, bool move, const std::string& payload);
     bool SaveList(const std::string& path, bool csv);
 
@@ -64,6 +65,7 @@ private:
     void Tell(const std::string& text);
 
     PrompterFor m_prompter;
+    std::function<std::string()> m_mainFloppy;
     std::string m_folder;
     std::vector<ShelfRow> m_rows;
     std::vector<ShelfKeys> m_keys;

@@ -284,6 +284,7 @@ ImageVolume::ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap, I
                                          : "Cannot lock " + m_imagePath + ".\n" + Result::FromErrno(errno).reason;
         return;
     }
+    m_fileBytes = static_cast<std::uint64_t>(st.st_size);
     if (wrap) file->store = wrap(std::move(file->store));
     const std::string notAFloppy = m_imagePath + " is not a 1.44 MB floppy image: ";
     if (static_cast<std::uint64_t>(st.st_size) < kImageBytes) {

@@ -66,12 +66,15 @@ public:
     Result Apply(const std::vector<FileChange>& changes, Room room) override;
     void Flush() override;
     std::string Problem() const override { return m_problem; }
+    // The image file's size when it was opened.
+    std::uint64_t FileBytes() const { return m_fileBytes; }
 
 private:
     Result Refusal() const;
     std::optional<FatEntry> FindFile(std::string_view name) const;
     std::string m_imagePath;
     std::string m_problem;
+    std::uint64_t m_fileBytes = 0;
     std::unique_ptr<ImageFile> m_image;   // null when the image cannot be used
 };
 

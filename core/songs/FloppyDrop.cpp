@@ -10,6 +10,7 @@
 #include "core/songs/FloppyCatalogue.h"
 #include "core/disk/FloppyVolume.h"
 #include "core/songs/Prompter.h"
+#include "core/songs/SongDeletion.h"
 #include "core/text/SongNames.h"
 
 namespace tunecrate {
@@ -240,38 +241,75 @@ DropResult DropOntoFloppyList(DropContext& context, std::optional<int> targetSlo
     return result;
 }
 
-DropResult DropIntoFreeSlots(DropContext& context, const ParsedPayload& payload, std::vector<SongPlace>* placed) {
+DropResult DropIntoFreeSlots(DropContext& context, const ParsedPayload& payload, std::vector<SongPlace>* placed,
+                             FloppyVolume* source) {
     DropResult result;
-    if (payload.type != kHardDiskType || context.floppy == nullptr) {
+    const bool fromFloppy = payload.type == kFloppyType && source != nullptr;
+    if ((payload.type != kHardDiskType && !fromFloppy) || context.floppy == nullptr) {
         result.taken = false;
         return result;
+    }
+    // Floppy songs are read whole, with their rows, before anything is written.
+    std::vector<std::pair<int, SlotSong>> songs;
+    CatalogueReading sourceReading;
+    if (fromFloppy) {
+        sourceReading = ReadCatalogue(source);
+        if (!sourceReading.readable) {
+            context.prompter.ShowMessage(UnreadableFloppyMessage(source->Root()), "Error!", MessageIcon::Exclamation);
+            return result;
+        }
+        for (int slot : FloppyItems(payload.items)) {
+            if (sourceReading.rows[static_cast<std::size_t>(slot)].state == SlotState::EmptySlot) continue;
+            auto song = ReadSlotSong(*source, slot, context.prompter);
+            if (!song) return result;
+            songs.emplace_back(slot, std::move(*song));
+        }
     }
     if (!TakeFreshRows(context)) {
         result.rereadFloppy = true;
         return result;
     }
     DropState state;
+    std::vector<int> arrived;   // source slots whose song is on the target
     int slot = 0;
     const auto nextFree = [&] {
         while (slot < kSlotCount && context.rows[static_cast<std::size_t>(slot)].state != SlotState::EmptySlot) ++slot;
         return slot;
     };
-    for (const std::string& item : payload.items) {
-        if (!IsHardDiskItem(item)) continue;
+    const std::size_t count = fromFloppy ? songs.size() : payload.items.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::string item = fromFloppy ? std::to_string(songs[i].first) : payload.items[i];
+        if (!fromFloppy && !IsHardDiskItem(item)) continue;
         if (nextFree() >= kSlotCount) {
             context.prompter.ShowMessage(std::to_string(kSlotCount) + "個以上のファイルは格納できません。", "Error!",
                                          MessageIcon::None);
             break;
         }
-        const TransferResult r = CopyHardDiskSongToSlot(context, state, item, slot);
+        const TransferResult r =
+            fromFloppy ? CopyFloppySongToSlot(context, state, songs[i].first, slot,
+                                              sourceReading.rows[static_cast<std::size_t>(songs[i].first)], songs[i].second)
+                       : CopyHardDiskSongToSlot(context, state, item, slot);
         if (r == TransferResult::DiskFull) break;
         if (r == TransferResult::Copied) {
             context.rows[static_cast<std::size_t>(slot)].state = SlotState::PartialSong;   // taken now
             if (placed != nullptr) placed->push_back({item, slot});
+            if (fromFloppy) arrived.push_back(songs[i].first);
         }
         ++slot;
     }
-    if (!FinishDrop(context, state, result) && placed != nullptr) placed->clear();
+    // A move off another floppy takes its songs away there, once they are whole here.
+    const bool moveOff = fromFloppy && context.move;
+    if (moveOff) context.move = false;
+    const bool written = FinishDrop(context, state, result);
+    if (moveOff) {
+        context.move = true;
+        if (written && !arrived.empty()) {
+            if (Result gone = DeleteFloppySlots(*source, sourceReading.rows, arrived); !gone.ok()) {
+                context.prompter.ShowMessage(gone.reason, "Error!", MessageIcon::Exclamation);
+            }
+        }
+    }
+    if (!written && placed != nullptr) placed->clear();
     return result;
 }
 

@@ -23,11 +23,15 @@ struct SongPlace {
     int slot = 0;
 };
 
-// Hard-disk songs dropped on a floppy as a whole (a shelf's image): each goes
-// into the next slot without a song, never replacing one; what does not fit
-// stays where it is, and the user is told. `placed` (when given) learns
-// where each song went once its title is on the floppy too.
-DropResult DropIntoFreeSlots(DropContext& context, const ParsedPayload& payload, std::vector<SongPlace>* placed = nullptr);
+// Songs dropped on a floppy as a whole (a shelf's image): each goes into the
+// next slot without a song, never replacing one; what does not fit stays
+// where it is, and the user is told. Hard-disk songs come from their folder;
+// floppy songs from `source` (which may be the target itself), read whole
+// first, and a move takes them off `source` only once their titles are here.
+// `placed` (when given) learns where each song went once its title is on the
+// floppy too.
+DropResult DropIntoFreeSlots(DropContext& context, const ParsedPayload& payload, std::vector<SongPlace>* placed = nullptr,
+                             FloppyVolume* source = nullptr);
 
 // One hard-disk song (its base name) into a slot, asking before it replaces
 // the song there.

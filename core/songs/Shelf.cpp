@@ -88,8 +88,18 @@ bool ShelfOrderLess(std::string_view a, std::string_view b) {
 std::optional<std::vector<std::string>> ListShelfImages(const std::string& folder) {
     auto files = ListFiles(folder);
     if (!files) return std::nullopt;
-    std::erase_if(*files, [](const std::string& name) { return !IsShelfImageName(name); });
-    std::sort(files->begin(), files->end(), [](const std::string& a, const std::string& b) { return ShelfOrderLess(a, b); });
+    // Each name parsed once, not once per comparison: a stick holds up to 1,000 images.
+    std::vector<std::pair<int, std::string>> keyed;   // (number, or past the last for other names; name)
+    for (std::string& name : *files) {
+        if (!IsShelfImageName(name)) continue;
+        const auto indexed = ParseIndexedName(name);
+        keyed.emplace_back(indexed ? indexed->number : 1 << 20, std::move(name));
+    }
+    std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
+        return a.first != b.first ? a.first < b.first : NoCaseLess(a.second, b.second);
+    });
+    files->clear();
+    for (auto& [number, name] : keyed) files->push_back(std::move(name));
     return files;
 }
 
@@ -115,8 +125,8 @@ ShelfRow ReadShelfImage(const std::string& folder, const std::string& file) {
     ShelfRow row = ReadShelfFloppy(volume, file);
     row.problem = ShortProblem(row.problem, path, file);
     // Readable here, but a floppy emulator takes only the exact size.
-    if (const auto size = FileSize(path); row.problem.empty() && size && *size != kImageBytes) {
-        row.problem = file + " holds " + std::to_string(*size) + " bytes, not " + std::to_string(kImageBytes) +
+    if (const std::uint64_t size = volume.FileBytes(); row.problem.empty() && size != kImageBytes) {
+        row.problem = file + " holds " + std::to_string(size) + " bytes, not " + std::to_string(kImageBytes) +
                       ": a floppy emulator may refuse it.";
     }
     return row;
@@ -214,8 +224,9 @@ LabelledName LabelImageName(std::string_view fileName, std::string_view label) {
         return labelled;
     }
     labelled.ascii = std::all_of(label.begin(), label.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    labelled.name = indexed->prefix + FourDigits(indexed->number) + (label.empty() ? "" : " " + std::string(label)) +
-                    indexed->extension;
+    labelled.name = indexed->prefix + FourDigits(indexed->number);
+    if (!label.empty()) labelled.name.append(" ").append(label);
+    labelled.name += indexed->extension;
     return labelled;
 }
 
@@ -277,10 +288,21 @@ std::string CsvField(const std::string& text) {
 std::string ShelfCsv(const std::vector<ShelfRow>& rows) {
     std::string csv = "\xEF\xBB\xBFnumber,file,title 1,title 2,title 3,title 4,title 5,songs,free kb,state\r\n";
     for (const ShelfRow& row : rows) {
-        csv += (row.number ? std::to_string(*row.number) : "") + "," + CsvField(row.file);
-        for (const std::string& title : row.titles) csv += "," + CsvField(Cp932ToUtf8(title));
-        csv += "," + std::to_string(row.songs) + "," + (row.usable() ? std::to_string(row.freeBytes / 1024) : "") + "," +
-               CsvField(row.problem) + "\r\n";
+        // Appended piece by piece: GCC 12 warns falsely on long chains of + here.
+        if (row.number) csv += std::to_string(*row.number);
+        csv += ',';
+        csv += CsvField(row.file);
+        for (const std::string& title : row.titles) {
+            csv += ',';
+            csv += CsvField(Cp932ToUtf8(title));
+        }
+        csv += ',';
+        csv += std::to_string(row.songs);
+        csv += ',';
+        if (row.usable()) csv += std::to_string(row.freeBytes / 1024);
+        csv += ',';
+        csv += CsvField(row.problem);
+        csv += "\r\n";
     }
     return csv;
 }
