@@ -95,16 +95,16 @@ TEST(Shelf, EveryImageGetsARowWithItsStateAndTheFolderIsNeverChanged) {
 // Songs dropped on a shelf row go into its free slots: from a song folder, from another floppy, from the image
 // itself; a move empties the source slots only once the songs are whole on the target.
 TEST(Shelf, DropsFillFreeSlotsOnly) {
-    for (const auto& [payload, move, sameImage, target, source, told] :
+    for (const auto& [payload, move, sameImage, before, after, told] :
          std::vector<std::tuple<std::string, bool, bool, std::string, std::string, std::string>>{
              {"HD Blues Rock Jazz Tango", false, false, "1:A/=A 3:C/=C", "1:A/=A 2:Blues/=Blues 3:C/=C 4:Rock/=Rock 5:Jazz/=Jazz",
               "5個以上のファイルは格納できません。"},
              {"FD 0 2 4", false, false, "2:B/b=B", "1:X/x=X+ 2:B/b=B 3:Z/z=Z", ""},
              {"FD 0 2", true, false, "2:B/b=B", "1:X/x=X+ 2:B/b=B 3:Z/z=Z", ""},
-             {"FD 1", true, true, "", "1:Y/y=Y", ""}}) {
+             {"FD 1", true, true, "2:Y/y=Y", "1:Y/y=Y", ""}}) {
         SCOPED_TRACE(payload);
         TestFolder songs("Blues=Blues Rock=Rock Jazz=Jazz Tango=Tango");
-        TestFloppy image(Medium::Image, payload.starts_with("FD") && sameImage ? "2:Y/y=Y" : target);
+        TestFloppy image(Medium::Image, before);
         TestFloppy other(Medium::Image, "1:X/x=X+ 3:Z/z=Z");
         std::vector<std::string> items = Items(payload);
         const std::string type = items[0];
@@ -118,8 +118,8 @@ TEST(Shelf, DropsFillFreeSlotsOnly) {
             DropContext context{volume.get(), rows, prompter, move};
             DropIntoFreeSlots(context, ParsePayload(BuildPayload(type, items)), nullptr, sameImage ? volume.get() : from.get());
         }
-        EXPECT_EQ(image.Describe(), type == "HD" ? source : sameImage ? "1:Y/y=Y" : "1:X/x=X+ 2:B/b=B 3:Z/z=Z");
-        if (type == "FD" && !sameImage) EXPECT_EQ(other.Describe(), move ? "" : "1:X/x=X+ 3:Z/z=Z");
+        EXPECT_EQ(image.Describe(), after);
+        EXPECT_EQ(other.Describe(), type == "FD" && !sameImage && move ? "" : "1:X/x=X+ 3:Z/z=Z");
         EXPECT_EQ(prompter.calls().empty() ? "" : prompter.calls().back().text, told);
         EXPECT_EQ(songs.Describe(), "Blues=Blues Jazz=Jazz Rock=Rock Tango=Tango") << "a copy from the hard disk leaves it whole";
     }
