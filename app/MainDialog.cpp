@@ -182,6 +182,15 @@ void MainDialog::WriteStateSoon() {
             out << ((*it)->isSelected() ? "selected " : "folder ") << rect(m_folderTree.viewport(), m_folderTree.visualItemRect(*it))
                 << " " << QString::fromStdString(m_folderTree.ItemPath(*it)) << "\n";
         }
+        if (m_shelfWindow != nullptr && m_shelfWindow->isVisible()) {
+            QTreeWidget& shelf = m_shelfWindow->List();
+            for (int i = 0; i < shelf.topLevelItemCount(); ++i) {
+                QTreeWidgetItem* item = shelf.topLevelItem(i);
+                if (item->isHidden()) continue;
+                out << "shelf " << i << " " << rect(shelf.viewport(), shelf.visualItemRect(item)) << " "
+                    << item->text(ShelfWindow::SongsColumn) << " " << item->text(ShelfWindow::FileColumn) << "\n";
+            }
+        }
         if (QWidget* focus = QApplication::focusWidget(); focus != nullptr) out << "focus " << focus->objectName() << "\n";
         out.flush();
         file.close();
@@ -271,6 +280,8 @@ void MainDialog::OpenShelf(std::optional<std::string> folder) {
         // A drop onto an image may have moved songs off the hard disk, or written the image shown here.
         connect(m_shelf.get(), &ShelfSession::imagesChanged, &m_session, &Session::Reload);
         connect(m_shelf.get(), &ShelfSession::rowsReset, m_shelfWindow, [this] { m_shelfWindow->MarkShown(m_session.ShownImage()); });
+        connect(m_shelf.get(), &ShelfSession::rowRead, this, &MainDialog::WriteStateSoon);
+        m_shelfWindow->installEventFilter(this);   // its place, for the state file
     }
     if (*folder != m_shelf->Folder()) m_shelf->Open(*folder);
     m_shelfWindow->MarkShown(m_session.ShownImage());
@@ -342,6 +353,11 @@ QMenu* MainDialog::BuildBackgroundMenu(QWidget* parent) {
     about->setObjectName(QStringLiteral("aboutAction"));
     connect(about, &QAction::triggered, this, &MainDialog::ShowAbout);
     return menu;
+}
+
+bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_shelfWindow && (event->type() == QEvent::Move || event->type() == QEvent::Show)) WriteStateSoon();
+    return QDialog::eventFilter(watched, event);
 }
 
 void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
