@@ -8,10 +8,16 @@
 
 #include <cstdio>
 #include <map>
+#include <csignal>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include "Songs.h"
+#include "core/disk/FloppyVolume.h"
+#include "core/songs/FloppyCatalogue.h"
+#include "core/songs/Shelf.h"
 #include "core/text/CommentFile.h"
+#include "core/text/SongNames.h"
 
 namespace tunecrate::testing {
 namespace {
@@ -87,6 +93,46 @@ RC_GTEST_PROP(Commands, ImportedSongsExportBackByteForByte, ()) {
     RC_ASSERT(lines == songs.size());
     RC_ASSERT(SongsIn(back) == SongsIn(from));
     RC_ASSERT(SongsIn(from).size() == songs.size());   // nothing taken from the source
+}
+
+// Killed at any moment, an import leaves no slot whose title names a song that is not whole there, and every
+// source as it was.
+TEST(Commands, AnImportKilledAtAnyPointLeavesNoHalfSongNamed) {
+    TempDir dir;
+    const std::string from = dir.Path("songs"), shelf = dir.Path("shelf");
+    std::filesystem::create_directory(from);
+    std::map<std::string, std::string> sources;
+    for (int i = 0; i < 11; ++i) {
+        const std::string title = "Take " + std::to_string(i);
+        sources[title] = std::string(3000 + 2500 * i, static_cast<char>('a' + i));
+        WriteWhole(from + "/" + title + ".B00", sources[title]);
+    }
+    int named = 0;
+    for (const int delay : {0, 1000, 3000, 6000, 10000, 20000, 40000, 80000, 2000000}) {
+        std::filesystem::remove_all(shelf);
+        std::filesystem::create_directory(shelf);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::freopen("/dev/null", "w", stdout);
+            ::execl(TUNECRATE_PROGRAM, "tunecrate", "import", from.c_str(), shelf.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::usleep(static_cast<useconds_t>(delay));
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        for (const std::string& file : ListShelfImages(shelf).value_or(std::vector<std::string>{})) {
+            auto volume = OpenFloppyVolume(shelf + "/" + file);
+            const CatalogueReading reading = ReadCatalogue(volume.get(), CatalogueRepair::Never);
+            for (int slot = 0; slot < static_cast<int>(reading.rows.size()); ++slot) {
+                const std::string title = Cp932ToUtf8(reading.rows[static_cast<std::size_t>(slot)].title);
+                if (title.empty()) continue;
+                ++named;
+                EXPECT_EQ(volume->ReadFile(SlotName(slot) + ".B00", 1 << 20), sources[title]) << file << " " << title;
+            }
+        }
+        for (const auto& [title, bytes] : sources) EXPECT_EQ(ReadWhole(from + "/" + title + ".B00"), bytes);
+    }
+    EXPECT_GE(named, 11) << "the import never got anywhere";
 }
 
 TEST(Commands, BadUsageIsToldWithExitStatusTwo) {
