@@ -90,6 +90,14 @@ TEST(Shelf, EveryImageGetsARowWithItsStateAndTheFolderIsNeverChanged) {
                              "bytes per sector must be 512, not 63222.",
                              "zz.ima 0 ||||| zz.ima holds 1474564 bytes, not 1474560: a floppy emulator may refuse it."}));
     EXPECT_EQ(TreeEntries(shelf.path()), before);
+
+    // The list as a spreadsheet opens it (a byte order mark, quoted fields, CRLF) and as label text.
+    ShelfRow odd = ReadShelfImage(shelf.path(), "DSKA0001 Blues.IMG");
+    odd.file = "a,\"b\".img";
+    const std::vector<ShelfRow> saved = {odd, ReadShelfImage(shelf.path(), "DSKA0003.IMG")};
+    EXPECT_EQ(ShelfCsv(saved), "\xEF\xBB\xBFnumber,file,title 1,title 2,title 3,title 4,title 5,songs,free kb,state\r\n"
+                               "1,\"a,\"\"b\"\".img\",Blues,,夜明け,,,2,1415,\r\n3,DSKA0003.IMG,,,,,,0,,\"" + problemOf3 + "\"\r\n");
+    EXPECT_EQ(ShelfText(saved), "a,\"b\".img\n    1. Blues\n    3. 夜明け\nDSKA0003.IMG\n    (" + problemOf3 + ")\n");
 }
 
 // Songs dropped on a shelf row go into its free slots: from a song folder, from another floppy, from the image

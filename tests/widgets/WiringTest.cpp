@@ -183,6 +183,10 @@ TEST_F(WiringTest, TheShelfFillsFiltersOpensAnImageAndTakesADrop) {
     QApplication::sendEvent(list.viewport(), &drop);
     EXPECT_TRUE(QTest::qWaitFor([&] { return list.topLevelItem(1)->text(ShelfWindow::FirstTitleColumn) == QStringLiteral("Demo"); }));
     EXPECT_EQ(list.topLevelItem(1)->text(ShelfWindow::SongsColumn), QStringLiteral("2"));
+
+    // An image another program puts in the folder gets its row.
+    std::filesystem::copy_file(shelf.Path("DSKA0002.IMG"), shelf.Path("DSKA0007.IMG"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return list.topLevelItemCount() == 4; }, 3000));
 }
 
 TEST(FreeSpace, AFigureTooLongForItsPlaceIsShortenedNotCut) {
