@@ -91,6 +91,11 @@ TEST(Shelf, EveryImageGetsARowWithItsStateAndTheFolderIsNeverChanged) {
                              "zz.ima 0 ||||| zz.ima holds 1474564 bytes, not 1474560: a floppy emulator may refuse it."}));
     EXPECT_EQ(TreeEntries(shelf.path()), before);
 
+    // With no image shown, the shelf opens on the first removable volume that holds an image.
+    const auto mount = [](std::string at, bool removable) { return MountEntry{"/dev/x", std::move(at), "vfat", removable, 0}; };
+    EXPECT_EQ(FindShelfFolder({mount(shelf.Path("folder.img"), true), mount("/", false), mount(shelf.path(), true)}), shelf.path());
+    EXPECT_EQ(FindShelfFolder({mount(shelf.path(), false), mount(shelf.Path("nowhere"), true)}), std::nullopt);
+
     // The list as a spreadsheet opens it (a byte order mark, quoted fields, CRLF) and as label text.
     ShelfRow odd = ReadShelfImage(shelf.path(), "DSKA0001 Blues.IMG");
     odd.file = "a,\"b\".img";
