@@ -114,11 +114,12 @@ TransferResult CopyHardDiskSongToSlot(DropContext& context, DropState& state, co
 }
 
 TransferResult CopyFloppySongToSlot(DropContext& context, DropState& state, int source, int slot,
-                                    const SlotRow& sourceRow, const SlotSong& song) {
+                                    const SlotRow& sourceRow, const SlotSong& song, const std::string& sourceRoot) {
     std::optional<FileContent> events;
     if (song.events) events = *song.events;
     const TransferResult put = PutSongInSlot(context, state, slot, song.song, std::move(events),
-                                             context.floppy->Root() + SlotFile(source, kSongExtension));
+                                             (sourceRoot.empty() ? context.floppy->Root() : sourceRoot) +
+                                                 SlotFile(source, kSongExtension));
     if (put != TransferResult::Copied) return put;
     SlotRow& row = context.rows[static_cast<std::size_t>(slot)];
     row.title = sourceRow.title;
@@ -287,7 +288,8 @@ DropResult DropIntoFreeSlots(DropContext& context, const ParsedPayload& payload,
         }
         const TransferResult r =
             fromFloppy ? CopyFloppySongToSlot(context, state, songs[i].first, slot,
-                                              sourceReading.rows[static_cast<std::size_t>(songs[i].first)], songs[i].second)
+                                              sourceReading.rows[static_cast<std::size_t>(songs[i].first)], songs[i].second,
+                                              source->Root())
                        : CopyHardDiskSongToSlot(context, state, item, slot);
         if (r == TransferResult::DiskFull) break;
         if (r == TransferResult::Copied) {

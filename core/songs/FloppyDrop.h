@@ -38,8 +38,10 @@ DropResult DropIntoFreeSlots(DropContext& context, const ParsedPayload& payload,
 TransferResult CopyHardDiskSongToSlot(DropContext& context, DropState& state, const std::string& item, int slot);
 
 // One floppy song, read beforehand, into another slot; the caller has asked
-// before replacing the song there.
+// before replacing the song there. `sourceRoot` names the floppy it comes
+// from in messages, when that is another floppy.
 TransferResult CopyFloppySongToSlot(DropContext& context, DropState& state, int source, int slot,
-                                    const SlotRow& sourceRow, const SlotSong& song);
+                                    const SlotRow& sourceRow, const SlotSong& song,
+                                    const std::string& sourceRoot = {});
 
 }  // namespace tunecrate
