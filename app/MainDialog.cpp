@@ -147,7 +147,13 @@ MainDialog::MainDialog(SessionOptions options, QWidget* parent)
     }
 }
 
-MainDialog::~MainDialog() = default;
+MainDialog::~MainDialog() {
+    // Nothing may reach this half-destroyed dialog: not the focus leaving a
+    // child, not the shelf window, which works on m_shelf and goes first.
+    disconnect(qApp, nullptr, this, nullptr);
+    delete m_shelfWindow;
+    m_shelfWindow = nullptr;
+}
 
 void MainDialog::WriteStateSoon() {
     static const QString path = qEnvironmentVariable("TUNECRATE_STATE");
