@@ -148,9 +148,9 @@ TEST(DiskContract, AnImageInUseOrBadIsRefusedOrUnreadableAndNeverChanged) {
 // We find what mcopy wrote (long names, 0x05 for 0xE5); fsck.fat and mcopy find our changes clean and whole.
 TEST(DiskContract, PeersAndWeReadEachOthersImages) {
     TestFloppy floppy(Medium::Image, "");
-    for (const std::string name : {"Mixed Case Name.txt", "XBC.TXT"}) {
+    for (const std::string name : {"Mixed Case Name.txt", "XBC.TXT", "曲 Étude.txt"}) {
         WriteWhole(floppy.root() + "/file", name);
-        ASSERT_EQ(RunPeer({"mcopy", "-i", floppy.location(), floppy.root() + "/file", "::" + name}).exitCode, 0);
+        ASSERT_EQ(RunPeer({"env", "LC_ALL=C.UTF-8", "mcopy", "-i", floppy.location(), floppy.root() + "/file", "::" + name}).exitCode, 0);
     }
     Patch(floppy.location(), ReadWhole(floppy.location())->find("XBC     TXT"), "\x05");
     std::map<std::string, std::string> files = PeerFiles(floppy.location());
@@ -164,7 +164,8 @@ TEST(DiskContract, PeersAndWeReadEachOthersImages) {
     };
     for (const auto& [name, bytes] : std::vector<std::pair<std::string, std::optional<std::string>>>{
              {"mixed CASE name.txt", "Mixed Case Name.txt"}, {"mixedc~1.txt", "Mixed Case Name.txt"},
-             {"\xE5" "bc.txt", "XBC.TXT"}, {"XBC.TXT", std::nullopt}, {"Mixed Case Name", std::nullopt}})
+             {"\xE5" "bc.txt", "XBC.TXT"}, {"XBC.TXT", std::nullopt}, {"Mixed Case Name", std::nullopt},
+             {"曲 Étude.TXT", "曲 Étude.txt"}})   // a long name in UTF-16, ASCII case folded
         EXPECT_EQ(floppy.Open()->ReadFile(name, 100), bytes) << name;
     apply({{"MIXED CASE NAME.TXT", std::nullopt}, {"MDR_00.B00", SongBytes("A")}, {"MDR_01.B00", SongBytes("B")}}, Room::Songs);
     apply({{"MDR_00.B00", SongBytes("A", 7000)}, {"MDR_01.B00", SongBytes("B", 100)}}, Room::Songs);   // longer, shorter
