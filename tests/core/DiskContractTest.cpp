@@ -152,6 +152,9 @@ TEST(DiskContract, PeersAndWeReadEachOthersImages) {
         WriteWhole(floppy.root() + "/file", name);
         ASSERT_EQ(RunPeer({"env", "LC_ALL=C.UTF-8", "mcopy", "-i", floppy.location(), floppy.root() + "/file", "::" + name}).exitCode, 0);
     }
+    // A subfolder whose chain every write surveys, so that no write frees a cluster the folder holds.
+    ASSERT_EQ(RunPeer({"mmd", "-i", floppy.location(), "::Sub"}).exitCode, 0);
+    ASSERT_EQ(RunPeer({"mcopy", "-i", floppy.location(), floppy.root() + "/file", "::Sub/inner.txt"}).exitCode, 0);
     Patch(floppy.location(), ReadWhole(floppy.location())->find("XBC     TXT"), "\x05");
     std::map<std::string, std::string> files = PeerFiles(floppy.location());
     const auto apply = [&](const std::vector<FileChange>& changes, Room room) {
@@ -172,6 +175,7 @@ TEST(DiskContract, PeersAndWeReadEachOthersImages) {
     files.merge(Fill(*floppy.Open(), Room::Songs));   // into the holes those left: chains that are not contiguous
     apply({{"SONG.NAM", std::string(kLargestTitlesFile, 't')}, {"COMMENTS.DAT", std::string(kLargestCommentsFile, 'c')}},
           Room::Catalogue);
+    EXPECT_EQ(RunPeer({"mtype", "-i", floppy.location(), "::Sub/inner.txt"}).output, "曲 Étude.txt");
 }
 
 // A hard-disk song: its extensions in any case, the whole song or nothing.

@@ -10,6 +10,7 @@
 #include "core/songs/FloppyCatalogue.h"
 #include "core/songs/FloppyDrop.h"
 #include "core/songs/Shelf.h"
+#include "core/songs/SongFloppyImage.h"
 #include "core/text/SearchText.h"
 
 namespace tunecrate::testing {
@@ -55,6 +56,21 @@ TEST(Shelf, NamesOrderNewNumbersAndLabels) {
     }
 }
 
+// New images and labels on a real folder: a name in use is never replaced, whatever holds it.
+TEST(Shelf, NewImagesAndLabelsNeverReplaceAFile) {
+    TempDir shelf;
+    MakeTree(shelf.path(), "DSKA0004.IMG/");
+    WriteWhole(shelf.Path("DSKA0003 Taken.IMG"), "taken");
+    ASSERT_TRUE(CreateSongFloppyImage(shelf.Path("DSKA0003.IMG")).ok());
+    const NewImageNames blocked = MakeShelfImages(shelf.path(), 2);   // a folder bears the next name
+    EXPECT_EQ(std::pair(blocked.names, blocked.result.reason.rfind("Cannot write " + shelf.Path("DSKA0004.IMG"), 0)),
+              std::pair(Strings{}, std::size_t{0}));
+    EXPECT_EQ(LabelShelfImage(shelf.path(), "DSKA0003.IMG", "Taken").result.status, Status::TargetExists);
+    EXPECT_EQ(LabelShelfImage(shelf.path(), "DSKA0003.IMG", "Wedding").name, "DSKA0003 Wedding.IMG");
+    EXPECT_EQ(ListShelfImages(shelf.path()), (Strings{"DSKA0003 Taken.IMG", "DSKA0003 Wedding.IMG"}));
+    EXPECT_EQ(ReadShelfImage(shelf.path(), "DSKA0003 Wedding.IMG").problem, "") << "the image is whole under its new name";
+}
+
 TEST(Shelf, EveryImageGetsARowWithItsStateAndTheFolderIsNeverChanged) {
     TempDir shelf;
     const auto image = [&](const std::string& name, const std::string& description) {
@@ -68,6 +84,7 @@ TEST(Shelf, EveryImageGetsARowWithItsStateAndTheFolderIsNeverChanged) {
     WriteWhole(shelf.Path("DSKA0004.IMG"), std::string(1474560, '\xf6'));
     WriteWhole(shelf.Path("zz.ima"), *ReadWhole(shelf.Path("DSKA0000.img")) + "more");
     MakeTree(shelf.path(), "FF.CFG FF/x.img notes.txt folder.img/");
+    ASSERT_EQ(RunPeer({"mkfs.fat", "-C", shelf.Path("DSKA0005.IMG"), "1440"}).exitCode, 0);   // FAT12, but no song floppy
     const int held = ::open(shelf.Path("DSKA0002.IMG").c_str(), O_RDWR);
     ASSERT_EQ(::flock(held, LOCK_EX), 0);
     const auto before = TreeEntries(shelf.path());
@@ -88,6 +105,7 @@ TEST(Shelf, EveryImageGetsARowWithItsStateAndTheFolderIsNeverChanged) {
                              "DSKA0002.IMG #2 0 ||||| DSKA0002.IMG is in use by another program.",
                              "DSKA0003.IMG #3 0 ||||| " + problemOf3, "DSKA0004.IMG #4 0 ||||| DSKA0004.IMG is not a 1.44 MB floppy image: "
                              "bytes per sector must be 512, not 63222.",
+                             "DSKA0005.IMG #5 0 ||||| DSKA0005.IMG is not a song floppy: it has no song.nam.",
                              "zz.ima 0 ||||| zz.ima holds 1474564 bytes, not 1474560: a floppy emulator may refuse it."}));
     EXPECT_EQ(TreeEntries(shelf.path()), before);
 
@@ -142,7 +160,8 @@ TEST(SearchText, WidthAndCaseDoNotMatter) {
     for (const auto& [text, typed, found] : std::vector<std::tuple<std::string, std::string, bool>>{
              {"ﾌﾞﾙｰｽ in E", "ブルース", true}, {"ブルース", "ﾌﾞﾙｰｽ", true}, {"Slow BLUES", "blues", true},
              {"ＢＬＵＥＳ", "Blues", true}, {"Straße", "STRASSE", true}, {"ブルース", "フルース", false},
-             {"夜明け", "", true}, {"Rock", "Rocks", false}, {"bad \xff byte", "\xff", true}}) {
+             {"夜明け", "", true}, {"Rock", "Rocks", false}, {"bad \xff byte", "\xff", true},
+             {"㌀㌀㌀㌀㌀㌀", "アパート", true}}) {   // a text that folding makes four times as long
         EXPECT_EQ(KeyFound(SearchKey(text), SearchKey(typed)), found) << text << " / " << typed;
     }
 }

@@ -91,9 +91,13 @@ TEST(DragPayload, BuildsParsesAndRefusesWhatWouldSplitIntoOtherSongs) {
 
 TEST(CommandLine, OptionsAndErrors) {
     const auto shown = [](const CommandLine& l) {   // the parsed line in one text
-        return Strings{"Run", "Help", "Version", "NewFloppy", "Error"}[static_cast<std::size_t>(l.action)] +
+        std::string paths;
+        for (const std::string& path : l.paths) paths += " " + path;
+        return Strings{"Run", "Help", "Version", "NewFloppy", "Error", "Command"}[static_cast<std::size_t>(l.action)] +
                (l.floppy ? " floppy=" + *l.floppy : "") + (l.newFloppy.empty() ? "" : " new=" + l.newFloppy) +
-               (l.error.empty() ? "" : ": " + l.error);
+               (l.error.empty() ? "" : ": " + l.error) +
+               (l.action != CommandLine::Action::Command ? ""
+                : " " + l.command + (l.csv ? " csv" : "") + (l.count != 1 ? " " + std::to_string(l.count) : "") + ":" + paths);
     };
     for (const auto& [args, expected] : std::vector<std::pair<Strings, std::string>>{{{}, "Run"},
              {{"--floppy", "/m/MY DISK"}, "Run floppy=/m/MY DISK"}, {{"--floppy=/a=b"}, "Run floppy=/a=b"},
@@ -102,7 +106,11 @@ TEST(CommandLine, OptionsAndErrors) {
              {{"--floppy", "/f", "--help"}, "Help floppy=/f"}, {{"--flopy", "/t"}, "Error: unknown option --flopy"},
              {{"--floppy", ""}, "Error: option --floppy needs a folder or an image file"},
              {{"--new-floppy="}, "Error: option --new-floppy needs a file"},
-             {{"--floppy", "/a", "/b"}, "Error: unexpected argument /b"}})
+             {{"--floppy", "/a", "/b"}, "Error: unexpected argument /b"}, {{"--shelf="}, "Error: option --shelf needs a folder"},
+             {{"lsit"}, "Error: unknown command lsit (the commands are list, export, import, new and check)"},
+             {{"list", "--csv", "--", "-a", "b"}, "Command list csv: -a b"}, {{"export", "a", "-h"}, "Help"},
+             {{"new", "--count=7", "d"}, "Command new 7: d"}, {{"check", "--csv", "d"}, "Error: unknown option --csv for check"},
+             {{"import", "a"}, "Error: import needs a folder of songs, then an image or a shelf folder"}})
         EXPECT_EQ(shown(ParseCommandLine(args)), expected);
     EXPECT_EQ((Strings{NewFloppyFailure("/x", {}), NewFloppyFailure("/x", Result::FromErrno(EEXIST)),
                        NewFloppyFailure("/x", Result::FromErrno(EACCES))}),
