@@ -1,0 +1,49 @@
+// SPDX-License-Identifier: MIT
+// The shelf's gestures on a real folder of images, with a scripted user.
+#include <gtest/gtest.h>
+
+#include <QTest>
+
+#include "ScriptedPrompter.h"
+#include "Songs.h"
+#include "core/text/DragPayload.h"
+#include "session/ShelfSession.h"
+
+namespace tunecrate::testing {
+namespace {
+
+TEST(ShelfSession, NewImagesLabelsSavedListsAndFloppySongsDropped) {
+    TempDir shelf;
+    TestFloppy main(Medium::Image, "1:Blues/live=Blues+ 2:Rock/=Rock");
+    ScriptedPrompter prompter;
+    ShelfSession session([&]() -> Prompter& { return prompter; }, [&] { return main.location(); });
+    const auto read = [&](std::size_t rows) {
+        return QTest::qWaitFor([&] { return session.Rows().size() == rows && session.RowsRead() == static_cast<int>(rows); });
+    };
+    session.Open(shelf.path());
+    session.MakeImages(2);
+    ASSERT_TRUE(read(2));
+    EXPECT_EQ(session.PathOf(1), shelf.Path("DSKA0001.IMG"));
+
+    EXPECT_TRUE(session.Label(0, QStringLiteral("結婚式")));
+    ASSERT_TRUE(read(2));
+    EXPECT_EQ(session.Rows()[0].file, "DSKA0000 結婚式.IMG");
+    EXPECT_NE(prompter.calls().back().text.find("英数字"), std::string::npos) << "told the emulator shows only ASCII";
+    EXPECT_FALSE(session.Label(1, QStringLiteral("a/b")));
+
+    // Slots 1 and 2 of the main window's floppy moved onto the second image.
+    EXPECT_TRUE(session.DropOnto(1, true, BuildPayload(kFloppyType, {"0", "1"})));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return session.Rows()[1].songs == 2; }));
+    EXPECT_EQ(main.Describe(), "");
+    EXPECT_EQ(session.Search(QStringLiteral("LIVE"))[1].foundSlots, (std::array<bool, 5>{true, false, false, false, false}));
+
+    EXPECT_TRUE(session.SaveList(shelf.Path("list.csv"), true));
+    EXPECT_EQ(ReadWhole(shelf.Path("list.csv")).value_or("").rfind("\xEF\xBB\xBFnumber,file", 0), 0u);
+    prompter.ClearCalls();
+    EXPECT_FALSE(session.SaveList(shelf.Path("none/list.txt"), false));
+    EXPECT_EQ(prompter.calls().size(), 1u);
+    EXPECT_EQ(prompter.calls()[0].text.rfind("Cannot write " + shelf.Path("none/list.txt"), 0), 0u);
+}
+
+}  // namespace
+}  // namespace tunecrate::testing
