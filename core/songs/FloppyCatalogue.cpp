@@ -8,6 +8,7 @@
 #include "core/text/Encoding.h"
 #include "core/disk/FloppyVolume.h"
 #include "core/text/SongNames.h"
+#include "core/text/Texts.h"
 
 namespace tunecrate {
 
@@ -264,8 +265,8 @@ Result EditSlotText(FloppyVolume& volume, const std::vector<SlotRow>& shown, con
 }
 
 std::string CatalogueChangedMessage(bool applied) {
-    std::string text = "フロッピーの内容が、ほかのプログラムによって変更されていました。\n一覧を読み直しました。";
-    if (!applied) text += "\n操作は行われませんでした。もう一度やり直してください。";
+    std::string text = Say(texts::kCatalogueChanged);
+    if (!applied) text += "\n" + Say(texts::kNothingDone);
     return text;
 }
 
@@ -279,14 +280,14 @@ Result CatalogueWriteFailure(std::string_view floppyRoot, std::string_view file,
 std::string FreeSpaceText(std::int64_t freeBytes, int coarser) {
     // The single-precision constant is part of the figure the user has always seen.
     double figure = static_cast<double>(freeBytes) * static_cast<double>(0.001f);
-    static constexpr const char* kUnits[] = {" kb", " MB", " GB", " TB"};
+    static constexpr const char* kUnits[] = {"kb", "MB", "GB", "TB"};
     coarser = std::clamp(coarser, 0, kCoarsestFreeSpaceUnit);
     for (int step = 0; step < coarser; ++step) figure /= 1000.0;
     // to_chars ignores the user's locale: the figure keeps its decimal point.
     char buffer[64];
     auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, figure, std::chars_format::fixed, coarser == 0 ? 2 : 1);
-    if (error != std::errc()) return "空き ?" + std::string(kUnits[coarser]);
-    return "空き " + std::string(buffer, end) + kUnits[coarser];
+    const std::string_view shown = error != std::errc() ? std::string_view("?") : std::string_view(buffer, end);
+    return Say(texts::kFreeSpace, {shown, kUnits[coarser]});
 }
 
 }  // namespace tunecrate

@@ -12,6 +12,7 @@
 #include "core/songs/Prompter.h"
 #include "core/songs/SongDeletion.h"
 #include "core/text/SongNames.h"
+#include "core/text/Texts.h"
 
 namespace tunecrate {
 
@@ -21,8 +22,7 @@ std::string SlotFile(int slot, std::string_view extension) { return SlotName(slo
 
 bool ConfirmOverwrite(DropContext& context, int slot) {
     if (!context.floppy->Exists(SlotFile(slot, kSongExtension))) return true;
-    return context.prompter.AskYesNo("曲番号" + std::to_string(slot + 1) + " はすでに存在します。上書きしますか？",
-                                     "Overwrite?");
+    return context.prompter.AskYesNo(Say(texts::kSlotTaken, {std::to_string(slot + 1)}), "Overwrite?");
 }
 
 // The song's files go into the slot together; a song without an events file
@@ -34,7 +34,7 @@ TransferResult PutSongInSlot(DropContext& context, DropState& state, int slot, F
         {FileChange{SlotFile(slot, kSongExtension), std::move(song)}, FileChange{SlotFile(slot, kEventsExtension), std::move(events)}},
         Room::Songs);
     if (put.status == Status::DiskFull) {
-        context.prompter.ShowMessage(kDiskFullMessage, "Error!", MessageIcon::Exclamation);
+        context.prompter.ShowMessage(Say(texts::kDiskFull), "Error!", MessageIcon::Exclamation);
         return TransferResult::DiskFull;
     }
     if (!put.ok()) {
@@ -152,7 +152,7 @@ DropResult DropOntoFloppyList(DropContext& context, std::optional<int> targetSlo
         result.taken = false;
         return result;
     }
-    const std::string limitMessage = std::to_string(kSlotCount) + "個以上のファイルは格納できません。";
+    const std::string limitMessage = Say(texts::kTooManySongs, {std::to_string(kSlotCount)});
     DropState state;
 
     if (payload.type == kHardDiskType) {
@@ -282,8 +282,7 @@ DropResult DropIntoFreeSlots(DropContext& context, const ParsedPayload& payload,
         const std::string item = fromFloppy ? std::to_string(songs[i].first) : payload.items[i];
         if (!fromFloppy && !IsHardDiskItem(item)) continue;
         if (nextFree() >= kSlotCount) {
-            context.prompter.ShowMessage(std::to_string(kSlotCount) + "個以上のファイルは格納できません。", "Error!",
-                                         MessageIcon::None);
+            context.prompter.ShowMessage(Say(texts::kTooManySongs, {std::to_string(kSlotCount)}), "Error!", MessageIcon::None);
             break;
         }
         const TransferResult r =

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "core/disk/FileOps.h"
+#include "core/text/Texts.h"
 
 namespace tunecrate {
 
@@ -253,16 +254,15 @@ private:
 
 // The message for a refused deletion; empty for DeleteRefusal::None.
 std::string RefusalMessage(std::string_view folder, DeleteRefusal refusal) {
-    const std::string quoted = "ディレクトリ\"" + std::string(folder) + "\" は削除できません。\n";
     switch (refusal) {
         case DeleteRefusal::None:
             return {};
         case DeleteRefusal::NoFolder:
-            return "ディレクトリが選択されていません。";
+            return Say(texts::kNoFolderChosen);
         case DeleteRefusal::Protected:
-            return quoted + "ルート、ホーム、ドライブの最上位のディレクトリか、それを含むディレクトリです。";
+            return Say(texts::kProtectedFolder, {folder});
         case DeleteRefusal::MountRoot:
-            return quoted + "ドライブがマウントされているディレクトリです。";
+            return Say(texts::kMountedFolder, {folder});
     }
     return {};
 }
@@ -274,20 +274,20 @@ Result Refusal(std::string_view folder, DeleteRefusal refusal) {
 
 }  // namespace
 
-std::string NewFolderPath(std::string_view folder) { return JoinPath(folder, kNewFolderName); }
+std::string NewFolderPath(std::string_view folder) { return JoinPath(folder, Say(texts::kNewFolderName)); }
 
 Result MakeNewFolder(std::string_view folder) {
     if (!folder.empty() && ::mkdir(NewFolderPath(folder).c_str(), 0777) == 0) return {};
-    return Result::FromErrno(folder.empty() ? ENOENT : errno, "ディレクトリを作成できません！");
+    return Result::FromErrno(folder.empty() ? ENOENT : errno, Say(texts::kCannotMakeFolder));
 }
 
 Result RenameFolder(std::string_view folder, std::string_view newName) {
-    const Result taken = Result::FromErrno(EEXIST, "同名のファイルが存在します。");
+    const Result taken = Result::FromErrno(EEXIST, Say(texts::kFolderNameTaken));
     // Only a name that is taken or not a name is told as taken; a folder gone
     // or a read-only disk is told as what it is.
     auto failed = [&](int err) {
         if (err == EEXIST || err == ENOTEMPTY) return taken;
-        return Result::FromErrno(err, "フォルダの名前を変更できません。\n\n" + std::string(std::strerror(err)));
+        return Result::FromErrno(err, Say(texts::kCannotRenameFolder, {std::strerror(err)}));
     };
     const std::string parent = ParentOf(folder);
     const std::string_view oldName = folder.substr(parent.size());
@@ -327,7 +327,7 @@ Result DeleteFolderTree(std::string_view folder, const std::vector<std::string>&
                                            target.name);
     }
     if (leftovers.empty()) return {};
-    std::string text = "ディレクトリ\"" + std::string(folder) + "\" を完全には削除できませんでした。\n残ったもの:";
+    std::string text = Say(texts::kFolderLeftovers, {folder});
     const std::size_t shown = std::min<std::size_t>(leftovers.size(), 10);
     for (std::size_t i = 0; i < shown; ++i) text += "\n" + leftovers[i];
     if (leftovers.size() > shown) text += "\n…";
@@ -335,7 +335,7 @@ Result DeleteFolderTree(std::string_view folder, const std::vector<std::string>&
 }
 
 std::string DeleteFolderQuestion(std::string_view folder) {
-    return "ディレクトリ\"" + std::string(folder) + "\" と、全ての下位ディレクトリのデータは消去されます。";
+    return Say(texts::kDeleteFolderQuestion, {folder});
 }
 
 }  // namespace tunecrate

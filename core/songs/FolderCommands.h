@@ -11,7 +11,6 @@ namespace tunecrate {
 
 // The folder commands of the folder tree: make, rename and delete folders.
 
-inline constexpr std::string_view kNewFolderName = "新規ディレクトリ";
 
 // folder + "/新規ディレクトリ".
 std::string NewFolderPath(std::string_view folder);

@@ -11,6 +11,7 @@
 #include "core/songs/Prompter.h"
 #include "core/text/SongNames.h"
 #include "core/songs/TransferItems.h"
+#include "core/text/Texts.h"
 
 namespace tunecrate {
 
@@ -35,10 +36,10 @@ std::optional<TransferResult> ConfirmSongTarget(DropContext& context, DropState&
         }
     }
     if (std::find(state.written.begin(), state.written.end(), base) != state.written.end()) {
-        Report(context, "同じ題名の曲が二つあります。\n" + base + " には先の曲が入りました。");
+        Report(context, Say(texts::kSameTitleTwice, {base}));
         return TransferResult::Skipped;
     }
-    if (!context.prompter.AskYesNo("ファイル " + base + " はすでに存在します。上書きしますか？", "Overwrite?")) {
+    if (!context.prompter.AskYesNo(Say(texts::kFileTaken, {base}), "Overwrite?")) {
         return TransferResult::Skipped;
     }
     return std::nullopt;
@@ -57,7 +58,7 @@ TransferResult PutSongInFolder(DropContext& context, DropState& state, const std
                                          FileChange{title + std::string(kCommentExtension), std::move(comment)}},
                                         NameCase::Extension);
     if (put.status == Status::DiskFull) {
-        Report(context, kDiskFullMessage, MessageIcon::Exclamation);
+        Report(context, Say(texts::kDiskFull), MessageIcon::Exclamation);
         return TransferResult::DiskFull;
     }
     if (!put.ok()) {
@@ -186,7 +187,7 @@ DropResult DropIntoFolder(DropContext& context, const std::string& folder, const
             if (SameFile(SplitHardDiskItem(item).folder, folder)) {
                 // Copying a song onto itself, or moving it where it is, could
                 // only lose it.
-                Report(context, "曲はすでにこのフォルダにあります。\n" + folder);
+                Report(context, Say(texts::kAlreadyInFolder, {folder}));
                 return result;
             }
         }

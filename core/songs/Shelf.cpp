@@ -17,6 +17,7 @@
 #include "core/songs/SongFloppyImage.h"
 #include "core/text/Encoding.h"
 #include "core/text/SearchText.h"
+#include "core/text/Texts.h"
 
 namespace tunecrate {
 
@@ -158,7 +159,7 @@ ShelfRow ReadShelfFloppy(FloppyVolume& volume, const std::string& file) {
 NewImageNames NextImageNames(const std::vector<std::string>& existing, int count) {
     NewImageNames made;
     if (count < 1 || count > kHighestNumber + 1) {
-        made.result = Result::Refused("1 から " + std::to_string(kHighestNumber + 1) + " までの数を指定してください。");
+        made.result = Result::Refused(Say(texts::kImageCount, {std::to_string(kHighestNumber + 1)}));
         return made;
     }
     std::set<int> taken;
@@ -180,8 +181,8 @@ NewImageNames NextImageNames(const std::vector<std::string>& existing, int count
         if (!taken.contains(n)) numbers.push_back(n);
     }
     if (static_cast<int>(numbers.size()) < count) {
-        made.result = Result::Refused("空いている番号は " + std::to_string(numbers.size()) + " 個だけです。" + prefix +
-                                      FourDigits(kHighestNumber) + " より先の番号は付けられません。");
+        made.result = Result::Refused(
+            Say(texts::kTooFewNumbers, {std::to_string(numbers.size()), prefix + FourDigits(kHighestNumber)}));
         return made;
     }
     std::sort(numbers.begin(), numbers.end());
@@ -210,7 +211,7 @@ LabelledName LabelImageName(std::string_view fileName, std::string_view label) {
     LabelledName labelled;
     const auto indexed = ParseIndexedName(fileName);
     if (!indexed) {
-        labelled.result = Result::Refused("番号の付いたイメージ（DSKA0003.IMG のような名前）にだけ名前を付けられます。");
+        labelled.result = Result::Refused(Say(texts::kOnlyNumberedImages));
         return labelled;
     }
     while (!label.empty() && label.front() == ' ') label.remove_prefix(1);
@@ -219,8 +220,7 @@ LabelledName LabelImageName(std::string_view fileName, std::string_view label) {
         return static_cast<unsigned char>(c) < 0x20 || c == 0x7f || c == '/';
     });
     if (control || label.size() > kLongestLabel) {
-        labelled.result = Result::Refused("名前は " + std::to_string(kLongestLabel) +
-                                          " バイトまでで、/ や制御文字を含めることはできません。");
+        labelled.result = Result::Refused(Say(texts::kBadLabel, {std::to_string(kLongestLabel)}));
         return labelled;
     }
     labelled.ascii = std::all_of(label.begin(), label.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });

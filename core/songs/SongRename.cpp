@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/text/SongNames.h"
+#include "core/text/Texts.h"
 
 namespace tunecrate {
 
@@ -28,16 +29,15 @@ int RenameNoReplace(const std::string& from, const std::string& to) {
 namespace {
 
 Result CannotRename(const std::string& file, int err) {
-    return Result::FromErrno(err, "Cannot rename " + file + ".\n" + Result::FromErrno(err).reason +
-                                      "\n曲の名前は変更されませんでした。");
+    return Result::FromErrno(err, Say(texts::kCannotRename, {file, Result::FromErrno(err).reason}));
 }
 
 }  // namespace
 
 Result RenameHardDiskSong(std::string_view folder, std::string_view oldTitle, std::string_view newTitle) {
-    if (!IsFileTitle(newTitle)) return Result::Refused(kNoFileTitleMessage);
+    if (!IsFileTitle(newTitle)) return Result::Refused(Say(texts::kNoFileTitle));
     if (FindWithExtensionNoCase(folder, newTitle, kSongExtension)) {
-        return Result::FromErrno(EEXIST, "その名前のファイルはすでに存在します。\n違う名前にしてください。");
+        return Result::FromErrno(EEXIST, Say(texts::kSongNameTaken));
     }
     if (!FindWithExtensionNoCase(folder, oldTitle, kSongExtension)) {
         // No song file: there is no song of that title to rename.

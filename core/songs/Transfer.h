@@ -58,7 +58,6 @@ enum class TransferResult { Copied, Skipped, DiskFull, Failed };
 
 // "Error!" messages that several drops share.
 std::string CopyFailedMessage(const std::string& file, const std::string& reason);
-inline constexpr const char* kDiskFullMessage = "ディスクがいっぱいです！";
 
 // Reads the floppy's catalogue into context.rows when it still shows what the
 // window showed; otherwise tells the user and gives false.

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "core/text/DragPayload.h"
+#include "core/text/Texts.h"
 
 namespace tunecrate {
 
@@ -30,11 +31,9 @@ std::string CannotDragMessage(std::string_view item) {
     const std::string_view title = slash == std::string_view::npos ? item : item.substr(slash + 1);
     const std::string_view folder = slash == std::string_view::npos ? std::string_view() : item.substr(0, slash);
     if (!CanTravelInPayload(title)) {
-        return "曲「" + ShowLineBreaks(title) + "」は名前に改行を含むため、ドラッグできません。\n"
-               "ファイルの名前を変えてから、もう一度やり直してください。";
+        return Say(texts::kSongNameBreaks, {ShowLineBreaks(title)});
     }
-    return "ディレクトリ「" + ShowLineBreaks(folder) + "」は名前に改行を含むため、その中の曲はドラッグできません。\n"
-           "ディレクトリの名前を変えてから、もう一度やり直してください。";
+    return Say(texts::kFolderNameBreaks, {ShowLineBreaks(folder)});
 }
 
 std::string BuildPayload(std::string_view type, const std::vector<std::string>& items) {

@@ -31,8 +31,6 @@ std::string HardDiskBaseName(std::string_view folder, std::string_view title);
 // True when a title can name files in a folder: not empty, no "/", not "."
 // or "..", no NUL byte.
 bool IsFileTitle(std::string_view title);
-inline constexpr const char* kNoFileTitleMessage =
-    "この題名はファイル名にできません。\n空の題名、「/」を含む題名、「.」と「..」は使えません。";
 
 // A title fits when it has at most 17 CP932 bytes.
 bool TitleFits(std::string_view cp932Title);

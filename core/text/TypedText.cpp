@@ -5,12 +5,11 @@
 
 #include "core/text/Encoding.h"
 #include "core/text/SongNames.h"
+#include "core/text/Texts.h"
 
 namespace tunecrate {
 
 namespace {
-
-constexpr const char* kTooLong = "題名は17文字を超えてはいけません。";
 
 // A catalogue line is never two: pasted line breaks become blanks.
 std::string OneLine(std::string_view typed) {
@@ -45,8 +44,7 @@ TypedText InCp932(const std::string& utf8) {
         }
         at += length;
     }
-    typed.result = Result::Refused("フロッピーディスクに書けない文字が含まれています：「" + shown +
-                                   "」\n変更は保存されませんでした。");
+    typed.result = Result::Refused(Say(texts::kNotOnFloppy, {shown}));
     return typed;
 }
 
@@ -54,7 +52,7 @@ TypedText InCp932(const std::string& utf8) {
 
 TypedText FloppyTitleFrom(std::string_view typed) {
     TypedText title = InCp932(MapCp932LookAlikes(OneLine(typed)));
-    if (title.result.ok() && !TitleFits(title.text)) title.result = Result::Refused(kTooLong);
+    if (title.result.ok() && !TitleFits(title.text)) title.result = Result::Refused(Say(texts::kTitleTooLong));
     return title;
 }
 
@@ -64,14 +62,14 @@ TypedText HardDiskTitleFrom(std::string_view typed) {
     TypedText title;
     title.text = MapCp932LookAlikes(typed);
     if (!IsFileTitle(title.text)) {
-        title.result = Result::Refused(kNoFileTitleMessage);
+        title.result = Result::Refused(Say(texts::kNoFileTitle));
         return title;
     }
     const TypedText stored = InCp932(title.text);
     if (!stored.result.ok()) {
         title.result = stored.result;
     } else if (!TitleFits(stored.text)) {
-        title.result = Result::Refused(kTooLong);
+        title.result = Result::Refused(Say(texts::kTitleTooLong));
     }
     return title;
 }

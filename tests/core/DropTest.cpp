@@ -9,6 +9,7 @@
 
 #include "ScriptedPrompter.h"
 #include "Songs.h"
+#include "core/text/Texts.h"
 #include "core/songs/FloppyDrop.h"
 #include "core/songs/FolderDrop.h"
 #include "core/songs/TransferItems.h"
@@ -25,7 +26,7 @@ using Paths = std::vector<std::pair<std::string, std::string>>;
 Calls Short(const ScriptedPrompter& prompter, const Paths& paths) {
     const std::string asks = " はすでに存在します。上書きしますか？";
     const std::vector<std::tuple<std::string, bool, const char*>> known = {
-        {"5個以上のファイルは格納できません。", false, "limit"}, {kDiskFullMessage, true, "full"},
+        {"5個以上のファイルは格納できません。", false, "limit"}, {texts::kDiskFull, true, "full"},
         {CatalogueChangedMessage(false), false, "changed"}};
     Calls calls;
     for (const ScriptedPrompter::Call& call : prompter.calls()) {

@@ -7,6 +7,7 @@
 #include "core/text/Encoding.h"
 #include "core/text/NameOrder.h"
 #include "core/text/SongNames.h"
+#include "core/text/Texts.h"
 #include "core/text/TypedText.h"
 
 namespace tunecrate::testing {
@@ -126,12 +127,32 @@ TEST(TypedText, TitlesAndCommentsAsTheyAreKeptOrWhyNot) {
              {F, "Slow\r\nBlues", "Slow  Blues"}, {F, "夜〜", "\x96\xE9\x81\x60"}, {F, Repeat("ソ", 9), tooLong},
              {F, Repeat("ソ", 8) + "ｱ", Repeat(kSo, 8) + "\xB1"}, {F, "Café☃", no("é")}, {C, "Snow☃", no("☃")},
              {C, "a\n〜" + std::string(300, 'c'), "a \x81\x60" + std::string(300, 'c')}, {H, "夜明け〜", "夜明け～"},
-             {H, "x🎵", no("🎵")}, {H, "a/b", kNoFileTitleMessage}, {H, "..", kNoFileTitleMessage},
+             {H, "x🎵", no("🎵")}, {H, "a/b", texts::kNoFileTitle}, {H, "..", texts::kNoFileTitle},
              {H, std::string(18, 'a'), tooLong}}) {
         const TypedText result = make(typed);
         EXPECT_EQ(result.result.ok() ? result.text : result.result.reason, kept) << typed;
         EXPECT_TRUE(result.result.ok() || result.result.status == Status::Refused) << typed;
     }
+}
+
+TEST(Texts, EachMarkerIsReplacedOnceAndTheTranslatorSeesTheSource) {
+    struct Case { const char* source; std::string said; };
+    const Case cases[] = {
+        {"%1 and %2", "%2 and x"},   // an argument's own marker stays
+        {"%2%1", "x%2"},
+        {"100% %3 %", "100% %3 %"},  // no argument for it: left as it is
+        {texts::kFreeSpace, "空き %2 x"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Say(c.source, {"%2", "x"}), c.said) << c.source;
+    std::vector<std::string> asked;
+    SetTextTranslator([&](const char* source) {
+        asked.emplace_back(source);
+        return std::string("%1 is full");
+    });
+    EXPECT_EQ(Say(texts::kDiskFull, {"A:"}), "A: is full");
+    SetTextTranslator({});
+    EXPECT_EQ(asked, Strings{texts::kDiskFull});
+    EXPECT_EQ(Say(texts::kDiskFull), "ディスクがいっぱいです！");
 }
 
 TEST(CommentFile, TheFirstWordIsReadAndTheExactBytesWritten) {

@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "Workplace.h"
+#include "core/text/Texts.h"
 #include "core/songs/FloppyCatalogue.h"
 #include "core/text/Encoding.h"
 #include "core/text/SongNames.h"
@@ -86,7 +87,7 @@ TEST_F(SessionTest, RefusalsAreToldAndChangeNothing) {
         {"a hard-disk title that is taken", [&] { session->RenameSong("Demo", QStringLiteral("Blues")); },
          "その名前のファイルはすでに存在します。\n違う名前にしてください。"},
         {"a hard-disk title that is a path", [&] { session->RenameSong("Demo", QStringLiteral("a/b")); },
-         kNoFileTitleMessage},
+         texts::kNoFileTitle},
         {"a line break in a dragged name",
          [&] {
              session->ShowFolder(odd.path());
