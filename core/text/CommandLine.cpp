@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "core/text/CommandLine.h"
 
+#include <sys/stat.h>
+
 namespace tunecrate {
 
 namespace {
@@ -68,6 +70,13 @@ CommandLine ParseCommand(const std::vector<std::string>& args) {
     return result;
 }
 
+// A word that is no command is a path when it reads as one or names
+// something that exists; else it is taken for a mistyped command.
+bool LooksLikePath(const std::string& word) {
+    struct stat st {};
+    return word.find_first_of("/.") != std::string::npos || ::lstat(word.c_str(), &st) == 0;
+}
+
 }  // namespace
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
@@ -100,14 +109,19 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             continue;
         }
         if (arg.rfind('-', 0) == 0) return Failure("unknown option " + arg);
-        return Failure(i == 0 ? "unknown command " + arg + " (the commands are list, export, import, new and check)"
-                              : "unexpected argument " + arg);
+        if (result.floppy || !LooksLikePath(arg)) {
+            return Failure(i == 0 && !result.floppy
+                               ? "unknown command " + arg + " (the commands are list, export, import, new and check)"
+                               : "unexpected argument " + arg);
+        }
+        // "tunecrate disk.img", as a file manager starts it.
+        result.floppy = arg;
     }
     return result;
 }
 
 std::string UsageText() {
-    return "Usage: tunecrate [--floppy PATH] [--shelf DIR]\n"
+    return "Usage: tunecrate [--floppy PATH | PATH] [--shelf DIR]\n"
            "       tunecrate --new-floppy FILE\n"
            "       tunecrate COMMAND [OPTIONS] PATH...\n"
            "Keeps the songs of an instrument's 1.44 MB floppy disks.\n"
@@ -116,6 +130,7 @@ std::string UsageText() {
            "                     image file (a mounted disk, any folder standing in\n"
            "                     for one, or a FAT12 image used without mounting)\n"
            "                     instead of looking for a mounted 1.44 MB removable disk\n"
+           "  PATH               the same as --floppy PATH\n"
            "  --shelf DIR        open the disk shelf on DIR, a folder of floppy images\n"
            "  --new-floppy FILE  write FILE as a new, formatted, empty song floppy\n"
            "                     image and exit; an existing FILE is never replaced\n"

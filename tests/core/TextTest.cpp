@@ -109,6 +109,8 @@ TEST(CommandLine, OptionsAndErrors) {
              {{"--new-floppy="}, "Error: option --new-floppy needs a file"},
              {{"--floppy", "/a", "/b"}, "Error: unexpected argument /b"}, {{"--shelf="}, "Error: option --shelf needs a folder"},
              {{"lsit"}, "Error: unknown command lsit (the commands are list, export, import, new and check)"},
+             {{"/m/disk.img"}, "Run floppy=/m/disk.img"}, {{"--shelf", "/s", "a.IMA"}, "Run floppy=a.IMA"},
+             {{"a.img", "b.img"}, "Error: unexpected argument b.img"},
              {{"list", "--csv", "--", "-a", "b"}, "Command list csv: -a b"}, {{"export", "a", "-h"}, "Help"},
              {{"new", "--count=7", "d"}, "Command new 7: d"}, {{"check", "--csv", "d"}, "Error: unknown option --csv for check"},
              {{"import", "a"}, "Error: import needs a folder of songs, then an image or a shelf folder"}})
