@@ -12,7 +12,7 @@ CMAKE_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	-DTUNECRATE_SANITIZE=$(if $(filter 1,$(SANITIZE)),ON,OFF) \
 	-DTUNECRATE_WERROR=$(if $(filter 1,$(WERROR)),ON,OFF)
 
-.PHONY: deps build run demo test bench clean fuzz mutants coverage
+.PHONY: deps build run demo test bench clean fuzz mutants coverage release install package translations
 
 deps:
 	@bash scripts/install-deps.sh
@@ -33,11 +33,51 @@ test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
 	  ctest --output-on-failure -j $(JOBS)
 
+# translations/*.ts anew from the sources (lupdate); new texts come in unfinished.
+translations: deps
+	bash scripts/update-translations.sh
+
 bench: build
 	@for b in $(BUILD)/bench/*_bench; do echo "== $$b"; $$b; done
 
 clean:
-	rm -rf build build-sanitize
+	rm -rf build build-sanitize $(RELEASE_BUILD)
+
+# Installing: a Release build of the program alone in $(RELEASE_BUILD).
+# `make install PREFIX=$HOME/.local`, `make install PREFIX=/usr DESTDIR=/tmp/root`.
+# Installed into a live prefix, the desktop's caches (menu, file types, icons)
+# are refreshed with whichever of their tools the machine has.
+PREFIX ?= /usr/local
+DESTDIR ?=
+RELEASE_BUILD ?= build-release
+# -O2 as Debian builds, not CMake's -O3: GCC 12 warns falsely (-Wrestrict) on
+# inlined string code at -O3.
+RELEASE_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=Release -DTUNECRATE_BUILD_TESTS=OFF -DTUNECRATE_BUILD_BENCH=OFF \
+	'-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG' \
+	-DTUNECRATE_WERROR=$(if $(filter 1,$(WERROR)),ON,OFF)
+# Debian's hardening flags, all of them (bindnow too), when dpkg-dev is there.
+BUILDFLAGS = $(shell command -v dpkg-buildflags >/dev/null && export DEB_BUILD_MAINT_OPTIONS=hardening=+all && \
+	printf "'%s' " "-DCMAKE_CXX_FLAGS=$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
+	  "-DCMAKE_EXE_LINKER_FLAGS=$$(dpkg-buildflags --get LDFLAGS)")
+
+release: deps
+	cmake -S . -B $(RELEASE_BUILD) $(RELEASE_FLAGS) -DCMAKE_INSTALL_PREFIX=$(PREFIX) $(BUILDFLAGS)
+	cmake --build $(RELEASE_BUILD) -j $(JOBS)
+
+install: release
+	DESTDIR="$(DESTDIR)" cmake --install $(RELEASE_BUILD) --prefix "$(PREFIX)" --strip
+ifeq ($(DESTDIR),)
+	@command -v update-desktop-database >/dev/null && update-desktop-database -q "$(PREFIX)/share/applications" || true
+	@command -v update-mime-database >/dev/null && update-mime-database "$(PREFIX)/share/mime" || true
+	@# Only a theme folder that has its index: a cache left in a bare folder
+	@# hides the icons that others later put there without refreshing it.
+	@[ -f "$(PREFIX)/share/icons/hicolor/index.theme" ] && command -v gtk-update-icon-cache >/dev/null && \
+	  gtk-update-icon-cache -q "$(PREFIX)/share/icons/hicolor" || true
+endif
+
+# The Debian package $(RELEASE_BUILD)/tunecrate_VERSION_ARCH.deb (installs under /usr).
+package: release
+	cd $(RELEASE_BUILD) && cpack -G DEB
 
 # The FAT12 image reader under libFuzzer (clang, ASan + UBSan) for FUZZ_SECONDS;
 # a crash, a hang or a sanitizer report fails the target and leaves the input
