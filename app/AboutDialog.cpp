@@ -16,7 +16,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     setFont(DialogFont());
     setPalette(DialogPalette());
     setAutoFillBackground(true);
-    setWindowTitle(QStringLiteral("Tunecrateのﾊﾞｰｼﾞｮﾝ情報"));
+    setWindowTitle(tr("Tunecrateのﾊﾞｰｼﾞｮﾝ情報"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     const DialogUnits du(font());
     setFixedSize(du.X(235), du.Y(55));

@@ -3,12 +3,15 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QProgressDialog>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QTextStream>
@@ -24,6 +27,7 @@
 #include "core/text/CommandLine.h"
 #include "widgets/Artwork.h"
 #include "widgets/DialogUnits.h"
+#include "widgets/DragAndDrop.h"
 #include "widgets/FreeSpaceBar.h"
 #include "widgets/GroupFrame.h"
 
@@ -53,13 +57,12 @@ Widget* Static(Widget* widget, const char* name) {
     return widget;
 }
 
-// The platform's file dialog, but Qt's own, so it looks and behaves the same
-// on every desktop.
+// The desktop's own file dialog where it has one (its places, its recent
+// folders); Qt's, in the window's colours, where it has none.
 std::optional<std::string> ChooseImageFile(QWidget* parent, const std::string& startFolder) {
-    QFileDialog dialog(parent, QStringLiteral("フロッピーイメージを開く"), QFile::decodeName(startFolder.c_str()),
-                       QStringLiteral("フロッピーイメージ (*.img *.ima *.IMG *.IMA);;すべてのファイル (*)"));
+    QFileDialog dialog(parent, MainDialog::tr("フロッピーイメージを開く"), QFile::decodeName(startFolder.c_str()),
+                       MainDialog::tr("フロッピーイメージ (*.img *.ima *.IMG *.IMA);;すべてのファイル (*)"));
     dialog.setObjectName(QStringLiteral("floppyImageDialog"));
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setPalette(SystemPalette());
@@ -68,9 +71,8 @@ std::optional<std::string> ChooseImageFile(QWidget* parent, const std::string& s
 }
 
 std::optional<std::string> ChooseShelfFolder(QWidget* parent, const std::string& startFolder) {
-    QFileDialog dialog(parent, QStringLiteral("ディスク棚のフォルダ"), QFile::decodeName(startFolder.c_str()));
+    QFileDialog dialog(parent, MainDialog::tr("ディスク棚のフォルダ"), QFile::decodeName(startFolder.c_str()));
     dialog.setObjectName(QStringLiteral("shelfFolderDialog"));
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);
     dialog.setPalette(SystemPalette());
@@ -90,8 +92,8 @@ MainDialog::MainDialog(SessionOptions options, QWidget* parent)
       m_floppyList(m_session, this),
       m_customizeButton(QStringLiteral("Customize"), this),
       m_helpButton(QStringLiteral("Help.."), this),
-      m_exitButton(QStringLiteral("終了"), this),
-      m_reloadButton(QStringLiteral("再読み込み"), this),
+      m_exitButton(tr("終了"), this),
+      m_reloadButton(tr("再読み込み"), this),
       m_fileChooser(ChooseImageFile),
       m_folderChooser(ChooseShelfFolder) {
     setObjectName(QStringLiteral("mainDialog"));
@@ -101,6 +103,7 @@ MainDialog::MainDialog(SessionOptions options, QWidget* parent)
     setPalette(DialogPalette());
     setAutoFillBackground(true);
     setWindowIcon(ProgramIcon());
+    setAcceptDrops(true);
     BuildLayout();
 
     for (ColorButton* button : {&m_customizeButton, &m_helpButton, &m_exitButton, &m_reloadButton}) {
@@ -110,10 +113,10 @@ MainDialog::MainDialog(SessionOptions options, QWidget* parent)
     m_versionText->setText(version);
     setWindowTitle(QStringLiteral("Tunecrate ") + version);
 
-    m_hardDiskList.SetColumns({{QStringLiteral("ソング名"), 100}, {QStringLiteral("サイズ"), 50},
-                               {QStringLiteral("コメント"), 400}});
-    m_floppyList.SetColumns({{QStringLiteral("No."), 40}, {QStringLiteral("ソング名"), 100},
-                             {QStringLiteral("サイズ"), 50}, {QStringLiteral("コメント"), 200}});
+    m_hardDiskList.SetColumns({{tr("ソング名"), 100}, {tr("サイズ"), 50},
+                               {tr("コメント"), 400}});
+    m_floppyList.SetColumns({{QStringLiteral("No."), 40}, {tr("ソング名"), 100},
+                             {tr("サイズ"), 50}, {tr("コメント"), 200}});
 
     // What the session changes, the window shows.
     connect(&m_session, &Session::floppyChanged, this, [this] {
@@ -126,6 +129,7 @@ MainDialog::MainDialog(SessionOptions options, QWidget* parent)
     connect(&m_session, &Session::slotTextChanged, &m_floppyList, &FloppyList::ShowSlotText);
     connect(&m_session, &Session::songTitleChanged, &m_hardDiskList, &HardDiskList::ShowTitle);
     connect(&m_session, &Session::songCommentChanged, &m_hardDiskList, &HardDiskList::ShowComment);
+    connect(&m_session, &Session::dropProgress, this, &MainDialog::ShowDropProgress);
 
     connect(&m_reloadButton, &QPushButton::clicked, &m_session, &Session::Reload);
     connect(&m_exitButton, &QPushButton::clicked, this, &QDialog::reject);
@@ -210,15 +214,15 @@ void MainDialog::BuildLayout() {
     const DialogUnits du(font());
     setFixedSize(du.X(455), du.Y(383));
 
-    auto* hardDiskFrame = Static(new GroupFrame(QStringLiteral("ハードディスク"), this), "hardDiskFrame");
-    auto* floppyFrame = Static(new GroupFrame(QStringLiteral("フロッピーディスク"), this), "floppyFrame");
+    auto* hardDiskFrame = Static(new GroupFrame(tr("ハードディスク"), this), "hardDiskFrame");
+    auto* floppyFrame = Static(new GroupFrame(tr("フロッピーディスク"), this), "floppyFrame");
     hardDiskFrame->lower();
     floppyFrame->lower();
     auto* folderLabel = Static(
-        new QLabel(QStringLiteral("フォルダリスト（右クリックで新しいフォルダを作成できます）"), this), "folderLabel");
-    auto* fileLabel = Static(new QLabel(QStringLiteral("ファイルリスト"), this), "fileLabel");
+        new QLabel(tr("フォルダリスト（右クリックで新しいフォルダを作成できます）"), this), "folderLabel");
+    auto* fileLabel = Static(new QLabel(tr("ファイルリスト"), this), "fileLabel");
     m_freeSpaceBar = Static(new FreeSpaceBar(this), "freeSpaceBar");
-    m_freeSpaceText = Static(new QLabel(QStringLiteral("空き 0 kb"), this), "freeSpaceText");
+    m_freeSpaceText = Static(new QLabel(tr("空き 0 kb"), this), "freeSpaceText");
     auto* logo = Static(new QLabel(this), "logo");
     m_versionText = Static(new QLabel(QStringLiteral("Version *.**"), this), "versionText");
     m_versionText->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
@@ -331,6 +335,47 @@ void MainDialog::mouseMoveEvent(QMouseEvent* event) {
     if (m_moveGrip && (event->buttons() & Qt::LeftButton)) move(event->globalPosition().toPoint() - *m_moveGrip);
 }
 
+void MainDialog::ShowDropProgress(int done, int total) {
+    if (done < 0) {
+        delete m_dropProgress;
+        return;
+    }
+    if (m_dropProgress.isNull()) {
+        m_dropProgress = new QProgressDialog(tr("曲を転送しています..."), tr("中止"), 0, total, this);
+        m_dropProgress->setObjectName(QStringLiteral("dropProgress"));
+        m_dropProgress->setWindowModality(Qt::WindowModal);
+        m_dropProgress->setMinimumDuration(500);
+        m_dropProgress->setAutoClose(false);
+        m_dropProgress->setAutoReset(false);
+        connect(m_dropProgress, &QProgressDialog::canceled, &m_session, &Session::CancelDrop);
+    }
+    m_dropProgress->setMaximum(total);
+    m_dropProgress->setValue(done);
+}
+
+void MainDialog::dragEnterEvent(QDragEnterEvent* event) { dragMoveEvent(event); }
+
+void MainDialog::dragMoveEvent(QDragMoveEvent* event) {
+    if (!DroppedImage(event->mimeData())) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
+void MainDialog::dropEvent(QDropEvent* event) {
+    const std::optional<std::string> image = DroppedImage(event->mimeData());
+    if (!image) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    // Once the drag has ended, so that a message about the image gets the pointer.
+    QMetaObject::invokeMethod(this, [this, path = *image] { m_session.OpenImage(path); }, Qt::QueuedConnection);
+}
+
 void MainDialog::mouseReleaseEvent(QMouseEvent* event) {
     QDialog::mouseReleaseEvent(event);
     if (m_moveGrip) WriteStateSoon();
@@ -341,21 +386,21 @@ QMenu* MainDialog::BuildBackgroundMenu(QWidget* parent) {
     auto* menu = new QMenu(parent);
     menu->setObjectName(QStringLiteral("backgroundMenu"));
     menu->setPalette(SystemPalette());
-    QAction* image = menu->addAction(QStringLiteral("フロッピーイメージを開く(&O)..."));
+    QAction* image = menu->addAction(tr("フロッピーイメージを開く(&O)..."));
     image->setObjectName(QStringLiteral("openFloppyImageAction"));
     connect(image, &QAction::triggered, this, &MainDialog::OpenFloppyImage);
-    QAction* drive = menu->addAction(QStringLiteral("フロッピードライブに戻る(&D)"));
+    QAction* drive = menu->addAction(tr("フロッピードライブに戻る(&D)"));
     drive->setObjectName(QStringLiteral("floppyDriveAction"));
     drive->setEnabled(m_session.HasFloppyChoice());
     connect(drive, &QAction::triggered, &m_session, &Session::UseFloppyDrive);
-    QAction* shelf = menu->addAction(QStringLiteral("ディスク棚(&S)..."));
+    QAction* shelf = menu->addAction(tr("ディスク棚(&S)..."));
     shelf->setObjectName(QStringLiteral("shelfAction"));
     shelf->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+S")));
     connect(shelf, &QAction::triggered, this, [this] { OpenShelf(); });
     menu->addSeparator();
     // Window managers own the system menu here, so the about item lives on the
     // background's own menu.
-    QAction* about = menu->addAction(QStringLiteral("Tunecrate のﾊﾞｰｼﾞｮﾝ情報(&A)..."));
+    QAction* about = menu->addAction(tr("Tunecrate のﾊﾞｰｼﾞｮﾝ情報(&A)..."));
     about->setObjectName(QStringLiteral("aboutAction"));
     connect(about, &QAction::triggered, this, &MainDialog::ShowAbout);
     return menu;

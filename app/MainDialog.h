@@ -2,6 +2,8 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
+#include <QProgressDialog>
 #include <functional>
 #include <map>
 #include <memory>
@@ -65,6 +67,15 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    // A floppy image dropped from a file manager anywhere on the window opens.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private slots:
+    // A drop that takes longer than half a second shows how far it is, with a
+    // cancel that stops it between two songs.
+    void ShowDropProgress(int done, int total);
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -93,6 +104,7 @@ private:
     FolderChooser m_folderChooser;
     std::unique_ptr<ShelfSession> m_shelf;
     ShelfWindow* m_shelfWindow = nullptr;   // a child window, made on first use
+    QPointer<QProgressDialog> m_dropProgress;   // while a drop runs
     std::map<Place, std::unique_ptr<Prompter>> m_prompters;
     std::optional<QPoint> m_moveGrip;   // where the window was gripped, when no window manager moves it
 };

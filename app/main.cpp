@@ -5,8 +5,11 @@
 #include <unistd.h>
 #include <iostream>
 
+#include <QCoreApplication>
+
 #include "app/Commands.h"
 #include "app/MainApp.h"
+#include "app/Translations.h"
 #include "core/text/CommandLine.h"
 #include "core/disk/ImageVolume.h"
 #include "core/songs/SongFloppyImage.h"
@@ -32,8 +35,13 @@ int main(int argc, char** argv) {
             std::cerr << "tunecrate: " << failure << "\n";
             return 1;
         }
-        case CommandLine::Action::Command:
+        case CommandLine::Action::Command: {
+            // The core's messages in the user's language, as the window gives them.
+            int qtArgc = 1;
+            QCoreApplication app(qtArgc, argv);
+            const auto translations = tunecrate::InstallTranslations(app);
             return tunecrate::RunCommand(command, std::cout, std::cerr);
+        }
         case CommandLine::Action::Run:
             break;
     }

@@ -1,17 +1,20 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# Installs every Debian 12 package that building, running, testing and
-# benchmarking Tunecrate needs. Idempotent: quick when all are present.
+# Installs every Debian 12 package that building, running, testing,
+# benchmarking and packaging Tunecrate needs. Idempotent: quick when all
+# are present.
 set -euo pipefail
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools libgl-dev qt6-qpa-plugins libicu-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev qt6-qpa-plugins libicu-dev qt6-l10n-tools qt6-tools-dev
   libgtest-dev libgmock-dev libbenchmark-dev librapidcheck-dev
   fonts-ipafont-gothic fonts-noto-cjk fontconfig
   xvfb xauth xdotool imagemagick x11-utils
   dosfstools mtools locales gcovr
   clang libclang-rt-14-dev
+  desktop-file-utils appstream xdg-utils libfile-mimeinfo-perl shared-mime-info man-db
+  lintian dpkg-dev librsvg2-bin
 )
 
 missing=()

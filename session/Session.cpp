@@ -3,8 +3,15 @@
 
 #include "core/songs/Shelf.h"
 
+#include <sys/stat.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <algorithm>
 #include <filesystem>
 
+#include "core/disk/FileOps.h"
 #include "core/disk/FloppyVolume.h"
 #include "core/disk/FolderListing.h"
 #include "core/songs/FloppyCatalogue.h"
@@ -40,6 +47,8 @@ Session::Session(SessionOptions options, Prompters prompters, QObject* parent)
       m_floppyChoice(m_options.floppy) {}
 
 Session::~Session() = default;
+
+void Session::CancelDrop() { m_dropCancelled = true; }
 
 void Session::Tell(Place place, const std::string& text) {
     m_prompters(place).ShowMessage(text, "Error!", MessageIcon::None);
@@ -233,7 +242,7 @@ void Session::SetSongComment(const std::string& title, const QString& typed) {
 // ---- deleting --------------------------------------------------------------
 
 void Session::DeleteSlots(const std::vector<int>& chosen) {
-    const std::string question = std::to_string(chosen.size()) + "個の項目を削除しますか？";
+    const std::string question = tr("%n個の項目を削除しますか？", nullptr, static_cast<int>(chosen.size())).toStdString();
     if (!m_prompters(Place::FloppyList).AskYesNo(question, "Confirm")) return;
     if (chosen.empty()) {
         // Nothing selected in the floppy list: the hard-disk list is refilled, as its deletion does.
@@ -247,7 +256,7 @@ void Session::DeleteSlots(const std::vector<int>& chosen) {
 }
 
 void Session::DeleteSongs(const std::vector<std::string>& titles) {
-    const std::string question = std::to_string(titles.size()) + "個の項目を削除しますか？";
+    const std::string question = tr("%n個の項目を削除しますか？", nullptr, static_cast<int>(titles.size())).toStdString();
     if (!m_prompters(Place::HardDiskList).AskYesNo(question, "Confirm")) return;
     if (const Result result = DeleteHardDiskSongs(m_folder, titles); !result.ok()) {
         Tell(Place::HardDiskList, result.reason);
@@ -282,13 +291,66 @@ std::string Session::SlotsPayload(const std::vector<int>& chosen) const {
     return BuildPayload(kFloppyType, items);
 }
 
+std::vector<std::string> Session::SongFiles(const std::vector<std::string>& titles) const {
+    std::vector<std::string> files;
+    for (const std::string& title : titles) {
+        for (std::string_view extension : {kSongExtension, kEventsExtension, kCommentExtension}) {
+            if (auto name = FindWithExtensionNoCase(m_folder, title, extension)) files.push_back(JoinPath(m_folder, *name));
+        }
+    }
+    return files;
+}
+
+namespace {
+
+// Nobody can answer during a drag to another program: no question is
+// answered yes, no message is shown.
+class QuietPrompter : public Prompter {
+public:
+    bool AskYesNo(const std::string&, const std::string&) override { return false; }
+    bool AskOkCancel(const std::string&, const std::string&) override { return false; }
+    void ShowMessage(const std::string&, const std::string&, MessageIcon) override {}
+};
+
+}  // namespace
+
+std::vector<std::string> Session::SlotFilesForDrag(const std::vector<int>& chosen) {
+    const ParsedPayload parsed = ParsePayload(SlotsPayload(chosen));
+    if (parsed.items.empty()) return {};
+    // One private folder for the session, removed with it: the program that
+    // took the drop may still be copying after the drag has ended.
+    if (!m_dragFolder) m_dragFolder = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/tunecrate-XXXXXX"));
+    if (!m_dragFolder->isValid()) return {};
+    // A folder per drag, so that no copy meets an earlier one's names.
+    const std::string folder = JoinPath(QFile::encodeName(m_dragFolder->path()).toStdString(), std::to_string(++m_drags));
+    if (::mkdir(folder.c_str(), 0700) != 0) return {};
+    {
+        WaitCursor wait;
+        auto floppy = OpenFloppy();
+        std::vector<SlotRow> rows = m_slotRows;
+        QuietPrompter quiet;
+        DropContext context{floppy.get(), rows, quiet, false};
+        tunecrate::DropIntoFolder(context, folder, parsed);
+    }
+    std::vector<std::string> files = ListFiles(folder).value_or(std::vector<std::string>{});
+    std::sort(files.begin(), files.end());
+    for (std::string& file : files) file = JoinPath(folder, file);
+    return files;
+}
+
 bool Session::RunDrop(Place place, bool move, const std::function<DropResult(DropContext&)>& drop) {
     DropResult result;
     {
         WaitCursor wait;
         auto floppy = OpenFloppy();
         DropContext context{floppy.get(), m_slotRows, m_prompters(place), move};
+        m_dropCancelled = false;
+        context.progress = [this](std::size_t done, std::size_t total) {
+            emit dropProgress(static_cast<int>(done), static_cast<int>(total));
+            return !m_dropCancelled;
+        };
         result = drop(context);
+        emit dropProgress(-1, -1);
     }
     if (result.refillHardDiskList) RefreshSongs();
     if (result.rereadFloppy) ReadFloppy(true);

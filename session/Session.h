@@ -15,6 +15,8 @@
 #include "core/songs/Prompter.h"
 #include "core/songs/SlotRow.h"
 
+class QTemporaryDir;
+
 namespace tunecrate {
 
 class FloppyVolume;
@@ -93,6 +95,11 @@ public:
     // The payload of a drag, or nothing (the user was told why) when none may start.
     std::optional<std::string> SongsPayload(const std::vector<std::string>& titles);
     std::string SlotsPayload(const std::vector<int>& chosen) const;
+    // What a drag out to other programs carries: the files of hard-disk
+    // songs as they are named, or copies of floppy songs named as a drop onto
+    // a folder names them, in a private folder that lives as long as the session.
+    std::vector<std::string> SongFiles(const std::vector<std::string>& titles) const;
+    std::vector<std::string> SlotFilesForDrag(const std::vector<int>& chosen);
     // The drops; false refuses the drop.
     bool DropOntoFloppyList(std::optional<int> slot, bool move, const std::string& payload);
     bool DropOntoHardDiskList(bool move, const std::string& payload);
@@ -101,8 +108,12 @@ public:
     // True when the folder now has the new name.
     bool RenameFolder(const std::string& folder, const std::string& newName);
     void DeleteFolder(const std::string& folder);
+    // Stops the running drop before its next song.
+    void CancelDrop();
 
 signals:
+    // Before each song of a drop: `done` of `total` songs are through; -1 when the drop has ended.
+    void dropProgress(int done, int total);
     void floppyChanged();                       // rows, free space and root read anew
     void songsChanged();                        // the hard-disk folder's songs listed anew
     void foldersReset(const std::string& select);   // top-level folders anew; open and select `select`
@@ -134,6 +145,9 @@ private:
     std::vector<std::string> m_topFolders;
     std::string m_folder;
     std::vector<HardDiskRow> m_songs;
+    std::unique_ptr<QTemporaryDir> m_dragFolder;
+    int m_drags = 0;
+    bool m_dropCancelled = false;
 };
 
 }  // namespace tunecrate

@@ -150,8 +150,9 @@ bool ShelfSession::Label(int row, const QString& label) {
         return false;
     }
     if (!labelled.ascii) {
-        m_prompter().ShowMessage("イメージの名前を「" + labelled.name +
-                                     "」にしました。\nフロッピーエミュレーターの表示には英数字しか出ません。",
+        m_prompter().ShowMessage(tr("イメージの名前を「%1」にしました。\nフロッピーエミュレーターの表示には英数字しか出ません。")
+                                     .arg(QString::fromStdString(labelled.name))
+                                     .toStdString(),
                                  "Information", MessageIcon::None);
     }
     Relist();

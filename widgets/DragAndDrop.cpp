@@ -2,26 +2,87 @@
 #include "widgets/DragAndDrop.h"
 
 #include <QDragMoveEvent>
-#include <QMimeData>
+#include <QFile>
 #include <QObject>
+#include <QUrl>
 
+#include "core/songs/DroppedFiles.h"
 #include "core/text/DragPayload.h"
 
 namespace tunecrate {
+
+namespace {
+
+const QString kUriList = QStringLiteral("text/uri-list");
+
+// The local files of a drop from another program; empty when any is not local.
+std::vector<std::string> LocalFiles(const QMimeData* data) {
+    std::vector<std::string> files;
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile()) return {};
+        files.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
+    }
+    return files;
+}
+
+bool IsOurs(const QMimeData* data) { return data->hasFormat(SongsMimeType()); }
+
+}  // namespace
 
 QString PayloadMimeType() {
     return QString::fromLatin1(kPayloadMimeType.data(), static_cast<int>(kPayloadMimeType.size()));
 }
 
-bool CarriesText(const QMimeData* data) {
-    return data != nullptr && (data->hasFormat(PayloadMimeType()) || data->hasText());
+QString SongsMimeType() { return QStringLiteral("application/x-tunecrate-songs"); }
+
+SongsMimeData::SongsMimeData(const std::string& payload, std::function<std::vector<std::string>()> files)
+    : m_files(std::move(files)) {
+    const QByteArray bytes = QByteArray::fromStdString(payload);
+    setData(PayloadMimeType(), bytes);
+    setData(SongsMimeType(), bytes);
 }
 
-QByteArray PayloadBytes(const QMimeData* data) {
-    if (data == nullptr) return {};
-    if (data->hasFormat(PayloadMimeType())) return data->data(PayloadMimeType());
-    return data->hasText() ? data->text().toUtf8() : QByteArray();
+QStringList SongsMimeData::formats() const { return QMimeData::formats() << kUriList; }
+
+bool SongsMimeData::hasFormat(const QString& type) const { return type == kUriList || QMimeData::hasFormat(type); }
+
+QVariant SongsMimeData::retrieveData(const QString& type, QMetaType wanted) const {
+    if (type != kUriList) return QMimeData::retrieveData(type, wanted);
+    if (!m_urls) {
+        m_urls.emplace();
+        for (const std::string& file : m_files()) m_urls->push_back(QUrl::fromLocalFile(QFile::decodeName(file.c_str())));
+    }
+    if (wanted.id() == QMetaType::QByteArray) {
+        QByteArray list;
+        for (const QUrl& url : *m_urls) list += url.toEncoded() + "\r\n";
+        return list;
+    }
+    QVariantList urls;
+    for (const QUrl& url : *m_urls) urls.push_back(url);
+    return urls;
 }
+
+std::optional<std::string> DroppedPayload(const QMimeData* data) {
+    if (data == nullptr) return std::nullopt;
+    if (IsOurs(data)) return data->data(SongsMimeType()).toStdString();
+    if (data->hasUrls()) {
+        const DroppedFiles dropped = ReadDroppedFiles(LocalFiles(data));
+        if (dropped.kind != DroppedFiles::Kind::Songs) return std::nullopt;
+        return dropped.payload;
+    }
+    if (data->hasFormat(PayloadMimeType())) return data->data(PayloadMimeType()).toStdString();
+    if (data->hasText()) return data->text().toStdString();
+    return std::nullopt;
+}
+
+std::optional<std::string> DroppedImage(const QMimeData* data) {
+    if (data == nullptr || IsOurs(data) || !data->hasUrls()) return std::nullopt;
+    const DroppedFiles dropped = ReadDroppedFiles(LocalFiles(data));
+    if (dropped.kind != DroppedFiles::Kind::Image) return std::nullopt;
+    return dropped.image;
+}
+
+bool CarriesSongs(const QMimeData* data) { return DroppedPayload(data).has_value(); }
 
 Qt::DropAction ChooseDropAction(Qt::DropActions possible, Qt::MouseButtons buttons) {
     const Qt::DropAction proposed = buttons == Qt::RightButton ? Qt::CopyAction : Qt::MoveAction;
@@ -31,12 +92,19 @@ Qt::DropAction ChooseDropAction(Qt::DropActions possible, Qt::MouseButtons butto
     return Qt::IgnoreAction;
 }
 
-bool AcceptTextDrag(QDragMoveEvent* event) {
-    if (!CarriesText(event->mimeData())) {
+bool AcceptSongDrag(QDragMoveEvent* event) {
+    const QMimeData* data = event->mimeData();
+    if (!CarriesSongs(data)) {
         event->ignore();
         return false;
     }
-    event->setDropAction(ChooseDropAction(event->possibleActions(), event->buttons()));
+    if (!IsOurs(data) && data->hasUrls()) {
+        // A file manager proposes a copy unless its user asks for a move.
+        const bool move = event->proposedAction() == Qt::MoveAction && (event->possibleActions() & Qt::MoveAction);
+        event->setDropAction(move ? Qt::MoveAction : Qt::CopyAction);
+    } else {
+        event->setDropAction(ChooseDropAction(event->possibleActions(), event->buttons()));
+    }
     event->accept();
     return true;
 }
@@ -44,7 +112,7 @@ bool AcceptTextDrag(QDragMoveEvent* event) {
 void TakeDrop(QDropEvent* event, QObject* context, std::function<void(bool move, const std::string& payload)> drop) {
     // The buttons are up by now: the effect tells copy from move.
     const bool move = event->dropAction() == Qt::MoveAction;
-    std::string payload = PayloadBytes(event->mimeData()).toStdString();
+    std::string payload = DroppedPayload(event->mimeData()).value_or(std::string());
     event->setDropAction(move ? Qt::MoveAction : Qt::CopyAction);
     event->accept();
     QMetaObject::invokeMethod(

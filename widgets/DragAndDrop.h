@@ -2,35 +2,60 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include <QByteArray>
+#include <QMimeData>
 #include <QString>
 #include <Qt>
 
 class QDragMoveEvent;
 class QDropEvent;
 class QObject;
-class QMimeData;
 
 namespace tunecrate {
 
-// The window side of dragging songs: the format a payload travels in and the
+// The window side of dragging songs: the formats a drag carries and the
 // effect a drop takes.
 
 QString PayloadMimeType();
+// Marks a drag of the program's own: its payload wins over anything else it carries.
+QString SongsMimeType();
 
-// The dragged text's bytes, or empty when the data carries no text.
-QByteArray PayloadBytes(const QMimeData* data);
-bool CarriesText(const QMimeData* data);
+// What a drag of songs carries: the payload, as text and under the program's
+// own type, and for other programs the songs' files, asked for (and for
+// floppy songs copied out) only when a program wants them.
+class SongsMimeData : public QMimeData {
+public:
+    SongsMimeData(const std::string& payload, std::function<std::vector<std::string>()> files);
+    QStringList formats() const override;
+    bool hasFormat(const QString& type) const override;
+
+protected:
+    QVariant retrieveData(const QString& type, QMetaType wanted) const override;
+
+private:
+    std::function<std::vector<std::string>()> m_files;
+    mutable std::optional<QList<QUrl>> m_urls;
+};
+
+// The payload a drop brings: the program's own, song files from a file
+// manager, or text; nullopt when it brings no songs.
+std::optional<std::string> DroppedPayload(const QMimeData* data);
+// The floppy image a drop of one image file from a file manager brings.
+std::optional<std::string> DroppedImage(const QMimeData* data);
+bool CarriesSongs(const QMimeData* data);
 
 // Copy after a left-button drag, move after a right-button drag: the source
 // allows just one of the two; text from elsewhere that allows both is copied
 // unless the right button alone is down.
 Qt::DropAction ChooseDropAction(Qt::DropActions possible, Qt::MouseButtons buttons);
-// Takes a drag that carries text, with the action its button asks for, and
-// refuses any other; false when refused. (An enter event is a move event.)
-bool AcceptTextDrag(QDragMoveEvent* event);
+// Takes a drag that carries songs, with the action its button asks for (files
+// from a file manager are copied unless it asks for a move), and refuses any
+// other; false when refused. (An enter event is a move event.)
+bool AcceptSongDrag(QDragMoveEvent* event);
 // Accepts a drop with the effect it came with and calls `drop(move, payload)`
 // once the drag has ended, so that its questions get the pointer and the
 // keyboard; not at all if `context` is gone by then.

@@ -46,7 +46,10 @@ void FloppyList::EndCellEdit(int row, int column, const std::optional<QString>& 
 
 void FloppyList::DeleteSelectedSongs() { m_session.DeleteSlots(SelectedRows()); }
 
-std::optional<std::string> FloppyList::DragPayload() { return m_session.SlotsPayload(SelectedRows()); }
+std::optional<SongList::DraggedSongs> FloppyList::DragSongs() {
+    const std::vector<int> rows = SelectedRows();
+    return DraggedSongs{m_session.SlotsPayload(rows), [this, rows] { return m_session.SlotFilesForDrag(rows); }};
+}
 
 std::optional<int> FloppyList::SlotAt(int y) const {
     const QModelIndex index = indexAt(QPoint(10, y));

@@ -23,7 +23,7 @@ public:
 protected:
     bool RowTakesClicks(int row) const override;
     void DeleteSelectedSongs() override;
-    std::optional<std::string> DragPayload() override;
+    std::optional<DraggedSongs> DragSongs() override;
     bool Drop(const QPoint& point, bool move, const std::string& payload) override;
     bool TakesDropAt(const QPoint& point) const override;
     void DraggedOver(const QPoint& point) override;

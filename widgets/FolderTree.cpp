@@ -243,9 +243,9 @@ QMenu* FolderTree::BuildFolderMenu(QWidget* parent) {
     menu->setTitle(QStringLiteral("DirCommand"));
     QTreeWidgetItem* item = currentItem();
     const std::string folder = ItemPath(item);
-    QAction* make = menu->addAction(QStringLiteral("新規作成"));
+    QAction* make = menu->addAction(tr("新規作成"));
     make->setObjectName(QStringLiteral("newFolderAction"));
-    QAction* remove = menu->addAction(QStringLiteral("削除"));
+    QAction* remove = menu->addAction(tr("削除"));
     remove->setObjectName(QStringLiteral("deleteFolderAction"));
     // Without a folder there is nothing to act on; top-level folders (the root,
     // home, a volume) are never deleted from here.
@@ -281,10 +281,10 @@ void FolderTree::RenameFolderFromEdit(QTreeWidgetItem* item, const QString& newT
 
 QStringList FolderTree::mimeTypes() const { return {PayloadMimeType()}; }
 
-void FolderTree::dragEnterEvent(QDragEnterEvent* event) { AcceptTextDrag(event); }
+void FolderTree::dragEnterEvent(QDragEnterEvent* event) { AcceptSongDrag(event); }
 
 void FolderTree::dragMoveEvent(QDragMoveEvent* event) {
-    if (AcceptTextDrag(event)) m_edgeScroller->DraggedAt(event->position().toPoint());
+    if (AcceptSongDrag(event)) m_edgeScroller->DraggedAt(event->position().toPoint());
 }
 
 void FolderTree::dragLeaveEvent(QDragLeaveEvent* event) {
@@ -297,7 +297,7 @@ void FolderTree::dropEvent(QDropEvent* event) {
     QTreeWidgetItem* item = itemAt(event->position().toPoint());
     const std::string folder = IsPlaceholder(item) ? std::string() : ItemPath(item);
     // A drop that finds no folder is refused.
-    if (folder.empty() || !CarriesText(event->mimeData())) {
+    if (folder.empty() || !CarriesSongs(event->mimeData())) {
         event->ignore();
         return;
     }

@@ -131,10 +131,12 @@ void HardDiskList::DeleteSelectedSongs() {
     m_session.DeleteSongs(titles);
 }
 
-std::optional<std::string> HardDiskList::DragPayload() {
+std::optional<SongList::DraggedSongs> HardDiskList::DragSongs() {
     std::vector<std::string> titles;
     for (int row : SelectedRows()) titles.push_back(RowTitle(topLevelItem(row)));
-    return m_session.SongsPayload(titles);
+    auto payload = m_session.SongsPayload(titles);
+    if (!payload) return std::nullopt;
+    return DraggedSongs{*payload, [this, titles] { return m_session.SongFiles(titles); }};
 }
 
 bool HardDiskList::Drop(const QPoint&, bool move, const std::string& payload) {

@@ -27,7 +27,7 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void DeleteSelectedSongs() override;
-    std::optional<std::string> DragPayload() override;
+    std::optional<DraggedSongs> DragSongs() override;
     bool Drop(const QPoint& point, bool move, const std::string& payload) override;
     QString CellEditText(const QTreeWidgetItem* item, int column) const override;
 

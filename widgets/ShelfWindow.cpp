@@ -47,16 +47,16 @@ ShelfWindow::ShelfWindow(ShelfSession& session, QWidget* parent)
     : QWidget(parent, Qt::Window), m_session(session), m_search(new QLineEdit(this)), m_list(new QTreeWidget(this)),
       m_progress(new QProgressBar(this)), m_folderLabel(new QLabel(this)) {
     setObjectName(QStringLiteral("shelfWindow"));
-    setWindowTitle(QStringLiteral("ディスク棚"));
+    setWindowTitle(tr("ディスク棚"));
     resize(1060, 480);
     m_search->setObjectName(QStringLiteral("shelfSearch"));
-    m_search->setPlaceholderText(QStringLiteral("曲名・コメントを検索"));
+    m_search->setPlaceholderText(tr("曲名・コメントを検索"));
     m_search->setClearButtonEnabled(true);
     m_list->setObjectName(QStringLiteral("shelfList"));
     m_list->setColumnCount(ColumnCount);
-    m_list->setHeaderLabels({QStringLiteral("番号"), QStringLiteral("ファイル名"), QStringLiteral("1"), QStringLiteral("2"),
-                             QStringLiteral("3"), QStringLiteral("4"), QStringLiteral("5"), QStringLiteral("曲数"),
-                             QStringLiteral("空き(kb)"), QStringLiteral("状態")});
+    m_list->setHeaderLabels({tr("番号"), tr("ファイル名"), QStringLiteral("1"), QStringLiteral("2"),
+                             QStringLiteral("3"), QStringLiteral("4"), QStringLiteral("5"), tr("曲数"),
+                             tr("空き(kb)"), tr("状態")});
     m_list->setRootIsDecorated(false);
     m_list->setUniformRowHeights(true);
     m_list->setSortingEnabled(true);
@@ -76,11 +76,11 @@ ShelfWindow::ShelfWindow(ShelfSession& session, QWidget* parent)
     m_progress->setTextVisible(true);
     m_folderLabel->setObjectName(QStringLiteral("shelfFolder"));
 
-    auto* newImages = new QPushButton(QStringLiteral("新しいイメージ..."), this);
+    auto* newImages = new QPushButton(tr("新しいイメージ..."), this);
     newImages->setObjectName(QStringLiteral("newImagesButton"));
-    auto* label = new QPushButton(QStringLiteral("名前を付ける..."), this);
+    auto* label = new QPushButton(tr("名前を付ける..."), this);
     label->setObjectName(QStringLiteral("labelButton"));
-    auto* save = new QPushButton(QStringLiteral("一覧を保存..."), this);
+    auto* save = new QPushButton(tr("一覧を保存..."), this);
     save->setObjectName(QStringLiteral("saveListButton"));
     auto* top = new QHBoxLayout;
     top->addWidget(m_search, 1);
@@ -154,7 +154,7 @@ void ShelfWindow::ShowRow(int row) {
     item->setData(SongsColumn, kSortRole, shown.songs);
     item->setText(FreeColumn, read && shown.usable() ? QString::number(shown.freeBytes / 1024) : QString());
     item->setData(FreeColumn, kSortRole, static_cast<qlonglong>(shown.usable() ? shown.freeBytes : -1));
-    item->setText(StateColumn, !read ? QStringLiteral("読み込み中...") : QString::fromStdString(shown.problem));
+    item->setText(StateColumn, !read ? tr("読み込み中...") : QString::fromStdString(shown.problem));
     item->setToolTip(StateColumn, item->text(StateColumn));
     QFont font = item->font(FileColumn);
     font.setBold(m_session.PathOf(row) == m_shown);
@@ -190,7 +190,7 @@ void ShelfWindow::ShowProgress() {
 
 void ShelfWindow::AskNewImages() {
     bool ok = false;
-    const int count = QInputDialog::getInt(this, QStringLiteral("新しいイメージ"), QStringLiteral("作るイメージの数:"), 1, 1,
+    const int count = QInputDialog::getInt(this, tr("新しいイメージ"), tr("作るイメージの数:"), 1, 1,
                                            1000, 1, &ok);
     if (ok) m_session.MakeImages(count);
 }
@@ -200,16 +200,16 @@ void ShelfWindow::AskLabel() {
     if (row < 0) return;
     const auto indexed = ParseIndexedName(m_session.Rows()[static_cast<std::size_t>(row)].file);
     bool ok = false;
-    const QString label = QInputDialog::getText(this, QStringLiteral("名前を付ける"),
-                                                QStringLiteral("番号の後に付ける名前（英数字）:"), QLineEdit::Normal,
+    const QString label = QInputDialog::getText(this, tr("名前を付ける"),
+                                                tr("番号の後に付ける名前（英数字）:"), QLineEdit::Normal,
                                                 indexed ? QString::fromStdString(indexed->label).trimmed() : QString(), &ok);
     if (ok) m_session.Label(row, label);
 }
 
 void ShelfWindow::AskSaveList() {
     QString filter;
-    const QString csv = QStringLiteral("CSV (*.csv)"), text = QStringLiteral("テキスト (*.txt)");
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("一覧を保存"), QString(), csv + ";;" + text, &filter);
+    const QString csv = QStringLiteral("CSV (*.csv)"), text = tr("テキスト (*.txt)");
+    const QString path = QFileDialog::getSaveFileName(this, tr("一覧を保存"), QString(), csv + ";;" + text, &filter);
     if (!path.isEmpty()) m_session.SaveList(path.toStdString(), filter != text);
 }
 
@@ -225,7 +225,7 @@ bool ShelfWindow::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::DragMove: {
             auto* move = static_cast<QDragMoveEvent*>(event);
             QTreeWidgetItem* item = m_list->itemAt(move->position().toPoint());
-            if (item == nullptr || !AcceptTextDrag(move)) {
+            if (item == nullptr || !AcceptSongDrag(move)) {
                 move->ignore();
             } else {
                 m_list->setCurrentItem(item);

@@ -164,10 +164,9 @@ void SongList::TakeFocusBeforeScrolling() {
 
 void SongList::startDrag(Qt::DropActions) {
     if (selectedItems().isEmpty()) return;
-    const std::optional<std::string> payload = DragPayload();
-    if (!payload) return;
-    auto* mime = new QMimeData;
-    mime->setData(PayloadMimeType(), QByteArray::fromStdString(*payload));
+    std::optional<DraggedSongs> songs = DragSongs();
+    if (!songs) return;
+    auto* mime = new SongsMimeData(songs->payload, std::move(songs->files));
     // On the heap: Qt deletes the drag once no program can ask for its data
     // any more, which under X11 may be after exec() has returned.
     auto* drag = new QDrag(this);
@@ -176,16 +175,16 @@ void SongList::startDrag(Qt::DropActions) {
     drag->exec(m_pressedButton == Qt::RightButton ? Qt::MoveAction : Qt::CopyAction);
 }
 
-QStringList SongList::mimeTypes() const { return {PayloadMimeType()}; }
+QStringList SongList::mimeTypes() const { return {SongsMimeType(), PayloadMimeType(), QStringLiteral("text/uri-list")}; }
 
 bool SongList::TakesDropAt(const QPoint&) const { return true; }
 
 void SongList::DraggedOver(const QPoint&) {}
 
-void SongList::dragEnterEvent(QDragEnterEvent* event) { AcceptTextDrag(event); }
+void SongList::dragEnterEvent(QDragEnterEvent* event) { AcceptSongDrag(event); }
 
 void SongList::dragMoveEvent(QDragMoveEvent* event) {
-    if (!AcceptTextDrag(event)) return;
+    if (!AcceptSongDrag(event)) return;
     m_edgeScroller->DraggedAt(event->position().toPoint());
     DraggedOver(event->position().toPoint());
 }
@@ -198,7 +197,7 @@ void SongList::dragLeaveEvent(QDragLeaveEvent* event) {
 void SongList::dropEvent(QDropEvent* event) {
     m_edgeScroller->Stop();
     const QPoint point = event->position().toPoint();
-    if (!CarriesText(event->mimeData()) || !TakesDropAt(point)) {
+    if (!CarriesSongs(event->mimeData()) || !TakesDropAt(point)) {
         event->ignore();
         return;
     }

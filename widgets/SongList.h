@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QTreeWidget>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -51,7 +52,13 @@ protected:
     virtual bool RowTakesClicks(int row) const;
     virtual void DeleteSelectedSongs() = 0;
     // The payload of a drag of the selected rows; nothing starts no drag.
-    virtual std::optional<std::string> DragPayload() = 0;
+    // What a drag of the selected rows carries: the payload, and the songs'
+    // files for other programs, asked for only when one wants them.
+    struct DraggedSongs {
+        std::string payload;
+        std::function<std::vector<std::string>()> files;
+    };
+    virtual std::optional<DraggedSongs> DragSongs() = 0;
     // Runs a drop once the drag has ended; false when it is refused.
     virtual bool Drop(const QPoint& point, bool move, const std::string& payload) = 0;
     // Whether a drop at this point is taken at all (the floppy needs a row).

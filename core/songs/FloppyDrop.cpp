@@ -161,8 +161,10 @@ DropResult DropOntoFloppyList(DropContext& context, std::optional<int> targetSlo
             return result;
         }
         int slot = *targetSlot;
+        std::size_t done = 0;
         for (const std::string& item : payload.items) {
             if (!IsHardDiskItem(item)) continue;
+            if (!GoOn(context, done++, payload.items.size())) break;
             if (slot >= kSlotCount) {
                 context.prompter.ShowMessage(limitMessage, "Error!", MessageIcon::None);
                 break;
@@ -209,9 +211,11 @@ DropResult DropOntoFloppyList(DropContext& context, std::optional<int> targetSlo
         std::set<int> written;
         std::vector<int> arrived;
         bool diskFull = false;
+        std::size_t done = 0;
         for (std::size_t i : SafeOrder(moves)) {
             const SlotMove& move = moves[i];
             if (move.skipped) continue;
+            if (!GoOn(context, done++, moves.size())) break;
             const TransferResult r = CopyFloppySongToSlot(context, state, move.source, move.slot,
                                                           before[static_cast<std::size_t>(move.source)],
                                                           songs.at(move.source));
@@ -281,6 +285,7 @@ DropResult DropIntoFreeSlots(DropContext& context, const ParsedPayload& payload,
     for (std::size_t i = 0; i < count; ++i) {
         const std::string item = fromFloppy ? std::to_string(songs[i].first) : payload.items[i];
         if (!fromFloppy && !IsHardDiskItem(item)) continue;
+        if (!GoOn(context, i, count)) break;
         if (nextFree() >= kSlotCount) {
             context.prompter.ShowMessage(Say(texts::kTooManySongs, {std::to_string(kSlotCount)}), "Error!", MessageIcon::None);
             break;

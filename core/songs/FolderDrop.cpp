@@ -155,8 +155,11 @@ namespace {
 bool CopyFloppySongsToFolder(DropContext& context, DropState& state, const ParsedPayload& payload,
                              const std::string& folder) {
     if (!TakeFreshRows(context)) return false;
-    for (int slot : FloppyItems(payload.items)) {
+    const std::vector<int> slots = FloppyItems(payload.items);
+    for (std::size_t i = 0; i < slots.size(); ++i) {
+        const int slot = slots[i];
         if (slot >= static_cast<int>(context.rows.size())) continue;
+        if (!GoOn(context, i, slots.size())) break;
         if (CopyFloppySongToFolder(context, state, slot, folder) == TransferResult::DiskFull) break;
     }
     return true;
@@ -191,8 +194,9 @@ DropResult DropIntoFolder(DropContext& context, const std::string& folder, const
                 return result;
             }
         }
-        for (const std::string& item : items) {
-            if (CopyHardDiskSongToFolder(context, state, item, folder) == TransferResult::DiskFull) break;
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            if (!GoOn(context, i, items.size())) break;
+            if (CopyHardDiskSongToFolder(context, state, items[i], folder) == TransferResult::DiskFull) break;
         }
         if (context.move) DeleteMovedFiles(context, state);
         result.refillHardDiskList = state.Transferred;

@@ -12,6 +12,10 @@ std::string CopyFailedMessage(const std::string& file, const std::string& reason
     return "Cannot copy " + file + ".\n" + reason;
 }
 
+bool GoOn(DropContext& context, std::size_t done, std::size_t total) {
+    return !context.progress || context.progress(done, total);
+}
+
 bool TakeFreshRows(DropContext& context) {
     if (context.floppy == nullptr) return false;
     CatalogueReading now = ReadCatalogue(context.floppy);

@@ -3,6 +3,8 @@
 
 #include <map>
 #include <set>
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -44,6 +46,9 @@ struct DropContext {
     std::vector<SlotRow>& rows;
     Prompter& prompter;
     bool move = false;
+    // Told before each song how many of how many are done; false stops the
+    // drop there, between two songs, as a full disk does.
+    std::function<bool(std::size_t done, std::size_t total)> progress = {};
 };
 
 // What the windows must refresh after a drop; false `taken` refuses the drop.
@@ -62,6 +67,9 @@ std::string CopyFailedMessage(const std::string& file, const std::string& reason
 // Reads the floppy's catalogue into context.rows when it still shows what the
 // window showed; otherwise tells the user and gives false.
 bool TakeFreshRows(DropContext& context);
+
+// Whether the drop goes on with its next song.
+bool GoOn(DropContext& context, std::size_t done, std::size_t total);
 
 // Writes the titles and comments of the changed slots; false (after telling
 // the user) when a catalogue file could not be written.

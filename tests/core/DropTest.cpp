@@ -9,10 +9,12 @@
 
 #include "ScriptedPrompter.h"
 #include "Songs.h"
-#include "core/text/Texts.h"
+#include "core/songs/DroppedFiles.h"
 #include "core/songs/FloppyDrop.h"
 #include "core/songs/FolderDrop.h"
 #include "core/songs/TransferItems.h"
+#include "core/text/DragPayload.h"
+#include "core/text/Texts.h"
 
 namespace tunecrate::testing {
 namespace {
@@ -251,6 +253,66 @@ TEST(DropRoomTest, SongsOnAnImageStopShortOfTheRoomKeptForTheCatalogue) {
         volume.reset();   // the image stays locked while it is open
         EXPECT_EQ(Short(prompter, {}), over != 0 ? Calls{"full"} : Calls{}) << over;
         EXPECT_EQ(floppy.Describe(), over != 0 ? "" : "1:Fill/=" + fill) << over;
+    }
+}
+
+// A cancel stops a drop between two songs: what arrived is whole and named,
+// a move deletes only the sources that arrived, the rest stay where they were.
+TEST(DropCancelTest, AMoveStopsBetweenSongsAndKeepsWhatDidNotGo) {
+    for (const std::size_t allowed : {0, 1, 2}) {
+        TestFolder songs("A=A+/one B=B C=C+");
+        TestFloppy floppy(Medium::Folder, "");
+        std::vector<SlotRow> rows = floppy.Rows();
+        auto volume = floppy.Open();
+        ScriptedPrompter prompter;
+        std::vector<std::size_t> told;
+        DropContext context{volume.get(), rows, prompter, true, [&](std::size_t done, std::size_t total) {
+                                EXPECT_EQ(total, 3u);
+                                told.push_back(done);
+                                return done < allowed;
+                            }};
+        DropOntoFloppyList(context, 0,
+                           ParsePayload(BuildPayload(kHardDiskType, {songs.Item("A"), songs.Item("B"), songs.Item("C")})));
+        const std::vector<std::string> onFloppy = {"1:A/one=A+", "1:A/one=A+ 2:B/=B"};
+        const std::vector<std::string> left = {"A=A+/one B=B C=C+", "B=B C=C+", "C=C+"};
+        EXPECT_EQ(floppy.Describe(), allowed == 0 ? "" : onFloppy[allowed - 1]) << allowed;
+        EXPECT_EQ(songs.Describe(), left[allowed]) << allowed;
+        EXPECT_EQ(told.size(), allowed + 1) << "asked once before each song, and no more once stopped";
+    }
+}
+
+// Files from a file manager: every one must belong to a song whose .B00 lies
+// beside it, or be the one image; a mixed drop is nothing, never a part.
+TEST(DroppedFilesTest, SongsAnImageOrNothing) {
+    TestFolder folder("Waltz~=Waltz+/slow Tango=Tango");
+    WriteWhole(folder.Item("Lone.EVT"), "events without a song");
+    WriteWhole(folder.Item("disk.IMA"), "an image by its name");
+    WriteWhole(folder.Item("notes.txt"), "text");
+    const std::string image = folder.Item("disk.IMA");
+    std::filesystem::create_directory(folder.Item("Dir.img"));
+    using Kind = DroppedFiles::Kind;
+    const std::vector<std::pair<std::vector<std::string>, std::pair<Kind, std::vector<std::string>>>> cases = {
+        {{"Waltz.b00"}, {Kind::Songs, {"Waltz"}}},
+        {{"Waltz.evt", "Tango.B00", "Waltz.CMT", "Waltz.b00"}, {Kind::Songs, {"Waltz", "Tango"}}},
+        {{"disk.IMA"}, {Kind::Image, {}}},
+        {{"Lone.EVT"}, {Kind::Nothing, {}}},
+        {{"Tango.B00", "notes.txt"}, {Kind::Nothing, {}}},
+        {{"Tango.B00", "disk.IMA"}, {Kind::Nothing, {}}},
+        {{"disk.IMA", "disk.IMA"}, {Kind::Nothing, {}}},
+        {{"Dir.img"}, {Kind::Nothing, {}}},
+        {{"Gone.B00"}, {Kind::Nothing, {}}},
+        {{}, {Kind::Nothing, {}}},
+    };
+    for (const auto& [names, expected] : cases) {
+        std::vector<std::string> paths;
+        for (const std::string& name : names) paths.push_back(folder.Item(name));
+        const DroppedFiles dropped = ReadDroppedFiles(paths);
+        std::vector<std::string> titles;
+        for (const std::string& item : ParsePayload(dropped.payload).items) titles.push_back(SplitHardDiskItem(item).title);
+        const std::string what = names.empty() ? "nothing" : names.front();
+        EXPECT_EQ(dropped.kind, expected.first) << what;
+        EXPECT_EQ(titles, expected.second) << what;
+        EXPECT_EQ(dropped.image, expected.first == Kind::Image ? image : "") << what;
     }
 }
 

@@ -1,10 +1,18 @@
 // SPDX-License-Identifier: MIT
-// Another program on the desktop: a window that takes any text dropped on it
-// and writes its text/plain bytes to the file named first.
+// Another program on the desktop, as a file manager would be.
+//   drop_receiver OUT: a window that takes any drop; it writes the text/plain
+//     bytes to OUT, and copies the dropped files into the folder OUT.files
+//     at once, as a file manager does.
+//   drop_receiver --drag FILE...: a window from which a press drags FILE...
+//     as a file manager drags files (copy proposed, move allowed).
 #include <QApplication>
+#include <QDir>
+#include <QDrag>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QMimeData>
+#include <QUrl>
 #include <QWidget>
 #include <utility>
 
@@ -18,21 +26,50 @@ public:
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override { event->acceptProposedAction(); }
     void dropEvent(QDropEvent* event) override {
-        const QByteArray text = event->mimeData()->data(QStringLiteral("text/plain"));
+        const QMimeData* mime = event->mimeData();
         event->acceptProposedAction();
+        QDir().mkpath(m_out + QStringLiteral(".files"));
+        for (const QUrl& url : mime->urls()) {
+            const QString from = url.toLocalFile();
+            QFile::copy(from, m_out + QStringLiteral(".files/") + QFileInfo(from).fileName());
+        }
         QFile file(m_out);
-        if (file.open(QIODevice::WriteOnly)) file.write(text);
+        if (file.open(QIODevice::WriteOnly)) file.write(mime->data(QStringLiteral("text/plain")));
     }
 
 private:
     QString m_out;
 };
 
+class FileSource : public QWidget {
+public:
+    explicit FileSource(QList<QUrl> files) : m_files(std::move(files)) { setWindowTitle(QStringLiteral("file source")); }
+
+protected:
+    void mousePressEvent(QMouseEvent*) override {
+        auto* mime = new QMimeData;
+        mime->setUrls(m_files);
+        auto* drag = new QDrag(this);
+        drag->setMimeData(mime);
+        drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::CopyAction);
+    }
+
+private:
+    QList<QUrl> m_files;
+};
+
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    if (argc != 2) return 2;
-    DropReceiver receiver(QString::fromLocal8Bit(argv[1]));
-    receiver.setGeometry(900, 100, 300, 300);
-    receiver.show();
+    if (argc < 2) return 2;
+    std::unique_ptr<QWidget> window;
+    if (QString::fromLocal8Bit(argv[1]) == QStringLiteral("--drag")) {
+        QList<QUrl> files;
+        for (int i = 2; i < argc; ++i) files << QUrl::fromLocalFile(QString::fromLocal8Bit(argv[i]));
+        window = std::make_unique<FileSource>(files);
+    } else {
+        window = std::make_unique<DropReceiver>(QString::fromLocal8Bit(argv[1]));
+    }
+    window->setGeometry(900, 100, 300, 300);
+    window->show();
     return app.exec();
 }

@@ -2,9 +2,10 @@
 # SPDX-License-Identifier: MIT
 # What needs a real X server: songs dragged with the left button (copy) and
 # the right button (move), Japanese typed into the cell editor, a drag out to
-# another program, and the window moved by its background. Rows and folders are found from the state
-# the program writes (TUNECRATE_STATE); outcomes are checked on the files,
-# the image with mtools and fsck.fat.
+# another program and files dragged in from one, and the window moved by its
+# background. Rows and folders are found from the state the program writes
+# (TUNECRATE_STATE); outcomes are checked on the files, the image with mtools
+# and fsck.fat.
 set -euo pipefail
 . "$(dirname "$0")/lib.sh"
 e2e_begin "$1" "$2"
@@ -93,7 +94,25 @@ read -r fx fy < <(row_centre floppyList 2)
 drag 1 "$fx" "$fy" 1000 200
 wait_for test -s "$work/received" || fail "the other program received nothing"
 [ "$(cat "$work/received")" = "$(printf 'FD\n2\n')" ] || fail "the other program received '$(cat "$work/received")'"
+# ... and, as a file manager wants them, the song's files named by its title.
+[ "$(ls "$work/received.files" | tr '\n' ' ')" = "Blues.B00 Blues.EVT Blues.cmt " ] \
+  || fail "the other program received the files: $(ls "$work/received.files")"
+[ "$(sum < "$work/received.files/Blues.B00")" = "$(mtype -i "$img" ::MDR_02.B00 | sum)" ] || fail "the file is not slot 3's song"
+[ "$(iconv -f CP932 -t UTF-8 < "$work/received.files/Blues.cmt")" = "春の録音" ] || fail "the comment file is not slot 3's"
 kill "$RECEIVER_PID"
+
+# 6b. Song files dragged in from a file manager land on the slot under the pointer.
+mkdir "$work/manager"
+cp "$work/songs/Blues.b00" "$work/manager/Waltz.B00"
+"$3" --drag "$work/manager/Waltz.B00" &
+SOURCE_PID=$!
+wait_window "file source" >/dev/null || fail "the file manager's window did not appear"
+read -r fx fy < <(row_centre floppyList 0)
+drag 1 1000 200 "$fx" "$fy"
+wait_for grep -q '^floppyList 0 .* Waltz$' "$TUNECRATE_STATE" || fail "slot 1 does not show the dropped file's song"
+[ "$(mtype -i "$img" ::MDR_00.B00 | sum)" = "$(sum < "$work/manager/Waltz.B00")" ] || fail "slot 1 does not hold the dropped song"
+[ -f "$work/manager/Waltz.B00" ] || fail "a file manager's copy took its file away"
+kill "$SOURCE_PID"
 
 # 7. The window follows a drag of its background.
 read -r _ wx wy _ < <(grep '^window ' "$TUNECRATE_STATE")

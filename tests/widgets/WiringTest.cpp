@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QDrag>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,6 +16,8 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
+#include <QUrl>
+#include <filesystem>
 
 #include "Workplace.h"
 #include "app/AboutDialog.h"
@@ -187,6 +190,89 @@ TEST_F(WiringTest, TheShelfFillsFiltersOpensAnImageAndTakesADrop) {
     // An image another program puts in the folder gets its row.
     std::filesystem::copy_file(shelf.Path("DSKA0002.IMG"), shelf.Path("DSKA0007.IMG"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return list.topLevelItemCount() == 4; }, 3000));
+}
+
+// A file manager's files: songs drop in as hard-disk songs do (moved only
+// when it asks for a move), one image opens as the floppy, anything else is
+// refused whole; songs dragged out carry their files.
+TEST_F(WiringTest, FilesFromAFileManagerComeInAndSongsGoOutAsFiles) {
+    auto& floppyList = Find<FloppyList>("floppyList");
+    auto& hardDiskList = Find<HardDiskList>("hardDiskList");
+    auto& tree = Find<FolderTree>("folderTree");
+    TestFolder manager("Waltz~=Waltz+/slow", home.Path("Manager"));
+    const auto files = [](const std::vector<std::string>& paths, const char* scheme = "file") {
+        QList<QUrl> urls;
+        for (const std::string& path : paths) urls << QUrl(QString::fromLatin1(scheme) + ":" + QString::fromStdString(path));
+        auto data = std::make_unique<QMimeData>();
+        data->setUrls(urls);
+        data->setText(QStringLiteral("text that a file manager adds"));
+        return data;
+    };
+    // Whether the window takes the drag; then drops it with the file manager's modifiers.
+    const auto drop = [](QWidget* target, QPoint at, const QMimeData& data, Qt::KeyboardModifiers keys = {}) {
+        QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, keys);
+        QApplication::sendEvent(target, &enter);
+        QDropEvent dropped(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::NoButton, keys);
+        QApplication::sendEvent(target, &dropped);
+        return enter.isAccepted() && dropped.isAccepted();
+    };
+    const std::string before = floppy.Describe();
+    const QPoint slot2 = CellCentre(floppyList, 1, 0);
+    EXPECT_FALSE(drop(floppyList.viewport(), slot2, *files({manager.Item("Waltz.b00"), manager.Item("notes.txt")})));
+    WriteWhole(manager.Item("notes.txt"), "not a song");
+    for (const auto& refused : {files({manager.Item("Waltz.b00"), manager.Item("notes.txt")}),
+                                files({"//example.com/Waltz.B00"}, "https"), files({manager.Item("Tango.B00")})}) {
+        EXPECT_FALSE(drop(floppyList.viewport(), slot2, *refused)) << refused->urls().front().toString().toStdString();
+    }
+    QTest::qWait(20);
+    EXPECT_EQ(floppy.Describe(), before) << "a refused drop did nothing";
+
+    // The song file alone brings its companions, in any case; a plain drop copies.
+    ASSERT_TRUE(drop(floppyList.viewport(), slot2, *files({manager.Item("Waltz.b00")})));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return floppyList.topLevelItem(1)->text(1) == QStringLiteral("Waltz"); }));
+    EXPECT_EQ(floppy.Describe(), "1:Old/keep=Old+ 2:Waltz/slow=Waltz+ 3:Dawn/");
+    // All three files with Shift, the file manager's move, onto the tree's song folder.
+    ASSERT_TRUE(drop(tree.viewport(), tree.visualItemRect(tree.currentItem()).center(),
+                     *files({manager.Item("Waltz.b00"), manager.Item("Waltz.evt"), manager.Item("Waltz.CMT")}),
+                     Qt::ShiftModifier));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return songs.Describe() == "Blues=Blues+/live Demo=Demo Waltz=Waltz+/slow"; }));
+    EXPECT_EQ(manager.Describe(), " #notes.txt") << "moved, not copied";
+
+    // An image dropped anywhere, here on a list, opens as the floppy.
+    TestFloppy image(Medium::Image, "4:Jig/=Jig");
+    ASSERT_TRUE(drop(hardDiskList.viewport(), QPoint(5, 5), *files({image.location()})));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return dialog->CurrentSession().ShownImage() == image.location(); }));
+    EXPECT_EQ(floppyList.topLevelItem(3)->text(1), QStringLiteral("Jig"));
+
+    // A drag out: its data is read after the drag call has returned, as
+    // another program reads it; a floppy song arrives as a copy named by its title.
+    const auto dragOut = [&](SongList& list, int row) -> std::vector<std::string> {
+        list.clearSelection();
+        const QPoint at = CellCentre(list, row, 0);
+        QTest::mousePress(list.viewport(), Qt::LeftButton, {}, at);
+        // The view starts a drag on the second move; no event is processed
+        // between its return and the reading below.
+        for (const QPoint to : {at + QPoint(2, 0), at + QPoint(30, 0)}) {
+            QMouseEvent move(QEvent::MouseMove, to, list.viewport()->mapToGlobal(to), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(list.viewport(), &move);
+        }
+        QDrag* drag = list.findChild<QDrag*>();
+        if (drag == nullptr) return {"no drag"};
+        EXPECT_EQ(drag->mimeData()->data(QStringLiteral("text/plain")).isEmpty(), false);
+        std::vector<std::string> got;
+        for (const QUrl& url : drag->mimeData()->urls()) got.push_back(url.toLocalFile().toStdString());
+        delete drag;
+        QTest::mouseRelease(list.viewport(), Qt::LeftButton, {}, at);
+        return got;
+    };
+    const std::vector<std::string> hardDisk = dragOut(hardDiskList, 0);
+    EXPECT_EQ(hardDisk, (std::vector<std::string>{songs.Item("Blues.B00"), songs.Item("Blues.EVT"), songs.Item("Blues.cmt")}));
+    const std::vector<std::string> out = dragOut(floppyList, 3);
+    std::vector<std::string> names;
+    for (const std::string& file : out) names.push_back(std::filesystem::path(file).filename());
+    EXPECT_EQ(names, (std::vector<std::string>{"Jig.B00", "Jig.cmt"}));
+    ASSERT_FALSE(out.empty());
+    EXPECT_TRUE(ReadWhole(out[0]) == image.Open()->ReadFile("MDR_03.B00", 1 << 21)) << "the copy holds the slot's song";
 }
 
 TEST(FreeSpace, AFigureTooLongForItsPlaceIsShortenedNotCut) {

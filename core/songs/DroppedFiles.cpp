@@ -1,0 +1,65 @@
+// SPDX-License-Identifier: MIT
+#include "core/songs/DroppedFiles.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <optional>
+
+#include "core/disk/FileOps.h"
+#include "core/text/DragPayload.h"
+#include "core/text/SongNames.h"
+
+namespace tunecrate {
+
+namespace {
+
+bool IsRegularFile(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool EndsWithNoCase(std::string_view name, std::string_view ending) {
+    return name.size() > ending.size() && EqualsNoCase(name.substr(name.size() - ending.size()), ending);
+}
+
+// The song (folder + "/" + title) that a dropped file belongs to.
+std::optional<std::string> SongOfFile(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos || !IsRegularFile(path)) return std::nullopt;
+    const std::string folder = slash == 0 ? "/" : path.substr(0, slash);
+    const std::string_view name = std::string_view(path).substr(slash + 1);
+    for (std::string_view extension : {kSongExtension, kEventsExtension, kCommentExtension}) {
+        if (!EndsWithNoCase(name, extension)) continue;
+        const std::string_view title = name.substr(0, name.size() - extension.size());
+        if (!FindWithExtensionNoCase(folder, title, kSongExtension)) return std::nullopt;
+        return HardDiskBaseName(folder, title);
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+bool IsImageName(std::string_view name) { return EndsWithNoCase(name, ".img") || EndsWithNoCase(name, ".ima"); }
+
+DroppedFiles ReadDroppedFiles(const std::vector<std::string>& paths) {
+    DroppedFiles dropped;
+    if (paths.empty()) return dropped;
+    if (paths.size() == 1 && IsImageName(paths[0]) && IsRegularFile(paths[0])) {
+        dropped.kind = DroppedFiles::Kind::Image;
+        dropped.image = paths[0];
+        return dropped;
+    }
+    std::vector<std::string> songs;
+    for (const std::string& path : paths) {
+        const auto song = SongOfFile(path);
+        if (!song) return dropped;
+        // The three files of one song are one song.
+        if (std::find(songs.begin(), songs.end(), *song) == songs.end()) songs.push_back(*song);
+    }
+    dropped.payload = BuildPayload(kHardDiskType, songs);
+    if (!dropped.payload.empty()) dropped.kind = DroppedFiles::Kind::Songs;
+    return dropped;
+}
+
+}  // namespace tunecrate

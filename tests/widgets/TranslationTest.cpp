@@ -1,0 +1,115 @@
+// SPDX-License-Identifier: MIT
+// The window's texts are Japanese, its source language, unless a translation
+// is installed; with the English one, what the window shows is English.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+
+#include "Workplace.h"
+#include "app/MainDialog.h"
+#include "app/Translations.h"
+#include "widgets/GroupFrame.h"
+
+namespace tunecrate::testing {
+namespace {
+
+bool HoldsJapanese(const QString& text) {
+    return text.contains(QRegularExpression(QStringLiteral("[\\x{3000}-\\x{30FF}\\x{4E00}-\\x{9FFF}\\x{FF00}-\\x{FFEF}]")));
+}
+
+// Every caption of the window and its menus by where it stands; rows left out, they are the user's data.
+QMap<QString, QString> Captions(MainDialog& dialog) {
+    QMap<QString, QString> shown{{"title", dialog.windowTitle()}};
+    for (const QLabel* label : dialog.findChildren<QLabel*>()) shown[label->objectName()] = label->text();
+    for (const QPushButton* button : dialog.findChildren<QPushButton*>()) shown[button->objectName()] = button->text();
+    for (const GroupFrame* frame : dialog.findChildren<GroupFrame*>()) shown[frame->objectName()] = frame->Caption();
+    for (const QTreeWidget* view : dialog.findChildren<QTreeWidget*>()) {
+        for (int column = 0; column < view->columnCount(); ++column) {
+            shown[view->objectName() + QString::number(column)] = view->headerItem()->text(column);
+        }
+    }
+    for (QMenu* menu : {dialog.BuildBackgroundMenu(&dialog), dialog.findChild<FolderTree*>()->BuildFolderMenu(&dialog)}) {
+        for (const QAction* action : menu->actions()) shown[action->objectName()] = action->text();
+        delete menu;
+    }
+    shown["freeSpaceText"] = shown["freeSpaceText"].section(' ', 0, 0);   // the core's word, without the figure
+    return shown;
+}
+
+TEST(Translations, TheWindowIsEnglishWithTheEnglishTranslationAndJapaneseWithout) {
+    const std::vector<std::tuple<const char*, const char*, const char*>> table = {
+        {"hardDiskFrame", "ハードディスク", "Hard disk"}, {"floppyFrame", "フロッピーディスク", "Floppy disk"},
+        {"reloadButton", "再読み込み", "Reload"},          {"exitButton", "終了", "Exit"},
+        {"floppyList1", "ソング名", "Song name"},          {"hardDiskList2", "コメント", "Comment"},
+        {"freeSpaceText", "空き", "Free"},                 {"shelfAction", "ディスク棚(&S)...", "Disk &shelf..."},
+        {"aboutAction", "Tunecrate のﾊﾞｰｼﾞｮﾝ情報(&A)...", "&About Tunecrate..."}, {"newFolderAction", "新規作成", "New folder"},
+    };
+    for (const bool english : {true, false}) {
+        SCOPED_TRACE(english ? "English" : "Japanese");
+        const auto translations = english ? InstallTranslations(*qApp, QLocale(QLocale::English))
+                                          : std::vector<std::unique_ptr<QTranslator>>{};
+        Workplace place("1:Old/");
+        MainDialog dialog(place.Options(&place.floppy));
+        dialog.SetPrompter(&place.prompter);
+        dialog.CurrentSession().FirstFill();
+        const QMap<QString, QString> shown = Captions(dialog);
+        for (const auto& [name, japanese, inEnglish] : table) EXPECT_EQ(shown.value(name).toStdString(), english ? inEnglish : japanese) << name;
+        for (auto it = shown.begin(); english && it != shown.end(); ++it) EXPECT_FALSE(HoldsJapanese(*it)) << it.key().toStdString();
+        // The session's questions follow, with the number in its place.
+        auto& floppyList = *dialog.findChild<QTreeWidget*>("floppyList");
+        floppyList.setCurrentItem(floppyList.topLevelItem(0));
+        place.prompter.AnswerYesNo(false);
+        QTest::keyClick(&floppyList, Qt::Key_Delete);
+        EXPECT_EQ(place.prompter.calls().back().text, english ? "Delete 1 item?" : "1個の項目を削除しますか？");
+    }
+}
+
+// The first interface language with a translation wins, unless Japanese (the
+// source) or C comes first; a language without one reads English.
+TEST(Translations, TheLocaleChoosesTheLanguage) {
+    for (const auto& [locale, exit] : std::vector<std::pair<QLocale, const char*>>{
+             {QLocale(QLocale::English, QLocale::UnitedStates), "Exit"}, {QLocale(QLocale::English, QLocale::UnitedKingdom), "Exit"},
+             {QLocale(QLocale::Japanese, QLocale::Japan), "終了"}, {QLocale::c(), "終了"}, {QLocale(QLocale::German, QLocale::Germany), "Exit"}}) {
+        const auto translations = InstallTranslations(*qApp, locale);
+        EXPECT_EQ(QCoreApplication::translate("tunecrate::MainDialog", "終了").toStdString(), exit) << locale.name().toStdString();
+    }
+    EXPECT_EQ(QCoreApplication::translate("tunecrate::MainDialog", "終了").toStdString(), "終了") << "left installed";
+}
+
+// Each translation keeps its source's %1 ... %n markers, accelerator and trailing ellipsis, and holds no Japanese.
+TEST(Translations, EveryTranslationKeepsItsSourcesMarkers) {
+    QFile file(QStringLiteral(TUNECRATE_TS_FILE));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << TUNECRATE_TS_FILE;
+    auto markers = [](const QString& text) {   // as XML writes it: &amp; is the accelerator
+        QStringList found;
+        static const QRegularExpression marker(QStringLiteral("%(\\d|n)|&amp;(?!&amp;)|\\.\\.\\.$"));
+        for (const auto& match : marker.globalMatch(text)) found << match.captured();
+        found.sort();
+        return found.join(' ').toStdString();
+    };
+    // lupdate writes one source and its translation, or its plural forms, to a message.
+    static const QRegularExpression message(QStringLiteral("<source>(.*?)</source>\\s*<translation[^>]*>(.*?)</translation>"),
+                                            QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression form(QStringLiteral("<numerusform>(.*?)</numerusform>"), QRegularExpression::DotMatchesEverythingOption);
+    int checked = 0;
+    for (const auto& found : message.globalMatch(QString::fromUtf8(file.readAll()))) {
+        QStringList forms;
+        for (const auto& plural : form.globalMatch(found.captured(2))) forms << plural.captured(1);
+        for (const QString& text : forms.isEmpty() ? QStringList{found.captured(2)} : forms) {
+            EXPECT_EQ(markers(text), markers(found.captured(1))) << found.captured(1).toStdString() << " -> " << text.toStdString();
+            EXPECT_FALSE(HoldsJapanese(text)) << text.toStdString();
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 40);
+}
+
+}  // namespace
+}  // namespace tunecrate::testing

@@ -1,0 +1,340 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_US" sourcelanguage="ja">
+<context>
+    <name>Core</name>
+    <message>
+        <source>ディスクがいっぱいです！</source>
+        <translation>The disk is full!</translation>
+    </message>
+    <message>
+        <source>%1個以上のファイルは格納できません。</source>
+        <translation>No more than %1 songs fit on a floppy.</translation>
+    </message>
+    <message>
+        <source>曲番号%1 はすでに存在します。上書きしますか？</source>
+        <translation>Song number %1 already exists. Overwrite it?</translation>
+    </message>
+    <message>
+        <source>ファイル %1 はすでに存在します。上書きしますか？</source>
+        <translation>The file %1 already exists. Overwrite it?</translation>
+    </message>
+    <message>
+        <source>同じ題名の曲が二つあります。
+%1 には先の曲が入りました。</source>
+        <translation>Two songs have the same title.
+%1 holds the first of them.</translation>
+    </message>
+    <message>
+        <source>曲はすでにこのフォルダにあります。
+%1</source>
+        <translation>The songs are already in this folder.
+%1</translation>
+    </message>
+    <message>
+        <source>この題名はファイル名にできません。
+空の題名、「/」を含む題名、「.」と「..」は使えません。</source>
+        <translation>This title cannot be used as a file name.
+A title may not be empty, contain &quot;/&quot;, or be &quot;.&quot; or &quot;..&quot;.</translation>
+    </message>
+    <message>
+        <source>題名は17文字を超えてはいけません。</source>
+        <translation>A title may not be longer than 17 characters.</translation>
+    </message>
+    <message>
+        <source>フロッピーディスクに書けない文字が含まれています：「%1」
+変更は保存されませんでした。</source>
+        <translation>The text holds characters that cannot be written to the floppy disk: &quot;%1&quot;
+The change was not saved.</translation>
+    </message>
+    <message>
+        <source>その名前のファイルはすでに存在します。
+違う名前にしてください。</source>
+        <translation>A file with that name already exists.
+Please choose another name.</translation>
+    </message>
+    <message>
+        <source>Cannot rename %1.
+%2
+曲の名前は変更されませんでした。</source>
+        <translation>Cannot rename %1.
+%2
+The song was not renamed.</translation>
+    </message>
+    <message>
+        <source>曲「%1」は名前に改行を含むため、ドラッグできません。
+ファイルの名前を変えてから、もう一度やり直してください。</source>
+        <translation>The song &quot;%1&quot; cannot be dragged because its name contains a line break.
+Rename the file, then try again.</translation>
+    </message>
+    <message>
+        <source>ディレクトリ「%1」は名前に改行を含むため、その中の曲はドラッグできません。
+ディレクトリの名前を変えてから、もう一度やり直してください。</source>
+        <translation>The songs in the folder &quot;%1&quot; cannot be dragged because the folder&apos;s name contains a line break.
+Rename the folder, then try again.</translation>
+    </message>
+    <message>
+        <source>フロッピーの内容が、ほかのプログラムによって変更されていました。
+一覧を読み直しました。</source>
+        <translation>Another program has changed the floppy.
+The list has been read again.</translation>
+    </message>
+    <message>
+        <source>操作は行われませんでした。もう一度やり直してください。</source>
+        <translation>Nothing was done. Please try again.</translation>
+    </message>
+    <message>
+        <source>空き %1 %2</source>
+        <translation>Free %1 %2</translation>
+    </message>
+    <message>
+        <source>新規ディレクトリ</source>
+        <translation>New folder</translation>
+    </message>
+    <message>
+        <source>ディレクトリを作成できません！</source>
+        <translation>Cannot create the folder!</translation>
+    </message>
+    <message>
+        <source>同名のファイルが存在します。</source>
+        <translation>A file with the same name already exists.</translation>
+    </message>
+    <message>
+        <source>フォルダの名前を変更できません。
+
+%1</source>
+        <translation>Cannot rename the folder.
+
+%1</translation>
+    </message>
+    <message>
+        <source>ディレクトリが選択されていません。</source>
+        <translation>No folder is selected.</translation>
+    </message>
+    <message>
+        <source>ディレクトリ&quot;%1&quot; は削除できません。
+ルート、ホーム、ドライブの最上位のディレクトリか、それを含むディレクトリです。</source>
+        <translation>The folder &quot;%1&quot; cannot be deleted.
+It is the root folder, your home folder or a drive&apos;s top folder, or it holds one of them.</translation>
+    </message>
+    <message>
+        <source>ディレクトリ&quot;%1&quot; は削除できません。
+ドライブがマウントされているディレクトリです。</source>
+        <translation>The folder &quot;%1&quot; cannot be deleted.
+A drive is mounted on it.</translation>
+    </message>
+    <message>
+        <source>ディレクトリ&quot;%1&quot; を完全には削除できませんでした。
+残ったもの:</source>
+        <translation>The folder &quot;%1&quot; could not be deleted completely.
+Left behind:</translation>
+    </message>
+    <message>
+        <source>ディレクトリ&quot;%1&quot; と、全ての下位ディレクトリのデータは消去されます。</source>
+        <translation>The folder &quot;%1&quot; and all its subfolders will be deleted with everything in them.</translation>
+    </message>
+    <message>
+        <source>1 から %1 までの数を指定してください。</source>
+        <translation>Enter a number from 1 to %1.</translation>
+    </message>
+    <message>
+        <source>空いている番号は %1 個だけです。%2 より先の番号は付けられません。</source>
+        <translation>Only %1 numbers are free. No number can go beyond %2.</translation>
+    </message>
+    <message>
+        <source>番号の付いたイメージ（DSKA0003.IMG のような名前）にだけ名前を付けられます。</source>
+        <translation>Only numbered images (named like DSKA0003.IMG) can be labelled.</translation>
+    </message>
+    <message>
+        <source>名前は %1 バイトまでで、/ や制御文字を含めることはできません。</source>
+        <translation>A label may be at most %1 bytes long and may not contain / or control characters.</translation>
+    </message>
+</context>
+<context>
+    <name>tunecrate::AboutDialog</name>
+    <message>
+        <source>Tunecrateのﾊﾞｰｼﾞｮﾝ情報</source>
+        <translation>About Tunecrate</translation>
+    </message>
+</context>
+<context>
+    <name>tunecrate::FolderTree</name>
+    <message>
+        <source>新規作成</source>
+        <translation>New folder</translation>
+    </message>
+    <message>
+        <source>削除</source>
+        <translation>Delete</translation>
+    </message>
+</context>
+<context>
+    <name>tunecrate::MainDialog</name>
+    <message>
+        <source>フロッピーイメージを開く</source>
+        <translation>Open floppy image</translation>
+    </message>
+    <message>
+        <source>フロッピーイメージ (*.img *.ima *.IMG *.IMA);;すべてのファイル (*)</source>
+        <translation>Floppy images (*.img *.ima *.IMG *.IMA);;All files (*)</translation>
+    </message>
+    <message>
+        <source>ディスク棚のフォルダ</source>
+        <translation>Disk shelf folder</translation>
+    </message>
+    <message>
+        <source>終了</source>
+        <translation>Exit</translation>
+    </message>
+    <message>
+        <source>再読み込み</source>
+        <translation>Reload</translation>
+    </message>
+    <message>
+        <source>ソング名</source>
+        <translation>Song name</translation>
+    </message>
+    <message>
+        <source>サイズ</source>
+        <translation>Size</translation>
+    </message>
+    <message>
+        <source>コメント</source>
+        <translation>Comment</translation>
+    </message>
+    <message>
+        <source>ハードディスク</source>
+        <translation>Hard disk</translation>
+    </message>
+    <message>
+        <source>フロッピーディスク</source>
+        <translation>Floppy disk</translation>
+    </message>
+    <message>
+        <source>フォルダリスト（右クリックで新しいフォルダを作成できます）</source>
+        <translation>Folders (right-click to make a new folder)</translation>
+    </message>
+    <message>
+        <source>ファイルリスト</source>
+        <translation>File list</translation>
+    </message>
+    <message>
+        <source>空き 0 kb</source>
+        <translation>Free 0 kb</translation>
+    </message>
+    <message>
+        <source>フロッピーイメージを開く(&amp;O)...</source>
+        <translation>&amp;Open floppy image...</translation>
+    </message>
+    <message>
+        <source>フロッピードライブに戻る(&amp;D)</source>
+        <translation>Back to floppy &amp;drive</translation>
+    </message>
+    <message>
+        <source>ディスク棚(&amp;S)...</source>
+        <translation>Disk &amp;shelf...</translation>
+    </message>
+    <message>
+        <source>Tunecrate のﾊﾞｰｼﾞｮﾝ情報(&amp;A)...</source>
+        <translation>&amp;About Tunecrate...</translation>
+    </message>
+    <message>
+        <source>曲を転送しています...</source>
+        <translation>Transferring songs...</translation>
+    </message>
+    <message>
+        <source>中止</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>tunecrate::Session</name>
+    <message numerus="yes">
+        <source>%n個の項目を削除しますか？</source>
+        <translation>
+            <numerusform>Delete %n item?</numerusform>
+            <numerusform>Delete %n items?</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>tunecrate::ShelfSession</name>
+    <message>
+        <source>イメージの名前を「%1」にしました。
+フロッピーエミュレーターの表示には英数字しか出ません。</source>
+        <translation>The image is now named &quot;%1&quot;.
+A floppy emulator&apos;s display shows only English letters and digits.</translation>
+    </message>
+</context>
+<context>
+    <name>tunecrate::ShelfWindow</name>
+    <message>
+        <source>ディスク棚</source>
+        <translation>Disk shelf</translation>
+    </message>
+    <message>
+        <source>曲名・コメントを検索</source>
+        <translation>Search titles and comments</translation>
+    </message>
+    <message>
+        <source>番号</source>
+        <translation>No.</translation>
+    </message>
+    <message>
+        <source>ファイル名</source>
+        <translation>File name</translation>
+    </message>
+    <message>
+        <source>曲数</source>
+        <translation>Songs</translation>
+    </message>
+    <message>
+        <source>空き(kb)</source>
+        <translation>Free (kb)</translation>
+    </message>
+    <message>
+        <source>状態</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>新しいイメージ...</source>
+        <translation>New images...</translation>
+    </message>
+    <message>
+        <source>名前を付ける...</source>
+        <translation>Label...</translation>
+    </message>
+    <message>
+        <source>一覧を保存...</source>
+        <translation>Save list...</translation>
+    </message>
+    <message>
+        <source>読み込み中...</source>
+        <translation>Reading...</translation>
+    </message>
+    <message>
+        <source>新しいイメージ</source>
+        <translation>New images</translation>
+    </message>
+    <message>
+        <source>作るイメージの数:</source>
+        <translation>Number of images to make:</translation>
+    </message>
+    <message>
+        <source>名前を付ける</source>
+        <translation>Label image</translation>
+    </message>
+    <message>
+        <source>番号の後に付ける名前（英数字）:</source>
+        <translation>Label after the number (letters and digits):</translation>
+    </message>
+    <message>
+        <source>テキスト (*.txt)</source>
+        <translation>Text (*.txt)</translation>
+    </message>
+    <message>
+        <source>一覧を保存</source>
+        <translation>Save list</translation>
+    </message>
+</context>
+</TS>
