@@ -83,26 +83,27 @@ TEST(Translations, TheLocaleChoosesTheLanguage) {
     EXPECT_EQ(QCoreApplication::translate("tunecrate::MainDialog", "終了").toStdString(), "終了") << "left installed";
 }
 
-// Each translation keeps its source's %1 ... %n markers, accelerator and trailing ellipsis, and holds no Japanese.
+// Each translation (or plural form) keeps its source's %1 ... %n markers,
+// accelerator and trailing ellipsis, and holds no Japanese.
 TEST(Translations, EveryTranslationKeepsItsSourcesMarkers) {
     QFile file(QStringLiteral(TUNECRATE_TS_FILE));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << TUNECRATE_TS_FILE;
-    auto markers = [](const QString& text) {   // as XML writes it: &amp; is the accelerator
-        QStringList found;
+    const auto markers = [](const QString& text) {   // as XML writes it: &amp; is the accelerator
         static const QRegularExpression marker(QStringLiteral("%(\\d|n)|&amp;(?!&amp;)|\\.\\.\\.$"));
+        QStringList found;
         for (const auto& match : marker.globalMatch(text)) found << match.captured();
         found.sort();
         return found.join(' ').toStdString();
     };
-    // lupdate writes one source and its translation, or its plural forms, to a message.
     static const QRegularExpression message(QStringLiteral("<source>(.*?)</source>\\s*<translation[^>]*>(.*?)</translation>"),
                                             QRegularExpression::DotMatchesEverythingOption);
-    static const QRegularExpression form(QStringLiteral("<numerusform>(.*?)</numerusform>"), QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression form(QStringLiteral("<numerusform>(.*?)</numerusform>"));
     int checked = 0;
     for (const auto& found : message.globalMatch(QString::fromUtf8(file.readAll()))) {
         QStringList forms;
         for (const auto& plural : form.globalMatch(found.captured(2))) forms << plural.captured(1);
-        for (const QString& text : forms.isEmpty() ? QStringList{found.captured(2)} : forms) {
+        if (forms.isEmpty()) forms << found.captured(2);
+        for (const QString& text : forms) {
             EXPECT_EQ(markers(text), markers(found.captured(1))) << found.captured(1).toStdString() << " -> " << text.toStdString();
             EXPECT_FALSE(HoldsJapanese(text)) << text.toStdString();
             ++checked;

@@ -218,12 +218,9 @@ TEST_F(WiringTest, FilesFromAFileManagerComeInAndSongsGoOutAsFiles) {
     };
     const std::string before = floppy.Describe();
     const QPoint slot2 = CellCentre(floppyList, 1, 0);
-    EXPECT_FALSE(drop(floppyList.viewport(), slot2, *files({manager.Item("Waltz.b00"), manager.Item("notes.txt")})));
     WriteWhole(manager.Item("notes.txt"), "not a song");
-    for (const auto& refused : {files({manager.Item("Waltz.b00"), manager.Item("notes.txt")}),
-                                files({"//example.com/Waltz.B00"}, "https"), files({manager.Item("Tango.B00")})}) {
-        EXPECT_FALSE(drop(floppyList.viewport(), slot2, *refused)) << refused->urls().front().toString().toStdString();
-    }
+    EXPECT_FALSE(drop(floppyList.viewport(), slot2, *files({manager.Item("Waltz.b00"), manager.Item("notes.txt")})));
+    EXPECT_FALSE(drop(floppyList.viewport(), slot2, *files({"//example.com/Waltz.B00"}, "https")));
     QTest::qWait(20);
     EXPECT_EQ(floppy.Describe(), before) << "a refused drop did nothing";
 
@@ -244,35 +241,27 @@ TEST_F(WiringTest, FilesFromAFileManagerComeInAndSongsGoOutAsFiles) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return dialog->CurrentSession().ShownImage() == image.location(); }));
     EXPECT_EQ(floppyList.topLevelItem(3)->text(1), QStringLiteral("Jig"));
 
-    // A drag out: its data is read after the drag call has returned, as
-    // another program reads it; a floppy song arrives as a copy named by its title.
-    const auto dragOut = [&](SongList& list, int row) -> std::vector<std::string> {
-        list.clearSelection();
+    // A drag out: its files are read after the drag call has returned, as
+    // another program reads them; a floppy song arrives as a copy named by its title.
+    const auto dragOut = [&](SongList& list, int row) {
         const QPoint at = CellCentre(list, row, 0);
         QTest::mousePress(list.viewport(), Qt::LeftButton, {}, at);
-        // The view starts a drag on the second move; no event is processed
-        // between its return and the reading below.
-        for (const QPoint to : {at + QPoint(2, 0), at + QPoint(30, 0)}) {
+        for (const QPoint to : {at + QPoint(2, 0), at + QPoint(30, 0)}) {   // the view drags on the second move
             QMouseEvent move(QEvent::MouseMove, to, list.viewport()->mapToGlobal(to), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
             QApplication::sendEvent(list.viewport(), &move);
         }
-        QDrag* drag = list.findChild<QDrag*>();
-        if (drag == nullptr) return {"no drag"};
-        EXPECT_EQ(drag->mimeData()->data(QStringLiteral("text/plain")).isEmpty(), false);
-        std::vector<std::string> got;
-        for (const QUrl& url : drag->mimeData()->urls()) got.push_back(url.toLocalFile().toStdString());
-        delete drag;
+        std::vector<std::string> carried;
+        for (QDrag* drag : list.findChildren<QDrag*>()) {
+            for (const QUrl& url : drag->mimeData()->urls()) carried.push_back(url.toLocalFile().toStdString());
+        }
         QTest::mouseRelease(list.viewport(), Qt::LeftButton, {}, at);
-        return got;
+        return carried;
     };
-    const std::vector<std::string> hardDisk = dragOut(hardDiskList, 0);
-    EXPECT_EQ(hardDisk, (std::vector<std::string>{songs.Item("Blues.B00"), songs.Item("Blues.EVT"), songs.Item("Blues.cmt")}));
+    EXPECT_EQ(dragOut(hardDiskList, 0), (std::vector<std::string>{songs.Item("Blues.B00"), songs.Item("Blues.EVT"), songs.Item("Blues.cmt")}));
     const std::vector<std::string> out = dragOut(floppyList, 3);
-    std::vector<std::string> names;
-    for (const std::string& file : out) names.push_back(std::filesystem::path(file).filename());
-    EXPECT_EQ(names, (std::vector<std::string>{"Jig.B00", "Jig.cmt"}));
-    ASSERT_FALSE(out.empty());
-    EXPECT_TRUE(ReadWhole(out[0]) == image.Open()->ReadFile("MDR_03.B00", 1 << 21)) << "the copy holds the slot's song";
+    ASSERT_EQ(out.size(), 2u);
+    EXPECT_EQ(std::filesystem::path(out[1]).filename(), "Jig.cmt");
+    EXPECT_TRUE(out[0].ends_with("/Jig.B00") && ReadWhole(out[0]) == image.Open()->ReadFile("MDR_03.B00", 1 << 21));
 }
 
 TEST(FreeSpace, AFigureTooLongForItsPlaceIsShortenedNotCut) {
