@@ -218,6 +218,14 @@ DropResult DropOntoHardDiskList(DropContext& context, const std::string& folder,
         result.taken = false;
         return result;
     }
+    // Songs of another folder (files a file manager dropped) come into the
+    // list's folder as into a folder of the tree; the list's own songs stay.
+    if (payload.type == kHardDiskType && !payload.items.empty() &&
+        std::none_of(payload.items.begin(), payload.items.end(), [&](const std::string& item) {
+            return !IsHardDiskItem(item) || SameFile(SplitHardDiskItem(item).folder, folder);
+        })) {
+        return DropIntoFolder(context, folder, payload);
+    }
     DropState state;
     if (payload.type == kFloppyType && context.floppy != nullptr) {
         if (!CopyFloppySongsToFolder(context, state, payload, folder)) {

@@ -1,12 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Drops as rows: the disks before, the gesture and the answers, the disks
 // after, and what the user was asked and told.
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <iterator>
-#include <sstream>
-
 #include "ScriptedPrompter.h"
 #include "Songs.h"
 #include "core/songs/DroppedFiles.h"
@@ -33,9 +27,8 @@ Calls Short(const ScriptedPrompter& prompter, const Paths& paths) {
     Calls calls;
     for (const ScriptedPrompter::Call& call : prompter.calls()) {
         std::string text = call.text;
-        for (const auto& [path, name] : paths) {
+        for (const auto& [path, name] : paths)
             for (std::size_t at; (at = text.find(path)) != std::string::npos;) text.replace(at, path.size(), name);
-        }
         std::string& out = calls.emplace_back("!" + text.substr(0, text.find('\n')));
         const std::size_t from = text.starts_with("曲番号") ? 9 : text.starts_with("ファイル ") ? 13 : 0;
         if (call.kind == ScriptedPrompter::Kind::YesNo) {
@@ -151,6 +144,10 @@ const DropCase kCases[] = {
     {.name = "FolderOrLinkOfTheNameIsRefusedUnasked", .songs = "Blues=Blues+/live Demo=Demo",
      .gesture = "folder Other move HD Blues Demo", .extra = "dir:Other/Blues.B00 link:Other/Demo.b00",
      .otherAfter = "Demo~=?10 #Blues.B00", .calls = {"!Cannot copy ~/Other/Blues.", "!Cannot copy ~/Other/Demo."}},
+    {.name = "SongsFromElsewhereDroppedOnTheListGoIntoItsFolder", .songs = "Blues=Blues+/live Demo~=Demo",
+     .gesture = "list Other copy HD Blues Demo", .otherAfter = "Blues=Blues+/live Demo=Demo", .result = "t-h"},
+    {.name = "TheListsOwnSongsDroppedOnItStay", .songs = "Blues=Blues+/live", .gesture = "list Other/../Songs/ move HD Blues",
+     .result = "tr-"},
     {.name = "OwnFolderHoweverNamedIsRefused", .songs = "Blues=Blues+/live", .gesture = "folder Other/../Songs/ move HD Blues",
      .calls = {"!曲はすでにこのフォルダにあります。"}},
     {.name = "ReadOnlyFolderKeepsEverything", .songs = "Blues=Blues+/live", .gesture = "folder Other move HD Blues",
@@ -193,14 +190,11 @@ TEST_P(DropTest, DisksEndAsTheRowSays) {
         TestFolder other(c.other, Has(c, "ro:Other") ? readOnly->path() : work.Path("Other"));
         WriteWhole(work.Path("outside"), "not a song");
         for (const std::string& item : Items(c.extra)) {
-            const std::string arg = item.substr(item.find(':') + 1);
-            if (item.starts_with("dir:")) {
-                ASSERT_TRUE(std::filesystem::create_directory(work.Path(arg)));
-            } else if (item.starts_with("link:")) {
-                std::filesystem::create_symlink(work.Path("outside"), work.Path(arg));
-            } else if (item == "lower" && medium == Medium::Folder) {
-                for (const auto& [upper, lower] : kLowered) std::filesystem::rename(floppy.root() + upper, floppy.root() + lower);
-            }
+            const std::string arg = work.Path(item.substr(item.find(':') + 1));
+            ASSERT_TRUE(!item.starts_with("dir:") || std::filesystem::create_directory(arg));
+            if (item.starts_with("link:")) std::filesystem::create_symlink(work.Path("outside"), arg);
+            for (const auto& [upper, lower] : item == "lower" && medium == Medium::Folder ? kLowered : kNone)
+                std::filesystem::rename(floppy.root() + upper, floppy.root() + lower);
         }
         ASSERT_TRUE(!readOnly || readOnly->MakeReadOnly());
         const std::string floppyBefore = floppy.Describe(), songsBefore = songs.Describe(), otherBefore = other.Describe();
@@ -285,11 +279,7 @@ TEST(DropCancelTest, AMoveStopsBetweenSongsAndKeepsWhatDidNotGo) {
 // beside it, or be the one image; a mixed drop is nothing, never a part.
 TEST(DroppedFilesTest, SongsAnImageOrNothing) {
     TestFolder folder("Waltz~=Waltz+/slow Tango=Tango");
-    WriteWhole(folder.Item("Lone.EVT"), "events without a song");
-    WriteWhole(folder.Item("disk.IMA"), "an image by its name");
-    WriteWhole(folder.Item("notes.txt"), "text");
-    const std::string image = folder.Item("disk.IMA");
-    std::filesystem::create_directory(folder.Item("Dir.img"));
+    MakeTree(folder.path(), "Lone.EVT disk.IMA notes.txt Dir.img/");   // an image by its name alone
     using Kind = DroppedFiles::Kind;
     const std::vector<std::pair<std::vector<std::string>, std::pair<Kind, std::vector<std::string>>>> cases = {
         {{"Waltz.b00"}, {Kind::Songs, {"Waltz"}}},
@@ -312,7 +302,7 @@ TEST(DroppedFilesTest, SongsAnImageOrNothing) {
         const std::string what = names.empty() ? "nothing" : names.front();
         EXPECT_EQ(dropped.kind, expected.first) << what;
         EXPECT_EQ(titles, expected.second) << what;
-        EXPECT_EQ(dropped.image, expected.first == Kind::Image ? image : "") << what;
+        EXPECT_EQ(dropped.image, expected.first == Kind::Image ? folder.Item("disk.IMA") : "") << what;
     }
 }
 

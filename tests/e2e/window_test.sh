@@ -1,20 +1,18 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# What needs a real X server: songs dragged with the left button (copy) and
-# the right button (move), Japanese typed into the cell editor, a drag out to
-# another program and files dragged in from one, and the window moved by its
-# background. Rows and folders are found from the state the program writes
-# (TUNECRATE_STATE); outcomes are checked on the files, the image with mtools
-# and fsck.fat.
+# What needs a real X server: left (copy) and right (move) drags, Japanese typed
+# into the cell editor, drags out to and in from another program, the window
+# moved by its background. Rows and folders are found from TUNECRATE_STATE;
+# outcomes are checked on the files, the image with mtools and fsck.fat.
 set -euo pipefail
 . "$(dirname "$0")/lib.sh"
 e2e_begin "$1" "$2"
 img="$work/floppy.img"
 mkdir -p "$work/songs/Archive"
 for i in $(seq 100 159); do mkdir "$work/songs/Archive/take $i"; done
-sum() { md5sum | cut -d' ' -f1; }
 
-(cd "$work/songs" && HOME="$work" exec "$BIN" --floppy "$img") &
+mkdir "$work/tmp"
+(cd "$work/songs" && HOME="$work" TMPDIR="$work/tmp" exec "$BIN" --floppy "$img") &
 APP_PID=$!
 wait_window "Tunecrate Ver.1.0b3" >/dev/null || fail "main window did not appear"
 wait_for grep -q '^selected .*/songs$' "$TUNECRATE_STATE" || fail "the working folder is not selected"
@@ -126,4 +124,5 @@ win=$(wait_window "Tunecrate Ver.1.0b3") || fail "the main window is gone"
 xdotool windowfocus --sync "$win" key Escape
 wait "$APP_PID" || fail "the program did not end cleanly"
 APP_PID=""
+[ -z "$(ls -A "$work/tmp")" ] || fail "the copies made for the drag out are left behind: $(ls -A "$work/tmp")"
 echo "window end-to-end: passed"
