@@ -1,31 +1,23 @@
 // SPDX-License-Identifier: MIT
-// libFuzzer target: any bytes as a floppy image file, used the way the program
-// uses a floppy: read the catalogue, read the slots, copy a song off and on,
-// write, remove. An input is the image's length (4 bytes, little-endian, folded
-// to at most 1.44 MB and a sector) and then its first bytes, zeros after them;
-// the Makefile keeps those to the 32 KB of boot sector, FATs, root folder and
-// first files. Besides the sanitizers' findings it aborts when a promise of
-// FloppyVolume is broken: a truncated image accepted, a refused image changed,
-// a write or copy that reports success but reads back different (or is gone
-// once the image is closed), a removed file still there, or a file that was
-// not written reading differently afterwards (a damaged image must never
-// lose more than it had lost). The shelf's glance at the image must change
-// nothing and never call usable an image the volume refuses.
+// libFuzzer target: any bytes as a floppy image file, used as the program uses
+// a floppy: catalogue and slots read, a song copied off and on, writes, removes.
+// An input is the image's length (4 bytes, little-endian, folded to at most
+// 1.44 MB and a sector), then its first bytes (the Makefile keeps them to 32 KB),
+// zeros after them. It aborts when a promise of FloppyVolume is broken: a
+// truncated image accepted, a refused image changed, a write or copy that reports
+// success but reads back different (or is gone once the image is closed), a
+// removed file still there, a file not written reading differently afterwards;
+// or when the shelf's glance changes the image or calls usable one the volume refuses.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
-#include <optional>
-#include <string>
-#include <string_view>
-#include <vector>
 
 #include "core/disk/FileOps.h"
 #include "core/songs/FloppyCatalogue.h"
@@ -48,13 +40,10 @@ std::string g_imagePath;
 std::string g_hostPath;   // a hard-disk file for copies in and out of the image
 int g_imageFd = -1;   // ours, never locked: the volume takes its own lock
 
-[[noreturn]] void Fail(const char* what) {
+void Require(bool condition, const char* what) {
+    if (condition) return;
     std::fprintf(stderr, "image_fuzz: %s\n", what);
     std::abort();
-}
-
-void Require(bool condition, const char* what) {
-    if (!condition) Fail(what);
 }
 
 void RemoveFolder() {
@@ -119,10 +108,8 @@ bool ImageHolds(std::string_view head, std::size_t length) {
 // A write that reports success must have stored exactly these bytes.
 bool WriteAndCheck(ImageVolume& volume, std::string_view name, std::string_view bytes) {
     if (!volume.WriteFile(name, bytes).ok()) return false;
-    Require(volume.ReadFile(name, kReadLimit) == std::optional<std::string>(bytes),
-            "a file written with success reads back different");
-    Require(volume.FileSize(name) == std::optional<std::uint64_t>(bytes.size()),
-            "a file written with success has another size");
+    Require(volume.ReadFile(name, kReadLimit) == bytes, "a file written with success reads back different");
+    Require(volume.FileSize(name) == bytes.size(), "a file written with success has another size");
     return true;
 }
 
@@ -156,8 +143,7 @@ std::optional<std::string> UseImage(ImageVolume& volume) {
 
     // A song copied off the floppy and back into another slot, as drops do.
     const std::string song = SlotName(0) + std::string(kSongExtension);
-    if (auto bytes = volume.ReadFile(song, kReadLimit);
-        bytes && WriteFileBytes(g_hostPath, *bytes).ok()) {
+    if (auto bytes = volume.ReadFile(song, kReadLimit); bytes && WriteFileBytes(g_hostPath, *bytes).ok()) {
         const std::string copy = SlotName(kSlotCount - 1) + std::string(kSongExtension);
         if (volume.Apply({FileChange{copy, HostPath{g_hostPath}}}, Room::Songs).ok()) {
             Require(volume.ReadFile(copy, kReadLimit) == bytes, "a song copied onto the image differs");
@@ -177,8 +163,7 @@ std::optional<std::string> UseImage(ImageVolume& volume) {
 }
 
 void CheckRefused(ImageVolume& volume, std::string_view head, std::size_t length) {
-    CatalogueReading reading = ReadCatalogue(&volume);
-    Require(!reading.readable, "a refused image has a catalogue");
+    Require(!ReadCatalogue(&volume).readable, "a refused image has a catalogue");
     Require(!volume.WriteFile(kProbeFile, "x").ok(), "a refused image takes a write");
     (void)volume.Remove(kProbeFile);
     Require(ImageHolds(head, length), "a refused image was changed");
@@ -187,10 +172,7 @@ void CheckRefused(ImageVolume& volume, std::string_view head, std::size_t length
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    if (!MakeImageFile()) {
-        std::fprintf(stderr, "image_fuzz: cannot make a temporary image file\n");
-        std::exit(1);
-    }
+    Require(MakeImageFile(), "cannot make a temporary image file");
     std::atexit(RemoveFolder);
     return 0;
 }
@@ -227,9 +209,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Require(reopened.Problem().empty(), "an image the program wrote is refused");
         Require(reopened.ReadFile(kTitlesFile, kReadLimit) == titles, "song.nam differs after the image is closed");
     }
-    for (const auto& [name, bytes] : untouched) {
+    for (const auto& [name, bytes] : untouched)
         Require(reopened.ReadFile(name, kReadLimit) == bytes, "a file that was not written changed");
-    }
     return 0;
 }
 

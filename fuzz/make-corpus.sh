@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# Writes the seeds of the image fuzzer into DIR, anew each time: FAT12
-# floppies made by mkfs.fat and filled by mcopy (a song floppy, one with songs
-# but no catalogue, an empty one, a full one), a new song floppy of our own
-# program when TUNECRATE is given and can make one, and truncated images, each
-# as the fuzzer reads it: its length (4 bytes, little-endian), its first 32 KB.
+# Writes the image fuzzer's seeds into DIR, anew: FAT12 floppies by mkfs.fat
+# and mcopy (songs, songs without a catalogue, empty, full), our program's new
+# floppy when TUNECRATE can make one, and truncated images; each as the fuzzer
+# reads it: its length (4 bytes, little-endian), then its first 32 KB.
 set -euo pipefail
 export LC_ALL=C MTOOLS_SKIP_CHECK=1
 dir=${1:?usage: make-corpus.sh DIR [TUNECRATE]}
@@ -17,7 +16,8 @@ trap 'rm -rf "$work"' EXIT
 filler() { head -c "$2" /dev/zero | tr '\0' "$3" > "$work/$1"; }
 cp932() { printf '%s' "$1" | iconv -f UTF-8 -t CP932; }
 blank() { mkfs.fat -C -F 12 --invariant -n "$2" "$1" 1440 > /dev/null; }
-put() { local img=$1; shift; mcopy -o -i "$img" "$@"; }
+# put IMG FILE:NAME...: each scratch file copied onto the image under its name.
+put() { local img=$1 pair; shift; for pair; do mcopy -o -i "$img" "$work/${pair%%:*}" "::${pair#*:}"; done; }
 
 # song.nam and comments.dat as the instrument writes them: 40 lines, CR LF.
 {
@@ -37,24 +37,16 @@ filler small 10 's'
 # slots with and without events, a lower-case slot name, long names, a deleted entry.
 img="$dir/songs.img"
 blank "$img" SONGS
-put "$img" "$work/song.nam" ::song.nam
-put "$img" "$work/comments.dat" ::comments.dat
+put "$img" song.nam:song.nam comments.dat:comments.dat
 mmd -i "$img" ::Backup
-put "$img" "$work/small" "::Backup/Older take.B00"
-put "$img" "$work/b0" ::MDR_00.B00
-put "$img" "$work/e0" ::MDR_00.EVT
-put "$img" "$work/b1" ::mdr_01.b00
-put "$img" "$work/b3" ::MDR_03.B00
-put "$img" "$work/e4" ::MDR_04.EVT
-put "$img" "$work/small" "::A song with a long name.B00"
-put "$img" "$work/small" ::gone.txt
+put "$img" "small:Backup/Older take.B00" b0:MDR_00.B00 e0:MDR_00.EVT b1:mdr_01.b00 b3:MDR_03.B00 e4:MDR_04.EVT \
+  "small:A song with a long name.B00" small:gone.txt
 mdel -i "$img" ::gone.txt
 
 # Songs but no catalogue: reading it writes song.nam and comments.dat.
 img="$dir/no-catalogue.img"
 blank "$img" NOCAT
-put "$img" "$work/b0" ::MDR_00.B00
-put "$img" "$work/e4" ::MDR_04.EVT
+put "$img" b0:MDR_00.B00 e4:MDR_04.EVT
 
 img="$dir/empty.img"
 blank "$img" EMPTY
@@ -62,10 +54,10 @@ blank "$img" EMPTY
 # Full but for two clusters: the catalogue files and the probe run out of room.
 img="$dir/full.img"
 blank "$img" FULL
-put "$img" "$work/b0" ::MDR_00.B00
+put "$img" b0:MDR_00.B00
 free=$(mdir -i "$img" :: | sed -n 's/ bytes free//p' | tr -d ' ')
 filler big $((free - 1024)) 'F'
-put "$img" "$work/big" ::BIG.DAT
+put "$img" big:BIG.DAT
 
 if [ -n "$tunecrate" ] && [ -x "$tunecrate" ]; then
   if "$tunecrate" --new-floppy "$dir/new-floppy.img" > /dev/null 2>&1; then :

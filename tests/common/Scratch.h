@@ -38,7 +38,11 @@ inline void WriteWhole(const std::string& path, std::string_view bytes) {
     ASSERT_TRUE(out.good()) << "cannot write " << path;
 }
 
-// `text` written `count` times over.
+inline std::string Upper(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
 inline std::string Repeat(std::string_view text, int count) {
     std::string out;
     while (count-- > 0) out += text;
@@ -58,9 +62,8 @@ public:
         namespace fs = std::filesystem;
         fs::permissions(m_path, fs::perms::owner_all, fs::perm_options::add, ignored);
         for (auto it = fs::recursive_directory_iterator(m_path, ignored); it != fs::recursive_directory_iterator();
-             it.increment(ignored)) {
+             it.increment(ignored))
             if (!it->is_symlink()) fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
-        }
         fs::remove_all(m_path, ignored);
     }
     TempDir(const TempDir&) = delete;
@@ -90,16 +93,6 @@ public:
     bool MakeReadOnly() const {
         return ::mount("tmpfs", m_dir.path().c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
     }
-    // Writes a file until no byte is left.
-    void Fill() const {
-        const int fd = ::open((path() + "/filler").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        const std::string chunk(4096, 'f');
-        while (::write(fd, chunk.data(), chunk.size()) > 0) {
-        }
-        while (::write(fd, chunk.data(), 1) > 0) {
-        }
-        ::close(fd);
-    }
 
 private:
     TempDir m_dir;
@@ -113,8 +106,7 @@ bool InChildProcess(Check check) {
     const pid_t pid = ::fork();
     if (pid == 0) ::_exit(check() ? 0 : 1);
     int status = 0;
-    while (pid > 0 && ::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (pid > 0 && ::waitpid(pid, &status, 0) < 0 && errno == EINTR) continue;
     return pid > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
@@ -124,22 +116,24 @@ inline bool BecomeUnprivileged() {
     return ::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0;
 }
 
-struct PeerRun {
-    int exitCode = -1;
-    std::string output;   // stdout and stderr together
-};
+struct PeerRun { int exitCode = -1; std::string output; };
 
-// Runs a FAT tool, also found in the sbin folders; mtools refuses geometries
-// it finds odd unless told not to check.
-inline PeerRun RunPeer(const std::vector<std::string>& args) {
-    std::string line = "PATH=\"$PATH:/usr/sbin:/sbin\" MTOOLS_SKIP_CHECK=1 exec";
+// A shell line run with `args` quoted and `redirect` appended.
+inline PeerRun RunCommand(std::string line, const std::vector<std::string>& args, const char* redirect) {
     for (const std::string& arg : args) line += " '" + arg + "'";   // our paths hold no quote
     PeerRun run;
-    FILE* pipe = ::popen((line + " 2>&1").c_str(), "r");
+    FILE* pipe = ::popen((line + redirect).c_str(), "r");
     char buffer[4096];
     for (std::size_t n; pipe != nullptr && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.output.append(buffer, n);
     const int status = pipe != nullptr ? ::pclose(pipe) : -1;
     if (status != -1) run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return run;
+}
+
+// Runs a FAT tool, also found in the sbin folders; mtools refuses geometries
+// it finds odd unless told not to check.
+inline PeerRun RunPeer(const std::vector<std::string>& args) {
+    PeerRun run = RunCommand("PATH=\"$PATH:/usr/sbin:/sbin\" MTOOLS_SKIP_CHECK=1 exec", args, " 2>&1");
     EXPECT_NE(run.exitCode, 127) << "cannot run " << args[0] << " (dosfstools and mtools are needed)";
     return run;
 }
@@ -153,9 +147,7 @@ inline std::map<std::string, std::string> PeerFiles(const std::string& image) {
     RunPeer({"mcopy", "-n", "-i", image, "::*", out.path()});
     std::map<std::string, std::string> files;
     for (const auto& entry : std::filesystem::directory_iterator(out.path())) {
-        std::string name = entry.path().filename().string();
-        for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        files[name] = ReadWhole(entry.path()).value_or("");
+        files[Upper(entry.path().filename().string())] = ReadWhole(entry.path()).value_or("");
     }
     return files;
 }

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <deque>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -24,7 +23,6 @@ public:
         std::string caption;
         Kind kind = Kind::Message;
         MessageIcon icon = MessageIcon::None;
-        bool operator==(const Call&) const = default;
     };
 
     ScriptedPrompter() = default;
@@ -63,9 +61,5 @@ private:
     std::deque<std::pair<Kind, bool>> m_answers;
     std::vector<Call> m_calls;
 };
-
-inline void PrintTo(const ScriptedPrompter::Call& call, std::ostream* out) {
-    *out << "{\"" << call.text << "\", \"" << call.caption << "\"}";
-}
 
 }  // namespace tunecrate::testing

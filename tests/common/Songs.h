@@ -33,7 +33,6 @@ namespace tunecrate::testing {
 
 enum class Medium { Folder, Image };
 inline const char* MediumName(Medium m) { return m == Medium::Folder ? "Folder" : "Image"; }
-// Names a parameterised test by its medium.
 inline std::string MediumParamName(const ::testing::TestParamInfo<Medium>& param) { return MediumName(param.param); }
 
 inline std::map<std::string, std::string>& KnownSongs() {
@@ -42,8 +41,8 @@ inline std::map<std::string, std::string>& KnownSongs() {
 }
 
 // Song bytes that no other song's can pass for: every byte value, line ends
-// and zero bytes included, seeded by the tag.
-inline std::string SongBytes(const std::string& tag, std::size_t size = 3000) {
+// and zero bytes included, seeded by the tag; a description names them `name`.
+inline std::string SongBytes(const std::string& tag, std::size_t size = 3000, const std::string& name = "") {
     std::string bytes = tag + '\0';
     std::uint32_t state = 2166136261u;
     for (char c : tag) state = (state ^ static_cast<unsigned char>(c)) * 16777619u;
@@ -52,14 +51,10 @@ inline std::string SongBytes(const std::string& tag, std::size_t size = 3000) {
         bytes += static_cast<char>(state >> 16);
     }
     bytes.resize(size);
-    KnownSongs().emplace(bytes, size == 3000 ? tag : tag + "@" + std::to_string(size));
+    KnownSongs().emplace(bytes, !name.empty() ? name : size == 3000 ? tag : tag + "@" + std::to_string(size));
     return bytes;
 }
-inline std::string EventsBytes(const std::string& tag) {
-    std::string bytes = SongBytes(tag + "~", 300);
-    KnownSongs()[bytes] = tag + "~";
-    return bytes;
-}
+inline std::string EventsBytes(const std::string& tag) { return SongBytes(tag + "~", 300, tag + "~"); }
 
 inline std::string TagOf(const std::optional<std::string>& bytes) {
     if (!bytes) return "";
@@ -73,11 +68,7 @@ inline std::string Blanks(std::string text, char from, char to) {
 }
 
 // "Title/comment=Tag@size+" split into its parts.
-struct SongSpec {
-    std::string title, comment, tag;
-    bool hasComment = false, events = false;
-    std::size_t size = 3000;
-};
+struct SongSpec { std::string title, comment, tag; bool hasComment = false, events = false; std::size_t size = 3000; };
 inline SongSpec ParseSong(std::string text) {
     SongSpec spec;
     if (auto eq = text.find('='); eq != std::string::npos) {
@@ -106,6 +97,14 @@ inline std::vector<std::string> Items(std::string_view description) {
     return items;
 }
 
+// A catalogue file of 40 CR LF lines starting with these, padded to `width` (17 for titles).
+inline std::string Lines(std::vector<std::string> lines, std::size_t width) {
+    lines.resize(40);
+    std::string file;
+    for (std::string& line : lines) file += line.append(width - std::min(width, line.size()), ' ') + "\r\n";
+    return file;
+}
+
 // The folders core listed (core_tests wraps opendir); ListingsOf counts those that were `folder` and starts afresh.
 inline std::vector<std::string>& ListedFolders() { static std::vector<std::string> folders; return folders; }
 inline long ListingsOf(const std::string& folder) {
@@ -120,9 +119,7 @@ public:
     TestFloppy(Medium medium, std::string_view description, const std::string& where = "")
         : m_medium(medium), m_root(where.empty() ? m_dir.path() : where) {
         m_location = medium == Medium::Folder ? m_root : m_root + "/floppy.img";
-        if (medium == Medium::Image) {
-            EXPECT_TRUE(CreateSongFloppyImage(m_location).ok());
-        }
+        EXPECT_TRUE(medium == Medium::Folder || CreateSongFloppyImage(m_location).ok());
         std::vector<std::string> titles(40), comments(40);
         std::vector<FileChange> files;
         for (const std::string& item : Items(description)) {
@@ -137,18 +134,11 @@ public:
             files.push_back({base + ".B00", SongBytes(spec.tag, spec.size)});
             if (spec.events) files.push_back({base + ".EVT", EventsBytes(spec.tag)});
         }
-        std::string titlesFile, commentsFile;
-        for (std::size_t i = 0; i < 40; ++i) {
-            titlesFile += titles[i] + std::string(17 - std::min<std::size_t>(17, titles[i].size()), ' ') + "\r\n";
-            commentsFile += comments[i] + "\r\n";
-        }
-        files.push_back({"song.nam", titlesFile});
-        files.push_back({"comments.dat", commentsFile});
-        if (medium == Medium::Image) {
-            EXPECT_TRUE(Open()->Apply(files, Room::Catalogue).ok());
-        } else {
-            for (const FileChange& file : files) WriteWhole(m_root + "/" + file.name, std::get<std::string>(*file.content));
-        }
+        files.push_back({"song.nam", Lines(titles, 17)});
+        files.push_back({"comments.dat", Lines(comments, 0)});
+        for (const FileChange& file : medium == Medium::Folder ? files : std::vector<FileChange>{})
+            WriteWhole(m_root + "/" + file.name, std::get<std::string>(*file.content));
+        EXPECT_TRUE(medium == Medium::Folder || Open()->Apply(files, Room::Catalogue).ok());
     }
 
     const std::string& location() const { return m_location; }
@@ -184,28 +174,18 @@ public:
             if (!song.empty()) out << "=" << song;
             if (!events.empty()) out << (events == song + "~" ? "+" : "+" + events);
         }
-        for (const std::string& name : Names()) {
-            std::string upper = name;
-            for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-            if (std::find(known.begin(), known.end(), upper) == known.end()) out << " #" << name;
-        }
+        std::set<std::string> names;   // mcopy's names for an image, upper case
+        for (const auto& [name, bytes] : m_medium == Medium::Image ? PeerFiles(m_location) : Files{}) names.insert(name);
+        for (const auto& entry : m_medium == Medium::Folder ? std::filesystem::directory_iterator(m_root)
+                                                            : std::filesystem::directory_iterator())
+            names.insert(entry.path().filename().string());
+        for (const std::string& name : names)
+            if (std::find(known.begin(), known.end(), Upper(name)) == known.end()) out << " #" << name;
         return out.str();
     }
 
 private:
-    std::vector<std::string> Names() const {
-        std::vector<std::string> names;
-        if (m_medium == Medium::Image) {
-            for (const auto& [name, bytes] : PeerFiles(m_location)) names.push_back(name);
-        } else {
-            for (const auto& entry : std::filesystem::directory_iterator(m_root)) {
-                names.push_back(entry.path().filename().string());
-            }
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
+    using Files = std::map<std::string, std::string>;
     TempDir m_dir;
     Medium m_medium;
     std::string m_root;
@@ -218,7 +198,6 @@ inline void PutFiles(const TestFloppy& floppy, const std::vector<FileChange>& fi
     ASSERT_TRUE(floppy.Open()->Apply(files, Room::Catalogue).ok());
 }
 
-// A hard-disk song folder built from its description.
 class TestFolder {
 public:
     explicit TestFolder(std::string_view description, const std::string& where = "")
@@ -252,26 +231,20 @@ public:
             const auto dot = name.rfind('.');
             std::string extension = dot == std::string::npos ? "" : name.substr(dot);
             for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-            if (!entry.is_regular_file() || (extension != ".b00" && extension != ".evt" && extension != ".cmt")) {
-                others.push_back(name);
-            } else if (!songs[name.substr(0, dot)].emplace(extension, name).second) {
-                others.push_back(name);   // a second spelling of one companion
-            }
+            const bool ours = entry.is_regular_file() && (extension == ".b00" || extension == ".evt" || extension == ".cmt");
+            if (!ours || !songs[name.substr(0, dot)].emplace(extension, name).second) others.push_back(name);
         }
         std::ostringstream out;
         for (const auto& [title, files] : songs) {
-            const std::string base = m_path + "/" + title;
+            const auto read = [&](const char* extension) {
+                return files.count(extension) != 0 ? ReadWhole(m_path + "/" + files.at(extension)) : std::nullopt;
+            };
+            const std::string song = TagOf(read(".b00")), events = TagOf(read(".evt"));
             const bool odd = files.count(".b00") != 0 && files.at(".b00") == title + ".b00";
             out << (out.tellp() > 0 ? " " : "") << Blanks(title, ' ', '_') << (odd ? "~" : "");
-            if (files.count(".b00") != 0) out << "=" << TagOf(ReadWhole(m_path + "/" + files.at(".b00")));
-            if (files.count(".evt") != 0) {
-                const std::string song = files.count(".b00") != 0 ? TagOf(ReadWhole(m_path + "/" + files.at(".b00"))) : "";
-                const std::string events = TagOf(ReadWhole(m_path + "/" + files.at(".evt")));
-                out << (events == song + "~" ? "+" : "+" + events);
-            }
-            if (files.count(".cmt") != 0) {
-                out << "/" << Blanks(Cp932ToUtf8(ReadWhole(m_path + "/" + files.at(".cmt")).value_or("")), ' ', '_');
-            }
+            if (files.count(".b00") != 0) out << "=" << song;
+            if (files.count(".evt") != 0) out << (events == song + "~" ? "+" : "+" + events);
+            if (files.count(".cmt") != 0) out << "/" << Blanks(Cp932ToUtf8(read(".cmt").value_or("")), ' ', '_');
         }
         std::sort(others.begin(), others.end());
         for (const std::string& other : others) out << " #" << other;

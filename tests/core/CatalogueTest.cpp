@@ -10,14 +10,6 @@ using Strings = std::vector<std::string>;
 
 const std::string kSo = "\x83\x5C";   // ソ
 
-// A catalogue file of 40 CR LF lines starting with these, padded to `width` (17 for titles).
-std::string Lines(Strings lines, std::size_t width) {
-    lines.resize(40);
-    std::string file;
-    for (std::string& line : lines) file += line.append(width - std::min(width, line.size()), ' ') + "\r\n";
-    return file;
-}
-
 std::string Shown(const SlotRow& r) {   // number|title|size|comment|Partial, Full or Empty
     return std::to_string(r.number) + "|" + r.title + "|" + r.sizeText + "|" + r.comment + "|" + "PFE"[static_cast<int>(r.state)];
 }
@@ -160,7 +152,7 @@ INSTANTIATE_TEST_SUITE_P(Media, CatalogueTest, ::testing::Values(Medium::Folder,
 
 // A FIFO would block a reader; a file only its mode keeps from the reader (who gives root up) may be the only copy.
 TEST(Catalogue, AnUnreadableCatalogueFileIsNeverReplaced) {
-    for (const std::string name : {"song.nam", "comments.dat"}) {
+    for (const std::string name : {"song.nam", "comments.dat"})
         for (const bool fifo : {true, false}) {
             TestFloppy floppy(Medium::Folder, "1:Precious/kept=Blues");
             const std::string path = floppy.root() + "/" + name;
@@ -176,7 +168,6 @@ TEST(Catalogue, AnUnreadableCatalogueFileIsNeverReplaced) {
             ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
             EXPECT_TRUE(fifo ? std::filesystem::is_fifo(path) : floppy.Describe() == "1:Precious/kept=Blues") << name;
         }
-    }
 }
 
 TEST(Catalogue, FreeSpaceIsWhatTheDiskHasFree) {

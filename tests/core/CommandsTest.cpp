@@ -6,18 +6,11 @@
 #include <rapidcheck.h>
 #include <rapidcheck/gtest.h>
 
-#include <cstdio>
-#include <map>
 #include <csignal>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "Songs.h"
-#include "core/disk/FloppyVolume.h"
-#include "core/songs/FloppyCatalogue.h"
 #include "core/songs/Shelf.h"
 #include "core/text/CommentFile.h"
-#include "core/text/SongNames.h"
 
 namespace tunecrate::testing {
 namespace {
@@ -25,22 +18,12 @@ namespace {
 using namespace std::literals;
 
 #ifdef TUNECRATE_PROGRAM
-// Runs the program with `args` (each quoted); its exit status and its standard output.
-std::pair<int, std::string> RunProgram(const std::vector<std::string>& args) {
-    std::string line = "'" TUNECRATE_PROGRAM "'";
-    for (const std::string& arg : args) line += " '" + arg + "'";
-    FILE* pipe = ::popen((line + " 2>/dev/null").c_str(), "r");
-    std::string out;
-    char buffer[4096];
-    for (std::size_t n; pipe != nullptr && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-    const int status = pipe == nullptr ? -1 : ::pclose(pipe);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+// The program run with `args`: its exit status and its standard output.
+PeerRun RunProgram(const std::vector<std::string>& args) {
+    return RunCommand("'" TUNECRATE_PROGRAM "'", args, " 2>/dev/null");
 }
 
-struct SongFiles {
-    std::string song, events, comment;
-    bool operator==(const SongFiles&) const = default;
-};
+struct SongFiles { std::string song, events, comment; bool operator==(const SongFiles&) const = default; };
 
 // A folder's songs: title -> files (comment as its text; a song without .EVT has "").
 std::map<std::string, SongFiles> SongsIn(const std::string& folder) {
@@ -63,9 +46,8 @@ RC_GTEST_PROP(Commands, ImportedSongsExportBackByteForByte, ()) {
         rc::gen::map(rc::gen::nonEmpty(rc::gen::container<std::vector<std::string>>(titleChars)),
                      [](const std::vector<std::string>& parts) {
                          std::string title = "T";
-                         for (const std::string& part : parts) {
+                         for (const std::string& part : parts)
                              if (Utf8ToCp932(title + part).value_or("").size() <= 17) title += part;
-                         }
                          return title.substr(0, title.find_last_not_of(' ') + 1);
                      }),
         rc::gen::build<SongFiles>(
@@ -81,16 +63,12 @@ RC_GTEST_PROP(Commands, ImportedSongsExportBackByteForByte, ()) {
         if (!files.events.empty()) WriteWhole(from + "/" + title + ".EVT", files.events);
         if (!files.comment.empty()) WriteWhole(from + "/" + title + ".cmt", *Utf8ToCp932(files.comment));
     }
-    const auto [imported, where] = RunProgram({"import", from, shelf});
-    RC_ASSERT(imported == 0);
+    RC_ASSERT(RunProgram({"import", from, shelf}).exitCode == 0);
     const auto [listed, list] = RunProgram({"list", shelf});
     RC_ASSERT(listed == 0);
-    std::size_t lines = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(shelf)) {
-        RC_ASSERT(RunProgram({"export", entry.path().string(), back}).first == 0);
-    }
-    for (char c : list) lines += c == '\n';
-    RC_ASSERT(lines == songs.size());
+    for (const auto& entry : std::filesystem::directory_iterator(shelf))
+        RC_ASSERT(RunProgram({"export", entry.path().string(), back}).exitCode == 0);
+    RC_ASSERT(static_cast<std::size_t>(std::ranges::count(list, '\n')) == songs.size());
     RC_ASSERT(SongsIn(back) == SongsIn(from));
     RC_ASSERT(SongsIn(from).size() == songs.size());   // nothing taken from the source
 }
@@ -138,9 +116,8 @@ TEST(Commands, AnImportKilledAtAnyPointLeavesNoHalfSongNamed) {
 TEST(Commands, BadUsageIsToldWithExitStatusTwo) {
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {"lsit"}, {"list"}, {"export", "a"}, {"import", "a", "b", "c"}, {"new", "--count", "0", "d"},
-             {"new", "--count=1001", "d"}, {"list", "--count", "2", "d"}, {"check", "--csv", "d"}}) {
-        EXPECT_EQ(RunProgram(args).first, 2) << args[0];
-    }
+             {"new", "--count=1001", "d"}, {"list", "--count", "2", "d"}, {"check", "--csv", "d"}})
+        EXPECT_EQ(RunProgram(args).exitCode, 2) << args[0];
 }
 #endif
 

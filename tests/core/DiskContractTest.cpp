@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 // What every floppy (a folder or an image file) promises, and the host-side file rules beneath it.
 #include <dirent.h>
-#include <set>
 
 #include "Songs.h"
 
@@ -178,7 +177,6 @@ TEST(DiskContract, PeersAndWeReadEachOthersImages) {
     EXPECT_EQ(RunPeer({"mtype", "-i", floppy.location(), "::Sub/inner.txt"}).output, "曲 Étude.txt");
 }
 
-// A hard-disk song: its extensions in any case, the whole song or nothing.
 // Entries past the root's end mark, as tools that only move the mark leave them, stay unseen once a file is
 // added: with the mark inside the root's first sector and in its last slot (the new mark then opens the next).
 TEST(DiskContract, EntriesPastTheEndMarkStayUnseen) {
@@ -195,6 +193,7 @@ TEST(DiskContract, EntriesPastTheEndMarkStayUnseen) {
     }
 }
 
+// A hard-disk song: its extensions in any case, the whole song or nothing.
 TEST(DiskContract, ReplaceFilesPutsAWholeSongUnderItsExtensionsOrNothing) {
     const TempDir dir;
     const std::string songs = dir.Path("songs");

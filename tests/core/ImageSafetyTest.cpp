@@ -6,12 +6,9 @@
 // fsck.fat must find it clean or report lost clusters only, and mcopy must
 // read every file as its old or its new self. On a damaged image, no file
 // that a change does not write may read differently after it.
-#include <gtest/gtest.h>
-
 #include <functional>
 #include <iostream>
 #include <random>
-#include <set>
 
 #include "ScriptedPrompter.h"
 #include "Songs.h"
@@ -25,11 +22,7 @@ namespace {
 using Files = std::map<std::string, std::string>;
 
 // One write or flush, in the order the volume made them.
-struct Event {
-    bool flush = false;
-    std::uint64_t offset = 0;
-    std::string bytes;
-};
+struct Event { bool flush = false; std::uint64_t offset = 0; std::string bytes; };
 
 // Passes everything on to the image file, records each write and flush, and
 // fails (EIO) the write or flush it is told to.
@@ -39,21 +32,16 @@ public:
         : m_inner(std::move(inner)), m_log(log), m_failAt(failAt) {}
     bool Read(std::uint64_t offset, char* data, std::size_t size) override { return m_inner->Read(offset, data, size); }
     bool Write(std::uint64_t offset, std::string_view bytes) override {
-        if (m_calls++ == m_failAt) return Fail();
-        m_log.push_back({false, offset, std::string(bytes)});
-        return m_inner->Write(offset, bytes);
+        return Log({false, offset, std::string(bytes)}) && m_inner->Write(offset, bytes);
     }
-    bool Flush() override {
-        if (m_calls++ == m_failAt) return Fail();
-        m_log.push_back({true, 0, {}});
-        return m_inner->Flush();
-    }
+    bool Flush() override { return Log({true, 0, {}}) && m_inner->Flush(); }
 
 private:
-    bool Fail() {
-        m_log.push_back({false, 0, "<failed>"});
-        errno = EIO;
-        return false;
+    bool Log(Event event) {
+        const bool fail = m_calls++ == m_failAt;
+        m_log.push_back(fail ? Event{false, 0, "<failed>"} : std::move(event));
+        if (fail) errno = EIO;
+        return !fail;
     }
     std::unique_ptr<ImageStore> m_inner;
     std::vector<Event>& m_log;
@@ -68,9 +56,8 @@ std::string FsckComplaint(const std::string& image) {
     std::istringstream lines(run.output);
     for (std::string line; run.exitCode != 0 && std::getline(lines, line);) {
         for (const char* harmless : {"fsck.fat ", "Reclaimed ", "FATs differ but appear to be intact.",
-                                     "  Using first FAT.", "Leaving filesystem unchanged.", image.c_str()}) {
+                                     "  Using first FAT.", "Leaving filesystem unchanged.", image.c_str()})
             if (line.rfind(harmless, 0) == 0) line.clear();
-        }
         if (!line.empty()) return run.output;
     }
     return {};
@@ -115,9 +102,7 @@ std::map<std::string, std::vector<std::string>> CrashStates(const std::string& b
         }
         for (const std::vector<bool>& pick : picks) {
             std::string image = flushed;
-            for (std::size_t i = 0; i < units.size(); ++i) {
-                if (pick[i]) image = Applied(std::move(image), units[i]);
-            }
+            for (std::size_t i = 0; i < units.size(); ++i) if (pick[i]) image = Applied(std::move(image), units[i]);
             states["reordered"].push_back(std::move(image));
         }
     };
@@ -129,12 +114,10 @@ std::map<std::string, std::vector<std::string>> CrashStates(const std::string& b
             flushed = disk;
             continue;
         }
-        for (std::size_t s = 1; s < event.bytes.size() / kImageSectorBytes; ++s) {
+        for (std::size_t s = 1; s < event.bytes.size() / kImageSectorBytes; ++s)
             states["torn"].push_back(Applied(disk, event, s));
-        }
-        for (std::size_t at = 0; at < event.bytes.size(); at += kImageSectorBytes) {
+        for (std::size_t at = 0; at < event.bytes.size(); at += kImageSectorBytes)
             units.push_back({false, event.offset + at, event.bytes.substr(at, kImageSectorBytes)});
-        }
         disk = Applied(std::move(disk), event);
         states["killed"].push_back(disk);
     }
@@ -153,7 +136,6 @@ protected:
         ASSERT_TRUE(ImageVolume(image).Apply(files, Room::Songs).ok());
     }
 
-    // Runs the change, recording its writes, and failing the `failAt`th write or flush.
     std::vector<Event> Run(const std::function<void(ImageVolume&)>& change, int failAt = -1) {
         std::vector<Event> log;
         ImageVolume volume(image, [&](std::unique_ptr<ImageStore> file) {
@@ -168,17 +150,13 @@ protected:
         WriteWhole(dir.Path("state.img"), state);
         if (std::string complaint = FsckComplaint(dir.Path("state.img")); !complaint.empty()) return complaint;
         const Files now = PeerFiles(dir.Path("state.img"));
-        std::set<std::string> names;
-        for (const Files* side : {&before, &after, &now}) {
-            for (const auto& [name, bytes] : *side) names.insert(name);
-        }
-        auto content = [](const Files& side, const std::string& name) {
-            auto it = side.find(name);
-            return it == side.end() ? std::optional<std::string>() : it->second;
+        const auto content = [](const Files& side, const std::string& name) {
+            return side.contains(name) ? std::optional(side.at(name)) : std::nullopt;
         };
-        for (const std::string& name : names) {
-            const auto current = content(now, name);
-            if (current != content(before, name) && current != content(after, name)) return name + " is neither old nor new";
+        for (const Files* side : {&before, &after, &now}) {
+            for (const auto& [name, bytes] : *side)
+                if (content(now, name) != content(before, name) && content(now, name) != content(after, name))
+                    return name + " is neither old nor new";
         }
         return {};
     }
@@ -217,13 +195,11 @@ protected:
             EXPECT_EQ(wrong, "") << "failure " << failure;
         }
         WriteWhole(image, before);
-        for (const auto& [kind, count] : counts) {
+        for (const auto& [kind, count] : counts)
             std::cout << "[ crashes  ] " << what << ", " << kind << ": " << count.first << " tried, " << count.second
                       << " bad\n";
-        }
     }
 
-    // Songs in slots 1 and 3 and titles beyond the fifth slot.
     TestFloppy floppy{Medium::Image, "1:Blues/live=Blues+ 3:Demo/demo=Demo L10:Beyond/beyond"};
     const std::string image = floppy.location();
     TempDir dir;
@@ -271,23 +247,24 @@ TEST_F(ImageCrashTest, EveryChangeSurvivesACrashAtAnyWriteInAnyOrder) {
 
 constexpr std::uint64_t kFat1 = 512, kFat2 = 10 * 512, kRoot = 19 * 512;
 
+// The two bytes that hold a cluster's 12-bit entry in the FAT at `fat`.
+unsigned FatPair(const std::string& image, std::uint64_t fat, std::uint16_t cluster) {
+    const std::size_t at = fat + cluster + cluster / 2u;
+    return static_cast<unsigned char>(image[at]) | (static_cast<unsigned char>(image[at + 1]) << 8);
+}
 std::uint16_t FatEntry(const std::string& image, std::uint16_t cluster) {
-    const std::size_t at = kFat1 + cluster + cluster / 2u;
-    const unsigned pair = static_cast<unsigned char>(image[at]) | (static_cast<unsigned char>(image[at + 1]) << 8);
+    const unsigned pair = FatPair(image, kFat1, cluster);
     return static_cast<std::uint16_t>((cluster & 1) ? pair >> 4 : pair & 0xFFF);
 }
-
-void SetFatEntry(std::string& image, std::uint64_t fat, std::uint16_t cluster, std::uint16_t value) {
-    const std::size_t at = fat + cluster + cluster / 2u;
-    unsigned pair = static_cast<unsigned char>(image[at]) | (static_cast<unsigned char>(image[at + 1]) << 8);
-    pair = (cluster & 1) ? ((pair & 0x000F) | (unsigned{value} << 4)) : ((pair & 0xF000) | (value & 0xFFFu));
-    image[at] = static_cast<char>(pair & 0xFF);
-    image[at + 1] = static_cast<char>(pair >> 8);
-}
-
-void SetFatEntries(std::string& image, std::uint16_t cluster, std::uint16_t value) {
-    SetFatEntry(image, kFat1, cluster, value);
-    SetFatEntry(image, kFat2, cluster, value);
+void SetFatEntry(std::string& image, std::initializer_list<std::uint64_t> fats, std::uint16_t cluster,
+                 std::uint16_t value) {
+    for (const std::uint64_t fat : fats) {
+        const std::size_t at = fat + cluster + cluster / 2u;
+        const unsigned pair = FatPair(image, fat, cluster);
+        const unsigned to = (cluster & 1) ? ((pair & 0x000F) | (unsigned{value} << 4)) : ((pair & 0xF000) | (value & 0xFFFu));
+        image[at] = static_cast<char>(to & 0xFF);
+        image[at + 1] = static_cast<char>(to >> 8);
+    }
 }
 
 // One way a floppy gets damaged (a crash of another program, a bad sector,
@@ -296,10 +273,10 @@ void Damage(std::string& image, std::mt19937& random) {
     auto cluster = [&] { return static_cast<std::uint16_t>(2 + random() % 80); };   // where the files are
     const std::uint16_t c = cluster(), v = random() % 2 ? cluster() : static_cast<std::uint16_t>(0xFF0 + random() % 8);
     switch (random() % 6) {
-        case 0: SetFatEntries(image, c, v); break;               // a cross-link, a loop, reserved or bad
-        case 1: SetFatEntries(image, c, 0); break;               // a free cluster inside a chain
-        case 2: SetFatEntry(image, kFat1, c, v); break;          // the second FAT is the intact one
-        case 3: SetFatEntry(image, kFat2, c, 0); break;          // the first is
+        case 0: SetFatEntry(image, {kFat1, kFat2}, c, v); break;   // a cross-link, a loop, reserved or bad
+        case 1: SetFatEntry(image, {kFat1, kFat2}, c, 0); break;   // a free cluster inside a chain
+        case 2: SetFatEntry(image, {kFat1}, c, v); break;          // the second FAT is the intact one
+        case 3: SetFatEntry(image, {kFat2}, c, 0); break;          // the first is
         case 4: image[kRoot + (random() % 16) * 32 + 26 + random() % 6] = static_cast<char>(random()); break;
         default: image[kFat1 + random() % 200] = static_cast<char>(random()); break;
     }
@@ -339,7 +316,7 @@ TEST_F(ImageCrashTest, ChangesOnADamagedImageNeverChangeAFileTheyDoNotWrite) {
     const auto start = [&](const char* name) { return static_cast<std::uint16_t>(crossed[crossed.find(name) + 26] & 0xFF); };
     std::uint16_t last = start("MDR_00  B00");
     for (std::uint16_t next; (next = FatEntry(crossed, last)) < 0xFF8;) last = next;
-    SetFatEntries(crossed, last, start("MDR_02  B00"));
+    SetFatEntry(crossed, {kFat1, kFat2}, last, start("MDR_02  B00"));
     check(-1, crossed, 1);
     std::mt19937 random(2024);
     for (int i = 0; i < cases; ++i) {

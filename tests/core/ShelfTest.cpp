@@ -1,16 +1,12 @@
 // SPDX-License-Identifier: MIT
 // A folder of floppy images as the shelf shows it: names, order, new numbers,
 // labels, a row for every image whatever its state, and the search form.
-#include <gtest/gtest.h>
-
 #include <sys/file.h>
 
 #include "ScriptedPrompter.h"
 #include "Songs.h"
-#include "core/songs/FloppyCatalogue.h"
 #include "core/songs/FloppyDrop.h"
 #include "core/songs/Shelf.h"
-#include "core/songs/SongFloppyImage.h"
 #include "core/text/SearchText.h"
 
 namespace tunecrate::testing {
@@ -73,13 +69,9 @@ TEST(Shelf, NewImagesAndLabelsNeverReplaceAFile) {
 
 TEST(Shelf, EveryImageGetsARowWithItsStateAndTheFolderIsNeverChanged) {
     TempDir shelf;
-    const auto image = [&](const std::string& name, const std::string& description) {
-        TestFloppy floppy(Medium::Image, description);
-        std::filesystem::copy_file(floppy.location(), shelf.Path(name));
-    };
-    image("DSKA0001 Blues.IMG", "1:Blues/live=Blues+ 3:夜明け/=Dawn L10:Far/");
-    image("DSKA0000.img", "");
-    image("DSKA0002.IMG", "2:Locked/=Lock");
+    for (const auto& [name, description] : {std::pair{"DSKA0001 Blues.IMG", "1:Blues/live=Blues+ 3:夜明け/=Dawn L10:Far/"},
+                                            {"DSKA0000.img", ""}, {"DSKA0002.IMG", "2:Locked/=Lock"}})
+        std::filesystem::copy_file(TestFloppy(Medium::Image, description).location(), shelf.Path(name));
     WriteWhole(shelf.Path("DSKA0003.IMG"), ReadWhole(shelf.Path("DSKA0000.img"))->substr(0, 100000));
     WriteWhole(shelf.Path("DSKA0004.IMG"), std::string(1474560, '\xf6'));
     WriteWhole(shelf.Path("zz.ima"), *ReadWhole(shelf.Path("DSKA0000.img")) + "more");
@@ -161,9 +153,8 @@ TEST(SearchText, WidthAndCaseDoNotMatter) {
              {"ﾌﾞﾙｰｽ in E", "ブルース", true}, {"ブルース", "ﾌﾞﾙｰｽ", true}, {"Slow BLUES", "blues", true},
              {"ＢＬＵＥＳ", "Blues", true}, {"Straße", "STRASSE", true}, {"ブルース", "フルース", false},
              {"夜明け", "", true}, {"Rock", "Rocks", false}, {"bad \xff byte", "\xff", true},
-             {"㌀㌀㌀㌀㌀㌀", "アパート", true}}) {   // a text that folding makes four times as long
+             {"㌀㌀㌀㌀㌀㌀", "アパート", true}})   // a text that folding makes four times as long
         EXPECT_EQ(KeyFound(SearchKey(text), SearchKey(typed)), found) << text << " / " << typed;
-    }
 }
 
 }  // namespace

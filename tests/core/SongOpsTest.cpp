@@ -1,11 +1,5 @@
 // SPDX-License-Identifier: MIT
 // Renaming and deleting songs, the folder commands, and the lists the windows show.
-#include <gtest/gtest.h>
-
-#include <sys/mount.h>
-
-#include <cstring>
-
 #include "Songs.h"
 #include "core/disk/FolderListing.h"
 #include "core/songs/FolderCommands.h"

@@ -9,8 +9,6 @@
 #include <rapidcheck/state.h>
 
 #include <array>
-#include <map>
-#include <set>
 
 #include "Songs.h"
 #include "core/songs/FloppyDrop.h"
@@ -143,10 +141,10 @@ struct Step : rc::state::Command<Model, Disks> {
                 m.slots[target++] = {folder.at(title).tag, title, folder.at(title).comment};
                 if (move) folder.erase(title);
             }
-        } else if (kind == kDrop && onto <= 2 && onto != from) {   // hard-disk songs into another folder of the tree
+        } else if (kind == kDrop && (onto - 1) % 2 != from - 1) {   // hard-disk songs into another folder: tree or list
             for (const std::string& title : items) {
-                if (m.folders[onto - 1].contains(title) && !yes()) continue;
-                m.folders[onto - 1][title] = folder.at(title);
+                if (m.folders[(onto - 1) % 2].contains(title) && !yes()) continue;
+                m.folders[(onto - 1) % 2][title] = folder.at(title);
                 if (move) folder.erase(title);
             }
         }

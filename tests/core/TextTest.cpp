@@ -138,14 +138,10 @@ TEST(TypedText, TitlesAndCommentsAsTheyAreKeptOrWhyNot) {
 }
 
 TEST(Texts, EachMarkerIsReplacedOnceAndTheTranslatorSeesTheSource) {
-    struct Case { const char* source; std::string said; };
-    const Case cases[] = {
-        {"%1 and %2", "%2 and x"},   // an argument's own marker stays
-        {"%2%1", "x%2"},
-        {"100% %3 %", "100% %3 %"},  // no argument for it: left as it is
-        {texts::kFreeSpace, "空き %2 x"},
-    };
-    for (const Case& c : cases) EXPECT_EQ(Say(c.source, {"%2", "x"}), c.said) << c.source;
+    // An argument's own marker stays; a marker without an argument is left as it is.
+    for (const auto& [source, said] : Rows<std::string>{
+             {"%1 and %2", "%2 and x"}, {"%2%1", "x%2"}, {"100% %3 %", "100% %3 %"}, {texts::kFreeSpace, "空き %2 x"}})
+        EXPECT_EQ(Say(source.c_str(), {"%2", "x"}), said) << source;
     std::vector<std::string> asked;
     SetTextTranslator([&](const char* source) {
         asked.emplace_back(source);

@@ -16,11 +16,11 @@
 #include <QWidget>
 #include <utility>
 
-class DropReceiver : public QWidget {
+class Peer : public QWidget {
 public:
-    explicit DropReceiver(QString out) : m_out(std::move(out)) {
-        setAcceptDrops(true);
-        setWindowTitle(QStringLiteral("drop receiver"));
+    Peer(QString out, QList<QUrl> files) : m_out(std::move(out)), m_files(std::move(files)) {
+        setAcceptDrops(m_files.isEmpty());
+        setWindowTitle(m_files.isEmpty() ? QStringLiteral("drop receiver") : QStringLiteral("file source"));
     }
 
 protected:
@@ -36,17 +36,8 @@ protected:
         QFile file(m_out);
         if (file.open(QIODevice::WriteOnly)) file.write(mime->data(QStringLiteral("text/plain")));
     }
-
-private:
-    QString m_out;
-};
-
-class FileSource : public QWidget {
-public:
-    explicit FileSource(QList<QUrl> files) : m_files(std::move(files)) { setWindowTitle(QStringLiteral("file source")); }
-
-protected:
     void mousePressEvent(QMouseEvent*) override {
+        if (m_files.isEmpty()) return;
         auto* mime = new QMimeData;
         mime->setUrls(m_files);
         auto* drag = new QDrag(this);
@@ -55,21 +46,18 @@ protected:
     }
 
 private:
+    QString m_out;
     QList<QUrl> m_files;
 };
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     if (argc < 2) return 2;
-    std::unique_ptr<QWidget> window;
-    if (QString::fromLocal8Bit(argv[1]) == QStringLiteral("--drag")) {
-        QList<QUrl> files;
-        for (int i = 2; i < argc; ++i) files << QUrl::fromLocalFile(QString::fromLocal8Bit(argv[i]));
-        window = std::make_unique<FileSource>(files);
-    } else {
-        window = std::make_unique<DropReceiver>(QString::fromLocal8Bit(argv[1]));
-    }
-    window->setGeometry(900, 100, 300, 300);
-    window->show();
+    const bool drag = QString::fromLocal8Bit(argv[1]) == QStringLiteral("--drag");
+    QList<QUrl> files;
+    for (int i = 2; drag && i < argc; ++i) files << QUrl::fromLocalFile(QString::fromLocal8Bit(argv[i]));
+    Peer window(drag ? QString() : QString::fromLocal8Bit(argv[1]), files);
+    window.setGeometry(900, 100, 300, 300);
+    window.show();
     return app.exec();
 }

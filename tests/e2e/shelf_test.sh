@@ -6,7 +6,6 @@ set -euo pipefail
 . "$(dirname "$0")/lib.sh"
 e2e_begin "$1" "$2"
 img="$work/floppy.img" shelf="$work/shelf"
-sum() { md5sum | cut -d' ' -f1; }
 
 (cd "$work/songs" && HOME="$work" exec "$BIN" --floppy "$img" --shelf "$shelf") &
 APP_PID=$!

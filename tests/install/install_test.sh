@@ -1,12 +1,10 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# The installed program as a desktop sees it: this build is installed into a
-# scratch prefix and the desktop's own tools judge what arrived. The desktop
-# lookups run with a bare environment whose data folders are the scratch
-# prefix and the system's MIME database alone, so neither this machine's
-# desktop settings nor its other programs take part.
-# Usage: install_test.sh CMAKE BUILD_DIR. Exit status 77 (skipped) when a tool
-# is missing.
+# The installed program as a desktop sees it: this build installed into a
+# scratch prefix, judged by the desktop's own tools in a bare environment (the
+# scratch prefix and the shared MIME types alone: no desktop settings or
+# other programs of this machine). Usage: install_test.sh CMAKE BUILD_DIR.
+# Exit status 77 (skipped) when a tool is missing.
 set -uo pipefail
 cmake=$1 build=$2
 id=io.github.tunecrate.Tunecrate
@@ -16,7 +14,7 @@ for tool in desktop-file-validate appstreamcli update-mime-database update-deskt
   command -v "$tool" >/dev/null ||
     { echo "SKIP install: $tool is missing (scripts/install-deps.sh installs it)"; exit 77; }
 done
-[ -d /usr/share/mime ] || { echo "SKIP install: no shared MIME database in /usr/share/mime"; exit 77; }
+[ -f /usr/share/mime/packages/freedesktop.org.xml ] || { echo "SKIP install: no shared MIME database"; exit 77; }
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
@@ -45,8 +43,7 @@ grep -qx 'Exec=tunecrate %f' "$desktop" || fail "the desktop file does not start
 grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo" ||
   fail "the metainfo does not launch $id.desktop"
 
-out=$(desktop-file-validate "$desktop" 2>&1)
-[ -z "$out" ] || fail "desktop-file-validate: $out"
+out=$(desktop-file-validate "$desktop" 2>&1) && [ -z "$out" ] || fail "desktop-file-validate: $out"
 out=$(appstreamcli validate --no-net "$metainfo" 2>&1) && ! grep -qE '^[EW]:' <<<"$out" ||
   fail "appstreamcli validate: $out"
 out=$(MANWIDTH=80 man --warnings -E UTF-8 -l "$man_page" 2>&1 >/dev/null)
@@ -63,8 +60,11 @@ zcat "$man_page" | grep -q "^\.TH .*\"Tunecrate $version\"" || fail "the man pag
 
 # File types and the default program, as xdg-mime finds them without a desktop
 # (xdg-mime's generic lookups: mimetype and the mimeinfo.cache files).
-mkdir -p "$scratch/system" "$scratch/home"
-ln -s /usr/share/mime "$scratch/system/mime"
+# The system's database as the shared-mime-info package alone gives it, so a
+# copy of Tunecrate installed on this machine plays no part.
+mkdir -p "$scratch/system/mime/packages" "$scratch/home"
+cp /usr/share/mime/packages/freedesktop.org.xml "$scratch/system/mime/packages/"
+update-mime-database "$scratch/system/mime" || fail "update-mime-database of the system's types"
 bare() {
   env -i PATH="$PATH" HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/home/.config" \
     XDG_CONFIG_DIRS="$scratch/etc" XDG_DATA_HOME="$scratch/home/.local/share" XDG_DATA_DIRS="$1" "${@:2}"
@@ -73,11 +73,10 @@ installed=$share:$scratch/system
 bare "$installed" update-mime-database "$share/mime" || fail "update-mime-database $share/mime"
 bare "$installed" update-desktop-database "$share/applications" || fail "update-desktop-database $share/applications"
 "$prefix/bin/tunecrate" --new-floppy "$scratch/DSKA0000.IMA" || fail "tunecrate --new-floppy"
-cp "$scratch/DSKA0000.IMA" "$scratch/disk.ima"
-cp "$scratch/DSKA0000.IMA" "$scratch/disk.img"
 for sample in disk.ima:application/x-raw-floppy-disk-image DSKA0000.IMA:application/x-raw-floppy-disk-image \
               disk.img:application/x-raw-disk-image; do
   name=${sample%%:*} want=${sample#*:}
+  [ -e "$scratch/$name" ] || cp "$scratch/DSKA0000.IMA" "$scratch/$name"
   got=$(bare "$installed" xdg-mime query filetype "$scratch/$name")
   [ "$got" = "$want" ] || fail "xdg-mime query filetype $name: '$got', not $want"
 done

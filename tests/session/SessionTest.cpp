@@ -1,16 +1,11 @@
 // SPDX-License-Identifier: MIT
 // Each gesture of the window, on real media, with a scripted user: what it
 // changes, what it reports, and what it refuses with which words.
-#include <gtest/gtest.h>
-
 #include <QSignalSpy>
 #include <functional>
 
 #include "Workplace.h"
 #include "core/text/Texts.h"
-#include "core/songs/FloppyCatalogue.h"
-#include "core/text/Encoding.h"
-#include "core/text/SongNames.h"
 
 namespace tunecrate::testing {
 namespace {
@@ -36,8 +31,7 @@ protected:
 
 TEST_F(SessionTest, GesturesChangeTheMediaAndTellTheWindow) {
     Start(&floppy);
-    EXPECT_EQ(session->SlotRows().size(), 5u);
-    EXPECT_EQ(session->Songs().size(), 2u);
+    EXPECT_EQ(std::pair(session->SlotRows().size(), session->Songs().size()), std::pair(std::size_t{5}, std::size_t{2}));
     EXPECT_EQ(session->TopFolders(), (std::vector<std::string>{"/", home.path()}));
     QSignalSpy slotText(session.get(), &Session::slotTextChanged), floppyRead(session.get(), &Session::floppyChanged);
     QSignalSpy listed(session.get(), &Session::songsChanged);
@@ -74,12 +68,7 @@ TEST_F(SessionTest, RefusalsAreToldAndChangeNothing) {
     Start(&floppy);
     TestFolder odd("", home.Path("Odd"));
     WriteWhole(odd.path() + "/Evil\nVictim.B00", SongBytes("Evil"));
-    struct Case {
-        const char* name;
-        std::function<void()> gesture;
-        std::string told;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<std::tuple<const char*, std::function<void()>, std::string>> cases = {
         {"a title of 18 bytes", [&] { session->EditSlotTitle(0, QStringLiteral("ABCDEFGHIJKLMNOPQR")); },
          "題名は17文字を超えてはいけません。"},
         {"a character the floppy cannot hold", [&] { session->EditSlotComment(0, QStringLiteral("🎹")); },
@@ -104,12 +93,12 @@ TEST_F(SessionTest, RefusalsAreToldAndChangeNothing) {
          },
          CatalogueChangedMessage(false)},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, gesture, told] : cases) {
+        SCOPED_TRACE(name);
         const std::string before = songs.Describe();
         prompter.ClearCalls();
-        c.gesture();
-        EXPECT_EQ(Told(), std::vector<std::string>{c.told});
+        gesture();
+        EXPECT_EQ(Told(), std::vector<std::string>{told});
         EXPECT_EQ(songs.Describe(), before);
     }
     EXPECT_EQ(floppy.Describe(), "1:Changed/keep=Old+ L10:/far");
@@ -143,8 +132,7 @@ TEST_F(SessionTest, FloppyChoicesAndAMissingFloppy) {
     session->OpenImage(image.location());
     EXPECT_EQ(session->FloppyRoot(), image.location() + "/");
     EXPECT_EQ(session->ImageChooserFolder(), image.root());
-    EXPECT_TRUE(session->SlotHoldsSong(1));
-    EXPECT_FALSE(session->SlotHoldsSong(0));
+    EXPECT_EQ(std::pair(session->SlotHoldsSong(0), session->SlotHoldsSong(1)), std::pair(false, true));
     EXPECT_EQ(session->SlotsPayload({0, 1}), std::string("FD\n1\n") + '\0');
     session->UseFloppyDrive();
     EXPECT_FALSE(session->HasFloppyChoice());

@@ -1,7 +1,5 @@
 // SPDX-License-Identifier: MIT
 // The shelf's gestures on a real folder of images, with a scripted user.
-#include <gtest/gtest.h>
-
 #include <QTest>
 
 #include "ScriptedPrompter.h"

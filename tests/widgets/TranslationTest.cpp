@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The window's texts are Japanese, its source language, unless a translation
 // is installed; with the English one, what the window shows is English.
-#include <gtest/gtest.h>
-
 #include <QAction>
 #include <QFile>
 #include <QHeaderView>
@@ -30,11 +28,9 @@ QMap<QString, QString> Captions(MainDialog& dialog) {
     for (const QLabel* label : dialog.findChildren<QLabel*>()) shown[label->objectName()] = label->text();
     for (const QPushButton* button : dialog.findChildren<QPushButton*>()) shown[button->objectName()] = button->text();
     for (const GroupFrame* frame : dialog.findChildren<GroupFrame*>()) shown[frame->objectName()] = frame->Caption();
-    for (const QTreeWidget* view : dialog.findChildren<QTreeWidget*>()) {
-        for (int column = 0; column < view->columnCount(); ++column) {
+    for (const QTreeWidget* view : dialog.findChildren<QTreeWidget*>())
+        for (int column = 0; column < view->columnCount(); ++column)
             shown[view->objectName() + QString::number(column)] = view->headerItem()->text(column);
-        }
-    }
     for (QMenu* menu : {dialog.BuildBackgroundMenu(&dialog), dialog.findChild<FolderTree*>()->BuildFolderMenu(&dialog)}) {
         for (const QAction* action : menu->actions()) shown[action->objectName()] = action->text();
         delete menu;

@@ -2,8 +2,6 @@
 // Wiring only: a gesture on a control reaches the session, and what the
 // session changed shows in the window. What the gesture does to songs is
 // the session's and the core's tests' concern.
-#include <gtest/gtest.h>
-
 #include <QAction>
 #include <QDrag>
 #include <QImage>
@@ -17,7 +15,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <QUrl>
-#include <filesystem>
 
 #include "Workplace.h"
 #include "app/AboutDialog.h"
@@ -27,15 +24,13 @@
 #include "widgets/FreeSpaceBar.h"
 #include "widgets/InPlaceEdit.h"
 #include "widgets/ShelfWindow.h"
-#include "core/text/Encoding.h"
 
 namespace tunecrate::testing {
 namespace {
 
 class WiringTest : public ::testing::Test, public Workplace {
 protected:
-    WiringTest() : Workplace("1:Old/keep=Old+ 3:Dawn/") {
-        dialog = std::make_unique<MainDialog>(Options(&floppy));
+    WiringTest() : Workplace("1:Old/keep=Old+ 3:Dawn/"), dialog(std::make_unique<MainDialog>(Options(&floppy))) {
         dialog->SetPrompter(&prompter);
         dialog->show();
         dialog->activateWindow();
@@ -54,14 +49,25 @@ protected:
     void Click(QTreeWidget& list, int row, int column) {
         QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, CellCentre(list, row, column));
     }
+    // A drag that enters at `at`, rests there (`over` runs then) and drops; whether the window took it.
+    static bool Drop(QWidget* target, QPoint at, const QMimeData& data, Qt::DropActions actions,
+                     Qt::KeyboardModifiers keys = {}, const std::function<void()>& over = {}) {
+        QDragEnterEvent enter(at, actions, &data, Qt::LeftButton, keys);
+        QDragMoveEvent move(at, actions, &data, Qt::LeftButton, keys);
+        QDropEvent drop(at, actions, &data, Qt::NoButton, keys);
+        for (QEvent* event : std::initializer_list<QEvent*>{&enter, &move}) QApplication::sendEvent(target, event);
+        if (over) over();
+        QApplication::sendEvent(target, &drop);
+        return enter.isAccepted() && drop.isAccepted();
+    }
 
     std::unique_ptr<MainDialog> dialog;
+    FloppyList& floppyList = Find<FloppyList>("floppyList");
+    HardDiskList& hardDiskList = Find<HardDiskList>("hardDiskList");
+    FolderTree& tree = Find<FolderTree>("folderTree");
 };
 
 TEST_F(WiringTest, GesturesReachTheSessionAndTheWindowShowsWhatChanged) {
-    auto& floppyList = Find<FloppyList>("floppyList");
-    auto& hardDiskList = Find<HardDiskList>("hardDiskList");
-    auto& tree = Find<FolderTree>("folderTree");
     ASSERT_EQ(floppyList.topLevelItemCount(), 5);
     EXPECT_EQ(hardDiskList.topLevelItemCount(), 2);
     EXPECT_EQ(tree.ItemPath(tree.currentItem()), songs.path());
@@ -82,9 +88,8 @@ TEST_F(WiringTest, GesturesReachTheSessionAndTheWindowShowsWhatChanged) {
     hardDiskList.setCurrentItem(hardDiskList.topLevelItem(1));
     QTest::keyClick(&hardDiskList, Qt::Key_F2);
     QPointer<QLineEdit> label;
-    for (QLineEdit* line : hardDiskList.viewport()->findChildren<QLineEdit*>()) {
+    for (QLineEdit* line : hardDiskList.viewport()->findChildren<QLineEdit*>())
         if (line->isVisible()) label = line;
-    }
     ASSERT_NE(label, nullptr);
     label->setText(QStringLiteral("Dusk"));
     QTest::keyClick(label, Qt::Key_Return);
@@ -97,14 +102,9 @@ TEST_F(WiringTest, GesturesReachTheSessionAndTheWindowShowsWhatChanged) {
     const std::string renamed = HardDiskList::RowTitle(hardDiskList.topLevelItem(1));   // the row knows its new name
     data.setData(QStringLiteral("text/plain"),
                  QByteArray::fromStdString(dialog->CurrentSession().SongsPayload({renamed}).value_or("")));
-    const QPoint slot2 = CellCentre(floppyList, 1, 0);
-    QDragEnterEvent enter(slot2, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(floppyList.viewport(), &enter);
-    QDragMoveEvent over(slot2, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(floppyList.viewport(), &over);
-    EXPECT_EQ(floppyList.currentItem(), floppyList.topLevelItem(1)) << "the slot under the pointer is highlighted";
-    QDropEvent drop(slot2, Qt::CopyAction, &data, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(floppyList.viewport(), &drop);
+    Drop(floppyList.viewport(), CellCentre(floppyList, 1, 0), data, Qt::CopyAction, {}, [&] {
+        EXPECT_EQ(floppyList.currentItem(), floppyList.topLevelItem(1)) << "the slot under the pointer is highlighted";
+    });
     EXPECT_TRUE(QTest::qWaitFor([&] { return floppyList.topLevelItem(1)->text(1) == QStringLiteral("Dusk"); }));
 
     // Delete asks first; the reload button shows what another program wrote.
@@ -128,7 +128,6 @@ TEST_F(WiringTest, GesturesReachTheSessionAndTheWindowShowsWhatChanged) {
 }
 
 TEST_F(WiringTest, AWholeCommentAndTheProgramsOwnNameAreShown) {
-    auto& hardDiskList = Find<HardDiskList>("hardDiskList");
     // A comment on the hard disk keeps its first word in the column, the whole in the tooltip and the editor.
     WriteWhole(songs.path() + "/Demo.cmt", "hello  world\r\n");
     QTest::mouseClick(&Find<QPushButton>("reloadButton"), Qt::LeftButton);
@@ -151,9 +150,8 @@ TEST_F(WiringTest, AWholeCommentAndTheProgramsOwnNameAreShown) {
 
 TEST_F(WiringTest, TheShelfFillsFiltersOpensAnImageAndTakesADrop) {
     TempDir shelf;
-    for (const auto& [name, description] : {std::pair{"DSKA0001.IMG", "1:ブルース/=Blues"}, {"DSKA0002.IMG", "2:Rock/=Rock"}}) {
+    for (const auto& [name, description] : {std::pair{"DSKA0001.IMG", "1:ブルース/=Blues"}, {"DSKA0002.IMG", "2:Rock/=Rock"}})
         std::filesystem::copy_file(TestFloppy(Medium::Image, description).location(), shelf.Path(name));
-    }
     WriteWhole(shelf.Path("DSKA0003.IMG"), "short");
     dialog->OpenShelf(shelf.path());
     ShelfWindow& window = *dialog->Shelf();
@@ -179,11 +177,7 @@ TEST_F(WiringTest, TheShelfFillsFiltersOpensAnImageAndTakesADrop) {
     window.SearchField().clear();
     QMimeData data;
     data.setData(QStringLiteral("text/plain"), QByteArray::fromStdString(*dialog->CurrentSession().SongsPayload({"Demo"})));
-    const QPoint row2 = list.visualItemRect(list.topLevelItem(1)).center();
-    QDragEnterEvent enter(row2, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(list.viewport(), &enter);
-    QDropEvent drop(row2, Qt::CopyAction, &data, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(list.viewport(), &drop);
+    Drop(list.viewport(), list.visualItemRect(list.topLevelItem(1)).center(), data, Qt::CopyAction);
     EXPECT_TRUE(QTest::qWaitFor([&] { return list.topLevelItem(1)->text(ShelfWindow::FirstTitleColumn) == QStringLiteral("Demo"); }));
     EXPECT_EQ(list.topLevelItem(1)->text(ShelfWindow::SongsColumn), QStringLiteral("2"));
 
@@ -196,9 +190,6 @@ TEST_F(WiringTest, TheShelfFillsFiltersOpensAnImageAndTakesADrop) {
 // when it asks for a move), one image opens as the floppy, anything else is
 // refused whole; songs dragged out carry their files.
 TEST_F(WiringTest, FilesFromAFileManagerComeInAndSongsGoOutAsFiles) {
-    auto& floppyList = Find<FloppyList>("floppyList");
-    auto& hardDiskList = Find<HardDiskList>("hardDiskList");
-    auto& tree = Find<FolderTree>("folderTree");
     TestFolder manager("Waltz~=Waltz+/slow", home.Path("Manager"));
     const auto files = [](const std::vector<std::string>& paths, const char* scheme = "file") {
         QList<QUrl> urls;
@@ -208,13 +199,9 @@ TEST_F(WiringTest, FilesFromAFileManagerComeInAndSongsGoOutAsFiles) {
         data->setText(QStringLiteral("text that a file manager adds"));
         return data;
     };
-    // Whether the window takes the drag; then drops it with the file manager's modifiers.
+    // The file manager's drops, copy or move as its modifiers say.
     const auto drop = [](QWidget* target, QPoint at, const QMimeData& data, Qt::KeyboardModifiers keys = {}) {
-        QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, keys);
-        QApplication::sendEvent(target, &enter);
-        QDropEvent dropped(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::NoButton, keys);
-        QApplication::sendEvent(target, &dropped);
-        return enter.isAccepted() && dropped.isAccepted();
+        return Drop(target, at, data, Qt::CopyAction | Qt::MoveAction, keys);
     };
     const std::string before = floppy.Describe();
     const QPoint slot2 = CellCentre(floppyList, 1, 0);
@@ -273,36 +260,18 @@ TEST(FreeSpace, AFigureTooLongForItsPlaceIsShortenedNotCut) {
     EXPECT_LE(metrics.horizontalAdvance(large), width);
 }
 
-TEST_F(WiringTest, EveryControlStandsWhereTheLayoutPutsIt) {
-    const DialogUnits du(dialog->font());
-    for (const Placement& place : MainDialogLayout()) {
-        EXPECT_EQ(Find<QWidget>(place.name).geometry(), du.Rect(place.left, place.top, place.width, place.height))
-            << place.name;
-    }
-}
-
 // Two paintings sampled: the bar's red used share and a button's yellow caption.
 TEST(Painting, TheFreeSpaceBarAndAColourButtonShowTheirColours) {
-    QImage bar(QSize(101, 13), QImage::Format_RGB32);
+    QImage bar(QSize(101, 13), QImage::Format_RGB32), button(QSize(60, 20), QImage::Format_RGB32);
     bar.fill(Qt::white);
-    QPainter barPainter(&bar);
-    PaintFreeSpaceBar(barPainter, bar.size(), 25);
-    barPainter.end();
-    EXPECT_EQ(bar.pixel(10, 6), qRgb(255, 0, 0));     // used: the left three quarters
-    EXPECT_EQ(bar.pixel(95, 6), qRgb(0, 0, 0));       // free
-    QImage button(QSize(60, 20), QImage::Format_RGB32);
-    QPainter buttonPainter(&button);
-    ColorButtonLook look;
-    look.face = QColor(0, 0, 128);
-    look.text = QColor(255, 255, 0);
-    look.borderDepth = 2;
-    PaintColorButton(buttonPainter, button.rect(), QStringLiteral("終了"), look);
-    buttonPainter.end();
+    PaintFreeSpaceBar(*std::make_unique<QPainter>(&bar), bar.size(), 25);   // each painter ends with its line
+    EXPECT_EQ(std::pair(bar.pixel(10, 6), bar.pixel(95, 6)), std::pair(qRgb(255, 0, 0), qRgb(0, 0, 0))) << "used, free";
+    const ColorButtonLook look{.face = QColor(0, 0, 128), .text = QColor(255, 255, 0), .disabledText = {}, .borderDepth = 2};
+    PaintColorButton(*std::make_unique<QPainter>(&button), button.rect(), QStringLiteral("終了"), look);
     EXPECT_EQ(button.pixel(30, 3), qRgb(0, 0, 128));
     int yellow = 0;
-    for (int y = 4; y < 16; ++y) {
+    for (int y = 4; y < 16; ++y)
         for (int x = 10; x < 50; ++x) yellow += button.pixel(x, y) == qRgb(255, 255, 0);
-    }
     EXPECT_GT(yellow, 10) << "no caption";
 }
 
