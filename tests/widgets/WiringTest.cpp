@@ -57,6 +57,7 @@ protected:
         QDropEvent drop(at, actions, &data, Qt::NoButton, keys);
         for (QEvent* event : std::initializer_list<QEvent*>{&enter, &move}) QApplication::sendEvent(target, event);
         if (over) over();
+        drop.setDropAction(move.dropAction());   // as the drag manager carries the action the target settled on
         QApplication::sendEvent(target, &drop);
         return enter.isAccepted() && drop.isAccepted();
     }
