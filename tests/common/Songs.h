@@ -68,26 +68,26 @@ inline std::string Blanks(std::string text, char from, char to) {
 }
 
 // "Title/comment=Tag@size+" split into its parts.
-struct SongSpec { std::string title, comment, tag; bool hasComment = false, events = false; std::size_t size = 3000; };
-inline SongSpec ParseSong(std::string text) {
-    SongSpec spec;
+struct SongPlan { std::string title, comment, tag; bool hasComment = false, events = false; std::size_t size = 3000; };
+inline SongPlan ParseSong(std::string text) {
+    SongPlan plan;
     if (auto eq = text.find('='); eq != std::string::npos) {
-        spec.tag = text.substr(eq + 1);
+        plan.tag = text.substr(eq + 1);
         text.resize(eq);
-        spec.events = !spec.tag.empty() && spec.tag.back() == '+';
-        if (spec.events) spec.tag.pop_back();
-        if (auto at = spec.tag.find('@'); at != std::string::npos) {
-            spec.size = std::stoul(spec.tag.substr(at + 1));
-            spec.tag.resize(at);
+        plan.events = !plan.tag.empty() && plan.tag.back() == '+';
+        if (plan.events) plan.tag.pop_back();
+        if (auto at = plan.tag.find('@'); at != std::string::npos) {
+            plan.size = std::stoul(plan.tag.substr(at + 1));
+            plan.tag.resize(at);
         }
     }
     if (auto slash = text.find('/'); slash != std::string::npos) {
-        spec.comment = Blanks(text.substr(slash + 1), '_', ' ');
-        spec.hasComment = true;
+        plan.comment = Blanks(text.substr(slash + 1), '_', ' ');
+        plan.hasComment = true;
         text.resize(slash);
     }
-    spec.title = Blanks(text, '_', ' ');
-    return spec;
+    plan.title = Blanks(text, '_', ' ');
+    return plan;
 }
 
 inline std::vector<std::string> Items(std::string_view description) {
@@ -126,13 +126,13 @@ public:
             const bool line = item[0] == 'L';
             const auto colon = item.find(':');
             const int number = std::stoi(item.substr(line ? 1 : 0, colon));
-            const SongSpec spec = ParseSong(item.substr(colon + 1));
-            titles[static_cast<std::size_t>(number - 1)] = Utf8ToCp932(spec.title).value_or("?");
-            comments[static_cast<std::size_t>(number - 1)] = Utf8ToCp932(spec.comment).value_or("?");
-            if (spec.tag.empty()) continue;
+            const SongPlan plan = ParseSong(item.substr(colon + 1));
+            titles[static_cast<std::size_t>(number - 1)] = Utf8ToCp932(plan.title).value_or("?");
+            comments[static_cast<std::size_t>(number - 1)] = Utf8ToCp932(plan.comment).value_or("?");
+            if (plan.tag.empty()) continue;
             const std::string base = SlotName(number - 1);
-            files.push_back({base + ".B00", SongBytes(spec.tag, spec.size)});
-            if (spec.events) files.push_back({base + ".EVT", EventsBytes(spec.tag)});
+            files.push_back({base + ".B00", SongBytes(plan.tag, plan.size)});
+            if (plan.events) files.push_back({base + ".EVT", EventsBytes(plan.tag)});
         }
         files.push_back({"song.nam", Lines(titles, 17)});
         files.push_back({"comments.dat", Lines(comments, 0)});
@@ -211,11 +211,11 @@ public:
             if (odd) title.pop_back();
             const auto slash = rest.find('/');
             const std::string comment = slash == std::string::npos ? "" : rest.substr(slash);
-            const SongSpec spec = ParseSong(title + comment + "=" + rest.substr(0, slash));
-            const std::string base = m_path + "/" + spec.title;
-            WriteWhole(base + (odd ? ".b00" : ".B00"), SongBytes(spec.tag, spec.size));
-            if (spec.events) WriteWhole(base + (odd ? ".evt" : ".EVT"), EventsBytes(spec.tag));
-            if (spec.hasComment) WriteWhole(base + (odd ? ".CMT" : ".cmt"), Utf8ToCp932(spec.comment).value_or("?"));
+            const SongPlan plan = ParseSong(title + comment + "=" + rest.substr(0, slash));
+            const std::string base = m_path + "/" + plan.title;
+            WriteWhole(base + (odd ? ".b00" : ".B00"), SongBytes(plan.tag, plan.size));
+            if (plan.events) WriteWhole(base + (odd ? ".evt" : ".EVT"), EventsBytes(plan.tag));
+            if (plan.hasComment) WriteWhole(base + (odd ? ".CMT" : ".cmt"), Utf8ToCp932(plan.comment).value_or("?"));
         }
     }
 
