@@ -58,16 +58,21 @@ Widget* Static(Widget* widget, const char* name) {
 }
 
 // The desktop's own file dialog where it has one (its places, its recent
-// folders); Qt's, in the window's colours, where it has none.
+// folders); Qt's, in the window's colours, where it has none. What the user
+// chose; nothing when the dialog was cancelled.
+std::optional<std::string> Chosen(QFileDialog& dialog) {
+    dialog.setPalette(SystemPalette());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return QFile::encodeName(dialog.selectedFiles().front()).toStdString();
+}
+
 std::optional<std::string> ChooseImageFile(QWidget* parent, const std::string& startFolder) {
     QFileDialog dialog(parent, MainDialog::tr("フロッピーイメージを開く"), QFile::decodeName(startFolder.c_str()),
                        MainDialog::tr("フロッピーイメージ (*.img *.ima *.IMG *.IMA);;すべてのファイル (*)"));
     dialog.setObjectName(QStringLiteral("floppyImageDialog"));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setPalette(SystemPalette());
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return QFile::encodeName(dialog.selectedFiles().front()).toStdString();
+    return Chosen(dialog);
 }
 
 std::optional<std::string> ChooseShelfFolder(QWidget* parent, const std::string& startFolder) {
@@ -75,9 +80,7 @@ std::optional<std::string> ChooseShelfFolder(QWidget* parent, const std::string&
     dialog.setObjectName(QStringLiteral("shelfFolderDialog"));
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);
-    dialog.setPalette(SystemPalette());
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return QFile::encodeName(dialog.selectedFiles().front()).toStdString();
+    return Chosen(dialog);
 }
 
 }  // namespace

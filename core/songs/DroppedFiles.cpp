@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "core/disk/FileOps.h"
+#include "core/songs/Shelf.h"
 #include "core/text/DragPayload.h"
 #include "core/text/SongNames.h"
 
@@ -40,12 +41,10 @@ std::optional<std::string> SongOfFile(const std::string& path) {
 
 }  // namespace
 
-bool IsImageName(std::string_view name) { return EndsWithNoCase(name, ".img") || EndsWithNoCase(name, ".ima"); }
-
 DroppedFiles ReadDroppedFiles(const std::vector<std::string>& paths) {
     DroppedFiles dropped;
     if (paths.empty()) return dropped;
-    if (paths.size() == 1 && IsImageName(paths[0]) && IsRegularFile(paths[0])) {
+    if (paths.size() == 1 && IsShelfImageName(paths[0].substr(paths[0].rfind('/') + 1)) && IsRegularFile(paths[0])) {
         dropped.kind = DroppedFiles::Kind::Image;
         dropped.image = paths[0];
         return dropped;

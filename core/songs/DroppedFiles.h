@@ -2,7 +2,6 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace tunecrate {
@@ -20,8 +19,5 @@ struct DroppedFiles {
 // a floppy image (.img or .ima in any case); else nothing, so that a drop
 // mixing songs and other files is refused whole rather than done in part.
 DroppedFiles ReadDroppedFiles(const std::vector<std::string>& paths);
-
-// Whether a file name reads as a floppy image's: .img or .ima in any case.
-bool IsImageName(std::string_view name);
 
 }  // namespace tunecrate
