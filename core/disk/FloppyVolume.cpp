@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include "core/disk/FolderVolume.h"
+#include "core/disk/BlockDevice.h"
 #include "core/disk/ImageVolume.h"
 
 namespace tunecrate {
@@ -33,7 +34,7 @@ bool IsFloppyImageFile(const std::string& location) {
 }
 
 std::unique_ptr<FloppyVolume> OpenFloppyVolume(const std::string& location) {
-    if (IsFloppyImageFile(location)) return std::make_unique<ImageVolume>(location);
+    if (IsFloppyImageFile(location) || IsBlockDevice(location)) return std::make_unique<ImageVolume>(location);
     return std::make_unique<FolderVolume>(location);
 }
 

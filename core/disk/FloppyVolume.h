@@ -69,7 +69,8 @@ public:
     virtual std::string Problem() const { return {}; }
 };
 
-// The floppy at `location`: an image file when it names a regular file, else a folder.
+// The floppy at `location`: an image file or a drive's block device used
+// without mounting, else a folder.
 std::unique_ptr<FloppyVolume> OpenFloppyVolume(const std::string& location);
 bool IsFloppyImageFile(const std::string& location);
 

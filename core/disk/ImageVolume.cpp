@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "core/disk/BlockDevice.h"
 #include "core/disk/FatImage.h"
 
 namespace tunecrate {
@@ -261,19 +262,37 @@ ImageVolume::ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap, I
     : m_imagePath(std::move(imagePath)) {
     auto file = std::make_unique<ImageFile>();
     const bool glance = access == ImageAccess::Glance;
-    // Not blocking: a FIFO or a device given by mistake must not hang us.
-    int fd = glance ? -1 : ::open(m_imagePath.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (glance || (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM))) {
-        fd = ::open(m_imagePath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-        file->readOnly = true;
-    }
-    if (fd < 0) {
-        m_problem = "Cannot open " + m_imagePath + ".\n" + Result::FromErrno(errno).reason;
-        return;
+    const bool device = IsBlockDevice(m_imagePath);
+    int fd = -1;
+    if (device) {
+        // Exclusive: the kernel then refuses to mount the disk under us, and
+        // refuses us a disk that is mounted.
+        const int flags = O_EXCL | O_NONBLOCK;
+        fd = glance ? -1 : OpenDeviceNode(m_imagePath, O_RDWR | flags);
+        if (glance || (fd < 0 && errno == EROFS)) {   // a write-protected disk
+            fd = OpenDeviceNode(m_imagePath, O_RDONLY | flags);
+            file->readOnly = true;
+        }
+        if (fd < 0) {
+            m_problem = DeviceOpenFailure(m_imagePath, errno);
+            return;
+        }
+    } else {
+        // Not blocking: a FIFO given by mistake must not hang us.
+        fd = glance ? -1 : ::open(m_imagePath.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+        if (glance || (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM))) {
+            fd = ::open(m_imagePath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+            file->readOnly = true;
+        }
+        if (fd < 0) {
+            m_problem = "Cannot open " + m_imagePath + ".\n" + Result::FromErrno(errno).reason;
+            return;
+        }
     }
     file->store = std::make_unique<FileStore>(fd);
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const std::optional<std::uint64_t> openSize = OpenSize(fd);
+    if (::fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISBLK(st.st_mode)) || !openSize) {
         m_problem = m_imagePath + " is not a floppy image file.";
         return;
     }
@@ -284,12 +303,12 @@ ImageVolume::ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap, I
                                          : "Cannot lock " + m_imagePath + ".\n" + Result::FromErrno(errno).reason;
         return;
     }
-    m_fileBytes = static_cast<std::uint64_t>(st.st_size);
+    m_fileBytes = *openSize;
     if (wrap) file->store = wrap(std::move(file->store));
     const std::string notAFloppy = m_imagePath + " is not a 1.44 MB floppy image: ";
-    if (static_cast<std::uint64_t>(st.st_size) < kImageBytes) {
-        m_problem = notAFloppy + "it holds " + std::to_string(st.st_size) + " bytes, not " +
-                    std::to_string(kImageBytes) + ".";
+    // An image file may carry a tail; a disk is a floppy only at its exact size.
+    if (*openSize < kImageBytes || (device && *openSize != kImageBytes)) {
+        m_problem = notAFloppy + "it holds " + std::to_string(*openSize) + " bytes, not " + std::to_string(kImageBytes) + ".";
         return;
     }
     std::string boot(kImageSectorBytes, '\0');

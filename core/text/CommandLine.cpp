@@ -49,6 +49,8 @@ CommandLine ParseCommand(const std::vector<std::string>& args) {
             return result;
         } else if (command == "list" && arg == "--csv") {
             result.csv = true;
+        } else if (command == "backup" && arg == "--replace") {
+            result.replace = true;
         } else if (auto value = command == "new" ? OptionValue(args, i, "--count") : std::nullopt) {
             const bool digits = !value->empty() && value->size() <= 4 && value->find_first_not_of("0123456789") == std::string::npos;
             result.count = digits ? std::stoi(*value) : 0;
@@ -59,12 +61,16 @@ CommandLine ParseCommand(const std::vector<std::string>& args) {
     }
     const std::size_t n = result.paths.size();
     const bool many = command == "list" || command == "check";
-    const std::size_t wanted = command == "export" || command == "import" ? 2 : 1;
-    if (many ? n == 0 : n != wanted) {
-        const char* what = command == "export"   ? "an image or floppy folder, then a folder"
-                           : command == "import" ? "a folder of songs, then an image or a shelf folder"
-                           : command == "new"    ? "one image file or shelf folder"
-                                                 : "at least one image, floppy folder or shelf folder";
+    const bool two = command == "export" || command == "import" || command == "backup" || command == "restore";
+    const bool fits = many ? n > 0 : command == "eject" ? n <= 1 : n == (two ? 2u : 1u);
+    if (!fits) {
+        const char* what = command == "export"    ? "an image or floppy folder, then a folder"
+                           : command == "import"  ? "a folder of songs, then an image or a shelf folder"
+                           : command == "new"     ? "one image file or shelf folder"
+                           : command == "backup"  ? "a floppy drive or mounted floppy, then an image file"
+                           : command == "restore" ? "an image file, then a floppy drive"
+                           : command == "eject"   ? "at most one floppy drive or mounted floppy"
+                                                  : "at least one image, floppy folder or shelf folder";
         return Failure(command + " needs " + what);
     }
     return result;
@@ -111,7 +117,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         if (arg.rfind('-', 0) == 0) return Failure("unknown option " + arg);
         if (result.floppy || !LooksLikePath(arg)) {
             return Failure(i == 0 && !result.floppy
-                               ? "unknown command " + arg + " (the commands are list, export, import, new and check)"
+                               ? "unknown command " + arg + " (the commands are list, export, import, new, check, backup, restore and eject)"
                                : "unexpected argument " + arg);
         }
         // "tunecrate disk.img", as a file manager starts it.
@@ -126,9 +132,10 @@ std::string UsageText() {
            "       tunecrate COMMAND [OPTIONS] PATH...\n"
            "Keeps the songs of an instrument's 1.44 MB floppy disks.\n"
            "\n"
-           "  --floppy PATH      use PATH as the floppy: a floppy folder or a 1.44 MB\n"
-           "                     image file (a mounted disk, any folder standing in\n"
-           "                     for one, or a FAT12 image used without mounting)\n"
+           "  --floppy PATH      use PATH as the floppy: a floppy folder, a 1.44 MB\n"
+           "                     image file or a floppy drive's device (a mounted disk,\n"
+           "                     any folder standing in for one, or a FAT12 image or\n"
+           "                     /dev/sdX used without mounting)\n"
            "                     instead of looking for a mounted 1.44 MB removable disk\n"
            "  PATH               the same as --floppy PATH\n"
            "  --shelf DIR        open the disk shelf on DIR, a folder of floppy images\n"
@@ -149,6 +156,16 @@ std::string UsageText() {
            "                             with the next free numbers in a shelf folder PATH\n"
            "  check PATH...              read each image as the program does and report\n"
            "                             every problem; exit status 1 when there is one\n"
+           "  backup [--replace] FLOPPY IMAGE\n"
+           "                             read the whole floppy (a drive such as /dev/sdb, or\n"
+           "                             a mounted floppy's folder) into IMAGE, retrying bad\n"
+           "                             sectors; unreadable ones are zeros, listed in\n"
+           "                             IMAGE.log; exit status 1 when there are any\n"
+           "  restore IMAGE DEVICE       write a 1.44 MB image over the whole floppy in the\n"
+           "                             drive DEVICE (not mounted), then read it back and\n"
+           "                             compare; exit status 1 when a sector differs\n"
+           "  eject [FLOPPY]             flush, unmount and power off the floppy drive (the\n"
+           "                             one found when none is named)\n"
            "\n"
            "The folder the program is started in is the first hard-disk folder shown.\n";
 }

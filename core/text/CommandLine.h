@@ -17,16 +17,16 @@ struct CommandLine {
     std::optional<std::string> shelf;    // --shelf DIR: the shelf window opens on DIR
     std::string newFloppy;               // --new-floppy FILE, for Action::NewFloppy
     std::string error;                   // for Action::Error
-    // For Action::Command: the command ("list", "export", "import", "new",
-    // "check"), its paths, and its options.
+    // For Action::Command: the command (one of kCommands), its paths, and its options.
     std::string command;
     std::vector<std::string> paths;
     bool csv = false;   // list --csv
     int count = 1;      // new --count N
+    bool replace = false;   // backup --replace
 };
 
 // The commands a script runs without a window.
-inline constexpr const char* kCommands[] = {"list", "export", "import", "new", "check"};
+inline constexpr const char* kCommands[] = {"list", "export", "import", "new", "check", "backup", "restore", "eject"};
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args);  // without argv[0]
 std::string UsageText();

@@ -71,6 +71,47 @@ inline constexpr const char* kOnlyNumberedImages =
     CORE_TEXT("Core", "番号の付いたイメージ（DSKA0003.IMG のような名前）にだけ名前を付けられます。");
 inline constexpr const char* kBadLabel =
     CORE_TEXT("Core", "名前は %1 バイトまでで、/ や制御文字を含めることはできません。");
+// Floppy drives used as devices, and whole-disk copies.
+inline constexpr const char* kDeviceNoPermission = CORE_TEXT(
+    "Core",
+    "%1 を開く権限がありません。\nマウントされていないフロッピードライブを使うには、disk グループに入ってください"
+    "（sudo adduser %2 disk のあと、ログインし直す）。\nまたは udisks2 が動いていれば、そこから開く許可を求めます。");
+inline constexpr const char* kDeviceBusy =
+    CORE_TEXT("Core", "%1 は使用中です（マウントされているか、ほかのプログラムが開いています）。");
+inline constexpr const char* kDeviceNoDisk = CORE_TEXT("Core", "%1 にディスクが入っていません。");
+inline constexpr const char* kNotAFloppyDrive = CORE_TEXT("Core", "%1 はマウントされたフロッピーでも、フロッピードライブでもありません。");
+inline constexpr const char* kNotAFloppyDisk =
+    CORE_TEXT("Core", "%1 は 1.44 MB のフロッピーではありません（%2 バイト）。");
+inline constexpr const char* kNotAFloppyImage =
+    CORE_TEXT("Core", "%1 は 1.44 MB の FAT12 フロッピーイメージではないので、書き込みません。\n%2");
+inline constexpr const char* kImageExists = CORE_TEXT("Core", "%1 はすでに存在します。");
+inline constexpr const char* kDeviceMounted = CORE_TEXT(
+    "Core", "%1 は %2 にマウントされているので、書き込みません。\n先にアンマウントしてください（umount %2）。");
+inline constexpr const char* kBackupDone = CORE_TEXT("Core", "%1 を %2 に保存しました。読めないセクタはありませんでした。");
+inline constexpr const char* kBackupUnreadable =
+    CORE_TEXT("Core", "%1 を %2 に保存しましたが、%3 個のセクタが読めず、ゼロで埋めました。\n詳しくは %4 をご覧ください。");
+inline constexpr const char* kSongsHit = CORE_TEXT("Core", "読めなかったセクタを含む曲:");
+inline constexpr const char* kFilesHit = CORE_TEXT("Core", "読めなかったセクタを含むほかのファイル:");
+inline constexpr const char* kBackupCancelled = CORE_TEXT("Core", "保存を中止しました。イメージは作られていません。");
+inline constexpr const char* kRestoreDone =
+    CORE_TEXT("Core", "%1 を %2 に書き、読み戻して確かめました。すべてのセクタが一致しています。");
+inline constexpr const char* kRestoreDiffers = CORE_TEXT(
+    "Core", "%1 を %2 に書きましたが、%3 個のセクタが書けないか、読み戻すと一致しません。\nセクタ: %4");
+inline constexpr const char* kRestoreCancelled =
+    CORE_TEXT("Core", "書き込みを中止しました。%1 のフロッピーには、イメージの一部だけが書かれています。");
+inline constexpr const char* kEjectDone = CORE_TEXT("Core", "%1 のフロッピーを取り出せます。");
+inline constexpr const char* kEjectNoPowerOff =
+    CORE_TEXT("Core", "%1 のフロッピーはアンマウントしたので、取り出せます。\n（ドライブの電源は切れませんでした: %2）");
+inline constexpr const char* kEjectUnmountFailed =
+    CORE_TEXT("Core", "%1 をアンマウントできませんでした。まだ取り出さないでください。\n%2");
+inline constexpr const char* kEjectFlushedDevice =
+    CORE_TEXT("Core", "%1 への書き込みはすべて済みました。フロッピーを取り出せます。");
+inline constexpr const char* kEjectByHand = CORE_TEXT(
+    "Core",
+    "書き込みはすべてディスクに送りました。\nudisks2 が動いていないので、ここではアンマウントできません。"
+    "取り出す前に、ファイルマネージャーで取り出すか、umount %1 を実行してください。");
+inline constexpr const char* kRestoreQuestion = CORE_TEXT(
+    "Core", "%1 のフロッピーの内容をすべて消して、%2 の内容を書き込みます。\nよろしいですか？");
 }  // namespace texts
 
 }  // namespace tunecrate

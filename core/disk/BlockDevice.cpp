@@ -1,0 +1,153 @@
+// SPDX-License-Identifier: MIT
+#include "core/disk/BlockDevice.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "core/Result.h"
+#include "core/disk/FatImage.h"
+#include "core/text/Texts.h"
+
+namespace tunecrate {
+
+namespace {
+
+DeviceOpener& Opener() {
+    static DeviceOpener opener;
+    return opener;
+}
+
+std::string FirstLine(const std::filesystem::path& path) {
+    std::ifstream in(path);
+    std::string text;
+    std::getline(in, text);
+    return text;
+}
+
+// The same device whichever name reaches it (/dev/disk/by-id/..., a symlink).
+bool SameDevice(const std::string& a, const std::string& b) {
+    if (a == b) return true;
+    struct stat sa {}, sb {};
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && S_ISBLK(sa.st_mode) &&
+           S_ISBLK(sb.st_mode) && sa.st_rdev == sb.st_rdev;
+}
+
+// "/dev/sdb1" is a partition of "/dev/sdb", "/dev/loop0p1" of "/dev/loop0".
+bool IsPartitionOf(const std::string& partition, const std::string& disk) {
+    if (partition.size() <= disk.size() || partition.compare(0, disk.size(), disk) != 0) return false;
+    std::string rest = partition.substr(disk.size());
+    if (rest[0] == 'p') rest.erase(0, 1);
+    return !rest.empty() && rest.find_first_not_of("0123456789") == std::string::npos;
+}
+
+std::string WithoutFinalSlash(std::string path) {
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+}
+
+}  // namespace
+
+bool IsBlockDevice(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISBLK(st.st_mode);
+}
+
+std::optional<std::uint64_t> OpenSize(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return std::nullopt;
+    if (!S_ISBLK(st.st_mode)) return static_cast<std::uint64_t>(st.st_size);
+    std::uint64_t bytes = 0;
+    if (::ioctl(fd, BLKGETSIZE64, &bytes) != 0) return std::nullopt;
+    return bytes;
+}
+
+void SetDeviceOpener(DeviceOpener opener) { Opener() = std::move(opener); }
+
+int OpenDeviceNode(const std::string& path, int flags) {
+    flags |= O_CLOEXEC | O_NOCTTY;
+    const int accessMode = flags & O_ACCMODE;
+    const int wanted = accessMode == O_RDONLY ? R_OK : accessMode == O_WRONLY ? W_OK : R_OK | W_OK;
+    // The service may ask for a password: only where the node is closed to us.
+    if (::access(path.c_str(), wanted) != 0 && (errno == EACCES || errno == EPERM) && Opener() && IsBlockDevice(path)) {
+        const int fd = Opener()(path, flags);
+        if (fd >= 0) return fd;
+    }
+    return ::open(path.c_str(), flags);
+}
+
+std::string DeviceOpenFailure(const std::string& device, int error) {
+    if (error == EACCES || error == EPERM) {
+        const char* user = std::getenv("USER");
+        return Say(texts::kDeviceNoPermission, {device, user != nullptr && *user != '\0' ? user : "$USER"});
+    }
+    if (error == EBUSY) return Say(texts::kDeviceBusy, {device});
+    if (error == ENOMEDIUM) return Say(texts::kDeviceNoDisk, {device});
+    return "Cannot open " + device + ".\n" + Result::FromErrno(error).reason;
+}
+
+void FlushMountedFolder(const std::string& mountPoint) {
+    const int fd = ::open(mountPoint.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::syncfs(fd);
+    ::close(fd);
+}
+
+void FlushDevice(const std::string& device) {
+    const int fd = ::open(device.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+std::optional<std::string> MountPointOf(const std::string& device, const std::vector<MountEntry>& mounts) {
+    std::optional<std::string> found;
+    for (const MountEntry& mount : mounts) {
+        if (SameDevice(mount.device, device) || IsPartitionOf(mount.device, device)) found = mount.mountPoint;
+    }
+    if (found) return found;
+    // A name such as /dev/disk/by-id/... for a partition: compare the real names.
+    std::error_code error;
+    const std::string real = std::filesystem::canonical(device, error).string();
+    if (error || real == device) return std::nullopt;
+    return MountPointOf(real, mounts);
+}
+
+std::optional<std::string> DeviceMountedAt(const std::string& folder, const std::vector<MountEntry>& mounts) {
+    const std::string wanted = WithoutFinalSlash(folder);
+    std::optional<std::string> found;
+    for (const MountEntry& mount : mounts) {
+        if (WithoutFinalSlash(mount.mountPoint) == wanted && mount.device.rfind("/dev/", 0) == 0) found = mount.device;
+    }
+    return found;
+}
+
+std::vector<std::string> FindFloppyDevices(const std::vector<MountEntry>& mounts, const std::string& sysBlock,
+                                           const std::string& devFolder) {
+    namespace fs = std::filesystem;
+    std::vector<std::string> found;
+    std::error_code error;
+    for (const fs::directory_entry& entry : fs::directory_iterator(sysBlock, error)) {
+        const fs::path sys = entry.path();
+        // A partition has no removable flag of its own; its disk's folder holds it.
+        const bool partition = fs::exists(sys / "partition", error);
+        const fs::path disk = partition ? fs::canonical(sys, error).parent_path() : sys;
+        if (FirstLine(disk / "removable") != "1") continue;
+        if (FirstLine(sys / "size") != std::to_string(kImageSectors)) continue;
+        const std::string device = devFolder + "/" + sys.filename().string();
+        // A disk whose partition is mounted counts as mounted.
+        if (MountPointOf(device, mounts)) continue;
+        found.push_back(device);
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+}  // namespace tunecrate

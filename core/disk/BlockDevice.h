@@ -1,0 +1,55 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/disk/FloppyFinder.h"
+
+namespace tunecrate {
+
+// A floppy drive's block device (/dev/sdb), used without mounting it.
+bool IsBlockDevice(const std::string& path);
+
+// The size of an open file, or of a block device (whose st_size is 0).
+std::optional<std::uint64_t> OpenSize(int fd);
+
+// Opens a device node the user may not open: a desktop service that grants
+// access (after asking, where it must). Gets the open(2) access mode and
+// O_EXCL/O_DIRECT flags; returns an open descriptor, or -1 with errno set.
+using DeviceOpener = std::function<int(const std::string& device, int flags)>;
+// Installed once by the program; none by default.
+void SetDeviceOpener(DeviceOpener opener);
+
+// Opens `path` for whole-disk work. The node itself when the user may open
+// it; else through the opener, else the node again for the system's reason.
+// O_CLOEXEC is always added. Returns -1 with errno set.
+int OpenDeviceNode(const std::string& path, int flags);
+
+// The reason to give when a device cannot be opened: the system's, and for
+// a refused permission how to get it.
+std::string DeviceOpenFailure(const std::string& device, int error);
+
+// Sends what the system still holds for a mounted floppy, or for a drive's
+// device, to the disk.
+void FlushMountedFolder(const std::string& mountPoint);
+void FlushDevice(const std::string& device);
+
+// Where `device` (or a partition of it) is mounted in `mounts`; nullopt when it is not.
+std::optional<std::string> MountPointOf(const std::string& device, const std::vector<MountEntry>& mounts);
+
+// The device mounted at `folder` (a mount point, with or without a final
+// "/"); nullopt when no device is mounted exactly there.
+std::optional<std::string> DeviceMountedAt(const std::string& folder, const std::vector<MountEntry>& mounts);
+
+// The removable block devices (whole disks or partitions) that hold exactly
+// a 1.44 MB floppy's 2,880 sectors and are not mounted, as /dev paths, from
+// the kernel's own record in `sysBlock`: reading it never touches a drive.
+std::vector<std::string> FindFloppyDevices(const std::vector<MountEntry>& mounts,
+                                           const std::string& sysBlock = "/sys/class/block",
+                                           const std::string& devFolder = "/dev");
+
+}  // namespace tunecrate

@@ -1,0 +1,288 @@
+// SPDX-License-Identifier: MIT
+#include "core/disk/DiskCopy.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <map>
+#include <set>
+#include <unistd.h>
+
+#include "core/Result.h"
+#include "core/disk/BlockDevice.h"
+#include "core/disk/FatImage.h"
+
+namespace tunecrate {
+
+namespace {
+
+// A disk's descriptor. Without the system's cache (O_DIRECT) transfers must
+// start and end on sector bounds from memory aligned to a page; they go
+// through a buffer of our own that is.
+class DiskStore final : public ImageStore {
+public:
+    DiskStore(int fd, bool direct) : m_fd(fd), m_direct(direct) {
+        if (m_direct) m_buffer = static_cast<char*>(std::aligned_alloc(kAlign, kBufferBytes));
+    }
+    ~DiskStore() override {
+        std::free(m_buffer);
+        ::close(m_fd);
+    }
+    DiskStore(const DiskStore&) = delete;
+    DiskStore& operator=(const DiskStore&) = delete;
+
+    bool Read(std::uint64_t offset, char* data, std::size_t size) override {
+        return Move(offset, size, [&](std::uint64_t at, std::size_t done, std::size_t n) {
+            char* into = m_direct ? m_buffer : data + done;
+            const ssize_t got = ::pread(m_fd, into, n, static_cast<off_t>(at));
+            if (got > 0 && m_direct) std::memcpy(data + done, m_buffer, static_cast<std::size_t>(got));
+            return got;
+        });
+    }
+    bool Write(std::uint64_t offset, std::string_view bytes) override {
+        return Move(offset, bytes.size(), [&](std::uint64_t at, std::size_t done, std::size_t n) {
+            const char* from = bytes.data() + done;
+            if (m_direct) {
+                std::memcpy(m_buffer, from, n);
+                from = m_buffer;
+            }
+            return ::pwrite(m_fd, from, n, static_cast<off_t>(at));
+        });
+    }
+    bool Flush() override { return ::fsync(m_fd) == 0; }
+
+private:
+    static constexpr std::size_t kAlign = 4096;
+    static constexpr std::size_t kBufferBytes = kTrackSectors * kImageSectorBytes * 2;
+
+    template <typename Step>
+    bool Move(std::uint64_t offset, std::size_t size, Step step) {
+        if (m_direct && m_buffer == nullptr) {
+            errno = ENOMEM;
+            return false;
+        }
+        std::size_t done = 0;
+        while (done < size) {
+            const std::size_t n = std::min(size - done, m_direct ? kBufferBytes : size - done);
+            const ssize_t moved = step(offset + done, done, n);
+            if (moved < 0 && errno == EINTR) continue;
+            if (moved <= 0) {
+                if (moved == 0) errno = EIO;   // the disk ended early
+                return false;
+            }
+            done += static_cast<std::size_t>(moved);
+        }
+        return true;
+    }
+
+    int m_fd;
+    bool m_direct;
+    char* m_buffer = nullptr;
+};
+
+// Reads `count` sectors from `first`; false when any of them fails.
+bool ReadSectors(ImageStore& disk, std::uint32_t first, std::uint32_t count, char* into) {
+    return disk.Read(std::uint64_t{first} * kImageSectorBytes, into, std::size_t{count} * kImageSectorBytes);
+}
+
+// One sector, tried once and then kSectorRetries more times.
+bool ReadSectorRetrying(ImageStore& disk, std::uint32_t sector, char* into) {
+    for (int attempt = 0; attempt <= kSectorRetries; ++attempt) {
+        if (ReadSectors(disk, sector, 1, into)) return true;
+    }
+    std::memset(into, 0, kImageSectorBytes);
+    return false;
+}
+
+// The files and folders of the image, each cluster to the path that holds it.
+struct ClusterMap {
+    std::map<std::uint16_t, std::string> owner;
+    std::map<std::uint32_t, std::string> rootSlot;   // root slot -> entry name
+};
+
+std::string EntryName(const FatEntry& entry) { return entry.longName.empty() ? entry.shortName : entry.longName; }
+
+void MapFolder(const FatImage& fat, std::string_view image, const std::vector<FatEntry>& entries,
+               const std::string& prefix, ClusterMap& map, std::set<std::uint16_t>& seenFolders, int depth) {
+    for (const FatEntry& entry : entries) {
+        const std::string path = prefix + EntryName(entry);
+        // As far as the chain goes: a folder's entry gives no size.
+        const FatImage::Walk walk = fat.WalkChain(entry.firstCluster, entry.size);
+        for (std::uint16_t cluster : walk.clusters) map.owner.emplace(cluster, path);
+        if (!entry.IsFolder() || depth > 16 || !seenFolders.insert(entry.firstCluster).second) continue;
+        std::string bytes;
+        for (std::uint16_t cluster : walk.clusters) {
+            const std::uint64_t at = fat.ClusterOffset(cluster);
+            if (at + kImageSectorBytes <= image.size()) bytes.append(image.substr(at, kImageSectorBytes));
+        }
+        MapFolder(fat, image, FatImage::ParseEntries(bytes), path + "/", map, seenFolders, depth + 1);
+    }
+}
+
+std::optional<FatImage> ParseImage(std::string_view image) {
+    if (image.size() < kImageBytes) return std::nullopt;
+    std::string reason;
+    auto fat = FatImage::Parse(image.substr(0, kImageSectorBytes), &reason);
+    if (!fat) return std::nullopt;
+    const std::uint64_t rootBytes = std::uint64_t{kImageRootEntries} * kDirEntryBytes;
+    if (!fat->Load(image.substr(fat->FatOffset(0), fat->FatUsedBytes()), image.substr(fat->RootOffset(), rootBytes),
+                   &reason)) {
+        return std::nullopt;
+    }
+    return fat;
+}
+
+ClusterMap MapClusters(const FatImage& fat, std::string_view image) {
+    ClusterMap map;
+    std::set<std::uint16_t> seen;
+    MapFolder(fat, image, fat.Entries(), "", map, seen, 0);
+    for (const FatEntry& entry : fat.Entries()) {
+        for (std::uint32_t slot = entry.firstSlot; slot <= entry.slot; ++slot) map.rootSlot[slot] = EntryName(entry);
+    }
+    return map;
+}
+
+}  // namespace
+
+WholeDisk OpenWholeDisk(const std::string& path, int flags) {
+    WholeDisk disk;
+    const bool device = IsBlockDevice(path);
+    int fd = device ? OpenDeviceNode(path, flags | O_DIRECT) : -1;
+    bool direct = fd >= 0;
+    if (fd < 0 && (!device || errno == EINVAL)) {   // a file, or a device without direct transfers
+        fd = device ? OpenDeviceNode(path, flags) : ::open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY);
+        direct = false;
+    }
+    if (fd < 0) {
+        disk.failure = device ? DeviceOpenFailure(path, errno) : "Cannot open " + path + ".\n" + Result::FromErrno(errno).reason;
+        return disk;
+    }
+    // A descriptor the desktop's service opened may lack O_DIRECT; ask for it.
+    if (device && direct && (::fcntl(fd, F_GETFL) & O_DIRECT) == 0) {
+        direct = ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_DIRECT) == 0;
+    }
+    const std::optional<std::uint64_t> bytes = OpenSize(fd);
+    if (!bytes) {
+        disk.failure = "Cannot read the size of " + path + ".\n" + Result::FromErrno(errno).reason;
+        ::close(fd);
+        return disk;
+    }
+    disk.bytes = *bytes;
+    disk.store = std::make_unique<DiskStore>(fd, direct);
+    return disk;
+}
+
+DiskReading ReadWholeDisk(ImageStore& disk, std::uint64_t bytes, const CopyProgress& progress) {
+    DiskReading reading;
+    const auto sectors = static_cast<std::uint32_t>(bytes / kImageSectorBytes);
+    reading.bytes.assign(std::size_t{sectors} * kImageSectorBytes, '\0');
+    for (std::uint32_t first = 0; first < sectors; first += kTrackSectors) {
+        if (progress && !progress(first, sectors)) {
+            reading.cancelled = true;
+            return reading;
+        }
+        const std::uint32_t count = std::min(kTrackSectors, sectors - first);
+        char* into = reading.bytes.data() + std::size_t{first} * kImageSectorBytes;
+        if (ReadSectors(disk, first, count, into)) continue;
+        for (std::uint32_t sector = first; sector < first + count; ++sector) {
+            if (!ReadSectorRetrying(disk, sector, into + std::size_t{sector - first} * kImageSectorBytes)) {
+                reading.unreadable.push_back(sector);
+            }
+        }
+    }
+    if (progress) progress(sectors, sectors);
+    return reading;
+}
+
+DiskWriting WriteWholeDisk(ImageStore& disk, std::string_view image, const CopyProgress& progress) {
+    DiskWriting writing;
+    const auto sectors = static_cast<std::uint32_t>(image.size() / kImageSectorBytes);
+    for (std::uint32_t first = 0; first < sectors; first += kTrackSectors) {
+        if (progress && !progress(first, 2 * sectors)) {
+            writing.cancelled = true;
+            disk.Flush();
+            return writing;
+        }
+        const std::uint32_t count = std::min(kTrackSectors, sectors - first);
+        const auto at = [&](std::uint32_t sector) { return std::uint64_t{sector} * kImageSectorBytes; };
+        if (disk.Write(at(first), image.substr(at(first), count * kImageSectorBytes))) continue;
+        for (std::uint32_t sector = first; sector < first + count; ++sector) {
+            if (!disk.Write(at(sector), image.substr(at(sector), kImageSectorBytes))) writing.unwritten.push_back(sector);
+        }
+    }
+    if (!disk.Flush()) writing.failure = Result::FromErrno(errno).reason;
+    // The read-back: through the same exclusive handle, so nothing mounts the
+    // disk in between, and past the cache, so it is the disk that answers.
+    const DiskReading back = ReadWholeDisk(disk, image.size(), [&](std::uint32_t done, std::uint32_t) {
+        return !progress || progress(sectors + done, 2 * sectors);
+    });
+    if (back.cancelled) {
+        writing.cancelled = true;
+        return writing;
+    }
+    std::set<std::uint32_t> differing(back.unreadable.begin(), back.unreadable.end());
+    for (std::uint32_t sector = 0; sector < sectors; ++sector) {
+        const std::size_t at = std::size_t{sector} * kImageSectorBytes;
+        if (back.bytes.compare(at, kImageSectorBytes, image, at, kImageSectorBytes) != 0) differing.insert(sector);
+    }
+    writing.differing.assign(differing.begin(), differing.end());
+    if (progress) progress(2 * sectors, 2 * sectors);
+    return writing;
+}
+
+std::vector<std::string> SectorOwners(std::string_view image, const std::vector<std::uint32_t>& sectors) {
+    const std::optional<FatImage> fat = ParseImage(image);
+    if (!fat) return std::vector<std::string>(sectors.size(), "unknown: the boot sector or a FAT is unreadable");
+    const ClusterMap map = MapClusters(*fat, image);
+    const std::uint64_t fatBytes = fat->FatUsedBytes();
+    const std::uint64_t rootEnd = fat->RootOffset() + std::uint64_t{kImageRootEntries} * kDirEntryBytes;
+    std::vector<std::string> owners;
+    for (std::uint32_t sector : sectors) {
+        const std::uint64_t at = std::uint64_t{sector} * kImageSectorBytes;
+        std::string owner;
+        if (at < fat->FatOffset(0)) {
+            owner = "boot sector";
+        } else if (at < fat->RootOffset() && at >= fat->FatOffset(1)) {
+            owner = at < fat->FatOffset(1) + fatBytes ? "FAT 2" : "FAT 2 (unused part)";
+        } else if (at < fat->RootOffset()) {
+            owner = at < fat->FatOffset(0) + fatBytes ? "FAT 1" : "FAT 1 (unused part)";
+        } else if (at < rootEnd) {
+            owner = "root folder";
+            const auto firstSlot = static_cast<std::uint32_t>((at - fat->RootOffset()) / kDirEntryBytes);
+            std::set<std::string> names;
+            for (std::uint32_t slot = firstSlot; slot < firstSlot + kImageSectorBytes / kDirEntryBytes; ++slot) {
+                if (auto it = map.rootSlot.find(slot); it != map.rootSlot.end()) names.insert(it->second);
+            }
+            std::string list;
+            for (const std::string& name : names) list += (list.empty() ? "" : ", ") + name;
+            if (!list.empty()) owner += " (entries of " + list + ")";
+        } else {
+            const auto cluster = static_cast<std::uint16_t>(2 + (at - fat->ClusterOffset(2)) / kImageSectorBytes);
+            const auto it = map.owner.find(cluster);
+            owner = it != map.owner.end() ? it->second : cluster < fat->ClusterCount() + 2 ? "free space" : "past the last cluster";
+        }
+        owners.push_back(owner);
+    }
+    return owners;
+}
+
+std::vector<std::string> FilesAtSectors(std::string_view image, const std::vector<std::uint32_t>& sectors) {
+    std::vector<std::string> files;
+    const std::optional<FatImage> fat = ParseImage(image);
+    if (!fat) return files;
+    const ClusterMap map = MapClusters(*fat, image);
+    for (std::uint32_t sector : sectors) {
+        const std::uint64_t at = std::uint64_t{sector} * kImageSectorBytes;
+        if (at < fat->ClusterOffset(2)) continue;
+        const auto cluster = static_cast<std::uint16_t>(2 + (at - fat->ClusterOffset(2)) / kImageSectorBytes);
+        const auto it = map.owner.find(cluster);
+        if (it != map.owner.end() && std::find(files.begin(), files.end(), it->second) == files.end()) {
+            files.push_back(it->second);
+        }
+    }
+    return files;
+}
+
+}  // namespace tunecrate

@@ -1,0 +1,63 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/disk/ImageVolume.h"
+
+namespace tunecrate {
+
+// Whole-disk copies between a floppy and an image: a track at a time, the
+// way a drive reads fastest; sector by sector, with retries, where a track fails.
+inline constexpr std::uint32_t kTrackSectors = 18;
+inline constexpr int kSectorRetries = 3;
+
+// Gets the sectors done and the sectors in all; false stops the copy.
+using CopyProgress = std::function<bool(std::uint32_t done, std::uint32_t total)>;
+
+// A disk opened for a whole-disk copy: a drive's block device, bypassing
+// the system's cache where the device allows, so that every read reaches the
+// disk itself; or an image file standing in for one.
+struct WholeDisk {
+    std::unique_ptr<ImageStore> store;   // null when it could not be opened
+    std::uint64_t bytes = 0;
+    std::string failure;                 // why it could not, naming it
+};
+// `flags` is O_RDONLY or O_RDWR, with O_EXCL for a disk that must not be
+// mounted while we work.
+WholeDisk OpenWholeDisk(const std::string& path, int flags);
+
+struct DiskReading {
+    std::string bytes;                       // every sector; an unreadable one is zeros
+    std::vector<std::uint32_t> unreadable;   // sector numbers, rising
+    bool cancelled = false;
+};
+// Reads the first `bytes` of the disk (whole sectors). A sector is
+// unreadable when its first read and kSectorRetries more all fail.
+DiskReading ReadWholeDisk(ImageStore& disk, std::uint64_t bytes, const CopyProgress& progress);
+
+struct DiskWriting {
+    std::vector<std::uint32_t> unwritten;   // sectors whose writes failed
+    std::vector<std::uint32_t> differing;   // read back unlike the image, or unreadable
+    bool cancelled = false;                 // the disk holds only part of the image
+    std::string failure;                    // the final flush failed (the system's reason)
+    bool ok() const { return unwritten.empty() && differing.empty() && !cancelled && failure.empty(); }
+};
+// Writes `image` over the disk, flushes, then reads every sector back and
+// compares. Progress counts both passes.
+DiskWriting WriteWholeDisk(ImageStore& disk, std::string_view image, const CopyProgress& progress);
+
+// What holds each sector of a FAT12 floppy's bytes: "boot sector", "FAT 1",
+// "FAT 2", "root folder" (with the entries it holds), a file's path, or
+// "free space". Without a readable boot sector every answer says so.
+std::vector<std::string> SectorOwners(std::string_view image, const std::vector<std::uint32_t>& sectors);
+
+// The paths of the files that hold any of `sectors` (in the root and in folders), each once.
+std::vector<std::string> FilesAtSectors(std::string_view image, const std::vector<std::uint32_t>& sectors);
+
+}  // namespace tunecrate

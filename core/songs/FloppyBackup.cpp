@@ -1,0 +1,249 @@
+// SPDX-License-Identifier: MIT
+#include "core/songs/FloppyBackup.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "core/disk/BlockDevice.h"
+#include "core/disk/FileOps.h"
+#include "core/disk/FatImage.h"
+#include "core/disk/ImageVolume.h"
+#include "core/songs/FloppyCatalogue.h"
+#include "core/text/Encoding.h"
+#include "core/text/SongNames.h"
+#include "core/text/Texts.h"
+
+namespace tunecrate {
+
+namespace {
+
+std::string Hex(std::uint64_t value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "0x%08llX", static_cast<unsigned long long>(value));
+    return text;
+}
+
+// The slot whose file `name` is (MDR_03.B00 -> 3), or -1.
+int SlotOfFile(const std::string& name) {
+    const auto dot = name.find('.');
+    const std::string stem = name.substr(0, dot);
+    for (int slot = 0; slot < kProbedSlots; ++slot) {
+        if (EqualsNoCase(stem, SlotName(slot))) return slot;
+    }
+    return -1;
+}
+
+// The disk to read for `source`, and how.
+struct BackupSource {
+    std::string path;
+    int flags = O_RDONLY;
+    std::string failure;
+};
+
+BackupSource ResolveSource(const std::string& source, const std::vector<MountEntry>& mounts) {
+    BackupSource resolved;
+    resolved.path = source;
+    if (IsFolder(source)) {
+        const std::optional<std::string> device = DeviceMountedAt(source, mounts);
+        if (!device) {
+            resolved.failure = Say(texts::kNotAFloppyDrive, {source});
+            return resolved;
+        }
+        FlushMountedFolder(source);   // the device must hold what the folder shows
+        resolved.path = *device;
+    } else if (IsBlockDevice(source)) {
+        if (const std::optional<std::string> mountPoint = MountPointOf(source, mounts)) {
+            FlushMountedFolder(*mountPoint);
+        } else {
+            resolved.flags |= O_EXCL;   // nothing may mount it while it is read
+        }
+    }
+    return resolved;
+}
+
+}  // namespace
+
+std::string BackupReport(const std::string& source, const std::string& imagePath, std::string_view image,
+                         const std::vector<std::uint32_t>& unreadable) {
+    std::string report = "# Tunecrate backup of " + source + " into " + imagePath + "\n";
+    report += "# " + std::to_string(unreadable.size()) + " of " + std::to_string(image.size() / kImageSectorBytes) +
+              " sectors could not be read (each tried " + std::to_string(kSectorRetries + 1) +
+              " times); they are zeros in the image.\n";
+    const std::vector<std::string> owners = SectorOwners(image, unreadable);
+    for (std::size_t i = 0; i < unreadable.size(); ++i) {
+        report += "# sector " + std::to_string(unreadable[i]) + " (byte " +
+                  Hex(std::uint64_t{unreadable[i]} * kImageSectorBytes) + "): " + owners[i] + "\n";
+    }
+    // The map: whole ranges of read ("+") and unreadable ("-") bytes.
+    report += "# current_pos  current_status  current_pass\n";
+    report += Hex(image.size()) + "     +               1\n";
+    report += "#      pos        size  status\n";
+    const auto sectors = static_cast<std::uint32_t>(image.size() / kImageSectorBytes);
+    std::size_t next = 0;
+    for (std::uint32_t start = 0; start < sectors;) {
+        const bool bad = next < unreadable.size() && unreadable[next] == start;
+        std::uint32_t end = start + 1;
+        if (bad) {
+            ++next;
+            while (next < unreadable.size() && unreadable[next] == end) ++next, ++end;
+        } else {
+            end = next < unreadable.size() ? unreadable[next] : sectors;
+        }
+        report += Hex(std::uint64_t{start} * kImageSectorBytes) + "  " +
+                  Hex(std::uint64_t{end - start} * kImageSectorBytes) + "  " + (bad ? "-" : "+") + "\n";
+        start = end;
+    }
+    return report;
+}
+
+BackupOutcome BackupFloppy(const std::string& source, const std::string& imagePath, bool replace,
+                           const std::vector<MountEntry>& mounts, const CopyProgress& progress,
+                           const ImageStoreWrapper& wrap) {
+    BackupOutcome outcome;
+    if (!replace && (FileSize(imagePath) || IsFolder(imagePath))) {
+        outcome.result = Result{Status::TargetExists, EEXIST, Say(texts::kImageExists, {imagePath})};
+        return outcome;
+    }
+    const BackupSource from = ResolveSource(source, mounts);
+    if (!from.failure.empty()) {
+        outcome.result = Result::Refused(from.failure);
+        return outcome;
+    }
+    WholeDisk disk = OpenWholeDisk(from.path, from.flags);
+    if (!disk.store) {
+        outcome.result = Result::Refused(disk.failure);
+        return outcome;
+    }
+    // Anything else is not a floppy: a hard disk named by mistake must not be read whole.
+    if (disk.bytes != kImageBytes) {
+        outcome.result = Result::Refused(Say(texts::kNotAFloppyDisk, {source, std::to_string(disk.bytes)}));
+        return outcome;
+    }
+    if (wrap) disk.store = wrap(std::move(disk.store));
+    const DiskReading reading = ReadWholeDisk(*disk.store, disk.bytes, progress);
+    disk.store.reset();
+    if (reading.cancelled) {
+        outcome.cancelled = true;
+        return outcome;
+    }
+    const Result written = replace ? WriteFileBytes(imagePath, reading.bytes) : CreateFileBytes(imagePath, reading.bytes);
+    if (!written.ok()) {
+        outcome.result = Result{written.status, written.error,
+                                "Cannot write " + imagePath + ".\n" + written.reason};
+        return outcome;
+    }
+    outcome.unreadable = reading.unreadable;
+    const std::string logPath = imagePath + ".log";
+    if (reading.unreadable.empty()) {
+        // A report left from an earlier backup under this name would now mislead.
+        if (FileSize(logPath)) RemoveFile(logPath);
+        return outcome;
+    }
+    outcome.filesHit = FilesAtSectors(reading.bytes, reading.unreadable);
+    ImageVolume image(imagePath, {}, ImageAccess::Glance);
+    const CatalogueReading catalogue = ReadCatalogue(&image);
+    for (const std::string& file : outcome.filesHit) {
+        const int slot = SlotOfFile(file);
+        if (slot < 0) continue;
+        std::string title;
+        if (catalogue.readable && slot < static_cast<int>(catalogue.rows.size())) title = catalogue.rows[slot].title;
+        outcome.songsHit.push_back(std::to_string(slot + 1) + " " + Cp932ToUtf8(title) + " (" + file + ")");
+    }
+    const Result logged = WriteFileBytes(logPath, BackupReport(source, imagePath, reading.bytes, reading.unreadable));
+    if (logged.ok()) {
+        outcome.logPath = logPath;
+    } else {
+        outcome.result = Result::Notice("Cannot write " + logPath + ".\n" + logged.reason);
+    }
+    return outcome;
+}
+
+std::string BackupOutcome::Message(const std::string& source, const std::string& imagePath) const {
+    if (cancelled) return Say(texts::kBackupCancelled);
+    if (!result.ok()) return result.reason;
+    if (unreadable.empty()) return Say(texts::kBackupDone, {source, imagePath});
+    std::string text = Say(texts::kBackupUnreadable, {source, imagePath, std::to_string(unreadable.size()),
+                                                      logPath.empty() ? "-" : logPath});
+    if (!songsHit.empty()) {
+        text += "\n" + Say(texts::kSongsHit);
+        for (const std::string& song : songsHit) text += "\n  " + song;
+    }
+    std::string others;
+    for (const std::string& file : filesHit) {
+        if (SlotOfFile(file) < 0) others += "\n  " + file;
+    }
+    if (!others.empty()) text += "\n" + Say(texts::kFilesHit) + others;
+    if (!result.reason.empty()) text += "\n\n" + result.reason;
+    return text;
+}
+
+RestoreOutcome RestoreFloppy(const std::string& imagePath, const std::string& device,
+                             const std::vector<MountEntry>& mounts, const CopyProgress& progress,
+                             const ImageStoreWrapper& wrap) {
+    RestoreOutcome outcome;
+    // The image first: nothing is written unless it is a floppy's whole.
+    {
+        ImageVolume image(imagePath, {}, ImageAccess::Glance);
+        std::string problem = image.Problem();
+        if (problem.empty() && image.FileBytes() != kImageBytes) {
+            problem = imagePath + " holds " + std::to_string(image.FileBytes()) + " bytes, not " +
+                      std::to_string(kImageBytes) + ".";
+        }
+        if (!problem.empty()) {
+            outcome.result = Result::Refused(Say(texts::kNotAFloppyImage, {imagePath, problem}));
+            return outcome;
+        }
+    }
+    if (const std::optional<std::string> mountPoint = MountPointOf(device, mounts)) {
+        outcome.result = Result::Refused(Say(texts::kDeviceMounted, {device, *mountPoint}));
+        return outcome;
+    }
+    const std::optional<std::string> bytes = ReadFileBytes(imagePath, kImageBytes + 1);
+    if (!bytes || bytes->size() != kImageBytes) {
+        outcome.result = Result::Refused("Cannot read " + imagePath + ".\n" + Result::FromErrno(errno).reason);
+        return outcome;
+    }
+    // Exclusive: a mount that the table did not show yet is refused here.
+    WholeDisk disk = OpenWholeDisk(device, O_RDWR | O_EXCL);
+    if (!disk.store) {
+        outcome.result = Result::Refused(disk.failure);
+        return outcome;
+    }
+    if (disk.bytes != kImageBytes) {
+        outcome.result = Result::Refused(Say(texts::kNotAFloppyDisk, {device, std::to_string(disk.bytes)}));
+        return outcome;
+    }
+    if (wrap) disk.store = wrap(std::move(disk.store));
+    outcome.touched = true;
+    outcome.writing = WriteWholeDisk(*disk.store, *bytes, progress);
+    if (!outcome.writing.failure.empty()) {
+        outcome.result = Result::FromErrno(EIO, "Cannot write " + device + ".\n" + outcome.writing.failure);
+    }
+    return outcome;
+}
+
+std::string RestoreOutcome::Message(const std::string& imagePath, const std::string& device) const {
+    if (!touched) return result.reason;
+    if (writing.cancelled) return Say(texts::kRestoreCancelled, {device});
+    std::string text;
+    if (writing.differing.empty() && writing.unwritten.empty()) {
+        text = Say(texts::kRestoreDone, {imagePath, device});
+    } else {
+        std::string list;
+        for (std::size_t i = 0; i < writing.differing.size() && i < 20; ++i) {
+            list += (i == 0 ? "" : ", ") + std::to_string(writing.differing[i]);
+        }
+        if (writing.differing.size() > 20) list += ", ...";
+        if (writing.differing.empty()) {
+            for (std::uint32_t sector : writing.unwritten) list += (list.empty() ? "" : ", ") + std::to_string(sector);
+        }
+        text = Say(texts::kRestoreDiffers, {imagePath, device,
+                                           std::to_string(std::max(writing.differing.size(), writing.unwritten.size())), list});
+    }
+    if (!result.ok()) text += "\n\n" + result.reason;
+    return text;
+}
+
+}  // namespace tunecrate
