@@ -2,11 +2,16 @@
 #include "app/Commands.h"
 
 #include <algorithm>
+#include <csignal>
+#include <unistd.h>
 #include <filesystem>
 #include <memory>
 
+#include "core/disk/BlockDevice.h"
 #include "core/disk/FileOps.h"
 #include "core/disk/FloppyVolume.h"
+#include "core/disk/FloppyFinder.h"
+#include "core/songs/FloppyBackup.h"
 #include "core/songs/FloppyCatalogue.h"
 #include "core/songs/FloppyDrop.h"
 #include "core/songs/FolderDrop.h"
@@ -15,6 +20,8 @@
 #include "core/songs/Shelf.h"
 #include "core/songs/SongFloppyImage.h"
 #include "core/text/Encoding.h"
+#include "session/Eject.h"
+#include "session/UDisks.h"
 
 namespace tunecrate {
 
@@ -71,6 +78,11 @@ struct Floppies {
 
 Floppies FloppiesAt(const std::string& path) {
     Floppies found;
+    if (IsBlockDevice(path)) {   // a drive's disk, read as the window reads it
+        found.folder = path;
+        found.floppyFolder = true;
+        return found;
+    }
     if (!IsFolder(path)) {
         const auto slash = path.find_last_of('/');
         found.folder = slash == std::string::npos ? "." : path.substr(0, std::max<std::size_t>(slash, 1));
@@ -179,13 +191,13 @@ int Export(const CommandLine& line, std::ostream&, std::ostream& err) {
         err << "tunecrate: " << (reading.failure.empty() ? UnreadableFloppyMessage(volume->Root()) : reading.failure) << "\n";
         return 1;
     }
-    std::vector<std::string> slots;
+    std::vector<std::string> chosenSlots;
     for (int slot = 0; slot < kSlotCount; ++slot) {
-        if (reading.rows[static_cast<std::size_t>(slot)].state != SlotState::EmptySlot) slots.push_back(std::to_string(slot));
+        if (reading.rows[static_cast<std::size_t>(slot)].state != SlotState::EmptySlot) chosenSlots.push_back(std::to_string(slot));
     }
     ScriptPrompter prompter(err);
     DropContext context{volume.get(), reading.rows, prompter, false};
-    DropIntoFolder(context, folder, ParsePayload(BuildPayload(kFloppyType, slots)));
+    DropIntoFolder(context, folder, ParsePayload(BuildPayload(kFloppyType, chosenSlots)));
     return prompter.problems == 0 ? 0 : 1;
 }
 
@@ -256,6 +268,85 @@ int Import(const CommandLine& line, std::ostream& out, std::ostream& err) {
     return prompter.problems == 0 ? status : 1;
 }
 
+// Ctrl-C stops a whole-disk copy between two tracks, so it can say where it stopped.
+volatile std::sig_atomic_t g_interrupted = 0;
+
+// A progress line on a terminal; Ctrl-C stops the copy.
+class CopyLine {
+public:
+    CopyLine(std::ostream& err, const char* what) : m_err(err), m_what(what), m_shown(::isatty(STDERR_FILENO) == 1) {
+        g_interrupted = 0;
+        m_old = std::signal(SIGINT, [](int) { g_interrupted = 1; });
+    }
+    ~CopyLine() { std::signal(SIGINT, m_old); }
+    CopyLine(const CopyLine&) = delete;
+    CopyLine& operator=(const CopyLine&) = delete;
+    CopyProgress Progress() {
+        return [this](std::uint32_t done, std::uint32_t total) {
+            if (m_shown) {
+                m_err << "\r" << m_what << " " << (total == 0 ? 100 : done * 100 / total) << "%" << (done == total ? "\n" : "")
+                      << std::flush;
+            }
+            return g_interrupted == 0;
+        };
+    }
+
+private:
+    std::ostream& m_err;
+    const char* m_what;
+    bool m_shown;
+    void (*m_old)(int) = SIG_DFL;
+};
+
+int Backup(const CommandLine& line, std::ostream& out, std::ostream& err) {
+    const std::string& source = line.paths[0];
+    const std::string& image = line.paths[1];
+    CopyLine progress(err, "reading");
+    const BackupOutcome outcome = BackupFloppy(source, image, line.replace, ReadMountTable(), progress.Progress());
+    const std::string message = outcome.Message(source, image);
+    if (outcome.result.ok() && !outcome.cancelled) {
+        out << image << "\n";
+        if (outcome.unreadable.empty()) return 0;
+    }
+    err << "tunecrate: " << message << "\n";
+    return 1;
+}
+
+int Restore(const CommandLine& line, std::ostream& out, std::ostream& err) {
+    const std::string& image = line.paths[0];
+    const std::string& device = line.paths[1];
+    CopyLine progress(err, "writing and verifying");
+    const RestoreOutcome outcome = RestoreFloppy(image, device, ReadMountTable(), progress.Progress());
+    const std::string message = outcome.Message(image, device);
+    if (outcome.result.ok() && outcome.writing.ok()) {
+        out << message << "\n";
+        return 0;
+    }
+    err << "tunecrate: " << message << "\n";
+    return 1;
+}
+
+// The floppy named, else the one the window would find.
+int Eject(const CommandLine& line, std::ostream& out, std::ostream& err) {
+    const std::vector<MountEntry> mounts = ReadMountTable();
+    std::string floppy = line.paths.empty() ? std::string() : line.paths[0];
+    if (floppy.empty()) {
+        if (auto found = FindFloppy(mounts)) {
+            floppy = *found;
+        } else if (const std::vector<std::string> devices = FindFloppyDevices(mounts); !devices.empty()) {
+            floppy = devices.back();
+        } else {
+            err << "tunecrate: no floppy drive was found\n";
+            return 1;
+        }
+    }
+    // DBUS_SYSTEM_BUS_ADDRESS can point it elsewhere, as for every D-Bus program.
+    UDisks udisks(QDBusConnection::systemBus());
+    const EjectOutcome outcome = EjectFloppy(floppy, mounts, &udisks);
+    (outcome.canTakeOut ? out : err) << (outcome.canTakeOut ? "" : "tunecrate: ") << outcome.message << "\n";
+    return outcome.canTakeOut ? 0 : 1;
+}
+
 }  // namespace
 
 int RunCommand(const CommandLine& line, std::ostream& out, std::ostream& err) {
@@ -264,6 +355,9 @@ int RunCommand(const CommandLine& line, std::ostream& out, std::ostream& err) {
     if (line.command == "new") return New(line, out, err);
     if (line.command == "export") return Export(line, out, err);
     if (line.command == "import") return Import(line, out, err);
+    if (line.command == "backup") return Backup(line, out, err);
+    if (line.command == "restore") return Restore(line, out, err);
+    if (line.command == "eject") return Eject(line, out, err);
     err << "tunecrate: unknown command " << line.command << "\n";
     return 2;
 }

@@ -5,6 +5,9 @@
 #include <QStyleFactory>
 
 #include "app/Translations.h"
+#include "core/disk/BlockDevice.h"
+#include "session/MountWatcher.h"
+#include "session/UDisks.h"
 #include "widgets/DialogUnits.h"
 
 namespace tunecrate {
@@ -18,11 +21,22 @@ int MainApp::Run(int& argc, char** argv) {
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setFont(DialogFont());
 
-    MainDialog dialog(m_options);
+    // The desktop's disk service, where it runs: it opens a drive's device for
+    // a user outside the disk group, and unmounts and powers drives off.
+    UDisks udisks(QDBusConnection::systemBus());
+    SetDeviceOpener([&udisks](const std::string& device, int flags) { return udisks.Open(device, flags); });
+    SessionOptions options = m_options;
+    options.udisks = &udisks;
+    MainDialog dialog(options);
+    // Mounts and disks coming and going refresh the window, without asking the drive.
+    MountWatcher mounts;
+    QObject::connect(&mounts, &MountWatcher::mountsChanged, &dialog.CurrentSession(), &Session::MountsChanged);
+    QObject::connect(&udisks, &UDisks::devicesChanged, &mounts, &MountWatcher::Poke);
     dialog.show();
     dialog.CurrentSession().FirstFill();
     if (m_options.shelf) dialog.OpenShelf(m_options.shelf);
     dialog.exec();
+    SetDeviceOpener({});
     return 0;
 }
 

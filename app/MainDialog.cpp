@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
+#include <QDate>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QProgressDialog>
@@ -75,6 +76,16 @@ std::optional<std::string> ChooseImageFile(QWidget* parent, const std::string& s
     return Chosen(dialog);
 }
 
+std::optional<std::string> ChooseBackupImage(QWidget* parent, const std::string& startFolder) {
+    QFileDialog dialog(parent, MainDialog::tr("フロッピーをイメージに保存"), QFile::decodeName(startFolder.c_str()),
+                       MainDialog::tr("フロッピーイメージ (*.img *.ima *.IMG *.IMA);;すべてのファイル (*)"));
+    dialog.setObjectName(QStringLiteral("backupImageDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);   // asks before replacing a file
+    dialog.setDefaultSuffix(QStringLiteral("img"));
+    dialog.selectFile(QStringLiteral("floppy-%1.img").arg(QDate::currentDate().toString(Qt::ISODate)));
+    return Chosen(dialog);
+}
+
 std::optional<std::string> ChooseShelfFolder(QWidget* parent, const std::string& startFolder) {
     QFileDialog dialog(parent, MainDialog::tr("ディスク棚のフォルダ"), QFile::decodeName(startFolder.c_str()));
     dialog.setObjectName(QStringLiteral("shelfFolderDialog"));
@@ -98,7 +109,8 @@ MainDialog::MainDialog(SessionOptions options, QWidget* parent)
       m_exitButton(tr("終了"), this),
       m_reloadButton(tr("再読み込み"), this),
       m_fileChooser(ChooseImageFile),
-      m_folderChooser(ChooseShelfFolder) {
+      m_folderChooser(ChooseShelfFolder),
+      m_saveChooser(ChooseBackupImage) {
     setObjectName(QStringLiteral("mainDialog"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
@@ -133,6 +145,7 @@ MainDialog::MainDialog(SessionOptions options, QWidget* parent)
     connect(&m_session, &Session::songTitleChanged, &m_hardDiskList, &HardDiskList::ShowTitle);
     connect(&m_session, &Session::songCommentChanged, &m_hardDiskList, &HardDiskList::ShowComment);
     connect(&m_session, &Session::dropProgress, this, &MainDialog::ShowDropProgress);
+    connect(&m_session, &Session::diskCopyProgress, this, &MainDialog::ShowDiskCopyProgress);
 
     connect(&m_reloadButton, &QPushButton::clicked, &m_session, &Session::Reload);
     connect(&m_exitButton, &QPushButton::clicked, this, &QDialog::reject);
@@ -338,22 +351,43 @@ void MainDialog::mouseMoveEvent(QMouseEvent* event) {
     if (m_moveGrip && (event->buttons() & Qt::LeftButton)) move(event->globalPosition().toPoint() - *m_moveGrip);
 }
 
-void MainDialog::ShowDropProgress(int done, int total) {
+void MainDialog::ShowProgress(QPointer<QProgressDialog>& dialog, const QString& name, const QString& label,
+                              void (Session::*cancel)(), int minimumMs, int done, int total) {
     if (done < 0) {
-        delete m_dropProgress;
+        delete dialog;
         return;
     }
-    if (m_dropProgress.isNull()) {
-        m_dropProgress = new QProgressDialog(tr("曲を転送しています..."), tr("中止"), 0, total, this);
-        m_dropProgress->setObjectName(QStringLiteral("dropProgress"));
-        m_dropProgress->setWindowModality(Qt::WindowModal);
-        m_dropProgress->setMinimumDuration(500);
-        m_dropProgress->setAutoClose(false);
-        m_dropProgress->setAutoReset(false);
-        connect(m_dropProgress, &QProgressDialog::canceled, &m_session, &Session::CancelDrop);
+    if (dialog.isNull()) {
+        dialog = new QProgressDialog(label, tr("中止"), 0, total, this);
+        dialog->setObjectName(name);
+        dialog->setWindowModality(Qt::WindowModal);
+        dialog->setMinimumDuration(minimumMs);
+        dialog->setAutoClose(false);
+        dialog->setAutoReset(false);
+        connect(dialog, &QProgressDialog::canceled, &m_session, cancel);
     }
-    m_dropProgress->setMaximum(total);
-    m_dropProgress->setValue(done);
+    dialog->setMaximum(total);
+    dialog->setValue(done);
+}
+
+void MainDialog::ShowDropProgress(int done, int total) {
+    ShowProgress(m_dropProgress, QStringLiteral("dropProgress"), tr("曲を転送しています..."), &Session::CancelDrop, 500,
+                 done, total);
+}
+
+void MainDialog::ShowDiskCopyProgress(int done, int total) {
+    ShowProgress(m_diskCopyProgress, QStringLiteral("diskCopyProgress"), tr("フロッピーを読み書きしています..."),
+                 &Session::CancelDiskCopy, 0, done, total);
+}
+
+void MainDialog::BackupFloppy() {
+    const std::optional<std::string> chosen = m_saveChooser(this, m_session.ImageChooserFolder());
+    if (chosen) m_session.BackupFloppy(*chosen);
+}
+
+void MainDialog::RestoreFloppy() {
+    const std::optional<std::string> chosen = m_fileChooser(this, m_session.ImageChooserFolder());
+    if (chosen) m_session.RestoreFloppy(*chosen);
 }
 
 void MainDialog::dragEnterEvent(QDragEnterEvent* event) { dragMoveEvent(event); }
@@ -400,6 +434,21 @@ QMenu* MainDialog::BuildBackgroundMenu(QWidget* parent) {
     shelf->setObjectName(QStringLiteral("shelfAction"));
     shelf->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+S")));
     connect(shelf, &QAction::triggered, this, [this] { OpenShelf(); });
+    menu->addSeparator();
+    // The drive's own commands: only for a floppy in a drive, not an image or a folder.
+    const bool inDrive = !m_session.FloppyDrive().empty();
+    QAction* backup = menu->addAction(tr("フロッピーをイメージに保存(&B)..."));
+    backup->setObjectName(QStringLiteral("backupFloppyAction"));
+    backup->setEnabled(inDrive);
+    connect(backup, &QAction::triggered, this, &MainDialog::BackupFloppy);
+    QAction* restore = menu->addAction(tr("イメージをフロッピーに書く(&W)..."));
+    restore->setObjectName(QStringLiteral("restoreFloppyAction"));
+    restore->setEnabled(inDrive);
+    connect(restore, &QAction::triggered, this, &MainDialog::RestoreFloppy);
+    QAction* eject = menu->addAction(tr("取り出し(&E)"));
+    eject->setObjectName(QStringLiteral("ejectAction"));
+    eject->setEnabled(inDrive);
+    connect(eject, &QAction::triggered, &m_session, &Session::EjectFloppy);
     menu->addSeparator();
     // Window managers own the system menu here, so the about item lives on the
     // background's own menu.

@@ -55,7 +55,10 @@ public:
     // Asks for the shelf's folder when none is known; nullopt when cancelled.
     using FolderChooser = std::function<std::optional<std::string>(QWidget* parent, const std::string& startFolder)>;
     void SetFolderChooser(FolderChooser chooser) { m_folderChooser = std::move(chooser); }
-    // The background's menu: open an image, back to the drive, the shelf, the about box.
+    // Asks for the image file a floppy is saved into; nullopt when cancelled.
+    void SetSaveChooser(FileChooser chooser) { m_saveChooser = std::move(chooser); }
+    // The background's menu: open an image, back to the drive, the shelf, the
+    // drive's own commands (save, write, eject), the about box.
     QMenu* BuildBackgroundMenu(QWidget* parent);
     // Opens the shelf window on `folder`, or where the session says it opens.
     void OpenShelf(std::optional<std::string> folder = std::nullopt);
@@ -76,12 +79,18 @@ private slots:
     // A drop that takes longer than half a second shows how far it is, with a
     // cancel that stops it between two songs.
     void ShowDropProgress(int done, int total);
+    // A whole-disk copy shows how far it is at once: it takes a minute.
+    void ShowDiskCopyProgress(int done, int total);
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void BuildLayout();
     void ShowFreeSpace();
     void OpenFloppyImage();
+    void BackupFloppy();
+    void RestoreFloppy();
+    void ShowProgress(QPointer<QProgressDialog>& dialog, const QString& name, const QString& label,
+                      void (Session::*cancel)(), int minimumMs, int done, int total);
     void ShowAbout();
     Prompter& PrompterFor(Place place);
     // With TUNECRATE_STATE set, writes where the rows and folders stand and
@@ -102,9 +111,11 @@ private:
     Prompter* m_testPrompter = nullptr;
     FileChooser m_fileChooser;
     FolderChooser m_folderChooser;
+    FileChooser m_saveChooser;
     std::unique_ptr<ShelfSession> m_shelf;
     ShelfWindow* m_shelfWindow = nullptr;   // a child window, made on first use
     QPointer<QProgressDialog> m_dropProgress;   // while a drop runs
+    QPointer<QProgressDialog> m_diskCopyProgress;   // while a whole-disk copy runs
     std::map<Place, std::unique_ptr<Prompter>> m_prompters;
     std::optional<QPoint> m_moveGrip;   // where the window was gripped, when no window manager moves it
 };

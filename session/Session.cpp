@@ -5,15 +5,19 @@
 
 #include <sys/stat.h>
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <filesystem>
+#include <thread>
 
 #include "core/disk/FileOps.h"
 #include "core/disk/FloppyVolume.h"
 #include "core/disk/FolderListing.h"
+#include "core/songs/FloppyBackup.h"
 #include "core/songs/FloppyCatalogue.h"
 #include "core/songs/FloppyDrop.h"
 #include "core/songs/FolderCommands.h"
@@ -25,6 +29,9 @@
 #include "core/text/Encoding.h"
 #include "core/text/SongNames.h"
 #include "core/text/TypedText.h"
+#include "core/text/Texts.h"
+#include "session/Eject.h"
+#include "session/UDisks.h"
 #include "session/WaitCursor.h"
 
 namespace tunecrate {
@@ -50,6 +57,22 @@ Session::~Session() = default;
 
 void Session::CancelDrop() { m_dropCancelled = true; }
 
+// While it lives, a change of mounts waits; then it is taken up.
+class Session::Busy {
+public:
+    explicit Busy(Session& session) : m_session(session) { ++m_session.m_busy; }
+    ~Busy() {
+        if (--m_session.m_busy == 0 && m_session.m_mountsChangedMeanwhile) {
+            QMetaObject::invokeMethod(&m_session, &Session::MountsChanged, Qt::QueuedConnection);
+        }
+    }
+    Busy(const Busy&) = delete;
+    Busy& operator=(const Busy&) = delete;
+
+private:
+    Session& m_session;
+};
+
 void Session::Tell(Place place, const std::string& text) {
     m_prompters(place).ShowMessage(text, "Error!", MessageIcon::None);
 }
@@ -59,15 +82,24 @@ void Session::Tell(Place place, const std::string& text) {
 void Session::LocateFloppy() {
     const std::vector<MountEntry> mounts = m_options.mountTable();
     if (m_floppyChoice) {
-        // Decided afresh each time: a path that was a folder may now be an image.
-        // An image's location is its path; a folder's ends in "/".
+        // Decided afresh each time: a path that was a folder may now be an
+        // image, a drive's device may have been mounted (its folder is used
+        // then, never both at once). An image's or a device's location is its
+        // path; a folder's ends in "/".
         m_floppyLocation = *m_floppyChoice;
-        const bool image = IsFloppyImageFile(m_floppyLocation);
+        if (IsBlockDevice(m_floppyLocation)) {
+            if (auto mountPoint = MountPointOf(m_floppyLocation, mounts)) m_floppyLocation = *mountPoint;
+        }
+        const bool image = IsFloppyImageFile(m_floppyLocation) || IsBlockDevice(m_floppyLocation);
         if (!image && (m_floppyLocation.empty() || m_floppyLocation.back() != '/')) m_floppyLocation += '/';
         m_floppyRoot = image ? m_floppyLocation + "/" : m_floppyLocation;
     } else if (auto found = FindFloppy(mounts)) {
         // Without a floppy now the former one is kept, as after a disk change.
         m_floppyRoot = m_floppyLocation = *found;
+    } else if (const std::vector<std::string> devices = m_options.floppyDevices(mounts); !devices.empty()) {
+        // A disk nobody mounted: used through its device, as an image is.
+        m_floppyLocation = devices.back();
+        m_floppyRoot = m_floppyLocation + "/";
     }
     m_topFolders = TopLevelFolders(mounts, m_options.home, m_floppyRoot);
 }
@@ -106,9 +138,16 @@ bool Session::SlotHoldsSong(int slot) const {
 }
 
 std::string Session::ShownImage() const {
-    // A folder location ends in "/"; an image's does not.
-    const bool onImage = !m_floppyLocation.empty() && m_floppyLocation.back() != '/';
+    // A folder location ends in "/"; an image's or a device's does not.
+    const bool onImage = !m_floppyLocation.empty() && m_floppyLocation.back() != '/' && !IsBlockDevice(m_floppyLocation);
     return onImage ? m_floppyLocation : std::string();
+}
+
+std::string Session::FloppyDrive() const {
+    if (m_floppyLocation.empty()) return {};
+    if (IsBlockDevice(m_floppyLocation)) return m_floppyLocation;
+    const bool folder = m_floppyLocation.back() == '/';
+    return folder && DeviceMountedAt(m_floppyLocation, m_options.mountTable()) ? m_floppyLocation : std::string();
 }
 
 std::optional<std::string> Session::ShelfStartFolder() const {
@@ -341,6 +380,7 @@ std::vector<std::string> Session::SlotFilesForDrag(const std::vector<int>& chose
 bool Session::RunDrop(Place place, bool move, const std::function<DropResult(DropContext&)>& drop) {
     DropResult result;
     {
+        Busy busy(*this);
         WaitCursor wait;
         auto floppy = OpenFloppy();
         DropContext context{floppy.get(), m_slotRows, m_prompters(place), move};
@@ -373,6 +413,101 @@ bool Session::DropIntoFolder(const std::string& folder, bool move, const std::st
     const ParsedPayload parsed = ParsePayload(payload);
     return RunDrop(Place::FolderTree, move,
                    [&](DropContext& context) { return tunecrate::DropIntoFolder(context, folder, parsed); });
+}
+
+// ---- the drive -------------------------------------------------------------
+
+void Session::CancelDiskCopy() { m_diskCopyCancelled = true; }
+
+void Session::RunDiskCopy(const std::function<void(const CopyProgress&)>& copy) {
+    Busy busy(*this);
+    m_diskCopyCancelled = false;
+    QEventLoop loop;
+    std::thread worker([&] {
+        copy([this](std::uint32_t done, std::uint32_t total) {
+            QMetaObject::invokeMethod(
+                this, [this, done, total] { emit diskCopyProgress(static_cast<int>(done), static_cast<int>(total)); },
+                Qt::QueuedConnection);
+            return !m_diskCopyCancelled.load();
+        });
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    worker.join();
+    // The last progress reports were queued before the end; they go first.
+    QCoreApplication::sendPostedEvents(this);
+    emit diskCopyProgress(-1, -1);
+}
+
+void Session::BackupFloppy(const std::string& imagePath) {
+    const std::string drive = FloppyDrive();
+    if (drive.empty() || imagePath.empty()) {
+        if (!imagePath.empty()) Tell(Place::Window, Say(texts::kNotAFloppyDrive, {m_floppyRoot}));
+        return;
+    }
+    const std::vector<MountEntry> mounts = m_options.mountTable();
+    BackupOutcome outcome;
+    RunDiskCopy([&](const CopyProgress& progress) {
+        outcome = tunecrate::BackupFloppy(drive, imagePath, true, mounts, progress);
+    });
+    const bool clean = outcome.result.ok() && !outcome.cancelled && outcome.unreadable.empty();
+    m_prompters(Place::Window).ShowMessage(outcome.Message(drive, imagePath), clean ? "Tunecrate" : "Error!",
+                                           clean ? MessageIcon::None : MessageIcon::Exclamation);
+}
+
+void Session::RestoreFloppy(const std::string& imagePath) {
+    const std::string drive = FloppyDrive();
+    if (drive.empty() || imagePath.empty()) {
+        if (!imagePath.empty()) Tell(Place::Window, Say(texts::kNotAFloppyDrive, {m_floppyRoot}));
+        return;
+    }
+    std::vector<MountEntry> mounts = m_options.mountTable();
+    const std::string device = IsBlockDevice(drive) ? drive : DeviceMountedAt(drive, mounts).value_or(drive);
+    if (!m_prompters(Place::Window).AskOkCancel(Say(texts::kRestoreQuestion, {device, imagePath}), "Tunecrate")) return;
+    // A mounted floppy is let go first, where the disk service can do it.
+    if (const auto mountPoint = MountPointOf(device, mounts); mountPoint && m_options.udisks != nullptr &&
+                                                                m_options.udisks->Available()) {
+        FlushMountedFolder(*mountPoint);
+        QString error;
+        if (!m_options.udisks->Unmount(DeviceMountedAt(*mountPoint, mounts).value_or(device), &error)) {
+            Tell(Place::Window, Say(texts::kEjectUnmountFailed, {*mountPoint, error.toStdString()}));
+            return;
+        }
+        mounts = m_options.mountTable();
+    }
+    RestoreOutcome outcome;
+    RunDiskCopy([&](const CopyProgress& progress) {
+        outcome = tunecrate::RestoreFloppy(imagePath, device, mounts, progress);
+    });
+    const bool clean = outcome.result.ok() && outcome.writing.ok();
+    m_prompters(Place::Window).ShowMessage(outcome.Message(imagePath, device), clean ? "Tunecrate" : "Error!",
+                                           clean ? MessageIcon::None : MessageIcon::Exclamation);
+    if (outcome.touched) MountsChanged();
+}
+
+void Session::EjectFloppy() {
+    const std::string drive = FloppyDrive();
+    if (drive.empty()) {
+        Tell(Place::Window, Say(texts::kNotAFloppyDrive, {m_floppyRoot}));
+        return;
+    }
+    const EjectOutcome outcome = tunecrate::EjectFloppy(drive, m_options.mountTable(), m_options.udisks);
+    m_prompters(Place::Window).ShowMessage(outcome.message, outcome.canTakeOut ? "Tunecrate" : "Error!",
+                                           outcome.canTakeOut ? MessageIcon::None : MessageIcon::Exclamation);
+    MountsChanged();
+}
+
+void Session::MountsChanged() {
+    if (m_busy > 0) {
+        m_mountsChangedMeanwhile = true;
+        return;
+    }
+    m_mountsChangedMeanwhile = false;
+    const std::vector<std::string> topBefore = m_topFolders;
+    LocateFloppy();
+    if (m_topFolders != topBefore) emit foldersReset(m_folder.empty() ? m_options.workingDirectory : m_folder);
+    // Read even at the same place: another disk may be mounted where the last one was.
+    ReadFloppy(false);
 }
 
 // ---- folders ---------------------------------------------------------------

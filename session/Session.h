@@ -3,6 +3,7 @@
 
 #include <QObject>
 #include <QString>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -10,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "core/disk/BlockDevice.h"
+#include "core/disk/DiskCopy.h"
 #include "core/disk/FloppyFinder.h"
 #include "core/songs/HardDiskSongs.h"
 #include "core/songs/Prompter.h"
@@ -20,6 +23,7 @@ class QTemporaryDir;
 namespace tunecrate {
 
 class FloppyVolume;
+class UDisks;
 struct CatalogueReading;
 struct DropContext;
 struct DropResult;
@@ -32,6 +36,11 @@ struct SessionOptions {
     std::string home;                    // the home folder at the top of the tree
     std::optional<std::string> shelf;    // --shelf: the folder the shelf window opens on at the start
     std::function<std::vector<MountEntry>()> mountTable = ReadMountTable;
+    // Unmounted 1.44 MB removable disks, when no mounted floppy is found.
+    std::function<std::vector<std::string>(const std::vector<MountEntry>&)> floppyDevices =
+        [](const std::vector<MountEntry>& mounts) { return FindFloppyDevices(mounts); };
+    // The desktop's disk service, for ejecting and unmounting; none in most tests.
+    const UDisks* udisks = nullptr;
 };
 
 // The part of the window where a gesture happened; its questions and
@@ -73,6 +82,9 @@ public:
     std::string ImageChooserFolder() const;
     // The image the window shows; empty when the floppy is a folder or a drive.
     std::string ShownImage() const;
+    // The floppy drive the window shows: a drive's device used without
+    // mounting, or a mounted floppy's folder; empty for an image or a plain folder.
+    std::string FloppyDrive() const;
     // Where the shelf opens: --shelf, else the shown image's folder, else the
     // first mounted removable volume holding images; nullopt: ask the user.
     std::optional<std::string> ShelfStartFolder() const;
@@ -110,10 +122,24 @@ public:
     void DeleteFolder(const std::string& folder);
     // Stops the running drop before its next song.
     void CancelDrop();
+    // The whole floppy in the drive saved into the image file `imagePath`
+    // (replacing it: the user was asked), and an image written over the whole
+    // floppy after the user agrees, then read back and compared. Both run
+    // beside the window, which shows diskCopyProgress and may cancel.
+    void BackupFloppy(const std::string& imagePath);
+    void RestoreFloppy(const std::string& imagePath);
+    void CancelDiskCopy();
+    // Flushes, unmounts and powers off the floppy drive, and says when the disk can come out.
+    void EjectFloppy();
+    // A file system was mounted or unmounted, or a disk came or went: the
+    // floppy and the tree's top folders are found and read anew.
+    void MountsChanged();
 
 signals:
     // Before each song of a drop: `done` of `total` songs are through; -1 when the drop has ended.
     void dropProgress(int done, int total);
+    // During a whole-disk copy: sectors done of the total (both passes of a write); -1 when it has ended.
+    void diskCopyProgress(int done, int total);
     void floppyChanged();                       // rows, free space and root read anew
     void songsChanged();                        // the hard-disk folder's songs listed anew
     void foldersReset(const std::string& select);   // top-level folders anew; open and select `select`
@@ -123,6 +149,7 @@ signals:
     void songCommentChanged(const std::string& title, const QString& shown);
 
 private:
+    class Busy;
     std::unique_ptr<FloppyVolume> OpenFloppy() const;
     void LocateFloppy();
     CatalogueReading ReadRows();
@@ -130,6 +157,8 @@ private:
     void RefreshSongs();
     void EditSlot(int slot, int column, const TypedText& typed, const QString& shown);
     bool RunDrop(Place place, bool move, const std::function<DropResult(DropContext&)>& drop);
+    // Runs `copy` on a thread of its own while the window's events go on.
+    void RunDiskCopy(const std::function<void(const CopyProgress&)>& copy);
     void Tell(Place place, const std::string& text);
 
     SessionOptions m_options;
@@ -148,6 +177,10 @@ private:
     std::unique_ptr<QTemporaryDir> m_dragFolder;
     int m_drags = 0;
     bool m_dropCancelled = false;
+    std::atomic<bool> m_diskCopyCancelled{false};
+    // A drop or a disk copy is running: a change of mounts waits for its end.
+    int m_busy = 0;
+    bool m_mountsChangedMeanwhile = false;
 };
 
 }  // namespace tunecrate

@@ -1,0 +1,47 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QDBusConnection>
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <string>
+
+namespace tunecrate {
+
+// The desktop's disk service (udisks2) over D-Bus: it opens a drive's device
+// for a user who may not open the node, unmounts file systems and powers
+// drives off, each as the system's policy allows (asking for a password
+// where it must).
+class UDisks : public QObject {
+    Q_OBJECT
+public:
+    // The system bus in the program; a private bus in tests.
+    explicit UDisks(QDBusConnection bus, QObject* parent = nullptr);
+
+    // The service is on the bus, or the bus can start it.
+    bool Available() const;
+    // An open descriptor of `device` (open(2) access mode and O_EXCL /
+    // O_DIRECT / O_SYNC in `flags`), which the caller owns; -1 with `error`
+    // set when the service is absent or refuses.
+    int Open(const std::string& device, int flags, QString* error = nullptr) const;
+    // Unmounts the file system of `device` (the mounted disk or partition).
+    bool Unmount(const std::string& device, QString* error) const;
+    // Powers off the drive that holds `device`, so the disk can be taken out.
+    bool PowerOff(const std::string& device, QString* error) const;
+
+signals:
+    // A drive, a disk or a file system came, went or changed.
+    void devicesChanged();
+
+private slots:
+    void OnSignal();
+
+private:
+    // The service's object for the block device, or empty (with `error`).
+    QString BlockObject(const std::string& device, QString* error) const;
+
+    QDBusConnection m_bus;
+};
+
+}  // namespace tunecrate
