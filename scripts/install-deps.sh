@@ -11,7 +11,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev librapidcheck-dev
   fonts-ipafont-gothic fonts-noto-cjk fontconfig
   xvfb xauth xdotool imagemagick x11-utils
-  dosfstools mtools locales gcovr
+  dosfstools mtools locales gcovr util-linux dbus-daemon
   clang libclang-rt-14-dev
   desktop-file-utils appstream xdg-utils libfile-mimeinfo-perl shared-mime-info man-db
   lintian dpkg-dev librsvg2-bin

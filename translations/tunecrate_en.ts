@@ -149,6 +149,114 @@ Left behind:</translation>
         <source>名前は %1 バイトまでで、/ や制御文字を含めることはできません。</source>
         <translation>A label may be at most %1 bytes long and may not contain / or control characters.</translation>
     </message>
+    <message>
+        <source>%1 を開く権限がありません。
+マウントされていないフロッピードライブを使うには、disk グループに入ってください（sudo adduser %2 disk のあと、ログインし直す）。
+または udisks2 が動いていれば、そこから開く許可を求めます。</source>
+        <translation>You may not open %1.
+To use a floppy drive that is not mounted, join the disk group (sudo adduser %2 disk, then log in again).
+Or, where udisks2 runs, the program asks it for access.</translation>
+    </message>
+    <message>
+        <source>%1 は使用中です（マウントされているか、ほかのプログラムが開いています）。</source>
+        <translation>%1 is in use (it is mounted, or another program has it open).</translation>
+    </message>
+    <message>
+        <source>%1 にディスクが入っていません。</source>
+        <translation>There is no disk in %1.</translation>
+    </message>
+    <message>
+        <source>%1 はマウントされたフロッピーでも、フロッピードライブでもありません。</source>
+        <translation>%1 is neither a mounted floppy nor a floppy drive.</translation>
+    </message>
+    <message>
+        <source>%1 は 1.44 MB のフロッピーではありません（%2 バイト）。</source>
+        <translation>%1 is not a 1.44 MB floppy (%2 bytes).</translation>
+    </message>
+    <message>
+        <source>%1 は 1.44 MB の FAT12 フロッピーイメージではないので、書き込みません。
+%2</source>
+        <translation>%1 is not a 1.44 MB FAT12 floppy image, so it is not written.
+%2</translation>
+    </message>
+    <message>
+        <source>%1 はすでに存在します。</source>
+        <translation>%1 already exists.</translation>
+    </message>
+    <message>
+        <source>%1 は %2 にマウントされているので、書き込みません。
+先にアンマウントしてください（umount %2）。</source>
+        <translation>%1 is mounted at %2, so nothing is written.
+Unmount it first (umount %2).</translation>
+    </message>
+    <message>
+        <source>%1 を %2 に保存しました。読めないセクタはありませんでした。</source>
+        <translation>%1 was saved into %2. Every sector was read.</translation>
+    </message>
+    <message>
+        <source>%1 を %2 に保存しましたが、%3 個のセクタが読めず、ゼロで埋めました。
+詳しくは %4 をご覧ください。</source>
+        <translation>%1 was saved into %2, but %3 sectors could not be read and are zeros.
+%4 lists them.</translation>
+    </message>
+    <message>
+        <source>読めなかったセクタを含む曲:</source>
+        <translation>Songs with unreadable sectors:</translation>
+    </message>
+    <message>
+        <source>読めなかったセクタを含むほかのファイル:</source>
+        <translation>Other files with unreadable sectors:</translation>
+    </message>
+    <message>
+        <source>保存を中止しました。イメージは作られていません。</source>
+        <translation>The backup was cancelled. No image was written.</translation>
+    </message>
+    <message>
+        <source>%1 を %2 に書き、読み戻して確かめました。すべてのセクタが一致しています。</source>
+        <translation>%1 was written to %2 and read back: every sector matches.</translation>
+    </message>
+    <message>
+        <source>%1 を %2 に書きましたが、%3 個のセクタが書けないか、読み戻すと一致しません。
+セクタ: %4</source>
+        <translation>%1 was written to %2, but %3 sectors could not be written or read back differently.
+Sectors: %4</translation>
+    </message>
+    <message>
+        <source>書き込みを中止しました。%1 のフロッピーには、イメージの一部だけが書かれています。</source>
+        <translation>Writing was cancelled. The floppy in %1 holds only part of the image.</translation>
+    </message>
+    <message>
+        <source>%1 のフロッピーを取り出せます。</source>
+        <translation>The floppy in %1 can be taken out.</translation>
+    </message>
+    <message>
+        <source>%1 のフロッピーはアンマウントしたので、取り出せます。
+（ドライブの電源は切れませんでした: %2）</source>
+        <translation>The floppy in %1 is unmounted and can be taken out.
+(The drive could not be powered off: %2)</translation>
+    </message>
+    <message>
+        <source>%1 をアンマウントできませんでした。まだ取り出さないでください。
+%2</source>
+        <translation>%1 could not be unmounted. Do not take the floppy out yet.
+%2</translation>
+    </message>
+    <message>
+        <source>%1 への書き込みはすべて済みました。フロッピーを取り出せます。</source>
+        <translation>Everything written to %1 is on the disk. The floppy can be taken out.</translation>
+    </message>
+    <message>
+        <source>書き込みはすべてディスクに送りました。
+udisks2 が動いていないので、ここではアンマウントできません。取り出す前に、ファイルマネージャーで取り出すか、umount %1 を実行してください。</source>
+        <translation>Everything written has been sent to the disk.
+udisks2 is not running, so the floppy cannot be unmounted here. Before taking it out, eject it in the file manager or run umount %1.</translation>
+    </message>
+    <message>
+        <source>%1 のフロッピーの内容をすべて消して、%2 の内容を書き込みます。
+よろしいですか？</source>
+        <translation>Everything on the floppy in %1 will be replaced by %2.
+Go on?</translation>
+    </message>
 </context>
 <context>
     <name>tunecrate::AboutDialog</name>
@@ -245,6 +353,26 @@ Left behind:</translation>
     <message>
         <source>中止</source>
         <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>フロッピーをイメージに保存</source>
+        <translation>Save the floppy into an image</translation>
+    </message>
+    <message>
+        <source>フロッピーを読み書きしています...</source>
+        <translation>Reading and writing the floppy...</translation>
+    </message>
+    <message>
+        <source>フロッピーをイメージに保存(&amp;B)...</source>
+        <translation>Save the floppy into an &amp;image...</translation>
+    </message>
+    <message>
+        <source>イメージをフロッピーに書く(&amp;W)...</source>
+        <translation>&amp;Write an image to the floppy...</translation>
+    </message>
+    <message>
+        <source>取り出し(&amp;E)</source>
+        <translation>&amp;Eject</translation>
     </message>
 </context>
 <context>
