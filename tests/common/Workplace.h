@@ -12,13 +12,14 @@ namespace tunecrate::testing {
 struct Workplace {
     explicit Workplace(const std::string& floppyText) : floppy(Medium::Folder, floppyText) {}
 
-    // No mount table: the drive is never found, only the floppy named (or none).
+    // No mount table and no drives: a floppy is never found, only the floppy named (or none).
     SessionOptions Options(const TestFloppy* shown) const {
         SessionOptions options;
         if (shown != nullptr) options.floppy = shown->location();
         options.workingDirectory = songs.path();
         options.home = home.path();
         options.mountTable = [] { return std::vector<MountEntry>{}; };
+        options.floppyDevices = [](const std::vector<MountEntry>&) { return std::vector<std::string>{}; };
         return options;
     }
 
