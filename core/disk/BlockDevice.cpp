@@ -2,6 +2,7 @@
 #include "core/disk/BlockDevice.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -41,10 +42,15 @@ bool SameDevice(const std::string& a, const std::string& b) {
 }
 
 // "/dev/sdb1" is a partition of "/dev/sdb", "/dev/loop0p1" of "/dev/loop0".
+// A disk whose name ends in a digit numbers its partitions after a "p", so
+// /dev/loop10 is no partition of /dev/loop1, nor /dev/sdap1 of /dev/sda.
 bool IsPartitionOf(const std::string& partition, const std::string& disk) {
-    if (partition.size() <= disk.size() || partition.compare(0, disk.size(), disk) != 0) return false;
+    if (disk.empty() || partition.size() <= disk.size() || partition.compare(0, disk.size(), disk) != 0) return false;
     std::string rest = partition.substr(disk.size());
-    if (rest[0] == 'p') rest.erase(0, 1);
+    if (std::isdigit(static_cast<unsigned char>(disk.back())) != 0) {
+        if (rest[0] != 'p') return false;
+        rest.erase(0, 1);
+    }
     return !rest.empty() && rest.find_first_not_of("0123456789") == std::string::npos;
 }
 

@@ -24,7 +24,8 @@ namespace {
 class DiskStore final : public ImageStore {
 public:
     DiskStore(int fd, bool direct) : m_fd(fd), m_direct(direct) {
-        if (m_direct) m_buffer = static_cast<char*>(std::aligned_alloc(kAlign, kBufferBytes));
+        // aligned_alloc takes only whole multiples of the alignment.
+        if (m_direct) m_buffer = static_cast<char*>(std::aligned_alloc(kAlign, (kBufferBytes + kAlign - 1) / kAlign * kAlign));
     }
     ~DiskStore() override {
         std::free(m_buffer);

@@ -108,7 +108,7 @@ TEST(CommandLine, OptionsAndErrors) {
              {{"--floppy", ""}, "Error: option --floppy needs a folder or an image file"},
              {{"--new-floppy="}, "Error: option --new-floppy needs a file"},
              {{"--floppy", "/a", "/b"}, "Error: unexpected argument /b"}, {{"--shelf="}, "Error: option --shelf needs a folder"},
-             {{"lsit"}, "Error: unknown command lsit (the commands are list, export, import, new and check)"},
+             {{"lsit"}, "Error: unknown command lsit (the commands are list, export, import, new, check, backup, restore and eject)"},
              {{"/m/disk.img"}, "Run floppy=/m/disk.img"}, {{"--shelf", "/s", "a.IMA"}, "Run floppy=a.IMA"},
              {{"a.img", "b.img"}, "Error: unexpected argument b.img"},
              {{"list", "--csv", "--", "-a", "b"}, "Command list csv: -a b"}, {{"export", "a", "-h"}, "Help"},
