@@ -16,6 +16,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 #include <fcntl.h>
 #include <grp.h>
@@ -129,6 +130,26 @@ inline PeerRun RunCommand(std::string line, const std::vector<std::string>& args
     if (status != -1) run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return run;
 }
+
+// `file` attached to a free loop device while the object lives; no path when that fails.
+class LoopDevice {
+public:
+    explicit LoopDevice(const std::string& file) {
+        const PeerRun run = RunningAsRoot() ? RunCommand("losetup -f --show", {file}, " 2>/dev/null") : PeerRun{};
+        if (run.exitCode == 0 && run.output.starts_with("/dev/")) m_path = run.output.substr(0, run.output.find('\n'));
+    }
+    ~LoopDevice() { Detach(); }
+    LoopDevice(const LoopDevice&) = delete;
+    LoopDevice& operator=(const LoopDevice&) = delete;
+    void Detach() {
+        if (m_path.empty()) return;
+        EXPECT_EQ(RunCommand("losetup -d", {std::exchange(m_path, "")}, " 2>&1").exitCode, 0) << "losetup -d";
+    }
+    const std::string& path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
 
 // Runs a FAT tool, also found in the sbin folders; mtools refuses geometries
 // it finds odd unless told not to check.

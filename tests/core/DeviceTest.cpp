@@ -27,25 +27,6 @@ using Strings = std::vector<std::string>;
 constexpr const char* kNoLoop = "needs a loop device: root, and losetup that can attach one";
 constexpr const char* kSongs = "1:Blues/live=Blues+ 2:Dawn/=Dawn L10:Far/far";
 
-// `file` attached to a free loop device while the object lives; no path when that fails.
-class LoopDevice {
-public:
-    explicit LoopDevice(const std::string& file) {
-        const PeerRun run = RunningAsRoot() ? RunCommand("losetup -f --show", {file}, " 2>/dev/null") : PeerRun{};
-        if (run.exitCode == 0 && run.output.starts_with("/dev/")) m_path = run.output.substr(0, run.output.find('\n'));
-    }
-    ~LoopDevice() { Detach(); }
-    LoopDevice(const LoopDevice&) = delete;
-    void Detach() {
-        if (m_path.empty()) return;
-        EXPECT_EQ(RunCommand("losetup -d", {std::exchange(m_path, "")}, " 2>&1").exitCode, 0) << "losetup -d";
-    }
-    const std::string& path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
-
 // A failing disk, by sector: reads that fail (EIO) the first N times they
 // touch it (N < 0: always), writes that fail, reads that come back altered;
 // and how many single-sector reads each sector that fails reads got.

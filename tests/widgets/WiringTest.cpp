@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProgressDialog>
 #include <QDragMoveEvent>
 #include <QMimeData>
 #include <QPainter>
@@ -22,6 +23,7 @@
 #include "widgets/ColorButton.h"
 #include "widgets/DialogUnits.h"
 #include "widgets/FreeSpaceBar.h"
+#include "core/text/Texts.h"
 #include "widgets/InPlaceEdit.h"
 #include "widgets/ShelfWindow.h"
 
@@ -126,6 +128,53 @@ TEST_F(WiringTest, GesturesReachTheSessionAndTheWindowShowsWhatChanged) {
     EXPECT_TRUE(menu->findChild<QAction*>(QStringLiteral("floppyDriveAction"))->isEnabled());
     menu->findChild<QAction*>(QStringLiteral("floppyDriveAction"))->trigger();
     EXPECT_EQ(floppyList.topLevelItemCount(), 0);
+}
+
+TEST_F(WiringTest, AFloppyInADriveIsSavedWrittenAndEjectedFromTheBackgroundMenu) {
+    const char* kDriveActions[] = {"backupFloppyAction", "restoreFloppyAction", "ejectAction"};
+    const auto enabled = [&] {
+        std::unique_ptr<QMenu> menu(dialog->BuildBackgroundMenu(dialog.get()));
+        std::vector<bool> states;
+        for (const char* name : kDriveActions) states.push_back(menu->findChild<QAction*>(QLatin1String(name))->isEnabled());
+        return states;
+    };
+    EXPECT_EQ(enabled(), std::vector<bool>(3, false)) << "a floppy folder is no drive";
+
+    TestFloppy disk(Medium::Image, "1:Blues/live=Blues+"), other(Medium::Image, "2:Dawn/=Dawn");
+    LoopDevice drive(disk.location());
+    if (drive.path().empty()) GTEST_SKIP() << "needs a loop device: root, and losetup that can attach one";
+    dialog->CurrentSession().OpenImage(drive.path());
+    EXPECT_EQ(floppyList.topLevelItem(0)->text(1), QStringLiteral("Blues"));
+    EXPECT_EQ(enabled(), std::vector<bool>(3, true));
+
+    // Save: the chooser's file, a progress dialog while it runs and none after, then one message.
+    const std::string image = home.Path("saved.img");
+    dialog->SetSaveChooser([&](QWidget*, const std::string&) { return std::optional<std::string>(image); });
+    bool progressShown = false;
+    const auto watch = QObject::connect(&dialog->CurrentSession(), &Session::diskCopyProgress, [&](int done) {
+        if (done >= 0) progressShown |= dialog->findChild<QProgressDialog*>(QStringLiteral("diskCopyProgress")) != nullptr;
+    });
+    prompter.ClearCalls();
+    std::unique_ptr<QMenu> menu(dialog->BuildBackgroundMenu(dialog.get()));
+    menu->findChild<QAction*>(QStringLiteral("backupFloppyAction"))->trigger();
+    EXPECT_TRUE(progressShown);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return dialog->findChild<QProgressDialog*>(QStringLiteral("diskCopyProgress")) == nullptr; }));
+    EXPECT_EQ(ReadWhole(image), ReadWhole(drive.path()));
+    ASSERT_EQ(prompter.calls().size(), 1u);
+    EXPECT_EQ(prompter.calls()[0].text, Say(texts::kBackupDone, {drive.path(), image}));
+
+    // Write another image back: asked first; the list then shows what the disk holds now.
+    dialog->SetFileChooser([&](QWidget*, const std::string&) { return std::optional<std::string>(other.location()); });
+    prompter.AnswerOkCancel(true);
+    menu->findChild<QAction*>(QStringLiteral("restoreFloppyAction"))->trigger();
+    EXPECT_EQ(ReadWhole(drive.path()), ReadWhole(other.location()));
+    EXPECT_EQ(prompter.calls().back().text, Say(texts::kRestoreDone, {other.location(), drive.path()}));
+    EXPECT_EQ(floppyList.topLevelItem(1)->text(1), QStringLiteral("Dawn"));
+
+    // Eject without the disk service: everything is on the disk, and the user is told so.
+    menu->findChild<QAction*>(QStringLiteral("ejectAction"))->trigger();
+    EXPECT_EQ(prompter.calls().back().text, Say(texts::kEjectFlushedDevice, {drive.path()}));
+    QObject::disconnect(watch);
 }
 
 TEST_F(WiringTest, AWholeCommentAndTheProgramsOwnNameAreShown) {
