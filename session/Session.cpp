@@ -5,7 +5,6 @@
 
 #include <sys/stat.h>
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
@@ -434,8 +433,6 @@ void Session::RunDiskCopy(const std::function<void(const CopyProgress&)>& copy) 
     });
     loop.exec();
     worker.join();
-    // The last progress reports were queued before the end; they go first.
-    QCoreApplication::sendPostedEvents(this);
     emit diskCopyProgress(-1, -1);
 }
 
@@ -463,6 +460,12 @@ void Session::RestoreFloppy(const std::string& imagePath) {
     }
     std::vector<MountEntry> mounts = m_options.mountTable();
     const std::string device = IsBlockDevice(drive) ? drive : DeviceMountedAt(drive, mounts).value_or(drive);
+    // Before the question and before a mounted floppy is let go: an image
+    // that cannot be written must change nothing.
+    if (const std::string problem = RestoreImageProblem(imagePath); !problem.empty()) {
+        Tell(Place::Window, problem);
+        return;
+    }
     if (!m_prompters(Place::Window).AskOkCancel(Say(texts::kRestoreQuestion, {device, imagePath}), "Tunecrate")) return;
     // A mounted floppy is let go first, where the disk service can do it.
     if (const auto mountPoint = MountPointOf(device, mounts); mountPoint && m_options.udisks != nullptr &&

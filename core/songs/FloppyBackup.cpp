@@ -179,22 +179,23 @@ std::string BackupOutcome::Message(const std::string& source, const std::string&
     return text;
 }
 
+std::string RestoreImageProblem(const std::string& imagePath) {
+    ImageVolume image(imagePath, {}, ImageAccess::Glance);
+    std::string problem = image.Problem();
+    if (problem.empty() && image.FileBytes() != kImageBytes) {
+        problem = imagePath + " holds " + std::to_string(image.FileBytes()) + " bytes, not " + std::to_string(kImageBytes) + ".";
+    }
+    return problem.empty() ? problem : Say(texts::kNotAFloppyImage, {imagePath, problem});
+}
+
 RestoreOutcome RestoreFloppy(const std::string& imagePath, const std::string& device,
                              const std::vector<MountEntry>& mounts, const CopyProgress& progress,
                              const ImageStoreWrapper& wrap) {
     RestoreOutcome outcome;
     // The image first: nothing is written unless it is a floppy's whole.
-    {
-        ImageVolume image(imagePath, {}, ImageAccess::Glance);
-        std::string problem = image.Problem();
-        if (problem.empty() && image.FileBytes() != kImageBytes) {
-            problem = imagePath + " holds " + std::to_string(image.FileBytes()) + " bytes, not " +
-                      std::to_string(kImageBytes) + ".";
-        }
-        if (!problem.empty()) {
-            outcome.result = Result::Refused(Say(texts::kNotAFloppyImage, {imagePath, problem}));
-            return outcome;
-        }
+    if (std::string problem = RestoreImageProblem(imagePath); !problem.empty()) {
+        outcome.result = Result::Refused(std::move(problem));
+        return outcome;
     }
     if (const std::optional<std::string> mountPoint = MountPointOf(device, mounts)) {
         outcome.result = Result::Refused(Say(texts::kDeviceMounted, {device, *mountPoint}));
