@@ -380,6 +380,15 @@ void MainDialog::ShowDiskCopyProgress(int done, int total) {
                  &Session::CancelDiskCopy, 0, done, total);
 }
 
+void MainDialog::reject() {
+    // The copy's thread works for this window; it is cancelled, not cut off.
+    if (!m_diskCopyProgress.isNull()) {
+        m_session.CancelDiskCopy();
+        return;
+    }
+    QDialog::reject();
+}
+
 void MainDialog::BackupFloppy() {
     const std::optional<std::string> chosen = m_saveChooser(this, m_session.ImageChooserFolder());
     if (chosen) m_session.BackupFloppy(*chosen);

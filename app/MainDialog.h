@@ -66,6 +66,8 @@ public:
 
 protected:
     void accept() override;   // Enter does nothing
+    // Closing waits while a whole-disk copy runs beside the window.
+    void reject() override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
