@@ -4,16 +4,12 @@
 // the kernel's record of drives; fsck.fat, mtools and cmp judge the results.
 #include <gmock/gmock.h>
 
-#include <functional>
-#include <set>
-
 #include "ScriptedPrompter.h"
 #include "Songs.h"
 #include "core/disk/BlockDevice.h"
 #include "core/disk/DiskCopy.h"
 #include "core/songs/FloppyBackup.h"
 #include "core/songs/FloppyDrop.h"
-#include "core/songs/FolderDrop.h"
 #include "core/text/DragPayload.h"
 #include "core/text/Texts.h"
 
@@ -22,476 +18,266 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
-using Sectors = std::vector<std::uint32_t>;
 using Strings = std::vector<std::string>;
-constexpr const char* kNoLoop = "needs a loop device: root, and losetup that can attach one";
 constexpr const char* kSongs = "1:Blues/live=Blues+ 2:Dawn/=Dawn L10:Far/far";
 
-// A failing disk, by sector: reads that fail (EIO) the first N times they
-// touch it (N < 0: always), writes that fail, reads that come back altered;
-// and how many single-sector reads each sector that fails reads got.
+// A failing disk, by sector: reads that fail (EIO) the first N times they touch it (N < 0: always),
+// writes that fail, reads that come back altered; and a flush that fails.
 struct Faults {
-    std::map<std::uint32_t, int> readFails;
-    std::set<std::uint32_t> writeFails, altered;
+    std::map<std::uint32_t, int> readFails = {};
+    std::set<std::uint32_t> writeFails = {}, altered = {};
     bool flushFails = false;
-    std::map<std::uint32_t, int> singleReads;
 };
 
-class FaultyStore final : public ImageStore {
-public:
-    FaultyStore(std::unique_ptr<ImageStore> disk, Faults& faults) : m_disk(std::move(disk)), m_faults(faults) {}
-    static ImageStoreWrapper Around(Faults& faults) {
-        return [&faults](std::unique_ptr<ImageStore> disk) { return std::make_unique<FaultyStore>(std::move(disk), faults); };
-    }
+// The copies move whole sectors; one before `offset` wraps around to a huge distance.
+bool Hits(std::uint64_t s, std::uint64_t offset, std::size_t size) { return s * kImageSectorBytes - offset < size; }
+bool Fail() { return errno = EIO, false; }
+
+struct FaultyStore final : ImageStore {
+    FaultyStore(std::unique_ptr<ImageStore> store, Faults& f) : disk(std::move(store)), faults(f) {}
     bool Read(std::uint64_t offset, char* data, std::size_t size) override {
         bool fail = false;
-        for (const std::uint32_t s : Touched(offset, size)) {
-            const auto it = m_faults.readFails.find(s);
-            if (it == m_faults.readFails.end()) continue;
-            m_faults.singleReads[s] += size == kImageSectorBytes;
-            fail |= it->second != 0;
-            it->second -= it->second > 0;
-        }
-        if (fail || !m_disk->Read(offset, data, size)) return Fail();
-        for (const std::uint32_t s : Touched(offset, size))
-            if (m_faults.altered.contains(s)) data[std::max<std::uint64_t>(std::uint64_t{s} * kImageSectorBytes, offset) - offset] ^= 0x5A;
+        for (auto& [s, left] : faults.readFails) fail |= Hits(s, offset, size) && left != 0 && (left < 0 || left--);
+        if (fail || !disk->Read(offset, data, size)) return Fail();
+        for (const std::uint32_t s : faults.altered)
+            if (Hits(s, offset, size)) data[s * kImageSectorBytes - offset] ^= 0x5A;
         return true;
     }
     bool Write(std::uint64_t offset, std::string_view bytes) override {
-        const Sectors touched = Touched(offset, bytes.size());
-        return std::ranges::none_of(touched, [&](std::uint32_t s) { return m_faults.writeFails.contains(s); }) ? m_disk->Write(offset, bytes) : Fail();
+        const auto hit = [&](std::uint32_t s) { return Hits(s, offset, bytes.size()); };
+        return std::ranges::any_of(faults.writeFails, hit) ? Fail() : disk->Write(offset, bytes);
     }
-    bool Flush() override { return m_faults.flushFails ? Fail() : m_disk->Flush(); }
-
-private:
-    static Sectors Touched(std::uint64_t offset, std::size_t size) {
-        Sectors sectors;
-        for (std::uint64_t s = offset / kImageSectorBytes; s * kImageSectorBytes < offset + size; ++s) sectors.push_back(static_cast<std::uint32_t>(s));
-        return sectors;
-    }
-    static bool Fail() { return errno = EIO, false; }
-    std::unique_ptr<ImageStore> m_disk;
-    Faults& m_faults;
+    bool Flush() override { return faults.flushFails ? Fail() : disk->Flush(); }
+    std::unique_ptr<ImageStore> disk;
+    Faults& faults;
 };
+ImageStoreWrapper Failing(Faults& f) {
+    return [&f](std::unique_ptr<ImageStore> disk) { return std::make_unique<FaultyStore>(std::move(disk), f); };
+}
 
 std::string Bytes(const std::string& path) { return ReadWhole(path).value_or("<missing>"); }
 
-// The sectors where two disks differ (the first 20 of them); a size that differs is sector ~0.
-Sectors SectorDiffs(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return {~0u};
-    Sectors diffs;
-    for (std::size_t at = 0; at < a.size() && diffs.size() < 20; at += kImageSectorBytes)
-        if (a.substr(at, kImageSectorBytes) != b.substr(at, kImageSectorBytes)) diffs.push_back(static_cast<std::uint32_t>(at / kImageSectorBytes));
-    return diffs;
-}
-
-// The sector of the image where `bytes` begin.
-std::uint32_t SectorOf(const std::string& image, const std::string& bytes) {
-    const std::size_t at = image.find(bytes.substr(0, kImageSectorBytes));
-    EXPECT_EQ(at % kImageSectorBytes, 0u) << "not found at a sector's start";
-    return static_cast<std::uint32_t>(at / kImageSectorBytes);
-}
-
-// A report's rescue map as one mark per sector ("?" where a range leaves a
-// gap or splits a sector), and how many ranges it has.
-std::pair<std::string, int> MapBySector(const std::string& report) {
-    std::istringstream in(report);
-    std::string map;
-    int ranges = -1;   // the first line without "#" is the current position
-    for (std::string line; std::getline(in, line);) {
-        if (line.empty() || line[0] == '#' || ++ranges == 0) continue;
-        std::istringstream fields(line);
-        std::uint64_t at = 0, size = 0;
-        std::string mark;
-        fields >> std::hex >> at >> size >> mark;
-        if (at != map.size() * kImageSectorBytes || size % kImageSectorBytes != 0 || mark.size() != 1) return {map + "?", ranges};
-        map.append(size / kImageSectorBytes, mark[0]);
+// The song floppy on a loop device, and a folder to work in.
+struct LoopDrive : ::testing::Test {
+    void SetUp() override {
+        if (dev.empty()) GTEST_SKIP() << "needs a loop device: root, and losetup that can attach one";
     }
-    return {map, ranges};
-}
+    TestFloppy floppy{Medium::Image, kSongs};
+    LoopDevice loop{floppy.location()};
+    const std::string dev = loop.path();
+    TempDir dir;
+};
 
-TEST(DeviceVolume, ALoopDeviceIsTheFloppyItHolds) {
-    TestFloppy floppy(Medium::Image, kSongs);
-    LoopDevice loop(floppy.location());
-    if (loop.path().empty()) GTEST_SKIP() << kNoLoop;
-    TestFolder songs("Rock=Rock+/hard"), out("");
+TEST_F(LoopDrive, IsTheFloppyItHoldsWhileOneOfAnotherSizeOrInUseIsRefused) {
+    TestFloppy other(Medium::Image, "1:Other/=Other");
+    TestFolder songs("Rock=Rock+/hard");
+    const std::string big = dir.Path("big.img"), before = Bytes(floppy.location()), tail(kImageSectorBytes, 'x');
+    WriteWhole(big, before + tail);   // a floppy with a sector more
+    LoopDevice wrong(big);
+    const std::string tooBig = Say(texts::kNotAFloppyDisk, {wrong.path(), "1475072"});
+    const std::string notFloppy = wrong.path() + " is not a 1.44 MB floppy image: it holds 1475072 bytes, not 1474560.";
     {
-        auto volume = OpenFloppyVolume(loop.path());
+        auto volume = OpenFloppyVolume(dev);
         ASSERT_EQ(volume->Problem(), "");
+        for (const std::string& d : {wrong.path(), dev}) {
+            const std::string busy = Say(texts::kDeviceBusy, {d});
+            EXPECT_EQ(OpenFloppyVolume(d)->Problem(), d == dev ? busy : notFloppy);
+            EXPECT_EQ(ImageVolume(d, {}, ImageAccess::Glance).Problem(), d == dev ? busy : notFloppy);
+            EXPECT_EQ(BackupFloppy(d, dir.Path("out"), true, {}, {}).result.reason, d == dev ? busy : tooBig);
+            EXPECT_EQ(RestoreFloppy(other.location(), d, {}, {}).result.reason, d == dev ? busy : tooBig);
+        }
+        EXPECT_TRUE(Bytes(floppy.location()) == before && Bytes(big) == before + tail);
         ScriptedPrompter prompter;
         std::vector<SlotRow> rows = ReadCatalogue(volume.get()).rows;
-        ASSERT_GE(rows.size(), 2u);
-        EXPECT_EQ(rows[1].title, "Dawn");
-        DropContext toFolder{volume.get(), rows, prompter, false};
-        DropIntoFolder(toFolder, out.path(), ParsePayload(BuildPayload(kFloppyType, {"0"})));
-        std::vector<SlotRow> reread = ReadCatalogue(volume.get()).rows;
-        DropContext toSlot{volume.get(), reread, prompter, false};
-        DropOntoFloppyList(toSlot, 2, ParsePayload(BuildPayload(kHardDiskType, {songs.Item("Rock")})));
+        DropContext context{volume.get(), rows, prompter, false};
+        DropOntoFloppyList(context, 2, ParsePayload(BuildPayload(kHardDiskType, {songs.Item("Rock")})));
         EXPECT_TRUE(prompter.calls().empty()) << prompter.calls().front().text;
     }
+    EXPECT_EQ(OpenFloppyVolume(dev)->Problem(), "") << "free again once the first volume closed";
     loop.Detach();
     EXPECT_EQ(Fsck(floppy.location()).exitCode, 0) << Fsck(floppy.location()).output;
     EXPECT_EQ(floppy.Describe(), "1:Blues/live=Blues+ 2:Dawn/=Dawn 3:Rock/hard=Rock+ L10:Far/far");
     EXPECT_EQ(PeerFiles(floppy.location())["MDR_02.B00"], SongBytes("Rock"));
-    EXPECT_EQ(out.Describe(), "Blues=Blues+/live");
 }
 
-TEST(DeviceVolume, ADiskOfAnotherSizeOrInUseIsRefusedUntouched) {
-    TestFloppy floppy(Medium::Image, kSongs), other(Medium::Image, "1:Other/=Other");
-    TempDir dir;
-    const std::string small = dir.Path("720k.img"), out = dir.Path("out.img"), before = Bytes(floppy.location());
-    WriteWhole(small, std::string(737280, '\0'));
-    LoopDevice wrong(small), right(floppy.location());
-    if (wrong.path().empty() || right.path().empty()) GTEST_SKIP() << kNoLoop;
-    const std::vector<std::pair<const char*, std::function<std::string(const std::string&)>>> ways = {
-        {"volume", [](const std::string& d) { return OpenFloppyVolume(d)->Problem(); }},
-        {"glance", [](const std::string& d) { return ImageVolume(d, {}, ImageAccess::Glance).Problem(); }},
-        {"backup", [&](const std::string& d) { return BackupFloppy(d, out, true, {}, {}).result.reason; }},
-        {"restore", [&](const std::string& d) { return RestoreFloppy(other.location(), d, {}, {}).result.reason; }},
-    };
-    const std::string wrongSize = Say(texts::kNotAFloppyDisk, {wrong.path(), "737280"});
-    const std::string wrongImage = wrong.path() + " is not a 1.44 MB floppy image: it holds 737280 bytes, not 1474560.";
-    const std::string busy = Say(texts::kDeviceBusy, {right.path()});
-    ASSERT_THAT(busy, HasSubstr("使用中"));
-    {
-        auto holder = OpenFloppyVolume(right.path());
-        ASSERT_EQ(holder->Problem(), "");
-        for (const auto& [way, attempt] : ways) {
-            EXPECT_EQ(attempt(wrong.path()), way[0] == 'b' || way[0] == 'r' ? wrongSize : wrongImage) << way;
-            EXPECT_EQ(attempt(right.path()), busy) << way;
-        }
-    }
-    EXPECT_EQ(OpenFloppyVolume(right.path())->Problem(), "") << "free again once the first volume closed";
-    EXPECT_FALSE(fs::exists(out));
-    EXPECT_EQ(Bytes(small), std::string(737280, '\0'));
-    EXPECT_EQ(SectorDiffs(Bytes(floppy.location()), before), Sectors{});
-}
-
-TEST(DeviceBackup, TheImageIsTheDiskByteForByte) {
-    TestFloppy floppy(Medium::Image, kSongs);
-    LoopDevice loop(floppy.location());
-    if (loop.path().empty()) GTEST_SKIP() << kNoLoop;
-    TempDir dir;
-    const std::string out = dir.Path("out.img"), log = out + ".log", folder = dir.path();
-    // source: the device, or a folder that the table lists (or not) as the device's mount point
-    struct Case { const char* name; bool old, replace, folder, listed, copied; const char* piece; };
-    const Case cases[] = {
-        {"Fresh", false, false, false, false, true, "保存しました"},
-        {"ReplacedWithItsStaleReport", true, true, false, false, true, "保存しました"},
-        {"ExistingImageKept", true, false, false, false, false, "すでに存在します"},
-        {"MountedFolderReadThroughItsDevice", false, false, true, true, true, "保存しました"},
-        {"FolderThatIsNoMount", false, false, true, false, false, "フロッピードライブでもありません"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+TEST_F(LoopDrive, IsBackedUpAndRestoredWhole) {
+    TestFloppy other(Medium::Image, "1:Old/=Old");
+    const std::string out = dir.Path("out.img"), at = dir.path(), done = Say(texts::kBackupDone, {dev, out});
+    const std::string before = Bytes(floppy.location()), image = Bytes(other.location());
+    // old: an image and its report there before; fromFolder: read through the folder `at`, which the mount
+    // table lists (or not) as the device's, below a mount of another device; cancel: stopped before sector 180
+    struct Backup { bool old, replace, fromFolder, listed, cancel, copied; std::string message; };
+    for (const Backup& c : {Backup{true, true, false, false, false, true, done},
+                            Backup{true, false, false, false, false, false, Say(texts::kImageExists, {out})},
+                            Backup{false, false, true, true, false, true, Say(texts::kBackupDone, {at, out})},
+                            Backup{false, false, true, false, false, false, Say(texts::kNotAFloppyDrive, {at})},
+                            Backup{true, true, false, false, true, false, Say(texts::kBackupCancelled)}}) {
+        SCOPED_TRACE(c.message);
         fs::remove(out);
-        fs::remove(log);
-        if (c.old) {
-            WriteWhole(out, "old image");
-            WriteWhole(log, "stale report");
-        }
-        const std::string source = c.folder ? folder : loop.path();
-        const std::vector<MountEntry> mounts = {{c.listed ? loop.path() : "tmpfs", folder, "vfat"}};
-        const BackupOutcome outcome = BackupFloppy(source, out, c.replace, mounts, {});
-        EXPECT_EQ(outcome.result.ok(), c.copied) << outcome.result.reason;
-        EXPECT_THAT(outcome.Message(source, out), HasSubstr(c.piece));
-        EXPECT_EQ(c.copied ? RunPeer({"cmp", out, floppy.location()}).output : Bytes(out), c.copied ? "" : c.old ? "old image" : "<missing>");
-        EXPECT_EQ(ReadWhole(log), c.old && !c.copied ? std::optional<std::string>("stale report") : std::nullopt);
+        WriteWhole(out + ".log", "stale report");
+        if (c.old) WriteWhole(out, "old image");
+        const std::string from = c.fromFolder ? at : dev;
+        const std::vector<MountEntry> mounts = {{c.listed ? dev : "tmpfs", at + "/", "vfat"}, {"/dev/sdz", "/tmp", "ext4"}};
+        int asks = 0;
+        const auto progress = [&](std::uint32_t sector, std::uint32_t all) {
+            return ++asks, all == kImageSectors && (!c.cancel || sector < 180);
+        };
+        EXPECT_EQ(BackupFloppy(from, out, c.replace, mounts, progress).Message(from, out), c.message);
+        EXPECT_EQ(asks, c.copied ? 161 : c.cancel ? 11 : 0) << "asked before each track of 18 sectors, and at the end";
+        EXPECT_EQ(Bytes(out) == before ? "the disk" : Bytes(out).substr(0, 20),
+                  c.copied ? "the disk" : c.old ? "old image" : "<missing>");
+        EXPECT_EQ(fs::exists(out + ".log"), !c.copied) << "a stale report goes with a clean backup, and only then";
     }
-}
-
-TEST(DeviceRestore, OnlyAWholeFloppyImageGoesOntoADiskNotMounted) {
-    TestFloppy disk(Medium::Image, "1:Old/=Old"), floppy(Medium::Image, kSongs);
-    LoopDevice loop(disk.location());
-    if (loop.path().empty()) GTEST_SKIP() << kNoLoop;
-    TempDir dir;
-    const std::string before = Bytes(disk.location()), image = Bytes(floppy.location());
     WriteWhole(dir.Path("zeros"), std::string(kImageBytes, '\0'));
-    WriteWhole(dir.Path("small"), image.substr(0, 737280));
     WriteWhole(dir.Path("tail"), image + std::string(kImageSectorBytes, 'x'));
-    // mounted: nullptr none, else the suffix of the mounted name (a partition: "p1")
-    struct Case { const char* name; std::string image; const char* mounted; const char* piece; };
-    const Case cases[] = {
-        {"NotFat12", dir.Path("zeros"), nullptr, "FAT12 フロッピーイメージではない"},
-        {"TooSmall", dir.Path("small"), nullptr, "it holds 737280 bytes"},
-        {"WithATail", dir.Path("tail"), nullptr, "holds 1475072 bytes, not 1474560"},
-        {"MountedDisk", floppy.location(), "", "マウントされているので"},
-        {"MountedPartition", floppy.location(), "p1", "マウントされているので"},
-        {"RoundTrip", floppy.location(), nullptr, "すべてのセクタが一致しています"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const bool writes = c.name == std::string("RoundTrip");
-        std::vector<MountEntry> mounts;
-        if (c.mounted) mounts.push_back({loop.path() + c.mounted, "/media/floppy", "vfat"});
-        std::vector<std::pair<std::uint32_t, std::uint32_t>> told;
-        const auto progress = [&](std::uint32_t done, std::uint32_t total) { return told.emplace_back(done, total), true; };
-        const RestoreOutcome outcome = RestoreFloppy(c.image, loop.path(), mounts, progress);
-        EXPECT_EQ(outcome.touched, writes);
+    // mounted: a partition of the device is; the last one writes
+    struct Restore { std::string image; bool mounted; std::string piece; };
+    const Restore restores[] = {{dir.Path("zeros"), false, "FAT12 フロッピーイメージではない"},
+                                {dir.Path("tail"), false, "holds 1475072 bytes, not 1474560"},
+                                {other.location(), true, Say(texts::kDeviceMounted, {dev, "/media/floppy"})},
+                                {other.location(), false, Say(texts::kRestoreDone, {other.location(), dev})}};
+    for (const Restore& c : restores) {
+        SCOPED_TRACE(c.piece);
+        const bool writes = &c == &restores[3];
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> told = {{0, 0}};
+        const auto progress = [&](std::uint32_t sector, std::uint32_t all) { return told.emplace_back(sector, all), true; };
+        const std::vector<MountEntry> mounts = {{c.mounted ? dev + "p1" : "tmpfs", "/media/floppy", "vfat"}};
+        const RestoreOutcome outcome = RestoreFloppy(c.image, dev, mounts, progress);
         EXPECT_EQ(outcome.result.ok() && outcome.writing.ok(), writes);
-        EXPECT_THAT(outcome.Message(c.image, loop.path()), HasSubstr(c.piece));
-        EXPECT_EQ(SectorDiffs(Bytes(disk.location()), writes ? image : before), Sectors{});
-        if (!writes) continue;
-        EXPECT_EQ(RunPeer({"cmp", floppy.location(), loop.path()}).exitCode, 0) << "the device itself";
-        EXPECT_TRUE(std::ranges::is_sorted(told) && told.back() == std::pair(2 * kImageSectors, 2 * kImageSectors)) << "both passes counted";
+        EXPECT_THAT(outcome.Message(c.image, dev), HasSubstr(c.piece));
+        EXPECT_TRUE(Bytes(floppy.location()) == (writes ? image : before));
+        EXPECT_TRUE(!writes || (std::ranges::is_sorted(told) && told.back() == std::pair(5760u, 5760u))) << "both passes";
     }
+#ifdef TUNECRATE_PROGRAM
+    // The commands as a script runs them, on the disk that now holds the other floppy.
+    const auto program = [](const Strings& args) { return RunCommand("'" TUNECRATE_PROGRAM "'", args, " 2>&1"); };
+    WriteWhole(out, before);
+    EXPECT_EQ(program({"list", dev}).output, dev + "\t1\tOld\t3000\t\n");
+    EXPECT_EQ(program({"backup", dev, dir.Path("copy")}).exitCode, 0);
+    EXPECT_EQ(program({"backup", dev, dir.Path("copy")}).exitCode, 1) << "the image is there now";
+    EXPECT_EQ(RunPeer({"cmp", dir.Path("copy"), other.location()}).exitCode, 0);
+    EXPECT_EQ(program({"restore", dir.Path("tail"), dev}).exitCode, 1);
+    EXPECT_EQ(program({"restore", out, dev}).exitCode, 0);
+    EXPECT_EQ(RunPeer({"cmp", out, floppy.location()}).exitCode, 0);
+#endif
 }
 
-// An image file stands in for the drive here: the reads and retries are the same.
-TEST(DeviceFaults, EachSectorIsTriedOnceAndThreeTimesMore) {
-    TestFloppy floppy(Medium::Image, kSongs);
-    const std::string source = Bytes(floppy.location());
-    const std::uint32_t s = SectorOf(source, SongBytes("Dawn"));
-    // reads that fail before one succeeds (< 0: none does), single-sector reads, lost
-    for (const auto& [failures, singles, lost] : std::vector<std::tuple<int, int, bool>>{
-             {1, 1, false}, {2, 2, false}, {4, 4, false}, {5, 4, true}, {-1, 4, true}}) {
-        SCOPED_TRACE(failures);
-        TempDir dir;
-        Faults faults;
-        faults.readFails = {{s, failures}};
-        const BackupOutcome outcome = BackupFloppy(floppy.location(), dir.Path("out.img"), false, {}, {}, FaultyStore::Around(faults));
-        EXPECT_EQ(faults.singleReads[s], singles);
-        EXPECT_EQ(outcome.unreadable, lost ? Sectors{s} : Sectors{});
-        EXPECT_EQ(SectorDiffs(Bytes(dir.Path("out.img")), source), lost ? Sectors{s} : Sectors{});
-        EXPECT_EQ(fs::exists(dir.Path("out.img.log")), lost);
-    }
+TEST_F(LoopDrive, OpenerAskedOnlyWhereTheNodeIsClosedToTheUser) {
+    int asked = 0;
+    SetDeviceOpener([&](const std::string&, int) { return ++asked, -1; });
+    EXPECT_TRUE(OpenFloppyVolume(dev)->Problem().empty() && asked == 0) << "root may open the node itself";
+    SetDeviceOpener({});
+    fs::permissions(dir.path(), fs::perms::all);
+    EXPECT_TRUE(InChildProcess([&] {
+        const int file = ::open(floppy.location().c_str(), O_RDWR | O_CLOEXEC);
+        if (file < 0 || !BecomeUnprivileged()) return false;
+        std::string said;
+        const auto open = [&](const std::string& path) {   // the node is closed: only the opener's can open
+            const int opened = OpenDeviceNode(path, O_RDONLY), error = errno;
+            said += opened >= 0 ? "opened\n" : error == EACCES ? "EACCES\n" : "?\n";
+            return error;
+        };
+        const auto group = [](const std::string& text) { return text.find("disk グループ") < text.size() ? "group\n" : "-\n"; };
+        said += group(DeviceOpenFailure(dev, open(dev))) + std::string(group(OpenFloppyVolume(dev)->Problem()));
+        int calls = 0;   // the opener gives a descriptor of the image file twice, then says no as a user may
+        SetDeviceOpener([&](const std::string& device, int flags) {
+            said += "opener " + device + " " + std::to_string(flags) + "\n";
+            errno = ECANCELED;
+            return ++calls > 2 ? -1 : ::dup(file);
+        });
+        open(dev);
+        const auto rows = ReadCatalogue(OpenFloppyVolume(dev).get()).rows;   // no .at(): the child would run on
+        said += (rows.size() > 1 ? rows[1].title : "?") + "\n";
+        open(dev);
+        open(floppy.location());   // closed to the user too, but no device
+        return static_cast<bool>(std::ofstream(dir.Path("said")) << said);
+    }));
+    const auto opener = [&](int f) { return "opener " + dev + " " + std::to_string(f | O_CLOEXEC | O_NOCTTY) + "\n"; };
+    const std::string refused = "EACCES\ngroup\ngroup\n", volume = opener(O_RDWR | O_EXCL | O_NONBLOCK) + "Dawn\n";
+    const std::string refusedAgain = opener(O_RDONLY) + "EACCES\nEACCES\n";
+    EXPECT_EQ(Bytes(dir.Path("said")), refused + opener(O_RDONLY) + "opened\n" + volume + refusedAgain);
 }
 
-TEST(DeviceFaults, UnreadableSectorsAreZerosNamedInTheReport) {
+// An image file stands in for the drive here: the reads, retries and writes are the same.
+TEST(DeviceFaults, FailingSectorsAreRetriedZeroedAndNamedWithTheirOwnersOrFoundOnReadingBack) {
     TestFloppy floppy(Medium::Image, kSongs);
     TempDir dir;
-    const std::string source = Bytes(floppy.location()), image = dir.Path("out.img");
-    const std::uint32_t s = SectorOf(source, SongBytes("Dawn")), mate = s ^ 1, last = kImageSectors - 1;   // mate: same track
-    Faults faults;
-    faults.readFails = {{s, -1}, {mate, 1}, {last, -1}};
-    const BackupOutcome outcome = BackupFloppy(floppy.location(), image, false, {}, {}, FaultyStore::Around(faults));
-    EXPECT_TRUE(outcome.result.ok()) << outcome.result.reason;
-    EXPECT_EQ(outcome.unreadable, (Sectors{s, last}));
-    EXPECT_EQ(faults.singleReads, (std::map<std::uint32_t, int>{{s, 4}, {mate, 1}, {last, 4}}));
+    const std::string source = Bytes(floppy.location()), image = dir.Path("out.img"), disk = dir.Path("disk");
+    // the song's sector never reads; the one beside it on its track reads at the last try; the last sector a try later
+    const auto s = static_cast<std::uint32_t>(source.find(SongBytes("Dawn")) / kImageSectorBytes), last = kImageSectors - 1;
+    Faults faults{.readFails = {{s, -1}, {s ^ 1, 4}, {last, 5}}};
+    const BackupOutcome outcome = BackupFloppy(floppy.location(), image, false, {}, {}, Failing(faults));
     std::string expected = source;
-    for (const std::uint32_t lost : {s, last}) expected.replace(std::size_t{lost} * kImageSectorBytes, kImageSectorBytes, kImageSectorBytes, '\0');
-    EXPECT_EQ(SectorDiffs(Bytes(image), expected), Sectors{});
-    EXPECT_EQ(outcome.filesHit, Strings{"MDR_01.B00"});
-    EXPECT_EQ(outcome.songsHit, Strings{"2 Dawn (MDR_01.B00)"});
-    EXPECT_EQ(outcome.logPath, image + ".log");
-    EXPECT_THAT(outcome.Message("/dev/fd0", image), HasSubstr(Say(texts::kSongsHit) + "\n  2 Dawn (MDR_01.B00)"));
-    const std::string report = Bytes(image + ".log");
-    char line[80];
-    for (const auto& [sector, owner] : {std::pair{s, "MDR_01.B00"}, std::pair{last, "free space"}}) {
-        std::snprintf(line, sizeof line, "# sector %u (byte 0x%08X): %s\n", sector, sector * kImageSectorBytes, owner);
-        EXPECT_THAT(report, HasSubstr(line));
-    }
-    std::string map(kImageSectors, '+');
-    map[s] = map[last] = '-';
-    EXPECT_EQ(MapBySector(report), std::pair(map, 4));
-}
-
-TEST(DeviceFaults, TheRescueMapCoversTheDiskInWholeRanges) {
-    TestFloppy floppy(Medium::Image, "");
-    const std::string image = Bytes(floppy.location());
-    for (const auto& [lost, ranges] : std::vector<std::pair<Sectors, int>>{
-             {{}, 1}, {{0}, 2}, {{5, 6, 7}, 3}, {{2879}, 2}, {{0, 1, 2879}, 3}, {{3, 5}, 5}}) {
-        const std::string report = BackupReport("/dev/fd0", "x.img", image, lost);
-        std::string map(kImageSectors, '+');
-        for (const std::uint32_t s : lost) map[s] = '-';
-        EXPECT_EQ(MapBySector(report), std::pair(map, ranges)) << ::testing::PrintToString(lost);
-        std::size_t comments = 0;
-        for (std::size_t at = 0; (at = report.find("\n# sector ", at)) != std::string::npos; ++at) ++comments;
-        EXPECT_EQ(comments, lost.size()) << "a comment per unreadable sector";
-    }
-}
-
-TEST(DeviceFaults, SectorOwnersNameTheFatsTheRootAFileOrFreeSpace) {
-    TestFloppy floppy(Medium::Image, kSongs);
-    TempDir dir;
+    for (const std::uint32_t lost : {s, last}) expected.replace(lost * kImageSectorBytes, 512, 512, '\0');
+    EXPECT_TRUE(Bytes(image) == expected);
+    EXPECT_EQ(outcome.Message("/dev/fd0", image), Say(texts::kBackupUnreadable, {"/dev/fd0", image, "2", image + ".log"}) +
+                                                      "\n" + Say(texts::kSongsHit) + "\n  2 Dawn (MDR_01.B00)");
+    // The report names each sector with its owner, and maps the whole disk in ranges read ("+") and not ("-").
+    const unsigned at = s * kImageSectorBytes;
+    char report[400];
+    std::snprintf(report, sizeof report,
+                  "# sector %u (byte 0x%08X): MDR_01.B00\n# sector 2879 (byte 0x00167E00): free space\n"
+                  "# current_pos  current_status  current_pass\n0x00168000     +               1\n"
+                  "#      pos        size  status\n0x00000000  0x%08X  +\n0x%08X  0x00000200  -\n0x%08X  0x%08X  +\n"
+                  "0x00167E00  0x00000200  -\n", s, at, at, at, at + 512, 0x167E00 - at - 512);
+    EXPECT_THAT(Bytes(image + ".log"), ::testing::EndsWith(report));
+    EXPECT_THAT(BackupReport("", "", source, {}), ::testing::EndsWith("status\n0x00000000  0x00168000  +\n"));
+    EXPECT_THAT(BackupReport("", "", source, {0, 1, 5}),
+                ::testing::EndsWith("status\n0x00000000  0x00000400  -\n0x00000400  0x00000600  +\n"
+                                    "0x00000A00  0x00000200  -\n0x00000C00  0x00167400  +\n"));
     const std::string note = Repeat("note ", 130);
     WriteWhole(dir.Path("NOTE.TXT"), note);
     ASSERT_EQ(RunPeer({"mmd", "-i", floppy.location(), "::DIR"}).exitCode, 0);
     ASSERT_EQ(RunPeer({"mcopy", "-i", floppy.location(), dir.Path("NOTE.TXT"), "::DIR/NOTE.TXT"}).exitCode, 0);
-    const std::string image = Bytes(floppy.location());
-    const std::uint32_t song = SectorOf(image, SongBytes("Dawn")), file = SectorOf(image, note);
-    const std::vector<std::pair<std::uint32_t, std::string>> owners = {
-        {0, "boot sector"}, {1, "FAT 1"}, {9, "FAT 1"}, {10, "FAT 2"}, {18, "FAT 2"}, {32, "root folder"},
-        {song, "MDR_01.B00"}, {file, "DIR/NOTE.TXT"}, {kImageSectors - 1, "free space"}};
-    for (const auto& [sector, owner] : owners) EXPECT_EQ(SectorOwners(image, {sector}), Strings{owner}) << sector;
-    const std::string root = SectorOwners(image, {19}).front();
-    EXPECT_THAT(root, ::testing::StartsWith("root folder (entries of "));
-    for (const char* name : {"MDR_01.B00", "DIR"}) EXPECT_THAT(root, HasSubstr(name));
-    EXPECT_EQ(FilesAtSectors(image, {0, 19, song, file, song, kImageSectors - 1}), (Strings{"MDR_01.B00", "DIR/NOTE.TXT"}));
-    const std::string noBoot = std::string(kImageSectorBytes, '\0') + image.substr(kImageSectorBytes);
-    for (const std::string& owner : SectorOwners(noBoot, {0, song})) EXPECT_THAT(owner, ::testing::StartsWith("unknown"));
-    EXPECT_EQ(FilesAtSectors(noBoot, {song}), Strings{});
-}
-
-TEST(DeviceFaults, ACancelledBackupWritesNoImage) {
-    TestFloppy floppy(Medium::Image, kSongs);
-    for (const bool existing : {false, true}) {
-        TempDir dir;
-        const std::string out = dir.Path("out.img");
-        if (existing) WriteWhole(out, "old image");
-        std::vector<std::uint32_t> asked;
-        const auto progress = [&](std::uint32_t done, std::uint32_t total) { return asked.push_back(done), total == kImageSectors && done < 180; };
-        const BackupOutcome outcome = BackupFloppy(floppy.location(), out, true, {}, progress);
-        EXPECT_TRUE(outcome.cancelled);
-        EXPECT_EQ(asked.size(), 11u) << "asked before each track of 18 sectors";
-        EXPECT_EQ(outcome.Message(floppy.location(), out), Say(texts::kBackupCancelled));
-        EXPECT_EQ(ReadWhole(out), existing ? std::optional<std::string>("old image") : std::nullopt);
-        EXPECT_FALSE(fs::exists(out + ".log"));
-    }
-}
-
-TEST(DeviceFaults, ARestoreNamesSectorsNotWrittenOrReadBackOtherwise) {
-    TestFloppy floppy(Medium::Image, kSongs);
-    TempDir dir;
-    const std::string disk = dir.Path("disk"), image = Bytes(floppy.location());
-    // fault: w a write fails, a a read comes back altered, r a read fails, f the flush fails;
-    // left: the sectors where the disk then differs from the image
-    struct Case { const char* name; char fault; std::uint32_t sector; Sectors unwritten, differing, left; std::string piece; };
-    const Case cases[] = {
-        {"Clean", '-', 0, {}, {}, {}, "すべてのセクタが一致しています"},
-        {"WriteFails", 'w', 100, {100}, {100}, {100}, "1 個のセクタが書けないか、読み戻すと一致しません。\nセクタ: 100"},
-        {"ReadBackAltered", 'a', 2000, {}, {2000}, {}, "セクタ: 2000"},
-        {"ReadBackFails", 'r', 2879, {}, {2879}, {}, "セクタ: 2879"},
-        {"FlushFails", 'f', 0, {}, {}, {}, "Cannot write " + disk},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        Faults faults;
-        if (c.fault == 'w') faults.writeFails = {c.sector};
-        if (c.fault == 'a') faults.altered = {c.sector};
-        if (c.fault == 'r') faults.readFails = {{c.sector, -1}};
-        faults.flushFails = c.fault == 'f';
+    const std::string withNote = Bytes(floppy.location());
+    const auto file = static_cast<std::uint32_t>(withNote.find(note) / kImageSectorBytes);
+    EXPECT_EQ(SectorOwners(withNote, {0, 1, 9, 10, 18, 19, 32, s, file, last}),
+              (Strings{"boot sector", "FAT 1", "FAT 1", "FAT 2", "FAT 2",
+                       "root folder (entries of DIR, MDR_00.B00, MDR_00.EVT, MDR_01.B00, comments.dat, song.nam)",
+                       "root folder", "MDR_01.B00", "DIR/NOTE.TXT", "free space"}));
+    EXPECT_EQ(FilesAtSectors(withNote, {0, 19, s, file, s, last}), (Strings{"MDR_01.B00", "DIR/NOTE.TXT"}));
+    const std::string noBoot = std::string(kImageSectorBytes, '\0') + withNote.substr(kImageSectorBytes);
+    EXPECT_EQ(SectorOwners(noBoot, {0, s}), Strings(2, "unknown: the boot sector or a FAT is unreadable"));
+    EXPECT_EQ(FilesAtSectors(noBoot, {s}), Strings{});
+    // Restores onto a disk of 'x's, which keeps some where a write fails; the first one is clean.
+    struct Case { Faults faults; std::vector<std::uint32_t> unwritten, differing; std::string piece; };
+    Case cases[] = {{{}, {}, {}, "すべてのセクタが一致しています"},
+                    {{.writeFails = {100}}, {100}, {100}, "1 個のセクタが書けないか、読み戻すと一致しません。\nセクタ: 100"},
+                    {{.altered = {2000}}, {}, {2000}, "セクタ: 2000"},
+                    {{.readFails = {{2879, -1}}}, {}, {2879}, "セクタ: 2879"},
+                    {{.flushFails = true}, {}, {}, "Cannot write " + disk}};
+    for (Case& c : cases) {
+        SCOPED_TRACE(c.piece);
         WriteWhole(disk, std::string(kImageBytes, 'x'));
-        const RestoreOutcome outcome = RestoreFloppy(floppy.location(), disk, {}, {}, FaultyStore::Around(faults));
-        EXPECT_TRUE(outcome.touched);
-        EXPECT_EQ(outcome.writing.unwritten, c.unwritten);
-        EXPECT_EQ(outcome.writing.differing, c.differing);
-        EXPECT_EQ(outcome.result.ok() && outcome.writing.ok(), c.name == std::string("Clean"));
-        EXPECT_EQ(SectorDiffs(Bytes(disk), image), c.left);
-        EXPECT_THAT(outcome.Message(floppy.location(), disk), HasSubstr(c.piece));
+        const RestoreOutcome restored = RestoreFloppy(floppy.location(), disk, {}, {}, Failing(c.faults));
+        EXPECT_EQ(std::pair(restored.writing.unwritten, restored.writing.differing), std::pair(c.unwritten, c.differing));
+        EXPECT_EQ(restored.result.ok() && restored.writing.ok(), &c == cases);
+        EXPECT_THAT(restored.Message(floppy.location(), disk), HasSubstr(c.piece));
+        EXPECT_EQ(Bytes(disk) == withNote, c.faults.writeFails.empty());
     }
 }
 
-TEST(DeviceFinding, OnlyUnmountedRemovableDisksOfAFloppysSize) {
+TEST(DeviceFinding, UnmountedRemovableDisksOfAFloppysSizeWhereNeitherTheyNorAPartitionOfThemIsMounted) {
     TempDir sys;
     // path under the devices folder, size in sectors, removable flag ("" for a partition)
     const std::vector<std::tuple<std::string, std::string, std::string>> nodes = {
-        {"sdb", "2880\n", "1\n"}, {"sda", "2880", "0"}, {"sdc", "5760", "1"}, {"sdd", "2880", "1"},
-        {"sde", "4000", "1"}, {"sde/sde1", "2880", ""}, {"sdf", "2880", "1"}, {"sdf/sdf1", "2880", ""},
-        {"nvme0n1", "4000", "0"}, {"nvme0n1/nvme0n1p1", "2880", ""}, {"loop1", "2880", "1"}};
+        {"sdg", "2880\n", "1\n"}, {"sda", "2880", "1"}, {"sdap", "2880", "1"}, {"sdb", "2880", "1"},
+        {"sdb/sdb1", "2880", ""}, {"sdc", "2880", "1"}, {"sdh", "5760", "1"}, {"sde", "4000", "1"}, {"sde/sde1", "2880", ""},
+        {"nvme0n1", "4000", "0"}, {"nvme0n1/nvme0n1p1", "2880", ""}, {"loop0", "2880", "1"}, {"loop1", "2880", "1"}};
     fs::create_directories(sys.Path("class"));
     for (const auto& [path, size, removable] : nodes) {
-        const std::string folder = sys.Path("devices/" + path);
-        fs::create_directories(folder);
-        WriteWhole(folder + "/size", size);
-        WriteWhole(folder + (removable.empty() ? "/partition" : "/removable"), removable.empty() ? "1" : removable);
+        fs::create_directories(sys.Path("devices/" + path));
+        WriteWhole(sys.Path("devices/" + path + "/size"), size);
+        const bool partition = removable.empty();
+        WriteWhole(sys.Path("devices/" + path + (partition ? "/partition" : "/removable")), partition ? "1" : removable);
         fs::create_directory_symlink("../devices/" + path, sys.Path("class/" + fs::path(path).filename().string()));
     }
-    const std::vector<MountEntry> mounts = {{"/dev/sdd", "/media/d", "vfat"}, {"/dev/sdf1", "/media/f", "vfat"},
-                                            {"/dev/loop10", "/media/ten", "ext4"}};
-    EXPECT_EQ(FindFloppyDevices(mounts, sys.Path("class"), "/dev"), (Strings{"/dev/loop1", "/dev/sdb", "/dev/sde1"}));
-}
-
-TEST(DeviceFinding, MountPointsOfDisksTheirPartitionsAndFolders) {
     const std::vector<MountEntry> mounts = {{"/dev/sdb1", "/media/u/FLOPPY", "vfat"}, {"/dev/loop0p1", "/mnt/l", "vfat"},
                                             {"/dev/loop10", "/mnt/ten", "ext4"}, {"/dev/sdc", "/media/u/C/", "vfat"},
                                             {"/dev/sdap1", "/media/ap", "vfat"}, {"tmpfs", "/tmp", "tmpfs"}};
-    using Maybe = std::optional<std::string>;
-    for (const auto& [device, mountPoint] : std::vector<std::pair<std::string, Maybe>>{
-             {"/dev/sdb1", "/media/u/FLOPPY"}, {"/dev/sdb", "/media/u/FLOPPY"}, {"/dev/sd", {}}, {"/dev/sdb2", {}},
-             {"/dev/loop0", "/mnt/l"}, {"/dev/loop0p1", "/mnt/l"}, {"/dev/loop1", {}}, {"/dev/loop10", "/mnt/ten"},
-             {"/dev/sdc", "/media/u/C/"}, {"/dev/sda", {}}, {"/dev/sdap", "/media/ap"}})
-        EXPECT_EQ(MountPointOf(device, mounts), mountPoint) << device;
-    for (const auto& [folder, device] : std::vector<std::pair<std::string, Maybe>>{
-             {"/media/u/FLOPPY", "/dev/sdb1"}, {"/media/u/FLOPPY/", "/dev/sdb1"}, {"/media/u/C", "/dev/sdc"},
-             {"/media/u/C/", "/dev/sdc"}, {"/media/u", {}}, {"/media/u/FLOPPY/sub", {}}, {"/tmp", {}}})
-        EXPECT_EQ(DeviceMountedAt(folder, mounts), device) << folder;
-}
-
-#ifdef TUNECRATE_PROGRAM
-PeerRun RunProgram(const std::vector<std::string>& args) { return RunCommand("'" TUNECRATE_PROGRAM "'", args, " 2>&1"); }
-
-TEST(DeviceCommands, ListCheckBackupAndRestoreTakeADevice) {
-    TestFloppy floppy(Medium::Image, kSongs), other(Medium::Image, "1:Other/=Other");
-    LoopDevice loop(floppy.location());
-    if (loop.path().empty()) GTEST_SKIP() << kNoLoop;
-    TempDir dir;
-    const std::string dev = loop.path(), out = dir.Path("out.img"), before = Bytes(floppy.location());
-    EXPECT_EQ(RunProgram({"check", dev}).output, dev + ": ok\n");
-    EXPECT_EQ(RunProgram({"list", dev}).output, dev + "\t1\tBlues\t3000\tlive\n" + dev + "\t2\tDawn\t3000\t\n");
-    EXPECT_EQ(RunProgram({"backup", dev, out}).exitCode, 0);
-    EXPECT_EQ(RunPeer({"cmp", out, floppy.location()}).exitCode, 0);
-    EXPECT_EQ(RunProgram({"restore", other.location(), dev}).exitCode, 0);
-    EXPECT_EQ(RunPeer({"cmp", other.location(), dev}).exitCode, 0);
-}
-
-// Mounted read-only in a mount namespace of its own, where no one else sees it.
-TEST(DeviceCommands, AMountedDiskIsBackedUpThroughItsFolderAndNeverRestored) {
-    TestFloppy floppy(Medium::Image, kSongs), other(Medium::Image, "1:Other/=Other");
-    LoopDevice loop(floppy.location());
-    if (loop.path().empty()) GTEST_SKIP() << kNoLoop;
-    TempDir dir;
-    const std::string dev = loop.path(), out = dir.Path("out.img"), before = Bytes(floppy.location());
-    fs::create_directory(dir.Path("mnt"));
-    const PeerRun run = RunCommand(
-        "unshare -m --propagation private sh -c 'mount -o ro \"$1\" \"$2\" 2>/dev/null || exit 77; "
-        "\"$0\" restore \"$3\" \"$1\"; echo \"restore: $?\"; \"$0\" backup \"$2\" \"$4\"; echo \"backup: $?\"'",
-        {TUNECRATE_PROGRAM, dev, dir.Path("mnt"), other.location(), out}, " 2>&1");
-    if (run.exitCode == 77) GTEST_SKIP() << "cannot mount " << dev << " read-only in a private mount namespace";
-    EXPECT_THAT(run.output, HasSubstr("マウントされているので、書き込みません。"));
-    EXPECT_THAT(run.output, HasSubstr("restore: 1\n"));
-    EXPECT_THAT(run.output, HasSubstr("backup: 0\n")) << "backed up through its folder";
-    EXPECT_EQ(SectorDiffs(Bytes(floppy.location()), before), Sectors{}) << "the mounted disk left alone";
-    EXPECT_EQ(RunPeer({"cmp", out, floppy.location()}).exitCode, 0);
-}
-#endif
-
-TEST(DeviceOpener, AskedOnlyWhereTheNodeIsClosedToTheUser) {
-    TestFloppy floppy(Medium::Image, kSongs);
-    LoopDevice loop(floppy.location());
-    if (loop.path().empty()) GTEST_SKIP() << kNoLoop;
-    const std::string dev = loop.path();
-    TempDir dir;
-    fs::permissions(dir.path(), fs::perms::all);
-    WriteWhole(dir.Path("closed"), "x");
-    fs::permissions(dir.Path("closed"), fs::perms::none);
-    int asked = 0;
-    SetDeviceOpener([&](const std::string&, int) { return ++asked, -1; });
-    const int fd = OpenDeviceNode(dev, O_RDONLY);
-    EXPECT_GE(fd, 0);
-    EXPECT_EQ(OpenSize(fd), kImageBytes);
-    ::close(fd);
-    EXPECT_EQ(asked, 0) << "root may open the node itself";
-    SetDeviceOpener({});
-    const auto named = [](int error) { return error == EACCES ? std::string("EACCES") : std::strerror(error); };
-    EXPECT_TRUE(InChildProcess([&] {
-        const int file = ::open(floppy.location().c_str(), O_RDWR | O_CLOEXEC);
-        if (file < 0 || !BecomeUnprivileged()) return false;
-        const int alone = OpenDeviceNode(dev, O_RDONLY), error = errno;
-        std::string out = "alone: " + std::to_string(alone) + " " + named(error);
-        out += DeviceOpenFailure(dev, error).find("disk グループ") != std::string::npos ? " group" : " ?";
-        out += OpenFloppyVolume(dev)->Problem().find("disk グループ") != std::string::npos ? " group\n" : " ?\n";
-        int result = -2;   // the opener's: a descriptor of the image file, or -1 for a user who says no
-        SetDeviceOpener([&](const std::string& device, int flags) {
-            out += "opener " + device + " " + std::to_string(flags) + "\n";
-            errno = ECANCELED;
-            return result == -1 ? -1 : ::dup(file);
-        });
-        const int opened = OpenDeviceNode(dev, O_RDONLY);
-        struct stat a {}, b {};
-        out += ::fstat(opened, &a) == 0 && ::fstat(file, &b) == 0 && a.st_ino == b.st_ino ? "the opener's\n" : "another\n";
-        out += "volume: " + ReadCatalogue(OpenFloppyVolume(dev).get()).rows.at(1).title + "\n";
-        result = -1;
-        for (const std::string what : {"refused", "file"}) {
-            const int got = OpenDeviceNode(what == "file" ? dir.Path("closed") : dev, O_RDONLY), failure = errno;
-            out += what + ": " + std::to_string(got) + " " + named(failure) + "\n";
-        }
-        return static_cast<bool>(std::ofstream(dir.Path("said")) << out);
-    }));
-    const auto opener = [&](int flags) { return "opener " + dev + " " + std::to_string(flags | O_CLOEXEC | O_NOCTTY) + "\n"; };
-    EXPECT_EQ(Bytes(dir.Path("said")), "alone: -1 EACCES group group\n" + opener(O_RDONLY) + "the opener's\n" +
-                        opener(O_RDWR | O_EXCL | O_NONBLOCK) + "volume: Dawn\n" + opener(O_RDONLY) +
-                        "refused: -1 EACCES\nfile: -1 EACCES\n");
+    EXPECT_EQ(FindFloppyDevices(mounts, sys.Path("class"), "/dev"),
+              (Strings{"/dev/loop1", "/dev/sda", "/dev/sde1", "/dev/sdg"}));
+    EXPECT_EQ(MountPointOf("/dev/sdb", mounts), "/media/u/FLOPPY") << "where its partition is";
 }
 
 }  // namespace
