@@ -63,6 +63,22 @@ BackupSource ResolveSource(const std::string& source, const std::vector<MountEnt
     return resolved;
 }
 
+// The floppy's disk for a whole-disk copy, or null with `failure` set. A disk
+// of another size is no floppy: a hard disk named by mistake is never read or
+// written whole.
+std::unique_ptr<ImageStore> OpenFloppyDisk(const std::string& path, int flags, const std::string& shown,
+                                           const ImageStoreWrapper& wrap, Result& failure) {
+    WholeDisk disk = OpenWholeDisk(path, flags);
+    if (!disk.store) {
+        failure = Result::Refused(disk.failure);
+    } else if (disk.bytes != kImageBytes) {
+        failure = Result::Refused(Say(texts::kNotAFloppyDisk, {shown, std::to_string(disk.bytes)}));
+    } else {
+        return wrap ? wrap(std::move(disk.store)) : std::move(disk.store);
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 std::string BackupReport(const std::string& source, const std::string& imagePath, std::string_view image,
@@ -111,19 +127,10 @@ BackupOutcome BackupFloppy(const std::string& source, const std::string& imagePa
         outcome.result = Result::Refused(from.failure);
         return outcome;
     }
-    WholeDisk disk = OpenWholeDisk(from.path, from.flags);
-    if (!disk.store) {
-        outcome.result = Result::Refused(disk.failure);
-        return outcome;
-    }
-    // Anything else is not a floppy: a hard disk named by mistake must not be read whole.
-    if (disk.bytes != kImageBytes) {
-        outcome.result = Result::Refused(Say(texts::kNotAFloppyDisk, {source, std::to_string(disk.bytes)}));
-        return outcome;
-    }
-    if (wrap) disk.store = wrap(std::move(disk.store));
-    const DiskReading reading = ReadWholeDisk(*disk.store, disk.bytes, progress);
-    disk.store.reset();
+    std::unique_ptr<ImageStore> disk = OpenFloppyDisk(from.path, from.flags, source, wrap, outcome.result);
+    if (!disk) return outcome;
+    const DiskReading reading = ReadWholeDisk(*disk, kImageBytes, progress);
+    disk.reset();
     if (reading.cancelled) {
         outcome.cancelled = true;
         return outcome;
@@ -207,18 +214,10 @@ RestoreOutcome RestoreFloppy(const std::string& imagePath, const std::string& de
         return outcome;
     }
     // Exclusive: a mount that the table did not show yet is refused here.
-    WholeDisk disk = OpenWholeDisk(device, O_RDWR | O_EXCL);
-    if (!disk.store) {
-        outcome.result = Result::Refused(disk.failure);
-        return outcome;
-    }
-    if (disk.bytes != kImageBytes) {
-        outcome.result = Result::Refused(Say(texts::kNotAFloppyDisk, {device, std::to_string(disk.bytes)}));
-        return outcome;
-    }
-    if (wrap) disk.store = wrap(std::move(disk.store));
+    std::unique_ptr<ImageStore> disk = OpenFloppyDisk(device, O_RDWR | O_EXCL, device, wrap, outcome.result);
+    if (!disk) return outcome;
     outcome.touched = true;
-    outcome.writing = WriteWholeDisk(*disk.store, *bytes, progress);
+    outcome.writing = WriteWholeDisk(*disk, *bytes, progress);
     if (!outcome.writing.failure.empty()) {
         outcome.result = Result::FromErrno(EIO, "Cannot write " + device + ".\n" + outcome.writing.failure);
     }
