@@ -422,15 +422,19 @@ void Session::RunDiskCopy(const std::function<void(const CopyProgress&)>& copy) 
     Busy busy(*this);
     m_diskCopyCancelled = false;
     QEventLoop loop;
-    std::thread worker([&] {
-        copy([this](std::uint32_t done, std::uint32_t total) {
-            QMetaObject::invokeMethod(
-                this, [this, done, total] { emit diskCopyProgress(static_cast<int>(done), static_cast<int>(total)); },
-                Qt::QueuedConnection);
-            return !m_diskCopyCancelled.load();
+    std::thread worker;
+    // Started from the loop, so that what was asked before (a cancel) is taken up first.
+    QMetaObject::invokeMethod(&loop, [&] {
+        worker = std::thread([&] {
+            copy([this](std::uint32_t done, std::uint32_t total) {
+                QMetaObject::invokeMethod(
+                    this, [this, done, total] { emit diskCopyProgress(static_cast<int>(done), static_cast<int>(total)); },
+                    Qt::QueuedConnection);
+                return !m_diskCopyCancelled.load();
+            });
+            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
         });
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-    });
+    }, Qt::QueuedConnection);
     loop.exec();
     worker.join();
     emit diskCopyProgress(-1, -1);
