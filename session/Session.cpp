@@ -436,7 +436,7 @@ void Session::RunDiskCopy(const std::function<void(const CopyProgress&)>& copy) 
         });
     }, Qt::QueuedConnection);
     loop.exec();
-    worker.join();
+    if (worker.joinable()) worker.join();   // not started when the program is leaving
     emit diskCopyProgress(-1, -1);
 }
 
