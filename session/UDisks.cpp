@@ -80,9 +80,9 @@ QString UDisks::BlockObject(const std::string& device, QString* error) const {
         if (error != nullptr) *error = QStringLiteral("udisks2 is not running");
         return {};
     }
-    const QVariantMap spec{{QStringLiteral("path"), QString::fromStdString(device)}};
+    const QVariantMap wanted{{QStringLiteral("path"), QString::fromStdString(device)}};
     const QDBusMessage reply = Call(m_bus, kRoot + QStringLiteral("/Manager"), QStringLiteral("org.freedesktop.UDisks2.Manager"),
-                                    QStringLiteral("ResolveDevice"), {spec, QVariantMap()});
+                                    QStringLiteral("ResolveDevice"), {wanted, QVariantMap()});
     if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
         const auto objects = qdbus_cast<QList<QDBusObjectPath>>(reply.arguments().constFirst());
         if (!objects.isEmpty()) return objects.constFirst().path();
