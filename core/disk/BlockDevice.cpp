@@ -1,20 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "core/disk/BlockDevice.h"
 
-#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "core/Result.h"
-#include "core/disk/FatImage.h"
 #include "core/text/Texts.h"
 
 namespace tunecrate {
@@ -24,13 +21,6 @@ namespace {
 DeviceOpener& Opener() {
     static DeviceOpener opener;
     return opener;
-}
-
-std::string FirstLine(const std::filesystem::path& path) {
-    std::ifstream in(path);
-    std::string text;
-    std::getline(in, text);
-    return text;
 }
 
 // The same device whichever name reaches it (/dev/disk/by-id/..., a symlink).
@@ -132,27 +122,6 @@ std::optional<std::string> DeviceMountedAt(const std::string& folder, const std:
     for (const MountEntry& mount : mounts) {
         if (WithoutFinalSlash(mount.mountPoint) == wanted && mount.device.rfind("/dev/", 0) == 0) found = mount.device;
     }
-    return found;
-}
-
-std::vector<std::string> FindFloppyDevices(const std::vector<MountEntry>& mounts, const std::string& sysBlock,
-                                           const std::string& devFolder) {
-    namespace fs = std::filesystem;
-    std::vector<std::string> found;
-    std::error_code error;
-    for (const fs::directory_entry& entry : fs::directory_iterator(sysBlock, error)) {
-        const fs::path sys = entry.path();
-        // A partition has no removable flag of its own; its disk's folder holds it.
-        const bool partition = fs::exists(sys / "partition", error);
-        const fs::path disk = partition ? fs::canonical(sys, error).parent_path() : sys;
-        if (FirstLine(disk / "removable") != "1") continue;
-        if (FirstLine(sys / "size") != std::to_string(kImageSectors)) continue;
-        const std::string device = devFolder + "/" + sys.filename().string();
-        // A disk whose partition is mounted counts as mounted.
-        if (MountPointOf(device, mounts)) continue;
-        found.push_back(device);
-    }
-    std::sort(found.begin(), found.end());
     return found;
 }
 

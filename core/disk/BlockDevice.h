@@ -45,11 +45,4 @@ std::optional<std::string> MountPointOf(const std::string& device, const std::ve
 // "/"); nullopt when no device is mounted exactly there.
 std::optional<std::string> DeviceMountedAt(const std::string& folder, const std::vector<MountEntry>& mounts);
 
-// The removable block devices (whole disks or partitions) that hold exactly
-// a 1.44 MB floppy's 2,880 sectors and are not mounted, as /dev paths, from
-// the kernel's own record in `sysBlock`: reading it never touches a drive.
-std::vector<std::string> FindFloppyDevices(const std::vector<MountEntry>& mounts,
-                                           const std::string& sysBlock = "/sys/class/block",
-                                           const std::string& devFolder = "/dev");
-
 }  // namespace tunecrate

@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: MIT
 #include "core/disk/FloppyFinder.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
+#include "core/disk/BlockDevice.h"
+#include "core/disk/FatImage.h"
 #include "core/disk/FileOps.h"
 
 namespace tunecrate {
@@ -35,7 +39,7 @@ std::string DecodeMountField(const std::string& field) {
     return out;
 }
 
-std::string ReadSmallFile(const std::string& path) {
+std::string ReadSmallFile(const std::filesystem::path& path) {
     std::ifstream in(path);
     std::string text;
     std::getline(in, text);
@@ -95,6 +99,27 @@ std::vector<MountEntry> ReadMountTable() {
         if (auto space = SpaceOf(mount.mountPoint)) mount.totalBytes = space->TotalBytes();
     }
     return mounts;
+}
+
+std::vector<std::string> FindFloppyDevices(const std::vector<MountEntry>& mounts, const std::string& sysBlock,
+                                           const std::string& devFolder) {
+    namespace fs = std::filesystem;
+    std::vector<std::string> found;
+    std::error_code error;
+    for (const fs::directory_entry& entry : fs::directory_iterator(sysBlock, error)) {
+        const fs::path sys = entry.path();
+        // A partition has no removable flag of its own; its disk's folder holds it.
+        const bool partition = fs::exists(sys / "partition", error);
+        const fs::path disk = partition ? fs::canonical(sys, error).parent_path() : sys;
+        if (ReadSmallFile(disk / "removable") != "1") continue;
+        if (ReadSmallFile(sys / "size") != std::to_string(kImageSectors)) continue;
+        const std::string device = devFolder + "/" + sys.filename().string();
+        // A disk whose partition is mounted counts as mounted.
+        if (MountPointOf(device, mounts)) continue;
+        found.push_back(device);
+    }
+    std::sort(found.begin(), found.end());
+    return found;
 }
 
 }  // namespace tunecrate

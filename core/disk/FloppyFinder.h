@@ -32,4 +32,11 @@ std::vector<MountEntry> ParseMountTable(const std::string& text);
 // mount is never touched).
 std::vector<MountEntry> ReadMountTable();
 
+// The removable block devices (whole disks or partitions) that hold exactly
+// a 1.44 MB floppy's 2,880 sectors and are not mounted, as /dev paths, from
+// the kernel's own record in `sysBlock`: reading it never touches a drive.
+std::vector<std::string> FindFloppyDevices(const std::vector<MountEntry>& mounts,
+                                           const std::string& sysBlock = "/sys/class/block",
+                                           const std::string& devFolder = "/dev");
+
 }  // namespace tunecrate
