@@ -28,6 +28,8 @@ std::vector<std::optional<FileLook>> FloppyVolume::LookAt(const std::vector<std:
     return looks;
 }
 
+Result FloppyVolume::CheckChange(const std::vector<std::string>&) const { return {}; }
+
 bool IsFloppyImageFile(const std::string& location) {
     struct stat st {};
     return ::stat(location.c_str(), &st) == 0 && S_ISREG(st.st_mode);

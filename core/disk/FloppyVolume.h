@@ -63,6 +63,12 @@ public:
     }
     // Removes every case variant of the file; a missing file is no failure.
     Result Remove(std::string_view name) { return Apply({FileChange{std::string(name), std::nullopt}}, Room::Songs); }
+    // Why a change of the files `names` would be refused, told before anything
+    // is written, so that an operation of many steps fails at its start and not
+    // half-way: the floppy cannot be written at all, or a name is a folder, a
+    // link, a read-only file or (on an image) a file whose chain is damaged.
+    // Ok when such a change may go ahead, room aside. Apply refuses the same.
+    virtual Result CheckChange(const std::vector<std::string>& names) const;
     // Makes everything written so far durable, so the disk can be taken out.
     virtual void Flush() = 0;
     // Why this floppy cannot be used at all (naming it); empty when it can.
