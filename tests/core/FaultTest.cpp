@@ -1,0 +1,147 @@
+// SPDX-License-Identifier: MIT
+// Every gesture that changes songs, on a floppy folder and an image, killed at
+// each call that changes a file and failed with EIO at each such call in
+// turn. After each run the disks are opened again (which finishes or undoes
+// what a killed writer left) and an inventory of every song is judged: no
+// song lost that the gesture was not to replace or delete, every song whole,
+// every title and comment its own song's or blank, nothing left behind; and
+// a gesture that did not finish said so.
+#include <iostream>
+
+#include "Faults.h"
+#include "Inventory.h"
+#include "Songs.h"
+#include "core/songs/FloppyDrop.h"
+#include "core/songs/FolderDrop.h"
+#include "core/songs/HardDiskSongs.h"
+#include "core/songs/Prompter.h"
+#include "core/songs/SongDeletion.h"
+#include "core/songs/SongRename.h"
+#include "core/text/DragPayload.h"
+
+namespace tunecrate::testing {
+namespace {
+
+// Answers Yes to everything and keeps every text it is shown.
+struct Recorder : Prompter {
+    bool AskYesNo(const std::string&, const std::string&) override { return true; }
+    bool AskOkCancel(const std::string&, const std::string&) override { return true; }
+    void ShowMessage(const std::string& text, const std::string&, MessageIcon) override { said += text + "\n"; }
+    std::string said;
+};
+
+struct FaultCase {
+    const char* name;
+    const char* floppy = "";
+    const char* songs = "";   // the folder Songs
+    const char* other = "";   // the folder Other
+    // "slot N|folder|list copy|move HD titles|FD indices", "delete slots N...", "delete songs T...",
+    // "rename T NEW", "edit N title comment"
+    const char* gesture = "";
+};
+
+const FaultCase kCases[] = {
+    {.name = "HardDiskSongsOntoTakenSlots", .floppy = "1:Old/keep=Old+ 2:Two/two=Two 3:Dawn/", .songs = "Blues=Blues+/live Rock=Rock",
+     .gesture = "slot 2 move HD Blues Rock"},
+    {.name = "FloppySongsMovedOntoTheirOwnRange", .floppy = "1:One/c1=S1+ 2:Two/c2=S2 3:Three/c3=S3+ L8:Far/far",
+     .gesture = "slot 2 move FD 0 1 2"},
+    {.name = "FloppySongsCopiedOntoTheirOwnRange", .floppy = "1:One/c1=S1+ 2:Two/c2=S2 3:Three/c3=S3+",
+     .gesture = "slot 2 copy FD 0 1"},
+    {.name = "FloppySongsMovedIntoAFolder", .floppy = "1:Blues/live=Blues+ 2:Rock/=Rock", .other = "Blues=Old+/older",
+     .gesture = "list move FD 0 1"},
+    {.name = "HardDiskSongsMovedIntoAFolder", .songs = "Blues=Blues+/live Rock=Rock", .other = "Blues=Old/older",
+     .gesture = "folder move HD Blues Rock"},
+    {.name = "SlotsDeleted", .floppy = "1:Blues/live=Blues+ 2:Rock/=Rock 4:Jazz/j=Jazz", .gesture = "delete slots 1 2"},
+    {.name = "HardDiskSongsDeleted", .songs = "Blues=Blues+/live Rock=Rock", .gesture = "delete songs Blues"},
+    {.name = "HardDiskSongRenamed", .songs = "Blues=Blues+/live Rock=Rock", .gesture = "rename Blues New_Song"},
+    {.name = "TitleEdited", .floppy = "1:Blues/live=Blues+ 2:Rock/=Rock", .gesture = "edit 2 Rolling take"},
+};
+
+struct World {
+    World(Medium medium, const FaultCase& c)
+        : floppy(medium, c.floppy), songs(c.songs, work.Path("Songs")), other(c.other, work.Path("Other")) {}
+    TempDir work;
+    TestFloppy floppy;
+    TestFolder songs, other;
+
+    Inventory Take() const {
+        // Opened again, as the next window or command would.
+        floppy.Open().reset();
+        ListFolderSongs(songs.path());
+        ListFolderSongs(other.path());
+        Inventory inventory;
+        AddFloppy(inventory, floppy.Describe());
+        AddFolder(inventory, "Songs", songs.Describe());
+        AddFolder(inventory, "Other", other.Describe());
+        return inventory;
+    }
+};
+
+// Runs the gesture as the window would; what the user was told comes back.
+std::string RunGesture(const World& world, const std::string& gesture) {
+    std::istringstream in(gesture);
+    std::string verb, where, how, type;
+    in >> verb >> where;
+    std::vector<std::string> words(std::istream_iterator<std::string>(in), {});
+    Recorder user;
+    std::vector<SlotRow> rows = world.floppy.Rows();
+    auto volume = world.floppy.Open();
+    const auto title = [](std::string text) { return Blanks(std::move(text), '_', ' '); };
+    if (verb == "delete" && where == "slots") {
+        std::vector<int> slots;
+        for (const std::string& w : words) slots.push_back(std::stoi(w) - 1);
+        user.said += DeleteFloppySlots(*volume, rows, slots).reason;
+    } else if (verb == "delete") {
+        user.said += DeleteHardDiskSongs(world.songs.path(), words).reason;
+    } else if (verb == "rename") {
+        user.said += RenameHardDiskSong(world.songs.path(), where, title(words.at(0))).reason;
+    } else if (verb == "edit") {
+        user.said += EditSlotText(*volume, rows, SlotText{std::stoi(where) - 1, words.at(0), words.at(1)}).reason;
+    } else {
+        if (verb != "slot") words.insert(words.begin(), where);
+        how = words.at(0), type = words.at(1);
+        std::vector<std::string> items(words.begin() + 2, words.end());
+        for (std::string& item : items) item = type == "HD" ? world.songs.Item(item) : item;
+        const ParsedPayload payload = ParsePayload(BuildPayload(type, items));
+        DropContext context{volume.get(), rows, user, how == "move"};
+        if (verb == "slot") DropOntoFloppyList(context, std::stoi(where) - 1, payload);
+        if (verb == "folder") DropIntoFolder(context, world.other.path(), payload);
+        if (verb == "list") DropOntoHardDiskList(context, world.other.path(), payload);
+    }
+    return user.said;
+}
+
+class FaultTest : public ::testing::TestWithParam<FaultCase> {};
+
+TEST_P(FaultTest, AnyCallKilledOrFailedLeavesEverySongWholeAndTitled) {
+    const FaultCase& c = GetParam();
+    for (Medium medium : {Medium::Folder, Medium::Image}) {
+        SCOPED_TRACE(MediumName(medium));
+        std::optional<World> world;
+        world.emplace(medium, c);
+        const Inventory before = world->Take();
+        RunGesture(*world, c.gesture);
+        const Inventory after = world->Take();
+        const std::string afterText = world->floppy.Describe() + " | " + world->songs.Describe() + " | " + world->other.Describe();
+        const FaultCounts counts = ForEachFault(
+            [&] { world.reset(), world.emplace(medium, c); },
+            [&] { return RunGesture(*world, c.gesture); },
+            [&](Fault fault, int at, const FaultRun& run) {
+                const Inventory now = world->Take();
+                std::string wrong = JudgeInventory(before, after, now);
+                const std::string nowText = world->floppy.Describe() + " | " + world->songs.Describe() + " | " + world->other.Describe();
+                if (wrong.empty() && fault == Fault::Eio && nowText != afterText && run.said.empty())
+                    wrong = "unfinished, and nothing said";
+                EXPECT_EQ(wrong, "") << (fault == Fault::Kill ? "killed" : "EIO") << " at call " << at << ": " << nowText;
+                return wrong;
+            });
+        std::cout << "[ faults   ] " << c.name << " on " << MediumName(medium) << ": " << counts.tried << " tried, "
+                  << counts.bad << " bad\n";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Gestures, FaultTest, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<FaultCase>& row) { return std::string(row.param.name); });
+
+}  // namespace
+}  // namespace tunecrate::testing

@@ -1,0 +1,150 @@
+// SPDX-License-Identifier: MIT
+// The wrapped system calls behind Faults.h (the link options are in
+// tests/core/CMakeLists.txt) and the child processes that run under them.
+#include "Faults.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdarg>
+#include <cstdlib>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+struct Plan {
+    bool armed = false;
+    tunecrate::testing::Fault fault = tunecrate::testing::Fault::None;
+    int at = -1;
+    int calls = 0;
+};
+Plan g_plan;
+
+// True when the call goes on; false when it is to fail with EIO. A kill never returns.
+bool Pass() {
+    if (!g_plan.armed) return true;
+    const int call = g_plan.calls++;
+    if (call != g_plan.at) return true;
+    if (g_plan.fault == tunecrate::testing::Fault::Kill) ::raise(SIGKILL);
+    errno = EIO;
+    return g_plan.fault != tunecrate::testing::Fault::Eio;
+}
+
+bool Creates(int flags) { return (flags & (O_CREAT | O_TRUNC)) != 0; }
+
+}  // namespace
+
+extern "C" {
+ssize_t __real_write(int, const void*, size_t);
+ssize_t __real_pwrite(int, const void*, size_t, off_t);
+int __real_rename(const char*, const char*);
+int __real_renameat2(int, const char*, int, const char*, unsigned);
+int __real_unlink(const char*);
+int __real_unlinkat(int, const char*, int);
+int __real_mkdir(const char*, mode_t);
+int __real_fsync(int);
+int __real_syncfs(int);
+int __real_mkstemp(char*);
+int __real_open(const char*, int, ...);
+int __real_openat(int, const char*, int, ...);
+
+ssize_t __wrap_write(int fd, const void* data, size_t size) { return Pass() ? __real_write(fd, data, size) : -1; }
+ssize_t __wrap_pwrite(int fd, const void* data, size_t size, off_t at) {
+    return Pass() ? __real_pwrite(fd, data, size, at) : -1;
+}
+int __wrap_rename(const char* from, const char* to) { return Pass() ? __real_rename(from, to) : -1; }
+int __wrap_renameat2(int fromDir, const char* from, int toDir, const char* to, unsigned flags) {
+    return Pass() ? __real_renameat2(fromDir, from, toDir, to, flags) : -1;
+}
+int __wrap_unlink(const char* path) { return Pass() ? __real_unlink(path) : -1; }
+int __wrap_unlinkat(int dir, const char* path, int flags) { return Pass() ? __real_unlinkat(dir, path, flags) : -1; }
+int __wrap_mkdir(const char* path, mode_t mode) { return Pass() ? __real_mkdir(path, mode) : -1; }
+int __wrap_fsync(int fd) { return Pass() ? __real_fsync(fd) : -1; }
+int __wrap_syncfs(int fd) { return Pass() ? __real_syncfs(fd) : -1; }
+int __wrap_mkstemp(char* pattern) { return Pass() ? __real_mkstemp(pattern) : -1; }
+int __wrap_open(const char* path, int flags, ...) {
+    mode_t mode = 0;
+    if ((flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE) {
+        va_list args;
+        va_start(args, flags);
+        mode = static_cast<mode_t>(va_arg(args, unsigned));
+        va_end(args);
+    }
+    return !Creates(flags) || Pass() ? __real_open(path, flags, mode) : -1;
+}
+int __wrap_openat(int dir, const char* path, int flags, ...) {
+    mode_t mode = 0;
+    if ((flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE) {
+        va_list args;
+        va_start(args, flags);
+        mode = static_cast<mode_t>(va_arg(args, unsigned));
+        va_end(args);
+    }
+    return !Creates(flags) || Pass() ? __real_openat(dir, path, flags, mode) : -1;
+}
+}
+
+namespace tunecrate::testing {
+
+namespace {
+
+bool WriteAll(int fd, const std::string& bytes) {
+    for (std::size_t done = 0; done < bytes.size();) {
+        const ssize_t n = __real_write(fd, bytes.data() + done, bytes.size() - done);
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+FaultRun RunWithFault(Fault fault, int at, const std::function<std::string()>& operation) {
+    int pipe[2];
+    if (::pipe(pipe) != 0) return {};
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(pipe[0]);
+        g_plan = Plan{true, fault, at, 0};
+        std::string said = operation();
+        g_plan.armed = false;
+        WriteAll(pipe[1], std::to_string(g_plan.calls) + "\n" + said);
+        ::_exit(0);
+    }
+    ::close(pipe[1]);
+    std::string out;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(pipe[0], buffer, sizeof buffer)) > 0;) out.append(buffer, static_cast<std::size_t>(n));
+    ::close(pipe[0]);
+    int status = 0;
+    while (child > 0 && ::waitpid(child, &status, 0) < 0 && errno == EINTR) continue;
+    FaultRun run;
+    run.killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+    if (const auto line = out.find('\n'); !run.killed && line != std::string::npos) {
+        run.calls = std::stoi(out.substr(0, line));
+        run.said = out.substr(line + 1);
+    }
+    return run;
+}
+
+FaultCounts ForEachFault(const std::function<void()>& setup, const std::function<std::string()>& operation,
+                         const std::function<std::string(Fault, int, const FaultRun&)>& judge) {
+    setup();
+    const FaultRun whole = RunWithFault(Fault::None, -1, operation);
+    FaultCounts counts;
+    for (Fault fault : {Fault::Kill, Fault::Eio}) {
+        for (int at = 0; at < whole.calls; ++at) {
+            setup();
+            const FaultRun run = RunWithFault(fault, at, operation);
+            ++counts.tried;
+            counts.bad += !judge(fault, at, run).empty();
+        }
+    }
+    return counts;
+}
+
+}  // namespace tunecrate::testing
