@@ -20,12 +20,18 @@
 #include "core/songs/Shelf.h"
 #include "core/songs/SongFloppyImage.h"
 #include "core/text/Encoding.h"
+#include "core/text/Texts.h"
 #include "session/Eject.h"
 #include "session/UDisks.h"
 
 namespace tunecrate {
 
 namespace {
+
+std::string OneLine(std::string text) {
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    return text;
+}
 
 // A script's user: every question about replacing something is answered no,
 // and told; every message is a problem.
@@ -49,10 +55,6 @@ public:
     int problems = 0;
 
 private:
-    static std::string OneLine(std::string text) {
-        std::replace(text.begin(), text.end(), '\n', ' ');
-        return text;
-    }
     std::ostream& m_err;
 };
 
@@ -186,7 +188,8 @@ int Export(const CommandLine& line, std::ostream&, std::ostream& err) {
         return 1;
     }
     auto volume = OpenFloppyVolume(source);
-    CatalogueReading reading = ReadCatalogue(volume.get());
+    // Reading the floppy never writes to it, even where a catalogue file is missing.
+    CatalogueReading reading = ReadCatalogue(volume.get(), CatalogueRepair::Never);
     if (!reading.readable) {
         err << "tunecrate: " << (reading.failure.empty() ? UnreadableFloppyMessage(volume->Root()) : reading.failure) << "\n";
         return 1;
@@ -202,7 +205,8 @@ int Export(const CommandLine& line, std::ostream&, std::ostream& err) {
 }
 
 // Songs go into the target image, or into a shelf's last image and then into
-// new numbered images, five at most to an image.
+// new numbered images, five at most to an image. Every song that does not
+// arrive is named with the reason, and the exit status is then 1.
 int Import(const CommandLine& line, std::ostream& out, std::ostream& err) {
     std::error_code error;
     const std::string songsFolder = std::filesystem::absolute(line.paths[0], error).lexically_normal().string();
@@ -212,15 +216,19 @@ int Import(const CommandLine& line, std::ostream& out, std::ostream& err) {
         return 1;
     }
     int status = 0;
-    std::vector<std::string> items;
+    std::vector<std::string> pending;   // the songs not placed yet, in order
     for (const HardDiskRow& row : ListFolderSongs(songsFolder)) {
         if (CanTravelInPayload(row.key)) {
-            items.push_back(row.key);
+            pending.push_back(row.key);
         } else {
             err << "tunecrate: " << CannotDragMessage(row.key) << "\n";
             status = 1;
         }
     }
+    const auto notPlaced = [&](const std::vector<std::string>& songs, const std::string& reason) {
+        for (const std::string& song : songs) err << "tunecrate: " << Say(texts::kNotPlaced, {song, OneLine(reason)}) << "\n";
+        if (!songs.empty()) status = 1;
+    };
     const bool shelf = IsFolder(target) && !FloppiesAt(target).floppyFolder;
     std::vector<std::string> floppies;   // the places to fill, in order
     if (shelf) {
@@ -230,42 +238,56 @@ int Import(const CommandLine& line, std::ostream& out, std::ostream& err) {
         floppies.push_back(target);
     }
     ScriptPrompter prompter(err);
-    std::size_t next = 0;
-    for (std::size_t f = 0; next < items.size(); ++f) {
+    std::string lastReason;   // why the last floppy took no more
+    for (std::size_t f = 0; !pending.empty(); ++f) {
         if (f == floppies.size()) {
             if (!shelf) break;
             const NewImageNames made = MakeShelfImages(target, 1);
             if (!made.result.ok() || made.names.empty()) {
-                err << "tunecrate: " << made.result.reason << "\n";
-                return 1;
+                notPlaced(pending, made.result.reason);
+                return status;
             }
             floppies.push_back(JoinPath(target, made.names[0]));
         }
         auto volume = OpenFloppyVolume(floppies[f]);
         CatalogueReading reading = ReadCatalogue(volume.get());
         if (!reading.readable) {
-            if (!shelf || f + 1 < floppies.size() || f > 0) {
-                err << "tunecrate: " << (reading.failure.empty() ? UnreadableFloppyMessage(volume->Root()) : reading.failure) << "\n";
-                return 1;
-            }
-            continue;   // a shelf's last image that cannot be used: new images take the songs
+            lastReason = reading.failure.empty() ? UnreadableFloppyMessage(volume->Root()) : reading.failure;
+            // A shelf's last image that cannot be used: new images take the songs.
+            if (shelf && f == 0 && floppies.size() == 1) continue;
+            notPlaced(pending, lastReason);
+            return status;
         }
-        const int free = static_cast<int>(std::count_if(reading.rows.begin(), reading.rows.end(),
-                                                        [](const SlotRow& r) { return r.state == SlotState::EmptySlot; }));
+        // As many songs as the image has free slots; the rest wait for the next image.
+        const auto free = static_cast<std::size_t>(std::count_if(
+            reading.rows.begin(), reading.rows.end(), [](const SlotRow& r) { return r.state == SlotState::EmptySlot; }));
+        lastReason = Say(texts::kNoFreeSlot, {volume->Root()});
         if (free == 0) continue;
-        const std::vector<std::string> batch(items.begin() + static_cast<std::ptrdiff_t>(next),
-                                             items.begin() + static_cast<std::ptrdiff_t>(std::min(items.size(), next + free)));
-        std::vector<SongPlace> placed;
+        const std::vector<std::string> batch(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(std::min(free, pending.size())));
+        std::vector<std::string> left;   // songs for the next image, in their order
+        std::vector<SongPlace> places;
         DropContext context{volume.get(), reading.rows, prompter, false};
-        const int problemsBefore = prompter.problems;
-        DropIntoFreeSlots(context, ParsePayload(BuildPayload(kHardDiskType, batch)), &placed);
-        for (const SongPlace& place : placed) {
-            out << place.item << "\t" << floppies[f] << "\t" << place.slot + 1 << "\n";
+        DropIntoFreeSlots(context, ParsePayload(BuildPayload(kHardDiskType, batch)), &places);
+        for (const SongPlace& place : places) {
+            if (place.slot >= 0) {
+                out << place.item << "\t" << floppies[f] << "\t" << place.slot + 1 << "\n";
+            } else if (place.noFreeSlot) {
+                left.push_back(place.item);
+                lastReason = place.reason;
+            } else {
+                notPlaced({place.item}, place.reason);
+            }
         }
-        if (prompter.problems != problemsBefore) return 1;   // a full disk or a failed write: stop there
-        next += batch.size();
+        left.insert(left.end(), pending.begin() + static_cast<std::ptrdiff_t>(batch.size()), pending.end());
+        // A failure stops the import there: what did not go is named, not tried elsewhere.
+        if (std::any_of(places.begin(), places.end(), [](const SongPlace& p) { return p.slot < 0 && !p.noFreeSlot; })) {
+            notPlaced(left, Say(texts::kDropStopped));
+            return status;
+        }
+        pending = std::move(left);
     }
-    return prompter.problems == 0 ? status : 1;
+    notPlaced(pending, lastReason);
+    return status;
 }
 
 // Ctrl-C stops a whole-disk copy between two tracks, so it can say where it stopped.

@@ -137,6 +137,17 @@ Result FolderVolume::Apply(const std::vector<FileChange>& changes, Room room) {
     return ReplaceFiles(m_root, changes, NameCase::WholeName, keep);
 }
 
+Result FolderVolume::CheckChange(const std::vector<std::string>& names) const {
+    if (::access(m_root.c_str(), W_OK) != 0) return Result::FromErrno(errno, m_root + "\n" + Result::FromErrno(errno).reason);
+    for (const std::string& name : names) {
+        // The same refusal a change meets, for every spelling of the name.
+        for (const std::string& variant : NameVariants(m_root, name, NameCase::WholeName)) {
+            if (Result refused = TargetRefusal(m_root + variant); !refused.ok()) return refused;
+        }
+    }
+    return {};
+}
+
 void FolderVolume::Flush() {
     SyncFolder(m_root);
 }

@@ -27,6 +27,7 @@ public:
     std::string Stamp(std::string_view name) const override;
     std::vector<std::optional<FileLook>> LookAt(const std::vector<std::string>& names) const override;
     Result Apply(const std::vector<FileChange>& changes, Room room) override;
+    Result CheckChange(const std::vector<std::string>& names) const override;
     void Flush() override;
 
 private:

@@ -506,6 +506,10 @@ Result ImageVolume::Apply(const std::vector<FileChange>& changes, Room room) {
         const int err = errno != 0 ? errno : EIO;
         image.broken = "A write to " + m_imagePath + " failed (" + step + "): " + Result::FromErrno(err).reason +
                        ".\nNothing more is written to it until it is opened again.";
+        // What is read from now on is what the disk is known to hold, never
+        // the change that did not get there.
+        std::string ignored;
+        image.fat.Load(image.fatOnDisk[0], image.rootOnDisk, &ignored);
         return Result::FromErrno(err, image.broken);
     };
 

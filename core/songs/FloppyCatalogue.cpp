@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <map>
 
 #include "core/text/Encoding.h"
 #include "core/disk/FloppyVolume.h"
@@ -172,75 +173,97 @@ std::string OneLine(std::string text) {
     return text;
 }
 
-std::string TitlesFromLines(const std::vector<std::string>& lines) {
+// Never split a two-byte character: the instrument would show garbage.
+std::string TitleLine(const std::string& title) {
+    std::string line(CutToWholeCharacters(OneLine(title), kTitleBytes));
+    line.resize(kTitleBytes, ' ');
+    return line;
+}
+
+std::string CommentLine(const std::string& comment) {
+    return std::string(CutToWholeCharacters(OneLine(comment), kCatalogueLineBytes));
+}
+
+std::string FileOf(const std::vector<SlotRow>& rows, std::string SlotRow::*field, std::string (*lineOf)(const std::string&)) {
     std::string bytes;
-    bytes.reserve(kCatalogueLines * (kTitleBytes + kLineEnd.size()));
-    for (const std::string& title : lines) {
-        // Never split a two-byte character: the instrument would show garbage.
-        std::string line(CutToWholeCharacters(title, kTitleBytes));
-        line.resize(kTitleBytes, ' ');
-        bytes += line;
+    for (std::size_t r = 0; r < static_cast<std::size_t>(kCatalogueLines); ++r) {
+        bytes += lineOf(r < rows.size() ? rows[r].*field : std::string());
         bytes += kLineEnd;
     }
     return bytes;
-}
-
-std::string CommentsFromLines(const std::vector<std::string>& lines) {
-    std::string bytes;
-    for (const std::string& comment : lines) {
-        bytes += CutToWholeCharacters(comment, kCatalogueLineBytes);
-        bytes += kLineEnd;
-    }
-    return bytes;
-}
-
-std::vector<std::string> RowLines(const std::vector<SlotRow>& rows, std::string SlotRow::*field) {
-    std::vector<std::string> lines(kCatalogueLines);
-    for (std::size_t r = 0; r < rows.size() && r < lines.size(); ++r) lines[r] = OneLine(rows[r].*field);
-    return lines;
 }
 
 }  // namespace
 
-std::string TitlesFileBytes(const std::vector<SlotRow>& rows) {
-    return TitlesFromLines(RowLines(rows, &SlotRow::title));
+std::string TitlesFileBytes(const std::vector<SlotRow>& rows) { return FileOf(rows, &SlotRow::title, TitleLine); }
+
+std::string CommentsFileBytes(const std::vector<SlotRow>& rows) { return FileOf(rows, &SlotRow::comment, CommentLine); }
+
+namespace {
+
+// A catalogue file as its lines, each with its own line end as the file has
+// it, so that a line no change touches is written back byte for byte.
+std::vector<std::string> RawLines(std::string_view content) {
+    std::vector<std::string> lines;
+    while (!content.empty()) {
+        const auto end = content.find('\n');
+        const std::size_t size = end == std::string_view::npos ? content.size() : end + 1;
+        lines.emplace_back(content.substr(0, size));
+        content.remove_prefix(size);
+    }
+    return lines;
 }
 
-std::string CommentsFileBytes(const std::vector<SlotRow>& rows) {
-    return CommentsFromLines(RowLines(rows, &SlotRow::comment));
+// The file with these lines changed, every other line as it was; a file of
+// fewer than 40 lines gets blank ones up to 40, as the instrument expects.
+std::string ChangedFile(std::string_view now, const std::map<int, std::string>& lines, std::string_view blankLine,
+                        std::string (*lineOf)(const std::string&)) {
+    std::vector<std::string> raw = RawLines(now);
+    if (raw.size() < static_cast<std::size_t>(kCatalogueLines)) {
+        if (!raw.empty() && raw.back().back() != '\n') raw.back() += kLineEnd;
+        raw.resize(static_cast<std::size_t>(kCatalogueLines), std::string(blankLine) + std::string(kLineEnd));
+    }
+    for (const auto& [slot, text] : lines) raw[static_cast<std::size_t>(slot)] = lineOf(text) + std::string(kLineEnd);
+    std::string bytes;
+    for (const std::string& line : raw) bytes += line;
+    return bytes;
 }
+
+}  // namespace
 
 Result UpdateCatalogue(FloppyVolume& volume, const std::vector<SlotText>& changes) {
-    Result result;
     struct Half {
         std::string_view file;
         std::optional<std::string> SlotText::*text;
-        std::string (*bytesOf)(const std::vector<std::string>&);
+        std::string blankLine;
+        std::string (*lineOf)(const std::string&);
     };
-    for (const Half& half : {Half{kTitlesFile, &SlotText::title, TitlesFromLines},
-                             Half{kCommentsFile, &SlotText::comment, CommentsFromLines}}) {
-        if (std::none_of(changes.begin(), changes.end(), [&](const SlotText& c) { return (c.*half.text).has_value(); })) {
-            continue;
-        }
-        const std::optional<std::string> now = volume.ReadFile(half.file, kCatalogueReadLimit);
-        if (!now && volume.Exists(half.file)) {
-            // Unreadable is not empty: its other lines would be lost.
-            result.Include(CatalogueWriteFailure(volume.Root(), half.file, Result::FromErrno(EIO)));
-            continue;
-        }
-        std::vector<std::string> lines = FileLines(now.value_or(""));
+    std::vector<FileChange> files;
+    for (const Half& half : {Half{kTitlesFile, &SlotText::title, std::string(kTitleBytes, ' '), TitleLine},
+                             Half{kCommentsFile, &SlotText::comment, "", CommentLine}}) {
+        std::map<int, std::string> lines;
         for (const SlotText& change : changes) {
             if (change.slot >= 0 && change.slot < kCatalogueLines && (change.*half.text)) {
-                lines[static_cast<std::size_t>(change.slot)] = OneLine(*(change.*half.text));
+                lines[change.slot] = *(change.*half.text);
             }
         }
-        const std::string bytes = half.bytesOf(lines);
-        if (now == bytes) continue;   // a damaged floppy is not touched for nothing
-        if (Result r = volume.WriteFile(half.file, bytes); !r.ok()) {
-            result.Include(CatalogueWriteFailure(volume.Root(), half.file, r));
+        if (lines.empty()) continue;
+        const std::optional<std::uint64_t> size = volume.FileSize(half.file);
+        const std::optional<std::string> now = volume.ReadFile(half.file, kCatalogueReadLimit);
+        // Unreadable is not empty, nor is a file larger than what is read: its other lines would be lost.
+        if ((!now && volume.Exists(half.file)) || (size && *size > kCatalogueReadLimit)) {
+            return CatalogueWriteFailure(volume.Root(), half.file, Result::FromErrno(EIO));
         }
+        std::string bytes = ChangedFile(now.value_or(""), lines, half.blankLine, half.lineOf);
+        if (now == bytes) continue;   // a damaged floppy is not touched for nothing
+        files.push_back(FileChange{std::string(half.file), std::move(bytes)});
     }
-    return result;
+    if (files.empty()) return {};
+    // Both files in one change: whichever of them a crash leaves new, each
+    // slot's lines are still its song's or blank.
+    Result written = volume.Apply(files, Room::Catalogue);
+    if (!written.ok()) return CatalogueWriteFailure(volume.Root(), files.size() == 1 ? files[0].name : std::string(kTitlesFile), written);
+    return written;
 }
 
 bool CatalogueStillShows(const std::vector<SlotRow>& now, const std::vector<SlotRow>& shown,

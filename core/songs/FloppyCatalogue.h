@@ -50,10 +50,12 @@ struct SlotText {
 };
 
 // Reads both catalogue files as they are now, puts these texts on their
-// slots' lines and keeps every other line byte for byte (lines 6 to 40 as
-// well: the instrument keeps songs there). The files keep their form: 40
-// lines, titles of 17 bytes, CR LF. A file whose bytes would not change is
-// not written. A failure names its file.
+// slots' lines (titles cut to 17 bytes on a character boundary and padded,
+// CR LF) and keeps every other line byte for byte, whatever its length or
+// line end (lines 6 to 40 as well: the instrument keeps songs there). A file
+// of fewer than 40 lines gets blank ones up to 40. Both files change in one
+// step; a file whose bytes would not change is not written. A failure names
+// its file and changes nothing.
 Result UpdateCatalogue(FloppyVolume& volume, const std::vector<SlotText>& changes);
 
 // Changes one slot's title or comment on the floppy as it is now, so that an

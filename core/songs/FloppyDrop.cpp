@@ -25,23 +25,58 @@ bool ConfirmOverwrite(DropContext& context, int slot) {
     return context.prompter.AskYesNo(Say(texts::kSlotTaken, {std::to_string(slot + 1)}), "Overwrite?");
 }
 
-// The song's files go into the slot together; a song without an events file
-// leaves the slot none of an earlier song's. On any failure the slot keeps
-// what it held.
-TransferResult PutSongInSlot(DropContext& context, DropState& state, int slot, FileContent song,
-                             std::optional<FileContent> events, const std::string& shownSource) {
+// The files of the slots from `first`, `count` of them, as a change names them.
+std::vector<std::string> SlotFiles(int first, int count) {
+    std::vector<std::string> names;
+    for (int slot = first; slot < first + count && slot < kSlotCount; ++slot) {
+        names.push_back(SlotFile(slot, kSongExtension));
+        names.push_back(SlotFile(slot, kEventsExtension));
+    }
+    return names;
+}
+
+// A song on its way into a slot: its files and the texts the slot takes.
+struct IncomingSong {
+    FileContent song;
+    std::optional<FileContent> events;   // none: the slot keeps no events file of an earlier song
+    std::string title, comment;
+    std::string shownSource;             // the source as messages name it
+};
+
+// Puts a song into a slot so that at no moment, a crash included, does the
+// slot show another song's title or comment: texts of the slot's old song go
+// first, then the files change together, and the song's own texts follow
+// with the drop's next catalogue write. On a failure the slot keeps its song
+// and (with that next write) its texts.
+TransferResult PutSongInSlot(DropContext& context, DropState& state, int slot, IncomingSong in) {
+    SlotRow& row = context.rows[static_cast<std::size_t>(slot)];
+    const SlotRow old = row;
+    const bool blankFirst = (!row.title.empty() || !row.comment.empty()) && (row.title != in.title || row.comment != in.comment);
+    if (blankFirst) {
+        row.title.clear();
+        row.comment.clear();
+        state.changedSlots.insert(slot);
+        if (!WriteChangedSlots(context, state)) return TransferResult::Failed;
+    }
     const Result put = context.floppy->Apply(
-        {FileChange{SlotFile(slot, kSongExtension), std::move(song)}, FileChange{SlotFile(slot, kEventsExtension), std::move(events)}},
+        {FileChange{SlotFile(slot, kSongExtension), std::move(in.song)}, FileChange{SlotFile(slot, kEventsExtension), std::move(in.events)}},
         Room::Songs);
-    if (put.status == Status::DiskFull) {
-        context.prompter.ShowMessage(Say(texts::kDiskFull), "Error!", MessageIcon::Exclamation);
-        return TransferResult::DiskFull;
-    }
     if (!put.ok()) {
-        context.prompter.ShowMessage(CopyFailedMessage(shownSource, put.reason), "Error!", MessageIcon::None);
-        return TransferResult::Failed;
+        if (blankFirst) {
+            row.title = old.title;
+            row.comment = old.comment;
+            state.changedSlots.insert(slot);
+        }
+        TellPutFailure(context, state, put, in.shownSource);
+        return put.status == Status::DiskFull ? TransferResult::DiskFull : TransferResult::Failed;
     }
+    // Done, with something to tell (the old space could not be freed).
+    if (!put.reason.empty()) context.prompter.ShowMessage(put.reason, "Error!", MessageIcon::None);
     state.Transferred = true;
+    row.title = std::move(in.title);
+    row.comment = std::move(in.comment);
+    row.state = SlotState::PartialSong;   // taken now; the next reading tells the rest
+    state.changedSlots.insert(slot);
     return TransferResult::Copied;
 }
 
@@ -83,65 +118,53 @@ TransferResult CopyHardDiskSongToSlot(DropContext& context, DropState& state, co
     FolderNames& names = state.Source(song.folder);
     const auto songFile = names.WithExtensionNoCase(song.title, kSongExtension);
     if (!songFile) {
-        context.prompter.ShowMessage(CopyFailedMessage(item + std::string(kSongExtension), "No such file"), "Error!",
-                                     MessageIcon::None);
+        state.failure = CopyFailedMessage(item + std::string(kSongExtension), "No such file");
+        context.prompter.ShowMessage(state.failure, "Error!", MessageIcon::None);
         return TransferResult::Failed;
     }
     if (!ConfirmOverwrite(context, slot)) return TransferResult::Skipped;
     const std::string songPath = JoinPath(song.folder, *songFile);
-    std::optional<std::string> eventsPath;
-    if (auto events = names.WithExtensionNoCase(song.title, kEventsExtension)) {
-        eventsPath = JoinPath(song.folder, *events);
-    }
-    std::optional<FileContent> events;
-    if (eventsPath) events = HostPath{*eventsPath};
-    const TransferResult put = PutSongInSlot(context, state, slot, HostPath{songPath}, std::move(events), songPath);
-    if (put != TransferResult::Copied) return put;
-
-    state.MovedFiles.push_back({false, songPath});
-    if (eventsPath) state.MovedFiles.push_back({false, *eventsPath});
-    SlotRow& row = context.rows[static_cast<std::size_t>(slot)];
+    std::optional<std::string> eventsPath, commentPath;
+    if (auto events = names.WithExtensionNoCase(song.title, kEventsExtension)) eventsPath = JoinPath(song.folder, *events);
+    if (auto comment = names.WithExtensionNoCase(song.title, kCommentExtension)) commentPath = JoinPath(song.folder, *comment);
+    IncomingSong in{HostPath{songPath}, std::nullopt, Utf8ToCp932Lossy(song.title), {}, songPath};
+    if (eventsPath) in.events = HostPath{*eventsPath};
     // Cut to 17 bytes on a character boundary when the catalogue is written.
-    row.title = Utf8ToCp932Lossy(song.title);
-    row.comment.clear();
-    if (auto comment = names.WithExtensionNoCase(song.title, kCommentExtension)) {
-        const std::string commentPath = JoinPath(song.folder, *comment);
-        row.comment = ReadCommentFile(commentPath);
-        state.MovedFiles.push_back({false, commentPath});
+    if (commentPath) in.comment = ReadCommentFile(*commentPath);
+    const TransferResult put = PutSongInSlot(context, state, slot, std::move(in));
+    if (put != TransferResult::Copied) return put;
+    for (const auto& path : {std::optional(songPath), eventsPath, commentPath}) {
+        if (path) state.MovedFiles.push_back({false, *path});
     }
-    state.changedSlots.insert(slot);
     return TransferResult::Copied;
 }
 
 TransferResult CopyFloppySongToSlot(DropContext& context, DropState& state, int source, int slot,
                                     const SlotRow& sourceRow, const SlotSong& song, const std::string& sourceRoot) {
-    std::optional<FileContent> events;
-    if (song.events) events = *song.events;
-    const TransferResult put = PutSongInSlot(context, state, slot, song.song, std::move(events),
-                                             (sourceRoot.empty() ? context.floppy->Root() : sourceRoot) +
-                                                 SlotFile(source, kSongExtension));
-    if (put != TransferResult::Copied) return put;
-    SlotRow& row = context.rows[static_cast<std::size_t>(slot)];
-    row.title = sourceRow.title;
-    row.comment = sourceRow.comment;
-    state.changedSlots.insert(slot);
-    return TransferResult::Copied;
+    IncomingSong in{song.song, std::nullopt, sourceRow.title, sourceRow.comment,
+                    (sourceRoot.empty() ? context.floppy->Root() : sourceRoot) + SlotFile(source, kSongExtension)};
+    if (song.events) in.events = *song.events;
+    return PutSongInSlot(context, state, slot, std::move(in));
 }
 
 namespace {
 
-// The titles and comments, then a move's deletions: a move takes nothing
-// away until the titles and comments have arrived too. False when the
-// catalogue could not be written.
-bool FinishDrop(DropContext& context, const DropState& state, DropResult& result) {
+// The texts still to write (a move's sources blanked among them), then a
+// move's deletions: a move takes nothing away until the titles and comments
+// have arrived too. False when the catalogue could not be written.
+bool FinishDrop(DropContext& context, DropState& state, DropResult& result) {
+    const bool textsPending = !state.changedSlots.empty();
     const bool catalogueWritten = WriteChangedSlots(context, state);
     if (context.move) {
         if (catalogueWritten) DeleteMovedFiles(context, state);
         result.refillHardDiskList = true;
     }
-    result.rereadFloppy = state.Transferred || !state.changedSlots.empty();
+    result.rereadFloppy = state.Transferred || textsPending;
     return catalogueWritten;
 }
+
+// Whether a drop goes on after a song came to `r`: any failure stops it.
+bool Continues(TransferResult r) { return r == TransferResult::Copied || r == TransferResult::Skipped; }
 
 }  // namespace
 
@@ -156,20 +179,23 @@ DropResult DropOntoFloppyList(DropContext& context, std::optional<int> targetSlo
     DropState state;
 
     if (payload.type == kHardDiskType) {
-        if (!TakeFreshRows(context)) {
+        std::vector<std::string> items;
+        for (const std::string& item : payload.items) {
+            if (IsHardDiskItem(item)) items.push_back(item);
+        }
+        const int count = static_cast<int>(items.size());
+        if (!TakeFreshRows(context) || !FloppyTakesChange(context, state, SlotFiles(*targetSlot, count))) {
             result.rereadFloppy = true;
             return result;
         }
         int slot = *targetSlot;
-        std::size_t done = 0;
-        for (const std::string& item : payload.items) {
-            if (!IsHardDiskItem(item)) continue;
-            if (!GoOn(context, done++, payload.items.size())) break;
+        for (std::size_t done = 0; done < items.size(); ++done) {
+            if (!GoOn(context, done, payload.items.size())) break;
             if (slot >= kSlotCount) {
                 context.prompter.ShowMessage(limitMessage, "Error!", MessageIcon::None);
                 break;
             }
-            if (CopyHardDiskSongToSlot(context, state, item, slot) == TransferResult::DiskFull) break;
+            if (!Continues(CopyHardDiskSongToSlot(context, state, items[done], slot))) break;
             ++slot;
         }
     } else if (payload.type == kFloppyType) {
@@ -193,7 +219,12 @@ DropResult DropOntoFloppyList(DropContext& context, std::optional<int> targetSlo
             }
             moves.push_back({sources[i], slot, false});
         }
-        if (!TakeFreshRows(context)) {
+        // Everything the drop may touch: the targets, and a move's sources.
+        std::vector<std::string> touched = SlotFiles(*targetSlot, static_cast<int>(moves.size()));
+        for (const SlotMove& move : context.move ? moves : std::vector<SlotMove>{}) {
+            for (const std::string& name : SlotFiles(move.source, 1)) touched.push_back(name);
+        }
+        if (!TakeFreshRows(context) || !FloppyTakesChange(context, state, touched)) {
             result.rereadFloppy = true;
             return result;
         }
@@ -210,25 +241,26 @@ DropResult DropOntoFloppyList(DropContext& context, std::optional<int> targetSlo
         for (SlotMove& move : moves) move.skipped = !ConfirmOverwrite(context, move.slot);
         std::set<int> written;
         std::vector<int> arrived;
-        bool diskFull = false;
+        bool stopped = false;
         std::size_t done = 0;
         for (std::size_t i : SafeOrder(moves)) {
             const SlotMove& move = moves[i];
             if (move.skipped) continue;
-            if (!GoOn(context, done++, moves.size())) break;
+            if (!GoOn(context, done++, moves.size())) {
+                stopped = true;
+                break;
+            }
             const TransferResult r = CopyFloppySongToSlot(context, state, move.source, move.slot,
                                                           before[static_cast<std::size_t>(move.source)],
                                                           songs.at(move.source));
-            if (r == TransferResult::DiskFull) {
-                diskFull = true;
+            if (!Continues(r)) {
+                stopped = true;
                 break;
             }
-            if (r == TransferResult::Copied) {
-                written.insert(move.slot);
-                arrived.push_back(move.source);
-            }
+            written.insert(move.slot);
+            arrived.push_back(move.source);
         }
-        if (beyondLimit && !diskFull) context.prompter.ShowMessage(limitMessage, "Error!", MessageIcon::None);
+        if (beyondLimit && !stopped) context.prompter.ShowMessage(limitMessage, "Error!", MessageIcon::None);
         if (context.move) {
             // A source slot that received another song in this drop keeps it.
             for (int source : arrived) {
@@ -246,7 +278,7 @@ DropResult DropOntoFloppyList(DropContext& context, std::optional<int> targetSlo
     return result;
 }
 
-DropResult DropIntoFreeSlots(DropContext& context, const ParsedPayload& payload, std::vector<SongPlace>* placed,
+DropResult DropIntoFreeSlots(DropContext& context, const ParsedPayload& payload, std::vector<SongPlace>* places,
                              FloppyVolume* source) {
     DropResult result;
     const bool fromFloppy = payload.type == kFloppyType && source != nullptr;
@@ -254,11 +286,15 @@ DropResult DropIntoFreeSlots(DropContext& context, const ParsedPayload& payload,
         result.taken = false;
         return result;
     }
+    std::vector<SongPlace> told;   // every song of the payload, placed or not
+    const auto tell = [&] {
+        if (places != nullptr) *places = std::move(told);
+    };
     // Floppy songs are read whole, with their rows, before anything is written.
     std::vector<std::pair<int, SlotSong>> songs;
     CatalogueReading sourceReading;
     if (fromFloppy) {
-        sourceReading = ReadCatalogue(source);
+        sourceReading = ReadCatalogue(source, CatalogueRepair::Never);
         if (!sourceReading.readable) {
             context.prompter.ShowMessage(UnreadableFloppyMessage(source->Root()), "Error!", MessageIcon::Exclamation);
             return result;
@@ -270,36 +306,54 @@ DropResult DropIntoFreeSlots(DropContext& context, const ParsedPayload& payload,
             songs.emplace_back(slot, std::move(*song));
         }
     }
-    if (!TakeFreshRows(context)) {
+    std::vector<std::string> items;
+    for (const auto& [slot, song] : songs) items.push_back(std::to_string(slot));
+    for (const std::string& item : fromFloppy ? std::vector<std::string>{} : payload.items) {
+        if (IsHardDiskItem(item)) items.push_back(item);
+    }
+    for (const std::string& item : items) told.push_back(SongPlace{item, -1, {}, false});
+    DropState state;
+    if (!TakeFreshRows(context) || !FloppyTakesChange(context, state, {})) {
+        for (SongPlace& place : told) place.reason = state.failure.empty() ? Say(texts::kNothingDone) : state.failure;
+        tell();
         result.rereadFloppy = true;
         return result;
     }
-    DropState state;
     std::vector<int> arrived;   // source slots whose song is on the target
+    std::vector<int> slotOf(items.size(), -1);
     int slot = 0;
+    // The next slot without a song whose files a song may take; a slot whose
+    // name a folder or the like holds is passed over, and the user told.
     const auto nextFree = [&] {
-        while (slot < kSlotCount && context.rows[static_cast<std::size_t>(slot)].state != SlotState::EmptySlot) ++slot;
+        for (; slot < kSlotCount; ++slot) {
+            if (context.rows[static_cast<std::size_t>(slot)].state != SlotState::EmptySlot) continue;
+            const Result refused = context.floppy->CheckChange(SlotFiles(slot, 1));
+            if (refused.ok()) break;
+            context.prompter.ShowMessage(Say(texts::kSlotUnusable, {std::to_string(slot + 1), refused.reason}), "Error!",
+                                         MessageIcon::None);
+        }
         return slot;
     };
-    const std::size_t count = fromFloppy ? songs.size() : payload.items.size();
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::string item = fromFloppy ? std::to_string(songs[i].first) : payload.items[i];
-        if (!fromFloppy && !IsHardDiskItem(item)) continue;
-        if (!GoOn(context, i, count)) break;
+    std::size_t i = 0;
+    for (; i < items.size(); ++i) {
+        if (!GoOn(context, i, items.size())) break;
         if (nextFree() >= kSlotCount) {
             context.prompter.ShowMessage(Say(texts::kTooManySongs, {std::to_string(kSlotCount)}), "Error!", MessageIcon::None);
+            for (; i < items.size(); ++i) told[i] = {items[i], -1, Say(texts::kNoFreeSlot, {context.floppy->Root()}), true};
             break;
         }
         const TransferResult r =
             fromFloppy ? CopyFloppySongToSlot(context, state, songs[i].first, slot,
                                               sourceReading.rows[static_cast<std::size_t>(songs[i].first)], songs[i].second,
                                               source->Root())
-                       : CopyHardDiskSongToSlot(context, state, item, slot);
-        if (r == TransferResult::DiskFull) break;
+                       : CopyHardDiskSongToSlot(context, state, items[i], slot);
         if (r == TransferResult::Copied) {
-            context.rows[static_cast<std::size_t>(slot)].state = SlotState::PartialSong;   // taken now
-            if (placed != nullptr) placed->push_back({item, slot});
+            slotOf[i] = slot;
             if (fromFloppy) arrived.push_back(songs[i].first);
+        }
+        if (!Continues(r)) {
+            told[i].reason = state.failure;
+            break;
         }
         ++slot;
     }
@@ -315,7 +369,16 @@ DropResult DropIntoFreeSlots(DropContext& context, const ParsedPayload& payload,
             }
         }
     }
-    if (!written && placed != nullptr) placed->clear();
+    // A song counts as placed once its title is on the floppy too; one the
+    // drop never came to stayed because it stopped before.
+    for (std::size_t k = 0; k < items.size(); ++k) {
+        if (slotOf[k] >= 0 && written) {
+            told[k].slot = slotOf[k];
+        } else if (told[k].reason.empty()) {
+            told[k].reason = slotOf[k] >= 0 ? state.failure : Say(texts::kDropStopped);
+        }
+    }
+    tell();
     return result;
 }
 

@@ -4,6 +4,7 @@
 #include "core/songs/FloppyCatalogue.h"
 #include "core/disk/FloppyVolume.h"
 #include "core/text/SongNames.h"
+#include "core/Result.h"
 
 namespace tunecrate {
 
@@ -20,25 +21,40 @@ Result DeleteFloppySlots(FloppyVolume& volume, const std::vector<SlotRow>& shown
     const CatalogueReading now = ReadCatalogue(&volume);
     if (!now.readable) return Result::Refused(now.failure.empty() ? UnreadableFloppyMessage(volume.Root()) : now.failure);
     std::vector<int> slots;
+    std::vector<std::string> names = {std::string(kTitlesFile), std::string(kCommentsFile)};
     for (int slot : selected) {
-        if (slot >= 0 && slot < static_cast<int>(now.rows.size())) slots.push_back(slot);
+        if (slot < 0 || slot >= static_cast<int>(now.rows.size())) continue;
+        slots.push_back(slot);
+        names.push_back(SlotName(slot) + std::string(kSongExtension));
+        names.push_back(SlotName(slot) + std::string(kEventsExtension));
     }
     if (!CatalogueStillShows(now.rows, shown, slots)) return Result::Refused(CatalogueChangedMessage(false));
-    Result result;
+    if (Result refused = volume.CheckChange(names); !refused.ok()) return refused;
+    // The titles and comments go before the files, so that no moment shows a
+    // slot's title without its song; a floppy too full even for that gets its
+    // room from the files, which then go first.
     std::vector<SlotText> emptied;
+    for (int slot : slots) emptied.push_back(SlotText{slot, std::string(), std::string()});
+    Result blanked = UpdateCatalogue(volume, emptied);
+    const bool textsFirst = blanked.ok();
+    if (!textsFirst && blanked.status != Status::DiskFull) return blanked;
+    Result result;
+    std::vector<SlotText> kept, gone;
     for (int slot : slots) {
         const std::string base = SlotName(slot);
         Result removed = volume.Apply({FileChange{base + std::string(kSongExtension), std::nullopt},
-                                           FileChange{base + std::string(kEventsExtension), std::nullopt}},
-                                          Room::Songs);
+                                       FileChange{base + std::string(kEventsExtension), std::nullopt}},
+                                      Room::Songs);
         if (!removed.ok()) {
             // The song is still there: its title and comment stay with it.
             result.Include(CannotDelete(volume.Root() + base + std::string(kSongExtension), removed));
+            const SlotRow& row = now.rows[static_cast<std::size_t>(slot)];
+            kept.push_back(SlotText{slot, row.title, row.comment});
             continue;
         }
-        emptied.push_back(SlotText{slot, std::string(), std::string()});
+        gone.push_back(SlotText{slot, std::string(), std::string()});
     }
-    result.Include(UpdateCatalogue(volume, emptied));
+    result.Include(UpdateCatalogue(volume, textsFirst ? kept : gone));
     return result;
 }
 

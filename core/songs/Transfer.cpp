@@ -5,6 +5,8 @@
 #include "core/songs/FloppyCatalogue.h"
 #include "core/disk/FloppyVolume.h"
 #include "core/songs/Prompter.h"
+#include "core/text/SongNames.h"
+#include "core/text/Texts.h"
 
 namespace tunecrate {
 
@@ -18,7 +20,7 @@ bool GoOn(DropContext& context, std::size_t done, std::size_t total) {
 
 bool TakeFreshRows(DropContext& context) {
     if (context.floppy == nullptr) return false;
-    CatalogueReading now = ReadCatalogue(context.floppy);
+    CatalogueReading now = ReadCatalogue(context.floppy, CatalogueRepair::Never);
     if (!now.readable) {
         std::string text = UnreadableFloppyMessage(context.floppy->Root());
         if (!now.failure.empty()) text += "\n\n" + now.failure;
@@ -34,7 +36,29 @@ bool TakeFreshRows(DropContext& context) {
     return true;
 }
 
-bool WriteChangedSlots(DropContext& context, const DropState& state) {
+bool FloppyTakesChange(DropContext& context, DropState& state, std::vector<std::string> names) {
+    names.emplace_back(kTitlesFile);
+    names.emplace_back(kCommentsFile);
+    const Result refused = context.floppy->CheckChange(names);
+    if (refused.ok()) return true;
+    state.failure = refused.reason;
+    context.prompter.ShowMessage(refused.reason, "Error!", MessageIcon::None);
+    return false;
+}
+
+void TellPutFailure(DropContext& context, DropState& state, const Result& put, const std::string& shownSource) {
+    if (put.status == Status::DiskFull) {
+        // A reason of its own (a full root folder) says more than "disk full".
+        const bool ownReason = put.reason != Result::FromErrno(put.error).reason;
+        state.failure = ownReason ? put.reason : Say(texts::kDiskFull);
+        context.prompter.ShowMessage(state.failure, "Error!", MessageIcon::Exclamation);
+        return;
+    }
+    state.failure = CopyFailedMessage(shownSource, put.reason);
+    context.prompter.ShowMessage(state.failure, "Error!", MessageIcon::None);
+}
+
+bool WriteChangedSlots(DropContext& context, DropState& state) {
     if (state.changedSlots.empty() || context.floppy == nullptr) return true;
     std::vector<SlotText> changes;
     for (int slot : state.changedSlots) {
@@ -42,20 +66,33 @@ bool WriteChangedSlots(DropContext& context, const DropState& state) {
         changes.push_back(SlotText{slot, row.title, row.comment});
     }
     const Result written = UpdateCatalogue(*context.floppy, changes);
-    if (!written.ok()) context.prompter.ShowMessage(written.reason, "Error!", MessageIcon::None);
-    return written.ok();
+    if (!written.ok()) {
+        state.failure = written.reason;
+        context.prompter.ShowMessage(written.reason, "Error!", MessageIcon::None);
+        return false;
+    }
+    state.changedSlots.clear();
+    return true;
 }
 
 void DeleteMovedFiles(const DropContext& context, const DropState& state) {
     std::vector<FileChange> floppyFiles;
+    // A hard-disk song's files go together (the same folder and title), never one without the others.
+    std::vector<std::pair<std::string, std::vector<FileChange>>> songs;   // folder + title -> its files
     for (const MovedFile& file : state.MovedFiles) {
         if (file.onFloppy) {
             floppyFiles.push_back(FileChange{file.name, std::nullopt});
             continue;
         }
-        if (Result removed = RemoveFile(file.name); !removed.ok()) {
-            context.prompter.ShowMessage("Cannot delete " + file.name + ".\n" + removed.reason, "Error!",
-                                         MessageIcon::None);
+        const std::string song = file.name.substr(0, file.name.size() - kSongExtension.size());
+        if (songs.empty() || songs.back().first != song) songs.emplace_back(song, std::vector<FileChange>{});
+        songs.back().second.push_back(FileChange{file.name.substr(file.name.rfind('/') + 1), std::nullopt});
+    }
+    for (const auto& [song, files] : songs) {
+        const std::string folder = song.substr(0, std::max<std::size_t>(song.rfind('/'), 1));
+        if (Result removed = ReplaceFiles(folder, files, NameCase::Exact); !removed.ok()) {
+            context.prompter.ShowMessage("Cannot delete " + JoinPath(folder, files.front().name) + ".\n" + removed.reason,
+                                         "Error!", MessageIcon::None);
         }
     }
     if (floppyFiles.empty() || context.floppy == nullptr) return;

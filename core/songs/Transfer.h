@@ -29,8 +29,11 @@ struct DropState {
     // Songs (folder + "/" + title) this drop wrote on the hard disk: a second
     // song of the same title never replaces one that the drop itself just brought.
     std::vector<std::string> written;
-    // Slots whose title or comment this drop changed in the rows.
+    // Slots whose title or comment the rows hold otherwise than the floppy:
+    // written with the drop's next catalogue write.
     std::set<int> changedSlots;
+    // What stopped the drop, as the user was told; empty while it goes on.
+    std::string failure;
     // The names of the folders the drop takes hard-disk songs from, each
     // read at most once however many songs come from it.
     std::map<std::string, FolderNames> sources;
@@ -65,15 +68,25 @@ enum class TransferResult { Copied, Skipped, DiskFull, Failed };
 std::string CopyFailedMessage(const std::string& file, const std::string& reason);
 
 // Reads the floppy's catalogue into context.rows when it still shows what the
-// window showed; otherwise tells the user and gives false.
+// window showed; otherwise tells the user and gives false. Reading writes
+// nothing, even where a catalogue file is missing.
 bool TakeFreshRows(DropContext& context);
+
+// Whether the floppy would take a change of these files (and of its
+// catalogue), asked before the drop writes anything; false after telling the
+// user why not, so that a refused drop changes nothing.
+bool FloppyTakesChange(DropContext& context, DropState& state, std::vector<std::string> names);
+
+// Tells the user that a change of the floppy did not go through and keeps it
+// as the drop's failure: a full disk, a full root folder, or the reason.
+void TellPutFailure(DropContext& context, DropState& state, const Result& put, const std::string& shownSource);
 
 // Whether the drop goes on with its next song.
 bool GoOn(DropContext& context, std::size_t done, std::size_t total);
 
-// Writes the titles and comments of the changed slots; false (after telling
-// the user) when a catalogue file could not be written.
-bool WriteChangedSlots(DropContext& context, const DropState& state);
+// Writes the titles and comments of the changed slots, which are then the
+// floppy's; false (after telling the user) when the catalogue could not be written.
+bool WriteChangedSlots(DropContext& context, DropState& state);
 
 // Deletes the files of a move, in order; failures are reported.
 void DeleteMovedFiles(const DropContext& context, const DropState& state);

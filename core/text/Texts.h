@@ -112,6 +112,11 @@ inline constexpr const char* kEjectByHand = CORE_TEXT(
     "取り出す前に、ファイルマネージャーで取り出すか、umount %1 を実行してください。");
 inline constexpr const char* kRestoreQuestion = CORE_TEXT(
     "Core", "%1 のフロッピーの内容をすべて消して、%2 の内容を書き込みます。\nよろしいですか？");
+// Drops: songs that stay where they were, and why.
+inline constexpr const char* kSlotUnusable = CORE_TEXT("Core", "曲番号%1 は使えません。\n%2");
+inline constexpr const char* kNoFreeSlot = CORE_TEXT("Core", "%1 には空いている曲番号がありません。");
+inline constexpr const char* kDropStopped = CORE_TEXT("Core", "その前の曲で止まったため、移されませんでした。");
+inline constexpr const char* kNotPlaced = CORE_TEXT("Core", "%1 は置かれませんでした: %2");
 }  // namespace texts
 
 }  // namespace tunecrate

@@ -8,6 +8,7 @@
 // disks before nor after the operation hold.
 #pragma once
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <sstream>
@@ -102,8 +103,11 @@ inline void AddFolder(Inventory& into, const std::string& name, const std::strin
 }
 
 // What is wrong with `now`, a state that an operation from `before` towards
-// `after` was interrupted in; empty when nothing.
-inline std::string JudgeInventory(const Inventory& before, const Inventory& after, const Inventory& now) {
+// `after` was interrupted in; empty when nothing. An operation that stopped
+// at a failure (not killed) leaves more: every song it was not to replace is
+// still under its title somewhere.
+inline std::string JudgeInventory(const Inventory& before, const Inventory& after, const Inventory& now,
+                                  bool stoppedAtFailure = false) {
     struct Known {
         int countBefore = 0, countAfter = 0;
         std::set<std::string> events, slotTitles = {""}, slotComments = {""};
@@ -139,6 +143,9 @@ inline std::string JudgeInventory(const Inventory& before, const Inventory& afte
     for (const auto& [tag, k] : known) {
         const int kept = std::min(k.countBefore, k.countAfter);
         if (counts[tag] < kept) return "the song " + tag + " is lost";
+        const auto titled = [&](const SongCopy& copy) { return copy.tag == tag && !copy.title.empty(); };
+        if (stoppedAtFailure && kept > 0 && std::ranges::any_of(before.songs, titled) && std::ranges::none_of(now.songs, titled))
+            return "the song " + tag + " has lost its title";
     }
     for (const auto& [slot, texts] : now.bareSlots) {
         if (texts.first.empty() && texts.second.empty()) continue;

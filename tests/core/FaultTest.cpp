@@ -47,6 +47,10 @@ const FaultCase kCases[] = {
      .gesture = "slot 2 move FD 0 1 2"},
     {.name = "FloppySongsCopiedOntoTheirOwnRange", .floppy = "1:One/c1=S1+ 2:Two/c2=S2 3:Three/c3=S3+",
      .gesture = "slot 2 copy FD 0 1"},
+    {.name = "FloppySongsMovedDownOntoTheirOwnRange", .floppy = "2:Two/c2=S2 3:Three/c3=S3+ 4:Four/c4=S4 5:Five/=S5+",
+     .gesture = "slot 1 move FD 1 2 3"},
+    {.name = "FloppySongsMovedPastTheFifthSlot", .floppy = "1:One/c1=S1+ 2:Two/c2=S2 4:Four/=S4",
+     .gesture = "slot 4 move FD 0 1 3"},
     {.name = "FloppySongsMovedIntoAFolder", .floppy = "1:Blues/live=Blues+ 2:Rock/=Rock", .other = "Blues=Old+/older",
      .gesture = "list move FD 0 1"},
     {.name = "HardDiskSongsMovedIntoAFolder", .songs = "Blues=Blues+/live Rock=Rock", .other = "Blues=Old/older",
@@ -128,11 +132,11 @@ TEST_P(FaultTest, AnyCallKilledOrFailedLeavesEverySongWholeAndTitled) {
             [&] { return RunGesture(*world, c.gesture); },
             [&](Fault fault, int at, const FaultRun& run) {
                 const Inventory now = world->Take();
-                std::string wrong = JudgeInventory(before, after, now);
+                std::string wrong = JudgeInventory(before, after, now, !run.killed);
                 const std::string nowText = world->floppy.Describe() + " | " + world->songs.Describe() + " | " + world->other.Describe();
                 if (wrong.empty() && fault == Fault::Eio && nowText != afterText && run.said.empty())
                     wrong = "unfinished, and nothing said";
-                EXPECT_EQ(wrong, "") << (fault == Fault::Kill ? "killed" : "EIO") << " at call " << at << ": " << nowText;
+                EXPECT_EQ(wrong, "") << (fault == Fault::Kill ? "killed" : "EIO") << " at call " << at << ": " << nowText << "\n  told: " << run.said;
                 return wrong;
             });
         std::cout << "[ faults   ] " << c.name << " on " << MediumName(medium) << ": " << counts.tried << " tried, "
