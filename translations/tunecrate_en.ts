@@ -257,6 +257,24 @@ udisks2 is not running, so the floppy cannot be unmounted here. Before taking it
         <translation>Everything on the floppy in %1 will be replaced by %2.
 Go on?</translation>
     </message>
+    <message>
+        <source>曲番号%1 は使えません。
+%2</source>
+        <translation>Song number %1 cannot be used.
+%2</translation>
+    </message>
+    <message>
+        <source>%1 には空いている曲番号がありません。</source>
+        <translation>%1 has no free song number.</translation>
+    </message>
+    <message>
+        <source>その前の曲で止まったため、移されませんでした。</source>
+        <translation>Not moved: the transfer stopped at an earlier song.</translation>
+    </message>
+    <message>
+        <source>%1 は置かれませんでした: %2</source>
+        <translation>%1 was not placed: %2</translation>
+    </message>
 </context>
 <context>
     <name>tunecrate::AboutDialog</name>

@@ -72,8 +72,10 @@ TEST_P(CatalogueTest, WrittenLinesHaveTheirGoldenBytesCutOnWholeCharacters) {
 // Odd bytes and the lines beyond the fifth slot (the instrument's songs) stay as they are.
 TEST_P(CatalogueTest, UneditedLinesStayByteForByteAndOnlyAChangedFileIsWritten) {
     Strings lines = {"Blues", " a\0b"s, "\x80\xFF\xFD" "x", "\x83 \x81\x40z", std::string(16, 'A') + "\x83"};
-    for (int line = 6; line <= 40; ++line) lines.push_back("Song " + std::to_string(line) + "\x81\x40");
-    const std::string titles = Lines(lines, 17);
+    lines.push_back("Sixth title is 25 bytes!!");   // longer than a title: another program's
+    for (int line = 7; line <= 40; ++line) lines.push_back("Song " + std::to_string(line) + "\x81\x40");
+    std::string titles = Lines(lines, 17);
+    titles.erase(titles.find("\r\n", titles.find("Song 7")), 1);   // a line ended by LF alone
     const std::string comments = "c\0\0mment\r\n\xA0\xFE bad \x85\x40 bytes\r\n\r\n\x81 \x82\r\nplain\r\n"s +
                                  Repeat("a note\r\n", 35);
     TestFloppy floppy(GetParam(), "");

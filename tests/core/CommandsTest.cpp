@@ -113,6 +113,48 @@ TEST(Commands, AnImportKilledAtAnyPointLeavesNoHalfSongNamed) {
     EXPECT_GE(named, 11) << "the import never got anywhere";
 }
 
+// Every song an import does not place is named, with the reason, and the exit status says so: an image with
+// fewer free slots than songs, a full one, and a shelf whose numbers have run out.
+TEST(Commands, AnImportNamesEverySongItDidNotPlace) {
+    for (const auto& [floppy, target, placed, named] : std::vector<std::tuple<std::string, std::string, int, int>>{
+             {"1:A/=A 2:B/=B", "image", 3, 1}, {"1:A/=A 2:B/=B 3:C/=C 4:D/=D 5:E/=E", "image", 0, 4},
+             {"1:A/=A 2:B/=B 3:C/=C", "shelf", 2, 2}, {"", "image", 4, 0}}) {
+        SCOPED_TRACE(floppy + " " + target);
+        TempDir dir;
+        TestFolder songs("Blues=Blues Dawn=Dawn+/slow Jazz=Jazz Rock=Rock", dir.Path("songs"));
+        std::filesystem::create_directory(dir.Path("shelf"));
+        // On a shelf, the image numbered last of all, every other number taken: no new image can follow it.
+        TestFloppy image(Medium::Image, floppy, dir.path());
+        const std::string at = target == "image" ? image.location() : dir.Path("shelf/DSKA0999.IMG");
+        if (target == "shelf") std::filesystem::rename(image.location(), at);
+        for (int n = 0; n < 999 && target == "shelf"; ++n) WriteWhole(dir.Path("shelf/DSKA" + std::string(n < 10 ? "000" : n < 100 ? "00" : "0") + std::to_string(n) + ".IMG"), "");
+        const PeerRun run = RunCommand("'" TUNECRATE_PROGRAM "'", {"import", songs.path(), target == "image" ? at : dir.Path("shelf")},
+                                       " 2>&1");
+        EXPECT_EQ(run.exitCode, named == 0 ? 0 : 1) << run.output;
+        EXPECT_EQ(std::ranges::count(run.output, '\t') / 2, placed) << run.output;
+        std::size_t namedLines = 0;
+        for (std::size_t at = 0; (at = run.output.find(" は置かれませんでした: ", at)) != std::string::npos; ++at) ++namedLines;
+        EXPECT_EQ(namedLines, static_cast<std::size_t>(named)) << run.output;
+        EXPECT_EQ(Fsck(at).exitCode, 0);
+        EXPECT_EQ(songs.Describe(), "Blues=Blues Dawn=Dawn+/slow Jazz=Jazz Rock=Rock");
+    }
+}
+
+// Reading, listing, checking and exporting never write to the floppy, even where a catalogue file is missing.
+TEST(Commands, ReadingCommandsWriteNothing) {
+    TempDir dir;
+    TestFloppy image(Medium::Image, "1:Blues/=Blues+ 2:Rock/=Rock", dir.path());
+    PutFiles(image, {{"comments.dat", std::nullopt}});
+    std::filesystem::create_directory(dir.Path("out"));
+    const std::optional<std::string> before = ReadWhole(image.location());
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"list", image.location()}, {"check", image.location()}, {"export", image.location(), dir.Path("out")}}) {
+        EXPECT_EQ(RunProgram(args).exitCode, 0) << args[0];
+        EXPECT_TRUE(ReadWhole(image.location()) == before) << args[0] << " wrote to the image";
+    }
+    EXPECT_EQ(TestFolder("", dir.Path("out")).Describe(), "Blues=Blues+/ Rock=Rock/");
+}
+
 TEST(Commands, BadUsageIsToldWithExitStatusTwo) {
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {"lsit"}, {"list"}, {"export", "a"}, {"import", "a", "b", "c"}, {"new", "--count", "0", "d"},

@@ -54,7 +54,9 @@ struct DropCase {
     const char* raw = nullptr;   // a payload as another program sends it, instead of the gesture's
     const char* answers = "";    // y or n per question
     // dir:F, link:F (to a file outside), ro:Songs|Other (a read-only disk), tmpfs (a 128 KiB floppy: a folder),
-    // image (an image only), folder (a folder only), lower (slot 2 spelled in lower case), stale (the window shows slot 2 otherwise).
+    // image (an image only), folder (a folder only), lower (slot 2 spelled in lower case), stale (the window shows slot 2 otherwise),
+    // fdir:NAME (a folder of that name on the floppy), nocomments (no comments.dat), rootfull (an image's root folder full),
+    // shared (an image whose comments.dat shares song.nam's cluster); the floppy's bytes stay as they were unless it is written.
     const char* extra = "";
     const char* floppyAfter = nullptr;   // nullptr: as before
     const char* songsAfter = nullptr;
@@ -152,6 +154,19 @@ const DropCase kCases[] = {
      .calls = {"!曲はすでにこのフォルダにあります。"}},
     {.name = "ReadOnlyFolderKeepsEverything", .songs = "Blues=Blues+/live", .gesture = "folder Other move HD Blues",
      .extra = "ro:Other", .calls = {"!Cannot copy ~/Songs/Blues.B00."}},
+    // ---- what the floppy cannot take is found before anything is written; a drop stops at its first failure
+    {.name = "OverlappingMoveOntoABlockedFileChangesNothing", .floppy = "1:One/c1=S1+ 2:Two/c2=S2 3:Three/c3=S3+",
+     .gesture = "slot 2 move FD 0 1 2", .extra = "fdir:MDR_03.EVT", .calls = {"!FD/MDR_03.EVT is a folder."}, .result = "tr-"},
+    {.name = "DamagedCatalogueRefusesADropUnwritten", .floppy = "1:One/c1=S1", .songs = "Blues=Blues+/live",
+     .gesture = "slot 2 move HD Blues", .extra = "image shared", .calls = {"!FD/ is damaged: song.nam shares cluster N with another file."},
+     .result = "tr-"},
+    {.name = "AFullRootFolderSaysSo", .floppy = "1:One/c1=S1", .songs = "Blues=Blues+/live Rock=Rock",
+     .gesture = "slot 2 move HD Blues Rock", .extra = "image rootfull", .calls = {"!The floppy's root folder is full."}, .result = "t-h"},
+    {.name = "AFolderNamedLikeASlotFileIsNoFreeSlot", .floppy = "1:One/=S1", .songs = "Blues=Blues+/live Rock=Rock",
+     .gesture = "free 0 copy HD Blues Rock", .extra = "fdir:MDR_01.B00",
+     .floppyAfter = "1:One/=S1 3:Blues/live=Blues+ 4:Rock/=Rock", .calls = {"!曲番号2 は使えません。"}, .result = "tr-"},
+    {.name = "CopyingOutWritesNothingWhereTheCatalogueLacksAFile", .floppy = "1:One/=S1 2:Two/=S2+",
+     .gesture = "list Other copy FD 0 1", .extra = "nocomments", .otherAfter = "One=S1/ Two=S2+/", .result = "t-h"},
     // ---- a full floppy
     {.name = "FullFloppyKeepsASongItCouldNotReplace", .floppy = kCramped, .songs = "Big=Big@40960/big",
      .gesture = "slot 1 move HD Big", .answers = "y", .extra = "tmpfs", .calls = {"?1", "full"}, .result = "trh"},
@@ -166,6 +181,28 @@ const DropCase kCases[] = {
      .extra = "image", .calls = {"full"}},
 };
 
+// Small files until the image's root folder has no entry left.
+void FillRootFolder(const TestFloppy& floppy) {
+    auto volume = floppy.Open();
+    for (int n = 0, batch = 16; batch > 0; batch /= 2) {
+        for (;;) {
+            std::vector<FileChange> files;
+            for (int i = 0; i < batch; ++i) files.push_back({"F" + std::to_string(n + i) + ".TXT", std::string()});
+            if (!volume->Apply(files, Room::Catalogue).ok()) break;
+            n += batch;
+        }
+    }
+}
+
+// Points comments.dat's directory entry at song.nam's first cluster; that cluster comes back.
+unsigned ShareCatalogueCluster(const TestFloppy& floppy) {
+    std::string image = ReadWhole(floppy.location()).value_or("");
+    const std::size_t titles = image.find("SONG    NAM", 19 * 512), comments = image.find("COMMENTSDAT", 19 * 512);
+    image.replace(comments + 26, 2, image, titles + 26, 2);
+    WriteWhole(floppy.location(), image);
+    return static_cast<unsigned char>(image[titles + 26]) | static_cast<unsigned char>(image[titles + 27]) << 8;
+}
+
 class DropTest : public ::testing::TestWithParam<DropCase> {};
 
 TEST_P(DropTest, DisksEndAsTheRowSays) {
@@ -175,7 +212,7 @@ TEST_P(DropTest, DisksEndAsTheRowSays) {
     gesture >> onto >> where >> how >> type;
     const std::vector<std::string> names(std::istream_iterator<std::string>(gesture), {});
     std::vector<Medium> media = {Medium::Folder, Medium::Image};
-    if (Has(c, "tmpfs") || (type == "HD" && onto != "slot")) media = {Medium::Folder};
+    if (Has(c, "tmpfs") || (type == "HD" && onto != "slot" && onto != "free")) media = {Medium::Folder};
     if (Has(c, "image")) media = {Medium::Image};
     if (Has(c, "folder")) media = {Medium::Folder};
     for (Medium medium : media) {
@@ -196,10 +233,28 @@ TEST_P(DropTest, DisksEndAsTheRowSays) {
             for (const auto& [upper, lower] : item == "lower" && medium == Medium::Folder ? kLowered : kNone)
                 std::filesystem::rename(floppy.root() + upper, floppy.root() + lower);
         }
+        std::string sharedCluster = "-";
+        for (const std::string& item : Items(c.extra)) {
+            if (item.starts_with("fdir:") && medium == Medium::Folder) std::filesystem::create_directory(floppy.root() + "/" + item.substr(5));
+            if (item.starts_with("fdir:") && medium == Medium::Image)
+                ASSERT_EQ(RunPeer({"mmd", "-i", floppy.location(), "::" + item.substr(5)}).exitCode, 0);
+            if (item == "nocomments") PutFiles(floppy, {{"comments.dat", std::nullopt}});
+            if (item == "rootfull") FillRootFolder(floppy);
+            if (item == "shared") sharedCluster = std::to_string(ShareCatalogueCluster(floppy));
+        }
+        // What the floppy is, byte for byte: an image's bytes, a folder's entries.
+        const auto snapshot = [&] {
+            if (medium == Medium::Image) return ReadWhole(floppy.location()).value_or("");
+            std::string all;
+            for (const std::string& entry : TreeEntries(floppy.root())) all += entry + "\n";
+            return all;
+        };
         ASSERT_TRUE(!readOnly || readOnly->MakeReadOnly());
         const std::string floppyBefore = floppy.Describe(), songsBefore = songs.Describe(), otherBefore = other.Describe();
-        std::vector<SlotRow> rows = floppy.Rows();
+
+        std::vector<SlotRow> rows = ReadCatalogue(floppy.Open().get(), CatalogueRepair::Never).rows;
         if (Has(c, "stale")) rows[1].title = "Changed";
+        const std::string bytesBefore = snapshot();
         ScriptedPrompter prompter;
         for (const char* a = c.answers; *a != '\0'; ++a) prompter.AnswerYesNo(*a == 'y');
         std::vector<std::string> items;
@@ -207,10 +262,12 @@ TEST_P(DropTest, DisksEndAsTheRowSays) {
         const ParsedPayload payload = ParsePayload(c.raw ? std::string(c.raw) : BuildPayload(type, items));
         auto volume = floppy.Open();
         const std::string target = where == "Other" ? other.path() : work.Path(where);
-        const Paths paths = {{other.path(), "~/Other"}, {songs.path(), "~/Songs"}, {volume->Root(), "FD/"}};
+        const Paths paths = {{other.path(), "~/Other"}, {songs.path(), "~/Songs"}, {volume->Root(), "FD/"},
+                             {"cluster " + sharedCluster + " ", "cluster N "}};
         DropContext context{volume.get(), rows, prompter, how == "move"};
         const DropResult result = onto == "slot"     ? DropOntoFloppyList(context, std::stoi(where) - 1, payload)
                                   : onto == "folder" ? DropIntoFolder(context, target, payload)
+                                  : onto == "free"   ? DropIntoFreeSlots(context, payload)
                                                      : DropOntoHardDiskList(context, target, payload);
         EXPECT_LE(ListingsOf(songs.path()), 1) << "a drop reads its song folder once at most, however many songs";
         volume.reset();
@@ -224,7 +281,8 @@ TEST_P(DropTest, DisksEndAsTheRowSays) {
             EXPECT_TRUE(std::filesystem::exists(floppy.root() + lower)) << lower;
             EXPECT_FALSE(std::filesystem::exists(floppy.root() + upper)) << "a second spelling of " << lower;
         }
-        EXPECT_TRUE(medium == Medium::Folder || Fsck(floppy.location()).exitCode == 0) << "fsck.fat";
+        EXPECT_TRUE(medium == Medium::Folder || Fsck(floppy.location()).exitCode == 0 || Has(c, "shared")) << "fsck.fat";
+        if (c.result[1] != 'r' || Has(c, "shared")) EXPECT_TRUE(snapshot() == bytesBefore) << "a floppy it did not write to";
     }
 }
 
