@@ -154,8 +154,15 @@ namespace {
 // the floppy no longer holds what the window showed.
 bool CopyFloppySongsToFolder(DropContext& context, DropState& state, const ParsedPayload& payload,
                              const std::string& folder) {
-    if (!TakeFreshRows(context)) return false;
     const std::vector<int> slots = FloppyItems(payload.items);
+    if (!TakeFreshRows(context)) return false;
+    // A move takes the songs off the floppy at its end: a floppy that would
+    // refuse that is found before anything is copied.
+    std::vector<std::string> sources;
+    for (int slot : slots) {
+        for (std::string_view extension : {kSongExtension, kEventsExtension}) sources.push_back(SlotName(slot) + std::string(extension));
+    }
+    if (context.move && !FloppyTakesChange(context, state, sources)) return false;
     for (std::size_t i = 0; i < slots.size(); ++i) {
         const int slot = slots[i];
         if (slot >= static_cast<int>(context.rows.size())) continue;

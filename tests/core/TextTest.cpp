@@ -4,6 +4,7 @@
 #include "core/text/CommandLine.h"
 #include "core/text/CommentFile.h"
 #include "core/text/DragPayload.h"
+#include "core/songs/FloppyCatalogue.h"
 #include "core/text/Encoding.h"
 #include "core/text/NameOrder.h"
 #include "core/text/SongNames.h"
@@ -44,6 +45,14 @@ TEST(Encoding, LookAlikesMapAndCutsKeepWholeCharacters) {
              {Repeat(kSo, 3), 5, Repeat(kSo, 2)}, {Repeat(kSo, 3), 1, ""}, {a2, 4, "A\x88\x9F"}, {a2, 2, "A"},
              {"\xB1\xB2\xB3", 2, "\xB1\xB2"}, {"abc", 2, "ab"}, {"ab\x83", 3, "ab\x83"}, {"ab\x83", 9, "ab\x83"}})
         EXPECT_EQ(CutToWholeCharacters(bytes, max), cut) << bytes << " " << max;
+    // Every byte at the 17-byte edge of a title in song.nam: a lead byte (0x81-0x9F, 0xE0-0xFC) whose trail
+    // would fall past the edge goes, with it; any other byte stays.
+    for (int byte = 0x20; byte <= 0xFF; ++byte) {
+        const bool lead = (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+        const std::string title = std::string(16, 'a') + static_cast<char>(byte) + "\x40";
+        EXPECT_EQ(TitlesFileBytes({SlotRow{1, title}}).substr(0, 19), title.substr(0, lead ? 16 : 17) + (lead ? " \r\n" : "\r\n"))
+            << byte;
+    }
 }
 
 TEST(SongNames, SlotNamesTitlesAndSizes) {

@@ -258,6 +258,9 @@ TEST_F(WiringTest, FilesFromAFileManagerComeInAndSongsGoOutAsFiles) {
     WriteWhole(manager.Item("notes.txt"), "not a song");
     EXPECT_FALSE(drop(floppyList.viewport(), slot2, *files({manager.Item("Waltz.b00"), manager.Item("notes.txt")})));
     EXPECT_FALSE(drop(floppyList.viewport(), slot2, *files({"//example.com/Waltz.B00"}, "https")));
+    auto mixed = files({manager.Item("Waltz.b00")});   // a local song with a file from elsewhere: refused whole
+    mixed->setUrls(mixed->urls() << QUrl(QStringLiteral("https://example.com/Waltz.EVT")));
+    EXPECT_FALSE(drop(floppyList.viewport(), slot2, *mixed));
     QTest::qWait(20);
     EXPECT_EQ(floppy.Describe(), before) << "a refused drop did nothing";
 
