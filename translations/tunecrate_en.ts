@@ -257,6 +257,14 @@ udisks2 is not running, so the floppy cannot be unmounted here. Before taking it
         <translation>Everything on the floppy in %1 will be replaced by %2.
 Go on?</translation>
     </message>
+    <message>
+        <source>%1 のファイルの変更を最後まで終えられませんでした。
+%2
+次にこのフォルダを開くときに、変更を終えます。</source>
+        <translation>The change of the files in %1 could not be finished.
+%2
+It will be finished when this folder is next opened.</translation>
+    </message>
 </context>
 <context>
     <name>tunecrate::AboutDialog</name>

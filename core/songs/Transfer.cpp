@@ -48,15 +48,18 @@ bool WriteChangedSlots(DropContext& context, const DropState& state) {
 
 void DeleteMovedFiles(const DropContext& context, const DropState& state) {
     std::vector<FileChange> floppyFiles;
+    std::vector<std::string> hostFiles;
     for (const MovedFile& file : state.MovedFiles) {
         if (file.onFloppy) {
             floppyFiles.push_back(FileChange{file.name, std::nullopt});
-            continue;
+        } else {
+            hostFiles.push_back(file.name);
         }
-        if (Result removed = RemoveFile(file.name); !removed.ok()) {
-            context.prompter.ShowMessage("Cannot delete " + file.name + ".\n" + removed.reason, "Error!",
-                                         MessageIcon::None);
-        }
+    }
+    // A song's files leave its folder together, or not at all.
+    if (Result removed = RemoveFiles(hostFiles); !removed.ok()) {
+        context.prompter.ShowMessage("Cannot delete " + hostFiles.front() + ".\n" + removed.reason, "Error!",
+                                     MessageIcon::None);
     }
     if (floppyFiles.empty() || context.floppy == nullptr) return;
     if (Result removed = context.floppy->Apply(floppyFiles, Room::Songs); !removed.ok()) {

@@ -112,6 +112,9 @@ inline constexpr const char* kEjectByHand = CORE_TEXT(
     "取り出す前に、ファイルマネージャーで取り出すか、umount %1 を実行してください。");
 inline constexpr const char* kRestoreQuestion = CORE_TEXT(
     "Core", "%1 のフロッピーの内容をすべて消して、%2 の内容を書き込みます。\nよろしいですか？");
+// Folders: changes that finish after a crash
+inline constexpr const char* kChangeUnfinished = CORE_TEXT(
+    "Core", "%1 のファイルの変更を最後まで終えられませんでした。\n%2\n次にこのフォルダを開くときに、変更を終えます。");
 }  // namespace texts
 
 }  // namespace tunecrate

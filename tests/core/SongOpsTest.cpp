@@ -53,12 +53,12 @@ const OpCase kOps[] = {
     {'s', "Blues.B00", "Blues", "- Old/b .. Blu\0es"s, Refused, "ファイル名にできません", ""},
     {'s', "Ghost.EVT", "Ghost", "Rock", Failed, "Cannot rename ~/Ghost.B00.", ""},
     {'s', "blues.B00", "blues", "Blues", Ok, "", "-blues.B00 +Blues.B00=blues.B00"},
-    // A full folder of a companion's new name fails that step; the renames before it are undone.
+    // A folder in a companion's new name refuses the rename before any file moves.
     {'s', "Blues.b00 Blues.Evt Blues.cmt Rock.cmt/x", "Blues", "Rock", Failed, "Cannot rename ~/Blues.cmt.", ""},
     {'S', "Blues.B00 Blues.EVT", "Blues", "Rock", Failed, "Cannot rename ~/Blues.B00.", ""},
     {'x', "Blues.B00 Blues.b00 Blues.EVT Blues.evt Blues.cmt Blues.CMT blues.B00 BLUES.EVT Blues.B00.bak Blues.mid "
-          "Jazz.B00 Jazz.cmt/x", "-", "Blues Gone Jazz", Failed, "Cannot delete ~/Jazz.cmt.",
-     "-Blues.B00 -Blues.CMT -Blues.EVT -Blues.b00 -Blues.cmt -Blues.evt -Jazz.B00"},
+          "Jazz.B00 Jazz.cmt/x", "-", "Blues Gone Jazz", Failed, "Cannot delete ~/Jazz.B00.\n~/Jazz.cmt is a folder.",
+     "-Blues.B00 -Blues.CMT -Blues.EVT -Blues.b00 -Blues.cmt -Blues.evt"},   // a song goes whole or not at all
     {'n', "", "Old", "-", Ok, "", "+Old/新規ディレクトリ/"}, {'n', "", ".", "-", TargetExists, "作成できません", ""},
     {'n', "", "missing Taken -", "-", Failed, "作成できません", ""}, {'r', "", "Old", "- Old", Ok, "", ""},
     // A folder gone is told as gone, not as a name taken.
