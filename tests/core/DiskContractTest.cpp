@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: MIT
 // What every floppy (a folder or an image file) promises, and the host-side file rules beneath it.
 #include <dirent.h>
+#include <sys/file.h>
 
+#include "Faults.h"
 #include "Songs.h"
+#include "core/disk/FolderChange.h"
+#include "core/songs/HardDiskSongs.h"
 
 extern "C" DIR* __real_opendir(const char* path);
 extern "C" DIR* __wrap_opendir(const char* path) {
@@ -198,13 +202,18 @@ TEST(DiskContract, EntriesPastTheEndMarkStayUnseen) {
 TEST(DiskContract, ReplaceFilesPutsAWholeSongUnderItsExtensionsOrNothing) {
     const TempDir dir;
     const std::string songs = dir.Path("songs");
+    std::filesystem::create_symlink(songs + "/Blues.b00", dir.Path("link"));
     for (const auto& [changes, error] : std::vector<std::pair<std::vector<FileChange>, int>>{
              {{{"Blues.B00", HostPath{songs + "/Rock.B00"}}, {"Blues.EVT", std::nullopt}}, 0},
              {{{"Blues.B00", "new"s}, {"Blues.EVT", HostPath{songs + "/gone"}}}, ENOENT},
              {{{"Blues.B00", "new"s}, {std::string(300, 'x'), "x"s}}, ENAMETOOLONG},   // before anything is written
-             {{{"Blues.B00", HostPath{songs + "/Blues.b00"}}}, EINVAL}}) {              // onto itself
+             {{{"Blues.B00", HostPath{songs + "/Blues.b00"}}}, EINVAL},                // onto itself,
+             {{{"Blues.B00", HostPath{dir.Path("link")}}}, EINVAL},                    // through a link
+             {{{"Blues.B00", HostPath{dir.Path("hard")}}}, EINVAL}}) {                 // or a hard link
         std::filesystem::remove_all(songs);
+        std::filesystem::remove(dir.Path("hard"));
         TestFolder folder("Blues~=Blues+ Rock=Rock", songs);
+        std::filesystem::create_hard_link(songs + "/Blues.b00", dir.Path("hard"));
         WriteWhole(folder.Item("Blues.EVT"), "older events");
         WriteWhole(folder.Item("blues.EVT"), EventsBytes("Other"));
         const auto before = std::pair(folder.Describe(), Names(songs));
@@ -212,6 +221,81 @@ TEST(DiskContract, ReplaceFilesPutsAWholeSongUnderItsExtensionsOrNothing) {
         EXPECT_EQ(std::pair(folder.Describe(), Names(songs)), error ? before : std::pair("Blues~=Rock Rock=Rock blues+Other~"s,
                   std::set<std::string>{"Blues.b00", "Rock.B00", "blues.EVT"})) << error;
     }
+}
+
+// What a killed writer left is finished or undone at the next opening of its folder, taken only when it is ours:
+// of our naming, a plain file (never followed through a link) of this user that no process holds.
+TEST(DiskContract, LeftoversGoAtTheNextOpeningOnlyWhenOursAndUnheld) {
+    const TempDir dir, outside;
+    const std::string at = dir.Path("f"), cut = "tunecrate change record 1\nput .tunecrate-Staged MDR_00.B00\n";
+    const std::set<std::string> kept = {".tunecrate-Heldxx", ".tunecrate-Linkxx", ".tunecrate-Dirxxx", ".tunecrate-abc",
+                                        RunningAsRoot() ? ".tunecrate-Nobody" : ".tunecrate-abc", "MDR_00.B00", "Rock.B00"};
+    const std::vector<std::pair<const char*, std::function<void()>>> openings = {
+        {"floppy folder", [&] { OpenFloppyVolume(at); }},
+        {"song listing", [&] { ListFolderSongs(at); }},
+        {"change", [&] { ReplaceFiles(at, {{"Rock.B00", "rock"s}}, NameCase::Extension); }},
+        {"new file", [&] { EXPECT_EQ(CreateFileBytes(at + "/Rock.B00", "rock").status, Status::TargetExists); }}};
+    for (const auto& [opening, open] : openings) {
+        std::filesystem::remove_all(at);
+        MakeTree(at, "MDR_00.B00 Rock.B00 .tunecrate-Orphan .tunecrate-Staged .tunecrate-Heldxx .tunecrate-abc .tunecrate-Dirxxx/ "
+                     ".tunecrate-Nobody");
+        WriteWhole(at + "/.tunecrate-intent-Cutxxx", cut);   // cut short: its change never started
+        WriteWhole(outside.Path("target"), "outside");
+        std::filesystem::create_symlink(outside.Path("target"), at + "/.tunecrate-Linkxx");
+        ASSERT_TRUE(!RunningAsRoot() || ::chown((at + "/.tunecrate-Nobody").c_str(), 65534, 65534) == 0);
+        const int held = ::open((at + "/.tunecrate-Heldxx").c_str(), O_RDONLY | O_CLOEXEC);
+        ASSERT_EQ(::flock(held, LOCK_EX), 0);
+        ListingsOf(at);
+        open();
+        ::close(held);
+        EXPECT_EQ(Names(at), kept) << opening;
+        EXPECT_EQ(std::pair(ReadWhole(at + "/MDR_00.B00"), ReadWhole(outside.Path("target"))),
+                  std::pair(std::optional("MDR_00.B00"s), std::optional("outside"s))) << opening;
+    }
+    // A record that another process holds is a change under way: its staged files stay.
+    MakeTree(at, ".tunecrate-Orphan");
+    const int held = ::open((at + "/.tunecrate-intent-Cutxxx").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    ListFolderSongs(at);
+    EXPECT_TRUE(std::filesystem::exists(at + "/.tunecrate-Orphan") && std::filesystem::exists(at + "/.tunecrate-intent-Cutxxx"));
+    ::close(held);
+    // Where nothing was left behind a song listing reads its folder once.
+    std::filesystem::remove_all(at);
+    MakeTree(at, "Rock.B00 Blues.B00");
+    ListingsOf(at);
+    EXPECT_EQ(ListFolderSongs(at).size(), 2u);
+    EXPECT_EQ(ListingsOf(at), 1);
+}
+
+// A new file appears whole under its name or not at all, and never takes the place of anything there.
+TEST(DiskContract, ANewFileAppearsWholeOrNotAtAllAndReplacesNothing) {
+    const TempDir dir, outside;
+    const std::string at = dir.Path("new.img"), bytes(70000, 'i');
+    for (const auto& [there, status] : std::vector<std::pair<std::string, Status>>{
+             {"", Status::Ok}, {"file", Status::TargetExists}, {"link", Status::TargetExists},
+             {"dangling", Status::TargetExists}, {"folder", Status::TargetExists}}) {
+        std::filesystem::remove_all(at);
+        WriteWhole(outside.Path("target"), "outside");
+        if (there == "file") WriteWhole(at, "old");
+        if (there == "folder") std::filesystem::create_directory(at);
+        if (there == "link" || there == "dangling") std::filesystem::create_symlink(outside.Path(there == "link" ? "target" : "gone"), at);
+        EXPECT_EQ(CreateFileBytes(at, bytes).status, status) << there;
+        EXPECT_EQ(std::tuple(ReadWhole(outside.Path("target")), std::filesystem::exists(outside.Path("gone")),
+                             there.empty() ? ReadWhole(at) : std::nullopt),
+                  std::tuple(std::optional("outside"s), false, there.empty() ? std::optional(bytes) : std::nullopt)) << there;
+    }
+    const FaultCounts counts = ForEachFault([&] { std::filesystem::remove_all(at); },
+                                            [&] { return CreateFileBytes(at, bytes).reason; },
+                                            [&](Fault, int call, const FaultRun& run) {
+        const bool made = std::filesystem::exists(at);
+        RecoverFolder(dir.path());
+        const std::string wrong = Names(dir.path()).size() != (made ? 1u : 0u) ? "left behind"
+                                  : ReadWhole(at).value_or(bytes) != bytes     ? "half-written"
+                                  : !run.killed && run.said.empty() != made    ? "said otherwise" : "";
+        EXPECT_EQ(wrong, "") << call << " " << run.said;
+        return wrong;
+    });
+    EXPECT_GT(counts.tried, 4);
 }
 
 }  // namespace
