@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: MIT
 // What every floppy (a folder or an image file) promises, and the host-side file rules beneath it.
+#include <csignal>
 #include <dirent.h>
 #include <sys/file.h>
 
 #include "Faults.h"
 #include "Songs.h"
 #include "core/disk/FolderChange.h"
+#include "core/disk/HeldTempFolder.h"
 #include "core/songs/HardDiskSongs.h"
 
 extern "C" DIR* __real_opendir(const char* path);
@@ -296,6 +298,31 @@ TEST(DiskContract, ANewFileAppearsWholeOrNotAtAllAndReplacesNothing) {
         return wrong;
     });
     EXPECT_GT(counts.tried, 4);
+}
+
+// The drag-out folders of a killed program go at the next start; those of a running one, and anything else, stay.
+TEST(DiskContract, OnlyTempFoldersNoRunningProgramHoldsAreRemoved) {
+    const TempDir parent, outside;
+    MakeTree(outside.path(), "keep/file");
+    std::optional<HeldTempFolder> running(std::in_place, parent.path());
+    ASSERT_TRUE(running->MakeSubfolder("1").has_value());
+    EXPECT_FALSE(InChildProcess([&] {   // killed while it held its folder, with a link out of it inside
+        HeldTempFolder killed(parent.path());
+        MakeTree(*killed.MakeSubfolder("1"), "song.B00 deep/song.EVT");
+        std::filesystem::create_directory_symlink(outside.Path("keep"), killed.path() + "/1/out");
+        return ::raise(SIGKILL) == 0;
+    }));
+    MakeTree(parent.path(), "tunecrate-Fresh1/ tunecrate-Old123/a tunecrate-x/ tunecrate-File12");
+    std::filesystem::create_directory_symlink(outside.Path("keep"), parent.Path("tunecrate-Link12"));
+    const timespec old[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 120, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, parent.Path("tunecrate-Old123").c_str(), old, 0), 0);
+    const std::string mine = running->path().substr(parent.path().size() + 1);
+    ASSERT_EQ(Names(parent.path()).size(), 7u);
+    RemoveStaleTempFolders(parent.path());
+    EXPECT_EQ(Names(parent.path()), (std::set<std::string>{mine, "tunecrate-Fresh1", "tunecrate-x", "tunecrate-File12", "tunecrate-Link12"}));
+    EXPECT_EQ(TreeEntries(outside.path()), (std::set<std::string>{"keep/", "keep/file"}));
+    running.reset();
+    EXPECT_FALSE(std::filesystem::exists(parent.path() + "/" + mine));
 }
 
 }  // namespace
