@@ -171,12 +171,9 @@ std::string JudgeFlushes(const std::vector<std::string>& calls, const std::strin
         words >> verb >> path;
         const std::string name = path.substr(path.rfind('/') + 1);
         if (verb == "write") flushed.erase(path);
-        if (verb == "fsync" && path == folder) {
-            folderAfterRecord = folderAfterRecord || flushed.contains(record);
-            folderAfterSteps = true;
-        } else if (verb == "fsync") {
-            flushed.insert(path);
-        }
+        folderAfterRecord = folderAfterRecord || (verb == "fsync" && path == folder && flushed.contains(record));
+        folderAfterSteps = folderAfterSteps || (verb == "fsync" && path == folder);
+        if (verb == "fsync") flushed.insert(path);
         if (verb == "create" && IsChangeRecordName(name)) record = path;
         const bool step = (verb == "rename" || verb == "unlink") && path != record && !(verb == "unlink" && IsStagedName(name));
         if (path == record && verb == "unlink" && !folderAfterSteps) return "record removed before the steps were flushed";
@@ -203,8 +200,7 @@ TEST(Flushes, EachStepComesAfterTheFlushesItDependsOn) {
     };
     for (const auto& [what, change] : changes) {
         TestFolder folder("Blues=Blues+/live");
-        WriteWhole(folder.Item("Blues.b00"), "variant");
-        for (const char* slot : {"/MDR_00.B00", "/MDR_00.EVT"}) WriteWhole(folder.path() + slot, "slot");
+        MakeTree(folder.path(), "Blues.b00 MDR_00.B00 MDR_00.EVT");
         Result result;
         const auto calls = TraceCalls([&] { result = change(folder.path()); });
         EXPECT_TRUE(result.ok()) << what << ": " << result.reason;

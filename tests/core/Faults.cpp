@@ -68,12 +68,8 @@ int __real_open(const char*, int, ...);
 int __real_openat(int, const char*, int, ...);
 
 ssize_t __wrap_write(int fd, const void* data, size_t size) { return Pass("write", fd) ? __real_write(fd, data, size) : -1; }
-ssize_t __wrap_pwrite(int fd, const void* data, size_t size, off_t at) {
-    return Pass("write", fd) ? __real_pwrite(fd, data, size, at) : -1;
-}
-int __wrap_rename(const char* from, const char* to) {
-    return Pass("rename", AT_FDCWD, from, AT_FDCWD, to) ? __real_rename(from, to) : -1;
-}
+ssize_t __wrap_pwrite(int fd, const void* data, size_t size, off_t at) { return Pass("write", fd) ? __real_pwrite(fd, data, size, at) : -1; }
+int __wrap_rename(const char* from, const char* to) { return Pass("rename", AT_FDCWD, from, AT_FDCWD, to) ? __real_rename(from, to) : -1; }
 int __wrap_renameat2(int fromDir, const char* from, int toDir, const char* to, unsigned flags) {
     return Pass("rename", fromDir, from, toDir, to) ? __real_renameat2(fromDir, from, toDir, to, flags) : -1;
 }

@@ -175,11 +175,13 @@ TEST(ListingTest, SongsAndFoldersInNameOrderAndTheFloppyFromTheMountTable) {
     MakeTree(dir.path(), "Blues.evt old.b00/x.B00 Lone.EVT take.B00.bak apple/ Banana/ .hidden/ _x/");
     fs::create_symlink(dir.Path("apple"), dir.Path("Linked"));
     Strings rows;
+    ListingsOf(dir.path());
     for (const HardDiskRow& r : ListFolderSongs(dir.path() + "/"))   // a key joins folder and title with one "/"
         rows.push_back((r.key == dir.Path(r.title) ? "" : "key? ") + r.title + " " + r.sizeText + (r.hasEvt ? "+ " : " ") +
                        r.comment + " " + r.songFile + "," + r.eventsFile + "," + r.commentFile);
     EXPECT_EQ(rows, (Strings{"1take 2kb  1take.B00,,", "Blues 3kb+ live Blues.B00,Blues.EVT,Blues.cmt", "demo 2kb  demo.b00,,",
                              "Rock 1kb+ loud Rock.b00,Rock.evt,Rock.CMT", "take 2kb  take.B00,,", "take2 2kb  take2.B00,,"}));
+    EXPECT_EQ(ListingsOf(dir.path()), 1) << "a folder with nothing left behind by a killed writer is read once";
     EXPECT_EQ(ListSubfolders(dir.path()), (Strings{".hidden", "_x", "apple", "Banana", "Linked", "old.b00"}));
     const std::vector<MountEntry> mounts = ParseMountTable(
         "/dev/vda / ext4 rw 0 0\n/dev/sdb /media/u/MY\\040DISK vfat rw 0 0\nbroken\n/dev/sdc /mnt/b ext4 rw 0 0\n"
