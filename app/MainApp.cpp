@@ -2,10 +2,13 @@
 #include "app/MainApp.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QStyleFactory>
 
 #include "app/Translations.h"
 #include "core/disk/BlockDevice.h"
+#include "core/disk/HeldTempFolder.h"
 #include "session/MountWatcher.h"
 #include "session/UDisks.h"
 #include "widgets/DialogUnits.h"
@@ -20,6 +23,8 @@ int MainApp::Run(int& argc, char** argv) {
     // One look on every desktop, so the layout's pixels are the same everywhere.
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setFont(DialogFont());
+    // Drag-out folders that killed sessions left behind; those of running ones stay.
+    RemoveStaleTempFolders(QFile::encodeName(QDir::tempPath()).toStdString());
 
     // The desktop's disk service, where it runs: it opens a drive's device for
     // a user outside the disk group, and unmounts and powers drives off.

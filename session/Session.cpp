@@ -3,12 +3,9 @@
 
 #include "core/songs/Shelf.h"
 
-#include <sys/stat.h>
-
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <filesystem>
 #include <thread>
@@ -16,6 +13,7 @@
 #include "core/disk/FileOps.h"
 #include "core/disk/FloppyVolume.h"
 #include "core/disk/FolderListing.h"
+#include "core/disk/HeldTempFolder.h"
 #include "core/songs/FloppyBackup.h"
 #include "core/songs/FloppyCatalogue.h"
 #include "core/songs/FloppyDrop.h"
@@ -357,11 +355,12 @@ std::vector<std::string> Session::SlotFilesForDrag(const std::vector<int>& chose
     if (parsed.items.empty()) return {};
     // One private folder for the session, removed with it: the program that
     // took the drop may still be copying after the drag has ended.
-    if (!m_dragFolder) m_dragFolder = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/tunecrate-XXXXXX"));
-    if (!m_dragFolder->isValid()) return {};
+    // Held while the session lives, so that a later start leaves it alone.
+    if (!m_dragFolder) m_dragFolder = std::make_unique<HeldTempFolder>(QFile::encodeName(QDir::tempPath()).toStdString());
     // A folder per drag, so that no copy meets an earlier one's names.
-    const std::string folder = JoinPath(QFile::encodeName(m_dragFolder->path()).toStdString(), std::to_string(++m_drags));
-    if (::mkdir(folder.c_str(), 0700) != 0) return {};
+    const auto made = m_dragFolder->MakeSubfolder(std::to_string(++m_drags));
+    if (!made) return {};
+    const std::string& folder = *made;
     {
         WaitCursor wait;
         auto floppy = OpenFloppy();

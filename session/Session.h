@@ -18,11 +18,11 @@
 #include "core/songs/Prompter.h"
 #include "core/songs/SlotRow.h"
 
-class QTemporaryDir;
 
 namespace tunecrate {
 
 class FloppyVolume;
+class HeldTempFolder;
 class UDisks;
 struct CatalogueReading;
 struct DropContext;
@@ -174,7 +174,7 @@ private:
     std::vector<std::string> m_topFolders;
     std::string m_folder;
     std::vector<HardDiskRow> m_songs;
-    std::unique_ptr<QTemporaryDir> m_dragFolder;
+    std::unique_ptr<HeldTempFolder> m_dragFolder;
     int m_drags = 0;
     bool m_dropCancelled = false;
     std::atomic<bool> m_diskCopyCancelled{false};

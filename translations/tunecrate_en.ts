@@ -274,6 +274,12 @@ Go on?</translation>
     <message>
         <source>%1 は置かれませんでした: %2</source>
         <translation>%1 was not placed: %2</translation>
+        <source>%1 のファイルの変更を最後まで終えられませんでした。
+%2
+次にこのフォルダを開くときに、変更を終えます。</source>
+        <translation>The change of the files in %1 could not be finished.
+%2
+It will be finished when this folder is next opened.</translation>
     </message>
 </context>
 <context>

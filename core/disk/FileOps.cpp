@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "core/disk/FileOps.h"
 
+#include "core/disk/FolderChange.h"
+
 #include <cerrno>
 #include <algorithm>
 #include <climits>
@@ -61,18 +63,6 @@ private:
     std::optional<std::string> m_best;
     bool m_exact = false;
 };
-
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
 
 std::string ParentFolder(const std::string& path) {
     auto slash = path.rfind('/');
@@ -197,43 +187,6 @@ std::optional<std::string> FindWithExtensionNoCase(std::string_view folder, std:
     return FolderNames(std::string(folder)).WithExtensionNoCase(base, extension);
 }
 
-namespace {
-
-template <typename Matches>
-Result RemoveMatching(std::string_view folder, std::string_view exactName, Matches matches) {
-    std::vector<std::string> names;
-    const bool listed = ForEachEntry(folder, [&](std::string_view entry) {
-        if (matches(entry)) names.emplace_back(entry);
-    });
-    if (!listed) {
-        // Without a listing only the exact spelling can be removed; a miss
-        // proves nothing, so it is never reported as success.
-        const int listError = errno;
-        if (::unlink(JoinPath(folder, exactName).c_str()) == 0) return {};
-        return Result::FromErrno(errno == ENOENT ? listError : errno);
-    }
-    Result result;
-    for (const std::string& name : names) {
-        if (::unlink(JoinPath(folder, name).c_str()) != 0 && errno != ENOENT && result.ok()) {
-            result = Result::FromErrno(errno);
-        }
-    }
-    return result;
-}
-
-}  // namespace
-
-Result RemoveNameNoCase(std::string_view folder, std::string_view name) {
-    return RemoveMatching(folder, name, [&](std::string_view entry) { return EqualsNoCase(entry, name); });
-}
-
-Result RemoveWithExtensionNoCase(std::string_view folder, std::string_view base, std::string_view extension) {
-    return RemoveMatching(folder, std::string(base) + std::string(extension), [&](std::string_view entry) {
-        return entry.size() == base.size() + extension.size() && entry.substr(0, base.size()) == base &&
-               EqualsNoCase(entry.substr(base.size()), extension);
-    });
-}
-
 bool SameFile(const std::string& a, const std::string& b) {
     struct stat x {}, y {};
     return ::stat(a.c_str(), &x) == 0 && ::stat(b.c_str(), &y) == 0 && x.st_dev == y.st_dev && x.st_ino == y.st_ino;
@@ -309,43 +262,39 @@ bool IsLowerExtensionMatch(std::string_view entry, std::string_view name) {
            EqualsNoCase(entry.substr(dot), name.substr(dot));
 }
 
-// Copies `content` into the open file `out`.
-int WriteContent(int out, const FileContent& content) {
-    if (const auto* bytes = std::get_if<std::string>(&content)) return WriteAll(out, *bytes) ? 0 : errno;
-    const std::string& source = std::get<HostPath>(content).path;
-    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (in < 0) return errno;
-    struct stat from {};
-    int err = 0;
-    if (::fstat(in, &from) != 0) {
-        err = errno;
-    } else if (!S_ISREG(from.st_mode)) {
-        err = S_ISDIR(from.st_mode) ? EISDIR : EINVAL;
-    }
-    char buffer[65536];
-    while (err == 0) {
-        const ssize_t n = ::read(in, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) err = errno;
-        if (n <= 0) break;
-        if (!WriteAll(out, std::string_view(buffer, static_cast<std::size_t>(n)))) err = errno;
-    }
-    ::close(in);
-    return err;
-}
-
 // One change as planned: the variants it replaces and the file it stages.
 struct PlannedChange {
     const FileChange* change = nullptr;
     std::vector<std::string> variants;
-    std::string temp;
+    std::vector<FileId> ids;   // of the variants
     mode_t mode = 0;
+    std::size_t putStep = 0;   // the step that puts the new content in place
 };
 
-void RemoveTemps(const std::vector<PlannedChange>& plan) {
-    for (const PlannedChange& p : plan) {
-        if (!p.temp.empty()) ::unlink(p.temp.c_str());
-    }
+// The entries of `folder` that answer to `name`, and whether the listing met
+// a staged file or a change record, which a killed writer may have left.
+struct Variants {
+    std::vector<std::string> names;
+    bool metOurs = false;
+};
+
+Variants FindVariants(std::string_view folder, std::string_view name, NameCase nameCase) {
+    Variants found;
+    struct stat st {};
+    const bool exact = ::lstat(JoinPath(folder, name).c_str(), &st) == 0;
+    if (exact) found.names.emplace_back(name);
+    if (nameCase == NameCase::Exact) return found;
+    std::vector<std::string> others;
+    ForEachEntry(folder, [&](std::string_view entry) {
+        found.metOurs = found.metOurs || IsStagedName(entry) || IsChangeRecordName(entry);
+        if (entry == name) return;
+        const bool matches =
+            nameCase == NameCase::WholeName ? EqualsNoCase(entry, name) : IsLowerExtensionMatch(entry, name);
+        if (matches) others.emplace_back(entry);
+    });
+    std::sort(others.begin(), others.end());
+    found.names.insert(found.names.end(), others.begin(), others.end());
+    return found;
 }
 
 }  // namespace
@@ -361,21 +310,7 @@ Result TargetRefusal(const std::string& path) {
 }
 
 std::vector<std::string> NameVariants(std::string_view folder, std::string_view name, NameCase nameCase) {
-    std::vector<std::string> names;
-    struct stat st {};
-    const bool exact = ::lstat(JoinPath(folder, name).c_str(), &st) == 0;
-    if (exact) names.emplace_back(name);
-    if (nameCase == NameCase::Exact) return names;
-    std::vector<std::string> others;
-    ForEachEntry(folder, [&](std::string_view entry) {
-        if (entry == name) return;
-        const bool matches =
-            nameCase == NameCase::WholeName ? EqualsNoCase(entry, name) : IsLowerExtensionMatch(entry, name);
-        if (matches) others.emplace_back(entry);
-    });
-    std::sort(others.begin(), others.end());
-    names.insert(names.end(), others.begin(), others.end());
-    return names;
+    return FindVariants(folder, name, nameCase).names;
 }
 
 std::optional<std::uint64_t> ContentSize(const FileContent& content) {
@@ -400,43 +335,85 @@ Result ReadContent(const FileContent& content, std::uint64_t maxBytes, std::stri
     return {};
 }
 
-Result ReplaceFiles(const std::string& folder, const std::vector<FileChange>& changes, NameCase nameCase,
-                        std::uint64_t keepFreeBytes) {
-    std::vector<PlannedChange> plan;
-    std::uint64_t neededBytes = 0;
+namespace {
+
+// A change as planned, or why it is refused before anything is written.
+struct Plan {
+    Result refused;
+    std::vector<PlannedChange> changes;
+    bool metOurs = false;   // the listing met a staged file or a change record
+};
+
+Plan PlanChanges(const std::string& folder, const std::vector<FileChange>& changes, NameCase nameCase) {
+    Plan plan;
+    const auto refuse = [&](Result why) {
+        plan.refused = std::move(why);
+        return std::move(plan);
+    };
     for (const FileChange& change : changes) {
         PlannedChange p;
         p.change = &change;
         // A name too long for the folder would fail only at the switch, half-way.
-        if (change.name.size() > NAME_MAX) return Result::FromErrno(ENAMETOOLONG, JoinPath(folder, change.name));
-        p.variants = NameVariants(folder, change.name, nameCase);
-        for (const std::string& variant : p.variants) {
+        if (change.name.size() > NAME_MAX) return refuse(Result::FromErrno(ENAMETOOLONG, JoinPath(folder, change.name)));
+        Variants variants = FindVariants(folder, change.name, nameCase);
+        plan.metOurs = plan.metOurs || variants.metOurs;
+        for (const std::string& variant : variants.names) {
             struct stat st {};
             const std::string path = JoinPath(folder, variant);
-            if (Result refused = TargetRefusal(path); !refused.ok()) return refused;
-            if (::lstat(path.c_str(), &st) != 0) continue;
+            if (Result refused = TargetRefusal(path); !refused.ok()) return refuse(refused);
+            const auto id = IdentifyFile(folder, variant);
+            if (::lstat(path.c_str(), &st) != 0 || !id) continue;   // gone since the listing
             if (p.mode == 0) p.mode = st.st_mode & 07777;
-            // A copy of a file onto itself would end in its deletion by a move.
+            p.variants.push_back(variant);
+            p.ids.push_back(*id);
+            // A copy of a file onto itself would end in its deletion by a move;
+            // the source is followed through links, the target never is.
             if (change.content && std::holds_alternative<HostPath>(*change.content)) {
                 struct stat source {};
                 if (::stat(std::get<HostPath>(*change.content).path.c_str(), &source) == 0 &&
                     source.st_dev == st.st_dev && source.st_ino == st.st_ino) {
-                    return Result::FromErrno(EINVAL, path + " would be copied onto itself.");
+                    return refuse(Result::FromErrno(EINVAL, path + " would be copied onto itself."));
                 }
             }
         }
-        if (change.content) {
-            const auto size = ContentSize(*change.content);
+        plan.changes.push_back(std::move(p));
+    }
+    return plan;
+}
+
+}  // namespace
+
+Result ReplaceFiles(const std::string& folder, const std::vector<FileChange>& changes, NameCase nameCase,
+                        std::uint64_t keepFreeBytes) {
+    Plan plan = PlanChanges(folder, changes, nameCase);
+    if (plan.refused.ok() && plan.metOurs) {
+        // A change that a killed writer left here is finished or undone
+        // before this one is planned on what it left; found only by the
+        // listing the plan makes anyway.
+        RecoverFolder(folder);
+        plan = PlanChanges(folder, changes, nameCase);
+    }
+    if (!plan.refused.ok()) return plan.refused;
+
+    std::vector<ChangeStep> steps;
+    std::uint64_t neededBytes = 0;
+    for (PlannedChange& p : plan.changes) {
+        if (p.change->content) {
+            const auto size = ContentSize(*p.change->content);
             if (!size) return Result::FromErrno(errno != 0 ? errno : ENOENT);
             neededBytes += *size;
+            p.putStep = steps.size();   // the staged file is named once it exists
+            steps.push_back({ChangeStep::Kind::Put, "", p.variants.empty() ? p.change->name : p.variants.front(), {}});
         }
-        plan.push_back(std::move(p));
+        for (std::size_t i = p.change->content ? 1 : 0; i < p.variants.size(); ++i) {
+            steps.push_back({ChangeStep::Kind::Remove, p.variants[i], "", p.ids[i]});
+        }
     }
     if (keepFreeBytes > 0 && neededBytes > 0) {
         if (const auto space = SpaceOf(folder)) {
             const std::uint64_t unit = std::max<std::uint64_t>(space->unitBytes, 1);
-            std::uint64_t units = 0;
-            for (const PlannedChange& p : plan) {
+            std::uint64_t units = steps.size() > 1 ? 1 : 0;   // the change record
+            for (const PlannedChange& p : plan.changes) {
                 if (p.change->content) units += (ContentSize(*p.change->content).value_or(0) + unit - 1) / unit;
             }
             if ((units * unit) + keepFreeBytes > space->FreeBytes()) return Result::FromErrno(ENOSPC);
@@ -446,47 +423,17 @@ Result ReplaceFiles(const std::string& folder, const std::vector<FileChange>& ch
     // Every new content is whole on the disk before any old file is touched.
     mode_t mask = ::umask(0);
     ::umask(mask);
-    for (PlannedChange& p : plan) {
+    std::vector<StagedFile> staged;
+    for (const PlannedChange& p : plan.changes) {
         if (!p.change->content) continue;
-        std::string temp = JoinPath(folder, ".tunecrate-XXXXXX");
-        const int fd = ::mkstemp(temp.data());
-        if (fd < 0) {
-            const int err = errno;
-            RemoveTemps(plan);
-            return Result::FromErrno(err);
-        }
-        p.temp = temp;
+        StagedFile& file = staged.emplace_back();
+        if (Result made = file.Create(folder); !made.ok()) return made;
         // Keep the old file's permissions; a FAT mount may refuse, which is harmless.
-        (void)::fchmod(fd, p.mode != 0 ? p.mode : (0666 & ~mask));
-        int err = WriteContent(fd, *p.change->content);
-        if (err == 0 && ::fsync(fd) != 0) err = errno;
-        if (::close(fd) != 0 && err == 0) err = errno;
-        if (err != 0) {
-            RemoveTemps(plan);
-            return Result::FromErrno(err);
-        }
+        (void)::fchmod(file.fd(), p.mode != 0 ? p.mode : (0666 & ~mask));
+        if (Result written = file.Write(*p.change->content); !written.ok()) return written;
+        steps[p.putStep].name = file.name();
     }
-    Result result;
-    for (PlannedChange& p : plan) {
-        std::size_t keep = 0;   // variants[0] is replaced by rename; the others go
-        if (p.change->content) {
-            const std::string target = JoinPath(folder, p.variants.empty() ? p.change->name : p.variants.front());
-            if (::rename(p.temp.c_str(), target.c_str()) != 0) {
-                if (result.ok()) result = Result::FromErrno(errno, "Cannot put " + target + " in place.");
-                ::unlink(p.temp.c_str());
-                continue;
-            }
-            p.temp.clear();
-            keep = 1;
-        }
-        for (std::size_t i = keep; i < p.variants.size(); ++i) {
-            if (::unlink(JoinPath(folder, p.variants[i]).c_str()) != 0 && errno != ENOENT && result.ok()) {
-                result = Result::FromErrno(errno);
-            }
-        }
-    }
-    SyncFolder(folder);
-    return result;
+    return CarryOutChange(folder, steps, staged);
 }
 
 Result WriteFileBytes(const std::string& path, std::string_view bytes) {
@@ -496,22 +443,37 @@ Result WriteFileBytes(const std::string& path, std::string_view bytes) {
 }
 
 Result CreateFileBytes(const std::string& path, std::string_view bytes) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NONBLOCK, 0666);
-    if (fd < 0) return Result::FromErrno(errno);
-    int err = WriteAll(fd, bytes) ? 0 : errno;
-    if (err == 0 && ::fsync(fd) != 0) err = errno;
-    if (::close(fd) != 0 && err == 0) err = errno;
-    if (err != 0) {
-        ::unlink(path.c_str());
-        return Result::FromErrno(err);
-    }
-    SyncFolder(ParentFolder(path));
-    return {};
+    const auto slash = path.rfind('/');
+    const std::string folder = ParentFolder(path), name = slash == std::string::npos ? path : path.substr(slash + 1);
+    // What a killed writer left here (a backup's staged image) goes first.
+    RecoverFolder(folder);
+    // What is there (a file, a folder, a link) is never replaced: the
+    // placing refuses it, with no earlier look that could go stale.
+    StagedFile file;
+    if (Result made = file.Create(folder); !made.ok()) return made;
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    (void)::fchmod(file.fd(), 0666 & ~mask);
+    if (Result written = file.Write(std::string(bytes)); !written.ok()) return written;
+    return file.PlaceAsNew(name);
 }
 
 Result RemoveFile(const std::string& path) {
     if (::unlink(path.c_str()) != 0 && errno != ENOENT) return Result::FromErrno(errno);
     return {};
+}
+
+Result RemoveFiles(const std::vector<std::string>& paths) {
+    std::vector<std::pair<std::string, std::vector<FileChange>>> folders;   // in the order first named
+    for (const std::string& path : paths) {
+        const std::string folder = ParentFolder(path);
+        auto it = std::find_if(folders.begin(), folders.end(), [&](const auto& f) { return f.first == folder; });
+        if (it == folders.end()) it = folders.insert(folders.end(), {folder, {}});
+        it->second.push_back(FileChange{path.substr(path.rfind('/') + 1), std::nullopt});
+    }
+    Result result;
+    for (const auto& [folder, removals] : folders) result.Include(ReplaceFiles(folder, removals, NameCase::Exact));
+    return result;
 }
 
 std::optional<SpaceInfo> SpaceOf(const std::string& path) {

@@ -13,7 +13,25 @@
 namespace tunecrate {
 
 // The one layer through which the core reaches files on a mounted file system.
-
+//
+// New bytes never appear half-written under a file's real name. They are
+// written to a staged file beside it, named ".tunecrate-" and six letters or
+// digits (mkstemp's pattern), flushed, and only then renamed into place. A
+// change of several files in one folder is first written down in a change
+// record beside them (".tunecrate-intent-" and six letters or digits, see
+// FolderChange.h), so that a change cut short by a crash is finished or
+// undone when the folder is next opened, never left half-done.
+//
+// Staged files and records are held with flock(LOCK_EX) by the process that
+// writes them, from their creation until they are placed or removed. Whoever
+// finds one (RecoverFolder) takes it only when it is ours, a plain file of
+// our naming owned by this user, and flock(LOCK_EX | LOCK_NB) gives it the
+// lock: a file another process holds is that process's work in progress.
+// A writer takes its lock right after creating the file and then checks
+// that the name still leads to it, so a finder that came in between and
+// removed it costs a retry, not a file. Anything that creates a whole new
+// file (a backup, a new floppy image) stages it the same way: StagedFile in
+// FolderChange.h.
 
 // Free and total space of a volume in allocation units.
 struct SpaceInfo {
@@ -43,6 +61,9 @@ std::optional<std::string> FindWithExtensionNoCase(std::string_view folder, std:
 class FolderNames {
 public:
     explicit FolderNames(std::string folder) : m_folder(std::move(folder)) {}
+    // With the folder's entries as already read (nullopt: read them when needed).
+    FolderNames(std::string folder, std::optional<std::vector<std::string>> listing)
+        : m_folder(std::move(folder)), m_listing(std::move(listing)) {}
     const std::string& folder() const { return m_folder; }
     // `name` when it is there as spelled, else the smallest entry equal to it
     // without regard to ASCII case.
@@ -55,14 +76,6 @@ private:
     std::string m_folder;
     std::optional<std::vector<std::string>> m_listing;   // read at the first question that needs it
 };
-
-// Removes every entry of `folder` whose name equals `name` without regard to
-// ASCII case (a folder on a case-sensitive disk may hold several). A name
-// that is not there is no failure; the first failure is returned.
-Result RemoveNameNoCase(std::string_view folder, std::string_view name);
-
-// The same for `base` + `extension`, the base matched exactly.
-Result RemoveWithExtensionNoCase(std::string_view folder, std::string_view base, std::string_view extension);
 
 // True when both paths name the same file or folder.
 bool SameFile(const std::string& a, const std::string& b);
@@ -104,13 +117,15 @@ std::vector<std::string> NameVariants(std::string_view folder, std::string_view 
 // or a device is there. Ok when nothing or a plain file is there.
 Result TargetRefusal(const std::string& path);
 
-// Puts every change into `folder`, or none: each new content is written to a
-// file of its own beside the old one and flushed, and only when all are
-// written do they replace the old files (by rename, under the name of the
-// variant that is there) and do the files to go, and every other variant of
-// a name, disappear. A symbolic link, a folder or a device where a file must
-// go refuses the whole change, so nothing is ever written through a link.
-// `keepFreeBytes` is room that must stay free on the disk after the change.
+// Puts every change into `folder`, or none: each new content is staged and
+// flushed, and only when all are written do they replace the old files (by
+// rename, under the name of the variant that is there) and do the files to
+// go, and every other variant of a name, disappear; a change of more than one
+// file does so under a change record, so a crash cannot leave it half-done.
+// A symbolic link, a folder or a device where a file must go refuses the
+// whole change, so nothing is ever written through a link. A copy of a file
+// onto itself (through a link too) is refused. `keepFreeBytes` is room that
+// must stay free on the disk after the change.
 Result ReplaceFiles(const std::string& folder, const std::vector<FileChange>& changes, NameCase nameCase,
                         std::uint64_t keepFreeBytes = 0);
 
@@ -126,11 +141,14 @@ Result ReadContent(const FileContent& content, std::uint64_t maxBytes, std::stri
 Result WriteFileBytes(const std::string& path, std::string_view bytes);
 
 // Creates a new file holding `bytes`, flushed to the disk; an existing file
-// gives TargetExists, and a failure leaves no partial file.
+// gives TargetExists, and a failure (or a crash) leaves no file under its name.
 Result CreateFileBytes(const std::string& path, std::string_view bytes);
 
 // Removes one file; a missing file is no failure.
 Result RemoveFile(const std::string& path);
+
+// Removes the files at `paths`; those of one folder go together or not at all.
+Result RemoveFiles(const std::vector<std::string>& paths);
 
 // Takes an advisory lock (flock) on an open file or folder, waiting a few
 // seconds for another holder to finish; false (errno EWOULDBLOCK) when it does not.

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "core/disk/FolderVolume.h"
 
+#include "core/disk/FolderChange.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <map>
@@ -53,6 +55,10 @@ FolderVolume::FolderVolume(std::string root) : m_root(std::move(root)) {
     } else {
         ::close(fd);
     }
+    // A change that a killed writer left on the floppy is finished or undone
+    // before anything is read; the listing that looks for it serves the
+    // names until this volume changes a file.
+    m_names.emplace(m_root, RecoverFolder(m_root));
 }
 
 FolderVolume::~FolderVolume() {
@@ -64,7 +70,8 @@ FolderVolume::~FolderVolume() {
 }
 
 std::optional<std::string> FolderVolume::RealName(std::string_view name) const {
-    return FolderNames(m_root).NoCase(name);
+    if (!m_names) m_names.emplace(m_root);
+    return m_names->NoCase(name);
 }
 
 std::string FolderVolume::PathOf(std::string_view name) const {
@@ -104,7 +111,7 @@ std::string FolderVolume::Stamp(std::string_view name) const {
 }
 
 std::vector<std::optional<FileLook>> FolderVolume::LookAt(const std::vector<std::string>& names) const {
-    std::optional<FolderNames> folder;   // read only for a name not there as spelled
+    if (!m_names) m_names.emplace(m_root);   // read only for a name not there as spelled
     std::vector<std::optional<FileLook>> looks;
     looks.reserve(names.size());
     std::string path = m_root;
@@ -113,8 +120,7 @@ std::vector<std::optional<FileLook>> FolderVolume::LookAt(const std::vector<std:
         struct stat st {};
         path.replace(m_root.size(), std::string::npos, name);
         if (::lstat(path.c_str(), &st) != 0) {
-            if (!folder) folder.emplace(m_root);
-            real = folder->NoCase(name);
+            real = m_names->NoCase(name);
             path.replace(m_root.size(), std::string::npos, real.value_or(""));
             if (!real || ::lstat(path.c_str(), &st) != 0) {
                 looks.emplace_back();
@@ -132,8 +138,10 @@ std::vector<std::optional<FileLook>> FolderVolume::LookAt(const std::vector<std:
 Result FolderVolume::Apply(const std::vector<FileChange>& changes, Room room) {
     std::uint64_t keep = 0;
     if (room == Room::Songs) {
-        if (auto space = Space()) keep = CatalogueRoomBytes(space->unitBytes);
+        // And a unit for the record under which both catalogue files change together.
+        if (auto space = Space()) keep = CatalogueRoomBytes(space->unitBytes) + space->unitBytes;
     }
+    m_names.reset();   // the names as they will be are read afresh
     return ReplaceFiles(m_root, changes, NameCase::WholeName, keep);
 }
 

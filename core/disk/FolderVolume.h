@@ -10,7 +10,8 @@ namespace tunecrate {
 
 // A floppy that is a folder: a mounted disk or any folder standing in for one.
 // The folder is locked (flock) while this object lives, so that two writers
-// of its catalogue take turns instead of undoing each other's edits.
+// of its catalogue take turns instead of undoing each other's edits; a change
+// that a killed writer left is finished or undone when the object is made.
 class FolderVolume final : public FloppyVolume {
 public:
     // `root` is the folder; a final "/" is added when missing.
@@ -34,6 +35,7 @@ private:
     std::optional<std::string> RealName(std::string_view name) const;
     std::string PathOf(std::string_view name) const;
     std::string m_root;
+    mutable std::optional<FolderNames> m_names;          // the folder's real names, read once
     std::optional<std::pair<dev_t, ino_t>> m_lockKey;   // the folder, while this holds its lock
 };
 

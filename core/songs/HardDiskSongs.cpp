@@ -11,6 +11,7 @@
 
 #include "core/text/CommentFile.h"
 #include "core/disk/FileOps.h"
+#include "core/disk/FolderChange.h"
 #include "core/text/NameOrder.h"
 #include "core/text/SongNames.h"
 
@@ -57,9 +58,9 @@ void Keep(std::string& slot, std::string_view candidate, std::string_view exact)
 
 }  // namespace
 
-std::vector<HardDiskRow> ListFolderSongs(std::string_view folder) {
-    // No folder selected: no songs (never the root folder by accident).
-    if (folder.empty()) return {};
+namespace {
+
+std::vector<HardDiskRow> ListSongs(std::string_view folder, bool recover) {
     const std::string path(folder);
     std::unique_ptr<DIR, DirCloser> dir(opendir(path.c_str()));
     if (!dir) return {};
@@ -67,8 +68,10 @@ std::vector<HardDiskRow> ListFolderSongs(std::string_view folder) {
 
     std::vector<std::string> songs;                                  // real .b00 names
     std::unordered_map<std::string, std::string> events, comments;   // base -> real name
+    bool metOurs = false;
     while (dirent* entry = readdir(dir.get())) {
         const std::string_view name = entry->d_name;
+        metOurs = metOurs || (name[0] == '.' && (IsStagedName(name) || IsChangeRecordName(name)));
         std::string_view base;
         const Companion kind = KindOf(name, base);
         if (kind == Companion::None || !IsFile(dirFd, entry)) continue;
@@ -79,6 +82,15 @@ std::vector<HardDiskRow> ListFolderSongs(std::string_view folder) {
             const std::string exact = std::string(base) + (kind == Companion::Events ? ".EVT" : ".cmt");
             Keep(map[std::string(base)], name, exact);
         }
+    }
+
+    if (metOurs && recover) {
+        // A change that a killed writer left here is finished or undone, and
+        // the folder read again; the one pass finds it, so a folder with
+        // nothing left behind costs no more.
+        dir.reset();
+        RecoverFolder(path);
+        return ListSongs(folder, false);
     }
 
     std::vector<std::string> titles;
@@ -112,6 +124,14 @@ std::vector<HardDiskRow> ListFolderSongs(std::string_view folder) {
         rows.push_back(std::move(row));
     }
     return rows;
+}
+
+}  // namespace
+
+std::vector<HardDiskRow> ListFolderSongs(std::string_view folder) {
+    // No folder selected: no songs (never the root folder by accident).
+    if (folder.empty()) return {};
+    return ListSongs(folder, true);
 }
 
 }  // namespace tunecrate

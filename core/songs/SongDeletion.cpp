@@ -62,10 +62,14 @@ Result DeleteHardDiskSongs(std::string_view folder, const std::vector<std::strin
     Result result;
     if (folder.empty()) return result;   // never without a folder the user chose
     for (const std::string& title : titles) {
+        // A song's files go together, or none of them (a folder in a file's
+        // name refuses the whole song).
+        std::vector<FileChange> files;
         for (std::string_view extension : {kSongExtension, kEventsExtension, kCommentExtension}) {
-            if (Result r = RemoveWithExtensionNoCase(folder, title, extension); !r.ok()) {
-                result.Include(CannotDelete(JoinPath(folder, title + std::string(extension)), r));
-            }
+            files.push_back(FileChange{title + std::string(extension), std::nullopt});
+        }
+        if (Result r = ReplaceFiles(std::string(folder), files, NameCase::Extension); !r.ok()) {
+            result.Include(CannotDelete(JoinPath(folder, files.front().name), r));
         }
     }
     return result;

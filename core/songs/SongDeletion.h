@@ -23,7 +23,8 @@ class FloppyVolume;
 // title and comment.
 Result DeleteFloppySlots(FloppyVolume& volume, const std::vector<SlotRow>& shown, const std::vector<int>& slots);
 
-// Removes each song's .B00, .EVT and .cmt files, every case variant of each.
+// Removes each song's .B00, .EVT and .cmt files, every case variant of each;
+// a song's files go together or not at all, even across a crash.
 Result DeleteHardDiskSongs(std::string_view folder, const std::vector<std::string>& titles);
 
 }  // namespace tunecrate

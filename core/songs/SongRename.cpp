@@ -2,29 +2,13 @@
 #include "core/songs/SongRename.h"
 
 #include <cerrno>
-#include <cstdio>
-#include <fcntl.h>
 #include <vector>
 
+#include "core/disk/FolderChange.h"
 #include "core/text/SongNames.h"
 #include "core/text/Texts.h"
 
 namespace tunecrate {
-
-namespace {
-
-// One file of the song: its real name now and the name it is to take.
-struct Move {
-    std::string from;
-    std::string to;
-};
-
-int RenameNoReplace(const std::string& from, const std::string& to) {
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
-    return errno;
-}
-
-}  // namespace
 
 namespace {
 
@@ -39,45 +23,42 @@ Result RenameHardDiskSong(std::string_view folder, std::string_view oldTitle, st
     if (FindWithExtensionNoCase(folder, newTitle, kSongExtension)) {
         return Result::FromErrno(EEXIST, Say(texts::kSongNameTaken));
     }
-    if (!FindWithExtensionNoCase(folder, oldTitle, kSongExtension)) {
-        // No song file: there is no song of that title to rename.
-        return CannotRename(JoinPath(folder, std::string(oldTitle) + std::string(kSongExtension)), ENOENT);
-    }
-    const std::string newBase(newTitle);
-    std::vector<Move> moves;   // the song file first
-    for (std::string_view extension : {kSongExtension, kEventsExtension, kCommentExtension}) {
-        if (auto real = FindWithExtensionNoCase(folder, oldTitle, extension)) {
-            moves.push_back({JoinPath(folder, *real), JoinPath(folder, newBase + std::string(extension))});
-        }
-    }
+    const std::string at(folder), newBase(newTitle);
+    const auto songFile = FindWithExtensionNoCase(folder, oldTitle, kSongExtension);
+    // No song file: there is no song of that title to rename.
+    if (!songFile) return CannotRename(JoinPath(folder, std::string(oldTitle) + std::string(kSongExtension)), ENOENT);
 
-    std::size_t done = 0;
-    Result result;
-    for (; done < moves.size(); ++done) {
-        const Move& move = moves[done];
-        int err = 0;
-        if (done == 0) {
-            err = RenameNoReplace(move.from, move.to);   // the song file never replaces another
-        } else {
-            // A stray events or comment file of the new title gives way to the
-            // song's own, in whatever case its extension is written.
-            const std::string_view extension = std::string_view(move.to).substr(move.to.size() - 4);
-            Result cleared = RemoveWithExtensionNoCase(folder, newBase, extension);
-            err = cleared.ok() ? (::rename(move.from.c_str(), move.to.c_str()) == 0 ? 0 : errno) : cleared.error;
+    // The song file first, never replacing another; then its companions, each
+    // taking the place of a stray file of the new title in whatever case its
+    // extension is written. All of it under one change record.
+    std::vector<ChangeStep> strays, moves;
+    for (std::string_view extension : {kSongExtension, kEventsExtension, kCommentExtension}) {
+        const auto real = extension == kSongExtension ? songFile : FindWithExtensionNoCase(folder, oldTitle, extension);
+        if (!real) continue;
+        const std::string from = JoinPath(folder, *real), to = newBase + std::string(extension);
+        const auto id = IdentifyFile(at, *real);
+        if (!id) return CannotRename(from, errno);
+        if (extension != kSongExtension) {
+            for (const std::string& stray : NameVariants(folder, to, NameCase::Extension)) {
+                const auto strayId = IdentifyFile(at, stray);
+                if (!strayId) return CannotRename(from, errno);
+                // A folder of that name is no stray file to give way.
+                if (TargetRefusal(JoinPath(folder, stray)).error == EISDIR) return CannotRename(from, EISDIR);
+                strays.push_back({ChangeStep::Kind::Remove, stray, "", *strayId});
+            }
         }
-        if (err != 0) {
-            result = CannotRename(move.from, err);
-            break;
-        }
+        moves.push_back({extension == kSongExtension ? ChangeStep::Kind::MoveNoReplace : ChangeStep::Kind::Move, *real,
+                         to, *id});
     }
-    if (!result.ok()) {
-        // Undo in reverse order, so the song is whole under its old title.
-        while (done > 0) {
-            --done;
-            std::rename(moves[done].to.c_str(), moves[done].from.c_str());
-        }
-    }
-    return result;
+    std::vector<ChangeStep> steps = moves;
+    steps.insert(steps.begin() + 1, strays.begin(), strays.end());
+    std::vector<StagedFile> none;
+    const Result renamed = CarryOutChange(at, steps, none);
+    if (renamed.ok()) return renamed;
+    // With the song file moved the change is past undoing: it is finished
+    // later, as the reason says.
+    if (!IdentifyFile(at, *songFile)) return renamed;
+    return CannotRename(JoinPath(folder, *songFile), renamed.error);
 }
 
 }  // namespace tunecrate

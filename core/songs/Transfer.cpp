@@ -77,23 +77,18 @@ bool WriteChangedSlots(DropContext& context, DropState& state) {
 
 void DeleteMovedFiles(const DropContext& context, const DropState& state) {
     std::vector<FileChange> floppyFiles;
-    // A hard-disk song's files go together (the same folder and title), never one without the others.
-    std::vector<std::pair<std::string, std::vector<FileChange>>> songs;   // folder + title -> its files
+    std::vector<std::string> hostFiles;
     for (const MovedFile& file : state.MovedFiles) {
         if (file.onFloppy) {
             floppyFiles.push_back(FileChange{file.name, std::nullopt});
-            continue;
+        } else {
+            hostFiles.push_back(file.name);
         }
-        const std::string song = file.name.substr(0, file.name.size() - kSongExtension.size());
-        if (songs.empty() || songs.back().first != song) songs.emplace_back(song, std::vector<FileChange>{});
-        songs.back().second.push_back(FileChange{file.name.substr(file.name.rfind('/') + 1), std::nullopt});
     }
-    for (const auto& [song, files] : songs) {
-        const std::string folder = song.substr(0, std::max<std::size_t>(song.rfind('/'), 1));
-        if (Result removed = ReplaceFiles(folder, files, NameCase::Exact); !removed.ok()) {
-            context.prompter.ShowMessage("Cannot delete " + JoinPath(folder, files.front().name) + ".\n" + removed.reason,
-                                         "Error!", MessageIcon::None);
-        }
+    // A song's files leave its folder together, or not at all.
+    if (Result removed = RemoveFiles(hostFiles); !removed.ok()) {
+        context.prompter.ShowMessage("Cannot delete " + hostFiles.front() + ".\n" + removed.reason, "Error!",
+                                     MessageIcon::None);
     }
     if (floppyFiles.empty() || context.floppy == nullptr) return;
     if (Result removed = context.floppy->Apply(floppyFiles, Room::Songs); !removed.ok()) {

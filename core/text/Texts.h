@@ -117,6 +117,9 @@ inline constexpr const char* kSlotUnusable = CORE_TEXT("Core", "曲番号%1 は�
 inline constexpr const char* kNoFreeSlot = CORE_TEXT("Core", "%1 には空いている曲番号がありません。");
 inline constexpr const char* kDropStopped = CORE_TEXT("Core", "その前の曲で止まったため、移されませんでした。");
 inline constexpr const char* kNotPlaced = CORE_TEXT("Core", "%1 は置かれませんでした: %2");
+// Folders: changes that finish after a crash
+inline constexpr const char* kChangeUnfinished = CORE_TEXT(
+    "Core", "%1 のファイルの変更を最後まで終えられませんでした。\n%2\n次にこのフォルダを開くときに、変更を終えます。");
 }  // namespace texts
 
 }  // namespace tunecrate

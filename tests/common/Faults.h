@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace tunecrate::testing {
 
@@ -23,6 +24,11 @@ struct FaultRun {
 // Runs `operation` in a child process, with the `at`-th file-changing call
 // (0 first) killing it or failing with EIO.
 FaultRun RunWithFault(Fault fault, int at, const std::function<std::string()>& operation);
+
+// The file-changing calls `operation` makes, run here without a fault, in
+// order: "create PATH", "write PATH", "fsync PATH", "rename FROM TO",
+// "unlink PATH", "mkdir PATH", with the paths the calls reached.
+std::vector<std::string> TraceCalls(const std::function<void()>& operation);
 
 // Runs the operation once without a fault to count its calls, then once
 // with each call failed in turn, for both kinds of fault; `judge` is told

@@ -1,8 +1,14 @@
 // SPDX-License-Identifier: MIT
 // What every floppy (a folder or an image file) promises, and the host-side file rules beneath it.
+#include <csignal>
 #include <dirent.h>
+#include <sys/file.h>
 
+#include "Faults.h"
 #include "Songs.h"
+#include "core/disk/FolderChange.h"
+#include "core/disk/HeldTempFolder.h"
+#include "core/songs/HardDiskSongs.h"
 
 extern "C" DIR* __real_opendir(const char* path);
 extern "C" DIR* __wrap_opendir(const char* path) {
@@ -61,7 +67,8 @@ TEST_P(DiskContractTest, SongsKeepClearOfTheRoomKeptForTheCatalogue) {
     TestFloppy floppy(GetParam(), "1:Blues/=Blues", disk.path());
     const auto volume = floppy.Open();
     const auto freeBytes = [&] { return volume->Space().value_or(SpaceInfo{}).FreeBytes(); };
-    const std::uint64_t room = CatalogueRoomBytes(volume->Space().value_or(SpaceInfo{}).unitBytes), songs = freeBytes() - room;
+    const std::uint64_t unit = volume->Space().value_or(SpaceInfo{}).unitBytes;   // a folder keeps one for a change record
+    const std::uint64_t room = CatalogueRoomBytes(unit) + (GetParam() == Medium::Folder ? unit : 0), songs = freeBytes() - room;
     EXPECT_EQ(volume->Apply({{"MDR_01.B00", std::string(songs + 1, 's')}}, Room::Songs).status, Status::DiskFull);
     ASSERT_TRUE(volume->Apply({{"MDR_01.B00", std::string(songs, 's')}}, Room::Songs).ok());
     EXPECT_EQ(freeBytes(), room);
@@ -197,13 +204,18 @@ TEST(DiskContract, EntriesPastTheEndMarkStayUnseen) {
 TEST(DiskContract, ReplaceFilesPutsAWholeSongUnderItsExtensionsOrNothing) {
     const TempDir dir;
     const std::string songs = dir.Path("songs");
+    std::filesystem::create_symlink(songs + "/Blues.b00", dir.Path("link"));
     for (const auto& [changes, error] : std::vector<std::pair<std::vector<FileChange>, int>>{
              {{{"Blues.B00", HostPath{songs + "/Rock.B00"}}, {"Blues.EVT", std::nullopt}}, 0},
              {{{"Blues.B00", "new"s}, {"Blues.EVT", HostPath{songs + "/gone"}}}, ENOENT},
              {{{"Blues.B00", "new"s}, {std::string(300, 'x'), "x"s}}, ENAMETOOLONG},   // before anything is written
-             {{{"Blues.B00", HostPath{songs + "/Blues.b00"}}}, EINVAL}}) {              // onto itself
+             {{{"Blues.B00", HostPath{songs + "/Blues.b00"}}}, EINVAL},                // onto itself,
+             {{{"Blues.B00", HostPath{dir.Path("link")}}}, EINVAL},                    // through a link
+             {{{"Blues.B00", HostPath{dir.Path("hard")}}}, EINVAL}}) {                 // or a hard link
         std::filesystem::remove_all(songs);
+        std::filesystem::remove(dir.Path("hard"));
         TestFolder folder("Blues~=Blues+ Rock=Rock", songs);
+        std::filesystem::create_hard_link(songs + "/Blues.b00", dir.Path("hard"));
         WriteWhole(folder.Item("Blues.EVT"), "older events");
         WriteWhole(folder.Item("blues.EVT"), EventsBytes("Other"));
         const auto before = std::pair(folder.Describe(), Names(songs));
@@ -211,6 +223,97 @@ TEST(DiskContract, ReplaceFilesPutsAWholeSongUnderItsExtensionsOrNothing) {
         EXPECT_EQ(std::pair(folder.Describe(), Names(songs)), error ? before : std::pair("Blues~=Rock Rock=Rock blues+Other~"s,
                   std::set<std::string>{"Blues.b00", "Rock.B00", "blues.EVT"})) << error;
     }
+}
+
+// What a killed writer left is finished or undone at the next opening of its folder, taken only when it is ours:
+// of our naming, a plain file (never followed through a link) of this user that no process holds.
+TEST(DiskContract, LeftoversGoAtTheNextOpeningOnlyWhenOursAndUnheld) {
+    const TempDir dir, outside;
+    const std::string at = dir.Path("f"), cut = "tunecrate change record 1\nput .tunecrate-Staged MDR_00.B00\n";
+    const std::set<std::string> kept = {".tunecrate-Heldxx", ".tunecrate-Linkxx", ".tunecrate-Dirxxx", ".tunecrate-abc",
+                                        RunningAsRoot() ? ".tunecrate-Nobody" : ".tunecrate-abc", "MDR_00.B00", "Rock.B00"};
+    const std::vector<std::pair<const char*, std::function<void()>>> openings = {
+        {"floppy folder", [&] { OpenFloppyVolume(at); }},
+        {"song listing", [&] { ListFolderSongs(at); }},
+        {"change", [&] { ReplaceFiles(at, {{"Rock.B00", "rock"s}}, NameCase::Extension); }},
+        {"new file", [&] { EXPECT_EQ(CreateFileBytes(at + "/Rock.B00", "rock").status, Status::TargetExists); }}};
+    for (const auto& [opening, open] : openings) {
+        std::filesystem::remove_all(at);
+        MakeTree(at, "MDR_00.B00 Rock.B00 .tunecrate-Orphan .tunecrate-Staged .tunecrate-Heldxx .tunecrate-abc .tunecrate-Dirxxx/ "
+                     ".tunecrate-Nobody");
+        WriteWhole(at + "/.tunecrate-intent-Cutxxx", cut);   // cut short: its change never started
+        WriteWhole(outside.Path("target"), "outside");
+        std::filesystem::create_symlink(outside.Path("target"), at + "/.tunecrate-Linkxx");
+        ASSERT_TRUE(!RunningAsRoot() || ::chown((at + "/.tunecrate-Nobody").c_str(), 65534, 65534) == 0);
+        const int held = ::open((at + "/.tunecrate-Heldxx").c_str(), O_RDONLY | O_CLOEXEC);
+        ASSERT_EQ(::flock(held, LOCK_EX), 0);
+        open();
+        ::close(held);
+        EXPECT_EQ(Names(at), kept) << opening;
+        EXPECT_EQ(std::pair(ReadWhole(at + "/MDR_00.B00"), ReadWhole(outside.Path("target"))),
+                  std::pair(std::optional("MDR_00.B00"s), std::optional("outside"s))) << opening;
+    }
+    // A record that another process holds is a change under way: its staged files stay.
+    MakeTree(at, ".tunecrate-Orphan");
+    const int held = ::open((at + "/.tunecrate-intent-Cutxxx").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    ListFolderSongs(at);
+    EXPECT_TRUE(std::filesystem::exists(at + "/.tunecrate-Orphan") && std::filesystem::exists(at + "/.tunecrate-intent-Cutxxx"));
+    ::close(held);
+}
+
+// A new file appears whole under its name or not at all, and never takes the place of anything there.
+TEST(DiskContract, ANewFileAppearsWholeOrNotAtAllAndReplacesNothing) {
+    const TempDir dir, outside;
+    const std::string at = dir.Path("new.img"), bytes(70000, 'i');
+    for (const std::string there : {"", "file", "link", "dangling", "folder"}) {
+        std::filesystem::remove_all(at);
+        WriteWhole(outside.Path("target"), "outside");
+        if (there == "file") WriteWhole(at, "old");
+        if (there == "folder") std::filesystem::create_directory(at);
+        if (there == "link" || there == "dangling") std::filesystem::create_symlink(outside.Path(there == "link" ? "target" : "gone"), at);
+        EXPECT_EQ(CreateFileBytes(at, bytes).status, there.empty() ? Status::Ok : Status::TargetExists) << there;
+        EXPECT_EQ(std::tuple(ReadWhole(outside.Path("target")), std::filesystem::exists(outside.Path("gone")),
+                             there.empty() ? ReadWhole(at) : std::nullopt),
+                  std::tuple(std::optional("outside"s), false, there.empty() ? std::optional(bytes) : std::nullopt)) << there;
+    }
+    const FaultCounts counts = ForEachFault([&] { std::filesystem::remove_all(at); },
+                                            [&] { return CreateFileBytes(at, bytes).reason; },
+                                            [&](Fault, int call, const FaultRun& run) {
+        const bool made = std::filesystem::exists(at);
+        RecoverFolder(dir.path());
+        const std::string wrong = Names(dir.path()).size() != (made ? 1u : 0u) ? "left behind"
+                                  : ReadWhole(at).value_or(bytes) != bytes     ? "half-written"
+                                  : !run.killed && run.said.empty() != made    ? "said otherwise" : "";
+        EXPECT_EQ(wrong, "") << call << " " << run.said;
+        return wrong;
+    });
+    EXPECT_GT(counts.tried, 4);
+}
+
+// The drag-out folders of a killed program go at the next start; those of a running one, and anything else, stay.
+TEST(DiskContract, OnlyTempFoldersNoRunningProgramHoldsAreRemoved) {
+    const TempDir parent, outside;
+    MakeTree(outside.path(), "keep/file");
+    std::optional<HeldTempFolder> running(std::in_place, parent.path());
+    ASSERT_TRUE(running->MakeSubfolder("1").has_value());
+    EXPECT_FALSE(InChildProcess([&] {   // killed while it held its folder, with a link out of it inside
+        HeldTempFolder killed(parent.path());
+        MakeTree(*killed.MakeSubfolder("1"), "song.B00 deep/song.EVT");
+        std::filesystem::create_directory_symlink(outside.Path("keep"), killed.path() + "/1/out");
+        return ::raise(SIGKILL) == 0;
+    }));
+    MakeTree(parent.path(), "tunecrate-Fresh1/ tunecrate-Old123/a tunecrate-x/ tunecrate-File12");
+    std::filesystem::create_directory_symlink(outside.Path("keep"), parent.Path("tunecrate-Link12"));
+    const timespec old[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 120, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, parent.Path("tunecrate-Old123").c_str(), old, 0), 0);
+    const std::string mine = running->path().substr(parent.path().size() + 1);
+    ASSERT_EQ(Names(parent.path()).size(), 7u);
+    RemoveStaleTempFolders(parent.path());
+    EXPECT_EQ(Names(parent.path()), (std::set<std::string>{mine, "tunecrate-Fresh1", "tunecrate-x", "tunecrate-File12", "tunecrate-Link12"}));
+    EXPECT_EQ(TreeEntries(outside.path()), (std::set<std::string>{"keep/", "keep/file"}));
+    running.reset();
+    EXPECT_FALSE(std::filesystem::exists(parent.path() + "/" + mine));
 }
 
 }  // namespace

@@ -89,7 +89,7 @@ const DropCase kCases[] = {
      .songsAfter = "Demo=Demo/demo", .calls = {"?1", "?2", "?3"}, .result = "trh"},
     {.name = "SourcesThatCannotBeDeletedAreReported", .songs = "Blues=Blues+/live", .gesture = "slot 1 move HD Blues",
      .extra = "ro:Songs", .floppyAfter = "1:Blues/live=Blues+",
-     .calls = {"!Cannot delete ~/Songs/Blues.B00."},
+     .calls = {"!Cannot delete ~/Songs/Blues.B00."},   // the song's files stay together
      .result = "trh"},
     // ---- floppy songs onto other slots
     {.name = "MoveToAnotherSlot", .floppy = kTwo, .gesture = "slot 3 move FD 0",

@@ -7,6 +7,9 @@
 // every title and comment its own song's or blank, nothing left behind; and
 // a gesture that did not finish said so.
 #include <iostream>
+#include <sys/stat.h>
+
+#include "core/disk/FolderChange.h"
 
 #include "Faults.h"
 #include "Inventory.h"
@@ -17,10 +20,13 @@
 #include "core/songs/Prompter.h"
 #include "core/songs/SongDeletion.h"
 #include "core/songs/SongRename.h"
+#include "core/text/CommentFile.h"
 #include "core/text/DragPayload.h"
 
 namespace tunecrate::testing {
 namespace {
+
+using namespace std::literals;
 
 // Answers every question alike and keeps every text it is shown.
 struct Recorder : Prompter {
@@ -38,7 +44,7 @@ struct FaultCase {
     const char* songs = "";   // the folder Songs
     const char* other = "";   // the folder Other
     // "slot N|folder|list copy|move HD titles|FD indices", "delete slots N...", "delete songs T...",
-    // "rename T NEW", "edit N title comment"
+    // "rename T NEW", "edit N title comment", "comment T text"
     const char* gesture = "";
 };
 
@@ -61,6 +67,9 @@ const FaultCase kCases[] = {
     {.name = "HardDiskSongsDeleted", .songs = "Blues=Blues+/live Rock=Rock", .gesture = "delete songs Blues"},
     {.name = "HardDiskSongRenamed", .songs = "Blues=Blues+/live Rock=Rock", .gesture = "rename Blues New_Song"},
     {.name = "TitleEdited", .floppy = "1:Blues/live=Blues+ 2:Rock/=Rock", .gesture = "edit 2 Rolling take"},
+    {.name = "HardDiskSongCopiedOverOtherCases", .songs = "Blues=Blues+/live", .other = "Blues~=Old+/older",
+     .gesture = "folder copy HD Blues"},
+    {.name = "HardDiskCommentEdited", .songs = "Blues~=Blues+/live Rock=Rock", .gesture = "comment Blues new_take"},
 };
 
 struct World {
@@ -105,6 +114,9 @@ std::string RunGesture(const World& world, const std::string& gesture, bool yes 
         user.said += DeleteHardDiskSongs(world.songs.path(), words).reason;
     } else if (verb == "rename") {
         user.said += RenameHardDiskSong(world.songs.path(), where, title(words.at(0))).reason;
+    } else if (verb == "comment") {
+        const auto real = FindWithExtensionNoCase(world.songs.path(), where, kCommentExtension);
+        user.said += WriteCommentFile(world.songs.Item(real.value_or(where + ".cmt")), title(words.at(0))).reason;
     } else if (verb == "edit") {
         user.said += EditSlotText(*volume, rows, SlotText{std::stoi(where) - 1, words.at(0), words.at(1)}).reason;
     } else {
@@ -230,6 +242,127 @@ TEST(HostileTest, NothingOutsideChangesAndNoSongIsLost) {
         }
     }
     std::cout << "[ hostile  ] " << tried << " tried, " << bad << " bad\n";
+}
+
+// What is wrong with the order of a change's calls in `folder`: a staged file
+// placed before its bytes were flushed, a second step without a change
+// record, a step before its record and then the folder were flushed, a
+// record removed before the folder was flushed after the steps, or an end
+// without the folder flushed. Empty when nothing.
+std::string JudgeFlushes(const std::vector<std::string>& calls, const std::string& folder) {
+    std::set<std::string> flushed;   // files flushed since their last write
+    std::string record;
+    bool folderAfterRecord = false, folderAfterSteps = true;
+    int steps = 0;
+    for (const std::string& call : calls) {
+        std::istringstream words(call);
+        std::string verb, path;
+        words >> verb >> path;
+        const std::string name = path.substr(path.rfind('/') + 1);
+        if (verb == "write") flushed.erase(path);
+        folderAfterRecord = folderAfterRecord || (verb == "fsync" && path == folder && flushed.contains(record));
+        folderAfterSteps = folderAfterSteps || (verb == "fsync" && path == folder);
+        if (verb == "fsync") flushed.insert(path);
+        if (verb == "create" && IsChangeRecordName(name)) record = path;
+        const bool step = (verb == "rename" || verb == "unlink") && path != record && !(verb == "unlink" && IsStagedName(name));
+        if (path == record && verb == "unlink" && !folderAfterSteps) return "record removed before the steps were flushed";
+        if (!step) continue;
+        if (verb == "rename" && IsStagedName(name) && !flushed.contains(path)) return "placed unflushed: " + call;
+        if (++steps > 1 && record.empty()) return "a second step without a record: " + call;
+        if (!record.empty() && !folderAfterRecord) return "a step before its record and the folder were flushed: " + call;
+        folderAfterSteps = false;
+    }
+    if (steps == 0) return "no step at all";
+    return folderAfterSteps ? "" : "ends without flushing the folder";
+}
+
+TEST(Flushes, EachStepComesAfterTheFlushesItDependsOn) {
+    const std::vector<std::pair<const char*, std::function<Result(const std::string&)>>> changes = {
+        {"song replaced", [](const std::string& at) {
+             return ReplaceFiles(at, {{"Blues.B00", SongBytes("New")}, {"Blues.EVT", EventsBytes("New")}}, NameCase::Extension); }},
+        {"song deleted", [](const std::string& at) { return DeleteHardDiskSongs(at, {"Blues"}); }},
+        {"song renamed", [](const std::string& at) { return RenameHardDiskSong(at, "Blues", "Rock"); }},
+        {"comment written", [](const std::string& at) { return WriteCommentFile(at + "/Blues.cmt", "take"); }},
+        {"file created", [](const std::string& at) { return CreateFileBytes(at + "/new.img", "image"); }},
+        {"slot written", [](const std::string& at) {
+             return OpenFloppyVolume(at)->Apply({{"MDR_00.B00", SongBytes("New")}, {"MDR_00.EVT", std::nullopt}}, Room::Songs); }},
+    };
+    for (const auto& [what, change] : changes) {
+        TestFolder folder("Blues=Blues+/live");
+        MakeTree(folder.path(), "Blues.b00 MDR_00.B00 MDR_00.EVT");
+        Result result;
+        const auto calls = TraceCalls([&] { result = change(folder.path()); });
+        EXPECT_TRUE(result.ok()) << what << ": " << result.reason;
+        EXPECT_EQ(JudgeFlushes(calls, std::filesystem::canonical(folder.path())), "") << what;
+    }
+}
+
+// Everything in a folder, name -> bytes.
+std::map<std::string, std::string> Snapshot(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        files[entry.path().filename()] = ReadWhole(entry.path()).value_or("?");
+    return files;
+}
+
+// Names of any byte but "/" and NUL, killed or failed at each call: after the
+// next opening the folder is as before or as after, and a change that said
+// it was done is done without one.
+TEST(ChangeRecords, AChangeCutShortAnywhereEndsWholeOrAsBefore) {
+    const TempDir dir;
+    const std::string at = dir.Path("odd"), song = "Line\nend %41\xff", events = song + ".EVT";
+    const std::map<std::string, std::string> before = {{song + ".B00", "old"}, {song + ".b00", "variant"},
+                                                       {events, "old events"}, {"gone\r.cmt", "c"}, {"keep", "k"}};
+    const std::map<std::string, std::string> after = {{song + ".B00", "new"}, {events, "new events"}, {"keep", "k"}};
+    const FaultCounts counts = ForEachFault(
+        [&] {
+            std::filesystem::remove_all(at);
+            std::filesystem::create_directory(at);
+            for (const auto& [name, bytes] : before) WriteWhole(at + "/" + name, bytes);
+        },
+        [&] {
+            return ReplaceFiles(at, {{song + ".B00", "new"s}, {events, "new events"s}, {"gone\r.cmt", std::nullopt}},
+                                NameCase::Extension).reason;
+        },
+        [&](Fault fault, int call, const FaultRun& run) {
+            auto left = Snapshot(at);   // a done change's record may wait for the next opening
+            std::erase_if(left, [](const auto& file) { return IsChangeRecordName(file.first); });
+            RecoverFolder(at);
+            const auto now = Snapshot(at);
+            const std::string wrong = now != before && now != after ? "half-done"
+                                      : fault == Fault::Eio && run.said.empty() && left != after ? "said done, is not"
+                                                                                               : "";
+            EXPECT_EQ(wrong, "") << (fault == Fault::Kill ? "killed" : "EIO") << " at call " << call << ": " << run.said;
+            return wrong;
+        });
+    EXPECT_GT(counts.tried, 20);
+}
+
+// The record's removal not yet on the disk when the program died: read again,
+// it removes no file that took a removed one's name since, even one of the
+// same size and time.
+TEST(ChangeRecords, ARecordOutlivingItsChangeTouchesNoFileThatCameSince) {
+    const TempDir dir;
+    TestFolder folder("Blues=Blues+/live", dir.Path("songs"));
+    const std::string b00 = folder.Item("Blues.B00");
+    const TestFolder trial("Blues=Blues+/live", dir.Path("trial"));
+    const auto calls = TraceCalls([&] { DeleteHardDiskSongs(trial.path(), {"Blues"}); });
+    const auto removal = std::find_if(calls.begin(), calls.end(), [](const std::string& call) {
+        return call.starts_with("unlink ") && IsChangeRecordName(call.substr(call.rfind('/') + 1));
+    });
+    ASSERT_NE(removal, calls.end());
+    struct stat old {};
+    ASSERT_EQ(::stat(b00.c_str(), &old), 0);
+    std::filesystem::create_hard_link(b00, dir.Path("kept"));   // so that the new file cannot get the old one's inode
+    EXPECT_TRUE(RunWithFault(Fault::Kill, static_cast<int>(removal - calls.begin()), [&] {
+                    return DeleteHardDiskSongs(folder.path(), {"Blues"}).reason;
+                }).killed);
+    ASSERT_EQ(folder.Describe().substr(0, 19), " #.tunecrate-intent");
+    WriteWhole(b00, SongBytes("Blues"));
+    const timespec times[2] = {old.st_atim, old.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, b00.c_str(), times, 0), 0);
+    ListFolderSongs(folder.path());
+    EXPECT_EQ(folder.Describe(), "Blues=Blues");
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <string>
+#include <vector>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -23,9 +24,23 @@ struct Plan {
     int calls = 0;
 };
 Plan g_plan;
+std::vector<std::string>* g_trace = nullptr;
 
-// True when the call goes on; false when it is to fail with EIO. A kill never returns.
-bool Pass() {
+// The path a call reached: `name` in the folder open as `dir`, or the file open as `dir`.
+std::string PathOf(int dir, const char* name) {
+    if (name != nullptr && name[0] == '/') return name;
+    char link[4096];
+    const std::string fd = dir == AT_FDCWD ? "/proc/self/cwd" : "/proc/self/fd/" + std::to_string(dir);
+    const ssize_t n = ::readlink(fd.c_str(), link, sizeof link);
+    const std::string path(link, n > 0 ? static_cast<std::size_t>(n) : 0);
+    return name != nullptr ? path + "/" + name : path;
+}
+
+// Notes the call when a trace is taken (`verb` null: not yet). True when the
+// call goes on; false when it is to fail with EIO. A kill never returns.
+bool Pass(const char* verb, int dir, const char* name = nullptr, int toDir = AT_FDCWD, const char* to = nullptr) {
+    if (g_trace != nullptr && verb != nullptr)
+        g_trace->push_back(verb + (" " + PathOf(dir, name)) + (to != nullptr ? " " + PathOf(toDir, to) : ""));
     if (!g_plan.armed) return true;
     const int call = g_plan.calls++;
     if (call != g_plan.at) return true;
@@ -52,20 +67,22 @@ int __real_mkstemp(char*);
 int __real_open(const char*, int, ...);
 int __real_openat(int, const char*, int, ...);
 
-ssize_t __wrap_write(int fd, const void* data, size_t size) { return Pass() ? __real_write(fd, data, size) : -1; }
-ssize_t __wrap_pwrite(int fd, const void* data, size_t size, off_t at) {
-    return Pass() ? __real_pwrite(fd, data, size, at) : -1;
-}
-int __wrap_rename(const char* from, const char* to) { return Pass() ? __real_rename(from, to) : -1; }
+ssize_t __wrap_write(int fd, const void* data, size_t size) { return Pass("write", fd) ? __real_write(fd, data, size) : -1; }
+ssize_t __wrap_pwrite(int fd, const void* data, size_t size, off_t at) { return Pass("write", fd) ? __real_pwrite(fd, data, size, at) : -1; }
+int __wrap_rename(const char* from, const char* to) { return Pass("rename", AT_FDCWD, from, AT_FDCWD, to) ? __real_rename(from, to) : -1; }
 int __wrap_renameat2(int fromDir, const char* from, int toDir, const char* to, unsigned flags) {
-    return Pass() ? __real_renameat2(fromDir, from, toDir, to, flags) : -1;
+    return Pass("rename", fromDir, from, toDir, to) ? __real_renameat2(fromDir, from, toDir, to, flags) : -1;
 }
-int __wrap_unlink(const char* path) { return Pass() ? __real_unlink(path) : -1; }
-int __wrap_unlinkat(int dir, const char* path, int flags) { return Pass() ? __real_unlinkat(dir, path, flags) : -1; }
-int __wrap_mkdir(const char* path, mode_t mode) { return Pass() ? __real_mkdir(path, mode) : -1; }
-int __wrap_fsync(int fd) { return Pass() ? __real_fsync(fd) : -1; }
-int __wrap_syncfs(int fd) { return Pass() ? __real_syncfs(fd) : -1; }
-int __wrap_mkstemp(char* pattern) { return Pass() ? __real_mkstemp(pattern) : -1; }
+int __wrap_unlink(const char* path) { return Pass("unlink", AT_FDCWD, path) ? __real_unlink(path) : -1; }
+int __wrap_unlinkat(int dir, const char* path, int flags) { return Pass("unlink", dir, path) ? __real_unlinkat(dir, path, flags) : -1; }
+int __wrap_mkdir(const char* path, mode_t mode) { return Pass("mkdir", AT_FDCWD, path) ? __real_mkdir(path, mode) : -1; }
+int __wrap_fsync(int fd) { return Pass("fsync", fd) ? __real_fsync(fd) : -1; }
+int __wrap_syncfs(int fd) { return Pass("syncfs", fd) ? __real_syncfs(fd) : -1; }
+int __wrap_mkstemp(char* pattern) {
+    const int fd = Pass(nullptr, AT_FDCWD) ? __real_mkstemp(pattern) : -1;
+    if (fd >= 0 && g_trace != nullptr) g_trace->push_back("create " + PathOf(fd, nullptr));
+    return fd;
+}
 int __wrap_open(const char* path, int flags, ...) {
     mode_t mode = 0;
     if ((flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE) {
@@ -74,7 +91,7 @@ int __wrap_open(const char* path, int flags, ...) {
         mode = static_cast<mode_t>(va_arg(args, unsigned));
         va_end(args);
     }
-    return !Creates(flags) || Pass() ? __real_open(path, flags, mode) : -1;
+    return !Creates(flags) || Pass("create", AT_FDCWD, path) ? __real_open(path, flags, mode) : -1;
 }
 int __wrap_openat(int dir, const char* path, int flags, ...) {
     mode_t mode = 0;
@@ -84,7 +101,7 @@ int __wrap_openat(int dir, const char* path, int flags, ...) {
         mode = static_cast<mode_t>(va_arg(args, unsigned));
         va_end(args);
     }
-    return !Creates(flags) || Pass() ? __real_openat(dir, path, flags, mode) : -1;
+    return !Creates(flags) || Pass("create", dir, path) ? __real_openat(dir, path, flags, mode) : -1;
 }
 }
 
@@ -129,6 +146,14 @@ FaultRun RunWithFault(Fault fault, int at, const std::function<std::string()>& o
         run.said = out.substr(line + 1);
     }
     return run;
+}
+
+std::vector<std::string> TraceCalls(const std::function<void()>& operation) {
+    std::vector<std::string> trace;
+    g_trace = &trace;
+    operation();
+    g_trace = nullptr;
+    return trace;
 }
 
 FaultCounts ForEachFault(const std::function<void()>& setup, const std::function<std::string()>& operation,
