@@ -42,8 +42,10 @@ Result RenameHardDiskSong(std::string_view folder, std::string_view oldTitle, st
             for (const std::string& stray : NameVariants(folder, to, NameCase::Extension)) {
                 const auto strayId = IdentifyFile(at, stray);
                 if (!strayId) return CannotRename(from, errno);
-                // A folder of that name is no stray file to give way.
-                if (TargetRefusal(JoinPath(folder, stray)).error == EISDIR) return CannotRename(from, EISDIR);
+                // A folder, a link or a device of that name is no stray file to give way.
+                if (Result refused = TargetRefusal(JoinPath(folder, stray)); !refused.ok()) {
+                    return Result::FromErrno(refused.error, Say(texts::kCannotRename, {from, refused.reason}));
+                }
                 strays.push_back({ChangeStep::Kind::Remove, stray, "", *strayId});
             }
         }

@@ -236,8 +236,9 @@ TEST_P(DropTest, DisksEndAsTheRowSays) {
         std::string sharedCluster = "-";
         for (const std::string& item : Items(c.extra)) {
             if (item.starts_with("fdir:") && medium == Medium::Folder) std::filesystem::create_directory(floppy.root() + "/" + item.substr(5));
-            if (item.starts_with("fdir:") && medium == Medium::Image)
+            if (item.starts_with("fdir:") && medium == Medium::Image) {
                 ASSERT_EQ(RunPeer({"mmd", "-i", floppy.location(), "::" + item.substr(5)}).exitCode, 0);
+            }
             if (item == "nocomments") PutFiles(floppy, {{"comments.dat", std::nullopt}});
             if (item == "rootfull") FillRootFolder(floppy);
             if (item == "shared") sharedCluster = std::to_string(ShareCatalogueCluster(floppy));
@@ -282,7 +283,9 @@ TEST_P(DropTest, DisksEndAsTheRowSays) {
             EXPECT_FALSE(std::filesystem::exists(floppy.root() + upper)) << "a second spelling of " << lower;
         }
         EXPECT_TRUE(medium == Medium::Folder || Fsck(floppy.location()).exitCode == 0 || Has(c, "shared")) << "fsck.fat";
-        if (c.result[1] != 'r' || Has(c, "shared")) EXPECT_TRUE(snapshot() == bytesBefore) << "a floppy it did not write to";
+        if (c.result[1] != 'r' || Has(c, "shared")) {
+            EXPECT_TRUE(snapshot() == bytesBefore) << "a floppy it did not write to";
+        }
     }
 }
 

@@ -49,9 +49,9 @@ TEST(Encoding, LookAlikesMapAndCutsKeepWholeCharacters) {
     // would fall past the edge goes, with it; any other byte stays.
     for (int byte = 0x20; byte <= 0xFF; ++byte) {
         const bool lead = (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-        const std::string title = std::string(16, 'a') + static_cast<char>(byte) + "\x40";
-        EXPECT_EQ(TitlesFileBytes({SlotRow{1, title}}).substr(0, 19), title.substr(0, lead ? 16 : 17) + (lead ? " \r\n" : "\r\n"))
-            << byte;
+        SlotRow row;
+        row.title = std::string(16, 'a') + static_cast<char>(byte) + "\x40";
+        EXPECT_EQ(TitlesFileBytes({row}).substr(0, 19), row.title.substr(0, lead ? 16 : 17) + (lead ? " \r\n" : "\r\n")) << byte;
     }
 }
 
