@@ -6,11 +6,14 @@
 #include <rapidcheck.h>
 #include <rapidcheck/gtest.h>
 
+#include <sys/stat.h>
+
 #include <csignal>
 
 #include "Songs.h"
 #include "core/songs/Shelf.h"
 #include "core/text/CommentFile.h"
+#include "core/text/Texts.h"
 
 namespace tunecrate::testing {
 namespace {
@@ -111,6 +114,36 @@ TEST(Commands, AnImportKilledAtAnyPointLeavesNoHalfSongNamed) {
         for (const auto& [title, bytes] : sources) EXPECT_EQ(ReadWhole(from + "/" + title + ".B00"), bytes);
     }
     EXPECT_GE(named, 11) << "the import never got anywhere";
+}
+
+// Entries with image names that are no image files are shown with their reasons, keep their numbers and are
+// never written: songs go into the last image file, then into new images past every number in use.
+TEST(Commands, OddShelfEntriesAreShownNeverWrittenAndKeepTheirNumbers) {
+    TempDir dir;
+    const std::string shelf = dir.Path("shelf"), outside = dir.Path("outside.img");
+    TestFolder songs("S1=S1 S2=S2 S3=S3 S4=S4 S5=S5 S6=S6", dir.Path("songs"));
+    std::filesystem::create_directories(shelf + "/DSKA0003.IMG");
+    for (const std::string& image : {shelf + "/DSKA0000.IMG", outside}) ASSERT_EQ(RunProgram({"new", image}).exitCode, 0);
+    std::filesystem::create_symlink(outside, shelf + "/DSKA0001.IMG");
+    ASSERT_EQ(::mkfifo((shelf + "/DSKA0002.IMG").c_str(), 0644), 0);
+    std::filesystem::create_symlink("/dev/null", shelf + "/DSKA0004.IMG");
+    std::filesystem::create_symlink("gone.img", shelf + "/DSKA0005.IMG");
+    const auto untouched = ReadWhole(outside);
+    const auto [imported, placed] = RunProgram({"import", songs.path(), shelf});
+    EXPECT_EQ(std::pair(imported, std::ranges::count(placed, '\n')), std::pair(0, 6l));
+    EXPECT_EQ(ReadWhole(outside), untouched) << "songs went through a link";
+    const auto [made, names] = RunProgram({"new", "--count", "2", shelf});
+    EXPECT_EQ(std::pair(made, names), std::pair(0, shelf + "/DSKA0007.IMG\n" + shelf + "/DSKA0008.IMG\n"));
+    const auto serial = [&](const char* name) { return ReadWhole(shelf + "/" + name).value_or("").substr(39, 4); };
+    EXPECT_NE(serial("DSKA0007.IMG"), serial("DSKA0008.IMG")) << "each image has a volume serial of its own";
+    std::string rows;
+    for (const auto& [name, why] : std::vector<std::pair<std::string, const char*>>{
+             {"DSKA0000.IMG", nullptr}, {"DSKA0001.IMG", texts::kShelfLinkOutside}, {"DSKA0002.IMG", texts::kShelfFifo},
+             {"DSKA0003.IMG", texts::kShelfFolder}, {"DSKA0004.IMG", texts::kShelfLinkToDevice},
+             {"DSKA0005.IMG", texts::kShelfLinkNowhere}, {"DSKA0006.IMG", nullptr}, {"DSKA0007.IMG", nullptr}, {"DSKA0008.IMG", nullptr}})
+        rows += shelf + "/" + name + ": " + (why != nullptr ? Say(why, {name}) : "ok") + "\n";
+    const auto [checked, report] = RunCommand("LC_ALL=C exec '" TUNECRATE_PROGRAM "'", {"check", shelf}, " 2>/dev/null");
+    EXPECT_EQ(std::pair(checked, report), std::pair(1, rows));
 }
 
 TEST(Commands, BadUsageIsToldWithExitStatusTwo) {
