@@ -113,7 +113,7 @@ std::vector<std::pair<std::string, ShelfRow>> ReadRows(const std::string& path) 
     // An entry that is no image file is shown with its reason and never opened.
     for (const ShelfEntry& entry : found.images) {
         rows.emplace_back(JoinPath(found.folder, entry.file),
-                          entry.IsImage() ? ReadShelfImage(found.folder, entry.file) : OddShelfRow(entry));
+                          entry.IsImage() ? ReadShelfImage(found.folder, entry.file) : UnreadShelfRow(entry));
     }
     return rows;
 }

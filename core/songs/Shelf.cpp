@@ -158,7 +158,7 @@ std::optional<std::string> FindShelfFolder(const std::vector<MountEntry>& mounts
     return std::nullopt;
 }
 
-ShelfRow OddShelfRow(const ShelfEntry& entry) {
+ShelfRow UnreadShelfRow(const ShelfEntry& entry) {
     ShelfRow row;
     row.file = entry.file;
     if (auto indexed = ParseIndexedName(entry.file)) row.number = indexed->number;

@@ -69,8 +69,9 @@ struct ShelfRow {
     bool usable() const { return problem.empty(); }
 };
 
-// The row of an entry that is no image, read from nothing.
-ShelfRow OddShelfRow(const ShelfEntry& entry);
+// The row of an entry before anything is read: its name and number, and for
+// an entry that is no image, why (such a row is final: it is never read).
+ShelfRow UnreadShelfRow(const ShelfEntry& entry);
 
 // Reads what the shelf shows of one image, never writing to it and never
 // waiting for another program that holds it: a damaged, truncated, locked or

@@ -40,23 +40,20 @@ TEST(Shelf, NamesOrderNewNumbersAndLabels) {
         EXPECT_EQ(shown.substr(0, made.size()), made);
     }
 
-    // name, label -> the new name ("?" not all ASCII), or the reason it is refused
-    const std::string bad = Say(texts::kBadLabel, {"40"}), fat = Say(texts::kLabelNotOnFat32), dots = Say(texts::kLabelDotsOnly);
-    for (const auto& [name, label, labelled] : std::vector<std::tuple<std::string, std::string, std::string>>{
-             {"DSKA0003.IMG", " Wedding ", "DSKA0003 Wedding.IMG"}, {"DSKA0003 Old.img", "", "DSKA0003.img"},
-             {"DSKA0003.IMG", "結婚式", "?DSKA0003 結婚式.IMG"}, {"DSKA0003.IMG", "a.b", "DSKA0003 a.b.IMG"},
-             {"DSKA0003.IMG", std::string(40, 'x'), "DSKA0003 " + std::string(40, 'x') + ".IMG"},
-             {"DSKA0003.IMG", "a/b", bad}, {"DSKA0003.IMG", "a\tb", bad}, {"DSKA0003.IMG", "a\x7f", bad},
-             {"DSKA0003.IMG", "a\xc2\x85" "b", bad}, {"DSKA0003.IMG", "\xc2\x9f", bad}, {"DSKA0003.IMG", std::string(41, 'x'), bad},
-             {"DSKA0003.IMG", "..", dots}, {"DSKA0003.IMG", " . ", dots}, {"DSKA0003.IMG", "a.", fat},
-             {"DSKA0003.IMG", "a\\b", fat}, {"DSKA0003.IMG", "a:b", fat}, {"DSKA0003.IMG", "*", fat}, {"DSKA0003.IMG", "a?", fat},
-             {"DSKA0003.IMG", "\"a\"", fat}, {"DSKA0003.IMG", "<a>", fat}, {"DSKA0003.IMG", "a|b", fat},
-             {"DSKA0003.IMG", "\xff", Say(texts::kLabelNotUtf8)}, {"DSKA0003.IMG", "\xc0\xaf", Say(texts::kLabelNotUtf8)},
-             {"DSKA0003.IMG", "\xed\xa0\x80", Say(texts::kLabelNotUtf8)}, {"DSKA0003.IMG", "\xe7\xb5", Say(texts::kLabelNotUtf8)},
-             {"Song.img", "x", Say(texts::kOnlyNumberedImages)}}) {
-        const LabelledName result = LabelImageName(name, label);
-        EXPECT_EQ(!result.result.ok() ? result.result.reason : (result.ascii ? "" : "?") + result.name, labelled) << name << "+" << label;
+    // labels for DSKA0003.IMG -> the new name ("?" not all ASCII), or the reason they are refused
+    for (const auto& [labels, labelled] : std::vector<std::pair<Strings, std::string>>{
+             {{" Wedding "}, "DSKA0003 Wedding.IMG"}, {{"結婚式"}, "?DSKA0003 結婚式.IMG"}, {{"a.b"}, "DSKA0003 a.b.IMG"},
+             {{std::string(40, 'x')}, "DSKA0003 " + std::string(40, 'x') + ".IMG"},
+             {{"a/b", "a\tb", "a\x7f", "a\xc2\x85" "b", "\xc2\x9f", std::string(41, 'x')}, Say(texts::kBadLabel, {"40"})},
+             {{"..", " . "}, Say(texts::kLabelDotsOnly)}, {{"\xff", "\xc0\xaf", "\xed\xa0\x80", "\xe7\xb5"}, Say(texts::kLabelNotUtf8)},
+             {{"a.", "a\\b", "a:b", "*", "a?", "\"a\"", "<a>", "a|b"}, Say(texts::kLabelNotOnFat32)}}) {
+        for (const std::string& label : labels) {
+            const LabelledName result = LabelImageName("DSKA0003.IMG", label);
+            EXPECT_EQ(!result.result.ok() ? result.result.reason : (result.ascii ? "" : "?") + result.name, labelled) << label;
+        }
     }
+    EXPECT_EQ(LabelImageName("DSKA0003 Old.img", "").name, "DSKA0003.img");
+    EXPECT_EQ(LabelImageName("Song.img", "x").result.reason, Say(texts::kOnlyNumberedImages));
 }
 
 // The order and the rows that users see come from the listing itself: indexed names by number, then the others
@@ -147,7 +144,7 @@ TEST(Shelf, EveryImageGetsARowWithItsStateAndTheFolderIsNeverChanged) {
     const auto entries = ListShelfEntries(shelf.path());
     ASSERT_TRUE(entries.has_value());
     for (const ShelfEntry& entry : *entries) {
-        const ShelfRow row = entry.IsImage() ? ReadShelfImage(shelf.path(), entry.file) : OddShelfRow(entry);
+        const ShelfRow row = entry.IsImage() ? ReadShelfImage(shelf.path(), entry.file) : UnreadShelfRow(entry);
         std::string shown = row.file + (row.number ? " #" + std::to_string(*row.number) : "") + " " +
                             std::to_string(row.songs) + " ";
         for (std::size_t s = 0; s < kSlotCount; ++s) shown += Cp932ToUtf8(row.titles[s]) + (row.holdsSong[s] ? "*" : "") + "|";
