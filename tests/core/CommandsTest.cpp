@@ -227,6 +227,7 @@ TEST(Commands, EveryWritingCommandKilledOrFailedAtEachCallLeavesNothingHalf) {
         setUp();
         const FaultedRun whole = RunFaulted(work, Fault::None, -1, c.args);
         ASSERT_EQ(whole.run.exitCode, 0) << c.what << ": " << whole.run.output;
+        ASSERT_GT(whole.calls, 0) << c.what << ": the fault library saw no call";
         const long step = samples > 0 ? std::max(1l, (whole.calls + samples - 1) / samples) : 1;
         const std::string source = described(pristine, c.source);
         int tried = 0, bad = 0, staged = 0;
