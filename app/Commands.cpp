@@ -73,8 +73,8 @@ std::string Field(const std::string& text, bool csv) {
 
 // The floppies a path names: an image file, a floppy folder, or each image of a shelf folder.
 struct Floppies {
-    std::string folder;              // where the images are; the floppy folder itself otherwise
-    std::vector<std::string> images; // in shelf order; empty for a floppy folder
+    std::string folder;               // where the images are; the floppy folder itself otherwise
+    std::vector<ShelfEntry> images;   // in shelf order, odd entries too; empty for a floppy folder
     bool floppyFolder = false;
 };
 
@@ -88,7 +88,7 @@ Floppies FloppiesAt(const std::string& path) {
     if (!IsFolder(path)) {
         const auto slash = path.find_last_of('/');
         found.folder = slash == std::string::npos ? "." : path.substr(0, std::max<std::size_t>(slash, 1));
-        found.images = {slash == std::string::npos ? path : path.substr(slash + 1)};
+        found.images = {ShelfEntry{slash == std::string::npos ? path : path.substr(slash + 1), {}}};
         return found;
     }
     found.folder = path;
@@ -98,8 +98,8 @@ Floppies FloppiesAt(const std::string& path) {
     for (int slot = 0; slot < kSlotCount && !floppy; ++slot) floppy = volume->Exists(SlotName(slot) + std::string(kSongExtension));
     if (floppy) {
         found.floppyFolder = true;
-    } else if (auto images = ListShelfImages(path)) {
-        found.images = std::move(*images);
+    } else if (auto entries = ListShelfEntries(path)) {
+        found.images = std::move(*entries);
     }
     return found;
 }
@@ -112,7 +112,11 @@ std::vector<std::pair<std::string, ShelfRow>> ReadRows(const std::string& path) 
         auto volume = OpenFloppyVolume(found.folder);
         rows.emplace_back(found.folder, ReadShelfFloppy(*volume, found.folder));
     }
-    for (const std::string& image : found.images) rows.emplace_back(JoinPath(found.folder, image), ReadShelfImage(found.folder, image));
+    // An entry that is no image file is shown with its reason and never opened.
+    for (const ShelfEntry& entry : found.images) {
+        rows.emplace_back(JoinPath(found.folder, entry.file),
+                          entry.IsImage() ? ReadShelfImage(found.folder, entry.file) : UnreadShelfRow(entry));
+    }
     return rows;
 }
 
@@ -229,11 +233,13 @@ int Import(const CommandLine& line, std::ostream& out, std::ostream& err) {
         for (const std::string& song : songs) err << "tunecrate: " << Say(texts::kNotPlaced, {song, OneLine(reason)}) << "\n";
         if (!songs.empty()) status = 1;
     };
-    const bool shelf = IsFolder(target) && !FloppiesAt(target).floppyFolder;
+    const Floppies found = IsFolder(target) ? FloppiesAt(target) : Floppies{};
+    const bool shelf = IsFolder(target) && !found.floppyFolder;
     std::vector<std::string> floppies;   // the places to fill, in order
     if (shelf) {
-        const auto images = ListShelfImages(target);
-        if (images && !images->empty()) floppies.push_back(JoinPath(target, images->back()));
+        // The last image file: songs never go through a link, nor into anything else with an image name.
+        const auto last = std::find_if(found.images.rbegin(), found.images.rend(), [](const ShelfEntry& e) { return e.IsImage(); });
+        if (last != found.images.rend()) floppies.push_back(JoinPath(target, last->file));
     } else {
         floppies.push_back(target);
     }

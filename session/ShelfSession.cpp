@@ -69,17 +69,13 @@ void ShelfSession::Relist() {
     StopReading();
     ++m_generation;
     m_rows.clear();
-    auto files = ListShelfImages(m_folder);
-    if (!files) {
+    auto entries = ListShelfEntries(m_folder);
+    if (!entries) {
         Tell("Cannot read " + m_folder + ".\n" + Result::FromErrno(errno).reason);
-        files.emplace();
+        entries.emplace();
     }
-    for (const std::string& file : *files) {
-        ShelfRow row;
-        row.file = file;
-        if (auto indexed = ParseIndexedName(file)) row.number = indexed->number;
-        m_rows.push_back(std::move(row));
-    }
+    m_entries = std::move(*entries);
+    for (const ShelfEntry& entry : m_entries) m_rows.push_back(UnreadShelfRow(entry));
     m_keys.assign(m_rows.size(), ShelfKeys{});
     m_read.assign(m_rows.size(), false);
     m_rowsRead = 0;
@@ -98,16 +94,16 @@ void ShelfSession::StartReading(std::vector<int> rows) {
     // The rows the stopped reader had not come to yet are read too.
     std::vector<bool> wanted(m_rows.size());
     for (int row : rows) wanted[static_cast<std::size_t>(row)] = true;
-    std::vector<std::pair<int, std::string>> work;
+    std::vector<std::pair<int, ShelfEntry>> work;
     for (std::size_t i = 0; i < m_rows.size(); ++i) {
-        if (wanted[i] || !m_read[i]) work.emplace_back(static_cast<int>(i), m_rows[i].file);
+        if (wanted[i] || !m_read[i]) work.emplace_back(static_cast<int>(i), m_entries[i]);
     }
     m_stop = false;
     const unsigned generation = m_generation;
     m_reader = std::thread([this, generation, folder = m_folder, work = std::move(work)] {
-        for (const auto& [row, file] : work) {
+        for (const auto& [row, entry] : work) {
             if (m_stop) return;
-            ShelfRow read = ReadShelfImage(folder, file);
+            ShelfRow read = entry.IsImage() ? ReadShelfImage(folder, entry.file) : UnreadShelfRow(entry);
             QMetaObject::invokeMethod(this, [this, generation, row, read = std::move(read)] { TakeRow(generation, row, read); },
                                       Qt::QueuedConnection);
         }
@@ -166,6 +162,11 @@ bool ShelfSession::DropOnto(int row, bool move, const std::string& payload) {
     const std::string sourceAt = fromFloppy && m_mainFloppy ? m_mainFloppy() : std::string();
     if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size() || (!fromFloppy && parsed.type != kHardDiskType) ||
         (fromFloppy && sourceAt.empty())) {
+        return false;
+    }
+    // Songs never go through a link, nor into anything else that only bears an image's name.
+    if (!m_entries[static_cast<std::size_t>(row)].IsImage()) {
+        Tell(m_entries[static_cast<std::size_t>(row)].oddity);
         return false;
     }
     DropResult result;

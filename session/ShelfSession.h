@@ -68,6 +68,7 @@ private:
     std::function<std::string()> m_mainFloppy;
     std::string m_folder;
     std::vector<ShelfRow> m_rows;
+    std::vector<ShelfEntry> m_entries;   // per row: an entry that is no image is never opened
     std::vector<ShelfKeys> m_keys;
     std::vector<bool> m_read;
     int m_rowsRead = 0;

@@ -280,6 +280,52 @@ Go on?</translation>
         <translation>The change of the files in %1 could not be finished.
 %2
 It will be finished when this folder is next opened.</translation>
+        <source>%1 はフォルダです。イメージとして読み書きしません。</source>
+        <translation>%1 is a folder; it is neither read nor written as an image.</translation>
+    </message>
+    <message>
+        <source>%1 は FIFO です。イメージとして読み書きしません。</source>
+        <translation>%1 is a FIFO; it is neither read nor written as an image.</translation>
+    </message>
+    <message>
+        <source>%1 はデバイスです。イメージとして読み書きしません。</source>
+        <translation>%1 is a device; it is neither read nor written as an image.</translation>
+    </message>
+    <message>
+        <source>%1 は普通のファイルではありません。イメージとして読み書きしません。</source>
+        <translation>%1 is not a plain file; it is neither read nor written as an image.</translation>
+    </message>
+    <message>
+        <source>%1 はどこにもつながっていないシンボリックリンクです。</source>
+        <translation>%1 is a symbolic link that leads nowhere.</translation>
+    </message>
+    <message>
+        <source>%1 はデバイスへのシンボリックリンクです。リンクを通しては読み書きしません。</source>
+        <translation>%1 is a symbolic link to a device; nothing is read or written through a link.</translation>
+    </message>
+    <message>
+        <source>%1 はシェルフの外のイメージへのシンボリックリンクです。リンクを通しては読み書きしません。</source>
+        <translation>%1 is a symbolic link to an image outside the shelf; nothing is read or written through a link.</translation>
+    </message>
+    <message>
+        <source>%1 はシンボリックリンクです。リンクを通しては読み書きしません。</source>
+        <translation>%1 is a symbolic link; nothing is read or written through a link.</translation>
+    </message>
+    <message>
+        <source>名前が正しい UTF-8 ではありません。</source>
+        <translation>The label is not valid UTF-8.</translation>
+    </message>
+    <message>
+        <source>点だけの名前は付けられません。</source>
+        <translation>A label cannot be dots alone.</translation>
+    </message>
+    <message>
+        <source>FAT32 のスティックの名前には \ : * ? &quot; &lt; &gt; | を使えず、名前の終わりに点も置けません。</source>
+        <translation>A name on a FAT32 stick cannot hold \ : * ? &quot; &lt; &gt; | nor end in a dot.</translation>
+    </message>
+    <message>
+        <source>%1 は %2 と大文字・小文字しか違いません。FAT32 のスティックでは同じ名前なので、付けられません。</source>
+        <translation>%1 differs from %2 only in case. On a FAT32 stick, names that differ only in case are one name, so it cannot be given.</translation>
     </message>
 </context>
 <context>

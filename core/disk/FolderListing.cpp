@@ -2,10 +2,13 @@
 #include "core/disk/FolderListing.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <dirent.h>
+#include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
 
+#include "core/disk/FileOps.h"
 #include "core/text/NameOrder.h"
 
 namespace tunecrate {
@@ -49,7 +52,63 @@ bool UnderRemovableMountFolders(std::string_view mountPoint) {
     return mountPoint == "/mnt";
 }
 
+FolderEntry::Kind KindOf(mode_t mode) {
+    using Kind = FolderEntry::Kind;
+    if (S_ISREG(mode)) return Kind::File;
+    if (S_ISDIR(mode)) return Kind::Folder;
+    if (S_ISFIFO(mode)) return Kind::Fifo;
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return Kind::Device;
+    if (S_ISLNK(mode)) return Kind::Link;
+    return Kind::Other;
+}
+
+std::optional<FolderEntry::Kind> KindOf(unsigned char type) {
+    using Kind = FolderEntry::Kind;
+    switch (type) {
+        case DT_REG: return Kind::File;
+        case DT_DIR: return Kind::Folder;
+        case DT_FIFO: return Kind::Fifo;
+        case DT_CHR: case DT_BLK: return Kind::Device;
+        case DT_LNK: return Kind::Link;
+        case DT_SOCK: return Kind::Other;
+        default: return std::nullopt;
+    }
+}
+
+std::string RealPath(const std::string& path) {
+    std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), &std::free);
+    return real ? std::string(real.get()) : std::string();
+}
+
 }  // namespace
+
+std::optional<std::vector<FolderEntry>> ListFolderEntries(std::string_view folder) {
+    const std::string path(folder);
+    std::unique_ptr<DIR, DirCloser> dir(opendir(path.c_str()));
+    if (!dir) return std::nullopt;
+    std::vector<FolderEntry> entries;
+    std::string realFolder;   // looked up at the first link
+    const int fd = dirfd(dir.get());
+    while (dirent* entry = readdir(dir.get())) {
+        const std::string_view name = entry->d_name;
+        if (name == "." || name == "..") continue;
+        FolderEntry& found = entries.emplace_back();
+        found.name = name;
+        struct stat st {};
+        auto kind = KindOf(entry->d_type);
+        if (!kind) kind = ::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 ? KindOf(st.st_mode) : FolderEntry::Kind::Other;
+        found.kind = *kind;
+        if (found.kind != FolderEntry::Kind::Link) continue;
+        if (::fstatat(fd, entry->d_name, &st, 0) != 0) continue;   // dangling, or a loop
+        found.leadsTo = KindOf(st.st_mode);
+        if (realFolder.empty()) realFolder = RealPath(path);
+        const std::string target = RealPath(JoinPath(path, name));
+        const auto slash = target.rfind('/');
+        found.leadsInside = slash != std::string::npos && !realFolder.empty() &&
+                            target.substr(0, std::max<std::size_t>(slash, 1)) == realFolder;
+    }
+    return entries;
+}
 
 std::optional<std::vector<std::string>> ListFiles(std::string_view folder) {
     std::unique_ptr<DIR, DirCloser> dir(opendir(std::string(folder).c_str()));

@@ -41,6 +41,28 @@ bool NoCaseLess(std::string_view a, std::string_view b) {
     return a < b;
 }
 
+// The characters of UTF-8 text; nullopt when it is not UTF-8 (overlong
+// forms, surrogates and values past U+10FFFF included).
+std::optional<std::vector<char32_t>> DecodeUtf8(std::string_view text) {
+    std::vector<char32_t> characters;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t length = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : (lead & 0xF8) == 0xF0 ? 4 : 0;
+        if (length == 0 || i + length > text.size()) return std::nullopt;
+        char32_t c = length == 1 ? lead : lead & (0x7F >> length);
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80) return std::nullopt;
+            c = (c << 6) | (next & 0x3F);
+        }
+        static constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (c < kSmallest[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
+        characters.push_back(c);
+        i += length;
+    }
+    return characters;
+}
+
 std::string FourDigits(int number) {
     char digits[8];
     std::snprintf(digits, sizeof digits, "%04d", number);
@@ -51,6 +73,24 @@ std::string FourDigits(int number) {
 std::string ShortProblem(std::string problem, const std::string& path, const std::string& file) {
     for (std::size_t at; (at = problem.find(path)) != std::string::npos;) problem.replace(at, path.size(), file);
     return problem.substr(0, problem.find('\n'));
+}
+
+// Why an entry is no image to read or write; empty for a plain file. A link
+// is never one, wherever it leads: a write through it would land elsewhere.
+std::string Oddity(const FolderEntry& entry) {
+    using Kind = FolderEntry::Kind;
+    switch (entry.kind) {
+        case Kind::File: return {};
+        case Kind::Folder: return Say(texts::kShelfFolder, {entry.name});
+        case Kind::Fifo: return Say(texts::kShelfFifo, {entry.name});
+        case Kind::Device: return Say(texts::kShelfDevice, {entry.name});
+        case Kind::Other: return Say(texts::kShelfNotAFile, {entry.name});
+        case Kind::Link: break;
+    }
+    if (!entry.leadsTo) return Say(texts::kShelfLinkNowhere, {entry.name});
+    if (*entry.leadsTo == Kind::Device) return Say(texts::kShelfLinkToDevice, {entry.name});
+    if (*entry.leadsTo == Kind::File && !entry.leadsInside) return Say(texts::kShelfLinkOutside, {entry.name});
+    return Say(texts::kShelfLink, {entry.name});
 }
 
 }  // namespace
@@ -79,38 +119,51 @@ std::optional<IndexedName> ParseIndexedName(std::string_view fileName) {
     return name;
 }
 
-bool ShelfOrderLess(std::string_view a, std::string_view b) {
-    const auto x = ParseIndexedName(a), y = ParseIndexedName(b);
-    if (x.has_value() != y.has_value()) return x.has_value();
-    if (x && x->number != y->number) return x->number < y->number;
-    return NoCaseLess(a, b);
+std::optional<std::vector<ShelfEntry>> ListShelfEntries(const std::string& folder) {
+    auto listed = ListFolderEntries(folder);
+    if (!listed) return std::nullopt;
+    // Each name parsed once, not once per comparison: a stick holds up to 1,000 images.
+    std::vector<std::pair<int, ShelfEntry>> keyed;   // (number, or past the last for other names; entry)
+    for (FolderEntry& entry : *listed) {
+        if (!IsShelfImageName(entry.name)) continue;
+        const auto indexed = ParseIndexedName(entry.name);
+        std::string oddity = Oddity(entry);
+        keyed.emplace_back(indexed ? indexed->number : 1 << 20, ShelfEntry{std::move(entry.name), std::move(oddity)});
+    }
+    std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
+        return a.first != b.first ? a.first < b.first : NoCaseLess(a.second.file, b.second.file);
+    });
+    std::vector<ShelfEntry> entries;
+    entries.reserve(keyed.size());
+    for (auto& [number, entry] : keyed) entries.push_back(std::move(entry));
+    return entries;
 }
 
 std::optional<std::vector<std::string>> ListShelfImages(const std::string& folder) {
-    auto files = ListFiles(folder);
-    if (!files) return std::nullopt;
-    // Each name parsed once, not once per comparison: a stick holds up to 1,000 images.
-    std::vector<std::pair<int, std::string>> keyed;   // (number, or past the last for other names; name)
-    for (std::string& name : *files) {
-        if (!IsShelfImageName(name)) continue;
-        const auto indexed = ParseIndexedName(name);
-        keyed.emplace_back(indexed ? indexed->number : 1 << 20, std::move(name));
-    }
-    std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
-        return a.first != b.first ? a.first < b.first : NoCaseLess(a.second, b.second);
-    });
-    files->clear();
-    for (auto& [number, name] : keyed) files->push_back(std::move(name));
-    return files;
+    auto entries = ListShelfEntries(folder);
+    if (!entries) return std::nullopt;
+    std::vector<std::string> names;
+    names.reserve(entries->size());
+    for (ShelfEntry& entry : *entries) names.push_back(std::move(entry.file));
+    return names;
 }
 
 std::optional<std::string> FindShelfFolder(const std::vector<MountEntry>& mounts) {
     for (const MountEntry& mount : mounts) {
         if (!mount.removable) continue;
-        const auto images = ListShelfImages(mount.mountPoint);
-        if (images && !images->empty()) return mount.mountPoint;
+        const auto entries = ListShelfEntries(mount.mountPoint);
+        if (entries && std::any_of(entries->begin(), entries->end(), [](const ShelfEntry& e) { return e.IsImage(); }))
+            return mount.mountPoint;
     }
     return std::nullopt;
+}
+
+ShelfRow UnreadShelfRow(const ShelfEntry& entry) {
+    ShelfRow row;
+    row.file = entry.file;
+    if (auto indexed = ParseIndexedName(entry.file)) row.number = indexed->number;
+    row.problem = entry.oddity;
+    return row;
 }
 
 ShelfRow ReadShelfImage(const std::string& folder, const std::string& file) {
@@ -191,7 +244,8 @@ NewImageNames NextImageNames(const std::vector<std::string>& existing, int count
 }
 
 NewImageNames MakeShelfImages(const std::string& folder, int count) {
-    const auto existing = ListFiles(folder);
+    // Every entry's number is taken, whatever the entry is: a new image never meets a name in use.
+    const auto existing = ListShelfImages(folder);
     if (!existing) return {Result::FromErrno(errno, "Cannot read " + folder + ".\n" + Result::FromErrno(errno).reason), {}};
     NewImageNames planned = NextImageNames(*existing, count), made;
     made.result = planned.result;
@@ -209,20 +263,26 @@ NewImageNames MakeShelfImages(const std::string& folder, int count) {
 
 LabelledName LabelImageName(std::string_view fileName, std::string_view label) {
     LabelledName labelled;
-    const auto indexed = ParseIndexedName(fileName);
-    if (!indexed) {
-        labelled.result = Result::Refused(Say(texts::kOnlyNumberedImages));
+    const auto refused = [&](std::string reason) {
+        labelled.result = Result::Refused(std::move(reason));
         return labelled;
-    }
+    };
+    const auto indexed = ParseIndexedName(fileName);
+    if (!indexed) return refused(Say(texts::kOnlyNumberedImages));
     while (!label.empty() && label.front() == ' ') label.remove_prefix(1);
     while (!label.empty() && label.back() == ' ') label.remove_suffix(1);
-    const bool control = std::any_of(label.begin(), label.end(), [](char c) {
-        return static_cast<unsigned char>(c) < 0x20 || c == 0x7f || c == '/';
+    const auto characters = DecodeUtf8(label);
+    if (!characters) return refused(Say(texts::kLabelNotUtf8));
+    // C1 controls too: a file manager shows them as nothing, or as boxes.
+    const bool control = std::any_of(characters->begin(), characters->end(), [](char32_t c) {
+        return c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == '/';
     });
-    if (control || label.size() > kLongestLabel) {
-        labelled.result = Result::Refused(Say(texts::kBadLabel, {std::to_string(kLongestLabel)}));
-        return labelled;
-    }
+    if (control || label.size() > kLongestLabel) return refused(Say(texts::kBadLabel, {std::to_string(kLongestLabel)}));
+    if (!label.empty() && label.find_first_not_of('.') == std::string_view::npos) return refused(Say(texts::kLabelDotsOnly));
+    // The stick is FAT32: these characters cannot be in a name there, and a
+    // name's last dot would be taken away.
+    if (label.find_first_of("\\:*?\"<>|") != std::string_view::npos || (!label.empty() && label.back() == '.'))
+        return refused(Say(texts::kLabelNotOnFat32));
     labelled.ascii = std::all_of(label.begin(), label.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     labelled.name = indexed->prefix + FourDigits(indexed->number);
     if (!label.empty()) labelled.name.append(" ").append(label);
@@ -234,9 +294,28 @@ LabelledName LabelShelfImage(const std::string& folder, const std::string& file,
     LabelledName labelled = LabelImageName(file, label);
     if (!labelled.result.ok() || labelled.name == file) return labelled;
     const std::string from = JoinPath(folder, file), to = JoinPath(folder, labelled.name);
+    const auto entries = ListFolderEntries(folder);
+    if (!entries) {
+        labelled.result = Result::FromErrno(errno);
+        labelled.result.reason = "Cannot read " + folder + ".\n" + labelled.result.reason;
+        return labelled;
+    }
+    for (const FolderEntry& entry : *entries) {
+        if (entry.name == file && entry.kind != FolderEntry::Kind::File) {
+            labelled.result = Result::Refused(Oddity(entry));
+            return labelled;
+        }
+        // Names that differ only in case are one name on the stick, whatever this folder's file system says.
+        if (entry.name != file && EqualsNoCase(entry.name, labelled.name)) {
+            labelled.result = Result::FromErrno(EEXIST, entry.name == labelled.name
+                                                            ? Say(texts::kImageExists, {labelled.name})
+                                                            : Say(texts::kLabelCaseTaken, {labelled.name, entry.name}));
+            return labelled;
+        }
+    }
     // The lock keeps the rename away from a write that another window or a
-    // script is making to the image.
-    const int fd = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    // script is making to the image; no link is followed to take it.
+    const int fd = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
     if (fd < 0 || !LockWaiting(fd, true)) {
         labelled.result = Result::FromErrno(errno == EWOULDBLOCK ? EBUSY : errno);
         labelled.result.reason = "Cannot rename " + from + ".\n" + labelled.result.reason;

@@ -17,7 +17,7 @@ namespace tunecrate {
 class FloppyVolume;
 
 // A shelf is a folder of floppy images as a floppy emulator sees it: every
-// *.img or *.ima file of the folder itself (its subfolders and the emulator's
+// *.img or *.ima entry of the folder itself (its subfolders and the emulator's
 // own files are none of ours). In the emulator's indexed naming a file name
 // is a prefix of letters, exactly four digits, then anything
 // ("DSKA0003 Wedding.img"); other names are listed in case-insensitive byte
@@ -34,12 +34,22 @@ struct IndexedName {
 };
 std::optional<IndexedName> ParseIndexedName(std::string_view fileName);
 
-// The emulator's order: indexed names by number (then name), then the others
-// in case-insensitive byte order.
-bool ShelfOrderLess(std::string_view a, std::string_view b);
+// An entry of a shelf with an image name. Only a plain file is an image;
+// anything else (a folder, a FIFO, a device, any symbolic link) keeps its
+// number and its place in the list but is never read or written: `oddity`
+// says why, and is empty for an image file.
+struct ShelfEntry {
+    std::string file;
+    std::string oddity;
+    bool IsImage() const { return oddity.empty(); }
+};
 
-// The image files of `folder` in shelf order; nullopt (errno set) when the
-// folder cannot be read.
+// The entries of `folder` with an image name in the emulator's order:
+// indexed names by number (then name), then the others in case-insensitive
+// byte order; nullopt (errno set) when the folder cannot be read.
+std::optional<std::vector<ShelfEntry>> ListShelfEntries(const std::string& folder);
+
+// Their names alone.
 std::optional<std::vector<std::string>> ListShelfImages(const std::string& folder);
 
 // Where a shelf opens when no image is shown: the first mounted removable
@@ -58,6 +68,10 @@ struct ShelfRow {
     std::string problem;                 // why it cannot be used; empty when it can
     bool usable() const { return problem.empty(); }
 };
+
+// The row of an entry before anything is read: its name and number, and for
+// an entry that is no image, why (such a row is final: it is never read).
+ShelfRow UnreadShelfRow(const ShelfEntry& entry);
 
 // Reads what the shelf shows of one image, never writing to it and never
 // waiting for another program that holds it: a damaged, truncated, locked or
@@ -91,7 +105,7 @@ std::string ShelfText(const std::vector<ShelfRow>& rows);
 // The names of `count` new images in the folder's naming (the prefix most of
 // its indexed names use, else "DSKA"; ".IMG"), with the numbers after the
 // highest one in use, then the lowest free ones; never a number in use in any
-// spelling, never past 0999. Refused (with the reason) when there are not
+// spelling or by any kind of entry, never past 0999. Refused (with the reason) when there are not
 // enough numbers.
 struct NewImageNames {
     Result result;
@@ -100,15 +114,18 @@ struct NewImageNames {
 NewImageNames NextImageNames(const std::vector<std::string>& existing, int count);
 
 // Makes `count` new, formatted, empty song floppy images in `folder`, with
-// the next numbers; stops at the first failure. The names made come back
+// the next numbers; stops at the first failure. Each appears under its name
+// only when it is whole. The names made come back
 // even on failure.
 NewImageNames MakeShelfImages(const std::string& folder, int count);
 
 // The image's file name with `label` after its number, keeping the prefix,
 // the number and the extension ("DSKA0003.IMG" + "Wedding" ->
-// "DSKA0003 Wedding.IMG"); an empty label takes the label away. Refused for a
-// name outside the indexed naming and for a label holding "/", a control
-// character or more than 40 bytes.
+// "DSKA0003 Wedding.IMG"); an empty label takes the label away. Blanks around
+// the label are dropped. Refused, with the reason, for a name outside the
+// indexed naming and for a label that is not UTF-8, holds "/" or a control
+// character (C1 included) or more than 40 bytes, is dots alone, or holds what
+// a FAT32 stick cannot (\ : * ? " < > |, a dot at its end).
 struct LabelledName {
     Result result;
     std::string name;
@@ -117,7 +134,10 @@ struct LabelledName {
 LabelledName LabelImageName(std::string_view fileName, std::string_view label);
 
 // Renames the image file `file` of `folder` to carry `label`; never replaces
-// a file, and holds the image's lock while it renames.
+// a file, and holds the image's lock while it renames. Refused for an entry
+// that is no image file (a link above all), and for a name that equals
+// another entry's without regard to case: the stick is FAT32, where names
+// that differ only in case are one name.
 LabelledName LabelShelfImage(const std::string& folder, const std::string& file, std::string_view label);
 
 }  // namespace tunecrate

@@ -8,7 +8,8 @@
 namespace tunecrate {
 
 // Writes a new, formatted song floppy image holding an empty song.nam and
-// comments.dat; an existing file is never replaced (TargetExists).
+// comments.dat, with a volume serial of its own, in one piece: the image is
+// made in memory first. An existing file is never replaced (TargetExists).
 Result CreateSongFloppyImage(const std::string& path);
 
 }  // namespace tunecrate

@@ -120,6 +120,25 @@ inline constexpr const char* kNotPlaced = CORE_TEXT("Core", "%1 は置かれま�
 // Folders: changes that finish after a crash
 inline constexpr const char* kChangeUnfinished = CORE_TEXT(
     "Core", "%1 のファイルの変更を最後まで終えられませんでした。\n%2\n次にこのフォルダを開くときに、変更を終えます。");
+// Shelves: odd entries, labels, new images
+inline constexpr const char* kShelfFolder = CORE_TEXT("Core", "%1 はフォルダです。イメージとして読み書きしません。");
+inline constexpr const char* kShelfFifo = CORE_TEXT("Core", "%1 は FIFO です。イメージとして読み書きしません。");
+inline constexpr const char* kShelfDevice = CORE_TEXT("Core", "%1 はデバイスです。イメージとして読み書きしません。");
+inline constexpr const char* kShelfNotAFile =
+    CORE_TEXT("Core", "%1 は普通のファイルではありません。イメージとして読み書きしません。");
+inline constexpr const char* kShelfLinkNowhere = CORE_TEXT("Core", "%1 はどこにもつながっていないシンボリックリンクです。");
+inline constexpr const char* kShelfLinkToDevice =
+    CORE_TEXT("Core", "%1 はデバイスへのシンボリックリンクです。リンクを通しては読み書きしません。");
+inline constexpr const char* kShelfLinkOutside =
+    CORE_TEXT("Core", "%1 はシェルフの外のイメージへのシンボリックリンクです。リンクを通しては読み書きしません。");
+inline constexpr const char* kShelfLink =
+    CORE_TEXT("Core", "%1 はシンボリックリンクです。リンクを通しては読み書きしません。");
+inline constexpr const char* kLabelNotUtf8 = CORE_TEXT("Core", "名前が正しい UTF-8 ではありません。");
+inline constexpr const char* kLabelDotsOnly = CORE_TEXT("Core", "点だけの名前は付けられません。");
+inline constexpr const char* kLabelNotOnFat32 = CORE_TEXT(
+    "Core", "FAT32 のスティックの名前には \\ : * ? \" < > | を使えず、名前の終わりに点も置けません。");
+inline constexpr const char* kLabelCaseTaken = CORE_TEXT(
+    "Core", "%1 は %2 と大文字・小文字しか違いません。FAT32 のスティックでは同じ名前なので、付けられません。");
 }  // namespace texts
 
 }  // namespace tunecrate

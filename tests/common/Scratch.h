@@ -15,6 +15,7 @@
 #include <iterator>
 #include <map>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -160,6 +161,20 @@ inline PeerRun RunPeer(const std::vector<std::string>& args) {
 }
 
 inline PeerRun Fsck(const std::string& image) { return RunPeer({"fsck.fat", "-n", image}); }
+
+// What fsck.fat may say of an image a crash interrupted: nothing, or that
+// clusters belong to no file (and the FATs differ about such, the first used).
+inline std::string FsckComplaint(const std::string& image) {
+    const PeerRun run = Fsck(image);
+    std::istringstream lines(run.output);
+    for (std::string line; run.exitCode != 0 && std::getline(lines, line);) {
+        for (const char* harmless : {"fsck.fat ", "Reclaimed ", "FATs differ but appear to be intact.",
+                                     "  Using first FAT.", "Leaving filesystem unchanged.", image.c_str()})
+            if (line.rfind(harmless, 0) == 0) line.clear();
+        if (!line.empty()) return run.output;
+    }
+    return {};
+}
 
 // The root's files as mcopy reads them, names in upper case; a file it
 // cannot read is missing.

@@ -264,14 +264,15 @@ inline void MakeTree(const std::string& root, std::string_view list) {
     }
 }
 
-// Everything below `root` in that notation, links never followed: "b=a" a file holding another name, "l@" a link.
+// Everything below `root` in that notation, links never followed: "b=a" a file holding another name, "l@" a
+// link, "f|" a FIFO or device (never opened).
 inline std::set<std::string> TreeEntries(const std::string& root) {
     std::set<std::string> names;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
         const std::string name = entry.path().lexically_relative(root).string();
-        const bool link = entry.is_symlink(), folder = !link && entry.is_directory();
-        const std::string bytes = link || folder ? name : ReadWhole(entry.path()).value_or("?");
-        names.insert(link ? name + "@" : folder ? name + "/" : bytes == name ? name : name + "=" + bytes);
+        const bool link = entry.is_symlink(), folder = !link && entry.is_directory(), file = !link && entry.is_regular_file();
+        const std::string bytes = !file ? name : ReadWhole(entry.path()).value_or("?");
+        names.insert(link ? name + "@" : folder ? name + "/" : !file ? name + "|" : bytes == name ? name : name + "=" + bytes);
     }
     return names;
 }

@@ -49,20 +49,6 @@ private:
     const int m_failAt;
 };
 
-// What fsck.fat may say of an image a crash interrupted: nothing, or that
-// clusters belong to no file (and the FATs differ about such, the first used).
-std::string FsckComplaint(const std::string& image) {
-    const PeerRun run = Fsck(image);
-    std::istringstream lines(run.output);
-    for (std::string line; run.exitCode != 0 && std::getline(lines, line);) {
-        for (const char* harmless : {"fsck.fat ", "Reclaimed ", "FATs differ but appear to be intact.",
-                                     "  Using first FAT.", "Leaving filesystem unchanged.", image.c_str()})
-            if (line.rfind(harmless, 0) == 0) line.clear();
-        if (!line.empty()) return run.output;
-    }
-    return {};
-}
-
 std::string Applied(std::string image, const Event& write, std::size_t sectors = SIZE_MAX) {
     const std::size_t length = std::min(write.bytes.size(), sectors * kImageSectorBytes);
     image.replace(write.offset, length, write.bytes, 0, length);

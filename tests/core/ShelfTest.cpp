@@ -2,12 +2,14 @@
 // A folder of floppy images as the shelf shows it: names, order, new numbers,
 // labels, a row for every image whatever its state, and the search form.
 #include <sys/file.h>
+#include <sys/stat.h>
 
 #include "ScriptedPrompter.h"
 #include "Songs.h"
 #include "core/songs/FloppyDrop.h"
 #include "core/songs/Shelf.h"
 #include "core/text/SearchText.h"
+#include "core/text/Texts.h"
 
 namespace tunecrate::testing {
 namespace {
@@ -26,10 +28,6 @@ TEST(Shelf, NamesOrderNewNumbersAndLabels) {
             : indexed->prefix + " " + std::to_string(indexed->number) + " " + Blanks(indexed->label, ' ', '_') + " " + indexed->extension;
         EXPECT_EQ(shown, parsed) << name;
     }
-    Strings names = {"b.img", "DSKA0010.IMG", "A.IMG", "DSKA0002 z.img", "a.ima", "DSKA0002 A.IMG", "_x.img"};
-    std::sort(names.begin(), names.end(), [](const auto& a, const auto& b) { return ShelfOrderLess(a, b); });
-    EXPECT_EQ(names, (Strings{"DSKA0002 A.IMG", "DSKA0002 z.img", "DSKA0010.IMG", "_x.img", "a.ima", "A.IMG", "b.img"}));
-
     // existing names, count -> the new names, or why not
     for (const auto& [existing, count, made] : std::vector<std::tuple<Strings, int, std::string>>{
              {{}, 2, "DSKA0000.IMG DSKA0001.IMG"},
@@ -42,28 +40,89 @@ TEST(Shelf, NamesOrderNewNumbersAndLabels) {
         EXPECT_EQ(shown.substr(0, made.size()), made);
     }
 
-    // name, label -> the new name ("!" refused; "?" not all ASCII)
-    for (const auto& [name, label, labelled] : std::vector<std::tuple<std::string, std::string, std::string>>{
-             {"DSKA0003.IMG", " Wedding ", "DSKA0003 Wedding.IMG"}, {"DSKA0003 Old.img", "", "DSKA0003.img"},
-             {"DSKA0003.IMG", "結婚式", "?DSKA0003 結婚式.IMG"}, {"DSKA0003.IMG", "a/b", "!"},
-             {"DSKA0003.IMG", "a\tb", "!"}, {"DSKA0003.IMG", std::string(41, 'x'), "!"}, {"Song.img", "x", "!"}}) {
-        const LabelledName result = LabelImageName(name, label);
-        EXPECT_EQ(!result.result.ok() ? "!" : (result.ascii ? "" : "?") + result.name, labelled) << name << "+" << label;
+    // labels for DSKA0003.IMG -> the new name ("?" not all ASCII), or the reason they are refused
+    for (const auto& [labels, labelled] : std::vector<std::pair<Strings, std::string>>{
+             {{" Wedding "}, "DSKA0003 Wedding.IMG"}, {{"結婚式"}, "?DSKA0003 結婚式.IMG"}, {{"a.b"}, "DSKA0003 a.b.IMG"},
+             {{std::string(40, 'x')}, "DSKA0003 " + std::string(40, 'x') + ".IMG"},
+             {{"a/b", "a\tb", "a\x7f", "a\xc2\x85" "b", "\xc2\x9f", std::string(41, 'x')}, Say(texts::kBadLabel, {"40"})},
+             {{"..", " . "}, Say(texts::kLabelDotsOnly)}, {{"\xff", "\xc0\xaf", "\xed\xa0\x80", "\xe7\xb5"}, Say(texts::kLabelNotUtf8)},
+             {{"a.", "a\\b", "a:b", "*", "a?", "\"a\"", "<a>", "a|b"}, Say(texts::kLabelNotOnFat32)}}) {
+        for (const std::string& label : labels) {
+            const LabelledName result = LabelImageName("DSKA0003.IMG", label);
+            EXPECT_EQ(!result.result.ok() ? result.result.reason : (result.ascii ? "" : "?") + result.name, labelled) << label;
+        }
     }
+    EXPECT_EQ(LabelImageName("DSKA0003 Old.img", "").name, "DSKA0003.img");
+    EXPECT_EQ(LabelImageName("Song.img", "x").result.reason, Say(texts::kOnlyNumberedImages));
 }
 
-// New images and labels on a real folder: a name in use is never replaced, whatever holds it.
-TEST(Shelf, NewImagesAndLabelsNeverReplaceAFile) {
+// The order and the rows that users see come from the listing itself: indexed names by number, then the others
+// in case-insensitive byte order, every entry with an image name whatever it is, with why it is no image.
+TEST(Shelf, TheListingShowsEveryEntryInOrderAndNewImagesPassTheirNumbers) {
+    TempDir shelf, outside;
+    for (const char* name : {"b.img", "DSKA0010.IMG", "A.IMG", "DSKA0002 z.img", "a.ima", "DSKA0002 A.IMG", "_x.img", "FF.CFG"})
+        WriteWhole(shelf.Path(name), name);
+    WriteWhole(outside.Path("far.img"), "far");
+    std::filesystem::create_directory(shelf.Path("DSKA0004.IMG"));
+    ASSERT_EQ(::mkfifo(shelf.Path("DSKA0001.IMG").c_str(), 0644), 0);
+    std::filesystem::create_symlink("nowhere.img", shelf.Path("DSKA0011.IMG"));   // the highest number
+    std::filesystem::create_symlink("/dev/null", shelf.Path("dska0003.img"));
+    std::filesystem::create_symlink(outside.Path("far.img"), shelf.Path("DSKA0005 Far.IMG"));
+    std::filesystem::create_symlink("DSKA0010.IMG", shelf.Path("z.img"));
+    const auto before = TreeEntries(shelf.path());
+    // name, why it is no image (none: an image file)
+    const std::vector<std::pair<std::string, const char*>> expected = {
+        {"DSKA0001.IMG", texts::kShelfFifo}, {"DSKA0002 A.IMG", nullptr}, {"DSKA0002 z.img", nullptr},
+        {"dska0003.img", texts::kShelfLinkToDevice}, {"DSKA0004.IMG", texts::kShelfFolder},
+        {"DSKA0005 Far.IMG", texts::kShelfLinkOutside}, {"DSKA0010.IMG", nullptr}, {"DSKA0011.IMG", texts::kShelfLinkNowhere},
+        {"_x.img", nullptr}, {"a.ima", nullptr}, {"A.IMG", nullptr}, {"b.img", nullptr}, {"z.img", texts::kShelfLink}};
+    std::vector<std::pair<std::string, std::string>> wanted, listed;
+    for (const auto& [name, why] : expected) wanted.emplace_back(name, why ? Say(why, {name}) : "");
+    for (const ShelfEntry& entry : ListShelfEntries(shelf.path()).value_or(std::vector<ShelfEntry>{}))
+        listed.emplace_back(entry.file, entry.oddity);
+    EXPECT_EQ(listed, wanted);
+    const NewImageNames made = MakeShelfImages(shelf.path(), 2);
+    EXPECT_EQ(std::pair(made.names, made.result.reason), std::pair(Strings{"DSKA0012.IMG", "DSKA0013.IMG"}, ""s));
+    for (const std::string& name : made.names) std::filesystem::remove(shelf.Path(name));
+    EXPECT_EQ(TreeEntries(shelf.path()), before) << "nothing was written to or through an entry";
+    EXPECT_EQ(ReadWhole(outside.Path("far.img")), "far");
+}
+
+// A new image is the blank floppy with the empty catalogue laid out exactly as the image volume writes files,
+// made in memory and written in one piece.
+TEST(Shelf, ANewImageIsLaidOutAsTheVolumeWouldWriteIt) {
+    TempDir dir;
+    ASSERT_TRUE(CreateSongFloppyImage(dir.Path("new.img")).ok());
+    const std::string made = ReadWhole(dir.Path("new.img")).value_or("");
+    ASSERT_EQ(made.size(), kImageBytes);
+    std::uint32_t serial = 0;
+    for (int i = 3; i >= 0; --i) serial = serial << 8 | static_cast<unsigned char>(made[39 + static_cast<std::size_t>(i)]);
+    WriteWhole(dir.Path("slow.img"), BlankFloppyImage(serial));
+    ASSERT_TRUE(ImageVolume(dir.Path("slow.img")).Apply({{"song.nam", Lines({}, 17)}, {"comments.dat", Lines({}, 0)}}, Room::Catalogue).ok());
+    std::string slow = ReadWhole(dir.Path("slow.img")).value_or("");
+    for (std::size_t entry : {19 * 512u, 19 * 512u + 32}) slow.replace(entry + 13, 13, made, entry + 13, 13);   // the stamps
+    const auto differs = std::mismatch(made.begin(), made.end(), slow.begin(), slow.end());
+    EXPECT_EQ(differs.first - made.begin(), static_cast<std::ptrdiff_t>(made.size())) << "the first byte that differs";
+    EXPECT_EQ(Fsck(dir.Path("new.img")).exitCode, 0);
+    EXPECT_EQ(PeerFiles(dir.Path("new.img")), (std::map<std::string, std::string>{{"COMMENTS.DAT", Lines({}, 0)}, {"SONG.NAM", Lines({}, 17)}}));
+}
+
+// Labels on a real folder: a name in use is never replaced, not even in another case (the stick is FAT32), and
+// a link is never renamed.
+TEST(Shelf, LabelsNeverReplaceANameInAnyCaseNorFollowALink) {
     TempDir shelf;
-    MakeTree(shelf.path(), "DSKA0004.IMG/");
     WriteWhole(shelf.Path("DSKA0003 Taken.IMG"), "taken");
     ASSERT_TRUE(CreateSongFloppyImage(shelf.Path("DSKA0003.IMG")).ok());
-    const NewImageNames blocked = MakeShelfImages(shelf.path(), 2);   // a folder bears the next name
-    EXPECT_EQ(std::pair(blocked.names, blocked.result.reason.rfind("Cannot write " + shelf.Path("DSKA0004.IMG"), 0)),
-              std::pair(Strings{}, std::size_t{0}));
-    EXPECT_EQ(LabelShelfImage(shelf.path(), "DSKA0003.IMG", "Taken").result.status, Status::TargetExists);
-    EXPECT_EQ(LabelShelfImage(shelf.path(), "DSKA0003.IMG", "Wedding").name, "DSKA0003 Wedding.IMG");
-    EXPECT_EQ(ListShelfImages(shelf.path()), (Strings{"DSKA0003 Taken.IMG", "DSKA0003 Wedding.IMG"}));
+    std::filesystem::create_symlink("DSKA0003.IMG", shelf.Path("DSKA0007.IMG"));
+    // file, label -> the new name, or the reason it is refused
+    for (const auto& [file, label, labelled] : std::vector<std::tuple<std::string, std::string, std::string>>{
+             {"DSKA0003.IMG", "Taken", Say(texts::kImageExists, {"DSKA0003 Taken.IMG"})},
+             {"DSKA0003.IMG", "TAKEN", Say(texts::kLabelCaseTaken, {"DSKA0003 TAKEN.IMG", "DSKA0003 Taken.IMG"})},
+             {"DSKA0007.IMG", "x", Say(texts::kShelfLink, {"DSKA0007.IMG"})}, {"DSKA0003.IMG", "Wedding", "DSKA0003 Wedding.IMG"}}) {
+        const LabelledName result = LabelShelfImage(shelf.path(), file, label);
+        EXPECT_EQ(result.result.ok() ? result.name : result.result.reason, labelled) << label;
+    }
+    EXPECT_EQ(ListShelfImages(shelf.path()), (Strings{"DSKA0003 Taken.IMG", "DSKA0003 Wedding.IMG", "DSKA0007.IMG"}));
     EXPECT_EQ(ReadShelfImage(shelf.path(), "DSKA0003 Wedding.IMG").problem, "") << "the image is whole under its new name";
 }
 
@@ -82,10 +141,10 @@ TEST(Shelf, EveryImageGetsARowWithItsStateAndTheFolderIsNeverChanged) {
     const auto before = TreeEntries(shelf.path());
 
     Strings rows;
-    const auto files = ListShelfImages(shelf.path());
-    ASSERT_TRUE(files.has_value());
-    for (const std::string& file : *files) {
-        const ShelfRow row = ReadShelfImage(shelf.path(), file);
+    const auto entries = ListShelfEntries(shelf.path());
+    ASSERT_TRUE(entries.has_value());
+    for (const ShelfEntry& entry : *entries) {
+        const ShelfRow row = entry.IsImage() ? ReadShelfImage(shelf.path(), entry.file) : UnreadShelfRow(entry);
         std::string shown = row.file + (row.number ? " #" + std::to_string(*row.number) : "") + " " +
                             std::to_string(row.songs) + " ";
         for (std::size_t s = 0; s < kSlotCount; ++s) shown += Cp932ToUtf8(row.titles[s]) + (row.holdsSong[s] ? "*" : "") + "|";
@@ -98,7 +157,7 @@ TEST(Shelf, EveryImageGetsARowWithItsStateAndTheFolderIsNeverChanged) {
                              "DSKA0003.IMG #3 0 ||||| " + problemOf3, "DSKA0004.IMG #4 0 ||||| DSKA0004.IMG is not a 1.44 MB floppy image: "
                              "bytes per sector must be 512, not 63222.",
                              "DSKA0005.IMG #5 0 ||||| DSKA0005.IMG is not a song floppy: it has no song.nam.",
-                             "zz.ima 0 ||||| zz.ima holds 1474564 bytes, not 1474560: a floppy emulator may refuse it."}));
+                             "folder.img 0 ||||| " + Say(texts::kShelfFolder, {"folder.img"}), "zz.ima 0 ||||| zz.ima holds 1474564 bytes, not 1474560: a floppy emulator may refuse it."}));
     EXPECT_EQ(TreeEntries(shelf.path()), before);
 
     // With no image shown, the shelf opens on the first removable volume that holds an image.
