@@ -269,17 +269,9 @@ Go on?</translation>
     </message>
     <message>
         <source>その前の曲で止まったため、移されませんでした。</source>
-        <translation>Not moved: the transfer stopped at an earlier song.</translation>
+        <translation>The transfer stopped at an earlier song.</translation>
     </message>
     <message>
-        <source>%1 は置かれませんでした: %2</source>
-        <translation>%1 was not placed: %2</translation>
-        <source>%1 のファイルの変更を最後まで終えられませんでした。
-%2
-次にこのフォルダを開くときに、変更を終えます。</source>
-        <translation>The change of the files in %1 could not be finished.
-%2
-It will be finished when this folder is next opened.</translation>
         <source>%1 はフォルダです。イメージとして読み書きしません。</source>
         <translation>%1 is a folder; it is neither read nor written as an image.</translation>
     </message>
@@ -326,6 +318,18 @@ It will be finished when this folder is next opened.</translation>
     <message>
         <source>%1 は %2 と大文字・小文字しか違いません。FAT32 のスティックでは同じ名前なので、付けられません。</source>
         <translation>%1 differs from %2 only in case. On a FAT32 stick, names that differ only in case are one name, so it cannot be given.</translation>
+    </message>
+    <message>
+        <source>%1 は置かれませんでした: %2</source>
+        <translation>%1 was not placed: %2</translation>
+    </message>
+    <message>
+        <source>%1 のファイルの変更を最後まで終えられませんでした。
+%2
+次にこのフォルダを開くときに、変更を終えます。</source>
+        <translation>The change of the files in %1 could not be finished.
+%2
+It will be finished when this folder is next opened.</translation>
     </message>
 </context>
 <context>
