@@ -245,12 +245,12 @@ bool LockWaiting(int fd, bool exclusive) {
     }
 }
 
-void SyncFolder(const std::string& folder) {
-    int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
+Result SyncFolder(const std::string& folder) {
+    const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0) return Result::FromErrno(errno);
+    const int err = ::fsync(dirFd) == 0 ? 0 : errno;
+    ::close(dirFd);
+    return err == 0 ? Result{} : Result::FromErrno(err);
 }
 
 namespace {

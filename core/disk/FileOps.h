@@ -155,7 +155,7 @@ Result RemoveFiles(const std::vector<std::string>& paths);
 bool LockWaiting(int fd, bool exclusive);
 
 // Flushes a folder's entries to the disk.
-void SyncFolder(const std::string& folder);
+Result SyncFolder(const std::string& folder);
 
 // statvfs of the file system holding `path`; nullopt when it fails or is empty.
 std::optional<SpaceInfo> SpaceOf(const std::string& path);

@@ -30,6 +30,8 @@ struct FileLook {
     std::string name;                    // a name that reaches it: its real one in a folder
     std::optional<std::uint64_t> size;   // as FileSize gives it
     std::string stamp;                   // as Stamp gives it
+
+    bool operator==(const FileLook&) const = default;
 };
 
 // The root folder of a song floppy. Every floppy operation goes through this,

@@ -424,7 +424,8 @@ Result StagedFile::PlaceAsNew(std::string_view name) {
     if (dir.fd < 0) return Result::FromErrno(errno);
     if (const int err = RenameNoReplaceAt(dir.fd, m_name, std::string(name)); err != 0) return Result::FromErrno(err);
     Release();
-    ::fsync(dir.fd);
+    // In place, but not known to be on the disk: that is no success to report.
+    if (::fsync(dir.fd) != 0) return Result::FromErrno(errno);
     return {};
 }
 
@@ -460,7 +461,7 @@ Result CarryOutChange(const std::string& folder, const std::vector<ChangeStep>& 
         // One rename or removal is whole by itself.
         if (const StepsRun run = TakeSteps(dir.fd, steps, true); run.error != 0) return Result::FromErrno(run.error);
         releaseStaged();
-        ::fsync(dir.fd);
+        if (::fsync(dir.fd) != 0) return Result::FromErrno(errno);
         return {};
     }
     StagedFile record;
@@ -491,10 +492,12 @@ Result CarryOutChange(const std::string& folder, const std::vector<ChangeStep>& 
     }
     releaseStaged();
     // The steps are on the disk before their record goes; if that cannot be
-    // told, the record stays, and the next opening finds its steps done.
+    // told, the record stays (the next opening finds its steps done), and
+    // the change is not reported as made.
     if (::fsync(dir.fd) != 0) {
+        const int err = errno;
         record.Release();
-        return {};
+        return Result::FromErrno(err);
     }
     record.Remove();
     ::fsync(dir.fd);

@@ -157,7 +157,7 @@ Result FolderVolume::CheckChange(const std::vector<std::string>& names) const {
 }
 
 void FolderVolume::Flush() {
-    SyncFolder(m_root);
+    (void)SyncFolder(m_root);   // each change flushed its own; this is for the caller's peace of mind
 }
 
 }  // namespace tunecrate

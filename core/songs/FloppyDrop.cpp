@@ -58,15 +58,20 @@ TransferResult PutSongInSlot(DropContext& context, DropState& state, int slot, I
         state.changedSlots.insert(slot);
         if (!WriteChangedSlots(context, state)) return TransferResult::Failed;
     }
+    const std::vector<std::string> files = SlotFiles(slot, 1);
+    const auto looksBefore = context.floppy->LookAt(files);
     const Result put = context.floppy->Apply(
-        {FileChange{SlotFile(slot, kSongExtension), std::move(in.song)}, FileChange{SlotFile(slot, kEventsExtension), std::move(in.events)}},
-        Room::Songs);
+        {FileChange{files[0], std::move(in.song)}, FileChange{files[1], std::move(in.events)}}, Room::Songs);
     if (!put.ok()) {
-        if (blankFirst) {
-            row.title = old.title;
-            row.comment = old.comment;
+        // What the disk holds decides: the old song keeps its texts, and a
+        // new one whose change the disk would not confirm gets its own.
+        const bool changed = context.floppy->LookAt(files) != looksBefore;
+        if (blankFirst || changed) {
+            row.title = changed ? in.title : old.title;
+            row.comment = changed ? in.comment : old.comment;
             state.changedSlots.insert(slot);
         }
+        state.Transferred = state.Transferred || changed;
         TellPutFailure(context, state, put, in.shownSource);
         return put.status == Status::DiskFull ? TransferResult::DiskFull : TransferResult::Failed;
     }

@@ -322,8 +322,10 @@ LabelledName LabelShelfImage(const std::string& folder, const std::string& file,
     } else if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
         labelled.result = Result::FromErrno(errno);
         labelled.result.reason = "Cannot rename " + from + " to " + labelled.name + ".\n" + labelled.result.reason;
-    } else {
-        SyncFolder(folder);
+    } else if (Result synced = SyncFolder(folder); !synced.ok()) {
+        // Renamed, but not known to be on the stick.
+        labelled.result = synced;
+        labelled.result.reason = "Cannot rename " + from + " to " + labelled.name + ".\n" + synced.reason;
     }
     if (fd >= 0) ::close(fd);
     return labelled;

@@ -45,9 +45,10 @@ Result DeleteFloppySlots(FloppyVolume& volume, const std::vector<SlotRow>& shown
         Result removed = volume.Apply({FileChange{base + std::string(kSongExtension), std::nullopt},
                                        FileChange{base + std::string(kEventsExtension), std::nullopt}},
                                       Room::Songs);
-        if (!removed.ok()) {
-            // The song is still there: its title and comment stay with it.
-            result.Include(CannotDelete(volume.Root() + base + std::string(kSongExtension), removed));
+        if (!removed.ok()) result.Include(CannotDelete(volume.Root() + base + std::string(kSongExtension), removed));
+        // A song still there keeps its title and comment; one gone, even
+        // where the disk would not confirm it, keeps none.
+        if (!removed.ok() && volume.Exists(base + std::string(kSongExtension))) {
             const SlotRow& row = now.rows[static_cast<std::size_t>(slot)];
             kept.push_back(SlotText{slot, row.title, row.comment});
             continue;
