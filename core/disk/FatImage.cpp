@@ -10,7 +10,7 @@ namespace {
 
 constexpr std::uint16_t kEndOfChain = 0xFFF;
 constexpr std::uint16_t kLastCluster = 0xFF8;      // 0xFF8..0xFFF end a chain
-constexpr std::uint16_t kBadCluster = 0xFF7;
+constexpr std::uint16_t kBadCluster = kBadClusterMark;
 constexpr std::uint8_t kLongNameAttributes = 0x0F;
 constexpr std::uint8_t kVolumeLabel = 0x08;
 constexpr std::uint8_t kLowerBase = 0x08;
@@ -415,6 +415,14 @@ std::uint32_t FatImage::EndSlot() const {
     return kImageRootEntries;
 }
 
+std::vector<std::uint32_t> FatImage::LongNameSlotsBefore(std::uint32_t slot) const {
+    std::vector<std::uint32_t> slots;
+    while (slot > 0 && IsLongNameSlot(std::string_view(m_root).substr((slot - 1) * kDirEntryBytes, kDirEntryBytes))) {
+        slots.push_back(--slot);
+    }
+    return slots;
+}
+
 void FatImage::ClearSlot(std::uint32_t slot) {
     m_root.replace(slot * kDirEntryBytes, kDirEntryBytes, kDirEntryBytes, '\0');
     m_entries.reset();
@@ -426,7 +434,7 @@ bool FatImage::PutEntry(std::uint32_t slot, std::string_view name, std::uint16_t
     const std::size_t at = slot * kDirEntryBytes;
     std::string entry(kDirEntryBytes, '\0');
     entry.replace(0, 11, shortName->first);
-    entry[11] = 0x20;   // archive
+    entry[11] = static_cast<char>(kArchiveAttribute);
     entry[12] = static_cast<char>(shortName->second);
     const auto [date, time] = DosNow();
     Put16(entry, 14, time);
@@ -444,6 +452,7 @@ bool FatImage::PutEntry(std::uint32_t slot, std::string_view name, std::uint16_t
 void FatImage::SetFile(std::uint32_t slot, std::uint16_t firstCluster, std::uint32_t size) {
     const std::size_t at = slot * kDirEntryBytes;
     const auto [date, time] = DosNow();
+    m_root[at + 11] = static_cast<char>(Byte(m_root, at + 11) | kArchiveAttribute);
     Put16(m_root, at + 18, date);
     Put16(m_root, at + 22, time);
     Put16(m_root, at + 24, date);
@@ -455,6 +464,11 @@ void FatImage::SetFile(std::uint32_t slot, std::uint16_t firstCluster, std::uint
 void FatImage::MarkDeleted(std::uint32_t firstSlot, std::uint32_t lastSlot) {
     for (std::uint32_t i = firstSlot; i <= lastSlot; ++i) m_root[i * kDirEntryBytes] = static_cast<char>(kDeleted);
     m_entries.reset();
+}
+
+bool IsLongNameSlot(std::string_view slot) {
+    const unsigned char first = Byte(slot, 0);
+    return first != 0x00 && first != kDeleted && (Byte(slot, 11) & 0x3F) == kLongNameAttributes;
 }
 
 std::optional<std::pair<std::string, std::uint8_t>> ShortNameFor(std::string_view name) {
