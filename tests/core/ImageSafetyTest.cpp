@@ -13,6 +13,7 @@
 #include "ScriptedPrompter.h"
 #include "Songs.h"
 #include "core/songs/FloppyDrop.h"
+#include "core/songs/Shelf.h"
 #include "core/songs/SongDeletion.h"
 #include "core/text/DragPayload.h"
 #include "core/text/Texts.h"
@@ -362,7 +363,8 @@ TEST_F(ImageCrashTest, ChangesOnADamagedImageNeverChangeAFileTheyDoNotWrite) {
 
 // A row: a floppy's state (damage, or what other tools leave), the problem our check tells of it among any others,
 // what fsck.fat -n says, and how a change ends (Failed without a reason: refused for that damage), CheckChange
-// saying the same beforehand, room aside. Reads write nothing, and peers see what a change that went ahead wrote.
+// saying the same beforehand, room aside. `tunecrate check` and the shelf tell the same, reads write nothing,
+// and peers see what a change that went ahead wrote.
 TEST_F(ImageCrashTest, DamageIsToldAsFsckFindsItAndChangesGoAheadOnlyWhereTheyEndangerNothing) {
     ASSERT_EQ(RunPeer({"mmd", "-i", image, "::Sub"}).exitCode + RunPeer({"mcopy", "-i", image, dir.Path("long"), "::Sub/IN.TXT"}).exitCode, 0);
     const std::string base = ReadWhole(image).value_or(""), copy = dir.Path("copy.img"), mdr = "MDR_00.B00";
@@ -427,6 +429,7 @@ TEST_F(ImageCrashTest, DamageIsToldAsFsckFindsItAndChangesGoAheadOnlyWhereTheyEn
          {{"MDR_01.B00", "s"s}}, {"mdir", "-b", "::"}, "::/MDR_01.B00\n"},
     };
     TempDir shelf;
+    std::string told;
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         char name[32];
@@ -439,7 +442,11 @@ TEST_F(ImageCrashTest, DamageIsToldAsFsckFindsItAndChangesGoAheadOnlyWhereTheyEn
         const PeerRun fsck = Fsck(path);
         EXPECT_TRUE(row.problem.empty() ? found.empty() : std::ranges::count(found, row.problem) == 1) << ::testing::PrintToString(found);
         EXPECT_TRUE((fsck.exitCode != 0) == !found.empty() && fsck.output.find(row.fsck) != std::string::npos) << fsck.output;
-        EXPECT_TRUE(ReadWhole(path) == bytes) << "the reads wrote";
+        const std::string damaged = found.empty() ? "" : Say(texts::kImageDamaged, {name, found[0]});
+        const ShelfRow listed = ReadShelfImage(shelf.path(), name);
+        EXPECT_EQ(std::tuple(listed.problem, listed.usable(), listed.titles[0], ReadWhole(path) == bytes),
+                  std::tuple(damaged.substr(0, damaged.find('\n')), true, "Blues"s, true)) << "the reads wrote";
+        for (const std::string& problem : found.empty() ? std::vector<std::string>{"ok"} : found) told += path + ": " + problem + "\n";
         WriteWhole(copy, bytes);
         ImageVolume volume(copy);
         std::vector<std::string> names;
@@ -450,6 +457,10 @@ TEST_F(ImageCrashTest, DamageIsToldAsFsckFindsItAndChangesGoAheadOnlyWhereTheyEn
         EXPECT_TRUE(applied.ok() || ReadWhole(copy) == bytes) << "refused, but written";
         EXPECT_NE(row.peer.empty() ? 0 : on(row.peer, copy).output.find(row.says), std::string::npos) << row.says;
     }
+#ifdef TUNECRATE_PROGRAM
+    const PeerRun check = RunCommand("LC_ALL=C LANGUAGE= '" TUNECRATE_PROGRAM "' check", {shelf.path()}, " 2>/dev/null");
+    EXPECT_EQ(std::pair(check.exitCode, check.output), std::pair(1, told));
+#endif
 }
 
 }  // namespace
