@@ -60,6 +60,14 @@ private:
     const int m_failAt;
 };
 
+// A song with a long name deleted as the instrument deletes: its long name stays, naming what takes the slot as MDR_01.B00.
+void LeaveLongNameOfDeletedSong(const std::string& image) {
+    ASSERT_EQ(RunPeer({"mcopy", "-i", image, "/dev/null", "::Old name.b00"}).exitCode, 0);
+    std::string bytes = ReadWhole(image).value_or("");
+    const std::size_t entry = bytes.find("OLDNAM~1B00");
+    WriteWhole(image, bytes.replace(entry, 11, "\xE5" "DR_01  B00").replace(entry - 32 + 13, 1, "\x9D"));
+}
+
 // What fsck.fat may say of an image a crash interrupted: nothing, or that
 // clusters belong to no file (and the FATs differ about such, the first used),
 // or that the long name "Old name.b00", left without its file before, is still so.
@@ -264,8 +272,7 @@ TEST_F(ImageCrashTest, EveryChangeSurvivesACrashAtAnyWriteInAnyOrder) {
                          [&](ImageVolume& volume) { DropOn(volume, prompter, 3, BuildPayload(kFloppyType, {"0"})); });
     // A long name whose file is gone, in the root sector before the slot a new file takes: it is cleared first.
     for (int n = 0; EndSlot(*ReadWhole(image)) % 16 != 15; ++n) ASSERT_TRUE(ImageVolume(image).Apply({{"PAD" + std::to_string(n), ""s}}, Room::Songs).ok());
-    ASSERT_EQ(RunPeer({"mcopy", "-i", image, dir.Path("long"), "::Old name.b00"}).exitCode, 0);
-    WriteWhole(image, ReadWhole(image)->replace(ReadWhole(image)->find("OLDNAM~1B00"), 1, "\xE5"));
+    LeaveLongNameOfDeletedSong(image);
     const auto newSong = [&](ImageVolume& volume) { volume.Apply({{"MDR_01.B00", song}}, Room::Songs); };
     ExpectEveryCrashSafe("a new song after a long name left without its file", newSong);
     Run(newSong);
@@ -375,9 +382,7 @@ TEST_F(ImageCrashTest, DamageIsToldAsFsckFindsItAndChangesGoAheadOnlyWhereTheyEn
     const auto n = [](std::size_t v) { return std::to_string(v); };
     const auto on = [](std::vector<std::string> args, const std::string& path) { return RunPeer((args.insert(args.begin() + 1, {"-i", path}), args)); };
     using Setup = std::function<void(const std::string&)>;
-    const auto patch = [](std::size_t offset, std::string bytes) -> Setup {
-        return [=](const std::string& path) { WriteWhole(path, ReadWhole(path)->replace(offset, bytes.size(), bytes)); };
-    };
+    const auto patch = [](std::size_t to, std::string b) -> Setup { return [=](auto& path) { WriteWhole(path, ReadWhole(path)->replace(to, b.size(), b)); }; };
     const auto fat = [](std::vector<std::uint64_t> fats, std::uint16_t c, std::uint16_t v) -> Setup {
         return [=](const std::string& path) { std::string bytes = *ReadWhole(path); SetFatEntry(bytes, fats, c, v); WriteWhole(path, bytes); };
     };
@@ -389,10 +394,6 @@ TEST_F(ImageCrashTest, DamageIsToldAsFsckFindsItAndChangesGoAheadOnlyWhereTheyEn
     std::vector<FileChange> emptyFiles;   // one for each root slot left
     for (std::size_t slot = end; slot < kImageRootEntries; ++slot) emptyFiles.push_back({"E" + n(slot), ""s});
     const Setup fillRoot = [&](const std::string& path) { ASSERT_TRUE(ImageVolume(path).Apply(emptyFiles, Room::Catalogue).ok()); };
-    const Setup orphan = [&](const std::string& path) {   // a long name whose file (of no cluster) is gone
-        peer({"mcopy", "/dev/null", "::Old name.b00"})(path);
-        patch(kRoot + (end + 1) * 32, "\xE5")(path);
-    };
     const std::vector<std::uint64_t> both = {kFat1, kFat2};
     struct Row { const char* what; Setup setup; std::string problem; const char* fsck; Status status = Status::Ok; std::string reason = {};
                  std::vector<FileChange> changes = {{"MDR_00.B00", SongBytes("New", 700)}}; std::vector<std::string> peer = {}; const char* says = ""; };
@@ -425,7 +426,7 @@ TEST_F(ImageCrashTest, DamageIsToldAsFsckFindsItAndChangesGoAheadOnlyWhereTheyEn
         {"a full root folder", fillRoot, "", "", Status::DiskFull, Say(texts::kRootFolderFull), {{"MDR_01.B00", "s"s}}},
         {"files written", peer({"mattrib", "-a", "::SONG.NAM"}), "", "", Status::Ok, "", {{"song.nam", "t"s}, {"NEW.TXT", "n"s}},
          {"mattrib", "::song.nam", "::NEW.TXT"}, "  A          ::/song.nam\n  A          ::/NEW.TXT\n"},
-        {"a new file after a long name without its file", orphan, Say(texts::kOrphanedLongName, {"/", n(end)}), "Orphaned", Status::Ok, "",
+        {"a new file after a long name without its file", LeaveLongNameOfDeletedSong, Say(texts::kOrphanedLongName, {"/", n(end)}), "Orphaned", Status::Ok, "",
          {{"MDR_01.B00", "s"s}}, {"mdir", "-b", "::"}, "::/MDR_01.B00\n"},
     };
     TempDir shelf;
