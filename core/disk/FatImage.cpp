@@ -214,7 +214,7 @@ bool FatImage::Load(std::string_view fat, std::string_view root, std::string* re
         return false;
     }
     m_fat.assign(fat.substr(0, FatUsedBytes()));
-    m_freeClusters.reset();
+    m_counts.reset();
     m_root.assign(root.substr(0, kImageRootEntries * kDirEntryBytes));
     m_entries.reset();
     return true;
@@ -249,26 +249,43 @@ std::uint16_t FatImage::EntryIn(std::string_view fat, std::uint16_t cluster) {
 std::uint16_t FatImage::Next(std::uint16_t cluster) const { return EntryIn(m_fat, cluster); }
 
 void FatImage::SetNext(std::uint16_t cluster, std::uint16_t next) {
-    const bool wasFree = Next(cluster) == 0;
+    const std::uint16_t was = Next(cluster);
     const std::size_t at = cluster + cluster / 2u;
     std::uint32_t pair = Le16(m_fat, at);
     pair = (cluster & 1) ? ((pair & 0x000F) | (std::uint32_t{next} << 4)) : ((pair & 0xF000) | (next & 0xFFF));
     Put16(m_fat, at, pair);
     // A count once made follows each change, so that no change costs a pass over the FAT.
-    const bool isFree = Next(cluster) == 0;
-    if (m_freeClusters && isFree != wasFree && cluster >= 2 && cluster < m_clusterCount + 2) {
-        *m_freeClusters = isFree ? *m_freeClusters + 1 : *m_freeClusters - 1;
+    const std::uint16_t is = Next(cluster);
+    if (m_counts && cluster >= 2 && cluster < m_clusterCount + 2) {
+        m_counts->free += (is == 0) - (was == 0);
+        m_counts->bad += (is == kBadCluster) - (was == kBadCluster);
     }
 }
 
-std::uint32_t FatImage::FreeClusters() const {
-    if (!m_freeClusters) {
-        std::uint32_t count = 0;
-        for (std::uint32_t c = 2; c < m_clusterCount + 2; ++c) count += Next(static_cast<std::uint16_t>(c)) == 0;
-        m_freeClusters = count;
+const FatImage::Counts& FatImage::Count() const {
+    if (!m_counts) {
+        // Two entries from three bytes at a time: every reading of an image
+        // makes this pass (the shelf's, for each of a thousand images).
+        Counts counts;
+        const auto* fat = reinterpret_cast<const unsigned char*>(m_fat.data());
+        const auto count = [&](std::uint32_t next) {
+            counts.free += next == 0;
+            counts.bad += next == kBadCluster;
+        };
+        const std::uint32_t end = m_clusterCount + 2;
+        for (std::uint32_t c = 2; c < end; c += 2) {
+            const unsigned char* three = fat + c / 2 * 3;
+            count(three[0] | (three[1] & 0x0Fu) << 8);
+            if (c + 1 < end) count(three[1] >> 4 | std::uint32_t{three[2]} << 4);
+        }
+        m_counts = counts;
     }
-    return *m_freeClusters;
+    return *m_counts;
 }
+
+std::uint32_t FatImage::FreeClusters() const { return Count().free; }
+
+std::uint32_t FatImage::BadClusters() const { return Count().bad; }
 
 std::optional<std::vector<std::uint16_t>> FatImage::TakeFree(std::uint32_t count,
                                                              const std::vector<std::uint8_t>& inUse) const {

@@ -63,6 +63,7 @@ public:
     static std::uint16_t EntryIn(std::string_view fat, std::uint16_t cluster);
     void SetNext(std::uint16_t cluster, std::uint16_t next);
     std::uint32_t FreeClusters() const;
+    std::uint32_t BadClusters() const;   // marked bad (0xFF7)
     // The first `count` free clusters that `inUse` does not mark (non-zero),
     // or nothing when fewer are free. `inUse` has one flag per cluster number
     // (or is empty).
@@ -113,8 +114,11 @@ private:
     std::uint32_t m_reservedSectors = 1;
     std::uint32_t m_sectorsPerFat = 9;
     std::uint32_t m_clusterCount = 0;
-    // Of the disk's clusters: counted when first asked for, then kept by SetNext.
-    mutable std::optional<std::uint32_t> m_freeClusters;
+    // Of the disk's clusters, the free and the bad ones: counted in one pass
+    // when first asked for, then kept by SetNext.
+    struct Counts { std::uint32_t free = 0, bad = 0; };
+    const Counts& Count() const;
+    mutable std::optional<Counts> m_counts;
     std::string m_fat;
     std::string m_root;
     // The root read into entries once, until the next change of the root.

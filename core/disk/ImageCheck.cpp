@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <set>
 
 #include "core/text/Texts.h"
@@ -25,6 +26,7 @@ struct Tour {
     const FolderReader& readFolder;
     ImageSurvey& survey;
     std::set<std::uint16_t> foldersSeen;
+    FatImage::Walk walk;
     std::string folder;
 };
 
@@ -57,39 +59,42 @@ void LookAtSlots(std::string_view folder, const std::string& shownFolder, std::v
 void Visit(Tour& tour, const std::vector<FatEntry>& entries, const std::string& parent, int depth) {
     ImageSurvey& survey = tour.survey;
     const std::size_t first = survey.items.size();
+    survey.items.reserve(first + entries.size());
     for (const FatEntry& entry : entries) {
-        ImageSurvey::Item item;
+        ImageSurvey::Item& item = survey.items.emplace_back();
         item.path = parent + (entry.longName.empty() ? entry.shortName : entry.longName);
         item.entry = entry;
         item.inRoot = depth == 0;
-        tour.fat.WalkChain(entry.firstCluster, entry.IsFolder() ? 0 : entry.size, item.walk);
-        for (std::uint16_t c : item.walk.clusters) {
+        tour.fat.WalkChain(entry.firstCluster, entry.IsFolder() ? 0 : entry.size, tour.walk);
+        item.problem = tour.walk.problem;
+        item.from = survey.chains.size();
+        item.count = tour.walk.clusters.size();
+        survey.chains.insert(survey.chains.end(), tour.walk.clusters.begin(), tour.walk.clusters.end());
+        for (std::uint16_t c : tour.walk.clusters) {
             if (survey.owners[c] == 0) survey.held.push_back(c);
             survey.owners[c] = static_cast<std::uint8_t>(std::min(survey.owners[c] + 1, 2));
         }
-        survey.items.push_back(std::move(item));
     }
     // A folder's files hold clusters too; a damaged or looping tree is followed only so far.
     for (std::size_t i = first; i < first + entries.size(); ++i) {
         const ImageSurvey::Item& folder = survey.items[i];
-        if (!folder.entry.IsFolder() || folder.walk.clusters.empty() || depth >= 16 ||
+        if (!folder.entry.IsFolder() || folder.count == 0 || depth >= 16 ||
             !tour.foldersSeen.insert(folder.entry.firstCluster).second) {
             continue;
         }
         const std::string path = folder.path;   // the items grow below
-        if (!tour.readFolder(folder.walk.clusters, tour.folder)) continue;
+        if (!tour.readFolder(survey.ClustersOf(folder), tour.folder)) continue;
         LookAtSlots(tour.folder, "/" + path, survey.slotProblems);
         Visit(tour, FatImage::ParseEntries(tour.folder), path + "/", depth + 1);
     }
 }
 
-std::string ChainText(const FatImage& fat, const ImageSurvey::Item& item) {
+std::string ChainText(const FatImage& fat, const ImageSurvey& survey, const ImageSurvey::Item& item) {
     using Problem = FatImage::Walk::Problem;
-    const FatImage::Walk& walk = item.walk;
-    if (walk.problem == Problem::None || walk.problem == Problem::Short) return {};
-    if (walk.clusters.empty()) return Say(texts::kStartOffDisk, {item.path, Number(item.entry.firstCluster)});
-    const std::uint16_t last = walk.clusters.back();
-    switch (walk.problem) {
+    if (item.problem == Problem::None || item.problem == Problem::Short) return {};
+    if (item.count == 0) return Say(texts::kStartOffDisk, {item.path, Number(item.entry.firstCluster)});
+    const std::uint16_t last = survey.ClustersOf(item).back();
+    switch (item.problem) {
         case Problem::LeavesDisk: return Say(texts::kChainLeavesDisk, {item.path, Number(last), Number(fat.Next(last))});
         case Problem::MeetsFree: return Say(texts::kChainMeetsFree, {item.path, Number(last)});
         case Problem::MeetsBad: return Say(texts::kChainMeetsBad, {item.path, Number(last)});
@@ -103,10 +108,10 @@ std::string ChainText(const FatImage& fat, const ImageSurvey::Item& item) {
 // The first cluster of `item` that another chain holds too, and that chain's item.
 std::optional<std::pair<std::uint16_t, const ImageSurvey::Item*>> SharedCluster(const ImageSurvey& survey,
                                                                                 const ImageSurvey::Item& item) {
-    for (std::uint16_t c : item.walk.clusters) {
+    for (std::uint16_t c : survey.ClustersOf(item)) {
         if (survey.owners[c] < 2) continue;
         for (const ImageSurvey::Item& other : survey.items) {
-            if (&other != &item && std::find(other.walk.clusters.begin(), other.walk.clusters.end(), c) != other.walk.clusters.end()) {
+            if (&other != &item && std::ranges::find(survey.ClustersOf(other), c) != survey.ClustersOf(other).end()) {
                 return std::pair(c, &other);
             }
         }
@@ -119,7 +124,7 @@ std::optional<std::pair<std::uint16_t, const ImageSurvey::Item*>> SharedCluster(
 ImageSurvey SurveyImage(const FatImage& fat, const FolderReader& readFolder) {
     ImageSurvey survey;
     survey.owners.assign(fat.ClusterCount() + 2, 0);
-    Tour tour{fat, readFolder, survey, {}, {}};
+    Tour tour{fat, readFolder, survey, {}, {}, {}};
     LookAtSlots(fat.RootBytes(), "/", survey.slotProblems);
     Visit(tour, fat.Entries(), "", 0);
     return survey;
@@ -127,8 +132,8 @@ ImageSurvey SurveyImage(const FatImage& fat, const FolderReader& readFolder) {
 
 std::optional<std::uint32_t> FirstFatDifference(const FatImage& fat, std::string_view first, std::string_view second) {
     const std::size_t bytes = std::min<std::size_t>({fat.FatEntryBytes(), first.size(), second.size()});
+    if (std::memcmp(first.data(), second.data(), bytes) == 0) return std::nullopt;
     const auto differ = std::mismatch(first.begin(), first.begin() + static_cast<std::ptrdiff_t>(bytes), second.begin());
-    if (differ.first == first.begin() + static_cast<std::ptrdiff_t>(bytes)) return std::nullopt;
     // Two entries share three bytes: the middle one holds the high half of
     // the even entry and the low half of the odd one.
     const auto at = static_cast<std::uint32_t>(differ.first - first.begin());
@@ -143,7 +148,7 @@ std::string FatDifferenceText(std::uint32_t entry) {
 }
 
 std::string ChainDamage(const FatImage& fat, const ImageSurvey& survey, const ImageSurvey::Item& item) {
-    if (std::string text = ChainText(fat, item); !text.empty()) return text;
+    if (std::string text = ChainText(fat, survey, item); !text.empty()) return text;
     if (const auto shared = SharedCluster(survey, item)) {
         return Say(texts::kClusterShared, {item.path, Number(shared->first), shared->second->path});
     }
@@ -162,12 +167,11 @@ std::vector<std::string> ImageProblems(const FatImage& fat, std::string_view fir
     std::set<std::pair<std::size_t, std::size_t>> sharers;   // each pair of items told once
     for (const ImageSurvey::Item& item : survey.items) {
         const FatEntry& entry = item.entry;
-        const FatImage::Walk& walk = item.walk;
         if (entry.IsFolder() && entry.firstCluster == 0) {
             problems.push_back(Say(texts::kFolderWithoutCluster, {item.path}));
         } else if (!entry.IsFolder() && entry.firstCluster == 0 && entry.size > 0) {
             problems.push_back(Say(texts::kSizeWithoutCluster, {item.path, Number(entry.size)}));
-        } else if (std::string text = ChainText(fat, item); !text.empty()) {
+        } else if (std::string text = ChainText(fat, survey, item); !text.empty()) {
             problems.push_back(std::move(text));
         }
         if (entry.IsFolder() && entry.size != 0) problems.push_back(Say(texts::kFolderWithSize, {item.path, Number(entry.size)}));
@@ -180,24 +184,24 @@ std::vector<std::string> ImageProblems(const FatImage& fat, std::string_view fir
         }
         if (entry.IsFolder() || (entry.firstCluster == 0 && entry.size > 0)) continue;
         const std::size_t needed = (std::size_t{entry.size} + kImageSectorBytes - 1) / kImageSectorBytes;
-        const auto clusters = Number(static_cast<std::uint32_t>(walk.clusters.size()));
-        if (walk.problem == FatImage::Walk::Problem::Short) {
+        const auto clusters = Number(static_cast<std::uint32_t>(item.count));
+        if (item.problem == FatImage::Walk::Problem::Short) {
             problems.push_back(Say(texts::kChainShort, {item.path, clusters, Number(entry.size)}));
-        } else if (walk.problem == FatImage::Walk::Problem::None && walk.clusters.size() > needed) {
+        } else if (item.problem == FatImage::Walk::Problem::None && item.count > needed) {
             problems.push_back(Say(texts::kChainLong, {item.path, clusters, Number(entry.size)}));
         }
     }
     problems.insert(problems.end(), survey.slotProblems.begin(), survey.slotProblems.end());
-    // In use in the FAT (a bad cluster is not) and held by no chain.
-    std::uint32_t lost = 0;
-    std::uint16_t firstLost = 0;
-    for (std::uint32_t c = 2; c < fat.ClusterCount() + 2; ++c) {
-        const auto cluster = static_cast<std::uint16_t>(c);
-        const std::uint16_t next = fat.Next(cluster);
-        if (next == 0 || next == kBadClusterMark || survey.owners[c] != 0) continue;
-        if (lost++ == 0) firstLost = cluster;
+    // In use in the FAT (a bad cluster is not) and held by no chain. The
+    // FAT's counts, which the free space needs anyway, tell whether there are
+    // any; only then is the FAT gone through for the first.
+    const auto inUse = [&](std::uint16_t cluster) { return fat.Next(cluster) != 0 && fat.Next(cluster) != kBadClusterMark; };
+    const auto held = static_cast<std::uint32_t>(std::count_if(survey.held.begin(), survey.held.end(), inUse));
+    if (const std::uint32_t lost = fat.ClusterCount() - fat.FreeClusters() - fat.BadClusters() - held; lost > 0) {
+        std::uint16_t firstLost = 2;
+        while (!inUse(firstLost) || survey.owners[firstLost] != 0) ++firstLost;
+        problems.push_back(Say(texts::kLostClusters, {Number(lost), Number(firstLost)}));
     }
-    if (lost > 0) problems.push_back(Say(texts::kLostClusters, {Number(lost), Number(firstLost)}));
     return problems;
 }
 

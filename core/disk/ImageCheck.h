@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,7 +14,7 @@
 namespace tunecrate {
 
 // Reads a folder's clusters, up to its end mark, into `bytes`; false when they cannot be read.
-using FolderReader = std::function<bool(const std::vector<std::uint16_t>& clusters, std::string& bytes)>;
+using FolderReader = std::function<bool(std::span<const std::uint16_t> clusters, std::string& bytes)>;
 
 // Every file and folder of an image (the root's, then each subfolder's as
 // it is met), with the chain each holds followed as far as it goes, and
@@ -24,12 +25,17 @@ struct ImageSurvey {
         std::string path;        // "SONG.NAM", "Sub/Take one.txt": long names where there are
         FatEntry entry;
         bool inRoot = false;
-        FatImage::Walk walk;     // with the file's size (a folder has none)
+        // What stopped its chain, walked with the file's size (a folder has none),
+        // and where the clusters it went through lie in `chains`.
+        FatImage::Walk::Problem problem = FatImage::Walk::Problem::None;
+        std::size_t from = 0, count = 0;
     };
     std::vector<Item> items;
+    std::vector<std::uint16_t> chains;   // the items' clusters, one chain after another
     std::vector<std::uint8_t> owners;    // chains through each cluster, counted up to 2
     std::vector<std::uint16_t> held;     // those clusters, each once: fewer than the disk's
     std::vector<std::string> slotProblems;   // long-name slots that cannot be right, in plain words
+    std::span<const std::uint16_t> ClustersOf(const Item& item) const { return {chains.data() + item.from, item.count}; }
 };
 
 // Reads the subfolders through `readFolder`, each once, as deep as 16.

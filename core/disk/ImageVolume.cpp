@@ -167,7 +167,7 @@ public:
     // Which clusters the files and folders hold, every chain followed as far
     // as it goes (into subfolders too); a cluster held is held, whatever the FAT says.
     ImageSurvey TakeSurvey() const {
-        return SurveyImage(fat, [this](const std::vector<std::uint16_t>& clusters, std::string& bytes) {
+        return SurveyImage(fat, [this](std::span<const std::uint16_t> clusters, std::string& bytes) {
             return ReadFolder(clusters, bytes);
         });
     }
@@ -176,7 +176,7 @@ private:
     // A folder's clusters up to its end mark, a few at a time: what lies
     // beyond the mark is never read as entries, and a damaged folder may
     // claim the whole disk.
-    bool ReadFolder(const std::vector<std::uint16_t>& clusters, std::string& bytes) const {
+    bool ReadFolder(std::span<const std::uint16_t> clusters, std::string& bytes) const {
         constexpr std::size_t kBatch = 16;
         bytes.clear();
         for (std::size_t first = 0; first < clusters.size();) {
