@@ -19,8 +19,8 @@ std::string Hex(std::uint32_t n) {
     return text;
 }
 
-// A survey's way through the tree: the folders it has been in, and a buffer
-// that one folder leaves to the next, so it is allocated once.
+// A survey's way through the tree: the folders it has been in, and buffers
+// that one entry or folder leaves to the next, so each is allocated once.
 struct Tour {
     const FatImage& fat;
     const FolderReader& readFolder;
