@@ -154,9 +154,11 @@ int Check(const CommandLine& line, std::ostream& out, std::ostream& err) {
             err << "tunecrate: " << path << " holds no floppy images\n";
             status = 1;
         }
+        // Every problem of an image on a line of its own, so a script can count them.
         for (const auto& [where, row] : rows) {
-            out << where << ": " << (row.usable() ? "ok" : row.problem) << "\n";
-            if (!row.usable()) status = 1;
+            for (const std::string& problem : row.damage) out << where << ": " << problem << "\n";
+            if (row.damage.empty()) out << where << ": " << (row.problem.empty() ? "ok" : row.problem) << "\n";
+            if (!row.problem.empty()) status = 1;
         }
     }
     return status;

@@ -324,6 +324,104 @@ Go on?</translation>
         <translation>%1 was not placed: %2</translation>
     </message>
     <message>
+        <source>%1 は壊れています: %2
+書き込む前に、ディスク検査ツール（fsck.fat）で修復してください。</source>
+        <translation>%1 is damaged: %2
+Repair it with a disk checker (fsck.fat) before writing to it.</translation>
+    </message>
+    <message>
+        <source>2 つの FAT が、クラスタ %1 の項目で食い違っています。</source>
+        <translation>The two FATs differ at the entry of cluster %1.</translation>
+    </message>
+    <message>
+        <source>2 つの FAT が、先頭の予約項目（メディアの種類）で食い違っています。</source>
+        <translation>The two FATs differ in their reserved first entries (the media type).</translation>
+    </message>
+    <message>
+        <source>FAT の先頭の予約項目（メディアの種類）が壊れています（%1）。</source>
+        <translation>The reserved first entry of the FAT (the media type) is damaged (%1).</translation>
+    </message>
+    <message>
+        <source>%1: クラスタチェーンがクラスタ %2 から、このディスクのクラスタではない %3 へ続いています。</source>
+        <translation>%1: its cluster chain goes on from cluster %2 to %3, which is not a cluster of the disk.</translation>
+    </message>
+    <message>
+        <source>%1: 最初のクラスタ %2 は、このディスクのクラスタではありません。</source>
+        <translation>%1: its first cluster, %2, is not a cluster of the disk.</translation>
+    </message>
+    <message>
+        <source>%1: クラスタチェーンに、FAT で空きとされているクラスタ %2 が含まれています。</source>
+        <translation>%1: its cluster chain holds cluster %2, which the FAT marks free.</translation>
+    </message>
+    <message>
+        <source>%1: クラスタチェーンに、FAT で不良とされているクラスタ %2 が含まれています。</source>
+        <translation>%1: its cluster chain holds cluster %2, which the FAT marks bad.</translation>
+    </message>
+    <message>
+        <source>%1: クラスタチェーンがクラスタ %2 からクラスタ %3 へ戻り、輪になっています。</source>
+        <translation>%1: its cluster chain loops from cluster %2 back to cluster %3.</translation>
+    </message>
+    <message>
+        <source>%1: クラスタチェーンは %2 クラスタしかなく、%3 バイトには足りません。</source>
+        <translation>%1: its cluster chain of %2 clusters is too short for its %3 bytes.</translation>
+    </message>
+    <message>
+        <source>%1: クラスタチェーンは %2 クラスタあり、%3 バイトに必要な数より長くなっています。</source>
+        <translation>%1: its cluster chain of %2 clusters is longer than its %3 bytes need.</translation>
+    </message>
+    <message>
+        <source>%1: %2 バイトあるはずですが、クラスタがありません。</source>
+        <translation>%1: it should hold %2 bytes but has no cluster.</translation>
+    </message>
+    <message>
+        <source>%1: フォルダですが、クラスタがありません。</source>
+        <translation>%1: it is a folder but has no cluster.</translation>
+    </message>
+    <message>
+        <source>%1: フォルダなのに、大きさ（%2 バイト）が書かれています。</source>
+        <translation>%1: it is a folder but gives a size (%2 bytes).</translation>
+    </message>
+    <message>
+        <source>%1 は、クラスタ %2 を %3 と共有しています。</source>
+        <translation>%1 shares cluster %2 with %3.</translation>
+    </message>
+    <message>
+        <source>%1 個のクラスタが、どのファイルにも属さないのに使用中になっています（最初はクラスタ %2）。</source>
+        <translation>%1 clusters are marked in use but belong to no file (the first is cluster %2).</translation>
+    </message>
+    <message>
+        <source>フォルダ %1 のエントリ %2 は、どのファイルにも属さない長い名前の一部です。</source>
+        <translation>Entry %2 of the folder %1 is part of a long name that belongs to no file.</translation>
+    </message>
+    <message>
+        <source>フォルダ %1 のエントリ %2 は長い名前の一部ですが、クラスタ（%3）が書かれています。</source>
+        <translation>Entry %2 of the folder %1 is part of a long name but gives a cluster (%3).</translation>
+    </message>
+    <message>
+        <source>%1 は読み取り専用なので、変更しません。
+変更するには、先に読み取り専用の属性を外してください。</source>
+        <translation>%1 is read-only, so it is not changed.
+Take away its read-only attribute first to change it.</translation>
+    </message>
+    <message>
+        <source>%1 のディスクは書き込み禁止になっています。</source>
+        <translation>The disk in %1 is write-protected.</translation>
+    </message>
+    <message>
+        <source>イメージファイル %1 には書き込めません（読み取り専用です）。</source>
+        <translation>The image file %1 cannot be written (it is read-only).</translation>
+    </message>
+    <message>
+        <source>%1 に新しいファイルは書き込みましたが、古い内容の領域を解放できませんでした（%2）。
+ディスク検査ツール（fsck.fat）で回収できます。開き直すまで、このイメージには何も書き込みません。</source>
+        <translation>The new files are in place on %1, but the room of their old contents could not be freed (%2).
+A disk checker (fsck.fat) will reclaim it. Nothing more is written to the image until it is opened again.</translation>
+    </message>
+    <message>
+        <source>フロッピーのルートフォルダがいっぱいです。</source>
+        <translation>The floppy&apos;s root folder is full.</translation>
+    </message>
+    <message>
         <source>%1 のファイルの変更を最後まで終えられませんでした。
 %2
 次にこのフォルダを開くときに、変更を終えます。</source>

@@ -10,7 +10,7 @@ namespace {
 
 constexpr std::uint16_t kEndOfChain = 0xFFF;
 constexpr std::uint16_t kLastCluster = 0xFF8;      // 0xFF8..0xFFF end a chain
-constexpr std::uint16_t kBadCluster = 0xFF7;
+constexpr std::uint16_t kBadCluster = kBadClusterMark;
 constexpr std::uint8_t kLongNameAttributes = 0x0F;
 constexpr std::uint8_t kVolumeLabel = 0x08;
 constexpr std::uint8_t kLowerBase = 0x08;
@@ -214,7 +214,7 @@ bool FatImage::Load(std::string_view fat, std::string_view root, std::string* re
         return false;
     }
     m_fat.assign(fat.substr(0, FatUsedBytes()));
-    m_freeClusters.reset();
+    m_counts.reset();
     m_root.assign(root.substr(0, kImageRootEntries * kDirEntryBytes));
     m_entries.reset();
     return true;
@@ -249,26 +249,43 @@ std::uint16_t FatImage::EntryIn(std::string_view fat, std::uint16_t cluster) {
 std::uint16_t FatImage::Next(std::uint16_t cluster) const { return EntryIn(m_fat, cluster); }
 
 void FatImage::SetNext(std::uint16_t cluster, std::uint16_t next) {
-    const bool wasFree = Next(cluster) == 0;
+    const std::uint16_t was = Next(cluster);
     const std::size_t at = cluster + cluster / 2u;
     std::uint32_t pair = Le16(m_fat, at);
     pair = (cluster & 1) ? ((pair & 0x000F) | (std::uint32_t{next} << 4)) : ((pair & 0xF000) | (next & 0xFFF));
     Put16(m_fat, at, pair);
     // A count once made follows each change, so that no change costs a pass over the FAT.
-    const bool isFree = Next(cluster) == 0;
-    if (m_freeClusters && isFree != wasFree && cluster >= 2 && cluster < m_clusterCount + 2) {
-        *m_freeClusters = isFree ? *m_freeClusters + 1 : *m_freeClusters - 1;
+    const std::uint16_t is = Next(cluster);
+    if (m_counts && cluster >= 2 && cluster < m_clusterCount + 2) {
+        m_counts->free += (is == 0) - (was == 0);
+        m_counts->bad += (is == kBadCluster) - (was == kBadCluster);
     }
 }
 
-std::uint32_t FatImage::FreeClusters() const {
-    if (!m_freeClusters) {
-        std::uint32_t count = 0;
-        for (std::uint32_t c = 2; c < m_clusterCount + 2; ++c) count += Next(static_cast<std::uint16_t>(c)) == 0;
-        m_freeClusters = count;
+const FatImage::Counts& FatImage::Count() const {
+    if (!m_counts) {
+        // Two entries from three bytes at a time: every reading of an image
+        // makes this pass (the shelf's, for each of a thousand images).
+        Counts counts;
+        const auto* fat = reinterpret_cast<const unsigned char*>(m_fat.data());
+        const auto count = [&](std::uint32_t next) {
+            counts.free += next == 0;
+            counts.bad += next == kBadCluster;
+        };
+        const std::uint32_t end = m_clusterCount + 2;
+        for (std::uint32_t c = 2; c < end; c += 2) {
+            const unsigned char* three = fat + c / 2 * 3;
+            count(three[0] | (three[1] & 0x0Fu) << 8);
+            if (c + 1 < end) count(three[1] >> 4 | std::uint32_t{three[2]} << 4);
+        }
+        m_counts = counts;
     }
-    return *m_freeClusters;
+    return *m_counts;
 }
+
+std::uint32_t FatImage::FreeClusters() const { return Count().free; }
+
+std::uint32_t FatImage::BadClusters() const { return Count().bad; }
 
 std::optional<std::vector<std::uint16_t>> FatImage::TakeFree(std::uint32_t count,
                                                              const std::vector<std::uint8_t>& inUse) const {
@@ -415,6 +432,14 @@ std::uint32_t FatImage::EndSlot() const {
     return kImageRootEntries;
 }
 
+std::vector<std::uint32_t> FatImage::LongNameSlotsBefore(std::uint32_t slot) const {
+    std::vector<std::uint32_t> slots;
+    while (slot > 0 && IsLongNameSlot(std::string_view(m_root).substr((slot - 1) * kDirEntryBytes, kDirEntryBytes))) {
+        slots.push_back(--slot);
+    }
+    return slots;
+}
+
 void FatImage::ClearSlot(std::uint32_t slot) {
     m_root.replace(slot * kDirEntryBytes, kDirEntryBytes, kDirEntryBytes, '\0');
     m_entries.reset();
@@ -426,7 +451,7 @@ bool FatImage::PutEntry(std::uint32_t slot, std::string_view name, std::uint16_t
     const std::size_t at = slot * kDirEntryBytes;
     std::string entry(kDirEntryBytes, '\0');
     entry.replace(0, 11, shortName->first);
-    entry[11] = 0x20;   // archive
+    entry[11] = static_cast<char>(kArchiveAttribute);
     entry[12] = static_cast<char>(shortName->second);
     const auto [date, time] = DosNow();
     Put16(entry, 14, time);
@@ -444,6 +469,7 @@ bool FatImage::PutEntry(std::uint32_t slot, std::string_view name, std::uint16_t
 void FatImage::SetFile(std::uint32_t slot, std::uint16_t firstCluster, std::uint32_t size) {
     const std::size_t at = slot * kDirEntryBytes;
     const auto [date, time] = DosNow();
+    m_root[at + 11] = static_cast<char>(Byte(m_root, at + 11) | kArchiveAttribute);
     Put16(m_root, at + 18, date);
     Put16(m_root, at + 22, time);
     Put16(m_root, at + 24, date);
@@ -455,6 +481,11 @@ void FatImage::SetFile(std::uint32_t slot, std::uint16_t firstCluster, std::uint
 void FatImage::MarkDeleted(std::uint32_t firstSlot, std::uint32_t lastSlot) {
     for (std::uint32_t i = firstSlot; i <= lastSlot; ++i) m_root[i * kDirEntryBytes] = static_cast<char>(kDeleted);
     m_entries.reset();
+}
+
+bool IsLongNameSlot(std::string_view slot) {
+    const unsigned char first = Byte(slot, 0);
+    return first != 0x00 && first != kDeleted && (Byte(slot, 11) & 0x3F) == kLongNameAttributes;
 }
 
 std::optional<std::pair<std::string, std::uint8_t>> ShortNameFor(std::string_view name) {

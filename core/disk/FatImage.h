@@ -48,6 +48,9 @@ public:
     // clusters. The others are never read or written: a boot sector may give
     // its FATs nearly the whole disk.
     std::uint64_t FatUsedBytes() const;
+    // The bytes of a FAT that hold the entries of the reserved entries and
+    // the disk's clusters; what follows them is no entry of anything.
+    std::uint64_t FatEntryBytes() const { return ((std::uint64_t{m_clusterCount} + 2) * 3 + 1) / 2; }
     std::uint64_t FatOffset(int copy) const;
     std::uint64_t RootOffset() const;
     std::uint64_t ClusterOffset(std::uint16_t cluster) const;
@@ -60,6 +63,7 @@ public:
     static std::uint16_t EntryIn(std::string_view fat, std::uint16_t cluster);
     void SetNext(std::uint16_t cluster, std::uint16_t next);
     std::uint32_t FreeClusters() const;
+    std::uint32_t BadClusters() const;   // marked bad (0xFF7)
     // The first `count` free clusters that `inUse` does not mark (non-zero),
     // or nothing when fewer are free. `inUse` has one flag per cluster number
     // (or is empty).
@@ -94,10 +98,15 @@ public:
     // The slot of the end mark (the first slot that begins with 0), or the
     // slot count when the root has none.
     std::uint32_t EndSlot() const;
+    // The live long-name slots right before the free slot `slot`, nearest
+    // first: they belong to no file, and other tools would give a new entry
+    // in `slot` their long name.
+    std::vector<std::uint32_t> LongNameSlotsBefore(std::uint32_t slot) const;
     // Clears a slot to zeros: past the end mark, where nobody looks.
     void ClearSlot(std::uint32_t slot);
     // Writes a short entry into `slot` for a new file; false when `name` is no 8.3 name.
     bool PutEntry(std::uint32_t slot, std::string_view name, std::uint16_t firstCluster, std::uint32_t size);
+    // Points an entry at a new content, marking it changed (archive) as FAT writers do.
     void SetFile(std::uint32_t slot, std::uint16_t firstCluster, std::uint32_t size);
     void MarkDeleted(std::uint32_t firstSlot, std::uint32_t lastSlot);
 
@@ -105,13 +114,23 @@ private:
     std::uint32_t m_reservedSectors = 1;
     std::uint32_t m_sectorsPerFat = 9;
     std::uint32_t m_clusterCount = 0;
-    // Of the disk's clusters: counted when first asked for, then kept by SetNext.
-    mutable std::optional<std::uint32_t> m_freeClusters;
+    // Of the disk's clusters, the free and the bad ones: counted in one pass
+    // when first asked for, then kept by SetNext.
+    struct Counts { std::uint32_t free = 0, bad = 0; };
+    const Counts& Count() const;
+    mutable std::optional<Counts> m_counts;
     std::string m_fat;
     std::string m_root;
     // The root read into entries once, until the next change of the root.
     mutable std::optional<std::vector<FatEntry>> m_entries;
 };
+
+inline constexpr std::uint8_t kReadOnlyAttribute = 0x01;
+inline constexpr std::uint8_t kArchiveAttribute = 0x20;
+inline constexpr std::uint16_t kBadClusterMark = 0xFF7;
+
+// Whether a folder slot is in use and part of a long name (not a deleted slot).
+bool IsLongNameSlot(std::string_view slot);
 
 // The 11 bytes of the short name for `name`, with the case flags of byte 12,
 // or nothing when it is no 8.3 name of plain ASCII characters.

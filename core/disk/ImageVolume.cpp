@@ -4,13 +4,16 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
-#include <set>
+#include <linux/fs.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "core/disk/BlockDevice.h"
 #include "core/disk/FatImage.h"
+#include "core/disk/ImageCheck.h"
+#include "core/text/Texts.h"
 
 namespace tunecrate {
 namespace {
@@ -73,29 +76,9 @@ bool ForEachRun(const std::vector<std::uint16_t>& clusters, Visit visit) {
     return true;
 }
 
-const char* Describe(FatImage::Walk::Problem problem) {
-    switch (problem) {
-        case FatImage::Walk::Problem::LeavesDisk: return "its cluster chain leaves the disk";
-        case FatImage::Walk::Problem::MeetsFree: return "its cluster chain runs into a free cluster";
-        case FatImage::Walk::Problem::MeetsBad: return "its cluster chain runs into a bad cluster";
-        case FatImage::Walk::Problem::Loops: return "its cluster chain loops";
-        case FatImage::Walk::Problem::Short: return "its cluster chain is shorter than the file";
-        case FatImage::Walk::Problem::None: break;
-    }
-    return "";
-}
-
-// Which clusters the files and folders of the image hold, following every
-// chain as far as it goes (into subfolders too).
-// A cluster with owners > 0 is held, whatever the FAT says.
-struct Survey {
-    std::vector<std::uint8_t> owners;   // chains through each cluster, counted up to 2
-    std::vector<std::uint16_t> held;    // those clusters, each once: fewer than the disk's
-};
-
 // One change as planned: the entries it replaces, its new bytes and place.
 struct Planned {
-    std::string name;
+    const FileChange* change = nullptr;
     bool remove = false;
     std::string bytes;
     std::vector<FatEntry> existing;          // the first is replaced, the others go
@@ -111,6 +94,7 @@ class ImageFile {
 public:
     std::unique_ptr<ImageStore> store;
     bool readOnly = false;
+    bool device = false;   // a drive's disk, not an image file
     FatImage fat;
     std::string fatOnDisk[2];
     std::string rootOnDisk;
@@ -180,33 +164,19 @@ public:
     }
     bool WriteRoot() { return WriteChanged(fat.RootOffset(), fat.RootBytes(), rootOnDisk); }
 
-    Survey TakeSurvey() const {
-        Survey survey;
-        survey.owners.assign(fat.ClusterCount() + 2, 0);
-        Tour tour;
-        Visit(fat.Entries(), survey, tour, 0);
-        return survey;
-    }
-
-    // A cluster that holds a file and that the two FAT copies describe
-    // differently: which copy is right is for a repair tool to decide.
-    // The lowest such cluster, so that the message names the same one each time.
-    std::optional<std::uint16_t> FatCopiesDisagree(const Survey& survey) const {
-        std::optional<std::uint16_t> lowest;
-        for (std::uint16_t cluster : survey.held) {
-            if (FatImage::EntryIn(fatOnDisk[0], cluster) != FatImage::EntryIn(fatOnDisk[1], cluster) &&
-                (!lowest || cluster < *lowest)) {
-                lowest = cluster;
-            }
-        }
-        return lowest;
+    // Which clusters the files and folders hold, every chain followed as far
+    // as it goes (into subfolders too); a cluster held is held, whatever the FAT says.
+    ImageSurvey TakeSurvey() const {
+        return SurveyImage(fat, [this](std::span<const std::uint16_t> clusters, std::string& bytes) {
+            return ReadFolder(clusters, bytes);
+        });
     }
 
 private:
     // A folder's clusters up to its end mark, a few at a time: what lies
     // beyond the mark is never read as entries, and a damaged folder may
     // claim the whole disk.
-    bool ReadFolder(const std::vector<std::uint16_t>& clusters, std::string& bytes) const {
+    bool ReadFolder(std::span<const std::uint16_t> clusters, std::string& bytes) const {
         constexpr std::size_t kBatch = 16;
         bytes.clear();
         for (std::size_t first = 0; first < clusters.size();) {
@@ -228,34 +198,6 @@ private:
         }
         return true;
     }
-
-    // A survey's way through the tree: the folders it has been in, and
-    // buffers that one entry leaves to the next, so each is allocated once.
-    struct Tour {
-        std::set<std::uint16_t> foldersSeen;
-        FatImage::Walk walk;
-        std::string folder;
-    };
-
-    void Visit(const std::vector<FatEntry>& entries, Survey& survey, Tour& tour, int depth) const {
-        const FatImage::Walk& walk = tour.walk;
-        for (const FatEntry& entry : entries) {
-            fat.WalkChain(entry.firstCluster, entry.IsFolder() ? 0 : entry.size, tour.walk);
-            for (std::uint16_t c : walk.clusters) {
-                if (survey.owners[c] == 0) survey.held.push_back(c);
-                survey.owners[c] = static_cast<std::uint8_t>(std::min(survey.owners[c] + 1, 2));
-            }
-            // A folder's files hold clusters too; a damaged or looping tree is followed only so far.
-            if (!entry.IsFolder() || walk.clusters.empty() || depth >= 16 ||
-                !tour.foldersSeen.insert(entry.firstCluster).second) {
-                continue;
-            }
-            // The subfolder's own entries reuse both buffers: this entry is done with them.
-            if (ReadFolder(walk.clusters, tour.folder)) {
-                Visit(FatImage::ParseEntries(tour.folder), survey, tour, depth + 1);
-            }
-        }
-    }
 };
 
 ImageVolume::ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap, ImageAccess access)
@@ -273,6 +215,12 @@ ImageVolume::ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap, I
             fd = OpenDeviceNode(m_imagePath, O_RDONLY | flags);
             file->readOnly = true;
         }
+        // A write-protected disk or a read-only loop device may still open
+        // for writing, and refuse only the first write.
+        if (int readOnly = 0; fd >= 0 && !file->readOnly && ::ioctl(fd, BLKROGET, &readOnly) == 0 && readOnly != 0) {
+            file->readOnly = true;
+        }
+        file->device = true;
         if (fd < 0) {
             m_problem = DeviceOpenFailure(m_imagePath, errno);
             return;
@@ -429,62 +377,79 @@ std::vector<std::optional<FileLook>> ImageVolume::LookAt(const std::vector<std::
     return looks;
 }
 
+Result ImageVolume::ChangeRefusal(const std::vector<std::string>& names, const ImageSurvey& survey) const {
+    if (!m_image) return Refusal();
+    const ImageFile& image = *m_image;
+    if (image.readOnly) {
+        return Result::FromErrno(EROFS, Say(image.device ? texts::kWriteProtectedDisk : texts::kImageFileReadOnly, {m_imagePath}));
+    }
+    if (!image.broken.empty()) return Result::FromErrno(EIO, image.broken);
+    // Which copy is right is for a repair tool to decide; a write would make
+    // both alike, and a checker could no longer tell.
+    if (const auto entry = FirstFatDifference(image.fat, image.fatOnDisk[0], image.fatOnDisk[1])) {
+        return Result::FromErrno(EIO, Say(texts::kImageDamaged, {m_imagePath, FatDifferenceText(*entry)}));
+    }
+    for (const std::string& name : names) {
+        for (const FatEntry& entry : image.fat.Find(name)) {
+            const std::string shown = entry.longName.empty() ? entry.shortName : entry.longName;
+            if (entry.IsFolder()) return Result::FromErrno(EISDIR, Root() + shown + " is a folder.");
+            if ((entry.attributes & kReadOnlyAttribute) != 0) {
+                return Result::FromErrno(EACCES, Say(texts::kReadOnlyFile, {Root() + shown}));
+            }
+            // Freeing a damaged chain could free another file's clusters.
+            for (const ImageSurvey::Item& item : survey.items) {
+                if (!item.inRoot || item.entry.slot != entry.slot) continue;
+                if (std::string damage = ChainDamage(image.fat, survey, item); !damage.empty()) {
+                    return Result::FromErrno(EIO, Say(texts::kImageDamaged, {m_imagePath, damage}));
+                }
+            }
+        }
+    }
+    return {};
+}
+
+Result ImageVolume::CheckChange(const std::vector<std::string>& names) const {
+    if (!m_image) return Refusal();
+    return ChangeRefusal(names, m_image->TakeSurvey());
+}
+
+std::vector<std::string> ImageVolume::Damage() const {
+    if (!m_image) return {};
+    return ImageProblems(m_image->fat, m_image->fatOnDisk[0], m_image->fatOnDisk[1], m_image->TakeSurvey());
+}
+
 Result ImageVolume::Apply(const std::vector<FileChange>& changes, Room room) {
     if (!m_image) return Refusal();
     ImageFile& image = *m_image;
     FatImage& fat = image.fat;
-    const std::string damaged = m_imagePath + " is damaged: ";
-    const std::string repair = "\nRepair it with a disk checker (fsck.fat) before writing to it.";
     const std::uint64_t capacity = std::uint64_t{fat.ClusterCount()} * kImageSectorBytes;
 
     std::vector<Planned> plan;
+    std::vector<std::string> names;
     for (const FileChange& change : changes) {
         Planned p;
-        p.name = change.name;
+        p.change = &change;
         p.remove = !change.content;
         p.existing = fat.Find(change.name);
         // The exact spelling is the one replaced; other variants go.
         std::stable_partition(p.existing.begin(), p.existing.end(), [&](const FatEntry& e) {
             return e.shortName == change.name || e.longName == change.name;
         });
-        for (const FatEntry& entry : p.existing) {
-            if (entry.IsFolder()) return Result::FromErrno(EISDIR, Root() + change.name + " is a folder.");
-        }
         if (p.remove && p.existing.empty()) continue;   // nothing to take away
-        if (!p.remove) {
-            Result read = ReadContent(*change.content, capacity, p.bytes);
-            if (!read.ok()) return read;
-            if (p.existing.empty() && !ShortNameFor(change.name)) {
-                return Result::FromErrno(EINVAL, change.name + " is not a name a floppy can hold (8.3 letters).");
-            }
-        }
+        names.push_back(change.name);
         plan.push_back(std::move(p));
     }
     if (plan.empty()) return {};
-    if (image.readOnly) return Result::FromErrno(EROFS);
-    if (!image.broken.empty()) return Result::FromErrno(EIO, image.broken);
-
-    const Survey survey = image.TakeSurvey();
-    if (auto cluster = image.FatCopiesDisagree(survey)) {
-        return Result::FromErrno(EIO, damaged + "its two FATs differ about cluster " + std::to_string(*cluster) +
-                                              ", which holds a file." + repair);
-    }
-    // Freeing a damaged chain could free another file's clusters.
+    const ImageSurvey survey = image.TakeSurvey();
+    if (Result refused = ChangeRefusal(names, survey); !refused.ok()) return refused;
     std::vector<std::vector<std::uint16_t>> oldChains;
-    for (const Planned& p : plan) {
-        for (const FatEntry& entry : p.existing) {
-            const FatImage::Walk walk = fat.WalkChain(entry.firstCluster, 0);
-            const std::string shown = entry.longName.empty() ? entry.shortName : entry.longName;
-            if (walk.problem != FatImage::Walk::Problem::None) {
-                return Result::FromErrno(EIO, damaged + shown + ": " + Describe(walk.problem) + "." + repair);
-            }
-            for (std::uint16_t c : walk.clusters) {
-                if (survey.owners[c] > 1) {
-                    return Result::FromErrno(EIO, damaged + shown + " shares cluster " + std::to_string(c) +
-                                                          " with another file." + repair);
-                }
-            }
-            oldChains.push_back(walk.clusters);
+    for (Planned& p : plan) {
+        for (const FatEntry& entry : p.existing) oldChains.push_back(fat.WalkChain(entry.firstCluster, 0).clusters);
+        if (p.remove) continue;
+        Result read = ReadContent(*p.change->content, capacity, p.bytes);
+        if (!read.ok()) return read;
+        if (p.existing.empty() && !ShortNameFor(p.change->name)) {
+            return Result::FromErrno(EINVAL, p.change->name + " is not a name a floppy can hold (8.3 letters).");
         }
     }
 
@@ -497,10 +462,11 @@ Result ImageVolume::Apply(const std::vector<FileChange>& changes, Room room) {
     // Free in the FAT and held by no chain (one that runs into a free cluster holds it).
     std::uint32_t free = fat.FreeClusters();
     for (std::uint16_t c : survey.held) free -= fat.Next(c) == 0;
+    // The room is kept for new data; a change that only takes files away needs none.
     const std::uint64_t keep = room == Room::Songs ? CatalogueRoomBytes(kImageSectorBytes) / kImageSectorBytes : 0;
-    if (std::uint64_t{needed} + keep > free) return Result::FromErrno(ENOSPC);
+    if (needed > 0 && std::uint64_t{needed} + keep > free) return Result::FromErrno(ENOSPC);
     const std::vector<std::uint32_t> slots = fat.FreeSlots();
-    if (slots.size() < newNames) return Result::FromErrno(ENOSPC, "The floppy's root folder is full.");
+    if (slots.size() < newNames) return Result::FromErrno(ENOSPC, Say(texts::kRootFolderFull));
 
     auto fail = [&](std::string step) {
         const int err = errno != 0 ? errno : EIO;
@@ -550,9 +516,12 @@ Result ImageVolume::Apply(const std::vector<FileChange>& changes, Room room) {
     // 3. Entries switch to their new chains. Long-name slots of entries that
     //    go, where they lie in another sector than their entry, are cleared
     //    first: a crash between leaves a file under its short name, never a
-    //    long name without its file.
+    //    long name without its file. So are long-name slots that belong to no
+    //    file right before a new entry's slot, which other tools would give
+    //    it as its name: in its sector they go with the entry's write.
     const std::uint32_t perSector = kImageSectorBytes / kDirEntryBytes;
     bool longNames = false;
+    std::vector<std::uint32_t> orphansBesideEntries;
     for (const Planned& p : plan) {
         for (std::size_t i = p.remove ? 0 : 1; i < p.existing.size(); ++i) {
             const FatEntry& entry = p.existing[i];
@@ -561,12 +530,21 @@ Result ImageVolume::Apply(const std::vector<FileChange>& changes, Room room) {
                 longNames = true;
             }
         }
+        for (std::uint32_t s : p.newSlot ? fat.LongNameSlotsBefore(*p.newSlot) : std::vector<std::uint32_t>{}) {
+            if (s / perSector == *p.newSlot / perSector) {
+                orphansBesideEntries.push_back(s);
+                continue;
+            }
+            fat.MarkDeleted(s, s);
+            longNames = true;
+        }
     }
     if (longNames && (!image.WriteRoot() || !image.FlushWrites())) return fail("directory");
+    for (std::uint32_t s : orphansBesideEntries) fat.MarkDeleted(s, s);
     for (const Planned& p : plan) {
         const std::uint16_t first = p.clusters.empty() ? 0 : p.clusters.front();
         const auto size = static_cast<std::uint32_t>(p.bytes.size());
-        if (!p.remove && p.newSlot) fat.PutEntry(*p.newSlot, p.name, first, size);
+        if (!p.remove && p.newSlot) fat.PutEntry(*p.newSlot, p.change->name, first, size);
         if (!p.remove && !p.existing.empty()) fat.SetFile(p.existing.front().slot, first, size);
         for (std::size_t i = p.remove ? 0 : 1; i < p.existing.size(); ++i) {
             fat.MarkDeleted(p.existing[i].firstSlot, p.existing[i].slot);
@@ -574,9 +552,13 @@ Result ImageVolume::Apply(const std::vector<FileChange>& changes, Room room) {
     }
     if (!image.WriteRoot() || !image.FlushWrites()) return fail("directory");
 
-    // 4. The old chains are freed.
+    // 4. The old chains are freed. The new files are durable already: a
+    //    failure here leaves lost clusters, not a failed change.
     for (const auto& chain : oldChains) fat.Free(chain);
-    if (!image.WriteFats() || !image.FlushWrites()) return fail("FAT");
+    if (!image.WriteFats() || !image.FlushWrites()) {
+        const Result failed = fail("FAT");
+        return Result::Notice(Say(texts::kOldRoomNotFreed, {m_imagePath, Result::FromErrno(failed.error).reason}));
+    }
     return {};
 }
 

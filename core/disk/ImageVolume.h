@@ -13,6 +13,7 @@
 namespace tunecrate {
 
 class ImageFile;
+struct ImageSurvey;
 
 // Where the bytes of an image live. The volume reads and writes them only
 // through this, so that a test can record every write and flush, or fail one.
@@ -39,9 +40,10 @@ using ImageStoreWrapper = std::function<std::unique_ptr<ImageStore>(std::unique_
 // steps with a flush after each: new contents into free clusters; both FATs
 // linking them; the directory entries switched to them; the old clusters
 // freed. A change that would free a damaged chain (one that loops, leaves
-// the disk or is shared with another file), or run into FAT copies that
-// disagree about a file, is refused, so that a damaged image never loses
-// more. After a failed write the volume writes nothing more.
+// the disk or is shared with another file), or replace a read-only file, is
+// refused, and so is any change to an image whose FAT copies differ, so that
+// a damaged image never loses more. After a failed write the volume writes
+// nothing more.
 // How an image is opened: for use, waiting a little for another program that
 // holds it; or for a glance, read-only, taking turns with readers and never
 // waiting for a writer (a list of many images must not stall on one).
@@ -64,13 +66,22 @@ public:
     std::string Stamp(std::string_view name) const override;
     std::vector<std::optional<FileLook>> LookAt(const std::vector<std::string>& names) const override;
     Result Apply(const std::vector<FileChange>& changes, Room room) override;
+    Result CheckChange(const std::vector<std::string>& names) const override;
     void Flush() override;
     std::string Problem() const override { return m_problem; }
+    // Every problem a disk checker would find in the image's file system, in
+    // plain words (see ImageProblems); empty when there is none, and when the
+    // image cannot be used at all (Problem() says why). Reads the image's
+    // subfolders and nothing else that opening it did not read.
+    std::vector<std::string> Damage() const;
     // The image file's size when it was opened.
     std::uint64_t FileBytes() const { return m_fileBytes; }
 
 private:
     Result Refusal() const;
+    // The one answer of CheckChange and Apply: why a change of `names` would
+    // be refused, room aside.
+    Result ChangeRefusal(const std::vector<std::string>& names, const ImageSurvey& survey) const;
     std::optional<FatEntry> FindFile(std::string_view name) const;
     std::string m_imagePath;
     std::string m_problem;

@@ -191,11 +191,21 @@ ShelfRow ReadShelfFloppy(FloppyVolume& volume, const std::string& file) {
     row.file = file;
     if (auto indexed = ParseIndexedName(file)) row.number = indexed->number;
     const CatalogueReading reading = ReadCatalogue(&volume, CatalogueRepair::Never);
+    // A drive's disk is an image too; a folder's file system is the system's to check.
+    if (const auto* image = dynamic_cast<const ImageVolume*>(&volume)) row.damage = image->Damage();
+    if (!row.damage.empty()) {
+        // Its first line: what is wrong, without what to do about it.
+        const std::string damaged = Say(texts::kImageDamaged, {file, row.damage.front()});
+        row.problem = damaged.substr(0, damaged.find('\n'));
+    }
     if (!reading.readable) {
-        row.problem = !reading.failure.empty() ? reading.failure.substr(0, reading.failure.find('\n'))
-                                               : file + " is not a song floppy: it has no song.nam.";
+        if (row.problem.empty()) {
+            row.problem = !reading.failure.empty() ? reading.failure.substr(0, reading.failure.find('\n'))
+                                                   : file + " is not a song floppy: it has no song.nam.";
+        }
         return row;
     }
+    row.catalogueRead = true;
     for (std::size_t slot = 0; slot < kSlotCount && slot < reading.rows.size(); ++slot) {
         row.titles[slot] = reading.rows[slot].title;
         row.comments[slot] = reading.rows[slot].comment;

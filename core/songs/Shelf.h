@@ -65,8 +65,12 @@ struct ShelfRow {
     std::array<std::uint64_t, kSlotCount> songBytes{};   // of the .B00 file
     int songs = 0;
     std::int64_t freeBytes = 0;
-    std::string problem;                 // why it cannot be used; empty when it can
-    bool usable() const { return problem.empty(); }
+    std::string problem;                 // why it cannot be used, or its damage; empty when neither
+    // Every problem a check of its file system found, one sentence each.
+    std::vector<std::string> damage;
+    bool catalogueRead = false;          // the titles and songs are the image's own
+    // Read and shown, though perhaps damaged: writes to it will be refused.
+    bool usable() const { return problem.empty() || (catalogueRead && !damage.empty()); }
 };
 
 // The row of an entry before anything is read: its name and number, and for
@@ -74,8 +78,9 @@ struct ShelfRow {
 ShelfRow UnreadShelfRow(const ShelfEntry& entry);
 
 // Reads what the shelf shows of one image, never writing to it and never
-// waiting for another program that holds it: a damaged, truncated, locked or
-// oversized image gives a row with its reason.
+// waiting for another program that holds it: a truncated, locked or
+// oversized image gives a row with its reason, a damaged one a row as far as
+// it can be read, with its damage.
 ShelfRow ReadShelfImage(const std::string& folder, const std::string& file);
 
 // The same for a floppy already open; `file` names it in the row.

@@ -139,6 +139,51 @@ inline constexpr const char* kLabelNotOnFat32 = CORE_TEXT(
     "Core", "FAT32 のスティックの名前には \\ : * ? \" < > | を使えず、名前の終わりに点も置けません。");
 inline constexpr const char* kLabelCaseTaken = CORE_TEXT(
     "Core", "%1 は %2 と大文字・小文字しか違いません。FAT32 のスティックでは同じ名前なので、付けられません。");
+// Images: damage, attributes, write protection
+// %1 is the image's path, %2 one of the problems below (each a sentence).
+inline constexpr const char* kImageDamaged =
+    CORE_TEXT("Core", "%1 は壊れています: %2\n書き込む前に、ディスク検査ツール（fsck.fat）で修復してください。");
+inline constexpr const char* kFatsDiffer = CORE_TEXT("Core", "2 つの FAT が、クラスタ %1 の項目で食い違っています。");
+inline constexpr const char* kFatsDifferReserved =
+    CORE_TEXT("Core", "2 つの FAT が、先頭の予約項目（メディアの種類）で食い違っています。");
+inline constexpr const char* kFatMediaEntry = CORE_TEXT("Core", "FAT の先頭の予約項目（メディアの種類）が壊れています（%1）。");
+// %1 is a file or folder of the image ("SONG.NAM", "Sub/Take.txt"), %2 and %3 cluster numbers.
+inline constexpr const char* kChainLeavesDisk = CORE_TEXT(
+    "Core", "%1: クラスタチェーンがクラスタ %2 から、このディスクのクラスタではない %3 へ続いています。");
+inline constexpr const char* kStartOffDisk = CORE_TEXT("Core", "%1: 最初のクラスタ %2 は、このディスクのクラスタではありません。");
+inline constexpr const char* kChainMeetsFree =
+    CORE_TEXT("Core", "%1: クラスタチェーンに、FAT で空きとされているクラスタ %2 が含まれています。");
+inline constexpr const char* kChainMeetsBad =
+    CORE_TEXT("Core", "%1: クラスタチェーンに、FAT で不良とされているクラスタ %2 が含まれています。");
+inline constexpr const char* kChainLoops =
+    CORE_TEXT("Core", "%1: クラスタチェーンがクラスタ %2 からクラスタ %3 へ戻り、輪になっています。");
+// %2 is a number of clusters, %3 the file's size in bytes.
+inline constexpr const char* kChainShort = CORE_TEXT("Core", "%1: クラスタチェーンは %2 クラスタしかなく、%3 バイトには足りません。");
+inline constexpr const char* kChainLong =
+    CORE_TEXT("Core", "%1: クラスタチェーンは %2 クラスタあり、%3 バイトに必要な数より長くなっています。");
+inline constexpr const char* kSizeWithoutCluster = CORE_TEXT("Core", "%1: %2 バイトあるはずですが、クラスタがありません。");
+inline constexpr const char* kFolderWithoutCluster = CORE_TEXT("Core", "%1: フォルダですが、クラスタがありません。");
+inline constexpr const char* kFolderWithSize = CORE_TEXT("Core", "%1: フォルダなのに、大きさ（%2 バイト）が書かれています。");
+// %1 and %3 are files of the image, %2 a cluster number.
+inline constexpr const char* kClusterShared = CORE_TEXT("Core", "%1 は、クラスタ %2 を %3 と共有しています。");
+// %1 is a number of clusters, %2 the first of them.
+inline constexpr const char* kLostClusters =
+    CORE_TEXT("Core", "%1 個のクラスタが、どのファイルにも属さないのに使用中になっています（最初はクラスタ %2）。");
+// %1 is a folder of the image ("/", "/Sub"), %2 the number of an entry in it (from 0), %3 a cluster number.
+inline constexpr const char* kOrphanedLongName =
+    CORE_TEXT("Core", "フォルダ %1 のエントリ %2 は、どのファイルにも属さない長い名前の一部です。");
+inline constexpr const char* kLongNameWithCluster =
+    CORE_TEXT("Core", "フォルダ %1 のエントリ %2 は長い名前の一部ですが、クラスタ（%3）が書かれています。");
+inline constexpr const char* kReadOnlyFile = CORE_TEXT(
+    "Core", "%1 は読み取り専用なので、変更しません。\n変更するには、先に読み取り専用の属性を外してください。");
+inline constexpr const char* kWriteProtectedDisk = CORE_TEXT("Core", "%1 のディスクは書き込み禁止になっています。");
+inline constexpr const char* kImageFileReadOnly = CORE_TEXT("Core", "イメージファイル %1 には書き込めません（読み取り専用です）。");
+// %2 is the system's reason.
+inline constexpr const char* kOldRoomNotFreed = CORE_TEXT(
+    "Core",
+    "%1 に新しいファイルは書き込みましたが、古い内容の領域を解放できませんでした（%2）。\n"
+    "ディスク検査ツール（fsck.fat）で回収できます。開き直すまで、このイメージには何も書き込みません。");
+inline constexpr const char* kRootFolderFull = CORE_TEXT("Core", "フロッピーのルートフォルダがいっぱいです。");
 }  // namespace texts
 
 }  // namespace tunecrate

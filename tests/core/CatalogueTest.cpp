@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // song.nam and comments.dat: the rows read, the bytes written, edits that never undo another writer's.
 #include "Songs.h"
+#include "core/text/Texts.h"
 
 namespace tunecrate::testing {
 namespace {
@@ -102,7 +103,8 @@ TEST_P(CatalogueTest, AFailedWriteNamesItsFileAndKeepsIt) {
     ASSERT_TRUE(disk.MakeReadOnly());
     auto volume = floppy.Open();
     const Result result = EditSlotText(*volume, floppy.Rows(), {0, "New", "new"});
-    const std::string why = std::strerror(EROFS), cannot = "Cannot write " + volume->Root();
+    const std::string why = GetParam() == Medium::Image ? Say(texts::kImageFileReadOnly, {floppy.location()}) : std::strerror(EROFS);
+    const std::string cannot = "Cannot write " + volume->Root();
     EXPECT_EQ(std::pair(result.status, result.reason),
               std::pair(Status::Failed, cannot + "song.nam.\n" + why));
     volume.reset();

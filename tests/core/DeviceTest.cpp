@@ -94,6 +94,15 @@ TEST_F(LoopDrive, IsTheFloppyItHoldsWhileOneOfAnotherSizeOrInUseIsRefused) {
         EXPECT_TRUE(prompter.calls().empty()) << prompter.calls().front().text;
     }
     EXPECT_EQ(OpenFloppyVolume(dev)->Problem(), "") << "free again once the first volume closed";
+    {   // A write-protected disk opens for writing all the same; each change is refused before a write. The kernel
+        // keeps the flag once the file is detached, so it goes again however the test ends.
+        const std::string blockdev = "PATH=\"$PATH:/usr/sbin:/sbin\" blockdev", why = Say(texts::kWriteProtectedDisk, {dev});
+        const std::shared_ptr<void> writableAgain(nullptr, [&](void*) { RunCommand(blockdev + " --setrw", {dev}, " 2>&1"); });
+        ASSERT_EQ(RunCommand(blockdev + " --setro", {dev}, " 2>&1").exitCode, 0);
+        ImageVolume disk(dev);
+        EXPECT_EQ(std::pair(disk.CheckChange({"song.nam"}).reason, disk.Apply({{"MDR_04.B00", std::string("s")}}, Room::Songs).reason),
+                  std::pair(why, why));
+    }
     loop.Detach();
     EXPECT_EQ(Fsck(floppy.location()).exitCode, 0) << Fsck(floppy.location()).output;
     EXPECT_EQ(floppy.Describe(), "1:Blues/live=Blues+ 2:Dawn/=Dawn 3:Rock/hard=Rock+ L10:Far/far");

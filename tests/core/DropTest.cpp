@@ -161,7 +161,7 @@ const DropCase kCases[] = {
      .gesture = "slot 2 move HD Blues", .extra = "image shared", .calls = {"!FD/ is damaged: song.nam shares cluster N with another file."},
      .result = "tr-"},
     {.name = "AFullRootFolderSaysSo", .floppy = "1:One/c1=S1", .songs = "Blues=Blues+/live Rock=Rock",
-     .gesture = "slot 2 move HD Blues Rock", .extra = "image rootfull", .calls = {"!The floppy's root folder is full."}, .result = "t-h"},
+     .gesture = "slot 2 move HD Blues Rock", .extra = "image rootfull", .calls = {"!フロッピーのルートフォルダがいっぱいです。"}, .result = "t-h"},
     {.name = "AFolderNamedLikeASlotFileIsNoFreeSlot", .floppy = "1:One/=S1", .songs = "Blues=Blues+/live Rock=Rock",
      .gesture = "free 0 copy HD Blues Rock", .extra = "fdir:MDR_01.B00",
      .floppyAfter = "1:One/=S1 3:Blues/live=Blues+ 4:Rock/=Rock", .calls = {"!曲番号2 は使えません。"}, .result = "tr-"},

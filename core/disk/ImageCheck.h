@@ -1,0 +1,63 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/disk/FatImage.h"
+
+namespace tunecrate {
+
+// Reads a folder's clusters, up to its end mark, into `bytes`; false when they cannot be read.
+using FolderReader = std::function<bool(std::span<const std::uint16_t> clusters, std::string& bytes)>;
+
+// Every file and folder of an image (the root's, then each subfolder's as
+// it is met), with the chain each holds followed as far as it goes, and
+// what the folders' slots show beyond their entries. A write looks at it to
+// know what it must not touch; a check, to tell what is wrong.
+struct ImageSurvey {
+    struct Item {
+        std::string path;        // "SONG.NAM", "Sub/Take one.txt": long names where there are
+        FatEntry entry;
+        bool inRoot = false;
+        // What stopped its chain, walked with the file's size (a folder has none),
+        // and where the clusters it went through lie in `chains`.
+        FatImage::Walk::Problem problem = FatImage::Walk::Problem::None;
+        std::size_t from = 0, count = 0;
+    };
+    std::vector<Item> items;
+    std::vector<std::uint16_t> chains;   // the items' clusters, one chain after another
+    std::vector<std::uint8_t> owners;    // chains through each cluster, counted up to 2
+    std::vector<std::uint16_t> held;     // those clusters, each once: fewer than the disk's
+    std::vector<std::string> slotProblems;   // long-name slots that cannot be right, in plain words
+    std::span<const std::uint16_t> ClustersOf(const Item& item) const { return {chains.data() + item.from, item.count}; }
+};
+
+// Reads the subfolders through `readFolder`, each once, as deep as 16.
+ImageSurvey SurveyImage(const FatImage& fat, const FolderReader& readFolder);
+
+// The first entry at which two FAT copies differ, as far as they hold the
+// disk's entries (0 and 1 are the reserved ones); nothing when they agree.
+std::optional<std::uint32_t> FirstFatDifference(const FatImage& fat, std::string_view first, std::string_view second);
+std::string FatDifferenceText(std::uint32_t entry);
+
+// Why freeing the chain of `item` could free what another file holds (it
+// loops, leaves the disk, meets a free or bad cluster, or is shared), in
+// plain words; empty when it could not.
+std::string ChainDamage(const FatImage& fat, const ImageSurvey& survey, const ImageSurvey::Item& item);
+
+// Every problem of the image that a disk checker would find and repair,
+// one sentence each, naming the file or cluster: FAT copies that differ or
+// a damaged media entry; chains that loop, leave the disk, meet a free or
+// bad cluster, are shared, or are shorter or longer than their file;
+// entries that cannot be right; orphaned long names; lost clusters.
+// `first` and `second` are the two FAT copies as the image holds them.
+std::vector<std::string> ImageProblems(const FatImage& fat, std::string_view first, std::string_view second,
+                                       const ImageSurvey& survey);
+
+}  // namespace tunecrate
