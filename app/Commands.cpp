@@ -246,6 +246,8 @@ int Import(const CommandLine& line, std::ostream& out, std::ostream& err) {
         floppies.push_back(target);
     }
     ScriptPrompter prompter(err);
+    // Anything told on the way (a song placed, with room the image could not free) is said in the status too.
+    const auto ended = [&] { return prompter.problems > 0 ? 1 : status; };
     std::string lastReason;   // why the last floppy took no more
     for (std::size_t f = 0; !pending.empty(); ++f) {
         if (f == floppies.size()) {
@@ -253,7 +255,7 @@ int Import(const CommandLine& line, std::ostream& out, std::ostream& err) {
             const NewImageNames made = MakeShelfImages(target, 1);
             if (!made.result.ok() || made.names.empty()) {
                 notPlaced(pending, made.result.reason);
-                return status;
+                return ended();
             }
             floppies.push_back(JoinPath(target, made.names[0]));
         }
@@ -264,7 +266,7 @@ int Import(const CommandLine& line, std::ostream& out, std::ostream& err) {
             // A shelf's last image that cannot be used: new images take the songs.
             if (shelf && f == 0 && floppies.size() == 1) continue;
             notPlaced(pending, lastReason);
-            return status;
+            return ended();
         }
         // As many songs as the image has free slots; the rest wait for the next image.
         const auto free = static_cast<std::size_t>(std::count_if(
@@ -290,12 +292,12 @@ int Import(const CommandLine& line, std::ostream& out, std::ostream& err) {
         // A failure stops the import there: what did not go is named, not tried elsewhere.
         if (std::any_of(places.begin(), places.end(), [](const SongPlace& p) { return p.slot < 0 && !p.noFreeSlot; })) {
             notPlaced(left, Say(texts::kDropStopped));
-            return status;
+            return ended();
         }
         pending = std::move(left);
     }
     notPlaced(pending, lastReason);
-    return status;
+    return ended();
 }
 
 // Ctrl-C stops a whole-disk copy between two tracks, so it can say where it stopped.

@@ -287,14 +287,14 @@ void Session::DeleteSlots(const std::vector<int>& chosen) {
     }
     Result result = Result::Refused(UnreadableFloppyMessage(m_floppyRoot));
     if (auto volume = OpenFloppy()) result = DeleteFloppySlots(*volume, m_slotRows, chosen);
-    if (!result.ok()) Tell(Place::FloppyList, result.reason);
+    if (!result.reason.empty()) Tell(Place::FloppyList, result.reason);   // a failure, or done with a notice
     ReadFloppy(true);
 }
 
 void Session::DeleteSongs(const std::vector<std::string>& titles) {
     const std::string question = tr("%n個の項目を削除しますか？", nullptr, static_cast<int>(titles.size())).toStdString();
     if (!m_prompters(Place::HardDiskList).AskYesNo(question, "Confirm")) return;
-    if (const Result result = DeleteHardDiskSongs(m_folder, titles); !result.ok()) {
+    if (const Result result = DeleteHardDiskSongs(m_folder, titles); !result.reason.empty()) {
         Tell(Place::HardDiskList, result.reason);
     }
     RefreshSongs();

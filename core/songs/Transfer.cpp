@@ -71,6 +71,8 @@ bool WriteChangedSlots(DropContext& context, DropState& state) {
         context.prompter.ShowMessage(written.reason, "Error!", MessageIcon::None);
         return false;
     }
+    // Written, with something to tell (room that could not be freed, say).
+    if (!written.reason.empty()) context.prompter.ShowMessage(written.reason, "Error!", MessageIcon::None);
     state.changedSlots.clear();
     return true;
 }
@@ -95,6 +97,8 @@ void DeleteMovedFiles(const DropContext& context, const DropState& state) {
         context.prompter.ShowMessage("Cannot delete " + context.floppy->Root() + floppyFiles.front().name + ".\n" +
                                          removed.reason,
                                      "Error!", MessageIcon::None);
+    } else if (!removed.reason.empty()) {
+        context.prompter.ShowMessage(removed.reason, "Error!", MessageIcon::None);
     }
 }
 

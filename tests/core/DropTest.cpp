@@ -158,7 +158,7 @@ const DropCase kCases[] = {
     {.name = "OverlappingMoveOntoABlockedFileChangesNothing", .floppy = "1:One/c1=S1+ 2:Two/c2=S2 3:Three/c3=S3+",
      .gesture = "slot 2 move FD 0 1 2", .extra = "fdir:MDR_03.EVT", .calls = {"!FD/MDR_03.EVT is a folder."}, .result = "tr-"},
     {.name = "DamagedCatalogueRefusesADropUnwritten", .floppy = "1:One/c1=S1", .songs = "Blues=Blues+/live",
-     .gesture = "slot 2 move HD Blues", .extra = "image shared", .calls = {"!FD/ is damaged: song.nam shares cluster N with another file."},
+     .gesture = "slot 2 move HD Blues", .extra = "image shared", .calls = {"!FD は壊れています: song.nam は、クラスタ N を comments.dat と共有しています。"},
      .result = "tr-"},
     {.name = "AFullRootFolderSaysSo", .floppy = "1:One/c1=S1", .songs = "Blues=Blues+/live Rock=Rock",
      .gesture = "slot 2 move HD Blues Rock", .extra = "image rootfull", .calls = {"!フロッピーのルートフォルダがいっぱいです。"}, .result = "t-h"},
@@ -264,7 +264,7 @@ TEST_P(DropTest, DisksEndAsTheRowSays) {
         auto volume = floppy.Open();
         const std::string target = where == "Other" ? other.path() : work.Path(where);
         const Paths paths = {{other.path(), "~/Other"}, {songs.path(), "~/Songs"}, {volume->Root(), "FD/"},
-                             {"cluster " + sharedCluster + " ", "cluster N "}};
+                             {floppy.location(), "FD"}, {"クラスタ " + sharedCluster + " ", "クラスタ N "}};
         DropContext context{volume.get(), rows, prompter, how == "move"};
         const DropResult result = onto == "slot"     ? DropOntoFloppyList(context, std::stoi(where) - 1, payload)
                                   : onto == "folder" ? DropIntoFolder(context, target, payload)
