@@ -50,6 +50,11 @@ bool Pass(const char* verb, int dir, const char* name = nullptr, int toDir = AT_
 }
 
 bool Creates(int flags) { return (flags & (O_CREAT | O_TRUNC)) != 0; }
+// The mode argument of open and openat, there only where the flags create a file.
+mode_t ModeOf(int flags, va_list& args) {
+    const bool given = (flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE;
+    return given ? static_cast<mode_t>(va_arg(args, unsigned)) : 0;
+}
 
 }  // namespace
 
@@ -84,23 +89,17 @@ int __wrap_mkstemp(char* pattern) {
     return fd;
 }
 int __wrap_open(const char* path, int flags, ...) {
-    mode_t mode = 0;
-    if ((flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE) {
-        va_list args;
-        va_start(args, flags);
-        mode = static_cast<mode_t>(va_arg(args, unsigned));
-        va_end(args);
-    }
+    va_list args;
+    va_start(args, flags);
+    const mode_t mode = ModeOf(flags, args);
+    va_end(args);
     return !Creates(flags) || Pass("create", AT_FDCWD, path) ? __real_open(path, flags, mode) : -1;
 }
 int __wrap_openat(int dir, const char* path, int flags, ...) {
-    mode_t mode = 0;
-    if ((flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE) {
-        va_list args;
-        va_start(args, flags);
-        mode = static_cast<mode_t>(va_arg(args, unsigned));
-        va_end(args);
-    }
+    va_list args;
+    va_start(args, flags);
+    const mode_t mode = ModeOf(flags, args);
+    va_end(args);
     return !Creates(flags) || Pass("create", dir, path) ? __real_openat(dir, path, flags, mode) : -1;
 }
 }
