@@ -104,9 +104,8 @@ TEST_P(CatalogueTest, AFailedWriteNamesItsFileAndKeepsIt) {
     auto volume = floppy.Open();
     const Result result = EditSlotText(*volume, floppy.Rows(), {0, "New", "new"});
     const std::string why = GetParam() == Medium::Image ? Say(texts::kImageFileReadOnly, {floppy.location()}) : std::strerror(EROFS);
-    const std::string cannot = "Cannot write " + volume->Root();
     EXPECT_EQ(std::pair(result.status, result.reason),
-              std::pair(Status::Failed, cannot + "song.nam.\n" + why));
+              std::pair(Status::Failed, "Cannot write " + volume->Root() + "song.nam.\n" + why));
     volume.reset();
     EXPECT_EQ(floppy.Describe(), "1:Old/old=Blues");
 }

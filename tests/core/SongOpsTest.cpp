@@ -99,19 +99,18 @@ TEST_P(HardDiskOpsTest, ChangesWhatTheRowSaysAndNothingElse) {
         for (std::string arg : c.op == 'x' || c.op == 'X' ? Strings{c.arg} : Items(c.arg)) {
             on = on == "-" ? "" : on, arg = arg == "-" ? "" : arg;
             const std::string path = on.empty() ? "" : top + "/" + on;
-            const auto confined = [&] { return ::chroot(top.c_str()) == 0 && ::chdir("/") == 0 &&
-                                               ::setenv("HOME", "/Old/Sub", 1) == 0 && DeleteFolderTree(on).status == Refused; };
-            const auto rootless = [&] {
-                return ::chroot(top.c_str()) == 0 && ::chdir("/") == 0 && DeleteHardDiskSongs("", Items(arg)).ok();
+            const auto chrooted = [&] {   // X and c: true when the call in the child gave what the row wants
+                return ::chroot(top.c_str()) == 0 && ::chdir("/") == 0 && ::setenv("HOME", "/Old/Sub", 1) == 0 &&
+                       (c.op == 'X' ? DeleteHardDiskSongs("", Items(arg)).ok() : DeleteFolderTree(on).status == Refused);
             };
-            const Result result = c.op == 's' || c.op == 'S' ? RenameHardDiskSong(top, on, arg)
-                                  : c.op == 'x'              ? DeleteHardDiskSongs(top, Items(arg))
-                                  : c.op == 'X'              ? (InChildProcess(rootless) ? Result{} : Result::Refused("in a child"))
-                                  : c.op == 'n'              ? MakeNewFolder(path)
-                                  : c.op == 'r'              ? RenameFolder(path, arg)
-                                  : c.op != 'c'              ? DeleteFolderTree(path, {top + "/Top", top + "/Old/../Home/"})
-                                  : InChildProcess(confined) ? Result::Refused("")
-                                                             : Result{};
+            const Result result = c.op == 's' || c.op == 'S'   ? RenameHardDiskSong(top, on, arg)
+                                  : c.op == 'x'                ? DeleteHardDiskSongs(top, Items(arg))
+                                  : c.op == 'n'                ? MakeNewFolder(path)
+                                  : c.op == 'r'                ? RenameFolder(path, arg)
+                                  : c.op == 'd' || c.op == 'm' ? DeleteFolderTree(path, {top + "/Top", top + "/Old/../Home/"})
+                                  : !InChildProcess(chrooted)  ? Result{Failed, 0, "in a child"}
+                                  : c.op == 'c'                ? Result::Refused("")
+                                                               : Result{};
             std::string reason = result.reason;
             for (std::size_t at; (at = reason.find(top)) != std::string::npos;) reason.replace(at, top.size(), "~");
             EXPECT_EQ(int(result.status), int(c.status)) << "(Ok, TargetExists, DiskFull, Refused, Failed) " << reason;
