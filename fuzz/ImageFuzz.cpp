@@ -3,11 +3,8 @@
 // a floppy: catalogue and slots read, a song copied off and on, writes, removes.
 // An input is the image's length (4 bytes, little-endian, folded to at most
 // 1.44 MB and a sector), then its first bytes (the Makefile keeps them to 32 KB),
-// zeros after them. It aborts when a promise of FloppyVolume is broken: a
-// truncated image accepted, a refused image changed, a write or copy that reports
-// success but reads back different (or is gone once the image is closed), a
-// removed file still there, a file not written reading differently afterwards;
-// or when the shelf's glance changes the image or calls usable one the volume refuses.
+// zeros after them. It aborts, naming it, when a promise of FloppyVolume or of
+// the shelf's glance at an image is broken.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
