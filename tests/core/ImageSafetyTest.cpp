@@ -144,11 +144,10 @@ protected:
         const auto content = [](const Files& side, const std::string& name) {
             return side.contains(name) ? std::optional(side.at(name)) : std::nullopt;
         };
-        for (const Files* side : {&before, &after, &now}) {
+        for (const Files* side : {&before, &after, &now})
             for (const auto& [name, bytes] : *side)
                 if (content(now, name) != content(before, name) && content(now, name) != content(after, name))
                     return name + " is neither old nor new";
-        }
         return {};
     }
 
@@ -164,7 +163,7 @@ protected:
         ASSERT_NE(afterFiles, beforeFiles) << "the change changed nothing";
         std::map<std::string, std::pair<int, int>> counts;   // kind: tried, bad
         std::set<std::size_t> judged;
-        for (const auto& [kind, states] : CrashStates(before, events)) {
+        for (const auto& [kind, states] : CrashStates(before, events))
             for (const std::string& state : states) {
                 ++counts[kind].first;
                 if (!judged.insert(std::hash<std::string>{}(state)).second) continue;
@@ -172,7 +171,6 @@ protected:
                 counts[kind].second += !wrong.empty();
                 EXPECT_EQ(wrong, "") << kind;
             }
-        }
         // A failing write or flush stops the change: nothing more is written, the disk is as a crash there leaves it.
         for (int failure = 0; failure < static_cast<int>(events.size()); ++failure) {
             WriteWhole(image, before);
@@ -302,14 +300,17 @@ TEST_F(ImageCrashTest, ChangesOnADamagedImageNeverChangeAFileTheyDoNotWrite) {
          [this](ImageVolume& v) { DropOn(v, prompter, 3, BuildPayload(kFloppyType, {"0"})); }},
     };
     int changed = 0;
-    const auto check = [&](int i, const std::string& damaged, std::size_t change) {
+    std::mt19937 random(2024);
+    for (int i = 0; i < cases; ++i) {
+        std::string damaged = pristine;
+        for (int n = 1 + static_cast<int>(random() % 3); n > 0; --n) Damage(damaged, random);
         WriteWhole(image, damaged);
         // Our check finds damage where fsck.fat does.
         const std::vector<std::string> found = ImageVolume(image).Damage();
         const PeerRun fsck = Fsck(image);
         EXPECT_EQ(!found.empty(), fsck.exitCode != 0) << "case " << i << ": " << fsck.output << ::testing::PrintToString(found);
         const Files before = PeerFiles(image);
-        const auto& [writes, run] = changes[change % changes.size()];
+        const auto& [writes, run] = changes[static_cast<std::size_t>(i) % changes.size()];
         if (ImageVolume volume(image); volume.Problem().empty()) run(volume);
         // The copy a checker would use is never made like the other.
         EXPECT_TRUE(fsck.output.find("FATs differ") == std::string::npos || ReadWhole(image) == damaged) << "case " << i;
@@ -319,12 +320,6 @@ TEST_F(ImageCrashTest, ChangesOnADamagedImageNeverChangeAFileTheyDoNotWrite) {
             ++changed;
             ADD_FAILURE() << "case " << i << ": " << name << " changed";
         }
-    };
-    std::mt19937 random(2024);
-    for (int i = 0; i < cases; ++i) {
-        std::string damaged = pristine;
-        for (int n = 1 + static_cast<int>(random() % 3); n > 0; --n) Damage(damaged, random);
-        check(i, damaged, static_cast<std::size_t>(i));
     }
     std::cout << "[ damaged  ] " << cases << " damaged images, " << changed << " files changed that were not written\n";
 }
