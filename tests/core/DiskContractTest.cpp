@@ -51,8 +51,6 @@ TEST_P(DiskContractTest, AFloppyReadsBackAsDescribedUnderAnyCaseOfItsNames) {
     const std::string description = "1:Blues_in_F/live=Blues+ 3:Dawn/ 4:夜明け/早朝=Demo@40000 L10:Beyond/far";
     TestFloppy floppy(GetParam(), description);
     EXPECT_EQ(floppy.Describe(), description);
-    TestFolder folder("Blues=Blues+/live Demo~=Demo/ Rock=Rock");
-    EXPECT_EQ(folder.Describe(), "Blues=Blues+/live Demo~=Demo/ Rock=Rock");
     const auto volume = floppy.Open();
     const auto found = [&](const char* n) { return std::tuple(volume->Exists(n), volume->FileSize(n), volume->ReadFile(n, 10)); };
     for (const char* name : {"MDR_00.B00", "mdr_00.b00", "Mdr_00.B00"})
