@@ -13,7 +13,8 @@
 
 namespace tunecrate::testing {
 
-enum class Fault { None, Kill, Eio };
+// Stuck: that call and every one after it fail with EIO, as a disk that stopped taking writes.
+enum class Fault { None, Kill, Eio, Stuck };
 
 struct FaultRun {
     bool killed = false;   // the child died at the planned call
@@ -31,13 +32,14 @@ FaultRun RunWithFault(Fault fault, int at, const std::function<std::string()>& o
 std::vector<std::string> TraceCalls(const std::function<void()>& operation);
 
 // Runs the operation once without a fault to count its calls, then once
-// with each call failed in turn, for both kinds of fault; `judge` is told
+// with each call failed in turn, for each kind of fault; `judge` is told
 // each run after it (a setup before each run restores the disks).
 struct FaultCounts {
     int tried = 0;
     int bad = 0;
 };
 FaultCounts ForEachFault(const std::function<void()>& setup, const std::function<std::string()>& operation,
-                         const std::function<std::string(Fault, int, const FaultRun&)>& judge);
+                         const std::function<std::string(Fault, int, const FaultRun&)>& judge,
+                         const std::vector<Fault>& faults = {Fault::Kill, Fault::Eio});
 
 }  // namespace tunecrate::testing
