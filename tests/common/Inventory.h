@@ -105,9 +105,10 @@ inline void AddFolder(Inventory& into, const std::string& name, const std::strin
 // What is wrong with `now`, a state that an operation from `before` towards
 // `after` was interrupted in; empty when nothing. An operation that stopped
 // at a failure (not killed) leaves more: every song it was not to replace is
-// still under its title somewhere.
+// still under its title somewhere. Where a disk had no room to blank a slot's
+// texts before its song went, the slot may keep that song's old texts.
 inline std::string JudgeInventory(const Inventory& before, const Inventory& after, const Inventory& now,
-                                  bool stoppedAtFailure = false) {
+                                  bool stoppedAtFailure = false, bool oldTextsMayStay = false) {
     struct Known {
         int countBefore = 0, countAfter = 0;
         std::set<std::string> events, slotTitles = {""}, slotComments = {""};
@@ -152,7 +153,10 @@ inline std::string JudgeInventory(const Inventory& before, const Inventory& afte
     for (const auto& [slot, texts] : now.bareSlots) {
         if (texts.first.empty() && texts.second.empty()) continue;
         const auto was = [&](const Inventory& side) { return side.bareSlots.contains(slot) && side.bareSlots.at(slot) == texts; };
-        if (!was(before) && !was(after)) return "slot " + std::to_string(slot) + " without a song is titled " + texts.first + "/" + texts.second;
+        const auto itsSong = [&](const SongCopy& copy) {
+            return copy.place == "slot " + std::to_string(slot) && std::pair(copy.title, copy.comment) == texts;
+        };
+        if (!was(before) && !was(after) && !(oldTextsMayStay && std::ranges::any_of(before.songs, itsSong))) return "slot " + std::to_string(slot) + " without a song is titled " + texts.first + "/" + texts.second;
     }
     for (const auto& [line, text] : now.beyond) {
         const auto was = [&](const Inventory& side) { return side.beyond.contains(line) && side.beyond.at(line) == text; };
