@@ -11,6 +11,11 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	-DTUNECRATE_SANITIZE=$(if $(filter 1,$(SANITIZE)),ON,OFF) \
 	-DTUNECRATE_WERROR=$(if $(filter 1,$(WERROR)),ON,OFF)
+# The sanitized build keeps line tables only (-g1): a sanitizer's report still
+# names files and lines, and the build takes about a quarter less time.
+ifeq ($(SANITIZE),1)
+CMAKE_FLAGS += '-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG' '-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG'
+endif
 
 .PHONY: deps build run demo test bench clean fuzz mutants coverage release install package translations
 
