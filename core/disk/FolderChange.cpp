@@ -470,9 +470,8 @@ Result CarryOutChange(const std::string& folder, const std::vector<ChangeStep>& 
     // removal fails it reads as cut short, never as a change to finish), and
     // the staged files go with the caller's objects.
     const auto undo = [&](int err) {
-        if (::ftruncate(record.fd(), 0) != 0) {
-            // Left whole, a record whose removal fails too finishes the change at the next opening: whole, if late.
-        }
+        // Left whole, a record whose removal fails too finishes the change at the next opening: whole, if late.
+        [[maybe_unused]] const int emptied = ::ftruncate(record.fd(), 0);
         record.Remove();
         return Result::FromErrno(err);
     };
