@@ -374,9 +374,9 @@ int Eject(const CommandLine& line, std::ostream& out, std::ostream& err) {
     }
     // DBUS_SYSTEM_BUS_ADDRESS can point it elsewhere, as for every D-Bus program.
     UDisks udisks(QDBusConnection::systemBus());
-    const EjectOutcome outcome = EjectFloppy(floppy, mounts, &udisks);
-    (outcome.canTakeOut ? out : err) << (outcome.canTakeOut ? "" : "tunecrate: ") << outcome.message << "\n";
-    return outcome.canTakeOut ? 0 : 1;
+    const Result ejected = EjectFloppy(floppy, mounts, &udisks);
+    (ejected.ok() ? out : err) << (ejected.ok() ? "" : "tunecrate: ") << ejected.reason << "\n";
+    return ejected.ok() ? 0 : 1;
 }
 
 }  // namespace

@@ -5,7 +5,9 @@
 #include <QDir>
 #include <QFile>
 #include <QStyleFactory>
+#include <optional>
 
+#include "app/StateFile.h"
 #include "app/Translations.h"
 #include "core/disk/BlockDevice.h"
 #include "core/disk/HeldTempFolder.h"
@@ -33,9 +35,11 @@ int MainApp::Run(int& argc, char** argv) {
     SessionOptions options = m_options;
     options.udisks = &udisks;
     MainDialog dialog(options);
+    std::optional<StateFile> state;
+    if (const QString path = qEnvironmentVariable("TUNECRATE_STATE"); !path.isEmpty()) state.emplace(dialog, path);
     // Mounts and disks coming and going refresh the window, without asking the drive.
     MountWatcher mounts;
-    QObject::connect(&mounts, &MountWatcher::mountsChanged, &dialog.CurrentSession(), &Session::MountsChanged);
+    QObject::connect(&mounts, &MountWatcher::mountsChanged, &dialog.CurrentSession(), &Session::FollowMounts);
     QObject::connect(&udisks, &UDisks::devicesChanged, &mounts, &MountWatcher::Poke);
     dialog.show();
     dialog.CurrentSession().FirstFill();

@@ -13,11 +13,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QProgressDialog>
-#include <QScrollBar>
 #include <QShortcut>
-#include <QTextStream>
-#include <QTimer>
-#include <QTreeWidgetItemIterator>
 #include <QWindow>
 #include <filesystem>
 
@@ -40,7 +36,13 @@ const QColor kNavy(0, 0, 128);
 const QColor kYellow(255, 255, 0);
 const QColor kGrey(128, 128, 128);
 
-// The window's controls and their places, in dialog units.
+// Where a control of the main window stands, in dialog units.
+struct Placement {
+    const char* name;   // the control's object name
+    int left, top, width, height;
+};
+
+// The window's controls and their places.
 const std::vector<Placement> kLayout = {
     {"hardDiskFrame", 8, 7, 218, 369},  {"floppyFrame", 231, 58, 217, 318}, {"folderLabel", 41, 21, 171, 8},
     {"folderTree", 14, 33, 207, 132},   {"fileLabel", 95, 169, 40, 8},      {"hardDiskList", 13, 181, 207, 187},
@@ -96,8 +98,6 @@ std::optional<std::string> ChooseShelfFolder(QWidget* parent, const std::string&
 
 }  // namespace
 
-const std::vector<Placement>& MainDialogLayout() { return kLayout; }
-
 MainDialog::MainDialog(SessionOptions options, QWidget* parent)
     : QDialog(parent),
       m_session(std::move(options), [this](Place place) -> Prompter& { return PrompterFor(place); }),
@@ -145,7 +145,7 @@ MainDialog::MainDialog(SessionOptions options, QWidget* parent)
     connect(&m_session, &Session::songTitleChanged, &m_hardDiskList, &HardDiskList::ShowTitle);
     connect(&m_session, &Session::songCommentChanged, &m_hardDiskList, &HardDiskList::ShowComment);
     connect(&m_session, &Session::dropProgress, this, &MainDialog::ShowDropProgress);
-    connect(&m_session, &Session::diskCopyProgress, this, &MainDialog::ShowDiskCopyProgress);
+    connect(&m_session.Drive(), &DriveSession::copyProgress, this, &MainDialog::ShowDiskCopyProgress);
 
     connect(&m_reloadButton, &QPushButton::clicked, &m_session, &Session::Reload);
     connect(&m_exitButton, &QPushButton::clicked, this, &QDialog::reject);
@@ -155,16 +155,6 @@ MainDialog::MainDialog(SessionOptions options, QWidget* parent)
     connect(shelf, &QShortcut::activated, this, [this] { OpenShelf(); });
 
     ShowFreeSpace();
-    for (auto changed : {&Session::floppyChanged, &Session::songsChanged}) {
-        connect(&m_session, changed, this, &MainDialog::WriteStateSoon);
-    }
-    connect(&m_folderTree, &QTreeWidget::currentItemChanged, this, &MainDialog::WriteStateSoon);
-    connect(&m_folderTree, &QTreeWidget::itemExpanded, this, &MainDialog::WriteStateSoon);
-    connect(qApp, &QApplication::focusChanged, this, &MainDialog::WriteStateSoon);
-    for (QTreeWidget* view : std::initializer_list<QTreeWidget*>{&m_folderTree, &m_hardDiskList, &m_floppyList}) {
-        connect(view->verticalScrollBar(), &QScrollBar::valueChanged, this, &MainDialog::WriteStateSoon);
-        connect(view->horizontalScrollBar(), &QScrollBar::valueChanged, this, &MainDialog::WriteStateSoon);
-    }
 }
 
 MainDialog::~MainDialog() {
@@ -173,57 +163,6 @@ MainDialog::~MainDialog() {
     disconnect(qApp, nullptr, this, nullptr);
     delete m_shelfWindow;
     m_shelfWindow = nullptr;
-}
-
-void MainDialog::WriteStateSoon() {
-    static const QString path = qEnvironmentVariable("TUNECRATE_STATE");
-    if (path.isEmpty()) return;
-    QTimer::singleShot(0, this, [this] {
-        QFile file(path + QStringLiteral(".new"));
-        if (!file.open(QIODevice::WriteOnly)) return;
-        QTextStream out(&file);
-        auto rect = [](QWidget* widget, const QRect& r) {
-            const QPoint at = widget->mapToGlobal(r.topLeft());
-            return QStringLiteral("%1 %2 %3 %4").arg(at.x()).arg(at.y()).arg(r.width()).arg(r.height());
-        };
-        out << "window " << rect(this, QRect(QPoint(0, 0), size())) << "\n";
-        // Where each view shows its content and how far it is scrolled down and sideways.
-        for (QTreeWidget* view : std::initializer_list<QTreeWidget*>{&m_folderTree, &m_hardDiskList, &m_floppyList}) {
-            out << "view " << view->objectName() << " " << rect(view->viewport(), view->viewport()->rect()) << " "
-                << view->verticalScrollBar()->value() << " " << view->horizontalScrollBar()->value();
-            for (int column = 0; column < view->columnCount(); ++column) {
-                out << " " << view->viewport()->mapToGlobal(QPoint(view->columnViewportPosition(column), 0)).x();
-            }
-            out << "\n";
-        }
-        for (SongList* list : {static_cast<SongList*>(&m_floppyList), static_cast<SongList*>(&m_hardDiskList)}) {
-            for (int row = 0; row < list->topLevelItemCount(); ++row) {
-                QTreeWidgetItem* item = list->topLevelItem(row);
-                out << list->objectName() << " " << row << " " << rect(list->viewport(), list->visualItemRect(item))
-                    << " " << item->text(list == &m_floppyList ? 1 : 0) << "\n";
-            }
-        }
-        for (QTreeWidgetItemIterator it(&m_folderTree); *it != nullptr; ++it) {
-            if (FolderTree::IsPlaceholder(*it)) continue;
-            out << ((*it)->isSelected() ? "selected " : "folder ") << rect(m_folderTree.viewport(), m_folderTree.visualItemRect(*it))
-                << " " << QString::fromStdString(m_folderTree.ItemPath(*it)) << "\n";
-        }
-        if (m_shelfWindow != nullptr && m_shelfWindow->isVisible()) {
-            QTreeWidget& shelf = m_shelfWindow->List();
-            for (int i = 0; i < shelf.topLevelItemCount(); ++i) {
-                QTreeWidgetItem* item = shelf.topLevelItem(i);
-                if (item->isHidden()) continue;
-                out << "shelf " << i << " " << rect(shelf.viewport(), shelf.visualItemRect(item)) << " "
-                    << item->text(ShelfWindow::SongsColumn) << " " << item->text(ShelfWindow::FileColumn) << "\n";
-            }
-        }
-        if (QWidget* focus = QApplication::focusWidget(); focus != nullptr) out << "focus " << focus->objectName() << "\n";
-        out.flush();
-        file.close();
-        // Whole or not at all: a test never reads half a state.
-        QFile::remove(path);
-        file.rename(path);
-    });
 }
 
 void MainDialog::BuildLayout() {
@@ -306,8 +245,6 @@ void MainDialog::OpenShelf(std::optional<std::string> folder) {
         // A drop onto an image may have moved songs off the hard disk, or written the image shown here.
         connect(m_shelf.get(), &ShelfSession::imagesChanged, &m_session, &Session::Reload);
         connect(m_shelf.get(), &ShelfSession::rowsReset, m_shelfWindow, [this] { m_shelfWindow->MarkShown(m_session.ShownImage()); });
-        connect(m_shelf.get(), &ShelfSession::rowRead, this, &MainDialog::WriteStateSoon);
-        m_shelfWindow->installEventFilter(this);   // its place, for the state file
     }
     if (*folder != m_shelf->Folder()) m_shelf->Open(*folder);
     m_shelfWindow->MarkShown(m_session.ShownImage());
@@ -352,7 +289,7 @@ void MainDialog::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void MainDialog::ShowProgress(QPointer<QProgressDialog>& dialog, const QString& name, const QString& label,
-                              void (Session::*cancel)(), int minimumMs, int done, int total) {
+                              const std::function<void()>& cancel, int minimumMs, int done, int total) {
     if (done < 0) {
         delete dialog;
         return;
@@ -364,45 +301,46 @@ void MainDialog::ShowProgress(QPointer<QProgressDialog>& dialog, const QString& 
         dialog->setMinimumDuration(minimumMs);
         dialog->setAutoClose(false);
         dialog->setAutoReset(false);
-        connect(dialog, &QProgressDialog::canceled, &m_session, cancel);
+        connect(dialog, &QProgressDialog::canceled, this, cancel);
     }
     dialog->setMaximum(total);
     dialog->setValue(done);
 }
 
 void MainDialog::ShowDropProgress(int done, int total) {
-    ShowProgress(m_dropProgress, QStringLiteral("dropProgress"), tr("曲を転送しています..."), &Session::CancelDrop, 500,
+    ShowProgress(m_dropProgress, QStringLiteral("dropProgress"), tr("曲を転送しています..."),
+                 [this] { m_session.CancelDrop(); }, 500,
                  done, total);
 }
 
 void MainDialog::ShowDiskCopyProgress(int done, int total) {
     ShowProgress(m_diskCopyProgress, QStringLiteral("diskCopyProgress"), tr("フロッピーを読み書きしています..."),
-                 &Session::CancelDiskCopy, 0, done, total);
+                 [this] { m_session.Drive().CancelCopy(); }, 0, done, total);
 }
 
 void MainDialog::reject() {
     // The copy's thread works for this window; it is cancelled, not cut off.
     if (!m_diskCopyProgress.isNull()) {
-        m_session.CancelDiskCopy();
+        m_session.Drive().CancelCopy();
         return;
     }
     QDialog::reject();
 }
 
-void MainDialog::BackupFloppy() {
+void MainDialog::ChooseImageToSaveFloppy() {
     const std::optional<std::string> chosen = m_saveChooser(this, m_session.ImageChooserFolder());
-    if (chosen) m_session.BackupFloppy(*chosen);
+    if (chosen) m_session.Drive().SaveFloppyToImage(*chosen);
 }
 
-void MainDialog::RestoreFloppy() {
+void MainDialog::ChooseImageToWriteFloppy() {
     const std::optional<std::string> chosen = m_fileChooser(this, m_session.ImageChooserFolder());
-    if (chosen) m_session.RestoreFloppy(*chosen);
+    if (chosen) m_session.Drive().WriteImageToFloppy(*chosen);
 }
 
 void MainDialog::dragEnterEvent(QDragEnterEvent* event) { dragMoveEvent(event); }
 
 void MainDialog::dragMoveEvent(QDragMoveEvent* event) {
-    if (!DroppedImage(event->mimeData())) {
+    if (!DroppedImage(event)) {
         event->ignore();
         return;
     }
@@ -411,7 +349,7 @@ void MainDialog::dragMoveEvent(QDragMoveEvent* event) {
 }
 
 void MainDialog::dropEvent(QDropEvent* event) {
-    const std::optional<std::string> image = DroppedImage(event->mimeData());
+    const std::optional<std::string> image = DroppedImage(event);
     if (!image) {
         event->ignore();
         return;
@@ -424,7 +362,6 @@ void MainDialog::dropEvent(QDropEvent* event) {
 
 void MainDialog::mouseReleaseEvent(QMouseEvent* event) {
     QDialog::mouseReleaseEvent(event);
-    if (m_moveGrip) WriteStateSoon();
     m_moveGrip.reset();
 }
 
@@ -449,15 +386,15 @@ QMenu* MainDialog::BuildBackgroundMenu(QWidget* parent) {
     QAction* backup = menu->addAction(tr("フロッピーをイメージに保存(&B)..."));
     backup->setObjectName(QStringLiteral("backupFloppyAction"));
     backup->setEnabled(inDrive);
-    connect(backup, &QAction::triggered, this, &MainDialog::BackupFloppy);
+    connect(backup, &QAction::triggered, this, &MainDialog::ChooseImageToSaveFloppy);
     QAction* restore = menu->addAction(tr("イメージをフロッピーに書く(&W)..."));
     restore->setObjectName(QStringLiteral("restoreFloppyAction"));
     restore->setEnabled(inDrive);
-    connect(restore, &QAction::triggered, this, &MainDialog::RestoreFloppy);
+    connect(restore, &QAction::triggered, this, &MainDialog::ChooseImageToWriteFloppy);
     QAction* eject = menu->addAction(tr("取り出し(&E)"));
     eject->setObjectName(QStringLiteral("ejectAction"));
     eject->setEnabled(inDrive);
-    connect(eject, &QAction::triggered, &m_session, &Session::EjectFloppy);
+    connect(eject, &QAction::triggered, &m_session.Drive(), &DriveSession::EjectFloppy);
     menu->addSeparator();
     // Window managers own the system menu here, so the about item lives on the
     // background's own menu.
@@ -465,11 +402,6 @@ QMenu* MainDialog::BuildBackgroundMenu(QWidget* parent) {
     about->setObjectName(QStringLiteral("aboutAction"));
     connect(about, &QAction::triggered, this, &MainDialog::ShowAbout);
     return menu;
-}
-
-bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_shelfWindow && (event->type() == QEvent::Move || event->type() == QEvent::Show)) WriteStateSoon();
-    return QDialog::eventFilter(watched, event);
 }
 
 void MainDialog::contextMenuEvent(QContextMenuEvent* event) {

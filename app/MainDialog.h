@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "session/DriveSession.h"
 #include "session/Session.h"
 #include "session/ShelfSession.h"
 #include "widgets/ColorButton.h"
@@ -26,13 +27,6 @@ class QMenu;
 namespace tunecrate {
 
 class FreeSpaceBar;
-
-// Where a control of the main window stands, in dialog units.
-struct Placement {
-    const char* name;   // the control's object name
-    int left, top, width, height;
-};
-const std::vector<Placement>& MainDialogLayout();
 
 // The free space in the finest unit whose text fits `width` pixels.
 QString FittedFreeSpaceText(std::int64_t freeBytes, const QFontMetrics& metrics, int width);
@@ -52,9 +46,6 @@ public:
     // Asks for an image file starting in a folder; nullopt when cancelled.
     using FileChooser = std::function<std::optional<std::string>(QWidget* parent, const std::string& startFolder)>;
     void SetFileChooser(FileChooser chooser) { m_fileChooser = std::move(chooser); }
-    // Asks for the shelf's folder when none is known; nullopt when cancelled.
-    using FolderChooser = std::function<std::optional<std::string>(QWidget* parent, const std::string& startFolder)>;
-    void SetFolderChooser(FolderChooser chooser) { m_folderChooser = std::move(chooser); }
     // Asks for the image file a floppy is saved into; nullopt when cancelled.
     void SetSaveChooser(FileChooser chooser) { m_saveChooser = std::move(chooser); }
     // The background's menu: open an image, back to the drive, the shelf, the
@@ -83,21 +74,17 @@ private slots:
     void ShowDropProgress(int done, int total);
     // A whole-disk copy shows how far it is at once: it takes a minute.
     void ShowDiskCopyProgress(int done, int total);
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void BuildLayout();
     void ShowFreeSpace();
     void OpenFloppyImage();
-    void BackupFloppy();
-    void RestoreFloppy();
+    void ChooseImageToSaveFloppy();
+    void ChooseImageToWriteFloppy();
     void ShowProgress(QPointer<QProgressDialog>& dialog, const QString& name, const QString& label,
-                      void (Session::*cancel)(), int minimumMs, int done, int total);
+                      const std::function<void()>& cancel, int minimumMs, int done, int total);
     void ShowAbout();
     Prompter& PrompterFor(Place place);
-    // With TUNECRATE_STATE set, writes where the rows and folders stand and
-    // what is selected into that file, for tests that drive the real window.
-    void WriteStateSoon();
 
     Session m_session;
     FolderTree m_folderTree;
@@ -112,7 +99,8 @@ private:
     FreeSpaceBar* m_freeSpaceBar = nullptr;
     Prompter* m_testPrompter = nullptr;
     FileChooser m_fileChooser;
-    FolderChooser m_folderChooser;
+    // Asks for the shelf's folder when none is known; nullopt when cancelled.
+    FileChooser m_folderChooser;
     FileChooser m_saveChooser;
     std::unique_ptr<ShelfSession> m_shelf;
     ShelfWindow* m_shelfWindow = nullptr;   // a child window, made on first use

@@ -8,8 +8,18 @@
 
 namespace tunecrate {
 
-EjectOutcome EjectFloppy(const std::string& location, const std::vector<MountEntry>& mounts, const UDisks* udisks) {
-    EjectOutcome outcome;
+Result UnmountFloppy(const std::string& device, const std::string& mountPoint, const std::vector<MountEntry>& mounts,
+                     const UDisks& udisks) {
+    // First whatever the system still holds for the disk.
+    FlushMountedFolder(mountPoint);
+    QString error;
+    if (!udisks.Unmount(DeviceMountedAt(mountPoint, mounts).value_or(device), &error)) {
+        return Result{Status::Failed, 0, Say(texts::kEjectUnmountFailed, {mountPoint, error.toStdString()})};
+    }
+    return {};
+}
+
+Result EjectFloppy(const std::string& location, const std::vector<MountEntry>& mounts, const UDisks* udisks) {
     std::string device, mountPoint;
     if (IsBlockDevice(location)) {
         device = location;
@@ -18,34 +28,26 @@ EjectOutcome EjectFloppy(const std::string& location, const std::vector<MountEnt
         device = *mounted;
         mountPoint = location;
     } else {
-        outcome.message = Say(texts::kNotAFloppyDrive, {location});
-        return outcome;
+        return Result::Refused(Say(texts::kNotAFloppyDrive, {location}));
     }
-    // First whatever the system still holds for the disk, whatever comes next.
+    if (udisks == nullptr || !udisks->Available()) {
+        // Flushed, but a mounted disk stays mounted: the user finishes by hand.
+        if (!mountPoint.empty()) {
+            FlushMountedFolder(mountPoint);
+            return Result::Refused(Say(texts::kEjectByHand, {mountPoint}));
+        }
+        FlushDevice(device);
+        return Result::Notice(Say(texts::kEjectFlushedDevice, {device}));
+    }
     if (!mountPoint.empty()) {
-        FlushMountedFolder(mountPoint);
+        if (Result unmounted = UnmountFloppy(device, mountPoint, mounts, *udisks); !unmounted.ok()) return unmounted;
     } else {
         FlushDevice(device);
     }
-    if (udisks == nullptr || !udisks->Available()) {
-        outcome.canTakeOut = mountPoint.empty();
-        outcome.message = mountPoint.empty() ? Say(texts::kEjectFlushedDevice, {device})
-                                             : Say(texts::kEjectByHand, {mountPoint});
-        return outcome;
-    }
-    QString error;
-    if (!mountPoint.empty()) {
-        const std::string mountedDevice = DeviceMountedAt(mountPoint, mounts).value_or(device);
-        if (!udisks->Unmount(mountedDevice, &error)) {
-            outcome.message = Say(texts::kEjectUnmountFailed, {mountPoint, error.toStdString()});
-            return outcome;
-        }
-    }
-    outcome.canTakeOut = true;
     // Unmounted and flushed: the disk is safe even when the drive stays on.
-    outcome.message = udisks->PowerOff(device, &error) ? Say(texts::kEjectDone, {device})
-                                                       : Say(texts::kEjectNoPowerOff, {device, error.toStdString()});
-    return outcome;
+    QString error;
+    return Result::Notice(udisks->PowerOff(device, &error) ? Say(texts::kEjectDone, {device})
+                                                           : Say(texts::kEjectNoPowerOff, {device, error.toStdString()}));
 }
 
 }  // namespace tunecrate

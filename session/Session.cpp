@@ -4,17 +4,14 @@
 #include "core/songs/Shelf.h"
 
 #include <QDir>
-#include <QEventLoop>
 #include <QFile>
 #include <algorithm>
 #include <filesystem>
-#include <thread>
 
 #include "core/disk/FileOps.h"
 #include "core/disk/FloppyVolume.h"
 #include "core/disk/FolderListing.h"
 #include "core/disk/HeldTempFolder.h"
-#include "core/songs/FloppyBackup.h"
 #include "core/songs/FloppyCatalogue.h"
 #include "core/songs/FloppyDrop.h"
 #include "core/songs/FolderCommands.h"
@@ -27,8 +24,7 @@
 #include "core/text/SongNames.h"
 #include "core/text/TypedText.h"
 #include "core/text/Texts.h"
-#include "session/Eject.h"
-#include "session/UDisks.h"
+#include "session/DriveSession.h"
 #include "session/WaitCursor.h"
 
 namespace tunecrate {
@@ -48,7 +44,14 @@ QString OneLine(QString text) {
 
 Session::Session(SessionOptions options, Prompters prompters, QObject* parent)
     : QObject(parent), m_options(std::move(options)), m_prompters(std::move(prompters)),
-      m_floppyChoice(m_options.floppy) {}
+      m_floppyChoice(m_options.floppy),
+      m_drive(new DriveSession(*this, m_options.mountTable, m_options.udisks,
+                               [this]() -> Prompter& { return m_prompters(Place::Window); }, this)) {
+    connect(m_drive, &DriveSession::diskChanged, this, &Session::FollowMounts);
+    connect(m_drive, &DriveSession::copyEnded, this, [this] {
+        if (m_mountsChangedMeanwhile) FollowMounts();
+    });
+}
 
 Session::~Session() = default;
 
@@ -60,7 +63,7 @@ public:
     explicit Busy(Session& session) : m_session(session) { ++m_session.m_busy; }
     ~Busy() {
         if (--m_session.m_busy == 0 && m_session.m_mountsChangedMeanwhile) {
-            QMetaObject::invokeMethod(&m_session, &Session::MountsChanged, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(&m_session, &Session::FollowMounts, Qt::QueuedConnection);
         }
     }
     Busy(const Busy&) = delete;
@@ -130,8 +133,9 @@ void Session::ReadFloppy(bool showError) {
 }
 
 bool Session::SlotHoldsSong(int slot) const {
-    auto volume = OpenFloppy();
-    return volume && volume->Exists(SlotName(slot) + std::string(kSongExtension));
+    // From the rows as last read: a click must not spin up the drive.
+    return slot >= 0 && static_cast<std::size_t>(slot) < m_slotRows.size() &&
+           m_slotRows[static_cast<std::size_t>(slot)].state != SlotState::EmptySlot;
 }
 
 std::string Session::ShownImage() const {
@@ -413,98 +417,10 @@ bool Session::DropIntoFolder(const std::string& folder, bool move, const std::st
                    [&](DropContext& context) { return tunecrate::DropIntoFolder(context, folder, parsed); });
 }
 
-// ---- the drive -------------------------------------------------------------
+// ---- mounts ----------------------------------------------------------------
 
-void Session::CancelDiskCopy() { m_diskCopyCancelled = true; }
-
-void Session::RunDiskCopy(const std::function<void(const CopyProgress&)>& copy) {
-    Busy busy(*this);
-    m_diskCopyCancelled = false;
-    QEventLoop loop;
-    std::thread worker;
-    // Started from the loop, so that what was asked before (a cancel) is taken up first.
-    QMetaObject::invokeMethod(&loop, [&] {
-        worker = std::thread([&] {
-            copy([this](std::uint32_t done, std::uint32_t total) {
-                QMetaObject::invokeMethod(
-                    this, [this, done, total] { emit diskCopyProgress(static_cast<int>(done), static_cast<int>(total)); },
-                    Qt::QueuedConnection);
-                return !m_diskCopyCancelled.load();
-            });
-            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-        });
-    }, Qt::QueuedConnection);
-    loop.exec();
-    if (worker.joinable()) worker.join();   // not started when the program is leaving
-    emit diskCopyProgress(-1, -1);
-}
-
-void Session::BackupFloppy(const std::string& imagePath) {
-    const std::string drive = FloppyDrive();
-    if (drive.empty() || imagePath.empty()) {
-        if (!imagePath.empty()) Tell(Place::Window, Say(texts::kNotAFloppyDrive, {m_floppyRoot}));
-        return;
-    }
-    const std::vector<MountEntry> mounts = m_options.mountTable();
-    BackupOutcome outcome;
-    RunDiskCopy([&](const CopyProgress& progress) {
-        outcome = tunecrate::BackupFloppy(drive, imagePath, true, mounts, progress);
-    });
-    const bool clean = outcome.result.ok() && !outcome.cancelled && outcome.unreadable.empty();
-    m_prompters(Place::Window).ShowMessage(outcome.Message(drive, imagePath), clean ? "Tunecrate" : "Error!",
-                                           clean ? MessageIcon::None : MessageIcon::Exclamation);
-}
-
-void Session::RestoreFloppy(const std::string& imagePath) {
-    const std::string drive = FloppyDrive();
-    if (drive.empty() || imagePath.empty()) {
-        if (!imagePath.empty()) Tell(Place::Window, Say(texts::kNotAFloppyDrive, {m_floppyRoot}));
-        return;
-    }
-    std::vector<MountEntry> mounts = m_options.mountTable();
-    const std::string device = IsBlockDevice(drive) ? drive : DeviceMountedAt(drive, mounts).value_or(drive);
-    // Before the question and before a mounted floppy is let go: an image
-    // that cannot be written must change nothing.
-    if (const std::string problem = RestoreImageProblem(imagePath); !problem.empty()) {
-        Tell(Place::Window, problem);
-        return;
-    }
-    if (!m_prompters(Place::Window).AskOkCancel(Say(texts::kRestoreQuestion, {device, imagePath}), "Tunecrate")) return;
-    // A mounted floppy is let go first, where the disk service can do it.
-    if (const auto mountPoint = MountPointOf(device, mounts); mountPoint && m_options.udisks != nullptr &&
-                                                                m_options.udisks->Available()) {
-        FlushMountedFolder(*mountPoint);
-        QString error;
-        if (!m_options.udisks->Unmount(DeviceMountedAt(*mountPoint, mounts).value_or(device), &error)) {
-            Tell(Place::Window, Say(texts::kEjectUnmountFailed, {*mountPoint, error.toStdString()}));
-            return;
-        }
-        mounts = m_options.mountTable();
-    }
-    RestoreOutcome outcome;
-    RunDiskCopy([&](const CopyProgress& progress) {
-        outcome = tunecrate::RestoreFloppy(imagePath, device, mounts, progress);
-    });
-    const bool clean = outcome.result.ok() && outcome.writing.ok();
-    m_prompters(Place::Window).ShowMessage(outcome.Message(imagePath, device), clean ? "Tunecrate" : "Error!",
-                                           clean ? MessageIcon::None : MessageIcon::Exclamation);
-    if (outcome.touched) MountsChanged();
-}
-
-void Session::EjectFloppy() {
-    const std::string drive = FloppyDrive();
-    if (drive.empty()) {
-        Tell(Place::Window, Say(texts::kNotAFloppyDrive, {m_floppyRoot}));
-        return;
-    }
-    const EjectOutcome outcome = tunecrate::EjectFloppy(drive, m_options.mountTable(), m_options.udisks);
-    m_prompters(Place::Window).ShowMessage(outcome.message, outcome.canTakeOut ? "Tunecrate" : "Error!",
-                                           outcome.canTakeOut ? MessageIcon::None : MessageIcon::Exclamation);
-    MountsChanged();
-}
-
-void Session::MountsChanged() {
-    if (m_busy > 0) {
+void Session::FollowMounts() {
+    if (m_busy > 0 || m_drive->Copying()) {
         m_mountsChangedMeanwhile = true;
         return;
     }

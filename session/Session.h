@@ -3,7 +3,6 @@
 
 #include <QObject>
 #include <QString>
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -12,7 +11,6 @@
 #include <vector>
 
 #include "core/disk/BlockDevice.h"
-#include "core/disk/DiskCopy.h"
 #include "core/disk/FloppyFinder.h"
 #include "core/songs/HardDiskSongs.h"
 #include "core/songs/Prompter.h"
@@ -21,6 +19,7 @@
 
 namespace tunecrate {
 
+class DriveSession;
 class FloppyVolume;
 class HeldTempFolder;
 class UDisks;
@@ -88,6 +87,7 @@ public:
     // Where the shelf opens: --shelf, else the shown image's folder, else the
     // first mounted removable volume holding images; nullopt: ask the user.
     std::optional<std::string> ShelfStartFolder() const;
+    // Whether the slot's row shows a song (the rows as last read).
     bool SlotHoldsSong(int slot) const;
 
     // ---- gestures ----
@@ -122,24 +122,15 @@ public:
     void DeleteFolder(const std::string& folder);
     // Stops the running drop before its next song.
     void CancelDrop();
-    // The whole floppy in the drive saved into the image file `imagePath`
-    // (replacing it: the user was asked), and an image written over the whole
-    // floppy after the user agrees, then read back and compared. Both run
-    // beside the window, which shows diskCopyProgress and may cancel.
-    void BackupFloppy(const std::string& imagePath);
-    void RestoreFloppy(const std::string& imagePath);
-    void CancelDiskCopy();
-    // Flushes, unmounts and powers off the floppy drive, and says when the disk can come out.
-    void EjectFloppy();
+    // The floppy drive's own work: whole-disk copies and ejecting.
+    DriveSession& Drive() { return *m_drive; }
     // A file system was mounted or unmounted, or a disk came or went: the
     // floppy and the tree's top folders are found and read anew.
-    void MountsChanged();
+    void FollowMounts();
 
 signals:
     // Before each song of a drop: `done` of `total` songs are through; -1 when the drop has ended.
     void dropProgress(int done, int total);
-    // During a whole-disk copy: sectors done of the total (both passes of a write); -1 when it has ended.
-    void diskCopyProgress(int done, int total);
     void floppyChanged();                       // rows, free space and root read anew
     void songsChanged();                        // the hard-disk folder's songs listed anew
     void foldersReset(const std::string& select);   // top-level folders anew; open and select `select`
@@ -157,8 +148,6 @@ private:
     void RefreshSongs();
     void EditSlot(int slot, int column, const TypedText& typed, const QString& shown);
     bool RunDrop(Place place, bool move, const std::function<DropResult(DropContext&)>& drop);
-    // Runs `copy` on a thread of its own while the window's events go on.
-    void RunDiskCopy(const std::function<void(const CopyProgress&)>& copy);
     void Tell(Place place, const std::string& text);
 
     SessionOptions m_options;
@@ -177,8 +166,8 @@ private:
     std::unique_ptr<HeldTempFolder> m_dragFolder;
     int m_drags = 0;
     bool m_dropCancelled = false;
-    std::atomic<bool> m_diskCopyCancelled{false};
-    // A drop or a disk copy is running: a change of mounts waits for its end.
+    DriveSession* m_drive;
+    // A drop is running: a change of mounts waits for its end, as during a disk copy.
     int m_busy = 0;
     bool m_mountsChangedMeanwhile = false;
 };

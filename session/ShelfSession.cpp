@@ -98,11 +98,10 @@ void ShelfSession::StartReading(std::vector<int> rows) {
     for (std::size_t i = 0; i < m_rows.size(); ++i) {
         if (wanted[i] || !m_read[i]) work.emplace_back(static_cast<int>(i), m_entries[i]);
     }
-    m_stop = false;
     const unsigned generation = m_generation;
-    m_reader = std::thread([this, generation, folder = m_folder, work = std::move(work)] {
+    m_reading.Start([this, generation, folder = m_folder, work = std::move(work)](BackgroundTask& task) {
         for (const auto& [row, entry] : work) {
-            if (m_stop) return;
+            if (task.Cancelled()) return;
             ShelfRow read = entry.IsImage() ? ReadShelfImage(folder, entry.file) : UnreadShelfRow(entry);
             QMetaObject::invokeMethod(this, [this, generation, row, read = std::move(read)] { TakeRow(generation, row, read); },
                                       Qt::QueuedConnection);
@@ -110,10 +109,7 @@ void ShelfSession::StartReading(std::vector<int> rows) {
     });
 }
 
-void ShelfSession::StopReading() {
-    m_stop = true;
-    if (m_reader.joinable()) m_reader.join();
-}
+void ShelfSession::StopReading() { m_reading.Stop(); }
 
 void ShelfSession::TakeRow(unsigned generation, int row, const ShelfRow& read) {
     const auto i = static_cast<std::size_t>(row);

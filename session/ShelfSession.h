@@ -3,15 +3,14 @@
 
 #include <QObject>
 #include <QString>
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "core/songs/Prompter.h"
 #include "core/songs/Shelf.h"
+#include "session/BackgroundTask.h"
 
 class QFileSystemWatcher;
 
@@ -73,9 +72,8 @@ private:
     std::vector<bool> m_read;
     int m_rowsRead = 0;
     QFileSystemWatcher* m_watcher = nullptr;
-    std::atomic<bool> m_stop{false};
     unsigned m_generation = 0;   // rows read for an older listing are dropped
-    std::thread m_reader;
+    BackgroundTask m_reading;
 };
 
 }  // namespace tunecrate

@@ -11,6 +11,7 @@
 #include "Workplace.h"
 #include "core/songs/FloppyBackup.h"
 #include "core/text/Texts.h"
+#include "session/DriveSession.h"
 #include "session/Eject.h"
 #include "session/MountWatcher.h"
 #include "session/UDisks.h"
@@ -66,14 +67,16 @@ protected:
         options.floppyDevices = [this](const auto&) { return Strings{loop.path()}; };   // asked when none is mounted
         options.udisks = udisks ? &*udisks : nullptr;
         session = std::make_unique<Session>(options, [this](Place) -> Prompter& { return prompter; });
-        QObject::connect(session.get(), &Session::diskCopyProgress, [this](int done) {
+        QObject::connect(&session->Drive(), &DriveSession::copyProgress, [this](int done) {
             copied = std::max(copied, done);
             events += done < 0 ? "end " : done == 0 ? "copying " : "";
-            if (done == 0) session->MountsChanged();
+            if (done == 0) session->FollowMounts();
         });
         session->FirstFill();
         prompter.ClearCalls();
     }
+    // Until a copy that was started has ended.
+    bool CopyEnded() { return QTest::qWaitFor([this] { return !session->Drive().Copying(); }, 20000); }
     Strings Told() const {
         const auto texts = prompter.calls() | std::views::transform(&ScriptedPrompter::Call::text);
         return Strings(texts.begin(), texts.end());
@@ -131,7 +134,7 @@ TEST_F(Drive, EjectUnmountsThenPowersOffTheDriveAndSaysWhenTheDiskMayComeOut) {
     if (!StartBus()) GTEST_SKIP() << kNoBus;
     const std::string device = loop.path(), at = floppy.root(), unmount = kResolve + "; Unmount block_devices; ";
     const std::string get = kResolve + "; Get block_devices; PowerOff", powerOff = get + " drives";
-    struct Case { std::optional<QString> refused; std::string at; bool mounted, canTakeOut; std::string message, calls; };
+    struct Case { std::optional<QString> refused; std::string at; bool mounted, canTakeOut; std::string reason, calls; };
     const std::vector<Case> cases = {
         {std::nullopt, at, true, false, Say(texts::kEjectByHand, {at}), ""},
         {std::nullopt, device, false, true, Say(texts::kEjectFlushedDevice, {device}), ""},
@@ -143,8 +146,8 @@ TEST_F(Drive, EjectUnmountsThenPowersOffTheDriveAndSaysWhenTheDiskMayComeOut) {
     for (const Case& c : cases) {
         if (c.refused) Fake(*c.refused);
         const std::vector<MountEntry> table = c.mounted ? Mounted() : std::vector<MountEntry>{};
-        const EjectOutcome outcome = EjectFloppy(c.at, table, &*udisks);
-        EXPECT_EQ(std::tuple(outcome.canTakeOut, outcome.message, Calls()), std::tuple(c.canTakeOut, c.message, c.calls));
+        const Result ejected = EjectFloppy(c.at, table, &*udisks);
+        EXPECT_EQ(std::tuple(ejected.ok(), ejected.reason, Calls()), std::tuple(c.canTakeOut, c.reason, c.calls));
     }
 }
 
@@ -154,10 +157,10 @@ TEST_F(Drive, BackupCopiesTheWholeDiskOrNothingWhenCancelledAndMountsWaitForTheE
         SCOPED_TRACE(cancel ? "cancelled" : "whole");
         Start();
         EXPECT_EQ(Strings({session->FloppyDrive(), session->ShownImage()}), Strings({loop.path(), ""}));
+        session->Drive().SaveFloppyToImage(image);
         // Taken up before the copy's worker starts: the copy stops at its first track.
-        if (cancel) QMetaObject::invokeMethod(session.get(), &Session::CancelDiskCopy, Qt::QueuedConnection);
-        session->BackupFloppy(image);
-        QCoreApplication::processEvents();
+        if (cancel) session->Drive().CancelCopy();
+        ASSERT_TRUE(CopyEnded());
         EXPECT_EQ(Told(), Strings{cancel ? Say(texts::kBackupCancelled) : Say(texts::kBackupDone, {loop.path(), image})});
         EXPECT_EQ(ReadWhole(loop.path()) == ReadWhole(image), !cancel) << "the image is the disk, or there is none";
         EXPECT_EQ(copied, cancel ? 0 : 2880) << "stopped at the first track, or at its end";
@@ -185,7 +188,8 @@ TEST_F(Drive, RestoreAsksThenUnmountsThroughTheServiceThenWritesAndReadsTheDiskA
         ASSERT_EQ(session->FloppyDrive(), floppy.root() + "/") << "a mounted drive is used through its folder";
         prompter.ClearCalls();
         if (step.image != bad) prompter.AnswerOkCancel(true);
-        session->RestoreFloppy(step.image);
+        session->Drive().WriteImageToFloppy(step.image);
+        ASSERT_TRUE(CopyEnded());
         EXPECT_EQ(std::pair(Calls(), Told()), std::pair(step.calls, step.told));
         EXPECT_EQ(ReadWhole(loop.path()) == ReadWhole(image.location()), &step == &steps.back()) << "written last only";
     }

@@ -150,13 +150,15 @@ TEST_F(WiringTest, AFloppyInADriveIsSavedWrittenAndEjectedFromTheBackgroundMenu)
     const std::string image = home.Path("saved.img");
     dialog->SetSaveChooser([&](QWidget*, const std::string&) { return std::optional<std::string>(image); });
     bool progressShown = false;
-    const auto watch = QObject::connect(&dialog->CurrentSession(), &Session::diskCopyProgress, [&](int done) {
+    DriveSession& driveSession = dialog->CurrentSession().Drive();
+    const auto watch = QObject::connect(&driveSession, &DriveSession::copyProgress, [&](int done) {
         if (done >= 0) progressShown |= dialog->findChild<QProgressDialog*>(QStringLiteral("diskCopyProgress")) != nullptr;
     });
     prompter.ClearCalls();
     MenuAction("backupFloppyAction").trigger();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !driveSession.Copying(); }));
     EXPECT_TRUE(progressShown);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return dialog->findChild<QProgressDialog*>(QStringLiteral("diskCopyProgress")) == nullptr; }));
+    EXPECT_EQ(dialog->findChild<QProgressDialog*>(QStringLiteral("diskCopyProgress")), nullptr);
     ASSERT_EQ(prompter.calls().size(), 1u);
     EXPECT_EQ(prompter.calls()[0].text, Say(texts::kBackupDone, {drive.path(), image}));
 
@@ -164,6 +166,7 @@ TEST_F(WiringTest, AFloppyInADriveIsSavedWrittenAndEjectedFromTheBackgroundMenu)
     dialog->SetFileChooser([&](QWidget*, const std::string&) { return std::optional<std::string>(other.location()); });
     prompter.AnswerOkCancel(true);
     MenuAction("restoreFloppyAction").trigger();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !driveSession.Copying(); }));
     EXPECT_EQ(prompter.calls().back().text, Say(texts::kRestoreDone, {other.location(), drive.path()}));
     EXPECT_EQ(floppyList.topLevelItem(1)->text(1), QStringLiteral("Dawn"));
 

@@ -1,0 +1,99 @@
+// SPDX-License-Identifier: MIT
+#include "session/DriveSession.h"
+
+#include <memory>
+
+#include "core/disk/BlockDevice.h"
+#include "core/songs/FloppyBackup.h"
+#include "core/text/Texts.h"
+#include "session/Eject.h"
+#include "session/Session.h"
+#include "session/UDisks.h"
+
+namespace tunecrate {
+
+DriveSession::DriveSession(const Session& session, std::function<std::vector<MountEntry>()> mountTable,
+                           const UDisks* udisks, PrompterFor prompter, QObject* parent)
+    : QObject(parent), m_session(session), m_mountTable(std::move(mountTable)), m_udisks(udisks),
+      m_prompter(std::move(prompter)) {
+    connect(&m_copy, &BackgroundTask::progressed, this, &DriveSession::copyProgress);
+}
+
+std::string DriveSession::DriveOrRefuse() {
+    std::string drive = m_session.FloppyDrive();
+    if (drive.empty()) TellFailure(Say(texts::kNotAFloppyDrive, {m_session.FloppyRoot()}));
+    return drive;
+}
+
+void DriveSession::TellOutcome(bool clean, const std::string& text) {
+    m_prompter().ShowMessage(text, clean ? "Tunecrate" : "Error!", clean ? MessageIcon::None : MessageIcon::Exclamation);
+}
+
+void DriveSession::TellFailure(const std::string& text) { m_prompter().ShowMessage(text, "Error!", MessageIcon::None); }
+
+void DriveSession::SaveFloppyToImage(const std::string& imagePath) {
+    if (imagePath.empty() || Copying()) return;
+    const std::string drive = DriveOrRefuse();
+    if (drive.empty()) return;
+    const std::vector<MountEntry> mounts = m_mountTable();
+    auto outcome = std::make_shared<BackupOutcome>();
+    m_copy.Start(
+        [=](BackgroundTask& task) {
+            *outcome = BackupFloppy(drive, imagePath, true, mounts, [&task](std::uint32_t done, std::uint32_t total) {
+                return task.Report(static_cast<int>(done), static_cast<int>(total));
+            });
+        },
+        [=, this] {
+            emit copyProgress(-1, -1);
+            TellOutcome(outcome->result.ok() && !outcome->cancelled && outcome->unreadable.empty(),
+                        outcome->Message(drive, imagePath));
+            emit copyEnded();
+        });
+}
+
+void DriveSession::WriteImageToFloppy(const std::string& imagePath) {
+    if (imagePath.empty() || Copying()) return;
+    const std::string drive = DriveOrRefuse();
+    if (drive.empty()) return;
+    std::vector<MountEntry> mounts = m_mountTable();
+    const std::string device = IsBlockDevice(drive) ? drive : DeviceMountedAt(drive, mounts).value_or(drive);
+    // Before the question and before a mounted floppy is let go: an image
+    // that cannot be written must change nothing.
+    if (const std::string problem = RestoreImageProblem(imagePath); !problem.empty()) {
+        TellFailure(problem);
+        return;
+    }
+    if (!m_prompter().AskOkCancel(Say(texts::kRestoreQuestion, {device, imagePath}), "Tunecrate")) return;
+    // A mounted floppy is let go first, where the disk service can do it.
+    if (const auto mountPoint = MountPointOf(device, mounts); mountPoint && m_udisks != nullptr && m_udisks->Available()) {
+        if (const Result unmounted = UnmountFloppy(device, *mountPoint, mounts, *m_udisks); !unmounted.ok()) {
+            TellFailure(unmounted.reason);
+            return;
+        }
+        mounts = m_mountTable();
+    }
+    auto outcome = std::make_shared<RestoreOutcome>();
+    m_copy.Start(
+        [=](BackgroundTask& task) {
+            *outcome = RestoreFloppy(imagePath, device, mounts, [&task](std::uint32_t done, std::uint32_t total) {
+                return task.Report(static_cast<int>(done), static_cast<int>(total));
+            });
+        },
+        [=, this] {
+            emit copyProgress(-1, -1);
+            TellOutcome(outcome->result.ok() && outcome->writing.ok(), outcome->Message(imagePath, device));
+            if (outcome->touched) emit diskChanged();
+            emit copyEnded();
+        });
+}
+
+void DriveSession::EjectFloppy() {
+    if (Copying()) return;
+    const std::string drive = DriveOrRefuse();
+    if (drive.empty()) return;
+    const Result ejected = tunecrate::EjectFloppy(drive, m_mountTable(), m_udisks);
+    TellOutcome(ejected.ok(), ejected.reason);
+    emit diskChanged();
+}
+
+}  // namespace tunecrate
