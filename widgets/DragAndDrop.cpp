@@ -4,6 +4,7 @@
 #include <QDragMoveEvent>
 #include <QFile>
 #include <QObject>
+#include <QPointer>
 #include <QUrl>
 
 #include "core/songs/DroppedFiles.h"
@@ -16,9 +17,9 @@ namespace {
 const QString kUriList = QStringLiteral("text/uri-list");
 
 // The local files of a drop from another program; empty when any is not local.
-std::vector<std::string> LocalFiles(const QMimeData* data) {
+std::vector<std::string> LocalFiles(const QList<QUrl>& urls) {
     std::vector<std::string> files;
-    for (const QUrl& url : data->urls()) {
+    for (const QUrl& url : urls) {
         if (!url.isLocalFile()) return {};
         files.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
     }
@@ -26,6 +27,29 @@ std::vector<std::string> LocalFiles(const QMimeData* data) {
 }
 
 bool IsOurs(const QMimeData* data) { return data->hasFormat(SongsMimeType()); }
+
+// What the files of the last drag from another program are. Every move of a
+// drag asks, over every widget it crosses; the files are read once per drag.
+// Qt may carry the next drag in the same object, and a drag starts with an
+// enter event: there, the files are compared.
+struct ClassifiedDrag {
+    QPointer<QMimeData> data;
+    QList<QUrl> urls;
+    DroppedFiles files;
+};
+
+const DroppedFiles& FilesOf(const QDropEvent* event) {
+    static ClassifiedDrag last;
+    const QMimeData* data = event->mimeData();
+    const bool same = !last.data.isNull() && last.data == data;
+    if (same && event->type() != QEvent::DragEnter) return last.files;
+    QList<QUrl> urls = data->urls();
+    if (same && urls == last.urls) return last.files;
+    last.files = ReadDroppedFiles(LocalFiles(urls));
+    last.data = const_cast<QMimeData*>(data);
+    last.urls = std::move(urls);
+    return last.files;
+}
 
 }  // namespace
 
@@ -62,11 +86,12 @@ QVariant SongsMimeData::retrieveData(const QString& type, QMetaType wanted) cons
     return urls;
 }
 
-std::optional<std::string> DroppedPayload(const QMimeData* data) {
+std::optional<std::string> DroppedPayload(const QDropEvent* event) {
+    const QMimeData* data = event->mimeData();
     if (data == nullptr) return std::nullopt;
     if (IsOurs(data)) return data->data(SongsMimeType()).toStdString();
     if (data->hasUrls()) {
-        const DroppedFiles dropped = ReadDroppedFiles(LocalFiles(data));
+        const DroppedFiles& dropped = FilesOf(event);
         if (dropped.kind != DroppedFiles::Kind::Songs) return std::nullopt;
         return dropped.payload;
     }
@@ -75,14 +100,15 @@ std::optional<std::string> DroppedPayload(const QMimeData* data) {
     return std::nullopt;
 }
 
-std::optional<std::string> DroppedImage(const QMimeData* data) {
+std::optional<std::string> DroppedImage(const QDropEvent* event) {
+    const QMimeData* data = event->mimeData();
     if (data == nullptr || IsOurs(data) || !data->hasUrls()) return std::nullopt;
-    const DroppedFiles dropped = ReadDroppedFiles(LocalFiles(data));
+    const DroppedFiles& dropped = FilesOf(event);
     if (dropped.kind != DroppedFiles::Kind::Image) return std::nullopt;
     return dropped.image;
 }
 
-bool CarriesSongs(const QMimeData* data) { return DroppedPayload(data).has_value(); }
+bool CarriesSongs(const QDropEvent* event) { return DroppedPayload(event).has_value(); }
 
 Qt::DropAction ChooseDropAction(Qt::DropActions possible, Qt::MouseButtons buttons) {
     const Qt::DropAction proposed = buttons == Qt::RightButton ? Qt::CopyAction : Qt::MoveAction;
@@ -94,7 +120,7 @@ Qt::DropAction ChooseDropAction(Qt::DropActions possible, Qt::MouseButtons butto
 
 bool AcceptSongDrag(QDragMoveEvent* event) {
     const QMimeData* data = event->mimeData();
-    if (!CarriesSongs(data)) {
+    if (!CarriesSongs(event)) {
         event->ignore();
         return false;
     }
@@ -112,7 +138,7 @@ bool AcceptSongDrag(QDragMoveEvent* event) {
 void TakeDrop(QDropEvent* event, QObject* context, std::function<void(bool move, const std::string& payload)> drop) {
     // The buttons are up by now: the effect tells copy from move.
     const bool move = event->dropAction() == Qt::MoveAction;
-    std::string payload = DroppedPayload(event->mimeData()).value_or(std::string());
+    std::string payload = DroppedPayload(event).value_or(std::string());
     event->setDropAction(move ? Qt::MoveAction : Qt::CopyAction);
     event->accept();
     QMetaObject::invokeMethod(

@@ -41,16 +41,17 @@ private:
     mutable std::optional<QList<QUrl>> m_urls;
 };
 
-// The payload a drop brings: the program's own, song files from a file
-// manager, or text; nullopt when it brings no songs.
-std::optional<std::string> DroppedPayload(const QMimeData* data);
+// The payload a drag or drop brings: the program's own, song files from a
+// file manager, or text; nullopt when it brings no songs. (Drag enter and
+// move events are drop events.)
+std::optional<std::string> DroppedPayload(const QDropEvent* event);
 // The floppy image a drop of one image file from a file manager brings.
-std::optional<std::string> DroppedImage(const QMimeData* data);
-bool CarriesSongs(const QMimeData* data);
+std::optional<std::string> DroppedImage(const QDropEvent* event);
+bool CarriesSongs(const QDropEvent* event);
 
 // Copy after a left-button drag, move after a right-button drag: the source
-// allows just one of the two; text from elsewhere that allows both is copied
-// unless the right button alone is down.
+// allows just one of the two. Text from elsewhere that allows both is moved,
+// unless the right button alone is down: then it is copied.
 Qt::DropAction ChooseDropAction(Qt::DropActions possible, Qt::MouseButtons buttons);
 // Takes a drag that carries songs, with the action its button asks for (files
 // from a file manager are copied unless it asks for a move), and refuses any

@@ -297,7 +297,7 @@ void FolderTree::dropEvent(QDropEvent* event) {
     QTreeWidgetItem* item = itemAt(event->position().toPoint());
     const std::string folder = IsPlaceholder(item) ? std::string() : ItemPath(item);
     // A drop that finds no folder is refused.
-    if (folder.empty() || !CarriesSongs(event->mimeData())) {
+    if (folder.empty() || !CarriesSongs(event)) {
         event->ignore();
         return;
     }

@@ -225,7 +225,8 @@ bool ShelfWindow::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::DragMove: {
             auto* move = static_cast<QDragMoveEvent*>(event);
             QTreeWidgetItem* item = m_list->itemAt(move->position().toPoint());
-            if (item == nullptr || !AcceptSongDrag(move)) {
+            // Asked first: a drag's files are read as it enters.
+            if (!AcceptSongDrag(move) || item == nullptr) {
                 move->ignore();
             } else {
                 m_list->setCurrentItem(item);

@@ -197,7 +197,7 @@ void SongList::dragLeaveEvent(QDragLeaveEvent* event) {
 void SongList::dropEvent(QDropEvent* event) {
     m_edgeScroller->Stop();
     const QPoint point = event->position().toPoint();
-    if (!CarriesSongs(event->mimeData()) || !TakesDropAt(point)) {
+    if (!CarriesSongs(event) || !TakesDropAt(point)) {
         event->ignore();
         return;
     }

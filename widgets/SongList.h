@@ -51,13 +51,13 @@ protected:
     // Whether a click may select the row (an empty floppy slot may not).
     virtual bool RowTakesClicks(int row) const;
     virtual void DeleteSelectedSongs() = 0;
-    // The payload of a drag of the selected rows; nothing starts no drag.
     // What a drag of the selected rows carries: the payload, and the songs'
     // files for other programs, asked for only when one wants them.
     struct DraggedSongs {
         std::string payload;
         std::function<std::vector<std::string>()> files;
     };
+    // Nothing starts no drag.
     virtual std::optional<DraggedSongs> DragSongs() = 0;
     // Runs a drop once the drag has ended; false when it is refused.
     virtual bool Drop(const QPoint& point, bool move, const std::string& payload) = 0;

@@ -91,13 +91,6 @@ std::string Cp932ToUtf8(std::string_view cp932) {
     return out;
 }
 
-bool IsValidCp932(std::string_view cp932) {
-    Converter conv("UTF-8", "CP932");
-    std::string out;
-    std::size_t consumed = 0;
-    return conv.valid() && conv.Convert(cp932, out, consumed);
-}
-
 std::optional<std::string> Utf8ToCp932(std::string_view utf8) {
     Converter conv("CP932", "UTF-8");
     std::string out;

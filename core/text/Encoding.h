@@ -21,9 +21,6 @@ std::string_view CutToWholeCharacters(std::string_view bytes, std::size_t maxByt
 // for that byte; the caller keeps the original bytes if it must write them back.
 std::string Cp932ToUtf8(std::string_view cp932);
 
-// True when `cp932` decodes without a single invalid sequence.
-bool IsValidCp932(std::string_view cp932);
-
 // Encodes UTF-8 to CP932; nullopt when a character has no CP932 form that
 // decodes back to it, or the input is not valid UTF-8.
 std::optional<std::string> Utf8ToCp932(std::string_view utf8);
