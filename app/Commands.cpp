@@ -20,7 +20,7 @@
 #include "core/songs/Shelf.h"
 #include "core/songs/SongFloppyImage.h"
 #include "core/text/Encoding.h"
-#include "core/text/Texts.h"
+#include "core/Texts.h"
 #include "session/Eject.h"
 #include "session/UDisks.h"
 

@@ -4,7 +4,7 @@
 #include <QCoreApplication>
 #include <QLibraryInfo>
 
-#include "core/text/Texts.h"
+#include "core/Texts.h"
 
 namespace tunecrate {
 

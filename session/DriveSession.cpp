@@ -5,7 +5,7 @@
 
 #include "core/disk/BlockDevice.h"
 #include "core/songs/FloppyBackup.h"
-#include "core/text/Texts.h"
+#include "core/Texts.h"
 #include "session/Eject.h"
 #include "session/Session.h"
 #include "session/UDisks.h"

@@ -3,7 +3,7 @@
 
 #include "core/disk/BlockDevice.h"
 #include "core/disk/FileOps.h"
-#include "core/text/Texts.h"
+#include "core/Texts.h"
 #include "session/UDisks.h"
 
 namespace tunecrate {

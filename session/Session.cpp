@@ -21,9 +21,10 @@
 #include "core/text/CommentFile.h"
 #include "core/text/DragPayload.h"
 #include "core/text/Encoding.h"
+#include "core/text/NameOrder.h"
 #include "core/text/SongNames.h"
 #include "core/text/TypedText.h"
-#include "core/text/Texts.h"
+#include "core/Texts.h"
 #include "session/DriveSession.h"
 #include "session/WaitCursor.h"
 
@@ -191,7 +192,11 @@ void Session::UseFloppyDrive() {
 
 // ---- the hard disk ---------------------------------------------------------
 
-std::vector<std::string> Session::Subfolders(const std::string& folder) const { return ListSubfolders(folder); }
+std::vector<std::string> Session::Subfolders(const std::string& folder) const {
+    std::vector<std::string> names = ListSubfolders(folder);
+    SortNames(names);
+    return names;
+}
 
 bool Session::HasSubfolders(const std::string& folder) const { return HasContent(folder, true); }
 

@@ -12,7 +12,7 @@
 #include <unistd.h>
 
 #include "core/Result.h"
-#include "core/text/Texts.h"
+#include "core/Texts.h"
 
 namespace tunecrate {
 

@@ -2,6 +2,7 @@
 #include "core/disk/FileOps.h"
 
 #include "core/disk/FolderChange.h"
+#include "core/disk/Handles.h"
 
 #include <cerrno>
 #include <algorithm>
@@ -24,21 +25,13 @@ char LowerAscii(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-struct DirCloser {
-    void operator()(DIR* dir) const { closedir(dir); }
-};
-
 // Calls `visit(name)` for each entry of `folder` except "." and "..";
 // false (with errno) when the folder cannot be listed.
 template <typename Visit>
 bool ForEachEntry(std::string_view folder, Visit visit) {
-    std::unique_ptr<DIR, DirCloser> dir(opendir(std::string(folder.empty() ? "." : folder).c_str()));
-    if (!dir) return false;
-    while (dirent* entry = readdir(dir.get())) {
-        std::string_view name = entry->d_name;
-        if (name == "." || name == "..") continue;
-        visit(name);
-    }
+    DirHandle dir(std::string(folder.empty() ? "." : folder));
+    if (!dir.valid()) return false;
+    while (const dirent* entry = dir.Next()) visit(std::string_view(entry->d_name));
     return true;
 }
 
@@ -197,6 +190,16 @@ bool IsFolder(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool IsRegularFile(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool PathExists(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
 std::optional<std::uint64_t> FileSize(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
@@ -229,6 +232,11 @@ std::optional<std::string> ReadFileBytes(const std::string& path, std::size_t ma
     }
     ::close(fd);
     return bytes;
+}
+
+FileLock::FileLock(const std::string& path)
+    : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW)) {
+    if (!m_fd.valid() || !LockWaiting(m_fd.get(), true)) m_result = Result::FromErrno(errno == EWOULDBLOCK ? EBUSY : errno);
 }
 
 bool LockWaiting(int fd, bool exclusive) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/Result.h"
+#include "core/disk/Handles.h"
 
 namespace tunecrate {
 
@@ -83,6 +84,12 @@ bool SameFile(const std::string& a, const std::string& b);
 // True when `path` is a folder (links followed).
 bool IsFolder(const std::string& path);
 
+// True when `path` is a regular file (links followed).
+bool IsRegularFile(const std::string& path);
+
+// True when anything is at `path`, a link that leads nowhere included.
+bool PathExists(const std::string& path);
+
 // Size of a regular file; nullopt when it cannot be read.
 std::optional<std::uint64_t> FileSize(const std::string& path);
 
@@ -153,6 +160,19 @@ Result RemoveFiles(const std::vector<std::string>& paths);
 // Takes an advisory lock (flock) on an open file or folder, waiting a few
 // seconds for another holder to finish; false (errno EWOULDBLOCK) when it does not.
 bool LockWaiting(int fd, bool exclusive);
+
+// Holds the exclusive lock of one file (LockWaiting) for as long as it lives,
+// so that no other program writes it meanwhile; the file is opened without
+// following a link, and a lock held elsewhere fails with EBUSY.
+class FileLock {
+public:
+    explicit FileLock(const std::string& path);
+    const Result& result() const { return m_result; }
+
+private:
+    Fd m_fd;
+    Result m_result;
+};
 
 // Flushes a folder's entries to the disk.
 Result SyncFolder(const std::string& folder);

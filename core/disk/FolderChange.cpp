@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <memory>
 #include <sys/file.h>
@@ -13,7 +12,8 @@
 #include <utility>
 #include <variant>
 
-#include "core/text/Texts.h"
+#include "core/Texts.h"
+#include "core/disk/Handles.h"
 
 namespace tunecrate {
 
@@ -34,28 +34,6 @@ bool HasSixCharacters(std::string_view name, std::string_view prefix) {
     return true;
 }
 
-struct FdCloser {
-    int fd = -1;
-    ~FdCloser() {
-        if (fd >= 0) ::close(fd);
-    }
-};
-
-struct DirCloser {
-    void operator()(DIR* dir) const { closedir(dir); }
-};
-
-std::optional<std::vector<std::string>> ListNames(const std::string& folder) {
-    std::unique_ptr<DIR, DirCloser> dir(opendir(folder.c_str()));
-    if (!dir) return std::nullopt;
-    std::vector<std::string> names;
-    while (dirent* entry = readdir(dir.get())) {
-        const std::string_view name = entry->d_name;
-        if (name != "." && name != "..") names.emplace_back(name);
-    }
-    return names;
-}
-
 bool WriteAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
         const ssize_t n = ::write(fd, bytes.data(), bytes.size());
@@ -72,14 +50,14 @@ bool WriteAll(int fd, std::string_view bytes) {
 int WriteContent(int out, const FileContent& content) {
     if (const auto* bytes = std::get_if<std::string>(&content)) return WriteAll(out, *bytes) ? 0 : errno;
     const std::string& source = std::get<HostPath>(content).path;
-    FdCloser in{::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
-    if (in.fd < 0) return errno;
+    Fd in{::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
+    if (in.get() < 0) return errno;
     struct stat from {};
-    if (::fstat(in.fd, &from) != 0) return errno;
+    if (::fstat(in.get(), &from) != 0) return errno;
     if (!S_ISREG(from.st_mode)) return S_ISDIR(from.st_mode) ? EISDIR : EINVAL;
     char buffer[65536];
     for (;;) {
-        const ssize_t n = ::read(in.fd, buffer, sizeof buffer);
+        const ssize_t n = ::read(in.get(), buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return errno;
         if (n == 0) return 0;
@@ -130,17 +108,17 @@ int TakeIfOurs(int dirFd, const std::string& name) {
         errno = EPERM;
         return -1;
     }
-    FdCloser file{::openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
-    if (file.fd < 0) return -1;
-    if (::flock(file.fd, LOCK_EX | LOCK_NB) != 0) return -1;
+    Fd file{::openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
+    if (file.get() < 0) return -1;
+    if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0) return -1;
     struct stat held {};
     // The name may have gone to another file between the look and the lock.
-    if (::fstat(file.fd, &held) != 0 || held.st_nlink == 0 || held.st_ino != named.st_ino ||
+    if (::fstat(file.get(), &held) != 0 || held.st_nlink == 0 || held.st_ino != named.st_ino ||
         held.st_dev != named.st_dev) {
         errno = ENOENT;
         return -1;
     }
-    return std::exchange(file.fd, -1);
+    return file.release();
 }
 
 // ---- the record's text ------------------------------------------------------
@@ -305,8 +283,8 @@ StepsRun TakeSteps(int dirFd, const std::vector<ChangeStep>& steps, bool stagedH
         }
         int err = 0;
         if (step.kind == ChangeStep::Kind::Put) {
-            FdCloser held{stagedHeld ? -1 : TakeIfOurs(dirFd, step.name)};
-            if (!stagedHeld && held.fd < 0) return {errno, i};
+            Fd held{stagedHeld ? -1 : TakeIfOurs(dirFd, step.name)};
+            if (!stagedHeld && held.get() < 0) return {errno, i};
             err = ::renameat2(dirFd, step.name.c_str(), dirFd, step.to.c_str(), 0) == 0 ? 0 : errno;
         } else if (!IsStill(st, step.id)) {
             continue;   // another file took the name since: not the one the change meant
@@ -335,36 +313,36 @@ std::string ReadRecord(int fd) {
 }
 
 void RecoverLeftovers(const std::string& folder, const std::vector<std::string>& names) {
-    FdCloser dir{::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
-    if (dir.fd < 0) return;
+    Fd dir{::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    if (dir.get() < 0) return;
     // A record that another process holds is a change in progress, and one
     // that cannot be finished now keeps its staged files for the next try:
     // the staged files are then left alone.
     bool keepStaged = false, changed = false;
     for (const std::string& name : names) {
         if (!IsChangeRecordName(name)) continue;
-        FdCloser record{TakeIfOurs(dir.fd, name)};
-        if (record.fd < 0) {
+        Fd record{TakeIfOurs(dir.get(), name)};
+        if (record.get() < 0) {
             keepStaged = keepStaged || errno == EWOULDBLOCK;
             continue;
         }
         // A whole record is finished; one cut short was written before any
         // step was taken, and goes with its staged files.
-        if (const auto steps = DecodeRecord(ReadRecord(record.fd))) {
-            if (TakeSteps(dir.fd, *steps, false).error != 0) {
+        if (const auto steps = DecodeRecord(ReadRecord(record.get()))) {
+            if (TakeSteps(dir.get(), *steps, false).error != 0) {
                 keepStaged = true;
                 continue;
             }
-            ::fsync(dir.fd);   // the steps are on the disk before their record goes
+            ::fsync(dir.get());   // the steps are on the disk before their record goes
         }
-        changed = ::unlinkat(dir.fd, name.c_str(), 0) == 0 || changed;
+        changed = ::unlinkat(dir.get(), name.c_str(), 0) == 0 || changed;
     }
     for (const std::string& name : names) {
         if (keepStaged || !IsStagedName(name)) continue;
-        FdCloser staged{TakeIfOurs(dir.fd, name)};
-        if (staged.fd >= 0) changed = ::unlinkat(dir.fd, name.c_str(), 0) == 0 || changed;
+        Fd staged{TakeIfOurs(dir.get(), name)};
+        if (staged.get() >= 0) changed = ::unlinkat(dir.get(), name.c_str(), 0) == 0 || changed;
     }
-    if (changed) ::fsync(dir.fd);
+    if (changed) ::fsync(dir.get());
 }
 
 }  // namespace
@@ -396,17 +374,17 @@ Result StagedFile::Create(const std::string& folder, std::string_view prefix) {
     Remove();
     for (int attempt = 0; attempt < 5; ++attempt) {
         std::string path = JoinPath(folder, std::string(prefix) + "XXXXXX");
-        FdCloser file{::mkstemp(path.data())};
-        if (file.fd < 0) return Result::FromErrno(errno);
+        Fd file{::mkstemp(path.data())};
+        if (file.get() < 0) return Result::FromErrno(errno);
         // Held from now on, unless a finder of leftovers took it in the
         // moment between: then the name no longer leads to it, and another
         // is made.
         struct stat held {}, named {};
-        if (LockWaiting(file.fd, true) && ::fstat(file.fd, &held) == 0 && held.st_nlink > 0 &&
+        if (LockWaiting(file.get(), true) && ::fstat(file.get(), &held) == 0 && held.st_nlink > 0 &&
             ::lstat(path.c_str(), &named) == 0 && named.st_ino == held.st_ino && named.st_dev == held.st_dev) {
             m_folder = folder;
             m_name = path.substr(path.rfind('/') + 1);
-            m_fd = std::exchange(file.fd, -1);
+            m_fd = file.release();
             return {};
         }
     }
@@ -420,12 +398,12 @@ Result StagedFile::Write(const FileContent& content) {
 }
 
 Result StagedFile::PlaceAsNew(std::string_view name) {
-    FdCloser dir{::open(m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
-    if (dir.fd < 0) return Result::FromErrno(errno);
-    if (const int err = RenameNoReplaceAt(dir.fd, m_name, std::string(name)); err != 0) return Result::FromErrno(err);
+    Fd dir{::open(m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    if (dir.get() < 0) return Result::FromErrno(errno);
+    if (const int err = RenameNoReplaceAt(dir.get(), m_name, std::string(name)); err != 0) return Result::FromErrno(err);
     Release();
     // In place, but not known to be on the disk: that is no success to report.
-    if (::fsync(dir.fd) != 0) return Result::FromErrno(errno);
+    if (::fsync(dir.get()) != 0) return Result::FromErrno(errno);
     return {};
 }
 
@@ -452,16 +430,16 @@ std::optional<FileId> IdentifyFile(const std::string& folder, std::string_view n
 Result CarryOutChange(const std::string& folder, const std::vector<ChangeStep>& steps,
                       std::vector<StagedFile>& staged) {
     if (steps.empty()) return {};
-    FdCloser dir{::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
-    if (dir.fd < 0) return Result::FromErrno(errno);
+    Fd dir{::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    if (dir.get() < 0) return Result::FromErrno(errno);
     const auto releaseStaged = [&] {
         for (StagedFile& file : staged) file.Release();
     };
     if (steps.size() == 1) {
         // One rename or removal is whole by itself.
-        if (const StepsRun run = TakeSteps(dir.fd, steps, true); run.error != 0) return Result::FromErrno(run.error);
+        if (const StepsRun run = TakeSteps(dir.get(), steps, true); run.error != 0) return Result::FromErrno(run.error);
         releaseStaged();
-        if (::fsync(dir.fd) != 0) return Result::FromErrno(errno);
+        if (::fsync(dir.get()) != 0) return Result::FromErrno(errno);
         return {};
     }
     StagedFile record;
@@ -478,11 +456,11 @@ Result CarryOutChange(const std::string& folder, const std::vector<ChangeStep>& 
     if (Result written = record.Write(EncodeRecord(steps)); !written.ok()) return undo(written.error);
     // The record's entry, and those of the staged files it names, are on the
     // disk before the first step: from here on the change is finished, never undone.
-    if (::fsync(dir.fd) != 0) return undo(errno);
-    StepsRun run = TakeSteps(dir.fd, steps, true);
+    if (::fsync(dir.get()) != 0) return undo(errno);
+    StepsRun run = TakeSteps(dir.get(), steps, true);
     if (run.error != 0) {
         const std::size_t firstFailure = run.failedAt;
-        run = TakeSteps(dir.fd, steps, true);
+        run = TakeSteps(dir.get(), steps, true);
         // The first step failed twice, and no other was tried: nothing changed.
         if (run.error != 0 && firstFailure == 0 && run.failedAt == 0) return undo(run.error);
     }
@@ -495,23 +473,23 @@ Result CarryOutChange(const std::string& folder, const std::vector<ChangeStep>& 
     // The steps are on the disk before their record goes; if that cannot be
     // told, the record stays (the next opening finds its steps done), and
     // the change is not reported as made.
-    if (::fsync(dir.fd) != 0) {
+    if (::fsync(dir.get()) != 0) {
         const int err = errno;
         record.Release();
         return Result::FromErrno(err);
     }
     record.Remove();
-    ::fsync(dir.fd);
+    ::fsync(dir.get());
     return {};
 }
 
 std::optional<std::vector<std::string>> RecoverFolder(const std::string& folder) {
-    auto names = ListNames(folder);
+    auto names = NamesIn(folder);
     if (!names) return std::nullopt;
     for (const std::string& name : *names) {
         if (IsStagedName(name) || IsChangeRecordName(name)) {
             RecoverLeftovers(folder, *names);
-            return ListNames(folder);
+            return NamesIn(folder);
         }
     }
     return names;

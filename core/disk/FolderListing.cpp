@@ -9,15 +9,11 @@
 #include <sys/stat.h>
 
 #include "core/disk/FileOps.h"
-#include "core/text/NameOrder.h"
+#include "core/disk/Handles.h"
 
 namespace tunecrate {
 
 namespace {
-
-struct DirCloser {
-    void operator()(DIR* dir) const { closedir(dir); }
-};
 
 bool IsFolder(int dirFd, const dirent* entry) {
     if (entry->d_type == DT_DIR) return true;
@@ -29,13 +25,10 @@ bool IsFolder(int dirFd, const dirent* entry) {
 template <typename Visit>
 void ForEachEntry(std::string_view folder, Visit visit) {
     if (folder.empty()) return;
-    std::unique_ptr<DIR, DirCloser> dir(opendir(std::string(folder).c_str()));
-    if (!dir) return;   // no permission or gone: no children, no message
-    const int fd = dirfd(dir.get());
-    while (dirent* entry = readdir(dir.get())) {
-        const std::string_view name = entry->d_name;
-        if (name == "." || name == "..") continue;
-        if (!visit(fd, entry)) return;
+    DirHandle dir{std::string(folder)};
+    if (!dir.valid()) return;   // no permission or gone: no children, no message
+    while (const dirent* entry = dir.Next()) {
+        if (!visit(dir.fd(), entry)) return;
     }
 }
 
@@ -84,14 +77,13 @@ std::string RealPath(const std::string& path) {
 
 std::optional<std::vector<FolderEntry>> ListFolderEntries(std::string_view folder) {
     const std::string path(folder);
-    std::unique_ptr<DIR, DirCloser> dir(opendir(path.c_str()));
-    if (!dir) return std::nullopt;
+    DirHandle dir(path);
+    if (!dir.valid()) return std::nullopt;
     std::vector<FolderEntry> entries;
     std::string realFolder;   // looked up at the first link
-    const int fd = dirfd(dir.get());
-    while (dirent* entry = readdir(dir.get())) {
+    const int fd = dir.fd();
+    while (const dirent* entry = dir.Next()) {
         const std::string_view name = entry->d_name;
-        if (name == "." || name == "..") continue;
         FolderEntry& found = entries.emplace_back();
         found.name = name;
         struct stat st {};
@@ -111,11 +103,11 @@ std::optional<std::vector<FolderEntry>> ListFolderEntries(std::string_view folde
 }
 
 std::optional<std::vector<std::string>> ListFiles(std::string_view folder) {
-    std::unique_ptr<DIR, DirCloser> dir(opendir(std::string(folder).c_str()));
-    if (!dir) return std::nullopt;
+    DirHandle dir{std::string(folder)};
+    if (!dir.valid()) return std::nullopt;
     std::vector<std::string> names;
-    const int fd = dirfd(dir.get());
-    while (dirent* entry = readdir(dir.get())) {
+    const int fd = dir.fd();
+    while (const dirent* entry = dir.Next()) {
         struct stat st {};
         const bool file = entry->d_type == DT_REG ||
                           ((entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) &&
@@ -131,7 +123,6 @@ std::vector<std::string> ListSubfolders(std::string_view folder) {
         if (IsFolder(fd, entry)) names.emplace_back(entry->d_name);
         return true;
     });
-    SortNames(names);
     return names;
 }
 

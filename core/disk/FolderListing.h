@@ -12,8 +12,8 @@ namespace tunecrate {
 
 // The folders that the folder tree shows and opens.
 
-// The names of the subfolders of `folder` (hidden ones included) in name
-// order; empty when it cannot be listed.
+// The names of the subfolders of `folder` (hidden ones included), in the
+// order the folder gives; empty when it cannot be listed.
 std::vector<std::string> ListSubfolders(std::string_view folder);
 
 // The names of the regular files of `folder` (links to them included), in

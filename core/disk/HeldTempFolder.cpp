@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "core/disk/FileOps.h"
+#include "core/disk/Handles.h"
 
 namespace tunecrate {
 
@@ -30,34 +30,10 @@ bool IsTempFolderName(std::string_view name) {
     return true;
 }
 
-struct Fd {
-    int fd = -1;
-    ~Fd() {
-        if (fd >= 0) ::close(fd);
-    }
-};
-
-// The names in an open folder, all read before any is removed.
-std::vector<std::string> NamesIn(int folderFd) {
-    std::vector<std::string> names;
-    const int fd = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR* dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
-    if (dir == nullptr) {
-        if (fd >= 0) ::close(fd);
-        return names;
-    }
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string_view name = entry->d_name;
-        if (name != "." && name != "..") names.emplace_back(name);
-    }
-    ::closedir(dir);
-    return names;
-}
-
 // Empties an open folder: links are removed, never followed, and a folder
 // of another file system (a mount) is left alone.
 void EmptyFolder(int folderFd, dev_t device) {
-    for (const std::string& name : NamesIn(folderFd)) {
+    for (const std::string& name : NamesInOpen(folderFd).value_or(std::vector<std::string>{})) {
         struct stat st {};
         if (::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
         if (!S_ISDIR(st.st_mode)) {
@@ -67,8 +43,8 @@ void EmptyFolder(int folderFd, dev_t device) {
         if (st.st_dev != device) continue;
         Fd child{::openat(folderFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)};
         struct stat opened {};
-        if (child.fd < 0 || ::fstat(child.fd, &opened) != 0 || opened.st_dev != device) continue;
-        EmptyFolder(child.fd, device);
+        if (child.get() < 0 || ::fstat(child.get(), &opened) != 0 || opened.st_dev != device) continue;
+        EmptyFolder(child.get(), device);
         ::unlinkat(folderFd, name.c_str(), AT_REMOVEDIR);
     }
 }
@@ -88,9 +64,9 @@ HeldTempFolder::HeldTempFolder(const std::string& parent) {
         struct stat st {};
         // A cleaner of another program that came between the folder and its
         // lock took it for a leftover and removed it: then make another.
-        if (lock.fd >= 0 && ::flock(lock.fd, LOCK_EX) == 0 && ::fstat(lock.fd, &st) == 0 && st.st_nlink > 0) {
+        if (lock.get() >= 0 && ::flock(lock.get(), LOCK_EX) == 0 && ::fstat(lock.get(), &st) == 0 && st.st_nlink > 0) {
             m_path = std::move(path);
-            m_lockFd = std::exchange(lock.fd, -1);
+            m_lockFd = lock.release();
         }
     }
 }
@@ -101,8 +77,8 @@ HeldTempFolder::~HeldTempFolder() {
     Fd parent{::open(slash == 0 ? "/" : m_path.substr(0, slash).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
     Fd folder{::open(m_path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)};
     struct stat st {};
-    if (parent.fd >= 0 && folder.fd >= 0 && ::fstat(folder.fd, &st) == 0) {
-        RemoveFolderAt(parent.fd, m_path.substr(slash + 1), folder.fd, st.st_dev);
+    if (parent.get() >= 0 && folder.get() >= 0 && ::fstat(folder.get(), &st) == 0) {
+        RemoveFolderAt(parent.get(), m_path.substr(slash + 1), folder.get(), st.st_dev);
     }
     ::close(m_lockFd);   // held until everything is gone
 }
@@ -116,25 +92,25 @@ std::optional<std::string> HeldTempFolder::MakeSubfolder(std::string_view name) 
 
 void RemoveStaleTempFolders(const std::string& parent) {
     Fd parentFd{::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
-    if (parentFd.fd < 0) return;
-    for (const std::string& name : NamesIn(parentFd.fd)) {
+    if (parentFd.get() < 0) return;
+    for (const std::string& name : NamesInOpen(parentFd.get()).value_or(std::vector<std::string>{})) {
         struct stat named {}, opened {};
-        if (!IsTempFolderName(name) || ::fstatat(parentFd.fd, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
+        if (!IsTempFolderName(name) || ::fstatat(parentFd.get(), name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
             !S_ISDIR(named.st_mode) || named.st_uid != ::geteuid()) {
             continue;
         }
-        Fd folder{::openat(parentFd.fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)};
-        if (folder.fd < 0 || ::fstat(folder.fd, &opened) != 0 || opened.st_ino != named.st_ino ||
+        Fd folder{::openat(parentFd.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)};
+        if (folder.get() < 0 || ::fstat(folder.get(), &opened) != 0 || opened.st_ino != named.st_ino ||
             opened.st_dev != named.st_dev) {
             continue;
         }
         // Its lock taken here means that no running program holds it.
-        Fd lock{::openat(folder.fd, kLockFile, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
-        if (lock.fd >= 0 ? ::flock(lock.fd, LOCK_EX | LOCK_NB) != 0
+        Fd lock{::openat(folder.get(), kLockFile, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
+        if (lock.get() >= 0 ? ::flock(lock.get(), LOCK_EX | LOCK_NB) != 0
                          : errno != ENOENT || std::time(nullptr) - opened.st_mtime < kUnlockedGraceSeconds) {
             continue;
         }
-        RemoveFolderAt(parentFd.fd, name, folder.fd, opened.st_dev);
+        RemoveFolderAt(parentFd.get(), name, folder.get(), opened.st_dev);
     }
 }
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <set>
 
-#include "core/text/Texts.h"
+#include "core/Texts.h"
 
 namespace tunecrate {
 namespace {

@@ -13,7 +13,7 @@
 #include "core/disk/BlockDevice.h"
 #include "core/disk/FatImage.h"
 #include "core/disk/ImageCheck.h"
-#include "core/text/Texts.h"
+#include "core/Texts.h"
 
 namespace tunecrate {
 namespace {

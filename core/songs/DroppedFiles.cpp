@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "core/songs/DroppedFiles.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <optional>
 
@@ -14,11 +12,6 @@
 namespace tunecrate {
 
 namespace {
-
-bool IsRegularFile(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
 
 bool EndsWithNoCase(std::string_view name, std::string_view ending) {
     return name.size() > ending.size() && EqualsNoCase(name.substr(name.size() - ending.size()), ending);

@@ -13,7 +13,7 @@
 #include "core/songs/FloppyCatalogue.h"
 #include "core/text/Encoding.h"
 #include "core/text/SongNames.h"
-#include "core/text/Texts.h"
+#include "core/Texts.h"
 
 namespace tunecrate {
 

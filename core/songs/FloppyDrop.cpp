@@ -12,7 +12,7 @@
 #include "core/songs/Prompter.h"
 #include "core/songs/SongDeletion.h"
 #include "core/text/SongNames.h"
-#include "core/text/Texts.h"
+#include "core/Texts.h"
 
 namespace tunecrate {
 

@@ -11,7 +11,7 @@
 #include "core/songs/Prompter.h"
 #include "core/text/SongNames.h"
 #include "core/songs/TransferItems.h"
-#include "core/text/Texts.h"
+#include "core/Texts.h"
 
 namespace tunecrate {
 

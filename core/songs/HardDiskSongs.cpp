@@ -2,26 +2,19 @@
 #include "core/songs/HardDiskSongs.h"
 
 #include <algorithm>
-#include <dirent.h>
-#include <fcntl.h>
-#include <memory>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <optional>
 #include <unordered_map>
 
 #include "core/text/CommentFile.h"
 #include "core/disk/FileOps.h"
 #include "core/disk/FolderChange.h"
+#include "core/disk/FolderListing.h"
 #include "core/text/NameOrder.h"
 #include "core/text/SongNames.h"
 
 namespace tunecrate {
 
 namespace {
-
-struct DirCloser {
-    void operator()(DIR* dir) const { closedir(dir); }
-};
 
 enum class Companion { Song, Events, Comment, None };
 
@@ -36,18 +29,8 @@ Companion KindOf(std::string_view name, std::string_view& base) {
     return Companion::None;
 }
 
-// True for a regular file (or a link to one); folders never make songs.
-bool IsFile(int dirFd, const dirent* entry) {
-    if (entry->d_type == DT_REG) return true;
-    if (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN) return false;
-    struct stat st {};
-    return ::fstatat(dirFd, entry->d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
-}
-
-std::uint64_t SizeAt(int dirFd, const std::string& name) {
-    struct stat st {};
-    if (name.empty() || ::fstatat(dirFd, name.c_str(), &st, 0) != 0) return 0;
-    return static_cast<std::uint64_t>(st.st_size);
+std::uint64_t SizeIn(const std::string& folder, const std::string& name) {
+    return name.empty() ? 0 : FileSize(JoinPath(folder, name)).value_or(0);
 }
 
 // Of several case variants the exact spelling wins, then the smallest name.
@@ -62,19 +45,18 @@ namespace {
 
 std::vector<HardDiskRow> ListSongs(std::string_view folder, bool recover) {
     const std::string path(folder);
-    std::unique_ptr<DIR, DirCloser> dir(opendir(path.c_str()));
-    if (!dir) return {};
-    const int dirFd = dirfd(dir.get());
+    // Regular files (or links to them) only: folders never make songs.
+    const std::optional<std::vector<std::string>> files = ListFiles(path);
+    if (!files) return {};
 
     std::vector<std::string> songs;                                  // real .b00 names
     std::unordered_map<std::string, std::string> events, comments;   // base -> real name
     bool metOurs = false;
-    while (dirent* entry = readdir(dir.get())) {
-        const std::string_view name = entry->d_name;
+    for (const std::string& name : *files) {
         metOurs = metOurs || (name[0] == '.' && (IsStagedName(name) || IsChangeRecordName(name)));
         std::string_view base;
         const Companion kind = KindOf(name, base);
-        if (kind == Companion::None || !IsFile(dirFd, entry)) continue;
+        if (kind == Companion::None) continue;
         if (kind == Companion::Song) {
             songs.emplace_back(name);
         } else {
@@ -88,7 +70,6 @@ std::vector<HardDiskRow> ListSongs(std::string_view folder, bool recover) {
         // A change that a killed writer left here is finished or undone, and
         // the folder read again; the one pass finds it, so a folder with
         // nothing left behind costs no more.
-        dir.reset();
         RecoverFolder(path);
         return ListSongs(folder, false);
     }
@@ -116,9 +97,9 @@ std::vector<HardDiskRow> ListSongs(std::string_view folder, bool recover) {
         if (auto it = events.find(row.title); it != events.end()) row.eventsFile = it->second;
         if (auto it = comments.find(row.title); it != comments.end()) row.commentFile = it->second;
         row.hasEvt = !row.eventsFile.empty();
-        row.sizeText = SizeText(SizeAt(dirFd, row.songFile), SizeAt(dirFd, row.eventsFile), row.hasEvt);
+        row.sizeText = SizeText(SizeIn(path, row.songFile), SizeIn(path, row.eventsFile), row.hasEvt);
         if (!row.commentFile.empty()) {
-            row.wholeComment = ReadCommentTextAt(dirFd, row.commentFile);
+            row.wholeComment = ReadCommentText(JoinPath(path, row.commentFile));
             row.comment = FirstCommentWord(row.wholeComment);
         }
         rows.push_back(std::move(row));

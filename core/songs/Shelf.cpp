@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "core/songs/Shelf.h"
 
-#include <fcntl.h>
 #include <stdio.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -12,12 +10,13 @@
 
 #include "core/disk/FileOps.h"
 #include "core/disk/FolderListing.h"
+#include "core/disk/FolderTree.h"
 #include "core/disk/ImageVolume.h"
 #include "core/songs/FloppyCatalogue.h"
 #include "core/songs/SongFloppyImage.h"
 #include "core/text/Encoding.h"
 #include "core/text/SearchText.h"
-#include "core/text/Texts.h"
+#include "core/Texts.h"
 
 namespace tunecrate {
 
@@ -325,19 +324,18 @@ LabelledName LabelShelfImage(const std::string& folder, const std::string& file,
     }
     // The lock keeps the rename away from a write that another window or a
     // script is making to the image; no link is followed to take it.
-    const int fd = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
-    if (fd < 0 || !LockWaiting(fd, true)) {
-        labelled.result = Result::FromErrno(errno == EWOULDBLOCK ? EBUSY : errno);
+    const FileLock lock(from);
+    if (!lock.result().ok()) {
+        labelled.result = lock.result();
         labelled.result.reason = "Cannot rename " + from + ".\n" + labelled.result.reason;
-    } else if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
-        labelled.result = Result::FromErrno(errno);
+    } else if (Result renamed = RenameNoReplace(from, to); !renamed.ok()) {
+        labelled.result = renamed;
         labelled.result.reason = "Cannot rename " + from + " to " + labelled.name + ".\n" + labelled.result.reason;
     } else if (Result synced = SyncFolder(folder); !synced.ok()) {
         // Renamed, but not known to be on the stick.
         labelled.result = synced;
         labelled.result.reason = "Cannot rename " + from + " to " + labelled.name + ".\n" + synced.reason;
     }
-    if (fd >= 0) ::close(fd);
     return labelled;
 }
 

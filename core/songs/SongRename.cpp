@@ -6,7 +6,7 @@
 
 #include "core/disk/FolderChange.h"
 #include "core/text/SongNames.h"
-#include "core/text/Texts.h"
+#include "core/Texts.h"
 
 namespace tunecrate {
 

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "core/text/CommandLine.h"
 
-#include <sys/stat.h>
-
 namespace tunecrate {
 
 namespace {
@@ -79,8 +77,7 @@ CommandLine ParseCommand(const std::vector<std::string>& args) {
 // A word that is no command is a path when it reads as one or names
 // something that exists; else it is taken for a mistyped command.
 bool LooksLikePath(const std::string& word) {
-    struct stat st {};
-    return word.find_first_of("/.") != std::string::npos || ::lstat(word.c_str(), &st) == 0;
+    return word.find_first_of("/.") != std::string::npos || PathExists(word);
 }
 
 }  // namespace

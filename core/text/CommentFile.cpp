@@ -2,9 +2,6 @@
 #include "core/text/CommentFile.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "core/text/Encoding.h"
 
@@ -33,20 +30,8 @@ std::string ReadCommentFile(const std::string& path) {
     return bytes ? FirstCommentWord(*bytes) : std::string();
 }
 
-std::string ReadCommentTextAt(int folderFd, const std::string& name) {
-    // Non-blocking, so a FIFO named like a comment file cannot stall a listing.
-    int fd = ::openat(folderFd, name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return {};
-    constexpr std::size_t kLimit = 64 * 1024;
-    std::string content;
-    char buffer[4096];
-    while (content.size() < kLimit) {
-        const ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, kLimit - content.size()));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        content.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
+std::string ReadCommentText(const std::string& path) {
+    const std::string content = ReadFileBytes(path, 64 * 1024).value_or(std::string());
     std::size_t begin = 0, end = content.size();
     while (begin < end && IsWhiteSpace(content[begin])) ++begin;
     while (end > begin && IsWhiteSpace(content[end - 1])) --end;

@@ -17,11 +17,11 @@ inline constexpr std::size_t kCommentWordBytes = 255;
 // white space, at most 255 bytes. Empty when the file is missing or empty.
 std::string ReadCommentFile(const std::string& path);
 
-// The whole comment of the file `name` inside the open folder `folderFd`,
-// without the white space around it (at most 64 KB read): what the user
-// typed, for the row's tooltip and the editor, while the list's column keeps
-// showing the first word. One open and, for any ordinary comment, one read.
-std::string ReadCommentTextAt(int folderFd, const std::string& name);
+// The whole comment of the file at `path`, without the white space around
+// it (at most 64 KB read): what the user typed, for the row's tooltip and the
+// editor, while the list's column keeps showing the first word. Anything but
+// a regular file reads as no comment.
+std::string ReadCommentText(const std::string& path);
 
 // The first word of comment-file content, as ReadCommentFile takes it.
 std::string FirstCommentWord(std::string_view content);

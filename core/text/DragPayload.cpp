@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "core/text/DragPayload.h"
-#include "core/text/Texts.h"
+#include "core/Texts.h"
 
 namespace tunecrate {
 

@@ -5,7 +5,7 @@
 
 #include "core/text/Encoding.h"
 #include "core/text/SongNames.h"
-#include "core/text/Texts.h"
+#include "core/Texts.h"
 
 namespace tunecrate {
 

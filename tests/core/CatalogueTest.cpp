@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // song.nam and comments.dat: the rows read, the bytes written, edits that never undo another writer's.
 #include "Songs.h"
-#include "core/text/Texts.h"
+#include "core/Texts.h"
 
 namespace tunecrate::testing {
 namespace {

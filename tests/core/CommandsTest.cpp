@@ -14,7 +14,7 @@
 #include "Songs.h"
 #include "core/songs/Shelf.h"
 #include "core/text/CommentFile.h"
-#include "core/text/Texts.h"
+#include "core/Texts.h"
 
 namespace tunecrate::testing {
 namespace {

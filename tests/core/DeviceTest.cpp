@@ -11,7 +11,7 @@
 #include "core/songs/FloppyBackup.h"
 #include "core/songs/FloppyDrop.h"
 #include "core/text/DragPayload.h"
-#include "core/text/Texts.h"
+#include "core/Texts.h"
 
 namespace tunecrate::testing {
 namespace {

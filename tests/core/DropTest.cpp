@@ -8,7 +8,7 @@
 #include "core/songs/FolderDrop.h"
 #include "core/songs/TransferItems.h"
 #include "core/text/DragPayload.h"
-#include "core/text/Texts.h"
+#include "core/Texts.h"
 
 namespace tunecrate::testing {
 namespace {

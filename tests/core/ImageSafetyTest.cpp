@@ -13,7 +13,7 @@
 #include "core/songs/Shelf.h"
 #include "core/songs/SongDeletion.h"
 #include "core/text/DragPayload.h"
-#include "core/text/Texts.h"
+#include "core/Texts.h"
 
 namespace tunecrate::testing {
 namespace {

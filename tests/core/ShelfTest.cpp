@@ -9,7 +9,7 @@
 #include "core/songs/FloppyDrop.h"
 #include "core/songs/Shelf.h"
 #include "core/text/SearchText.h"
-#include "core/text/Texts.h"
+#include "core/Texts.h"
 
 namespace tunecrate::testing {
 namespace {

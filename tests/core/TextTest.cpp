@@ -8,7 +8,7 @@
 #include "core/text/Encoding.h"
 #include "core/text/NameOrder.h"
 #include "core/text/SongNames.h"
-#include "core/text/Texts.h"
+#include "core/Texts.h"
 #include "core/text/TypedText.h"
 
 namespace tunecrate::testing {
@@ -164,7 +164,6 @@ TEST(Texts, EachMarkerIsReplacedOnceAndTheTranslatorSeesTheSource) {
 
 TEST(CommentFile, TheFirstWordIsReadAndTheExactBytesWritten) {
     TempDir dir;
-    const int folder = ::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     const std::string w255(255, 'w');   // the longest word kept
     for (const auto& [content, word] : Rows<std::string>{{"slow blues\r\nx", "slow"}, {" \t\r\n\v\fafter x", "after"},
              {kSo + "\x81\x40x y", kSo + "\x81\x40x"}, {"", ""}, {"  \r\n", ""}, {w255 + "www", w255},
@@ -172,12 +171,11 @@ TEST(CommentFile, TheFirstWordIsReadAndTheExactBytesWritten) {
              {"\r\n" + Repeat(w255, 8), w255}}) {
         WriteWhole(dir.Path("Blues.cmt"), content);
         EXPECT_EQ((Strings{FirstCommentWord(content), ReadCommentFile(dir.Path("Blues.cmt")),
-                           FirstCommentWord(ReadCommentTextAt(folder, "Blues.cmt"))}), Strings(3, word)) << content;
+                           FirstCommentWord(ReadCommentText(dir.Path("Blues.cmt")))}), Strings(3, word)) << content;
     }
     WriteWhole(dir.Path("Blues.cmt"), " \tslow  blues\r\nin E \r\n");   // the whole comment for tooltip and editor
-    EXPECT_EQ(ReadCommentTextAt(folder, "Blues.cmt"), "slow  blues\r\nin E");
-    EXPECT_EQ(ReadCommentTextAt(folder, "missing.cmt") + ReadCommentFile(dir.path()), "");
-    ::close(folder);
+    EXPECT_EQ(ReadCommentText(dir.Path("Blues.cmt")), "slow  blues\r\nin E");
+    EXPECT_EQ(ReadCommentText(dir.Path("missing.cmt")) + ReadCommentFile(dir.path()), "");
     for (const std::string& comment : {kSo + "\x81\x40two words", "x"s, ""s}) {
         ASSERT_TRUE(WriteCommentFile(dir.Path("Blues.cmt"), comment).ok());
         EXPECT_EQ(ReadWhole(dir.Path("Blues.cmt")), comment);

@@ -10,7 +10,7 @@
 
 #include "Workplace.h"
 #include "core/songs/FloppyBackup.h"
-#include "core/text/Texts.h"
+#include "core/Texts.h"
 #include "session/DriveSession.h"
 #include "session/Eject.h"
 #include "session/MountWatcher.h"

@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "Workplace.h"
-#include "core/text/Texts.h"
+#include "core/Texts.h"
 
 namespace tunecrate::testing {
 namespace {

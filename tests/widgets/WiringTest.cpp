@@ -23,7 +23,7 @@
 #include "widgets/ColorButton.h"
 #include "widgets/DialogUnits.h"
 #include "widgets/FreeSpaceBar.h"
-#include "core/text/Texts.h"
+#include "core/Texts.h"
 #include "widgets/InPlaceEdit.h"
 #include "widgets/ShelfWindow.h"
 

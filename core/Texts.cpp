@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "core/text/Texts.h"
+#include "core/Texts.h"
 
 #include <utility>
 
