@@ -54,7 +54,7 @@ const std::vector<Placement> kLayout = {
 // Static texts and group frames take no clicks: a press on them is a press on
 // the window's background, as with the platform's static controls.
 template <typename Widget>
-Widget* Static(Widget* widget, const char* name) {
+Widget* PassClicksThrough(Widget* widget, const char* name) {
     widget->setObjectName(QString::fromLatin1(name));
     widget->setAttribute(Qt::WA_TransparentForMouseEvents);
     return widget;
@@ -145,7 +145,7 @@ MainDialog::MainDialog(SessionOptions options, QWidget* parent)
     connect(&m_session, &Session::songTitleChanged, &m_hardDiskList, &HardDiskList::ShowTitle);
     connect(&m_session, &Session::songCommentChanged, &m_hardDiskList, &HardDiskList::ShowComment);
     connect(&m_session, &Session::dropProgress, this, &MainDialog::ShowDropProgress);
-    connect(&m_session.Drive(), &DriveSession::copyProgress, this, &MainDialog::ShowDiskCopyProgress);
+    connect(&m_session.Drive(), &DriveSession::diskCopyProgress, this, &MainDialog::ShowDiskCopyProgress);
 
     connect(&m_reloadButton, &QPushButton::clicked, &m_session, &Session::Reload);
     connect(&m_exitButton, &QPushButton::clicked, this, &QDialog::reject);
@@ -169,17 +169,17 @@ void MainDialog::BuildLayout() {
     const DialogUnits du(font());
     setFixedSize(du.X(455), du.Y(383));
 
-    auto* hardDiskFrame = Static(new GroupFrame(tr("ハードディスク"), this), "hardDiskFrame");
-    auto* floppyFrame = Static(new GroupFrame(tr("フロッピーディスク"), this), "floppyFrame");
+    auto* hardDiskFrame = PassClicksThrough(new GroupFrame(tr("ハードディスク"), this), "hardDiskFrame");
+    auto* floppyFrame = PassClicksThrough(new GroupFrame(tr("フロッピーディスク"), this), "floppyFrame");
     hardDiskFrame->lower();
     floppyFrame->lower();
-    auto* folderLabel = Static(
+    auto* folderLabel = PassClicksThrough(
         new QLabel(tr("フォルダリスト（右クリックで新しいフォルダを作成できます）"), this), "folderLabel");
-    auto* fileLabel = Static(new QLabel(tr("ファイルリスト"), this), "fileLabel");
-    m_freeSpaceBar = Static(new FreeSpaceBar(this), "freeSpaceBar");
-    m_freeSpaceText = Static(new QLabel(tr("空き 0 kb"), this), "freeSpaceText");
-    auto* logo = Static(new QLabel(this), "logo");
-    m_versionText = Static(new QLabel(QStringLiteral("Version *.**"), this), "versionText");
+    auto* fileLabel = PassClicksThrough(new QLabel(tr("ファイルリスト"), this), "fileLabel");
+    m_freeSpaceBar = PassClicksThrough(new FreeSpaceBar(this), "freeSpaceBar");
+    m_freeSpaceText = PassClicksThrough(new QLabel(tr("空き 0 kb"), this), "freeSpaceText");
+    auto* logo = PassClicksThrough(new QLabel(this), "logo");
+    m_versionText = PassClicksThrough(new QLabel(QStringLiteral("Version *.**"), this), "versionText");
     m_versionText->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     m_folderTree.setObjectName(QStringLiteral("folderTree"));
     m_hardDiskList.setObjectName(QStringLiteral("hardDiskList"));
@@ -228,7 +228,7 @@ void MainDialog::ShowFreeSpace() {
 
 void MainDialog::OpenFloppyImage() {
     const std::optional<std::string> chosen = m_fileChooser(this, m_session.ImageChooserFolder());
-    if (chosen) m_session.OpenImage(*chosen);
+    if (chosen) m_session.UseImage(*chosen);
 }
 
 void MainDialog::OpenShelf(std::optional<std::string> folder) {
@@ -240,13 +240,13 @@ void MainDialog::OpenShelf(std::optional<std::string> folder) {
                                                  [this] { return m_session.FloppyLocation(); });
         m_shelfWindow = new ShelfWindow(*m_shelf, this);
         m_shelfWindow->setFont(font());
-        connect(m_shelfWindow, &ShelfWindow::openImage, &m_session, &Session::OpenImage);
+        connect(m_shelfWindow, &ShelfWindow::imageChosen, &m_session, &Session::UseImage);
         connect(&m_session, &Session::floppyChanged, m_shelfWindow, [this] { m_shelfWindow->MarkShown(m_session.ShownImage()); });
         // A drop onto an image may have moved songs off the hard disk, or written the image shown here.
         connect(m_shelf.get(), &ShelfSession::imagesChanged, &m_session, &Session::Reload);
         connect(m_shelf.get(), &ShelfSession::rowsReset, m_shelfWindow, [this] { m_shelfWindow->MarkShown(m_session.ShownImage()); });
     }
-    if (*folder != m_shelf->Folder()) m_shelf->Open(*folder);
+    if (*folder != m_shelf->Folder()) m_shelf->OpenFolder(*folder);
     m_shelfWindow->MarkShown(m_session.ShownImage());
     m_shelfWindow->show();
     m_shelfWindow->raise();
@@ -289,7 +289,7 @@ void MainDialog::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void MainDialog::ShowProgress(QPointer<QProgressDialog>& dialog, const QString& name, const QString& label,
-                              const std::function<void()>& cancel, int minimumMs, int done, int total) {
+                              const std::function<void()>& onCancel, int minimumMs, int done, int total) {
     if (done < 0) {
         delete dialog;
         return;
@@ -301,7 +301,7 @@ void MainDialog::ShowProgress(QPointer<QProgressDialog>& dialog, const QString& 
         dialog->setMinimumDuration(minimumMs);
         dialog->setAutoClose(false);
         dialog->setAutoReset(false);
-        connect(dialog, &QProgressDialog::canceled, this, cancel);
+        connect(dialog, &QProgressDialog::canceled, this, onCancel);
     }
     dialog->setMaximum(total);
     dialog->setValue(done);
@@ -357,7 +357,7 @@ void MainDialog::dropEvent(QDropEvent* event) {
     event->setDropAction(Qt::CopyAction);
     event->accept();
     // Once the drag has ended, so that a message about the image gets the pointer.
-    QMetaObject::invokeMethod(this, [this, path = *image] { m_session.OpenImage(path); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, [this, path = *image] { m_session.UseImage(path); }, Qt::QueuedConnection);
 }
 
 void MainDialog::mouseReleaseEvent(QMouseEvent* event) {

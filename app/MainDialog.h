@@ -53,7 +53,7 @@ public:
     QMenu* BuildBackgroundMenu(QWidget* parent);
     // Opens the shelf window on `folder`, or where the session says it opens.
     void OpenShelf(std::optional<std::string> folder = std::nullopt);
-    ShelfWindow* Shelf() const { return m_shelfWindow; }
+    ShelfWindow* OpenedShelf() const { return m_shelfWindow; }
 
 protected:
     void accept() override;   // Enter does nothing
@@ -82,7 +82,7 @@ private:
     void ChooseImageToSaveFloppy();
     void ChooseImageToWriteFloppy();
     void ShowProgress(QPointer<QProgressDialog>& dialog, const QString& name, const QString& label,
-                      const std::function<void()>& cancel, int minimumMs, int done, int total);
+                      const std::function<void()>& onCancel, int minimumMs, int done, int total);
     void ShowAbout();
     Prompter& PrompterFor(Place place);
 

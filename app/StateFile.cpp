@@ -31,7 +31,7 @@ StateFile::StateFile(MainDialog& dialog, QString path) : m_dialog(dialog), m_pat
 bool StateFile::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::Move && event->type() != QEvent::Show) return false;
     if (watched == &m_dialog) WriteSoon();
-    if (ShelfWindow* shelf = m_dialog.Shelf(); shelf != nullptr && watched == shelf) {
+    if (ShelfWindow* shelf = m_dialog.OpenedShelf(); shelf != nullptr && watched == shelf) {
         FollowShelf(*shelf);
         WriteSoon();
     }
@@ -88,7 +88,7 @@ void StateFile::Write() {
         out << ((*it)->isSelected() ? "selected " : "folder ") << rect(folderTree.viewport(), folderTree.visualItemRect(*it))
             << " " << QString::fromStdString(folderTree.ItemPath(*it)) << "\n";
     }
-    if (ShelfWindow* shelfWindow = m_dialog.Shelf(); shelfWindow != nullptr && shelfWindow->isVisible()) {
+    if (ShelfWindow* shelfWindow = m_dialog.OpenedShelf(); shelfWindow != nullptr && shelfWindow->isVisible()) {
         QTreeWidget& shelf = shelfWindow->List();
         for (int i = 0; i < shelf.topLevelItemCount(); ++i) {
             QTreeWidgetItem* item = shelf.topLevelItem(i);

@@ -10,7 +10,7 @@ namespace tunecrate {
 
 // Runs one job at a time on a thread of its own while the window's events go
 // on: the job reports how far it is and learns whether it was cancelled; its
-// progress and its end come back on the object's own thread as signals. It
+// progress comes back on the object's own thread as a signal, its end as a call. It
 // owns the thread: a stopped or destroyed task waits for the job to return.
 class BackgroundTask : public QObject {
     Q_OBJECT
@@ -20,15 +20,15 @@ public:
     explicit BackgroundTask(QObject* parent = nullptr);
     ~BackgroundTask() override;
 
-    // Stops any running job, then runs `job`, and `then` on this object's
+    // Stops any running job, then runs `work`, and `then` on this object's
     // thread once it has returned. The thread starts from the event loop, so
     // that a cancel asked before it starts is taken up first.
-    void Start(Job job, std::function<void()> then = {});
+    void Start(Job work, std::function<void()> then = {});
     // Cancels and waits for the job to return; its `then` is not run.
     void Stop();
     void Cancel() { m_cancelled = true; }
     // From the job: whether it should stop.
-    bool Cancelled() const { return m_cancelled; }
+    bool CancelAsked() const { return m_cancelled; }
     // From the job: tells the window how far it is; false once it should stop.
     bool Report(int done, int total);
     // Started and not yet ended (or stopped).
@@ -36,18 +36,17 @@ public:
 
 signals:
     void progressed(int done, int total);
-    void finished();
 
 private:
-    void Launch(unsigned run);
-    void End(unsigned run);
+    void Launch(unsigned number);
+    void End(unsigned number);
 
     Job m_job;
     std::function<void()> m_then;
     std::thread m_thread;
     std::atomic<bool> m_cancelled{false};
     bool m_running = false;
-    std::atomic<unsigned> m_run{0};   // counts jobs: what an ended or stopped one queued is dropped
+    std::atomic<unsigned> m_jobs{0};   // counts jobs: what an ended or stopped one queued is dropped
 };
 
 }  // namespace tunecrate

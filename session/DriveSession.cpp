@@ -16,7 +16,7 @@ DriveSession::DriveSession(const Session& session, std::function<std::vector<Mou
                            const UDisks* udisks, PrompterFor prompter, QObject* parent)
     : QObject(parent), m_session(session), m_mountTable(std::move(mountTable)), m_udisks(udisks),
       m_prompter(std::move(prompter)) {
-    connect(&m_copy, &BackgroundTask::progressed, this, &DriveSession::copyProgress);
+    connect(&m_copy, &BackgroundTask::progressed, this, &DriveSession::diskCopyProgress);
 }
 
 std::string DriveSession::DriveOrRefuse() {
@@ -44,7 +44,7 @@ void DriveSession::SaveFloppyToImage(const std::string& imagePath) {
             });
         },
         [=, this] {
-            emit copyProgress(-1, -1);
+            emit diskCopyProgress(-1, -1);
             TellOutcome(outcome->result.ok() && !outcome->cancelled && outcome->unreadable.empty(),
                         outcome->Message(drive, imagePath));
             emit copyEnded();
@@ -80,7 +80,7 @@ void DriveSession::WriteImageToFloppy(const std::string& imagePath) {
             });
         },
         [=, this] {
-            emit copyProgress(-1, -1);
+            emit diskCopyProgress(-1, -1);
             TellOutcome(outcome->result.ok() && outcome->writing.ok(), outcome->Message(imagePath, device));
             if (outcome->touched) emit diskChanged();
             emit copyEnded();

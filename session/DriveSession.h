@@ -43,7 +43,7 @@ public:
 
 signals:
     // During a copy: sectors done of the total (both passes of a write); -1 when it has ended.
-    void copyProgress(int done, int total);
+    void diskCopyProgress(int done, int total);
     // A copy has ended and the user has been told how.
     void copyEnded();
     // The disk was written, let go or ejected: the floppy is to be found and read anew.

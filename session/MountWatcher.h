@@ -20,7 +20,6 @@ public:
     MountWatcher(const MountWatcher&) = delete;
     MountWatcher& operator=(const MountWatcher&) = delete;
 
-    bool Watching() const { return m_fd >= 0; }
     // Counts as a change too (the disk service's news, say): changes that
     // come close together are told once.
     void Poke();

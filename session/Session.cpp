@@ -59,22 +59,22 @@ Session::~Session() = default;
 void Session::CancelDrop() { m_dropCancelled = true; }
 
 // While it lives, a change of mounts waits; then it is taken up.
-class Session::Busy {
+class Session::MountChangeHold {
 public:
-    explicit Busy(Session& session) : m_session(session) { ++m_session.m_busy; }
-    ~Busy() {
-        if (--m_session.m_busy == 0 && m_session.m_mountsChangedMeanwhile) {
+    explicit MountChangeHold(Session& session) : m_session(session) { ++m_session.m_dropsRunning; }
+    ~MountChangeHold() {
+        if (--m_session.m_dropsRunning == 0 && m_session.m_mountsChangedMeanwhile) {
             QMetaObject::invokeMethod(&m_session, &Session::FollowMounts, Qt::QueuedConnection);
         }
     }
-    Busy(const Busy&) = delete;
-    Busy& operator=(const Busy&) = delete;
+    MountChangeHold(const MountChangeHold&) = delete;
+    MountChangeHold& operator=(const MountChangeHold&) = delete;
 
 private:
     Session& m_session;
 };
 
-void Session::Tell(Place place, const std::string& text) {
+void Session::ShowFailure(Place place, const std::string& text) {
     m_prompters(place).ShowMessage(text, "Error!", MessageIcon::None);
 }
 
@@ -110,7 +110,7 @@ std::unique_ptr<FloppyVolume> Session::OpenFloppy() const {
     return OpenFloppyVolume(m_floppyLocation);
 }
 
-CatalogueReading Session::ReadRows() {
+CatalogueReading Session::ReadSlotRows() {
     CatalogueReading reading;
     {
         // Closed again at once: an image stays locked while it is open.
@@ -124,12 +124,12 @@ CatalogueReading Session::ReadRows() {
 }
 
 void Session::ReadFloppy(bool showError) {
-    const CatalogueReading reading = ReadRows();
+    const CatalogueReading reading = ReadSlotRows();
     emit floppyChanged();
     if (!reading.readable && showError) {
         std::string text = UnreadableFloppyMessage(m_floppyRoot);
         if (!reading.failure.empty()) text += "\n\n" + reading.failure;
-        Tell(Place::Window, text);
+        ShowFailure(Place::Window, text);
     }
 }
 
@@ -160,8 +160,8 @@ std::optional<std::string> Session::ShelfStartFolder() const {
 
 std::string Session::ImageChooserFolder() const {
     const std::string image = ShownImage();
-    std::string start = image.empty() ? std::string() : std::filesystem::path(image).parent_path().string();
-    return start.empty() ? m_options.workingDirectory : start;
+    std::string imageFolder = image.empty() ? std::string() : std::filesystem::path(image).parent_path().string();
+    return imageFolder.empty() ? m_options.workingDirectory : imageFolder;
 }
 
 void Session::FirstFill() {
@@ -176,7 +176,7 @@ void Session::Reload() {
     ReadFloppy(true);
 }
 
-void Session::OpenImage(const std::string& path) {
+void Session::UseImage(const std::string& path) {
     if (path.empty()) return;
     m_floppyChoice = path;
     Reload();
@@ -217,7 +217,7 @@ void Session::RefreshSongs() {
 void Session::EditSlot(int slot, int column, const TypedText& typed, const QString& shown) {
     if (slot < 0 || slot >= static_cast<int>(m_slotRows.size())) return;
     if (!typed.result.ok()) {
-        Tell(Place::FloppyList, typed.result.reason);
+        ShowFailure(Place::FloppyList, typed.result.reason);
         return;
     }
     SlotText change{slot, std::nullopt, std::nullopt};
@@ -234,13 +234,13 @@ void Session::EditSlot(int slot, int column, const TypedText& typed, const QStri
         // The rows hold what the floppy now holds (trimmed, cut), so that the
         // next edit finds the floppy as the window last saw it; the cell shows
         // the text as typed until the next reading.
-        ReadRows();
+        ReadSlotRows();
         emit slotTextChanged(slot, column, shown);
         return;
     }
     // The list shows again what the disk holds, then the user learns why.
     ReadFloppy(false);
-    Tell(Place::FloppyList, result.reason);
+    ShowFailure(Place::FloppyList, result.reason);
 }
 
 void Session::EditSlotTitle(int slot, const QString& typed) {
@@ -257,7 +257,7 @@ void Session::RenameSong(const std::string& title, const QString& typed) {
     Result result = newTitle.result;
     if (result.ok()) result = RenameHardDiskSong(m_folder, title, newTitle.text);
     if (!result.ok()) {
-        Tell(Place::HardDiskList, result.reason);
+        ShowFailure(Place::HardDiskList, result.reason);
         return;
     }
     // The row stays where it is; the next listing sorts it.
@@ -270,14 +270,14 @@ void Session::RenameSong(const std::string& title, const QString& typed) {
 void Session::SetSongComment(const std::string& title, const QString& typed) {
     const TypedText comment = CommentFrom(Utf8(typed));
     if (!comment.result.ok()) {
-        Tell(Place::HardDiskList, comment.result.reason);
+        ShowFailure(Place::HardDiskList, comment.result.reason);
         return;
     }
     auto real = FindWithExtensionNoCase(m_folder, title, kCommentExtension);
     const std::string path = JoinPath(m_folder, real ? *real : title + std::string(kCommentExtension));
     const Result written = WriteCommentFile(path, comment.text);
     if (!written.ok()) {
-        Tell(Place::HardDiskList, "Cannot write " + path + ".\n" + written.reason);
+        ShowFailure(Place::HardDiskList, "Cannot write " + path + ".\n" + written.reason);
         emit songCommentChanged(title, QString::fromStdString(Cp932ToUtf8(ReadCommentFile(path))));
         return;
     }
@@ -296,7 +296,7 @@ void Session::DeleteSlots(const std::vector<int>& chosen) {
     }
     Result result = Result::Refused(UnreadableFloppyMessage(m_floppyRoot));
     if (auto volume = OpenFloppy()) result = DeleteFloppySlots(*volume, m_slotRows, chosen);
-    if (!result.reason.empty()) Tell(Place::FloppyList, result.reason);   // a failure, or done with a notice
+    if (!result.reason.empty()) ShowFailure(Place::FloppyList, result.reason);   // a failure, or done with a notice
     ReadFloppy(true);
 }
 
@@ -304,7 +304,7 @@ void Session::DeleteSongs(const std::vector<std::string>& titles) {
     const std::string question = tr("%n個の項目を削除しますか？", nullptr, static_cast<int>(titles.size())).toStdString();
     if (!m_prompters(Place::HardDiskList).AskYesNo(question, "Confirm")) return;
     if (const Result result = DeleteHardDiskSongs(m_folder, titles); !result.reason.empty()) {
-        Tell(Place::HardDiskList, result.reason);
+        ShowFailure(Place::HardDiskList, result.reason);
     }
     RefreshSongs();
 }
@@ -316,7 +316,7 @@ std::optional<std::string> Session::SongsPayload(const std::vector<std::string>&
     for (const std::string& title : titles) {
         const std::string item = JoinPath(m_folder, title);
         if (!CanTravelInPayload(item)) {
-            Tell(Place::HardDiskList, CannotDragMessage(item));
+            ShowFailure(Place::HardDiskList, CannotDragMessage(item));
             return std::nullopt;
         }
         items.push_back(item);
@@ -387,7 +387,7 @@ std::vector<std::string> Session::SlotFilesForDrag(const std::vector<int>& chose
 bool Session::RunDrop(Place place, bool move, const std::function<DropResult(DropContext&)>& drop) {
     DropResult result;
     {
-        Busy busy(*this);
+        MountChangeHold hold(*this);
         WaitCursor wait;
         auto floppy = OpenFloppy();
         DropContext context{floppy.get(), m_slotRows, m_prompters(place), move};
@@ -425,7 +425,7 @@ bool Session::DropIntoFolder(const std::string& folder, bool move, const std::st
 // ---- mounts ----------------------------------------------------------------
 
 void Session::FollowMounts() {
-    if (m_busy > 0 || m_drive->Copying()) {
+    if (m_dropsRunning > 0 || m_drive->Copying()) {
         m_mountsChangedMeanwhile = true;
         return;
     }
@@ -442,7 +442,7 @@ void Session::FollowMounts() {
 void Session::MakeFolder(const std::string& parent) {
     if (parent.empty()) return;
     if (const Result made = MakeNewFolder(parent); !made.ok()) {
-        Tell(Place::FolderTree, made.reason);
+        ShowFailure(Place::FolderTree, made.reason);
         return;
     }
     emit folderToSelect(NewFolderPath(parent));
@@ -451,7 +451,7 @@ void Session::MakeFolder(const std::string& parent) {
 bool Session::RenameFolder(const std::string& folder, const std::string& newName) {
     const Result renamed = tunecrate::RenameFolder(folder, newName);
     if (!renamed.ok()) {
-        Tell(Place::FolderTree, renamed.reason);
+        ShowFailure(Place::FolderTree, renamed.reason);
         return false;
     }
     return !newName.empty();
@@ -463,7 +463,7 @@ void Session::DeleteFolder(const std::string& folder) {
     kept.push_back(m_options.home);
     // Refused before the question, so that no one confirms what cannot happen.
     if (const Result refused = CheckFolderDeletion(folder, kept); !refused.ok()) {
-        Tell(Place::FolderTree, refused.reason);
+        ShowFailure(Place::FolderTree, refused.reason);
         return;
     }
     if (!m_prompters(Place::FolderTree).AskOkCancel(DeleteFolderQuestion(folder), "Notice")) return;
@@ -472,7 +472,7 @@ void Session::DeleteFolder(const std::string& folder) {
         WaitCursor wait;
         deleted = DeleteFolderTree(folder, kept);
     }
-    if (!deleted.ok()) Tell(Place::FolderTree, deleted.reason);
+    if (!deleted.ok()) ShowFailure(Place::FolderTree, deleted.reason);
     emit folderToSelect(m_options.workingDirectory);
 }
 

@@ -94,7 +94,7 @@ public:
     // The first fill is silent; the reload button reports an unreadable floppy.
     void FirstFill();
     void Reload();
-    void OpenImage(const std::string& path);
+    void UseImage(const std::string& path);
     void UseFloppyDrive();
     void ShowFolder(const std::string& folder);
     void EditSlotTitle(int slot, const QString& typed);
@@ -140,15 +140,15 @@ signals:
     void songCommentChanged(const std::string& title, const QString& shown);
 
 private:
-    class Busy;
+    class MountChangeHold;
     std::unique_ptr<FloppyVolume> OpenFloppy() const;
     void LocateFloppy();
-    CatalogueReading ReadRows();
+    CatalogueReading ReadSlotRows();
     void ReadFloppy(bool showError);
     void RefreshSongs();
     void EditSlot(int slot, int column, const TypedText& typed, const QString& shown);
     bool RunDrop(Place place, bool move, const std::function<DropResult(DropContext&)>& drop);
-    void Tell(Place place, const std::string& text);
+    void ShowFailure(Place place, const std::string& text);
 
     SessionOptions m_options;
     Prompters m_prompters;
@@ -168,7 +168,7 @@ private:
     bool m_dropCancelled = false;
     DriveSession* m_drive;
     // A drop is running: a change of mounts waits for its end, as during a disk copy.
-    int m_busy = 0;
+    int m_dropsRunning = 0;
     bool m_mountsChangedMeanwhile = false;
 };
 

@@ -23,11 +23,11 @@ constexpr int kRelistDelayMs = 250;   // a copy of many images is one relisting,
 ShelfSession::ShelfSession(PrompterFor prompter, std::function<std::string()> mainFloppy, QObject* parent)
     : QObject(parent), m_prompter(std::move(prompter)), m_mainFloppy(std::move(mainFloppy)),
       m_watcher(new QFileSystemWatcher(this)) {
-    auto* relist = new QTimer(this);
-    relist->setSingleShot(true);
-    relist->setInterval(kRelistDelayMs);
-    connect(relist, &QTimer::timeout, this, &ShelfSession::Relist);
-    connect(m_watcher, &QFileSystemWatcher::directoryChanged, relist, qOverload<>(&QTimer::start));
+    auto* relistTimer = new QTimer(this);
+    relistTimer->setSingleShot(true);
+    relistTimer->setInterval(kRelistDelayMs);
+    connect(relistTimer, &QTimer::timeout, this, &ShelfSession::Relist);
+    connect(m_watcher, &QFileSystemWatcher::directoryChanged, relistTimer, qOverload<>(&QTimer::start));
     connect(m_watcher, &QFileSystemWatcher::fileChanged, this, [this](const QString& path) {
         // A file written in place, or replaced: its row is read again.
         if (const int row = RowOf(path.toStdString()); row >= 0) StartReading({row});
@@ -56,7 +56,7 @@ std::vector<ShelfHit> ShelfSession::Search(const QString& query) const {
     return SearchShelf(m_keys, query.toStdString());
 }
 
-void ShelfSession::Open(const std::string& folder) {
+void ShelfSession::OpenFolder(const std::string& folder) {
     m_folder = folder;
     if (!m_watcher->directories().isEmpty()) m_watcher->removePaths(m_watcher->directories());
     m_watcher->addPath(QString::fromStdString(folder));
@@ -71,7 +71,7 @@ void ShelfSession::Relist() {
     m_rows.clear();
     auto entries = ListShelfEntries(m_folder);
     if (!entries) {
-        Tell("Cannot read " + m_folder + ".\n" + Result::FromErrno(errno).reason);
+        ShowFailure("Cannot read " + m_folder + ".\n" + Result::FromErrno(errno).reason);
         entries.emplace();
     }
     m_entries = std::move(*entries);
@@ -101,7 +101,7 @@ void ShelfSession::StartReading(std::vector<int> rows) {
     const unsigned generation = m_generation;
     m_reading.Start([this, generation, folder = m_folder, work = std::move(work)](BackgroundTask& task) {
         for (const auto& [row, entry] : work) {
-            if (task.Cancelled()) return;
+            if (task.CancelAsked()) return;
             ShelfRow read = entry.IsImage() ? ReadShelfImage(folder, entry.file) : UnreadShelfRow(entry);
             QMetaObject::invokeMethod(this, [this, generation, row, read = std::move(read)] { TakeRow(generation, row, read); },
                                       Qt::QueuedConnection);
@@ -130,15 +130,15 @@ void ShelfSession::MakeImages(int count) {
         WaitCursor wait;
         made = MakeShelfImages(m_folder, count);
     }
-    if (!made.result.ok()) Tell(made.result.reason);
+    if (!made.result.ok()) ShowFailure(made.result.reason);
     Relist();
 }
 
-bool ShelfSession::Label(int row, const QString& label) {
+bool ShelfSession::LabelImage(int row, const QString& label) {
     if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size()) return false;
     const LabelledName labelled = LabelShelfImage(m_folder, m_rows[static_cast<std::size_t>(row)].file, label.toStdString());
     if (!labelled.result.ok()) {
-        Tell(labelled.result.reason);
+        ShowFailure(labelled.result.reason);
         return false;
     }
     if (!labelled.ascii) {
@@ -162,7 +162,7 @@ bool ShelfSession::DropOnto(int row, bool move, const std::string& payload) {
     }
     // Songs never go through a link, nor into anything else that only bears an image's name.
     if (!m_entries[static_cast<std::size_t>(row)].IsImage()) {
-        Tell(m_entries[static_cast<std::size_t>(row)].oddity);
+        ShowFailure(m_entries[static_cast<std::size_t>(row)].oddity);
         return false;
     }
     DropResult result;
@@ -171,7 +171,7 @@ bool ShelfSession::DropOnto(int row, bool move, const std::string& payload) {
         auto volume = OpenFloppyVolume(PathOf(row));
         CatalogueReading reading = ReadCatalogue(volume.get());
         if (!reading.readable) {
-            Tell(reading.failure.empty() ? UnreadableFloppyMessage(volume->Root()) : reading.failure);
+            ShowFailure(reading.failure.empty() ? UnreadableFloppyMessage(volume->Root()) : reading.failure);
             return false;
         }
         // An image is opened once: a drop from the image onto its own row reads and writes the one volume.
@@ -190,10 +190,10 @@ bool ShelfSession::DropOnto(int row, bool move, const std::string& payload) {
 
 bool ShelfSession::SaveList(const std::string& path, bool csv) {
     const Result written = WriteFileBytes(path, csv ? ShelfCsv(m_rows) : ShelfText(m_rows));
-    if (!written.ok()) Tell("Cannot write " + path + ".\n" + written.reason);
+    if (!written.ok()) ShowFailure("Cannot write " + path + ".\n" + written.reason);
     return written.ok();
 }
 
-void ShelfSession::Tell(const std::string& text) { m_prompter().ShowMessage(text, "Error!", MessageIcon::Exclamation); }
+void ShelfSession::ShowFailure(const std::string& text) { m_prompter().ShowMessage(text, "Error!", MessageIcon::Exclamation); }
 
 }  // namespace tunecrate

@@ -41,11 +41,11 @@ public:
     std::vector<ShelfHit> Search(const QString& query) const;
 
     // ---- gestures ----
-    void Open(const std::string& folder);
+    void OpenFolder(const std::string& folder);
     void Reload();
     void MakeImages(int count);
     // True when the image now carries the label.
-    bool Label(int row, const QString& label);
+    bool LabelImage(int row, const QString& label);
     // Songs of the hard disk or of the main window's floppy dropped on a row: into that image's free slots.
     bool DropOnto(int row, bool move, const std::string& payload);
     bool SaveList(const std::string& path, bool csv);
@@ -61,7 +61,7 @@ private:
     void StopReading();
     void Relist();
     void TakeRow(unsigned generation, int row, const ShelfRow& read);
-    void Tell(const std::string& text);
+    void ShowFailure(const std::string& text);
 
     PrompterFor m_prompter;
     std::function<std::string()> m_mainFloppy;

@@ -7,6 +7,8 @@ namespace tunecrate {
 
 GroupFrame::GroupFrame(const QString& caption, QWidget* parent) : QWidget(parent), m_caption(caption) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
+    // Screen readers name the group by its caption, which is only painted.
+    setAccessibleName(caption);
 }
 
 void GroupFrame::paintEvent(QPaintEvent*) {

@@ -11,7 +11,6 @@ class GroupFrame : public QWidget {
     Q_OBJECT
 public:
     GroupFrame(const QString& caption, QWidget* parent = nullptr);
-    const QString& Caption() const { return m_caption; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -100,7 +100,7 @@ ShelfWindow::ShelfWindow(ShelfSession& session, QWidget* parent)
     connect(save, &QPushButton::clicked, this, &ShelfWindow::AskSaveList);
     connect(m_search, &QLineEdit::textChanged, this, &ShelfWindow::ApplySearch);
     connect(m_list, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
-        if (const std::string path = m_session.PathOf(RowOfItem(item)); !path.empty()) emit openImage(path);
+        if (const std::string path = m_session.PathOf(RowOfItem(item)); !path.empty()) emit imageChosen(path);
     });
     connect(&m_session, &ShelfSession::rowsReset, this, &ShelfWindow::Fill);
     connect(&m_session, &ShelfSession::rowRead, this, [this](int row) {
@@ -203,7 +203,7 @@ void ShelfWindow::AskLabel() {
     const QString label = QInputDialog::getText(this, tr("名前を付ける"),
                                                 tr("番号の後に付ける名前（英数字）:"), QLineEdit::Normal,
                                                 indexed ? QString::fromStdString(indexed->label).trimmed() : QString(), &ok);
-    if (ok) m_session.Label(row, label);
+    if (ok) m_session.LabelImage(row, label);
 }
 
 void ShelfWindow::AskSaveList() {

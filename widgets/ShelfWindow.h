@@ -30,12 +30,11 @@ public:
     // Marks the row of the image the main window shows ("" for none).
     void MarkShown(const std::string& imagePath);
     QTreeWidget& List() const { return *m_list; }
-    QLineEdit& SearchField() const { return *m_search; }
     // The item showing session row `row`, whatever the sorting.
     QTreeWidgetItem* ItemOf(int row) const;
 
 signals:
-    void openImage(const std::string& path);
+    void imageChosen(const std::string& path);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -123,11 +123,11 @@ TEST_F(SessionTest, FloppyChoicesAndAMissingFloppy) {
     Start(nullptr);
     EXPECT_TRUE(prompter.calls().empty());
     EXPECT_EQ(session->FreePercent(), -1);
-    session->OpenImage(home.Path("none.img"));
+    session->UseImage(home.Path("none.img"));
     EXPECT_EQ(Told(), std::vector<std::string>{UnreadableFloppyMessage(home.Path("none.img/"))});
     EXPECT_TRUE(session->HasFloppyChoice());
     TestFloppy image(Medium::Image, "2:Demo/=Demo");
-    session->OpenImage(image.location());
+    session->UseImage(image.location());
     EXPECT_EQ(session->FloppyRoot(), image.location() + "/");
     EXPECT_EQ(session->ImageChooserFolder(), image.root());
     EXPECT_EQ(std::pair(session->SlotHoldsSong(0), session->SlotHoldsSong(1)), std::pair(false, true));

@@ -18,16 +18,16 @@ TEST(ShelfSession, NewImagesLabelsSavedListsAndFloppySongsDropped) {
     const auto read = [&](std::size_t rows) {
         return QTest::qWaitFor([&] { return session.Rows().size() == rows && session.RowsRead() == static_cast<int>(rows); });
     };
-    session.Open(shelf.path());
+    session.OpenFolder(shelf.path());
     session.MakeImages(2);
     ASSERT_TRUE(read(2));
     EXPECT_EQ(session.PathOf(1), shelf.Path("DSKA0001.IMG"));
 
-    EXPECT_TRUE(session.Label(0, QStringLiteral("結婚式")));
+    EXPECT_TRUE(session.LabelImage(0, QStringLiteral("結婚式")));
     ASSERT_TRUE(read(2));
     EXPECT_EQ(session.Rows()[0].file, "DSKA0000 結婚式.IMG");
     EXPECT_NE(prompter.calls().back().text.find("英数字"), std::string::npos) << "told the emulator shows only ASCII";
-    EXPECT_FALSE(session.Label(1, QStringLiteral("a/b")));
+    EXPECT_FALSE(session.LabelImage(1, QStringLiteral("a/b")));
 
     // Slots 1 and 2 of the main window's floppy moved onto the second image.
     EXPECT_TRUE(session.DropOnto(1, true, BuildPayload(kFloppyType, {"0", "1"})));

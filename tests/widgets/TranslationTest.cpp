@@ -27,7 +27,7 @@ QMap<QString, QString> Captions(MainDialog& dialog) {
     QMap<QString, QString> shown{{"title", dialog.windowTitle()}};
     for (const QLabel* label : dialog.findChildren<QLabel*>()) shown[label->objectName()] = label->text();
     for (const QPushButton* button : dialog.findChildren<QPushButton*>()) shown[button->objectName()] = button->text();
-    for (const GroupFrame* frame : dialog.findChildren<GroupFrame*>()) shown[frame->objectName()] = frame->Caption();
+    for (const GroupFrame* frame : dialog.findChildren<GroupFrame*>()) shown[frame->objectName()] = frame->accessibleName();
     for (const QTreeWidget* view : dialog.findChildren<QTreeWidget*>())
         for (int column = 0; column < view->columnCount(); ++column)
             shown[view->objectName() + QString::number(column)] = view->headerItem()->text(column);

@@ -142,7 +142,7 @@ TEST_F(WiringTest, AFloppyInADriveIsSavedWrittenAndEjectedFromTheBackgroundMenu)
     TestFloppy disk(Medium::Image, "1:Blues/live=Blues+"), other(Medium::Image, "2:Dawn/=Dawn");
     LoopDevice drive(disk.location());
     if (drive.path().empty()) GTEST_SKIP() << "needs a loop device: root, and losetup that can attach one";
-    dialog->CurrentSession().OpenImage(drive.path());
+    dialog->CurrentSession().UseImage(drive.path());
     EXPECT_EQ(floppyList.topLevelItem(0)->text(1), QStringLiteral("Blues"));
     EXPECT_EQ(enabled(), std::vector<bool>(3, true));
 
@@ -151,7 +151,7 @@ TEST_F(WiringTest, AFloppyInADriveIsSavedWrittenAndEjectedFromTheBackgroundMenu)
     dialog->SetSaveChooser([&](QWidget*, const std::string&) { return std::optional<std::string>(image); });
     bool progressShown = false;
     DriveSession& driveSession = dialog->CurrentSession().Drive();
-    const auto watch = QObject::connect(&driveSession, &DriveSession::copyProgress, [&](int done) {
+    const auto watch = QObject::connect(&driveSession, &DriveSession::diskCopyProgress, [&](int done) {
         if (done >= 0) progressShown |= dialog->findChild<QProgressDialog*>(QStringLiteral("diskCopyProgress")) != nullptr;
     });
     prompter.ClearCalls();
@@ -203,13 +203,13 @@ TEST_F(WiringTest, TheShelfFillsFiltersOpensAnImageAndTakesADrop) {
         std::filesystem::copy_file(TestFloppy(Medium::Image, description).location(), shelf.Path(name));
     WriteWhole(shelf.Path("DSKA0003.IMG"), "short");
     dialog->OpenShelf(shelf.path());
-    ShelfWindow& window = *dialog->Shelf();
+    ShelfWindow& window = *dialog->OpenedShelf();
     QTreeWidget& list = window.List();
     ASSERT_TRUE(QTest::qWaitFor([&] { return list.topLevelItemCount() == 3 && !list.topLevelItem(2)->text(ShelfWindow::StateColumn).contains("..."); }));
     EXPECT_EQ(list.topLevelItem(2)->text(ShelfWindow::StateColumn).toStdString(),
               "DSKA0003.IMG is not a 1.44 MB floppy image: it holds 5 bytes, not 1474560.");
 
-    window.SearchField().setText(QStringLiteral("ﾌﾞﾙｰｽ"));   // keyClicks types ASCII only
+    window.findChild<QLineEdit*>(QStringLiteral("shelfSearch"))->setText(QStringLiteral("ﾌﾞﾙｰｽ"));   // keyClicks types ASCII only
     EXPECT_EQ(std::vector<bool>({list.topLevelItem(0)->isHidden(), list.topLevelItem(1)->isHidden(), list.topLevelItem(2)->isHidden()}),
               std::vector<bool>({false, true, true}));
     EXPECT_EQ(std::pair(list.topLevelItem(0)->background(ShelfWindow::FirstTitleColumn).style(),
@@ -222,7 +222,7 @@ TEST_F(WiringTest, TheShelfFillsFiltersOpensAnImageAndTakesADrop) {
     EXPECT_TRUE(list.topLevelItem(0)->font(ShelfWindow::FileColumn).bold()) << "the image the window shows is marked";
 
     // A hard-disk song dropped on the second row goes into its first free slot.
-    window.SearchField().clear();
+    window.findChild<QLineEdit*>(QStringLiteral("shelfSearch"))->clear();
     QMimeData data;
     data.setData(QStringLiteral("text/plain"), QByteArray::fromStdString(*dialog->CurrentSession().SongsPayload({"Demo"})));
     Drop(list.viewport(), list.visualItemRect(list.topLevelItem(1)).center(), data, Qt::CopyAction);
