@@ -34,7 +34,7 @@ int MainApp::Run(int& argc, char** argv) {
     SetDeviceOpener([&udisks](const std::string& device, int flags) { return udisks.Open(device, flags); });
     SessionOptions options = m_options;
     options.udisks = &udisks;
-    MainDialog dialog(options);
+    MainDialog dialog(options, DesktopQuestions());
     std::optional<StateFile> state;
     if (const QString path = qEnvironmentVariable("TUNECRATE_STATE"); !path.isEmpty()) state.emplace(dialog, path);
     // Mounts and disks coming and going refresh the window, without asking the drive.

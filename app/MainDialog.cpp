@@ -98,7 +98,9 @@ std::optional<std::string> ChooseShelfFolder(QWidget* parent, const std::string&
 
 }  // namespace
 
-MainDialog::MainDialog(SessionOptions options, QWidget* parent)
+WindowQuestions DesktopQuestions() { return {nullptr, ChooseImageFile, ChooseBackupImage, ChooseShelfFolder}; }
+
+MainDialog::MainDialog(SessionOptions options, WindowQuestions questions, QWidget* parent)
     : QDialog(parent),
       m_session(std::move(options), [this](Place place) -> Prompter& { return PrompterFor(place); }),
       m_folderTree(m_session, this),
@@ -108,9 +110,7 @@ MainDialog::MainDialog(SessionOptions options, QWidget* parent)
       m_helpButton(QStringLiteral("Help.."), this),
       m_exitButton(tr("終了"), this),
       m_reloadButton(tr("再読み込み"), this),
-      m_fileChooser(ChooseImageFile),
-      m_folderChooser(ChooseShelfFolder),
-      m_saveChooser(ChooseBackupImage) {
+      m_questions(std::move(questions)) {
     setObjectName(QStringLiteral("mainDialog"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
@@ -227,13 +227,13 @@ void MainDialog::ShowFreeSpace() {
 }
 
 void MainDialog::OpenFloppyImage() {
-    const std::optional<std::string> chosen = m_fileChooser(this, m_session.ImageChooserFolder());
+    const std::optional<std::string> chosen = m_questions.imageFile(this, m_session.ImageChooserFolder());
     if (chosen) m_session.UseImage(*chosen);
 }
 
 void MainDialog::OpenShelf(std::optional<std::string> folder) {
     if (!folder) folder = m_session.ShelfStartFolder();
-    if (!folder) folder = m_folderChooser(this, m_session.WorkingDirectory());
+    if (!folder) folder = m_questions.shelfFolder(this, m_session.WorkingDirectory());
     if (!folder) return;
     if (!m_shelf) {
         m_shelf = std::make_unique<ShelfSession>([this]() -> Prompter& { return PrompterFor(Place::Shelf); },
@@ -259,7 +259,7 @@ void MainDialog::ShowAbout() {
 }
 
 Prompter& MainDialog::PrompterFor(Place place) {
-    if (m_testPrompter != nullptr) return *m_testPrompter;
+    if (m_questions.prompter != nullptr) return *m_questions.prompter;
     auto& prompter = m_prompters[place];
     if (!prompter) {
         QWidget* owner = place == Place::FolderTree     ? static_cast<QWidget*>(&m_folderTree)
@@ -328,12 +328,12 @@ void MainDialog::reject() {
 }
 
 void MainDialog::ChooseImageToSaveFloppy() {
-    const std::optional<std::string> chosen = m_saveChooser(this, m_session.ImageChooserFolder());
+    const std::optional<std::string> chosen = m_questions.backupImage(this, m_session.ImageChooserFolder());
     if (chosen) m_session.Drive().SaveFloppyToImage(*chosen);
 }
 
 void MainDialog::ChooseImageToWriteFloppy() {
-    const std::optional<std::string> chosen = m_fileChooser(this, m_session.ImageChooserFolder());
+    const std::optional<std::string> chosen = m_questions.imageFile(this, m_session.ImageChooserFolder());
     if (chosen) m_session.Drive().WriteImageToFloppy(*chosen);
 }
 

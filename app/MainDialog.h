@@ -28,6 +28,19 @@ namespace tunecrate {
 
 class FreeSpaceBar;
 
+// Asks for a file or a folder, starting in a folder; nullopt when cancelled.
+using FileChooser = std::function<std::optional<std::string>(QWidget* parent, const std::string& startFolder)>;
+
+// How the main window asks its user beyond its own controls: the program
+// passes the desktop's file dialogs and message boxes, a test its own answers.
+struct WindowQuestions {
+    Prompter* prompter = nullptr;   // none: message boxes owned by the place's widget
+    FileChooser imageFile;          // an image to open, or to write onto the floppy
+    FileChooser backupImage;        // the image file a floppy is saved into
+    FileChooser shelfFolder;        // the shelf's folder, when none is known
+};
+WindowQuestions DesktopQuestions();
+
 // The free space in the finest unit whose text fits `width` pixels.
 QString FittedFreeSpaceText(std::int64_t freeBytes, const QFontMetrics& metrics, int width);
 
@@ -37,17 +50,10 @@ QString FittedFreeSpaceText(std::int64_t freeBytes, const QFontMetrics& metrics,
 class MainDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit MainDialog(SessionOptions options, QWidget* parent = nullptr);
+    MainDialog(SessionOptions options, WindowQuestions questions, QWidget* parent = nullptr);
     ~MainDialog() override;
 
     Session& CurrentSession() { return m_session; }
-    // Questions and messages answered by a test instead of message boxes.
-    void SetPrompter(Prompter* prompter) { m_testPrompter = prompter; }
-    // Asks for an image file starting in a folder; nullopt when cancelled.
-    using FileChooser = std::function<std::optional<std::string>(QWidget* parent, const std::string& startFolder)>;
-    void SetFileChooser(FileChooser chooser) { m_fileChooser = std::move(chooser); }
-    // Asks for the image file a floppy is saved into; nullopt when cancelled.
-    void SetSaveChooser(FileChooser chooser) { m_saveChooser = std::move(chooser); }
     // The background's menu: open an image, back to the drive, the shelf, the
     // drive's own commands (save, write, eject), the about box.
     QMenu* BuildBackgroundMenu(QWidget* parent);
@@ -97,11 +103,7 @@ private:
     QLabel* m_versionText = nullptr;
     QLabel* m_freeSpaceText = nullptr;
     FreeSpaceBar* m_freeSpaceBar = nullptr;
-    Prompter* m_testPrompter = nullptr;
-    FileChooser m_fileChooser;
-    // Asks for the shelf's folder when none is known; nullopt when cancelled.
-    FileChooser m_folderChooser;
-    FileChooser m_saveChooser;
+    WindowQuestions m_questions;
     std::unique_ptr<ShelfSession> m_shelf;
     ShelfWindow* m_shelfWindow = nullptr;   // a child window, made on first use
     QPointer<QProgressDialog> m_dropProgress;   // while a drop runs

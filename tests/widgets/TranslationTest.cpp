@@ -52,8 +52,7 @@ TEST(Translations, TheWindowIsEnglishWithTheEnglishTranslationAndJapaneseWithout
         const auto translations = english ? InstallTranslations(*qApp, QLocale(QLocale::English))
                                           : std::vector<std::unique_ptr<QTranslator>>{};
         Workplace place("1:Old/");
-        MainDialog dialog(place.Options(&place.floppy));
-        dialog.SetPrompter(&place.prompter);
+        MainDialog dialog(place.Options(&place.floppy), WindowQuestions{&place.prompter, {}, {}, {}});
         dialog.CurrentSession().FirstFill();
         const QMap<QString, QString> shown = Captions(dialog);
         for (const auto& [name, japanese, inEnglish] : table) EXPECT_EQ(shown.value(name).toStdString(), english ? inEnglish : japanese) << name;

@@ -32,12 +32,17 @@ namespace {
 
 class WiringTest : public ::testing::Test, public Workplace {
 protected:
-    WiringTest() : Workplace("1:Old/keep=Old+ 3:Dawn/"), dialog(std::make_unique<MainDialog>(Options(&floppy))) {
-        dialog->SetPrompter(&prompter);
+    WiringTest()
+        : Workplace("1:Old/keep=Old+ 3:Dawn/"),
+          dialog(std::make_unique<MainDialog>(Options(&floppy), WindowQuestions{&prompter, Chosen(), Chosen(), {}})) {
         dialog->show();
         dialog->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
         dialog->CurrentSession().FirstFill();
+    }
+    // Every file dialog answers what the test last chose.
+    FileChooser Chosen() {
+        return [this](QWidget*, const std::string&) { return chosenFile; };
     }
     template <typename T>
     T& Find(const char* name) {
@@ -69,6 +74,7 @@ protected:
         return enter.isAccepted() && drop.isAccepted();
     }
 
+    std::optional<std::string> chosenFile;   // what every file dialog answers
     std::unique_ptr<MainDialog> dialog;
     std::unique_ptr<QMenu> menu;
     FloppyList& floppyList = Find<FloppyList>("floppyList");
@@ -148,7 +154,7 @@ TEST_F(WiringTest, AFloppyInADriveIsSavedWrittenAndEjectedFromTheBackgroundMenu)
 
     // Save: the chooser's file, a progress dialog while it runs and none after, then one message.
     const std::string image = home.Path("saved.img");
-    dialog->SetSaveChooser([&](QWidget*, const std::string&) { return std::optional<std::string>(image); });
+    chosenFile = image;
     bool progressShown = false;
     DriveSession& driveSession = dialog->CurrentSession().Drive();
     const auto watch = QObject::connect(&driveSession, &DriveSession::diskCopyProgress, [&](int done) {
@@ -163,7 +169,7 @@ TEST_F(WiringTest, AFloppyInADriveIsSavedWrittenAndEjectedFromTheBackgroundMenu)
     EXPECT_EQ(prompter.calls()[0].text, Say(texts::kBackupDone, {drive.path(), image}));
 
     // Write another image back: asked first; the list then shows what the disk holds now.
-    dialog->SetFileChooser([&](QWidget*, const std::string&) { return std::optional<std::string>(other.location()); });
+    chosenFile = other.location();
     prompter.AnswerOkCancel(true);
     MenuAction("restoreFloppyAction").trigger();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !driveSession.Copying(); }));
