@@ -8,8 +8,16 @@ else
 BUILD ?= build
 endif
 JOBS ?= $(shell nproc)
+# The benchmarks are built where they are run: not in the sanitized build,
+# which only tests (`make bench` builds them in its own build).
+ifeq ($(SANITIZE),1)
+BENCH ?= 0
+else
+BENCH ?= 1
+endif
 CMAKE_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	-DTUNECRATE_SANITIZE=$(if $(filter 1,$(SANITIZE)),ON,OFF) \
+	-DTUNECRATE_BUILD_BENCH=$(if $(filter 1,$(BENCH)),ON,OFF) \
 	-DTUNECRATE_WERROR=$(if $(filter 1,$(WERROR)),ON,OFF)
 # The sanitized build keeps line tables only (-g1): a sanitizer's report still
 # names files and lines, and the build takes about a quarter less time.
@@ -42,6 +50,7 @@ test: build
 translations: deps
 	bash scripts/update-translations.sh
 
+bench: BENCH = 1
 bench: build
 	@for b in $(BUILD)/bench/*_bench; do echo "== $$b"; $$b; done
 
@@ -103,6 +112,7 @@ fuzz: deps
 	@# with another run's.
 	rm -rf $(FUZZ_BUILD)/corpus
 	mkdir -p $(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/artifacts
+	@command -v llvm-symbolizer >/dev/null || echo "fuzz: no llvm-symbolizer (package llvm): a crash will show bare addresses"
 	UBSAN_OPTIONS=print_stacktrace=1 $(FUZZ_BUILD)/fuzz/image_fuzz -max_total_time=$(FUZZ_SECONDS) \
 	  -max_len=$(FUZZ_MAX_LEN) -timeout=10 -reload=0 -print_final_stats=1 \
 	  -artifact_prefix=$(FUZZ_BUILD)/artifacts/ $(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/seeds
