@@ -16,11 +16,11 @@ StateFile::StateFile(MainDialog& dialog, QString path) : m_dialog(dialog), m_pat
     Session& session = dialog.CurrentSession();
     for (auto changed : {&Session::floppyChanged, &Session::songsChanged}) connect(&session, changed, this, &StateFile::WriteSoon);
     auto* tree = dialog.findChild<FolderTree*>(QStringLiteral("folderTree"));
-    connect(tree, &QTreeWidget::currentItemChanged, this, &StateFile::WriteSoon);
     connect(tree, &QTreeWidget::itemExpanded, this, &StateFile::WriteSoon);
     connect(qApp, &QApplication::focusChanged, this, &StateFile::WriteSoon);
     for (const char* name : {"folderTree", "hardDiskList", "floppyList"}) {
         auto* view = dialog.findChild<QTreeWidget*>(QString::fromLatin1(name));
+        connect(view, &QTreeWidget::currentItemChanged, this, &StateFile::WriteSoon);
         connect(view->verticalScrollBar(), &QScrollBar::valueChanged, this, &StateFile::WriteSoon);
         connect(view->horizontalScrollBar(), &QScrollBar::valueChanged, this, &StateFile::WriteSoon);
     }
@@ -81,6 +81,10 @@ void StateFile::Write() {
             QTreeWidgetItem* item = list->topLevelItem(row);
             out << list->objectName() << " " << row << " " << rect(list->viewport(), list->visualItemRect(item)) << " "
                 << item->text(list == &floppyList ? 1 : 0) << "\n";
+        }
+        // The row a click made current: a second click on it opens a cell's editor.
+        if (QTreeWidgetItem* current = list->currentItem(); current != nullptr) {
+            out << "current " << list->objectName() << " " << list->indexOfTopLevelItem(current) << "\n";
         }
     }
     for (QTreeWidgetItemIterator it(&folderTree); *it != nullptr; ++it) {

@@ -49,8 +49,7 @@ keys_for() {
 }
 
 # point X Y [ACTION...]: the pointer there (--sync waits 15 s for a move to
-# where it already is), then the xdotool actions. Two clicks that are no double
-# click: the second 0.6 s (over Qt's 400 ms) after getmouselocation saw the first taken.
+# where it already is), then the xdotool actions.
 point() {
   [ "$(xdotool getmouselocation --shell | head -2 | tr '\n' ' ')" = "X=$1 Y=$2 " ] || xdotool mousemove --sync "$1" "$2"
   [ $# -le 2 ] || xdotool "${@:3}"

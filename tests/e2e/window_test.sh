@@ -37,7 +37,9 @@ wait_for grep -q '^floppyList 0 [-0-9 ]* $' "$TUNECRATE_STATE" || fail "the list
 
 # 3. Japanese typed into the comment of slot 3: two clicks open the editor, Enter stores.
 read -r fx fy < <(row_centre floppyList 2)
-point $((fx + 110)) "$fy" click 1 getmouselocation >/dev/null; sleep 0.6; xdotool click 1
+point $((fx + 110)) "$fy" click 1
+wait_for grep -q '^current floppyList 2$' "$TUNECRATE_STATE" || fail "a click on slot 3 did not make it current"
+sleep 0.6; xdotool click 1   # read as a second click, not a double click (Qt's 400 ms)
 wait_for grep -q '^focus InPlaceEdit$' "$TUNECRATE_STATE" || fail "two clicks on a comment opened no editor"
 xdotool key ctrl+a; xdotool type --delay 40 "春の録音"; xdotool key Return
 wait_for sh -c "mtype -i '$img' ::comments.dat | sed -n 3p | iconv -f CP932 -t UTF-8 | grep -q '^春の録音'" \
@@ -51,8 +53,9 @@ read -r _ fy < <(row_centre floppyList 0)
 point $((comment + 10)) "$fy" click 1
 read -r _ _ _ _ _ _ _ _ comment < <(view hardDiskList)
 read -r hx hy < <(row_centre hardDiskList 0)
-point "$((hx - 60))" "$hy" click 1 getmouselocation >/dev/null; sleep 0.6
-point $((comment + 10)) "$hy" click 1
+point "$((hx - 60))" "$hy" click 1
+wait_for grep -q '^current hardDiskList 0$' "$TUNECRATE_STATE" || fail "a click on a song did not make it current"
+sleep 0.6; point $((comment + 10)) "$hy" click 1
 wait_for grep -q '^focus InPlaceEdit$' "$TUNECRATE_STATE" || fail "two clicks on a song's comment opened no editor"
 xdotool key Escape
 for list in floppyList hardDiskList; do
