@@ -25,6 +25,11 @@ public:
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override { event->acceptProposedAction(); }
+    // OUT.over: the drag was offered here and taken, so a release now drops it.
+    void dragMoveEvent(QDragMoveEvent* event) override {
+        event->acceptProposedAction();
+        if (QFile over(m_out + QStringLiteral(".over")); over.open(QIODevice::WriteOnly)) over.close();
+    }
     void dropEvent(QDropEvent* event) override {
         const QMimeData* mime = event->mimeData();
         event->acceptProposedAction();

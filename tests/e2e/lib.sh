@@ -62,9 +62,12 @@ sum() { md5sum | cut -d' ' -f1; }
 row_centre() { awk -v l="$1" -v r="$2" '$1 == l && $2 == r { print int($3 + $5 / 2), int($4 + $6 / 2); exit }' "$TUNECRATE_STATE"; }
 folder_centre() { awk -v p="$1" '$1 ~ /^(folder|selected)$/ && $6 == p { print int($2 + $4 / 2), int($3 + $5 / 2); exit }' "$TUNECRATE_STATE"; }
 
-# drag BUTTON X1 Y1 X2 Y2: a real drag with that mouse button, in steps.
+# drag BUTTON X1 Y1 X2 Y2 [CMD...]: a real drag with that mouse button, in
+# steps, released once CMD tells that another program's window has taken it.
 drag() {
   point "$2" "$3" mousedown "$1" sleep 0.2
   for i in 1 2 3 4 5 6; do point $(($2 + ($4 - $2) * i / 6)) $(($3 + ($5 - $3) * i / 6)) sleep 0.1; done
-  point $(($4 + 1)) "$5" sleep 0.2 mousemove --sync "$4" "$5" mouseup "$1"
+  point $(($4 + 1)) "$5" sleep 0.2 mousemove --sync "$4" "$5"
+  [ $# -le 5 ] || wait_for "${@:6}" || fail "the drag was not taken where it stands: ${*:6}"
+  xdotool mouseup "$1"
 }

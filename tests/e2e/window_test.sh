@@ -95,7 +95,7 @@ wait_for test -f "$target/Blues in F.B00" || fail "the drop did not land on the 
 RECEIVER_PID=$!
 wait_window "drop receiver" >/dev/null || fail "the receiving window did not appear"
 read -r fx fy < <(row_centre floppyList 2)
-drag 1 "$fx" "$fy" 1000 200
+drag 1 "$fx" "$fy" 1000 200 test -f "$work/received.over"
 wait_for test -s "$work/received" || fail "the other program received nothing"
 [ "$(cat "$work/received")" = "$(printf 'FD\n2\n')" ] || fail "the other program received '$(cat "$work/received")'"
 # ... and, as a file manager wants them, the song's files named by its title.
@@ -112,7 +112,7 @@ cp "$work/songs/Blues.b00" "$work/manager/Waltz.B00"
 SOURCE_PID=$!
 wait_window "file source" >/dev/null || fail "the file manager's window did not appear"
 read -r fx fy < <(row_centre floppyList 0)
-drag 1 1000 200 "$fx" "$fy"
+drag 1 1000 200 "$fx" "$fy" grep -q '^current floppyList 0$' "$TUNECRATE_STATE"
 wait_for grep -q '^floppyList 0 .* Waltz$' "$TUNECRATE_STATE" || fail "slot 1 does not show the dropped file's song"
 [ "$(mtype -i "$img" ::MDR_00.B00 | sum)" = "$(sum < "$work/manager/Waltz.B00")" ] || fail "slot 1 does not hold the dropped song"
 [ -f "$work/manager/Waltz.B00" ] || fail "a file manager's copy took its file away"
