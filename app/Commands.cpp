@@ -232,7 +232,7 @@ int Import(const CommandLine& line, std::ostream& out, std::ostream& err) {
         }
     }
     const auto notPlaced = [&](const std::vector<std::string>& songs, const std::string& reason) {
-        for (const std::string& song : songs) err << "tunecrate: " << Say(texts::kNotPlaced, {song, OneLine(reason)}) << "\n";
+        for (const std::string& song : songs) err << "tunecrate: " << Translated(texts::kNotPlaced, {song, OneLine(reason)}) << "\n";
         if (!songs.empty()) status = 1;
     };
     const Floppies found = IsFolder(target) ? FloppiesAt(target) : Floppies{};
@@ -271,7 +271,7 @@ int Import(const CommandLine& line, std::ostream& out, std::ostream& err) {
         // As many songs as the image has free slots; the rest wait for the next image.
         const auto free = static_cast<std::size_t>(std::count_if(
             reading.rows.begin(), reading.rows.end(), [](const SlotRow& r) { return r.state == SlotState::EmptySlot; }));
-        lastReason = Say(texts::kNoFreeSlot, {volume->Root()});
+        lastReason = Translated(texts::kNoFreeSlot, {volume->Root()});
         if (free == 0) continue;
         const std::vector<std::string> batch(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(std::min(free, pending.size())));
         std::vector<std::string> left;   // songs for the next image, in their order
@@ -291,7 +291,7 @@ int Import(const CommandLine& line, std::ostream& out, std::ostream& err) {
         left.insert(left.end(), pending.begin() + static_cast<std::ptrdiff_t>(batch.size()), pending.end());
         // A failure stops the import there: what did not go is named, not tried elsewhere.
         if (std::any_of(places.begin(), places.end(), [](const SongPlace& p) { return p.slot < 0 && !p.noFreeSlot; })) {
-            notPlaced(left, Say(texts::kDropStopped));
+            notPlaced(left, Translated(texts::kDropStopped));
             return ended();
         }
         pending = std::move(left);

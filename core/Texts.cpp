@@ -14,7 +14,7 @@ TextTranslator& Translator() {
 
 void SetTextTranslator(TextTranslator translator) { Translator() = std::move(translator); }
 
-std::string Say(const char* source, std::initializer_list<std::string_view> args) {
+std::string Translated(const char* source, std::initializer_list<std::string_view> args) {
     const TextTranslator& translator = Translator();
     const std::string text = translator ? translator(source) : std::string(source);
     std::string said;

@@ -20,7 +20,7 @@ void SetTextTranslator(TextTranslator translator);
 
 // `source` in the user's language, with %1 ... %9 replaced by `args` in one
 // pass: an argument that holds "%2" (a file name, say) stays as it is.
-std::string Say(const char* source, std::initializer_list<std::string_view> args = {});
+std::string Translated(const char* source, std::initializer_list<std::string_view> args = {});
 
 // Every text of the core that reaches the user, in one place.
 namespace texts {

@@ -21,7 +21,7 @@ DriveSession::DriveSession(const Session& session, std::function<std::vector<Mou
 
 std::string DriveSession::DriveOrRefuse() {
     std::string drive = m_session.FloppyDrive();
-    if (drive.empty()) TellFailure(Say(texts::kNotAFloppyDrive, {m_session.FloppyRoot()}));
+    if (drive.empty()) TellFailure(Translated(texts::kNotAFloppyDrive, {m_session.FloppyRoot()}));
     return drive;
 }
 
@@ -63,7 +63,7 @@ void DriveSession::WriteImageToFloppy(const std::string& imagePath) {
         TellFailure(problem);
         return;
     }
-    if (!m_prompter().AskOkCancel(Say(texts::kRestoreQuestion, {device, imagePath}), "Tunecrate")) return;
+    if (!m_prompter().AskOkCancel(Translated(texts::kRestoreQuestion, {device, imagePath}), "Tunecrate")) return;
     // A mounted floppy is let go first, where the disk service can do it.
     if (const auto mountPoint = MountPointOf(device, mounts); mountPoint && m_udisks != nullptr && m_udisks->Available()) {
         if (const Result unmounted = UnmountFloppy(device, *mountPoint, mounts, *m_udisks); !unmounted.ok()) {

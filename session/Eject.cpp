@@ -14,7 +14,7 @@ Result UnmountFloppy(const std::string& device, const std::string& mountPoint, c
     FlushMountedFolder(mountPoint);
     QString error;
     if (!udisks.Unmount(DeviceMountedAt(mountPoint, mounts).value_or(device), &error)) {
-        return Result{Status::Failed, 0, Say(texts::kEjectUnmountFailed, {mountPoint, error.toStdString()})};
+        return Result{Status::Failed, 0, Translated(texts::kEjectUnmountFailed, {mountPoint, error.toStdString()})};
     }
     return {};
 }
@@ -28,16 +28,16 @@ Result EjectFloppy(const std::string& location, const std::vector<MountEntry>& m
         device = *mounted;
         mountPoint = location;
     } else {
-        return Result::Refused(Say(texts::kNotAFloppyDrive, {location}));
+        return Result::Refused(Translated(texts::kNotAFloppyDrive, {location}));
     }
     if (udisks == nullptr || !udisks->Available()) {
         // Flushed, but a mounted disk stays mounted: the user finishes by hand.
         if (!mountPoint.empty()) {
             FlushMountedFolder(mountPoint);
-            return Result::Refused(Say(texts::kEjectByHand, {mountPoint}));
+            return Result::Refused(Translated(texts::kEjectByHand, {mountPoint}));
         }
         FlushDevice(device);
-        return Result::Notice(Say(texts::kEjectFlushedDevice, {device}));
+        return Result::Notice(Translated(texts::kEjectFlushedDevice, {device}));
     }
     if (!mountPoint.empty()) {
         if (Result unmounted = UnmountFloppy(device, mountPoint, mounts, *udisks); !unmounted.ok()) return unmounted;
@@ -46,8 +46,8 @@ Result EjectFloppy(const std::string& location, const std::vector<MountEntry>& m
     }
     // Unmounted and flushed: the disk is safe even when the drive stays on.
     QString error;
-    return Result::Notice(udisks->PowerOff(device, &error) ? Say(texts::kEjectDone, {device})
-                                                           : Say(texts::kEjectNoPowerOff, {device, error.toStdString()}));
+    return Result::Notice(udisks->PowerOff(device, &error) ? Translated(texts::kEjectDone, {device})
+                                                           : Translated(texts::kEjectNoPowerOff, {device, error.toStdString()}));
 }
 
 }  // namespace tunecrate

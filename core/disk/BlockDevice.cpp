@@ -82,10 +82,10 @@ int OpenDeviceNode(const std::string& path, int flags) {
 std::string DeviceOpenFailure(const std::string& device, int error) {
     if (error == EACCES || error == EPERM) {
         const char* user = std::getenv("USER");
-        return Say(texts::kDeviceNoPermission, {device, user != nullptr && *user != '\0' ? user : "$USER"});
+        return Translated(texts::kDeviceNoPermission, {device, user != nullptr && *user != '\0' ? user : "$USER"});
     }
-    if (error == EBUSY) return Say(texts::kDeviceBusy, {device});
-    if (error == ENOMEDIUM) return Say(texts::kDeviceNoDisk, {device});
+    if (error == EBUSY) return Translated(texts::kDeviceBusy, {device});
+    if (error == ENOMEDIUM) return Translated(texts::kDeviceNoDisk, {device});
     return "Cannot open " + device + ".\n" + Result::FromErrno(error).reason;
 }
 

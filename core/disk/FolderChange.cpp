@@ -467,7 +467,7 @@ Result CarryOutChange(const std::string& folder, const std::vector<ChangeStep>& 
     if (run.error != 0) {
         releaseStaged();
         record.Release();
-        return Result::FromErrno(run.error, Say(texts::kChangeUnfinished, {folder, std::strerror(run.error)}));
+        return Result::FromErrno(run.error, Translated(texts::kChangeUnfinished, {folder, std::strerror(run.error)}));
     }
     releaseStaged();
     // The steps are on the disk before their record goes; if that cannot be

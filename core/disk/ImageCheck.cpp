@@ -44,12 +44,12 @@ void LookAtSlots(std::string_view folder, const std::string& shownFolder, std::v
             if (slot[26] != '\0' || slot[27] != '\0') {
                 const auto cluster = static_cast<std::uint32_t>(static_cast<unsigned char>(slot[26]) |
                                                                 (static_cast<unsigned char>(slot[27]) << 8));
-                problems.push_back(Say(texts::kLongNameWithCluster, {shownFolder, Number(i), Number(cluster)}));
+                problems.push_back(Translated(texts::kLongNameWithCluster, {shownFolder, Number(i), Number(cluster)}));
             }
             continue;
         }
         if (run && (end || static_cast<unsigned char>(slot[0]) == 0xE5)) {
-            problems.push_back(Say(texts::kOrphanedLongName, {shownFolder, Number(*run)}));
+            problems.push_back(Translated(texts::kOrphanedLongName, {shownFolder, Number(*run)}));
         }
         run.reset();
         if (end) break;
@@ -92,13 +92,13 @@ void Visit(Tour& tour, const std::vector<FatEntry>& entries, const std::string& 
 std::string ChainText(const FatImage& fat, const ImageSurvey& survey, const ImageSurvey::Item& item) {
     using Problem = FatImage::Walk::Problem;
     if (item.problem == Problem::None || item.problem == Problem::Short) return {};
-    if (item.count == 0) return Say(texts::kStartOffDisk, {item.path, Number(item.entry.firstCluster)});
+    if (item.count == 0) return Translated(texts::kStartOffDisk, {item.path, Number(item.entry.firstCluster)});
     const std::uint16_t last = survey.ClustersOf(item).back();
     switch (item.problem) {
-        case Problem::LeavesDisk: return Say(texts::kChainLeavesDisk, {item.path, Number(last), Number(fat.Next(last))});
-        case Problem::MeetsFree: return Say(texts::kChainMeetsFree, {item.path, Number(last)});
-        case Problem::MeetsBad: return Say(texts::kChainMeetsBad, {item.path, Number(last)});
-        case Problem::Loops: return Say(texts::kChainLoops, {item.path, Number(last), Number(fat.Next(last))});
+        case Problem::LeavesDisk: return Translated(texts::kChainLeavesDisk, {item.path, Number(last), Number(fat.Next(last))});
+        case Problem::MeetsFree: return Translated(texts::kChainMeetsFree, {item.path, Number(last)});
+        case Problem::MeetsBad: return Translated(texts::kChainMeetsBad, {item.path, Number(last)});
+        case Problem::Loops: return Translated(texts::kChainLoops, {item.path, Number(last), Number(fat.Next(last))});
         case Problem::None:
         case Problem::Short: break;
     }
@@ -144,13 +144,13 @@ std::optional<std::uint32_t> FirstFatDifference(const FatImage& fat, std::string
 }
 
 std::string FatDifferenceText(std::uint32_t entry) {
-    return entry < 2 ? Say(texts::kFatsDifferReserved) : Say(texts::kFatsDiffer, {Number(entry)});
+    return entry < 2 ? Translated(texts::kFatsDifferReserved) : Translated(texts::kFatsDiffer, {Number(entry)});
 }
 
 std::string ChainDamage(const FatImage& fat, const ImageSurvey& survey, const ImageSurvey::Item& item) {
     if (std::string text = ChainText(fat, survey, item); !text.empty()) return text;
     if (const auto shared = SharedCluster(survey, item)) {
-        return Say(texts::kClusterShared, {item.path, Number(shared->first), shared->second->path});
+        return Translated(texts::kClusterShared, {item.path, Number(shared->first), shared->second->path});
     }
     return {};
 }
@@ -162,33 +162,33 @@ std::vector<std::string> ImageProblems(const FatImage& fat, std::string_view fir
     // Its high bits are all set on every FAT12 disk; a checker that finds
     // them otherwise in both copies will not even look further.
     if (const std::uint16_t media = fat.Next(0); (media & 0xFF0) != 0xFF0) {
-        problems.push_back(Say(texts::kFatMediaEntry, {Hex(media)}));
+        problems.push_back(Translated(texts::kFatMediaEntry, {Hex(media)}));
     }
     std::set<std::pair<std::size_t, std::size_t>> sharers;   // each pair of items told once
     for (const ImageSurvey::Item& item : survey.items) {
         const FatEntry& entry = item.entry;
         if (entry.IsFolder() && entry.firstCluster == 0) {
-            problems.push_back(Say(texts::kFolderWithoutCluster, {item.path}));
+            problems.push_back(Translated(texts::kFolderWithoutCluster, {item.path}));
         } else if (!entry.IsFolder() && entry.firstCluster == 0 && entry.size > 0) {
-            problems.push_back(Say(texts::kSizeWithoutCluster, {item.path, Number(entry.size)}));
+            problems.push_back(Translated(texts::kSizeWithoutCluster, {item.path, Number(entry.size)}));
         } else if (std::string text = ChainText(fat, survey, item); !text.empty()) {
             problems.push_back(std::move(text));
         }
-        if (entry.IsFolder() && entry.size != 0) problems.push_back(Say(texts::kFolderWithSize, {item.path, Number(entry.size)}));
+        if (entry.IsFolder() && entry.size != 0) problems.push_back(Translated(texts::kFolderWithSize, {item.path, Number(entry.size)}));
         if (const auto shared = SharedCluster(survey, item)) {
             const auto one = static_cast<std::size_t>(&item - survey.items.data());
             const auto other = static_cast<std::size_t>(shared->second - survey.items.data());
             if (sharers.insert(std::minmax(one, other)).second) {
-                problems.push_back(Say(texts::kClusterShared, {item.path, Number(shared->first), shared->second->path}));
+                problems.push_back(Translated(texts::kClusterShared, {item.path, Number(shared->first), shared->second->path}));
             }
         }
         if (entry.IsFolder() || (entry.firstCluster == 0 && entry.size > 0)) continue;
         const std::size_t needed = (std::size_t{entry.size} + kImageSectorBytes - 1) / kImageSectorBytes;
         const auto clusters = Number(static_cast<std::uint32_t>(item.count));
         if (item.problem == FatImage::Walk::Problem::Short) {
-            problems.push_back(Say(texts::kChainShort, {item.path, clusters, Number(entry.size)}));
+            problems.push_back(Translated(texts::kChainShort, {item.path, clusters, Number(entry.size)}));
         } else if (item.problem == FatImage::Walk::Problem::None && item.count > needed) {
-            problems.push_back(Say(texts::kChainLong, {item.path, clusters, Number(entry.size)}));
+            problems.push_back(Translated(texts::kChainLong, {item.path, clusters, Number(entry.size)}));
         }
     }
     problems.insert(problems.end(), survey.slotProblems.begin(), survey.slotProblems.end());
@@ -200,7 +200,7 @@ std::vector<std::string> ImageProblems(const FatImage& fat, std::string_view fir
     if (const std::uint32_t lost = fat.ClusterCount() - fat.FreeClusters() - fat.BadClusters() - held; lost > 0) {
         std::uint16_t firstLost = 2;
         while (!inUse(firstLost) || survey.owners[firstLost] != 0) ++firstLost;
-        problems.push_back(Say(texts::kLostClusters, {Number(lost), Number(firstLost)}));
+        problems.push_back(Translated(texts::kLostClusters, {Number(lost), Number(firstLost)}));
     }
     return problems;
 }

@@ -381,26 +381,26 @@ Result ImageVolume::ChangeRefusal(const std::vector<std::string>& names, const I
     if (!m_image) return Refusal();
     const ImageFile& image = *m_image;
     if (image.readOnly) {
-        return Result::FromErrno(EROFS, Say(image.device ? texts::kWriteProtectedDisk : texts::kImageFileReadOnly, {m_imagePath}));
+        return Result::FromErrno(EROFS, Translated(image.device ? texts::kWriteProtectedDisk : texts::kImageFileReadOnly, {m_imagePath}));
     }
     if (!image.broken.empty()) return Result::FromErrno(EIO, image.broken);
     // Which copy is right is for a repair tool to decide; a write would make
     // both alike, and a checker could no longer tell.
     if (const auto entry = FirstFatDifference(image.fat, image.fatOnDisk[0], image.fatOnDisk[1])) {
-        return Result::FromErrno(EIO, Say(texts::kImageDamaged, {m_imagePath, FatDifferenceText(*entry)}));
+        return Result::FromErrno(EIO, Translated(texts::kImageDamaged, {m_imagePath, FatDifferenceText(*entry)}));
     }
     for (const std::string& name : names) {
         for (const FatEntry& entry : image.fat.Find(name)) {
             const std::string shown = entry.longName.empty() ? entry.shortName : entry.longName;
             if (entry.IsFolder()) return Result::FromErrno(EISDIR, Root() + shown + " is a folder.");
             if ((entry.attributes & kReadOnlyAttribute) != 0) {
-                return Result::FromErrno(EACCES, Say(texts::kReadOnlyFile, {Root() + shown}));
+                return Result::FromErrno(EACCES, Translated(texts::kReadOnlyFile, {Root() + shown}));
             }
             // Freeing a damaged chain could free another file's clusters.
             for (const ImageSurvey::Item& item : survey.items) {
                 if (!item.inRoot || item.entry.slot != entry.slot) continue;
                 if (std::string damage = ChainDamage(image.fat, survey, item); !damage.empty()) {
-                    return Result::FromErrno(EIO, Say(texts::kImageDamaged, {m_imagePath, damage}));
+                    return Result::FromErrno(EIO, Translated(texts::kImageDamaged, {m_imagePath, damage}));
                 }
             }
         }
@@ -466,7 +466,7 @@ Result ImageVolume::Apply(const std::vector<FileChange>& changes, Room room) {
     const std::uint64_t keep = room == Room::Songs ? CatalogueRoomBytes(kImageSectorBytes) / kImageSectorBytes : 0;
     if (needed > 0 && std::uint64_t{needed} + keep > free) return Result::FromErrno(ENOSPC);
     const std::vector<std::uint32_t> slots = fat.FreeSlots();
-    if (slots.size() < newNames) return Result::FromErrno(ENOSPC, Say(texts::kRootFolderFull));
+    if (slots.size() < newNames) return Result::FromErrno(ENOSPC, Translated(texts::kRootFolderFull));
 
     auto fail = [&](std::string step) {
         const int err = errno != 0 ? errno : EIO;
@@ -557,7 +557,7 @@ Result ImageVolume::Apply(const std::vector<FileChange>& changes, Room room) {
     for (const auto& chain : oldChains) fat.Free(chain);
     if (!image.WriteFats() || !image.FlushWrites()) {
         const Result failed = fail("FAT");
-        return Result::Notice(Say(texts::kOldRoomNotFreed, {m_imagePath, Result::FromErrno(failed.error).reason}));
+        return Result::Notice(Translated(texts::kOldRoomNotFreed, {m_imagePath, Result::FromErrno(failed.error).reason}));
     }
     return {};
 }

@@ -48,7 +48,7 @@ BackupSource ResolveSource(const std::string& source, const std::vector<MountEnt
     if (IsFolder(source)) {
         const std::optional<std::string> device = DeviceMountedAt(source, mounts);
         if (!device) {
-            resolved.failure = Say(texts::kNotAFloppyDrive, {source});
+            resolved.failure = Translated(texts::kNotAFloppyDrive, {source});
             return resolved;
         }
         FlushMountedFolder(source);   // the device must hold what the folder shows
@@ -72,7 +72,7 @@ std::unique_ptr<ImageStore> OpenFloppyDisk(const std::string& path, int flags, c
     if (!disk.store) {
         failure = Result::Refused(disk.failure);
     } else if (disk.bytes != kImageBytes) {
-        failure = Result::Refused(Say(texts::kNotAFloppyDisk, {shown, std::to_string(disk.bytes)}));
+        failure = Result::Refused(Translated(texts::kNotAFloppyDisk, {shown, std::to_string(disk.bytes)}));
     } else {
         return wrap ? wrap(std::move(disk.store)) : std::move(disk.store);
     }
@@ -119,7 +119,7 @@ BackupOutcome BackupFloppy(const std::string& source, const std::string& imagePa
                            const ImageStoreWrapper& wrap) {
     BackupOutcome outcome;
     if (!replace && (FileSize(imagePath) || IsFolder(imagePath))) {
-        outcome.result = Result{Status::TargetExists, EEXIST, Say(texts::kImageExists, {imagePath})};
+        outcome.result = Result{Status::TargetExists, EEXIST, Translated(texts::kImageExists, {imagePath})};
         return outcome;
     }
     const BackupSource from = ResolveSource(source, mounts);
@@ -168,20 +168,20 @@ BackupOutcome BackupFloppy(const std::string& source, const std::string& imagePa
 }
 
 std::string BackupOutcome::Message(const std::string& source, const std::string& imagePath) const {
-    if (cancelled) return Say(texts::kBackupCancelled);
+    if (cancelled) return Translated(texts::kBackupCancelled);
     if (!result.ok()) return result.reason;
-    if (unreadable.empty()) return Say(texts::kBackupDone, {source, imagePath});
-    std::string text = Say(texts::kBackupUnreadable, {source, imagePath, std::to_string(unreadable.size()),
+    if (unreadable.empty()) return Translated(texts::kBackupDone, {source, imagePath});
+    std::string text = Translated(texts::kBackupUnreadable, {source, imagePath, std::to_string(unreadable.size()),
                                                       logPath.empty() ? "-" : logPath});
     if (!songsHit.empty()) {
-        text += "\n" + Say(texts::kSongsHit);
+        text += "\n" + Translated(texts::kSongsHit);
         for (const std::string& song : songsHit) text += "\n  " + song;
     }
     std::string others;
     for (const std::string& file : filesHit) {
         if (SlotOfFile(file) < 0) others += "\n  " + file;
     }
-    if (!others.empty()) text += "\n" + Say(texts::kFilesHit) + others;
+    if (!others.empty()) text += "\n" + Translated(texts::kFilesHit) + others;
     if (!result.reason.empty()) text += "\n\n" + result.reason;
     return text;
 }
@@ -192,7 +192,7 @@ std::string RestoreImageProblem(const std::string& imagePath) {
     if (problem.empty() && image.FileBytes() != kImageBytes) {
         problem = imagePath + " holds " + std::to_string(image.FileBytes()) + " bytes, not " + std::to_string(kImageBytes) + ".";
     }
-    return problem.empty() ? problem : Say(texts::kNotAFloppyImage, {imagePath, problem});
+    return problem.empty() ? problem : Translated(texts::kNotAFloppyImage, {imagePath, problem});
 }
 
 RestoreOutcome RestoreFloppy(const std::string& imagePath, const std::string& device,
@@ -205,7 +205,7 @@ RestoreOutcome RestoreFloppy(const std::string& imagePath, const std::string& de
         return outcome;
     }
     if (const std::optional<std::string> mountPoint = MountPointOf(device, mounts)) {
-        outcome.result = Result::Refused(Say(texts::kDeviceMounted, {device, *mountPoint}));
+        outcome.result = Result::Refused(Translated(texts::kDeviceMounted, {device, *mountPoint}));
         return outcome;
     }
     const std::optional<std::string> bytes = ReadFileBytes(imagePath, kImageBytes + 1);
@@ -226,10 +226,10 @@ RestoreOutcome RestoreFloppy(const std::string& imagePath, const std::string& de
 
 std::string RestoreOutcome::Message(const std::string& imagePath, const std::string& device) const {
     if (!touched) return result.reason;
-    if (writing.cancelled) return Say(texts::kRestoreCancelled, {device});
+    if (writing.cancelled) return Translated(texts::kRestoreCancelled, {device});
     std::string text;
     if (writing.differing.empty() && writing.unwritten.empty()) {
-        text = Say(texts::kRestoreDone, {imagePath, device});
+        text = Translated(texts::kRestoreDone, {imagePath, device});
     } else {
         std::string list;
         for (std::size_t i = 0; i < writing.differing.size() && i < 20; ++i) {
@@ -239,7 +239,7 @@ std::string RestoreOutcome::Message(const std::string& imagePath, const std::str
         if (writing.differing.empty()) {
             for (std::uint32_t sector : writing.unwritten) list += (list.empty() ? "" : ", ") + std::to_string(sector);
         }
-        text = Say(texts::kRestoreDiffers, {imagePath, device,
+        text = Translated(texts::kRestoreDiffers, {imagePath, device,
                                            std::to_string(std::max(writing.differing.size(), writing.unwritten.size())), list});
     }
     if (!result.ok()) text += "\n\n" + result.reason;

@@ -288,8 +288,8 @@ Result EditSlotText(FloppyVolume& volume, const std::vector<SlotRow>& shown, con
 }
 
 std::string CatalogueChangedMessage(bool applied) {
-    std::string text = Say(texts::kCatalogueChanged);
-    if (!applied) text += "\n" + Say(texts::kNothingDone);
+    std::string text = Translated(texts::kCatalogueChanged);
+    if (!applied) text += "\n" + Translated(texts::kNothingDone);
     return text;
 }
 
@@ -310,7 +310,7 @@ std::string FreeSpaceText(std::int64_t freeBytes, int coarser) {
     char buffer[64];
     auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, figure, std::chars_format::fixed, coarser == 0 ? 2 : 1);
     const std::string_view shown = error != std::errc() ? std::string_view("?") : std::string_view(buffer, end);
-    return Say(texts::kFreeSpace, {shown, kUnits[coarser]});
+    return Translated(texts::kFreeSpace, {shown, kUnits[coarser]});
 }
 
 }  // namespace tunecrate

@@ -22,7 +22,7 @@ std::string SlotFile(int slot, std::string_view extension) { return SlotName(slo
 
 bool ConfirmOverwrite(DropContext& context, int slot) {
     if (!context.floppy->Exists(SlotFile(slot, kSongExtension))) return true;
-    return context.prompter.AskYesNo(Say(texts::kSlotTaken, {std::to_string(slot + 1)}), "Overwrite?");
+    return context.prompter.AskYesNo(Translated(texts::kSlotTaken, {std::to_string(slot + 1)}), "Overwrite?");
 }
 
 // The files of the slots from `first`, `count` of them, as a change names them.
@@ -180,7 +180,7 @@ DropResult DropOntoFloppyList(DropContext& context, std::optional<int> targetSlo
         result.taken = false;
         return result;
     }
-    const std::string limitMessage = Say(texts::kTooManySongs, {std::to_string(kSlotCount)});
+    const std::string limitMessage = Translated(texts::kTooManySongs, {std::to_string(kSlotCount)});
     DropState state;
 
     if (payload.type == kHardDiskType) {
@@ -319,7 +319,7 @@ DropResult DropIntoFreeSlots(DropContext& context, const ParsedPayload& payload,
     for (const std::string& item : items) told.push_back(SongPlace{item, -1, {}, false});
     DropState state;
     if (!TakeFreshRows(context) || !FloppyTakesChange(context, state, {})) {
-        for (SongPlace& place : told) place.reason = state.failure.empty() ? Say(texts::kNothingDone) : state.failure;
+        for (SongPlace& place : told) place.reason = state.failure.empty() ? Translated(texts::kNothingDone) : state.failure;
         tell();
         result.rereadFloppy = true;
         return result;
@@ -334,7 +334,7 @@ DropResult DropIntoFreeSlots(DropContext& context, const ParsedPayload& payload,
             if (context.rows[static_cast<std::size_t>(slot)].state != SlotState::EmptySlot) continue;
             const Result refused = context.floppy->CheckChange(SlotFiles(slot, 1));
             if (refused.ok()) break;
-            context.prompter.ShowMessage(Say(texts::kSlotUnusable, {std::to_string(slot + 1), refused.reason}), "Error!",
+            context.prompter.ShowMessage(Translated(texts::kSlotUnusable, {std::to_string(slot + 1), refused.reason}), "Error!",
                                          MessageIcon::None);
         }
         return slot;
@@ -343,8 +343,8 @@ DropResult DropIntoFreeSlots(DropContext& context, const ParsedPayload& payload,
     for (; i < items.size(); ++i) {
         if (!GoOn(context, i, items.size())) break;
         if (nextFree() >= kSlotCount) {
-            context.prompter.ShowMessage(Say(texts::kTooManySongs, {std::to_string(kSlotCount)}), "Error!", MessageIcon::None);
-            for (; i < items.size(); ++i) told[i] = {items[i], -1, Say(texts::kNoFreeSlot, {context.floppy->Root()}), true};
+            context.prompter.ShowMessage(Translated(texts::kTooManySongs, {std::to_string(kSlotCount)}), "Error!", MessageIcon::None);
+            for (; i < items.size(); ++i) told[i] = {items[i], -1, Translated(texts::kNoFreeSlot, {context.floppy->Root()}), true};
             break;
         }
         const TransferResult r =
@@ -380,7 +380,7 @@ DropResult DropIntoFreeSlots(DropContext& context, const ParsedPayload& payload,
         if (slotOf[k] >= 0 && written) {
             told[k].slot = slotOf[k];
         } else if (told[k].reason.empty()) {
-            told[k].reason = slotOf[k] >= 0 ? state.failure : Say(texts::kDropStopped);
+            told[k].reason = slotOf[k] >= 0 ? state.failure : Translated(texts::kDropStopped);
         }
     }
     tell();

@@ -25,11 +25,11 @@ std::string RefusalMessage(std::string_view folder, TreeRefusal refusal) {
         case TreeRefusal::None:
             return {};
         case TreeRefusal::NoFolder:
-            return Say(texts::kNoFolderChosen);
+            return Translated(texts::kNoFolderChosen);
         case TreeRefusal::Protected:
-            return Say(texts::kProtectedFolder, {folder});
+            return Translated(texts::kProtectedFolder, {folder});
         case TreeRefusal::MountRoot:
-            return Say(texts::kMountedFolder, {folder});
+            return Translated(texts::kMountedFolder, {folder});
     }
     return {};
 }
@@ -41,16 +41,16 @@ Result Refusal(std::string_view folder, TreeRefusal refusal) {
 
 }  // namespace
 
-std::string NewFolderPath(std::string_view folder) { return JoinPath(folder, Say(texts::kNewFolderName)); }
+std::string NewFolderPath(std::string_view folder) { return JoinPath(folder, Translated(texts::kNewFolderName)); }
 
 Result MakeNewFolder(std::string_view folder) {
     const Result made = folder.empty() ? Result::FromErrno(ENOENT) : MakeFolder(NewFolderPath(folder));
     if (made.ok()) return {};
-    return Result::FromErrno(made.error, Say(texts::kCannotMakeFolder));
+    return Result::FromErrno(made.error, Translated(texts::kCannotMakeFolder));
 }
 
 Result RenameFolder(std::string_view folder, std::string_view newName) {
-    const Result taken = Result::FromErrno(EEXIST, Say(texts::kFolderNameTaken));
+    const Result taken = Result::FromErrno(EEXIST, Translated(texts::kFolderNameTaken));
     const std::string parent = ParentOf(folder);
     const std::string_view oldName = folder.substr(parent.size());
     if (newName.empty() || newName == oldName) return {};
@@ -64,7 +64,7 @@ Result RenameFolder(std::string_view folder, std::string_view newName) {
     // Only a name that is taken or not a name is told as taken; a folder gone
     // or a read-only disk is told as what it is.
     if (renamed.error == EEXIST || renamed.error == ENOTEMPTY) return taken;
-    return Result::FromErrno(renamed.error, Say(texts::kCannotRenameFolder, {std::strerror(renamed.error)}));
+    return Result::FromErrno(renamed.error, Translated(texts::kCannotRenameFolder, {std::strerror(renamed.error)}));
 }
 
 Result CheckFolderDeletion(std::string_view folder, const std::vector<std::string>& protectedFolders) {
@@ -76,7 +76,7 @@ Result DeleteFolderTree(std::string_view folder, const std::vector<std::string>&
     if (removal.refusal != TreeRefusal::None) return Refusal(folder, removal.refusal);
     const std::vector<std::string>& leftovers = removal.leftovers;
     if (leftovers.empty()) return {};
-    std::string text = Say(texts::kFolderLeftovers, {folder});
+    std::string text = Translated(texts::kFolderLeftovers, {folder});
     const std::size_t shown = std::min<std::size_t>(leftovers.size(), 10);
     for (std::size_t i = 0; i < shown; ++i) text += "\n" + leftovers[i];
     if (leftovers.size() > shown) text += "\n…";
@@ -84,7 +84,7 @@ Result DeleteFolderTree(std::string_view folder, const std::vector<std::string>&
 }
 
 std::string DeleteFolderQuestion(std::string_view folder) {
-    return Say(texts::kDeleteFolderQuestion, {folder});
+    return Translated(texts::kDeleteFolderQuestion, {folder});
 }
 
 }  // namespace tunecrate

@@ -36,10 +36,10 @@ std::optional<TransferResult> ConfirmSongTarget(DropContext& context, DropState&
         }
     }
     if (std::find(state.written.begin(), state.written.end(), base) != state.written.end()) {
-        Report(context, Say(texts::kSameTitleTwice, {base}));
+        Report(context, Translated(texts::kSameTitleTwice, {base}));
         return TransferResult::Skipped;
     }
-    if (!context.prompter.AskYesNo(Say(texts::kFileTaken, {base}), "Overwrite?")) {
+    if (!context.prompter.AskYesNo(Translated(texts::kFileTaken, {base}), "Overwrite?")) {
         return TransferResult::Skipped;
     }
     return std::nullopt;
@@ -58,7 +58,7 @@ TransferResult PutSongInFolder(DropContext& context, DropState& state, const std
                                          FileChange{title + std::string(kCommentExtension), std::move(comment)}},
                                         NameCase::Extension);
     if (put.status == Status::DiskFull) {
-        Report(context, Say(texts::kDiskFull), MessageIcon::Exclamation);
+        Report(context, Translated(texts::kDiskFull), MessageIcon::Exclamation);
         return TransferResult::DiskFull;
     }
     if (!put.ok()) {
@@ -197,7 +197,7 @@ DropResult DropIntoFolder(DropContext& context, const std::string& folder, const
             if (SameFile(SplitHardDiskItem(item).folder, folder)) {
                 // Copying a song onto itself, or moving it where it is, could
                 // only lose it.
-                Report(context, Say(texts::kAlreadyInFolder, {folder}));
+                Report(context, Translated(texts::kAlreadyInFolder, {folder}));
                 return result;
             }
         }

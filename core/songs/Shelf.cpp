@@ -80,16 +80,16 @@ std::string Oddity(const FolderEntry& entry) {
     using Kind = FolderEntry::Kind;
     switch (entry.kind) {
         case Kind::File: return {};
-        case Kind::Folder: return Say(texts::kShelfFolder, {entry.name});
-        case Kind::Fifo: return Say(texts::kShelfFifo, {entry.name});
-        case Kind::Device: return Say(texts::kShelfDevice, {entry.name});
-        case Kind::Other: return Say(texts::kShelfNotAFile, {entry.name});
+        case Kind::Folder: return Translated(texts::kShelfFolder, {entry.name});
+        case Kind::Fifo: return Translated(texts::kShelfFifo, {entry.name});
+        case Kind::Device: return Translated(texts::kShelfDevice, {entry.name});
+        case Kind::Other: return Translated(texts::kShelfNotAFile, {entry.name});
         case Kind::Link: break;
     }
-    if (!entry.leadsTo) return Say(texts::kShelfLinkNowhere, {entry.name});
-    if (*entry.leadsTo == Kind::Device) return Say(texts::kShelfLinkToDevice, {entry.name});
-    if (*entry.leadsTo == Kind::File && !entry.leadsInside) return Say(texts::kShelfLinkOutside, {entry.name});
-    return Say(texts::kShelfLink, {entry.name});
+    if (!entry.leadsTo) return Translated(texts::kShelfLinkNowhere, {entry.name});
+    if (*entry.leadsTo == Kind::Device) return Translated(texts::kShelfLinkToDevice, {entry.name});
+    if (*entry.leadsTo == Kind::File && !entry.leadsInside) return Translated(texts::kShelfLinkOutside, {entry.name});
+    return Translated(texts::kShelfLink, {entry.name});
 }
 
 }  // namespace
@@ -194,7 +194,7 @@ ShelfRow ReadShelfFloppy(FloppyVolume& volume, const std::string& file) {
     if (const auto* image = dynamic_cast<const ImageVolume*>(&volume)) row.damage = image->Damage();
     if (!row.damage.empty()) {
         // Its first line: what is wrong, without what to do about it.
-        const std::string damaged = Say(texts::kImageDamaged, {file, row.damage.front()});
+        const std::string damaged = Translated(texts::kImageDamaged, {file, row.damage.front()});
         row.problem = damaged.substr(0, damaged.find('\n'));
     }
     if (!reading.readable) {
@@ -221,7 +221,7 @@ ShelfRow ReadShelfFloppy(FloppyVolume& volume, const std::string& file) {
 NewImageNames NextImageNames(const std::vector<std::string>& existing, int count) {
     NewImageNames made;
     if (count < 1 || count > kHighestNumber + 1) {
-        made.result = Result::Refused(Say(texts::kImageCount, {std::to_string(kHighestNumber + 1)}));
+        made.result = Result::Refused(Translated(texts::kImageCount, {std::to_string(kHighestNumber + 1)}));
         return made;
     }
     std::set<int> taken;
@@ -244,7 +244,7 @@ NewImageNames NextImageNames(const std::vector<std::string>& existing, int count
     }
     if (static_cast<int>(numbers.size()) < count) {
         made.result = Result::Refused(
-            Say(texts::kTooFewNumbers, {std::to_string(numbers.size()), prefix + FourDigits(kHighestNumber)}));
+            Translated(texts::kTooFewNumbers, {std::to_string(numbers.size()), prefix + FourDigits(kHighestNumber)}));
         return made;
     }
     std::sort(numbers.begin(), numbers.end());
@@ -277,21 +277,21 @@ LabelledName LabelImageName(std::string_view fileName, std::string_view label) {
         return labelled;
     };
     const auto indexed = ParseIndexedName(fileName);
-    if (!indexed) return refused(Say(texts::kOnlyNumberedImages));
+    if (!indexed) return refused(Translated(texts::kOnlyNumberedImages));
     while (!label.empty() && label.front() == ' ') label.remove_prefix(1);
     while (!label.empty() && label.back() == ' ') label.remove_suffix(1);
     const auto characters = DecodeUtf8(label);
-    if (!characters) return refused(Say(texts::kLabelNotUtf8));
+    if (!characters) return refused(Translated(texts::kLabelNotUtf8));
     // C1 controls too: a file manager shows them as nothing, or as boxes.
     const bool control = std::any_of(characters->begin(), characters->end(), [](char32_t c) {
         return c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == '/';
     });
-    if (control || label.size() > kLongestLabel) return refused(Say(texts::kBadLabel, {std::to_string(kLongestLabel)}));
-    if (!label.empty() && label.find_first_not_of('.') == std::string_view::npos) return refused(Say(texts::kLabelDotsOnly));
+    if (control || label.size() > kLongestLabel) return refused(Translated(texts::kBadLabel, {std::to_string(kLongestLabel)}));
+    if (!label.empty() && label.find_first_not_of('.') == std::string_view::npos) return refused(Translated(texts::kLabelDotsOnly));
     // The stick is FAT32: these characters cannot be in a name there, and a
     // name's last dot would be taken away.
     if (label.find_first_of("\\:*?\"<>|") != std::string_view::npos || (!label.empty() && label.back() == '.'))
-        return refused(Say(texts::kLabelNotOnFat32));
+        return refused(Translated(texts::kLabelNotOnFat32));
     labelled.ascii = std::all_of(label.begin(), label.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     labelled.name = indexed->prefix + FourDigits(indexed->number);
     if (!label.empty()) labelled.name.append(" ").append(label);
@@ -317,8 +317,8 @@ LabelledName LabelShelfImage(const std::string& folder, const std::string& file,
         // Names that differ only in case are one name on the stick, whatever this folder's file system says.
         if (entry.name != file && EqualsNoCase(entry.name, labelled.name)) {
             labelled.result = Result::FromErrno(EEXIST, entry.name == labelled.name
-                                                            ? Say(texts::kImageExists, {labelled.name})
-                                                            : Say(texts::kLabelCaseTaken, {labelled.name, entry.name}));
+                                                            ? Translated(texts::kImageExists, {labelled.name})
+                                                            : Translated(texts::kLabelCaseTaken, {labelled.name, entry.name}));
             return labelled;
         }
     }

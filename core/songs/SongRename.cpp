@@ -13,15 +13,15 @@ namespace tunecrate {
 namespace {
 
 Result CannotRename(const std::string& file, int err) {
-    return Result::FromErrno(err, Say(texts::kCannotRename, {file, Result::FromErrno(err).reason}));
+    return Result::FromErrno(err, Translated(texts::kCannotRename, {file, Result::FromErrno(err).reason}));
 }
 
 }  // namespace
 
 Result RenameHardDiskSong(std::string_view folder, std::string_view oldTitle, std::string_view newTitle) {
-    if (!IsFileTitle(newTitle)) return Result::Refused(Say(texts::kNoFileTitle));
+    if (!IsFileTitle(newTitle)) return Result::Refused(Translated(texts::kNoFileTitle));
     if (FindWithExtensionNoCase(folder, newTitle, kSongExtension)) {
-        return Result::FromErrno(EEXIST, Say(texts::kSongNameTaken));
+        return Result::FromErrno(EEXIST, Translated(texts::kSongNameTaken));
     }
     const std::string at(folder), newBase(newTitle);
     const auto songFile = FindWithExtensionNoCase(folder, oldTitle, kSongExtension);
@@ -44,7 +44,7 @@ Result RenameHardDiskSong(std::string_view folder, std::string_view oldTitle, st
                 if (!strayId) return CannotRename(from, errno);
                 // A folder, a link or a device of that name is no stray file to give way.
                 if (Result refused = TargetRefusal(JoinPath(folder, stray)); !refused.ok()) {
-                    return Result::FromErrno(refused.error, Say(texts::kCannotRename, {from, refused.reason}));
+                    return Result::FromErrno(refused.error, Translated(texts::kCannotRename, {from, refused.reason}));
                 }
                 strays.push_back({ChangeStep::Kind::Remove, stray, "", *strayId});
             }

@@ -50,7 +50,7 @@ void TellPutFailure(DropContext& context, DropState& state, const Result& put, c
     if (put.status == Status::DiskFull) {
         // A reason of its own (a full root folder) says more than "disk full".
         const bool ownReason = put.reason != Result::FromErrno(put.error).reason;
-        state.failure = ownReason ? put.reason : Say(texts::kDiskFull);
+        state.failure = ownReason ? put.reason : Translated(texts::kDiskFull);
         context.prompter.ShowMessage(state.failure, "Error!", MessageIcon::Exclamation);
         return;
     }

@@ -31,9 +31,9 @@ std::string CannotDragMessage(std::string_view item) {
     const std::string_view title = slash == std::string_view::npos ? item : item.substr(slash + 1);
     const std::string_view folder = slash == std::string_view::npos ? std::string_view() : item.substr(0, slash);
     if (!CanTravelInPayload(title)) {
-        return Say(texts::kSongNameBreaks, {ShowLineBreaks(title)});
+        return Translated(texts::kSongNameBreaks, {ShowLineBreaks(title)});
     }
-    return Say(texts::kFolderNameBreaks, {ShowLineBreaks(folder)});
+    return Translated(texts::kFolderNameBreaks, {ShowLineBreaks(folder)});
 }
 
 std::string BuildPayload(std::string_view type, const std::vector<std::string>& items) {

@@ -44,7 +44,7 @@ TypedText InCp932(const std::string& utf8) {
         }
         at += length;
     }
-    typed.result = Result::Refused(Say(texts::kNotOnFloppy, {shown}));
+    typed.result = Result::Refused(Translated(texts::kNotOnFloppy, {shown}));
     return typed;
 }
 
@@ -52,7 +52,7 @@ TypedText InCp932(const std::string& utf8) {
 
 TypedText FloppyTitleFrom(std::string_view typed) {
     TypedText title = InCp932(MapCp932LookAlikes(OneLine(typed)));
-    if (title.result.ok() && !TitleFits(title.text)) title.result = Result::Refused(Say(texts::kTitleTooLong));
+    if (title.result.ok() && !TitleFits(title.text)) title.result = Result::Refused(Translated(texts::kTitleTooLong));
     return title;
 }
 
@@ -62,14 +62,14 @@ TypedText HardDiskTitleFrom(std::string_view typed) {
     TypedText title;
     title.text = MapCp932LookAlikes(typed);
     if (!IsFileTitle(title.text)) {
-        title.result = Result::Refused(Say(texts::kNoFileTitle));
+        title.result = Result::Refused(Translated(texts::kNoFileTitle));
         return title;
     }
     const TypedText stored = InCp932(title.text);
     if (!stored.result.ok()) {
         title.result = stored.result;
     } else if (!TitleFits(stored.text)) {
-        title.result = Result::Refused(Say(texts::kTitleTooLong));
+        title.result = Result::Refused(Translated(texts::kTitleTooLong));
     }
     return title;
 }

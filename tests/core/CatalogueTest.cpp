@@ -103,7 +103,7 @@ TEST_P(CatalogueTest, AFailedWriteNamesItsFileAndKeepsIt) {
     ASSERT_TRUE(disk.MakeReadOnly());
     auto volume = floppy.Open();
     const Result result = EditSlotText(*volume, floppy.Rows(), {0, "New", "new"});
-    const std::string why = GetParam() == Medium::Image ? Say(texts::kImageFileReadOnly, {floppy.location()}) : std::strerror(EROFS);
+    const std::string why = GetParam() == Medium::Image ? Translated(texts::kImageFileReadOnly, {floppy.location()}) : std::strerror(EROFS);
     EXPECT_EQ(std::pair(result.status, result.reason),
               std::pair(Status::Failed, "Cannot write " + volume->Root() + "song.nam.\n" + why));
     volume.reset();

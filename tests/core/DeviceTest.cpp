@@ -73,13 +73,13 @@ TEST_F(LoopDrive, IsTheFloppyItHoldsWhileOneOfAnotherSizeOrInUseIsRefused) {
     const std::string big = dir.Path("big.img"), before = Bytes(floppy.location()), tail(kImageSectorBytes, 'x');
     WriteWhole(big, before + tail);   // a floppy with a sector more
     LoopDevice wrong(big);
-    const std::string tooBig = Say(texts::kNotAFloppyDisk, {wrong.path(), "1475072"});
+    const std::string tooBig = Translated(texts::kNotAFloppyDisk, {wrong.path(), "1475072"});
     const std::string notFloppy = wrong.path() + " is not a 1.44 MB floppy image: it holds 1475072 bytes, not 1474560.";
     {
         auto volume = OpenFloppyVolume(dev);
         ASSERT_EQ(volume->Problem(), "");
         for (const std::string& d : {wrong.path(), dev}) {
-            const std::string busy = Say(texts::kDeviceBusy, {d});
+            const std::string busy = Translated(texts::kDeviceBusy, {d});
             EXPECT_EQ(OpenFloppyVolume(d)->Problem(), d == dev ? busy : notFloppy);
             EXPECT_EQ(ImageVolume(d, {}, ImageAccess::Glance).Problem(), d == dev ? busy : notFloppy);
             EXPECT_EQ(BackupFloppy(d, dir.Path("out"), true, {}, {}).result.reason, d == dev ? busy : tooBig);
@@ -95,7 +95,7 @@ TEST_F(LoopDrive, IsTheFloppyItHoldsWhileOneOfAnotherSizeOrInUseIsRefused) {
     EXPECT_EQ(OpenFloppyVolume(dev)->Problem(), "") << "free again once the first volume closed";
     {   // A write-protected disk opens for writing all the same; each change is refused before a write. The kernel
         // keeps the flag once the file is detached, so it goes again however the test ends.
-        const std::string blockdev = "PATH=\"$PATH:/usr/sbin:/sbin\" blockdev", why = Say(texts::kWriteProtectedDisk, {dev});
+        const std::string blockdev = "PATH=\"$PATH:/usr/sbin:/sbin\" blockdev", why = Translated(texts::kWriteProtectedDisk, {dev});
         const std::shared_ptr<void> writableAgain(nullptr, [&](void*) { RunCommand(blockdev + " --setrw", {dev}, " 2>&1"); });
         ASSERT_EQ(RunCommand(blockdev + " --setro", {dev}, " 2>&1").exitCode, 0);
         ImageVolume disk(dev);
@@ -109,16 +109,16 @@ TEST_F(LoopDrive, IsTheFloppyItHoldsWhileOneOfAnotherSizeOrInUseIsRefused) {
 }
 
 TEST_F(LoopDrive, IsBackedUpAndRestoredWhole) {
-    const std::string out = dir.Path("out.img"), at = dir.path(), done = Say(texts::kBackupDone, {dev, out});
+    const std::string out = dir.Path("out.img"), at = dir.path(), done = Translated(texts::kBackupDone, {dev, out});
     const std::string before = Bytes(floppy.location()), image = Bytes(other.location());
     // old: an image and its report there before; fromFolder: read through the folder `at`, which the mount
     // table lists (or not) as the device's, below a mount of another device; cancel: stopped before sector 180
     struct Backup { bool old, replace, fromFolder, listed, cancel, copied; std::string message; };
     for (const Backup& c : {Backup{true, true, false, false, false, true, done},
-                            Backup{true, false, false, false, false, false, Say(texts::kImageExists, {out})},
-                            Backup{false, false, true, true, false, true, Say(texts::kBackupDone, {at, out})},
-                            Backup{false, false, true, false, false, false, Say(texts::kNotAFloppyDrive, {at})},
-                            Backup{true, true, false, false, true, false, Say(texts::kBackupCancelled)}}) {
+                            Backup{true, false, false, false, false, false, Translated(texts::kImageExists, {out})},
+                            Backup{false, false, true, true, false, true, Translated(texts::kBackupDone, {at, out})},
+                            Backup{false, false, true, false, false, false, Translated(texts::kNotAFloppyDrive, {at})},
+                            Backup{true, true, false, false, true, false, Translated(texts::kBackupCancelled)}}) {
         SCOPED_TRACE(c.message);
         fs::remove(out);
         WriteWhole(out + ".log", "stale report");
@@ -141,8 +141,8 @@ TEST_F(LoopDrive, IsBackedUpAndRestoredWhole) {
     struct Restore { std::string image; bool mounted; std::string piece; };
     const Restore restores[] = {{dir.Path("zeros"), false, "FAT12 フロッピーイメージではない"},
                                 {dir.Path("tail"), false, "holds 1475072 bytes, not 1474560"},
-                                {other.location(), true, Say(texts::kDeviceMounted, {dev, "/media/floppy"})},
-                                {other.location(), false, Say(texts::kRestoreDone, {other.location(), dev})}};
+                                {other.location(), true, Translated(texts::kDeviceMounted, {dev, "/media/floppy"})},
+                                {other.location(), false, Translated(texts::kRestoreDone, {other.location(), dev})}};
     for (const Restore& c : restores) {
         SCOPED_TRACE(c.piece);
         const bool writes = &c == &restores[3];
@@ -216,8 +216,8 @@ TEST(DeviceFaults, FailingSectorsAreRetriedZeroedAndNamedWithTheirOwnersOrFoundO
     std::string expected = source;
     for (const std::uint32_t lost : {s, last}) expected.replace(lost * kImageSectorBytes, 512, 512, '\0');
     EXPECT_TRUE(Bytes(image) == expected);
-    EXPECT_EQ(outcome.Message("/dev/fd0", image), Say(texts::kBackupUnreadable, {"/dev/fd0", image, "2", image + ".log"}) +
-                                                      "\n" + Say(texts::kSongsHit) + "\n  2 Dawn (MDR_01.B00)");
+    EXPECT_EQ(outcome.Message("/dev/fd0", image), Translated(texts::kBackupUnreadable, {"/dev/fd0", image, "2", image + ".log"}) +
+                                                      "\n" + Translated(texts::kSongsHit) + "\n  2 Dawn (MDR_01.B00)");
     // The report names each sector with its owner, and maps the whole disk in ranges read ("+") and not ("-").
     const unsigned at = s * kImageSectorBytes;
     char report[400];

@@ -251,7 +251,7 @@ TEST_F(ImageCrashTest, AFailureWhileFreeingTheOldRoomLeavesTheChangeDoneWithANot
         next = volume.Apply({{"MDR_00.EVT", std::nullopt}}, Room::Songs);
     }, failAt);
     EXPECT_EQ(std::tuple(done.ok(), done.reason, next.ok(), log.back().bytes, PeerFiles(image)["MDR_00.B00"]),
-              std::tuple(true, Say(texts::kOldRoomNotFreed, {image, std::strerror(EIO)}), false, "<failed>"s, song));
+              std::tuple(true, Translated(texts::kOldRoomNotFreed, {image, std::strerror(EIO)}), false, "<failed>"s, song));
 }
 
 // The two bytes that hold a cluster's 12-bit entry in the FAT at `fat`.
@@ -368,34 +368,34 @@ TEST_F(ImageCrashTest, DamageIsToldAsFsckFindsItAndChangesGoAheadOnlyWhereTheyEn
                  std::vector<FileChange> changes = {{"MDR_00.B00", SongBytes("New", 700)}}; std::vector<std::string> peer = {}; const char* says = ""; };
     const std::vector<Row> rows = {
         {"nothing", [](const std::string&) {}, "", ""},
-        {"the first FAT's media byte", patch(kFat1 + 1, "\0"s), Say(texts::kFatsDifferReserved), "FATs differ - using second", Status::Failed},
-        {"the second FAT takes a free cluster", fat({kFat2}, 300, 0xFFF), Say(texts::kFatsDiffer, {"300"}), "FATs differ but", Status::Failed},
-        {"a loop", fat(both, m0 + 5, m0 + 1), Say(texts::kChainLoops, {mdr, n(m0 + 5), n(m0 + 1)}), "Circular", Status::Failed},
-        {"a chain into another's", fat(both, m0 + 5, m2), Say(texts::kClusterShared, {mdr, n(m2), "MDR_02.B00"}), "length is > 3072", Status::Failed},
-        {"a free cluster in a chain", fat(both, m0 + 2, 0), Say(texts::kChainMeetsFree, {mdr, n(m0 + 2)}), "Contains a free cluster", Status::Failed},
-        {"a bad cluster in a chain", fat(both, m0 + 2, 0xFF7), Say(texts::kChainMeetsBad, {mdr, n(m0 + 2)}), "bad cluster", Status::Failed},
-        {"a reserved value in a chain", fat(both, m0 + 2, 0xFF3), Say(texts::kChainLeavesDisk, {mdr, n(m0 + 2), "4083"}), "range", Status::Failed},
-        {"a start off the disk", patch(at("MDR_00  B00") + 26, "\xB8\x0B"), Say(texts::kStartOffDisk, {mdr, "3000"}), "beyond limit", Status::Failed},
-        {"a size beyond the chain", patch(at("MDR_00  B00") + 28, "\x88\x13"), Say(texts::kChainShort, {mdr, "6", "5000"}), "length is 3072"},
-        {"a chain beyond the size", patch(at("MDR_00  B00") + 28, "\xE8\x03"), Say(texts::kChainLong, {mdr, "6", "1000"}), "length is > 1024"},
-        {"a size without a cluster", patch(at("MDR_00  B00") + 26, "\0\0"s), Say(texts::kSizeWithoutCluster, {mdr, "3000"}), "length is 0"},
-        {"a lost cluster", fat(both, 300, 0xFFF), Say(texts::kLostClusters, {"1", "300"}), "Reclaimed 1 unused cluster"},
-        {"a subfolder's file", fat(both, in + 1, 0), Say(texts::kChainMeetsFree, {"Sub/IN.TXT", n(in + 1)}), "/Sub/IN.TXT"},
-        {"a folder with a size", patch(at("SUB        ") + 29, "\2"), Say(texts::kFolderWithSize, {"Sub", "512"}), "non-zero size"},
-        {"a long name without its file", patch(at("MIXEDC~1TXT"), "\xE5"), Say(texts::kOrphanedLongName, {"/", n(longName)}), "Orphaned"},
-        {"a long-name slot with a cluster", patch(at("MIXEDC~1TXT") - 6, "\5"), Say(texts::kLongNameWithCluster, {"/", n(longName + 1), "5"}), "field"},
-        {"the media entry of both FATs", fat(both, 0, 0), Say(texts::kFatMediaEntry, {"0x000"}), "Both FATs appear to be corrupt"},
+        {"the first FAT's media byte", patch(kFat1 + 1, "\0"s), Translated(texts::kFatsDifferReserved), "FATs differ - using second", Status::Failed},
+        {"the second FAT takes a free cluster", fat({kFat2}, 300, 0xFFF), Translated(texts::kFatsDiffer, {"300"}), "FATs differ but", Status::Failed},
+        {"a loop", fat(both, m0 + 5, m0 + 1), Translated(texts::kChainLoops, {mdr, n(m0 + 5), n(m0 + 1)}), "Circular", Status::Failed},
+        {"a chain into another's", fat(both, m0 + 5, m2), Translated(texts::kClusterShared, {mdr, n(m2), "MDR_02.B00"}), "length is > 3072", Status::Failed},
+        {"a free cluster in a chain", fat(both, m0 + 2, 0), Translated(texts::kChainMeetsFree, {mdr, n(m0 + 2)}), "Contains a free cluster", Status::Failed},
+        {"a bad cluster in a chain", fat(both, m0 + 2, 0xFF7), Translated(texts::kChainMeetsBad, {mdr, n(m0 + 2)}), "bad cluster", Status::Failed},
+        {"a reserved value in a chain", fat(both, m0 + 2, 0xFF3), Translated(texts::kChainLeavesDisk, {mdr, n(m0 + 2), "4083"}), "range", Status::Failed},
+        {"a start off the disk", patch(at("MDR_00  B00") + 26, "\xB8\x0B"), Translated(texts::kStartOffDisk, {mdr, "3000"}), "beyond limit", Status::Failed},
+        {"a size beyond the chain", patch(at("MDR_00  B00") + 28, "\x88\x13"), Translated(texts::kChainShort, {mdr, "6", "5000"}), "length is 3072"},
+        {"a chain beyond the size", patch(at("MDR_00  B00") + 28, "\xE8\x03"), Translated(texts::kChainLong, {mdr, "6", "1000"}), "length is > 1024"},
+        {"a size without a cluster", patch(at("MDR_00  B00") + 26, "\0\0"s), Translated(texts::kSizeWithoutCluster, {mdr, "3000"}), "length is 0"},
+        {"a lost cluster", fat(both, 300, 0xFFF), Translated(texts::kLostClusters, {"1", "300"}), "Reclaimed 1 unused cluster"},
+        {"a subfolder's file", fat(both, in + 1, 0), Translated(texts::kChainMeetsFree, {"Sub/IN.TXT", n(in + 1)}), "/Sub/IN.TXT"},
+        {"a folder with a size", patch(at("SUB        ") + 29, "\2"), Translated(texts::kFolderWithSize, {"Sub", "512"}), "non-zero size"},
+        {"a long name without its file", patch(at("MIXEDC~1TXT"), "\xE5"), Translated(texts::kOrphanedLongName, {"/", n(longName)}), "Orphaned"},
+        {"a long-name slot with a cluster", patch(at("MIXEDC~1TXT") - 6, "\5"), Translated(texts::kLongNameWithCluster, {"/", n(longName + 1), "5"}), "field"},
+        {"the media entry of both FATs", fat(both, 0, 0), Translated(texts::kFatMediaEntry, {"0x000"}), "Both FATs appear to be corrupt"},
         {"less room than the catalogue's, songs removed", fill, "", "", Status::Ok, "", {{mdr, std::nullopt}, {"MDR_00.EVT", std::nullopt}}},
         {"less room than the catalogue's, a file added", fill, "", "", Status::DiskFull, std::strerror(ENOSPC), {{"NEW.TXT", "n"s}}},
-        {"a read-only file replaced", peer({"mattrib", "+r", "::SONG.NAM"}), "", "", Status::Failed, Say(texts::kReadOnlyFile, {copy + "/song.nam"}),
+        {"a read-only file replaced", peer({"mattrib", "+r", "::SONG.NAM"}), "", "", Status::Failed, Translated(texts::kReadOnlyFile, {copy + "/song.nam"}),
          {{"song.nam", "t"s}}},
-        {"a read-only file removed", peer({"mattrib", "+r", "::" + mdr}), "", "", Status::Failed, Say(texts::kReadOnlyFile, {copy + "/" + mdr}),
+        {"a read-only file removed", peer({"mattrib", "+r", "::" + mdr}), "", "", Status::Failed, Translated(texts::kReadOnlyFile, {copy + "/" + mdr}),
          {{mdr, std::nullopt}}},
         {"a folder in a file's place", peer({"mmd", "::MDR_01.B00"}), "", "", Status::Failed, copy + "/MDR_01.B00 is a folder.", {{"MDR_01.B00", "s"s}}},
-        {"a full root folder", fillRoot, "", "", Status::DiskFull, Say(texts::kRootFolderFull), {{"MDR_01.B00", "s"s}}},
+        {"a full root folder", fillRoot, "", "", Status::DiskFull, Translated(texts::kRootFolderFull), {{"MDR_01.B00", "s"s}}},
         {"files written", peer({"mattrib", "-a", "::SONG.NAM"}), "", "", Status::Ok, "", {{"song.nam", "t"s}, {"NEW.TXT", "n"s}},
          {"mattrib", "::song.nam", "::NEW.TXT"}, "  A          ::/song.nam\n  A          ::/NEW.TXT\n"},
-        {"a new file after a long name without its file", LeaveLongNameOfDeletedSong, Say(texts::kOrphanedLongName, {"/", n(end)}), "Orphaned", Status::Ok, "",
+        {"a new file after a long name without its file", LeaveLongNameOfDeletedSong, Translated(texts::kOrphanedLongName, {"/", n(end)}), "Orphaned", Status::Ok, "",
          {{"MDR_01.B00", "s"s}}, {"mdir", "-b", "::"}, "::/MDR_01.B00\n"},
     };
     TempDir shelf;
@@ -412,7 +412,7 @@ TEST_F(ImageCrashTest, DamageIsToldAsFsckFindsItAndChangesGoAheadOnlyWhereTheyEn
         const PeerRun fsck = Fsck(path);
         EXPECT_TRUE(row.problem.empty() ? found.empty() : std::ranges::count(found, row.problem) == 1) << ::testing::PrintToString(found);
         EXPECT_TRUE((fsck.exitCode != 0) == !found.empty() && fsck.output.find(row.fsck) != std::string::npos) << fsck.output;
-        const std::string damaged = found.empty() ? "" : Say(texts::kImageDamaged, {name, found[0]});
+        const std::string damaged = found.empty() ? "" : Translated(texts::kImageDamaged, {name, found[0]});
         const ShelfRow listed = ReadShelfImage(shelf.path(), name);
         EXPECT_EQ(std::tuple(listed.problem, listed.usable(), listed.titles[0], ReadWhole(path) == bytes),
                   std::tuple(damaged.substr(0, damaged.find('\n')), true, "Blues"s, true)) << "the reads wrote";
@@ -422,7 +422,7 @@ TEST_F(ImageCrashTest, DamageIsToldAsFsckFindsItAndChangesGoAheadOnlyWhereTheyEn
         std::vector<std::string> names;
         for (const FileChange& change : row.changes) names.push_back(change.name);
         const Result checked = volume.CheckChange(names), applied = volume.Apply(row.changes, Room::Songs);
-        const std::string reason = row.status == Status::Failed && row.reason.empty() ? Say(texts::kImageDamaged, {copy, row.problem}) : row.reason;
+        const std::string reason = row.status == Status::Failed && row.reason.empty() ? Translated(texts::kImageDamaged, {copy, row.problem}) : row.reason;
         EXPECT_EQ(std::tuple(applied.status, applied.reason, checked.reason), std::tuple(row.status, reason, row.status == Status::Failed ? reason : ""));
         EXPECT_TRUE(applied.ok() || ReadWhole(copy) == bytes) << "refused, but written";
         EXPECT_NE(row.peer.empty() ? 0 : on(row.peer, copy).output.find(row.says), std::string::npos) << row.says;

@@ -44,16 +44,16 @@ TEST(Shelf, NamesOrderNewNumbersAndLabels) {
     for (const auto& [labels, labelled] : std::vector<std::pair<Strings, std::string>>{
              {{" Wedding "}, "DSKA0003 Wedding.IMG"}, {{"結婚式"}, "?DSKA0003 結婚式.IMG"}, {{"a.b"}, "DSKA0003 a.b.IMG"},
              {{std::string(40, 'x')}, "DSKA0003 " + std::string(40, 'x') + ".IMG"},
-             {{"a/b", "a\tb", "a\x7f", "a\xc2\x85" "b", "\xc2\x9f", std::string(41, 'x')}, Say(texts::kBadLabel, {"40"})},
-             {{"..", " . "}, Say(texts::kLabelDotsOnly)}, {{"\xff", "\xc0\xaf", "\xed\xa0\x80", "\xe7\xb5"}, Say(texts::kLabelNotUtf8)},
-             {{"a.", "a\\b", "a:b", "*", "a?", "\"a\"", "<a>", "a|b"}, Say(texts::kLabelNotOnFat32)}}) {
+             {{"a/b", "a\tb", "a\x7f", "a\xc2\x85" "b", "\xc2\x9f", std::string(41, 'x')}, Translated(texts::kBadLabel, {"40"})},
+             {{"..", " . "}, Translated(texts::kLabelDotsOnly)}, {{"\xff", "\xc0\xaf", "\xed\xa0\x80", "\xe7\xb5"}, Translated(texts::kLabelNotUtf8)},
+             {{"a.", "a\\b", "a:b", "*", "a?", "\"a\"", "<a>", "a|b"}, Translated(texts::kLabelNotOnFat32)}}) {
         for (const std::string& label : labels) {
             const LabelledName result = LabelImageName("DSKA0003.IMG", label);
             EXPECT_EQ(!result.result.ok() ? result.result.reason : (result.ascii ? "" : "?") + result.name, labelled) << label;
         }
     }
     EXPECT_EQ(LabelImageName("DSKA0003 Old.img", "").name, "DSKA0003.img");
-    EXPECT_EQ(LabelImageName("Song.img", "x").result.reason, Say(texts::kOnlyNumberedImages));
+    EXPECT_EQ(LabelImageName("Song.img", "x").result.reason, Translated(texts::kOnlyNumberedImages));
 }
 
 // The order and the rows that users see come from the listing itself: indexed names by number, then the others
@@ -77,7 +77,7 @@ TEST(Shelf, TheListingShowsEveryEntryInOrderAndNewImagesPassTheirNumbers) {
         {"DSKA0005 Far.IMG", texts::kShelfLinkOutside}, {"DSKA0010.IMG", nullptr}, {"DSKA0011.IMG", texts::kShelfLinkNowhere},
         {"_x.img", nullptr}, {"a.ima", nullptr}, {"A.IMG", nullptr}, {"b.img", nullptr}, {"z.img", texts::kShelfLink}};
     std::vector<std::pair<std::string, std::string>> wanted, listed;
-    for (const auto& [name, why] : expected) wanted.emplace_back(name, why ? Say(why, {name}) : "");
+    for (const auto& [name, why] : expected) wanted.emplace_back(name, why ? Translated(why, {name}) : "");
     for (const ShelfEntry& entry : ListShelfEntries(shelf.path()).value_or(std::vector<ShelfEntry>{}))
         listed.emplace_back(entry.file, entry.oddity);
     EXPECT_EQ(listed, wanted);
@@ -116,9 +116,9 @@ TEST(Shelf, LabelsNeverReplaceANameInAnyCaseNorFollowALink) {
     std::filesystem::create_symlink("DSKA0003.IMG", shelf.Path("DSKA0007.IMG"));
     // file, label -> the new name, or the reason it is refused
     for (const auto& [file, label, labelled] : std::vector<std::tuple<std::string, std::string, std::string>>{
-             {"DSKA0003.IMG", "Taken", Say(texts::kImageExists, {"DSKA0003 Taken.IMG"})},
-             {"DSKA0003.IMG", "TAKEN", Say(texts::kLabelCaseTaken, {"DSKA0003 TAKEN.IMG", "DSKA0003 Taken.IMG"})},
-             {"DSKA0007.IMG", "x", Say(texts::kShelfLink, {"DSKA0007.IMG"})}, {"DSKA0003.IMG", "Wedding", "DSKA0003 Wedding.IMG"}}) {
+             {"DSKA0003.IMG", "Taken", Translated(texts::kImageExists, {"DSKA0003 Taken.IMG"})},
+             {"DSKA0003.IMG", "TAKEN", Translated(texts::kLabelCaseTaken, {"DSKA0003 TAKEN.IMG", "DSKA0003 Taken.IMG"})},
+             {"DSKA0007.IMG", "x", Translated(texts::kShelfLink, {"DSKA0007.IMG"})}, {"DSKA0003.IMG", "Wedding", "DSKA0003 Wedding.IMG"}}) {
         const LabelledName result = LabelShelfImage(shelf.path(), file, label);
         EXPECT_EQ(result.result.ok() ? result.name : result.result.reason, labelled) << label;
     }
@@ -155,7 +155,7 @@ TEST(Shelf, EveryImageGetsARowWithItsStateAndTheFolderIsNeverChanged) {
                              "DSKA0003.IMG #3 0 ||||| " + problemOf3, "DSKA0004.IMG #4 0 ||||| DSKA0004.IMG is not a 1.44 MB floppy image: "
                              "bytes per sector must be 512, not 63222.",
                              "DSKA0005.IMG #5 0 ||||| DSKA0005.IMG is not a song floppy: it has no song.nam.",
-                             "folder.img 0 ||||| " + Say(texts::kShelfFolder, {"folder.img"}), "zz.ima 0 ||||| zz.ima holds 1474564 bytes, not 1474560: a floppy emulator may refuse it."}));
+                             "folder.img 0 ||||| " + Translated(texts::kShelfFolder, {"folder.img"}), "zz.ima 0 ||||| zz.ima holds 1474564 bytes, not 1474560: a floppy emulator may refuse it."}));
     EXPECT_EQ(TreeEntries(shelf.path()), before);
 
     // With no image shown, the shelf opens on the first removable volume that holds an image.

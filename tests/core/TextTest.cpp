@@ -150,16 +150,16 @@ TEST(Texts, EachMarkerIsReplacedOnceAndTheTranslatorSeesTheSource) {
     // An argument's own marker stays; a marker without an argument is left as it is.
     for (const auto& [source, said] : Rows<std::string>{
              {"%1 and %2", "%2 and x"}, {"%2%1", "x%2"}, {"100% %3 %", "100% %3 %"}, {texts::kFreeSpace, "空き %2 x"}})
-        EXPECT_EQ(Say(source.c_str(), {"%2", "x"}), said) << source;
+        EXPECT_EQ(Translated(source.c_str(), {"%2", "x"}), said) << source;
     std::vector<std::string> asked;
     SetTextTranslator([&](const char* source) {
         asked.emplace_back(source);
         return std::string("%1 is full");
     });
-    EXPECT_EQ(Say(texts::kDiskFull, {"A:"}), "A: is full");
+    EXPECT_EQ(Translated(texts::kDiskFull, {"A:"}), "A: is full");
     SetTextTranslator({});
     EXPECT_EQ(asked, Strings{texts::kDiskFull});
-    EXPECT_EQ(Say(texts::kDiskFull), "ディスクがいっぱいです！");
+    EXPECT_EQ(Translated(texts::kDiskFull), "ディスクがいっぱいです！");
 }
 
 TEST(CommentFile, TheFirstWordIsReadAndTheExactBytesWritten) {

@@ -136,12 +136,12 @@ TEST_F(Drive, EjectUnmountsThenPowersOffTheDriveAndSaysWhenTheDiskMayComeOut) {
     const std::string get = kResolve + "; Get block_devices; PowerOff", powerOff = get + " drives";
     struct Case { std::optional<QString> refused; std::string at; bool mounted, canTakeOut; std::string reason, calls; };
     const std::vector<Case> cases = {
-        {std::nullopt, at, true, false, Say(texts::kEjectByHand, {at}), ""},
-        {std::nullopt, device, false, true, Say(texts::kEjectFlushedDevice, {device}), ""},
-        {"", at, true, true, Say(texts::kEjectDone, {device}), unmount + powerOff},
-        {"", device, false, true, Say(texts::kEjectDone, {device}), powerOff},
-        {"Unmount", at, true, false, Say(texts::kEjectUnmountFailed, {at, kRefusal}), kResolve + "; Unmount! block_devices"},
-        {"PowerOff", device, true, true, Say(texts::kEjectNoPowerOff, {device, kRefusal}), unmount + get + "! drives"},
+        {std::nullopt, at, true, false, Translated(texts::kEjectByHand, {at}), ""},
+        {std::nullopt, device, false, true, Translated(texts::kEjectFlushedDevice, {device}), ""},
+        {"", at, true, true, Translated(texts::kEjectDone, {device}), unmount + powerOff},
+        {"", device, false, true, Translated(texts::kEjectDone, {device}), powerOff},
+        {"Unmount", at, true, false, Translated(texts::kEjectUnmountFailed, {at, kRefusal}), kResolve + "; Unmount! block_devices"},
+        {"PowerOff", device, true, true, Translated(texts::kEjectNoPowerOff, {device, kRefusal}), unmount + get + "! drives"},
     };
     for (const Case& c : cases) {
         if (c.refused) Fake(*c.refused);
@@ -161,7 +161,7 @@ TEST_F(Drive, BackupCopiesTheWholeDiskOrNothingWhenCancelledAndMountsWaitForTheE
         // Taken up before the copy's worker starts: the copy stops at its first track.
         if (cancel) session->Drive().CancelCopy();
         ASSERT_TRUE(CopyEnded());
-        EXPECT_EQ(Told(), Strings{cancel ? Say(texts::kBackupCancelled) : Say(texts::kBackupDone, {loop.path(), image})});
+        EXPECT_EQ(Told(), Strings{cancel ? Translated(texts::kBackupCancelled) : Translated(texts::kBackupDone, {loop.path(), image})});
         EXPECT_EQ(ReadWhole(loop.path()) == ReadWhole(image), !cancel) << "the image is the disk, or there is none";
         EXPECT_EQ(copied, cancel ? 0 : 2880) << "stopped at the first track, or at its end";
         EXPECT_EQ(events.substr(events.rfind("copying")), "copying end mounts ") << "the mounts read again after the copy";
@@ -172,14 +172,14 @@ TEST_F(Drive, BackupCopiesTheWholeDiskOrNothingWhenCancelledAndMountsWaitForTheE
 TEST_F(Drive, RestoreAsksThenUnmountsThroughTheServiceThenWritesAndReadsTheDiskAgain) {
     if (!StartBus()) GTEST_SKIP() << kNoBus;
     const TestFloppy image(Medium::Image, "3:Other/=Other");
-    const std::string bad = songs.Item("Blues.B00"), asked = Say(texts::kRestoreQuestion, {loop.path(), image.location()});
+    const std::string bad = songs.Item("Blues.B00"), asked = Translated(texts::kRestoreQuestion, {loop.path(), image.location()});
     struct Step { std::string image; QString refused; std::string calls; Strings told; };
     const std::vector<Step> steps = {
         {bad, "", "", {RestoreImageProblem(bad)}},   // refused before anything
         {image.location(), "Unmount", kResolve + "; Unmount! block_devices",
-         {asked, Say(texts::kEjectUnmountFailed, {floppy.root(), kRefusal})}},
+         {asked, Translated(texts::kEjectUnmountFailed, {floppy.root(), kRefusal})}},
         {image.location(), "", kResolve + "; Unmount block_devices",
-         {asked, Say(texts::kRestoreDone, {image.location(), loop.path()})}},
+         {asked, Translated(texts::kRestoreDone, {image.location(), loop.path()})}},
     };
     mounted = true;
     for (const Step& step : steps) {

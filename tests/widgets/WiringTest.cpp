@@ -166,19 +166,19 @@ TEST_F(WiringTest, AFloppyInADriveIsSavedWrittenAndEjectedFromTheBackgroundMenu)
     EXPECT_TRUE(progressShown);
     EXPECT_EQ(dialog->findChild<QProgressDialog*>(QStringLiteral("diskCopyProgress")), nullptr);
     ASSERT_EQ(prompter.calls().size(), 1u);
-    EXPECT_EQ(prompter.calls()[0].text, Say(texts::kBackupDone, {drive.path(), image}));
+    EXPECT_EQ(prompter.calls()[0].text, Translated(texts::kBackupDone, {drive.path(), image}));
 
     // Write another image back: asked first; the list then shows what the disk holds now.
     chosenFile = other.location();
     prompter.AnswerOkCancel(true);
     MenuAction("restoreFloppyAction").trigger();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !driveSession.Copying(); }));
-    EXPECT_EQ(prompter.calls().back().text, Say(texts::kRestoreDone, {other.location(), drive.path()}));
+    EXPECT_EQ(prompter.calls().back().text, Translated(texts::kRestoreDone, {other.location(), drive.path()}));
     EXPECT_EQ(floppyList.topLevelItem(1)->text(1), QStringLiteral("Dawn"));
 
     // Eject without the disk service: everything is on the disk, and the user is told so.
     MenuAction("ejectAction").trigger();
-    EXPECT_EQ(prompter.calls().back().text, Say(texts::kEjectFlushedDevice, {drive.path()}));
+    EXPECT_EQ(prompter.calls().back().text, Translated(texts::kEjectFlushedDevice, {drive.path()}));
     QObject::disconnect(watch);
 }
 
