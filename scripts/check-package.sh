@@ -17,10 +17,14 @@ if [ ${#debs[@]} -ne 1 ]; then
 fi
 deb=$(realpath "${debs[0]}")
 echo "== $deb"
-dpkg-deb --field "$deb" Package Version Architecture Section Priority Maintainer Depends
+dpkg-deb --field "$deb" Package Version Architecture Section Priority Maintainer Depends Recommends
 # Found by dpkg-shlibdeps: without them apt would install a program that cannot start.
 dpkg-deb --field "$deb" Depends | grep -q 'libqt6widgets6' ||
   { echo "check-package: the package does not depend on the Qt libraries" >&2; exit 1; }
+dpkg-deb --field "$deb" Depends | grep 'qt6-translations-l10n' | grep -q 'libc-l10n' ||
+  { echo "check-package: the package does not depend on the translations of Qt and of the system" >&2; exit 1; }
+dpkg-deb --field "$deb" Recommends | grep -q 'fonts-noto-cjk | fonts-ipafont-gothic' ||
+  { echo "check-package: the package does not recommend a Japanese font" >&2; exit 1; }
 
 if [ "$(id -u)" -eq 0 ]; then
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb"

@@ -8,6 +8,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-qpa-plugins libicu-dev qt6-l10n-tools qt6-tools-dev
+  qt6-translations-l10n libc-l10n
   libgtest-dev libgmock-dev libbenchmark-dev librapidcheck-dev
   fonts-ipafont-gothic fonts-noto-cjk fontconfig
   xvfb xauth xdotool imagemagick x11-utils
