@@ -21,6 +21,7 @@
 #include "core/songs/SongFloppyImage.h"
 #include "core/text/Encoding.h"
 #include "core/Texts.h"
+#include "core/text/TypedText.h"
 #include "session/Eject.h"
 #include "session/UDisks.h"
 
@@ -28,23 +29,18 @@ namespace tunecrate {
 
 namespace {
 
-std::string OneLine(std::string text) {
-    std::replace(text.begin(), text.end(), '\n', ' ');
-    return text;
-}
-
 // A script's user: every question about replacing something is answered no,
 // and told; every message is a problem.
 class ScriptPrompter final : public Prompter {
 public:
     explicit ScriptPrompter(std::ostream& err) : m_err(err) {}
     bool AskYesNo(const std::string& text, const std::string&) override {
-        m_err << "tunecrate: " << OneLine(text) << " -> no\n";
+        m_err << "tunecrate: " << OneLine(text) << " -> " << Translated(texts::kAnsweredNo) << "\n";
         ++skipped;
         return false;
     }
     bool AskOkCancel(const std::string& text, const std::string&) override {
-        m_err << "tunecrate: " << OneLine(text) << " -> cancel\n";
+        m_err << "tunecrate: " << OneLine(text) << " -> " << Translated(texts::kAnsweredCancel) << "\n";
         return false;
     }
     void ShowMessage(const std::string& text, const std::string&, MessageIcon) override {
@@ -122,12 +118,12 @@ std::vector<std::pair<std::string, ShelfRow>> ReadRows(const std::string& path) 
 
 int List(const CommandLine& line, std::ostream& out, std::ostream& err) {
     int status = 0;
-    if (line.csv) out << "\xEF\xBB\xBF" << "image,slot,title,bytes,comment\r\n";
+    if (line.csv) out << "\xEF\xBB\xBF" << Translated(texts::kListCsvHeader) << "\r\n";
     const char* separator = line.csv ? "," : "\t";
     const char* end = line.csv ? "\r\n" : "\n";
     for (const std::string& path : line.paths) {
         const auto rows = ReadRows(path);
-        if (rows.empty()) err << "tunecrate: " << path << " holds no floppy images\n";
+        if (rows.empty()) err << "tunecrate: " << Translated(texts::kHoldsNoImages, {path}) << "\n";
         for (const auto& [where, row] : rows) {
             if (!row.usable()) {
                 err << "tunecrate: " << row.problem << "\n";
@@ -151,13 +147,13 @@ int Check(const CommandLine& line, std::ostream& out, std::ostream& err) {
     for (const std::string& path : line.paths) {
         const auto rows = ReadRows(path);
         if (rows.empty()) {
-            err << "tunecrate: " << path << " holds no floppy images\n";
+            err << "tunecrate: " << Translated(texts::kHoldsNoImages, {path}) << "\n";
             status = 1;
         }
         // Every problem of an image on a line of its own, so a script can count them.
         for (const auto& [where, row] : rows) {
             for (const std::string& problem : row.damage) out << where << ": " << problem << "\n";
-            if (row.damage.empty()) out << where << ": " << (row.problem.empty() ? "ok" : row.problem) << "\n";
+            if (row.damage.empty()) out << where << ": " << (row.problem.empty() ? Translated(texts::kImageOk) : row.problem) << "\n";
             if (!row.problem.empty()) status = 1;
         }
     }
@@ -174,7 +170,7 @@ int New(const CommandLine& line, std::ostream& out, std::ostream& err) {
         return 1;
     }
     if (line.count != 1) {
-        err << "tunecrate: " << path << " is not a folder; --count needs a shelf folder\n";
+        err << "tunecrate: " << Translated(texts::kCountNeedsShelf, {path}) << "\n";
         return 1;
     }
     const std::string failure = NewFloppyFailure(path, CreateSongFloppyImage(path));
@@ -190,7 +186,7 @@ int Export(const CommandLine& line, std::ostream&, std::ostream& err) {
     const std::string& source = line.paths[0];
     const std::string& folder = line.paths[1];
     if (!IsFolder(folder)) {
-        err << "tunecrate: " << folder << " is not a folder\n";
+        err << "tunecrate: " << Translated(texts::kNotAFolder, {folder}) << "\n";
         return 1;
     }
     auto volume = OpenFloppyVolume(source);
@@ -218,7 +214,7 @@ int Import(const CommandLine& line, std::ostream& out, std::ostream& err) {
     const std::string songsFolder = std::filesystem::absolute(line.paths[0], error).lexically_normal().string();
     const std::string& target = line.paths[1];
     if (!IsFolder(songsFolder)) {
-        err << "tunecrate: " << line.paths[0] << " is not a folder\n";
+        err << "tunecrate: " << Translated(texts::kNotAFolder, {line.paths[0]}) << "\n";
         return 1;
     }
     int status = 0;
@@ -306,7 +302,7 @@ volatile std::sig_atomic_t g_interrupted = 0;
 // A progress line on a terminal; Ctrl-C stops the copy.
 class CopyLine {
 public:
-    CopyLine(std::ostream& err, const char* what) : m_err(err), m_what(what), m_shown(::isatty(STDERR_FILENO) == 1) {
+    CopyLine(std::ostream& err, std::string what) : m_err(err), m_what(std::move(what)), m_shown(::isatty(STDERR_FILENO) == 1) {
         g_interrupted = 0;
         m_old = std::signal(SIGINT, [](int) { g_interrupted = 1; });
     }
@@ -325,7 +321,7 @@ public:
 
 private:
     std::ostream& m_err;
-    const char* m_what;
+    std::string m_what;
     bool m_shown;
     void (*m_old)(int) = SIG_DFL;
 };
@@ -333,7 +329,7 @@ private:
 int Backup(const CommandLine& line, std::ostream& out, std::ostream& err) {
     const std::string& source = line.paths[0];
     const std::string& image = line.paths[1];
-    CopyLine progress(err, "reading");
+    CopyLine progress(err, Translated(texts::kReadingDisk));
     const BackupOutcome outcome = BackupFloppy(source, image, line.replace, ReadMountTable(), progress.Progress());
     const std::string message = outcome.Message(source, image);
     if (outcome.result.ok() && !outcome.cancelled) {
@@ -347,7 +343,7 @@ int Backup(const CommandLine& line, std::ostream& out, std::ostream& err) {
 int Restore(const CommandLine& line, std::ostream& out, std::ostream& err) {
     const std::string& image = line.paths[0];
     const std::string& device = line.paths[1];
-    CopyLine progress(err, "writing and verifying");
+    CopyLine progress(err, Translated(texts::kWritingDisk));
     const RestoreOutcome outcome = RestoreFloppy(image, device, ReadMountTable(), progress.Progress());
     const std::string message = outcome.Message(image, device);
     if (outcome.result.ok() && outcome.writing.ok()) {
@@ -368,7 +364,7 @@ int Eject(const CommandLine& line, std::ostream& out, std::ostream& err) {
         } else if (const std::vector<std::string> devices = FindFloppyDevices(mounts); !devices.empty()) {
             floppy = devices.back();
         } else {
-            err << "tunecrate: no floppy drive was found\n";
+            err << "tunecrate: " << Translated(texts::kNoFloppyDrive) << "\n";
             return 1;
         }
     }
@@ -390,7 +386,7 @@ int RunCommand(const CommandLine& line, std::ostream& out, std::ostream& err) {
     if (line.command == "backup") return Backup(line, out, err);
     if (line.command == "restore") return Restore(line, out, err);
     if (line.command == "eject") return Eject(line, out, err);
-    err << "tunecrate: unknown command " << line.command << "\n";
+    err << "tunecrate: " << Translated(texts::kUnknownCommand, {line.command}) << "\n";
     return 2;
 }
 

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include <clocale>
 #include <cstdlib>
 #include <filesystem>
 #include <pwd.h>
@@ -13,37 +14,43 @@
 #include "core/text/CommandLine.h"
 #include "core/disk/ImageVolume.h"
 #include "core/songs/SongFloppyImage.h"
+#include "core/Texts.h"
 
 int main(int argc, char** argv) {
     using tunecrate::CommandLine;
+    // The system's error reasons (strerror) in the user's language, in the window too.
+    std::setlocale(LC_ALL, "");
     std::vector<std::string> args(argv + 1, argv + argc);
-    const CommandLine command = tunecrate::ParseCommandLine(args);
-    switch (command.action) {
-        case CommandLine::Action::Help:
-            std::cout << tunecrate::UsageText();
-            return 0;
-        case CommandLine::Action::Version:
-            std::cout << tunecrate::VersionText() << "\n";
-            return 0;
-        case CommandLine::Action::Error:
-            std::cerr << "tunecrate: " << command.error << "\n" << "Try 'tunecrate --help'.\n";
-            return 2;
-        case CommandLine::Action::NewFloppy: {
-            const std::string failure = tunecrate::NewFloppyFailure(
-                command.newFloppy, tunecrate::CreateSongFloppyImage(command.newFloppy));
-            if (failure.empty()) return 0;
-            std::cerr << "tunecrate: " << failure << "\n";
-            return 1;
+    CommandLine command = tunecrate::ParseCommandLine(args);
+    if (command.action != CommandLine::Action::Run) {
+        // Every text of the command line in the user's language, its own
+        // refusals too: they are made while parsing, so parse again.
+        int qtArgc = 1;
+        QCoreApplication app(qtArgc, argv);
+        const auto translations = tunecrate::InstallTranslations(app);
+        command = tunecrate::ParseCommandLine(args);
+        switch (command.action) {
+            case CommandLine::Action::Help:
+                std::cout << tunecrate::UsageText();
+                return 0;
+            case CommandLine::Action::Version:
+                std::cout << tunecrate::VersionText() << "\n";
+                return 0;
+            case CommandLine::Action::Error:
+                std::cerr << "tunecrate: " << command.error << "\n" << tunecrate::Translated(tunecrate::texts::kTryHelp) << "\n";
+                return 2;
+            case CommandLine::Action::NewFloppy: {
+                const std::string failure =
+                    tunecrate::NewFloppyFailure(command.newFloppy, tunecrate::CreateSongFloppyImage(command.newFloppy));
+                if (failure.empty()) return 0;
+                std::cerr << "tunecrate: " << failure << "\n";
+                return 1;
+            }
+            case CommandLine::Action::Command:
+                return tunecrate::RunCommand(command, std::cout, std::cerr);
+            case CommandLine::Action::Run:
+                break;
         }
-        case CommandLine::Action::Command: {
-            // The core's messages in the user's language, as the window gives them.
-            int qtArgc = 1;
-            QCoreApplication app(qtArgc, argv);
-            const auto translations = tunecrate::InstallTranslations(app);
-            return tunecrate::RunCommand(command, std::cout, std::cerr);
-        }
-        case CommandLine::Action::Run:
-            break;
     }
     tunecrate::SessionOptions options;
     options.floppy = command.floppy;

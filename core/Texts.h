@@ -12,9 +12,9 @@
 
 namespace tunecrate {
 
-// Turns a source text into the user's language. The window installs one at
-// its start, before any thread runs; without one (the core's tests, the
-// command line) the source text is what the user reads.
+// Turns a source text into the user's language. The window and the command
+// line install one at their start, before any thread runs; without one (the
+// core's tests) the source text, Japanese, is what the user reads.
 using TextTranslator = std::function<std::string(const char* source)>;
 void SetTextTranslator(TextTranslator translator);
 
@@ -22,7 +22,10 @@ void SetTextTranslator(TextTranslator translator);
 // pass: an argument that holds "%2" (a file name, say) stays as it is.
 std::string Translated(const char* source, std::initializer_list<std::string_view> args = {});
 
-// Every text of the core that reaches the user, in one place.
+// Every text that reaches the user from the core, the session and the command
+// line, in one place: Japanese first, the translations in translations/*.ts.
+// The system's own English texts (the captions, the unreadable floppy) stay
+// as they have always read.
 namespace texts {
 inline constexpr const char* kDiskFull = CORE_TEXT("Core", "ディスクがいっぱいです！");
 inline constexpr const char* kTooManySongs = CORE_TEXT("Core", "%1個以上のファイルは格納できません。");
@@ -38,7 +41,7 @@ inline constexpr const char* kNotOnFloppy =
     CORE_TEXT("Core", "フロッピーディスクに書けない文字が含まれています：「%1」\n変更は保存されませんでした。");
 inline constexpr const char* kSongNameTaken =
     CORE_TEXT("Core", "その名前のファイルはすでに存在します。\n違う名前にしてください。");
-inline constexpr const char* kCannotRename = CORE_TEXT("Core", "Cannot rename %1.\n%2\n曲の名前は変更されませんでした。");
+inline constexpr const char* kCannotRename = CORE_TEXT("Core", "%1 の名前を変更できません。\n%2\n曲の名前は変更されませんでした。");
 inline constexpr const char* kSongNameBreaks = CORE_TEXT(
     "Core", "曲「%1」は名前に改行を含むため、ドラッグできません。\nファイルの名前を変えてから、もう一度やり直してください。");
 inline constexpr const char* kFolderNameBreaks =
@@ -184,6 +187,151 @@ inline constexpr const char* kOldRoomNotFreed = CORE_TEXT(
     "%1 に新しいファイルは書き込みましたが、古い内容の領域を解放できませんでした（%2）。\n"
     "ディスク検査ツール（fsck.fat）で回収できます。開き直すまで、このイメージには何も書き込みません。");
 inline constexpr const char* kRootFolderFull = CORE_TEXT("Core", "フロッピーのルートフォルダがいっぱいです。");
+// Captions of the message boxes, as the system has always written them.
+inline constexpr const char* kErrorCaption = CORE_TEXT("Core", "Error!");
+inline constexpr const char* kConfirmCaption = CORE_TEXT("Core", "Confirm");
+inline constexpr const char* kOverwriteCaption = CORE_TEXT("Core", "Overwrite?");
+inline constexpr const char* kNoticeCaption = CORE_TEXT("Core", "Notice");
+inline constexpr const char* kUnreadableFloppy = CORE_TEXT("Core", "Cannot open %1song.nam.\nPlease insert valid floppy disk.");
+// Files that cannot be reached: %1 is the file, %2 the system's reason.
+inline constexpr const char* kCannotOpen = CORE_TEXT("Core", "%1 を開けません。\n%2");
+inline constexpr const char* kCannotRead = CORE_TEXT("Core", "%1 を読めません。\n%2");
+inline constexpr const char* kCannotReadSize = CORE_TEXT("Core", "%1 の大きさを読めません。\n%2");
+inline constexpr const char* kCannotWrite = CORE_TEXT("Core", "%1 に書き込めません。\n%2");
+inline constexpr const char* kCannotLock = CORE_TEXT("Core", "%1 をロックできません。\n%2");
+inline constexpr const char* kCannotCopy = CORE_TEXT("Core", "%1 をコピーできません。\n%2");
+inline constexpr const char* kCannotDelete = CORE_TEXT("Core", "%1 を削除できません。\n%2");
+inline constexpr const char* kCannotRenameFile = CORE_TEXT("Core", "%1 の名前を変更できません。\n%2");
+// %2 is the new name, %3 the system's reason.
+inline constexpr const char* kCannotRenameTo = CORE_TEXT("Core", "%1 の名前を %2 に変更できません。\n%3");
+inline constexpr const char* kNoSuchFile = CORE_TEXT("Core", "ファイルがありません");
+inline constexpr const char* kFloppyFileUnreadable =
+    CORE_TEXT("Core", "%1 を読めません。\nファイルが壊れているか、フロッピーには大きすぎます。");
+inline constexpr const char* kIsFolder = CORE_TEXT("Core", "%1 はフォルダです。");
+inline constexpr const char* kIsLink = CORE_TEXT("Core", "%1 はシンボリックリンクです。リンクを通しては書き込みません。");
+inline constexpr const char* kNotPlainFile = CORE_TEXT("Core", "%1 は普通のファイルではありません。");
+inline constexpr const char* kCopyOntoItself = CORE_TEXT("Core", "%1 をそれ自身の上にコピーすることになります。");
+inline constexpr const char* kNotFloppyName = CORE_TEXT("Core", "%1 はフロッピーに置ける名前（8.3 形式）ではありません。");
+// Image files that are not floppies, or are held elsewhere.
+inline constexpr const char* kNotImageFile = CORE_TEXT("Core", "%1 はフロッピーイメージのファイルではありません。");
+inline constexpr const char* kImageInUse =
+    CORE_TEXT("Core", "%1 はほかのプログラムが使用中です。\nそちらで閉じてから、もう一度やり直してください。");
+// %2 is one of the reasons below (each a sentence).
+inline constexpr const char* kNotFloppyImageBecause = CORE_TEXT("Core", "%1 は 1.44 MB のフロッピーイメージではありません: %2");
+inline constexpr const char* kImageSizeWrong = CORE_TEXT("Core", "%1 バイトあり、%2 バイトではありません。");
+inline constexpr const char* kShorterThanBoot = CORE_TEXT("Core", "ブートセクタより短くなっています。");
+// %1 is the value a floppy has, %2 the image's.
+inline constexpr const char* kSectorBytesWrong = CORE_TEXT("Core", "1 セクタのバイト数が %2 です（%1 でなければなりません）。");
+inline constexpr const char* kClusterSectorsWrong = CORE_TEXT("Core", "1 クラスタのセクタ数が %2 です（%1 でなければなりません）。");
+inline constexpr const char* kFatCountWrong = CORE_TEXT("Core", "FAT の数が %2 です（%1 でなければなりません）。");
+inline constexpr const char* kRootEntriesWrong = CORE_TEXT("Core", "ルートのエントリ数が %2 です（%1 でなければなりません）。");
+inline constexpr const char* kSectorCountWrong = CORE_TEXT("Core", "セクタ数が %2 です（%1 でなければなりません）。");
+inline constexpr const char* kImageTruncated = CORE_TEXT("Core", "途中で切れています。");
+inline constexpr const char* kNoRoomForFat = CORE_TEXT("Core", "ブートセクタに FAT の領域がありません。");
+inline constexpr const char* kFatsFillDisk = CORE_TEXT("Core", "FAT とルートがディスク全体を占めています。");
+inline constexpr const char* kFatTooSmall = CORE_TEXT("Core", "FAT がディスクの大きさに足りません。");
+// %1 is the image, %2 the image's size in bytes, %3 a floppy's.
+inline constexpr const char* kImageHolds = CORE_TEXT("Core", "%1 は %2 バイトあり、%3 バイトではありません。");
+inline constexpr const char* kShelfImageSize = CORE_TEXT(
+    "Core", "%1 は %2 バイトあり、%3 バイトではありません。フロッピーエミュレーターが受け付けないかもしれません。");
+inline constexpr const char* kNotSongFloppy = CORE_TEXT("Core", "%1 は曲のフロッピーではありません。song.nam がありません。");
+// %2 is the part being written (one of the four below), %3 the system's reason.
+inline constexpr const char* kImageWriteFailed = CORE_TEXT(
+    "Core", "%1 への書き込みが失敗しました（%2）: %3\nもう一度開くまで、このイメージには何も書き込みません。");
+inline constexpr const char* kPartFileData = CORE_TEXT("Core", "ファイルのデータ");
+inline constexpr const char* kPartFolder = CORE_TEXT("Core", "フォルダ");
+inline constexpr const char* kPartFat = CORE_TEXT("Core", "FAT");
+inline constexpr const char* kPartFlush = CORE_TEXT("Core", "ディスクへの送り出し");
+// The columns of a saved shelf list.
+inline constexpr const char* kShelfCsvHeader =
+    CORE_TEXT("Core", "番号,ファイル,題名 1,題名 2,題名 3,題名 4,題名 5,曲数,空き kb,状態");
+// The command line: its own refusals, then what its commands report.
+inline constexpr const char* kTryHelp = CORE_TEXT("Core", "使い方は 'tunecrate --help' で表示されます。");
+inline constexpr const char* kUnknownOption = CORE_TEXT("Core", "不明なオプション %1");
+inline constexpr const char* kUnknownOptionFor = CORE_TEXT("Core", "%2 には不明なオプション %1");
+inline constexpr const char* kUnexpectedArgument = CORE_TEXT("Core", "余分な引数 %1");
+inline constexpr const char* kUnknownCommand =
+    CORE_TEXT("Core", "不明なコマンド %1（コマンドは list、export、import、new、check、backup、restore、eject です）");
+inline constexpr const char* kCountRange = CORE_TEXT("Core", "--count には 1 から 1000 までの数を指定してください");
+inline constexpr const char* kFloppyOptionEmpty = CORE_TEXT("Core", "--floppy にはフォルダかイメージファイルを指定してください");
+inline constexpr const char* kShelfOptionEmpty = CORE_TEXT("Core", "--shelf にはフォルダを指定してください");
+inline constexpr const char* kNewFloppyOptionEmpty = CORE_TEXT("Core", "--new-floppy にはファイルを指定してください");
+inline constexpr const char* kExportNeeds =
+    CORE_TEXT("Core", "export には、イメージかフロッピーのフォルダ、次にフォルダを指定してください");
+inline constexpr const char* kImportNeeds =
+    CORE_TEXT("Core", "import には、曲のフォルダ、次にイメージかシェルフのフォルダを指定してください");
+inline constexpr const char* kNewNeeds = CORE_TEXT("Core", "new には、イメージファイルかシェルフのフォルダを一つ指定してください");
+inline constexpr const char* kBackupNeeds =
+    CORE_TEXT("Core", "backup には、フロッピードライブかマウントされたフロッピー、次にイメージファイルを指定してください");
+inline constexpr const char* kRestoreNeeds = CORE_TEXT("Core", "restore には、イメージファイル、次にフロッピードライブを指定してください");
+inline constexpr const char* kEjectNeeds =
+    CORE_TEXT("Core", "eject に指定できるのは、フロッピードライブかマウントされたフロッピー一つまでです");
+// %1 is list or check.
+inline constexpr const char* kPathsNeeded =
+    CORE_TEXT("Core", "%1 には、イメージ、フロッピーのフォルダ、シェルフのフォルダを一つ以上指定してください");
+inline constexpr const char* kHoldsNoImages = CORE_TEXT("Core", "%1 にはフロッピーイメージがありません");
+inline constexpr const char* kNotAFolder = CORE_TEXT("Core", "%1 はフォルダではありません");
+inline constexpr const char* kCountNeedsShelf =
+    CORE_TEXT("Core", "%1 はフォルダではありません。--count にはシェルフのフォルダを指定してください");
+inline constexpr const char* kNoFloppyDrive = CORE_TEXT("Core", "フロッピードライブが見つかりませんでした");
+inline constexpr const char* kImageOk = CORE_TEXT("Core", "問題なし");
+inline constexpr const char* kReadingDisk = CORE_TEXT("Core", "読み込み中");
+inline constexpr const char* kWritingDisk = CORE_TEXT("Core", "書き込みと確認中");
+// The desktop's disk service, when it cannot help.
+inline constexpr const char* kUdisksNotRunning = CORE_TEXT("Core", "udisks2 が動いていません");
+inline constexpr const char* kUdisksUnknownDevice = CORE_TEXT("Core", "udisks2 は %1 を知りません");
+inline constexpr const char* kUdisksNoDescriptor = CORE_TEXT("Core", "udisks2 から記述子が届きませんでした");
+inline constexpr const char* kUdisksNoDrive = CORE_TEXT("Core", "udisks2 は %1 のドライブを知りません");
+// A script's answer to a question, after the question.
+inline constexpr const char* kAnsweredNo = CORE_TEXT("Core", "いいえ");
+inline constexpr const char* kAnsweredCancel = CORE_TEXT("Core", "キャンセル");
+// The columns of `list --csv`.
+inline constexpr const char* kListCsvHeader = CORE_TEXT("Core", "イメージ,曲番号,題名,バイト数,コメント");
+// The command line's help; each option and command keeps its English name.
+inline constexpr const char* kUsage = CORE_TEXT(
+    "Core",
+    "使い方: tunecrate [--floppy PATH | PATH] [--shelf DIR]\n"
+    "        tunecrate --new-floppy FILE\n"
+    "        tunecrate COMMAND [OPTIONS] PATH...\n"
+    "楽器の 1.44 MB フロッピーディスクの曲を管理します。\n"
+    "\n"
+    "  --floppy PATH      マウントされた 1.44 MB のリムーバブルディスクを探す代わりに、\n"
+    "                     PATH をフロッピーとして使います。PATH はフロッピーのフォルダ\n"
+    "                     （マウントされたディスクか、その代わりのフォルダ）、1.44 MB の\n"
+    "                     イメージファイル、またはマウントせずに使うフロッピードライブの\n"
+    "                     デバイス（/dev/sdX）です\n"
+    "  PATH               --floppy PATH と同じです\n"
+    "  --shelf DIR        フロッピーイメージのフォルダ DIR をディスク棚で開きます\n"
+    "  --new-floppy FILE  新しい、フォーマット済みの空の曲フロッピーのイメージを FILE に\n"
+    "                     書いて終了します。すでにある FILE は置き換えません\n"
+    "  --help             この説明を表示して終了します\n"
+    "  --version          バージョンを表示して終了します\n"
+    "\n"
+    "コマンド（ウィンドウを開きません。終了コードは成功で 0、失敗で 1、使い方の誤りで 2）:\n"
+    "  list [--csv] PATH...       イメージ、フロッピーのフォルダ、シェルフのフォルダの\n"
+    "                             すべての曲: イメージ、曲番号、題名、バイト数、コメント\n"
+    "  export SOURCE DIR          イメージかフロッピーのフォルダのすべての曲を、DIR に\n"
+    "                             TITLE.B00/.EVT/.cmt としてコピーします。ファイルは\n"
+    "                             置き換えません\n"
+    "  import DIR TARGET          DIR の曲を、イメージの空いている曲番号か、シェルフの\n"
+    "                             フォルダの最後のイメージ、次に新しい番号付きのイメージに\n"
+    "                             入れます。曲は置き換えません\n"
+    "  new [--count N] PATH       新しい空の曲フロッピーのイメージ PATH を作ります。\n"
+    "                             シェルフのフォルダ PATH には、次の空き番号で N 個作ります\n"
+    "  check PATH...              各イメージをプログラムと同じように読み、すべての問題を\n"
+    "                             報告します。問題があれば終了コードは 1 です\n"
+    "  backup [--replace] FLOPPY IMAGE\n"
+    "                             フロッピー全体（/dev/sdb のようなドライブか、マウント\n"
+    "                             されたフロッピーのフォルダ）を IMAGE に読み込みます。\n"
+    "                             読めないセクタは読み直し、それでも読めなければゼロにして\n"
+    "                             IMAGE.log に書きます。その場合の終了コードは 1 です\n"
+    "  restore IMAGE DEVICE       1.44 MB のイメージを、ドライブ DEVICE（マウントしない）の\n"
+    "                             フロッピー全体に書き、読み戻して比べます。違うセクタが\n"
+    "                             あれば終了コードは 1 です\n"
+    "  eject [FLOPPY]             フロッピードライブ（指定がなければ見つかったもの）への\n"
+    "                             書き込みを済ませ、アンマウントして電源を切ります\n"
+    "\n"
+    "プログラムを起動したフォルダが、最初に表示されるハードディスクのフォルダです。\n");
 }  // namespace texts
 
 }  // namespace tunecrate

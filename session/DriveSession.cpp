@@ -26,10 +26,13 @@ std::string DriveSession::DriveOrRefuse() {
 }
 
 void DriveSession::TellOutcome(bool clean, const std::string& text) {
-    m_prompter().ShowMessage(text, clean ? "Tunecrate" : "Error!", clean ? MessageIcon::None : MessageIcon::Exclamation);
+    m_prompter().ShowMessage(text, clean ? "Tunecrate" : Translated(texts::kErrorCaption),
+                             clean ? MessageIcon::None : MessageIcon::Exclamation);
 }
 
-void DriveSession::TellFailure(const std::string& text) { m_prompter().ShowMessage(text, "Error!", MessageIcon::None); }
+void DriveSession::TellFailure(const std::string& text) {
+    m_prompter().ShowMessage(text, Translated(texts::kErrorCaption), MessageIcon::None);
+}
 
 void DriveSession::SaveFloppyToImage(const std::string& imagePath) {
     if (imagePath.empty() || Copying()) return;

@@ -34,13 +34,6 @@ namespace {
 
 std::string Utf8(const QString& text) { return text.toUtf8().toStdString(); }
 
-// The texts of a line as the window shows them: a line break is a blank.
-QString OneLine(QString text) {
-    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
-    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    return text;
-}
-
 }  // namespace
 
 Session::Session(SessionOptions options, Prompters prompters, QObject* parent)
@@ -75,7 +68,7 @@ private:
 };
 
 void Session::ShowFailure(Place place, const std::string& text) {
-    m_prompters(place).ShowMessage(text, "Error!", MessageIcon::None);
+    m_prompters(place).ShowMessage(text, Translated(texts::kErrorCaption), MessageIcon::None);
 }
 
 // ---- the floppy ------------------------------------------------------------
@@ -249,7 +242,7 @@ void Session::EditSlotTitle(int slot, const QString& typed) {
 }
 
 void Session::EditSlotComment(int slot, const QString& typed) {
-    EditSlot(slot, 3, CommentFrom(Utf8(typed)), OneLine(typed));
+    EditSlot(slot, 3, CommentFrom(Utf8(typed)), QString::fromStdString(OneLine(Utf8(typed))));
 }
 
 void Session::RenameSong(const std::string& title, const QString& typed) {
@@ -277,18 +270,18 @@ void Session::SetSongComment(const std::string& title, const QString& typed) {
     const std::string path = JoinPath(m_folder, real ? *real : title + std::string(kCommentExtension));
     const Result written = WriteCommentFile(path, comment.text);
     if (!written.ok()) {
-        ShowFailure(Place::HardDiskList, "Cannot write " + path + ".\n" + written.reason);
+        ShowFailure(Place::HardDiskList, Translated(texts::kCannotWrite, {path, written.reason}));
         emit songCommentChanged(title, QString::fromStdString(Cp932ToUtf8(ReadCommentFile(path))));
         return;
     }
-    emit songCommentChanged(title, OneLine(typed));
+    emit songCommentChanged(title, QString::fromStdString(OneLine(Utf8(typed))));
 }
 
 // ---- deleting --------------------------------------------------------------
 
 void Session::DeleteSlots(const std::vector<int>& chosen) {
     const std::string question = tr("%n個の項目を削除しますか？", nullptr, static_cast<int>(chosen.size())).toStdString();
-    if (!m_prompters(Place::FloppyList).AskYesNo(question, "Confirm")) return;
+    if (!m_prompters(Place::FloppyList).AskYesNo(question, Translated(texts::kConfirmCaption))) return;
     if (chosen.empty()) {
         // Nothing selected in the floppy list: the hard-disk list is refilled, as its deletion does.
         RefreshSongs();
@@ -302,7 +295,7 @@ void Session::DeleteSlots(const std::vector<int>& chosen) {
 
 void Session::DeleteSongs(const std::vector<std::string>& titles) {
     const std::string question = tr("%n個の項目を削除しますか？", nullptr, static_cast<int>(titles.size())).toStdString();
-    if (!m_prompters(Place::HardDiskList).AskYesNo(question, "Confirm")) return;
+    if (!m_prompters(Place::HardDiskList).AskYesNo(question, Translated(texts::kConfirmCaption))) return;
     if (const Result result = DeleteHardDiskSongs(m_folder, titles); !result.reason.empty()) {
         ShowFailure(Place::HardDiskList, result.reason);
     }
@@ -466,7 +459,7 @@ void Session::DeleteFolder(const std::string& folder) {
         ShowFailure(Place::FolderTree, refused.reason);
         return;
     }
-    if (!m_prompters(Place::FolderTree).AskOkCancel(DeleteFolderQuestion(folder), "Notice")) return;
+    if (!m_prompters(Place::FolderTree).AskOkCancel(DeleteFolderQuestion(folder), Translated(texts::kNoticeCaption))) return;
     Result deleted;
     {
         WaitCursor wait;

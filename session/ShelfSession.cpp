@@ -10,6 +10,7 @@
 #include "core/songs/FloppyCatalogue.h"
 #include "core/songs/FloppyDrop.h"
 #include "core/text/DragPayload.h"
+#include "core/Texts.h"
 #include "session/WaitCursor.h"
 
 namespace tunecrate {
@@ -71,7 +72,7 @@ void ShelfSession::Relist() {
     m_rows.clear();
     auto entries = ListShelfEntries(m_folder);
     if (!entries) {
-        ShowFailure("Cannot read " + m_folder + ".\n" + Result::FromErrno(errno).reason);
+        ShowFailure(Translated(texts::kCannotRead, {m_folder, Result::FromErrno(errno).reason}));
         entries.emplace();
     }
     m_entries = std::move(*entries);
@@ -190,10 +191,12 @@ bool ShelfSession::DropOnto(int row, bool move, const std::string& payload) {
 
 bool ShelfSession::SaveList(const std::string& path, bool csv) {
     const Result written = WriteFileBytes(path, csv ? ShelfCsv(m_rows) : ShelfText(m_rows));
-    if (!written.ok()) ShowFailure("Cannot write " + path + ".\n" + written.reason);
+    if (!written.ok()) ShowFailure(Translated(texts::kCannotWrite, {path, written.reason}));
     return written.ok();
 }
 
-void ShelfSession::ShowFailure(const std::string& text) { m_prompter().ShowMessage(text, "Error!", MessageIcon::Exclamation); }
+void ShelfSession::ShowFailure(const std::string& text) {
+    m_prompter().ShowMessage(text, Translated(texts::kErrorCaption), MessageIcon::Exclamation);
+}
 
 }  // namespace tunecrate

@@ -12,6 +12,8 @@
 #include <fcntl.h>
 #include <filesystem>
 
+#include "core/Texts.h"
+
 namespace tunecrate {
 
 namespace {
@@ -77,7 +79,7 @@ bool UDisks::Available() const {
 
 QString UDisks::BlockObject(const std::string& device, QString* error) const {
     if (!Available()) {
-        if (error != nullptr) *error = QStringLiteral("udisks2 is not running");
+        if (error != nullptr) *error = QString::fromStdString(Translated(texts::kUdisksNotRunning));
         return {};
     }
     const QVariantMap wanted{{QStringLiteral("path"), QString::fromStdString(device)}};
@@ -86,7 +88,7 @@ QString UDisks::BlockObject(const std::string& device, QString* error) const {
     if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
         const auto objects = qdbus_cast<QList<QDBusObjectPath>>(reply.arguments().constFirst());
         if (!objects.isEmpty()) return objects.constFirst().path();
-        if (error != nullptr) *error = QStringLiteral("udisks2 does not know %1").arg(QString::fromStdString(device));
+        if (error != nullptr) *error = QString::fromStdString(Translated(texts::kUdisksUnknownDevice, {device}));
         return {};
     }
     // Services older than the resolving call: their names follow the kernel's.
@@ -118,7 +120,7 @@ int UDisks::Open(const std::string& device, int flags, QString* error) const {
     // The message owns its descriptor; ours is a copy that outlives it.
     const int fd = descriptor.isValid() ? ::fcntl(descriptor.fileDescriptor(), F_DUPFD_CLOEXEC, 0) : -1;
     if (fd < 0) {
-        if (error != nullptr) *error = QStringLiteral("udisks2 sent no descriptor");
+        if (error != nullptr) *error = QString::fromStdString(Translated(texts::kUdisksNoDescriptor));
         errno = EACCES;
     }
     return fd;
@@ -141,7 +143,7 @@ bool UDisks::PowerOff(const std::string& device, QString* error) const {
     const QDBusObjectPath drive =
         qdbus_cast<QDBusObjectPath>(property.arguments().constFirst().value<QDBusVariant>().variant());
     if (drive.path().isEmpty() || drive.path() == QStringLiteral("/")) {
-        if (error != nullptr) *error = QStringLiteral("udisks2 knows no drive for %1").arg(QString::fromStdString(device));
+        if (error != nullptr) *error = QString::fromStdString(Translated(texts::kUdisksNoDrive, {device}));
         return false;
     }
     return !Failed(Call(m_bus, drive.path(), QStringLiteral("org.freedesktop.UDisks2.Drive"), QStringLiteral("PowerOff"),

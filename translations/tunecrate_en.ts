@@ -54,7 +54,7 @@ The change was not saved.</translation>
 Please choose another name.</translation>
     </message>
     <message>
-        <source>Cannot rename %1.
+        <source>%1 の名前を変更できません。
 %2
 曲の名前は変更されませんでした。</source>
         <translation>Cannot rename %1.
@@ -428,6 +428,415 @@ A disk checker (fsck.fat) will reclaim it. Nothing more is written to the image 
         <translation>The change of the files in %1 could not be finished.
 %2
 It will be finished when this folder is next opened.</translation>
+    </message>
+    <message>
+        <source>Error!</source>
+        <translation>Error!</translation>
+    </message>
+    <message>
+        <source>Confirm</source>
+        <translation>Confirm</translation>
+    </message>
+    <message>
+        <source>Overwrite?</source>
+        <translation>Overwrite?</translation>
+    </message>
+    <message>
+        <source>Notice</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>Cannot open %1song.nam.
+Please insert valid floppy disk.</source>
+        <translation>Cannot open %1song.nam.
+Please insert valid floppy disk.</translation>
+    </message>
+    <message>
+        <source>%1 を開けません。
+%2</source>
+        <translation>Cannot open %1.
+%2</translation>
+    </message>
+    <message>
+        <source>%1 を読めません。
+%2</source>
+        <translation>Cannot read %1.
+%2</translation>
+    </message>
+    <message>
+        <source>%1 の大きさを読めません。
+%2</source>
+        <translation>Cannot read the size of %1.
+%2</translation>
+    </message>
+    <message>
+        <source>%1 に書き込めません。
+%2</source>
+        <translation>Cannot write %1.
+%2</translation>
+    </message>
+    <message>
+        <source>%1 をロックできません。
+%2</source>
+        <translation>Cannot lock %1.
+%2</translation>
+    </message>
+    <message>
+        <source>%1 をコピーできません。
+%2</source>
+        <translation>Cannot copy %1.
+%2</translation>
+    </message>
+    <message>
+        <source>%1 を削除できません。
+%2</source>
+        <translation>Cannot delete %1.
+%2</translation>
+    </message>
+    <message>
+        <source>%1 の名前を変更できません。
+%2</source>
+        <translation>Cannot rename %1.
+%2</translation>
+    </message>
+    <message>
+        <source>%1 の名前を %2 に変更できません。
+%3</source>
+        <translation>Cannot rename %1 to %2.
+%3</translation>
+    </message>
+    <message>
+        <source>ファイルがありません</source>
+        <translation>No such file</translation>
+    </message>
+    <message>
+        <source>%1 を読めません。
+ファイルが壊れているか、フロッピーには大きすぎます。</source>
+        <translation>Cannot read %1.
+The file is damaged or too large for a floppy.</translation>
+    </message>
+    <message>
+        <source>%1 はフォルダです。</source>
+        <translation>%1 is a folder.</translation>
+    </message>
+    <message>
+        <source>%1 はシンボリックリンクです。リンクを通しては書き込みません。</source>
+        <translation>%1 is a symbolic link; nothing is written through links.</translation>
+    </message>
+    <message>
+        <source>%1 は普通のファイルではありません。</source>
+        <translation>%1 is not a plain file.</translation>
+    </message>
+    <message>
+        <source>%1 をそれ自身の上にコピーすることになります。</source>
+        <translation>%1 would be copied onto itself.</translation>
+    </message>
+    <message>
+        <source>%1 はフロッピーに置ける名前（8.3 形式）ではありません。</source>
+        <translation>%1 is not a name a floppy can hold (8.3 letters).</translation>
+    </message>
+    <message>
+        <source>%1 はフロッピーイメージのファイルではありません。</source>
+        <translation>%1 is not a floppy image file.</translation>
+    </message>
+    <message>
+        <source>%1 はほかのプログラムが使用中です。
+そちらで閉じてから、もう一度やり直してください。</source>
+        <translation>%1 is in use by another program.
+Close it there and try again.</translation>
+    </message>
+    <message>
+        <source>%1 は 1.44 MB のフロッピーイメージではありません: %2</source>
+        <translation>%1 is not a 1.44 MB floppy image: %2</translation>
+    </message>
+    <message>
+        <source>%1 バイトあり、%2 バイトではありません。</source>
+        <translation>it holds %1 bytes, not %2.</translation>
+    </message>
+    <message>
+        <source>ブートセクタより短くなっています。</source>
+        <translation>it is shorter than a boot sector.</translation>
+    </message>
+    <message>
+        <source>1 セクタのバイト数が %2 です（%1 でなければなりません）。</source>
+        <translation>bytes per sector must be %1, not %2.</translation>
+    </message>
+    <message>
+        <source>1 クラスタのセクタ数が %2 です（%1 でなければなりません）。</source>
+        <translation>sectors per cluster must be %1, not %2.</translation>
+    </message>
+    <message>
+        <source>FAT の数が %2 です（%1 でなければなりません）。</source>
+        <translation>the number of FATs must be %1, not %2.</translation>
+    </message>
+    <message>
+        <source>ルートのエントリ数が %2 です（%1 でなければなりません）。</source>
+        <translation>root entries must be %1, not %2.</translation>
+    </message>
+    <message>
+        <source>セクタ数が %2 です（%1 でなければなりません）。</source>
+        <translation>sectors must be %1, not %2.</translation>
+    </message>
+    <message>
+        <source>途中で切れています。</source>
+        <translation>it is truncated.</translation>
+    </message>
+    <message>
+        <source>ブートセクタに FAT の領域がありません。</source>
+        <translation>the boot sector gives no room for the FAT.</translation>
+    </message>
+    <message>
+        <source>FAT とルートがディスク全体を占めています。</source>
+        <translation>its FATs and root fill the whole disk.</translation>
+    </message>
+    <message>
+        <source>FAT がディスクの大きさに足りません。</source>
+        <translation>its FAT is too small for the disk.</translation>
+    </message>
+    <message>
+        <source>%1 は %2 バイトあり、%3 バイトではありません。</source>
+        <translation>%1 holds %2 bytes, not %3.</translation>
+    </message>
+    <message>
+        <source>%1 は %2 バイトあり、%3 バイトではありません。フロッピーエミュレーターが受け付けないかもしれません。</source>
+        <translation>%1 holds %2 bytes, not %3: a floppy emulator may refuse it.</translation>
+    </message>
+    <message>
+        <source>%1 は曲のフロッピーではありません。song.nam がありません。</source>
+        <translation>%1 is not a song floppy: it has no song.nam.</translation>
+    </message>
+    <message>
+        <source>%1 への書き込みが失敗しました（%2）: %3
+もう一度開くまで、このイメージには何も書き込みません。</source>
+        <translation>A write to %1 failed (%2): %3.
+Nothing more is written to it until it is opened again.</translation>
+    </message>
+    <message>
+        <source>ファイルのデータ</source>
+        <translation>file data</translation>
+    </message>
+    <message>
+        <source>フォルダ</source>
+        <translation>directory</translation>
+    </message>
+    <message>
+        <source>FAT</source>
+        <translation>FAT</translation>
+    </message>
+    <message>
+        <source>ディスクへの送り出し</source>
+        <translation>flush</translation>
+    </message>
+    <message>
+        <source>番号,ファイル,題名 1,題名 2,題名 3,題名 4,題名 5,曲数,空き kb,状態</source>
+        <translation>number,file,title 1,title 2,title 3,title 4,title 5,songs,free kb,state</translation>
+    </message>
+    <message>
+        <source>使い方は &apos;tunecrate --help&apos; で表示されます。</source>
+        <translation>Try &apos;tunecrate --help&apos;.</translation>
+    </message>
+    <message>
+        <source>不明なオプション %1</source>
+        <translation>unknown option %1</translation>
+    </message>
+    <message>
+        <source>%2 には不明なオプション %1</source>
+        <translation>unknown option %1 for %2</translation>
+    </message>
+    <message>
+        <source>余分な引数 %1</source>
+        <translation>unexpected argument %1</translation>
+    </message>
+    <message>
+        <source>不明なコマンド %1（コマンドは list、export、import、new、check、backup、restore、eject です）</source>
+        <translation>unknown command %1 (the commands are list, export, import, new, check, backup, restore and eject)</translation>
+    </message>
+    <message>
+        <source>--count には 1 から 1000 までの数を指定してください</source>
+        <translation>option --count needs a number from 1 to 1000</translation>
+    </message>
+    <message>
+        <source>--floppy にはフォルダかイメージファイルを指定してください</source>
+        <translation>option --floppy needs a folder or an image file</translation>
+    </message>
+    <message>
+        <source>--shelf にはフォルダを指定してください</source>
+        <translation>option --shelf needs a folder</translation>
+    </message>
+    <message>
+        <source>--new-floppy にはファイルを指定してください</source>
+        <translation>option --new-floppy needs a file</translation>
+    </message>
+    <message>
+        <source>export には、イメージかフロッピーのフォルダ、次にフォルダを指定してください</source>
+        <translation>export needs an image or floppy folder, then a folder</translation>
+    </message>
+    <message>
+        <source>import には、曲のフォルダ、次にイメージかシェルフのフォルダを指定してください</source>
+        <translation>import needs a folder of songs, then an image or a shelf folder</translation>
+    </message>
+    <message>
+        <source>new には、イメージファイルかシェルフのフォルダを一つ指定してください</source>
+        <translation>new needs one image file or shelf folder</translation>
+    </message>
+    <message>
+        <source>backup には、フロッピードライブかマウントされたフロッピー、次にイメージファイルを指定してください</source>
+        <translation>backup needs a floppy drive or mounted floppy, then an image file</translation>
+    </message>
+    <message>
+        <source>restore には、イメージファイル、次にフロッピードライブを指定してください</source>
+        <translation>restore needs an image file, then a floppy drive</translation>
+    </message>
+    <message>
+        <source>eject に指定できるのは、フロッピードライブかマウントされたフロッピー一つまでです</source>
+        <translation>eject needs at most one floppy drive or mounted floppy</translation>
+    </message>
+    <message>
+        <source>%1 には、イメージ、フロッピーのフォルダ、シェルフのフォルダを一つ以上指定してください</source>
+        <translation>%1 needs at least one image, floppy folder or shelf folder</translation>
+    </message>
+    <message>
+        <source>%1 にはフロッピーイメージがありません</source>
+        <translation>%1 holds no floppy images</translation>
+    </message>
+    <message>
+        <source>%1 はフォルダではありません</source>
+        <translation>%1 is not a folder</translation>
+    </message>
+    <message>
+        <source>%1 はフォルダではありません。--count にはシェルフのフォルダを指定してください</source>
+        <translation>%1 is not a folder; --count needs a shelf folder</translation>
+    </message>
+    <message>
+        <source>フロッピードライブが見つかりませんでした</source>
+        <translation>no floppy drive was found</translation>
+    </message>
+    <message>
+        <source>問題なし</source>
+        <translation>ok</translation>
+    </message>
+    <message>
+        <source>読み込み中</source>
+        <translation>reading</translation>
+    </message>
+    <message>
+        <source>書き込みと確認中</source>
+        <translation>writing and verifying</translation>
+    </message>
+    <message>
+        <source>いいえ</source>
+        <translation>no</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>cancel</translation>
+    </message>
+    <message>
+        <source>イメージ,曲番号,題名,バイト数,コメント</source>
+        <translation>image,slot,title,bytes,comment</translation>
+    </message>
+    <message>
+        <source>使い方: tunecrate [--floppy PATH | PATH] [--shelf DIR]
+        tunecrate --new-floppy FILE
+        tunecrate COMMAND [OPTIONS] PATH...
+楽器の 1.44 MB フロッピーディスクの曲を管理します。
+
+  --floppy PATH      マウントされた 1.44 MB のリムーバブルディスクを探す代わりに、
+                     PATH をフロッピーとして使います。PATH はフロッピーのフォルダ
+                     （マウントされたディスクか、その代わりのフォルダ）、1.44 MB の
+                     イメージファイル、またはマウントせずに使うフロッピードライブの
+                     デバイス（/dev/sdX）です
+  PATH               --floppy PATH と同じです
+  --shelf DIR        フロッピーイメージのフォルダ DIR をディスク棚で開きます
+  --new-floppy FILE  新しい、フォーマット済みの空の曲フロッピーのイメージを FILE に
+                     書いて終了します。すでにある FILE は置き換えません
+  --help             この説明を表示して終了します
+  --version          バージョンを表示して終了します
+
+コマンド（ウィンドウを開きません。終了コードは成功で 0、失敗で 1、使い方の誤りで 2）:
+  list [--csv] PATH...       イメージ、フロッピーのフォルダ、シェルフのフォルダの
+                             すべての曲: イメージ、曲番号、題名、バイト数、コメント
+  export SOURCE DIR          イメージかフロッピーのフォルダのすべての曲を、DIR に
+                             TITLE.B00/.EVT/.cmt としてコピーします。ファイルは
+                             置き換えません
+  import DIR TARGET          DIR の曲を、イメージの空いている曲番号か、シェルフの
+                             フォルダの最後のイメージ、次に新しい番号付きのイメージに
+                             入れます。曲は置き換えません
+  new [--count N] PATH       新しい空の曲フロッピーのイメージ PATH を作ります。
+                             シェルフのフォルダ PATH には、次の空き番号で N 個作ります
+  check PATH...              各イメージをプログラムと同じように読み、すべての問題を
+                             報告します。問題があれば終了コードは 1 です
+  backup [--replace] FLOPPY IMAGE
+                             フロッピー全体（/dev/sdb のようなドライブか、マウント
+                             されたフロッピーのフォルダ）を IMAGE に読み込みます。
+                             読めないセクタは読み直し、それでも読めなければゼロにして
+                             IMAGE.log に書きます。その場合の終了コードは 1 です
+  restore IMAGE DEVICE       1.44 MB のイメージを、ドライブ DEVICE（マウントしない）の
+                             フロッピー全体に書き、読み戻して比べます。違うセクタが
+                             あれば終了コードは 1 です
+  eject [FLOPPY]             フロッピードライブ（指定がなければ見つかったもの）への
+                             書き込みを済ませ、アンマウントして電源を切ります
+
+プログラムを起動したフォルダが、最初に表示されるハードディスクのフォルダです。
+</source>
+        <translation>Usage: tunecrate [--floppy PATH | PATH] [--shelf DIR]
+       tunecrate --new-floppy FILE
+       tunecrate COMMAND [OPTIONS] PATH...
+Keeps the songs of an instrument&apos;s 1.44 MB floppy disks.
+
+  --floppy PATH      use PATH as the floppy: a floppy folder, a 1.44 MB
+                     image file or a floppy drive&apos;s device (a mounted disk,
+                     any folder standing in for one, or a FAT12 image or
+                     /dev/sdX used without mounting)
+                     instead of looking for a mounted 1.44 MB removable disk
+  PATH               the same as --floppy PATH
+  --shelf DIR        open the disk shelf on DIR, a folder of floppy images
+  --new-floppy FILE  write FILE as a new, formatted, empty song floppy
+                     image and exit; an existing FILE is never replaced
+  --help             show this text and exit
+  --version          show the version and exit
+
+Commands (no window; exit status 0 on success, 1 on a failure, 2 on bad usage):
+  list [--csv] PATH...       every song of images, floppy folders or shelf
+                             folders: image, slot, title, bytes, comment
+  export SOURCE DIR          copy every song of an image or floppy folder into
+                             DIR as TITLE.B00/.EVT/.cmt; never replaces a file
+  import DIR TARGET          put the songs of DIR into the free slots of an
+                             image, or of a shelf folder&apos;s last image and then
+                             of new numbered images; never replaces a song
+  new [--count N] PATH       make a new empty song floppy image PATH, or N
+                             with the next free numbers in a shelf folder PATH
+  check PATH...              read each image as the program does and report
+                             every problem; exit status 1 when there is one
+  backup [--replace] FLOPPY IMAGE
+                             read the whole floppy (a drive such as /dev/sdb, or
+                             a mounted floppy&apos;s folder) into IMAGE, retrying bad
+                             sectors; unreadable ones are zeros, listed in
+                             IMAGE.log; exit status 1 when there are any
+  restore IMAGE DEVICE       write a 1.44 MB image over the whole floppy in the
+                             drive DEVICE (not mounted), then read it back and
+                             compare; exit status 1 when a sector differs
+  eject [FLOPPY]             flush, unmount and power off the floppy drive (the
+                             one found when none is named)
+
+The folder the program is started in is the first hard-disk folder shown.
+</translation>
+    </message>
+    <message>
+        <source>udisks2 が動いていません</source>
+        <translation>udisks2 is not running</translation>
+    </message>
+    <message>
+        <source>udisks2 は %1 を知りません</source>
+        <translation>udisks2 does not know %1</translation>
+    </message>
+    <message>
+        <source>udisks2 から記述子が届きませんでした</source>
+        <translation>udisks2 sent no descriptor</translation>
+    </message>
+    <message>
+        <source>udisks2 は %1 のドライブを知りません</source>
+        <translation>udisks2 knows no drive for %1</translation>
     </message>
 </context>
 <context>

@@ -86,7 +86,7 @@ std::string DeviceOpenFailure(const std::string& device, int error) {
     }
     if (error == EBUSY) return Translated(texts::kDeviceBusy, {device});
     if (error == ENOMEDIUM) return Translated(texts::kDeviceNoDisk, {device});
-    return "Cannot open " + device + ".\n" + Result::FromErrno(error).reason;
+    return Translated(texts::kCannotOpen, {device, Result::FromErrno(error).reason});
 }
 
 void FlushMountedFolder(const std::string& mountPoint) {

@@ -13,6 +13,7 @@
 #include "core/Result.h"
 #include "core/disk/BlockDevice.h"
 #include "core/disk/FatImage.h"
+#include "core/Texts.h"
 
 namespace tunecrate {
 
@@ -157,7 +158,7 @@ WholeDisk OpenWholeDisk(const std::string& path, int flags) {
         direct = false;
     }
     if (fd < 0) {
-        disk.failure = device ? DeviceOpenFailure(path, errno) : "Cannot open " + path + ".\n" + Result::FromErrno(errno).reason;
+        disk.failure = device ? DeviceOpenFailure(path, errno) : Translated(texts::kCannotOpen, {path, Result::FromErrno(errno).reason});
         return disk;
     }
     // A descriptor the desktop's service opened may lack O_DIRECT; ask for it.
@@ -166,7 +167,7 @@ WholeDisk OpenWholeDisk(const std::string& path, int flags) {
     }
     const std::optional<std::uint64_t> bytes = OpenSize(fd);
     if (!bytes) {
-        disk.failure = "Cannot read the size of " + path + ".\n" + Result::FromErrno(errno).reason;
+        disk.failure = Translated(texts::kCannotReadSize, {path, Result::FromErrno(errno).reason});
         ::close(fd);
         return disk;
     }

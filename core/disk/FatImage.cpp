@@ -5,6 +5,8 @@
 #include <bitset>
 #include <ctime>
 
+#include "core/Texts.h"
+
 namespace tunecrate {
 namespace {
 
@@ -38,8 +40,8 @@ void Put32(std::string& b, std::size_t at, std::uint32_t v) {
 
 unsigned char Byte(std::string_view b, std::size_t at) { return static_cast<unsigned char>(b[at]); }
 
-std::string Refusal(const char* what, std::uint32_t expected, std::uint32_t found) {
-    return std::string(what) + " must be " + std::to_string(expected) + ", not " + std::to_string(found);
+std::string Refusal(const char* text, std::uint32_t expected, std::uint32_t found) {
+    return Translated(text, {std::to_string(expected), std::to_string(found)});
 }
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -170,7 +172,7 @@ bool FatEntry::Matches(std::string_view name) const {
 
 std::optional<FatImage> FatImage::Parse(std::string_view boot, std::string* reason) {
     if (boot.size() < kImageSectorBytes) {
-        *reason = "it is shorter than a boot sector";
+        *reason = Translated(texts::kShorterThanBoot);
         return std::nullopt;
     }
     const std::uint32_t sectorBytes = Le16(boot, 11);
@@ -182,12 +184,12 @@ std::optional<FatImage> FatImage::Parse(std::string_view boot, std::string* reas
     if (sectors == 0) sectors = Le32(boot, 32);
     const std::uint32_t fatSectors = Le16(boot, 22);
     // The fields a 1.44 MB floppy must have; anything else is another disk.
-    if (sectorBytes != kImageSectorBytes) *reason = Refusal("bytes per sector", kImageSectorBytes, sectorBytes);
-    else if (clusterSectors != 1) *reason = Refusal("sectors per cluster", 1, clusterSectors);
-    else if (fats != 2) *reason = Refusal("the number of FATs", 2, fats);
-    else if (rootEntries != kImageRootEntries) *reason = Refusal("root entries", kImageRootEntries, rootEntries);
-    else if (sectors != kImageSectors) *reason = Refusal("sectors", kImageSectors, sectors);
-    else if (reserved == 0 || fatSectors == 0) *reason = "the boot sector gives no room for the FAT";
+    if (sectorBytes != kImageSectorBytes) *reason = Refusal(texts::kSectorBytesWrong, kImageSectorBytes, sectorBytes);
+    else if (clusterSectors != 1) *reason = Refusal(texts::kClusterSectorsWrong, 1, clusterSectors);
+    else if (fats != 2) *reason = Refusal(texts::kFatCountWrong, 2, fats);
+    else if (rootEntries != kImageRootEntries) *reason = Refusal(texts::kRootEntriesWrong, kImageRootEntries, rootEntries);
+    else if (sectors != kImageSectors) *reason = Refusal(texts::kSectorCountWrong, kImageSectors, sectors);
+    else if (reserved == 0 || fatSectors == 0) *reason = Translated(texts::kNoRoomForFat);
     if (!reason->empty()) return std::nullopt;
 
     FatImage image;
@@ -196,13 +198,13 @@ std::optional<FatImage> FatImage::Parse(std::string_view boot, std::string* reas
     const std::uint32_t rootSectors = kImageRootEntries * kDirEntryBytes / kImageSectorBytes;
     const std::uint32_t dataStart = reserved + 2 * fatSectors + rootSectors;
     if (dataStart >= kImageSectors) {
-        *reason = "its FATs and root fill the whole disk";
+        *reason = Translated(texts::kFatsFillDisk);
         return std::nullopt;
     }
     image.m_clusterCount = kImageSectors - dataStart;
     // Every cluster (plus the two reserved entries) needs its 12 bits in the FAT.
     if ((std::uint64_t{image.m_clusterCount} + 2) * 3 / 2 + 1 > std::uint64_t{fatSectors} * kImageSectorBytes) {
-        *reason = "its FAT is too small for the disk";
+        *reason = Translated(texts::kFatTooSmall);
         return std::nullopt;
     }
     return image;
@@ -210,7 +212,7 @@ std::optional<FatImage> FatImage::Parse(std::string_view boot, std::string* reas
 
 bool FatImage::Load(std::string_view fat, std::string_view root, std::string* reason) {
     if (fat.size() < FatUsedBytes() || root.size() < kImageRootEntries * kDirEntryBytes) {
-        *reason = "it is truncated";
+        *reason = Translated(texts::kImageTruncated);
         return false;
     }
     m_fat.assign(fat.substr(0, FatUsedBytes()));

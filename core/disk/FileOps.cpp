@@ -3,6 +3,7 @@
 
 #include "core/disk/FolderChange.h"
 #include "core/disk/Handles.h"
+#include "core/Texts.h"
 
 #include <cerrno>
 #include <algorithm>
@@ -311,10 +312,10 @@ Result TargetRefusal(const std::string& path) {
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return {};
     if (S_ISLNK(st.st_mode)) {
-        return Result::FromErrno(ELOOP, path + " is a symbolic link; nothing is written through links.");
+        return Result::FromErrno(ELOOP, Translated(texts::kIsLink, {path}));
     }
-    if (S_ISDIR(st.st_mode)) return Result::FromErrno(EISDIR, path + " is a folder.");
-    return Result::FromErrno(EINVAL, path + " is not a plain file.");
+    if (S_ISDIR(st.st_mode)) return Result::FromErrno(EISDIR, Translated(texts::kIsFolder, {path}));
+    return Result::FromErrno(EINVAL, Translated(texts::kNotPlainFile, {path}));
 }
 
 std::vector<std::string> NameVariants(std::string_view folder, std::string_view name, NameCase nameCase) {
@@ -380,7 +381,7 @@ Plan PlanChanges(const std::string& folder, const std::vector<FileChange>& chang
                 struct stat source {};
                 if (::stat(std::get<HostPath>(*change.content).path.c_str(), &source) == 0 &&
                     source.st_dev == st.st_dev && source.st_ino == st.st_ino) {
-                    return refuse(Result::FromErrno(EINVAL, path + " would be copied onto itself."));
+                    return refuse(Result::FromErrno(EINVAL, Translated(texts::kCopyOntoItself, {path})));
                 }
             }
         }

@@ -233,7 +233,7 @@ ImageVolume::ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap, I
             file->readOnly = true;
         }
         if (fd < 0) {
-            m_problem = "Cannot open " + m_imagePath + ".\n" + Result::FromErrno(errno).reason;
+            m_problem = Translated(texts::kCannotOpen, {m_imagePath, Result::FromErrno(errno).reason});
             return;
         }
     }
@@ -241,33 +241,33 @@ ImageVolume::ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap, I
     struct stat st {};
     const std::optional<std::uint64_t> openSize = OpenSize(fd);
     if (::fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISBLK(st.st_mode)) || !openSize) {
-        m_problem = m_imagePath + " is not a floppy image file.";
+        m_problem = Translated(texts::kNotImageFile, {m_imagePath});
         return;
     }
     // Another program writing the image at the same time would corrupt it.
     const bool locked = glance ? ::flock(fd, LOCK_SH | LOCK_NB) == 0 : LockWaiting(fd, !file->readOnly);
     if (!locked) {
-        m_problem = errno == EWOULDBLOCK ? m_imagePath + " is in use by another program.\nClose it there and try again."
-                                         : "Cannot lock " + m_imagePath + ".\n" + Result::FromErrno(errno).reason;
+        m_problem = errno == EWOULDBLOCK ? Translated(texts::kImageInUse, {m_imagePath})
+                                         : Translated(texts::kCannotLock, {m_imagePath, Result::FromErrno(errno).reason});
         return;
     }
     m_fileBytes = *openSize;
     if (wrap) file->store = wrap(std::move(file->store));
-    const std::string notAFloppy = m_imagePath + " is not a 1.44 MB floppy image: ";
     // An image file may carry a tail; a disk is a floppy only at its exact size.
     if (*openSize < kImageBytes || (device && *openSize != kImageBytes)) {
-        m_problem = notAFloppy + "it holds " + std::to_string(*openSize) + " bytes, not " + std::to_string(kImageBytes) + ".";
+        m_problem = Translated(texts::kNotFloppyImageBecause,
+                               {m_imagePath, Translated(texts::kImageSizeWrong, {std::to_string(*openSize), std::to_string(kImageBytes)})});
         return;
     }
     std::string boot(kImageSectorBytes, '\0');
     if (!file->store->Read(0, boot.data(), boot.size())) {
-        m_problem = "Cannot read " + m_imagePath + ".\n" + Result::FromErrno(errno).reason;
+        m_problem = Translated(texts::kCannotRead, {m_imagePath, Result::FromErrno(errno).reason});
         return;
     }
     std::string reason;
     auto parsed = FatImage::Parse(boot, &reason);
     if (!parsed) {
-        m_problem = notAFloppy + reason + ".";
+        m_problem = Translated(texts::kNotFloppyImageBecause, {m_imagePath, reason});
         return;
     }
     file->fat = std::move(*parsed);
@@ -295,11 +295,11 @@ ImageVolume::ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap, I
                    read(fat.RootOffset(), rootBytes, file->rootOnDisk);
     }
     if (!readable) {
-        m_problem = "Cannot read " + m_imagePath + ".\n" + Result::FromErrno(errno).reason;
+        m_problem = Translated(texts::kCannotRead, {m_imagePath, Result::FromErrno(errno).reason});
         return;
     }
     if (!file->fat.Load(file->fatOnDisk[0], file->rootOnDisk, &reason)) {
-        m_problem = notAFloppy + reason + ".";
+        m_problem = Translated(texts::kNotFloppyImageBecause, {m_imagePath, reason});
         return;
     }
     m_image = std::move(file);
@@ -392,7 +392,7 @@ Result ImageVolume::ChangeRefusal(const std::vector<std::string>& names, const I
     for (const std::string& name : names) {
         for (const FatEntry& entry : image.fat.Find(name)) {
             const std::string shown = entry.longName.empty() ? entry.shortName : entry.longName;
-            if (entry.IsFolder()) return Result::FromErrno(EISDIR, Root() + shown + " is a folder.");
+            if (entry.IsFolder()) return Result::FromErrno(EISDIR, Translated(texts::kIsFolder, {Root() + shown}));
             if ((entry.attributes & kReadOnlyAttribute) != 0) {
                 return Result::FromErrno(EACCES, Translated(texts::kReadOnlyFile, {Root() + shown}));
             }
@@ -449,7 +449,7 @@ Result ImageVolume::Apply(const std::vector<FileChange>& changes, Room room) {
         Result read = ReadContent(*p.change->content, capacity, p.bytes);
         if (!read.ok()) return read;
         if (p.existing.empty() && !ShortNameFor(p.change->name)) {
-            return Result::FromErrno(EINVAL, p.change->name + " is not a name a floppy can hold (8.3 letters).");
+            return Result::FromErrno(EINVAL, Translated(texts::kNotFloppyName, {p.change->name}));
         }
     }
 
@@ -468,10 +468,9 @@ Result ImageVolume::Apply(const std::vector<FileChange>& changes, Room room) {
     const std::vector<std::uint32_t> slots = fat.FreeSlots();
     if (slots.size() < newNames) return Result::FromErrno(ENOSPC, Translated(texts::kRootFolderFull));
 
-    auto fail = [&](std::string step) {
+    auto fail = [&](const char* part) {
         const int err = errno != 0 ? errno : EIO;
-        image.broken = "A write to " + m_imagePath + " failed (" + step + "): " + Result::FromErrno(err).reason +
-                       ".\nNothing more is written to it until it is opened again.";
+        image.broken = Translated(texts::kImageWriteFailed, {m_imagePath, Translated(part), Result::FromErrno(err).reason});
         // What is read from now on is what the disk is known to hold, never
         // the change that did not get there.
         std::string ignored;
@@ -493,7 +492,7 @@ Result ImageVolume::Apply(const std::vector<FileChange>& changes, Room room) {
         if (!clusters) return Result::FromErrno(ENOSPC);
         for (std::uint16_t c : *clusters) taken[c] = 1;
         p.clusters = std::move(*clusters);
-        if (!image.WriteData(p.clusters, p.bytes)) return fail("file data");
+        if (!image.WriteData(p.clusters, p.bytes)) return fail(texts::kPartFileData);
         if (p.existing.empty()) {
             p.newSlot = slots[nextSlot++];
             if (*p.newSlot >= end) {
@@ -504,14 +503,14 @@ Result ImageVolume::Apply(const std::vector<FileChange>& changes, Room room) {
     }
     if (pastEnd) {
         for (std::uint32_t s = end; s <= std::min(lastNew + 1, kImageRootEntries - 1); ++s) fat.ClearSlot(s);
-        if (!image.WriteRoot()) return fail("directory");
+        if (!image.WriteRoot()) return fail(texts::kPartFolder);
     }
-    if (!image.FlushWrites()) return fail("flush");
+    if (!image.FlushWrites()) return fail(texts::kPartFlush);
 
     // 2. Both FATs link the new chains; the old ones stay allocated.
     for (const Planned& p : plan) fat.Link(p.clusters);
-    if (!image.WriteFats()) return fail("FAT");
-    if (!image.FlushWrites()) return fail("flush");
+    if (!image.WriteFats()) return fail(texts::kPartFat);
+    if (!image.FlushWrites()) return fail(texts::kPartFlush);
 
     // 3. Entries switch to their new chains. Long-name slots of entries that
     //    go, where they lie in another sector than their entry, are cleared
@@ -539,7 +538,7 @@ Result ImageVolume::Apply(const std::vector<FileChange>& changes, Room room) {
             longNames = true;
         }
     }
-    if (longNames && (!image.WriteRoot() || !image.FlushWrites())) return fail("directory");
+    if (longNames && (!image.WriteRoot() || !image.FlushWrites())) return fail(texts::kPartFolder);
     for (std::uint32_t s : orphansBesideEntries) fat.MarkDeleted(s, s);
     for (const Planned& p : plan) {
         const std::uint16_t first = p.clusters.empty() ? 0 : p.clusters.front();
@@ -550,13 +549,13 @@ Result ImageVolume::Apply(const std::vector<FileChange>& changes, Room room) {
             fat.MarkDeleted(p.existing[i].firstSlot, p.existing[i].slot);
         }
     }
-    if (!image.WriteRoot() || !image.FlushWrites()) return fail("directory");
+    if (!image.WriteRoot() || !image.FlushWrites()) return fail(texts::kPartFolder);
 
     // 4. The old chains are freed. The new files are durable already: a
     //    failure here leaves lost clusters, not a failed change.
     for (const auto& chain : oldChains) fat.Free(chain);
     if (!image.WriteFats() || !image.FlushWrites()) {
-        const Result failed = fail("FAT");
+        const Result failed = fail(texts::kPartFat);
         return Result::Notice(Translated(texts::kOldRoomNotFreed, {m_imagePath, Result::FromErrno(failed.error).reason}));
     }
     return {};

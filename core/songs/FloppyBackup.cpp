@@ -137,8 +137,7 @@ BackupOutcome BackupFloppy(const std::string& source, const std::string& imagePa
     }
     const Result written = replace ? WriteFileBytes(imagePath, reading.bytes) : CreateFileBytes(imagePath, reading.bytes);
     if (!written.ok()) {
-        outcome.result = Result{written.status, written.error,
-                                "Cannot write " + imagePath + ".\n" + written.reason};
+        outcome.result = Result{written.status, written.error, Translated(texts::kCannotWrite, {imagePath, written.reason})};
         return outcome;
     }
     outcome.unreadable = reading.unreadable;
@@ -162,7 +161,7 @@ BackupOutcome BackupFloppy(const std::string& source, const std::string& imagePa
     if (logged.ok()) {
         outcome.logPath = logPath;
     } else {
-        outcome.result = Result::Notice("Cannot write " + logPath + ".\n" + logged.reason);
+        outcome.result = Result::Notice(Translated(texts::kCannotWrite, {logPath, logged.reason}));
     }
     return outcome;
 }
@@ -190,7 +189,7 @@ std::string RestoreImageProblem(const std::string& imagePath) {
     ImageVolume image(imagePath, {}, ImageAccess::Glance);
     std::string problem = image.Problem();
     if (problem.empty() && image.FileBytes() != kImageBytes) {
-        problem = imagePath + " holds " + std::to_string(image.FileBytes()) + " bytes, not " + std::to_string(kImageBytes) + ".";
+        problem = Translated(texts::kImageHolds, {imagePath, std::to_string(image.FileBytes()), std::to_string(kImageBytes)});
     }
     return problem.empty() ? problem : Translated(texts::kNotAFloppyImage, {imagePath, problem});
 }
@@ -210,7 +209,7 @@ RestoreOutcome RestoreFloppy(const std::string& imagePath, const std::string& de
     }
     const std::optional<std::string> bytes = ReadFileBytes(imagePath, kImageBytes + 1);
     if (!bytes || bytes->size() != kImageBytes) {
-        outcome.result = Result::Refused("Cannot read " + imagePath + ".\n" + Result::FromErrno(errno).reason);
+        outcome.result = Result::Refused(Translated(texts::kCannotRead, {imagePath, Result::FromErrno(errno).reason}));
         return outcome;
     }
     // Exclusive: a mount that the table did not show yet is refused here.
@@ -219,7 +218,7 @@ RestoreOutcome RestoreFloppy(const std::string& imagePath, const std::string& de
     outcome.touched = true;
     outcome.writing = WriteWholeDisk(*disk, *bytes, progress);
     if (!outcome.writing.failure.empty()) {
-        outcome.result = Result::FromErrno(EIO, "Cannot write " + device + ".\n" + outcome.writing.failure);
+        outcome.result = Result::FromErrno(EIO, Translated(texts::kCannotWrite, {device, outcome.writing.failure}));
     }
     return outcome;
 }

@@ -10,6 +10,7 @@
 #include "core/disk/FloppyVolume.h"
 #include "core/text/SongNames.h"
 #include "core/Texts.h"
+#include "core/text/TypedText.h"
 
 namespace tunecrate {
 
@@ -96,7 +97,7 @@ SlotRow ReadSlot(int slot, std::string title, std::string comment, const std::op
 }  // namespace
 
 std::string UnreadableFloppyMessage(std::string_view floppyRoot) {
-    return "Cannot open " + std::string(floppyRoot) + "song.nam.\nPlease insert valid floppy disk.";
+    return Translated(texts::kUnreadableFloppy, {floppyRoot});
 }
 
 CatalogueReading ReadCatalogue(FloppyVolume* volume, CatalogueRepair repair) {
@@ -166,12 +167,6 @@ CatalogueReading ReadCatalogue(FloppyVolume* volume, CatalogueRepair repair) {
 }
 
 namespace {
-
-// A line is never two: a line break inside a text becomes a blank.
-std::string OneLine(std::string text) {
-    std::replace(text.begin(), text.end(), '\n', ' ');
-    return text;
-}
 
 // Never split a two-byte character: the instrument would show garbage.
 std::string TitleLine(const std::string& title) {
@@ -295,8 +290,7 @@ std::string CatalogueChangedMessage(bool applied) {
 
 Result CatalogueWriteFailure(std::string_view floppyRoot, std::string_view file, const Result& failure) {
     Result result = failure;
-    result.reason = "Cannot write " + std::string(floppyRoot) + std::string(file) + "." +
-                    (failure.reason.empty() ? "" : "\n" + failure.reason);
+    result.reason = Translated(texts::kCannotWrite, {std::string(floppyRoot) + std::string(file), failure.reason});
     return result;
 }
 

@@ -22,7 +22,7 @@ std::string SlotFile(int slot, std::string_view extension) { return SlotName(slo
 
 bool ConfirmOverwrite(DropContext& context, int slot) {
     if (!context.floppy->Exists(SlotFile(slot, kSongExtension))) return true;
-    return context.prompter.AskYesNo(Translated(texts::kSlotTaken, {std::to_string(slot + 1)}), "Overwrite?");
+    return context.prompter.AskYesNo(Translated(texts::kSlotTaken, {std::to_string(slot + 1)}), Translated(texts::kOverwriteCaption));
 }
 
 // The files of the slots from `first`, `count` of them, as a change names them.
@@ -76,7 +76,7 @@ TransferResult PutSongInSlot(DropContext& context, DropState& state, int slot, I
         return put.status == Status::DiskFull ? TransferResult::DiskFull : TransferResult::Failed;
     }
     // Done, with something to tell (the old space could not be freed).
-    if (!put.reason.empty()) context.prompter.ShowMessage(put.reason, "Error!", MessageIcon::None);
+    if (!put.reason.empty()) context.prompter.ShowMessage(put.reason, Translated(texts::kErrorCaption), MessageIcon::None);
     state.Transferred = true;
     row.title = std::move(in.title);
     row.comment = std::move(in.comment);
@@ -123,8 +123,8 @@ TransferResult CopyHardDiskSongToSlot(DropContext& context, DropState& state, co
     FolderNames& names = state.Source(song.folder);
     const auto songFile = names.WithExtensionNoCase(song.title, kSongExtension);
     if (!songFile) {
-        state.failure = CopyFailedMessage(item + std::string(kSongExtension), "No such file");
-        context.prompter.ShowMessage(state.failure, "Error!", MessageIcon::None);
+        state.failure = CopyFailedMessage(item + std::string(kSongExtension), Translated(texts::kNoSuchFile));
+        context.prompter.ShowMessage(state.failure, Translated(texts::kErrorCaption), MessageIcon::None);
         return TransferResult::Failed;
     }
     if (!ConfirmOverwrite(context, slot)) return TransferResult::Skipped;
@@ -197,7 +197,7 @@ DropResult DropOntoFloppyList(DropContext& context, std::optional<int> targetSlo
         for (std::size_t done = 0; done < items.size(); ++done) {
             if (!GoOn(context, done, payload.items.size())) break;
             if (slot >= kSlotCount) {
-                context.prompter.ShowMessage(limitMessage, "Error!", MessageIcon::None);
+                context.prompter.ShowMessage(limitMessage, Translated(texts::kErrorCaption), MessageIcon::None);
                 break;
             }
             if (!Continues(CopyHardDiskSongToSlot(context, state, items[done], slot))) break;
@@ -265,7 +265,7 @@ DropResult DropOntoFloppyList(DropContext& context, std::optional<int> targetSlo
             written.insert(move.slot);
             arrived.push_back(move.source);
         }
-        if (beyondLimit && !stopped) context.prompter.ShowMessage(limitMessage, "Error!", MessageIcon::None);
+        if (beyondLimit && !stopped) context.prompter.ShowMessage(limitMessage, Translated(texts::kErrorCaption), MessageIcon::None);
         if (context.move) {
             // A source slot that received another song in this drop keeps it.
             for (int source : arrived) {
@@ -301,7 +301,7 @@ DropResult DropIntoFreeSlots(DropContext& context, const ParsedPayload& payload,
     if (fromFloppy) {
         sourceReading = ReadCatalogue(source, CatalogueRepair::Never);
         if (!sourceReading.readable) {
-            context.prompter.ShowMessage(UnreadableFloppyMessage(source->Root()), "Error!", MessageIcon::Exclamation);
+            context.prompter.ShowMessage(UnreadableFloppyMessage(source->Root()), Translated(texts::kErrorCaption), MessageIcon::Exclamation);
             return result;
         }
         for (int slot : FloppyItems(payload.items)) {
@@ -334,7 +334,7 @@ DropResult DropIntoFreeSlots(DropContext& context, const ParsedPayload& payload,
             if (context.rows[static_cast<std::size_t>(slot)].state != SlotState::EmptySlot) continue;
             const Result refused = context.floppy->CheckChange(SlotFiles(slot, 1));
             if (refused.ok()) break;
-            context.prompter.ShowMessage(Translated(texts::kSlotUnusable, {std::to_string(slot + 1), refused.reason}), "Error!",
+            context.prompter.ShowMessage(Translated(texts::kSlotUnusable, {std::to_string(slot + 1), refused.reason}), Translated(texts::kErrorCaption),
                                          MessageIcon::None);
         }
         return slot;
@@ -343,7 +343,7 @@ DropResult DropIntoFreeSlots(DropContext& context, const ParsedPayload& payload,
     for (; i < items.size(); ++i) {
         if (!GoOn(context, i, items.size())) break;
         if (nextFree() >= kSlotCount) {
-            context.prompter.ShowMessage(Translated(texts::kTooManySongs, {std::to_string(kSlotCount)}), "Error!", MessageIcon::None);
+            context.prompter.ShowMessage(Translated(texts::kTooManySongs, {std::to_string(kSlotCount)}), Translated(texts::kErrorCaption), MessageIcon::None);
             for (; i < items.size(); ++i) told[i] = {items[i], -1, Translated(texts::kNoFreeSlot, {context.floppy->Root()}), true};
             break;
         }
@@ -370,7 +370,7 @@ DropResult DropIntoFreeSlots(DropContext& context, const ParsedPayload& payload,
         context.move = true;
         if (written && !arrived.empty()) {
             if (Result gone = DeleteFloppySlots(*source, sourceReading.rows, arrived); !gone.ok()) {
-                context.prompter.ShowMessage(gone.reason, "Error!", MessageIcon::Exclamation);
+                context.prompter.ShowMessage(gone.reason, Translated(texts::kErrorCaption), MessageIcon::Exclamation);
             }
         }
     }

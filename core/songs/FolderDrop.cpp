@@ -18,7 +18,7 @@ namespace tunecrate {
 namespace {
 
 void Report(DropContext& context, const std::string& text, MessageIcon icon = MessageIcon::None) {
-    context.prompter.ShowMessage(text, "Error!", icon);
+    context.prompter.ShowMessage(text, Translated(texts::kErrorCaption), icon);
 }
 
 // Asks before a song of the same title is replaced; a song this drop brought
@@ -39,7 +39,7 @@ std::optional<TransferResult> ConfirmSongTarget(DropContext& context, DropState&
         Report(context, Translated(texts::kSameTitleTwice, {base}));
         return TransferResult::Skipped;
     }
-    if (!context.prompter.AskYesNo(Translated(texts::kFileTaken, {base}), "Overwrite?")) {
+    if (!context.prompter.AskYesNo(Translated(texts::kFileTaken, {base}), Translated(texts::kOverwriteCaption))) {
         return TransferResult::Skipped;
     }
     return std::nullopt;
@@ -108,7 +108,7 @@ TransferResult CopyHardDiskSongToFolder(DropContext& context, DropState& state, 
     FolderNames& names = state.Source(song.folder);
     const std::optional<FileContent> songFile = HostFile(names, song.title, kSongExtension);
     if (!songFile) {
-        Report(context, CopyFailedMessage(item + std::string(kSongExtension), "No such file"));
+        Report(context, CopyFailedMessage(item + std::string(kSongExtension), Translated(texts::kNoSuchFile)));
         return TransferResult::Failed;
     }
     if (auto ended = ConfirmSongTarget(context, state, folder, song.title)) return *ended;

@@ -17,6 +17,7 @@
 #include "core/text/Encoding.h"
 #include "core/text/SearchText.h"
 #include "core/Texts.h"
+#include "core/text/TypedText.h"
 
 namespace tunecrate {
 
@@ -68,10 +69,11 @@ std::string FourDigits(int number) {
     return digits;
 }
 
-// The volume's reason with the image's path given as its file name, first line only.
+// The volume's reason with the image's path given as its file name, on one
+// line (a list's cell) with the system's reason kept.
 std::string ShortProblem(std::string problem, const std::string& path, const std::string& file) {
     for (std::size_t at; (at = problem.find(path)) != std::string::npos;) problem.replace(at, path.size(), file);
-    return problem.substr(0, problem.find('\n'));
+    return OneLine(problem);
 }
 
 // Why an entry is no image to read or write; empty for a plain file. A link
@@ -179,8 +181,7 @@ ShelfRow ReadShelfImage(const std::string& folder, const std::string& file) {
     row.problem = ShortProblem(row.problem, path, file);
     // Readable here, but a floppy emulator takes only the exact size.
     if (const std::uint64_t size = volume.FileBytes(); row.problem.empty() && size != kImageBytes) {
-        row.problem = file + " holds " + std::to_string(size) + " bytes, not " + std::to_string(kImageBytes) +
-                      ": a floppy emulator may refuse it.";
+        row.problem = Translated(texts::kShelfImageSize, {file, std::to_string(size), std::to_string(kImageBytes)});
     }
     return row;
 }
@@ -200,7 +201,7 @@ ShelfRow ReadShelfFloppy(FloppyVolume& volume, const std::string& file) {
     if (!reading.readable) {
         if (row.problem.empty()) {
             row.problem = !reading.failure.empty() ? reading.failure.substr(0, reading.failure.find('\n'))
-                                                   : file + " is not a song floppy: it has no song.nam.";
+                                                   : Translated(texts::kNotSongFloppy, {file});
         }
         return row;
     }
@@ -255,14 +256,14 @@ NewImageNames NextImageNames(const std::vector<std::string>& existing, int count
 NewImageNames MakeShelfImages(const std::string& folder, int count) {
     // Every entry's number is taken, whatever the entry is: a new image never meets a name in use.
     const auto existing = ListShelfImages(folder);
-    if (!existing) return {Result::FromErrno(errno, "Cannot read " + folder + ".\n" + Result::FromErrno(errno).reason), {}};
+    if (!existing) return {Result::FromErrno(errno, Translated(texts::kCannotRead, {folder, Result::FromErrno(errno).reason})), {}};
     NewImageNames planned = NextImageNames(*existing, count), made;
     made.result = planned.result;
     for (const std::string& name : planned.names) {
         const std::string path = JoinPath(folder, name);
         if (Result r = CreateSongFloppyImage(path); !r.ok()) {
             made.result = r;
-            made.result.reason = "Cannot write " + path + ".\n" + r.reason;
+            made.result.reason = Translated(texts::kCannotWrite, {path, r.reason});
             break;
         }
         made.names.push_back(name);
@@ -306,7 +307,7 @@ LabelledName LabelShelfImage(const std::string& folder, const std::string& file,
     const auto entries = ListFolderEntries(folder);
     if (!entries) {
         labelled.result = Result::FromErrno(errno);
-        labelled.result.reason = "Cannot read " + folder + ".\n" + labelled.result.reason;
+        labelled.result.reason = Translated(texts::kCannotRead, {folder, labelled.result.reason});
         return labelled;
     }
     for (const FolderEntry& entry : *entries) {
@@ -327,14 +328,14 @@ LabelledName LabelShelfImage(const std::string& folder, const std::string& file,
     const FileLock lock(from);
     if (!lock.result().ok()) {
         labelled.result = lock.result();
-        labelled.result.reason = "Cannot rename " + from + ".\n" + labelled.result.reason;
+        labelled.result.reason = Translated(texts::kCannotRenameFile, {from, labelled.result.reason});
     } else if (Result renamed = RenameNoReplace(from, to); !renamed.ok()) {
         labelled.result = renamed;
-        labelled.result.reason = "Cannot rename " + from + " to " + labelled.name + ".\n" + labelled.result.reason;
+        labelled.result.reason = Translated(texts::kCannotRenameTo, {from, labelled.name, labelled.result.reason});
     } else if (Result synced = SyncFolder(folder); !synced.ok()) {
         // Renamed, but not known to be on the stick.
         labelled.result = synced;
-        labelled.result.reason = "Cannot rename " + from + " to " + labelled.name + ".\n" + synced.reason;
+        labelled.result.reason = Translated(texts::kCannotRenameTo, {from, labelled.name, synced.reason});
     }
     return labelled;
 }
@@ -375,7 +376,7 @@ std::string CsvField(const std::string& text) {
 }  // namespace
 
 std::string ShelfCsv(const std::vector<ShelfRow>& rows) {
-    std::string csv = "\xEF\xBB\xBFnumber,file,title 1,title 2,title 3,title 4,title 5,songs,free kb,state\r\n";
+    std::string csv = "\xEF\xBB\xBF" + Translated(texts::kShelfCsvHeader) + "\r\n";
     for (const ShelfRow& row : rows) {
         // Appended piece by piece: GCC 12 warns falsely on long chains of + here.
         if (row.number) csv += std::to_string(*row.number);

@@ -4,6 +4,7 @@
 #include "core/songs/FloppyCatalogue.h"
 #include "core/disk/FloppyVolume.h"
 #include "core/text/SongNames.h"
+#include "core/Texts.h"
 #include "core/Result.h"
 
 namespace tunecrate {
@@ -11,7 +12,7 @@ namespace tunecrate {
 namespace {
 
 Result CannotDelete(std::string_view path, Result result) {
-    result.reason = "Cannot delete " + std::string(path) + ".\n" + result.reason;
+    result.reason = Translated(texts::kCannotDelete, {path, result.reason});
     return result;
 }
 

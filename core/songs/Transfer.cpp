@@ -11,7 +11,7 @@
 namespace tunecrate {
 
 std::string CopyFailedMessage(const std::string& file, const std::string& reason) {
-    return "Cannot copy " + file + ".\n" + reason;
+    return Translated(texts::kCannotCopy, {file, reason});
 }
 
 bool GoOn(DropContext& context, std::size_t done, std::size_t total) {
@@ -24,12 +24,12 @@ bool TakeFreshRows(DropContext& context) {
     if (!now.readable) {
         std::string text = UnreadableFloppyMessage(context.floppy->Root());
         if (!now.failure.empty()) text += "\n\n" + now.failure;
-        context.prompter.ShowMessage(text, "Error!", MessageIcon::None);
+        context.prompter.ShowMessage(text, Translated(texts::kErrorCaption), MessageIcon::None);
         return false;
     }
     // Slot numbers in a payload name the songs the window showed.
     if (!CatalogueStillShows(now.rows, context.rows)) {
-        context.prompter.ShowMessage(CatalogueChangedMessage(false), "Error!", MessageIcon::None);
+        context.prompter.ShowMessage(CatalogueChangedMessage(false), Translated(texts::kErrorCaption), MessageIcon::None);
         return false;
     }
     context.rows = std::move(now.rows);
@@ -42,7 +42,7 @@ bool FloppyTakesChange(DropContext& context, DropState& state, std::vector<std::
     const Result refused = context.floppy->CheckChange(names);
     if (refused.ok()) return true;
     state.failure = refused.reason;
-    context.prompter.ShowMessage(refused.reason, "Error!", MessageIcon::None);
+    context.prompter.ShowMessage(refused.reason, Translated(texts::kErrorCaption), MessageIcon::None);
     return false;
 }
 
@@ -51,11 +51,11 @@ void TellPutFailure(DropContext& context, DropState& state, const Result& put, c
         // A reason of its own (a full root folder) says more than "disk full".
         const bool ownReason = put.reason != Result::FromErrno(put.error).reason;
         state.failure = ownReason ? put.reason : Translated(texts::kDiskFull);
-        context.prompter.ShowMessage(state.failure, "Error!", MessageIcon::Exclamation);
+        context.prompter.ShowMessage(state.failure, Translated(texts::kErrorCaption), MessageIcon::Exclamation);
         return;
     }
     state.failure = CopyFailedMessage(shownSource, put.reason);
-    context.prompter.ShowMessage(state.failure, "Error!", MessageIcon::None);
+    context.prompter.ShowMessage(state.failure, Translated(texts::kErrorCaption), MessageIcon::None);
 }
 
 bool WriteChangedSlots(DropContext& context, DropState& state) {
@@ -68,11 +68,11 @@ bool WriteChangedSlots(DropContext& context, DropState& state) {
     const Result written = UpdateCatalogue(*context.floppy, changes);
     if (!written.ok()) {
         state.failure = written.reason;
-        context.prompter.ShowMessage(written.reason, "Error!", MessageIcon::None);
+        context.prompter.ShowMessage(written.reason, Translated(texts::kErrorCaption), MessageIcon::None);
         return false;
     }
     // Written, with something to tell (room that could not be freed, say).
-    if (!written.reason.empty()) context.prompter.ShowMessage(written.reason, "Error!", MessageIcon::None);
+    if (!written.reason.empty()) context.prompter.ShowMessage(written.reason, Translated(texts::kErrorCaption), MessageIcon::None);
     state.changedSlots.clear();
     return true;
 }
@@ -89,16 +89,16 @@ void DeleteMovedFiles(const DropContext& context, const DropState& state) {
     }
     // A song's files leave its folder together, or not at all.
     if (Result removed = RemoveFiles(hostFiles); !removed.ok()) {
-        context.prompter.ShowMessage("Cannot delete " + hostFiles.front() + ".\n" + removed.reason, "Error!",
-                                     MessageIcon::None);
+        context.prompter.ShowMessage(Translated(texts::kCannotDelete, {hostFiles.front(), removed.reason}),
+                                     Translated(texts::kErrorCaption), MessageIcon::None);
     }
     if (floppyFiles.empty() || context.floppy == nullptr) return;
     if (Result removed = context.floppy->Apply(floppyFiles, Room::Songs); !removed.ok()) {
-        context.prompter.ShowMessage("Cannot delete " + context.floppy->Root() + floppyFiles.front().name + ".\n" +
-                                         removed.reason,
-                                     "Error!", MessageIcon::None);
+        context.prompter.ShowMessage(
+            Translated(texts::kCannotDelete, {context.floppy->Root() + floppyFiles.front().name, removed.reason}),
+            Translated(texts::kErrorCaption), MessageIcon::None);
     } else if (!removed.reason.empty()) {
-        context.prompter.ShowMessage(removed.reason, "Error!", MessageIcon::None);
+        context.prompter.ShowMessage(removed.reason, Translated(texts::kErrorCaption), MessageIcon::None);
     }
 }
 

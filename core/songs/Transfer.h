@@ -64,7 +64,7 @@ struct DropResult {
 // The result of one song's transfer.
 enum class TransferResult { Copied, Skipped, DiskFull, Failed };
 
-// "Error!" messages that several drops share.
+// Error messages that several drops share.
 std::string CopyFailedMessage(const std::string& file, const std::string& reason);
 
 // Reads the floppy's catalogue into context.rows when it still shows what the

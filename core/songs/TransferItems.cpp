@@ -8,6 +8,7 @@
 #include "core/disk/FloppyVolume.h"
 #include "core/songs/Prompter.h"
 #include "core/text/SongNames.h"
+#include "core/Texts.h"
 #include "core/songs/SongRename.h"
 
 namespace tunecrate {
@@ -41,8 +42,8 @@ std::optional<SlotSong> ReadSlotSong(const FloppyVolume& floppy, int slot, Promp
         // No floppy file is larger than a floppy; a folder standing in for one may hold anything.
         auto bytes = floppy.ReadFile(name, kImageBytes);
         if (!bytes || floppy.FileSize(name) != std::optional<std::uint64_t>(bytes->size())) {
-            prompter.ShowMessage("Cannot read " + floppy.Root() + name + ".\nThe file is damaged or too large for a floppy.",
-                                 "Error!", MessageIcon::None);
+            prompter.ShowMessage(Translated(texts::kFloppyFileUnreadable, {floppy.Root() + name}), Translated(texts::kErrorCaption),
+                                 MessageIcon::None);
             return std::nullopt;
         }
         (isSong ? copy.song : copy.events.emplace()) = std::move(*bytes);

@@ -11,14 +11,6 @@ namespace tunecrate {
 
 namespace {
 
-// A catalogue line is never two: pasted line breaks become blanks.
-std::string OneLine(std::string_view typed) {
-    std::string line(typed);
-    std::replace(line.begin(), line.end(), '\r', ' ');
-    std::replace(line.begin(), line.end(), '\n', ' ');
-    return line;
-}
-
 // The length of the UTF-8 character that `lead` begins (1 for a stray byte).
 std::size_t CharacterLength(unsigned char lead) {
     if (lead >= 0xF0) return 4;
@@ -49,6 +41,13 @@ TypedText InCp932(const std::string& utf8) {
 }
 
 }  // namespace
+
+std::string OneLine(std::string_view text) {
+    std::string line(text);
+    std::replace(line.begin(), line.end(), '\r', ' ');
+    std::replace(line.begin(), line.end(), '\n', ' ');
+    return line;
+}
 
 TypedText FloppyTitleFrom(std::string_view typed) {
     TypedText title = InCp932(MapCp932LookAlikes(OneLine(typed)));

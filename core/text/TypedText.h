@@ -15,6 +15,10 @@ struct TypedText {
     Result result;
 };
 
+// The text on one line: every line break (CR or LF) becomes a blank. A
+// catalogue line, a list's cell and a script's message line are never two.
+std::string OneLine(std::string_view text);
+
 // One line (line breaks become blanks), look-alikes mapped, in CP932, at most 17 bytes.
 TypedText FloppyTitleFrom(std::string_view typed);
 

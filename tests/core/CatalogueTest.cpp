@@ -105,7 +105,7 @@ TEST_P(CatalogueTest, AFailedWriteNamesItsFileAndKeepsIt) {
     const Result result = EditSlotText(*volume, floppy.Rows(), {0, "New", "new"});
     const std::string why = GetParam() == Medium::Image ? Translated(texts::kImageFileReadOnly, {floppy.location()}) : std::strerror(EROFS);
     EXPECT_EQ(std::pair(result.status, result.reason),
-              std::pair(Status::Failed, "Cannot write " + volume->Root() + "song.nam.\n" + why));
+              std::pair(Status::Failed, Translated(texts::kCannotWrite, {volume->Root() + "song.nam", why})));
     volume.reset();
     EXPECT_EQ(floppy.Describe(), "1:Old/old=Blues");
 }

@@ -107,7 +107,7 @@ TEST(Commands, OddShelfEntriesAreShownNeverWrittenAndKeepTheirNumbers) {
              {"DSKA0000.IMG", nullptr}, {"DSKA0001.IMG", texts::kShelfLinkOutside}, {"DSKA0002.IMG", texts::kShelfFifo},
              {"DSKA0003.IMG", texts::kShelfFolder}, {"DSKA0004.IMG", texts::kShelfLinkToDevice},
              {"DSKA0005.IMG", texts::kShelfLinkNowhere}, {"DSKA0006.IMG", nullptr}, {"DSKA0007.IMG", nullptr}, {"DSKA0008.IMG", nullptr}})
-        rows += shelf + "/" + name + ": " + (why != nullptr ? Translated(why, {name}) : "ok") + "\n";
+        rows += shelf + "/" + name + ": " + (why != nullptr ? Translated(why, {name}) : "問題なし") + "\n";
     const auto [checked, report] = RunCommand("LC_ALL=C exec '" TUNECRATE_PROGRAM "'", {"check", shelf}, " 2>/dev/null");
     EXPECT_EQ(std::pair(checked, report), std::pair(1, rows));
 }

@@ -74,7 +74,7 @@ TEST_F(LoopDrive, IsTheFloppyItHoldsWhileOneOfAnotherSizeOrInUseIsRefused) {
     WriteWhole(big, before + tail);   // a floppy with a sector more
     LoopDevice wrong(big);
     const std::string tooBig = Translated(texts::kNotAFloppyDisk, {wrong.path(), "1475072"});
-    const std::string notFloppy = wrong.path() + " is not a 1.44 MB floppy image: it holds 1475072 bytes, not 1474560.";
+    const std::string notFloppy = Translated(texts::kNotFloppyImageBecause, {wrong.path(), Translated(texts::kImageSizeWrong, {"1475072", "1474560"})});
     {
         auto volume = OpenFloppyVolume(dev);
         ASSERT_EQ(volume->Problem(), "");
@@ -140,7 +140,7 @@ TEST_F(LoopDrive, IsBackedUpAndRestoredWhole) {
     // mounted: a partition of the device is; the last one writes
     struct Restore { std::string image; bool mounted; std::string piece; };
     const Restore restores[] = {{dir.Path("zeros"), false, "FAT12 フロッピーイメージではない"},
-                                {dir.Path("tail"), false, "holds 1475072 bytes, not 1474560"},
+                                {dir.Path("tail"), false, "1475072 バイトあり、1474560 バイトではありません"},
                                 {other.location(), true, Translated(texts::kDeviceMounted, {dev, "/media/floppy"})},
                                 {other.location(), false, Translated(texts::kRestoreDone, {other.location(), dev})}};
     for (const Restore& c : restores) {
@@ -251,7 +251,7 @@ TEST(DeviceFaults, FailingSectorsAreRetriedZeroedAndNamedWithTheirOwnersOrFoundO
                     {{.writeFails = {100}}, {100}, {100}, "1 個のセクタが書けないか、読み戻すと一致しません。\nセクタ: 100"},
                     {{.altered = {2000}}, {}, {2000}, "セクタ: 2000"},
                     {{.readFails = {{2879, -1}}}, {}, {2879}, "セクタ: 2879"},
-                    {{.flushFails = true}, {}, {}, "Cannot write " + disk}};
+                    {{.flushFails = true}, {}, {}, disk + " に書き込めません。"}};
     for (Case& c : cases) {
         SCOPED_TRACE(c.piece);
         WriteWhole(disk, std::string(kImageBytes, 'x'));

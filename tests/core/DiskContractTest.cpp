@@ -125,12 +125,12 @@ INSTANTIATE_TEST_SUITE_P(Images, DiskStateTest, ::testing::Combine(::testing::Va
 // An image in use, or a bad one: refused with the reason, or opened with the damaged file unreadable; never changed.
 TEST(DiskContract, AnImageInUseOrBadIsRefusedOrUnreadableAndNeverChanged) {
     const std::size_t root = 19 * 512;   // after the boot sector and two FATs of nine sectors (at 512 and 5120)
-    const std::string bad = "is not a 1.44 MB floppy image: ";
+    const std::string bad = "は 1.44 MB のフロッピーイメージではありません: ";
     for (const auto& [what, patches, problem] : std::vector<std::tuple<std::string, Patches, std::string>>{
-             {"in use", {}, "is in use by another program.\nClose it there and try again."},
-             {"truncated", {}, bad + "it holds 1000000 bytes, not 1474560."},
-             {"one FAT", {{16, "\x01"}}, bad + "the number of FATs must be 2, not 1."},
-             {"2048-byte sectors", {{11, "\x00\x08"s}}, bad + "bytes per sector must be 512, not 2048."},
+             {"in use", {}, "はほかのプログラムが使用中です。\nそちらで閉じてから、もう一度やり直してください。"},
+             {"truncated", {}, bad + "1000000 バイトあり、1474560 バイトではありません。"},
+             {"one FAT", {{16, "\x01"}}, bad + "FAT の数が 1 です（2 でなければなりません）。"},
+             {"2048-byte sectors", {{11, "\x00\x08"s}}, bad + "1 セクタのバイト数が 2048 です（512 でなければなりません）。"},
              {"titles chain loops", {{512 + 3, "\x02"}, {5120 + 3, "\x02"}}, ""},   // cluster 2 goes on to cluster 2
              {"titles chain leaves the disk", {{root + 26, "\x30\x0B"}}, ""}}) {     // song.nam starts at cluster 0xB30
         TempDir dir;

@@ -391,7 +391,7 @@ TEST_F(ImageCrashTest, DamageIsToldAsFsckFindsItAndChangesGoAheadOnlyWhereTheyEn
          {{"song.nam", "t"s}}},
         {"a read-only file removed", peer({"mattrib", "+r", "::" + mdr}), "", "", Status::Failed, Translated(texts::kReadOnlyFile, {copy + "/" + mdr}),
          {{mdr, std::nullopt}}},
-        {"a folder in a file's place", peer({"mmd", "::MDR_01.B00"}), "", "", Status::Failed, copy + "/MDR_01.B00 is a folder.", {{"MDR_01.B00", "s"s}}},
+        {"a folder in a file's place", peer({"mmd", "::MDR_01.B00"}), "", "", Status::Failed, copy + "/MDR_01.B00 はフォルダです。", {{"MDR_01.B00", "s"s}}},
         {"a full root folder", fillRoot, "", "", Status::DiskFull, Translated(texts::kRootFolderFull), {{"MDR_01.B00", "s"s}}},
         {"files written", peer({"mattrib", "-a", "::SONG.NAM"}), "", "", Status::Ok, "", {{"song.nam", "t"s}, {"NEW.TXT", "n"s}},
          {"mattrib", "::song.nam", "::NEW.TXT"}, "  A          ::/song.nam\n  A          ::/NEW.TXT\n"},
@@ -416,7 +416,7 @@ TEST_F(ImageCrashTest, DamageIsToldAsFsckFindsItAndChangesGoAheadOnlyWhereTheyEn
         const ShelfRow listed = ReadShelfImage(shelf.path(), name);
         EXPECT_EQ(std::tuple(listed.problem, listed.usable(), listed.titles[0], ReadWhole(path) == bytes),
                   std::tuple(damaged.substr(0, damaged.find('\n')), true, "Blues"s, true)) << "the reads wrote";
-        for (const std::string& problem : found.empty() ? std::vector<std::string>{"ok"} : found) told += path + ": " + problem + "\n";
+        for (const std::string& problem : found.empty() ? std::vector<std::string>{"問題なし"} : found) told += path + ": " + problem + "\n";
         WriteWhole(copy, bytes);
         ImageVolume volume(copy);
         std::vector<std::string> names;

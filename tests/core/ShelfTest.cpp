@@ -149,13 +149,13 @@ TEST(Shelf, EveryImageGetsARowWithItsStateAndTheFolderIsNeverChanged) {
         rows.push_back(shown + " " + (row.usable() ? std::to_string(row.freeBytes / 512) : row.problem));
     }
     ::close(held);
-    const std::string problemOf3 = "DSKA0003.IMG is not a 1.44 MB floppy image: it holds 100000 bytes, not 1474560.";
+    const std::string problemOf3 = "DSKA0003.IMG は 1.44 MB のフロッピーイメージではありません: 100000 バイトあり、1474560 バイトではありません。";
     EXPECT_EQ(rows, (Strings{"DSKA0000.img #0 0 ||||| 2844", "DSKA0001 Blues.IMG #1 2 Blues*||夜明け*||| 2831",
-                             "DSKA0002.IMG #2 0 ||||| DSKA0002.IMG is in use by another program.",
-                             "DSKA0003.IMG #3 0 ||||| " + problemOf3, "DSKA0004.IMG #4 0 ||||| DSKA0004.IMG is not a 1.44 MB floppy image: "
-                             "bytes per sector must be 512, not 63222.",
-                             "DSKA0005.IMG #5 0 ||||| DSKA0005.IMG is not a song floppy: it has no song.nam.",
-                             "folder.img 0 ||||| " + Translated(texts::kShelfFolder, {"folder.img"}), "zz.ima 0 ||||| zz.ima holds 1474564 bytes, not 1474560: a floppy emulator may refuse it."}));
+                             "DSKA0002.IMG #2 0 ||||| DSKA0002.IMG はほかのプログラムが使用中です。 そちらで閉じてから、もう一度やり直してください。",
+                             "DSKA0003.IMG #3 0 ||||| " + problemOf3, "DSKA0004.IMG #4 0 ||||| DSKA0004.IMG は 1.44 MB のフロッピーイメージではありません: "
+                             "1 セクタのバイト数が 63222 です（512 でなければなりません）。",
+                             "DSKA0005.IMG #5 0 ||||| DSKA0005.IMG は曲のフロッピーではありません。song.nam がありません。",
+                             "folder.img 0 ||||| " + Translated(texts::kShelfFolder, {"folder.img"}), "zz.ima 0 ||||| " + Translated(texts::kShelfImageSize, {"zz.ima", "1474564", "1474560"})}));
     EXPECT_EQ(TreeEntries(shelf.path()), before);
 
     // With no image shown, the shelf opens on the first removable volume that holds an image.
@@ -167,8 +167,8 @@ TEST(Shelf, EveryImageGetsARowWithItsStateAndTheFolderIsNeverChanged) {
     ShelfRow odd = ReadShelfImage(shelf.path(), "DSKA0001 Blues.IMG");
     odd.file = "a,\"b\".img";
     const std::vector<ShelfRow> saved = {odd, ReadShelfImage(shelf.path(), "DSKA0003.IMG")};
-    EXPECT_EQ(ShelfCsv(saved), "\xEF\xBB\xBFnumber,file,title 1,title 2,title 3,title 4,title 5,songs,free kb,state\r\n"
-                               "1,\"a,\"\"b\"\".img\",Blues,,夜明け,,,2,1415,\r\n3,DSKA0003.IMG,,,,,,0,,\"" + problemOf3 + "\"\r\n");
+    EXPECT_EQ(ShelfCsv(saved), "\xEF\xBB\xBF番号,ファイル,題名 1,題名 2,題名 3,題名 4,題名 5,曲数,空き kb,状態\r\n"
+                               "1,\"a,\"\"b\"\".img\",Blues,,夜明け,,,2,1415,\r\n3,DSKA0003.IMG,,,,,,0,," + problemOf3 + "\r\n");
     EXPECT_EQ(ShelfText(saved), "a,\"b\".img\n    1. Blues\n    3. 夜明け\nDSKA0003.IMG\n    (" + problemOf3 + ")\n");
 }
 

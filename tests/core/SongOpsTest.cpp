@@ -7,6 +7,7 @@
 #include "core/songs/SongDeletion.h"
 #include "core/songs/SongRename.h"
 #include "core/text/NameOrder.h"
+#include "core/Texts.h"
 
 namespace tunecrate::testing {
 namespace {
@@ -52,13 +53,13 @@ const OpCase kOps[] = {
      "-Blues.B00 -Blues.cmt -Jazz.CMT +Jazz.B00=Blues.B00 +Jazz.cmt=Blues.cmt"},
     {'s', "Blues.B00 Rock.B00 Jazz.b00", "Blues", "Rock Jazz Blues", TargetExists, "すでに存在します", ""},
     {'s', "Blues.B00", "Blues", "- Old/b .. Blu\0es"s, Refused, "ファイル名にできません", ""},
-    {'s', "Ghost.EVT", "Ghost", "Rock", Failed, "Cannot rename ~/Ghost.B00.", ""},
+    {'s', "Ghost.EVT", "Ghost", "Rock", Failed, "~/Ghost.B00 の名前を変更できません。", ""},
     {'s', "blues.B00", "blues", "Blues", Ok, "", "-blues.B00 +Blues.B00=blues.B00"},
     // A folder in a companion's new name refuses the rename before any file moves.
-    {'s', "Blues.b00 Blues.Evt Blues.cmt Rock.cmt/x", "Blues", "Rock", Failed, "Cannot rename ~/Blues.cmt.", ""},
-    {'S', "Blues.B00 Blues.EVT", "Blues", "Rock", Failed, "Cannot rename ~/Blues.B00.", ""},
+    {'s', "Blues.b00 Blues.Evt Blues.cmt Rock.cmt/x", "Blues", "Rock", Failed, "~/Blues.cmt の名前を変更できません。", ""},
+    {'S', "Blues.B00 Blues.EVT", "Blues", "Rock", Failed, "~/Blues.B00 の名前を変更できません。", ""},
     {'x', "Blues.B00 Blues.b00 Blues.EVT Blues.evt Blues.cmt Blues.CMT blues.B00 BLUES.EVT Blues.B00.bak Blues.mid "
-          "Jazz.B00 Jazz.cmt/x", "-", "Blues Gone Jazz", Failed, "Cannot delete ~/Jazz.B00.\n~/Jazz.cmt is a folder.",
+          "Jazz.B00 Jazz.cmt/x", "-", "Blues Gone Jazz", Failed, "~/Jazz.B00 を削除できません。\n~/Jazz.cmt はフォルダです。",
      "-Blues.B00 -Blues.CMT -Blues.EVT -Blues.b00 -Blues.cmt -Blues.evt"},   // a song goes whole or not at all
     {'n', "", "Old", "-", Ok, "", "+Old/新規ディレクトリ/"}, {'n', "", ".", "-", TargetExists, "作成できません", ""},
     {'n', "", "missing Taken -", "-", Failed, "作成できません", ""}, {'r', "", "Old", "- Old", Ok, "", ""},
@@ -161,7 +162,7 @@ TEST_P(SlotDeletionTest, SlotsGoWithTheirTextsAndNothingElse) {
         const Result result = DeleteFloppySlots(*volume, shown, slots);
         EXPECT_EQ(result.status, changed ? Refused : stuck ? Failed : Ok) << before;
         EXPECT_EQ(result.reason, changed ? CatalogueChangedMessage(false)
-                                 : stuck ? "Cannot delete " + volume->Root() + "MDR_01.B00.\n" + std::strerror(EIO) : "");
+                                 : stuck ? Translated(texts::kCannotDelete, {volume->Root() + "MDR_01.B00", std::strerror(EIO)}) : "");
         volume.reset();   // an image is locked while open
         EXPECT_EQ(floppy.Describe(), after);
     }

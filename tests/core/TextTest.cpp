@@ -113,20 +113,20 @@ TEST(CommandLine, OptionsAndErrors) {
              {{"--floppy", "/m/MY DISK"}, "Run floppy=/m/MY DISK"}, {{"--floppy=/a=b"}, "Run floppy=/a=b"},
              {{"--new-floppy=/a=b.img"}, "NewFloppy new=/a=b.img"}, {{"--version"}, "Version"},
              {{"--new-floppy", "n.img", "--floppy", "/f"}, "NewFloppy floppy=/f new=n.img"},
-             {{"--floppy", "/f", "--help"}, "Help floppy=/f"}, {{"--flopy", "/t"}, "Error: unknown option --flopy"},
-             {{"--floppy", ""}, "Error: option --floppy needs a folder or an image file"},
-             {{"--new-floppy="}, "Error: option --new-floppy needs a file"},
-             {{"--floppy", "/a", "/b"}, "Error: unexpected argument /b"}, {{"--shelf="}, "Error: option --shelf needs a folder"},
-             {{"lsit"}, "Error: unknown command lsit (the commands are list, export, import, new, check, backup, restore and eject)"},
+             {{"--floppy", "/f", "--help"}, "Help floppy=/f"}, {{"--flopy", "/t"}, "Error: 不明なオプション --flopy"},
+             {{"--floppy", ""}, "Error: --floppy にはフォルダかイメージファイルを指定してください"},
+             {{"--new-floppy="}, "Error: --new-floppy にはファイルを指定してください"},
+             {{"--floppy", "/a", "/b"}, "Error: 余分な引数 /b"}, {{"--shelf="}, "Error: --shelf にはフォルダを指定してください"},
+             {{"lsit"}, "Error: 不明なコマンド lsit（コマンドは list、export、import、new、check、backup、restore、eject です）"},
              {{"/m/disk.img"}, "Run floppy=/m/disk.img"}, {{"--shelf", "/s", "a.IMA"}, "Run floppy=a.IMA"},
-             {{"a.img", "b.img"}, "Error: unexpected argument b.img"},
+             {{"a.img", "b.img"}, "Error: 余分な引数 b.img"},
              {{"list", "--csv", "--", "-a", "b"}, "Command list csv: -a b"}, {{"export", "a", "-h"}, "Help"},
-             {{"new", "--count=7", "d"}, "Command new 7: d"}, {{"check", "--csv", "d"}, "Error: unknown option --csv for check"},
-             {{"import", "a"}, "Error: import needs a folder of songs, then an image or a shelf folder"}})
+             {{"new", "--count=7", "d"}, "Command new 7: d"}, {{"check", "--csv", "d"}, "Error: check には不明なオプション --csv"},
+             {{"import", "a"}, "Error: import には、曲のフォルダ、次にイメージかシェルフのフォルダを指定してください"}})
         EXPECT_EQ(shown(ParseCommandLine(args)), expected);
     EXPECT_EQ((Strings{NewFloppyFailure("/x", {}), NewFloppyFailure("/x", Result::FromErrno(EEXIST)),
                        NewFloppyFailure("/x", Result::FromErrno(EACCES))}),
-              (Strings{"", "/x already exists", "cannot write /x: "s + std::strerror(EACCES)}));
+              (Strings{"", "/x はすでに存在します。", "/x に書き込めません。\n"s + std::strerror(EACCES)}));
 }
 
 TEST(TypedText, TitlesAndCommentsAsTheyAreKeptOrWhyNot) {

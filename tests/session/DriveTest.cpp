@@ -99,14 +99,14 @@ TEST_F(Drive, OpenHandsOverADescriptorAsAskedAndDisksComingAndGoingAreTold) {
     const std::string open = kResolve + "; OpenDevice block_devices";
     struct Case { std::optional<QString> refused; std::string device; int flags; std::string calls, error; };
     const std::vector<Case> cases = {
-        {std::nullopt, loop.path(), O_RDWR, "", "udisks2 is not running"},
+        {std::nullopt, loop.path(), O_RDWR, "", "udisks2 が動いていません"},
         {"", loop.path(), O_RDWR | O_EXCL, open, ""},
         {"", loop.path(), O_RDONLY | O_DIRECT, open, ""},
         {"", loop.path(), O_RDONLY | O_EXCL, kResolve + "; OpenForBackup block_devices", ""},
         // An older service, without the resolving call: its objects are named after the kernel's.
         {"ResolveDevice", loop.path(), O_WRONLY | O_SYNC, "ResolveDevice! Manager; OpenDevice block_devices", ""},
         {"OpenDevice", loop.path(), O_RDWR, kResolve + "; OpenDevice! block_devices", kRefusal},
-        {"", disk.location(), O_RDWR, kResolve, "udisks2 does not know " + disk.location()},
+        {"", disk.location(), O_RDWR, kResolve, "udisks2 は " + disk.location() + " を知りません"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.calls + " " + std::to_string(c.flags));

@@ -36,11 +36,11 @@ TEST(ShelfSession, NewImagesLabelsSavedListsAndFloppySongsDropped) {
     EXPECT_EQ(session.Search(QStringLiteral("LIVE"))[1].foundSlots, (std::array<bool, 5>{true, false, false, false, false}));
 
     EXPECT_TRUE(session.SaveList(shelf.Path("list.csv"), true));
-    EXPECT_EQ(ReadWhole(shelf.Path("list.csv")).value_or("").rfind("\xEF\xBB\xBFnumber,file", 0), 0u);
+    EXPECT_EQ(ReadWhole(shelf.Path("list.csv")).value_or("").rfind("\xEF\xBB\xBF番号,ファイル", 0), 0u);
     prompter.ClearCalls();
     EXPECT_FALSE(session.SaveList(shelf.Path("none/list.txt"), false));
     EXPECT_EQ(prompter.calls().size(), 1u);
-    EXPECT_EQ(prompter.calls()[0].text.rfind("Cannot write " + shelf.Path("none/list.txt"), 0), 0u);
+    EXPECT_EQ(prompter.calls()[0].text.rfind(shelf.Path("none/list.txt") + " に書き込めません。", 0), 0u);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
@@ -13,6 +14,7 @@
 #include "Workplace.h"
 #include "app/MainDialog.h"
 #include "app/Translations.h"
+#include "core/Texts.h"
 #include "widgets/GroupFrame.h"
 
 namespace tunecrate::testing {
@@ -67,15 +69,23 @@ TEST(Translations, TheWindowIsEnglishWithTheEnglishTranslationAndJapaneseWithout
 }
 
 // The first interface language with a translation wins, unless Japanese (the
-// source) or C comes first; a language without one reads English.
+// source) or C comes first; a language without one reads English. Qt's own
+// buttons and the core's texts follow.
 TEST(Translations, TheLocaleChoosesTheLanguage) {
-    for (const auto& [locale, exit] : std::vector<std::pair<QLocale, const char*>>{
-             {QLocale(QLocale::English, QLocale::UnitedStates), "Exit"}, {QLocale(QLocale::English, QLocale::UnitedKingdom), "Exit"},
-             {QLocale(QLocale::Japanese, QLocale::Japan), "終了"}, {QLocale::c(), "終了"}, {QLocale(QLocale::German, QLocale::Germany), "Exit"}}) {
+    const auto shown = [] {
+        const QMessageBox box(QMessageBox::NoIcon, {}, {}, QMessageBox::Yes);
+        return QCoreApplication::translate("tunecrate::MainDialog", "終了").toStdString() + " " +
+               box.button(QMessageBox::Yes)->text().toStdString() + " " + Translated(texts::kCannotWrite, {"a", "b"});
+    };
+    const char* english = "Exit &Yes Cannot write a.\nb";
+    for (const auto& [locale, wanted] : std::vector<std::pair<QLocale, const char*>>{
+             {QLocale(QLocale::English, QLocale::UnitedStates), english}, {QLocale(QLocale::English, QLocale::UnitedKingdom), english},
+             {QLocale(QLocale::Japanese, QLocale::Japan), "終了 はい(&Y) a に書き込めません。\nb"},
+             {QLocale::c(), "終了 &Yes a に書き込めません。\nb"}, {QLocale(QLocale::German, QLocale::Germany), english}}) {
         const auto translations = InstallTranslations(*qApp, locale);
-        EXPECT_EQ(QCoreApplication::translate("tunecrate::MainDialog", "終了").toStdString(), exit) << locale.name().toStdString();
+        EXPECT_EQ(shown(), wanted) << locale.name().toStdString();
     }
-    EXPECT_EQ(QCoreApplication::translate("tunecrate::MainDialog", "終了").toStdString(), "終了") << "left installed";
+    EXPECT_EQ(shown(), "終了 &Yes a に書き込めません。\nb") << "left installed";
 }
 
 // Each translation (or plural form) keeps its source's %1 ... %n markers,

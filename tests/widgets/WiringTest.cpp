@@ -213,7 +213,7 @@ TEST_F(WiringTest, TheShelfFillsFiltersOpensAnImageAndTakesADrop) {
     QTreeWidget& list = window.List();
     ASSERT_TRUE(QTest::qWaitFor([&] { return list.topLevelItemCount() == 3 && !list.topLevelItem(2)->text(ShelfWindow::StateColumn).contains("..."); }));
     EXPECT_EQ(list.topLevelItem(2)->text(ShelfWindow::StateColumn).toStdString(),
-              "DSKA0003.IMG is not a 1.44 MB floppy image: it holds 5 bytes, not 1474560.");
+              "DSKA0003.IMG は 1.44 MB のフロッピーイメージではありません: 5 バイトあり、1474560 バイトではありません。");
 
     window.findChild<QLineEdit*>(QStringLiteral("shelfSearch"))->setText(QStringLiteral("ﾌﾞﾙｰｽ"));   // keyClicks types ASCII only
     EXPECT_EQ(std::vector<bool>({list.topLevelItem(0)->isHidden(), list.topLevelItem(1)->isHidden(), list.topLevelItem(2)->isHidden()}),
