@@ -77,15 +77,14 @@ TEST(Translations, TheLocaleChoosesTheLanguage) {
         return QCoreApplication::translate("tunecrate::MainDialog", "終了").toStdString() + " " +
                box.button(QMessageBox::Yes)->text().toStdString() + " " + Translated(texts::kCannotWrite, {"a", "b"});
     };
-    const char* english = "Exit &Yes Cannot write a.\nb";
+    const char *english = "Exit &Yes Cannot write a.\nb", *japanese = "終了 はい(&Y) a に書き込めません。\nb", *source = "終了 &Yes a に書き込めません。\nb";
     for (const auto& [locale, wanted] : std::vector<std::pair<QLocale, const char*>>{
              {QLocale(QLocale::English, QLocale::UnitedStates), english}, {QLocale(QLocale::English, QLocale::UnitedKingdom), english},
-             {QLocale(QLocale::Japanese, QLocale::Japan), "終了 はい(&Y) a に書き込めません。\nb"},
-             {QLocale::c(), "終了 &Yes a に書き込めません。\nb"}, {QLocale(QLocale::German, QLocale::Germany), english}}) {
+             {QLocale(QLocale::Japanese, QLocale::Japan), japanese}, {QLocale::c(), source}, {QLocale(QLocale::German, QLocale::Germany), english}}) {
         const auto translations = InstallTranslations(*qApp, locale);
         EXPECT_EQ(shown(), wanted) << locale.name().toStdString();
     }
-    EXPECT_EQ(shown(), "終了 &Yes a に書き込めません。\nb") << "left installed";
+    EXPECT_EQ(shown(), source) << "left installed";
 }
 
 // Each translation (or plural form) keeps its source's %1 ... %n markers,
