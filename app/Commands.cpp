@@ -19,6 +19,7 @@
 #include "core/songs/Prompter.h"
 #include "core/songs/Shelf.h"
 #include "core/songs/SongFloppyImage.h"
+#include "core/text/DragPayload.h"
 #include "core/text/Encoding.h"
 #include "core/Texts.h"
 #include "core/text/TypedText.h"
@@ -196,13 +197,13 @@ int Export(const CommandLine& line, std::ostream&, std::ostream& err) {
         err << "tunecrate: " << (reading.failure.empty() ? UnreadableFloppyMessage(volume->Root()) : reading.failure) << "\n";
         return 1;
     }
-    std::vector<std::string> chosenSlots;
+    SongsOnFloppy songs{volume.get(), {}};
     for (int slot = 0; slot < kSlotCount; ++slot) {
-        if (reading.rows[static_cast<std::size_t>(slot)].state != SlotState::EmptySlot) chosenSlots.push_back(std::to_string(slot));
+        if (reading.rows[static_cast<std::size_t>(slot)].state != SlotState::EmptySlot) songs.indices.push_back(slot);
     }
     ScriptPrompter prompter(err);
     DropContext context{volume.get(), reading.rows, prompter, false};
-    DropIntoFolder(context, folder, ParsePayload(BuildPayload(kFloppyType, chosenSlots)));
+    DropIntoFolder(context, folder, songs);
     return prompter.problems == 0 ? 0 : 1;
 }
 
@@ -271,9 +272,10 @@ int Import(const CommandLine& line, std::ostream& out, std::ostream& err) {
         if (free == 0) continue;
         const std::vector<std::string> batch(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(std::min(free, pending.size())));
         std::vector<std::string> left;   // songs for the next image, in their order
-        std::vector<SongPlace> places;
+        SongsOnHardDisk songs;
+        for (const std::string& song : batch) songs.songs.push_back(SplitHardDiskItem(song));
         DropContext context{volume.get(), reading.rows, prompter, false};
-        DropIntoFreeSlots(context, ParsePayload(BuildPayload(kHardDiskType, batch)), &places);
+        const std::vector<SongPlace> places = DropIntoFreeSlots(context, songs).places;
         for (const SongPlace& place : places) {
             if (place.slot >= 0) {
                 out << place.item << "\t" << floppies[f] << "\t" << place.slot + 1 << "\n";

@@ -86,10 +86,10 @@ struct Places {
             std::exit(1);
         }
     }
-    tunecrate::ParsedPayload Payload(bool fromBig) const {
-        std::vector<std::string> items;
-        for (const std::string& title : titles) items.push_back((fromBig ? big.path() : small.path()) + "/" + title);
-        return tunecrate::ParsePayload(tunecrate::BuildPayload(tunecrate::kHardDiskType, items));
+    tunecrate::SongSource Songs(bool fromBig) const {
+        tunecrate::SongsOnHardDisk songs;
+        for (const std::string& title : titles) songs.songs.push_back({fromBig ? big.path() : small.path(), title});
+        return songs;
     }
 };
 
@@ -99,7 +99,7 @@ const Places& ThePlaces() {
 }
 
 void BM_DropOntoFloppy(benchmark::State& state, bool fromBig) {
-    const tunecrate::ParsedPayload payload = ThePlaces().Payload(fromBig);
+    const tunecrate::SongSource payload = ThePlaces().Songs(fromBig);
     tunecrate::FolderVolume floppy(ThePlaces().floppy.path());
     YesPrompter prompter;
     for (auto _ : state) {
@@ -119,7 +119,7 @@ BENCHMARK_CAPTURE(BM_DropOntoFloppy, small_folder, false)->Unit(benchmark::kMill
 BENCHMARK_CAPTURE(BM_DropOntoFloppy, big_folder, true)->Unit(benchmark::kMillisecond);
 
 void BM_DropIntoFolder(benchmark::State& state, bool fromBig) {
-    const tunecrate::ParsedPayload payload = ThePlaces().Payload(fromBig);
+    const tunecrate::SongSource payload = ThePlaces().Songs(fromBig);
     YesPrompter prompter;
     std::vector<tunecrate::SlotRow> rows;
     for (auto _ : state) {

@@ -317,15 +317,20 @@ std::optional<std::string> Session::SongsPayload(const std::vector<std::string>&
     return BuildPayload(kHardDiskType, items);
 }
 
-std::string Session::SlotsPayload(const std::vector<int>& chosen) const {
-    std::vector<std::string> items;
+std::vector<int> Session::SlotsWithSongs(const std::vector<int>& chosen) const {
+    std::vector<int> withSongs;
     for (int slot : chosen) {
-        // Empty slots have nothing to carry.
         if (slot >= 0 && slot < static_cast<int>(m_slotRows.size()) &&
             m_slotRows[static_cast<std::size_t>(slot)].state != SlotState::EmptySlot) {
-            items.push_back(std::to_string(slot));
+            withSongs.push_back(slot);
         }
     }
+    return withSongs;
+}
+
+std::string Session::SlotsPayload(const std::vector<int>& chosen) const {
+    std::vector<std::string> items;
+    for (int slot : SlotsWithSongs(chosen)) items.push_back(std::to_string(slot));
     return BuildPayload(kFloppyType, items);
 }
 
@@ -353,8 +358,8 @@ public:
 }  // namespace
 
 std::vector<std::string> Session::SlotFilesForDrag(const std::vector<int>& chosen) {
-    const ParsedPayload parsed = ParsePayload(SlotsPayload(chosen));
-    if (parsed.items.empty()) return {};
+    const std::vector<int> withSongs = SlotsWithSongs(chosen);
+    if (withSongs.empty()) return {};
     // One private folder for the session, removed with it: the program that
     // took the drop may still be copying after the drag has ended.
     // Held while the session lives, so that a later start leaves it alone.
@@ -369,7 +374,7 @@ std::vector<std::string> Session::SlotFilesForDrag(const std::vector<int>& chose
         std::vector<SlotRow> rows = m_slotRows;
         QuietPrompter quiet;
         DropContext context{floppy.get(), rows, quiet, false};
-        tunecrate::DropIntoFolder(context, folder, parsed);
+        tunecrate::DropIntoFolder(context, folder, SongsOnFloppy{nullptr, withSongs});
     }
     std::vector<std::string> files = ListFiles(folder).value_or(std::vector<std::string>{});
     std::sort(files.begin(), files.end());
@@ -377,7 +382,7 @@ std::vector<std::string> Session::SlotFilesForDrag(const std::vector<int>& chose
     return files;
 }
 
-bool Session::RunDrop(Place place, bool move, const std::function<DropResult(DropContext&)>& drop) {
+void Session::RunDrop(Place place, bool move, const std::function<DropResult(DropContext&)>& drop) {
     DropResult result;
     {
         MountChangeHold hold(*this);
@@ -394,25 +399,21 @@ bool Session::RunDrop(Place place, bool move, const std::function<DropResult(Dro
     }
     if (result.refillHardDiskList) RefreshSongs();
     if (result.rereadFloppy) ReadFloppy(true);
-    return result.taken;
 }
 
-bool Session::DropOntoFloppyList(std::optional<int> slot, bool move, const std::string& payload) {
-    const ParsedPayload parsed = ParsePayload(payload);
-    return RunDrop(Place::FloppyList, move,
-                   [&](DropContext& context) { return tunecrate::DropOntoFloppyList(context, slot, parsed); });
+void Session::DropOntoFloppyList(std::optional<int> slot, bool move, const SongSource& songs) {
+    RunDrop(Place::FloppyList, move,
+            [&](DropContext& context) { return tunecrate::DropOntoFloppyList(context, slot, songs); });
 }
 
-bool Session::DropOntoHardDiskList(bool move, const std::string& payload) {
-    const ParsedPayload parsed = ParsePayload(payload);
-    return RunDrop(Place::HardDiskList, move,
-                   [&](DropContext& context) { return tunecrate::DropOntoHardDiskList(context, m_folder, parsed); });
+void Session::DropOntoHardDiskList(bool move, const SongSource& songs) {
+    RunDrop(Place::HardDiskList, move,
+            [&](DropContext& context) { return tunecrate::DropOntoHardDiskList(context, m_folder, songs); });
 }
 
-bool Session::DropIntoFolder(const std::string& folder, bool move, const std::string& payload) {
-    const ParsedPayload parsed = ParsePayload(payload);
-    return RunDrop(Place::FolderTree, move,
-                   [&](DropContext& context) { return tunecrate::DropIntoFolder(context, folder, parsed); });
+void Session::DropIntoFolder(const std::string& folder, bool move, const SongSource& songs) {
+    RunDrop(Place::FolderTree, move,
+            [&](DropContext& context) { return tunecrate::DropIntoFolder(context, folder, songs); });
 }
 
 // ---- mounts ----------------------------------------------------------------

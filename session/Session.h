@@ -15,6 +15,7 @@
 #include "core/songs/HardDiskSongs.h"
 #include "core/songs/Prompter.h"
 #include "core/songs/SlotRow.h"
+#include "core/songs/SongSource.h"
 
 
 namespace tunecrate {
@@ -107,15 +108,17 @@ public:
     // The payload of a drag, or nothing (the user was told why) when none may start.
     std::optional<std::string> SongsPayload(const std::vector<std::string>& titles);
     std::string SlotsPayload(const std::vector<int>& chosen) const;
+    // The chosen slots that hold a song: empty slots have nothing to carry.
+    std::vector<int> SlotsWithSongs(const std::vector<int>& chosen) const;
     // What a drag out to other programs carries: the files of hard-disk
     // songs as they are named, or copies of floppy songs named as a drop onto
     // a folder names them, in a private folder that lives as long as the session.
     std::vector<std::string> SongFiles(const std::vector<std::string>& titles) const;
     std::vector<std::string> SlotFilesForDrag(const std::vector<int>& chosen);
-    // The drops; false refuses the drop.
-    bool DropOntoFloppyList(std::optional<int> slot, bool move, const std::string& payload);
-    bool DropOntoHardDiskList(bool move, const std::string& payload);
-    bool DropIntoFolder(const std::string& folder, bool move, const std::string& payload);
+    // The drops. Floppy songs are the session's floppy's.
+    void DropOntoFloppyList(std::optional<int> slot, bool move, const SongSource& songs);
+    void DropOntoHardDiskList(bool move, const SongSource& songs);
+    void DropIntoFolder(const std::string& folder, bool move, const SongSource& songs);
     void MakeFolder(const std::string& parent);
     // True when the folder now has the new name.
     bool RenameFolder(const std::string& folder, const std::string& newName);
@@ -147,7 +150,7 @@ private:
     void ReadFloppy(bool showError);
     void RefreshSongs();
     void EditSlot(int slot, int column, const TypedText& typed, const QString& shown);
-    bool RunDrop(Place place, bool move, const std::function<DropResult(DropContext&)>& drop);
+    void RunDrop(Place place, bool move, const std::function<DropResult(DropContext&)>& drop);
     void ShowFailure(Place place, const std::string& text);
 
     SessionOptions m_options;

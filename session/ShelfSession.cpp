@@ -9,7 +9,6 @@
 #include "core/disk/FloppyVolume.h"
 #include "core/songs/FloppyCatalogue.h"
 #include "core/songs/FloppyDrop.h"
-#include "core/text/DragPayload.h"
 #include "core/Texts.h"
 #include "session/WaitCursor.h"
 
@@ -153,27 +152,23 @@ bool ShelfSession::LabelImage(int row, const QString& label) {
     return true;
 }
 
-bool ShelfSession::DropOnto(int row, bool move, const std::string& payload) {
-    const ParsedPayload parsed = ParsePayload(payload);
-    const bool fromFloppy = parsed.type == kFloppyType;
+void ShelfSession::DropOnto(int row, bool move, const SongSource& songs) {
+    // Floppy songs come from the main window's floppy.
+    const bool fromFloppy = std::holds_alternative<SongsOnFloppy>(songs);
     const std::string sourceAt = fromFloppy && m_mainFloppy ? m_mainFloppy() : std::string();
-    if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size() || (!fromFloppy && parsed.type != kHardDiskType) ||
-        (fromFloppy && sourceAt.empty())) {
-        return false;
-    }
+    if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size() || (fromFloppy && sourceAt.empty())) return;
     // Songs never go through a link, nor into anything else that only bears an image's name.
     if (!m_entries[static_cast<std::size_t>(row)].IsImage()) {
         ShowFailure(m_entries[static_cast<std::size_t>(row)].oddity);
-        return false;
+        return;
     }
-    DropResult result;
     {
         WaitCursor wait;
         auto volume = OpenFloppyVolume(PathOf(row));
         CatalogueReading reading = ReadCatalogue(volume.get());
         if (!reading.readable) {
             ShowFailure(reading.failure.empty() ? UnreadableFloppyMessage(volume->Root()) : reading.failure);
-            return false;
+            return;
         }
         // An image is opened once: a drop from the image onto its own row reads and writes the one volume.
         std::unique_ptr<FloppyVolume> other;
@@ -182,11 +177,12 @@ bool ShelfSession::DropOnto(int row, bool move, const std::string& payload) {
             source = SameFile(sourceAt, PathOf(row)) ? volume.get() : (other = OpenFloppyVolume(sourceAt)).get();
         }
         DropContext context{volume.get(), reading.rows, m_prompter(), move};
-        result = DropIntoFreeSlots(context, parsed, nullptr, source);
+        SongSource from = songs;
+        if (auto* fromSlots = std::get_if<SongsOnFloppy>(&from)) fromSlots->volume = source;
+        DropIntoFreeSlots(context, from);
     }
     StartReading({row});
     emit imagesChanged();
-    return result.taken;
 }
 
 bool ShelfSession::SaveList(const std::string& path, bool csv) {

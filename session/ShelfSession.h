@@ -11,6 +11,7 @@
 #include "core/songs/Prompter.h"
 #include "core/songs/Shelf.h"
 #include "session/BackgroundTask.h"
+#include "core/songs/SongSource.h"
 
 class QFileSystemWatcher;
 
@@ -47,7 +48,7 @@ public:
     // True when the image now carries the label.
     bool LabelImage(int row, const QString& label);
     // Songs of the hard disk or of the main window's floppy dropped on a row: into that image's free slots.
-    bool DropOnto(int row, bool move, const std::string& payload);
+    void DropOnto(int row, bool move, const SongSource& songs);
     bool SaveList(const std::string& path, bool csv);
 
 signals:

@@ -86,17 +86,17 @@ QVariant SongsMimeData::retrieveData(const QString& type, QMetaType wanted) cons
     return urls;
 }
 
-std::optional<std::string> DroppedPayload(const QDropEvent* event) {
+std::optional<SongSource> DroppedSongs(const QDropEvent* event) {
     const QMimeData* data = event->mimeData();
     if (data == nullptr) return std::nullopt;
-    if (IsOurs(data)) return data->data(SongsMimeType()).toStdString();
+    if (IsOurs(data)) return ReadSongPayload(data->data(SongsMimeType()).toStdString());
     if (data->hasUrls()) {
         const DroppedFiles& dropped = FilesOf(event);
         if (dropped.kind != DroppedFiles::Kind::Songs) return std::nullopt;
-        return dropped.payload;
+        return dropped.songs;
     }
-    if (data->hasFormat(PayloadMimeType())) return data->data(PayloadMimeType()).toStdString();
-    if (data->hasText()) return data->text().toStdString();
+    if (data->hasFormat(PayloadMimeType())) return ReadSongPayload(data->data(PayloadMimeType()).toStdString());
+    if (data->hasText()) return ReadSongPayload(data->text().toStdString());
     return std::nullopt;
 }
 
@@ -108,7 +108,7 @@ std::optional<std::string> DroppedImage(const QDropEvent* event) {
     return dropped.image;
 }
 
-bool CarriesSongs(const QDropEvent* event) { return DroppedPayload(event).has_value(); }
+bool CarriesSongs(const QDropEvent* event) { return DroppedSongs(event).has_value(); }
 
 Qt::DropAction ChooseDropAction(Qt::DropActions possible, Qt::MouseButtons buttons) {
     const Qt::DropAction proposed = buttons == Qt::RightButton ? Qt::CopyAction : Qt::MoveAction;
@@ -135,14 +135,18 @@ bool AcceptSongDrag(QDragMoveEvent* event) {
     return true;
 }
 
-void TakeDrop(QDropEvent* event, QObject* context, std::function<void(bool move, const std::string& payload)> drop) {
+void TakeDrop(QDropEvent* event, QObject* context, std::function<void(bool move, const SongSource& songs)> drop) {
+    std::optional<SongSource> songs = DroppedSongs(event);
+    if (!songs) {
+        event->ignore();
+        return;
+    }
     // The buttons are up by now: the effect tells copy from move.
     const bool move = event->dropAction() == Qt::MoveAction;
-    std::string payload = DroppedPayload(event).value_or(std::string());
     event->setDropAction(move ? Qt::MoveAction : Qt::CopyAction);
     event->accept();
     QMetaObject::invokeMethod(
-        context, [drop = std::move(drop), move, payload = std::move(payload)] { drop(move, payload); },
+        context, [drop = std::move(drop), move, songs = std::move(*songs)] { drop(move, songs); },
         Qt::QueuedConnection);
 }
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "core/songs/SongSource.h"
+
 #include <QByteArray>
 #include <QMimeData>
 #include <QString>
@@ -41,10 +43,11 @@ private:
     mutable std::optional<QList<QUrl>> m_urls;
 };
 
-// The payload a drag or drop brings: the program's own, song files from a
-// file manager, or text; nullopt when it brings no songs. (Drag enter and
-// move events are drop events.)
-std::optional<std::string> DroppedPayload(const QDropEvent* event);
+// The songs a drag or drop brings: the program's own, song files from a file
+// manager, or drag text; nullopt when it brings no songs. The drag text is
+// read here, at the window's edge, and nowhere else. (Drag enter and move
+// events are drop events.)
+std::optional<SongSource> DroppedSongs(const QDropEvent* event);
 // The floppy image a drop of one image file from a file manager brings.
 std::optional<std::string> DroppedImage(const QDropEvent* event);
 bool CarriesSongs(const QDropEvent* event);
@@ -57,9 +60,10 @@ Qt::DropAction ChooseDropAction(Qt::DropActions possible, Qt::MouseButtons butto
 // from a file manager are copied unless it asks for a move), and refuses any
 // other; false when refused. (An enter event is a move event.)
 bool AcceptSongDrag(QDragMoveEvent* event);
-// Accepts a drop with the effect it came with and calls `drop(move, payload)`
+// Accepts a drop with the effect it came with and calls `drop(move, songs)`
 // once the drag has ended, so that its questions get the pointer and the
-// keyboard; not at all if `context` is gone by then.
-void TakeDrop(QDropEvent* event, QObject* context, std::function<void(bool move, const std::string& payload)> drop);
+// keyboard; not at all if `context` is gone by then. A drop that brings no
+// songs is refused.
+void TakeDrop(QDropEvent* event, QObject* context, std::function<void(bool move, const SongSource& songs)> drop);
 
 }  // namespace tunecrate

@@ -71,8 +71,8 @@ void FloppyList::DraggedOver(const QPoint& point) {
     }
 }
 
-bool FloppyList::Drop(const QPoint& point, bool move, const std::string& payload) {
-    return m_session.DropOntoFloppyList(SlotAt(point.y()), move, payload);
+void FloppyList::Drop(const QPoint& point, bool move, const SongSource& songs) {
+    m_session.DropOntoFloppyList(SlotAt(point.y()), move, songs);
 }
 
 }  // namespace tunecrate

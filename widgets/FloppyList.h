@@ -24,7 +24,7 @@ protected:
     bool RowTakesClicks(int row) const override;
     void DeleteSelectedSongs() override;
     std::optional<DraggedSongs> DragSongs() override;
-    bool Drop(const QPoint& point, bool move, const std::string& payload) override;
+    void Drop(const QPoint& point, bool move, const SongSource& songs) override;
     bool TakesDropAt(const QPoint& point) const override;
     void DraggedOver(const QPoint& point) override;
 

@@ -301,8 +301,8 @@ void FolderTree::dropEvent(QDropEvent* event) {
         event->ignore();
         return;
     }
-    TakeDrop(event, this, [this, folder](bool move, const std::string& payload) {
-        m_session.DropIntoFolder(folder, move, payload);
+    TakeDrop(event, this, [this, folder](bool move, const SongSource& songs) {
+        m_session.DropIntoFolder(folder, move, songs);
     });
 }
 

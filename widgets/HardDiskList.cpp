@@ -139,8 +139,8 @@ std::optional<SongList::DraggedSongs> HardDiskList::DragSongs() {
     return DraggedSongs{*payload, [this, titles] { return m_session.SongFiles(titles); }};
 }
 
-bool HardDiskList::Drop(const QPoint&, bool move, const std::string& payload) {
-    return m_session.DropOntoHardDiskList(move, payload);
+void HardDiskList::Drop(const QPoint&, bool move, const SongSource& songs) {
+    m_session.DropOntoHardDiskList(move, songs);
 }
 
 }  // namespace tunecrate

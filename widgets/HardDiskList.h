@@ -28,7 +28,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void DeleteSelectedSongs() override;
     std::optional<DraggedSongs> DragSongs() override;
-    bool Drop(const QPoint& point, bool move, const std::string& payload) override;
+    void Drop(const QPoint& point, bool move, const SongSource& songs) override;
     QString CellEditText(const QTreeWidgetItem* item, int column) const override;
 
 private:

@@ -240,7 +240,7 @@ bool ShelfWindow::eventFilter(QObject* watched, QEvent* event) {
                 drop->ignore();
                 return true;
             }
-            TakeDrop(drop, this, [this, row](bool move, const std::string& payload) { m_session.DropOnto(row, move, payload); });
+            TakeDrop(drop, this, [this, row](bool move, const SongSource& songs) { m_session.DropOnto(row, move, songs); });
             return true;
         }
         default:

@@ -201,7 +201,7 @@ void SongList::dropEvent(QDropEvent* event) {
         event->ignore();
         return;
     }
-    TakeDrop(event, this, [this, point](bool move, const std::string& payload) { Drop(point, move, payload); });
+    TakeDrop(event, this, [this, point](bool move, const SongSource& songs) { Drop(point, move, songs); });
 }
 
 }  // namespace tunecrate

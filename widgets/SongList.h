@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "core/songs/SongSource.h"
+
 namespace tunecrate {
 
 class EdgeScroller;
@@ -60,7 +62,7 @@ protected:
     // Nothing starts no drag.
     virtual std::optional<DraggedSongs> DragSongs() = 0;
     // Runs a drop once the drag has ended; false when it is refused.
-    virtual bool Drop(const QPoint& point, bool move, const std::string& payload) = 0;
+    virtual void Drop(const QPoint& point, bool move, const SongSource& songs) = 0;
     // Whether a drop at this point is taken at all (the floppy needs a row).
     virtual bool TakesDropAt(const QPoint& point) const;
     // Feedback while songs are dragged over the list.

@@ -17,8 +17,8 @@ bool EndsWithNoCase(std::string_view name, std::string_view ending) {
     return name.size() > ending.size() && EqualsNoCase(name.substr(name.size() - ending.size()), ending);
 }
 
-// The song (folder + "/" + title) that a dropped file belongs to.
-std::optional<std::string> SongOfFile(const std::string& path) {
+// The song that a dropped file belongs to.
+std::optional<HardDiskItem> SongOfFile(const std::string& path) {
     const auto slash = path.rfind('/');
     if (slash == std::string::npos || !IsRegularFile(path)) return std::nullopt;
     const std::string folder = slash == 0 ? "/" : path.substr(0, slash);
@@ -27,7 +27,7 @@ std::optional<std::string> SongOfFile(const std::string& path) {
         if (!EndsWithNoCase(name, extension)) continue;
         const std::string_view title = name.substr(0, name.size() - extension.size());
         if (!FindWithExtensionNoCase(folder, title, kSongExtension)) return std::nullopt;
-        return HardDiskBaseName(folder, title);
+        return HardDiskItem{folder, std::string(title)};
     }
     return std::nullopt;
 }
@@ -42,15 +42,19 @@ DroppedFiles ReadDroppedFiles(const std::vector<std::string>& paths) {
         dropped.image = paths[0];
         return dropped;
     }
-    std::vector<std::string> songs;
+    std::vector<HardDiskItem> songs;
     for (const std::string& path : paths) {
         const auto song = SongOfFile(path);
         if (!song) return dropped;
         // The three files of one song are one song.
         if (std::find(songs.begin(), songs.end(), *song) == songs.end()) songs.push_back(*song);
     }
-    dropped.payload = BuildPayload(kHardDiskType, songs);
-    if (!dropped.payload.empty()) dropped.kind = DroppedFiles::Kind::Songs;
+    // A name that breaks a line cannot be a line of the catalogue either.
+    for (const HardDiskItem& song : songs) {
+        if (!CanTravelInPayload(HardDiskBaseName(song.folder, song.title))) return dropped;
+    }
+    dropped.kind = DroppedFiles::Kind::Songs;
+    dropped.songs.songs = std::move(songs);
     return dropped;
 }
 

@@ -4,13 +4,15 @@
 #include <string>
 #include <vector>
 
+#include "core/songs/SongSource.h"
+
 namespace tunecrate {
 
 // What files dropped from another program (a file manager) are to the window.
 struct DroppedFiles {
     enum class Kind { Nothing, Songs, Image };
     Kind kind = Kind::Nothing;
-    std::string payload;   // Songs: a hard-disk payload, one item per song
+    SongsOnHardDisk songs;   // Songs: one per song
     std::string image;     // Image: the floppy image to open
 };
 

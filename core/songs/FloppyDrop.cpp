@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <map>
+#include <variant>
 
 #include "core/text/CommentFile.h"
 #include "core/text/Encoding.h"
@@ -13,6 +14,7 @@
 #include "core/songs/SongDeletion.h"
 #include "core/text/SongNames.h"
 #include "core/Texts.h"
+#include "core/songs/TransferItems.h"
 
 namespace tunecrate {
 
@@ -48,7 +50,7 @@ struct IncomingSong {
 // first, then the files change together, and the song's own texts follow
 // with the drop's next catalogue write. On a failure the slot keeps its song
 // and (with that next write) its texts.
-TransferResult PutSongInSlot(DropContext& context, DropState& state, int slot, IncomingSong in) {
+Result PutSongInSlot(DropContext& context, DropState& state, int slot, IncomingSong in) {
     SlotRow& row = context.rows[static_cast<std::size_t>(slot)];
     const SlotRow old = row;
     const bool blankFirst = (!row.title.empty() || !row.comment.empty()) && (row.title != in.title || row.comment != in.comment);
@@ -56,7 +58,7 @@ TransferResult PutSongInSlot(DropContext& context, DropState& state, int slot, I
         row.title.clear();
         row.comment.clear();
         state.changedSlots.insert(slot);
-        if (!WriteChangedSlots(context, state)) return TransferResult::Failed;
+        if (!WriteChangedSlots(context, state)) return Result{Status::Failed, 0, state.failure};
     }
     const std::vector<std::string> files = SlotFiles(slot, 1);
     const auto looksBefore = context.floppy->LookAt(files);
@@ -72,8 +74,8 @@ TransferResult PutSongInSlot(DropContext& context, DropState& state, int slot, I
             state.changedSlots.insert(slot);
         }
         state.Transferred = state.Transferred || changed;
-        TellPutFailure(context, state, put, in.shownSource);
-        return put.status == Status::DiskFull ? TransferResult::DiskFull : TransferResult::Failed;
+        ReportPutFailure(context, state, put, in.shownSource);
+        return Result{put.status == Status::DiskFull ? Status::DiskFull : Status::Failed, put.error, state.failure};
     }
     // Done, with something to tell (the old space could not be freed).
     if (!put.reason.empty()) context.prompter.ShowMessage(put.reason, Translated(texts::kErrorCaption), MessageIcon::None);
@@ -82,7 +84,7 @@ TransferResult PutSongInSlot(DropContext& context, DropState& state, int slot, I
     row.comment = std::move(in.comment);
     row.state = SlotState::PartialSong;   // taken now; the next reading tells the rest
     state.changedSlots.insert(slot);
-    return TransferResult::Copied;
+    return {};
 }
 
 // One floppy song on its way: from which slot to which, and whether the
@@ -116,18 +118,17 @@ std::vector<std::size_t> SafeOrder(const std::vector<SlotMove>& moves) {
     return order;
 }
 
-}  // namespace
-
-TransferResult CopyHardDiskSongToSlot(DropContext& context, DropState& state, const std::string& item, int slot) {
-    const HardDiskItem song = SplitHardDiskItem(item);
+// One hard-disk song into a slot, asking before it replaces the song there.
+Result CopyHardDiskSongToSlot(DropContext& context, DropState& state, const HardDiskItem& song, int slot) {
     FolderNames& names = state.Source(song.folder);
     const auto songFile = names.WithExtensionNoCase(song.title, kSongExtension);
     if (!songFile) {
-        state.failure = CopyFailedMessage(item + std::string(kSongExtension), Translated(texts::kNoSuchFile));
+        state.failure = CopyFailedMessage(HardDiskBaseName(song.folder, song.title) + std::string(kSongExtension),
+                                          Translated(texts::kNoSuchFile));
         context.prompter.ShowMessage(state.failure, Translated(texts::kErrorCaption), MessageIcon::None);
-        return TransferResult::Failed;
+        return Result{Status::Failed, 0, state.failure};
     }
-    if (!ConfirmOverwrite(context, slot)) return TransferResult::Skipped;
+    if (!ConfirmOverwrite(context, slot)) return Result{Status::TargetExists, 0, {}};
     const std::string songPath = JoinPath(song.folder, *songFile);
     std::optional<std::string> eventsPath, commentPath;
     if (auto events = names.WithExtensionNoCase(song.title, kEventsExtension)) eventsPath = JoinPath(song.folder, *events);
@@ -136,23 +137,24 @@ TransferResult CopyHardDiskSongToSlot(DropContext& context, DropState& state, co
     if (eventsPath) in.events = HostPath{*eventsPath};
     // Cut to 17 bytes on a character boundary when the catalogue is written.
     if (commentPath) in.comment = ReadCommentFile(*commentPath);
-    const TransferResult put = PutSongInSlot(context, state, slot, std::move(in));
-    if (put != TransferResult::Copied) return put;
+    Result put = PutSongInSlot(context, state, slot, std::move(in));
+    if (!put.ok()) return put;
     for (const auto& path : {std::optional(songPath), eventsPath, commentPath}) {
         if (path) state.MovedFiles.push_back({false, *path});
     }
-    return TransferResult::Copied;
+    return put;
 }
 
-TransferResult CopyFloppySongToSlot(DropContext& context, DropState& state, int source, int slot,
-                                    const SlotRow& sourceRow, const SlotSong& song, const std::string& sourceRoot) {
+// One floppy song, read beforehand, into another slot; the caller has asked
+// before replacing the song there. `sourceRoot` names the floppy it comes
+// from in messages, when that is another floppy.
+Result CopyFloppySongToSlot(DropContext& context, DropState& state, int source, int slot, const SlotRow& sourceRow,
+                            const SlotSong& song, const std::string& sourceRoot = {}) {
     IncomingSong in{song.song, std::nullopt, sourceRow.title, sourceRow.comment,
                     (sourceRoot.empty() ? context.floppy->Root() : sourceRoot) + SlotFile(source, kSongExtension)};
     if (song.events) in.events = *song.events;
     return PutSongInSlot(context, state, slot, std::move(in));
 }
-
-namespace {
 
 // The texts still to write (a move's sources blanked among them), then a
 // move's deletions: a move takes nothing away until the titles and comments
@@ -168,26 +170,22 @@ bool FinishDrop(DropContext& context, DropState& state, DropResult& result) {
     return catalogueWritten;
 }
 
-// Whether a drop goes on after a song came to `r`: any failure stops it.
-bool Continues(TransferResult r) { return r == TransferResult::Copied || r == TransferResult::Skipped; }
-
 }  // namespace
 
-DropResult DropOntoFloppyList(DropContext& context, std::optional<int> targetSlot, const ParsedPayload& payload) {
+DropResult DropOntoFloppyList(DropContext& context, std::optional<int> targetSlot, const SongSource& songs) {
     DropResult result;
+    const auto* fromFloppy = std::get_if<SongsOnFloppy>(&songs);
+    // Slots of another floppy are not this list's to take.
     if (!targetSlot || *targetSlot < 0 || *targetSlot >= kSlotCount || context.floppy == nullptr ||
-        context.rows.size() < static_cast<std::size_t>(kSlotCount)) {
-        result.taken = false;
+        context.rows.size() < static_cast<std::size_t>(kSlotCount) ||
+        (fromFloppy != nullptr && fromFloppy->volume != nullptr && fromFloppy->volume != context.floppy)) {
         return result;
     }
     const std::string limitMessage = Translated(texts::kTooManySongs, {std::to_string(kSlotCount)});
     DropState state;
 
-    if (payload.type == kHardDiskType) {
-        std::vector<std::string> items;
-        for (const std::string& item : payload.items) {
-            if (IsHardDiskItem(item)) items.push_back(item);
-        }
+    if (const auto* fromHardDisk = std::get_if<SongsOnHardDisk>(&songs)) {
+        const std::vector<HardDiskItem>& items = fromHardDisk->songs;
         const int count = static_cast<int>(items.size());
         if (!TakeFreshRows(context) || !FloppyTakesChange(context, state, SlotFiles(*targetSlot, count))) {
             result.rereadFloppy = true;
@@ -195,18 +193,18 @@ DropResult DropOntoFloppyList(DropContext& context, std::optional<int> targetSlo
         }
         int slot = *targetSlot;
         for (std::size_t done = 0; done < items.size(); ++done) {
-            if (!GoOn(context, done, payload.items.size())) break;
+            if (!ReportProgress(context, done, items.size())) break;
             if (slot >= kSlotCount) {
                 context.prompter.ShowMessage(limitMessage, Translated(texts::kErrorCaption), MessageIcon::None);
                 break;
             }
-            if (!Continues(CopyHardDiskSongToSlot(context, state, items[done], slot))) break;
+            if (!DropContinuesAfter(CopyHardDiskSongToSlot(context, state, items[done], slot))) break;
             ++slot;
         }
-    } else if (payload.type == kFloppyType) {
+    } else {
         // Slots without a song name nothing to copy (text from elsewhere).
         std::vector<int> sources;
-        for (int source : FloppyItems(payload.items)) {
+        for (int source : fromFloppy->indices) {
             if (context.floppy->Exists(SlotFile(source, kSongExtension))) sources.push_back(source);
         }
         std::vector<SlotMove> moves;
@@ -214,10 +212,7 @@ DropResult DropOntoFloppyList(DropContext& context, std::optional<int> targetSlo
         for (std::size_t i = 0; i < sources.size(); ++i) {
             const int slot = *targetSlot + static_cast<int>(i);
             // A song dropped on its own slot: nothing happens, and no message.
-            if (sources[i] == slot) {
-                result.taken = false;
-                return result;
-            }
+            if (sources[i] == slot) return result;
             if (slot >= kSlotCount) {
                 beyondLimit = true;
                 break;
@@ -235,11 +230,11 @@ DropResult DropOntoFloppyList(DropContext& context, std::optional<int> targetSlo
         }
         // Every song is read before any slot is written, so a range that
         // overlaps its own slots copies each song as it was.
-        std::map<int, SlotSong> songs;
+        std::map<int, SlotSong> read;
         for (const SlotMove& move : moves) {
             auto song = ReadSlotSong(*context.floppy, move.source, context.prompter);
             if (!song) return result;
-            songs.emplace(move.source, std::move(*song));
+            read.emplace(move.source, std::move(*song));
         }
         const std::vector<SlotRow> before = context.rows;
         // The questions come in slot order, about the slots as they are now.
@@ -251,14 +246,13 @@ DropResult DropOntoFloppyList(DropContext& context, std::optional<int> targetSlo
         for (std::size_t i : SafeOrder(moves)) {
             const SlotMove& move = moves[i];
             if (move.skipped) continue;
-            if (!GoOn(context, done++, moves.size())) {
+            if (!ReportProgress(context, done++, moves.size())) {
                 stopped = true;
                 break;
             }
-            const TransferResult r = CopyFloppySongToSlot(context, state, move.source, move.slot,
-                                                          before[static_cast<std::size_t>(move.source)],
-                                                          songs.at(move.source));
-            if (!Continues(r)) {
+            const Result r = CopyFloppySongToSlot(context, state, move.source, move.slot,
+                                                  before[static_cast<std::size_t>(move.source)], read.at(move.source));
+            if (!DropContinuesAfter(r)) {
                 stopped = true;
                 break;
             }
@@ -283,18 +277,13 @@ DropResult DropOntoFloppyList(DropContext& context, std::optional<int> targetSlo
     return result;
 }
 
-DropResult DropIntoFreeSlots(DropContext& context, const ParsedPayload& payload, std::vector<SongPlace>* places,
-                             FloppyVolume* source) {
+DropResult DropIntoFreeSlots(DropContext& context, const SongSource& songSource) {
     DropResult result;
-    const bool fromFloppy = payload.type == kFloppyType && source != nullptr;
-    if ((payload.type != kHardDiskType && !fromFloppy) || context.floppy == nullptr) {
-        result.taken = false;
-        return result;
-    }
-    std::vector<SongPlace> told;   // every song of the payload, placed or not
-    const auto tell = [&] {
-        if (places != nullptr) *places = std::move(told);
-    };
+    if (context.floppy == nullptr) return result;
+    const auto* floppySongs = std::get_if<SongsOnFloppy>(&songSource);
+    const bool fromFloppy = floppySongs != nullptr;
+    FloppyVolume* source = fromFloppy && floppySongs->volume != nullptr ? floppySongs->volume : context.floppy;
+    std::vector<SongPlace>& told = result.places;   // every song, placed or not
     // Floppy songs are read whole, with their rows, before anything is written.
     std::vector<std::pair<int, SlotSong>> songs;
     CatalogueReading sourceReading;
@@ -304,7 +293,7 @@ DropResult DropIntoFreeSlots(DropContext& context, const ParsedPayload& payload,
             context.prompter.ShowMessage(UnreadableFloppyMessage(source->Root()), Translated(texts::kErrorCaption), MessageIcon::Exclamation);
             return result;
         }
-        for (int slot : FloppyItems(payload.items)) {
+        for (int slot : floppySongs->indices) {
             if (sourceReading.rows[static_cast<std::size_t>(slot)].state == SlotState::EmptySlot) continue;
             auto song = ReadSlotSong(*source, slot, context.prompter);
             if (!song) return result;
@@ -313,14 +302,13 @@ DropResult DropIntoFreeSlots(DropContext& context, const ParsedPayload& payload,
     }
     std::vector<std::string> items;
     for (const auto& [slot, song] : songs) items.push_back(std::to_string(slot));
-    for (const std::string& item : fromFloppy ? std::vector<std::string>{} : payload.items) {
-        if (IsHardDiskItem(item)) items.push_back(item);
-    }
+    const std::vector<HardDiskItem> noSongs;
+    const std::vector<HardDiskItem>& hardDiskSongs = fromFloppy ? noSongs : std::get<SongsOnHardDisk>(songSource).songs;
+    for (const HardDiskItem& song : hardDiskSongs) items.push_back(HardDiskBaseName(song.folder, song.title));
     for (const std::string& item : items) told.push_back(SongPlace{item, -1, {}, false});
     DropState state;
     if (!TakeFreshRows(context) || !FloppyTakesChange(context, state, {})) {
         for (SongPlace& place : told) place.reason = state.failure.empty() ? Translated(texts::kNothingDone) : state.failure;
-        tell();
         result.rereadFloppy = true;
         return result;
     }
@@ -341,22 +329,22 @@ DropResult DropIntoFreeSlots(DropContext& context, const ParsedPayload& payload,
     };
     std::size_t i = 0;
     for (; i < items.size(); ++i) {
-        if (!GoOn(context, i, items.size())) break;
+        if (!ReportProgress(context, i, items.size())) break;
         if (nextFree() >= kSlotCount) {
             context.prompter.ShowMessage(Translated(texts::kTooManySongs, {std::to_string(kSlotCount)}), Translated(texts::kErrorCaption), MessageIcon::None);
             for (; i < items.size(); ++i) told[i] = {items[i], -1, Translated(texts::kNoFreeSlot, {context.floppy->Root()}), true};
             break;
         }
-        const TransferResult r =
+        const Result r =
             fromFloppy ? CopyFloppySongToSlot(context, state, songs[i].first, slot,
                                               sourceReading.rows[static_cast<std::size_t>(songs[i].first)], songs[i].second,
                                               source->Root())
-                       : CopyHardDiskSongToSlot(context, state, items[i], slot);
-        if (r == TransferResult::Copied) {
+                       : CopyHardDiskSongToSlot(context, state, hardDiskSongs[i], slot);
+        if (r.ok()) {
             slotOf[i] = slot;
             if (fromFloppy) arrived.push_back(songs[i].first);
         }
-        if (!Continues(r)) {
+        if (!DropContinuesAfter(r)) {
             told[i].reason = state.failure;
             break;
         }
@@ -383,7 +371,6 @@ DropResult DropIntoFreeSlots(DropContext& context, const ParsedPayload& payload,
             told[k].reason = slotOf[k] >= 0 ? state.failure : Translated(texts::kDropStopped);
         }
     }
-    tell();
     return result;
 }
 

@@ -2,6 +2,7 @@
 #include "core/songs/FolderDrop.h"
 
 #include <algorithm>
+#include <variant>
 
 #include "core/text/CommentFile.h"
 #include "core/text/Encoding.h"
@@ -23,7 +24,7 @@ void Report(DropContext& context, const std::string& text, MessageIcon icon = Me
 
 // Asks before a song of the same title is replaced; a song this drop brought
 // is never replaced by a second one of its title.
-std::optional<TransferResult> ConfirmSongTarget(DropContext& context, DropState& state, const std::string& folder,
+std::optional<Result> ConfirmSongTarget(DropContext& context, DropState& state, const std::string& folder,
                                                 const std::string& title) {
     const std::string base = JoinPath(folder, title);
     const auto taken = NameVariants(folder, title + std::string(kSongExtension), NameCase::Extension);
@@ -32,15 +33,15 @@ std::optional<TransferResult> ConfirmSongTarget(DropContext& context, DropState&
     for (const std::string& name : taken) {
         if (Result refused = TargetRefusal(JoinPath(folder, name)); !refused.ok()) {
             Report(context, CopyFailedMessage(base, refused.reason));
-            return TransferResult::Failed;
+            return Result{Status::Failed, refused.error, CopyFailedMessage(base, refused.reason)};
         }
     }
     if (std::find(state.written.begin(), state.written.end(), base) != state.written.end()) {
         Report(context, Translated(texts::kSameTitleTwice, {base}));
-        return TransferResult::Skipped;
+        return Result{Status::TargetExists, 0, {}};
     }
     if (!context.prompter.AskYesNo(Translated(texts::kFileTaken, {base}), Translated(texts::kOverwriteCaption))) {
-        return TransferResult::Skipped;
+        return Result{Status::TargetExists, 0, {}};
     }
     return std::nullopt;
 }
@@ -48,7 +49,7 @@ std::optional<TransferResult> ConfirmSongTarget(DropContext& context, DropState&
 // Puts a song's files into the folder together, replacing the variants of
 // their names that are there; a file the song lacks goes, so that no song is
 // left with another song's companions. On failure the folder is as it was.
-TransferResult PutSongInFolder(DropContext& context, DropState& state, const std::string& folder,
+Result PutSongInFolder(DropContext& context, DropState& state, const std::string& folder,
                                const std::string& title, std::optional<FileContent> song,
                                std::optional<FileContent> events, std::optional<FileContent> comment,
                                const std::string& shownSource) {
@@ -59,15 +60,15 @@ TransferResult PutSongInFolder(DropContext& context, DropState& state, const std
                                         NameCase::Extension);
     if (put.status == Status::DiskFull) {
         Report(context, Translated(texts::kDiskFull), MessageIcon::Exclamation);
-        return TransferResult::DiskFull;
+        return put;
     }
     if (!put.ok()) {
         Report(context, CopyFailedMessage(shownSource, put.reason));
-        return TransferResult::Failed;
+        return put;
     }
     state.Transferred = true;
     state.written.push_back(JoinPath(folder, title));
-    return TransferResult::Copied;
+    return put;
 }
 
 std::optional<FileContent> HostFile(FolderNames& names, const std::string& title, std::string_view extension) {
@@ -102,42 +103,45 @@ std::string FolderNameForTitle(const std::string& cp932Title, int slot) {
     return safe;
 }
 
-TransferResult CopyHardDiskSongToFolder(DropContext& context, DropState& state, const std::string& item,
-                                        const std::string& folder) {
-    const HardDiskItem song = SplitHardDiskItem(item);
+namespace {
+
+Result CopyHardDiskSongToFolder(DropContext& context, DropState& state, const HardDiskItem& song,
+                                const std::string& folder) {
     FolderNames& names = state.Source(song.folder);
     const std::optional<FileContent> songFile = HostFile(names, song.title, kSongExtension);
     if (!songFile) {
-        Report(context, CopyFailedMessage(item + std::string(kSongExtension), Translated(texts::kNoSuchFile)));
-        return TransferResult::Failed;
+        const std::string failure = CopyFailedMessage(HardDiskBaseName(song.folder, song.title) + std::string(kSongExtension),
+                                                      Translated(texts::kNoSuchFile));
+        Report(context, failure);
+        return Result{Status::Failed, 0, failure};
     }
     if (auto ended = ConfirmSongTarget(context, state, folder, song.title)) return *ended;
     const std::optional<FileContent> events = HostFile(names, song.title, kEventsExtension);
     const std::optional<FileContent> comment = HostFile(names, song.title, kCommentExtension);
     const std::string songPath = std::get<HostPath>(*songFile).path;
-    const TransferResult put = PutSongInFolder(context, state, folder, song.title, songFile, events, comment, songPath);
-    if (put != TransferResult::Copied) return put;
+    Result put = PutSongInFolder(context, state, folder, song.title, songFile, events, comment, songPath);
+    if (!put.ok()) return put;
     for (const auto& file : {songFile, events, comment}) {
         if (file) state.MovedFiles.push_back({false, std::get<HostPath>(*file).path});
     }
-    return TransferResult::Copied;
+    return put;
 }
 
-TransferResult CopyFloppySongToFolder(DropContext& context, DropState& state, int slot, const std::string& folder) {
+// One floppy song whose slot holds a song file into the folder.
+Result CopyFloppySongToFolder(DropContext& context, DropState& state, int slot, const std::string& folder) {
     FloppyVolume& floppy = *context.floppy;
     SlotRow& row = context.rows[static_cast<std::size_t>(slot)];
     const std::string title = FolderNameForTitle(row.title, slot);
     const std::string source = SlotName(slot);
-    if (!floppy.Exists(source + std::string(kSongExtension))) return TransferResult::Skipped;
     if (auto ended = ConfirmSongTarget(context, state, folder, title)) return *ended;
     auto song = ReadSlotSong(floppy, slot, context.prompter);
-    if (!song) return TransferResult::Failed;
+    if (!song) return Result{Status::Failed, 0, {}};
     std::optional<FileContent> events;
     if (song->events) events = *song->events;
     // The comment travels as its bytes, whole with the song or not at all.
-    const TransferResult put = PutSongInFolder(context, state, folder, title, std::move(song->song), std::move(events),
-                                               row.comment, floppy.Root() + source + std::string(kSongExtension));
-    if (put != TransferResult::Copied) return put;
+    Result put = PutSongInFolder(context, state, folder, title, std::move(song->song), std::move(events),
+                                 row.comment, floppy.Root() + source + std::string(kSongExtension));
+    if (!put.ok()) return put;
     state.MovedFiles.push_back({true, source + std::string(kSongExtension)});
     state.MovedFiles.push_back({true, source + std::string(kEventsExtension)});
     if (context.move) {
@@ -145,16 +149,13 @@ TransferResult CopyFloppySongToFolder(DropContext& context, DropState& state, in
         row.comment.clear();
         state.changedSlots.insert(slot);
     }
-    return TransferResult::Copied;
+    return put;
 }
 
-namespace {
-
-// The floppy songs of a payload, copied into a folder one by one; false when
-// the floppy no longer holds what the window showed.
-bool CopyFloppySongsToFolder(DropContext& context, DropState& state, const ParsedPayload& payload,
+// The floppy songs, copied into a folder one by one; false when the floppy no
+// longer holds what the window showed.
+bool CopyFloppySongsToFolder(DropContext& context, DropState& state, const std::vector<int>& slots,
                              const std::string& folder) {
-    const std::vector<int> slots = FloppyItems(payload.items);
     if (!TakeFreshRows(context)) return false;
     // A move takes the songs off the floppy at its end: a floppy that would
     // refuse that is found before anything is copied.
@@ -166,8 +167,10 @@ bool CopyFloppySongsToFolder(DropContext& context, DropState& state, const Parse
     for (std::size_t i = 0; i < slots.size(); ++i) {
         const int slot = slots[i];
         if (slot >= static_cast<int>(context.rows.size())) continue;
-        if (!GoOn(context, i, slots.size())) break;
-        if (CopyFloppySongToFolder(context, state, slot, folder) == TransferResult::DiskFull) break;
+        if (!ReportProgress(context, i, slots.size())) break;
+        // A slot without a song file has nothing to copy.
+        if (!context.floppy->Exists(SlotName(slot) + std::string(kSongExtension))) continue;
+        if (CopyFloppySongToFolder(context, state, slot, folder).status == Status::DiskFull) break;
     }
     return true;
 }
@@ -179,22 +182,26 @@ void FinishFloppyMove(DropContext& context, DropState& state) {
     if (WriteChangedSlots(context, state)) DeleteMovedFiles(context, state);
 }
 
+// The slots of a floppy source when they are the drop's floppy's; none otherwise.
+const std::vector<int>* OwnFloppySlots(const DropContext& context, const SongSource& songs) {
+    const auto* onFloppy = std::get_if<SongsOnFloppy>(&songs);
+    if (onFloppy == nullptr || context.floppy == nullptr ||
+        (onFloppy->volume != nullptr && onFloppy->volume != context.floppy)) {
+        return nullptr;
+    }
+    return &onFloppy->indices;
+}
+
 }  // namespace
 
-DropResult DropIntoFolder(DropContext& context, const std::string& folder, const ParsedPayload& payload) {
+DropResult DropIntoFolder(DropContext& context, const std::string& folder, const SongSource& songs) {
     DropResult result;
-    if (folder.empty()) {
-        result.taken = false;   // no folder under the drop point
-        return result;
-    }
+    if (folder.empty()) return result;   // no folder under the drop point
     DropState state;
-    if (payload.type == kHardDiskType) {
-        std::vector<std::string> items;
-        for (const std::string& item : payload.items) {
-            if (IsHardDiskItem(item)) items.push_back(item);
-        }
-        for (const std::string& item : items) {
-            if (SameFile(SplitHardDiskItem(item).folder, folder)) {
+    if (const auto* fromHardDisk = std::get_if<SongsOnHardDisk>(&songs)) {
+        const std::vector<HardDiskItem>& items = fromHardDisk->songs;
+        for (const HardDiskItem& item : items) {
+            if (SameFile(item.folder, folder)) {
                 // Copying a song onto itself, or moving it where it is, could
                 // only lose it.
                 Report(context, Translated(texts::kAlreadyInFolder, {folder}));
@@ -202,13 +209,13 @@ DropResult DropIntoFolder(DropContext& context, const std::string& folder, const
             }
         }
         for (std::size_t i = 0; i < items.size(); ++i) {
-            if (!GoOn(context, i, items.size())) break;
-            if (CopyHardDiskSongToFolder(context, state, items[i], folder) == TransferResult::DiskFull) break;
+            if (!ReportProgress(context, i, items.size())) break;
+            if (CopyHardDiskSongToFolder(context, state, items[i], folder).status == Status::DiskFull) break;
         }
         if (context.move) DeleteMovedFiles(context, state);
         result.refillHardDiskList = state.Transferred;
-    } else if (payload.type == kFloppyType && context.floppy != nullptr) {
-        if (!CopyFloppySongsToFolder(context, state, payload, folder)) {
+    } else if (const std::vector<int>* slots = OwnFloppySlots(context, songs)) {
+        if (!CopyFloppySongsToFolder(context, state, *slots, folder)) {
             result.rereadFloppy = true;
             return result;
         }
@@ -219,23 +226,20 @@ DropResult DropIntoFolder(DropContext& context, const std::string& folder, const
     return result;
 }
 
-DropResult DropOntoHardDiskList(DropContext& context, const std::string& folder, const ParsedPayload& payload) {
+DropResult DropOntoHardDiskList(DropContext& context, const std::string& folder, const SongSource& songs) {
     DropResult result;
-    if (folder.empty()) {
-        result.taken = false;
-        return result;
-    }
+    if (folder.empty()) return result;
     // Songs of another folder (files a file manager dropped) come into the
     // list's folder as into a folder of the tree; the list's own songs stay.
-    if (payload.type == kHardDiskType && !payload.items.empty() &&
-        std::none_of(payload.items.begin(), payload.items.end(), [&](const std::string& item) {
-            return !IsHardDiskItem(item) || SameFile(SplitHardDiskItem(item).folder, folder);
-        })) {
-        return DropIntoFolder(context, folder, payload);
+    const auto* fromHardDisk = std::get_if<SongsOnHardDisk>(&songs);
+    if (fromHardDisk != nullptr && !fromHardDisk->songs.empty() &&
+        std::none_of(fromHardDisk->songs.begin(), fromHardDisk->songs.end(),
+                     [&](const HardDiskItem& item) { return SameFile(item.folder, folder); })) {
+        return DropIntoFolder(context, folder, songs);
     }
     DropState state;
-    if (payload.type == kFloppyType && context.floppy != nullptr) {
-        if (!CopyFloppySongsToFolder(context, state, payload, folder)) {
+    if (const std::vector<int>* slots = OwnFloppySlots(context, songs)) {
+        if (!CopyFloppySongsToFolder(context, state, *slots, folder)) {
             result.rereadFloppy = true;
             return result;
         }

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "core/text/DragPayload.h"
+#include "core/songs/SongSource.h"
 #include "core/songs/Transfer.h"
 
 namespace tunecrate {
@@ -12,14 +12,10 @@ namespace tunecrate {
 
 // `folder` is the folder path of the tree item under the drop point ("" when
 // the drop found no item: refused).
-DropResult DropIntoFolder(DropContext& context, const std::string& folder, const ParsedPayload& payload);
+DropResult DropIntoFolder(DropContext& context, const std::string& folder, const SongSource& songs);
 
 // Floppy songs dropped on the hard-disk list land in the folder it shows.
-DropResult DropOntoHardDiskList(DropContext& context, const std::string& folder, const ParsedPayload& payload);
-
-TransferResult CopyHardDiskSongToFolder(DropContext& context, DropState& state, const std::string& item,
-                                        const std::string& folder);
-TransferResult CopyFloppySongToFolder(DropContext& context, DropState& state, int slot, const std::string& folder);
+DropResult DropOntoHardDiskList(DropContext& context, const std::string& folder, const SongSource& songs);
 
 // The file name a floppy title takes on the hard disk: UTF-8, trailing blanks
 // (full-width too) removed, "/" as "／"; the slot's name when nothing is left

@@ -14,7 +14,9 @@ std::string CopyFailedMessage(const std::string& file, const std::string& reason
     return Translated(texts::kCannotCopy, {file, reason});
 }
 
-bool GoOn(DropContext& context, std::size_t done, std::size_t total) {
+bool DropContinuesAfter(const Result& song) { return song.ok() || song.status == Status::TargetExists; }
+
+bool ReportProgress(DropContext& context, std::size_t done, std::size_t total) {
     return !context.progress || context.progress(done, total);
 }
 
@@ -46,7 +48,7 @@ bool FloppyTakesChange(DropContext& context, DropState& state, std::vector<std::
     return false;
 }
 
-void TellPutFailure(DropContext& context, DropState& state, const Result& put, const std::string& shownSource) {
+void ReportPutFailure(DropContext& context, DropState& state, const Result& put, const std::string& shownSource) {
     if (put.status == Status::DiskFull) {
         // A reason of its own (a full root folder) says more than "disk full".
         const bool ownReason = put.reason != Result::FromErrno(put.error).reason;

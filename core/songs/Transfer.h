@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/Result.h"
 #include "core/disk/FileOps.h"
 #include "core/songs/SlotRow.h"
 
@@ -54,15 +55,27 @@ struct DropContext {
     std::function<bool(std::size_t done, std::size_t total)> progress = {};
 };
 
-// What the windows must refresh after a drop; false `taken` refuses the drop.
-struct DropResult {
-    bool taken = true;
-    bool rereadFloppy = false;        // ReadCatalogue, reporting an unreadable floppy
-    bool refillHardDiskList = false;
+// Where a song of a drop went, or why it stayed where it was.
+struct SongPlace {
+    std::string item;       // the song: a hard-disk base name, or a slot index
+    int slot = -1;          // -1: it stayed
+    std::string reason;     // why it stayed
+    bool noFreeSlot = false;   // it stayed for want of a free slot alone
 };
 
-// The result of one song's transfer.
-enum class TransferResult { Copied, Skipped, DiskFull, Failed };
+// What the windows must refresh after a drop. A drop runs once the drag has
+// ended (its questions need the pointer), so it has no say in the drag's answer.
+struct DropResult {
+    bool rereadFloppy = false;        // ReadCatalogue, reporting an unreadable floppy
+    bool refillHardDiskList = false;
+    // Drops into free slots: every song, where it went or why it stayed.
+    std::vector<SongPlace> places;
+};
+
+// How one song's transfer ended: Ok when it arrived, TargetExists when the
+// song there was kept (the user said no, or this drop brought it), DiskFull
+// or Failed (the user was told) when the drop stops.
+bool DropContinuesAfter(const Result& song);
 
 // Error messages that several drops share.
 std::string CopyFailedMessage(const std::string& file, const std::string& reason);
@@ -79,10 +92,11 @@ bool FloppyTakesChange(DropContext& context, DropState& state, std::vector<std::
 
 // Tells the user that a change of the floppy did not go through and keeps it
 // as the drop's failure: a full disk, a full root folder, or the reason.
-void TellPutFailure(DropContext& context, DropState& state, const Result& put, const std::string& shownSource);
+void ReportPutFailure(DropContext& context, DropState& state, const Result& put, const std::string& shownSource);
 
-// Whether the drop goes on with its next song.
-bool GoOn(DropContext& context, std::size_t done, std::size_t total);
+// Tells the progress how many songs are done; false when the user stopped the
+// drop there.
+bool ReportProgress(DropContext& context, std::size_t done, std::size_t total);
 
 // Writes the titles and comments of the changed slots, which are then the
 // floppy's; false (after telling the user) when the catalogue could not be written.

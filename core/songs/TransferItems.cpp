@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "core/songs/TransferItems.h"
 
-#include <algorithm>
-
 #include "core/disk/FatImage.h"
 #include "core/disk/FileOps.h"
 #include "core/disk/FloppyVolume.h"
@@ -12,26 +10,6 @@
 #include "core/songs/SongRename.h"
 
 namespace tunecrate {
-
-bool IsHardDiskItem(const std::string& item) {
-    if (item.empty() || item.front() != '/') return false;
-    return IsFileTitle(item.substr(item.rfind('/') + 1));
-}
-
-HardDiskItem SplitHardDiskItem(const std::string& item) {
-    const auto slash = item.rfind('/');
-    if (slash == std::string::npos) return {"", item};
-    return {slash == 0 ? "/" : item.substr(0, slash), item.substr(slash + 1)};
-}
-
-std::vector<int> FloppyItems(const std::vector<std::string>& items) {
-    std::vector<int> slots;
-    for (const std::string& item : items) {
-        if (item.size() == 1 && item[0] >= '0' && item[0] < '0' + kSlotCount) slots.push_back(item[0] - '0');
-    }
-    std::sort(slots.begin(), slots.end());
-    return slots;
-}
 
 std::optional<SlotSong> ReadSlotSong(const FloppyVolume& floppy, int slot, Prompter& prompter) {
     SlotSong copy;

@@ -26,6 +26,7 @@
 #include "core/disk/ImageVolume.h"
 #include "core/songs/FloppyCatalogue.h"
 #include "core/songs/SongFloppyImage.h"
+#include "core/songs/SongSource.h"
 #include "core/text/Encoding.h"
 #include "core/text/SongNames.h"
 
@@ -106,6 +107,16 @@ inline std::string Lines(std::vector<std::string> lines, std::size_t width) {
 }
 
 // The folders core listed (core_tests wraps opendir); ListingsOf counts those that were `folder` and starts afresh.
+// The songs of a drop as rows name them: "HD" titles in `folder`, else slot indices (0 to 4).
+inline SongSource SourceOf(const std::string& type, const std::vector<std::string>& names, const std::string& folder = {},
+                           FloppyVolume* volume = nullptr) {
+    SongsOnHardDisk songs;
+    SongsOnFloppy onFloppy{volume, {}};
+    for (const std::string& name : names) type == "HD" ? songs.songs.push_back({folder, name}) : onFloppy.indices.push_back(std::stoi(name));
+    std::ranges::sort(onFloppy.indices);
+    return type == "HD" ? SongSource(songs) : SongSource(onFloppy);
+}
+
 inline std::vector<std::string>& ListedFolders() { static std::vector<std::string> folders; return folders; }
 inline long ListingsOf(const std::string& folder) {
     std::error_code ignored;

@@ -89,7 +89,7 @@ TEST_F(LoopDrive, IsTheFloppyItHoldsWhileOneOfAnotherSizeOrInUseIsRefused) {
         ScriptedPrompter prompter;
         std::vector<SlotRow> rows = ReadCatalogue(volume.get()).rows;
         DropContext context{volume.get(), rows, prompter, false};
-        DropOntoFloppyList(context, 2, ParsePayload(BuildPayload(kHardDiskType, {songs.Item("Rock")})));
+        DropOntoFloppyList(context, 2, SourceOf("HD", {"Rock"}, songs.path()));
         EXPECT_TRUE(prompter.calls().empty()) << prompter.calls().front().text;
     }
     EXPECT_EQ(OpenFloppyVolume(dev)->Problem(), "") << "free again once the first volume closed";

@@ -50,7 +50,7 @@ struct DropCase {
     const char* other = "";   // the folder Other
     // "slot N" (1 to 5), "folder F" (tree) or "list F"; "copy" or "move"; "HD" titles in Songs or "FD" slot indices.
     const char* gesture = "";
-    const char* raw = nullptr;   // a payload as another program sends it, instead of the gesture's
+    const char* raw = nullptr;   // drag text as another program sends it, instead of the gesture's songs; none is no drop
     const char* answers = "";    // y or n per question
     int stopAt = -1;             // told before each song, the user stops the drop before song stopAt (0 the first)
     // dir:F, link:F (to a file outside), ro:Songs|Other (a read-only disk), tmpfs (a 128 KiB floppy: a folder),
@@ -62,7 +62,7 @@ struct DropCase {
     const char* songsAfter = nullptr;
     const char* otherAfter = nullptr;
     Calls calls = {};
-    const char* result = "t--";   // taken, reread the floppy, refill the hard-disk list
+    const char* result = "--";   // reread the floppy, refill the hard-disk list
 };
 
 bool Has(const DropCase& c, const std::string& token) {
@@ -80,116 +80,116 @@ const DropCase kCases[] = {
     // ---- hard-disk songs onto the floppy list
     {.name = "SongsTakeFileNamesAndFirstCommentWords", .floppy = "1:Old/keep=Old",
      .songs = "Blues=Blues+/live_take 夜明け=Dawn/__dawn_slow Rock=Rock", .gesture = "slot 2 copy HD Blues 夜明け Rock",
-     .floppyAfter = "1:Old/keep=Old 2:Blues/live=Blues+ 3:夜明け/dawn=Dawn 4:Rock/=Rock", .result = "tr-"},
+     .floppyAfter = "1:Old/keep=Old 2:Blues/live=Blues+ 3:夜明け/dawn=Dawn 4:Rock/=Rock", .result = "r-"},
     {.name = "MovePastTheFifthSlotKeepsTheRest", .songs = "A=A/a B=B+/b C=C+/c", .gesture = "slot 4 move HD A B C",
-     .floppyAfter = "4:A/a=A 5:B/b=B+", .songsAfter = "C=C+/c", .calls = {"limit"}, .result = "trh"},
+     .floppyAfter = "4:A/a=A 5:B/b=B+", .songsAfter = "C=C+/c", .calls = {"limit"}, .result = "rh"},
     {.name = "OverwriteAskedPerSlot", .floppy = "1:Old/keep=Old+ 2:Two/two=Two+ 3:Three/three=Three+",
      .songs = "Demo=Demo/demo Blues=Blues+/new Rock=Rock", .gesture = "slot 1 move HD Demo Blues Rock",
      .answers = "nyy", .extra = "lower", .floppyAfter = "1:Old/keep=Old+ 2:Blues/new=Blues+ 3:Rock/=Rock",
-     .songsAfter = "Demo=Demo/demo", .calls = {"?1", "?2", "?3"}, .result = "trh"},
+     .songsAfter = "Demo=Demo/demo", .calls = {"?1", "?2", "?3"}, .result = "rh"},
     // A stop between two songs: what arrived is whole and named, a move deletes only the sources that arrived.
     {.name = "StoppedBeforeTheFirstSongMovesNothing", .songs = "A=A+/one B=B C=C+", .gesture = "slot 1 move HD A B C",
-     .stopAt = 0, .result = "t-h"},
+     .stopAt = 0, .result = "-h"},
     {.name = "StoppedAfterTheFirstSongMovesItAlone", .songs = "A=A+/one B=B C=C+", .gesture = "slot 1 move HD A B C",
-     .stopAt = 1, .floppyAfter = "1:A/one=A+", .songsAfter = "B=B C=C+", .result = "trh"},
+     .stopAt = 1, .floppyAfter = "1:A/one=A+", .songsAfter = "B=B C=C+", .result = "rh"},
     {.name = "StoppedAfterTheSecondSongMovesTwo", .songs = "A=A+/one B=B C=C+", .gesture = "slot 1 move HD A B C",
-     .stopAt = 2, .floppyAfter = "1:A/one=A+ 2:B/=B", .songsAfter = "C=C+", .result = "trh"},
+     .stopAt = 2, .floppyAfter = "1:A/one=A+ 2:B/=B", .songsAfter = "C=C+", .result = "rh"},
     {.name = "SourcesThatCannotBeDeletedAreReported", .songs = "Blues=Blues+/live", .gesture = "slot 1 move HD Blues",
      .extra = "ro:Songs", .floppyAfter = "1:Blues/live=Blues+",
      .calls = {"!~/Songs/Blues.B00 を削除できません。"},   // the song's files stay together
-     .result = "trh"},
+     .result = "rh"},
     // ---- floppy songs onto other slots
     {.name = "MoveToAnotherSlot", .floppy = kTwo, .gesture = "slot 3 move FD 0",
-     .floppyAfter = "2:Song2/two=S2 3:Song1/one=S1+", .result = "trh"},
+     .floppyAfter = "2:Song2/two=S2 3:Song1/one=S1+", .result = "rh"},
     {.name = "CopyOntoItsOwnRange", .floppy = kTwo, .gesture = "slot 2 copy FD 0 1", .answers = "y",
-     .floppyAfter = "1:Song1/one=S1+ 2:Song1/one=S1+ 3:Song2/two=S2", .calls = {"?2"}, .result = "tr-"},
+     .floppyAfter = "1:Song1/one=S1+ 2:Song1/one=S1+ 3:Song2/two=S2", .calls = {"?2"}, .result = "r-"},
     {.name = "MoveOntoItsOwnRange", .floppy = kTwo, .gesture = "slot 2 move FD 0 1", .answers = "y",
-     .floppyAfter = "2:Song1/one=S1+ 3:Song2/two=S2", .calls = {"?2"}, .result = "trh"},
+     .floppyAfter = "2:Song1/one=S1+ 3:Song2/two=S2", .calls = {"?2"}, .result = "rh"},
     {.name = "MovePastTheFifthSlot", .floppy = kTwo, .gesture = "slot 5 move FD 0 1",
-     .floppyAfter = "2:Song2/two=S2 5:Song1/one=S1+", .calls = {"limit"}, .result = "trh"},
-    {.name = "DeclinedOverwrite", .floppy = kTwo, .gesture = "slot 2 move FD 0", .answers = "n", .calls = {"?2"}, .result = "t-h"},
-    {.name = "OntoItsOwnSlotIsRefused", .floppy = kTwo, .gesture = "slot 2 move FD 1", .result = "---"},
-    {.name = "SourceMeetingItsOwnSlotIsRefused", .floppy = kTwo, .gesture = "slot 1 move FD 1 1", .result = "---"},
-    // ---- a floppy changed since the window read it; payloads that name nothing
+     .floppyAfter = "2:Song2/two=S2 5:Song1/one=S1+", .calls = {"limit"}, .result = "rh"},
+    {.name = "DeclinedOverwrite", .floppy = kTwo, .gesture = "slot 2 move FD 0", .answers = "n", .calls = {"?2"}, .result = "-h"},
+    {.name = "OntoItsOwnSlotIsRefused", .floppy = kTwo, .gesture = "slot 2 move FD 1", .result = "--"},
+    {.name = "SourceMeetingItsOwnSlotIsRefused", .floppy = kTwo, .gesture = "slot 1 move FD 1 1", .result = "--"},
+    // ---- a floppy changed since the window read it; drag text that names nothing
     {.name = "ChangedFloppyTakesNoFloppySong", .floppy = kTwo, .gesture = "slot 4 move FD 0", .extra = "stale",
-     .calls = {"changed"}, .result = "tr-"},
+     .calls = {"changed"}, .result = "r-"},
     {.name = "ChangedFloppyTakesNoHardDiskSong", .floppy = kTwo, .songs = "Blues=Blues", .gesture = "slot 4 move HD Blues",
-     .extra = "stale", .calls = {"changed"}, .result = "tr-"},
+     .extra = "stale", .calls = {"changed"}, .result = "r-"},
     {.name = "ChangedFloppyGivesNoSongToAFolder", .floppy = kTwo, .gesture = "folder Other move FD 0", .extra = "stale",
-     .calls = {"changed"}, .result = "tr-"},
+     .calls = {"changed"}, .result = "r-"},
     {.name = "PlainTextNamesNothing", .floppy = kTwo, .songs = "Blues=Blues", .gesture = "slot 1 move",
-     .raw = "hello\nworld", .result = "t-h"},
+     .raw = "hello\nworld"},   // no songs: the window refuses the drop
     {.name = "PathsWithoutTitlesNameNothing", .songs = "Blues=Blues", .gesture = "folder Other move", .raw = "HD\nBlues\na/b\n/\n"},
     {.name = "NoSlotLinesNameNothing", .floppy = kTwo, .gesture = "list Other move", .raw = "FD\n5\n-1\n01\n 0\n2\n",
-     .result = "tr-"},
+     .result = "r-"},
     {.name = "UnknownTypeNamesNothing", .floppy = kTwo, .gesture = "slot 3 copy", .raw = "fd\n0\n"},
     // ---- floppy songs into a folder
     {.name = "CopyLeavesTheCatalogueAlone", .floppy = "1:One/c_one=One 2:Blues___/live_take=Blues+ L10:Beyond/far",
-     .gesture = "folder Other copy FD 1", .otherAfter = "Blues=Blues+/live_take", .result = "t-h"},
+     .gesture = "folder Other copy FD 1", .otherAfter = "Blues=Blues+/live_take", .result = "-h"},
     {.name = "MoveEmptiesTheSlotsAndKeepsLinesBeyondThem",
      .floppy = "1:/untitled=T0 2:Blues___/live_take=Blues+ 3:Three/=Three L10:Beyond/far",
      .gesture = "list Other move FD 0 1", .floppyAfter = "3:Three/=Three L10:Beyond/far",
-     .otherAfter = "Blues=Blues+/live_take MDR_00=T0/untitled", .result = "trh"},
+     .otherAfter = "Blues=Blues+/live_take MDR_00=T0/untitled", .result = "rh"},
     {.name = "UnwritableCommentKeepsTheSongOnTheFloppy", .floppy = "1:Blues/live=Blues",
      .gesture = "folder Other move FD 0", .extra = "dir:Other/Blues.cmt", .otherAfter = " #Blues.cmt",
      .calls = {"!FD/MDR_00.B00 をコピーできません。"}},
     {.name = "SecondSongOfATitleNeverReplacesTheFirst", .floppy = "1:Blues/first=B1 2:Blues/second=B2",
      .gesture = "folder Other move FD 0 1", .floppyAfter = "2:Blues/second=B2", .otherAfter = "Blues=B1/first",
-     .calls = {"!同じ題名の曲が二つあります。"}, .result = "trh"},
+     .calls = {"!同じ題名の曲が二つあります。"}, .result = "rh"},
     {.name = "SlotFileLargerThanAFloppyStays", .floppy = "1:Huge/=Huge@1474561", .gesture = "folder Other move FD 0",
      .extra = "folder", .calls = {"!FD/MDR_00.B00 を読めません。"}},
     {.name = "DeclinedFloppySongStays", .floppy = "1:Blues/live=Blues+", .other = "Blues=Old/older",
      .gesture = "folder Other move FD 0", .answers = "n", .calls = {"?~/Other/Blues"}},
     {.name = "ReadOnlyListFolderKeepsTheFloppy", .floppy = "1:Blues/live=Blues 2:Demo/=Demo",
      .gesture = "list Other move FD 0 1", .extra = "ro:Other",
-     .calls = {"!FD/MDR_00.B00 をコピーできません。", "!FD/MDR_01.B00 をコピーできません。"}, .result = "tr-"},
+     .calls = {"!FD/MDR_00.B00 をコピーできません。", "!FD/MDR_01.B00 をコピーできません。"}, .result = "r-"},
     // ---- hard-disk songs into a folder (the floppy plays no part)
     {.name = "CopyTakesEveryFileWhateverItsCase", .songs = "Blues=Blues+/live Demo~=Demo+/demo",
-     .gesture = "folder Other copy HD Blues Demo", .otherAfter = "Blues=Blues+/live Demo=Demo+/demo", .result = "t-h"},
+     .gesture = "folder Other copy HD Blues Demo", .otherAfter = "Blues=Blues+/live Demo=Demo+/demo", .result = "-h"},
     {.name = "CaseVariantsAreAskedAndReplacedInTheirSpelling", .songs = "Blues=Blues+/live Demo=Demo/demo",
      .other = "Blues~=Old+/older Demo~=Old2+/x", .gesture = "folder Other move HD Blues Demo", .answers = "ny",
      .songsAfter = "Blues=Blues+/live", .otherAfter = "Blues~=Old+/older Demo~=Demo/demo",
-     .calls = {"?~/Other/Blues", "?~/Other/Demo"}, .result = "t-h"},
+     .calls = {"?~/Other/Blues", "?~/Other/Demo"}, .result = "-h"},
     {.name = "FolderOrLinkOfTheNameIsRefusedUnasked", .songs = "Blues=Blues+/live Demo=Demo",
      .gesture = "folder Other move HD Blues Demo", .extra = "dir:Other/Blues.B00 link:Other/Demo.b00",
      .otherAfter = "Demo~=?10 #Blues.B00", .calls = {"!~/Other/Blues をコピーできません。", "!~/Other/Demo をコピーできません。"}},
     {.name = "SongsFromElsewhereDroppedOnTheListGoIntoItsFolder", .songs = "Blues=Blues+/live Demo~=Demo",
-     .gesture = "list Other copy HD Blues Demo", .otherAfter = "Blues=Blues+/live Demo=Demo", .result = "t-h"},
+     .gesture = "list Other copy HD Blues Demo", .otherAfter = "Blues=Blues+/live Demo=Demo", .result = "-h"},
     {.name = "TheListsOwnSongsDroppedOnItStay", .songs = "Blues=Blues+/live", .gesture = "list Other/../Songs/ move HD Blues",
-     .result = "tr-"},
+     .result = "r-"},
     {.name = "OwnFolderHoweverNamedIsRefused", .songs = "Blues=Blues+/live", .gesture = "folder Other/../Songs/ move HD Blues",
      .calls = {"!曲はすでにこのフォルダにあります。"}},
     {.name = "ReadOnlyFolderKeepsEverything", .songs = "Blues=Blues+/live", .gesture = "folder Other move HD Blues",
      .extra = "ro:Other", .calls = {"!~/Songs/Blues.B00 をコピーできません。"}},
     // ---- what the floppy cannot take is found before anything is written; a drop stops at its first failure
     {.name = "OverlappingMoveOntoABlockedFileChangesNothing", .floppy = "1:One/c1=S1+ 2:Two/c2=S2 3:Three/c3=S3+",
-     .gesture = "slot 2 move FD 0 1 2", .extra = "fdir:MDR_03.EVT", .calls = {"!FD/MDR_03.EVT はフォルダです。"}, .result = "tr-"},
+     .gesture = "slot 2 move FD 0 1 2", .extra = "fdir:MDR_03.EVT", .calls = {"!FD/MDR_03.EVT はフォルダです。"}, .result = "r-"},
     {.name = "DamagedCatalogueRefusesADropUnwritten", .floppy = "1:One/c1=S1", .songs = "Blues=Blues+/live",
      .gesture = "slot 2 move HD Blues", .extra = "image shared", .calls = {"!FD は壊れています: song.nam は、クラスタ N を comments.dat と共有しています。"},
-     .result = "tr-"},
+     .result = "r-"},
     {.name = "AFullRootFolderSaysSo", .floppy = "1:One/c1=S1", .songs = "Blues=Blues+/live Rock=Rock",
-     .gesture = "slot 2 move HD Blues Rock", .extra = "image rootfull", .calls = {"!フロッピーのルートフォルダがいっぱいです。"}, .result = "t-h"},
+     .gesture = "slot 2 move HD Blues Rock", .extra = "image rootfull", .calls = {"!フロッピーのルートフォルダがいっぱいです。"}, .result = "-h"},
     {.name = "AFolderNamedLikeASlotFileIsNoFreeSlot", .floppy = "1:One/=S1", .songs = "Blues=Blues+/live Rock=Rock",
      .gesture = "free 0 copy HD Blues Rock", .extra = "fdir:MDR_01.B00",
-     .floppyAfter = "1:One/=S1 3:Blues/live=Blues+ 4:Rock/=Rock", .calls = {"!曲番号2 は使えません。"}, .result = "tr-"},
+     .floppyAfter = "1:One/=S1 3:Blues/live=Blues+ 4:Rock/=Rock", .calls = {"!曲番号2 は使えません。"}, .result = "r-"},
     {.name = "CopyingOutWritesNothingWhereTheCatalogueLacksAFile", .floppy = "1:One/=S1 2:Two/=S2+",
-     .gesture = "list Other copy FD 0 1", .extra = "nocomments", .otherAfter = "One=S1/ Two=S2+/", .result = "t-h"},
+     .gesture = "list Other copy FD 0 1", .extra = "nocomments", .otherAfter = "One=S1/ Two=S2+/", .result = "-h"},
     // ---- a full floppy
     {.name = "FullFloppyKeepsASongItCouldNotReplace", .floppy = kCramped, .songs = "Big=Big@40960/big",
-     .gesture = "slot 1 move HD Big", .answers = "y", .extra = "tmpfs", .calls = {"?1", "full"}, .result = "trh"},
+     .gesture = "slot 1 move HD Big", .answers = "y", .extra = "tmpfs", .calls = {"?1", "full"}, .result = "rh"},
     {.name = "FullFloppyKeepsAnOverlappingRange", .floppy = kCramped, .gesture = "slot 2 move FD 0 1", .answers = "y",
-     .extra = "tmpfs", .calls = {"?2", "full"}, .result = "t-h"},
+     .extra = "tmpfs", .calls = {"?2", "full"}, .result = "-h"},
     {.name = "FirstSongFitsTheRestStay", .songs = "First=First@8192+/one Second=Second@307200+/two Third=Third@4096",
      .gesture = "slot 1 move HD First Second Third", .extra = "tmpfs", .floppyAfter = "1:First/one=First@8192+First~",
-     .songsAfter = "Second=Second@307200+Second~/two Third=Third@4096", .calls = {"full"}, .result = "trh"},
+     .songsAfter = "Second=Second@307200+Second~/two Third=Third@4096", .calls = {"full"}, .result = "rh"},
     {.name = "FullImageTakesNoHardDiskSong", .floppy = "1:Big/=Big@1400000", .songs = "Small=Small@50000",
-     .gesture = "slot 2 move HD Small", .extra = "image", .calls = {"full"}, .result = "t-h"},
+     .gesture = "slot 2 move HD Small", .extra = "image", .calls = {"full"}, .result = "-h"},
     {.name = "FullImageTakesNoFloppySong", .floppy = "1:Big/=Big@1400000", .gesture = "slot 2 copy FD 0",
      .extra = "image", .calls = {"full"}},
     // Song data keeps clear of the room a fresh catalogue needs: song.nam (760 bytes) and the longest comments.dat
     // (10,240 bytes) in whole sectors, 22 of the 2,844 that a new image has free.
     {.name = "SongsStopShortOfTheRoomKeptForTheCatalogue", .songs = "Fill=Fill@1444864", .gesture = "slot 1 copy HD Fill",
-     .extra = "image", .floppyAfter = "1:Fill/=Fill@1444864", .result = "tr-"},
+     .extra = "image", .floppyAfter = "1:Fill/=Fill@1444864", .result = "r-"},
     {.name = "ASongReachingIntoTheCataloguesRoomIsRefused", .songs = "Fill=Fill@1444865", .gesture = "slot 1 copy HD Fill",
      .extra = "image", .calls = {"full"}},
 };
@@ -269,9 +269,7 @@ TEST_P(DropTest, DisksEndAsTheRowSays) {
         const std::string bytesBefore = snapshot();
         ScriptedPrompter prompter;
         for (const char* a = c.answers; *a != '\0'; ++a) prompter.AnswerYesNo(*a == 'y');
-        std::vector<std::string> items;
-        for (const std::string& name : names) items.push_back(type == "HD" ? songs.path() + "/" + name : name);
-        const ParsedPayload payload = ParsePayload(c.raw ? std::string(c.raw) : BuildPayload(type, items));
+        const std::optional<SongSource> payload = c.raw ? ReadSongPayload(c.raw) : SourceOf(type, names, songs.path());
         auto volume = floppy.Open();
         const std::string target = where == "Other" ? other.path() : work.Path(where);
         const Paths paths = {{other.path(), "~/Other"}, {songs.path(), "~/Songs"}, {volume->Root(), "FD/"},
@@ -285,17 +283,18 @@ TEST_P(DropTest, DisksEndAsTheRowSays) {
                 return done < static_cast<std::size_t>(c.stopAt);
             };
         }
-        const DropResult result = onto == "slot"     ? DropOntoFloppyList(context, std::stoi(where) - 1, payload)
-                                  : onto == "folder" ? DropIntoFolder(context, target, payload)
-                                  : onto == "free"   ? DropIntoFreeSlots(context, payload)
-                                                     : DropOntoHardDiskList(context, target, payload);
+        const DropResult result = !payload           ? DropResult{}
+                                  : onto == "slot"   ? DropOntoFloppyList(context, std::stoi(where) - 1, *payload)
+                                  : onto == "folder" ? DropIntoFolder(context, target, *payload)
+                                  : onto == "free"   ? DropIntoFreeSlots(context, *payload)
+                                                     : DropOntoHardDiskList(context, target, *payload);
         EXPECT_LE(ListingsOf(songs.path()), 1) << "a drop reads its song folder once at most, however many songs";
         volume.reset();
         EXPECT_EQ(floppy.Describe(), c.floppyAfter ? c.floppyAfter : floppyBefore);
         EXPECT_EQ(songs.Describe(), c.songsAfter ? c.songsAfter : songsBefore);
         EXPECT_EQ(other.Describe(), c.otherAfter ? c.otherAfter : otherBefore);
         EXPECT_EQ(Short(prompter, paths), c.calls);
-        const char flags[] = {result.taken ? 't' : '-', result.rereadFloppy ? 'r' : '-', result.refillHardDiskList ? 'h' : '-', 0};
+        const char flags[] = {result.rereadFloppy ? 'r' : '-', result.refillHardDiskList ? 'h' : '-', 0};
         EXPECT_STREQ(flags, c.result);
         EXPECT_EQ(told.size(), static_cast<std::size_t>(c.stopAt + 1)) << "asked once before each song, and no more once stopped";
         for (const auto& [upper, lower] : Has(c, "lower") && medium == Medium::Folder ? kLowered : kNone) {
@@ -303,7 +302,7 @@ TEST_P(DropTest, DisksEndAsTheRowSays) {
             EXPECT_FALSE(std::filesystem::exists(floppy.root() + upper)) << "a second spelling of " << lower;
         }
         EXPECT_TRUE(medium == Medium::Folder || Fsck(floppy.location()).exitCode == 0 || Has(c, "shared")) << "fsck.fat";
-        EXPECT_TRUE((c.result[1] == 'r' && !Has(c, "shared")) || snapshot() == bytesBefore) << "a floppy it did not write to";
+        EXPECT_TRUE((c.result[0] == 'r' && !Has(c, "shared")) || snapshot() == bytesBefore) << "a floppy it did not write to";
     }
 }
 
@@ -324,7 +323,7 @@ TEST(DroppedFilesTest, SongsAnImageOrNothing) {
         for (const std::string& name : Items(names)) paths.push_back(folder.Item(name));
         const DroppedFiles dropped = ReadDroppedFiles(paths);
         std::string shown = std::array{"", "songs", "image"}[static_cast<std::size_t>(dropped.kind)];
-        for (const std::string& item : ParsePayload(dropped.payload).items) shown += " " + SplitHardDiskItem(item).title;
+        for (const HardDiskItem& song : dropped.songs.songs) shown += " " + song.title + (song.folder == folder.path() ? "" : "?");
         EXPECT_EQ(shown, named) << names;
         EXPECT_EQ(dropped.image, named == "image" ? folder.Item("disk.IMA") : "") << names;
     }

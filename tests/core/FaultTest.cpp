@@ -128,8 +128,7 @@ std::string RunGesture(const World& world, const std::string& gesture, bool yes 
         if (verb != "slot") words.insert(words.begin(), where);
         how = words.at(0), type = words.at(1);
         std::vector<std::string> items(words.begin() + 2, words.end());
-        for (std::string& item : items) item = type == "HD" ? world.songs.Item(item) : item;
-        const ParsedPayload payload = ParsePayload(BuildPayload(type, items));
+        const SongSource payload = SourceOf(type, items, world.songs.path());
         DropContext context{volume.get(), rows, user, how == "move"};
         if (verb == "slot") DropOntoFloppyList(context, std::stoi(where) - 1, payload);
         if (verb == "folder") DropIntoFolder(context, world.other.path(), payload);

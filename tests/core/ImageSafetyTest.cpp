@@ -194,10 +194,10 @@ protected:
     ScriptedPrompter prompter;
 };
 
-DropResult DropOn(ImageVolume& volume, Prompter& prompter, int slot, const std::string& payload) {
+DropResult DropOn(ImageVolume& volume, Prompter& prompter, int slot, const SongSource& songs) {
     std::vector<SlotRow> rows = ReadCatalogue(&volume).rows;
     DropContext context{&volume, rows, prompter, true};
-    return DropOntoFloppyList(context, slot, ParsePayload(payload));
+    return DropOntoFloppyList(context, slot, songs);
 }
 
 // Results go unchecked here: a failing write fails a change, and the normal run must change the files.
@@ -213,7 +213,7 @@ TEST_F(ImageCrashTest, EveryChangeSurvivesACrashAtAnyWriteInAnyOrder) {
          [&](ImageVolume& v) { UpdateCatalogue(v, {SlotText{0, std::nullopt, std::string(250, 'c')}}); }},
         {"a song deleted", [&](ImageVolume& v) { DeleteFloppySlots(v, ReadCatalogue(&v).rows, {0}); }},
         {"a file with a long name removed", [&](ImageVolume& v) { v.Remove("Mixed Case Name.txt"); }},
-        {"a song dropped on another slot", [&](ImageVolume& v) { DropOn(v, prompter, 3, BuildPayload(kFloppyType, {"0"})); }},
+        {"a song dropped on another slot", [&](ImageVolume& v) { DropOn(v, prompter, 3, SourceOf("FD", {"0"})); }},
     };
     for (const auto& [what, change] : changes) ExpectEveryCrashSafe(what, change);
     // A move that fails anywhere, its title and comment included, keeps its sources.
@@ -223,7 +223,7 @@ TEST_F(ImageCrashTest, EveryChangeSurvivesACrashAtAnyWriteInAnyOrder) {
         [&](ImageVolume& volume) {
             WriteWhole(songs.path() + "/Blues.B00", song);
             WriteWhole(songs.path() + "/Blues.cmt", "live");
-            DropOn(volume, prompter, 1, BuildPayload(kHardDiskType, {songs.Item("Blues")}));
+            DropOn(volume, prompter, 1, SourceOf("HD", {"Blues"}, songs.path()));
         },
         [&] {   // or, where only freeing the old room failed, took them once the song was whole and titled there
             const std::string left = songs.Describe();
@@ -297,7 +297,7 @@ TEST_F(ImageCrashTest, ChangesOnADamagedImageNeverChangeAFileTheyDoNotWrite) {
          [](ImageVolume& v) { DeleteFloppySlots(v, ReadCatalogue(&v).rows, {2}); }},
         {{"SONG.NAM"}, [](ImageVolume& v) { UpdateCatalogue(v, {SlotText{0, "Dawn", std::nullopt}}); }},
         {{"MDR_00.B00", "MDR_00.EVT", "MDR_03.B00", "MDR_03.EVT", "SONG.NAM", "COMMENTS.DAT"},
-         [this](ImageVolume& v) { DropOn(v, prompter, 3, BuildPayload(kFloppyType, {"0"})); }},
+         [this](ImageVolume& v) { DropOn(v, prompter, 3, SourceOf("FD", {"0"})); }},
     };
     int changed = 0, worsened = 0;
     std::mt19937 random(2024);

@@ -189,14 +189,13 @@ TEST(Shelf, DropsFillFreeSlotsOnly) {
         std::vector<std::string> items = Items(payload);
         const std::string type = items[0];
         items.erase(items.begin());
-        for (std::string& item : items) item = type == "HD" ? songs.Item(item) : item;
         ScriptedPrompter prompter;
         {
             auto volume = image.Open();
             auto from = sameImage ? nullptr : other.Open();
             std::vector<SlotRow> rows = ReadCatalogue(volume.get()).rows;
             DropContext context{volume.get(), rows, prompter, move};
-            DropIntoFreeSlots(context, ParsePayload(BuildPayload(type, items)), nullptr, sameImage ? volume.get() : from.get());
+            DropIntoFreeSlots(context, SourceOf(type, items, songs.path(), sameImage ? volume.get() : from.get()));
         }
         EXPECT_EQ(image.Describe(), after);
         EXPECT_EQ(other.Describe(), type == "FD" && !sameImage && move ? "" : "1:X/x=X+ 3:Z/z=Z");

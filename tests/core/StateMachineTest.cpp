@@ -155,10 +155,9 @@ struct Step : rc::state::Command<Model, Disks> {
         auto volume = disks.floppy.Open();                 // after: an open image is locked
         ListedAnswers user(answers);
         const std::string folder = (from == 2 ? disks.b : disks.a).path();
-        std::vector<std::string> payload = items;
         std::vector<int> slots;
-        for (std::string& item : payload) from == 0 ? slots.push_back(std::stoi(item)) : void(item = folder + "/" + item);
-        const ParsedPayload parsed = ParsePayload(BuildPayload(from == 0 ? kFloppyType : kHardDiskType, payload));
+        for (const std::string& item : from == 0 ? items : std::vector<std::string>{}) slots.push_back(std::stoi(item));
+        const SongSource parsed = SourceOf(from == 0 ? "FD" : "HD", items, folder);
         DropContext context{volume.get(), rows, user, move};
         const std::string target = (onto % 2 == 1 ? disks.a : disks.b).path();
         if (kind == kDrop && onto == 0) DropOntoFloppyList(context, slot, parsed);

@@ -48,7 +48,7 @@ TEST_F(SessionTest, GesturesChangeTheMediaAndTellTheWindow) {
     WriteWhole(songs.Item("Dawn.CMT"), "old");   // rewritten under its own spelling, never doubled
     session->SetSongComment("Dawn", QStringLiteral("early"));
     EXPECT_EQ(songs.Describe(), "Blues=Blues+/live Dawn=Demo/early");
-    EXPECT_TRUE(session->DropOntoFloppyList(2, true, *session->SongsPayload({"Dawn"})));
+    session->DropOntoFloppyList(2, true, SongsOnHardDisk{{{songs.path(), "Dawn"}}});
     prompter.AnswerYesNo(true);
     session->DeleteSongs({"Blues"});
     EXPECT_EQ(std::pair(listed.count(), songs.Describe()), std::pair(qsizetype{2}, ""s)) << "the move and the delete refill the list";

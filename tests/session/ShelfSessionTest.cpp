@@ -4,7 +4,6 @@
 
 #include "ScriptedPrompter.h"
 #include "Songs.h"
-#include "core/text/DragPayload.h"
 #include "session/ShelfSession.h"
 
 namespace tunecrate::testing {
@@ -30,7 +29,7 @@ TEST(ShelfSession, NewImagesLabelsSavedListsAndFloppySongsDropped) {
     EXPECT_FALSE(session.LabelImage(1, QStringLiteral("a/b")));
 
     // Slots 1 and 2 of the main window's floppy moved onto the second image.
-    EXPECT_TRUE(session.DropOnto(1, true, BuildPayload(kFloppyType, {"0", "1"})));
+    session.DropOnto(1, true, SongsOnFloppy{nullptr, {0, 1}});
     ASSERT_TRUE(QTest::qWaitFor([&] { return session.Rows()[1].songs == 2; }));
     EXPECT_EQ(main.Describe(), "");
     EXPECT_EQ(session.Search(QStringLiteral("LIVE"))[1].foundSlots, (std::array<bool, 5>{true, false, false, false, false}));
