@@ -8,7 +8,7 @@
 
 #include <QCoreApplication>
 
-#include "app/Commands.h"
+#include "cli/Commands.h"
 #include "app/MainApp.h"
 #include "app/Translations.h"
 #include "core/text/CommandLine.h"

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "app/Commands.h"
+#include "cli/Commands.h"
 
 #include <algorithm>
 #include <csignal>
