@@ -12,8 +12,6 @@
 #include "app/MainApp.h"
 #include "app/Translations.h"
 #include "core/text/CommandLine.h"
-#include "core/disk/ImageVolume.h"
-#include "core/songs/SongFloppyImage.h"
 #include "core/Texts.h"
 
 int main(int argc, char** argv) {
@@ -39,13 +37,8 @@ int main(int argc, char** argv) {
             case CommandLine::Action::Error:
                 std::cerr << "tunecrate: " << command.error << "\n" << tunecrate::Translated(tunecrate::texts::kTryHelp) << "\n";
                 return 2;
-            case CommandLine::Action::NewFloppy: {
-                const std::string failure =
-                    tunecrate::NewFloppyFailure(command.newFloppy, tunecrate::CreateSongFloppyImage(command.newFloppy));
-                if (failure.empty()) return 0;
-                std::cerr << "tunecrate: " << failure << "\n";
-                return 1;
-            }
+            case CommandLine::Action::NewFloppy:
+                return tunecrate::MakeNewFloppy(command.newFloppy, std::cerr);
             case CommandLine::Action::Command:
                 return tunecrate::RunCommand(command, std::cout, std::cerr);
             case CommandLine::Action::Run:

@@ -30,42 +30,12 @@ namespace tunecrate {
 
 namespace {
 
-// A script's user: every question about replacing something is answered no,
-// and told; every message is a problem.
-class ScriptPrompter final : public Prompter {
-public:
-    explicit ScriptPrompter(std::ostream& err) : m_err(err) {}
-    bool AskYesNo(const std::string& text, const std::string&) override {
-        m_err << "tunecrate: " << OneLine(text) << " -> " << Translated(texts::kAnsweredNo) << "\n";
-        ++skipped;
-        return false;
-    }
-    bool AskOkCancel(const std::string& text, const std::string&) override {
-        m_err << "tunecrate: " << OneLine(text) << " -> " << Translated(texts::kAnsweredCancel) << "\n";
-        return false;
-    }
-    void ShowMessage(const std::string& text, const std::string&, MessageIcon) override {
-        m_err << "tunecrate: " << OneLine(text) << "\n";
-        ++problems;
-    }
-    int skipped = 0;
-    int problems = 0;
-
-private:
-    std::ostream& m_err;
-};
-
-// A field of a list line: tab-separated, or a CSV field.
-std::string Field(const std::string& text, bool csv) {
-    if (!csv) {
-        std::string plain = text;
-        std::replace_if(plain.begin(), plain.end(), [](char c) { return c == '\t' || c == '\n' || c == '\r'; }, ' ');
-        return plain;
-    }
-    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-    std::string quoted = "\"";
-    for (char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return quoted + "\"";
+// A field of a list line: a CSV field, or tab-separated with no tab or line end in it.
+std::string ListField(const std::string& text, bool csv) {
+    if (csv) return CsvField(text);
+    std::string plain = text;
+    std::replace_if(plain.begin(), plain.end(), [](char c) { return c == '\t' || c == '\n' || c == '\r'; }, ' ');
+    return plain;
 }
 
 // The floppies a path names: an image file, a floppy folder, or each image of a shelf folder.
@@ -134,9 +104,9 @@ int List(const CommandLine& line, std::ostream& out, std::ostream& err) {
             for (int slot = 0; slot < kSlotCount; ++slot) {
                 const auto s = static_cast<std::size_t>(slot);
                 if (!row.holdsSong[s]) continue;
-                out << Field(where, line.csv) << separator << slot + 1 << separator
-                    << Field(Cp932ToUtf8(row.titles[s]), line.csv) << separator << row.songBytes[s] << separator
-                    << Field(Cp932ToUtf8(row.comments[s]), line.csv) << end;
+                out << ListField(where, line.csv) << separator << slot + 1 << separator
+                    << ListField(Cp932ToUtf8(row.titles[s]), line.csv) << separator << row.songBytes[s] << separator
+                    << ListField(Cp932ToUtf8(row.comments[s]), line.csv) << end;
             }
         }
     }
@@ -174,13 +144,9 @@ int New(const CommandLine& line, std::ostream& out, std::ostream& err) {
         err << "tunecrate: " << Translated(texts::kCountNeedsShelf, {path}) << "\n";
         return 1;
     }
-    const std::string failure = NewFloppyFailure(path, CreateSongFloppyImage(path));
-    if (failure.empty()) {
-        out << path << "\n";
-        return 0;
-    }
-    err << "tunecrate: " << failure << "\n";
-    return 1;
+    const int status = MakeNewFloppy(path, err);
+    if (status == 0) out << path << "\n";
+    return status;
 }
 
 int Export(const CommandLine& line, std::ostream&, std::ostream& err) {
@@ -197,11 +163,8 @@ int Export(const CommandLine& line, std::ostream&, std::ostream& err) {
         err << "tunecrate: " << (reading.failure.empty() ? UnreadableFloppyMessage(volume->Root()) : reading.failure) << "\n";
         return 1;
     }
-    SongsOnFloppy songs{volume.get(), {}};
-    for (int slot = 0; slot < kSlotCount; ++slot) {
-        if (reading.rows[static_cast<std::size_t>(slot)].state != SlotState::EmptySlot) songs.indices.push_back(slot);
-    }
-    ScriptPrompter prompter(err);
+    const SongsOnFloppy songs{volume.get(), SlotsWithSongs(reading.rows)};
+    DecliningPrompter prompter(&err);
     DropContext context{volume.get(), reading.rows, prompter, false};
     DropIntoFolder(context, folder, songs);
     return prompter.problems == 0 ? 0 : 1;
@@ -242,7 +205,7 @@ int Import(const CommandLine& line, std::ostream& out, std::ostream& err) {
     } else {
         floppies.push_back(target);
     }
-    ScriptPrompter prompter(err);
+    DecliningPrompter prompter(&err);
     // Anything told on the way (a song placed, with room the image could not free) is said in the status too.
     const auto ended = [&] { return prompter.problems > 0 ? 1 : status; };
     std::string lastReason;   // why the last floppy took no more
@@ -378,6 +341,13 @@ int Eject(const CommandLine& line, std::ostream& out, std::ostream& err) {
 }
 
 }  // namespace
+
+int MakeNewFloppy(const std::string& path, std::ostream& err) {
+    const std::string failure = NewFloppyFailure(path, CreateSongFloppyImage(path));
+    if (failure.empty()) return 0;
+    err << "tunecrate: " << failure << "\n";
+    return 1;
+}
 
 int RunCommand(const CommandLine& line, std::ostream& out, std::ostream& err) {
     if (line.command == "list") return List(line, out, err);

@@ -317,20 +317,9 @@ std::optional<std::string> Session::SongsPayload(const std::vector<std::string>&
     return BuildPayload(kHardDiskType, items);
 }
 
-std::vector<int> Session::SlotsWithSongs(const std::vector<int>& chosen) const {
-    std::vector<int> withSongs;
-    for (int slot : chosen) {
-        if (slot >= 0 && slot < static_cast<int>(m_slotRows.size()) &&
-            m_slotRows[static_cast<std::size_t>(slot)].state != SlotState::EmptySlot) {
-            withSongs.push_back(slot);
-        }
-    }
-    return withSongs;
-}
-
 std::string Session::SlotsPayload(const std::vector<int>& chosen) const {
     std::vector<std::string> items;
-    for (int slot : SlotsWithSongs(chosen)) items.push_back(std::to_string(slot));
+    for (int slot : SlotsWithSongs(m_slotRows, chosen)) items.push_back(std::to_string(slot));
     return BuildPayload(kFloppyType, items);
 }
 
@@ -344,21 +333,8 @@ std::vector<std::string> Session::SongFiles(const std::vector<std::string>& titl
     return files;
 }
 
-namespace {
-
-// Nobody can answer during a drag to another program: no question is
-// answered yes, no message is shown.
-class QuietPrompter : public Prompter {
-public:
-    bool AskYesNo(const std::string&, const std::string&) override { return false; }
-    bool AskOkCancel(const std::string&, const std::string&) override { return false; }
-    void ShowMessage(const std::string&, const std::string&, MessageIcon) override {}
-};
-
-}  // namespace
-
 std::vector<std::string> Session::SlotFilesForDrag(const std::vector<int>& chosen) {
-    const std::vector<int> withSongs = SlotsWithSongs(chosen);
+    const std::vector<int> withSongs = SlotsWithSongs(m_slotRows, chosen);
     if (withSongs.empty()) return {};
     // One private folder for the session, removed with it: the program that
     // took the drop may still be copying after the drag has ended.
@@ -372,7 +348,9 @@ std::vector<std::string> Session::SlotFilesForDrag(const std::vector<int>& chose
         WaitCursor wait;
         auto floppy = OpenFloppy();
         std::vector<SlotRow> rows = m_slotRows;
-        QuietPrompter quiet;
+        // Nobody can answer during a drag to another program: no question is
+        // answered yes, no message is shown.
+        DecliningPrompter quiet;
         DropContext context{floppy.get(), rows, quiet, false};
         tunecrate::DropIntoFolder(context, folder, SongsOnFloppy{nullptr, withSongs});
     }

@@ -108,8 +108,6 @@ public:
     // The payload of a drag, or nothing (the user was told why) when none may start.
     std::optional<std::string> SongsPayload(const std::vector<std::string>& titles);
     std::string SlotsPayload(const std::vector<int>& chosen) const;
-    // The chosen slots that hold a song: empty slots have nothing to carry.
-    std::vector<int> SlotsWithSongs(const std::vector<int>& chosen) const;
     // What a drag out to other programs carries: the files of hard-disk
     // songs as they are named, or copies of floppy songs named as a drop onto
     // a folder names them, in a private folder that lives as long as the session.

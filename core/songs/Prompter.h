@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <ostream>
 #include <string>
 
 namespace tunecrate {
@@ -19,6 +20,23 @@ public:
     virtual bool AskOkCancel(const std::string& text, const std::string& caption) = 0;
     // An OK button.
     virtual void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) = 0;
+};
+
+// The user whom nobody can ask: a script, or a drag to another program. Every
+// question is answered no (or cancel); what is asked and told goes, one line
+// each, to `said` when there is one, and is counted.
+class DecliningPrompter final : public Prompter {
+public:
+    explicit DecliningPrompter(std::ostream* said = nullptr) : m_said(said) {}
+    bool AskYesNo(const std::string& text, const std::string& caption) override;
+    bool AskOkCancel(const std::string& text, const std::string& caption) override;
+    void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override;
+    int declined = 0;   // questions answered no
+    int problems = 0;   // messages: for a script, each one a problem
+
+private:
+    void Record(const std::string& text, const std::string& answer);
+    std::ostream* m_said;
 };
 
 }  // namespace tunecrate

@@ -364,16 +364,12 @@ std::vector<ShelfHit> SearchShelf(const std::vector<ShelfKeys>& rows, std::strin
     return hits;
 }
 
-namespace {
-
 std::string CsvField(const std::string& text) {
     if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
     std::string quoted = "\"";
     for (char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
     return quoted + "\"";
 }
-
-}  // namespace
 
 std::string ShelfCsv(const std::vector<ShelfRow>& rows) {
     std::string csv = "\xEF\xBB\xBF" + Translated(texts::kShelfCsvHeader) + "\r\n";

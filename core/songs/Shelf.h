@@ -105,6 +105,8 @@ std::vector<ShelfHit> SearchShelf(const std::vector<ShelfKeys>& rows, std::strin
 // The shelf as a table for a spreadsheet (CSV, UTF-8 with a byte order mark,
 // CRLF) and as plain text for disk labels: one line per image.
 std::string ShelfCsv(const std::vector<ShelfRow>& rows);
+// A field of such a table, quoted where it holds a comma, a quote or a line end.
+std::string CsvField(const std::string& text);
 std::string ShelfText(const std::vector<ShelfRow>& rows);
 
 // The names of `count` new images in the folder's naming (the prefix most of

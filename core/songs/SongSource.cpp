@@ -29,6 +29,23 @@ std::vector<int> FloppyItems(const std::vector<std::string>& items) {
     return slots;
 }
 
+std::vector<int> SlotsWithSongs(const std::vector<SlotRow>& rows, const std::vector<int>& chosen) {
+    std::vector<int> withSongs;
+    for (int slot : chosen) {
+        if (slot >= 0 && static_cast<std::size_t>(slot) < rows.size() &&
+            rows[static_cast<std::size_t>(slot)].state != SlotState::EmptySlot) {
+            withSongs.push_back(slot);
+        }
+    }
+    return withSongs;
+}
+
+std::vector<int> SlotsWithSongs(const std::vector<SlotRow>& rows) {
+    std::vector<int> all;
+    for (int slot = 0; slot < static_cast<int>(rows.size()); ++slot) all.push_back(slot);
+    return SlotsWithSongs(rows, all);
+}
+
 std::optional<SongSource> ReadSongPayload(std::string_view bytes) {
     const ParsedPayload payload = ParsePayload(bytes);
     if (payload.type == kFloppyType) return SongsOnFloppy{nullptr, FloppyItems(payload.items)};

@@ -46,6 +46,14 @@ HardDiskItem SplitHardDiskItem(const std::string& item);
 // the floppy list sends them; other lines are passed over.
 std::vector<int> FloppyItems(const std::vector<std::string>& items);
 
+struct SlotRow;
+
+// The slots among `chosen` whose rows hold a song, in the order chosen: an
+// empty slot has nothing to carry.
+std::vector<int> SlotsWithSongs(const std::vector<SlotRow>& rows, const std::vector<int>& chosen);
+// Every slot of `rows` that holds a song.
+std::vector<int> SlotsWithSongs(const std::vector<SlotRow>& rows);
+
 // The songs that drag text names; nothing when it is not the text of a drag
 // of songs (its type is neither the hard disk's nor the floppy's).
 std::optional<SongSource> ReadSongPayload(std::string_view bytes);
