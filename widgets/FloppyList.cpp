@@ -11,17 +11,29 @@ namespace tunecrate {
 FloppyList::FloppyList(Session& session, QWidget* parent) : SongList(session, parent) {}
 
 void FloppyList::ShowSlots() {
+    const std::vector<SlotRow>& rows = m_session.SlotRows();
+    auto texts = [](const SlotRow& row) {
+        return QStringList{QString::number(row.number), QString::fromStdString(Cp932ToUtf8(row.title)),
+                           QString::fromStdString(row.sizeText), QString::fromStdString(Cp932ToUtf8(row.comment))};
+    };
+    // Any mount on the desktop reads the floppy again. When it holds what the
+    // list shows, the list stays as it is: rebuilt, it would drop the current
+    // row, the selection and the press the user is making (no drag would start).
+    bool same = topLevelItemCount() == static_cast<int>(rows.size());
+    for (int i = 0; same && i < topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = topLevelItem(i);
+        const SlotRow& row = rows[static_cast<std::size_t>(i)];
+        same = item->data(0, Qt::UserRole).toInt() == static_cast<int>(row.state) &&
+               QStringList{item->text(0), item->text(1), item->text(2), item->text(3)} == texts(row);
+    }
+    if (same) return;
     clear();
     const auto& images = SongImages();
-    for (const SlotRow& row : m_session.SlotRows()) {
-        auto* item = new QTreeWidgetItem(this);
+    for (const SlotRow& row : rows) {
+        auto* item = new QTreeWidgetItem(this, texts(row));
         const int state = static_cast<int>(row.state);
-        item->setText(0, QString::number(row.number));
         item->setIcon(0, QIcon(images.value(state)));
         item->setData(0, Qt::UserRole, state);
-        item->setText(1, QString::fromStdString(Cp932ToUtf8(row.title)));
-        item->setText(2, QString::fromStdString(row.sizeText));
-        item->setText(3, QString::fromStdString(Cp932ToUtf8(row.comment)));
     }
 }
 
