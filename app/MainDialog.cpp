@@ -145,7 +145,7 @@ MainDialog::MainDialog(SessionOptions options, WindowQuestions questions, QWidge
     connect(&m_session, &Session::songTitleChanged, &m_hardDiskList, &HardDiskList::ShowTitle);
     connect(&m_session, &Session::songCommentChanged, &m_hardDiskList, &HardDiskList::ShowComment);
     connect(&m_session, &Session::dropProgress, this, &MainDialog::ShowDropProgress);
-    connect(&m_session.Drive(), &DriveSession::diskCopyProgress, this, &MainDialog::ShowDiskCopyProgress);
+    connect(&m_session.DriveWork(), &DriveSession::diskCopyProgress, this, &MainDialog::ShowDiskCopyProgress);
 
     connect(&m_reloadButton, &QPushButton::clicked, &m_session, &Session::Reload);
     connect(&m_exitButton, &QPushButton::clicked, this, &QDialog::reject);
@@ -246,7 +246,7 @@ void MainDialog::OpenShelf(std::optional<std::string> folder) {
         connect(m_shelf.get(), &ShelfSession::imagesChanged, &m_session, &Session::Reload);
         connect(m_shelf.get(), &ShelfSession::rowsReset, m_shelfWindow, [this] { m_shelfWindow->MarkShown(m_session.ShownImage()); });
     }
-    if (*folder != m_shelf->Folder()) m_shelf->OpenFolder(*folder);
+    if (*folder != m_shelf->ShelfFolder()) m_shelf->OpenFolder(*folder);
     m_shelfWindow->MarkShown(m_session.ShownImage());
     m_shelfWindow->show();
     m_shelfWindow->raise();
@@ -315,13 +315,13 @@ void MainDialog::ShowDropProgress(int done, int total) {
 
 void MainDialog::ShowDiskCopyProgress(int done, int total) {
     ShowProgress(m_diskCopyProgress, QStringLiteral("diskCopyProgress"), tr("フロッピーを読み書きしています..."),
-                 [this] { m_session.Drive().CancelCopy(); }, 0, done, total);
+                 [this] { m_session.DriveWork().CancelCopy(); }, 0, done, total);
 }
 
 void MainDialog::reject() {
     // The copy's thread works for this window; it is cancelled, not cut off.
     if (!m_diskCopyProgress.isNull()) {
-        m_session.Drive().CancelCopy();
+        m_session.DriveWork().CancelCopy();
         return;
     }
     QDialog::reject();
@@ -329,12 +329,12 @@ void MainDialog::reject() {
 
 void MainDialog::ChooseImageToSaveFloppy() {
     const std::optional<std::string> chosen = m_questions.backupImage(this, m_session.ImageChooserFolder());
-    if (chosen) m_session.Drive().SaveFloppyToImage(*chosen);
+    if (chosen) m_session.DriveWork().SaveFloppyToImage(*chosen);
 }
 
 void MainDialog::ChooseImageToWriteFloppy() {
     const std::optional<std::string> chosen = m_questions.imageFile(this, m_session.ImageChooserFolder());
-    if (chosen) m_session.Drive().WriteImageToFloppy(*chosen);
+    if (chosen) m_session.DriveWork().WriteImageToFloppy(*chosen);
 }
 
 void MainDialog::dragEnterEvent(QDragEnterEvent* event) { dragMoveEvent(event); }
@@ -394,7 +394,7 @@ QMenu* MainDialog::BuildBackgroundMenu(QWidget* parent) {
     QAction* eject = menu->addAction(tr("取り出し(&E)"));
     eject->setObjectName(QStringLiteral("ejectAction"));
     eject->setEnabled(inDrive);
-    connect(eject, &QAction::triggered, &m_session.Drive(), &DriveSession::EjectFloppy);
+    connect(eject, &QAction::triggered, &m_session.DriveWork(), &DriveSession::EjectFloppy);
     menu->addSeparator();
     // Window managers own the system menu here, so the about item lives on the
     // background's own menu.

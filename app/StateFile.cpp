@@ -41,7 +41,7 @@ bool StateFile::eventFilter(QObject* watched, QEvent* event) {
 void StateFile::FollowShelf(ShelfWindow& shelf) {
     if (m_shelfFollowed) return;
     m_shelfFollowed = true;
-    QAbstractItemModel* rows = shelf.List().model();
+    QAbstractItemModel* rows = shelf.ImageList().model();
     connect(rows, &QAbstractItemModel::dataChanged, this, &StateFile::WriteSoon);
     connect(rows, &QAbstractItemModel::rowsInserted, this, &StateFile::WriteSoon);
 }
@@ -93,7 +93,7 @@ void StateFile::Write() {
             << " " << QString::fromStdString(folderTree.ItemPath(*it)) << "\n";
     }
     if (ShelfWindow* shelfWindow = m_dialog.OpenedShelf(); shelfWindow != nullptr && shelfWindow->isVisible()) {
-        QTreeWidget& shelf = shelfWindow->List();
+        QTreeWidget& shelf = shelfWindow->ImageList();
         for (int i = 0; i < shelf.topLevelItemCount(); ++i) {
             QTreeWidgetItem* item = shelf.topLevelItem(i);
             if (item->isHidden()) continue;

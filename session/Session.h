@@ -67,8 +67,7 @@ public:
     const std::vector<SlotRow>& SlotRows() const { return m_slotRows; }
     int FreePercent() const { return m_freePercent; }
     std::int64_t FreeBytes() const { return m_freeBytes; }
-    const std::string& Folder() const { return m_folder; }
-    const std::vector<HardDiskRow>& Songs() const { return m_songs; }
+    const std::vector<HardDiskRow>& FolderSongs() const { return m_songs; }
     const std::string& WorkingDirectory() const { return m_options.workingDirectory; }
     const std::string& HomeFolder() const { return m_options.home; }
     // The tree's top-level folders: the root, home, the mounted volumes.
@@ -124,7 +123,7 @@ public:
     // Stops the running drop before its next song.
     void CancelDrop();
     // The floppy drive's own work: whole-disk copies and ejecting.
-    DriveSession& Drive() { return *m_drive; }
+    DriveSession& DriveWork() { return *m_drive; }
     // A file system was mounted or unmounted, or a disk came or went: the
     // floppy and the tree's top folders are found and read anew.
     void FollowMounts();

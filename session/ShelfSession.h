@@ -32,8 +32,8 @@ public:
     ~ShelfSession() override;
 
     // ---- what the window shows ----
-    const std::string& Folder() const { return m_folder; }
-    const std::vector<ShelfRow>& Rows() const { return m_rows; }
+    const std::string& ShelfFolder() const { return m_folder; }
+    const std::vector<ShelfRow>& ImageRows() const { return m_rows; }
     bool IsRead(int row) const;
     int RowsRead() const { return m_rowsRead; }
     std::string PathOf(int row) const;

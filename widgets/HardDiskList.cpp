@@ -54,8 +54,8 @@ void HardDiskList::ShowSongs() {
     const auto& images = SongImages();
     clear();
     QList<QTreeWidgetItem*> items;
-    items.reserve(static_cast<int>(m_session.Songs().size()));
-    for (const HardDiskRow& row : m_session.Songs()) {
+    items.reserve(static_cast<int>(m_session.FolderSongs().size()));
+    for (const HardDiskRow& row : m_session.FolderSongs()) {
         auto* item = new QTreeWidgetItem;
         item->setText(0, Ui(row.title));
         item->setIcon(0, QIcon(images.value(row.hasEvt ? 1 : 0)));

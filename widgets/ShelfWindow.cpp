@@ -119,19 +119,19 @@ QTreeWidgetItem* ShelfWindow::ItemOf(int row) const {
 int ShelfWindow::RowOfItem(const QTreeWidgetItem* item) const { return item == nullptr ? -1 : item->data(0, kRowRole).toInt(); }
 
 void ShelfWindow::Fill() {
-    m_folderLabel->setText(QString::fromStdString(m_session.Folder()));
+    m_folderLabel->setText(QString::fromStdString(m_session.ShelfFolder()));
     m_list->setSortingEnabled(false);
     m_list->clear();
     m_items.clear();
     QList<QTreeWidgetItem*> items;
-    for (std::size_t i = 0; i < m_session.Rows().size(); ++i) {
+    for (std::size_t i = 0; i < m_session.ImageRows().size(); ++i) {
         auto* item = new ShelfItem;
         item->setData(0, kRowRole, static_cast<int>(i));
         items.push_back(item);
         m_items.push_back(item);
     }
     m_list->addTopLevelItems(items);
-    for (std::size_t i = 0; i < m_session.Rows().size(); ++i) ShowRow(static_cast<int>(i));
+    for (std::size_t i = 0; i < m_session.ImageRows().size(); ++i) ShowRow(static_cast<int>(i));
     m_list->setSortingEnabled(true);
     ShowProgress();
     ApplySearch();
@@ -140,7 +140,7 @@ void ShelfWindow::Fill() {
 void ShelfWindow::ShowRow(int row) {
     QTreeWidgetItem* item = ItemOf(row);
     if (item == nullptr) return;
-    const ShelfRow& shown = m_session.Rows()[static_cast<std::size_t>(row)];
+    const ShelfRow& shown = m_session.ImageRows()[static_cast<std::size_t>(row)];
     const bool read = m_session.IsRead(row);
     item->setText(NumberColumn, shown.number ? QStringLiteral("%1").arg(*shown.number, 4, 10, QLatin1Char('0')) : QString());
     item->setData(NumberColumn, kSortRole, shown.number ? *shown.number : 100000 + row);
@@ -163,7 +163,7 @@ void ShelfWindow::ShowRow(int row) {
 
 void ShelfWindow::MarkShown(const std::string& imagePath) {
     m_shown = imagePath;
-    for (std::size_t i = 0; i < m_session.Rows().size(); ++i) ShowRow(static_cast<int>(i));
+    for (std::size_t i = 0; i < m_session.ImageRows().size(); ++i) ShowRow(static_cast<int>(i));
 }
 
 void ShelfWindow::ApplySearch() {
@@ -182,7 +182,7 @@ void ShelfWindow::ApplySearch() {
 }
 
 void ShelfWindow::ShowProgress() {
-    const int total = static_cast<int>(m_session.Rows().size());
+    const int total = static_cast<int>(m_session.ImageRows().size());
     m_progress->setRange(0, std::max(total, 1));
     m_progress->setValue(m_session.RowsRead());
     m_progress->setVisible(m_session.RowsRead() < total);
@@ -198,7 +198,7 @@ void ShelfWindow::AskNewImages() {
 void ShelfWindow::AskLabel() {
     const int row = RowOfItem(m_list->currentItem());
     if (row < 0) return;
-    const auto indexed = ParseIndexedName(m_session.Rows()[static_cast<std::size_t>(row)].file);
+    const auto indexed = ParseIndexedName(m_session.ImageRows()[static_cast<std::size_t>(row)].file);
     bool ok = false;
     const QString label = QInputDialog::getText(this, tr("名前を付ける"),
                                                 tr("番号の後に付ける名前（英数字）:"), QLineEdit::Normal,

@@ -29,7 +29,7 @@ public:
 
     // Marks the row of the image the main window shows ("" for none).
     void MarkShown(const std::string& imagePath);
-    QTreeWidget& List() const { return *m_list; }
+    QTreeWidget& ImageList() const { return *m_list; }
     // The item showing session row `row`, whatever the sorting.
     QTreeWidgetItem* ItemOf(int row) const;
 

@@ -67,7 +67,7 @@ protected:
         options.floppyDevices = [this](const auto&) { return Strings{loop.path()}; };   // asked when none is mounted
         options.udisks = udisks ? &*udisks : nullptr;
         session = std::make_unique<Session>(options, [this](Place) -> Prompter& { return prompter; });
-        QObject::connect(&session->Drive(), &DriveSession::diskCopyProgress, [this](int done) {
+        QObject::connect(&session->DriveWork(), &DriveSession::diskCopyProgress, [this](int done) {
             copied = std::max(copied, done);
             events += done < 0 ? "end " : done == 0 ? "copying " : "";
             if (done == 0) session->FollowMounts();
@@ -76,7 +76,7 @@ protected:
         prompter.ClearCalls();
     }
     // Until a copy that was started has ended.
-    bool CopyEnded() { return QTest::qWaitFor([this] { return !session->Drive().Copying(); }, 20000); }
+    bool CopyEnded() { return QTest::qWaitFor([this] { return !session->DriveWork().Copying(); }, 20000); }
     Strings Told() const {
         const auto texts = prompter.calls() | std::views::transform(&ScriptedPrompter::Call::text);
         return Strings(texts.begin(), texts.end());
@@ -157,9 +157,9 @@ TEST_F(Drive, BackupCopiesTheWholeDiskOrNothingWhenCancelledAndMountsWaitForTheE
         SCOPED_TRACE(cancel ? "cancelled" : "whole");
         Start();
         EXPECT_EQ(Strings({session->FloppyDrive(), session->ShownImage()}), Strings({loop.path(), ""}));
-        session->Drive().SaveFloppyToImage(image);
+        session->DriveWork().SaveFloppyToImage(image);
         // Taken up before the copy's worker starts: the copy stops at its first track.
-        if (cancel) session->Drive().CancelCopy();
+        if (cancel) session->DriveWork().CancelCopy();
         ASSERT_TRUE(CopyEnded());
         EXPECT_EQ(Told(), Strings{cancel ? Translated(texts::kBackupCancelled) : Translated(texts::kBackupDone, {loop.path(), image})});
         EXPECT_EQ(ReadWhole(loop.path()) == ReadWhole(image), !cancel) << "the image is the disk, or there is none";
@@ -188,7 +188,7 @@ TEST_F(Drive, RestoreAsksThenUnmountsThroughTheServiceThenWritesAndReadsTheDiskA
         ASSERT_EQ(session->FloppyDrive(), floppy.root() + "/") << "a mounted drive is used through its folder";
         prompter.ClearCalls();
         if (step.image != bad) prompter.AnswerOkCancel(true);
-        session->Drive().WriteImageToFloppy(step.image);
+        session->DriveWork().WriteImageToFloppy(step.image);
         ASSERT_TRUE(CopyEnded());
         EXPECT_EQ(std::pair(Calls(), Told()), std::pair(step.calls, step.told));
         EXPECT_EQ(ReadWhole(loop.path()) == ReadWhole(image.location()), &step == &steps.back()) << "written last only";

@@ -15,7 +15,7 @@ TEST(ShelfSession, NewImagesLabelsSavedListsAndFloppySongsDropped) {
     ScriptedPrompter prompter;
     ShelfSession session([&]() -> Prompter& { return prompter; }, [&] { return main.location(); });
     const auto read = [&](std::size_t rows) {
-        return QTest::qWaitFor([&] { return session.Rows().size() == rows && session.RowsRead() == static_cast<int>(rows); });
+        return QTest::qWaitFor([&] { return session.ImageRows().size() == rows && session.RowsRead() == static_cast<int>(rows); });
     };
     session.OpenFolder(shelf.path());
     session.MakeImages(2);
@@ -24,13 +24,13 @@ TEST(ShelfSession, NewImagesLabelsSavedListsAndFloppySongsDropped) {
 
     EXPECT_TRUE(session.LabelImage(0, QStringLiteral("結婚式")));
     ASSERT_TRUE(read(2));
-    EXPECT_EQ(session.Rows()[0].file, "DSKA0000 結婚式.IMG");
+    EXPECT_EQ(session.ImageRows()[0].file, "DSKA0000 結婚式.IMG");
     EXPECT_NE(prompter.calls().back().text.find("英数字"), std::string::npos) << "told the emulator shows only ASCII";
     EXPECT_FALSE(session.LabelImage(1, QStringLiteral("a/b")));
 
     // Slots 1 and 2 of the main window's floppy moved onto the second image.
     session.DropOnto(1, true, SongsOnFloppy{nullptr, {0, 1}});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return session.Rows()[1].songs == 2; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return session.ImageRows()[1].songs == 2; }));
     EXPECT_EQ(main.Describe(), "");
     EXPECT_EQ(session.Search(QStringLiteral("LIVE"))[1].foundSlots, (std::array<bool, 5>{true, false, false, false, false}));
 

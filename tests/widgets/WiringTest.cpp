@@ -156,7 +156,7 @@ TEST_F(WiringTest, AFloppyInADriveIsSavedWrittenAndEjectedFromTheBackgroundMenu)
     const std::string image = home.Path("saved.img");
     chosenFile = image;
     bool progressShown = false;
-    DriveSession& driveSession = dialog->CurrentSession().Drive();
+    DriveSession& driveSession = dialog->CurrentSession().DriveWork();
     const auto watch = QObject::connect(&driveSession, &DriveSession::diskCopyProgress, [&](int done) {
         if (done >= 0) progressShown |= dialog->findChild<QProgressDialog*>(QStringLiteral("diskCopyProgress")) != nullptr;
     });
@@ -210,7 +210,7 @@ TEST_F(WiringTest, TheShelfFillsFiltersOpensAnImageAndTakesADrop) {
     WriteWhole(shelf.Path("DSKA0003.IMG"), "short");
     dialog->OpenShelf(shelf.path());
     ShelfWindow& window = *dialog->OpenedShelf();
-    QTreeWidget& list = window.List();
+    QTreeWidget& list = window.ImageList();
     ASSERT_TRUE(QTest::qWaitFor([&] { return list.topLevelItemCount() == 3 && !list.topLevelItem(2)->text(ShelfWindow::StateColumn).contains("..."); }));
     EXPECT_EQ(list.topLevelItem(2)->text(ShelfWindow::StateColumn).toStdString(),
               "DSKA0003.IMG は 1.44 MB のフロッピーイメージではありません: 5 バイトあり、1474560 バイトではありません。");
