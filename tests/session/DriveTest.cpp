@@ -75,7 +75,6 @@ protected:
         session->FirstFill();
         prompter.ClearCalls();
     }
-    // Until a copy that was started has ended.
     bool CopyEnded() { return QTest::qWaitFor([this] { return !session->DriveWork().Copying(); }, 20000); }
     Strings Told() const {
         const auto texts = prompter.calls() | std::views::transform(&ScriptedPrompter::Call::text);
@@ -209,8 +208,7 @@ TEST(DriveMountWatcher, MountsAreToldOnceTheySettle) {
         if (!own()) return false;
         MountWatcher watcher;
         QSignalSpy told(&watcher, &MountWatcher::mountsChanged);
-        return !told.wait(400) && mountAndUnmount() && told.wait(2000) && !told.wait(400) &&
-               told.count() == 1;
+        return !told.wait(400) && mountAndUnmount() && told.wait(2000) && !told.wait(400) && told.count() == 1;
     })) << "told before any change, a mount and unmount not told, or told more than once";
 }
 

@@ -32,17 +32,11 @@ namespace {
 
 class WiringTest : public ::testing::Test, public Workplace {
 protected:
-    WiringTest()
-        : Workplace("1:Old/keep=Old+ 3:Dawn/"),
-          dialog(std::make_unique<MainDialog>(Options(&floppy), WindowQuestions{&prompter, Chosen(), Chosen(), {}})) {
+    WiringTest() : Workplace("1:Old/keep=Old+ 3:Dawn/"), dialog(std::make_unique<MainDialog>(Options(&floppy), questions)) {
         dialog->show();
         dialog->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
         dialog->CurrentSession().FirstFill();
-    }
-    // Every file dialog answers what the test last chose.
-    FileChooser Chosen() {
-        return [this](QWidget*, const std::string&) { return chosenFile; };
     }
     template <typename T>
     T& Find(const char* name) {
@@ -75,6 +69,8 @@ protected:
     }
 
     std::optional<std::string> chosenFile;   // what every file dialog answers
+    const FileChooser chosen = [this](QWidget*, const std::string&) { return chosenFile; };
+    const WindowQuestions questions{&prompter, chosen, chosen, {}};
     std::unique_ptr<MainDialog> dialog;
     std::unique_ptr<QMenu> menu;
     FloppyList& floppyList = Find<FloppyList>("floppyList");
@@ -153,8 +149,7 @@ TEST_F(WiringTest, AFloppyInADriveIsSavedWrittenAndEjectedFromTheBackgroundMenu)
     EXPECT_EQ(enabled(), std::vector<bool>(3, true));
 
     // Save: the chooser's file, a progress dialog while it runs and none after, then one message.
-    const std::string image = home.Path("saved.img");
-    chosenFile = image;
+    chosenFile = home.Path("saved.img");
     bool progressShown = false;
     DriveSession& driveSession = dialog->CurrentSession().DriveWork();
     const auto watch = QObject::connect(&driveSession, &DriveSession::diskCopyProgress, [&](int done) {
@@ -166,7 +161,7 @@ TEST_F(WiringTest, AFloppyInADriveIsSavedWrittenAndEjectedFromTheBackgroundMenu)
     EXPECT_TRUE(progressShown);
     EXPECT_EQ(dialog->findChild<QProgressDialog*>(QStringLiteral("diskCopyProgress")), nullptr);
     ASSERT_EQ(prompter.calls().size(), 1u);
-    EXPECT_EQ(prompter.calls()[0].text, Translated(texts::kBackupDone, {drive.path(), image}));
+    EXPECT_EQ(prompter.calls()[0].text, Translated(texts::kBackupDone, {drive.path(), *chosenFile}));
 
     // Write another image back: asked first; the list then shows what the disk holds now.
     chosenFile = other.location();
