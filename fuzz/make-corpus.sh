@@ -15,7 +15,8 @@ trap 'rm -rf "$work"' EXIT
 
 filler() { head -c "$2" /dev/zero | tr '\0' "$3" > "$work/$1"; }
 cp932() { printf '%s' "$1" | iconv -f UTF-8 -t CP932; }
-blank() { mkfs.fat -C -F 12 --invariant -n "$2" "$1" 1440 > /dev/null; }
+# blank NAME LABEL: a fresh FAT12 floppy DIR/NAME.img, which $img names from then on.
+blank() { img=$dir/$1.img; mkfs.fat -C -F 12 --invariant -n "$2" "$img" 1440 > /dev/null; }
 # put IMG FILE:NAME...: each scratch file copied onto the image under its name.
 put() { local img=$1 pair; shift; for pair; do mcopy -o -i "$img" "$work/${pair%%:*}" "::${pair#*:}"; done; }
 
@@ -35,8 +36,7 @@ filler small 10 's'
 
 # A song floppy: the catalogue in lower case, a folder (early: in the first 32 KB),
 # slots with and without events, a lower-case slot name, long names, a deleted entry.
-img="$dir/songs.img"
-blank "$img" SONGS
+blank songs SONGS
 put "$img" song.nam:song.nam comments.dat:comments.dat
 mmd -i "$img" ::Backup
 put "$img" "small:Backup/Older take.B00" b0:MDR_00.B00 e0:MDR_00.EVT b1:mdr_01.b00 b3:MDR_03.B00 e4:MDR_04.EVT \
@@ -44,27 +44,21 @@ put "$img" "small:Backup/Older take.B00" b0:MDR_00.B00 e0:MDR_00.EVT b1:mdr_01.b
 mdel -i "$img" ::gone.txt
 
 # Songs but no catalogue: reading it writes song.nam and comments.dat.
-img="$dir/no-catalogue.img"
-blank "$img" NOCAT
+blank no-catalogue NOCAT
 put "$img" b0:MDR_00.B00 e4:MDR_04.EVT
 
-img="$dir/empty.img"
-blank "$img" EMPTY
+blank empty EMPTY
 
 # Full but for two clusters: the catalogue files and the probe run out of room.
-img="$dir/full.img"
-blank "$img" FULL
+blank full FULL
 put "$img" b0:MDR_00.B00
 free=$(mdir -i "$img" :: | sed -n 's/ bytes free//p' | tr -d ' ')
 filler big $((free - 1024)) 'F'
 put "$img" big:BIG.DAT
 
-if [ -n "$tunecrate" ] && [ -x "$tunecrate" ]; then
-  if "$tunecrate" --new-floppy "$dir/new-floppy.img" > /dev/null 2>&1; then :
-  else
-    rm -f "$dir/new-floppy.img"
-    echo "make-corpus: $tunecrate --new-floppy made no image; left out" >&2
-  fi
+if [ -x "$tunecrate" ] && ! "$tunecrate" --new-floppy "$dir/new-floppy.img" > /dev/null 2>&1; then
+  rm -f "$dir/new-floppy.img"
+  echo "make-corpus: $tunecrate --new-floppy made no image; left out" >&2
 fi
 
 head -c 100000 "$dir/songs.img" > "$dir/truncated.img"

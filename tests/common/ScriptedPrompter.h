@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,10 +27,14 @@ public:
     };
 
     ScriptedPrompter() = default;
+    // A user who answers every question: `first` in turn whatever its kind, then `rest`; nothing fails.
+    explicit ScriptedPrompter(bool rest, const std::vector<bool>& first = {}) : m_rest(rest) {
+        for (const bool answer : first) AnswerYesNo(answer);
+    }
     ScriptedPrompter(const ScriptedPrompter&) = delete;
     ScriptedPrompter& operator=(const ScriptedPrompter&) = delete;
     ~ScriptedPrompter() override {
-        for (std::size_t i = 0; i < m_answers.size(); ++i) ADD_FAILURE() << "a scripted answer was never asked for";
+        for (std::size_t i = 0; !m_rest && i < m_answers.size(); ++i) ADD_FAILURE() << "a scripted answer was never asked for";
     }
 
     void AnswerYesNo(bool yes) { m_answers.push_back({Kind::YesNo, yes}); }
@@ -45,11 +50,17 @@ public:
     }
     const std::vector<Call>& calls() const { return m_calls; }
     void ClearCalls() { m_calls.clear(); }
+    std::string Said() const {   // the messages shown, one a line
+        std::string said;
+        for (const Call& call : m_calls) said += call.kind == Kind::Message ? call.text + "\n" : "";
+        return said;
+    }
 
 private:
     bool Answer(Call call) {
         m_calls.push_back(call);
-        if (m_answers.empty() || m_answers.front().first != call.kind) {
+        if (m_rest && m_answers.empty()) return *m_rest;
+        if (m_answers.empty() || (!m_rest && m_answers.front().first != call.kind)) {
             ADD_FAILURE() << "unexpected question \"" << call.text << "\" (" << call.caption << ")";
             return false;
         }
@@ -59,6 +70,7 @@ private:
     }
 
     std::deque<std::pair<Kind, bool>> m_answers;
+    std::optional<bool> m_rest;
     std::vector<Call> m_calls;
 };
 

@@ -4,6 +4,7 @@
 // the kernel's record of drives; fsck.fat, mtools and cmp judge the results.
 #include <gmock/gmock.h>
 
+#include "Faults.h"
 #include "ScriptedPrompter.h"
 #include "Songs.h"
 #include "core/disk/BlockDevice.h"
@@ -20,40 +21,6 @@ namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 using Strings = std::vector<std::string>;
 constexpr const char* kSongs = "1:Blues/live=Blues+ 2:Dawn/=Dawn L10:Far/far";
-
-// A failing disk, by sector: reads that fail (EIO) the first N times they touch it (N < 0: always),
-// writes that fail, reads that come back altered; and a flush that fails.
-struct Faults {
-    std::map<std::uint32_t, int> readFails = {};
-    std::set<std::uint32_t> writeFails = {}, altered = {};
-    bool flushFails = false;
-};
-
-// The copies move whole sectors; one before `offset` wraps around to a huge distance.
-bool Hits(std::uint64_t s, std::uint64_t offset, std::size_t size) { return s * kImageSectorBytes - offset < size; }
-bool Fail() { return errno = EIO, false; }
-
-struct FaultyStore final : ImageStore {
-    FaultyStore(std::unique_ptr<ImageStore> store, Faults& f) : disk(std::move(store)), faults(f) {}
-    bool Read(std::uint64_t offset, char* data, std::size_t size) override {
-        bool fail = false;
-        for (auto& [s, left] : faults.readFails) fail |= Hits(s, offset, size) && left != 0 && (left < 0 || left--);
-        if (fail || !disk->Read(offset, data, size)) return Fail();
-        for (const std::uint32_t s : faults.altered)
-            if (Hits(s, offset, size)) data[s * kImageSectorBytes - offset] ^= 0x5A;
-        return true;
-    }
-    bool Write(std::uint64_t offset, std::string_view bytes) override {
-        const auto hit = [&](std::uint32_t s) { return Hits(s, offset, bytes.size()); };
-        return std::ranges::any_of(faults.writeFails, hit) ? Fail() : disk->Write(offset, bytes);
-    }
-    bool Flush() override { return faults.flushFails ? Fail() : disk->Flush(); }
-    std::unique_ptr<ImageStore> disk;
-    Faults& faults;
-};
-ImageStoreWrapper Failing(Faults& f) {
-    return [&f](std::unique_ptr<ImageStore> disk) { return std::make_unique<FaultyStore>(std::move(disk), f); };
-}
 
 std::string Bytes(const std::string& path) { return ReadWhole(path).value_or("<missing>"); }
 
@@ -211,7 +178,7 @@ TEST(DeviceFaults, FailingSectorsAreRetriedZeroedAndNamedWithTheirOwnersOrFoundO
     const std::string source = Bytes(floppy.location()), image = dir.Path("out.img"), disk = dir.Path("disk");
     // the song's sector never reads; the one beside it on its track reads at the last try; the last sector a try later
     const auto s = static_cast<std::uint32_t>(source.find(SongBytes("Dawn")) / kImageSectorBytes), last = kImageSectors - 1;
-    Faults faults{.readFails = {{s, -1}, {s ^ 1, 4}, {last, 5}}};
+    StoreFaults faults{.readFails = {{s, -1}, {s ^ 1, 4}, {last, 5}}};
     const BackupOutcome outcome = BackupFloppy(floppy.location(), image, false, {}, {}, Failing(faults));
     std::string expected = source;
     for (const std::uint32_t lost : {s, last}) expected.replace(lost * kImageSectorBytes, 512, 512, '\0');
@@ -246,7 +213,7 @@ TEST(DeviceFaults, FailingSectorsAreRetriedZeroedAndNamedWithTheirOwnersOrFoundO
     EXPECT_EQ(SectorOwners(noBoot, {0, s}), Strings(2, "unknown: the boot sector or a FAT is unreadable"));
     EXPECT_EQ(FilesAtSectors(noBoot, {s}), Strings{});
     // Restores onto a disk of 'x's, which keeps some where a write fails; the first one is clean.
-    struct Case { Faults faults; std::vector<std::uint32_t> unwritten, differing; std::string piece; };
+    struct Case { StoreFaults faults; std::vector<std::uint32_t> unwritten, differing; std::string piece; };
     Case cases[] = {{{}, {}, {}, "すべてのセクタが一致しています"},
                     {{.writeFails = {100}}, {100}, {100}, "1 個のセクタが書けないか、読み戻すと一致しません。\nセクタ: 100"},
                     {{.altered = {2000}}, {}, {2000}, "セクタ: 2000"},

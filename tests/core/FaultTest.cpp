@@ -13,6 +13,7 @@
 
 #include "Faults.h"
 #include "Inventory.h"
+#include "ScriptedPrompter.h"
 #include "Songs.h"
 #include "core/songs/FloppyDrop.h"
 #include "core/songs/FolderDrop.h"
@@ -27,16 +28,6 @@ namespace tunecrate::testing {
 namespace {
 
 using namespace std::literals;
-
-// Answers every question alike and keeps every text it is shown.
-struct Recorder : Prompter {
-    explicit Recorder(bool yes) : answer(yes) {}
-    bool AskYesNo(const std::string&, const std::string&) override { return answer; }
-    bool AskOkCancel(const std::string&, const std::string&) override { return answer; }
-    bool answer;
-    void ShowMessage(const std::string& text, const std::string&, MessageIcon) override { said += text + "\n"; }
-    std::string said;
-};
 
 struct FaultCase {
     const char* name;
@@ -107,23 +98,24 @@ std::string RunGesture(const World& world, const std::string& gesture, bool yes 
     std::string verb, where, how, type;
     in >> verb >> where;
     std::vector<std::string> words(std::istream_iterator<std::string>(in), {});
-    Recorder user(yes);
+    ScriptedPrompter user(yes);
+    std::string said;
     std::vector<SlotRow> rows = world.floppy.Rows();
     auto volume = world.floppy.Open();
     const auto title = [](std::string text) { return Blanks(std::move(text), '_', ' '); };
     if (verb == "delete" && where == "slots") {
         std::vector<int> slots;
         for (const std::string& w : words) slots.push_back(std::stoi(w) - 1);
-        user.said += DeleteFloppySlots(*volume, rows, slots).reason;
+        said += DeleteFloppySlots(*volume, rows, slots).reason;
     } else if (verb == "delete") {
-        user.said += DeleteHardDiskSongs(world.songs.path(), words).reason;
+        said += DeleteHardDiskSongs(world.songs.path(), words).reason;
     } else if (verb == "rename") {
-        user.said += RenameHardDiskSong(world.songs.path(), where, title(words.at(0))).reason;
+        said += RenameHardDiskSong(world.songs.path(), where, title(words.at(0))).reason;
     } else if (verb == "comment") {
         const auto real = FindWithExtensionNoCase(world.songs.path(), where, kCommentExtension);
-        user.said += WriteCommentFile(world.songs.Item(real.value_or(where + ".cmt")), title(words.at(0))).reason;
+        said += WriteCommentFile(world.songs.Item(real.value_or(where + ".cmt")), title(words.at(0))).reason;
     } else if (verb == "edit") {
-        user.said += EditSlotText(*volume, rows, SlotText{std::stoi(where) - 1, words.at(0), words.at(1)}).reason;
+        said += EditSlotText(*volume, rows, SlotText{std::stoi(where) - 1, words.at(0), words.at(1)}).reason;
     } else {
         if (verb != "slot") words.insert(words.begin(), where);
         how = words.at(0), type = words.at(1);
@@ -134,7 +126,7 @@ std::string RunGesture(const World& world, const std::string& gesture, bool yes 
         if (verb == "folder") DropIntoFolder(context, world.other.path(), payload);
         if (verb == "list") DropOntoHardDiskList(context, world.other.path(), payload);
     }
-    return user.said;
+    return user.Said() + said;
 }
 
 class FaultTest : public ::testing::TestWithParam<FaultCase> {};

@@ -7,6 +7,7 @@
 #include <iostream>
 #include <random>
 
+#include "Faults.h"
 #include "ScriptedPrompter.h"
 #include "Songs.h"
 #include "core/songs/FloppyDrop.h"
@@ -29,29 +30,6 @@ std::size_t EndSlot(const std::string& image) {
     return slot;
 }
 
-// One write or flush, in the order the volume made them.
-struct Event { bool flush = false; std::uint64_t offset = 0; std::string bytes; };
-
-// Passes everything on to the image file, records each write and flush, and fails (EIO) the one numbered failAt.
-struct RecordingStore final : ImageStore {
-    RecordingStore(std::unique_ptr<ImageStore> file, std::vector<Event>& record, int at)
-        : inner(std::move(file)), log(record), failAt(at) {}
-    bool Read(std::uint64_t offset, char* data, std::size_t size) override { return inner->Read(offset, data, size); }
-    bool Write(std::uint64_t offset, std::string_view bytes) override {
-        return Log({false, offset, std::string(bytes)}) && inner->Write(offset, bytes);
-    }
-    bool Flush() override { return Log({true, 0, {}}) && inner->Flush(); }
-    bool Log(Event event) {
-        const bool fail = calls++ == failAt;
-        log.push_back(fail ? Event{false, 0, "<failed>"} : std::move(event));
-        return fail ? (errno = EIO, false) : true;
-    }
-    std::unique_ptr<ImageStore> inner;
-    std::vector<Event>& log;
-    int calls = 0;
-    const int failAt;
-};
-
 // A song with a long name deleted as the instrument deletes: its long name stays, naming what takes the slot as MDR_01.B00.
 void LeaveLongNameOfDeletedSong(const std::string& image) {
     ASSERT_EQ(RunPeer({"mcopy", "-i", image, "/dev/null", "::Old name.b00"}).exitCode, 0);
@@ -60,7 +38,7 @@ void LeaveLongNameOfDeletedSong(const std::string& image) {
     WriteWhole(image, bytes.replace(entry, 11, "\xE5" "DR_01  B00").replace(entry - 32 + 13, 1, "\x9D"));
 }
 
-std::string Applied(std::string image, const Event& write, std::size_t sectors = SIZE_MAX) {
+std::string Applied(std::string image, const StoreEvent& write, std::size_t sectors = SIZE_MAX) {
     const std::size_t length = std::min(write.bytes.size(), sectors * kImageSectorBytes);
     image.replace(write.offset, length, write.bytes, 0, length);
     return image;
@@ -69,10 +47,10 @@ std::string Applied(std::string image, const Event& write, std::size_t sectors =
 // Every state a crash could leave, by kind: each prefix of the writes ("killed"), each write cut at each sector
 // ("torn"), any subset of the sectors written since the last flush ("reordered": all for up to 8 sectors, else a
 // sample, larger with TUNECRATE_CRASH_SAMPLES).
-std::map<std::string, std::vector<std::string>> CrashStates(const std::string& before, const std::vector<Event>& events) {
+std::map<std::string, std::vector<std::string>> CrashStates(const std::string& before, const std::vector<StoreEvent>& events) {
     std::map<std::string, std::vector<std::string>> states;
     std::string disk = before, flushed = before;
-    std::vector<Event> units;   // the sectors written since the last flush
+    std::vector<StoreEvent> units;   // the sectors written since the last flush
     std::mt19937 random(7);
     const char* wanted = std::getenv("TUNECRATE_CRASH_SAMPLES");
     const std::size_t samples = wanted != nullptr ? std::stoul(wanted) : 120;
@@ -98,7 +76,7 @@ std::map<std::string, std::vector<std::string>> CrashStates(const std::string& b
         }
     };
     states["killed"].push_back(disk);
-    for (const Event& event : events) {
+    for (const StoreEvent& event : events) {
         if (event.flush) {
             reorderings();
             units.clear();
@@ -127,13 +105,11 @@ protected:
         ASSERT_TRUE(ImageVolume(image).Apply(files, Room::Songs).ok());
     }
 
-    std::vector<Event> Run(const std::function<void(ImageVolume&)>& change, int failAt = -1) {
-        std::vector<Event> log;
-        ImageVolume volume(image, [&](std::unique_ptr<ImageStore> file) {
-            return std::make_unique<RecordingStore>(std::move(file), log, failAt);
-        });
+    std::vector<StoreEvent> Run(const std::function<void(ImageVolume&)>& change, int failAt = -1) {
+        StoreFaults faults{.failAt = failAt};
+        ImageVolume volume(image, Failing(faults));
         change(volume);
-        return log;
+        return faults.log;
     }
 
     // What is wrong with a state; empty when nothing.
@@ -158,7 +134,7 @@ protected:
         SCOPED_TRACE(what);
         const std::string before = ReadWhole(image).value_or("");
         const Files beforeFiles = PeerFiles(image);
-        const std::vector<Event> events = Run(change);
+        const std::vector<StoreEvent> events = Run(change);
         const Files afterFiles = PeerFiles(image);
         ASSERT_NE(afterFiles, beforeFiles) << "the change changed nothing";
         std::map<std::string, std::pair<int, int>> counts;   // kind: tried, bad
@@ -174,7 +150,7 @@ protected:
         // A failing write or flush stops the change: nothing more is written, the disk is as a crash there leaves it.
         for (int failure = 0; failure < static_cast<int>(events.size()); ++failure) {
             WriteWhole(image, before);
-            const std::vector<Event> log = Run(change, failure);
+            const std::vector<StoreEvent> log = Run(change, failure);
             std::string wrong = log.empty() || log.back().bytes != "<failed>" ? "it went on after a failed write"
                                                                                : Judge(ReadWhole(image).value_or(""), beforeFiles, afterFiles);
             if (wrong.empty() && afterFailure) wrong = afterFailure();
@@ -246,7 +222,7 @@ TEST_F(ImageCrashTest, AFailureWhileFreeingTheOldRoomLeavesTheChangeDoneWithANot
     const int failAt = static_cast<int>(Run([&](ImageVolume& volume) { volume.Apply({{"MDR_00.B00", song}}, Room::Songs); }).size()) - 3;
     WriteWhole(image, before);
     Result done, next;
-    const std::vector<Event> log = Run([&](ImageVolume& volume) {
+    const std::vector<StoreEvent> log = Run([&](ImageVolume& volume) {
         done = volume.Apply({{"MDR_00.B00", song}}, Room::Songs);
         next = volume.Apply({{"MDR_00.EVT", std::nullopt}}, Room::Songs);
     }, failAt);

@@ -10,6 +10,7 @@
 
 #include <array>
 
+#include "ScriptedPrompter.h"
 #include "Songs.h"
 #include "core/songs/FloppyDrop.h"
 #include "core/songs/FolderDrop.h"
@@ -55,16 +56,6 @@ struct Disks {
     TempDir work;
     TestFloppy floppy;
     TestFolder a, b;
-};
-
-// Answers the questions from a list, then Yes; never fails on a question.
-struct ListedAnswers : Prompter {
-    explicit ListedAnswers(std::vector<bool> list) : answers(std::move(list)) {}
-    bool AskYesNo(const std::string&, const std::string&) override { return next < answers.size() ? answers[next++] : true; }
-    bool AskOkCancel(const std::string& text, const std::string& caption) override { return AskYesNo(text, caption); }
-    void ShowMessage(const std::string&, const std::string&, MessageIcon) override {}
-    std::vector<bool> answers;
-    std::size_t next = 0;
 };
 
 enum Kind { kDrop, kDeleteSlots, kDeleteSongs, kRename, kEdit };
@@ -153,7 +144,7 @@ struct Step : rc::state::Command<Model, Disks> {
     void run(const Model& s0, Disks& disks) const override {
         std::vector<SlotRow> rows = disks.floppy.Rows();   // as the window shows the floppy now
         auto volume = disks.floppy.Open();                 // after: an open image is locked
-        ListedAnswers user(answers);
+        ScriptedPrompter user(true, answers);
         const std::string folder = (from == 2 ? disks.b : disks.a).path();
         std::vector<int> slots;
         for (const std::string& item : from == 0 ? items : std::vector<std::string>{}) slots.push_back(std::stoi(item));
