@@ -28,6 +28,9 @@
 
 namespace tunecrate::testing {
 
+using namespace std::literals;
+using Strings = std::vector<std::string>;
+
 inline std::optional<std::string> ReadWhole(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return std::nullopt;

@@ -6,9 +6,6 @@
 namespace tunecrate::testing {
 namespace {
 
-using namespace std::literals;
-using Strings = std::vector<std::string>;
-
 const std::string kSo = "\x83\x5C";   // ソ
 
 std::string Shown(const SlotRow& r) {   // number|title|size|comment|Partial, Full or Empty

@@ -19,7 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
-using Strings = std::vector<std::string>;
 constexpr const char* kSongs = "1:Blues/live=Blues+ 2:Dawn/=Dawn L10:Far/far";
 
 std::string Bytes(const std::string& path) { return ReadWhole(path).value_or("<missing>"); }

@@ -27,8 +27,6 @@
 namespace tunecrate::testing {
 namespace {
 
-using namespace std::literals;
-
 struct FaultCase {
     const char* name;
     const char* floppy = "";

@@ -19,7 +19,6 @@
 namespace tunecrate::testing {
 namespace {
 
-using namespace std::literals;
 using Files = std::map<std::string, std::string>;
 constexpr std::uint64_t kFat1 = 512, kFat2 = 10 * 512, kRoot = 19 * 512;
 

@@ -14,9 +14,6 @@
 namespace tunecrate::testing {
 namespace {
 
-using namespace std::literals;
-using Strings = std::vector<std::string>;
-
 TEST(Shelf, NamesOrderNewNumbersAndLabels) {
     // name -> "prefix number label ext", or "-" outside the indexed naming, or "" not an image
     for (const auto& [name, parsed] : std::vector<std::pair<std::string, std::string>>{

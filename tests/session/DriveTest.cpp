@@ -19,7 +19,6 @@
 namespace tunecrate::testing {
 namespace {
 
-using Strings = std::vector<std::string>;
 constexpr const char* kNoBus = "needs dbus-daemon to run a private message bus";
 constexpr const char* kRefusal = "Not authorized to perform operation";   // the fake's words
 const std::string kResolve = "ResolveDevice Manager";
