@@ -32,8 +32,6 @@ struct Inventory {
     std::set<std::string> others;                                   // any other file, by name
 };
 
-namespace inventory {
-
 // "Blues+" -> events of "Blues" ("Blues~"), "Blues+Other~" -> "Other~".
 inline void SplitSong(const std::string& text, std::string& tag, std::string& events) {
     const auto plus = text.find('+');
@@ -41,8 +39,6 @@ inline void SplitSong(const std::string& text, std::string& tag, std::string& ev
     if (plus == std::string::npos) return;
     events = plus + 1 == text.size() ? tag + "~" : text.substr(plus + 1);
 }
-
-}  // namespace inventory
 
 // Adds a floppy's description ("1:Blues/live=Blues+ L10:Far/ #X") to `into`.
 inline void AddFloppy(Inventory& into, const std::string& description) {
@@ -66,7 +62,7 @@ inline void AddFloppy(Inventory& into, const std::string& description) {
         const auto eq = rest.find('='), plus = rest.find('+');
         copy.comment = rest.substr(0, std::min(eq, plus));
         if (eq < plus) {
-            inventory::SplitSong(rest.substr(eq + 1), copy.tag, copy.events);
+            SplitSong(rest.substr(eq + 1), copy.tag, copy.events);
         } else if (plus != std::string::npos) {
             copy.events = rest.substr(plus + 1);
         }
@@ -96,7 +92,7 @@ inline void AddFolder(Inventory& into, const std::string& name, const std::strin
         const auto eq = item.find('=');
         copy.title = item.substr(0, std::min(eq, item.find('+')));
         if (!copy.title.empty() && copy.title.back() == '~') copy.title.pop_back();
-        if (eq != std::string::npos) inventory::SplitSong(item.substr(eq + 1), copy.tag, copy.events);
+        if (eq != std::string::npos) SplitSong(item.substr(eq + 1), copy.tag, copy.events);
         copy.place = name + "/" + copy.title;
         into.songs.push_back(copy);
     }
