@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <optional>
 #include <string>
+#include <utility>
 
 namespace tunecrate {
 
@@ -31,6 +33,31 @@ struct Result {
     // Adds what another step came to: the first failure gives the status, and
     // every reason is kept, in order.
     void Include(const Result& other);
+};
+
+// A value, or the failed Result that says why there is none: the shape of
+// every core operation that gives something back (std::expected comes only
+// with C++23). A failure without a value is never ok().
+template <typename T>
+class Expected {
+public:
+    Expected(T value) : m_value(std::move(value)) {}
+    Expected(Result failure) : m_failure(std::move(failure)) {
+        if (m_failure.ok()) m_failure.status = Status::Failed;
+    }
+
+    bool has_value() const { return m_value.has_value(); }
+    explicit operator bool() const { return has_value(); }
+    T& operator*() { return *m_value; }
+    const T& operator*() const { return *m_value; }
+    T* operator->() { return &*m_value; }
+    const T* operator->() const { return &*m_value; }
+    // Why there is no value; Ok when there is one.
+    const Result& error() const { return m_failure; }
+
+private:
+    std::optional<T> m_value;
+    Result m_failure;
 };
 
 }  // namespace tunecrate

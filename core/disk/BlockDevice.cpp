@@ -125,4 +125,10 @@ std::optional<std::string> DeviceMountedAt(const std::string& folder, const std:
     return found;
 }
 
+std::optional<DrivePlace> DriveAt(const std::string& location, const std::vector<MountEntry>& mounts) {
+    if (IsBlockDevice(location)) return DrivePlace{location, MountPointOf(location, mounts).value_or("")};
+    if (std::optional<std::string> device = DeviceMountedAt(location, mounts)) return DrivePlace{*device, location};
+    return std::nullopt;
+}
+
 }  // namespace tunecrate

@@ -45,4 +45,14 @@ std::optional<std::string> MountPointOf(const std::string& device, const std::ve
 // "/"); nullopt when no device is mounted exactly there.
 std::optional<std::string> DeviceMountedAt(const std::string& folder, const std::vector<MountEntry>& mounts);
 
+// A floppy drive as a location names it: its device, and where the disk is
+// mounted (empty when it is not).
+struct DrivePlace {
+    std::string device;
+    std::string mountPoint;
+};
+// The drive that `location` names: a block device (mounted or not), or the
+// folder where a device is mounted. nullopt when it names neither.
+std::optional<DrivePlace> DriveAt(const std::string& location, const std::vector<MountEntry>& mounts);
+
 }  // namespace tunecrate

@@ -3,86 +3,17 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <map>
 #include <set>
-#include <unistd.h>
 
 #include "core/Result.h"
-#include "core/disk/BlockDevice.h"
 #include "core/disk/FatImage.h"
 #include "core/Texts.h"
 
 namespace tunecrate {
 
 namespace {
-
-// A disk's descriptor. Without the system's cache (O_DIRECT) transfers must
-// start and end on sector bounds from memory aligned to a page; they go
-// through a buffer of our own that is.
-class DiskStore final : public ImageStore {
-public:
-    DiskStore(int fd, bool direct) : m_fd(fd), m_direct(direct) {
-        // aligned_alloc takes only whole multiples of the alignment.
-        if (m_direct) m_buffer = static_cast<char*>(std::aligned_alloc(kAlign, (kBufferBytes + kAlign - 1) / kAlign * kAlign));
-    }
-    ~DiskStore() override {
-        std::free(m_buffer);
-        ::close(m_fd);
-    }
-    DiskStore(const DiskStore&) = delete;
-    DiskStore& operator=(const DiskStore&) = delete;
-
-    bool Read(std::uint64_t offset, char* data, std::size_t size) override {
-        return Move(offset, size, [&](std::uint64_t at, std::size_t done, std::size_t n) {
-            char* into = m_direct ? m_buffer : data + done;
-            const ssize_t got = ::pread(m_fd, into, n, static_cast<off_t>(at));
-            if (got > 0 && m_direct) std::memcpy(data + done, m_buffer, static_cast<std::size_t>(got));
-            return got;
-        });
-    }
-    bool Write(std::uint64_t offset, std::string_view bytes) override {
-        return Move(offset, bytes.size(), [&](std::uint64_t at, std::size_t done, std::size_t n) {
-            const char* from = bytes.data() + done;
-            if (m_direct) {
-                std::memcpy(m_buffer, from, n);
-                from = m_buffer;
-            }
-            return ::pwrite(m_fd, from, n, static_cast<off_t>(at));
-        });
-    }
-    bool Flush() override { return ::fsync(m_fd) == 0; }
-
-private:
-    static constexpr std::size_t kAlign = 4096;
-    static constexpr std::size_t kBufferBytes = kTrackSectors * kImageSectorBytes * 2;
-
-    template <typename Step>
-    bool Move(std::uint64_t offset, std::size_t size, Step step) {
-        if (m_direct && m_buffer == nullptr) {
-            errno = ENOMEM;
-            return false;
-        }
-        std::size_t done = 0;
-        while (done < size) {
-            const std::size_t n = std::min(size - done, m_direct ? kBufferBytes : size - done);
-            const ssize_t moved = step(offset + done, done, n);
-            if (moved < 0 && errno == EINTR) continue;
-            if (moved <= 0) {
-                if (moved == 0) errno = EIO;   // the disk ended early
-                return false;
-            }
-            done += static_cast<std::size_t>(moved);
-        }
-        return true;
-    }
-
-    int m_fd;
-    bool m_direct;
-    char* m_buffer = nullptr;
-};
 
 // Reads `count` sectors from `first`; false when any of them fails.
 bool ReadSectors(ImageStore& disk, std::uint32_t first, std::uint32_t count, char* into) {
@@ -147,34 +78,6 @@ ClusterMap MapClusters(const FatImage& fat, std::string_view image) {
 }
 
 }  // namespace
-
-WholeDisk OpenWholeDisk(const std::string& path, int flags) {
-    WholeDisk disk;
-    const bool device = IsBlockDevice(path);
-    int fd = device ? OpenDeviceNode(path, flags | O_DIRECT) : -1;
-    bool direct = fd >= 0;
-    if (fd < 0 && (!device || errno == EINVAL)) {   // a file, or a device without direct transfers
-        fd = device ? OpenDeviceNode(path, flags) : ::open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY);
-        direct = false;
-    }
-    if (fd < 0) {
-        disk.failure = device ? DeviceOpenFailure(path, errno) : Translated(texts::kCannotOpen, {path, Result::FromErrno(errno).reason});
-        return disk;
-    }
-    // A descriptor the desktop's service opened may lack O_DIRECT; ask for it.
-    if (device && direct && (::fcntl(fd, F_GETFL) & O_DIRECT) == 0) {
-        direct = ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_DIRECT) == 0;
-    }
-    const std::optional<std::uint64_t> bytes = OpenSize(fd);
-    if (!bytes) {
-        disk.failure = Translated(texts::kCannotReadSize, {path, Result::FromErrno(errno).reason});
-        ::close(fd);
-        return disk;
-    }
-    disk.bytes = *bytes;
-    disk.store = std::make_unique<DiskStore>(fd, direct);
-    return disk;
-}
 
 DiskReading ReadWholeDisk(ImageStore& disk, std::uint64_t bytes, const CopyProgress& progress) {
     DiskReading reading;

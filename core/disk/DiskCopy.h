@@ -20,18 +20,6 @@ inline constexpr int kSectorRetries = 3;
 // Gets the sectors done and the sectors in all; false stops the copy.
 using CopyProgress = std::function<bool(std::uint32_t done, std::uint32_t total)>;
 
-// A disk opened for a whole-disk copy: a drive's block device, bypassing
-// the system's cache where the device allows, so that every read reaches the
-// disk itself; or an image file standing in for one.
-struct WholeDisk {
-    std::unique_ptr<ImageStore> store;   // null when it could not be opened
-    std::uint64_t bytes = 0;
-    std::string failure;                 // why it could not, naming it
-};
-// `flags` is O_RDONLY or O_RDWR, with O_EXCL for a disk that must not be
-// mounted while we work.
-WholeDisk OpenWholeDisk(const std::string& path, int flags);
-
 struct DiskReading {
     std::string bytes;                       // every sector; an unreadable one is zeros
     std::vector<std::uint32_t> unreadable;   // sector numbers, rising

@@ -4,60 +4,18 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
-#include <linux/fs.h>
 #include <sys/file.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "core/disk/BlockDevice.h"
+#include "core/disk/DiskStore.h"
 #include "core/disk/FatImage.h"
 #include "core/disk/ImageCheck.h"
 #include "core/Texts.h"
 
 namespace tunecrate {
 namespace {
-
-// The image file itself; closing it releases the lock.
-class FileStore final : public ImageStore {
-public:
-    explicit FileStore(int fd) : m_fd(fd) {}
-    ~FileStore() override { ::close(m_fd); }
-    FileStore(const FileStore&) = delete;
-    FileStore& operator=(const FileStore&) = delete;
-
-    bool Read(std::uint64_t offset, char* data, std::size_t size) override {
-        while (size > 0) {
-            const ssize_t n = ::pread(m_fd, data, size, static_cast<off_t>(offset));
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-                if (n == 0) errno = EIO;
-                return false;
-            }
-            data += n;
-            size -= static_cast<std::size_t>(n);
-            offset += static_cast<std::uint64_t>(n);
-        }
-        return true;
-    }
-    bool Write(std::uint64_t offset, std::string_view bytes) override {
-        while (!bytes.empty()) {
-            const ssize_t n = ::pwrite(m_fd, bytes.data(), bytes.size(), static_cast<off_t>(offset));
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-                if (n == 0) errno = EIO;
-                return false;
-            }
-            bytes.remove_prefix(static_cast<std::size_t>(n));
-            offset += static_cast<std::uint64_t>(n);
-        }
-        return true;
-    }
-    bool Flush() override { return ::fsync(m_fd) == 0; }
-
-private:
-    int m_fd;
-};
 
 std::uint32_t ClustersFor(std::uint64_t bytes) {
     return static_cast<std::uint32_t>((bytes + kImageSectorBytes - 1) / kImageSectorBytes);
@@ -204,46 +162,29 @@ ImageVolume::ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap, I
     : m_imagePath(std::move(imagePath)) {
     auto file = std::make_unique<ImageFile>();
     const bool glance = access == ImageAccess::Glance;
-    const bool device = IsBlockDevice(m_imagePath);
-    int fd = -1;
-    if (device) {
-        // Exclusive: the kernel then refuses to mount the disk under us, and
-        // refuses us a disk that is mounted.
-        const int flags = O_EXCL | O_NONBLOCK;
-        fd = glance ? -1 : OpenDeviceNode(m_imagePath, O_RDWR | flags);
-        if (glance || (fd < 0 && errno == EROFS)) {   // a write-protected disk
-            fd = OpenDeviceNode(m_imagePath, O_RDONLY | flags);
-            file->readOnly = true;
-        }
-        // A write-protected disk or a read-only loop device may still open
-        // for writing, and refuse only the first write.
-        if (int readOnly = 0; fd >= 0 && !file->readOnly && ::ioctl(fd, BLKROGET, &readOnly) == 0 && readOnly != 0) {
-            file->readOnly = true;
-        }
-        file->device = true;
-        if (fd < 0) {
-            m_problem = DeviceOpenFailure(m_imagePath, errno);
-            return;
-        }
-    } else {
-        // Not blocking: a FIFO given by mistake must not hang us.
-        fd = glance ? -1 : ::open(m_imagePath.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-        if (glance || (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM))) {
-            fd = ::open(m_imagePath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-            file->readOnly = true;
-        }
-        if (fd < 0) {
-            m_problem = Translated(texts::kCannotOpen, {m_imagePath, Result::FromErrno(errno).reason});
-            return;
-        }
+    DiskAccess how;
+    how.write = !glance;
+    how.readOnlyFallback = true;
+    // Exclusive: the kernel then refuses to mount the disk under us, and
+    // refuses us a disk that is mounted; on a file it does nothing.
+    how.exclusive = true;
+    how.nonBlocking = true;
+    Expected<OpenDisk> opened = OpenDiskAt(m_imagePath, how);
+    if (!opened) {
+        m_problem = opened.error().reason;
+        return;
     }
-    file->store = std::make_unique<FileStore>(fd);
+    const bool device = opened->device;
+    file->device = device;
+    file->readOnly = opened->readOnly;
+    const int fd = opened->store->fd();
+    file->store = std::move(opened->store);
     struct stat st {};
-    const std::optional<std::uint64_t> openSize = OpenSize(fd);
-    if (::fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISBLK(st.st_mode)) || !openSize) {
+    if (::fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISBLK(st.st_mode))) {
         m_problem = Translated(texts::kNotImageFile, {m_imagePath});
         return;
     }
+    const std::optional<std::uint64_t> openSize = opened->bytes;
     // Another program writing the image at the same time would corrupt it.
     const bool locked = glance ? ::flock(fd, LOCK_SH | LOCK_NB) == 0 : LockWaiting(fd, !file->readOnly);
     if (!locked) {

@@ -3,10 +3,9 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "core/disk/BlockDevice.h"
+#include "core/disk/DiskStore.h"
 #include "core/disk/FileOps.h"
 #include "core/disk/FatImage.h"
 #include "core/disk/ImageVolume.h"
@@ -38,45 +37,36 @@ int SlotOfFile(const std::string& name) {
 // The disk to read for `source`, and how.
 struct BackupSource {
     std::string path;
-    int flags = O_RDONLY;
-    std::string failure;
+    bool exclusive = false;
 };
 
-BackupSource ResolveSource(const std::string& source, const std::vector<MountEntry>& mounts) {
+Expected<BackupSource> ResolveSource(const std::string& source, const std::vector<MountEntry>& mounts) {
     BackupSource resolved;
     resolved.path = source;
-    if (IsFolder(source)) {
-        const std::optional<std::string> device = DeviceMountedAt(source, mounts);
-        if (!device) {
-            resolved.failure = Translated(texts::kNotAFloppyDrive, {source});
-            return resolved;
-        }
-        FlushMountedFolder(source);   // the device must hold what the folder shows
-        resolved.path = *device;
-    } else if (IsBlockDevice(source)) {
-        if (const std::optional<std::string> mountPoint = MountPointOf(source, mounts)) {
-            FlushMountedFolder(*mountPoint);
+    if (const std::optional<DrivePlace> drive = DriveAt(source, mounts)) {
+        resolved.path = drive->device;
+        if (!drive->mountPoint.empty()) {
+            FlushMountedFolder(drive->mountPoint);   // the device must hold what the folder shows
         } else {
-            resolved.flags |= O_EXCL;   // nothing may mount it while it is read
+            resolved.exclusive = true;   // nothing may mount it while it is read
         }
+    } else if (IsFolder(source)) {
+        return Result::Refused(Translated(texts::kNotAFloppyDrive, {source}));
     }
     return resolved;
 }
 
-// The floppy's disk for a whole-disk copy, or null with `failure` set. A disk
-// of another size is no floppy: a hard disk named by mistake is never read or
-// written whole.
-std::unique_ptr<ImageStore> OpenFloppyDisk(const std::string& path, int flags, const std::string& shown,
-                                           const ImageStoreWrapper& wrap, Result& failure) {
-    WholeDisk disk = OpenWholeDisk(path, flags);
-    if (!disk.store) {
-        failure = Result::Refused(disk.failure);
-    } else if (disk.bytes != kImageBytes) {
-        failure = Result::Refused(Translated(texts::kNotAFloppyDisk, {shown, std::to_string(disk.bytes)}));
-    } else {
-        return wrap ? wrap(std::move(disk.store)) : std::move(disk.store);
-    }
-    return nullptr;
+// The floppy's disk for a whole-disk copy, past the system's cache where the
+// device allows, so that every read reaches the disk itself. A disk of another
+// size is no floppy: a hard disk named by mistake is never read or written whole.
+Expected<std::unique_ptr<ImageStore>> OpenFloppyDisk(const std::string& path, DiskAccess access,
+                                                     const std::string& shown, const ImageStoreWrapper& wrap) {
+    access.direct = true;
+    Expected<OpenDisk> disk = OpenDiskAt(path, access);
+    if (!disk) return disk.error();
+    if (disk->bytes != kImageBytes) return Result::Refused(Translated(texts::kNotAFloppyDisk, {shown, std::to_string(disk->bytes)}));
+    std::unique_ptr<ImageStore> store = std::move(disk->store);
+    return wrap ? wrap(std::move(store)) : std::move(store);
 }
 
 }  // namespace
@@ -122,15 +112,18 @@ BackupOutcome BackupFloppy(const std::string& source, const std::string& imagePa
         outcome.result = Result{Status::TargetExists, EEXIST, Translated(texts::kImageExists, {imagePath})};
         return outcome;
     }
-    const BackupSource from = ResolveSource(source, mounts);
-    if (!from.failure.empty()) {
-        outcome.result = Result::Refused(from.failure);
+    const Expected<BackupSource> from = ResolveSource(source, mounts);
+    if (!from) {
+        outcome.result = from.error();
         return outcome;
     }
-    std::unique_ptr<ImageStore> disk = OpenFloppyDisk(from.path, from.flags, source, wrap, outcome.result);
-    if (!disk) return outcome;
-    const DiskReading reading = ReadWholeDisk(*disk, kImageBytes, progress);
-    disk.reset();
+    Expected<std::unique_ptr<ImageStore>> disk = OpenFloppyDisk(from->path, {.exclusive = from->exclusive}, source, wrap);
+    if (!disk) {
+        outcome.result = disk.error();
+        return outcome;
+    }
+    const DiskReading reading = ReadWholeDisk(**disk, kImageBytes, progress);
+    disk->reset();
     if (reading.cancelled) {
         outcome.cancelled = true;
         return outcome;
@@ -213,10 +206,13 @@ RestoreOutcome RestoreFloppy(const std::string& imagePath, const std::string& de
         return outcome;
     }
     // Exclusive: a mount that the table did not show yet is refused here.
-    std::unique_ptr<ImageStore> disk = OpenFloppyDisk(device, O_RDWR | O_EXCL, device, wrap, outcome.result);
-    if (!disk) return outcome;
+    Expected<std::unique_ptr<ImageStore>> disk = OpenFloppyDisk(device, {.write = true, .exclusive = true}, device, wrap);
+    if (!disk) {
+        outcome.result = disk.error();
+        return outcome;
+    }
     outcome.touched = true;
-    outcome.writing = WriteWholeDisk(*disk, *bytes, progress);
+    outcome.writing = WriteWholeDisk(**disk, *bytes, progress);
     if (!outcome.writing.failure.empty()) {
         outcome.result = Result::FromErrno(EIO, Translated(texts::kCannotWrite, {device, outcome.writing.failure}));
     }

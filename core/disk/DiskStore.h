@@ -1,0 +1,57 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "core/Result.h"
+#include "core/disk/Handles.h"
+#include "core/disk/ImageVolume.h"
+
+namespace tunecrate {
+
+// The bytes of a disk or an image file through its descriptor. Without the
+// system's cache (O_DIRECT) transfers must start and end on sector bounds
+// from memory aligned to a page; they go through a buffer of our own that is.
+class DiskStore final : public ImageStore {
+public:
+    DiskStore(Fd fd, bool direct);
+    ~DiskStore() override;
+    DiskStore(const DiskStore&) = delete;
+    DiskStore& operator=(const DiskStore&) = delete;
+
+    bool Read(std::uint64_t offset, char* data, std::size_t size) override;
+    bool Write(std::uint64_t offset, std::string_view bytes) override;
+    bool Flush() override;
+    // For fstat and flock; closing the store releases the lock.
+    int fd() const { return m_fd.get(); }
+
+private:
+    template <typename Step>
+    bool Move(std::uint64_t offset, std::size_t size, Step step);
+    Fd m_fd;
+    bool m_direct;
+    char* m_buffer = nullptr;
+};
+
+// How OpenDisk opens a drive's block device or an image file.
+struct DiskAccess {
+    bool write = false;              // for reading and writing; else for reading
+    bool readOnlyFallback = false;   // a write-protected disk or read-only file opens for reading instead
+    bool exclusive = false;          // a device: O_EXCL, so nothing mounts it while we work (a mounted one is refused)
+    bool direct = false;             // a device: past the system's cache where the device allows, so the disk answers
+    bool nonBlocking = false;        // a FIFO given by mistake must not hang us
+};
+
+struct OpenDisk {
+    std::unique_ptr<DiskStore> store;
+    std::uint64_t bytes = 0;   // the file's size, or the device's
+    bool device = false;
+    bool readOnly = false;     // opened for reading only (asked, fallen back, or a read-only device)
+};
+// Opens `path` as `access` says; the failure's reason names it.
+Expected<OpenDisk> OpenDiskAt(const std::string& path, const DiskAccess& access);
+
+}  // namespace tunecrate
