@@ -59,11 +59,11 @@ void DriveSession::WriteImageToFloppy(const std::string& imagePath) {
     const std::string drive = DriveOrRefuse();
     if (drive.empty()) return;
     std::vector<MountEntry> mounts = m_mountTable();
-    const std::string device = IsBlockDevice(drive) ? drive : DeviceMountedAt(drive, mounts).value_or(drive);
+    const std::string device = DriveAt(drive, mounts).value_or(DrivePlace{drive, {}}).device;
     // Before the question and before a mounted floppy is let go: an image
     // that cannot be written must change nothing.
-    if (const std::string problem = RestoreImageProblem(imagePath); !problem.empty()) {
-        TellFailure(problem);
+    if (const Result checked = CheckRestoreImage(imagePath); !checked.ok()) {
+        TellFailure(checked.reason);
         return;
     }
     if (!m_prompter().AskOkCancel(Translated(texts::kRestoreQuestion, {device, imagePath}), "Tunecrate")) return;

@@ -20,16 +20,10 @@ Result UnmountFloppy(const std::string& device, const std::string& mountPoint, c
 }
 
 Result EjectFloppy(const std::string& location, const std::vector<MountEntry>& mounts, const UDisks* udisks) {
-    std::string device, mountPoint;
-    if (IsBlockDevice(location)) {
-        device = location;
-        mountPoint = MountPointOf(device, mounts).value_or("");
-    } else if (auto mounted = DeviceMountedAt(location, mounts)) {
-        device = *mounted;
-        mountPoint = location;
-    } else {
-        return Result::Refused(Translated(texts::kNotAFloppyDrive, {location}));
-    }
+    const std::optional<DrivePlace> drive = DriveAt(location, mounts);
+    if (!drive) return Result::Refused(Translated(texts::kNotAFloppyDrive, {location}));
+    const std::string& device = drive->device;
+    const std::string& mountPoint = drive->mountPoint;
     if (udisks == nullptr || !udisks->Available()) {
         // Flushed, but a mounted disk stays mounted: the user finishes by hand.
         if (!mountPoint.empty()) {

@@ -2,8 +2,6 @@
 #include "session/MountWatcher.h"
 
 #include <QSocketNotifier>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace tunecrate {
 
@@ -12,32 +10,27 @@ namespace {
 constexpr int kSettleMs = 250;
 }
 
-MountWatcher::MountWatcher(const std::string& mountTable, QObject* parent) : QObject(parent) {
+MountWatcher::MountWatcher(const std::string& mountTable, QObject* parent) : QObject(parent), m_table(mountTable) {
     m_settle.setSingleShot(true);
     m_settle.setInterval(kSettleMs);
     connect(&m_settle, &QTimer::timeout, this, &MountWatcher::mountsChanged);
-    m_fd = ::open(mountTable.c_str(), O_RDONLY | O_CLOEXEC);
-    if (m_fd < 0) return;
+    if (m_table.fd() < 0) return;
     // The table must be read once before the kernel marks a change.
     OnMark();
     m_settle.stop();
-    m_notifier = new QSocketNotifier(static_cast<qintptr>(m_fd), QSocketNotifier::Exception, this);
+    m_notifier = new QSocketNotifier(static_cast<qintptr>(m_table.fd()), QSocketNotifier::Exception, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &MountWatcher::OnMark);
 }
 
 MountWatcher::~MountWatcher() {
-    delete m_notifier;
-    if (m_fd >= 0) ::close(m_fd);
+    delete m_notifier;   // before the table it watches closes
 }
 
 void MountWatcher::Poke() { m_settle.start(); }
 
 void MountWatcher::OnMark() {
     // Reading the table to its end clears the mark.
-    char buffer[4096];
-    ::lseek(m_fd, 0, SEEK_SET);
-    while (::read(m_fd, buffer, sizeof buffer) > 0) {
-    }
+    m_table.Clear();
     Poke();
 }
 

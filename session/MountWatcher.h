@@ -5,6 +5,8 @@
 #include <QTimer>
 #include <string>
 
+#include "core/disk/FloppyFinder.h"
+
 class QSocketNotifier;
 
 namespace tunecrate {
@@ -30,7 +32,7 @@ signals:
 private:
     void OnMark();
 
-    int m_fd = -1;
+    MountTableWatch m_table;
     QSocketNotifier* m_notifier = nullptr;
     QTimer m_settle;
 };

@@ -117,7 +117,7 @@ DiskWriting WriteWholeDisk(ImageStore& disk, std::string_view image, const CopyP
             if (!disk.Write(at(sector), image.substr(at(sector), kImageSectorBytes))) writing.unwritten.push_back(sector);
         }
     }
-    if (!disk.Flush()) writing.failure = Result::FromErrno(errno).reason;
+    if (!disk.Flush()) writing.flush = Result::FromErrno(errno);
     // The read-back: through the same exclusive handle, so nothing mounts the
     // disk in between, and past the cache, so it is the disk that answers.
     const DiskReading back = ReadWholeDisk(disk, image.size(), [&](std::uint32_t done, std::uint32_t) {

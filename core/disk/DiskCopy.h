@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/Result.h"
 #include "core/disk/ImageVolume.h"
 
 namespace tunecrate {
@@ -33,8 +34,8 @@ struct DiskWriting {
     std::vector<std::uint32_t> unwritten;   // sectors whose writes failed
     std::vector<std::uint32_t> differing;   // read back unlike the image, or unreadable
     bool cancelled = false;                 // the disk holds only part of the image
-    std::string failure;                    // the final flush failed (the system's reason)
-    bool ok() const { return unwritten.empty() && differing.empty() && !cancelled && failure.empty(); }
+    Result flush;                           // the final flush's failure
+    bool ok() const { return unwritten.empty() && differing.empty() && !cancelled && flush.ok(); }
 };
 // Writes `image` over the disk, flushes, then reads every sector back and
 // compares. Progress counts both passes.

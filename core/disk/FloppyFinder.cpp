@@ -7,6 +7,8 @@
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "core/disk/BlockDevice.h"
 #include "core/disk/FatImage.h"
@@ -120,6 +122,16 @@ std::vector<std::string> FindFloppyDevices(const std::vector<MountEntry>& mounts
     }
     std::sort(found.begin(), found.end());
     return found;
+}
+
+MountTableWatch::MountTableWatch(const std::string& path) : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+
+void MountTableWatch::Clear() {
+    if (!m_fd.valid()) return;
+    char buffer[4096];
+    ::lseek(m_fd.get(), 0, SEEK_SET);
+    while (::read(m_fd.get(), buffer, sizeof buffer) > 0) {
+    }
 }
 
 }  // namespace tunecrate

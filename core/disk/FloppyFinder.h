@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "core/disk/Handles.h"
+
 namespace tunecrate {
 
 // One mounted file system, as far as the floppy test needs it.
@@ -38,5 +40,20 @@ std::vector<MountEntry> ReadMountTable();
 std::vector<std::string> FindFloppyDevices(const std::vector<MountEntry>& mounts,
                                            const std::string& sysBlock = "/sys/class/block",
                                            const std::string& devFolder = "/dev");
+
+// The mount table (`path`, /proc/self/mounts) held open, so that a change can
+// be waited for: the kernel marks the descriptor (an exceptional condition to
+// poll) at every mount and unmount until the table is read through again.
+class MountTableWatch {
+public:
+    explicit MountTableWatch(const std::string& path);
+    // -1 when the table could not be opened.
+    int fd() const { return m_fd.get(); }
+    // Reads the table to its end, which clears the mark.
+    void Clear();
+
+private:
+    Fd m_fd;
+};
 
 }  // namespace tunecrate

@@ -178,13 +178,13 @@ std::string BackupOutcome::Message(const std::string& source, const std::string&
     return text;
 }
 
-std::string RestoreImageProblem(const std::string& imagePath) {
+Result CheckRestoreImage(const std::string& imagePath) {
     ImageVolume image(imagePath, {}, ImageAccess::Glance);
     std::string problem = image.Problem();
     if (problem.empty() && image.FileBytes() != kImageBytes) {
         problem = Translated(texts::kImageHolds, {imagePath, std::to_string(image.FileBytes()), std::to_string(kImageBytes)});
     }
-    return problem.empty() ? problem : Translated(texts::kNotAFloppyImage, {imagePath, problem});
+    return problem.empty() ? Result{} : Result::Refused(Translated(texts::kNotAFloppyImage, {imagePath, problem}));
 }
 
 RestoreOutcome RestoreFloppy(const std::string& imagePath, const std::string& device,
@@ -192,8 +192,8 @@ RestoreOutcome RestoreFloppy(const std::string& imagePath, const std::string& de
                              const ImageStoreWrapper& wrap) {
     RestoreOutcome outcome;
     // The image first: nothing is written unless it is a floppy's whole.
-    if (std::string problem = RestoreImageProblem(imagePath); !problem.empty()) {
-        outcome.result = Result::Refused(std::move(problem));
+    if (Result checked = CheckRestoreImage(imagePath); !checked.ok()) {
+        outcome.result = std::move(checked);
         return outcome;
     }
     if (const std::optional<std::string> mountPoint = MountPointOf(device, mounts)) {
@@ -213,8 +213,8 @@ RestoreOutcome RestoreFloppy(const std::string& imagePath, const std::string& de
     }
     outcome.touched = true;
     outcome.writing = WriteWholeDisk(**disk, *bytes, progress);
-    if (!outcome.writing.failure.empty()) {
-        outcome.result = Result::FromErrno(EIO, Translated(texts::kCannotWrite, {device, outcome.writing.failure}));
+    if (!outcome.writing.flush.ok()) {
+        outcome.result = Result::FromErrno(EIO, Translated(texts::kCannotWrite, {device, outcome.writing.flush.reason}));
     }
     return outcome;
 }

@@ -44,9 +44,9 @@ struct RestoreOutcome {
     std::string Message(const std::string& imagePath, const std::string& device) const;
 };
 
-// Why the image file `imagePath` may not be written onto a floppy (it is no
-// 1.44 MB FAT12 floppy), naming it; empty when it may.
-std::string RestoreImageProblem(const std::string& imagePath);
+// Whether the image file `imagePath` may be written onto a floppy: Refused,
+// naming it, when it is no 1.44 MB FAT12 floppy.
+Result CheckRestoreImage(const std::string& imagePath);
 
 // Writes the image file `imagePath` over the whole floppy in the drive
 // `device`, then reads it all back and compares. Refuses a device that is

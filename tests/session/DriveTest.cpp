@@ -173,7 +173,7 @@ TEST_F(Drive, RestoreAsksThenUnmountsThroughTheServiceThenWritesAndReadsTheDiskA
     const std::string bad = songs.Item("Blues.B00"), asked = Translated(texts::kRestoreQuestion, {loop.path(), image.location()});
     struct Step { std::string image; QString refused; std::string calls; Strings told; };
     const std::vector<Step> steps = {
-        {bad, "", "", {RestoreImageProblem(bad)}},   // refused before anything
+        {bad, "", "", {CheckRestoreImage(bad).reason}},   // refused before anything
         {image.location(), "Unmount", kResolve + "; Unmount! block_devices",
          {asked, Translated(texts::kEjectUnmountFailed, {floppy.root(), kRefusal})}},
         {image.location(), "", kResolve + "; Unmount block_devices",
