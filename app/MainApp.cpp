@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QStyleFactory>
+#include <cerrno>
 #include <optional>
 
 #include "app/StateFile.h"
@@ -31,7 +32,11 @@ int MainApp::Run(int& argc, char** argv) {
     // The desktop's disk service, where it runs: it opens a drive's device for
     // a user outside the disk group, and unmounts and powers drives off.
     UDisks udisks(QDBusConnection::systemBus());
-    SetDeviceOpener([&udisks](const std::string& device, int flags) { return udisks.Open(device, flags); });
+    SetDeviceOpener([&udisks](const std::string& device, int flags) {
+        const Expected<int> fd = udisks.Open(device, flags);
+        if (!fd) errno = fd.error().error;
+        return fd ? *fd : -1;
+    });
     SessionOptions options = m_options;
     options.udisks = &udisks;
     MainDialog dialog(options, DesktopQuestions());

@@ -71,8 +71,8 @@ const PreparedFloppy& Floppy() {
 void BM_ReadCatalogue(benchmark::State& state) {
     tunecrate::FolderVolume volume(Floppy().root());
     for (auto _ : state) {
-        tunecrate::CatalogueReading reading = tunecrate::ReadCatalogue(&volume);
-        if (!reading.readable || reading.rows.size() != 5) {
+        tunecrate::Expected<tunecrate::CatalogueReading> reading = tunecrate::ReadCatalogue(&volume);
+        if (!reading || reading->rows.size() != 5) {
             state.SkipWithError("the prepared floppy did not read");
             break;
         }

@@ -105,7 +105,7 @@ void BM_DropOntoFloppy(benchmark::State& state, bool fromBig) {
     for (auto _ : state) {
         // The window's rows as a fresh reading shows them, or the drop refuses.
         state.PauseTiming();
-        std::vector<tunecrate::SlotRow> rows = tunecrate::ReadCatalogue(&floppy).rows;
+        std::vector<tunecrate::SlotRow> rows = tunecrate::ReadCatalogue(&floppy)->rows;
         state.ResumeTiming();
         tunecrate::DropContext context{&floppy, rows, prompter, false};
         tunecrate::DropOntoFloppyList(context, 0, payload);

@@ -64,8 +64,8 @@ const PreparedImage& Image() {
 void BM_OpenAndReadCatalogue(benchmark::State& state) {
     for (auto _ : state) {
         tunecrate::ImageVolume volume(Image().path());
-        tunecrate::CatalogueReading reading = tunecrate::ReadCatalogue(&volume);
-        if (!reading.readable || reading.rows.size() != 5) {
+        tunecrate::Expected<tunecrate::CatalogueReading> reading = tunecrate::ReadCatalogue(&volume);
+        if (!reading || reading->rows.size() != 5) {
             state.SkipWithError("the prepared image did not read");
             break;
         }
@@ -78,8 +78,8 @@ BENCHMARK(BM_OpenAndReadCatalogue);
 void BM_ReadCatalogueOfOpenImage(benchmark::State& state) {
     tunecrate::ImageVolume volume(Image().path());
     for (auto _ : state) {
-        tunecrate::CatalogueReading reading = tunecrate::ReadCatalogue(&volume);
-        if (!reading.readable) {
+        tunecrate::Expected<tunecrate::CatalogueReading> reading = tunecrate::ReadCatalogue(&volume);
+        if (!reading) {
             state.SkipWithError("the prepared image did not read");
             break;
         }

@@ -155,7 +155,7 @@ private:
         WriteImageFile(path, blank);
 
         tunecrate::ImageVolume volume(path, Unflushed);
-        if (!volume.Problem().empty()) Fail(volume.Problem());
+        if (!volume.Opened().ok()) Fail(volume.Opened().reason);
         std::vector<tunecrate::FileChange> songs;
         std::vector<tunecrate::SlotText> texts;
         for (int k = 0; k < made.songs; ++k) {
@@ -179,7 +179,7 @@ private:
             const MadeImage& made = m_made[i];
             const tunecrate::ShelfRow row = tunecrate::ReadShelfImage(m_folder, (*files)[i]);
             if ((*files)[i] != made.file || !row.usable() || row.songs != made.songs || row.titles != made.titles) {
-                Fail((*files)[i] + " does not read back as made: " + row.problem);
+                Fail((*files)[i] + " does not read back as made: " + row.condition.reason);
             }
         }
     }

@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <memory>
 
-#include "core/disk/BlockDevice.h"
 #include "core/disk/FileOps.h"
 #include "core/disk/FloppyVolume.h"
 #include "core/disk/FloppyFinder.h"
@@ -38,66 +37,17 @@ std::string ListField(const std::string& text, bool csv) {
     return plain;
 }
 
-// The floppies a path names: an image file, a floppy folder, or each image of a shelf folder.
-struct Floppies {
-    std::string folder;               // where the images are; the floppy folder itself otherwise
-    std::vector<ShelfEntry> images;   // in shelf order, odd entries too; empty for a floppy folder
-    bool floppyFolder = false;
-};
-
-Floppies FloppiesAt(const std::string& path) {
-    Floppies found;
-    if (IsBlockDevice(path)) {   // a drive's disk, read as the window reads it
-        found.folder = path;
-        found.floppyFolder = true;
-        return found;
-    }
-    if (!IsFolder(path)) {
-        const auto slash = path.find_last_of('/');
-        found.folder = slash == std::string::npos ? "." : path.substr(0, std::max<std::size_t>(slash, 1));
-        found.images = {ShelfEntry{slash == std::string::npos ? path : path.substr(slash + 1), {}}};
-        return found;
-    }
-    found.folder = path;
-    // A folder holding a catalogue or slot files is a floppy, whatever else it holds.
-    auto volume = OpenFloppyVolume(path);
-    bool floppy = volume->Exists(kTitlesFile);
-    for (int slot = 0; slot < kSlotCount && !floppy; ++slot) floppy = volume->Exists(SlotName(slot) + std::string(kSongExtension));
-    if (floppy) {
-        found.floppyFolder = true;
-    } else if (auto entries = ListShelfEntries(path)) {
-        found.images = std::move(*entries);
-    }
-    return found;
-}
-
-// Rows of the floppy or the images `path` names, as the shelf reads them.
-std::vector<std::pair<std::string, ShelfRow>> ReadRows(const std::string& path) {
-    std::vector<std::pair<std::string, ShelfRow>> rows;
-    const Floppies found = FloppiesAt(path);
-    if (found.floppyFolder) {
-        auto volume = OpenFloppyVolume(found.folder);
-        rows.emplace_back(found.folder, ReadShelfFloppy(*volume, found.folder));
-    }
-    // An entry that is no image file is shown with its reason and never opened.
-    for (const ShelfEntry& entry : found.images) {
-        rows.emplace_back(JoinPath(found.folder, entry.file),
-                          entry.IsImage() ? ReadShelfImage(found.folder, entry.file) : UnreadShelfRow(entry));
-    }
-    return rows;
-}
-
 int List(const CommandLine& line, std::ostream& out, std::ostream& err) {
     int status = 0;
     if (line.csv) out << "\xEF\xBB\xBF" << Translated(texts::kListCsvHeader) << "\r\n";
     const char* separator = line.csv ? "," : "\t";
     const char* end = line.csv ? "\r\n" : "\n";
     for (const std::string& path : line.paths) {
-        const auto rows = ReadRows(path);
+        const auto rows = ReadFloppiesAt(path);
         if (rows.empty()) err << "tunecrate: " << Translated(texts::kHoldsNoImages, {path}) << "\n";
         for (const auto& [where, row] : rows) {
             if (!row.usable()) {
-                err << "tunecrate: " << row.problem << "\n";
+                err << "tunecrate: " << row.condition.reason << "\n";
                 status = 1;
                 continue;
             }
@@ -116,7 +66,7 @@ int List(const CommandLine& line, std::ostream& out, std::ostream& err) {
 int Check(const CommandLine& line, std::ostream& out, std::ostream& err) {
     int status = 0;
     for (const std::string& path : line.paths) {
-        const auto rows = ReadRows(path);
+        const auto rows = ReadFloppiesAt(path);
         if (rows.empty()) {
             err << "tunecrate: " << Translated(texts::kHoldsNoImages, {path}) << "\n";
             status = 1;
@@ -124,8 +74,8 @@ int Check(const CommandLine& line, std::ostream& out, std::ostream& err) {
         // Every problem of an image on a line of its own, so a script can count them.
         for (const auto& [where, row] : rows) {
             for (const std::string& problem : row.damage) out << where << ": " << problem << "\n";
-            if (row.damage.empty()) out << where << ": " << (row.problem.empty() ? Translated(texts::kImageOk) : row.problem) << "\n";
-            if (!row.problem.empty()) status = 1;
+            if (row.damage.empty()) out << where << ": " << (row.condition.ok() ? Translated(texts::kImageOk) : row.condition.reason) << "\n";
+            if (!row.condition.ok()) status = 1;
         }
     }
     return status;
@@ -158,14 +108,14 @@ int Export(const CommandLine& line, std::ostream&, std::ostream& err) {
     }
     auto volume = OpenFloppyVolume(source);
     // Reading the floppy never writes to it, even where a catalogue file is missing.
-    CatalogueReading reading = ReadCatalogue(volume.get(), CatalogueRepair::Never);
-    if (!reading.readable) {
-        err << "tunecrate: " << (reading.failure.empty() ? UnreadableFloppyMessage(volume->Root()) : reading.failure) << "\n";
+    Expected<CatalogueReading> reading = ReadCatalogue(volume.get(), CatalogueRepair::Never);
+    if (!reading) {
+        err << "tunecrate: " << reading.error().reason << "\n";
         return 1;
     }
-    const SongsOnFloppy songs{volume.get(), SlotsWithSongs(reading.rows)};
+    const SongsOnFloppy songs{volume.get(), SlotsWithSongs(reading->rows)};
     DecliningPrompter prompter(&err);
-    DropContext context{volume.get(), reading.rows, prompter, false};
+    DropContext context{volume.get(), reading->rows, prompter, false};
     DropIntoFolder(context, folder, songs);
     return prompter.problems == 0 ? 0 : 1;
 }
@@ -195,7 +145,7 @@ int Import(const CommandLine& line, std::ostream& out, std::ostream& err) {
         for (const std::string& song : songs) err << "tunecrate: " << Translated(texts::kNotPlaced, {song, OneLine(reason)}) << "\n";
         if (!songs.empty()) status = 1;
     };
-    const Floppies found = IsFolder(target) ? FloppiesAt(target) : Floppies{};
+    const FloppiesAtPath found = IsFolder(target) ? FloppiesAt(target) : FloppiesAtPath{};
     const bool shelf = IsFolder(target) && !found.floppyFolder;
     std::vector<std::string> floppies;   // the places to fill, in order
     if (shelf) {
@@ -220,9 +170,9 @@ int Import(const CommandLine& line, std::ostream& out, std::ostream& err) {
             floppies.push_back(JoinPath(target, made.names[0]));
         }
         auto volume = OpenFloppyVolume(floppies[f]);
-        CatalogueReading reading = ReadCatalogue(volume.get());
-        if (!reading.readable) {
-            lastReason = reading.failure.empty() ? UnreadableFloppyMessage(volume->Root()) : reading.failure;
+        Expected<CatalogueReading> reading = ReadCatalogue(volume.get());
+        if (!reading) {
+            lastReason = reading.error().reason;
             // A shelf's last image that cannot be used: new images take the songs.
             if (shelf && f == 0 && floppies.size() == 1) continue;
             notPlaced(pending, lastReason);
@@ -230,14 +180,14 @@ int Import(const CommandLine& line, std::ostream& out, std::ostream& err) {
         }
         // As many songs as the image has free slots; the rest wait for the next image.
         const auto free = static_cast<std::size_t>(std::count_if(
-            reading.rows.begin(), reading.rows.end(), [](const SlotRow& r) { return r.state == SlotState::EmptySlot; }));
+            reading->rows.begin(), reading->rows.end(), [](const SlotRow& r) { return r.state == SlotState::EmptySlot; }));
         lastReason = Translated(texts::kNoFreeSlot, {volume->Root()});
         if (free == 0) continue;
         const std::vector<std::string> batch(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(std::min(free, pending.size())));
         std::vector<std::string> left;   // songs for the next image, in their order
         SongsOnHardDisk songs;
         for (const std::string& song : batch) songs.songs.push_back(SplitHardDiskItem(song));
-        DropContext context{volume.get(), reading.rows, prompter, false};
+        DropContext context{volume.get(), reading->rows, prompter, false};
         const std::vector<SongPlace> places = DropIntoFreeSlots(context, songs).places;
         for (const SongPlace& place : places) {
             if (place.slot >= 0) {
@@ -324,14 +274,12 @@ int Eject(const CommandLine& line, std::ostream& out, std::ostream& err) {
     const std::vector<MountEntry> mounts = ReadMountTable();
     std::string floppy = line.paths.empty() ? std::string() : line.paths[0];
     if (floppy.empty()) {
-        if (auto found = FindFloppy(mounts)) {
-            floppy = *found;
-        } else if (const std::vector<std::string> devices = FindFloppyDevices(mounts); !devices.empty()) {
-            floppy = devices.back();
-        } else {
+        const auto found = FindFloppyLocation(mounts, [](const std::vector<MountEntry>& m) { return FindFloppyDevices(m); });
+        if (!found) {
             err << "tunecrate: " << Translated(texts::kNoFloppyDrive) << "\n";
             return 1;
         }
+        floppy = found->location;
     }
     // DBUS_SYSTEM_BUS_ADDRESS can point it elsewhere, as for every D-Bus program.
     UDisks udisks(QDBusConnection::systemBus());
@@ -343,9 +291,9 @@ int Eject(const CommandLine& line, std::ostream& out, std::ostream& err) {
 }  // namespace
 
 int MakeNewFloppy(const std::string& path, std::ostream& err) {
-    const std::string failure = NewFloppyFailure(path, CreateSongFloppyImage(path));
-    if (failure.empty()) return 0;
-    err << "tunecrate: " << failure << "\n";
+    const Result made = NewFloppyResult(path, CreateSongFloppyImage(path));
+    if (made.ok()) return 0;
+    err << "tunecrate: " << made.reason << "\n";
     return 1;
 }
 

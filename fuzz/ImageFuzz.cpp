@@ -117,7 +117,7 @@ void RemoveAndCheck(ImageVolume& volume, std::string_view name) {
 // Returns the song.nam it wrote, for a check after the image is closed.
 std::optional<std::string> UseImage(ImageVolume& volume) {
     (void)volume.Space();
-    CatalogueReading reading = ReadCatalogue(&volume);
+    Expected<CatalogueReading> reading = ReadCatalogue(&volume);
 
     std::vector<std::string> names = {std::string(kTitlesFile), std::string(kCommentsFile)};
     for (int slot = 0; slot < kSlotCount; ++slot) {
@@ -131,11 +131,11 @@ std::optional<std::string> UseImage(ImageVolume& volume) {
 
     // Rewriting the catalogue over files that exist is what every edit does.
     std::optional<std::string> titles;
-    if (reading.readable) {
-        if (std::string bytes = TitlesFileBytes(reading.rows); WriteAndCheck(volume, kTitlesFile, bytes)) {
+    if (reading) {
+        if (std::string bytes = TitlesFileBytes(reading->rows); WriteAndCheck(volume, kTitlesFile, bytes)) {
             titles = std::move(bytes);
         }
-        WriteAndCheck(volume, kCommentsFile, CommentsFileBytes(reading.rows));
+        WriteAndCheck(volume, kCommentsFile, CommentsFileBytes(reading->rows));
     }
 
     // A song copied off the floppy and back into another slot, as drops do.
@@ -160,7 +160,7 @@ std::optional<std::string> UseImage(ImageVolume& volume) {
 }
 
 void CheckRefused(ImageVolume& volume, std::string_view head, std::size_t length) {
-    Require(!ReadCatalogue(&volume).readable, "a refused image has a catalogue");
+    Require(!ReadCatalogue(&volume), "a refused image has a catalogue");
     Require(!volume.WriteFile(kProbeFile, "x").ok(), "a refused image takes a write");
     (void)volume.Remove(kProbeFile);
     Require(ImageHolds(head, length), "a refused image was changed");
@@ -188,7 +188,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::optional<std::string> titles;
     {
         ImageVolume volume(g_imagePath);
-        if (!volume.Problem().empty()) {
+        if (!volume.Opened().ok()) {
             Require(!row.usable(), "the shelf uses an image the program refuses");
             CheckRefused(volume, head, length);
             return 0;
@@ -203,7 +203,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // What was reported written must be in the file, not only in memory.
     ImageVolume reopened(g_imagePath);
     if (titles) {
-        Require(reopened.Problem().empty(), "an image the program wrote is refused");
+        Require(reopened.Opened().ok(), "an image the program wrote is refused");
         Require(reopened.ReadFile(kTitlesFile, kReadLimit) == titles, "song.nam differs after the image is closed");
     }
     for (const auto& [name, bytes] : untouched)

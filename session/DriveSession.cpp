@@ -19,9 +19,9 @@ DriveSession::DriveSession(const Session& session, std::function<std::vector<Mou
     connect(&m_copy, &BackgroundTask::progressed, this, &DriveSession::diskCopyProgress);
 }
 
-std::string DriveSession::DriveOrRefuse() {
+Expected<std::string> DriveSession::ShownDrive() const {
     std::string drive = m_session.FloppyDrive();
-    if (drive.empty()) TellFailure(Translated(texts::kNotAFloppyDrive, {m_session.FloppyRoot()}));
+    if (drive.empty()) return Result::Refused(Translated(texts::kNotAFloppyDrive, {m_session.FloppyRoot()}));
     return drive;
 }
 
@@ -36,8 +36,9 @@ void DriveSession::TellFailure(const std::string& text) {
 
 void DriveSession::SaveFloppyToImage(const std::string& imagePath) {
     if (imagePath.empty() || Copying()) return;
-    const std::string drive = DriveOrRefuse();
-    if (drive.empty()) return;
+    const Expected<std::string> shown = ShownDrive();
+    if (!shown) return TellFailure(shown.error().reason);
+    const std::string drive = *shown;
     const std::vector<MountEntry> mounts = m_mountTable();
     auto outcome = std::make_shared<BackupOutcome>();
     m_copy.Start(
@@ -56,8 +57,9 @@ void DriveSession::SaveFloppyToImage(const std::string& imagePath) {
 
 void DriveSession::WriteImageToFloppy(const std::string& imagePath) {
     if (imagePath.empty() || Copying()) return;
-    const std::string drive = DriveOrRefuse();
-    if (drive.empty()) return;
+    const Expected<std::string> shown = ShownDrive();
+    if (!shown) return TellFailure(shown.error().reason);
+    const std::string drive = *shown;
     std::vector<MountEntry> mounts = m_mountTable();
     const std::string device = DriveAt(drive, mounts).value_or(DrivePlace{drive, {}}).device;
     // Before the question and before a mounted floppy is let go: an image
@@ -92,8 +94,9 @@ void DriveSession::WriteImageToFloppy(const std::string& imagePath) {
 
 void DriveSession::EjectFloppy() {
     if (Copying()) return;
-    const std::string drive = DriveOrRefuse();
-    if (drive.empty()) return;
+    const Expected<std::string> shown = ShownDrive();
+    if (!shown) return TellFailure(shown.error().reason);
+    const std::string drive = *shown;
     const Result ejected = tunecrate::EjectFloppy(drive, m_mountTable(), m_udisks);
     TellOutcome(ejected.ok(), ejected.reason);
     emit diskChanged();

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/Result.h"
 #include "core/disk/FloppyFinder.h"
 #include "core/songs/Prompter.h"
 #include "session/BackgroundTask.h"
@@ -50,8 +51,8 @@ signals:
     void diskChanged();
 
 private:
-    // The drive, or empty after telling the user that the window shows none.
-    std::string DriveOrRefuse();
+    // The drive the window shows; refused when it shows none.
+    Expected<std::string> ShownDrive() const;
     void TellOutcome(bool clean, const std::string& text);
     void TellFailure(const std::string& text);
 

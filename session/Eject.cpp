@@ -12,9 +12,8 @@ Result UnmountFloppy(const std::string& device, const std::string& mountPoint, c
                      const UDisks& udisks) {
     // First whatever the system still holds for the disk.
     FlushMountedFolder(mountPoint);
-    QString error;
-    if (!udisks.Unmount(DeviceMountedAt(mountPoint, mounts).value_or(device), &error)) {
-        return Result{Status::Failed, 0, Translated(texts::kEjectUnmountFailed, {mountPoint, error.toStdString()})};
+    if (Result unmounted = udisks.Unmount(DeviceMountedAt(mountPoint, mounts).value_or(device)); !unmounted.ok()) {
+        return Result{Status::Failed, 0, Translated(texts::kEjectUnmountFailed, {mountPoint, unmounted.reason})};
     }
     return {};
 }
@@ -39,9 +38,9 @@ Result EjectFloppy(const std::string& location, const std::vector<MountEntry>& m
         FlushDevice(device);
     }
     // Unmounted and flushed: the disk is safe even when the drive stays on.
-    QString error;
-    return Result::Notice(udisks->PowerOff(device, &error) ? Translated(texts::kEjectDone, {device})
-                                                           : Translated(texts::kEjectNoPowerOff, {device, error.toStdString()}));
+    const Result poweredOff = udisks->PowerOff(device);
+    return Result::Notice(poweredOff.ok() ? Translated(texts::kEjectDone, {device})
+                                          : Translated(texts::kEjectNoPowerOff, {device, poweredOff.reason}));
 }
 
 }  // namespace tunecrate

@@ -87,13 +87,11 @@ void Session::LocateFloppy() {
         const bool image = IsFloppyImageFile(m_floppyLocation) || IsBlockDevice(m_floppyLocation);
         if (!image && (m_floppyLocation.empty() || m_floppyLocation.back() != '/')) m_floppyLocation += '/';
         m_floppyRoot = image ? m_floppyLocation + "/" : m_floppyLocation;
-    } else if (auto found = FindFloppy(mounts)) {
+    } else if (auto found = FindFloppyLocation(mounts, m_options.floppyDevices)) {
         // Without a floppy now the former one is kept, as after a disk change.
-        m_floppyRoot = m_floppyLocation = *found;
-    } else if (const std::vector<std::string> devices = m_options.floppyDevices(mounts); !devices.empty()) {
-        // A disk nobody mounted: used through its device, as an image is.
-        m_floppyLocation = devices.back();
-        m_floppyRoot = m_floppyLocation + "/";
+        // A disk nobody mounted is used through its device, as an image is.
+        m_floppyLocation = found->location;
+        m_floppyRoot = found->device ? m_floppyLocation + "/" : m_floppyLocation;
     }
     m_topFolders = TopLevelFolders(mounts, m_options.home, m_floppyRoot);
 }
@@ -103,27 +101,19 @@ std::unique_ptr<FloppyVolume> Session::OpenFloppy() const {
     return OpenFloppyVolume(m_floppyLocation);
 }
 
-CatalogueReading Session::ReadSlotRows() {
-    CatalogueReading reading;
-    {
-        // Closed again at once: an image stays locked while it is open.
-        auto volume = OpenFloppy();
-        reading = ReadCatalogue(volume.get());
-    }
-    m_slotRows = reading.rows;
-    m_freePercent = reading.FreePercent;
-    m_freeBytes = reading.FreeBytes;
-    return reading;
+Result Session::ReadSlotRows() {
+    // Closed again at once: an image stays locked while it is open.
+    const Expected<CatalogueReading> reading = ReadCatalogue(OpenFloppy().get());
+    m_slotRows = reading ? reading->rows : std::vector<SlotRow>{};
+    m_freePercent = reading ? reading->FreePercent : -1;
+    m_freeBytes = reading ? reading->FreeBytes : 0;
+    return reading.error();
 }
 
 void Session::ReadFloppy(bool showError) {
-    const CatalogueReading reading = ReadSlotRows();
+    const Result read = ReadSlotRows();
     emit floppyChanged();
-    if (!reading.readable && showError) {
-        std::string text = UnreadableFloppyMessage(m_floppyRoot);
-        if (!reading.failure.empty()) text += "\n\n" + reading.failure;
-        ShowFailure(Place::Window, text);
-    }
+    if (!read.ok() && showError) ShowFailure(Place::Window, UnreadableFloppyNotice(read, m_floppyRoot));
 }
 
 bool Session::SlotHoldsSong(int slot) const {
@@ -420,13 +410,10 @@ void Session::MakeFolder(const std::string& parent) {
     emit folderToSelect(NewFolderPath(parent));
 }
 
-bool Session::RenameFolder(const std::string& folder, const std::string& newName) {
+Result Session::RenameFolder(const std::string& folder, const std::string& newName) {
     const Result renamed = tunecrate::RenameFolder(folder, newName);
-    if (!renamed.ok()) {
-        ShowFailure(Place::FolderTree, renamed.reason);
-        return false;
-    }
-    return !newName.empty();
+    if (!renamed.ok()) ShowFailure(Place::FolderTree, renamed.reason);
+    return renamed;
 }
 
 void Session::DeleteFolder(const std::string& folder) {

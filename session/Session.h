@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "core/Result.h"
 #include "core/disk/BlockDevice.h"
 #include "core/disk/FloppyFinder.h"
 #include "core/songs/HardDiskSongs.h"
@@ -24,7 +25,6 @@ class DriveSession;
 class FloppyVolume;
 class HeldTempFolder;
 class UDisks;
-struct CatalogueReading;
 struct DropContext;
 struct DropResult;
 struct TypedText;
@@ -37,8 +37,7 @@ struct SessionOptions {
     std::optional<std::string> shelf;    // --shelf: the folder the shelf window opens on at the start
     std::function<std::vector<MountEntry>()> mountTable = ReadMountTable;
     // Unmounted 1.44 MB removable disks, when no mounted floppy is found.
-    std::function<std::vector<std::string>(const std::vector<MountEntry>&)> floppyDevices =
-        [](const std::vector<MountEntry>& mounts) { return FindFloppyDevices(mounts); };
+    FloppyDeviceFinder floppyDevices = [](const std::vector<MountEntry>& mounts) { return FindFloppyDevices(mounts); };
     // The desktop's disk service, for ejecting and unmounting; none in most tests.
     const UDisks* udisks = nullptr;
 };
@@ -117,8 +116,8 @@ public:
     void DropOntoHardDiskList(bool move, const SongSource& songs);
     void DropIntoFolder(const std::string& folder, bool move, const SongSource& songs);
     void MakeFolder(const std::string& parent);
-    // True when the folder now has the new name.
-    bool RenameFolder(const std::string& folder, const std::string& newName);
+    // How the rename ended (a failure has been shown); an empty name renames nothing.
+    Result RenameFolder(const std::string& folder, const std::string& newName);
     void DeleteFolder(const std::string& folder);
     // Stops the running drop before its next song.
     void CancelDrop();
@@ -143,7 +142,8 @@ private:
     class MountChangeHold;
     std::unique_ptr<FloppyVolume> OpenFloppy() const;
     void LocateFloppy();
-    CatalogueReading ReadSlotRows();
+    // Ok, or why the floppy could not be read (its rows are then none).
+    Result ReadSlotRows();
     void ReadFloppy(bool showError);
     void RefreshSongs();
     void EditSlot(int slot, int column, const TypedText& typed, const QString& shown);

@@ -102,7 +102,7 @@ void ShelfSession::StartReading(std::vector<int> rows) {
     m_reading.Start([this, generation, folder = m_folder, work = std::move(work)](BackgroundTask& task) {
         for (const auto& [row, entry] : work) {
             if (task.CancelAsked()) return;
-            ShelfRow read = entry.IsImage() ? ReadShelfImage(folder, entry.file) : UnreadShelfRow(entry);
+            ShelfRow read = ReadShelfEntry(folder, entry);
             QMetaObject::invokeMethod(this, [this, generation, row, read = std::move(read)] { TakeRow(generation, row, read); },
                                       Qt::QueuedConnection);
         }
@@ -134,12 +134,12 @@ void ShelfSession::MakeImages(int count) {
     Relist();
 }
 
-bool ShelfSession::LabelImage(int row, const QString& label) {
-    if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size()) return false;
+Result ShelfSession::LabelImage(int row, const QString& label) {
+    if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size()) return Result::FromErrno(ENOENT);
     const LabelledName labelled = LabelShelfImage(m_folder, m_rows[static_cast<std::size_t>(row)].file, label.toStdString());
     if (!labelled.result.ok()) {
         ShowFailure(labelled.result.reason);
-        return false;
+        return labelled.result;
     }
     if (!labelled.ascii) {
         m_prompter().ShowMessage(tr("イメージの名前を「%1」にしました。\nフロッピーエミュレーターの表示には英数字しか出ません。")
@@ -149,7 +149,7 @@ bool ShelfSession::LabelImage(int row, const QString& label) {
     }
     Relist();
     emit imagesChanged();
-    return true;
+    return labelled.result;
 }
 
 void ShelfSession::DropOnto(int row, bool move, const SongSource& songs) {
@@ -165,9 +165,9 @@ void ShelfSession::DropOnto(int row, bool move, const SongSource& songs) {
     {
         WaitCursor wait;
         auto volume = OpenFloppyVolume(PathOf(row));
-        CatalogueReading reading = ReadCatalogue(volume.get());
-        if (!reading.readable) {
-            ShowFailure(reading.failure.empty() ? UnreadableFloppyMessage(volume->Root()) : reading.failure);
+        Expected<CatalogueReading> reading = ReadCatalogue(volume.get());
+        if (!reading) {
+            ShowFailure(reading.error().reason);
             return;
         }
         // An image is opened once: a drop from the image onto its own row reads and writes the one volume.
@@ -176,7 +176,7 @@ void ShelfSession::DropOnto(int row, bool move, const SongSource& songs) {
         if (fromFloppy) {
             source = SameFile(sourceAt, PathOf(row)) ? volume.get() : (other = OpenFloppyVolume(sourceAt)).get();
         }
-        DropContext context{volume.get(), reading.rows, m_prompter(), move};
+        DropContext context{volume.get(), reading->rows, m_prompter(), move};
         SongSource from = songs;
         if (auto* fromSlots = std::get_if<SongsOnFloppy>(&from)) fromSlots->volume = source;
         DropIntoFreeSlots(context, from);
@@ -185,10 +185,13 @@ void ShelfSession::DropOnto(int row, bool move, const SongSource& songs) {
     emit imagesChanged();
 }
 
-bool ShelfSession::SaveList(const std::string& path, bool csv) {
-    const Result written = WriteFileBytes(path, csv ? ShelfCsv(m_rows) : ShelfText(m_rows));
-    if (!written.ok()) ShowFailure(Translated(texts::kCannotWrite, {path, written.reason}));
-    return written.ok();
+Result ShelfSession::SaveList(const std::string& path, bool csv) {
+    Result written = WriteFileBytes(path, csv ? ShelfCsv(m_rows) : ShelfText(m_rows));
+    if (!written.ok()) {
+        written.reason = Translated(texts::kCannotWrite, {path, written.reason});
+        ShowFailure(written.reason);
+    }
+    return written;
 }
 
 void ShelfSession::ShowFailure(const std::string& text) {

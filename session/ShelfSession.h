@@ -45,11 +45,12 @@ public:
     void OpenFolder(const std::string& folder);
     void Reload();
     void MakeImages(int count);
-    // True when the image now carries the label.
-    bool LabelImage(int row, const QString& label);
+    // How labelling ended (a failure has been shown).
+    Result LabelImage(int row, const QString& label);
     // Songs of the hard disk or of the main window's floppy dropped on a row: into that image's free slots.
     void DropOnto(int row, bool move, const SongSource& songs);
-    bool SaveList(const std::string& path, bool csv);
+    // How writing the list ended (a failure has been shown).
+    Result SaveList(const std::string& path, bool csv);
 
 signals:
     void rowsReset();          // a new listing: every row anew, most not read yet

@@ -48,11 +48,14 @@ QDBusMessage Call(const QDBusConnection& bus, const QString& object, const QStri
     return bus.call(message, QDBus::Block, kCallTimeoutMs);
 }
 
-bool Failed(const QDBusMessage& reply, QString* error) {
-    if (reply.type() != QDBusMessage::ErrorMessage) return false;
-    if (error != nullptr) *error = reply.errorMessage().isEmpty() ? reply.errorName() : reply.errorMessage();
-    return true;
+// Ok, or the service's refusal with its reason.
+Result Answered(const QDBusMessage& reply) {
+    if (reply.type() != QDBusMessage::ErrorMessage) return {};
+    const QString reason = reply.errorMessage().isEmpty() ? reply.errorName() : reply.errorMessage();
+    return Result{Status::Failed, EACCES, reason.toStdString()};
 }
+
+Result NotFound(std::string reason) { return Result{Status::Failed, ENOENT, std::move(reason)}; }
 
 }  // namespace
 
@@ -77,78 +80,65 @@ bool UDisks::Available() const {
     return activatable.isValid() && activatable.value().contains(kService);
 }
 
-QString UDisks::BlockObject(const std::string& device, QString* error) const {
-    if (!Available()) {
-        if (error != nullptr) *error = QString::fromStdString(Translated(texts::kUdisksNotRunning));
-        return {};
-    }
+Expected<QString> UDisks::BlockObject(const std::string& device) const {
+    if (!Available()) return NotFound(Translated(texts::kUdisksNotRunning));
     const QVariantMap wanted{{QStringLiteral("path"), QString::fromStdString(device)}};
     const QDBusMessage reply = Call(m_bus, kRoot + QStringLiteral("/Manager"), QStringLiteral("org.freedesktop.UDisks2.Manager"),
                                     QStringLiteral("ResolveDevice"), {wanted, QVariantMap()});
     if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
         const auto objects = qdbus_cast<QList<QDBusObjectPath>>(reply.arguments().constFirst());
         if (!objects.isEmpty()) return objects.constFirst().path();
-        if (error != nullptr) *error = QString::fromStdString(Translated(texts::kUdisksUnknownDevice, {device}));
-        return {};
+        return NotFound(Translated(texts::kUdisksUnknownDevice, {device}));
     }
     // Services older than the resolving call: their names follow the kernel's.
     return BlockPathFor(device);
 }
 
-int UDisks::Open(const std::string& device, int flags, QString* error) const {
-    const QString object = BlockObject(device, error);
-    if (object.isEmpty()) {
-        errno = ENOENT;
-        return -1;
-    }
+Expected<int> UDisks::Open(const std::string& device, int flags) const {
+    const Expected<QString> object = BlockObject(device);
+    if (!object) return object.error();
     const int access = flags & O_ACCMODE;
     const int extra = flags & (O_EXCL | O_DIRECT | O_SYNC);
     QDBusMessage reply;
     if (access == O_RDONLY && (flags & O_EXCL) != 0) {
         // The call made for reading a whole disk: read-only and exclusive.
-        reply = Call(m_bus, object, kBlock, QStringLiteral("OpenForBackup"), {QVariantMap()});
+        reply = Call(m_bus, *object, kBlock, QStringLiteral("OpenForBackup"), {QVariantMap()});
     } else {
         const QString mode = access == O_RDONLY ? QStringLiteral("r") : access == O_WRONLY ? QStringLiteral("w") : QStringLiteral("rw");
-        reply = Call(m_bus, object, kBlock, QStringLiteral("OpenDevice"),
+        reply = Call(m_bus, *object, kBlock, QStringLiteral("OpenDevice"),
                      {mode, QVariantMap{{QStringLiteral("flags"), extra}}});
     }
-    if (Failed(reply, error) || reply.arguments().isEmpty()) {
-        errno = EACCES;
-        return -1;
-    }
+    if (Result answered = Answered(reply); !answered.ok()) return answered;
+    const Result noDescriptor{Status::Failed, EACCES, Translated(texts::kUdisksNoDescriptor)};
+    if (reply.arguments().isEmpty()) return noDescriptor;
     const auto descriptor = qdbus_cast<QDBusUnixFileDescriptor>(reply.arguments().constFirst());
     // The message owns its descriptor; ours is a copy that outlives it.
     const int fd = descriptor.isValid() ? ::fcntl(descriptor.fileDescriptor(), F_DUPFD_CLOEXEC, 0) : -1;
-    if (fd < 0) {
-        if (error != nullptr) *error = QString::fromStdString(Translated(texts::kUdisksNoDescriptor));
-        errno = EACCES;
-    }
+    if (fd < 0) return noDescriptor;
     return fd;
 }
 
-bool UDisks::Unmount(const std::string& device, QString* error) const {
-    const QString object = BlockObject(device, error);
-    if (object.isEmpty()) return false;
-    return !Failed(Call(m_bus, object, QStringLiteral("org.freedesktop.UDisks2.Filesystem"), QStringLiteral("Unmount"),
-                        {QVariantMap()}),
-                   error);
+Result UDisks::Unmount(const std::string& device) const {
+    const Expected<QString> object = BlockObject(device);
+    if (!object) return object.error();
+    return Answered(Call(m_bus, *object, QStringLiteral("org.freedesktop.UDisks2.Filesystem"), QStringLiteral("Unmount"),
+                         {QVariantMap()}));
 }
 
-bool UDisks::PowerOff(const std::string& device, QString* error) const {
-    const QString object = BlockObject(device, error);
-    if (object.isEmpty()) return false;
-    const QDBusMessage property = Call(m_bus, object, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
+Result UDisks::PowerOff(const std::string& device) const {
+    const Expected<QString> object = BlockObject(device);
+    if (!object) return object.error();
+    const QDBusMessage property = Call(m_bus, *object, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
                                        {kBlock, QStringLiteral("Drive")});
-    if (Failed(property, error) || property.arguments().isEmpty()) return false;
-    const QDBusObjectPath drive =
-        qdbus_cast<QDBusObjectPath>(property.arguments().constFirst().value<QDBusVariant>().variant());
+    if (Result answered = Answered(property); !answered.ok()) return answered;
+    const QDBusObjectPath drive = property.arguments().isEmpty()
+                                      ? QDBusObjectPath()
+                                      : qdbus_cast<QDBusObjectPath>(property.arguments().constFirst().value<QDBusVariant>().variant());
     if (drive.path().isEmpty() || drive.path() == QStringLiteral("/")) {
-        if (error != nullptr) *error = QString::fromStdString(Translated(texts::kUdisksNoDrive, {device}));
-        return false;
+        return NotFound(Translated(texts::kUdisksNoDrive, {device}));
     }
-    return !Failed(Call(m_bus, drive.path(), QStringLiteral("org.freedesktop.UDisks2.Drive"), QStringLiteral("PowerOff"),
-                        {QVariantMap()}),
-                   error);
+    return Answered(Call(m_bus, drive.path(), QStringLiteral("org.freedesktop.UDisks2.Drive"), QStringLiteral("PowerOff"),
+                         {QVariantMap()}));
 }
 
 }  // namespace tunecrate

@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+#include "core/Result.h"
+
 namespace tunecrate {
 
 // The desktop's disk service (udisks2) over D-Bus: it opens a drive's device
@@ -22,13 +24,14 @@ public:
     // The service is on the bus, or the bus can start it.
     bool Available() const;
     // An open descriptor of `device` (open(2) access mode and O_EXCL /
-    // O_DIRECT / O_SYNC in `flags`), which the caller owns; -1 with `error`
-    // set when the service is absent or refuses.
-    int Open(const std::string& device, int flags, QString* error = nullptr) const;
+    // O_DIRECT / O_SYNC in `flags`), which the caller owns. Failed, with the
+    // service's reason and the errno it stands for, when the service is
+    // absent or refuses.
+    Expected<int> Open(const std::string& device, int flags) const;
     // Unmounts the file system of `device` (the mounted disk or partition).
-    bool Unmount(const std::string& device, QString* error) const;
+    Result Unmount(const std::string& device) const;
     // Powers off the drive that holds `device`, so the disk can be taken out.
-    bool PowerOff(const std::string& device, QString* error) const;
+    Result PowerOff(const std::string& device) const;
 
 signals:
     // A drive, a disk or a file system came, went or changed.
@@ -38,8 +41,8 @@ private slots:
     void OnSignal();
 
 private:
-    // The service's object for the block device, or empty (with `error`).
-    QString BlockObject(const std::string& device, QString* error) const;
+    // The service's object for the block device.
+    Expected<QString> BlockObject(const std::string& device) const;
 
     QDBusConnection m_bus;
 };

@@ -273,7 +273,7 @@ void FolderTree::mousePressEvent(QMouseEvent* event) {
 void FolderTree::RenameFolderFromEdit(QTreeWidgetItem* item, const QString& newText) {
     if (item == nullptr || item->parent() == nullptr) return;
     const std::string newName = Bytes(newText);
-    if (m_session.RenameFolder(ItemPath(item), newName)) {
+    if (m_session.RenameFolder(ItemPath(item), newName).ok() && !newName.empty()) {
         item->setText(0, newText);
         item->setData(0, kNameRole, QByteArray::fromStdString(newName));
     }

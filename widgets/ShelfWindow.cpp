@@ -154,7 +154,7 @@ void ShelfWindow::ShowRow(int row) {
     item->setData(SongsColumn, kSortRole, shown.songs);
     item->setText(FreeColumn, read && shown.usable() ? QString::number(shown.freeBytes / 1024) : QString());
     item->setData(FreeColumn, kSortRole, static_cast<qlonglong>(shown.usable() ? shown.freeBytes : -1));
-    item->setText(StateColumn, !read ? tr("読み込み中...") : QString::fromStdString(shown.problem));
+    item->setText(StateColumn, !read ? tr("読み込み中...") : QString::fromStdString(shown.condition.reason));
     item->setToolTip(StateColumn, item->text(StateColumn));
     QFont font = item->font(FileColumn);
     font.setBold(m_session.PathOf(row) == m_shown);

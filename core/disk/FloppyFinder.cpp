@@ -72,6 +72,13 @@ std::optional<std::string> FindFloppy(const std::vector<MountEntry>& mounts) {
     return found;
 }
 
+std::optional<FoundFloppy> FindFloppyLocation(const std::vector<MountEntry>& mounts, const FloppyDeviceFinder& devices) {
+    if (auto found = FindFloppy(mounts)) return FoundFloppy{std::move(*found), false};
+    const std::vector<std::string> unmounted = devices(mounts);
+    if (unmounted.empty()) return std::nullopt;
+    return FoundFloppy{unmounted.back(), true};
+}
+
 std::vector<MountEntry> ParseMountTable(const std::string& text) {
     std::vector<MountEntry> mounts;
     std::istringstream lines(text);

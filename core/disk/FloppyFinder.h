@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -40,6 +41,18 @@ std::vector<MountEntry> ReadMountTable();
 std::vector<std::string> FindFloppyDevices(const std::vector<MountEntry>& mounts,
                                            const std::string& sysBlock = "/sys/class/block",
                                            const std::string& devFolder = "/dev");
+
+// Finds the unmounted floppy disks, as FindFloppyDevices does.
+using FloppyDeviceFinder = std::function<std::vector<std::string>(const std::vector<MountEntry>&)>;
+
+// The floppy used when none is named.
+struct FoundFloppy {
+    std::string location;   // a mounted floppy's folder with a final "/", or a device
+    bool device = false;    // a disk that nobody mounted, used through its device
+};
+// The mounted floppy (FindFloppy), else the last unmounted floppy disk that
+// `devices` finds (asked only then); nullopt when there is neither.
+std::optional<FoundFloppy> FindFloppyLocation(const std::vector<MountEntry>& mounts, const FloppyDeviceFinder& devices);
 
 // The mount table (`path`, /proc/self/mounts) held open, so that a change can
 // be waited for: the kernel marks the descriptor (an exceptional condition to

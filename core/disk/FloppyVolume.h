@@ -73,8 +73,9 @@ public:
     virtual Result CheckChange(const std::vector<std::string>& names) const;
     // Makes everything written so far durable, so the disk can be taken out.
     virtual void Flush() = 0;
-    // Why this floppy cannot be used at all (naming it); empty when it can.
-    virtual std::string Problem() const { return {}; }
+    // How opening the floppy ended: Ok when it can be used, else why it
+    // cannot be used at all (naming it).
+    virtual Result Opened() const { return {}; }
 };
 
 // The floppy at `location`: an image file or a drive's block device used

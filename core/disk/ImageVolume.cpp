@@ -171,7 +171,7 @@ ImageVolume::ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap, I
     how.nonBlocking = true;
     Expected<OpenDisk> opened = OpenDiskAt(m_imagePath, how);
     if (!opened) {
-        m_problem = opened.error().reason;
+        m_opened = opened.error();
         return;
     }
     const bool device = opened->device;
@@ -181,34 +181,37 @@ ImageVolume::ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap, I
     file->store = std::move(opened->store);
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISBLK(st.st_mode))) {
-        m_problem = Translated(texts::kNotImageFile, {m_imagePath});
+        m_opened = Result::Refused(Translated(texts::kNotImageFile, {m_imagePath}));
         return;
     }
     const std::optional<std::uint64_t> openSize = opened->bytes;
     // Another program writing the image at the same time would corrupt it.
     const bool locked = glance ? ::flock(fd, LOCK_SH | LOCK_NB) == 0 : LockWaiting(fd, !file->readOnly);
     if (!locked) {
-        m_problem = errno == EWOULDBLOCK ? Translated(texts::kImageInUse, {m_imagePath})
-                                         : Translated(texts::kCannotLock, {m_imagePath, Result::FromErrno(errno).reason});
+        const int error = errno;
+        m_opened = Result::FromErrno(error, error == EWOULDBLOCK
+                                                ? Translated(texts::kImageInUse, {m_imagePath})
+                                                : Translated(texts::kCannotLock, {m_imagePath, Result::FromErrno(error).reason}));
         return;
     }
     m_fileBytes = *openSize;
     if (wrap) file->store = wrap(std::move(file->store));
     // An image file may carry a tail; a disk is a floppy only at its exact size.
     if (*openSize < kImageBytes || (device && *openSize != kImageBytes)) {
-        m_problem = Translated(texts::kNotFloppyImageBecause,
-                               {m_imagePath, Translated(texts::kImageSizeWrong, {std::to_string(*openSize), std::to_string(kImageBytes)})});
+        m_opened = Result::Refused(Translated(
+            texts::kNotFloppyImageBecause,
+            {m_imagePath, Translated(texts::kImageSizeWrong, {std::to_string(*openSize), std::to_string(kImageBytes)})}));
         return;
     }
     std::string boot(kImageSectorBytes, '\0');
     if (!file->store->Read(0, boot.data(), boot.size())) {
-        m_problem = Translated(texts::kCannotRead, {m_imagePath, Result::FromErrno(errno).reason});
+        m_opened = ReadFailure();
         return;
     }
     std::string reason;
     auto parsed = FatImage::Parse(boot, &reason);
     if (!parsed) {
-        m_problem = Translated(texts::kNotFloppyImageBecause, {m_imagePath, reason});
+        m_opened = Result::Refused(Translated(texts::kNotFloppyImageBecause, {m_imagePath, reason}));
         return;
     }
     file->fat = std::move(*parsed);
@@ -236,11 +239,11 @@ ImageVolume::ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap, I
                    read(fat.RootOffset(), rootBytes, file->rootOnDisk);
     }
     if (!readable) {
-        m_problem = Translated(texts::kCannotRead, {m_imagePath, Result::FromErrno(errno).reason});
+        m_opened = ReadFailure();
         return;
     }
     if (!file->fat.Load(file->fatOnDisk[0], file->rootOnDisk, &reason)) {
-        m_problem = Translated(texts::kNotFloppyImageBecause, {m_imagePath, reason});
+        m_opened = Result::Refused(Translated(texts::kNotFloppyImageBecause, {m_imagePath, reason}));
         return;
     }
     m_image = std::move(file);
@@ -248,7 +251,12 @@ ImageVolume::ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap, I
 
 ImageVolume::~ImageVolume() = default;
 
-Result ImageVolume::Refusal() const { return Result::FromErrno(EIO, m_problem); }
+Result ImageVolume::Refusal() const { return Result::FromErrno(EIO, m_opened.reason); }
+
+Result ImageVolume::ReadFailure() const {
+    const int error = errno;
+    return Result::FromErrno(error, Translated(texts::kCannotRead, {m_imagePath, Result::FromErrno(error).reason}));
+}
 
 std::optional<SpaceInfo> ImageVolume::Space() const {
     if (!m_image) return std::nullopt;

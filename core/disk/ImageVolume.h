@@ -68,10 +68,10 @@ public:
     Result Apply(const std::vector<FileChange>& changes, Room room) override;
     Result CheckChange(const std::vector<std::string>& names) const override;
     void Flush() override;
-    std::string Problem() const override { return m_problem; }
+    Result Opened() const override { return m_opened; }
     // Every problem a disk checker would find in the image's file system, in
     // plain words (see ImageProblems); empty when there is none, and when the
-    // image cannot be used at all (Problem() says why). Reads the image's
+    // image cannot be used at all (Opened() says why). Reads the image's
     // subfolders and nothing else that opening it did not read.
     std::vector<std::string> Damage() const;
     // The image file's size when it was opened.
@@ -79,12 +79,14 @@ public:
 
 private:
     Result Refusal() const;
+    // Opening failed on a read: errno, with the image named.
+    Result ReadFailure() const;
     // The one answer of CheckChange and Apply: why a change of `names` would
     // be refused, room aside.
     Result ChangeRefusal(const std::vector<std::string>& names, const ImageSurvey& survey) const;
     std::optional<FatEntry> FindFile(std::string_view name) const;
     std::string m_imagePath;
-    std::string m_problem;
+    Result m_opened;
     std::uint64_t m_fileBytes = 0;
     std::unique_ptr<ImageFile> m_image;   // null when the image cannot be used
 };

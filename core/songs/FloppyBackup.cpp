@@ -142,12 +142,12 @@ BackupOutcome BackupFloppy(const std::string& source, const std::string& imagePa
     }
     outcome.filesHit = FilesAtSectors(reading.bytes, reading.unreadable);
     ImageVolume image(imagePath, {}, ImageAccess::Glance);
-    const CatalogueReading catalogue = ReadCatalogue(&image);
+    const Expected<CatalogueReading> catalogue = ReadCatalogue(&image);
     for (const std::string& file : outcome.filesHit) {
         const int slot = SlotOfFile(file);
         if (slot < 0) continue;
         std::string title;
-        if (catalogue.readable && slot < static_cast<int>(catalogue.rows.size())) title = catalogue.rows[slot].title;
+        if (catalogue && slot < static_cast<int>(catalogue->rows.size())) title = catalogue->rows[slot].title;
         outcome.songsHit.push_back(std::to_string(slot + 1) + " " + Cp932ToUtf8(title) + " (" + file + ")");
     }
     const Result logged = WriteFileBytes(logPath, BackupReport(source, imagePath, reading.bytes, reading.unreadable));
@@ -180,11 +180,12 @@ std::string BackupOutcome::Message(const std::string& source, const std::string&
 
 Result CheckRestoreImage(const std::string& imagePath) {
     ImageVolume image(imagePath, {}, ImageAccess::Glance);
-    std::string problem = image.Problem();
-    if (problem.empty() && image.FileBytes() != kImageBytes) {
-        problem = Translated(texts::kImageHolds, {imagePath, std::to_string(image.FileBytes()), std::to_string(kImageBytes)});
+    Result usable = image.Opened();
+    if (usable.ok() && image.FileBytes() != kImageBytes) {
+        usable = Result::Refused(Translated(texts::kImageHolds, {imagePath, std::to_string(image.FileBytes()), std::to_string(kImageBytes)}));
     }
-    return problem.empty() ? Result{} : Result::Refused(Translated(texts::kNotAFloppyImage, {imagePath, problem}));
+    if (usable.ok()) return usable;
+    return Result::Refused(Translated(texts::kNotAFloppyImage, {imagePath, usable.reason}));
 }
 
 RestoreOutcome RestoreFloppy(const std::string& imagePath, const std::string& device,

@@ -100,12 +100,19 @@ std::string UnreadableFloppyMessage(std::string_view floppyRoot) {
     return Translated(texts::kUnreadableFloppy, {floppyRoot});
 }
 
-CatalogueReading ReadCatalogue(FloppyVolume* volume, CatalogueRepair repair) {
-    CatalogueReading reading;
-    if (volume == nullptr) return reading;
-    if (reading.failure = volume->Problem(); !reading.failure.empty()) return reading;
+std::string UnreadableFloppyNotice(const Result& failure, std::string_view floppyRoot) {
+    std::string text = UnreadableFloppyMessage(floppyRoot);
+    if (failure.reason != text) text += "\n\n" + failure.reason;
+    return text;
+}
+
+Expected<CatalogueReading> ReadCatalogue(FloppyVolume* volume, CatalogueRepair repair) {
+    // Nothing known but that it holds no catalogue to read.
+    const auto unreadable = [&] { return Result::Refused(UnreadableFloppyMessage(volume ? volume->Root() : std::string())); };
+    if (volume == nullptr) return unreadable();
+    if (Result opened = volume->Opened(); !opened.ok()) return opened;
     auto space = volume->Space();
-    if (!space) return reading;
+    if (!space) return unreadable();
 
     // One look at every file of the reading, the instrument's spellings
     // first: a folder is read once at most, and not at all when all are there.
@@ -122,36 +129,25 @@ CatalogueReading ReadCatalogue(FloppyVolume* volume, CatalogueRepair repair) {
     auto titles = read(0);
     if (!titles) {
         // A catalogue that exists but cannot be read is never replaced by blanks.
-        if (looks[0] || !IsSongFloppy(*volume)) return reading;
+        if (looks[0] || !IsSongFloppy(*volume)) return unreadable();
         Result created = repair == CatalogueRepair::Never ? Result{} : volume->WriteFile(kTitlesFile, BlankTitlesFile());
         titles = repair == CatalogueRepair::Never ? BlankTitlesFile() : volume->ReadFile(kTitlesFile, kCatalogueReadLimit);
-        if (!created.ok() || !titles) {
-            reading.failure = CatalogueWriteFailure(volume->Root(), kTitlesFile, created).reason;
-            return reading;
-        }
+        if (!created.ok() || !titles) return CatalogueWriteFailure(volume->Root(), kTitlesFile, created);
         // Measured after the song.nam just created, so the figures include it.
         space = volume->Space();
     }
 
-    if (!space || space->totalUnits == 0) return reading;
+    if (!space || space->totalUnits == 0) return unreadable();
+    CatalogueReading reading;
     reading.FreePercent = static_cast<int>(std::min<std::uint64_t>(100, 100 * space->freeUnits / space->totalUnits));
     reading.FreeBytes = static_cast<std::int64_t>(space->FreeBytes());
 
     auto comments = read(1);
     if (!comments) {
-        if (looks[1]) {
-            reading.FreePercent = -1;
-            reading.FreeBytes = 0;
-            return reading;
-        }
+        if (looks[1]) return unreadable();
         Result created = repair == CatalogueRepair::Never ? Result{} : volume->WriteFile(kCommentsFile, EmptyCommentsFile());
         comments = repair == CatalogueRepair::Never ? EmptyCommentsFile() : volume->ReadFile(kCommentsFile, kCatalogueReadLimit);
-        if (!created.ok() || !comments) {
-            reading.failure = CatalogueWriteFailure(volume->Root(), kCommentsFile, created).reason;
-            reading.FreePercent = -1;
-            reading.FreeBytes = 0;
-            return reading;
-        }
+        if (!created.ok() || !comments) return CatalogueWriteFailure(volume->Root(), kCommentsFile, created);
     }
 
     auto titleLines = CatalogueLines(*titles, kSlotCount);
@@ -162,7 +158,6 @@ CatalogueReading ReadCatalogue(FloppyVolume* volume, CatalogueRepair repair) {
         reading.rows.push_back(ReadSlot(slot, std::move(titleLines[index]), std::move(commentLines[index]),
                                         looks[2 + 2 * index], looks[3 + 2 * index]));
     }
-    reading.readable = true;
     return reading;
 }
 
@@ -272,13 +267,11 @@ bool CatalogueStillShows(const std::vector<SlotRow>& now, const std::vector<Slot
 }
 
 Result EditSlotText(FloppyVolume& volume, const std::vector<SlotRow>& shown, const SlotText& change) {
-    const CatalogueReading now = ReadCatalogue(&volume);
-    if (!now.readable) {
-        return Result::Refused(now.failure.empty() ? UnreadableFloppyMessage(volume.Root()) : now.failure);
-    }
-    if (!CatalogueStillShows(now.rows, shown, {change.slot})) return Result::Refused(CatalogueChangedMessage(false));
+    const Expected<CatalogueReading> now = ReadCatalogue(&volume);
+    if (!now) return Result::Refused(now.error().reason);
+    if (!CatalogueStillShows(now->rows, shown, {change.slot})) return Result::Refused(CatalogueChangedMessage(false));
     Result result = UpdateCatalogue(volume, {change});
-    if (result.ok() && !CatalogueStillShows(now.rows, shown)) result.Include(Result::Notice(CatalogueChangedMessage(true)));
+    if (result.ok() && !CatalogueStillShows(now->rows, shown)) result.Include(Result::Notice(CatalogueChangedMessage(true)));
     return result;
 }
 

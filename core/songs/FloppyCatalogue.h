@@ -16,13 +16,9 @@ class FloppyVolume;
 
 // What a reading of the floppy's catalogue found.
 struct CatalogueReading {
-    bool readable = false;          // false: the unreadable-floppy ending
-    std::vector<SlotRow> rows;      // five rows when readable, none otherwise
-    int FreePercent = -1;           // 0..100, -1 without a reading
+    std::vector<SlotRow> rows;      // the five slots
+    int FreePercent = 0;            // 0..100
     std::int64_t FreeBytes = 0;
-    // Why the floppy could not be used, when known: an image that cannot be
-    // opened, or a catalogue file that was missing and could not be created.
-    std::string failure;
 };
 
 // Whether a reading may write a missing catalogue file.
@@ -31,11 +27,18 @@ enum class CatalogueRepair { WhenMissing, Never };
 // Reads the five slot rows and the free space of the floppy; `volume` may be
 // null when there is no floppy. Creates a missing song.nam (only when slot
 // files exist) and a missing comments.dat, as the instrument expects both;
-// with CatalogueRepair::Never it reads them as blank instead.
-CatalogueReading ReadCatalogue(FloppyVolume* volume, CatalogueRepair repair = CatalogueRepair::WhenMissing);
+// with CatalogueRepair::Never it reads them as blank instead. A floppy that
+// cannot be read fails with why, when that is known (an image that cannot be
+// opened, a catalogue file that was missing and could not be created), else
+// with UnreadableFloppyMessage.
+Expected<CatalogueReading> ReadCatalogue(FloppyVolume* volume, CatalogueRepair repair = CatalogueRepair::WhenMissing);
 
 // "Cannot open %ssong.nam.\nPlease insert valid floppy disk."
 std::string UnreadableFloppyMessage(std::string_view floppyRoot);
+
+// A failed reading of the floppy at `floppyRoot` as the window tells it:
+// UnreadableFloppyMessage, then why, when that is known.
+std::string UnreadableFloppyNotice(const Result& failure, std::string_view floppyRoot);
 
 // The exact bytes of song.nam / comments.dat for these rows: 40 lines ending in
 // CR LF, titles cut on a character boundary and padded to 17 bytes.

@@ -286,15 +286,16 @@ DropResult DropIntoFreeSlots(DropContext& context, const SongSource& songSource)
     std::vector<SongPlace>& told = result.places;   // every song, placed or not
     // Floppy songs are read whole, with their rows, before anything is written.
     std::vector<std::pair<int, SlotSong>> songs;
-    CatalogueReading sourceReading;
+    std::vector<SlotRow> sourceRows;
     if (fromFloppy) {
-        sourceReading = ReadCatalogue(source, CatalogueRepair::Never);
-        if (!sourceReading.readable) {
+        Expected<CatalogueReading> sourceReading = ReadCatalogue(source, CatalogueRepair::Never);
+        if (!sourceReading) {
             context.prompter.ShowMessage(UnreadableFloppyMessage(source->Root()), Translated(texts::kErrorCaption), MessageIcon::Exclamation);
             return result;
         }
+        sourceRows = std::move(sourceReading->rows);
         for (int slot : floppySongs->indices) {
-            if (sourceReading.rows[static_cast<std::size_t>(slot)].state == SlotState::EmptySlot) continue;
+            if (sourceRows[static_cast<std::size_t>(slot)].state == SlotState::EmptySlot) continue;
             auto song = ReadSlotSong(*source, slot, context.prompter);
             if (!song) return result;
             songs.emplace_back(slot, std::move(*song));
@@ -337,7 +338,7 @@ DropResult DropIntoFreeSlots(DropContext& context, const SongSource& songSource)
         }
         const Result r =
             fromFloppy ? CopyFloppySongToSlot(context, state, songs[i].first, slot,
-                                              sourceReading.rows[static_cast<std::size_t>(songs[i].first)], songs[i].second,
+                                              sourceRows[static_cast<std::size_t>(songs[i].first)], songs[i].second,
                                               source->Root())
                        : CopyHardDiskSongToSlot(context, state, hardDiskSongs[i], slot);
         if (r.ok()) {
@@ -357,7 +358,7 @@ DropResult DropIntoFreeSlots(DropContext& context, const SongSource& songSource)
     if (moveOff) {
         context.move = true;
         if (written && !arrived.empty()) {
-            if (Result gone = DeleteFloppySlots(*source, sourceReading.rows, arrived); !gone.ok()) {
+            if (Result gone = DeleteFloppySlots(*source, sourceRows, arrived); !gone.ok()) {
                 context.prompter.ShowMessage(gone.reason, Translated(texts::kErrorCaption), MessageIcon::Exclamation);
             }
         }

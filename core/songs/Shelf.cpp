@@ -8,6 +8,7 @@
 #include <map>
 #include <set>
 
+#include "core/disk/BlockDevice.h"
 #include "core/disk/FileOps.h"
 #include "core/disk/FolderListing.h"
 #include "core/disk/FolderTree.h"
@@ -71,9 +72,17 @@ std::string FourDigits(int number) {
 
 // The volume's reason with the image's path given as its file name, on one
 // line (a list's cell) with the system's reason kept.
-std::string ShortProblem(std::string problem, const std::string& path, const std::string& file) {
-    for (std::size_t at; (at = problem.find(path)) != std::string::npos;) problem.replace(at, path.size(), file);
-    return OneLine(problem);
+Result Shortened(Result result, const std::string& path, const std::string& file) {
+    std::string& reason = result.reason;
+    for (std::size_t at; (at = reason.find(path)) != std::string::npos;) reason.replace(at, path.size(), file);
+    reason = OneLine(reason);
+    return result;
+}
+
+// The first line of a reason: what is wrong, without what to do about it.
+Result FirstLine(Result result) {
+    result.reason = result.reason.substr(0, result.reason.find('\n'));
+    return result;
 }
 
 // Why an entry is no image to read or write; empty for a plain file. A link
@@ -163,25 +172,25 @@ ShelfRow UnreadShelfRow(const ShelfEntry& entry) {
     ShelfRow row;
     row.file = entry.file;
     if (auto indexed = ParseIndexedName(entry.file)) row.number = indexed->number;
-    row.problem = entry.oddity;
+    if (!entry.IsImage()) row.condition = Result::Refused(entry.oddity);
     return row;
 }
 
 ShelfRow ReadShelfImage(const std::string& folder, const std::string& file) {
     const std::string path = JoinPath(folder, file);
     ImageVolume volume(path, {}, ImageAccess::Glance);
-    if (!volume.Problem().empty()) {
+    if (!volume.Opened().ok()) {
         ShelfRow row;
         row.file = file;
         if (auto indexed = ParseIndexedName(file)) row.number = indexed->number;
-        row.problem = ShortProblem(volume.Problem(), path, file);
+        row.condition = Shortened(volume.Opened(), path, file);
         return row;
     }
     ShelfRow row = ReadShelfFloppy(volume, file);
-    row.problem = ShortProblem(row.problem, path, file);
+    row.condition = Shortened(row.condition, path, file);
     // Readable here, but a floppy emulator takes only the exact size.
-    if (const std::uint64_t size = volume.FileBytes(); row.problem.empty() && size != kImageBytes) {
-        row.problem = Translated(texts::kShelfImageSize, {file, std::to_string(size), std::to_string(kImageBytes)});
+    if (const std::uint64_t size = volume.FileBytes(); row.condition.ok() && size != kImageBytes) {
+        row.condition = Result::Refused(Translated(texts::kShelfImageSize, {file, std::to_string(size), std::to_string(kImageBytes)}));
     }
     return row;
 }
@@ -190,33 +199,73 @@ ShelfRow ReadShelfFloppy(FloppyVolume& volume, const std::string& file) {
     ShelfRow row;
     row.file = file;
     if (auto indexed = ParseIndexedName(file)) row.number = indexed->number;
-    const CatalogueReading reading = ReadCatalogue(&volume, CatalogueRepair::Never);
+    const Expected<CatalogueReading> reading = ReadCatalogue(&volume, CatalogueRepair::Never);
     // A drive's disk is an image too; a folder's file system is the system's to check.
     if (const auto* image = dynamic_cast<const ImageVolume*>(&volume)) row.damage = image->Damage();
     if (!row.damage.empty()) {
-        // Its first line: what is wrong, without what to do about it.
-        const std::string damaged = Translated(texts::kImageDamaged, {file, row.damage.front()});
-        row.problem = damaged.substr(0, damaged.find('\n'));
+        row.condition = FirstLine(Result::Refused(Translated(texts::kImageDamaged, {file, row.damage.front()})));
     }
-    if (!reading.readable) {
-        if (row.problem.empty()) {
-            row.problem = !reading.failure.empty() ? reading.failure.substr(0, reading.failure.find('\n'))
-                                                   : Translated(texts::kNotSongFloppy, {file});
+    if (!reading) {
+        // A reading that writes nothing fails only on a floppy that cannot be
+        // opened, or one that holds no catalogue: no song floppy.
+        if (row.condition.ok()) {
+            row.condition = !volume.Opened().ok() ? FirstLine(volume.Opened())
+                                                  : Result::Refused(Translated(texts::kNotSongFloppy, {file}));
         }
         return row;
     }
     row.catalogueRead = true;
-    for (std::size_t slot = 0; slot < kSlotCount && slot < reading.rows.size(); ++slot) {
-        row.titles[slot] = reading.rows[slot].title;
-        row.comments[slot] = reading.rows[slot].comment;
-        row.holdsSong[slot] = reading.rows[slot].state != SlotState::EmptySlot;
+    for (std::size_t slot = 0; slot < kSlotCount && slot < reading->rows.size(); ++slot) {
+        row.titles[slot] = reading->rows[slot].title;
+        row.comments[slot] = reading->rows[slot].comment;
+        row.holdsSong[slot] = reading->rows[slot].state != SlotState::EmptySlot;
         if (row.holdsSong[slot]) {
             ++row.songs;
             row.songBytes[slot] = volume.FileSize(SlotName(static_cast<int>(slot)) + std::string(kSongExtension)).value_or(0);
         }
     }
-    row.freeBytes = reading.FreeBytes;
+    row.freeBytes = reading->FreeBytes;
     return row;
+}
+
+ShelfRow ReadShelfEntry(const std::string& folder, const ShelfEntry& entry) {
+    return entry.IsImage() ? ReadShelfImage(folder, entry.file) : UnreadShelfRow(entry);
+}
+
+FloppiesAtPath FloppiesAt(const std::string& path) {
+    FloppiesAtPath found;
+    if (IsBlockDevice(path)) {   // a drive's disk, read as the window reads it
+        found.folder = path;
+        found.floppyFolder = true;
+        return found;
+    }
+    if (!IsFolder(path)) {
+        const auto slash = path.find_last_of('/');
+        found.folder = slash == std::string::npos ? "." : path.substr(0, std::max<std::size_t>(slash, 1));
+        found.images = {ShelfEntry{slash == std::string::npos ? path : path.substr(slash + 1), {}}};
+        return found;
+    }
+    found.folder = path;
+    auto volume = OpenFloppyVolume(path);
+    bool floppy = volume->Exists(kTitlesFile);
+    for (int slot = 0; slot < kSlotCount && !floppy; ++slot) floppy = volume->Exists(SlotName(slot) + std::string(kSongExtension));
+    if (floppy) {
+        found.floppyFolder = true;
+    } else if (auto entries = ListShelfEntries(path)) {
+        found.images = std::move(*entries);
+    }
+    return found;
+}
+
+std::vector<std::pair<std::string, ShelfRow>> ReadFloppiesAt(const std::string& path) {
+    std::vector<std::pair<std::string, ShelfRow>> rows;
+    const FloppiesAtPath found = FloppiesAt(path);
+    if (found.floppyFolder) {
+        auto volume = OpenFloppyVolume(found.folder);
+        rows.emplace_back(found.folder, ReadShelfFloppy(*volume, found.folder));
+    }
+    for (const ShelfEntry& entry : found.images) rows.emplace_back(JoinPath(found.folder, entry.file), ReadShelfEntry(found.folder, entry));
+    return rows;
 }
 
 NewImageNames NextImageNames(const std::vector<std::string>& existing, int count) {
@@ -387,7 +436,7 @@ std::string ShelfCsv(const std::vector<ShelfRow>& rows) {
         csv += ',';
         if (row.usable()) csv += std::to_string(row.freeBytes / 1024);
         csv += ',';
-        csv += CsvField(row.problem);
+        csv += CsvField(row.condition.reason);
         csv += "\r\n";
     }
     return csv;
@@ -397,7 +446,7 @@ std::string ShelfText(const std::vector<ShelfRow>& rows) {
     std::string text;
     for (const ShelfRow& row : rows) {
         text += row.file + "\n";
-        if (!row.usable()) text += "    (" + row.problem + ")\n";
+        if (!row.usable()) text += "    (" + row.condition.reason + ")\n";
         for (std::size_t slot = 0; slot < kSlotCount; ++slot) {
             if (!row.holdsSong[slot] && row.titles[slot].empty()) continue;
             text += "    " + std::to_string(slot + 1) + ". " + Cp932ToUtf8(row.titles[slot]) + "\n";

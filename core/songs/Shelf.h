@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/Result.h"
@@ -65,12 +66,12 @@ struct ShelfRow {
     std::array<std::uint64_t, kSlotCount> songBytes{};   // of the .B00 file
     int songs = 0;
     std::int64_t freeBytes = 0;
-    std::string problem;                 // why it cannot be used, or its damage; empty when neither
+    Result condition;                    // Ok, or why it cannot be used, or its damage
     // Every problem a check of its file system found, one sentence each.
     std::vector<std::string> damage;
     bool catalogueRead = false;          // the titles and songs are the image's own
     // Read and shown, though perhaps damaged: writes to it will be refused.
-    bool usable() const { return problem.empty() || (catalogueRead && !damage.empty()); }
+    bool usable() const { return condition.ok() || (catalogueRead && !damage.empty()); }
 };
 
 // The row of an entry before anything is read: its name and number, and for
@@ -85,6 +86,23 @@ ShelfRow ReadShelfImage(const std::string& folder, const std::string& file);
 
 // The same for a floppy already open; `file` names it in the row.
 ShelfRow ReadShelfFloppy(FloppyVolume& volume, const std::string& file);
+
+// What the shelf shows of an entry of `folder`: its image read, or for an
+// entry that is no image (never opened), why.
+ShelfRow ReadShelfEntry(const std::string& folder, const ShelfEntry& entry);
+
+// The floppies a path names: a drive's device or a floppy folder (one that
+// holds a catalogue or slot files, whatever else it holds), an image file,
+// or each entry of a shelf folder.
+struct FloppiesAtPath {
+    std::string folder;               // where the images are; the floppy folder or device itself
+    std::vector<ShelfEntry> images;   // in shelf order, odd entries too; none for a floppy folder
+    bool floppyFolder = false;
+};
+FloppiesAtPath FloppiesAt(const std::string& path);
+
+// Each floppy that `path` names, with its path, as the shelf reads it.
+std::vector<std::pair<std::string, ShelfRow>> ReadFloppiesAt(const std::string& path);
 
 // What the search looks at in a row: each slot's title and comment in search form.
 struct ShelfKeys {

@@ -19,17 +19,17 @@ Result CannotDelete(std::string_view path, Result result) {
 }  // namespace
 
 Result DeleteFloppySlots(FloppyVolume& volume, const std::vector<SlotRow>& shown, const std::vector<int>& selected) {
-    const CatalogueReading now = ReadCatalogue(&volume);
-    if (!now.readable) return Result::Refused(now.failure.empty() ? UnreadableFloppyMessage(volume.Root()) : now.failure);
+    const Expected<CatalogueReading> now = ReadCatalogue(&volume);
+    if (!now) return Result::Refused(now.error().reason);
     std::vector<int> slots;
     std::vector<std::string> names = {std::string(kTitlesFile), std::string(kCommentsFile)};
     for (int slot : selected) {
-        if (slot < 0 || slot >= static_cast<int>(now.rows.size())) continue;
+        if (slot < 0 || slot >= static_cast<int>(now->rows.size())) continue;
         slots.push_back(slot);
         names.push_back(SlotName(slot) + std::string(kSongExtension));
         names.push_back(SlotName(slot) + std::string(kEventsExtension));
     }
-    if (!CatalogueStillShows(now.rows, shown, slots)) return Result::Refused(CatalogueChangedMessage(false));
+    if (!CatalogueStillShows(now->rows, shown, slots)) return Result::Refused(CatalogueChangedMessage(false));
     if (Result refused = volume.CheckChange(names); !refused.ok()) return refused;
     // The titles and comments go before the files, so that no moment shows a
     // slot's title without its song; a floppy too full even for that gets its
@@ -50,7 +50,7 @@ Result DeleteFloppySlots(FloppyVolume& volume, const std::vector<SlotRow>& shown
         // A song still there keeps its title and comment; one gone, even
         // where the disk would not confirm it, keeps none.
         if (!removed.ok() && volume.Exists(base + std::string(kSongExtension))) {
-            const SlotRow& row = now.rows[static_cast<std::size_t>(slot)];
+            const SlotRow& row = now->rows[static_cast<std::size_t>(slot)];
             kept.push_back(SlotText{slot, row.title, row.comment});
             continue;
         }

@@ -22,19 +22,18 @@ bool ReportProgress(DropContext& context, std::size_t done, std::size_t total) {
 
 bool TakeFreshRows(DropContext& context) {
     if (context.floppy == nullptr) return false;
-    CatalogueReading now = ReadCatalogue(context.floppy, CatalogueRepair::Never);
-    if (!now.readable) {
-        std::string text = UnreadableFloppyMessage(context.floppy->Root());
-        if (!now.failure.empty()) text += "\n\n" + now.failure;
-        context.prompter.ShowMessage(text, Translated(texts::kErrorCaption), MessageIcon::None);
+    Expected<CatalogueReading> now = ReadCatalogue(context.floppy, CatalogueRepair::Never);
+    if (!now) {
+        context.prompter.ShowMessage(UnreadableFloppyNotice(now.error(), context.floppy->Root()), Translated(texts::kErrorCaption),
+                                     MessageIcon::None);
         return false;
     }
     // Slot numbers in a payload name the songs the window showed.
-    if (!CatalogueStillShows(now.rows, context.rows)) {
+    if (!CatalogueStillShows(now->rows, context.rows)) {
         context.prompter.ShowMessage(CatalogueChangedMessage(false), Translated(texts::kErrorCaption), MessageIcon::None);
         return false;
     }
-    context.rows = std::move(now.rows);
+    context.rows = std::move(now->rows);
     return true;
 }
 

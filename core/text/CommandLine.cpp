@@ -131,10 +131,11 @@ std::string VersionText() {
     return std::string("Tunecrate Ver.") + kVersion;
 }
 
-std::string NewFloppyFailure(const std::string& path, const Result& result) {
-    if (result.ok()) return {};
-    if (result.status == Status::TargetExists) return Translated(texts::kImageExists, {path});
-    return Translated(texts::kCannotWrite, {path, result.reason});
+Result NewFloppyResult(const std::string& path, Result made) {
+    if (made.ok()) return made;
+    made.reason = made.status == Status::TargetExists ? Translated(texts::kImageExists, {path})
+                                                      : Translated(texts::kCannotWrite, {path, made.reason});
+    return made;
 }
 
 }  // namespace tunecrate

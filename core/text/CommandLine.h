@@ -32,8 +32,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args);  // without 
 std::string UsageText();
 std::string VersionText();   // "Tunecrate Ver.1.0b3"
 
-// Why --new-floppy could not write `path`, naming it; empty when `result` is ok.
-std::string NewFloppyFailure(const std::string& path, const Result& result);
+// How making a new floppy image at `path` ended, as --new-floppy tells it: a
+// failure names the path.
+Result NewFloppyResult(const std::string& path, Result made);
 
 inline constexpr const char* kVersion = "1.0b3";
 

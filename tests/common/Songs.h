@@ -32,6 +32,12 @@
 
 namespace tunecrate::testing {
 
+// The floppy's slot rows as a reading finds them; none when it cannot be read.
+inline std::vector<SlotRow> RowsOf(FloppyVolume* volume, CatalogueRepair repair = CatalogueRepair::WhenMissing) {
+    const Expected<CatalogueReading> reading = ReadCatalogue(volume, repair);
+    return reading ? reading->rows : std::vector<SlotRow>{};
+}
+
 enum class Medium { Folder, Image };
 inline const char* MediumName(Medium m) { return m == Medium::Folder ? "Folder" : "Image"; }
 inline std::string MediumParamName(const ::testing::TestParamInfo<Medium>& param) { return MediumName(param.param); }
@@ -156,7 +162,7 @@ public:
     // The folder the floppy lives in (the image's folder, for an image).
     const std::string& root() const { return m_root; }
     std::unique_ptr<FloppyVolume> Open() const { return OpenFloppyVolume(m_location); }
-    std::vector<SlotRow> Rows() const { return ReadCatalogue(Open().get()).rows; }
+    std::vector<SlotRow> Rows() const { return RowsOf(Open().get()); }
 
     // The floppy as it is now, in the notation it was built from.
     std::string Describe() const {

@@ -37,7 +37,7 @@ TEST_P(CatalogueTest, MissingCatalogueFilesAreCreatedOnlyOnASongFloppy) {
         TestFloppy floppy(GetParam(), "");
         PutFiles(floppy, {{"song.nam", std::nullopt}, {"comments.dat", std::nullopt}, {file, "x"s}});
         const auto volume = floppy.Open();
-        const bool songFloppy = ReadCatalogue(volume.get()).readable;
+        const bool songFloppy = ReadCatalogue(volume.get()).has_value();
         EXPECT_EQ(songFloppy, file == "MDR_39.B00") << file;
         EXPECT_EQ(volume->ReadFile("song.nam", 4096), songFloppy ? std::optional(Lines({}, 17)) : std::nullopt) << file;
         EXPECT_EQ(volume->ReadFile("comments.dat", 4096), songFloppy ? std::optional(Lines({}, 0)) : std::nullopt);
@@ -82,7 +82,7 @@ TEST_P(CatalogueTest, UneditedLinesStayByteForByteAndOnlyAChangedFileIsWritten) 
     const auto stamps = [&] { return std::pair(volume->Stamp("song.nam"), volume->Stamp("comments.dat")); };
     const auto before = stamps();
     std::vector<SlotText> asRead;
-    for (const SlotRow& row : ReadCatalogue(volume.get()).rows) asRead.push_back({row.number - 1, row.title, row.comment});
+    for (const SlotRow& row : RowsOf(volume.get())) asRead.push_back({row.number - 1, row.title, row.comment});
     ASSERT_TRUE(asRead.size() == 5 && UpdateCatalogue(*volume, asRead).ok());
     EXPECT_EQ(std::tuple(volume->ReadFile("song.nam", 4096), volume->ReadFile("comments.dat", 4096), stamps()),
               std::tuple(titles, comments, before));
@@ -160,8 +160,7 @@ TEST(Catalogue, AnUnreadableCatalogueFileIsNeverReplaced) {
             ASSERT_EQ(::chmod(floppy.root().c_str(), 0777), 0);
             EXPECT_TRUE(InChildProcess([&] {
                 if (!BecomeUnprivileged()) return false;
-                const CatalogueReading reading = ReadCatalogue(floppy.Open().get());
-                return !reading.readable && reading.FreePercent == -1 && reading.FreeBytes == 0 &&
+                return !ReadCatalogue(floppy.Open().get()) &&
                        UpdateCatalogue(*floppy.Open(), {name == "song.nam" ? SlotText{1, "New", {}} : SlotText{1, {}, "new"}})
                                .status == Status::Failed;
             })) << name;
@@ -176,11 +175,11 @@ TEST(Catalogue, FreeSpaceIsWhatTheDiskHasFree) {
              {84531179400, 1, "空き 84531.2 MB"}, {84531179400, 2, "空き 84.5 GB"}, {84531179400, 3, "空き 0.1 TB"},
              {1457664, 2, "空き 0.0 GB"}, {5, 9, "空き 0.0 TB"}})
         EXPECT_EQ(FreeSpaceText(bytes, coarser), text);   // 15: the single-precision kilobyte the figure has always used
-    const CatalogueReading none = ReadCatalogue(OpenFloppyVolume(TempDir().Path("ejected")).get());
-    EXPECT_EQ(std::tuple(none.readable, none.rows.size(), none.FreePercent, none.FreeBytes), std::tuple(false, 0u, -1, 0));
+    const auto ejected = OpenFloppyVolume(TempDir().Path("ejected"));
+    EXPECT_EQ(ReadCatalogue(ejected.get()).error().reason, UnreadableFloppyMessage(ejected->Root()));
     // A song floppy image has 2,847 clusters of 512 bytes; a fresh one's catalogue takes three.
-    const CatalogueReading image = ReadCatalogue(TestFloppy(Medium::Image, "").Open().get());
-    EXPECT_EQ(std::pair(image.FreePercent, image.FreeBytes), std::pair(99, std::int64_t{2844 * 512}));
+    const Expected<CatalogueReading> image = ReadCatalogue(TestFloppy(Medium::Image, "").Open().get());
+    EXPECT_EQ(std::pair(image->FreePercent, image->FreeBytes), std::pair(99, std::int64_t{2844 * 512}));
 }
 
 }  // namespace

@@ -43,22 +43,22 @@ TEST_F(LoopDrive, IsTheFloppyItHoldsWhileOneOfAnotherSizeOrInUseIsRefused) {
     const std::string notFloppy = Translated(texts::kNotFloppyImageBecause, {wrong.path(), Translated(texts::kImageSizeWrong, {"1475072", "1474560"})});
     {
         auto volume = OpenFloppyVolume(dev);
-        ASSERT_EQ(volume->Problem(), "");
+        ASSERT_EQ(volume->Opened().reason, "");
         for (const std::string& d : {wrong.path(), dev}) {
             const std::string busy = Translated(texts::kDeviceBusy, {d});
-            EXPECT_EQ(OpenFloppyVolume(d)->Problem(), d == dev ? busy : notFloppy);
-            EXPECT_EQ(ImageVolume(d, {}, ImageAccess::Glance).Problem(), d == dev ? busy : notFloppy);
+            EXPECT_EQ(OpenFloppyVolume(d)->Opened().reason, d == dev ? busy : notFloppy);
+            EXPECT_EQ(ImageVolume(d, {}, ImageAccess::Glance).Opened().reason, d == dev ? busy : notFloppy);
             EXPECT_EQ(BackupFloppy(d, dir.Path("out"), true, {}, {}).result.reason, d == dev ? busy : tooBig);
             EXPECT_EQ(RestoreFloppy(other.location(), d, {}, {}).result.reason, d == dev ? busy : tooBig);
         }
         EXPECT_TRUE(Bytes(floppy.location()) == before && Bytes(big) == before + tail);
         ScriptedPrompter prompter;
-        std::vector<SlotRow> rows = ReadCatalogue(volume.get()).rows;
+        std::vector<SlotRow> rows = RowsOf(volume.get());
         DropContext context{volume.get(), rows, prompter, false};
         DropOntoFloppyList(context, 2, SourceOf("HD", {"Rock"}, songs.path()));
         EXPECT_TRUE(prompter.calls().empty()) << prompter.calls().front().text;
     }
-    EXPECT_EQ(OpenFloppyVolume(dev)->Problem(), "") << "free again once the first volume closed";
+    EXPECT_TRUE(OpenFloppyVolume(dev)->Opened().ok()) << "free again once the first volume closed";
     {   // A write-protected disk opens for writing all the same; each change is refused before a write. The kernel
         // keeps the flag once the file is detached, so it goes again however the test ends.
         const std::string blockdev = "PATH=\"$PATH:/usr/sbin:/sbin\" blockdev", why = Translated(texts::kWriteProtectedDisk, {dev});
@@ -137,7 +137,7 @@ TEST_F(LoopDrive, IsBackedUpAndRestoredWhole) {
 TEST_F(LoopDrive, OpenerAskedOnlyWhereTheNodeIsClosedToTheUser) {
     int asked = 0;
     SetDeviceOpener([&](const std::string&, int) { return ++asked, -1; });
-    EXPECT_TRUE(OpenFloppyVolume(dev)->Problem().empty() && asked == 0) << "root may open the node itself";
+    EXPECT_TRUE(OpenFloppyVolume(dev)->Opened().ok() && asked == 0) << "root may open the node itself";
     SetDeviceOpener({});
     fs::permissions(dir.path(), fs::perms::all);
     EXPECT_TRUE(InChildProcess([&] {
@@ -150,7 +150,7 @@ TEST_F(LoopDrive, OpenerAskedOnlyWhereTheNodeIsClosedToTheUser) {
             return error;
         };
         const auto group = [](const std::string& text) { return text.find("disk グループ") < text.size() ? "group\n" : "-\n"; };
-        said += group(DeviceOpenFailure(dev, open(dev))) + std::string(group(OpenFloppyVolume(dev)->Problem()));
+        said += group(DeviceOpenFailure(dev, open(dev))) + std::string(group(OpenFloppyVolume(dev)->Opened().reason));
         int calls = 0;   // the opener gives a descriptor of the image file twice, then says no as a user may
         SetDeviceOpener([&](const std::string& device, int flags) {
             said += "opener " + device + " " + std::to_string(flags) + "\n";
@@ -158,7 +158,7 @@ TEST_F(LoopDrive, OpenerAskedOnlyWhereTheNodeIsClosedToTheUser) {
             return ++calls > 2 ? -1 : ::dup(file);
         });
         open(dev);
-        const auto rows = ReadCatalogue(OpenFloppyVolume(dev).get()).rows;   // no .at(): the child would run on
+        const auto rows = RowsOf(OpenFloppyVolume(dev).get());   // no .at(): the child would run on
         said += (rows.size() > 1 ? rows[1].title : "?") + "\n";
         open(dev);
         open(floppy.location());   // closed to the user too, but no device

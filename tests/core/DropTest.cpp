@@ -264,7 +264,7 @@ TEST_P(DropTest, DisksEndAsTheRowSays) {
         ASSERT_TRUE(!readOnly || readOnly->MakeReadOnly());
         const std::string floppyBefore = floppy.Describe(), songsBefore = songs.Describe(), otherBefore = other.Describe();
 
-        std::vector<SlotRow> rows = ReadCatalogue(floppy.Open().get(), CatalogueRepair::Never).rows;
+        std::vector<SlotRow> rows = RowsOf(floppy.Open().get(), CatalogueRepair::Never);
         if (Has(c, "stale")) rows[1].title = "Changed";
         const std::string bytesBefore = snapshot();
         ScriptedPrompter prompter;

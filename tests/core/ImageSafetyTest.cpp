@@ -170,7 +170,7 @@ protected:
 };
 
 DropResult DropOn(ImageVolume& volume, Prompter& prompter, int slot, const SongSource& songs) {
-    std::vector<SlotRow> rows = ReadCatalogue(&volume).rows;
+    std::vector<SlotRow> rows = RowsOf(&volume);
     DropContext context{&volume, rows, prompter, true};
     return DropOntoFloppyList(context, slot, songs);
 }
@@ -186,7 +186,7 @@ TEST_F(ImageCrashTest, EveryChangeSurvivesACrashAtAnyWriteInAnyOrder) {
         {"a title edited", [&](ImageVolume& v) { UpdateCatalogue(v, {SlotText{2, "Dawn", std::nullopt}}); }},
         {"a comment that grows comments.dat",
          [&](ImageVolume& v) { UpdateCatalogue(v, {SlotText{0, std::nullopt, std::string(250, 'c')}}); }},
-        {"a song deleted", [&](ImageVolume& v) { DeleteFloppySlots(v, ReadCatalogue(&v).rows, {0}); }},
+        {"a song deleted", [&](ImageVolume& v) { DeleteFloppySlots(v, RowsOf(&v), {0}); }},
         {"a file with a long name removed", [&](ImageVolume& v) { v.Remove("Mixed Case Name.txt"); }},
         {"a song dropped on another slot", [&](ImageVolume& v) { DropOn(v, prompter, 3, SourceOf("FD", {"0"})); }},
     };
@@ -269,7 +269,7 @@ TEST_F(ImageCrashTest, ChangesOnADamagedImageNeverChangeAFileTheyDoNotWrite) {
         {{"MDR_00.B00", "MDR_00.EVT"},
          [](ImageVolume& v) { v.Apply({{"MDR_00.B00", SongBytes("New", 700)}, {"MDR_00.EVT", std::nullopt}}, Room::Songs); }},
         {{"MDR_02.B00", "MDR_02.EVT", "SONG.NAM", "COMMENTS.DAT"},
-         [](ImageVolume& v) { DeleteFloppySlots(v, ReadCatalogue(&v).rows, {2}); }},
+         [](ImageVolume& v) { DeleteFloppySlots(v, RowsOf(&v), {2}); }},
         {{"SONG.NAM"}, [](ImageVolume& v) { UpdateCatalogue(v, {SlotText{0, "Dawn", std::nullopt}}); }},
         {{"MDR_00.B00", "MDR_00.EVT", "MDR_03.B00", "MDR_03.EVT", "SONG.NAM", "COMMENTS.DAT"},
          [this](ImageVolume& v) { DropOn(v, prompter, 3, SourceOf("FD", {"0"})); }},
@@ -286,7 +286,7 @@ TEST_F(ImageCrashTest, ChangesOnADamagedImageNeverChangeAFileTheyDoNotWrite) {
         EXPECT_EQ(!found.empty(), fsck.exitCode != 0) << "case " << i << ": " << fsck.output << ::testing::PrintToString(found);
         const Files before = PeerFiles(image);
         const auto& [writes, run] = changes[static_cast<std::size_t>(i) % changes.size()];
-        if (ImageVolume volume(image); volume.Problem().empty()) run(volume);
+        if (ImageVolume volume(image); volume.Opened().ok()) run(volume);
         // Nothing that fsck.fat finds afterwards that it did not find before (its banner and counts aside).
         const auto problems = [&](const std::string& output) {
             std::set<std::string> lines;
@@ -389,7 +389,7 @@ TEST_F(ImageCrashTest, DamageIsToldAsFsckFindsItAndChangesGoAheadOnlyWhereTheyEn
         EXPECT_TRUE((fsck.exitCode != 0) == !found.empty() && fsck.output.find(row.fsck) != std::string::npos) << fsck.output;
         const std::string damaged = found.empty() ? "" : Translated(texts::kImageDamaged, {name, found[0]});
         const ShelfRow listed = ReadShelfImage(shelf.path(), name);
-        EXPECT_EQ(std::tuple(listed.problem, listed.usable(), listed.titles[0], ReadWhole(path) == bytes),
+        EXPECT_EQ(std::tuple(listed.condition.reason, listed.usable(), listed.titles[0], ReadWhole(path) == bytes),
                   std::tuple(damaged.substr(0, damaged.find('\n')), true, "Blues"s, true)) << "the reads wrote";
         for (const std::string& problem : found.empty() ? std::vector<std::string>{"問題なし"} : found) told += path + ": " + problem + "\n";
         WriteWhole(copy, bytes);

@@ -120,7 +120,7 @@ TEST(Shelf, LabelsNeverReplaceANameInAnyCaseNorFollowALink) {
         EXPECT_EQ(result.result.ok() ? result.name : result.result.reason, labelled) << label;
     }
     EXPECT_EQ(ListShelfImages(shelf.path()), (Strings{"DSKA0003 Taken.IMG", "DSKA0003 Wedding.IMG", "DSKA0007.IMG"}));
-    EXPECT_EQ(ReadShelfImage(shelf.path(), "DSKA0003 Wedding.IMG").problem, "") << "the image is whole under its new name";
+    EXPECT_EQ(ReadShelfImage(shelf.path(), "DSKA0003 Wedding.IMG").condition.reason, "") << "the image is whole under its new name";
 }
 
 TEST(Shelf, EveryImageGetsARowWithItsStateAndTheFolderIsNeverChanged) {
@@ -143,7 +143,7 @@ TEST(Shelf, EveryImageGetsARowWithItsStateAndTheFolderIsNeverChanged) {
         std::string shown = row.file + (row.number ? " #" + std::to_string(*row.number) : "") + " " +
                             std::to_string(row.songs) + " ";
         for (std::size_t s = 0; s < kSlotCount; ++s) shown += Cp932ToUtf8(row.titles[s]) + (row.holdsSong[s] ? "*" : "") + "|";
-        rows.push_back(shown + " " + (row.usable() ? std::to_string(row.freeBytes / 512) : row.problem));
+        rows.push_back(shown + " " + (row.usable() ? std::to_string(row.freeBytes / 512) : row.condition.reason));
     }
     ::close(held);
     const std::string problemOf3 = "DSKA0003.IMG は 1.44 MB のフロッピーイメージではありません: 100000 バイトあり、1474560 バイトではありません。";
@@ -190,7 +190,7 @@ TEST(Shelf, DropsFillFreeSlotsOnly) {
         {
             auto volume = image.Open();
             auto from = sameImage ? nullptr : other.Open();
-            std::vector<SlotRow> rows = ReadCatalogue(volume.get()).rows;
+            std::vector<SlotRow> rows = RowsOf(volume.get());
             DropContext context{volume.get(), rows, prompter, move};
             DropIntoFreeSlots(context, SourceOf(type, items, songs.path(), sameImage ? volume.get() : from.get()));
         }

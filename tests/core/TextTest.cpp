@@ -124,8 +124,8 @@ TEST(CommandLine, OptionsAndErrors) {
              {{"new", "--count=7", "d"}, "Command new 7: d"}, {{"check", "--csv", "d"}, "Error: check には不明なオプション --csv"},
              {{"import", "a"}, "Error: import には、曲のフォルダ、次にイメージかシェルフのフォルダを指定してください"}})
         EXPECT_EQ(shown(ParseCommandLine(args)), expected);
-    EXPECT_EQ((Strings{NewFloppyFailure("/x", {}), NewFloppyFailure("/x", Result::FromErrno(EEXIST)),
-                       NewFloppyFailure("/x", Result::FromErrno(EACCES))}),
+    EXPECT_EQ((Strings{NewFloppyResult("/x", {}).reason, NewFloppyResult("/x", Result::FromErrno(EEXIST)).reason,
+                       NewFloppyResult("/x", Result::FromErrno(EACCES)).reason}),
               (Strings{"", "/x はすでに存在します。", "/x に書き込めません。\n"s + std::strerror(EACCES)}));
 }
 

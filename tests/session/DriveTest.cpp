@@ -110,10 +110,10 @@ TEST_F(Drive, OpenHandsOverADescriptorAsAskedAndDisksComingAndGoingAreTold) {
         SCOPED_TRACE(c.calls + " " + std::to_string(c.flags));
         if (c.refused) Fake(*c.refused);
         EXPECT_EQ(udisks->Available(), c.refused.has_value());
-        QString error;
-        const int fd = udisks->Open(c.device, c.flags, &error);
-        EXPECT_EQ(std::tuple(Calls(), error.toStdString(), fd >= 0), std::tuple(c.calls, c.error, c.error.empty()));
-        if (fd < 0) continue;
+        const Expected<int> opened = udisks->Open(c.device, c.flags);
+        EXPECT_EQ(std::tuple(Calls(), opened.error().reason, opened.has_value()), std::tuple(c.calls, c.error, c.error.empty()));
+        if (!opened) continue;
+        const int fd = *opened;
         EXPECT_EQ(::fcntl(fd, F_GETFL) & (O_ACCMODE | O_DIRECT | O_SYNC), c.flags & (O_ACCMODE | O_DIRECT | O_SYNC));
         EXPECT_NE(::fcntl(fd, F_GETFD) & FD_CLOEXEC, 0) << "a child process must not inherit the drive";
         const int other = ::open(loop.path().c_str(), O_RDONLY | O_EXCL | O_CLOEXEC);

@@ -111,7 +111,7 @@ TEST_F(SessionTest, FoldersAreMadeOnceAndTheTreeIsToldWhereToGo) {
     session->MakeFolder(songs.path());
     EXPECT_EQ(Told(), std::vector<std::string>{"ディレクトリを作成できません！"});
     EXPECT_EQ(select, std::vector<std::string>{songs.path() + "/新規ディレクトリ"});
-    EXPECT_TRUE(session->RenameFolder(songs.path() + "/新規ディレクトリ", "Takes"));
+    EXPECT_TRUE(session->RenameFolder(songs.path() + "/新規ディレクトリ", "Takes").ok());
     prompter.AnswerOkCancel(true);
     session->DeleteFolder(songs.path() + "/Takes");
     EXPECT_FALSE(IsFolder(songs.path() + "/Takes"));

@@ -22,11 +22,11 @@ TEST(ShelfSession, NewImagesLabelsSavedListsAndFloppySongsDropped) {
     ASSERT_TRUE(read(2));
     EXPECT_EQ(session.PathOf(1), shelf.Path("DSKA0001.IMG"));
 
-    EXPECT_TRUE(session.LabelImage(0, QStringLiteral("結婚式")));
+    EXPECT_TRUE(session.LabelImage(0, QStringLiteral("結婚式")).ok());
     ASSERT_TRUE(read(2));
     EXPECT_EQ(session.ImageRows()[0].file, "DSKA0000 結婚式.IMG");
     EXPECT_NE(prompter.calls().back().text.find("英数字"), std::string::npos) << "told the emulator shows only ASCII";
-    EXPECT_FALSE(session.LabelImage(1, QStringLiteral("a/b")));
+    EXPECT_FALSE(session.LabelImage(1, QStringLiteral("a/b")).ok());
 
     // Slots 1 and 2 of the main window's floppy moved onto the second image.
     session.DropOnto(1, true, SongsOnFloppy{nullptr, {0, 1}});
@@ -34,10 +34,10 @@ TEST(ShelfSession, NewImagesLabelsSavedListsAndFloppySongsDropped) {
     EXPECT_EQ(main.Describe(), "");
     EXPECT_EQ(session.Search(QStringLiteral("LIVE"))[1].foundSlots, (std::array<bool, 5>{true, false, false, false, false}));
 
-    EXPECT_TRUE(session.SaveList(shelf.Path("list.csv"), true));
+    EXPECT_TRUE(session.SaveList(shelf.Path("list.csv"), true).ok());
     EXPECT_EQ(ReadWhole(shelf.Path("list.csv")).value_or("").rfind("\xEF\xBB\xBF番号,ファイル", 0), 0u);
     prompter.ClearCalls();
-    EXPECT_FALSE(session.SaveList(shelf.Path("none/list.txt"), false));
+    EXPECT_FALSE(session.SaveList(shelf.Path("none/list.txt"), false).ok());
     EXPECT_EQ(prompter.calls().size(), 1u);
     EXPECT_EQ(prompter.calls()[0].text.rfind(shelf.Path("none/list.txt") + " に書き込めません。", 0), 0u);
 }
