@@ -167,7 +167,7 @@ private:
             made.titles[static_cast<std::size_t>(slot)] = Cp932(TitleOf(number, slot));
             texts.push_back({slot, made.titles[static_cast<std::size_t>(slot)], Cp932(CommentOf(number, slot))});
         }
-        if (!volume.Apply(songs, tunecrate::Room::Songs).ok()) Fail("writing the songs of " + path);
+        if (!volume.Apply(songs, tunecrate::CatalogueReserve::Keep).ok()) Fail("writing the songs of " + path);
         if (!tunecrate::UpdateCatalogue(volume, texts).ok()) Fail("writing the catalogue of " + path);
     }
 
@@ -193,7 +193,7 @@ const PreparedShelf& TheShelf() {
     return shelf;
 }
 
-std::vector<tunecrate::ShelfRow> ReadRows(const std::string& folder, const std::vector<std::string>& files,
+std::vector<tunecrate::ShelfRow> ReadFirstShelfImages(const std::string& folder, const std::vector<std::string>& files,
                                           std::size_t count) {
     std::vector<tunecrate::ShelfRow> rows;
     rows.reserve(count);
@@ -210,7 +210,7 @@ void BM_ReadShelf(benchmark::State& state) {
             state.SkipWithError("cannot list the shelf");
             break;
         }
-        const std::vector<tunecrate::ShelfRow> rows = ReadRows(folder, *files, files->size());
+        const std::vector<tunecrate::ShelfRow> rows = ReadFirstShelfImages(folder, *files, files->size());
         if (std::count_if(rows.begin(), rows.end(), [](const auto& row) { return row.usable(); }) != kImageCount) {
             state.SkipWithError("an image did not read");
             break;
@@ -342,7 +342,7 @@ void BM_ReadShelfImages(benchmark::State& state) {
     const std::string& folder = TheShelf().folder();
     const auto files = tunecrate::ListShelfImages(folder);
     for (auto _ : state) {
-        const auto rows = ReadRows(folder, *files, files->size());
+        const auto rows = ReadFirstShelfImages(folder, *files, files->size());
         benchmark::DoNotOptimize(rows.data());
     }
     state.SetItemsProcessed(state.iterations() * kImageCount);
@@ -370,7 +370,7 @@ void BM_FirstRows(benchmark::State& state) {
     const std::string& folder = TheShelf().folder();
     for (auto _ : state) {
         const auto files = tunecrate::ListShelfImages(folder);
-        const auto rows = ReadRows(folder, *files, kFirstRows);
+        const auto rows = ReadFirstShelfImages(folder, *files, kFirstRows);
         if (rows.size() != static_cast<std::size_t>(kFirstRows) || !rows.back().usable()) {
             state.SkipWithError("the first rows did not read");
             break;

@@ -142,7 +142,7 @@ std::optional<std::string> UseImage(ImageVolume& volume) {
     const std::string song = SlotName(0) + std::string(kSongExtension);
     if (auto bytes = volume.ReadFile(song, kReadLimit); bytes && WriteFileBytes(g_hostPath, *bytes).ok()) {
         const std::string copy = SlotName(kSlotCount - 1) + std::string(kSongExtension);
-        if (volume.Apply({FileChange{copy, HostPath{g_hostPath}}}, Room::Songs).ok()) {
+        if (volume.Apply({FileChange{copy, HostPath{g_hostPath}}}, CatalogueReserve::Keep).ok()) {
             Require(volume.ReadFile(copy, kReadLimit) == bytes, "a song copied onto the image differs");
         }
     }

@@ -42,11 +42,11 @@ void MapFolder(const FatImage& fat, std::string_view image, const std::vector<Fa
     for (const FatEntry& entry : entries) {
         const std::string path = prefix + EntryName(entry);
         // As far as the chain goes: a folder's entry gives no size.
-        const FatImage::Walk walk = fat.WalkChain(entry.firstCluster, entry.size);
-        for (std::uint16_t cluster : walk.clusters) map.owner.emplace(cluster, path);
+        const FatImage::TracedChain traced = fat.TraceChain(entry.firstCluster, entry.size);
+        for (std::uint16_t cluster : traced.clusters) map.owner.emplace(cluster, path);
         if (!entry.IsFolder() || depth > 16 || !seenFolders.insert(entry.firstCluster).second) continue;
         std::string bytes;
-        for (std::uint16_t cluster : walk.clusters) {
+        for (std::uint16_t cluster : traced.clusters) {
             const std::uint64_t at = fat.ClusterOffset(cluster);
             if (at + kImageSectorBytes <= image.size()) bytes.append(image.substr(at, kImageSectorBytes));
         }

@@ -300,51 +300,51 @@ std::optional<std::vector<std::uint16_t>> FatImage::TakeFree(std::uint32_t count
     return clusters;
 }
 
-FatImage::Walk FatImage::WalkChain(std::uint16_t first, std::uint32_t size) const {
-    Walk walk;
-    WalkChain(first, size, walk);
-    return walk;
+FatImage::TracedChain FatImage::TraceChain(std::uint16_t first, std::uint32_t size) const {
+    TracedChain traced;
+    TraceChain(first, size, traced);
+    return traced;
 }
 
-void FatImage::WalkChain(std::uint16_t first, std::uint32_t size, Walk& walk) const {
+void FatImage::TraceChain(std::uint16_t first, std::uint32_t size, TracedChain& traced) const {
     const std::uint32_t needed = (size + kImageSectorBytes - 1) / kImageSectorBytes;
-    walk.clusters.clear();
-    walk.problem = Walk::Problem::None;
+    traced.clusters.clear();
+    traced.fault = ChainFault::None;
     if (first != 0) {
-        // On the stack, as chains are walked often. The disk's cluster
-        // numbers stay below its sector count; larger ones stop the walk first.
+        // On the stack, as chains are traced often. The disk's cluster
+        // numbers stay below its sector count; larger ones stop the trace first.
         std::bitset<kImageSectors> seen;
         for (std::uint16_t c = first;;) {
             if (c == 0) {
-                walk.problem = Walk::Problem::MeetsFree;
+                traced.fault = ChainFault::MeetsFree;
                 break;
             }
             if (c == kBadCluster) {
-                walk.problem = Walk::Problem::MeetsBad;
+                traced.fault = ChainFault::MeetsBad;
                 break;
             }
             // Reserved values fall outside the disk's clusters too.
             if (c < 2 || c >= m_clusterCount + 2) {
-                walk.problem = Walk::Problem::LeavesDisk;
+                traced.fault = ChainFault::LeavesDisk;
                 break;
             }
             if (seen[c]) {
-                walk.problem = Walk::Problem::Loops;
+                traced.fault = ChainFault::Loops;
                 break;
             }
             seen[c] = true;
-            walk.clusters.push_back(c);
+            traced.clusters.push_back(c);
             c = Next(c);
             if (c >= kLastCluster) break;
         }
     }
-    if (walk.problem == Walk::Problem::None && walk.clusters.size() < needed) walk.problem = Walk::Problem::Short;
+    if (traced.fault == ChainFault::None && traced.clusters.size() < needed) traced.fault = ChainFault::Short;
 }
 
 std::optional<std::vector<std::uint16_t>> FatImage::Chain(std::uint16_t first, std::uint32_t size) const {
-    Walk walk = WalkChain(first, size);
-    if (walk.problem != Walk::Problem::None) return std::nullopt;
-    return std::move(walk.clusters);
+    TracedChain traced = TraceChain(first, size);
+    if (traced.fault != ChainFault::None) return std::nullopt;
+    return std::move(traced.clusters);
 }
 
 void FatImage::Link(const std::vector<std::uint16_t>& clusters) {
@@ -366,7 +366,7 @@ std::vector<FatEntry> FatImage::ParseEntries(std::string_view folder) {
     std::vector<FatEntry> entries;
     LongNameParts parts;
     const auto slots = static_cast<std::uint32_t>(folder.size() / kDirEntryBytes);
-    // Room for every slot before the end mark, so that a full root grows no copies.
+    // Space for every slot before the end mark, so that a full root grows no copies.
     std::uint32_t used = 0;
     while (used < slots && folder[used * kDirEntryBytes] != '\0') ++used;
     entries.reserve(used);

@@ -69,16 +69,17 @@ public:
     // (or is empty).
     std::optional<std::vector<std::uint16_t>> TakeFree(std::uint32_t count,
                                                        const std::vector<std::uint8_t>& inUse = {}) const;
-    // The clusters of a chain as far as it can be followed, and what stopped
-    // it early: it left the disk, met a free or bad cluster, or looped.
-    struct Walk {
-        enum class Problem { None, LeavesDisk, MeetsFree, MeetsBad, Loops, Short };
+    // What stopped a chain early: it left the disk, met a free or bad
+    // cluster, or looped; or it ended short of the size it was traced with.
+    enum class ChainFault { None, LeavesDisk, MeetsFree, MeetsBad, Loops, Short };
+    // The clusters of a chain as far as it can be followed, and its fault.
+    struct TracedChain {
         std::vector<std::uint16_t> clusters;
-        Problem problem = Problem::None;
+        ChainFault fault = ChainFault::None;
     };
-    Walk WalkChain(std::uint16_t first, std::uint32_t size) const;
-    // The same into `walk`, whose clusters keep their room from one walk to the next.
-    void WalkChain(std::uint16_t first, std::uint32_t size, Walk& walk) const;
+    TracedChain TraceChain(std::uint16_t first, std::uint32_t size) const;
+    // The same into `traced`, whose clusters keep their memory from one chain to the next.
+    void TraceChain(std::uint16_t first, std::uint32_t size, TracedChain& traced) const;
     // The clusters of a file, or nothing when its chain leaves the disk,
     // loops, meets a free or bad cluster, or is shorter than `size` needs.
     std::optional<std::vector<std::uint16_t>> Chain(std::uint16_t first, std::uint32_t size) const;

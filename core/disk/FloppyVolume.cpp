@@ -9,7 +9,7 @@
 
 namespace tunecrate {
 
-std::uint64_t CatalogueRoomBytes(std::uint64_t unitBytes) {
+std::uint64_t CatalogueReserveBytes(std::uint64_t unitBytes) {
     if (unitBytes == 0) return 0;
     auto units = [&](std::uint64_t bytes) { return (bytes + unitBytes - 1) / unitBytes; };
     return (units(kLargestTitlesFile) + units(kLargestCommentsFile)) * unitBytes;

@@ -12,18 +12,19 @@
 
 namespace tunecrate {
 
-// Which room a change may use: song data keeps clear of the room that a
-// fresh copy of song.nam and comments.dat needs, so that the catalogue can
-// always be rewritten beside its old copy, even on a floppy full of songs.
-enum class Room { Songs, Catalogue };
+// Whether a change may use the catalogue's reserve, the space that a fresh
+// copy of song.nam and comments.dat needs: song data keeps clear of it, so
+// that the catalogue can always be rewritten beside its old copy, even on a
+// floppy full of songs; the catalogue files may use it.
+enum class CatalogueReserve { Keep, Use };
 
 // song.nam is always 40 lines of 17 bytes and CR LF; comments.dat at most 40
 // lines of the longest comment kept and CR LF (the catalogue checks both).
 inline constexpr std::uint64_t kLargestTitlesFile = 40 * (17 + 2);
 inline constexpr std::uint64_t kLargestCommentsFile = 40 * (254 + 2);
 
-// That room in bytes, for a disk that allocates in units of `unitBytes`.
-std::uint64_t CatalogueRoomBytes(std::uint64_t unitBytes);
+// That reserve in bytes, for a disk that allocates in units of `unitBytes`.
+std::uint64_t CatalogueReserveBytes(std::uint64_t unitBytes);
 
 // What one look at a file of the floppy tells.
 struct FileLook {
@@ -57,14 +58,14 @@ public:
     // as it was. A new content is written beside the old one and switched to
     // only when all of it is there; a name replaces the case variant that is
     // there, and the other variants go. Everything is durable on return.
-    // Song data never takes the room kept for the catalogue (Room::Songs).
-    virtual Result Apply(const std::vector<FileChange>& changes, Room room) = 0;
-    // A catalogue file replaced whole; it may use the room kept for it.
+    // Song data never takes the catalogue's reserve (CatalogueReserve::Keep).
+    virtual Result Apply(const std::vector<FileChange>& changes, CatalogueReserve reserve) = 0;
+    // A catalogue file replaced whole; it may use the catalogue's reserve.
     Result WriteFile(std::string_view name, std::string_view bytes) {
-        return Apply({FileChange{std::string(name), std::string(bytes)}}, Room::Catalogue);
+        return Apply({FileChange{std::string(name), std::string(bytes)}}, CatalogueReserve::Use);
     }
     // Removes every case variant of the file; a missing file is no failure.
-    Result Remove(std::string_view name) { return Apply({FileChange{std::string(name), std::nullopt}}, Room::Songs); }
+    Result Remove(std::string_view name) { return Apply({FileChange{std::string(name), std::nullopt}}, CatalogueReserve::Keep); }
     // Why a change of the files `names` would be refused, told before anything
     // is written, so that an operation of many steps fails at its start and not
     // half-way: the floppy cannot be written at all, or a name is a folder, a

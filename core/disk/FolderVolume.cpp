@@ -135,11 +135,11 @@ std::vector<std::optional<FileLook>> FolderVolume::LookAt(const std::vector<std:
     return looks;
 }
 
-Result FolderVolume::Apply(const std::vector<FileChange>& changes, Room room) {
+Result FolderVolume::Apply(const std::vector<FileChange>& changes, CatalogueReserve reserve) {
     std::uint64_t keep = 0;
-    if (room == Room::Songs) {
+    if (reserve == CatalogueReserve::Keep) {
         // And a unit for the record under which both catalogue files change together.
-        if (auto space = Space()) keep = CatalogueRoomBytes(space->unitBytes) + space->unitBytes;
+        if (auto space = Space()) keep = CatalogueReserveBytes(space->unitBytes) + space->unitBytes;
     }
     m_names.reset();   // the names as they will be are read afresh
     return ReplaceFiles(m_root, changes, NameCase::WholeName, keep);

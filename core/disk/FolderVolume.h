@@ -27,7 +27,7 @@ public:
     std::optional<std::string> ReadFile(std::string_view name, std::size_t maxBytes) const override;
     std::string Stamp(std::string_view name) const override;
     std::vector<std::optional<FileLook>> LookAt(const std::vector<std::string>& names) const override;
-    Result Apply(const std::vector<FileChange>& changes, Room room) override;
+    Result Apply(const std::vector<FileChange>& changes, CatalogueReserve reserve) override;
     Result CheckChange(const std::vector<std::string>& names) const override;
     void Flush() override;
 

@@ -19,14 +19,14 @@ std::string Hex(std::uint32_t n) {
     return text;
 }
 
-// A survey's way through the tree: the folders it has been in, and buffers
+// A tracing's way through the tree: the folders it has been in, and buffers
 // that one entry or folder leaves to the next, so each is allocated once.
-struct Tour {
+struct ChainTracing {
     const FatImage& fat;
     const FolderReader& readFolder;
-    ImageSurvey& survey;
+    ImageChains& chains;
     std::set<std::uint16_t> foldersSeen;
-    FatImage::Walk walk;
+    FatImage::TracedChain traced;
     std::string folder;
 };
 
@@ -56,62 +56,62 @@ void LookAtSlots(std::string_view folder, const std::string& shownFolder, std::v
     }
 }
 
-void Visit(Tour& tour, const std::vector<FatEntry>& entries, const std::string& parent, int depth) {
-    ImageSurvey& survey = tour.survey;
-    const std::size_t first = survey.items.size();
-    survey.items.reserve(first + entries.size());
+void TraceEntries(ChainTracing& tracing, const std::vector<FatEntry>& entries, const std::string& parent, int depth) {
+    ImageChains& chains = tracing.chains;
+    const std::size_t first = chains.items.size();
+    chains.items.reserve(first + entries.size());
     for (const FatEntry& entry : entries) {
-        ImageSurvey::Item& item = survey.items.emplace_back();
+        ImageChains::Item& item = chains.items.emplace_back();
         item.path = parent + (entry.longName.empty() ? entry.shortName : entry.longName);
         item.entry = entry;
         item.inRoot = depth == 0;
-        tour.fat.WalkChain(entry.firstCluster, entry.IsFolder() ? 0 : entry.size, tour.walk);
-        item.problem = tour.walk.problem;
-        item.from = survey.chains.size();
-        item.count = tour.walk.clusters.size();
-        survey.chains.insert(survey.chains.end(), tour.walk.clusters.begin(), tour.walk.clusters.end());
-        for (std::uint16_t c : tour.walk.clusters) {
-            if (survey.owners[c] == 0) survey.held.push_back(c);
-            survey.owners[c] = static_cast<std::uint8_t>(std::min(survey.owners[c] + 1, 2));
+        tracing.fat.TraceChain(entry.firstCluster, entry.IsFolder() ? 0 : entry.size, tracing.traced);
+        item.fault = tracing.traced.fault;
+        item.from = chains.clusters.size();
+        item.count = tracing.traced.clusters.size();
+        chains.clusters.insert(chains.clusters.end(), tracing.traced.clusters.begin(), tracing.traced.clusters.end());
+        for (std::uint16_t c : tracing.traced.clusters) {
+            if (chains.owners[c] == 0) chains.held.push_back(c);
+            chains.owners[c] = static_cast<std::uint8_t>(std::min(chains.owners[c] + 1, 2));
         }
     }
     // A folder's files hold clusters too; a damaged or looping tree is followed only so far.
     for (std::size_t i = first; i < first + entries.size(); ++i) {
-        const ImageSurvey::Item& folder = survey.items[i];
+        const ImageChains::Item& folder = chains.items[i];
         if (!folder.entry.IsFolder() || folder.count == 0 || depth >= 16 ||
-            !tour.foldersSeen.insert(folder.entry.firstCluster).second) {
+            !tracing.foldersSeen.insert(folder.entry.firstCluster).second) {
             continue;
         }
         const std::string path = folder.path;   // the items grow below
-        if (!tour.readFolder(survey.ClustersOf(folder), tour.folder)) continue;
-        LookAtSlots(tour.folder, "/" + path, survey.slotProblems);
-        Visit(tour, FatImage::ParseEntries(tour.folder), path + "/", depth + 1);
+        if (!tracing.readFolder(chains.ClustersOf(folder), tracing.folder)) continue;
+        LookAtSlots(tracing.folder, "/" + path, chains.slotProblems);
+        TraceEntries(tracing, FatImage::ParseEntries(tracing.folder), path + "/", depth + 1);
     }
 }
 
-std::string ChainText(const FatImage& fat, const ImageSurvey& survey, const ImageSurvey::Item& item) {
-    using Problem = FatImage::Walk::Problem;
-    if (item.problem == Problem::None || item.problem == Problem::Short) return {};
+std::string ChainText(const FatImage& fat, const ImageChains& chains, const ImageChains::Item& item) {
+    using Fault = FatImage::ChainFault;
+    if (item.fault == Fault::None || item.fault == Fault::Short) return {};
     if (item.count == 0) return Translated(texts::kStartOffDisk, {item.path, Number(item.entry.firstCluster)});
-    const std::uint16_t last = survey.ClustersOf(item).back();
-    switch (item.problem) {
-        case Problem::LeavesDisk: return Translated(texts::kChainLeavesDisk, {item.path, Number(last), Number(fat.Next(last))});
-        case Problem::MeetsFree: return Translated(texts::kChainMeetsFree, {item.path, Number(last)});
-        case Problem::MeetsBad: return Translated(texts::kChainMeetsBad, {item.path, Number(last)});
-        case Problem::Loops: return Translated(texts::kChainLoops, {item.path, Number(last), Number(fat.Next(last))});
-        case Problem::None:
-        case Problem::Short: break;
+    const std::uint16_t last = chains.ClustersOf(item).back();
+    switch (item.fault) {
+        case Fault::LeavesDisk: return Translated(texts::kChainLeavesDisk, {item.path, Number(last), Number(fat.Next(last))});
+        case Fault::MeetsFree: return Translated(texts::kChainMeetsFree, {item.path, Number(last)});
+        case Fault::MeetsBad: return Translated(texts::kChainMeetsBad, {item.path, Number(last)});
+        case Fault::Loops: return Translated(texts::kChainLoops, {item.path, Number(last), Number(fat.Next(last))});
+        case Fault::None:
+        case Fault::Short: break;
     }
     return {};
 }
 
 // The first cluster of `item` that another chain holds too, and that chain's item.
-std::optional<std::pair<std::uint16_t, const ImageSurvey::Item*>> SharedCluster(const ImageSurvey& survey,
-                                                                                const ImageSurvey::Item& item) {
-    for (std::uint16_t c : survey.ClustersOf(item)) {
-        if (survey.owners[c] < 2) continue;
-        for (const ImageSurvey::Item& other : survey.items) {
-            if (&other != &item && std::ranges::find(survey.ClustersOf(other), c) != survey.ClustersOf(other).end()) {
+std::optional<std::pair<std::uint16_t, const ImageChains::Item*>> SharedCluster(const ImageChains& chains,
+                                                                                const ImageChains::Item& item) {
+    for (std::uint16_t c : chains.ClustersOf(item)) {
+        if (chains.owners[c] < 2) continue;
+        for (const ImageChains::Item& other : chains.items) {
+            if (&other != &item && std::ranges::find(chains.ClustersOf(other), c) != chains.ClustersOf(other).end()) {
                 return std::pair(c, &other);
             }
         }
@@ -121,13 +121,13 @@ std::optional<std::pair<std::uint16_t, const ImageSurvey::Item*>> SharedCluster(
 
 }  // namespace
 
-ImageSurvey SurveyImage(const FatImage& fat, const FolderReader& readFolder) {
-    ImageSurvey survey;
-    survey.owners.assign(fat.ClusterCount() + 2, 0);
-    Tour tour{fat, readFolder, survey, {}, {}, {}};
-    LookAtSlots(fat.RootBytes(), "/", survey.slotProblems);
-    Visit(tour, fat.Entries(), "", 0);
-    return survey;
+ImageChains TraceImageChains(const FatImage& fat, const FolderReader& readFolder) {
+    ImageChains chains;
+    chains.owners.assign(fat.ClusterCount() + 2, 0);
+    ChainTracing tracing{fat, readFolder, chains, {}, {}, {}};
+    LookAtSlots(fat.RootBytes(), "/", chains.slotProblems);
+    TraceEntries(tracing, fat.Entries(), "", 0);
+    return chains;
 }
 
 std::optional<std::uint32_t> FirstFatDifference(const FatImage& fat, std::string_view first, std::string_view second) {
@@ -147,16 +147,16 @@ std::string FatDifferenceText(std::uint32_t entry) {
     return entry < 2 ? Translated(texts::kFatsDifferReserved) : Translated(texts::kFatsDiffer, {Number(entry)});
 }
 
-std::string ChainDamage(const FatImage& fat, const ImageSurvey& survey, const ImageSurvey::Item& item) {
-    if (std::string text = ChainText(fat, survey, item); !text.empty()) return text;
-    if (const auto shared = SharedCluster(survey, item)) {
+std::string ChainDamage(const FatImage& fat, const ImageChains& chains, const ImageChains::Item& item) {
+    if (std::string text = ChainText(fat, chains, item); !text.empty()) return text;
+    if (const auto shared = SharedCluster(chains, item)) {
         return Translated(texts::kClusterShared, {item.path, Number(shared->first), shared->second->path});
     }
     return {};
 }
 
 std::vector<std::string> ImageProblems(const FatImage& fat, std::string_view first, std::string_view second,
-                                       const ImageSurvey& survey) {
+                                       const ImageChains& chains) {
     std::vector<std::string> problems;
     if (const auto entry = FirstFatDifference(fat, first, second)) problems.push_back(FatDifferenceText(*entry));
     // Its high bits are all set on every FAT12 disk; a checker that finds
@@ -165,19 +165,19 @@ std::vector<std::string> ImageProblems(const FatImage& fat, std::string_view fir
         problems.push_back(Translated(texts::kFatMediaEntry, {Hex(media)}));
     }
     std::set<std::pair<std::size_t, std::size_t>> sharers;   // each pair of items told once
-    for (const ImageSurvey::Item& item : survey.items) {
+    for (const ImageChains::Item& item : chains.items) {
         const FatEntry& entry = item.entry;
         if (entry.IsFolder() && entry.firstCluster == 0) {
             problems.push_back(Translated(texts::kFolderWithoutCluster, {item.path}));
         } else if (!entry.IsFolder() && entry.firstCluster == 0 && entry.size > 0) {
             problems.push_back(Translated(texts::kSizeWithoutCluster, {item.path, Number(entry.size)}));
-        } else if (std::string text = ChainText(fat, survey, item); !text.empty()) {
+        } else if (std::string text = ChainText(fat, chains, item); !text.empty()) {
             problems.push_back(std::move(text));
         }
         if (entry.IsFolder() && entry.size != 0) problems.push_back(Translated(texts::kFolderWithSize, {item.path, Number(entry.size)}));
-        if (const auto shared = SharedCluster(survey, item)) {
-            const auto one = static_cast<std::size_t>(&item - survey.items.data());
-            const auto other = static_cast<std::size_t>(shared->second - survey.items.data());
+        if (const auto shared = SharedCluster(chains, item)) {
+            const auto one = static_cast<std::size_t>(&item - chains.items.data());
+            const auto other = static_cast<std::size_t>(shared->second - chains.items.data());
             if (sharers.insert(std::minmax(one, other)).second) {
                 problems.push_back(Translated(texts::kClusterShared, {item.path, Number(shared->first), shared->second->path}));
             }
@@ -185,21 +185,21 @@ std::vector<std::string> ImageProblems(const FatImage& fat, std::string_view fir
         if (entry.IsFolder() || (entry.firstCluster == 0 && entry.size > 0)) continue;
         const std::size_t needed = (std::size_t{entry.size} + kImageSectorBytes - 1) / kImageSectorBytes;
         const auto clusters = Number(static_cast<std::uint32_t>(item.count));
-        if (item.problem == FatImage::Walk::Problem::Short) {
+        if (item.fault == FatImage::ChainFault::Short) {
             problems.push_back(Translated(texts::kChainShort, {item.path, clusters, Number(entry.size)}));
-        } else if (item.problem == FatImage::Walk::Problem::None && item.count > needed) {
+        } else if (item.fault == FatImage::ChainFault::None && item.count > needed) {
             problems.push_back(Translated(texts::kChainLong, {item.path, clusters, Number(entry.size)}));
         }
     }
-    problems.insert(problems.end(), survey.slotProblems.begin(), survey.slotProblems.end());
+    problems.insert(problems.end(), chains.slotProblems.begin(), chains.slotProblems.end());
     // In use in the FAT (a bad cluster is not) and held by no chain. The
     // FAT's counts, which the free space needs anyway, tell whether there are
     // any; only then is the FAT gone through for the first.
     const auto inUse = [&](std::uint16_t cluster) { return fat.Next(cluster) != 0 && fat.Next(cluster) != kBadClusterMark; };
-    const auto held = static_cast<std::uint32_t>(std::count_if(survey.held.begin(), survey.held.end(), inUse));
+    const auto held = static_cast<std::uint32_t>(std::count_if(chains.held.begin(), chains.held.end(), inUse));
     if (const std::uint32_t lost = fat.ClusterCount() - fat.FreeClusters() - fat.BadClusters() - held; lost > 0) {
         std::uint16_t firstLost = 2;
-        while (!inUse(firstLost) || survey.owners[firstLost] != 0) ++firstLost;
+        while (!inUse(firstLost) || chains.owners[firstLost] != 0) ++firstLost;
         problems.push_back(Translated(texts::kLostClusters, {Number(lost), Number(firstLost)}));
     }
     return problems;

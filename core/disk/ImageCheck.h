@@ -20,26 +20,26 @@ using FolderReader = std::function<bool(std::span<const std::uint16_t> clusters,
 // it is met), with the chain each holds followed as far as it goes, and
 // what the folders' slots show beyond their entries. A write looks at it to
 // know what it must not touch; a check, to tell what is wrong.
-struct ImageSurvey {
+struct ImageChains {
     struct Item {
         std::string path;        // "SONG.NAM", "Sub/Take one.txt": long names where there are
         FatEntry entry;
         bool inRoot = false;
-        // What stopped its chain, walked with the file's size (a folder has none),
-        // and where the clusters it went through lie in `chains`.
-        FatImage::Walk::Problem problem = FatImage::Walk::Problem::None;
+        // What stopped its chain, traced with the file's size (a folder has none),
+        // and where the clusters it went through lie in `clusters`.
+        FatImage::ChainFault fault = FatImage::ChainFault::None;
         std::size_t from = 0, count = 0;
     };
     std::vector<Item> items;
-    std::vector<std::uint16_t> chains;   // the items' clusters, one chain after another
+    std::vector<std::uint16_t> clusters;   // the items' clusters, one chain after another
     std::vector<std::uint8_t> owners;    // chains through each cluster, counted up to 2
     std::vector<std::uint16_t> held;     // those clusters, each once: fewer than the disk's
     std::vector<std::string> slotProblems;   // long-name slots that cannot be right, in plain words
-    std::span<const std::uint16_t> ClustersOf(const Item& item) const { return {chains.data() + item.from, item.count}; }
+    std::span<const std::uint16_t> ClustersOf(const Item& item) const { return {clusters.data() + item.from, item.count}; }
 };
 
 // Reads the subfolders through `readFolder`, each once, as deep as 16.
-ImageSurvey SurveyImage(const FatImage& fat, const FolderReader& readFolder);
+ImageChains TraceImageChains(const FatImage& fat, const FolderReader& readFolder);
 
 // The first entry at which two FAT copies differ, as far as they hold the
 // disk's entries (0 and 1 are the reserved ones); nothing when they agree.
@@ -49,7 +49,7 @@ std::string FatDifferenceText(std::uint32_t entry);
 // Why freeing the chain of `item` could free what another file holds (it
 // loops, leaves the disk, meets a free or bad cluster, or is shared), in
 // plain words; empty when it could not.
-std::string ChainDamage(const FatImage& fat, const ImageSurvey& survey, const ImageSurvey::Item& item);
+std::string ChainDamage(const FatImage& fat, const ImageChains& chains, const ImageChains::Item& item);
 
 // Every problem of the image that a disk checker would find and repair,
 // one sentence each, naming the file or cluster: FAT copies that differ or
@@ -58,6 +58,6 @@ std::string ChainDamage(const FatImage& fat, const ImageSurvey& survey, const Im
 // entries that cannot be right; orphaned long names; lost clusters.
 // `first` and `second` are the two FAT copies as the image holds them.
 std::vector<std::string> ImageProblems(const FatImage& fat, std::string_view first, std::string_view second,
-                                       const ImageSurvey& survey);
+                                       const ImageChains& chains);
 
 }  // namespace tunecrate

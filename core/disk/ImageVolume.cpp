@@ -124,8 +124,8 @@ public:
 
     // Which clusters the files and folders hold, every chain followed as far
     // as it goes (into subfolders too); a cluster held is held, whatever the FAT says.
-    ImageSurvey TakeSurvey() const {
-        return SurveyImage(fat, [this](std::span<const std::uint16_t> clusters, std::string& bytes) {
+    ImageChains TraceChains() const {
+        return TraceImageChains(fat, [this](std::span<const std::uint16_t> clusters, std::string& bytes) {
             return ReadFolder(clusters, bytes);
         });
     }
@@ -161,9 +161,9 @@ private:
 ImageVolume::ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap, ImageAccess access)
     : m_imagePath(std::move(imagePath)) {
     auto file = std::make_unique<ImageFile>();
-    const bool glance = access == ImageAccess::Glance;
+    const bool onlyReading = access == ImageAccess::ReadOnly;
     DiskAccess how;
-    how.write = !glance;
+    how.write = !onlyReading;
     how.readOnlyFallback = true;
     // Exclusive: the kernel then refuses to mount the disk under us, and
     // refuses us a disk that is mounted; on a file it does nothing.
@@ -186,7 +186,7 @@ ImageVolume::ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap, I
     }
     const std::optional<std::uint64_t> openSize = opened->bytes;
     // Another program writing the image at the same time would corrupt it.
-    const bool locked = glance ? ::flock(fd, LOCK_SH | LOCK_NB) == 0 : LockWaiting(fd, !file->readOnly);
+    const bool locked = onlyReading ? ::flock(fd, LOCK_SH | LOCK_NB) == 0 : LockWaiting(fd, !file->readOnly);
     if (!locked) {
         const int error = errno;
         m_opened = Result::FromErrno(error, error == EWOULDBLOCK
@@ -326,7 +326,7 @@ std::vector<std::optional<FileLook>> ImageVolume::LookAt(const std::vector<std::
     return looks;
 }
 
-Result ImageVolume::ChangeRefusal(const std::vector<std::string>& names, const ImageSurvey& survey) const {
+Result ImageVolume::ChangeRefusal(const std::vector<std::string>& names, const ImageChains& chains) const {
     if (!m_image) return Refusal();
     const ImageFile& image = *m_image;
     if (image.readOnly) {
@@ -346,9 +346,9 @@ Result ImageVolume::ChangeRefusal(const std::vector<std::string>& names, const I
                 return Result::FromErrno(EACCES, Translated(texts::kReadOnlyFile, {Root() + shown}));
             }
             // Freeing a damaged chain could free another file's clusters.
-            for (const ImageSurvey::Item& item : survey.items) {
+            for (const ImageChains::Item& item : chains.items) {
                 if (!item.inRoot || item.entry.slot != entry.slot) continue;
-                if (std::string damage = ChainDamage(image.fat, survey, item); !damage.empty()) {
+                if (std::string damage = ChainDamage(image.fat, chains, item); !damage.empty()) {
                     return Result::FromErrno(EIO, Translated(texts::kImageDamaged, {m_imagePath, damage}));
                 }
             }
@@ -359,15 +359,15 @@ Result ImageVolume::ChangeRefusal(const std::vector<std::string>& names, const I
 
 Result ImageVolume::CheckChange(const std::vector<std::string>& names) const {
     if (!m_image) return Refusal();
-    return ChangeRefusal(names, m_image->TakeSurvey());
+    return ChangeRefusal(names, m_image->TraceChains());
 }
 
 std::vector<std::string> ImageVolume::Damage() const {
     if (!m_image) return {};
-    return ImageProblems(m_image->fat, m_image->fatOnDisk[0], m_image->fatOnDisk[1], m_image->TakeSurvey());
+    return ImageProblems(m_image->fat, m_image->fatOnDisk[0], m_image->fatOnDisk[1], m_image->TraceChains());
 }
 
-Result ImageVolume::Apply(const std::vector<FileChange>& changes, Room room) {
+Result ImageVolume::Apply(const std::vector<FileChange>& changes, CatalogueReserve reserve) {
     if (!m_image) return Refusal();
     ImageFile& image = *m_image;
     FatImage& fat = image.fat;
@@ -389,11 +389,11 @@ Result ImageVolume::Apply(const std::vector<FileChange>& changes, Room room) {
         plan.push_back(std::move(p));
     }
     if (plan.empty()) return {};
-    const ImageSurvey survey = image.TakeSurvey();
-    if (Result refused = ChangeRefusal(names, survey); !refused.ok()) return refused;
+    const ImageChains chains = image.TraceChains();
+    if (Result refused = ChangeRefusal(names, chains); !refused.ok()) return refused;
     std::vector<std::vector<std::uint16_t>> oldChains;
     for (Planned& p : plan) {
-        for (const FatEntry& entry : p.existing) oldChains.push_back(fat.WalkChain(entry.firstCluster, 0).clusters);
+        for (const FatEntry& entry : p.existing) oldChains.push_back(fat.TraceChain(entry.firstCluster, 0).clusters);
         if (p.remove) continue;
         Result read = ReadContent(*p.change->content, capacity, p.bytes);
         if (!read.ok()) return read;
@@ -410,9 +410,9 @@ Result ImageVolume::Apply(const std::vector<FileChange>& changes, Room room) {
     }
     // Free in the FAT and held by no chain (one that runs into a free cluster holds it).
     std::uint32_t free = fat.FreeClusters();
-    for (std::uint16_t c : survey.held) free -= fat.Next(c) == 0;
-    // The room is kept for new data; a change that only takes files away needs none.
-    const std::uint64_t keep = room == Room::Songs ? CatalogueRoomBytes(kImageSectorBytes) / kImageSectorBytes : 0;
+    for (std::uint16_t c : chains.held) free -= fat.Next(c) == 0;
+    // The reserve is kept for new data; a change that only takes files away needs none.
+    const std::uint64_t keep = reserve == CatalogueReserve::Keep ? CatalogueReserveBytes(kImageSectorBytes) / kImageSectorBytes : 0;
     if (needed > 0 && std::uint64_t{needed} + keep > free) return Result::FromErrno(ENOSPC);
     const std::vector<std::uint32_t> slots = fat.FreeSlots();
     if (slots.size() < newNames) return Result::FromErrno(ENOSPC, Translated(texts::kRootFolderFull));
@@ -430,7 +430,7 @@ Result ImageVolume::Apply(const std::vector<FileChange>& changes, Room room) {
     // 1. The new contents go into clusters that no file holds. New entries
     //    past the end mark get cleared slots first, so that whichever root
     //    sectors reach the disk later, no old garbage becomes an entry.
-    std::vector<std::uint8_t> taken = survey.owners;
+    std::vector<std::uint8_t> taken = chains.owners;
     std::size_t nextSlot = 0;
     const std::uint32_t end = fat.EndSlot();
     std::uint32_t lastNew = 0;

@@ -13,7 +13,7 @@
 namespace tunecrate {
 
 class ImageFile;
-struct ImageSurvey;
+struct ImageChains;
 
 // Where the bytes of an image live. The volume reads and writes them only
 // through this, so that a test can record every write and flush, or fail one.
@@ -30,6 +30,12 @@ public:
 // Puts a store of its own around the image file's (for tests).
 using ImageStoreWrapper = std::function<std::unique_ptr<ImageStore>(std::unique_ptr<ImageStore>)>;
 
+// How an image is opened: to read and write it (only to read it where the
+// file or disk refuses writing), waiting a little for another program that
+// holds it; or only to read it, taking turns with other readers and never
+// waiting for a writer (a list of many images must not stall on one).
+enum class ImageAccess { ReadWrite, ReadOnly };
+
 // A floppy that is a 1.44 MB FAT12 image file, used without mounting: the
 // songs live in the image's root folder. The image is opened, checked and
 // locked (flock) for as long as this object lives.
@@ -44,14 +50,10 @@ using ImageStoreWrapper = std::function<std::unique_ptr<ImageStore>(std::unique_
 // refused, and so is any change to an image whose FAT copies differ, so that
 // a damaged image never loses more. After a failed write the volume writes
 // nothing more.
-// How an image is opened: for use, waiting a little for another program that
-// holds it; or for a glance, read-only, taking turns with readers and never
-// waiting for a writer (a list of many images must not stall on one).
-enum class ImageAccess { Use, Glance };
 
 class ImageVolume final : public FloppyVolume {
 public:
-    explicit ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap = {}, ImageAccess access = ImageAccess::Use);
+    explicit ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap = {}, ImageAccess access = ImageAccess::ReadWrite);
     ~ImageVolume() override;
     ImageVolume(const ImageVolume&) = delete;
     ImageVolume& operator=(const ImageVolume&) = delete;
@@ -65,7 +67,7 @@ public:
     std::optional<std::string> ReadFile(std::string_view name, std::size_t maxBytes) const override;
     std::string Stamp(std::string_view name) const override;
     std::vector<std::optional<FileLook>> LookAt(const std::vector<std::string>& names) const override;
-    Result Apply(const std::vector<FileChange>& changes, Room room) override;
+    Result Apply(const std::vector<FileChange>& changes, CatalogueReserve reserve) override;
     Result CheckChange(const std::vector<std::string>& names) const override;
     void Flush() override;
     Result Opened() const override { return m_opened; }
@@ -83,7 +85,7 @@ private:
     Result ReadFailure() const;
     // The one answer of CheckChange and Apply: why a change of `names` would
     // be refused, room aside.
-    Result ChangeRefusal(const std::vector<std::string>& names, const ImageSurvey& survey) const;
+    Result ChangeRefusal(const std::vector<std::string>& names, const ImageChains& chains) const;
     std::optional<FatEntry> FindFile(std::string_view name) const;
     std::string m_imagePath;
     Result m_opened;

@@ -141,7 +141,7 @@ BackupOutcome BackupFloppy(const std::string& source, const std::string& imagePa
         return outcome;
     }
     outcome.filesHit = FilesAtSectors(reading.bytes, reading.unreadable);
-    ImageVolume image(imagePath, {}, ImageAccess::Glance);
+    ImageVolume image(imagePath, {}, ImageAccess::ReadOnly);
     const Expected<CatalogueReading> catalogue = ReadCatalogue(&image);
     for (const std::string& file : outcome.filesHit) {
         const int slot = SlotOfFile(file);
@@ -179,7 +179,7 @@ std::string BackupOutcome::Message(const std::string& source, const std::string&
 }
 
 Result CheckRestoreImage(const std::string& imagePath) {
-    ImageVolume image(imagePath, {}, ImageAccess::Glance);
+    ImageVolume image(imagePath, {}, ImageAccess::ReadOnly);
     Result usable = image.Opened();
     if (usable.ok() && image.FileBytes() != kImageBytes) {
         usable = Result::Refused(Translated(texts::kImageHolds, {imagePath, std::to_string(image.FileBytes()), std::to_string(kImageBytes)}));

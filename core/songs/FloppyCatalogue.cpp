@@ -251,7 +251,7 @@ Result UpdateCatalogue(FloppyVolume& volume, const std::vector<SlotText>& change
     if (files.empty()) return {};
     // Both files in one change: whichever of them a crash leaves new, each
     // slot's lines are still its song's or blank.
-    Result written = volume.Apply(files, Room::Catalogue);
+    Result written = volume.Apply(files, CatalogueReserve::Use);
     if (!written.ok()) return CatalogueWriteFailure(volume.Root(), files.size() == 1 ? files[0].name : std::string(kTitlesFile), written);
     return written;
 }

@@ -63,7 +63,7 @@ Result PutSongInSlot(DropContext& context, DropState& state, int slot, IncomingS
     const std::vector<std::string> files = SlotFiles(slot, 1);
     const auto looksBefore = context.floppy->LookAt(files);
     const Result put = context.floppy->Apply(
-        {FileChange{files[0], std::move(in.song)}, FileChange{files[1], std::move(in.events)}}, Room::Songs);
+        {FileChange{files[0], std::move(in.song)}, FileChange{files[1], std::move(in.events)}}, CatalogueReserve::Keep);
     if (!put.ok()) {
         // What the disk holds decides: the old song keeps its texts, and a
         // new one whose change the disk would not confirm gets its own.

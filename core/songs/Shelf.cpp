@@ -178,7 +178,7 @@ ShelfRow UnreadShelfRow(const ShelfEntry& entry) {
 
 ShelfRow ReadShelfImage(const std::string& folder, const std::string& file) {
     const std::string path = JoinPath(folder, file);
-    ImageVolume volume(path, {}, ImageAccess::Glance);
+    ImageVolume volume(path, {}, ImageAccess::ReadOnly);
     if (!volume.Opened().ok()) {
         ShelfRow row;
         row.file = file;

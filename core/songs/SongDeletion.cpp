@@ -45,7 +45,7 @@ Result DeleteFloppySlots(FloppyVolume& volume, const std::vector<SlotRow>& shown
         const std::string base = SlotName(slot);
         Result removed = volume.Apply({FileChange{base + std::string(kSongExtension), std::nullopt},
                                        FileChange{base + std::string(kEventsExtension), std::nullopt}},
-                                      Room::Songs);
+                                      CatalogueReserve::Keep);
         if (!removed.ok()) result.Include(CannotDelete(volume.Root() + base + std::string(kSongExtension), removed));
         // A song still there keeps its title and comment; one gone, even
         // where the disk would not confirm it, keeps none.

@@ -94,7 +94,7 @@ void DeleteMovedFiles(const DropContext& context, const DropState& state) {
                                      Translated(texts::kErrorCaption), MessageIcon::None);
     }
     if (floppyFiles.empty() || context.floppy == nullptr) return;
-    if (Result removed = context.floppy->Apply(floppyFiles, Room::Songs); !removed.ok()) {
+    if (Result removed = context.floppy->Apply(floppyFiles, CatalogueReserve::Keep); !removed.ok()) {
         context.prompter.ShowMessage(
             Translated(texts::kCannotDelete, {context.floppy->Root() + floppyFiles.front().name, removed.reason}),
             Translated(texts::kErrorCaption), MessageIcon::None);

@@ -155,7 +155,7 @@ public:
         files.push_back({"comments.dat", Lines(comments, 0)});
         for (const FileChange& file : medium == Medium::Folder ? files : std::vector<FileChange>{})
             WriteWhole(m_root + "/" + file.name, std::get<std::string>(*file.content));
-        EXPECT_TRUE(medium == Medium::Folder || Open()->Apply(files, Room::Catalogue).ok());
+        EXPECT_TRUE(medium == Medium::Folder || Open()->Apply(files, CatalogueReserve::Use).ok());
     }
 
     const std::string& location() const { return m_location; }
@@ -212,7 +212,7 @@ private:
 // Puts files on the floppy byte for byte (a change without content takes a
 // file away), for what the notation cannot say.
 inline void PutFiles(const TestFloppy& floppy, const std::vector<FileChange>& files) {
-    ASSERT_TRUE(floppy.Open()->Apply(files, Room::Catalogue).ok());
+    ASSERT_TRUE(floppy.Open()->Apply(files, CatalogueReserve::Use).ok());
 }
 
 class TestFolder {

@@ -47,7 +47,7 @@ TEST_F(LoopDrive, IsTheFloppyItHoldsWhileOneOfAnotherSizeOrInUseIsRefused) {
         for (const std::string& d : {wrong.path(), dev}) {
             const std::string busy = Translated(texts::kDeviceBusy, {d});
             EXPECT_EQ(OpenFloppyVolume(d)->Opened().reason, d == dev ? busy : notFloppy);
-            EXPECT_EQ(ImageVolume(d, {}, ImageAccess::Glance).Opened().reason, d == dev ? busy : notFloppy);
+            EXPECT_EQ(ImageVolume(d, {}, ImageAccess::ReadOnly).Opened().reason, d == dev ? busy : notFloppy);
             EXPECT_EQ(BackupFloppy(d, dir.Path("out"), true, {}, {}).result.reason, d == dev ? busy : tooBig);
             EXPECT_EQ(RestoreFloppy(other.location(), d, {}, {}).result.reason, d == dev ? busy : tooBig);
         }
@@ -65,7 +65,7 @@ TEST_F(LoopDrive, IsTheFloppyItHoldsWhileOneOfAnotherSizeOrInUseIsRefused) {
         const std::shared_ptr<void> writableAgain(nullptr, [&](void*) { RunCommand(blockdev + " --setrw", {dev}, " 2>&1"); });
         ASSERT_EQ(RunCommand(blockdev + " --setro", {dev}, " 2>&1").exitCode, 0);
         ImageVolume disk(dev);
-        EXPECT_EQ(std::pair(disk.CheckChange({"song.nam"}).reason, disk.Apply({{"MDR_04.B00", std::string("s")}}, Room::Songs).reason),
+        EXPECT_EQ(std::pair(disk.CheckChange({"song.nam"}).reason, disk.Apply({{"MDR_04.B00", std::string("s")}}, CatalogueReserve::Keep).reason),
                   std::pair(why, why));
     }
     loop.Detach();

@@ -31,11 +31,11 @@ std::set<std::string> Names(const std::string& location) {   // second case vari
     return names;
 }
 
-std::map<std::string, std::string> Fill(FloppyVolume& volume, Room room) {   // until not one more unit fits
+std::map<std::string, std::string> Fill(FloppyVolume& volume, CatalogueReserve reserve) {   // until not one more unit fits
     std::map<std::string, std::string> filled;
     for (std::size_t size = 1 << 16, n = 0; size >= 512; ++n) {
         const std::string name = "FILL" + std::to_string(n) + ".BIN", bytes(size, 'f');
-        volume.Apply({{name, bytes}}, room).ok() ? void(filled[name] = bytes) : void(size /= 2);
+        volume.Apply({{name, bytes}}, reserve).ok() ? void(filled[name] = bytes) : void(size /= 2);
     }
     return filled;
 }
@@ -58,7 +58,7 @@ TEST_P(DiskContractTest, AFloppyReadsBackAsDescribedUnderAnyCaseOfItsNames) {
     EXPECT_EQ(found("MDR_01.B00"), std::tuple(false, std::nullopt, std::nullopt));
 }
 
-// Song data never takes the room kept for rewriting song.nam and comments.dat beside their old copies.
+// Song data never takes the reserve kept for rewriting song.nam and comments.dat beside their old copies.
 TEST_P(DiskContractTest, SongsKeepClearOfTheRoomKeptForTheCatalogue) {
     Tmpfs disk("size=2m");
     if (!disk.mounted()) GTEST_SKIP() << "needs root to mount a tmpfs";
@@ -66,15 +66,15 @@ TEST_P(DiskContractTest, SongsKeepClearOfTheRoomKeptForTheCatalogue) {
     const auto volume = floppy.Open();
     const auto freeBytes = [&] { return volume->Space().value_or(SpaceInfo{}).FreeBytes(); };
     const std::uint64_t unit = volume->Space().value_or(SpaceInfo{}).unitBytes;   // a folder keeps one for a change record
-    const std::uint64_t room = CatalogueRoomBytes(unit) + (GetParam() == Medium::Folder ? unit : 0), songs = freeBytes() - room;
-    EXPECT_EQ(volume->Apply({{"MDR_01.B00", std::string(songs + 1, 's')}}, Room::Songs).status, Status::DiskFull);
-    ASSERT_TRUE(volume->Apply({{"MDR_01.B00", std::string(songs, 's')}}, Room::Songs).ok());
+    const std::uint64_t room = CatalogueReserveBytes(unit) + (GetParam() == Medium::Folder ? unit : 0), songs = freeBytes() - room;
+    EXPECT_EQ(volume->Apply({{"MDR_01.B00", std::string(songs + 1, 's')}}, CatalogueReserve::Keep).status, Status::DiskFull);
+    ASSERT_TRUE(volume->Apply({{"MDR_01.B00", std::string(songs, 's')}}, CatalogueReserve::Keep).ok());
     EXPECT_EQ(freeBytes(), room);
     // Where the room is the catalogue's, the first file fits and the second does not: neither is put in place.
-    EXPECT_EQ(volume->Apply({{"song.nam", "t"s}, {"comments.dat", std::string(room, 'c')}}, Room::Catalogue).status, Status::DiskFull);
+    EXPECT_EQ(volume->Apply({{"song.nam", "t"s}, {"comments.dat", std::string(room, 'c')}}, CatalogueReserve::Use).status, Status::DiskFull);
     EXPECT_EQ(std::pair(volume->FileSize("song.nam"), freeBytes()), std::pair(std::optional(kLargestTitlesFile), room));
     EXPECT_TRUE(volume->Apply({{"song.nam", std::string(kLargestTitlesFile, 't')},
-                               {"comments.dat", std::string(kLargestCommentsFile, 'c')}}, Room::Catalogue).ok());
+                               {"comments.dat", std::string(kLargestCommentsFile, 'c')}}, CatalogueReserve::Use).ok());
 }
 
 INSTANTIATE_TEST_SUITE_P(Media, DiskContractTest, ::testing::Values(Medium::Folder, Medium::Image), MediumParamName);
@@ -100,7 +100,7 @@ TEST_P(DiskStateTest, ApplyPutsEveryChangeInPlaceOrNone) {
     const std::string at = floppy.root() + "/mdr_03.evt", outside = elsewhere.Path("outside");
     if (medium == Medium::Folder) for (const char* v : {"/mdr_00.b00", "/mdr_01.b00"}) WriteWhole(floppy.root() + v, "again");
     WriteWhole(outside, "not a song");
-    if (disk == Disk::Full) Fill(*floppy.Open(), Room::Catalogue);
+    if (disk == Disk::Full) Fill(*floppy.Open(), CatalogueReserve::Use);
     ASSERT_EQ(disk == Disk::Link ? ::symlink(outside.c_str(), at.c_str()) : disk == Disk::Folder ? ::mkdir(at.c_str(), 0755)
               : disk == Disk::Fifo ? ::mkfifo(at.c_str(), 0644) : disk == Disk::DanglingLink ? ::symlink("gone", at.c_str())
               : 0, 0);
@@ -109,7 +109,7 @@ TEST_P(DiskStateTest, ApplyPutsEveryChangeInPlaceOrNone) {
     const Result result = floppy.Open()->Apply({{"MDR_00.B00", SongBytes("Rock")}, {"MDR_00.EVT", std::nullopt},
                                                 {"MDR_01.B00", std::nullopt}, {"MDR_02.B00", SongBytes("New")},
                                                 {"MDR_03.B00", SongBytes("Dawn")}, {"MDR_03.EVT", EventsBytes("Dawn")}},
-                                               disk == Disk::Full ? Room::Catalogue : Room::Songs);   // full: up to the write
+                                               disk == Disk::Full ? CatalogueReserve::Use : CatalogueReserve::Keep);   // full: up to the write
     EXPECT_EQ(result.status, disk == Disk::Plain ? Status::Ok : disk == Disk::Full ? Status::DiskFull : Status::Failed);
     const auto changed = std::pair("1:Blues/=Rock 2:Demo/ 3:/=New 4:/=Dawn+"s, std::set<std::string>{"MDR_00.B00", "MDR_03.B00",
                                    "MDR_03.EVT", "comments.dat", "mdr_02.b00", "song.nam"});
@@ -156,13 +156,13 @@ TEST(DiskContract, PeersAndWeReadEachOthersImages) {
         WriteWhole(floppy.root() + "/file", name);
         ASSERT_EQ(RunPeer({"env", "LC_ALL=C.UTF-8", "mcopy", "-i", floppy.location(), floppy.root() + "/file", "::" + name}).exitCode, 0);
     }
-    // A subfolder whose chain every write surveys, so that no write frees a cluster the folder holds.
+    // A subfolder whose chain every write traces, so that no write frees a cluster the folder holds.
     ASSERT_EQ(RunPeer({"mmd", "-i", floppy.location(), "::Sub"}).exitCode, 0);
     ASSERT_EQ(RunPeer({"mcopy", "-i", floppy.location(), floppy.root() + "/file", "::Sub/inner.txt"}).exitCode, 0);
     Patch(floppy.location(), ReadWhole(floppy.location())->find("XBC     TXT"), "\x05");
     std::map<std::string, std::string> files = PeerFiles(floppy.location());
-    const auto apply = [&](const std::vector<FileChange>& changes, Room room) {
-        ASSERT_TRUE(floppy.Open()->Apply(changes, room).ok());
+    const auto apply = [&](const std::vector<FileChange>& changes, CatalogueReserve reserve) {
+        ASSERT_TRUE(floppy.Open()->Apply(changes, reserve).ok());
         for (const FileChange& change : changes)   // names as mcopy gives them, in upper case
             change.content ? void(files[change.name] = std::get<std::string>(*change.content)) : void(files.erase(change.name));
         const PeerRun fsck = Fsck(floppy.location());
@@ -174,11 +174,11 @@ TEST(DiskContract, PeersAndWeReadEachOthersImages) {
              {"\xE5" "bc.txt", "XBC.TXT"}, {"XBC.TXT", std::nullopt}, {"Mixed Case Name", std::nullopt},
              {"曲 Étude.TXT", "曲 Étude.txt"}})   // a long name in UTF-16, ASCII case folded
         EXPECT_EQ(floppy.Open()->ReadFile(name, 100), bytes) << name;
-    apply({{"MIXED CASE NAME.TXT", std::nullopt}, {"MDR_00.B00", SongBytes("A")}, {"MDR_01.B00", SongBytes("B")}}, Room::Songs);
-    apply({{"MDR_00.B00", SongBytes("A", 7000)}, {"MDR_01.B00", SongBytes("B", 100)}}, Room::Songs);   // longer, shorter
-    files.merge(Fill(*floppy.Open(), Room::Songs));   // into the holes those left: chains that are not contiguous
+    apply({{"MIXED CASE NAME.TXT", std::nullopt}, {"MDR_00.B00", SongBytes("A")}, {"MDR_01.B00", SongBytes("B")}}, CatalogueReserve::Keep);
+    apply({{"MDR_00.B00", SongBytes("A", 7000)}, {"MDR_01.B00", SongBytes("B", 100)}}, CatalogueReserve::Keep);   // longer, shorter
+    files.merge(Fill(*floppy.Open(), CatalogueReserve::Keep));   // into the holes those left: chains that are not contiguous
     apply({{"SONG.NAM", std::string(kLargestTitlesFile, 't')}, {"COMMENTS.DAT", std::string(kLargestCommentsFile, 'c')}},
-          Room::Catalogue);
+          CatalogueReserve::Use);
     EXPECT_EQ(RunPeer({"mtype", "-i", floppy.location(), "::Sub/inner.txt"}).output, "曲 Étude.txt");
 }
 

@@ -201,7 +201,7 @@ void FillRootFolder(const TestFloppy& floppy) {
         for (;;) {
             std::vector<FileChange> files;
             for (int i = 0; i < batch; ++i) files.push_back({"F" + std::to_string(n + i) + ".TXT", std::string()});
-            if (!volume->Apply(files, Room::Catalogue).ok()) break;
+            if (!volume->Apply(files, CatalogueReserve::Use).ok()) break;
             n += batch;
         }
     }

@@ -284,7 +284,7 @@ TEST(Flushes, EachStepComesAfterTheFlushesItDependsOn) {
         {"comment written", [](const std::string& at) { return WriteCommentFile(at + "/Blues.cmt", "take"); }},
         {"file created", [](const std::string& at) { return CreateFileBytes(at + "/new.img", "image"); }},
         {"slot written", [](const std::string& at) {
-             return OpenFloppyVolume(at)->Apply({{"MDR_00.B00", SongBytes("New")}, {"MDR_00.EVT", std::nullopt}}, Room::Songs); }},
+             return OpenFloppyVolume(at)->Apply({{"MDR_00.B00", SongBytes("New")}, {"MDR_00.EVT", std::nullopt}}, CatalogueReserve::Keep); }},
     };
     for (const auto& [what, change] : changes) {
         TestFolder folder("Blues=Blues+/live");

@@ -101,7 +101,7 @@ protected:
         ASSERT_EQ(RunPeer({"mcopy", "-i", image, dir.Path("long"), "::Mixed Case Name.txt"}).exitCode, 0);
         std::vector<FileChange> files;
         for (int i = 0; i < 6; ++i) files.push_back({"F" + std::to_string(i) + ".TXT", SongBytes("f", 100)});
-        ASSERT_TRUE(ImageVolume(image).Apply(files, Room::Songs).ok());
+        ASSERT_TRUE(ImageVolume(image).Apply(files, CatalogueReserve::Keep).ok());
     }
 
     std::vector<StoreEvent> Run(const std::function<void(ImageVolume&)>& change, int failAt = -1) {
@@ -180,9 +180,9 @@ TEST_F(ImageCrashTest, EveryChangeSurvivesACrashAtAnyWriteInAnyOrder) {
     const std::string song = SongBytes("New", 12'000);
     const std::vector<std::pair<const char*, std::function<void(ImageVolume&)>>> changes = {
         {"a new song across two root sectors",
-         [&](ImageVolume& v) { v.Apply({{"MDR_01.B00", song}, {"MDR_01.EVT", SongBytes("New~", 900)}}, Room::Songs); }},
+         [&](ImageVolume& v) { v.Apply({{"MDR_01.B00", song}, {"MDR_01.EVT", SongBytes("New~", 900)}}, CatalogueReserve::Keep); }},
         {"a song replaced by a longer one without events",
-         [&](ImageVolume& v) { v.Apply({{"MDR_00.B00", SongBytes("Longer", 9000)}, {"MDR_00.EVT", std::nullopt}}, Room::Songs); }},
+         [&](ImageVolume& v) { v.Apply({{"MDR_00.B00", SongBytes("Longer", 9000)}, {"MDR_00.EVT", std::nullopt}}, CatalogueReserve::Keep); }},
         {"a title edited", [&](ImageVolume& v) { UpdateCatalogue(v, {SlotText{2, "Dawn", std::nullopt}}); }},
         {"a comment that grows comments.dat",
          [&](ImageVolume& v) { UpdateCatalogue(v, {SlotText{0, std::nullopt, std::string(250, 'c')}}); }},
@@ -206,9 +206,9 @@ TEST_F(ImageCrashTest, EveryChangeSurvivesACrashAtAnyWriteInAnyOrder) {
             return left == "Blues=New@12000/live" || (left.empty() && whole) ? "" : "the move lost its sources: " + left;
         });
     // A long name whose file is gone, in the root sector before the slot a new file takes: it is cleared first.
-    for (int n = 0; EndSlot(*ReadWhole(image)) % 16 != 15; ++n) ASSERT_TRUE(ImageVolume(image).Apply({{"PAD" + std::to_string(n), ""s}}, Room::Songs).ok());
+    for (int n = 0; EndSlot(*ReadWhole(image)) % 16 != 15; ++n) ASSERT_TRUE(ImageVolume(image).Apply({{"PAD" + std::to_string(n), ""s}}, CatalogueReserve::Keep).ok());
     LeaveLongNameOfDeletedSong(image);
-    const auto newSong = [&](ImageVolume& volume) { volume.Apply({{"MDR_01.B00", song}}, Room::Songs); };
+    const auto newSong = [&](ImageVolume& volume) { volume.Apply({{"MDR_01.B00", song}}, CatalogueReserve::Keep); };
     ExpectEveryCrashSafe("a new song after a long name left without its file", newSong);
     Run(newSong);
     EXPECT_EQ(PeerFiles(image).count("MDR_01.B00"), 1u) << "the new song took the old long name";
@@ -218,12 +218,12 @@ TEST_F(ImageCrashTest, EveryChangeSurvivesACrashAtAnyWriteInAnyOrder) {
 TEST_F(ImageCrashTest, AFailureWhileFreeingTheOldRoomLeavesTheChangeDoneWithANotice) {
     const std::string before = ReadWhole(image).value_or(""), song = SongBytes("New", 700);
     // Failing the first FAT's write of the entries freed (the second's and a flush come after it).
-    const int failAt = static_cast<int>(Run([&](ImageVolume& volume) { volume.Apply({{"MDR_00.B00", song}}, Room::Songs); }).size()) - 3;
+    const int failAt = static_cast<int>(Run([&](ImageVolume& volume) { volume.Apply({{"MDR_00.B00", song}}, CatalogueReserve::Keep); }).size()) - 3;
     WriteWhole(image, before);
     Result done, next;
     const std::vector<StoreEvent> log = Run([&](ImageVolume& volume) {
-        done = volume.Apply({{"MDR_00.B00", song}}, Room::Songs);
-        next = volume.Apply({{"MDR_00.EVT", std::nullopt}}, Room::Songs);
+        done = volume.Apply({{"MDR_00.B00", song}}, CatalogueReserve::Keep);
+        next = volume.Apply({{"MDR_00.EVT", std::nullopt}}, CatalogueReserve::Keep);
     }, failAt);
     EXPECT_EQ(std::tuple(done.ok(), done.reason, next.ok(), log.back().bytes, PeerFiles(image)["MDR_00.B00"]),
               std::tuple(true, Translated(texts::kOldRoomNotFreed, {image, std::strerror(EIO)}), false, "<failed>"s, song));
@@ -265,9 +265,9 @@ TEST_F(ImageCrashTest, ChangesOnADamagedImageNeverChangeAFileTheyDoNotWrite) {
     const int cases = wanted != nullptr ? std::atoi(wanted) : 140;
     const std::vector<std::pair<std::set<std::string>, std::function<void(ImageVolume&)>>> changes = {
         {{"MDR_01.B00", "MDR_01.EVT"},
-         [](ImageVolume& v) { v.Apply({{"MDR_01.B00", SongBytes("New", 7000)}, {"MDR_01.EVT", std::string("e")}}, Room::Songs); }},
+         [](ImageVolume& v) { v.Apply({{"MDR_01.B00", SongBytes("New", 7000)}, {"MDR_01.EVT", std::string("e")}}, CatalogueReserve::Keep); }},
         {{"MDR_00.B00", "MDR_00.EVT"},
-         [](ImageVolume& v) { v.Apply({{"MDR_00.B00", SongBytes("New", 700)}, {"MDR_00.EVT", std::nullopt}}, Room::Songs); }},
+         [](ImageVolume& v) { v.Apply({{"MDR_00.B00", SongBytes("New", 700)}, {"MDR_00.EVT", std::nullopt}}, CatalogueReserve::Keep); }},
         {{"MDR_02.B00", "MDR_02.EVT", "SONG.NAM", "COMMENTS.DAT"},
          [](ImageVolume& v) { DeleteFloppySlots(v, RowsOf(&v), {2}); }},
         {{"SONG.NAM"}, [](ImageVolume& v) { UpdateCatalogue(v, {SlotText{0, "Dawn", std::nullopt}}); }},
@@ -334,10 +334,10 @@ TEST_F(ImageCrashTest, DamageIsToldAsFsckFindsItAndChangesGoAheadOnlyWhereTheyEn
         return [=](const std::string& path) { ASSERT_EQ(on(args, path).exitCode, 0) << args[0]; };
     };
     const std::string filler(ImageVolume(image).Space()->FreeBytes() - 8192, 'f');   // less free than the catalogue's room
-    const Setup fill = [&](const std::string& path) { ASSERT_TRUE(ImageVolume(path).Apply({{"FILL.BIN", filler}}, Room::Catalogue).ok()); };
+    const Setup fill = [&](const std::string& path) { ASSERT_TRUE(ImageVolume(path).Apply({{"FILL.BIN", filler}}, CatalogueReserve::Use).ok()); };
     std::vector<FileChange> emptyFiles;   // one for each root slot left
     for (std::size_t slot = end; slot < kImageRootEntries; ++slot) emptyFiles.push_back({"E" + n(slot), ""s});
-    const Setup fillRoot = [&](const std::string& path) { ASSERT_TRUE(ImageVolume(path).Apply(emptyFiles, Room::Catalogue).ok()); };
+    const Setup fillRoot = [&](const std::string& path) { ASSERT_TRUE(ImageVolume(path).Apply(emptyFiles, CatalogueReserve::Use).ok()); };
     const std::vector<std::uint64_t> both = {kFat1, kFat2};
     struct Row { const char* what; Setup setup; std::string problem; const char* fsck; Status status = Status::Ok; std::string reason = {};
                  std::vector<FileChange> changes = {{"MDR_00.B00", SongBytes("New", 700)}}; std::vector<std::string> peer = {}; const char* says = ""; };
@@ -396,7 +396,7 @@ TEST_F(ImageCrashTest, DamageIsToldAsFsckFindsItAndChangesGoAheadOnlyWhereTheyEn
         ImageVolume volume(copy);
         std::vector<std::string> names;
         for (const FileChange& change : row.changes) names.push_back(change.name);
-        const Result checked = volume.CheckChange(names), applied = volume.Apply(row.changes, Room::Songs);
+        const Result checked = volume.CheckChange(names), applied = volume.Apply(row.changes, CatalogueReserve::Keep);
         const std::string reason = row.status == Status::Failed && row.reason.empty() ? Translated(texts::kImageDamaged, {copy, row.problem}) : row.reason;
         EXPECT_EQ(std::tuple(applied.status, applied.reason, checked.reason), std::tuple(row.status, reason, row.status == Status::Failed ? reason : ""));
         EXPECT_TRUE(applied.ok() || ReadWhole(copy) == bytes) << "refused, but written";

@@ -95,7 +95,7 @@ TEST(Shelf, ANewImageIsLaidOutAsTheVolumeWouldWriteIt) {
     std::uint32_t serial = 0;
     for (int i = 3; i >= 0; --i) serial = serial << 8 | static_cast<unsigned char>(made[39 + static_cast<std::size_t>(i)]);
     WriteWhole(dir.Path("slow.img"), BlankFloppyImage(serial));
-    ASSERT_TRUE(ImageVolume(dir.Path("slow.img")).Apply({{"song.nam", Lines({}, 17)}, {"comments.dat", Lines({}, 0)}}, Room::Catalogue).ok());
+    ASSERT_TRUE(ImageVolume(dir.Path("slow.img")).Apply({{"song.nam", Lines({}, 17)}, {"comments.dat", Lines({}, 0)}}, CatalogueReserve::Use).ok());
     std::string slow = ReadWhole(dir.Path("slow.img")).value_or("");
     for (std::size_t entry : {19 * 512u, 19 * 512u + 32}) slow.replace(entry + 13, 13, made, entry + 13, 13);   // the stamps
     const auto differs = std::mismatch(made.begin(), made.end(), slow.begin(), slow.end());

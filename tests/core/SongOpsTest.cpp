@@ -135,10 +135,10 @@ public:
     std::optional<std::string> ReadFile(std::string_view name, std::size_t most) const override { return m_floppy->ReadFile(name, most); }
     std::string Stamp(std::string_view name) const override { return m_floppy->Stamp(name); }
     void Flush() override { m_floppy->Flush(); }
-    Result Apply(const std::vector<FileChange>& changes, Room room) override {
+    Result Apply(const std::vector<FileChange>& changes, CatalogueReserve reserve) override {
         for (const FileChange& change : changes)
             if (change.name == m_name) return Result::FromErrno(EIO);
-        return m_floppy->Apply(changes, room);
+        return m_floppy->Apply(changes, reserve);
     }
 private:
     std::unique_ptr<FloppyVolume> m_floppy;
@@ -157,7 +157,7 @@ TEST_P(SlotDeletionTest, SlotsGoWithTheirTextsAndNothingElse) {
         TestFloppy floppy(GetParam(), before);
         const std::vector<SlotRow> shown = floppy.Rows();
         const bool changed = after.find("New") != std::string::npos, stuck = after.starts_with("2:B");
-        ASSERT_TRUE(!changed || floppy.Open()->Apply({{"MDR_02.B00", SongBytes("New")}}, Room::Songs).ok());
+        ASSERT_TRUE(!changed || floppy.Open()->Apply({{"MDR_02.B00", SongBytes("New")}}, CatalogueReserve::Keep).ok());
         auto volume = std::make_unique<Stubborn>(floppy.Open(), stuck ? "MDR_01.B00" : "");
         const Result result = DeleteFloppySlots(*volume, shown, slots);
         EXPECT_EQ(result.status, changed ? Refused : stuck ? Failed : Ok) << before;
