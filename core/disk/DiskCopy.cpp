@@ -56,15 +56,13 @@ void MapFolder(const FatImage& fat, std::string_view image, const std::vector<Fa
 
 std::optional<FatImage> ParseImage(std::string_view image) {
     if (image.size() < kImageBytes) return std::nullopt;
-    std::string reason;
-    auto fat = FatImage::Parse(image.substr(0, kImageSectorBytes), &reason);
+    Expected<FatImage> fat = FatImage::Parse(image.substr(0, kImageSectorBytes));
     if (!fat) return std::nullopt;
     const std::uint64_t rootBytes = std::uint64_t{kImageRootEntries} * kDirEntryBytes;
-    if (!fat->Load(image.substr(fat->FatOffset(0), fat->FatUsedBytes()), image.substr(fat->RootOffset(), rootBytes),
-                   &reason)) {
+    if (!fat->Load(image.substr(fat->FatOffset(0), fat->FatUsedBytes()), image.substr(fat->RootOffset(), rootBytes)).ok()) {
         return std::nullopt;
     }
-    return fat;
+    return std::move(*fat);
 }
 
 ClusterMap MapClusters(const FatImage& fat, std::string_view image) {

@@ -170,11 +170,8 @@ bool FatEntry::Matches(std::string_view name) const {
     return EqualsNoCase(name, shortName) || (!longName.empty() && EqualsNoCase(name, longName));
 }
 
-std::optional<FatImage> FatImage::Parse(std::string_view boot, std::string* reason) {
-    if (boot.size() < kImageSectorBytes) {
-        *reason = Translated(texts::kShorterThanBoot);
-        return std::nullopt;
-    }
+Expected<FatImage> FatImage::Parse(std::string_view boot) {
+    if (boot.size() < kImageSectorBytes) return Result::Refused(Translated(texts::kShorterThanBoot));
     const std::uint32_t sectorBytes = Le16(boot, 11);
     const std::uint32_t clusterSectors = Byte(boot, 13);
     const std::uint32_t reserved = Le16(boot, 14);
@@ -184,42 +181,36 @@ std::optional<FatImage> FatImage::Parse(std::string_view boot, std::string* reas
     if (sectors == 0) sectors = Le32(boot, 32);
     const std::uint32_t fatSectors = Le16(boot, 22);
     // The fields a 1.44 MB floppy must have; anything else is another disk.
-    if (sectorBytes != kImageSectorBytes) *reason = Refusal(texts::kSectorBytesWrong, kImageSectorBytes, sectorBytes);
-    else if (clusterSectors != 1) *reason = Refusal(texts::kClusterSectorsWrong, 1, clusterSectors);
-    else if (fats != 2) *reason = Refusal(texts::kFatCountWrong, 2, fats);
-    else if (rootEntries != kImageRootEntries) *reason = Refusal(texts::kRootEntriesWrong, kImageRootEntries, rootEntries);
-    else if (sectors != kImageSectors) *reason = Refusal(texts::kSectorCountWrong, kImageSectors, sectors);
-    else if (reserved == 0 || fatSectors == 0) *reason = Translated(texts::kNoRoomForFat);
-    if (!reason->empty()) return std::nullopt;
+    if (sectorBytes != kImageSectorBytes) return Result::Refused(Refusal(texts::kSectorBytesWrong, kImageSectorBytes, sectorBytes));
+    if (clusterSectors != 1) return Result::Refused(Refusal(texts::kClusterSectorsWrong, 1, clusterSectors));
+    if (fats != 2) return Result::Refused(Refusal(texts::kFatCountWrong, 2, fats));
+    if (rootEntries != kImageRootEntries) return Result::Refused(Refusal(texts::kRootEntriesWrong, kImageRootEntries, rootEntries));
+    if (sectors != kImageSectors) return Result::Refused(Refusal(texts::kSectorCountWrong, kImageSectors, sectors));
+    if (reserved == 0 || fatSectors == 0) return Result::Refused(Translated(texts::kNoRoomForFat));
 
     FatImage image;
     image.m_reservedSectors = reserved;
     image.m_sectorsPerFat = fatSectors;
     const std::uint32_t rootSectors = kImageRootEntries * kDirEntryBytes / kImageSectorBytes;
     const std::uint32_t dataStart = reserved + 2 * fatSectors + rootSectors;
-    if (dataStart >= kImageSectors) {
-        *reason = Translated(texts::kFatsFillDisk);
-        return std::nullopt;
-    }
+    if (dataStart >= kImageSectors) return Result::Refused(Translated(texts::kFatsFillDisk));
     image.m_clusterCount = kImageSectors - dataStart;
     // Every cluster (plus the two reserved entries) needs its 12 bits in the FAT.
     if ((std::uint64_t{image.m_clusterCount} + 2) * 3 / 2 + 1 > std::uint64_t{fatSectors} * kImageSectorBytes) {
-        *reason = Translated(texts::kFatTooSmall);
-        return std::nullopt;
+        return Result::Refused(Translated(texts::kFatTooSmall));
     }
     return image;
 }
 
-bool FatImage::Load(std::string_view fat, std::string_view root, std::string* reason) {
+Result FatImage::Load(std::string_view fat, std::string_view root) {
     if (fat.size() < FatUsedBytes() || root.size() < kImageRootEntries * kDirEntryBytes) {
-        *reason = Translated(texts::kImageTruncated);
-        return false;
+        return Result::Refused(Translated(texts::kImageTruncated));
     }
     m_fat.assign(fat.substr(0, FatUsedBytes()));
     m_counts.reset();
     m_root.assign(root.substr(0, kImageRootEntries * kDirEntryBytes));
     m_entries.reset();
-    return true;
+    return {};
 }
 
 std::uint64_t FatImage::HeadBytes() const { return RootOffset() + kImageRootEntries * kDirEntryBytes; }

@@ -38,10 +38,10 @@ struct FatEntry {
 class FatImage {
 public:
     // Checks the boot sector and the FAT size, then takes the first
-    // FatUsedBytes() of the first FAT and the root directory's sectors. The
-    // reason names what is wrong, without the file name.
-    static std::optional<FatImage> Parse(std::string_view bootSector, std::string* reason);
-    bool Load(std::string_view fat, std::string_view root, std::string* reason);
+    // FatUsedBytes() of the first FAT and the root directory's sectors. A
+    // refusal's reason names what is wrong, without the file name.
+    static Expected<FatImage> Parse(std::string_view bootSector);
+    Result Load(std::string_view fat, std::string_view root);
 
     std::uint64_t HeadBytes() const;                    // boot sector up to the end of the root
     // The leading sectors of a FAT that hold the entries of the disk's

@@ -208,10 +208,9 @@ ImageVolume::ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap, I
         m_opened = ReadFailure();
         return;
     }
-    std::string reason;
-    auto parsed = FatImage::Parse(boot, &reason);
+    Expected<FatImage> parsed = FatImage::Parse(boot);
     if (!parsed) {
-        m_opened = Result::Refused(Translated(texts::kNotFloppyImageBecause, {m_imagePath, reason}));
+        m_opened = Result::Refused(Translated(texts::kNotFloppyImageBecause, {m_imagePath, parsed.error().reason}));
         return;
     }
     file->fat = std::move(*parsed);
@@ -242,8 +241,8 @@ ImageVolume::ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap, I
         m_opened = ReadFailure();
         return;
     }
-    if (!file->fat.Load(file->fatOnDisk[0], file->rootOnDisk, &reason)) {
-        m_opened = Result::Refused(Translated(texts::kNotFloppyImageBecause, {m_imagePath, reason}));
+    if (Result loaded = file->fat.Load(file->fatOnDisk[0], file->rootOnDisk); !loaded.ok()) {
+        m_opened = Result::Refused(Translated(texts::kNotFloppyImageBecause, {m_imagePath, loaded.reason}));
         return;
     }
     m_image = std::move(file);
@@ -422,8 +421,7 @@ Result ImageVolume::Apply(const std::vector<FileChange>& changes, CatalogueReser
         image.broken = Translated(texts::kImageWriteFailed, {m_imagePath, Translated(part), Result::FromErrno(err).reason});
         // What is read from now on is what the disk is known to hold, never
         // the change that did not get there.
-        std::string ignored;
-        image.fat.Load(image.fatOnDisk[0], image.rootOnDisk, &ignored);
+        image.fat.Load(image.fatOnDisk[0], image.rootOnDisk);
         return Result::FromErrno(err, image.broken);
     };
 

@@ -33,10 +33,8 @@ std::uint32_t NewVolumeId() {
 // image volume writes files: the first free clusters, the first root slots.
 std::string SongFloppyImageBytes(std::uint32_t volumeId) {
     std::string image = BlankFloppyImage(volumeId);
-    std::string reason;
-    std::optional<FatImage> fat = FatImage::Parse(std::string_view(image).substr(0, kImageSectorBytes), &reason);
-    if (!fat || !fat->Load(std::string_view(image).substr(fat->FatOffset(0)),
-                           std::string_view(image).substr(fat->RootOffset()), &reason))
+    Expected<FatImage> fat = FatImage::Parse(std::string_view(image).substr(0, kImageSectorBytes));
+    if (!fat || !fat->Load(std::string_view(image).substr(fat->FatOffset(0)), std::string_view(image).substr(fat->RootOffset())).ok())
         return {};
     const std::string files[][2] = {{std::string(kTitlesFile), TitlesFileBytes({})},
                                     {std::string(kCommentsFile), CommentsFileBytes({})}};
