@@ -162,7 +162,6 @@ public:
     // The folder the floppy lives in (the image's folder, for an image).
     const std::string& root() const { return m_root; }
     std::unique_ptr<FloppyVolume> Open() const { return OpenFloppyVolume(m_location); }
-    std::vector<SlotRow> Rows() const { return RowsOf(Open().get()); }
 
     // The floppy as it is now, in the notation it was built from.
     std::string Describe() const {

@@ -24,7 +24,7 @@ TEST_P(CatalogueTest, RowsShowTheLinesTrimmedAtTheEndAndTheStateOfEachSlot) {
     if (GetParam() == Medium::Folder) std::filesystem::rename(floppy.root() + "/song.nam", floppy.root() + "/SONG.NAM");
     ListingsOf(floppy.root());
     Strings rows;
-    for (const SlotRow& row : floppy.Rows()) rows.push_back(Shown(row));
+    for (const SlotRow& row : RowsOf(floppy.Open().get())) rows.push_back(Shown(row));
     EXPECT_LE(ListingsOf(floppy.root()), 1) << "a reading reads the floppy's folder once at most";
     EXPECT_EQ(rows, (Strings{"1|Blues|0kb|  indented|P", "2| Lead|3kb|tabs|F",
                              "3|\x81\x40Zen\x81\x40|----|c" + Repeat(kSo, 126) + "|E", "4|Tab\tIn|5kb|last|F",
@@ -44,7 +44,7 @@ TEST_P(CatalogueTest, MissingCatalogueFilesAreCreatedOnlyOnASongFloppy) {
     }
     TestFloppy floppy(GetParam(), "1:Kept/gone");
     PutFiles(floppy, {{"comments.dat", std::nullopt}});
-    EXPECT_EQ(Shown(floppy.Rows()[0]), "1|Kept|----||E");
+    EXPECT_EQ(Shown(RowsOf(floppy.Open().get())[0]), "1|Kept|----||E");
     EXPECT_EQ(floppy.Open()->ReadFile("comments.dat", 4096), Lines({}, 0));
 }
 
@@ -99,7 +99,7 @@ TEST_P(CatalogueTest, AFailedWriteNamesItsFileAndKeepsIt) {
     TestFloppy floppy(GetParam(), "1:Old/old=Blues", disk.path());
     ASSERT_TRUE(disk.MakeReadOnly());
     auto volume = floppy.Open();
-    const Result result = EditSlotText(*volume, floppy.Rows(), {0, "New", "new"});
+    const Result result = EditSlotText(*volume, RowsOf(floppy.Open().get()), {0, "New", "new"});
     const std::string why = GetParam() == Medium::Image ? Translated(texts::kImageFileReadOnly, {floppy.location()}) : std::strerror(EROFS);
     EXPECT_EQ(std::pair(result.status, result.reason),
               std::pair(Status::Failed, Translated(texts::kCannotWrite, {volume->Root() + "song.nam", why})));
@@ -117,7 +117,7 @@ TEST_P(CatalogueTest, AnEditNeverUndoesAnotherWritersChange) {
              {{{"MDR_00.B00", std::nullopt}}, Status::Refused, "1:Blues/ 2:Demo/=Demo"},
              {{{"MDR_00.B00", SongBytes("Rock")}}, Status::Refused, "1:Blues/=Rock 2:Demo/=Demo"}}) {
         TestFloppy floppy(GetParam(), "1:Blues/=Blues 2:Demo/=Demo");
-        const std::vector<SlotRow> shown = floppy.Rows();
+        const std::vector<SlotRow> shown = RowsOf(floppy.Open().get());
         PutFiles(floppy, meanwhile);
         const Result edit = EditSlotText(*floppy.Open(), shown, {0, "Dawn", std::nullopt});
         EXPECT_EQ(edit.status, status) << after;
@@ -134,7 +134,7 @@ TEST_P(CatalogueTest, TwoWritersAtOnceKeepEachOthersEdits) {
         if ((writers[slot] = ::fork()) != 0) continue;
         std::string mine(1, static_cast<char>('A' + slot));   // the title this writer put in its slot last
         for (int tries = 0, edits = 0; edits < 40; ++tries) {
-            const std::vector<SlotRow> shown = floppy.Rows();
+            const std::vector<SlotRow> shown = RowsOf(floppy.Open().get());
             if (tries == 400 || (shown.size() == 5 && shown[static_cast<std::size_t>(slot)].title != mine)) ::_exit(1);
             const std::string title = mine.substr(0, 1) + std::to_string(edits + 1);
             if (!EditSlotText(*floppy.Open(), shown, {slot, title, std::nullopt}).ok()) continue;
@@ -161,8 +161,7 @@ TEST(Catalogue, AnUnreadableCatalogueFileIsNeverReplaced) {
             EXPECT_TRUE(InChildProcess([&] {
                 if (!BecomeUnprivileged()) return false;
                 return !ReadCatalogue(floppy.Open().get()) &&
-                       UpdateCatalogue(*floppy.Open(), {name == "song.nam" ? SlotText{1, "New", {}} : SlotText{1, {}, "new"}})
-                               .status == Status::Failed;
+                       UpdateCatalogue(*floppy.Open(), {name == "song.nam" ? SlotText{1, "New", {}} : SlotText{1, {}, "new"}}).status == Status::Failed;
             })) << name;
             ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
             EXPECT_TRUE(fifo ? std::filesystem::is_fifo(path) : floppy.Describe() == "1:Precious/kept=Blues") << name;

@@ -98,7 +98,7 @@ std::string RunGesture(const World& world, const std::string& gesture, bool yes 
     std::vector<std::string> words(std::istream_iterator<std::string>(in), {});
     ScriptedPrompter user(yes);
     std::string said;
-    std::vector<SlotRow> rows = world.floppy.Rows();
+    std::vector<SlotRow> rows = RowsOf(world.floppy.Open().get());
     auto volume = world.floppy.Open();
     const auto title = [](std::string text) { return Blanks(std::move(text), '_', ' '); };
     if (verb == "delete" && where == "slots") {

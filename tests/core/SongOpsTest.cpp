@@ -155,7 +155,7 @@ TEST_P(SlotDeletionTest, SlotsGoWithTheirTextsAndNothingElse) {
              {"1:A/a=A+ 2:B/b=B+ 3:C/c=C+", {1, 2}, "1:A/a=A+ 2:B/b=B+ 3:C/c=New+C~"},
              {"1:A/a=A+ 2:B/b=B+ 3:C/c=C+", {0, 1}, "2:B/b=B+ 3:C/c=C+"}}) {
         TestFloppy floppy(GetParam(), before);
-        const std::vector<SlotRow> shown = floppy.Rows();
+        const std::vector<SlotRow> shown = RowsOf(floppy.Open().get());
         const bool changed = after.find("New") != std::string::npos, stuck = after.starts_with("2:B");
         ASSERT_TRUE(!changed || floppy.Open()->Apply({{"MDR_02.B00", SongBytes("New")}}, CatalogueReserve::Keep).ok());
         auto volume = std::make_unique<Stubborn>(floppy.Open(), stuck ? "MDR_01.B00" : "");

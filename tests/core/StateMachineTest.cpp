@@ -142,7 +142,7 @@ struct Step : rc::state::Command<Model, Disks> {
     }
 
     void run(const Model& s0, Disks& disks) const override {
-        std::vector<SlotRow> rows = disks.floppy.Rows();   // as the window shows the floppy now
+        std::vector<SlotRow> rows = RowsOf(disks.floppy.Open().get());   // as the window shows the floppy now
         auto volume = disks.floppy.Open();                 // after: an open image is locked
         ScriptedPrompter user(true, answers);
         const std::string folder = (from == 2 ? disks.b : disks.a).path();

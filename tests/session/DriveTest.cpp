@@ -113,13 +113,12 @@ TEST_F(Drive, OpenHandsOverADescriptorAsAskedAndDisksComingAndGoingAreTold) {
         const Expected<int> opened = udisks->Open(c.device, c.flags);
         EXPECT_EQ(std::tuple(Calls(), opened.error().reason, opened.has_value()), std::tuple(c.calls, c.error, c.error.empty()));
         if (!opened) continue;
-        const int fd = *opened;
-        EXPECT_EQ(::fcntl(fd, F_GETFL) & (O_ACCMODE | O_DIRECT | O_SYNC), c.flags & (O_ACCMODE | O_DIRECT | O_SYNC));
-        EXPECT_NE(::fcntl(fd, F_GETFD) & FD_CLOEXEC, 0) << "a child process must not inherit the drive";
+        EXPECT_EQ(::fcntl(*opened, F_GETFL) & (O_ACCMODE | O_DIRECT | O_SYNC), c.flags & (O_ACCMODE | O_DIRECT | O_SYNC));
+        EXPECT_NE(::fcntl(*opened, F_GETFD) & FD_CLOEXEC, 0) << "a child process must not inherit the drive";
         const int other = ::open(loop.path().c_str(), O_RDONLY | O_EXCL | O_CLOEXEC);
         EXPECT_EQ(other < 0, (c.flags & O_EXCL) != 0) << "the drive held for us alone, or not";
         if (other >= 0) ::close(other);
-        ::close(fd);
+        ::close(*opened);
     }
     // Told of a disk put in and taken out; not of the property changes that closing a device brings.
     QSignalSpy changed(&*udisks, &UDisks::devicesChanged);
