@@ -121,20 +121,20 @@ TEST_F(SessionTest, FoldersAreMadeOnceAndTheTreeIsToldWhereToGo) {
 // The first fill is silent; the reload button says why the floppy cannot be read.
 TEST_F(SessionTest, FloppyChoicesAndAMissingFloppy) {
     Start(nullptr);
-    EXPECT_TRUE(prompter.calls().empty());
-    EXPECT_EQ(session->FreePercent(), -1);
+    EXPECT_EQ(std::pair(prompter.calls().size(), session->FreePercent()), std::pair(std::size_t{0}, -1));
     session->UseImage(home.Path("none.img"));
-    EXPECT_EQ(Told(), std::vector<std::string>{UnreadableFloppyMessage(home.Path("none.img/"))});
+    WriteWhole(home.Path("short.img"), "x");   // an image that cannot be opened: the notice says why too
+    session->UseImage(home.Path("short.img"));
+    EXPECT_EQ(Told(), (Strings{UnreadableFloppyMessage(home.Path("none.img/")),
+                               UnreadableFloppyMessage(home.Path("short.img/")) + "\n\n" + ImageVolume(home.Path("short.img")).Opened().reason}));
     EXPECT_TRUE(session->HasFloppyChoice());
     TestFloppy image(Medium::Image, "2:Demo/=Demo");
     session->UseImage(image.location());
-    EXPECT_EQ(session->FloppyRoot(), image.location() + "/");
-    EXPECT_EQ(session->ImageChooserFolder(), image.root());
+    EXPECT_EQ(Strings({session->FloppyRoot(), session->ImageChooserFolder()}), Strings({image.location() + "/", image.root()}));
     EXPECT_EQ(std::pair(session->SlotHoldsSong(0), session->SlotHoldsSong(1)), std::pair(false, true));
     EXPECT_EQ(session->SlotsPayload({0, 1}), std::string("FD\n1\n") + '\0');
     session->UseFloppyDrive();
-    EXPECT_FALSE(session->HasFloppyChoice());
-    EXPECT_TRUE(session->SlotRows().empty());
+    EXPECT_EQ(std::pair(session->HasFloppyChoice(), session->SlotRows().size()), std::pair(false, std::size_t{0}));
 }
 
 }  // namespace
