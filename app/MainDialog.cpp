@@ -291,7 +291,13 @@ void MainDialog::mouseMoveEvent(QMouseEvent* event) {
 void MainDialog::ShowProgress(QPointer<QProgressDialog>& dialog, const QString& name, const QString& label,
                               const std::function<void()>& onCancel, int minimumMs, int done, int total) {
     if (done < 0) {
-        delete dialog;
+        // A modal dialog's setValue runs the event loop, so the end may come
+        // from inside it: the dialog goes once that call is over.
+        if (QProgressDialog* ended = dialog) {
+            ended->hide();
+            ended->deleteLater();
+        }
+        dialog.clear();
         return;
     }
     if (dialog.isNull()) {
