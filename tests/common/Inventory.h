@@ -11,9 +11,10 @@
 #include <algorithm>
 #include <map>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include "Songs.h"
 
 namespace tunecrate::testing {
 
@@ -42,8 +43,7 @@ inline void SplitSong(const std::string& text, std::string& tag, std::string& ev
 
 // Adds a floppy's description ("1:Blues/live=Blues+ L10:Far/ #X") to `into`.
 inline void AddFloppy(Inventory& into, const std::string& description) {
-    std::istringstream items(description);
-    for (std::string item; items >> item;) {
+    for (const std::string& item : Items(description)) {
         if (item[0] == '#') {
             into.others.insert("floppy/" + item.substr(1));
             continue;
@@ -78,8 +78,7 @@ inline void AddFloppy(Inventory& into, const std::string& description) {
 
 // Adds a song folder's description ("Blues=Blues+/live #x") under `name`.
 inline void AddFolder(Inventory& into, const std::string& name, const std::string& description) {
-    std::istringstream items(description);
-    for (std::string item; items >> item;) {
+    for (std::string item : Items(description)) {
         if (item[0] == '#') {
             into.others.insert(name + "/" + item.substr(1));
             continue;

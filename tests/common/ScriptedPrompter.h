@@ -49,6 +49,11 @@ public:
         m_calls.push_back({text, caption, Kind::Message, icon});
     }
     const std::vector<Call>& calls() const { return m_calls; }
+    std::vector<std::string> Texts() const {   // every question and message, in order
+        std::vector<std::string> texts;
+        for (const Call& call : m_calls) texts.push_back(call.text);
+        return texts;
+    }
     void ClearCalls() { m_calls.clear(); }
     std::string Said() const {   // the messages shown, one a line
         std::string said;

@@ -19,8 +19,6 @@ extern "C" DIR* __wrap_opendir(const char* path) {
 namespace tunecrate::testing {
 namespace {
 
-using namespace std::literals;
-
 std::set<std::string> Names(const std::string& location) {   // second case variants and leftovers show
     std::set<std::string> names;
     const bool image = IsFloppyImageFile(location);

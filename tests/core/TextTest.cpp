@@ -14,8 +14,6 @@
 namespace tunecrate::testing {
 namespace {
 
-using namespace std::literals;
-using Strings = std::vector<std::string>;
 template <typename Out> using Rows = std::vector<std::pair<std::string, Out>>;
 
 const std::string kSo = "\x83\x5C", kBad = "\xEF\xBF\xBD";   // ソ (its trail byte is a backslash); U+FFFD

@@ -5,7 +5,6 @@
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
-#include <ranges>
 #include <sched.h>
 
 #include "Workplace.h"
@@ -75,10 +74,6 @@ protected:
         prompter.ClearCalls();
     }
     bool CopyEnded() { return QTest::qWaitFor([this] { return !session->DriveWork().Copying(); }, 20000); }
-    Strings Told() const {
-        const auto texts = prompter.calls() | std::views::transform(&ScriptedPrompter::Call::text);
-        return Strings(texts.begin(), texts.end());
-    }
 
     TestFloppy disk{Medium::Image, "1:Blues/=Blues"};
     LoopDevice loop{disk.location()};
@@ -158,7 +153,7 @@ TEST_F(Drive, BackupCopiesTheWholeDiskOrNothingWhenCancelledAndMountsWaitForTheE
         // Taken up before the copy's worker starts: the copy stops at its first track.
         if (cancel) session->DriveWork().CancelCopy();
         ASSERT_TRUE(CopyEnded());
-        EXPECT_EQ(Told(), Strings{cancel ? Translated(texts::kBackupCancelled) : Translated(texts::kBackupDone, {loop.path(), image})});
+        EXPECT_EQ(prompter.Texts(), Strings{Translated(cancel ? texts::kBackupCancelled : texts::kBackupDone, {loop.path(), image})});
         EXPECT_EQ(ReadWhole(loop.path()) == ReadWhole(image), !cancel) << "the image is the disk, or there is none";
         EXPECT_EQ(copied, cancel ? 0 : 2880) << "stopped at the first track, or at its end";
         EXPECT_EQ(events.substr(events.rfind("copying")), "copying end mounts ") << "the mounts read again after the copy";
@@ -187,7 +182,7 @@ TEST_F(Drive, RestoreAsksThenUnmountsThroughTheServiceThenWritesAndReadsTheDiskA
         if (step.image != bad) prompter.AnswerOkCancel(true);
         session->DriveWork().WriteImageToFloppy(step.image);
         ASSERT_TRUE(CopyEnded());
-        EXPECT_EQ(std::pair(Calls(), Told()), std::pair(step.calls, step.told));
+        EXPECT_EQ(std::pair(Calls(), prompter.Texts()), std::pair(step.calls, step.told));
         EXPECT_EQ(ReadWhole(loop.path()) == ReadWhole(image.location()), &step == &steps.back()) << "written last only";
     }
     EXPECT_EQ(Strings({session->SlotRows().at(0).title, session->FloppyDrive()}), Strings({"", loop.path()})) << "read anew";

@@ -10,8 +10,6 @@
 namespace tunecrate::testing {
 namespace {
 
-using namespace std::literals;
-
 class SessionTest : public ::testing::Test, public Workplace {
 protected:
     SessionTest() : Workplace("1:Old/keep=Old+ L10:Beyond/far") {}
@@ -19,11 +17,6 @@ protected:
         session = std::make_unique<Session>(Options(shown), [this](Place) -> Prompter& { return prompter; });
         session->FirstFill();
         session->ShowFolder(songs.path());
-    }
-    std::vector<std::string> Told() const {
-        std::vector<std::string> texts;
-        for (const auto& call : prompter.calls()) texts.push_back(call.text);
-        return texts;
     }
 
     std::unique_ptr<Session> session;
@@ -96,7 +89,7 @@ TEST_F(SessionTest, RefusalsAreToldAndChangeNothing) {
         const std::string before = songs.Describe();
         prompter.ClearCalls();
         gesture();
-        EXPECT_EQ(Told(), std::vector<std::string>{told});
+        EXPECT_EQ(prompter.Texts(), std::vector<std::string>{told});
         EXPECT_EQ(songs.Describe(), before);
     }
     EXPECT_EQ(floppy.Describe(), "1:Changed/keep=Old+ L10:/far");
@@ -109,7 +102,7 @@ TEST_F(SessionTest, FoldersAreMadeOnceAndTheTreeIsToldWhereToGo) {
     QObject::connect(session.get(), &Session::folderToSelect, [&](const std::string& path) { select.push_back(path); });
     session->MakeFolder(songs.path());
     session->MakeFolder(songs.path());
-    EXPECT_EQ(Told(), std::vector<std::string>{"ディレクトリを作成できません！"});
+    EXPECT_EQ(prompter.Texts(), std::vector<std::string>{"ディレクトリを作成できません！"});
     EXPECT_EQ(select, std::vector<std::string>{songs.path() + "/新規ディレクトリ"});
     EXPECT_TRUE(session->RenameFolder(songs.path() + "/新規ディレクトリ", "Takes").ok());
     prompter.AnswerOkCancel(true);
@@ -125,7 +118,7 @@ TEST_F(SessionTest, FloppyChoicesAndAMissingFloppy) {
     session->UseImage(home.Path("none.img"));
     WriteWhole(home.Path("short.img"), "x");   // an image that cannot be opened: the notice says why too
     session->UseImage(home.Path("short.img"));
-    EXPECT_EQ(Told(), (Strings{UnreadableFloppyMessage(home.Path("none.img/")),
+    EXPECT_EQ(prompter.Texts(), (Strings{UnreadableFloppyMessage(home.Path("none.img/")),
                                UnreadableFloppyMessage(home.Path("short.img/")) + "\n\n" + ImageVolume(home.Path("short.img")).Opened().reason}));
     EXPECT_TRUE(session->HasFloppyChoice());
     TestFloppy image(Medium::Image, "2:Demo/=Demo");
