@@ -25,19 +25,19 @@ Expected<std::string> DriveSession::ShownDrive() const {
     return drive;
 }
 
-void DriveSession::TellOutcome(bool clean, const std::string& text) {
+void DriveSession::ShowOutcome(bool clean, const std::string& text) {
     m_prompter().ShowMessage(text, clean ? "Tunecrate" : Translated(texts::kErrorCaption),
                              clean ? MessageIcon::None : MessageIcon::Exclamation);
 }
 
-void DriveSession::TellFailure(const std::string& text) {
+void DriveSession::ShowRefusal(const std::string& text) {
     m_prompter().ShowMessage(text, Translated(texts::kErrorCaption), MessageIcon::None);
 }
 
 void DriveSession::SaveFloppyToImage(const std::string& imagePath) {
     if (imagePath.empty() || Copying()) return;
     const Expected<std::string> shown = ShownDrive();
-    if (!shown) return TellFailure(shown.error().reason);
+    if (!shown) return ShowRefusal(shown.error().reason);
     const std::string drive = *shown;
     const std::vector<MountEntry> mounts = m_mountTable();
     auto outcome = std::make_shared<BackupOutcome>();
@@ -49,7 +49,7 @@ void DriveSession::SaveFloppyToImage(const std::string& imagePath) {
         },
         [=, this] {
             emit diskCopyProgress(-1, -1);
-            TellOutcome(outcome->result.ok() && !outcome->cancelled && outcome->unreadable.empty(),
+            ShowOutcome(outcome->result.ok() && !outcome->cancelled && outcome->unreadable.empty(),
                         outcome->Message(drive, imagePath));
             emit copyEnded();
         });
@@ -58,21 +58,21 @@ void DriveSession::SaveFloppyToImage(const std::string& imagePath) {
 void DriveSession::WriteImageToFloppy(const std::string& imagePath) {
     if (imagePath.empty() || Copying()) return;
     const Expected<std::string> shown = ShownDrive();
-    if (!shown) return TellFailure(shown.error().reason);
+    if (!shown) return ShowRefusal(shown.error().reason);
     const std::string drive = *shown;
     std::vector<MountEntry> mounts = m_mountTable();
     const std::string device = DriveAt(drive, mounts).value_or(DrivePlace{drive, {}}).device;
     // Before the question and before a mounted floppy is let go: an image
     // that cannot be written must change nothing.
     if (const Result checked = CheckRestoreImage(imagePath); !checked.ok()) {
-        TellFailure(checked.reason);
+        ShowRefusal(checked.reason);
         return;
     }
     if (!m_prompter().AskOkCancel(Translated(texts::kRestoreQuestion, {device, imagePath}), "Tunecrate")) return;
     // A mounted floppy is let go first, where the disk service can do it.
     if (const auto mountPoint = MountPointOf(device, mounts); mountPoint && m_udisks != nullptr && m_udisks->Available()) {
         if (const Result unmounted = UnmountFloppy(device, *mountPoint, mounts, *m_udisks); !unmounted.ok()) {
-            TellFailure(unmounted.reason);
+            ShowRefusal(unmounted.reason);
             return;
         }
         mounts = m_mountTable();
@@ -86,7 +86,7 @@ void DriveSession::WriteImageToFloppy(const std::string& imagePath) {
         },
         [=, this] {
             emit diskCopyProgress(-1, -1);
-            TellOutcome(outcome->result.ok() && outcome->writing.ok(), outcome->Message(imagePath, device));
+            ShowOutcome(outcome->result.ok() && outcome->writing.ok(), outcome->Message(imagePath, device));
             if (outcome->touched) emit diskChanged();
             emit copyEnded();
         });
@@ -95,10 +95,10 @@ void DriveSession::WriteImageToFloppy(const std::string& imagePath) {
 void DriveSession::EjectFloppy() {
     if (Copying()) return;
     const Expected<std::string> shown = ShownDrive();
-    if (!shown) return TellFailure(shown.error().reason);
+    if (!shown) return ShowRefusal(shown.error().reason);
     const std::string drive = *shown;
     const Result ejected = tunecrate::EjectFloppy(drive, m_mountTable(), m_udisks);
-    TellOutcome(ejected.ok(), ejected.reason);
+    ShowOutcome(ejected.ok(), ejected.reason);
     emit diskChanged();
 }
 

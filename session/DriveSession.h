@@ -53,8 +53,8 @@ signals:
 private:
     // The drive the window shows; refused when it shows none.
     Expected<std::string> ShownDrive() const;
-    void TellOutcome(bool clean, const std::string& text);
-    void TellFailure(const std::string& text);
+    void ShowOutcome(bool clean, const std::string& text);
+    void ShowRefusal(const std::string& text);
 
     const Session& m_session;
     std::function<std::vector<MountEntry>()> m_mountTable;

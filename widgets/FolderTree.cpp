@@ -27,8 +27,6 @@ constexpr int kNameRole = Qt::UserRole;
 constexpr int kTopLevelRole = Qt::UserRole + 1;
 constexpr int kPlaceholderRole = Qt::UserRole + 2;
 
-QString Ui(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<int>(text.size())); }
-
 // Closed, and open while selected.
 QIcon FolderIcon(QFileIconProvider::IconType type, const QStyle* style) {
     const QFileIconProvider provider;
@@ -105,7 +103,7 @@ QTreeWidgetItem* FolderTree::NewFolderItem(const std::string& path, bool topLeve
     auto* item = new QTreeWidgetItem;
     const auto slash = path.rfind('/');
     const std::string name = topLevel || slash == std::string::npos ? path : path.substr(slash + 1);
-    item->setText(0, Ui(name));
+    item->setText(0, QString::fromStdString(name));
     item->setIcon(0, volume ? m_driveIcon : m_folderIcon);
     item->setData(0, kNameRole, QByteArray::fromStdString(name));
     item->setData(0, kTopLevelRole, topLevel);

@@ -16,8 +16,6 @@ namespace {
 constexpr int kTitleBytesRole = Qt::UserRole + 1;
 constexpr int kWholeCommentRole = Qt::UserRole + 2;
 
-QString Ui(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<int>(text.size())); }
-
 // The column shows a comment's first word; the row's tooltip and the editor
 // the whole of it, so that nothing the user typed seems lost.
 void SetWholeComment(QTreeWidgetItem* item, const QString& whole) {
@@ -57,7 +55,7 @@ void HardDiskList::ShowSongs() {
     items.reserve(static_cast<int>(m_session.FolderSongs().size()));
     for (const HardDiskRow& row : m_session.FolderSongs()) {
         auto* item = new QTreeWidgetItem;
-        item->setText(0, Ui(row.title));
+        item->setText(0, QString::fromStdString(row.title));
         item->setIcon(0, QIcon(images.value(row.hasEvt ? 1 : 0)));
         item->setData(0, Qt::UserRole, 0);
         item->setFlags(item->flags() | Qt::ItemIsEditable);
@@ -85,7 +83,7 @@ QTreeWidgetItem* HardDiskList::ItemOf(const std::string& title) const {
 void HardDiskList::ShowTitle(const std::string& oldTitle, const std::string& newTitle) {
     // The row stays where it is; the next listing sorts it.
     if (QTreeWidgetItem* item = ItemOf(oldTitle)) {
-        item->setText(0, Ui(newTitle));
+        item->setText(0, QString::fromStdString(newTitle));
         item->setData(0, kTitleBytesRole, QByteArray::fromStdString(newTitle));
     }
 }

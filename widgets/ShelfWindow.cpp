@@ -39,7 +39,7 @@ public:
     }
 };
 
-QString Ui(const std::string& cp932) { return QString::fromStdString(Cp932ToUtf8(cp932)); }
+QString FromCp932(const std::string& cp932) { return QString::fromStdString(Cp932ToUtf8(cp932)); }
 
 }  // namespace
 
@@ -147,8 +147,8 @@ void ShelfWindow::ShowRow(int row) {
     item->setText(FileColumn, QString::fromStdString(shown.file));
     for (int slot = 0; slot < kSlotCount; ++slot) {
         const auto s = static_cast<std::size_t>(slot);
-        item->setText(FirstTitleColumn + slot, Ui(shown.titles[s]));
-        item->setToolTip(FirstTitleColumn + slot, Ui(shown.comments[s]));
+        item->setText(FirstTitleColumn + slot, FromCp932(shown.titles[s]));
+        item->setToolTip(FirstTitleColumn + slot, FromCp932(shown.comments[s]));
     }
     item->setText(SongsColumn, read && shown.usable() ? QString::number(shown.songs) : QString());
     item->setData(SongsColumn, kSortRole, shown.songs);
