@@ -58,7 +58,9 @@ Result PutSongInSlot(DropContext& context, DropState& state, int slot, IncomingS
         row.title.clear();
         row.comment.clear();
         state.changedSlots.insert(slot);
-        if (!WriteChangedSlots(context, state)) return Result{Status::Failed, 0, state.failure};
+        if (const Result blanked = Told(context, state, WriteChangedSlots(context, state)); !blanked.ok()) {
+            return Result{Status::Failed, 0, blanked.reason};
+        }
     }
     const std::vector<std::string> files = SlotFiles(slot, 1);
     const auto looksBefore = context.floppy->LookAt(files);
@@ -123,10 +125,8 @@ Result CopyHardDiskSongToSlot(DropContext& context, DropState& state, const Hard
     FolderNames& names = state.Source(song.folder);
     const auto songFile = names.WithExtensionNoCase(song.title, kSongExtension);
     if (!songFile) {
-        state.failure = CopyFailedMessage(HardDiskBaseName(song.folder, song.title) + std::string(kSongExtension),
-                                          Translated(texts::kNoSuchFile));
-        context.prompter.ShowMessage(state.failure, Translated(texts::kErrorCaption), MessageIcon::None);
-        return Result{Status::Failed, 0, state.failure};
+        return Told(context, state, Result{Status::Failed, 0, CopyFailedMessage(HardDiskBaseName(song.folder, song.title) + std::string(kSongExtension),
+                                                                                Translated(texts::kNoSuchFile))});
     }
     if (!ConfirmOverwrite(context, slot)) return Result{Status::TargetExists, 0, {}};
     const std::string songPath = JoinPath(song.folder, *songFile);
@@ -158,16 +158,16 @@ Result CopyFloppySongToSlot(DropContext& context, DropState& state, int source, 
 
 // The texts still to write (a move's sources blanked among them), then a
 // move's deletions: a move takes nothing away until the titles and comments
-// have arrived too. False when the catalogue could not be written.
-bool FinishDrop(DropContext& context, DropState& state, DropResult& result) {
+// have arrived too. Gives the catalogue's writing.
+Result FinishDrop(DropContext& context, DropState& state, DropResult& result) {
     const bool textsPending = !state.changedSlots.empty();
-    const bool catalogueWritten = WriteChangedSlots(context, state);
+    const Result catalogue = Told(context, state, WriteChangedSlots(context, state));
     if (context.move) {
-        if (catalogueWritten) DeleteMovedFiles(context, state);
+        if (catalogue.ok()) DeleteMovedFiles(context, state);
         result.refillHardDiskList = true;
     }
     result.rereadFloppy = state.Transferred || textsPending;
-    return catalogueWritten;
+    return catalogue;
 }
 
 }  // namespace
@@ -187,7 +187,7 @@ DropResult DropOntoFloppyList(DropContext& context, std::optional<int> targetSlo
     if (const auto* fromHardDisk = std::get_if<SongsOnHardDisk>(&songs)) {
         const std::vector<HardDiskItem>& items = fromHardDisk->songs;
         const int count = static_cast<int>(items.size());
-        if (!TakeFreshRows(context) || !FloppyTakesChange(context, state, SlotFiles(*targetSlot, count))) {
+        if (!Told(context, state, ReadyForChange(context, SlotFiles(*targetSlot, count))).ok()) {
             result.rereadFloppy = true;
             return result;
         }
@@ -224,7 +224,7 @@ DropResult DropOntoFloppyList(DropContext& context, std::optional<int> targetSlo
         for (const SlotMove& move : context.move ? moves : std::vector<SlotMove>{}) {
             for (const std::string& name : SlotFiles(move.source, 1)) touched.push_back(name);
         }
-        if (!TakeFreshRows(context) || !FloppyTakesChange(context, state, touched)) {
+        if (!Told(context, state, ReadyForChange(context, touched)).ok()) {
             result.rereadFloppy = true;
             return result;
         }
@@ -232,8 +232,11 @@ DropResult DropOntoFloppyList(DropContext& context, std::optional<int> targetSlo
         // overlaps its own slots copies each song as it was.
         std::map<int, SlotSong> read;
         for (const SlotMove& move : moves) {
-            auto song = ReadSlotSong(*context.floppy, move.source, context.prompter);
-            if (!song) return result;
+            Expected<SlotSong> song = ReadSlotSong(*context.floppy, move.source);
+            if (!song) {
+                Told(context, state, song.error());
+                return result;
+            }
             read.emplace(move.source, std::move(*song));
         }
         const std::vector<SlotRow> before = context.rows;
@@ -284,6 +287,7 @@ DropResult DropIntoFreeSlots(DropContext& context, const SongSource& songSource)
     const bool fromFloppy = floppySongs != nullptr;
     FloppyVolume* source = fromFloppy && floppySongs->volume != nullptr ? floppySongs->volume : context.floppy;
     std::vector<SongPlace>& told = result.places;   // every song, placed or not
+    DropState state;
     // Floppy songs are read whole, with their rows, before anything is written.
     std::vector<std::pair<int, SlotSong>> songs;
     std::vector<SlotRow> sourceRows;
@@ -296,8 +300,11 @@ DropResult DropIntoFreeSlots(DropContext& context, const SongSource& songSource)
         sourceRows = std::move(sourceReading->rows);
         for (int slot : floppySongs->indices) {
             if (sourceRows[static_cast<std::size_t>(slot)].state == SlotState::EmptySlot) continue;
-            auto song = ReadSlotSong(*source, slot, context.prompter);
-            if (!song) return result;
+            Expected<SlotSong> song = ReadSlotSong(*source, slot);
+            if (!song) {
+                Told(context, state, song.error());
+                return result;
+            }
             songs.emplace_back(slot, std::move(*song));
         }
     }
@@ -307,9 +314,8 @@ DropResult DropIntoFreeSlots(DropContext& context, const SongSource& songSource)
     const std::vector<HardDiskItem>& hardDiskSongs = fromFloppy ? noSongs : std::get<SongsOnHardDisk>(songSource).songs;
     for (const HardDiskItem& song : hardDiskSongs) items.push_back(HardDiskBaseName(song.folder, song.title));
     for (const std::string& item : items) told.push_back(SongPlace{item, -1, {}, false});
-    DropState state;
-    if (!TakeFreshRows(context) || !FloppyTakesChange(context, state, {})) {
-        for (SongPlace& place : told) place.reason = state.failure.empty() ? Translated(texts::kNothingDone) : state.failure;
+    if (const Result ready = Told(context, state, ReadyForChange(context, {})); !ready.ok()) {
+        for (SongPlace& place : told) place.reason = ready.reason;
         result.rereadFloppy = true;
         return result;
     }
@@ -354,7 +360,7 @@ DropResult DropIntoFreeSlots(DropContext& context, const SongSource& songSource)
     // A move off another floppy takes its songs away there, once they are whole here.
     const bool moveOff = fromFloppy && context.move;
     if (moveOff) context.move = false;
-    const bool written = FinishDrop(context, state, result);
+    const bool written = FinishDrop(context, state, result).ok();
     if (moveOff) {
         context.move = true;
         if (written && !arrived.empty()) {

@@ -32,8 +32,7 @@ std::optional<Result> ConfirmSongTarget(DropContext& context, DropState& state, 
     // A folder or a link of that name is no song to replace: no question.
     for (const std::string& name : taken) {
         if (Result refused = TargetRefusal(JoinPath(folder, name)); !refused.ok()) {
-            Report(context, CopyFailedMessage(base, refused.reason));
-            return Result{Status::Failed, refused.error, CopyFailedMessage(base, refused.reason)};
+            return Told(context, state, Result{Status::Failed, refused.error, CopyFailedMessage(base, refused.reason)});
         }
     }
     if (std::find(state.written.begin(), state.written.end(), base) != state.written.end()) {
@@ -134,8 +133,8 @@ Result CopyFloppySongToFolder(DropContext& context, DropState& state, int slot, 
     const std::string title = FolderNameForTitle(row.title, slot);
     const std::string source = SlotName(slot);
     if (auto ended = ConfirmSongTarget(context, state, folder, title)) return *ended;
-    auto song = ReadSlotSong(floppy, slot, context.prompter);
-    if (!song) return Result{Status::Failed, 0, {}};
+    Expected<SlotSong> song = ReadSlotSong(floppy, slot);
+    if (!song) return Told(context, state, song.error());
     std::optional<FileContent> events;
     if (song->events) events = *song->events;
     // The comment travels as its bytes, whole with the song or not at all.
@@ -152,18 +151,20 @@ Result CopyFloppySongToFolder(DropContext& context, DropState& state, int slot, 
     return put;
 }
 
-// The floppy songs, copied into a folder one by one; false when the floppy no
-// longer holds what the window showed.
-bool CopyFloppySongsToFolder(DropContext& context, DropState& state, const std::vector<int>& slots,
-                             const std::string& folder) {
-    if (!TakeFreshRows(context)) return false;
+// The floppy songs, copied into a folder one by one; refused (and told) when
+// the floppy no longer holds what the window showed or would refuse a move.
+Result CopyFloppySongsToFolder(DropContext& context, DropState& state, const std::vector<int>& slots,
+                               const std::string& folder) {
+    if (const Result fresh = Told(context, state, TakeFreshRows(context)); !fresh.ok()) return fresh;
     // A move takes the songs off the floppy at its end: a floppy that would
     // refuse that is found before anything is copied.
     std::vector<std::string> sources;
     for (int slot : slots) {
         for (std::string_view extension : {kSongExtension, kEventsExtension}) sources.push_back(SlotName(slot) + std::string(extension));
     }
-    if (context.move && !FloppyTakesChange(context, state, sources)) return false;
+    if (context.move) {
+        if (const Result takes = Told(context, state, FloppyTakesChange(context, sources)); !takes.ok()) return takes;
+    }
     for (std::size_t i = 0; i < slots.size(); ++i) {
         const int slot = slots[i];
         if (slot >= static_cast<int>(context.rows.size())) continue;
@@ -172,14 +173,14 @@ bool CopyFloppySongsToFolder(DropContext& context, DropState& state, const std::
         if (!context.floppy->Exists(SlotName(slot) + std::string(kSongExtension))) continue;
         if (CopyFloppySongToFolder(context, state, slot, folder).status == Status::DiskFull) break;
     }
-    return true;
+    return {};
 }
 
 // A move empties and deletes the floppy sources only once their titles and
 // comments are gone from the catalogue as well.
 void FinishFloppyMove(DropContext& context, DropState& state) {
     if (!context.move || !state.Transferred) return;
-    if (WriteChangedSlots(context, state)) DeleteMovedFiles(context, state);
+    if (Told(context, state, WriteChangedSlots(context, state)).ok()) DeleteMovedFiles(context, state);
 }
 
 // The slots of a floppy source when they are the drop's floppy's; none otherwise.
@@ -215,7 +216,7 @@ DropResult DropIntoFolder(DropContext& context, const std::string& folder, const
         if (context.move) DeleteMovedFiles(context, state);
         result.refillHardDiskList = state.Transferred;
     } else if (const std::vector<int>* slots = OwnFloppySlots(context, songs)) {
-        if (!CopyFloppySongsToFolder(context, state, *slots, folder)) {
+        if (!CopyFloppySongsToFolder(context, state, *slots, folder).ok()) {
             result.rereadFloppy = true;
             return result;
         }
@@ -239,7 +240,7 @@ DropResult DropOntoHardDiskList(DropContext& context, const std::string& folder,
     }
     DropState state;
     if (const std::vector<int>* slots = OwnFloppySlots(context, songs)) {
-        if (!CopyFloppySongsToFolder(context, state, *slots, folder)) {
+        if (!CopyFloppySongsToFolder(context, state, *slots, folder).ok()) {
             result.rereadFloppy = true;
             return result;
         }

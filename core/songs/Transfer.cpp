@@ -20,31 +20,30 @@ bool ReportProgress(DropContext& context, std::size_t done, std::size_t total) {
     return !context.progress || context.progress(done, total);
 }
 
-bool TakeFreshRows(DropContext& context) {
-    if (context.floppy == nullptr) return false;
+Result TakeFreshRows(DropContext& context) {
     Expected<CatalogueReading> now = ReadCatalogue(context.floppy, CatalogueRepair::Never);
-    if (!now) {
-        context.prompter.ShowMessage(UnreadableFloppyNotice(now.error(), context.floppy->Root()), Translated(texts::kErrorCaption),
-                                     MessageIcon::None);
-        return false;
-    }
+    if (!now) return Result::Refused(UnreadableFloppyNotice(now.error(), context.floppy->Root()));
     // Slot numbers in a payload name the songs the window showed.
-    if (!CatalogueStillShows(now->rows, context.rows)) {
-        context.prompter.ShowMessage(CatalogueChangedMessage(false), Translated(texts::kErrorCaption), MessageIcon::None);
-        return false;
-    }
+    if (!CatalogueStillShows(now->rows, context.rows)) return Result::Refused(CatalogueChangedMessage(false));
     context.rows = std::move(now->rows);
-    return true;
+    return {};
 }
 
-bool FloppyTakesChange(DropContext& context, DropState& state, std::vector<std::string> names) {
+Result FloppyTakesChange(DropContext& context, std::vector<std::string> names) {
     names.emplace_back(kTitlesFile);
     names.emplace_back(kCommentsFile);
-    const Result refused = context.floppy->CheckChange(names);
-    if (refused.ok()) return true;
-    state.failure = refused.reason;
-    context.prompter.ShowMessage(refused.reason, Translated(texts::kErrorCaption), MessageIcon::None);
-    return false;
+    return context.floppy->CheckChange(names);
+}
+
+Result ReadyForChange(DropContext& context, std::vector<std::string> names) {
+    const Result fresh = TakeFreshRows(context);
+    return fresh.ok() ? FloppyTakesChange(context, std::move(names)) : fresh;
+}
+
+Result Told(DropContext& context, DropState& state, Result step) {
+    if (!step.ok()) state.failure = step.reason;
+    if (!step.reason.empty()) context.prompter.ShowMessage(step.reason, Translated(texts::kErrorCaption), MessageIcon::None);
+    return step;
 }
 
 void ReportPutFailure(DropContext& context, DropState& state, const Result& put, const std::string& shownSource) {
@@ -59,23 +58,16 @@ void ReportPutFailure(DropContext& context, DropState& state, const Result& put,
     context.prompter.ShowMessage(state.failure, Translated(texts::kErrorCaption), MessageIcon::None);
 }
 
-bool WriteChangedSlots(DropContext& context, DropState& state) {
-    if (state.changedSlots.empty() || context.floppy == nullptr) return true;
+Result WriteChangedSlots(DropContext& context, DropState& state) {
+    if (state.changedSlots.empty() || context.floppy == nullptr) return {};
     std::vector<SlotText> changes;
     for (int slot : state.changedSlots) {
         const SlotRow& row = context.rows[static_cast<std::size_t>(slot)];
         changes.push_back(SlotText{slot, row.title, row.comment});
     }
     const Result written = UpdateCatalogue(*context.floppy, changes);
-    if (!written.ok()) {
-        state.failure = written.reason;
-        context.prompter.ShowMessage(written.reason, Translated(texts::kErrorCaption), MessageIcon::None);
-        return false;
-    }
-    // Written, with something to tell (room that could not be freed, say).
-    if (!written.reason.empty()) context.prompter.ShowMessage(written.reason, Translated(texts::kErrorCaption), MessageIcon::None);
-    state.changedSlots.clear();
-    return true;
+    if (written.ok()) state.changedSlots.clear();
+    return written;
 }
 
 void DeleteMovedFiles(const DropContext& context, const DropState& state) {

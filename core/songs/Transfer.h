@@ -81,14 +81,21 @@ bool DropContinuesAfter(const Result& song);
 std::string CopyFailedMessage(const std::string& file, const std::string& reason);
 
 // Reads the floppy's catalogue into context.rows when it still shows what the
-// window showed; otherwise tells the user and gives false. Reading writes
-// nothing, even where a catalogue file is missing.
-bool TakeFreshRows(DropContext& context);
+// window showed; refused, with the reason, otherwise. Reading writes nothing,
+// even where a catalogue file is missing.
+Result TakeFreshRows(DropContext& context);
 
 // Whether the floppy would take a change of these files (and of its
-// catalogue), asked before the drop writes anything; false after telling the
-// user why not, so that a refused drop changes nothing.
-bool FloppyTakesChange(DropContext& context, DropState& state, std::vector<std::string> names);
+// catalogue), asked before the drop writes anything, so that a refused drop
+// changes nothing.
+Result FloppyTakesChange(DropContext& context, std::vector<std::string> names);
+
+// Both: fresh rows, then a floppy that takes the change.
+Result ReadyForChange(DropContext& context, std::vector<std::string> names);
+
+// Shows the user what a step of the drop came to, when there is something to
+// tell, and keeps a failure as the drop's failure; gives the step's result back.
+Result Told(DropContext& context, DropState& state, Result step);
 
 // Tells the user that a change of the floppy did not go through and keeps it
 // as the drop's failure: a full disk, a full root folder, or the reason.
@@ -99,8 +106,8 @@ void ReportPutFailure(DropContext& context, DropState& state, const Result& put,
 bool ReportProgress(DropContext& context, std::size_t done, std::size_t total);
 
 // Writes the titles and comments of the changed slots, which are then the
-// floppy's; false (after telling the user) when the catalogue could not be written.
-bool WriteChangedSlots(DropContext& context, DropState& state);
+// floppy's: the catalogue's writing, with a notice it brings or why it failed.
+Result WriteChangedSlots(DropContext& context, DropState& state);
 
 // Deletes the files of a move, in order; failures are reported.
 void DeleteMovedFiles(const DropContext& context, const DropState& state);

@@ -4,14 +4,13 @@
 #include "core/disk/FatImage.h"
 #include "core/disk/FileOps.h"
 #include "core/disk/FloppyVolume.h"
-#include "core/songs/Prompter.h"
 #include "core/text/SongNames.h"
 #include "core/Texts.h"
 #include "core/songs/SongRename.h"
 
 namespace tunecrate {
 
-std::optional<SlotSong> ReadSlotSong(const FloppyVolume& floppy, int slot, Prompter& prompter) {
+Expected<SlotSong> ReadSlotSong(const FloppyVolume& floppy, int slot) {
     SlotSong copy;
     for (std::string_view extension : {kSongExtension, kEventsExtension}) {
         const std::string name = SlotName(slot) + std::string(extension);
@@ -20,9 +19,7 @@ std::optional<SlotSong> ReadSlotSong(const FloppyVolume& floppy, int slot, Promp
         // No floppy file is larger than a floppy; a folder standing in for one may hold anything.
         auto bytes = floppy.ReadFile(name, kImageBytes);
         if (!bytes || floppy.FileSize(name) != std::optional<std::uint64_t>(bytes->size())) {
-            prompter.ShowMessage(Translated(texts::kFloppyFileUnreadable, {floppy.Root() + name}), Translated(texts::kErrorCaption),
-                                 MessageIcon::None);
-            return std::nullopt;
+            return Result::Refused(Translated(texts::kFloppyFileUnreadable, {floppy.Root() + name}));
         }
         (isSong ? copy.song : copy.events.emplace()) = std::move(*bytes);
     }

@@ -4,10 +4,11 @@
 #include <optional>
 #include <string>
 
+#include "core/Result.h"
+
 namespace tunecrate {
 
 class FloppyVolume;
-class Prompter;
 
 // A floppy song's files, read whole before a drop writes anything.
 struct SlotSong {
@@ -15,7 +16,7 @@ struct SlotSong {
     std::optional<std::string> events;
 };
 
-// Nothing (after telling the user) when a file of the slot cannot be read.
-std::optional<SlotSong> ReadSlotSong(const FloppyVolume& floppy, int slot, Prompter& prompter);
+// Refused, naming the file, when a file of the slot cannot be read.
+Expected<SlotSong> ReadSlotSong(const FloppyVolume& floppy, int slot);
 
 }  // namespace tunecrate
