@@ -65,10 +65,25 @@ xdotool key ctrl+a; xdotool type --delay 40 "春の録音"; xdotool key Return
 wait_for sh -c "mtype -i '$img' ::comments.dat | sed -n 3p | iconv -f CP932 -t UTF-8 | grep -q '^春の録音'" \
   || fail "comments.dat line 3 holds '$(mtype -i "$img" ::comments.dat | sed -n 3p | iconv -f CP932 -t UTF-8)', not the typed comment"
 
-# Where a view shows its content and how far it is scrolled down and sideways.
+# 4. A click on the comment of an empty slot or of a hard-disk song never
+# scrolls the list sideways: the titles stay in sight.
 view() { awk -v v="$1" '$1 == "view" && $2 == v { print $3, $4, $5, $6, $7, $8, $9, $10, $11, $12 }' "$TUNECRATE_STATE"; }
+read -r _ _ _ _ _ _ _ _ _ comment < <(view floppyList)
+read -r _ fy < <(row_centre floppyList 0)
+point $((comment + 10)) "$fy" click 1
+read -r _ _ _ _ _ _ _ _ comment < <(view hardDiskList)
+read -r hx hy < <(row_centre hardDiskList 0)
+point "$((hx - 60))" "$hy" click 1
+wait_for grep -q '^current hardDiskList 0$' "$TUNECRATE_STATE" || fail "a click on a song did not make it current"
+sleep 0.6; point $((comment + 10)) "$hy" click 1
+wait_for grep -q '^focus InPlaceEdit$' "$TUNECRATE_STATE" || fail "two clicks on a song's comment opened no editor"
+xdotool key Escape
+for list in floppyList hardDiskList; do
+  read -r _ _ _ _ _ sideways _ < <(view $list)
+  [ "$sideways" = 0 ] || fail "a click on a comment scrolled $list sideways by $sideways"
+done
 
-# 4. A drag resting at the tree's lower edge scrolls it a row at a time and
+# 5. A drag resting at the tree's lower edge scrolls it a row at a time and
 # stops when the pointer moves on; the drop lands on the folder under it.
 read -r ax ay < <(folder_centre "$work/songs/Archive")
 point "$ax" "$ay" click 1 key Right
@@ -95,7 +110,7 @@ xdotool mouseup 1
 [ $((moved - resting)) -le $(((left - now) / 150000000 + 2)) ] || fail "the tree scrolled on ($resting -> $moved) after the pointer left its edge"
 wait_for test -f "$target/Blues in F.B00" || fail "the drop did not land on the folder under the pointer ($target)"
 
-# 5. A drag out to another program carries the songs: slot 3 dropped on a peer window.
+# 6. A drag out to another program carries the songs: slot 3 dropped on a peer window.
 "$3" "$work/received" &
 RECEIVER_PID=$!
 wait_window "drop receiver" >/dev/null || fail "the receiving window did not appear"
@@ -110,7 +125,7 @@ wait_for test -s "$work/received" || fail "the other program received nothing"
 [ "$(iconv -f CP932 -t UTF-8 < "$work/received.files/Blues.cmt")" = "春の録音" ] || fail "the comment file is not slot 3's"
 kill "$RECEIVER_PID"
 
-# 5b. Song files dragged in from a file manager land on the slot under the pointer.
+# 6b. Song files dragged in from a file manager land on the slot under the pointer.
 mkdir "$work/manager"
 cp "$work/songs/Blues.b00" "$work/manager/Waltz.B00"
 "$3" --drag "$work/manager/Waltz.B00" &
@@ -123,7 +138,7 @@ wait_for grep -q '^floppyList 0 .* Waltz$' "$TUNECRATE_STATE" || fail "slot 1 do
 [ -f "$work/manager/Waltz.B00" ] || fail "a file manager's copy took its file away"
 kill "$SOURCE_PID"
 
-# 6. The window follows a drag of its background.
+# 7. The window follows a drag of its background.
 read -r _ wx wy _ < <(grep '^window ' "$TUNECRATE_STATE")
 point $((wx + 600)) $((wy + 40)) mousedown 1
 for step in 1 2 3 4; do point $((wx + 600 + 20 * step)) $((wy + 40 + 10 * step)) sleep 0.1; done
