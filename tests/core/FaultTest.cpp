@@ -69,10 +69,6 @@ struct World {
         : floppy(medium, c.floppy), songs(c.songs, work.Path("Songs")), other(c.other, work.Path("Other")) {
         if (c.filler > 0) PutFiles(floppy, {{"FILL.BIN", std::string(c.filler, 'f')}});
     }
-    // A path of the world: "floppy/NAME" on the floppy folder, else below the work folder.
-    std::string Path(const std::string& name) const {
-        return name.starts_with("floppy/") ? floppy.root() + name.substr(6) : work.Path(name);
-    }
     TempDir work;
     TestFloppy floppy;
     TestFolder songs, other;
@@ -91,12 +87,12 @@ struct World {
 };
 
 // Runs the gesture as the window would; what the user was told comes back.
-std::string RunGesture(const World& world, const std::string& gesture, bool yes = true) {
+std::string RunGesture(const World& world, const std::string& gesture) {
     std::istringstream in(gesture);
     std::string verb, where, how, type;
     in >> verb >> where;
     std::vector<std::string> words(std::istream_iterator<std::string>(in), {});
-    ScriptedPrompter user(yes);
+    ScriptedPrompter user(true);
     std::string said;
     std::vector<SlotRow> rows = RowsOf(world.floppy.Open().get());
     auto volume = world.floppy.Open();
@@ -163,85 +159,6 @@ TEST_P(FaultTest, AnyCallKilledOrFailedLeavesEverySongWholeAndTitled) {
 
 INSTANTIATE_TEST_SUITE_P(Gestures, FaultTest, ::testing::ValuesIn(kCases),
                          [](const ::testing::TestParamInfo<FaultCase>& row) { return std::string(row.param.name); });
-
-// Names and links that others leave where a gesture writes: links to a file or folder outside, links to nothing,
-// folders in a file's place, floppy titles that look like paths. Nothing outside the disks changes, nothing is
-// written through a link, no song is lost or left without its own events file, nothing is left behind.
-struct HostileCase {
-    FaultCase gesture;
-    const char* setup;   // link:PATH (to a file outside), dirlink:PATH, nolink:PATH (to nothing), dir:PATH, title:N=TEXT
-};
-
-const HostileCase kHostile[] = {
-    {{"", "1:Old/=Old", "Blues=Blues+/live", "", "slot 1 move HD Blues"}, "link:floppy/MDR_00.EVT"},
-    {{"", "", "Blues=Blues+/live", "", "slot 2 move HD Blues"}, "nolink:floppy/MDR_01.B00"},
-    {{"", "", "Blues=Blues+/live", "", "slot 1 copy HD Blues"}, "link:floppy/song.nam"},
-    {{"", "1:Blues/live=Blues+", "", "", "list move FD 0"}, "link:Other/Blues.EVT"},
-    {{"", "1:Blues/live=Blues+", "", "", "folder move FD 0"}, "nolink:Other/Blues.cmt"},
-    {{"", "1:Blues/live=Blues+", "", "", "list move FD 0"}, "dirlink:Other/Blues.B00"},
-    {{"", "", "Blues=Blues+/live", "", "folder move HD Blues"}, "dir:Other/Blues.EVT"},
-    {{"", "1:Blues/live=Blues+ 2:Rock/=Rock", "", "", "list move FD 0 1"}, "title:1=../../outside title:2=/"},
-    {{"", "1:Blues/live=Blues+ 2:Rock/=Rock", "", "", "list copy FD 0 1"}, "title:1=.. title:2=.\x81\x40"},
-    {{"", "1:Blues/live=Blues+", "", "Rock=Rock", "list move FD 0"}, "title:1=Rock"},
-    {{"", "", "Blues=Blues+/live Rock=Rock", "", "rename Blues ../Rock"}, "link:Songs/New.cmt"},
-    {{"", "", "Blues=Blues+/live Rock=Rock", "", "rename Blues Rock.b00"}, "nolink:Songs/Rock.b00.EVT"},
-    {{"", "", "Blues=Blues+/live", "", "delete songs Blues"}, "link:Songs/Blues.evt"},
-    {{"", "1:Blues/live=Blues+", "", "", "delete slots 1"}, "link:floppy/mdr_00.evt"},
-};
-
-TEST(HostileTest, NothingOutsideChangesAndNoSongIsLost) {
-    int tried = 0, bad = 0;
-    for (const HostileCase& c : kHostile) {
-        for (Medium medium : {Medium::Folder, Medium::Image}) {
-            // The floppy as an image, where the floppy takes part and the setup is no folder floppy's.
-            if (medium == Medium::Image && (std::string(c.setup).find("floppy/") != std::string::npos || !*c.gesture.floppy)) continue;
-            World world(medium, c.gesture);
-            WriteWhole(world.work.Path("outside"), "outside");
-            std::filesystem::create_directory(world.work.Path("outsideDir"));
-            std::map<std::string, std::string> links;   // link -> where it points
-            for (const std::string& item : Items(c.setup)) {
-                const auto colon = item.find(':');
-                const std::string kind = item.substr(0, colon), what = item.substr(colon + 1);
-                if (kind == "title") {
-                    const auto eq = what.find('=');
-                    ASSERT_TRUE(UpdateCatalogue(*world.floppy.Open(), {SlotText{std::stoi(what) - 1, what.substr(eq + 1), std::nullopt}}).ok());
-                    continue;
-                }
-                if (kind == "dir") {
-                    std::filesystem::create_directory(world.Path(what));
-                    continue;
-                }
-                links[world.Path(what)] = world.work.Path(kind == "link" ? "outside" : kind == "dirlink" ? "outsideDir" : "nothing");
-                std::filesystem::remove(world.Path(what));
-                std::filesystem::create_symlink(links[world.Path(what)], world.Path(what));
-            }
-            const std::set<std::string> outside = TreeEntries(world.work.Path("outsideDir"));
-            const Inventory before = world.Take();
-            const bool deletes = std::string_view(c.gesture.gesture).starts_with("delete");
-            RunGesture(world, c.gesture.gesture, deletes);   // nothing is replaced on its own
-            const Inventory now = world.Take();
-            std::string wrong;
-            if (ReadWhole(world.work.Path("outside")) != "outside" || TreeEntries(world.work.Path("outsideDir")) != outside)
-                wrong = "something outside changed";
-            // A deletion takes a song's link away with it; nothing else replaces or follows one.
-            for (const auto& [link, target] : links)
-                if ((!deletes || std::filesystem::is_symlink(link)) &&
-                    (!std::filesystem::is_symlink(link) || std::filesystem::read_symlink(link) != target)) wrong = link + " changed";
-            for (const auto& entry : std::filesystem::directory_iterator(world.work.path())) {
-                const std::string name = entry.path().filename();
-                if (name != "Songs" && name != "Other" && name != "outside" && name != "outsideDir") wrong = "written outside: " + name;
-            }
-            if (wrong.empty()) wrong = JudgeInventory(before, now, now);
-            for (const SongCopy& copy : deletes ? std::vector<SongCopy>{} : before.songs) {
-                if (std::ranges::none_of(now.songs, [&](const SongCopy& n) { return n.tag == copy.tag; })) wrong = copy.tag + " is lost";
-            }
-            ++tried;
-            bad += !wrong.empty();
-            EXPECT_EQ(wrong, "") << c.gesture.gesture << " with " << c.setup << " on " << MediumName(medium);
-        }
-    }
-    std::cout << "[ hostile  ] " << tried << " tried, " << bad << " bad\n";
-}
 
 // What is wrong with the order of a change's calls in `folder`: a staged file
 // placed before its bytes were flushed, a second step without a change
