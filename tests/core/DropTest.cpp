@@ -197,14 +197,7 @@ const DropCase kCases[] = {
 // Small files until the image's root folder has no entry left.
 void FillRootFolder(const TestFloppy& floppy) {
     auto volume = floppy.Open();
-    for (int n = 0, batch = 16; batch > 0; batch /= 2) {
-        for (;;) {
-            std::vector<FileChange> files;
-            for (int i = 0; i < batch; ++i) files.push_back({"F" + std::to_string(n + i) + ".TXT", std::string()});
-            if (!volume->Apply(files, CatalogueReserve::Use).ok()) break;
-            n += batch;
-        }
-    }
+    for (int n = 0; volume->Apply({{"F" + std::to_string(n) + ".TXT", std::string()}}, CatalogueReserve::Use).ok(); ++n) continue;
 }
 
 // Points comments.dat's directory entry at song.nam's first cluster; that cluster comes back.
