@@ -11,7 +11,6 @@
 #include "core/disk/DiskCopy.h"
 #include "core/songs/FloppyBackup.h"
 #include "core/songs/FloppyDrop.h"
-#include "core/text/DragPayload.h"
 #include "core/Texts.h"
 
 namespace tunecrate::testing {

@@ -45,17 +45,6 @@ void Patch(const std::string& path, std::size_t at, std::string_view bytes) {
 
 class DiskContractTest : public ::testing::TestWithParam<Medium> {};
 
-TEST_P(DiskContractTest, AFloppyReadsBackAsDescribedUnderAnyCaseOfItsNames) {
-    const std::string description = "1:Blues_in_F/live=Blues+ 3:Dawn/ 4:夜明け/早朝=Demo@40000 L10:Beyond/far";
-    TestFloppy floppy(GetParam(), description);
-    EXPECT_EQ(floppy.Describe(), description);
-    const auto volume = floppy.Open();
-    const auto found = [&](const char* n) { return std::tuple(volume->Exists(n), volume->FileSize(n), volume->ReadFile(n, 10)); };
-    for (const char* name : {"MDR_00.B00", "mdr_00.b00", "Mdr_00.B00"})
-        EXPECT_EQ(found(name), std::tuple(true, 3000u, SongBytes("Blues").substr(0, 10))) << name;
-    EXPECT_EQ(found("MDR_01.B00"), std::tuple(false, std::nullopt, std::nullopt));
-}
-
 // Song data never takes the reserve kept for rewriting song.nam and comments.dat beside their old copies.
 TEST_P(DiskContractTest, SongsKeepClearOfTheRoomKeptForTheCatalogue) {
     Tmpfs disk("size=2m");

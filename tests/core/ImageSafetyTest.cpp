@@ -13,7 +13,6 @@
 #include "core/songs/FloppyDrop.h"
 #include "core/songs/Shelf.h"
 #include "core/songs/SongDeletion.h"
-#include "core/text/DragPayload.h"
 #include "core/Texts.h"
 
 namespace tunecrate::testing {
@@ -127,9 +126,8 @@ protected:
     }
 
     // Judges every crash state of the change and a run with each write and
-    // flush failing in turn (`afterFailure` checks more after those); prints the counts.
-    void ExpectEveryCrashSafe(const char* what, const std::function<void(ImageVolume&)>& change,
-                              const std::function<std::string()>& afterFailure = {}) {
+    // flush failing in turn; prints the counts.
+    void ExpectEveryCrashSafe(const char* what, const std::function<void(ImageVolume&)>& change) {
         SCOPED_TRACE(what);
         const std::string before = ReadWhole(image).value_or("");
         const Files beforeFiles = PeerFiles(image);
@@ -152,7 +150,6 @@ protected:
             const std::vector<StoreEvent> log = Run(change, failure);
             std::string wrong = log.empty() || log.back().bytes != "<failed>" ? "it went on after a failed write"
                                                                                : Judge(ReadWhole(image).value_or(""), beforeFiles, afterFiles);
-            if (wrong.empty() && afterFailure) wrong = afterFailure();
             ++counts["write errors"].first;
             counts["write errors"].second += !wrong.empty();
             EXPECT_EQ(wrong, "") << "failure " << failure;
@@ -191,27 +188,11 @@ TEST_F(ImageCrashTest, EveryChangeSurvivesACrashAtAnyWriteInAnyOrder) {
         {"a song dropped on another slot", [&](ImageVolume& v) { DropOn(v, prompter, 3, SourceOf("FD", {"0"})); }},
     };
     for (const auto& [what, change] : changes) ExpectEveryCrashSafe(what, change);
-    // A move that fails anywhere, its title and comment included, keeps its sources.
-    TestFolder songs("");
-    ExpectEveryCrashSafe(
-        "a hard-disk song moved onto a slot",
-        [&](ImageVolume& volume) {
-            WriteWhole(songs.path() + "/Blues.B00", song);
-            WriteWhole(songs.path() + "/Blues.cmt", "live");
-            DropOn(volume, prompter, 1, SourceOf("HD", {"Blues"}, songs.path()));
-        },
-        [&] {   // or, where only freeing the old room failed, took them once the song was whole and titled there
-            const std::string left = songs.Describe();
-            const bool whole = floppy.Describe().find("2:Blues/live=New@12000") != std::string::npos;
-            return left == "Blues=New@12000/live" || (left.empty() && whole) ? "" : "the move lost its sources: " + left;
-        });
     // A long name whose file is gone, in the root sector before the slot a new file takes: it is cleared first.
     for (int n = 0; EndSlot(*ReadWhole(image)) % 16 != 15; ++n) ASSERT_TRUE(ImageVolume(image).Apply({{"PAD" + std::to_string(n), ""s}}, CatalogueReserve::Keep).ok());
     LeaveLongNameOfDeletedSong(image);
     const auto newSong = [&](ImageVolume& volume) { volume.Apply({{"MDR_01.B00", song}}, CatalogueReserve::Keep); };
     ExpectEveryCrashSafe("a new song after a long name left without its file", newSong);
-    Run(newSong);
-    EXPECT_EQ(PeerFiles(image).count("MDR_01.B00"), 1u) << "the new song took the old long name";
 }
 
 // Once the new files are in place, a failure to free the old room is told, not taken for a failed change.
@@ -244,78 +225,20 @@ void SetFatEntry(std::string& image, const std::vector<std::uint64_t>& fats, std
     }
 }
 
-// One way a floppy gets damaged (another program's crash, a bad sector, a buggy tool): bytes of its FATs or root.
-void Damage(std::string& image, std::mt19937& random) {
-    auto cluster = [&] { return static_cast<std::uint16_t>(2 + random() % 80); };   // where the files are
-    const std::uint16_t c = cluster(), v = random() % 2 ? cluster() : static_cast<std::uint16_t>(0xFF0 + random() % 8);
-    switch (random() % 6) {
-        case 0: SetFatEntry(image, {kFat1, kFat2}, c, v); break;   // a cross-link, a loop, reserved or bad
-        case 1: SetFatEntry(image, {kFat1, kFat2}, c, 0); break;   // a free cluster inside a chain
-        case 2: SetFatEntry(image, {kFat1}, c, v); break;          // the second FAT is the intact one
-        case 3: SetFatEntry(image, {kFat2}, c, 0); break;          // the first is
-        case 4: image[kRoot + (random() % 16) * 32 + 26 + random() % 6] = static_cast<char>(random()); break;
-        default: image[kFat1 + random() % 200] = static_cast<char>(random()); break;
-    }
-}
-
-// The sample is small here; TUNECRATE_DAMAGE_CASES sets it for a long run.
-TEST_F(ImageCrashTest, ChangesOnADamagedImageNeverChangeAFileTheyDoNotWrite) {
-    const std::string pristine = ReadWhole(image).value_or("");
-    const char* wanted = std::getenv("TUNECRATE_DAMAGE_CASES");
-    const int cases = wanted != nullptr ? std::atoi(wanted) : 140;
-    const std::vector<std::pair<std::set<std::string>, std::function<void(ImageVolume&)>>> changes = {
-        {{"MDR_01.B00", "MDR_01.EVT"},
-         [](ImageVolume& v) { v.Apply({{"MDR_01.B00", SongBytes("New", 7000)}, {"MDR_01.EVT", std::string("e")}}, CatalogueReserve::Keep); }},
-        {{"MDR_00.B00", "MDR_00.EVT"},
-         [](ImageVolume& v) { v.Apply({{"MDR_00.B00", SongBytes("New", 700)}, {"MDR_00.EVT", std::nullopt}}, CatalogueReserve::Keep); }},
-        {{"MDR_02.B00", "MDR_02.EVT", "SONG.NAM", "COMMENTS.DAT"},
-         [](ImageVolume& v) { DeleteFloppySlots(v, RowsOf(&v), {2}); }},
-        {{"SONG.NAM"}, [](ImageVolume& v) { UpdateCatalogue(v, {SlotText{0, "Dawn", std::nullopt}}); }},
-        {{"MDR_00.B00", "MDR_00.EVT", "MDR_03.B00", "MDR_03.EVT", "SONG.NAM", "COMMENTS.DAT"},
-         [this](ImageVolume& v) { DropOn(v, prompter, 3, SourceOf("FD", {"0"})); }},
-    };
-    int changed = 0, worsened = 0;
-    std::mt19937 random(2024);
-    for (int i = 0; i < cases; ++i) {
-        std::string damaged = pristine;
-        for (int n = 1 + static_cast<int>(random() % 3); n > 0; --n) Damage(damaged, random);
-        WriteWhole(image, damaged);
-        // Our check finds damage where fsck.fat does.
-        const std::vector<std::string> found = ImageVolume(image).Damage();
-        const PeerRun fsck = Fsck(image);
-        EXPECT_EQ(!found.empty(), fsck.exitCode != 0) << "case " << i << ": " << fsck.output << ::testing::PrintToString(found);
-        const Files before = PeerFiles(image);
-        const auto& [writes, run] = changes[static_cast<std::size_t>(i) % changes.size()];
-        if (ImageVolume volume(image); volume.Opened().ok()) run(volume);
-        // Nothing that fsck.fat finds afterwards that it did not find before (its banner and counts aside).
-        const auto problems = [&](const std::string& output) {
-            std::set<std::string> lines;
-            std::istringstream in(output);
-            for (std::string line; std::getline(in, line);)
-                if (!line.starts_with("fsck.fat ") && !line.starts_with(image) && !line.starts_with("Leaving ")) lines.insert(line);
-            return lines;
-        };
-        const std::set<std::string> was = problems(fsck.output), now = problems(Fsck(image).output);
-        const bool worse = std::ranges::any_of(now, [&](const std::string& line) { return !was.contains(line); });
-        worsened += worse;
-        EXPECT_FALSE(worse) << "case " << i << ": worse by fsck.fat: " << Fsck(image).output;
-        // The copy a checker would use is never made like the other.
-        EXPECT_TRUE(fsck.output.find("FATs differ") == std::string::npos || ReadWhole(image) == damaged) << "case " << i;
-        const Files after = PeerFiles(image);
-        for (const auto& [name, bytes] : before) {
-            if (writes.count(name) != 0 || (after.count(name) != 0 && after.at(name) == bytes)) continue;
-            ++changed;
-            ADD_FAILURE() << "case " << i << ": " << name << " changed";
-        }
-    }
-    std::cout << "[ damaged  ] " << cases << " damaged images, " << changed << " files changed that were not written, " << worsened
-              << " left worse by fsck.fat\n";
+// What fsck.fat -n finds, its banner and its count of files and clusters aside.
+std::set<std::string> FsckFindings(const std::string& output) {
+    std::set<std::string> lines;
+    std::istringstream in(output);
+    for (std::string line; std::getline(in, line);)
+        if (!line.starts_with("fsck.fat ") && !line.ends_with(" clusters")) lines.insert(line);
+    return lines;
 }
 
 // A row: a floppy's state (damage, or what other tools leave), the problem our check tells of it among any others,
 // what fsck.fat -n says, and how a change ends (Failed without a reason: refused for that damage), CheckChange
 // saying the same beforehand, room aside. `tunecrate check` and the shelf tell the same, reads write nothing,
-// and peers see what a change that went ahead wrote.
+// peers see what a change that went ahead wrote, every file it does not write reads as before, and fsck.fat finds
+// nothing it did not find before.
 TEST_F(ImageCrashTest, DamageIsToldAsFsckFindsItAndChangesGoAheadOnlyWhereTheyEndangerNothing) {
     ASSERT_EQ(RunPeer({"mmd", "-i", image, "::Sub"}).exitCode + RunPeer({"mcopy", "-i", image, dir.Path("long"), "::Sub/IN.TXT"}).exitCode, 0);
     const std::string base = ReadWhole(image).value_or(""), copy = dir.Path("copy.img"), mdr = "MDR_00.B00";
@@ -393,6 +316,7 @@ TEST_F(ImageCrashTest, DamageIsToldAsFsckFindsItAndChangesGoAheadOnlyWhereTheyEn
                   std::tuple(damaged.substr(0, damaged.find('\n')), true, "Blues"s, true)) << "the reads wrote";
         for (const std::string& problem : found.empty() ? std::vector<std::string>{"問題なし"} : found) told += path + ": " + problem + "\n";
         WriteWhole(copy, bytes);
+        const Files peersBefore = PeerFiles(copy);
         ImageVolume volume(copy);
         std::vector<std::string> names;
         for (const FileChange& change : row.changes) names.push_back(change.name);
@@ -401,6 +325,11 @@ TEST_F(ImageCrashTest, DamageIsToldAsFsckFindsItAndChangesGoAheadOnlyWhereTheyEn
         EXPECT_EQ(std::tuple(applied.status, applied.reason, checked.reason), std::tuple(row.status, reason, row.status == Status::Failed ? reason : ""));
         EXPECT_TRUE(applied.ok() || ReadWhole(copy) == bytes) << "refused, but written";
         EXPECT_NE(row.peer.empty() ? 0 : on(row.peer, copy).output.find(row.says), std::string::npos) << row.says;
+        const Files peersAfter = PeerFiles(copy);
+        for (const auto& [file, content] : peersBefore)
+            EXPECT_TRUE(std::ranges::count(names, file, Upper) != 0 || (peersAfter.contains(file) && peersAfter.at(file) == content)) << file;
+        const PeerRun after = Fsck(copy);
+        EXPECT_TRUE(std::ranges::includes(FsckFindings(fsck.output), FsckFindings(after.output))) << "worse by fsck.fat: " << after.output;
     }
 #ifdef TUNECRATE_PROGRAM
     const PeerRun check = RunCommand("LC_ALL=C LANGUAGE= '" TUNECRATE_PROGRAM "' check", {shelf.path()}, " 2>/dev/null");

@@ -85,25 +85,6 @@ TEST(Shelf, TheListingShowsEveryEntryInOrderAndNewImagesPassTheirNumbers) {
     EXPECT_EQ(ReadWhole(outside.Path("far.img")), "far");
 }
 
-// A new image is the blank floppy with the empty catalogue laid out exactly as the image volume writes files,
-// made in memory and written in one piece.
-TEST(Shelf, ANewImageIsLaidOutAsTheVolumeWouldWriteIt) {
-    TempDir dir;
-    ASSERT_TRUE(CreateSongFloppyImage(dir.Path("new.img")).ok());
-    const std::string made = ReadWhole(dir.Path("new.img")).value_or("");
-    ASSERT_EQ(made.size(), kImageBytes);
-    std::uint32_t serial = 0;
-    for (int i = 3; i >= 0; --i) serial = serial << 8 | static_cast<unsigned char>(made[39 + static_cast<std::size_t>(i)]);
-    WriteWhole(dir.Path("slow.img"), BlankFloppyImage(serial));
-    ASSERT_TRUE(ImageVolume(dir.Path("slow.img")).Apply({{"song.nam", Lines({}, 17)}, {"comments.dat", Lines({}, 0)}}, CatalogueReserve::Use).ok());
-    std::string slow = ReadWhole(dir.Path("slow.img")).value_or("");
-    for (std::size_t entry : {19 * 512u, 19 * 512u + 32}) slow.replace(entry + 13, 13, made, entry + 13, 13);   // the stamps
-    const auto differs = std::mismatch(made.begin(), made.end(), slow.begin(), slow.end());
-    EXPECT_EQ(differs.first - made.begin(), static_cast<std::ptrdiff_t>(made.size())) << "the first byte that differs";
-    EXPECT_EQ(Fsck(dir.Path("new.img")).exitCode, 0);
-    EXPECT_EQ(PeerFiles(dir.Path("new.img")), (std::map<std::string, std::string>{{"COMMENTS.DAT", Lines({}, 0)}, {"SONG.NAM", Lines({}, 17)}}));
-}
-
 // Labels on a real folder: a name in use is never replaced, not even in another case (the stick is FAT32), and
 // a link is never renamed.
 TEST(Shelf, LabelsNeverReplaceANameInAnyCaseNorFollowALink) {
