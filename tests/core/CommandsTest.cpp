@@ -119,6 +119,7 @@ TEST(Commands, ExitStatusesAndNothingReplacedOnTheBytes) {
              {{"new", dir.Path("taken.img")}, 1, ""}, {{"new", dir.Path("link.img")}, 1, ""},
              {{"new", dir.Path("shelf")}, 0, "shelf/DSKA0000.IMG"}, {{"new", "--count", "2", full.path()}, 1, ""},
              {{"backup", floppy.location(), dir.Path("taken.img")}, 1, ""}, {{"backup", floppy.location(), dir.Path("shelf")}, 1, ""},
+             {{"backup", image.location(), dir.Path("copy.img")}, 0, "copy.img"},
              {{"list", dir.Path("missing.img")}, 1, ""}, {{"check", dir.Path("missing")}, 1, ""},
              {{"list", image.location()}, 0, ""}, {{"check", image.location()}, 0, ""},
              {{"export", image.location(), dir.Path("out")}, 0, "out/Blues.B00 out/Blues.EVT out/Blues.cmt out/Rock.B00 out/Rock.cmt"},
