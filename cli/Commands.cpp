@@ -117,7 +117,8 @@ int Export(const CommandLine& line, std::ostream&, std::ostream& err) {
     DecliningPrompter prompter(&err);
     DropContext context{volume.get(), reading->rows, prompter, false};
     DropIntoFolder(context, folder, songs);
-    return prompter.problems == 0 ? 0 : 1;
+    // A song left out because its name is taken was not exported either.
+    return prompter.problems == 0 && prompter.declined == 0 ? 0 : 1;
 }
 
 // Songs go into the target image, or into a shelf's last image and then into

@@ -123,6 +123,7 @@ TEST(Commands, ExitStatusesAndNothingReplacedOnTheBytes) {
              {{"list", dir.Path("missing.img")}, 1, ""}, {{"check", dir.Path("missing")}, 1, ""},
              {{"list", image.location()}, 0, ""}, {{"check", image.location()}, 0, ""},
              {{"export", image.location(), dir.Path("out")}, 0, "out/Blues.B00 out/Blues.EVT out/Blues.cmt out/Rock.B00 out/Rock.cmt"},
+             {{"export", image.location(), dir.Path("out")}, 1, ""},   // the names are taken now: left out, and said
              // a song that cannot be written (a folder in its file's place) is a failure; the others go
              {{"export", image.location(), dir.Path("blocked")}, 1, "blocked/Rock.B00 blocked/Rock.cmt"},
              {{"lsit"}, 2, ""}, {{"import", "a", "b", "c"}, 2, ""}}) {   // bad usage (the parser's errors: CommandLine tests)
