@@ -54,9 +54,9 @@ void Session::CancelDrop() { m_dropCancelled = true; }
 // While it lives, a change of mounts waits; then it is taken up.
 class Session::MountChangeHold {
 public:
-    explicit MountChangeHold(Session& session) : m_session(session) { ++m_session.m_dropsRunning; }
+    explicit MountChangeHold(Session& session) : m_session(session) { ++m_session.m_mountChangeHolds; }
     ~MountChangeHold() {
-        if (--m_session.m_dropsRunning == 0 && m_session.m_mountsChangedMeanwhile) {
+        if (--m_session.m_mountChangeHolds == 0 && m_session.m_mountsChangedMeanwhile) {
             QMetaObject::invokeMethod(&m_session, &Session::FollowMounts, Qt::QueuedConnection);
         }
     }
@@ -270,6 +270,10 @@ void Session::SetSongComment(const std::string& title, const QString& typed) {
 // ---- deleting --------------------------------------------------------------
 
 void Session::DeleteSlots(const std::vector<int>& chosen) {
+    // The deletion acts on the rows the user confirmed: a change of mounts
+    // waits until it is over, and the disk is checked against these rows.
+    MountChangeHold hold(*this);
+    const std::vector<SlotRow> shown = m_slotRows;
     const std::string question = tr("%n個の項目を削除しますか？", nullptr, static_cast<int>(chosen.size())).toStdString();
     if (!m_prompters(Place::FloppyList).AskYesNo(question, Translated(texts::kConfirmCaption))) return;
     if (chosen.empty()) {
@@ -278,15 +282,17 @@ void Session::DeleteSlots(const std::vector<int>& chosen) {
         return;
     }
     Result result = Result::Refused(UnreadableFloppyMessage(m_floppyRoot));
-    if (auto volume = OpenFloppy()) result = DeleteFloppySlots(*volume, m_slotRows, chosen);
+    if (auto volume = OpenFloppy()) result = DeleteFloppySlots(*volume, shown, chosen);
     if (!result.reason.empty()) ShowFailure(Place::FloppyList, result.reason);   // a failure, or done with a notice
     ReadFloppy(true);
 }
 
 void Session::DeleteSongs(const std::vector<std::string>& titles) {
+    MountChangeHold hold(*this);
+    const std::string folder = m_folder;   // the folder whose songs the user confirmed
     const std::string question = tr("%n個の項目を削除しますか？", nullptr, static_cast<int>(titles.size())).toStdString();
     if (!m_prompters(Place::HardDiskList).AskYesNo(question, Translated(texts::kConfirmCaption))) return;
-    if (const Result result = DeleteHardDiskSongs(m_folder, titles); !result.reason.empty()) {
+    if (const Result result = DeleteHardDiskSongs(folder, titles); !result.reason.empty()) {
         ShowFailure(Place::HardDiskList, result.reason);
     }
     RefreshSongs();
@@ -387,7 +393,7 @@ void Session::DropIntoFolder(const std::string& folder, bool move, const SongSou
 // ---- mounts ----------------------------------------------------------------
 
 void Session::FollowMounts() {
-    if (m_dropsRunning > 0 || m_drive->Copying()) {
+    if (m_mountChangeHolds > 0 || m_drive->Copying()) {
         m_mountsChangedMeanwhile = true;
         return;
     }

@@ -168,7 +168,7 @@ private:
     bool m_dropCancelled = false;
     DriveSession* m_drive;
     // A drop is running: a change of mounts waits for its end, as during a disk copy.
-    int m_dropsRunning = 0;
+    int m_mountChangeHolds = 0;
     bool m_mountsChangedMeanwhile = false;
 };
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,6 +38,7 @@ public:
         for (std::size_t i = 0; !m_rest && i < m_answers.size(); ++i) ADD_FAILURE() << "a scripted answer was never asked for";
     }
 
+    std::function<void()> whileAsked;   // what the world does while a question is open
     void AnswerYesNo(bool yes) { m_answers.push_back({Kind::YesNo, yes}); }
     void AnswerOkCancel(bool ok) { m_answers.push_back({Kind::OkCancel, ok}); }
     bool AskYesNo(const std::string& text, const std::string& caption) override {
@@ -64,6 +66,7 @@ public:
 private:
     bool Answer(Call call) {
         m_calls.push_back(call);
+        if (whileAsked) whileAsked();
         if (m_rest && m_answers.empty()) return *m_rest;
         if (m_answers.empty() || (!m_rest && m_answers.front().first != call.kind)) {
             ADD_FAILURE() << "unexpected question \"" << call.text << "\" (" << call.caption << ")";

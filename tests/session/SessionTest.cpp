@@ -96,6 +96,21 @@ TEST_F(SessionTest, RefusalsAreToldAndChangeNothing) {
     EXPECT_EQ(Cp932ToUtf8(session->SlotRows()[0].title), "Changed") << "read again after the refused edit";
 }
 
+// A deletion acts on what the question showed: another writer puts a new song in slot 1 and the
+// mounts change while the question is open; the answer deletes nothing it did not show.
+TEST_F(SessionTest, ADeletionActsOnlyOnWhatTheUserConfirmed) {
+    Start(&floppy);
+    prompter.whileAsked = [&] {
+        PutFiles(floppy, {{"MDR_00.B00", SongBytes("Blues")}, {"MDR_00.EVT", std::nullopt}, {"song.nam", Lines({"Blues"}, 17)}});
+        session->FollowMounts();
+    };
+    prompter.AnswerYesNo(true);
+    session->DeleteSlots({0});
+    EXPECT_EQ(floppy.Describe(), "1:Blues/keep=Blues L10:/far");
+    EXPECT_EQ(prompter.Texts().back(), CatalogueChangedMessage(false));
+    EXPECT_EQ(Cp932ToUtf8(session->SlotRows()[0].title), "Blues") << "read again once the question is over";
+}
+
 TEST_F(SessionTest, FoldersAreMadeOnceAndTheTreeIsToldWhereToGo) {
     Start(&floppy);
     std::vector<std::string> select;
