@@ -100,13 +100,15 @@ TEST_F(SessionTest, RefusalsAreToldAndChangeNothing) {
 // mounts change while the question is open; the answer deletes nothing it did not show.
 TEST_F(SessionTest, ADeletionActsOnlyOnWhatTheUserConfirmed) {
     Start(&floppy);
+    std::string shownWhileAsked;   // the list behind the question keeps showing what it asks about
     prompter.whileAsked = [&] {
         PutFiles(floppy, {{"MDR_00.B00", SongBytes("Blues")}, {"MDR_00.EVT", std::nullopt}, {"song.nam", Lines({"Blues"}, 17)}});
         session->FollowMounts();
+        shownWhileAsked = Cp932ToUtf8(session->SlotRows()[0].title);
     };
     prompter.AnswerYesNo(true);
     session->DeleteSlots({0});
-    EXPECT_EQ(floppy.Describe(), "1:Blues/keep=Blues L10:/far");
+    EXPECT_EQ(std::pair(shownWhileAsked, floppy.Describe()), std::pair("Old"s, "1:Blues/keep=Blues L10:/far"s));
     EXPECT_EQ(prompter.Texts().back(), CatalogueChangedMessage(false));
     EXPECT_EQ(Cp932ToUtf8(session->SlotRows()[0].title), "Blues") << "read again once the question is over";
 }
