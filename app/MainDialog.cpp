@@ -5,6 +5,7 @@
 #include <QContextMenuEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QHeaderView>
@@ -16,6 +17,7 @@
 #include <QShortcut>
 #include <QWindow>
 #include <filesystem>
+#include <limits>
 
 #include "app/AboutDialog.h"
 #include "app/MessageBoxPrompter.h"
@@ -258,17 +260,75 @@ void MainDialog::ShowAbout() {
     about.exec();
 }
 
+// A progress dialog is window-modal: shown over a box, it would take the
+// box's input, and only its cancel would free the user. It gives way to every
+// question and message while that is open, and comes back after the answer.
+class MainDialog::GivingWayPrompter final : public Prompter {
+public:
+    GivingWayPrompter(MainDialog& dialog, Prompter& asker) : m_dialog(dialog), m_asker(asker) {}
+    bool AskYesNo(const std::string& text, const std::string& caption) override {
+        Open open(m_dialog);
+        return m_asker.AskYesNo(text, caption);
+    }
+    bool AskOkCancel(const std::string& text, const std::string& caption) override {
+        Open open(m_dialog);
+        return m_asker.AskOkCancel(text, caption);
+    }
+    void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override {
+        Open open(m_dialog);
+        m_asker.ShowMessage(text, caption, icon);
+    }
+
+private:
+    class Open {
+    public:
+        explicit Open(MainDialog& dialog) : m_dialog(dialog) { m_dialog.QuestionOpened(true); }
+        ~Open() { m_dialog.QuestionOpened(false); }
+        Open(const Open&) = delete;
+        Open& operator=(const Open&) = delete;
+
+    private:
+        MainDialog& m_dialog;
+    };
+    MainDialog& m_dialog;
+    Prompter& m_asker;
+};
+
 Prompter& MainDialog::PrompterFor(Place place) {
-    if (m_questions.prompter != nullptr) return *m_questions.prompter;
     auto& prompter = m_prompters[place];
     if (!prompter) {
-        QWidget* owner = place == Place::FolderTree     ? static_cast<QWidget*>(&m_folderTree)
-                         : place == Place::HardDiskList ? static_cast<QWidget*>(&m_hardDiskList)
-                         : place == Place::FloppyList   ? static_cast<QWidget*>(&m_floppyList)
-                                                        : static_cast<QWidget*>(this);
-        prompter = std::make_unique<MessageBoxPrompter>(owner);
+        Prompter* asker = m_questions.prompter;
+        if (asker == nullptr) {
+            QWidget* owner = place == Place::FolderTree     ? static_cast<QWidget*>(&m_folderTree)
+                             : place == Place::HardDiskList ? static_cast<QWidget*>(&m_hardDiskList)
+                             : place == Place::FloppyList   ? static_cast<QWidget*>(&m_floppyList)
+                                                            : static_cast<QWidget*>(this);
+            asker = (m_boxes[place] = std::make_unique<MessageBoxPrompter>(owner)).get();
+        }
+        prompter = std::make_unique<GivingWayPrompter>(*this, *asker);
     }
     return *prompter;
+}
+
+void MainDialog::QuestionOpened(bool opened) {
+    m_openQuestions += opened ? 1 : -1;
+    if (m_openQuestions > 0) {
+        for (QProgressDialog* progress : {m_dropProgress.data(), m_diskCopyProgress.data()}) {
+            if (progress != nullptr) progress->hide();
+        }
+    } else {
+        ShowDueProgress();
+    }
+}
+
+void MainDialog::ShowDueProgress() {
+    if (m_openQuestions > 0) return;
+    for (QProgressDialog* progress : {m_dropProgress.data(), m_diskCopyProgress.data()}) {
+        QElapsedTimer clock;
+        clock.start();
+        const bool due = progress != nullptr && clock.msecsSinceReference() >= progress->property("dueAt").toLongLong();
+        if (due && !progress->isVisible()) progress->show();
+    }
 }
 
 void MainDialog::accept() {}
@@ -304,13 +364,22 @@ void MainDialog::ShowProgress(QPointer<QProgressDialog>& dialog, const QString& 
         dialog = new QProgressDialog(label, tr("中止"), 0, total, this);
         dialog->setObjectName(name);
         dialog->setWindowModality(Qt::WindowModal);
-        dialog->setMinimumDuration(minimumMs);
+        // Shown by this window once due and while no box is open, never by
+        // the dialog's own timer, which would bring it up over a question.
+        dialog->setMinimumDuration(std::numeric_limits<int>::max());
         dialog->setAutoClose(false);
         dialog->setAutoReset(false);
         connect(dialog, &QProgressDialog::canceled, this, onCancel);
+        QElapsedTimer clock;
+        clock.start();
+        dialog->setProperty("dueAt", clock.msecsSinceReference() + minimumMs);
     }
     dialog->setMaximum(total);
     dialog->setValue(done);
+    ShowDueProgress();
+    // A drop runs on this thread: the shown dialog paints and takes its
+    // cancel only here, between two songs.
+    if (dialog->isVisible()) QCoreApplication::processEvents();
 }
 
 void MainDialog::ShowDropProgress(int done, int total) {

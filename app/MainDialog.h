@@ -91,6 +91,10 @@ private:
                       const std::function<void()>& onCancel, int minimumMs, int done, int total);
     void ShowAbout();
     Prompter& PrompterFor(Place place);
+    class GivingWayPrompter;
+    // A box is opened or closed: a progress dialog is hidden while any is open.
+    void QuestionOpened(bool opened);
+    void ShowDueProgress();
 
     Session m_session;
     FolderTree m_folderTree;
@@ -108,7 +112,9 @@ private:
     ShelfWindow* m_shelfWindow = nullptr;   // a child window, made on first use
     QPointer<QProgressDialog> m_dropProgress;   // while a drop runs
     QPointer<QProgressDialog> m_diskCopyProgress;   // while a whole-disk copy runs
-    std::map<Place, std::unique_ptr<Prompter>> m_prompters;
+    int m_openQuestions = 0;   // message boxes open now, nested
+    std::map<Place, std::unique_ptr<Prompter>> m_boxes;   // the message boxes of each place
+    std::map<Place, std::unique_ptr<Prompter>> m_prompters;   // the same, giving way to progress
     std::optional<QPoint> m_moveGrip;   // where the window was gripped, when no window manager moves it
 };
 

@@ -3,6 +3,8 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QMessageBox>
+#include <QProgressDialog>
 #include <QScrollBar>
 #include <QTextStream>
 #include <QTimer>
@@ -29,8 +31,9 @@ StateFile::StateFile(MainDialog& dialog, QString path) : m_dialog(dialog), m_pat
 }
 
 bool StateFile::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() != QEvent::Move && event->type() != QEvent::Show) return false;
-    if (watched == &m_dialog) WriteSoon();
+    if (event->type() != QEvent::Move && event->type() != QEvent::Show && event->type() != QEvent::Hide) return false;
+    // The main window, and every box or progress dialog coming and going.
+    if (watched == &m_dialog || (watched->isWidgetType() && static_cast<QWidget*>(watched)->isWindow())) WriteSoon();
     if (ShelfWindow* shelf = m_dialog.OpenedShelf(); shelf != nullptr && watched == shelf) {
         FollowShelf(*shelf);
         WriteSoon();
@@ -100,6 +103,14 @@ void StateFile::Write() {
             out << "shelf " << i << " " << rect(shelf.viewport(), shelf.visualItemRect(item)) << " "
                 << item->text(ShelfWindow::SongsColumn) << " " << item->text(ShelfWindow::FileColumn) << "\n";
         }
+    }
+    // The boxes and progress dialogs in sight, with what they say.
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (!window->isVisible() || window == &m_dialog || window == m_dialog.OpenedShelf()) continue;
+        const auto* box = qobject_cast<QMessageBox*>(window);
+        const auto* progress = qobject_cast<QProgressDialog*>(window);
+        const QString said = box != nullptr ? box->text() : progress != nullptr ? progress->labelText() : window->windowTitle();
+        out << "dialog " << window->objectName() << " " << QString(said).replace(QLatin1Char('\n'), QLatin1Char(' ')) << "\n";
     }
     if (QWidget* focus = QApplication::focusWidget(); focus != nullptr) out << "focus " << focus->objectName() << "\n";
     out.flush();
