@@ -37,6 +37,8 @@ namespace {
 const QColor kNavy(0, 0, 128);
 const QColor kYellow(255, 255, 0);
 const QColor kGrey(128, 128, 128);
+const QKeyCombination kNextImageKey(Qt::CTRL | Qt::Key_PageDown);
+const QKeyCombination kPreviousImageKey(Qt::CTRL | Qt::Key_PageUp);
 
 // Where a control of the main window stands, in dialog units.
 struct Placement {
@@ -48,7 +50,7 @@ struct Placement {
 const std::vector<Placement> kLayout = {
     {"hardDiskFrame", 8, 7, 218, 369},  {"floppyFrame", 231, 58, 217, 318}, {"folderLabel", 41, 21, 171, 8},
     {"folderTree", 14, 33, 207, 132},   {"fileLabel", 95, 169, 40, 8},      {"hardDiskList", 13, 181, 207, 187},
-    {"reloadButton", 237, 72, 39, 14},  {"freeSpaceBar", 279, 73, 101, 13}, {"freeSpaceText", 383, 76, 56, 10},
+    {"reloadButton", 237, 72, 39, 14},  {"mediumName", 300, 61, 141, 9},  {"freeSpaceBar", 279, 73, 101, 13}, {"freeSpaceText", 383, 76, 56, 10},
     {"floppyList", 237, 89, 204, 280},  {"logo", 274, 17, 98, 25},          {"versionText", 267, 46, 108, 8},
     {"exitButton", 414, 45, 35, 14},    {"helpButton", 414, 26, 35, 14},    {"customizeButton", 414, 7, 35, 14},
 };
@@ -139,6 +141,7 @@ MainDialog::MainDialog(SessionOptions options, WindowQuestions questions, QWidge
     connect(&m_session, &Session::floppyChanged, this, [this] {
         m_floppyList.ShowSlots();
         ShowFreeSpace();
+        ShowMedium();
     });
     connect(&m_session, &Session::songsChanged, &m_hardDiskList, &HardDiskList::ShowSongs);
     connect(&m_session, &Session::foldersReset, &m_folderTree, &FolderTree::ResetFolders);
@@ -155,8 +158,13 @@ MainDialog::MainDialog(SessionOptions options, WindowQuestions questions, QWidge
     connect(about, &QShortcut::activated, this, &MainDialog::ShowAbout);
     auto* shelf = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+S")), this);
     connect(shelf, &QShortcut::activated, this, [this] { OpenShelf(); });
+    for (const auto& [key, step] : {std::pair{kNextImageKey, 1}, {kPreviousImageKey, -1}}) {
+        auto* stepKey = new QShortcut(QKeySequence(key), this);
+        connect(stepKey, &QShortcut::activated, this, [this, step] { m_session.StepImage(step); });
+    }
 
     ShowFreeSpace();
+    ShowMedium();
 }
 
 MainDialog::~MainDialog() {
@@ -181,6 +189,10 @@ void MainDialog::BuildLayout() {
     m_freeSpaceBar = PassClicksThrough(new FreeSpaceBar(this), "freeSpaceBar");
     m_freeSpaceText = PassClicksThrough(new QLabel(tr("空き 0 kb"), this), "freeSpaceText");
     auto* logo = PassClicksThrough(new QLabel(this), "logo");
+    // Not passed through: it shows the whole path as its tooltip.
+    m_mediumName = new QLabel(this);
+    m_mediumName->setObjectName(QStringLiteral("mediumName"));
+    m_mediumName->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_versionText = PassClicksThrough(new QLabel(QStringLiteral("Version *.**"), this), "versionText");
     m_versionText->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     m_folderTree.setObjectName(QStringLiteral("folderTree"));
@@ -198,7 +210,7 @@ void MainDialog::BuildLayout() {
         if (control != nullptr) control->setGeometry(du.Rect(place.left, place.top, place.width, place.height));
     }
     logo->setPixmap(LogoPixmap(logo->size()));
-    for (QLabel* label : {folderLabel, fileLabel, m_freeSpaceText, m_versionText}) {
+    for (QLabel* label : {folderLabel, fileLabel, m_freeSpaceText, m_versionText, m_mediumName}) {
         label->setFont(font());
         label->setTextFormat(Qt::PlainText);
     }
@@ -228,6 +240,12 @@ void MainDialog::ShowFreeSpace() {
         FittedFreeSpaceText(m_session.FreeBytes(), m_freeSpaceText->fontMetrics(), m_freeSpaceText->width()));
 }
 
+void MainDialog::ShowMedium() {
+    const QString name = QFile::decodeName(m_session.MediumName().c_str());
+    m_mediumName->setText(m_mediumName->fontMetrics().elidedText(name, Qt::ElideMiddle, m_mediumName->width()));
+    m_mediumName->setToolTip(QFile::decodeName(m_session.FloppyLocation().c_str()));
+}
+
 void MainDialog::OpenFloppyImage() {
     const std::optional<std::string> chosen = m_questions.imageFile(this, m_session.ImageChooserFolder());
     if (chosen) m_session.UseImage(*chosen);
@@ -242,11 +260,20 @@ void MainDialog::OpenShelf(std::optional<std::string> folder) {
                                                  [this] { return m_session.FloppyLocation(); });
         m_shelfWindow = new ShelfWindow(*m_shelf, this);
         m_shelfWindow->setFont(font());
-        connect(m_shelfWindow, &ShelfWindow::imageChosen, &m_session, &Session::UseImage);
+        connect(m_shelfWindow, &ShelfWindow::imageChosen, &m_session,
+                [this](const std::string& path) { m_session.UseImage(path, Place::Shelf); });
         connect(&m_session, &Session::floppyChanged, m_shelfWindow, [this] { m_shelfWindow->MarkShown(m_session.ShownImage()); });
-        // A drop onto an image may have moved songs off the hard disk, or written the image shown here.
-        connect(m_shelf.get(), &ShelfSession::imagesChanged, &m_session, &Session::Reload);
+        connect(m_shelf.get(), &ShelfSession::imageWritten, &m_session, &Session::FollowImageWrite);
+        connect(m_shelf.get(), &ShelfSession::imageRenamed, &m_session, &Session::FollowImageRename);
+        connect(m_shelf.get(), &ShelfSession::songsMovedOff, &m_session, &Session::FollowSongsMoved);
         connect(m_shelf.get(), &ShelfSession::rowsReset, m_shelfWindow, [this] { m_shelfWindow->MarkShown(m_session.ShownImage()); });
+        // Beside this window, where neither hides the other, and inside the screen. The
+        // shelf's frame is taken to be as wide as this window's.
+        const QRect client = geometry(), frame = frameGeometry();
+        const QMargins margins(client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+                               frame.bottom() - client.bottom());
+        const QRect place = PlaceBeside(frame, m_shelfWindow->size().grownBy(margins), screen()->availableGeometry());
+        m_shelfWindow->setGeometry(place.marginsRemoved(margins));
     }
     if (*folder != m_shelf->ShelfFolder()) m_shelf->OpenFolder(*folder);
     m_shelfWindow->MarkShown(m_session.ShownImage());
@@ -302,6 +329,7 @@ Prompter& MainDialog::PrompterFor(Place place) {
             QWidget* owner = place == Place::FolderTree     ? static_cast<QWidget*>(&m_folderTree)
                              : place == Place::HardDiskList ? static_cast<QWidget*>(&m_hardDiskList)
                              : place == Place::FloppyList   ? static_cast<QWidget*>(&m_floppyList)
+                             : place == Place::Shelf && m_shelfWindow != nullptr ? static_cast<QWidget*>(m_shelfWindow)
                                                             : static_cast<QWidget*>(this);
             asker = (m_boxes[place] = std::make_unique<MessageBoxPrompter>(owner)).get();
         }
@@ -455,6 +483,16 @@ QMenu* MainDialog::BuildBackgroundMenu(QWidget* parent) {
     shelf->setObjectName(QStringLiteral("shelfAction"));
     shelf->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+S")));
     connect(shelf, &QAction::triggered, this, [this] { OpenShelf(); });
+    // Through the shown image's folder as the shelf lists it.
+    const bool onImage = !m_session.ShownImage().empty();
+    for (const auto& [name, text, key, step] : {std::tuple{"nextImageAction", tr("次のイメージ(&N)"), kNextImageKey, 1},
+                                                {"previousImageAction", tr("前のイメージ(&P)"), kPreviousImageKey, -1}}) {
+        QAction* stepAction = menu->addAction(text);
+        stepAction->setObjectName(QString::fromLatin1(name));
+        stepAction->setShortcut(QKeySequence(key));
+        stepAction->setEnabled(onImage);
+        connect(stepAction, &QAction::triggered, this, [this, step] { m_session.StepImage(step); });
+    }
     menu->addSeparator();
     // The drive's own commands: only for a floppy in a drive, not an image or a folder.
     const bool inDrive = !m_session.FloppyDrive().empty();

@@ -55,7 +55,7 @@ public:
 
     Session& CurrentSession() { return m_session; }
     // The background's menu: open an image, back to the drive, the shelf, the
-    // drive's own commands (save, write, eject), the about box.
+    // next and previous image, the drive's own commands (save, write, eject), the about box.
     QMenu* BuildBackgroundMenu(QWidget* parent);
     // Opens the shelf window on `folder`, or where the session says it opens.
     void OpenShelf(std::optional<std::string> folder = std::nullopt);
@@ -84,6 +84,7 @@ private slots:
 private:
     void BuildLayout();
     void ShowFreeSpace();
+    void ShowMedium();
     void OpenFloppyImage();
     void ChooseImageToSaveFloppy();
     void ChooseImageToWriteFloppy();
@@ -106,6 +107,7 @@ private:
     ColorButton m_reloadButton;
     QLabel* m_versionText = nullptr;
     QLabel* m_freeSpaceText = nullptr;
+    QLabel* m_mediumName = nullptr;   // what the floppy is: an image's name, a device
     FreeSpaceBar* m_freeSpaceBar = nullptr;
     WindowQuestions m_questions;
     std::unique_ptr<ShelfSession> m_shelf;

@@ -135,6 +135,12 @@ std::string Session::FloppyDrive() const {
     return folder && DeviceMountedAt(m_floppyLocation, m_options.mountTable()) ? m_floppyLocation : std::string();
 }
 
+std::string Session::MediumName() const {
+    if (const std::string image = ShownImage(); !image.empty()) return std::filesystem::path(image).filename().string();
+    if (m_floppyLocation.empty() || IsBlockDevice(m_floppyLocation)) return m_floppyLocation;
+    return DeviceMountedAt(m_floppyLocation, m_options.mountTable()).value_or(m_floppyLocation);
+}
+
 std::optional<std::string> Session::ShelfStartFolder() const {
     if (m_options.shelf) return m_options.shelf;
     if (const std::string image = ShownImage(); !image.empty()) return std::filesystem::path(image).parent_path().string();
@@ -150,7 +156,8 @@ std::string Session::ImageChooserFolder() const {
 void Session::FirstFill() {
     LocateFloppy();
     emit foldersReset(m_options.workingDirectory);
-    ReadFloppy(false);
+    // A floppy found may be absent quietly; one the user named says why it cannot be read.
+    ReadFloppy(m_floppyChoice.has_value());
 }
 
 void Session::Reload() {
@@ -159,10 +166,35 @@ void Session::Reload() {
     ReadFloppy(true);
 }
 
-void Session::UseImage(const std::string& path) {
+void Session::UseImage(const std::string& path, Place place) {
     if (path.empty()) return;
+    const auto shown = std::tuple(m_floppyChoice, m_floppyLocation, m_floppyRoot, m_topFolders);
     m_floppyChoice = path;
-    Reload();
+    LocateFloppy();
+    // An image that cannot be read leaves the floppy shown as it was, and the user learns why at once.
+    if (const Expected<CatalogueReading> reading = ReadCatalogue(OpenFloppy().get()); !reading) {
+        const std::string notice = UnreadableFloppyNotice(reading.error(), m_floppyRoot);
+        std::tie(m_floppyChoice, m_floppyLocation, m_floppyRoot, m_topFolders) = shown;
+        ShowFailure(place, notice);
+        return;
+    }
+    // The tree stays where the user is.
+    if (m_topFolders != std::get<3>(shown)) emit foldersReset(m_folder.empty() ? m_options.workingDirectory : m_folder);
+    ReadFloppy(true);
+}
+
+void Session::StepImage(int step) {
+    const std::filesystem::path shown = ShownImage();
+    const std::string folder = shown.parent_path().string();
+    const auto entries = shown.empty() ? std::nullopt : ListShelfEntries(folder);
+    if (!entries) return;
+    const auto here = std::find_if(entries->begin(), entries->end(), [&](const ShelfEntry& entry) { return entry.file == shown.filename(); });
+    for (auto i = here - entries->begin() + step; here != entries->end() && i >= 0 && i < std::ssize(*entries); i += step) {
+        const ShelfEntry& entry = (*entries)[static_cast<std::size_t>(i)];
+        if (!entry.IsImage()) continue;
+        const std::string path = JoinPath(folder, entry.file);
+        if (ReadCatalogue(OpenFloppyVolume(path).get())) return UseImage(path);
+    }
 }
 
 void Session::UseFloppyDrive() {
@@ -403,6 +435,31 @@ void Session::FollowMounts() {
     if (m_topFolders != topBefore) emit foldersReset(m_folder.empty() ? m_options.workingDirectory : m_folder);
     // Read even at the same place: another disk may be mounted where the last one was.
     ReadFloppy(false);
+}
+
+// ---- the shelf -------------------------------------------------------------
+
+void Session::FollowImageWrite(const std::string& image) {
+    if (!ShownImage().empty() && SameFile(image, ShownImage())) ReadFloppy(false);
+}
+
+void Session::FollowImageRename(const std::string& from, const std::string& to) {
+    // The same floppy under a new name: nothing to read, only where it is.
+    // The old name is gone, so paths are compared, not files.
+    const auto normal = [](const std::string& path) { return std::filesystem::absolute(path).lexically_normal(); };
+    if (!m_floppyChoice || normal(*m_floppyChoice) != normal(from)) return;
+    m_floppyChoice = to;
+    LocateFloppy();
+    emit floppyChanged();
+}
+
+void Session::FollowSongsMoved(const SongSource& songs) {
+    if (std::holds_alternative<SongsOnFloppy>(songs)) {
+        ReadFloppy(false);
+        return;
+    }
+    const auto& moved = std::get<SongsOnHardDisk>(songs).songs;
+    if (std::any_of(moved.begin(), moved.end(), [this](const HardDiskItem& song) { return song.folder == m_folder; })) RefreshSongs();
 }
 
 // ---- folders ---------------------------------------------------------------

@@ -83,6 +83,9 @@ public:
     // The floppy drive the window shows: a drive's device used without
     // mounting, or a mounted floppy's folder; empty for an image or a plain folder.
     std::string FloppyDrive() const;
+    // What the floppy is, for the window to name it: the image's file name,
+    // the drive's device, or the folder standing in for a floppy; empty for none.
+    std::string MediumName() const;
     // Where the shelf opens: --shelf, else the shown image's folder, else the
     // first mounted removable volume holding images; nullopt: ask the user.
     std::optional<std::string> ShelfStartFolder() const;
@@ -90,11 +93,16 @@ public:
     bool SlotHoldsSong(int slot) const;
 
     // ---- gestures ----
-    // The first fill is silent; the reload button reports an unreadable floppy.
+    // The first fill is silent about a floppy it looks for, not one the user
+    // named; the reload button reports an unreadable floppy.
     void FirstFill();
     void Reload();
-    void UseImage(const std::string& path);
+    // An image that cannot be read is not taken: the floppy shown stays, and `place` says why.
+    void UseImage(const std::string& path, Place place = Place::Window);
     void UseFloppyDrive();
+    // Shows the next (`step` 1) or previous (-1) image of the shown image's
+    // folder in the shelf's order, passing over those that cannot be read.
+    void StepImage(int step);
     void ShowFolder(const std::string& folder);
     void EditSlotTitle(int slot, const QString& typed);
     void EditSlotComment(int slot, const QString& typed);
@@ -126,6 +134,12 @@ public:
     // A file system was mounted or unmounted, or a disk came or went: the
     // floppy and the tree's top folders are found and read anew.
     void FollowMounts();
+    // The shelf changed images or moved songs: only what the window shows of
+    // them is read again, the floppy when it is that image, the song list
+    // when the songs left its folder; the tree never.
+    void FollowImageWrite(const std::string& image);
+    void FollowImageRename(const std::string& from, const std::string& to);
+    void FollowSongsMoved(const SongSource& songs);
 
 signals:
     // Before each song of a drop: `done` of `total` songs are through; -1 when the drop has ended.

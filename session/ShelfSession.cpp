@@ -136,11 +136,14 @@ void ShelfSession::MakeImages(int count) {
 
 Result ShelfSession::LabelImage(int row, const QString& label) {
     if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size()) return Result::FromErrno(ENOENT);
+    const std::string from = PathOf(row);
     const LabelledName labelled = LabelShelfImage(m_folder, m_rows[static_cast<std::size_t>(row)].file, label.toStdString());
     if (!labelled.result.ok()) {
         ShowFailure(labelled.result.reason);
         return labelled.result;
     }
+    // At once: the main window must not look for the old name while the notice is open.
+    emit imageRenamed(from, JoinPath(m_folder, labelled.name));
     if (!labelled.ascii) {
         m_prompter().ShowMessage(tr("イメージの名前を「%1」にしました。\nフロッピーエミュレーターの表示には英数字しか出ません。")
                                      .arg(QString::fromStdString(labelled.name))
@@ -148,7 +151,6 @@ Result ShelfSession::LabelImage(int row, const QString& label) {
                                  "Information", MessageIcon::None);
     }
     Relist();
-    emit imagesChanged();
     return labelled.result;
 }
 
@@ -182,7 +184,8 @@ void ShelfSession::DropOnto(int row, bool move, const SongSource& songs) {
         DropIntoFreeSlots(context, from);
     }
     StartReading({row});
-    emit imagesChanged();
+    emit imageWritten(PathOf(row));
+    if (move) emit songsMovedOff(songs);
 }
 
 Result ShelfSession::SaveList(const std::string& path, bool csv) {

@@ -56,7 +56,10 @@ signals:
     void rowsReset();          // a new listing: every row anew, most not read yet
     void rowRead(int row);     // a row's image has been read
     void readingDone();
-    void imagesChanged();      // a gesture wrote images: the main window may show one of them
+    // What a gesture changed, for the main window to read again only that.
+    void imageWritten(const std::string& path);                      // songs went into this image
+    void imageRenamed(const std::string& from, const std::string& to);
+    void songsMovedOff(const SongSource& songs);                     // a move took these off their medium
 
 private:
     void StartReading(std::vector<int> rows);

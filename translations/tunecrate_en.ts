@@ -955,6 +955,14 @@ The folder the program is started in is the first hard-disk folder shown.
         <source>取り出し(&amp;E)</source>
         <translation>&amp;Eject</translation>
     </message>
+    <message>
+        <source>次のイメージ(&amp;N)</source>
+        <translation>&amp;Next image</translation>
+    </message>
+    <message>
+        <source>前のイメージ(&amp;P)</source>
+        <translation>&amp;Previous image</translation>
+    </message>
 </context>
 <context>
     <name>tunecrate::Session</name>

@@ -43,6 +43,22 @@ QString FromCp932(const std::string& cp932) { return QString::fromStdString(Cp93
 
 }  // namespace
 
+QRect PlaceBeside(const QRect& main, QSize size, const QRect& screen, int minimumWidth) {
+    size = size.boundedTo(screen.size());
+    const int right = screen.right() - main.right(), left = main.left() - screen.left();   // the room on each side
+    const bool rightSide = right >= size.width() || (left < size.width() && right >= left);
+    const int room = rightSide ? right : left;
+    int width = size.width(), x = 0;
+    if (room >= std::min(width, minimumWidth)) {
+        width = std::min(width, room);
+        x = rightSide ? main.right() + 1 : main.left() - width;
+    } else {
+        x = rightSide ? screen.right() + 1 - width : screen.left();
+    }
+    const int y = std::clamp(main.top(), screen.top(), screen.bottom() + 1 - size.height());
+    return {x, y, width, size.height()};
+}
+
 ShelfWindow::ShelfWindow(ShelfSession& session, QWidget* parent)
     : QWidget(parent, Qt::Window), m_session(session), m_search(new QLineEdit(this)), m_list(new QTreeWidget(this)),
       m_progress(new QProgressBar(this)), m_folderLabel(new QLabel(this)) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QRect>
 #include <QWidget>
 #include <string>
 #include <vector>
@@ -14,6 +15,11 @@ class QTreeWidgetItem;
 namespace tunecrate {
 
 class ShelfSession;
+
+// Where a window of `size` (frames included) opens beside `main`: right of it,
+// else left, narrowed down to `minimumWidth` where the room is short, else over
+// it; always inside `screen`.
+QRect PlaceBeside(const QRect& main, QSize size, const QRect& screen, int minimumWidth = 480);
 
 // The shelf: every image of a folder in one list, a search over all their
 // titles and comments, and what is done to images as a whole (new blank ones,

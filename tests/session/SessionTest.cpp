@@ -128,23 +128,65 @@ TEST_F(SessionTest, FoldersAreMadeOnceAndTheTreeIsToldWhereToGo) {
     EXPECT_EQ(select.back(), songs.path());
 }
 
-// The first fill is silent; the reload button says why the floppy cannot be read.
+// The first fill is silent about a floppy it looks for, not about one the user named; an image that
+// cannot be read is not taken, and the floppy shown stays.
 TEST_F(SessionTest, FloppyChoicesAndAMissingFloppy) {
     Start(nullptr);
     EXPECT_EQ(std::pair(prompter.calls().size(), session->FreePercent()), std::pair(std::size_t{0}, -1));
     session->UseImage(home.Path("none.img"));
     WriteWhole(home.Path("short.img"), "x");   // an image that cannot be opened: the notice says why too
     session->UseImage(home.Path("short.img"));
-    EXPECT_EQ(prompter.Texts(), (Strings{UnreadableFloppyMessage(home.Path("none.img/")),
-                               UnreadableFloppyMessage(home.Path("short.img/")) + "\n\n" + ImageVolume(home.Path("short.img")).Opened().reason}));
-    EXPECT_TRUE(session->HasFloppyChoice());
-    TestFloppy image(Medium::Image, "2:Demo/=Demo");
-    session->UseImage(image.location());
-    EXPECT_EQ(Strings({session->FloppyRoot(), session->ImageChooserFolder()}), Strings({image.location() + "/", image.root()}));
+    const Strings notices{UnreadableFloppyMessage(home.Path("none.img/")),
+                          UnreadableFloppyMessage(home.Path("short.img/")) + "\n\n" + ImageVolume(home.Path("short.img")).Opened().reason};
+    EXPECT_EQ(prompter.Texts(), notices);
+    EXPECT_FALSE(session->HasFloppyChoice());
+    SessionOptions named = Options(nullptr);
+    named.floppy = home.Path("short.img");
+    Session(named, [this](Place) -> Prompter& { return prompter; }).FirstFill();
+    EXPECT_EQ(prompter.Texts().back(), notices[1]);
+
+    // Stepping through a folder of images in the shelf's order passes over one that cannot be read.
+    TempDir shelf;
+    std::filesystem::copy_file(TestFloppy(Medium::Image, "2:Demo/=Demo").location(), shelf.Path("DSKA0001.IMG"));
+    std::filesystem::copy_file(TestFloppy(Medium::Image, "3:Jig/=Jig").location(), shelf.Path("DSKA0010.IMG"));
+    WriteWhole(shelf.Path("DSKA0002.IMG"), "x");
+    session->UseImage(shelf.Path("DSKA0001.IMG"));
+    EXPECT_EQ(Strings({session->FloppyRoot(), session->ImageChooserFolder(), session->MediumName()}),
+              Strings({shelf.Path("DSKA0001.IMG/"), shelf.path(), "DSKA0001.IMG"}));
     EXPECT_EQ(std::pair(session->SlotHoldsSong(0), session->SlotHoldsSong(1)), std::pair(false, true));
     EXPECT_EQ(session->SlotsPayload({0, 1}), std::string("FD\n1\n") + '\0');
+    Strings shown;
+    for (int step : {1, 1, -1, -1}) {
+        session->StepImage(step);
+        shown.push_back(session->MediumName());
+    }
+    EXPECT_EQ(shown, Strings({"DSKA0010.IMG", "DSKA0010.IMG", "DSKA0001.IMG", "DSKA0001.IMG"}));
+    prompter.ClearCalls();
+    session->UseImage(shelf.Path("DSKA0002.IMG"));
+    EXPECT_EQ(std::tuple(session->ShownImage(), session->SlotHoldsSong(1), prompter.calls().size()),
+              std::tuple(shelf.Path("DSKA0001.IMG"), true, std::size_t{1}));
     session->UseFloppyDrive();
     EXPECT_EQ(std::pair(session->HasFloppyChoice(), session->SlotRows().size()), std::pair(false, std::size_t{0}));
+}
+
+// What the shelf changed is read again only where the window shows it; the tree stays.
+TEST_F(SessionTest, TheShelfsChangesAreReadAgainOnlyWhereTheWindowShowsThem) {
+    TestFloppy image(Medium::Image, "2:Demo/=Demo");
+    Start(nullptr);
+    session->UseImage(image.location());
+    QSignalSpy floppyRead(session.get(), &Session::floppyChanged), listed(session.get(), &Session::songsChanged),
+        reset(session.get(), &Session::foldersReset);
+    session->FollowImageWrite(home.Path("short.img"));
+    session->FollowSongsMoved(SongsOnHardDisk{{{home.path(), "Demo"}}});
+    session->FollowImageRename(home.Path("short.img"), image.location() + ".old");
+    EXPECT_EQ(std::tuple(floppyRead.count(), listed.count(), session->ShownImage()), std::tuple(0, 0, image.location()));
+    session->FollowImageWrite(image.location());
+    session->FollowSongsMoved(SongsOnHardDisk{{{songs.path(), "Demo"}}});
+    session->FollowSongsMoved(SongsOnFloppy{nullptr, {1}});
+    std::filesystem::rename(image.location(), image.location() + ".old");
+    session->FollowImageRename(image.location(), image.location() + ".old");
+    EXPECT_EQ(std::tuple(floppyRead.count(), listed.count(), reset.count(), session->ShownImage(), session->SlotHoldsSong(1)),
+              std::tuple(3, 1, 0, image.location() + ".old", true));
 }
 
 }  // namespace

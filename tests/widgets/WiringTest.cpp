@@ -5,6 +5,8 @@
 #include <QAction>
 #include <QDrag>
 #include <QImage>
+#include <QInputDialog>
+#include <QTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -194,11 +196,14 @@ TEST_F(WiringTest, AWholeCommentIsShownWhereItsFirstWordIsNot) {
     EXPECT_EQ(ReadWhole(songs.path() + "/Demo.cmt"), "hello  world\r\n");
 }
 
+// The shelf and the window work side by side: what the shelf does reaches only what the window shows of it.
 TEST_F(WiringTest, TheShelfFillsFiltersOpensAnImageAndTakesADrop) {
     TempDir shelf;
     for (const auto& [name, description] : {std::pair{"DSKA0001.IMG", "1:ブルース/=Blues"}, {"DSKA0002.IMG", "2:Rock/=Rock"}})
         std::filesystem::copy_file(TestFloppy(Medium::Image, description).location(), shelf.Path(name));
     WriteWhole(shelf.Path("DSKA0003.IMG"), "short");
+    TestFolder other("Jig=Jig", home.Path("Other"));
+    ASSERT_TRUE(tree.SelectPath(other.path()));
     dialog->OpenShelf(shelf.path());
     ShelfWindow& window = *dialog->OpenedShelf();
     QTreeWidget& list = window.ImageList();
@@ -213,18 +218,41 @@ TEST_F(WiringTest, TheShelfFillsFiltersOpensAnImageAndTakesADrop) {
                         list.topLevelItem(0)->background(ShelfWindow::FirstTitleColumn + 1).style()),
               std::pair(Qt::SolidPattern, Qt::NoBrush)) << "the found slot is marked, and only it";
 
-    list.setCurrentItem(list.topLevelItem(0));
-    QTest::keyClick(&list, Qt::Key_Return);
-    EXPECT_EQ(dialog->CurrentSession().ShownImage(), shelf.Path("DSKA0001.IMG"));
+    Session& main = dialog->CurrentSession();
+    const auto enter = [&](int row) {
+        list.setCurrentItem(list.topLevelItem(row));
+        QTest::keyClick(&list, Qt::Key_Return);
+    };
+    enter(0);
+    EXPECT_EQ(std::pair(main.ShownImage(), Find<QLabel>("mediumName").text()), std::pair(shelf.Path("DSKA0001.IMG"), QStringLiteral("DSKA0001.IMG")));
     EXPECT_TRUE(list.topLevelItem(0)->font(ShelfWindow::FileColumn).bold()) << "the image the window shows is marked";
-
-    // A hard-disk song dropped on the second row goes into its first free slot.
     window.findChild<QLineEdit*>(QStringLiteral("shelfSearch"))->clear();
+    enter(2);   // unusable: the floppy shown stays, and the user learns why
+    EXPECT_EQ(std::pair(main.ShownImage(), prompter.Texts()),
+              std::pair(shelf.Path("DSKA0001.IMG"), Strings{UnreadableFloppyNotice(ImageVolume(shelf.Path("DSKA0003.IMG")).Opened(), shelf.Path("DSKA0003.IMG/"))}));
+
+    // Labelling the shown image: the window follows it under its new name.
+    QTimer::singleShot(0, [] {
+        auto* input = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+        if (input != nullptr) input->setTextValue(QStringLiteral("Jazz"));
+        if (input != nullptr) input->accept();
+    });
+    list.setCurrentItem(list.topLevelItem(0));
+    QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("labelButton")), Qt::LeftButton);
+    EXPECT_EQ(std::pair(main.ShownImage(), prompter.Texts().size()), std::pair(shelf.Path("DSKA0001 Jazz.IMG"), std::size_t{1}));
+    EXPECT_EQ(floppyList.topLevelItem(0)->text(1), QStringLiteral("ブルース"));
+
+    // The next image from the window's keys; a hard-disk song moved onto it shows in both lists.
+    dialog->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+    QTest::keyClick(dialog.get(), Qt::Key_PageDown, Qt::ControlModifier);
+    ASSERT_EQ(main.ShownImage(), shelf.Path("DSKA0002.IMG"));
     QMimeData data;
-    data.setData(QStringLiteral("text/plain"), QByteArray::fromStdString(*dialog->CurrentSession().SongsPayload({"Demo"})));
-    Drop(list.viewport(), list.visualItemRect(list.topLevelItem(1)).center(), data, {}, Qt::CopyAction);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return list.topLevelItem(1)->text(ShelfWindow::FirstTitleColumn) == QStringLiteral("Demo"); }));
-    EXPECT_EQ(list.topLevelItem(1)->text(ShelfWindow::SongsColumn), QStringLiteral("2"));
+    data.setData(QStringLiteral("text/plain"), QByteArray::fromStdString(*main.SongsPayload({"Jig"})));
+    Drop(list.viewport(), list.visualItemRect(list.topLevelItem(1)).center(), data, {}, Qt::MoveAction);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return list.topLevelItem(1)->text(ShelfWindow::FirstTitleColumn) == QStringLiteral("Jig"); }));
+    EXPECT_EQ(std::tuple(floppyList.topLevelItem(0)->text(1), hardDiskList.topLevelItemCount(), tree.ItemPath(tree.currentItem())),
+              std::tuple(QStringLiteral("Jig"), 0, other.path())) << "the tree stays where the user was";
 
     // An image another program puts in the folder gets its row.
     std::filesystem::copy_file(shelf.Path("DSKA0002.IMG"), shelf.Path("DSKA0007.IMG"));
