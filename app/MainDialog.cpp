@@ -275,11 +275,12 @@ void MainDialog::OpenShelf(std::optional<std::string> folder) {
         const QRect place = PlaceBeside(frame, m_shelfWindow->size().grownBy(margins), screen()->availableGeometry());
         m_shelfWindow->setGeometry(place.marginsRemoved(margins));
     }
-    if (*folder != m_shelf->ShelfFolder()) m_shelf->OpenFolder(*folder);
-    m_shelfWindow->MarkShown(m_session.ShownImage());
+    // Shown first, so that a message about the folder stands over it.
     m_shelfWindow->show();
     m_shelfWindow->raise();
     m_shelfWindow->activateWindow();
+    if (*folder != m_shelf->ShelfFolder()) m_shelf->OpenFolder(*folder);
+    m_shelfWindow->MarkShown(m_session.ShownImage());
 }
 
 void MainDialog::ShowAbout() {

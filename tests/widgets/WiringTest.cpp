@@ -259,6 +259,20 @@ TEST_F(WiringTest, TheShelfFillsFiltersOpensAnImageAndTakesADrop) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return list.topLevelItemCount() == 4; }, 3000));
 }
 
+// The shelf's messages are boxes of the shelf window, not of the main window.
+TEST_F(WiringTest, TheShelfsMessagesBelongToTheShelf) {
+    MainDialog window(Options(&floppy), WindowQuestions{nullptr, chosen, chosen, {}});
+    QWidget* owner = nullptr;
+    QTimer::singleShot(0, [&] {
+        if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            owner = box->parentWidget();
+            box->done(0);
+        }
+    });
+    window.OpenShelf(home.Path("none"));
+    EXPECT_EQ(owner, window.OpenedShelf());
+}
+
 // A file manager's files: songs drop in as hard-disk songs do (moved only
 // when it asks for a move), one image opens as the floppy, anything else is
 // refused whole; songs dragged out carry their files.
@@ -319,6 +333,20 @@ TEST_F(WiringTest, FilesFromAFileManagerComeInAndSongsGoOutAsFiles) {
     ASSERT_EQ(out.size(), 2u);
     EXPECT_EQ(std::filesystem::path(out[1]).filename(), "Jig.cmt");
     EXPECT_TRUE(out[0].ends_with("/Jig.B00") && ReadWhole(out[0]) == image.Open()->ReadFile("MDR_03.B00", 1 << 21));
+}
+
+// The shelf opens beside the window, narrowed where the room is short, over it where there is none, inside the screen.
+TEST(ShelfPlacement, BesideTheWindowAndInsideTheScreen) {
+    const QSize shelf(1070, 520);
+    for (const auto& [main, screen, placed] : std::vector<std::tuple<QRect, QRect, QRect>>{
+             {{100, 100, 700, 640}, {0, 0, 1920, 1080}, {800, 100, 1070, 520}},     // room on the right
+             {{1000, 600, 700, 640}, {0, 0, 1920, 1080}, {0, 560, 1000, 520}},       // on the left, narrowed, raised
+             {{450, 180, 700, 640}, {0, 0, 1600, 1000}, {1150, 180, 450, 520}},      // neither: the wider side, if wide enough
+             {{50, 0, 700, 640}, {0, 0, 800, 600}, {0, 0, 800, 520}}}) {             // no room: over it, inside
+        const QRect at = PlaceBeside(main, shelf, screen, 400);
+        EXPECT_EQ(at, placed) << main.x() << "," << main.y();
+        EXPECT_TRUE(screen.contains(at));
+    }
 }
 
 TEST(FreeSpace, AFigureTooLongForItsPlaceIsShortenedNotCut) {
