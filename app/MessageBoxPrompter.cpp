@@ -3,6 +3,9 @@
 
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QPushButton>
+
+#include "core/Texts.h"
 
 namespace tunecrate {
 
@@ -37,6 +40,24 @@ int Run(QWidget* owner, QMessageBox::Icon icon, const std::string& text, const s
 
 bool MessageBoxPrompter::AskYesNo(const std::string& text, const std::string& caption) {
     return Run(m_owner, QMessageBox::Warning, text, caption, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+Reply MessageBoxPrompter::AskYesNoToAll(const std::string& text, const std::string& caption, bool offerToAll) {
+    NormalCursor cursor;
+    QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No;
+    if (offerToAll) buttons |= QMessageBox::YesToAll | QMessageBox::NoToAll;
+    QMessageBox box(QMessageBox::Warning, QString::fromStdString(caption), QString::fromStdString(text), buttons, m_owner);
+    box.setObjectName(QStringLiteral("messageBox"));
+    if (offerToAll) {
+        box.button(QMessageBox::YesToAll)->setText(QString::fromStdString(Translated(texts::kYesToAll)));
+        box.button(QMessageBox::NoToAll)->setText(QString::fromStdString(Translated(texts::kNoToAll)));
+    }
+    switch (box.exec()) {
+        case QMessageBox::Yes: return Reply::Yes;
+        case QMessageBox::YesToAll: return Reply::YesToAll;
+        case QMessageBox::NoToAll: return Reply::NoToAll;
+        default: return Reply::No;   // No, or the box closed
+    }
 }
 
 bool MessageBoxPrompter::AskOkCancel(const std::string& text, const std::string& caption) {

@@ -32,6 +32,7 @@ constexpr int kDroppedSongs = 5;
 class YesPrompter final : public tunecrate::Prompter {
 public:
     bool AskYesNo(const std::string&, const std::string&) override { return true; }
+    tunecrate::Reply AskYesNoToAll(const std::string&, const std::string&, bool) override { return tunecrate::Reply::Yes; }
     bool AskOkCancel(const std::string&, const std::string&) override { return true; }
     void ShowMessage(const std::string& text, const std::string&, tunecrate::MessageIcon) override { failure = text; }
     std::string failure;

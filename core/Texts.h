@@ -282,6 +282,9 @@ inline constexpr const char* kUdisksNotRunning = CORE_TEXT("Core", "udisks2 が�
 inline constexpr const char* kUdisksUnknownDevice = CORE_TEXT("Core", "udisks2 は %1 を知りません");
 inline constexpr const char* kUdisksNoDescriptor = CORE_TEXT("Core", "udisks2 から記述子が届きませんでした");
 inline constexpr const char* kUdisksNoDrive = CORE_TEXT("Core", "udisks2 は %1 のドライブを知りません");
+// The buttons that answer a question for every item still to come.
+inline constexpr const char* kYesToAll = CORE_TEXT("Core", "すべてにはい(&A)");
+inline constexpr const char* kNoToAll = CORE_TEXT("Core", "すべてにいいえ(&O)");
 // A script's answer to a question, after the question.
 inline constexpr const char* kAnsweredNo = CORE_TEXT("Core", "いいえ");
 inline constexpr const char* kAnsweredCancel = CORE_TEXT("Core", "キャンセル");

@@ -838,6 +838,14 @@ The folder the program is started in is the first hard-disk folder shown.
         <source>udisks2 は %1 のドライブを知りません</source>
         <translation>udisks2 knows no drive for %1</translation>
     </message>
+    <message>
+        <source>すべてにはい(&amp;A)</source>
+        <translation>Yes to &amp;All</translation>
+    </message>
+    <message>
+        <source>すべてにいいえ(&amp;O)</source>
+        <translation>N&amp;o to All</translation>
+    </message>
 </context>
 <context>
     <name>tunecrate::AboutDialog</name>

@@ -22,9 +22,9 @@ namespace {
 
 std::string SlotFile(int slot, std::string_view extension) { return SlotName(slot) + std::string(extension); }
 
-bool ConfirmOverwrite(DropContext& context, int slot) {
+bool ConfirmOverwrite(DropContext& context, DropState& state, int slot, std::size_t remaining) {
     if (!context.floppy->Exists(SlotFile(slot, kSongExtension))) return true;
-    return context.prompter.AskYesNo(Translated(texts::kSlotTaken, {std::to_string(slot + 1)}), Translated(texts::kOverwriteCaption));
+    return ConfirmReplace(context, state, Translated(texts::kSlotTaken, {std::to_string(slot + 1)}), remaining);
 }
 
 // The files of the slots from `first`, `count` of them, as a change names them.
@@ -120,15 +120,17 @@ std::vector<std::size_t> SafeOrder(const std::vector<SlotMove>& moves) {
     return order;
 }
 
-// One hard-disk song into a slot, asking before it replaces the song there.
-Result CopyHardDiskSongToSlot(DropContext& context, DropState& state, const HardDiskItem& song, int slot) {
+// One hard-disk song into a slot, asking before it replaces the song there;
+// `remaining` songs, this one included, may still come into slots.
+Result CopyHardDiskSongToSlot(DropContext& context, DropState& state, const HardDiskItem& song, int slot,
+                              std::size_t remaining) {
     FolderNames& names = state.Source(song.folder);
     const auto songFile = names.WithExtensionNoCase(song.title, kSongExtension);
     if (!songFile) {
         return Told(context, state, Result{Status::Failed, 0, CopyFailedMessage(HardDiskBaseName(song.folder, song.title) + std::string(kSongExtension),
                                                                                 Translated(texts::kNoSuchFile))});
     }
-    if (!ConfirmOverwrite(context, slot)) return Result{Status::TargetExists, 0, {}};
+    if (!ConfirmOverwrite(context, state, slot, remaining)) return Result{Status::TargetExists, 0, {}};
     const std::string songPath = JoinPath(song.folder, *songFile);
     std::optional<std::string> eventsPath, commentPath;
     if (auto events = names.WithExtensionNoCase(song.title, kEventsExtension)) eventsPath = JoinPath(song.folder, *events);
@@ -198,7 +200,8 @@ DropResult DropOntoFloppyList(DropContext& context, std::optional<int> targetSlo
                 context.prompter.ShowMessage(limitMessage, Translated(texts::kErrorCaption), MessageIcon::None);
                 break;
             }
-            if (!DropContinuesAfter(CopyHardDiskSongToSlot(context, state, items[done], slot))) break;
+            const std::size_t remaining = std::min(items.size() - done, static_cast<std::size_t>(kSlotCount - slot));
+            if (!DropContinuesAfter(CopyHardDiskSongToSlot(context, state, items[done], slot, remaining))) break;
             ++slot;
         }
     } else {
@@ -241,7 +244,7 @@ DropResult DropOntoFloppyList(DropContext& context, std::optional<int> targetSlo
         }
         const std::vector<SlotRow> before = context.rows;
         // The questions come in slot order, about the slots as they are now.
-        for (SlotMove& move : moves) move.skipped = !ConfirmOverwrite(context, move.slot);
+        for (std::size_t i = 0; i < moves.size(); ++i) moves[i].skipped = !ConfirmOverwrite(context, state, moves[i].slot, moves.size() - i);
         std::set<int> written;
         std::vector<int> arrived;
         bool stopped = false;
@@ -346,7 +349,7 @@ DropResult DropIntoFreeSlots(DropContext& context, const SongSource& songSource)
             fromFloppy ? CopyFloppySongToSlot(context, state, songs[i].first, slot,
                                               sourceRows[static_cast<std::size_t>(songs[i].first)], songs[i].second,
                                               source->Root())
-                       : CopyHardDiskSongToSlot(context, state, hardDiskSongs[i], slot);
+                       : CopyHardDiskSongToSlot(context, state, hardDiskSongs[i], slot, items.size() - i);
         if (r.ok()) {
             slotOf[i] = slot;
             if (fromFloppy) arrived.push_back(songs[i].first);

@@ -23,9 +23,10 @@ void Report(DropContext& context, const std::string& text, MessageIcon icon = Me
 }
 
 // Asks before a song of the same title is replaced; a song this drop brought
-// is never replaced by a second one of its title.
+// is never replaced by a second one of its title. `remaining` songs, this one
+// included, are still to come.
 std::optional<Result> ConfirmSongTarget(DropContext& context, DropState& state, const std::string& folder,
-                                                const std::string& title) {
+                                        const std::string& title, std::size_t remaining) {
     const std::string base = JoinPath(folder, title);
     const auto taken = NameVariants(folder, title + std::string(kSongExtension), NameCase::Extension);
     if (taken.empty()) return std::nullopt;
@@ -39,7 +40,7 @@ std::optional<Result> ConfirmSongTarget(DropContext& context, DropState& state, 
         Report(context, Translated(texts::kSameTitleTwice, {base}));
         return Result{Status::TargetExists, 0, {}};
     }
-    if (!context.prompter.AskYesNo(Translated(texts::kFileTaken, {base}), Translated(texts::kOverwriteCaption))) {
+    if (!ConfirmReplace(context, state, Translated(texts::kFileTaken, {base}), remaining)) {
         return Result{Status::TargetExists, 0, {}};
     }
     return std::nullopt;
@@ -105,7 +106,7 @@ std::string FolderNameForTitle(const std::string& cp932Title, int slot) {
 namespace {
 
 Result CopyHardDiskSongToFolder(DropContext& context, DropState& state, const HardDiskItem& song,
-                                const std::string& folder) {
+                                const std::string& folder, std::size_t remaining) {
     FolderNames& names = state.Source(song.folder);
     const std::optional<FileContent> songFile = HostFile(names, song.title, kSongExtension);
     if (!songFile) {
@@ -114,7 +115,7 @@ Result CopyHardDiskSongToFolder(DropContext& context, DropState& state, const Ha
         Report(context, failure);
         return Result{Status::Failed, 0, failure};
     }
-    if (auto ended = ConfirmSongTarget(context, state, folder, song.title)) return *ended;
+    if (auto ended = ConfirmSongTarget(context, state, folder, song.title, remaining)) return *ended;
     const std::optional<FileContent> events = HostFile(names, song.title, kEventsExtension);
     const std::optional<FileContent> comment = HostFile(names, song.title, kCommentExtension);
     const std::string songPath = std::get<HostPath>(*songFile).path;
@@ -127,12 +128,13 @@ Result CopyHardDiskSongToFolder(DropContext& context, DropState& state, const Ha
 }
 
 // One floppy song whose slot holds a song file into the folder.
-Result CopyFloppySongToFolder(DropContext& context, DropState& state, int slot, const std::string& folder) {
+Result CopyFloppySongToFolder(DropContext& context, DropState& state, int slot, const std::string& folder,
+                              std::size_t remaining) {
     FloppyVolume& floppy = *context.floppy;
     SlotRow& row = context.rows[static_cast<std::size_t>(slot)];
     const std::string title = FolderNameForTitle(row.title, slot);
     const std::string source = SlotName(slot);
-    if (auto ended = ConfirmSongTarget(context, state, folder, title)) return *ended;
+    if (auto ended = ConfirmSongTarget(context, state, folder, title, remaining)) return *ended;
     Expected<SlotSong> song = ReadSlotSong(floppy, slot);
     if (!song) return Told(context, state, song.error());
     std::optional<FileContent> events;
@@ -171,7 +173,7 @@ Result CopyFloppySongsToFolder(DropContext& context, DropState& state, const std
         if (!ReportProgress(context, i, slots.size())) break;
         // A slot without a song file has nothing to copy.
         if (!context.floppy->Exists(SlotName(slot) + std::string(kSongExtension))) continue;
-        if (CopyFloppySongToFolder(context, state, slot, folder).status == Status::DiskFull) break;
+        if (CopyFloppySongToFolder(context, state, slot, folder, slots.size() - i).status == Status::DiskFull) break;
     }
     return {};
 }
@@ -211,7 +213,7 @@ DropResult DropIntoFolder(DropContext& context, const std::string& folder, const
         }
         for (std::size_t i = 0; i < items.size(); ++i) {
             if (!ReportProgress(context, i, items.size())) break;
-            if (CopyHardDiskSongToFolder(context, state, items[i], folder).status == Status::DiskFull) break;
+            if (CopyHardDiskSongToFolder(context, state, items[i], folder, items.size() - i).status == Status::DiskFull) break;
         }
         if (context.move) DeleteMovedFiles(context, state);
         result.refillHardDiskList = state.Transferred;

@@ -12,6 +12,11 @@ bool DecliningPrompter::AskYesNo(const std::string& text, const std::string&) {
     return false;
 }
 
+Reply DecliningPrompter::AskYesNoToAll(const std::string& text, const std::string& caption, bool) {
+    // Each item is declined, and told, on its own.
+    return AskYesNo(text, caption) ? Reply::Yes : Reply::No;
+}
+
 bool DecliningPrompter::AskOkCancel(const std::string& text, const std::string&) {
     Record(text, Translated(texts::kAnsweredCancel));
     return false;

@@ -8,6 +8,9 @@ namespace tunecrate {
 
 enum class MessageIcon { None, Exclamation };
 
+// The answer to a question that may stand for the items still to come.
+enum class Reply { Yes, No, YesToAll, NoToAll };
+
 // How core operations and window handlers ask the user and tell them things.
 // The windows answer with message boxes; tests answer from a script.
 // Texts are UTF-8.
@@ -16,6 +19,9 @@ public:
     virtual ~Prompter() = default;
     // Yes and No buttons, exclamation icon. True for Yes.
     virtual bool AskYesNo(const std::string& text, const std::string& caption) = 0;
+    // As AskYesNo, asked about one of several items; with `offerToAll` (more
+    // than one item remains) the user may also answer for all that remain.
+    virtual Reply AskYesNoToAll(const std::string& text, const std::string& caption, bool offerToAll) = 0;
     // OK and Cancel buttons, exclamation icon. True for OK.
     virtual bool AskOkCancel(const std::string& text, const std::string& caption) = 0;
     // An OK button.
@@ -29,6 +35,7 @@ class DecliningPrompter final : public Prompter {
 public:
     explicit DecliningPrompter(std::ostream* said = nullptr) : m_said(said) {}
     bool AskYesNo(const std::string& text, const std::string& caption) override;
+    Reply AskYesNoToAll(const std::string& text, const std::string& caption, bool offerToAll) override;
     bool AskOkCancel(const std::string& text, const std::string& caption) override;
     void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override;
     int declined = 0;   // questions answered no

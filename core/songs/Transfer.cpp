@@ -16,6 +16,13 @@ std::string CopyFailedMessage(const std::string& file, const std::string& reason
 
 bool DropContinuesAfter(const Result& song) { return song.ok() || song.status == Status::TargetExists; }
 
+bool ConfirmReplace(DropContext& context, DropState& state, const std::string& question, std::size_t remaining) {
+    if (state.replaceAll) return *state.replaceAll;
+    const Reply reply = context.prompter.AskYesNoToAll(question, Translated(texts::kOverwriteCaption), remaining > 1);
+    if (reply == Reply::YesToAll || reply == Reply::NoToAll) state.replaceAll = reply == Reply::YesToAll;
+    return reply == Reply::Yes || reply == Reply::YesToAll;
+}
+
 bool ReportProgress(DropContext& context, std::size_t done, std::size_t total) {
     return !context.progress || context.progress(done, total);
 }

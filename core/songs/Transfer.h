@@ -2,6 +2,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <set>
 #include <cstddef>
 #include <functional>
@@ -38,6 +39,9 @@ struct DropState {
     // The names of the folders the drop takes hard-disk songs from, each
     // read at most once however many songs come from it.
     std::map<std::string, FolderNames> sources;
+    // The user's answer for all the songs still to come: whether a song
+    // already there is replaced, asked no more in this drop.
+    std::optional<bool> replaceAll;
     FolderNames& Source(const std::string& folder) { return sources.try_emplace(folder, folder).first->second; }
 };
 
@@ -76,6 +80,11 @@ struct DropResult {
 // song there was kept (the user said no, or this drop brought it), DiskFull
 // or Failed (the user was told) when the drop stops.
 bool DropContinuesAfter(const Result& song);
+
+// Asks `question` before a song already there is replaced, unless an earlier
+// answer was for all; "to all" is offered while `remaining` (this song and
+// those after it) is more than one. True to replace it.
+bool ConfirmReplace(DropContext& context, DropState& state, const std::string& question, std::size_t remaining);
 
 // Error messages that several drops share.
 std::string CopyFailedMessage(const std::string& file, const std::string& reason);

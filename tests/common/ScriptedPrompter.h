@@ -25,6 +25,7 @@ public:
         std::string caption;
         Kind kind = Kind::Message;
         MessageIcon icon = MessageIcon::None;
+        bool offeredToAll = false;
     };
 
     ScriptedPrompter() = default;
@@ -39,13 +40,18 @@ public:
     }
 
     std::function<void()> whileAsked;   // what the world does while a question is open
-    void AnswerYesNo(bool yes) { m_answers.push_back({Kind::YesNo, yes}); }
-    void AnswerOkCancel(bool ok) { m_answers.push_back({Kind::OkCancel, ok}); }
+    void AnswerYesNo(bool yes) { m_answers.push_back({Kind::YesNo, yes ? Reply::Yes : Reply::No}); }
+    // Fails the test when the question does not offer the answers for all.
+    void AnswerToAll(bool yes) { m_answers.push_back({Kind::YesNo, yes ? Reply::YesToAll : Reply::NoToAll}); }
+    void AnswerOkCancel(bool ok) { m_answers.push_back({Kind::OkCancel, ok ? Reply::Yes : Reply::No}); }
     bool AskYesNo(const std::string& text, const std::string& caption) override {
-        return Answer({text, caption, Kind::YesNo, MessageIcon::Exclamation});
+        return Answer({text, caption, Kind::YesNo, MessageIcon::Exclamation}) == Reply::Yes;
+    }
+    Reply AskYesNoToAll(const std::string& text, const std::string& caption, bool offerToAll) override {
+        return Answer({text, caption, Kind::YesNo, MessageIcon::Exclamation, offerToAll});
     }
     bool AskOkCancel(const std::string& text, const std::string& caption) override {
-        return Answer({text, caption, Kind::OkCancel, MessageIcon::Exclamation});
+        return Answer({text, caption, Kind::OkCancel, MessageIcon::Exclamation}) == Reply::Yes;
     }
     void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override {
         m_calls.push_back({text, caption, Kind::Message, icon});
@@ -64,20 +70,24 @@ public:
     }
 
 private:
-    bool Answer(Call call) {
+    Reply Answer(Call call) {
         m_calls.push_back(call);
         if (whileAsked) whileAsked();
-        if (m_rest && m_answers.empty()) return *m_rest;
+        if (m_rest && m_answers.empty()) return *m_rest ? Reply::Yes : Reply::No;
         if (m_answers.empty() || (!m_rest && m_answers.front().first != call.kind)) {
             ADD_FAILURE() << "unexpected question \"" << call.text << "\" (" << call.caption << ")";
-            return false;
+            return Reply::No;
         }
-        const bool answer = m_answers.front().second;
+        Reply answer = m_answers.front().second;
         m_answers.pop_front();
+        if ((answer == Reply::YesToAll || answer == Reply::NoToAll) && !call.offeredToAll) {
+            ADD_FAILURE() << "\"" << call.text << "\" offers no answer for all";
+            answer = Reply::No;
+        }
         return answer;
     }
 
-    std::deque<std::pair<Kind, bool>> m_answers;
+    std::deque<std::pair<Kind, Reply>> m_answers;
     std::optional<bool> m_rest;
     std::vector<Call> m_calls;
 };

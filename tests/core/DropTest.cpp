@@ -17,7 +17,7 @@ using Calls = std::vector<std::string>;
 using Paths = std::vector<std::pair<std::string, std::string>>;
 
 // A call as rows state it: "?2" asks about song number 2, "?~/Other/Blues"
-// about a hard-disk song; "limit", "full" (with its icon), "changed", and "!"
+// about a hard-disk song, "?*2" offering the answers for all that remain; "limit", "full" (with its icon), "changed", and "!"
 // with the first line of any other error; paths shortened.
 Calls Short(const ScriptedPrompter& prompter, const Paths& paths) {
     const std::string asks = " はすでに存在します。上書きしますか？";
@@ -33,7 +33,7 @@ Calls Short(const ScriptedPrompter& prompter, const Paths& paths) {
         const std::size_t from = text.starts_with("曲番号") ? 9 : text.starts_with("ファイル ") ? 13 : 0;
         if (call.kind == ScriptedPrompter::Kind::YesNo) {
             out = call.caption == "Overwrite?" && text.ends_with(asks) && from != 0
-                      ? "?" + text.substr(from, text.size() - from - asks.size()) : "?? " + text;
+                      ? (call.offeredToAll ? "?*" : "?") + text.substr(from, text.size() - from - asks.size()) : "?? " + text;
         } else if (call.kind != ScriptedPrompter::Kind::Message || call.caption != "Error!") {
             out = "unexpected: " + text;
         }
@@ -51,7 +51,7 @@ struct DropCase {
     // "slot N" (1 to 5), "folder F" (tree) or "list F"; "copy" or "move"; "HD" titles in Songs or "FD" slot indices.
     const char* gesture = "";
     const char* raw = nullptr;   // drag text as another program sends it, instead of the gesture's songs; none is no drop
-    const char* answers = "";    // y or n per question
+    const char* answers = "";    // y or n per question, Y or N for all that remain
     int stopAt = -1;             // told before each song, the user stops the drop before song stopAt (0 the first)
     // dir:F, link:F (to a file outside), ro:Songs|Other (a read-only disk), tmpfs (a 128 KiB floppy: a folder),
     // image (an image only), folder (a folder only), lower (slot 2 spelled in lower case), stale (the window shows slot 2 otherwise),
@@ -86,7 +86,15 @@ const DropCase kCases[] = {
     {.name = "OverwriteAskedPerSlot", .floppy = "1:Old/keep=Old+ 2:Two/two=Two+ 3:Three/three=Three+",
      .songs = "Demo=Demo/demo Blues=Blues+/new Rock=Rock", .gesture = "slot 1 move HD Demo Blues Rock",
      .answers = "nyy", .extra = "lower", .floppyAfter = "1:Old/keep=Old+ 2:Blues/new=Blues+ 3:Rock/=Rock",
-     .songsAfter = "Demo=Demo/demo", .calls = {"?1", "?2", "?3"}, .result = "rh"},
+     .songsAfter = "Demo=Demo/demo", .calls = {"?*1", "?*2", "?3"}, .result = "rh"},
+    {.name = "AnAnswerForAllHoldsForTheRestOfTheDrop", .floppy = "1:Old/keep=Old+ 2:Two/two=Two+ 3:Three/three=Three+",
+     .songs = "Demo=Demo/demo Blues=Blues+/new Rock=Rock", .gesture = "slot 1 move HD Demo Blues Rock", .answers = "nY",
+     .floppyAfter = "1:Old/keep=Old+ 2:Blues/new=Blues+ 3:Rock/=Rock", .songsAfter = "Demo=Demo/demo",
+     .calls = {"?*1", "?*2"}, .result = "rh"},
+    // Slot 5 takes the last song there is room for: no answer for all.
+    {.name = "NoAnswerForAllWhereOneSlotIsLeft", .floppy = "4:Four/=Four 5:Five/=Five", .songs = "A=A B=B C=C",
+     .gesture = "slot 4 copy HD A B C", .answers = "yn", .floppyAfter = "4:A/=A 5:Five/=Five", .calls = {"?*4", "?5", "limit"},
+     .result = "r-"},
     // A stop between two songs: what arrived is whole and named, a move deletes only the sources that arrived.
     {.name = "StoppedBeforeTheFirstSongMovesNothing", .songs = "A=A+/one B=B C=C+", .gesture = "slot 1 move HD A B C",
      .stopAt = 0, .result = "-h"},
@@ -102,9 +110,11 @@ const DropCase kCases[] = {
     {.name = "MoveToAnotherSlot", .floppy = kTwo, .gesture = "slot 3 move FD 0",
      .floppyAfter = "2:Song2/two=S2 3:Song1/one=S1+", .result = "rh"},
     {.name = "CopyOntoItsOwnRange", .floppy = kTwo, .gesture = "slot 2 copy FD 0 1", .answers = "y",
-     .floppyAfter = "1:Song1/one=S1+ 2:Song1/one=S1+ 3:Song2/two=S2", .calls = {"?2"}, .result = "r-"},
+     .floppyAfter = "1:Song1/one=S1+ 2:Song1/one=S1+ 3:Song2/two=S2", .calls = {"?*2"}, .result = "r-"},
+    {.name = "NoForAllKeepsEverySlotAsked", .floppy = "1:A/=A 2:B/=B 3:C/=C 4:D/=D", .gesture = "slot 3 copy FD 0 1",
+     .answers = "N", .calls = {"?*3"}},
     {.name = "MoveOntoItsOwnRange", .floppy = kTwo, .gesture = "slot 2 move FD 0 1", .answers = "y",
-     .floppyAfter = "2:Song1/one=S1+ 3:Song2/two=S2", .calls = {"?2"}, .result = "rh"},
+     .floppyAfter = "2:Song1/one=S1+ 3:Song2/two=S2", .calls = {"?*2"}, .result = "rh"},
     {.name = "MovePastTheFifthSlot", .floppy = kTwo, .gesture = "slot 5 move FD 0 1",
      .floppyAfter = "2:Song2/two=S2 5:Song1/one=S1+", .calls = {"limit"}, .result = "rh"},
     {.name = "DeclinedOverwrite", .floppy = kTwo, .gesture = "slot 2 move FD 0", .answers = "n", .calls = {"?2"}, .result = "-h"},
@@ -149,7 +159,10 @@ const DropCase kCases[] = {
     {.name = "CaseVariantsAreAskedAndReplacedInTheirSpelling", .songs = "Blues=Blues+/live Demo=Demo/demo",
      .other = "Blues~=Old+/older Demo~=Old2+/x", .gesture = "folder Other move HD Blues Demo", .answers = "ny",
      .songsAfter = "Blues=Blues+/live", .otherAfter = "Blues~=Old+/older Demo~=Demo/demo",
-     .calls = {"?~/Other/Blues", "?~/Other/Demo"}, .result = "-h"},
+     .calls = {"?*~/Other/Blues", "?~/Other/Demo"}, .result = "-h"},
+    {.name = "NoForAllKeepsTheRestOfTheFolderUnasked", .songs = "A=A B=B C=C D=D", .other = "A=Old B=Old C=Old",
+     .gesture = "folder Other copy HD A B C D", .answers = "yN", .otherAfter = "A=A B=Old C=Old D=D",
+     .calls = {"?*~/Other/A", "?*~/Other/B"}, .result = "-h"},
     {.name = "FolderOrLinkOfTheNameIsRefusedUnasked", .songs = "Blues=Blues+/live Demo=Demo",
      .gesture = "folder Other move HD Blues Demo", .extra = "dir:Other/Blues.B00 link:Other/Demo.b00",
      .otherAfter = "Demo~=?10 #Blues.B00", .calls = {"!~/Other/Blues をコピーできません。", "!~/Other/Demo をコピーできません。"}},
@@ -183,7 +196,7 @@ const DropCase kCases[] = {
     {.name = "FullFloppyKeepsASongItCouldNotReplace", .floppy = kCramped, .songs = "Big=Big@40960/big",
      .gesture = "slot 1 move HD Big", .answers = "y", .extra = "tmpfs", .calls = {"?1", "full"}, .result = "rh"},
     {.name = "FullFloppyKeepsAnOverlappingRange", .floppy = kCramped, .gesture = "slot 2 move FD 0 1", .answers = "y",
-     .extra = "tmpfs", .calls = {"?2", "full"}, .result = "-h"},
+     .extra = "tmpfs", .calls = {"?*2", "full"}, .result = "-h"},
     {.name = "FirstSongFitsTheRestStay", .songs = "First=First@8192+/one Second=Second@307200+/two Third=Third@4096",
      .gesture = "slot 1 move HD First Second Third", .extra = "tmpfs", .floppyAfter = "1:First/one=First@8192+First~",
      .songsAfter = "Second=Second@307200+Second~/two Third=Third@4096", .calls = {"full"}, .result = "rh"},
@@ -266,7 +279,10 @@ TEST_P(DropTest, DisksEndAsTheRowSays) {
         if (Has(c, "stale")) rows[1].title = "Changed";
         const std::string bytesBefore = snapshot();
         ScriptedPrompter prompter;
-        for (const char* a = c.answers; *a != '\0'; ++a) prompter.AnswerYesNo(*a == 'y');
+        for (const char* a = c.answers; *a != '\0'; ++a) {
+            if (*a == 'Y' || *a == 'N') prompter.AnswerToAll(*a == 'Y');
+            else prompter.AnswerYesNo(*a == 'y');
+        }
         const std::optional<SongSource> payload = c.raw ? ReadSongPayload(c.raw) : SourceOf(type, names, songs.path());
         auto volume = floppy.Open();
         const std::string target = where == "Other" ? other.path() : work.Path(where);
