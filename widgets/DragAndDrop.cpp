@@ -66,12 +66,16 @@ SongsMimeData::SongsMimeData(const std::string& payload, std::function<std::vect
     setData(SongsMimeType(), bytes);
 }
 
-QStringList SongsMimeData::formats() const { return QMimeData::formats() << kUriList; }
+QStringList SongsMimeData::formats() const {
+    return m_files ? QMimeData::formats() << kUriList : QMimeData::formats();
+}
 
-bool SongsMimeData::hasFormat(const QString& type) const { return type == kUriList || QMimeData::hasFormat(type); }
+bool SongsMimeData::hasFormat(const QString& type) const {
+    return (m_files && type == kUriList) || QMimeData::hasFormat(type);
+}
 
 QVariant SongsMimeData::retrieveData(const QString& type, QMetaType wanted) const {
-    if (type != kUriList) return QMimeData::retrieveData(type, wanted);
+    if (type != kUriList || !m_files) return QMimeData::retrieveData(type, wanted);
     if (!m_urls) {
         m_urls.emplace();
         for (const std::string& file : m_files()) m_urls->push_back(QUrl::fromLocalFile(QFile::decodeName(file.c_str())));

@@ -27,8 +27,8 @@ QString PayloadMimeType();
 QString SongsMimeType();
 
 // What a drag of songs carries: the payload, as text and under the program's
-// own type, and for other programs the songs' files, asked for (and for
-// floppy songs copied out) only when a program wants them.
+// own type, and for other programs the songs' files (when `files` is given),
+// asked for (and for floppy songs copied out) only when a program wants them.
 class SongsMimeData : public QMimeData {
 public:
     SongsMimeData(const std::string& payload, std::function<std::vector<std::string>()> files);

@@ -58,8 +58,12 @@ void FloppyList::EndCellEdit(int row, int column, const std::optional<QString>& 
 
 void FloppyList::DeleteSelectedSongs() { m_session.DeleteSlots(SelectedRows()); }
 
-std::optional<SongList::DraggedSongs> FloppyList::DragSongs() {
+std::optional<SongList::DraggedSongs> FloppyList::DragSongs(bool move) {
     const std::vector<int> rows = SelectedRows();
+    // Other programs get copies made for the drag, never the floppy's songs:
+    // they could move only the copies, so a move offers them no files at all
+    // (the cursor then says no) instead of a move that leaves the slot.
+    if (move) return DraggedSongs{m_session.SlotsPayload(rows), {}};
     return DraggedSongs{m_session.SlotsPayload(rows), [this, rows] { return m_session.SlotFilesForDrag(rows); }};
 }
 

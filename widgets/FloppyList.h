@@ -23,7 +23,7 @@ public:
 protected:
     bool RowTakesClicks(int row) const override;
     void DeleteSelectedSongs() override;
-    std::optional<DraggedSongs> DragSongs() override;
+    std::optional<DraggedSongs> DragSongs(bool move) override;
     void Drop(const QPoint& point, bool move, const SongSource& songs) override;
     bool TakesDropAt(const QPoint& point) const override;
     void DraggedOver(const QPoint& point) override;

@@ -129,7 +129,7 @@ void HardDiskList::DeleteSelectedSongs() {
     m_session.DeleteSongs(titles);
 }
 
-std::optional<SongList::DraggedSongs> HardDiskList::DragSongs() {
+std::optional<SongList::DraggedSongs> HardDiskList::DragSongs(bool) {
     std::vector<std::string> titles;
     for (int row : SelectedRows()) titles.push_back(RowTitle(topLevelItem(row)));
     auto payload = m_session.SongsPayload(titles);

@@ -27,7 +27,7 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void DeleteSelectedSongs() override;
-    std::optional<DraggedSongs> DragSongs() override;
+    std::optional<DraggedSongs> DragSongs(bool move) override;
     void Drop(const QPoint& point, bool move, const SongSource& songs) override;
     QString CellEditText(const QTreeWidgetItem* item, int column) const override;
 

@@ -164,7 +164,7 @@ void SongList::TakeFocusBeforeScrolling() {
 
 void SongList::startDrag(Qt::DropActions) {
     if (selectedItems().isEmpty()) return;
-    std::optional<DraggedSongs> songs = DragSongs();
+    std::optional<DraggedSongs> songs = DragSongs(m_pressedButton == Qt::RightButton);
     if (!songs) return;
     auto* mime = new SongsMimeData(songs->payload, std::move(songs->files));
     // On the heap: Qt deletes the drag once no program can ask for its data

@@ -54,13 +54,14 @@ protected:
     virtual bool RowTakesClicks(int row) const;
     virtual void DeleteSelectedSongs() = 0;
     // What a drag of the selected rows carries: the payload, and the songs'
-    // files for other programs, asked for only when one wants them.
+    // files for other programs, asked for only when one wants them (none:
+    // other programs are offered no files).
     struct DraggedSongs {
         std::string payload;
         std::function<std::vector<std::string>()> files;
     };
-    // Nothing starts no drag.
-    virtual std::optional<DraggedSongs> DragSongs() = 0;
+    // Nothing starts no drag. `move` for a drag that moves the songs.
+    virtual std::optional<DraggedSongs> DragSongs(bool move) = 0;
     // Runs a drop once the drag has ended; false when it is refused.
     virtual void Drop(const QPoint& point, bool move, const SongSource& songs) = 0;
     // Whether a drop at this point is taken at all (the floppy needs a row).

@@ -85,6 +85,7 @@ TEST_F(WiringTest, GesturesReachTheSessionAndTheWindowShowsWhatChanged) {
     EXPECT_EQ(hardDiskList.topLevelItemCount(), 2);
     EXPECT_EQ(tree.ItemPath(tree.currentItem()), songs.path());
 
+
     // Two clicks on a title cell open the editor; Enter stores the title.
     Click(floppyList, 0, 1);
     Click(floppyList, 0, 1);
@@ -314,25 +315,30 @@ TEST_F(WiringTest, FilesFromAFileManagerComeInAndSongsGoOutAsFiles) {
 
     // A drag out: its files are read after the drag call has returned, as
     // another program reads them; a floppy song arrives as a copy named by its title.
-    const auto dragOut = [&](SongList& list, int row) {
+    const auto dragOut = [&](SongList& list, int row, Qt::MouseButton button = Qt::LeftButton) {
         const QPoint at = CellCentre(list, row, 0);
-        QTest::mousePress(list.viewport(), Qt::LeftButton, {}, at);
+        qDeleteAll(list.findChildren<QDrag*>());
+        QTest::mousePress(list.viewport(), button, {}, at);
         for (const QPoint to : {at + QPoint(2, 0), at + QPoint(30, 0)}) {   // the view drags on the second move
-            QMouseEvent move(QEvent::MouseMove, to, list.viewport()->mapToGlobal(to), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+            QMouseEvent move(QEvent::MouseMove, to, list.viewport()->mapToGlobal(to), Qt::NoButton, button, Qt::NoModifier);
             QApplication::sendEvent(list.viewport(), &move);
         }
         std::vector<std::string> carried;
         for (QDrag* drag : list.findChildren<QDrag*>()) {
+            if (drag->mimeData()->hasFormat(QStringLiteral("text/uri-list"))) carried.push_back("files:");
             for (const QUrl& url : drag->mimeData()->urls()) carried.push_back(url.toLocalFile().toStdString());
         }
-        QTest::mouseRelease(list.viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseRelease(list.viewport(), button, {}, at);
         return carried;
     };
-    EXPECT_EQ(dragOut(hardDiskList, 0), (std::vector<std::string>{songs.Item("Blues.B00"), songs.Item("Blues.EVT"), songs.Item("Blues.cmt")}));
+    EXPECT_EQ(dragOut(hardDiskList, 0), (std::vector<std::string>{"files:", songs.Item("Blues.B00"), songs.Item("Blues.EVT"), songs.Item("Blues.cmt")}));
     const std::vector<std::string> out = dragOut(floppyList, 3);
-    ASSERT_EQ(out.size(), 2u);
-    EXPECT_EQ(std::filesystem::path(out[1]).filename(), "Jig.cmt");
-    EXPECT_TRUE(out[0].ends_with("/Jig.B00") && ReadWhole(out[0]) == image.Open()->ReadFile("MDR_03.B00", 1 << 21));
+    ASSERT_EQ(out.size(), 3u);
+    EXPECT_EQ(std::filesystem::path(out[2]).filename(), "Jig.cmt");
+    EXPECT_TRUE(out[1].ends_with("/Jig.B00") && ReadWhole(out[1]) == image.Open()->ReadFile("MDR_03.B00", 1 << 21));
+    // A move out of the floppy would leave the slot: other programs are offered no files to move.
+    EXPECT_EQ(dragOut(floppyList, 3, Qt::RightButton), std::vector<std::string>{});
+    EXPECT_EQ(dragOut(hardDiskList, 0, Qt::RightButton).size(), 4u) << "a hard-disk song moves as its files";
 }
 
 // The shelf opens beside the window, narrowed where the room is short, over it where there is none, inside the screen.
