@@ -208,12 +208,12 @@ void Session::UseFloppyDrive() {
 // ---- the hard disk ---------------------------------------------------------
 
 std::vector<std::string> Session::Subfolders(const std::string& folder) const {
-    std::vector<std::string> names = ListSubfolders(folder);
+    std::vector<std::string> names = ListSubfolders(folder, m_hiddenFoldersShown);
     SortNames(names);
     return names;
 }
 
-bool Session::HasSubfolders(const std::string& folder) const { return HasContent(folder, true); }
+bool Session::HasSubfolders(const std::string& folder) const { return HasContent(folder, true, m_hiddenFoldersShown); }
 
 bool Session::IsFolder(const std::string& path) const { return tunecrate::IsFolder(path); }
 

@@ -71,8 +71,11 @@ public:
     const std::string& HomeFolder() const { return m_options.home; }
     // The tree's top-level folders: the root, home, the mounted volumes.
     const std::vector<std::string>& TopFolders() const { return m_topFolders; }
+    // Subfolders in name order; hidden ones (".name") only while they are shown.
     std::vector<std::string> Subfolders(const std::string& folder) const;
     bool HasSubfolders(const std::string& folder) const;
+    void ShowHiddenFolders(bool shown) { m_hiddenFoldersShown = shown; }
+    bool HiddenFoldersShown() const { return m_hiddenFoldersShown; }
     bool IsFolder(const std::string& path) const;
     // Whether the floppy was named (--floppy or an opened image) rather than found.
     bool HasFloppyChoice() const { return m_floppyChoice.has_value(); }
@@ -176,6 +179,7 @@ private:
     std::int64_t m_freeBytes = 0;
     std::vector<std::string> m_topFolders;
     std::string m_folder;
+    bool m_hiddenFoldersShown = false;
     std::vector<HardDiskRow> m_songs;
     std::unique_ptr<HeldTempFolder> m_dragFolder;
     int m_drags = 0;

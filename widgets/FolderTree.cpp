@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "widgets/FolderTree.h"
 
+#include <QAction>
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QFileIconProvider>
@@ -80,6 +81,13 @@ FolderTree::FolderTree(Session& session, QWidget* parent)
     setIconSize(QSize(16, 16));
     header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     header()->setStretchLastSection(false);
+    // Hidden folders stay out of the way until asked for, as in file managers.
+    auto* hidden = new QAction(this);
+    hidden->setObjectName(QStringLiteral("hiddenFoldersAction"));
+    hidden->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+    hidden->setShortcutContext(Qt::WindowShortcut);
+    addAction(hidden);
+    connect(hidden, &QAction::triggered, this, &FolderTree::ToggleHiddenFolders);
     connect(this, &QTreeWidget::itemExpanded, this, &FolderTree::OnItemExpanded);
     connect(this, &QTreeWidget::itemCollapsed, this, &FolderTree::OnItemCollapsed);
     connect(this, &QTreeWidget::currentItemChanged, this,
@@ -111,6 +119,17 @@ QTreeWidgetItem* FolderTree::NewFolderItem(const std::string& path, bool topLeve
     // Top-level folders (the root, home, a volume) keep their names.
     if (!topLevel) item->setFlags(item->flags() | Qt::ItemIsEditable);
     return item;
+}
+
+void FolderTree::ToggleHiddenFolders() {
+    m_session.ShowHiddenFolders(!m_session.HiddenFoldersShown());
+    // The selection stays, or goes up to the nearest folder still shown.
+    std::string path = ItemPath(currentItem());
+    ResetFolders({});
+    while (!path.empty() && !SelectPath(path)) {
+        const auto slash = path.rfind('/');
+        path = path == "/" || slash == std::string::npos ? std::string() : path.substr(0, std::max<std::size_t>(slash, 1));
+    }
 }
 
 bool FolderTree::IsPlaceholder(const QTreeWidgetItem* item) {

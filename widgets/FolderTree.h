@@ -32,6 +32,8 @@ public:
     // empty for no item.
     std::string ItemPath(const QTreeWidgetItem* item) const;
     static bool IsPlaceholder(const QTreeWidgetItem* item);
+    // Shows hidden folders (".name") or hides them again, the tree read anew.
+    void ToggleHiddenFolders();
 
     // The folder menu for the selected item.
     QMenu* BuildFolderMenu(QWidget* parent);

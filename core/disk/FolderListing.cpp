@@ -117,19 +117,20 @@ std::optional<std::vector<std::string>> ListFiles(std::string_view folder) {
     return names;
 }
 
-std::vector<std::string> ListSubfolders(std::string_view folder) {
+std::vector<std::string> ListSubfolders(std::string_view folder, bool hidden) {
     std::vector<std::string> names;
     ForEachEntry(folder, [&](int fd, const dirent* entry) {
-        if (IsFolder(fd, entry)) names.emplace_back(entry->d_name);
+        if ((hidden || entry->d_name[0] != '.') && IsFolder(fd, entry)) names.emplace_back(entry->d_name);
         return true;
     });
     return names;
 }
 
-bool HasContent(std::string_view folder, bool includeFiles) {
+bool HasContent(std::string_view folder, bool includeFiles, bool hiddenFolders) {
     bool found = false;
     ForEachEntry(folder, [&](int fd, const dirent* entry) {
-        if (IsFolder(fd, entry) || (includeFiles && entry->d_name[0] != '.')) found = true;
+        const bool shown = entry->d_name[0] != '.';
+        if ((shown && includeFiles) || ((shown || hiddenFolders) && IsFolder(fd, entry))) found = true;
         return !found;   // the first hit is enough
     });
     return found;

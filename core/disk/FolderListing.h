@@ -12,9 +12,9 @@ namespace tunecrate {
 
 // The folders that the folder tree shows and opens.
 
-// The names of the subfolders of `folder` (hidden ones included), in the
-// order the folder gives; empty when it cannot be listed.
-std::vector<std::string> ListSubfolders(std::string_view folder);
+// The names of the subfolders of `folder`, hidden ones (".name") only with
+// `hidden`, in the order the folder gives; empty when it cannot be listed.
+std::vector<std::string> ListSubfolders(std::string_view folder, bool hidden);
 
 // The names of the regular files of `folder` (links to them included), in
 // the order the folder gives; nullopt, with errno set, when it cannot be listed.
@@ -36,9 +36,10 @@ struct FolderEntry {
 // whose kind the folder does not give cost a look of their own.
 std::optional<std::vector<FolderEntry>> ListFolderEntries(std::string_view folder);
 
-// True when the folder holds a subfolder or, with `includeFiles`, a file that
-// is not hidden: the tree then shows an expand button before it is opened.
-bool HasContent(std::string_view folder, bool includeFiles);
+// True when the folder holds a subfolder (a hidden one only with
+// `hiddenFolders`) or, with `includeFiles`, a file that is not hidden: the
+// tree then shows an expand button before it is opened.
+bool HasContent(std::string_view folder, bool includeFiles, bool hiddenFolders);
 
 // The top level of the tree: the root folder, the home folder, then every
 // volume mounted under /media, /run/media or /mnt in mount order; never the

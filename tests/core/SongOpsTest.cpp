@@ -183,9 +183,15 @@ TEST(ListingTest, SongsAndFoldersInNameOrderAndTheFloppyFromTheMountTable) {
     EXPECT_EQ(rows, (Strings{"1take 2kb  1take.B00,,", "Blues 3kb+ live Blues.B00,Blues.EVT,Blues.cmt", "demo 2kb  demo.b00,,",
                              "Rock 1kb+ loud Rock.b00,Rock.evt,Rock.CMT", "take 2kb  take.B00,,", "take2 2kb  take2.B00,,"}));
     EXPECT_EQ(ListingsOf(dir.path()), 1) << "a folder with nothing left behind by a killed writer is read once";
-    Strings subfolders = ListSubfolders(dir.path());
-    SortNames(subfolders);
-    EXPECT_EQ(subfolders, (Strings{".hidden", "_x", "apple", "Banana", "Linked", "old.b00"}));
+    for (const bool hidden : {true, false}) {
+        Strings subfolders = ListSubfolders(dir.path(), hidden);
+        SortNames(subfolders);
+        EXPECT_EQ(subfolders, (hidden ? Strings{".hidden", "_x", "apple", "Banana", "Linked", "old.b00"}
+                                      : Strings{"_x", "apple", "Banana", "Linked", "old.b00"}));
+        // A folder holding only hidden things shows no expand button unless hidden folders are shown.
+        MakeTree(dir.Path("apple"), ".git/ .notes");
+        EXPECT_EQ(HasContent(dir.Path("apple"), true, hidden), hidden) << hidden;
+    }
     const std::vector<MountEntry> mounts = ParseMountTable(
         "/dev/vda / ext4 rw 0 0\n/dev/sdb /media/u/MY\\040DISK vfat rw 0 0\nbroken\n/dev/sdc /mnt/b ext4 rw 0 0\n"
         "/dev/fd0 /media/u/FLOPPY vfat rw 0 0\n/dev/sdd /run/media/u/CARD vfat rw 0 0\n/dev/sde /mediax ext4 rw 0 0\n");

@@ -85,6 +85,19 @@ TEST_F(WiringTest, GesturesReachTheSessionAndTheWindowShowsWhatChanged) {
     EXPECT_EQ(hardDiskList.topLevelItemCount(), 2);
     EXPECT_EQ(tree.ItemPath(tree.currentItem()), songs.path());
 
+    // Ctrl+H shows the hidden folders and hides them again; the selection stays.
+    std::filesystem::create_directory(songs.Item(".cache"));
+    const auto subfolders = [&] {
+        QStringList names;
+        for (int i = 0; i < tree.currentItem()->childCount(); ++i) names << tree.currentItem()->child(i)->text(0);
+        return names;
+    };
+    for (const QStringList& shown : {QStringList{QStringLiteral(".cache")}, QStringList{}}) {
+        QTest::keyClick(dialog.get(), Qt::Key_H, Qt::ControlModifier);
+        EXPECT_EQ(tree.ItemPath(tree.currentItem()), songs.path());
+        EXPECT_EQ(subfolders(), shown);
+    }
+    std::filesystem::remove(songs.Item(".cache"));
 
     // Two clicks on a title cell open the editor; Enter stores the title.
     Click(floppyList, 0, 1);
