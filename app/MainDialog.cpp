@@ -298,6 +298,10 @@ public:
         Open open(m_dialog);
         return m_asker.AskYesNo(text, caption);
     }
+    Reply AskYesNoToAll(const std::string& text, const std::string& caption, bool offerToAll) override {
+        Open open(m_dialog);
+        return m_asker.AskYesNoToAll(text, caption, offerToAll);
+    }
     bool AskOkCancel(const std::string& text, const std::string& caption) override {
         Open open(m_dialog);
         return m_asker.AskOkCancel(text, caption);
