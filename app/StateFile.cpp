@@ -19,6 +19,7 @@ StateFile::StateFile(MainDialog& dialog, QString path) : m_dialog(dialog), m_pat
     for (auto changed : {&Session::floppyChanged, &Session::songsChanged}) connect(&session, changed, this, &StateFile::WriteSoon);
     auto* tree = dialog.findChild<FolderTree*>(QStringLiteral("folderTree"));
     connect(tree, &QTreeWidget::itemExpanded, this, &StateFile::WriteSoon);
+    connect(tree->model(), &QAbstractItemModel::dataChanged, this, &StateFile::WriteSoon);   // the drop highlight
     connect(qApp, &QApplication::focusChanged, this, &StateFile::WriteSoon);
     for (const char* name : {"folderTree", "hardDiskList", "floppyList"}) {
         auto* view = dialog.findChild<QTreeWidget*>(QString::fromLatin1(name));
@@ -94,6 +95,10 @@ void StateFile::Write() {
         if (FolderTree::IsPlaceholder(*it)) continue;
         out << ((*it)->isSelected() ? "selected " : "folder ") << rect(folderTree.viewport(), folderTree.visualItemRect(*it))
             << " " << QString::fromStdString(folderTree.ItemPath(*it)) << "\n";
+    }
+    if (QTreeWidgetItem* target = folderTree.DropTarget(); target != nullptr) {
+        out << "target " << rect(folderTree.viewport(), folderTree.visualItemRect(target)) << " "
+            << QString::fromStdString(folderTree.ItemPath(target)) << "\n";
     }
     if (ShelfWindow* shelfWindow = m_dialog.OpenedShelf(); shelfWindow != nullptr && shelfWindow->isVisible()) {
         QTreeWidget& shelf = shelfWindow->ImageList();

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QStyle>
 #include <QStyledItemDelegate>
 
@@ -27,6 +28,7 @@ namespace {
 constexpr int kNameRole = Qt::UserRole;
 constexpr int kTopLevelRole = Qt::UserRole + 1;
 constexpr int kPlaceholderRole = Qt::UserRole + 2;
+constexpr int kDragScrollMargin = 6;
 
 // Closed, and open while selected.
 QIcon FolderIcon(QFileIconProvider::IconType type, const QStyle* style) {
@@ -63,7 +65,8 @@ private:
 FolderTree::FolderTree(Session& session, QWidget* parent)
     : QTreeWidget(parent),
       m_session(session),
-      m_edgeScroller(new EdgeScroller(this, EdgeScroller::kMargin)),
+      // A thin edge: the last row in sight must stay still under a pointer aimed at it.
+      m_edgeScroller(new EdgeScroller(this, kDragScrollMargin)),
       // Two icons serve every item: building one per folder (a theme lookup
       // and two pixmaps) was most of the cost of opening a large folder.
       m_folderIcon(FolderIcon(QFileIconProvider::Folder, style())),
@@ -88,6 +91,10 @@ FolderTree::FolderTree(Session& session, QWidget* parent)
     hidden->setShortcutContext(Qt::WindowShortcut);
     addAction(hidden);
     connect(hidden, &QAction::triggered, this, &FolderTree::ToggleHiddenFolders);
+    // Rows that scroll under a resting pointer bring another folder under it.
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
+        if (m_dragPoint) TargetDropAt(m_dragPoint);
+    });
     connect(this, &QTreeWidget::itemExpanded, this, &FolderTree::OnItemExpanded);
     connect(this, &QTreeWidget::itemCollapsed, this, &FolderTree::OnItemCollapsed);
     connect(this, &QTreeWidget::currentItemChanged, this,
@@ -298,21 +305,53 @@ void FolderTree::RenameFolderFromEdit(QTreeWidgetItem* item, const QString& newT
 
 QStringList FolderTree::mimeTypes() const { return {PayloadMimeType()}; }
 
-void FolderTree::dragEnterEvent(QDragEnterEvent* event) { AcceptSongDrag(event); }
+QTreeWidgetItem* FolderTree::DropTarget() const {
+    return m_dropTarget.isValid() ? itemFromIndex(m_dropTarget) : nullptr;
+}
+
+void FolderTree::TargetDropAt(std::optional<QPoint> point) {
+    m_dragPoint = point;
+    QTreeWidgetItem* item = point ? itemAt(*point) : nullptr;
+    if (IsPlaceholder(item)) item = nullptr;
+    QTreeWidgetItem* old = DropTarget();
+    if (item == old) return;
+    if (old != nullptr) {
+        old->setData(0, Qt::BackgroundRole, {});
+        old->setData(0, Qt::ForegroundRole, {});
+    }
+    m_dropTarget = QPersistentModelIndex(item != nullptr ? indexFromItem(item) : QModelIndex());
+    if (item != nullptr) {
+        // Apart from the selected folder's colour: both may be in sight.
+        item->setBackground(0, palette().brush(QPalette::Highlight).color().lighter(160));
+        item->setForeground(0, palette().brush(QPalette::Text));
+    }
+}
+
+void FolderTree::dragEnterEvent(QDragEnterEvent* event) {
+    if (AcceptSongDrag(event)) TargetDropAt(event->position().toPoint());
+}
 
 void FolderTree::dragMoveEvent(QDragMoveEvent* event) {
-    if (AcceptSongDrag(event)) m_edgeScroller->DraggedAt(event->position().toPoint());
+    if (!AcceptSongDrag(event)) {
+        TargetDropAt(std::nullopt);
+        return;
+    }
+    TargetDropAt(event->position().toPoint());
+    m_edgeScroller->DraggedAt(event->position().toPoint());
 }
 
 void FolderTree::dragLeaveEvent(QDragLeaveEvent* event) {
     m_edgeScroller->Stop();
+    TargetDropAt(std::nullopt);
     QTreeWidget::dragLeaveEvent(event);
 }
 
 void FolderTree::dropEvent(QDropEvent* event) {
     m_edgeScroller->Stop();
-    QTreeWidgetItem* item = itemAt(event->position().toPoint());
-    const std::string folder = IsPlaceholder(item) ? std::string() : ItemPath(item);
+    // The drop goes where the highlight showed, even if a row moved since.
+    QTreeWidgetItem* item = DropTarget();
+    TargetDropAt(std::nullopt);
+    const std::string folder = ItemPath(item);
     // A drop that finds no folder is refused.
     if (folder.empty() || !CarriesSongs(event)) {
         event->ignore();

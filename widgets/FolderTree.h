@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QPersistentModelIndex>
 #include <QTreeWidget>
+#include <optional>
 #include <string>
 
 class QMenu;
@@ -34,6 +36,9 @@ public:
     static bool IsPlaceholder(const QTreeWidgetItem* item);
     // Shows hidden folders (".name") or hides them again, the tree read anew.
     void ToggleHiddenFolders();
+    // While songs are dragged over the tree: the folder a drop would go
+    // into, shown highlighted; null otherwise.
+    QTreeWidgetItem* DropTarget() const;
 
     // The folder menu for the selected item.
     QMenu* BuildFolderMenu(QWidget* parent);
@@ -57,9 +62,13 @@ private:
     void Reread(QTreeWidgetItem* item);
     void AddPlaceholder(QTreeWidgetItem* item);
     QTreeWidgetItem* FindChild(QTreeWidgetItem* parent, const std::string& name) const;
+    // Highlights the folder under `point` as the drop target; none for nullopt.
+    void TargetDropAt(std::optional<QPoint> point);
 
     Session& m_session;
     EdgeScroller* m_edgeScroller;
+    std::optional<QPoint> m_dragPoint;     // where songs are dragged over the viewport
+    QPersistentModelIndex m_dropTarget;    // the folder highlighted for the drop
     QIcon m_folderIcon;
     QIcon m_driveIcon;
     bool m_busy = false;   // set while the tree changes itself, not the user

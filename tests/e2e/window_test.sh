@@ -83,16 +83,27 @@ for list in floppyList hardDiskList; do
   [ "$sideways" = 0 ] || fail "a click on a comment scrolled $list sideways by $sideways"
 done
 
-# 5. A drag resting at the tree's lower edge scrolls it a row at a time and
-# stops when the pointer moves on; the drop lands on the folder under it.
+# 5. A drag resting on the last folder in sight, off the edge, moves no row and
+# highlights that folder; resting at the tree's lower edge scrolls it a row at
+# a time and stops when the pointer moves on; the drop lands on the folder
+# highlighted under it.
 read -r ax ay < <(folder_centre "$work/songs/Archive")
 point "$ax" "$ay" click 1 key Right
 wait_for grep -q "^folder .* $work/songs/Archive/take 159\$" "$TUNECRATE_STATE" || fail "Archive did not open"
 wait_for grep -q '^hardDiskList 0 .* Blues in F$' "$TUNECRATE_STATE" || fail "Archive's song is not listed"
 read -r tx ty tw th before _ < <(view folderTree)
 read -r hx hy < <(row_centre hardDiskList 0)
+under() { awk -v y="$1" '$1 ~ /^(folder|selected)$/ && $3 <= y && y < $3 + $5' "$TUNECRATE_STATE" | cut -d' ' -f6-; }
+highlighted() { awk '$1 == "target"' "$TUNECRATE_STATE" | cut -d' ' -f6-; }
 point "$hx" "$hy" mousedown 1 sleep 0.2
-for y in $(seq "$hy" -20 $((ty + th - 4))) $((ty + th - 4)); do
+for y in $(seq "$hy" -20 $((ty + th - 12))) $((ty + th - 12)); do point $((tx + 60)) "$y" sleep 0.05; done
+last=$(under $((ty + th - 12)))
+[ -n "$last" ] && wait_for sh -c "grep -q '^target .* $last\$' '$TUNECRATE_STATE'" \
+  || fail "the folder under the pointer ($last) is not highlighted: '$(highlighted)'"
+sleep 1
+read -r _ _ _ _ still _ < <(view folderTree)
+[ "$still" = "$before" ] || fail "rows moved ($before -> $still) under a pointer 12 px from the tree's edge"
+for y in $((ty + th - 8)) $((ty + th - 4)); do
   [ "$y" -ge $((ty + th)) ] || edge=${edge:-$(date +%s%N)}; point $((tx + 60)) "$y" sleep 0.05
 done
 scrolled() { read -r _ _ _ _ resting _ < <(view folderTree); [ $((resting - before)) -ge 3 ]; }
@@ -103,7 +114,8 @@ now=$(date +%s%N)
   || fail "the tree scrolled $((resting - before)) rows in $(((now - edge) / 1000000)) ms, faster than one per 150 ms"
 point $((tx + 60)) $((ty + th / 2)) sleep 0.2 mousemove --sync $((tx + 61)) $((ty + th / 2))
 left=$(date +%s%N); wait_for settled || fail "the tree does not stop scrolling"
-target=$(awk -v y=$((ty + th / 2)) '$1 == "folder" && $3 <= y && y < $3 + $5' "$TUNECRATE_STATE" | cut -d' ' -f6-)
+target=$(under $((ty + th / 2)))
+[ -n "$target" ] && [ "$(highlighted)" = "$target" ] || fail "the folder under the pointer ($target) is not the highlighted one ('$(highlighted)')"
 read -r _ _ _ _ moved _ < <(view folderTree)
 xdotool mouseup 1
 # A tick due as the pointer left may still come, never more.
