@@ -4,6 +4,7 @@
 #include <QFileSystemWatcher>
 #include <QMetaObject>
 #include <QTimer>
+#include <filesystem>
 
 #include "core/disk/FileOps.h"
 #include "core/disk/FloppyVolume.h"
@@ -188,7 +189,15 @@ void ShelfSession::DropOnto(int row, bool move, const SongSource& songs) {
     if (move) emit songsMovedOff(songs);
 }
 
-Result ShelfSession::SaveList(const std::string& path, bool csv) {
+std::string ShelfSession::DefaultListPath() const {
+    const std::string name = std::filesystem::path(m_folder).filename().string();
+    return JoinPath(m_folder, (name.empty() ? std::string("shelf") : name) + ".csv");
+}
+
+Result ShelfSession::SaveList(const std::string& chosen, bool csv) {
+    const std::string_view extension = csv ? ".csv" : ".txt";
+    const bool named = chosen.size() > extension.size() && EqualsNoCase(std::string_view(chosen).substr(chosen.size() - extension.size()), extension);
+    const std::string path = named ? chosen : chosen + std::string(extension);
     Result written = WriteFileBytes(path, csv ? ShelfCsv(m_rows) : ShelfText(m_rows));
     if (!written.ok()) {
         written.reason = Translated(texts::kCannotWrite, {path, written.reason});

@@ -49,8 +49,11 @@ public:
     Result LabelImage(int row, const QString& label);
     // Songs of the hard disk or of the main window's floppy dropped on a row: into that image's free slots.
     void DropOnto(int row, bool move, const SongSource& songs);
-    // How writing the list ended (a failure has been shown).
+    // How writing the list ended (a failure has been shown). A name without
+    // the kind's extension (.csv, .txt) gets it.
     Result SaveList(const std::string& path, bool csv);
+    // Where the list is offered to go: the shelf's folder, named after it.
+    std::string DefaultListPath() const;
 
 signals:
     void rowsReset();          // a new listing: every row anew, most not read yet

@@ -1061,5 +1061,12 @@ A floppy emulator&apos;s display shows only English letters and digits.</transla
         <source>一覧を保存</source>
         <translation>Save list</translation>
     </message>
+    <message numerus="yes">
+        <source>%n 件</source>
+        <translation>
+            <numerusform>%n match</numerusform>
+            <numerusform>%n matches</numerusform>
+        </translation>
+    </message>
 </context>
 </TS>

@@ -2,6 +2,7 @@
 #include "widgets/ShelfWindow.h"
 
 #include <QDragMoveEvent>
+#include <algorithm>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -15,6 +16,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "core/songs/FloppyCatalogue.h"
 #include "core/text/Encoding.h"
 #include "session/ShelfSession.h"
 #include "widgets/DragAndDrop.h"
@@ -60,7 +62,8 @@ QRect PlaceBeside(const QRect& main, QSize size, const QRect& screen, int minimu
 }
 
 ShelfWindow::ShelfWindow(ShelfSession& session, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_session(session), m_search(new QLineEdit(this)), m_list(new QTreeWidget(this)),
+    : QWidget(parent, Qt::Window), m_session(session), m_search(new QLineEdit(this)), m_matches(new QLabel(this)),
+      m_list(new QTreeWidget(this)),
       m_progress(new QProgressBar(this)), m_folderLabel(new QLabel(this)) {
     setObjectName(QStringLiteral("shelfWindow"));
     setWindowTitle(tr("ディスク棚"));
@@ -68,6 +71,7 @@ ShelfWindow::ShelfWindow(ShelfSession& session, QWidget* parent)
     m_search->setObjectName(QStringLiteral("shelfSearch"));
     m_search->setPlaceholderText(tr("曲名・コメントを検索"));
     m_search->setClearButtonEnabled(true);
+    m_matches->setObjectName(QStringLiteral("shelfMatches"));
     m_list->setObjectName(QStringLiteral("shelfList"));
     m_list->setColumnCount(ColumnCount);
     m_list->setHeaderLabels({tr("番号"), tr("ファイル名"), QStringLiteral("1"), QStringLiteral("2"),
@@ -100,6 +104,7 @@ ShelfWindow::ShelfWindow(ShelfSession& session, QWidget* parent)
     save->setObjectName(QStringLiteral("saveListButton"));
     auto* top = new QHBoxLayout;
     top->addWidget(m_search, 1);
+    top->addWidget(m_matches);
     top->addWidget(newImages);
     top->addWidget(label);
     top->addWidget(save);
@@ -168,10 +173,13 @@ void ShelfWindow::ShowRow(int row) {
     }
     item->setText(SongsColumn, read && shown.usable() ? QString::number(shown.songs) : QString());
     item->setData(SongsColumn, kSortRole, shown.songs);
-    item->setText(FreeColumn, read && shown.usable() ? QString::number(shown.freeBytes / 1024) : QString());
+    item->setText(FreeColumn, read && shown.usable() ? QString::fromStdString(FreeSpaceFigure(shown.freeBytes)) : QString());
     item->setData(FreeColumn, kSortRole, static_cast<qlonglong>(shown.usable() ? shown.freeBytes : -1));
     item->setText(StateColumn, !read ? tr("読み込み中...") : QString::fromStdString(shown.condition.reason));
-    item->setToolTip(StateColumn, item->text(StateColumn));
+    // The cell may be cut; the tooltip holds the whole state, every damage found with it.
+    QStringList state{item->text(StateColumn)};
+    for (const std::string& problem : shown.damage) state << QString::fromStdString(problem);
+    item->setToolTip(StateColumn, state.join(QLatin1Char('\n')));
     QFont font = item->font(FileColumn);
     font.setBold(m_session.PathOf(row) == m_shown);
     for (int column = 0; column < ColumnCount; ++column) item->setFont(column, font);
@@ -185,16 +193,19 @@ void ShelfWindow::MarkShown(const std::string& imagePath) {
 void ShelfWindow::ApplySearch() {
     const std::vector<ShelfHit> hits = m_session.Search(m_search->text());
     const bool searching = !m_search->text().trimmed().isEmpty();
+    int matches = 0;
     for (int i = 0; i < m_list->topLevelItemCount(); ++i) {
         QTreeWidgetItem* item = m_list->topLevelItem(i);
         const auto row = static_cast<std::size_t>(RowOfItem(item));
         const bool found = !searching || (row < hits.size() && hits[row].found);
         item->setHidden(!found);
+        if (searching && found) matches += std::max<int>(1, static_cast<int>(std::ranges::count(hits[row].foundSlots, true)));
         for (int slot = 0; slot < kSlotCount; ++slot) {
             const bool mark = searching && row < hits.size() && hits[row].foundSlots[static_cast<std::size_t>(slot)];
             item->setBackground(FirstTitleColumn + slot, mark ? QBrush(kFoundSlot) : QBrush());
         }
     }
+    m_matches->setText(searching ? tr("%n 件", nullptr, matches) : QString());
 }
 
 void ShelfWindow::ShowProgress() {
@@ -225,7 +236,8 @@ void ShelfWindow::AskLabel() {
 void ShelfWindow::AskSaveList() {
     QString filter;
     const QString csv = QStringLiteral("CSV (*.csv)"), text = tr("テキスト (*.txt)");
-    const QString path = QFileDialog::getSaveFileName(this, tr("一覧を保存"), QString(), csv + ";;" + text, &filter);
+    const QString path = QFileDialog::getSaveFileName(this, tr("一覧を保存"), QString::fromStdString(m_session.DefaultListPath()),
+                                                      csv + ";;" + text, &filter);
     if (!path.isEmpty()) m_session.SaveList(path.toStdString(), filter != text);
 }
 

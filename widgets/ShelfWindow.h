@@ -57,6 +57,7 @@ private:
 
     ShelfSession& m_session;
     QLineEdit* m_search;
+    QLabel* m_matches;   // how many slots (or rows, by file name) the search finds
     QTreeWidget* m_list;
     QProgressBar* m_progress;
     QLabel* m_folderLabel;

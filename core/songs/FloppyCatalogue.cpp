@@ -287,17 +287,20 @@ Result CatalogueWriteFailure(std::string_view floppyRoot, std::string_view file,
     return result;
 }
 
-std::string FreeSpaceText(std::int64_t freeBytes, int coarser) {
+std::string FreeSpaceFigure(std::int64_t freeBytes, int coarser) {
     // The single-precision constant is part of the figure the user has always seen.
     double figure = static_cast<double>(freeBytes) * static_cast<double>(0.001f);
-    static constexpr const char* kUnits[] = {"kb", "MB", "GB", "TB"};
     coarser = std::clamp(coarser, 0, kCoarsestFreeSpaceUnit);
     for (int step = 0; step < coarser; ++step) figure /= 1000.0;
     // to_chars ignores the user's locale: the figure keeps its decimal point.
     char buffer[64];
     auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, figure, std::chars_format::fixed, coarser == 0 ? 2 : 1);
-    const std::string_view shown = error != std::errc() ? std::string_view("?") : std::string_view(buffer, end);
-    return Translated(texts::kFreeSpace, {shown, kUnits[coarser]});
+    return error != std::errc() ? std::string("?") : std::string(buffer, end);
+}
+
+std::string FreeSpaceText(std::int64_t freeBytes, int coarser) {
+    static constexpr const char* kUnits[] = {"kb", "MB", "GB", "TB"};
+    return Translated(texts::kFreeSpace, {FreeSpaceFigure(freeBytes, coarser), kUnits[std::clamp(coarser, 0, kCoarsestFreeSpaceUnit)]});
 }
 
 }  // namespace tunecrate

@@ -86,5 +86,7 @@ Result CatalogueWriteFailure(std::string_view floppyRoot, std::string_view file,
 // it in MB, GB and TB ("空き 84.5 GB"), for the window to take the first that fits.
 inline constexpr int kCoarsestFreeSpaceUnit = 3;
 std::string FreeSpaceText(std::int64_t freeBytes, int coarser = 0);
+// Its figure alone ("1457.66" for kb), for every other place that shows free space.
+std::string FreeSpaceFigure(std::int64_t freeBytes, int coarser = 0);
 
 }  // namespace tunecrate

@@ -434,7 +434,7 @@ std::string ShelfCsv(const std::vector<ShelfRow>& rows) {
         csv += ',';
         csv += std::to_string(row.songs);
         csv += ',';
-        if (row.usable()) csv += std::to_string(row.freeBytes / 1024);
+        if (row.usable()) csv += FreeSpaceFigure(row.freeBytes);
         csv += ',';
         csv += CsvField(row.condition.reason);
         csv += "\r\n";

@@ -146,7 +146,7 @@ TEST(Shelf, EveryImageGetsARowWithItsStateAndTheFolderIsNeverChanged) {
     odd.file = "a,\"b\".img";
     const std::vector<ShelfRow> saved = {odd, ReadShelfImage(shelf.path(), "DSKA0003.IMG")};
     EXPECT_EQ(ShelfCsv(saved), "\xEF\xBB\xBF番号,ファイル,題名 1,題名 2,題名 3,題名 4,題名 5,曲数,空き kb,状態\r\n"
-                               "1,\"a,\"\"b\"\".img\",Blues,,夜明け,,,2,1415,\r\n3,DSKA0003.IMG,,,,,,0,," + problemOf3 + "\r\n");
+                               "1,\"a,\"\"b\"\".img\",Blues,,夜明け,,,2,1449.47,\r\n3,DSKA0003.IMG,,,,,,0,," + problemOf3 + "\r\n");
     EXPECT_EQ(ShelfText(saved), "a,\"b\".img\n    1. Blues\n    3. 夜明け\nDSKA0003.IMG\n    (" + problemOf3 + ")\n");
 }
 

@@ -34,11 +34,12 @@ TEST(ShelfSession, NewImagesLabelsSavedListsAndFloppySongsDropped) {
     EXPECT_EQ(main.Describe(), "");
     EXPECT_EQ(session.Search(QStringLiteral("LIVE"))[1].foundSlots, (std::array<bool, 5>{true, false, false, false, false}));
 
-    EXPECT_TRUE(session.SaveList(shelf.Path("list.csv"), true).ok());
+    EXPECT_EQ(session.DefaultListPath(), shelf.Path(std::filesystem::path(shelf.path()).filename().string() + ".csv"));
+    EXPECT_TRUE(session.SaveList(shelf.Path("list"), true).ok());
     EXPECT_EQ(ReadWhole(shelf.Path("list.csv")).value_or("").rfind("\xEF\xBB\xBF番号,ファイル", 0), 0u);
     prompter.ClearCalls();
-    const Result unsaved = session.SaveList(shelf.Path("none/list.txt"), false);
-    EXPECT_EQ(std::tuple(unsaved.ok(), unsaved.reason.rfind(shelf.Path("none/list.txt") + " に書き込めません。", 0), prompter.Said()), std::tuple(false, 0u, unsaved.reason + "\n"));
+    const Result unsaved = session.SaveList(shelf.Path("none/list.TXT"), false);
+    EXPECT_EQ(std::tuple(unsaved.ok(), unsaved.reason.rfind(shelf.Path("none/list.TXT") + " に書き込めません。", 0), prompter.Said()), std::tuple(false, 0u, unsaved.reason + "\n"));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProgressBar>
 #include <QProgressDialog>
 #include <QDragMoveEvent>
 #include <QMimeData>
@@ -18,6 +19,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QUrl>
+#include <fstream>
 
 #include "Workplace.h"
 #include "app/MainDialog.h"
@@ -216,14 +218,19 @@ TEST_F(WiringTest, TheShelfFillsFiltersOpensAnImageAndTakesADrop) {
     for (const auto& [name, description] : {std::pair{"DSKA0001.IMG", "1:ブルース/=Blues"}, {"DSKA0002.IMG", "2:Rock/=Rock"}})
         std::filesystem::copy_file(TestFloppy(Medium::Image, description).location(), shelf.Path(name));
     WriteWhole(shelf.Path("DSKA0003.IMG"), "short");
+    std::filesystem::copy_file(shelf.Path("DSKA0002.IMG"), shelf.Path("DSKA0004.IMG"));
+    std::fstream(shelf.Path("DSKA0004.IMG"), std::ios::in | std::ios::out | std::ios::binary).seekp(10 * 512 + 40).put('\x7f');   // the FATs differ
     TestFolder other("Jig=Jig", home.Path("Other"));
     ASSERT_TRUE(tree.SelectPath(other.path()));
     dialog->OpenShelf(shelf.path());
     ShelfWindow& window = *dialog->OpenedShelf();
     QTreeWidget& list = window.ImageList();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return list.topLevelItemCount() == 3 && !list.topLevelItem(2)->text(ShelfWindow::StateColumn).contains("..."); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list.topLevelItemCount() == 4 && !window.findChild<QProgressBar*>(QStringLiteral("shelfProgress"))->isVisible(); }));
     EXPECT_EQ(list.topLevelItem(2)->text(ShelfWindow::StateColumn).toStdString(),
               "DSKA0003.IMG は 1.44 MB のフロッピーイメージではありません: 5 バイトあり、1474560 バイトではありません。");
+    QStringList damage{list.topLevelItem(3)->text(ShelfWindow::StateColumn)};   // the cell may be cut; the tooltip tells all
+    for (const std::string& problem : ImageVolume(shelf.Path("DSKA0004.IMG")).Damage()) damage << QString::fromStdString(problem);
+    EXPECT_EQ(std::pair(list.topLevelItem(3)->toolTip(ShelfWindow::StateColumn), damage.size()), std::pair(damage.join('\n'), qsizetype{2}));
 
     window.findChild<QLineEdit*>(QStringLiteral("shelfSearch"))->setText(QStringLiteral("ﾌﾞﾙｰｽ"));   // keyClicks types ASCII only
     EXPECT_EQ(std::vector<bool>({list.topLevelItem(0)->isHidden(), list.topLevelItem(1)->isHidden(), list.topLevelItem(2)->isHidden()}),
@@ -231,6 +238,7 @@ TEST_F(WiringTest, TheShelfFillsFiltersOpensAnImageAndTakesADrop) {
     EXPECT_EQ(std::pair(list.topLevelItem(0)->background(ShelfWindow::FirstTitleColumn).style(),
                         list.topLevelItem(0)->background(ShelfWindow::FirstTitleColumn + 1).style()),
               std::pair(Qt::SolidPattern, Qt::NoBrush)) << "the found slot is marked, and only it";
+    EXPECT_EQ(window.findChild<QLabel*>(QStringLiteral("shelfMatches"))->text(), QStringLiteral("1 件"));
 
     Session& main = dialog->CurrentSession();
     const auto enter = [&](int row) {
@@ -240,6 +248,7 @@ TEST_F(WiringTest, TheShelfFillsFiltersOpensAnImageAndTakesADrop) {
     enter(0);
     EXPECT_EQ(std::pair(main.ShownImage(), Find<QLabel>("mediumName").text()), std::pair(shelf.Path("DSKA0001.IMG"), QStringLiteral("DSKA0001.IMG")));
     EXPECT_TRUE(list.topLevelItem(0)->font(ShelfWindow::FileColumn).bold()) << "the image the window shows is marked";
+    EXPECT_TRUE(Find<QLabel>("freeSpaceText").text().contains(" " + list.topLevelItem(0)->text(ShelfWindow::FreeColumn) + " kb")) << "one unit";
     window.findChild<QLineEdit*>(QStringLiteral("shelfSearch"))->clear();
     enter(2);   // unusable: the floppy shown stays, and the user learns why
     EXPECT_EQ(std::pair(main.ShownImage(), prompter.Texts()),
@@ -270,7 +279,7 @@ TEST_F(WiringTest, TheShelfFillsFiltersOpensAnImageAndTakesADrop) {
 
     // An image another program puts in the folder gets its row.
     std::filesystem::copy_file(shelf.Path("DSKA0002.IMG"), shelf.Path("DSKA0007.IMG"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return list.topLevelItemCount() == 4; }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return list.topLevelItemCount() == 5; }, 3000));
 }
 
 // The shelf's messages are boxes of the shelf window, not of the main window.
