@@ -272,8 +272,9 @@ void MainDialog::OpenShelf(std::optional<std::string> folder) {
         const QRect client = geometry(), frame = frameGeometry();
         const QMargins margins(client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
                                frame.bottom() - client.bottom());
-        const QRect place = PlaceBeside(frame, m_shelfWindow->size().grownBy(margins), screen()->availableGeometry());
-        m_shelfWindow->setGeometry(place.marginsRemoved(margins));
+        const SideBySide place = PlaceBeside(frame, m_shelfWindow->size().grownBy(margins), screen()->availableGeometry());
+        move(place.main.topLeft());
+        m_shelfWindow->setGeometry(place.beside.marginsRemoved(margins));
     }
     // Shown first, so that a message about the folder stands over it.
     m_shelfWindow->show();

@@ -45,20 +45,22 @@ QString FromCp932(const std::string& cp932) { return QString::fromStdString(Cp93
 
 }  // namespace
 
-QRect PlaceBeside(const QRect& main, QSize size, const QRect& screen, int minimumWidth) {
+SideBySide PlaceBeside(const QRect& main, QSize size, const QRect& screen, int minimumWidth) {
     size = size.boundedTo(screen.size());
     const int right = screen.right() - main.right(), left = main.left() - screen.left();   // the room on each side
     const bool rightSide = right >= size.width() || (left < size.width() && right >= left);
-    const int room = rightSide ? right : left;
-    int width = size.width(), x = 0;
-    if (room >= std::min(width, minimumWidth)) {
-        width = std::min(width, room);
-        x = rightSide ? main.right() + 1 : main.left() - width;
-    } else {
-        x = rightSide ? screen.right() + 1 - width : screen.left();
-    }
+    const int room = rightSide ? right : left, wanted = std::min(size.width(), minimumWidth);
     const int y = std::clamp(main.top(), screen.top(), screen.bottom() + 1 - size.height());
-    return {x, y, width, size.height()};
+    if (room >= wanted) {
+        const int width = std::min(size.width(), room);
+        return {main, {rightSide ? main.right() + 1 : main.left() - width, y, width, size.height()}};
+    }
+    if (screen.width() - main.width() >= wanted) {
+        const int width = std::min(size.width(), screen.width() - main.width());
+        const QRect moved = main.translated(screen.right() + 1 - width - main.right() - 1, 0);
+        return {moved, {moved.right() + 1, y, width, size.height()}};
+    }
+    return {main, {rightSide ? screen.right() + 1 - size.width() : screen.left(), y, size.width(), size.height()}};
 }
 
 ShelfWindow::ShelfWindow(ShelfSession& session, QWidget* parent)

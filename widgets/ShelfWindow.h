@@ -17,9 +17,14 @@ namespace tunecrate {
 class ShelfSession;
 
 // Where a window of `size` (frames included) opens beside `main`: right of it,
-// else left, narrowed down to `minimumWidth` where the room is short, else over
-// it; always inside `screen`.
-QRect PlaceBeside(const QRect& main, QSize size, const QRect& screen, int minimumWidth = 480);
+// else left, narrowed down to `minimumWidth` where the room is short; where
+// neither side has that room but the screen has, `main` moves aside as little
+// as it must; else over it. Both stay inside `screen`.
+struct SideBySide {
+    QRect main, beside;
+    bool operator==(const SideBySide&) const = default;
+};
+SideBySide PlaceBeside(const QRect& main, QSize size, const QRect& screen, int minimumWidth = 480);
 
 // The shelf: every image of a folder in one list, a search over all their
 // titles and comments, and what is done to images as a whole (new blank ones,

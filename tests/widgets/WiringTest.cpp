@@ -363,17 +363,20 @@ TEST_F(WiringTest, FilesFromAFileManagerComeInAndSongsGoOutAsFiles) {
     EXPECT_EQ(dragOut(hardDiskList, 0, Qt::RightButton).size(), 4u) << "a hard-disk song moves as its files";
 }
 
-// The shelf opens beside the window, narrowed where the room is short, over it where there is none, inside the screen.
+// The shelf opens beside the window, narrowed where the room is short, the window moved aside where
+// neither side has room, over it where the screen has none; inside the screen.
 TEST(ShelfPlacement, BesideTheWindowAndInsideTheScreen) {
     const QSize shelf(1070, 520);
-    for (const auto& [main, screen, placed] : std::vector<std::tuple<QRect, QRect, QRect>>{
-             {{100, 100, 700, 640}, {0, 0, 1920, 1080}, {800, 100, 1070, 520}},     // room on the right
-             {{1000, 600, 700, 640}, {0, 0, 1920, 1080}, {0, 560, 1000, 520}},       // on the left, narrowed, raised
-             {{450, 180, 700, 640}, {0, 0, 1600, 1000}, {1150, 180, 450, 520}},      // neither: the wider side, if wide enough
-             {{50, 0, 700, 640}, {0, 0, 800, 600}, {0, 0, 800, 520}}}) {             // no room: over it, inside
-        const QRect at = PlaceBeside(main, shelf, screen, 400);
-        EXPECT_EQ(at, placed) << main.x() << "," << main.y();
-        EXPECT_TRUE(screen.contains(at));
+    for (const auto& [main, screen, mainAfter, placed] : std::vector<std::tuple<QRect, QRect, QRect, QRect>>{
+             {{100, 100, 700, 640}, {0, 0, 1920, 1080}, {100, 100, 700, 640}, {800, 100, 1070, 520}},   // room on the right
+             {{1000, 500, 700, 560}, {0, 0, 1920, 1080}, {1000, 500, 700, 560}, {0, 500, 1000, 520}},   // on the left, narrowed
+             {{450, 180, 700, 640}, {0, 0, 1600, 1000}, {0, 180, 700, 640}, {700, 180, 900, 520}},      // the window moves aside
+             {{150, 180, 700, 640}, {0, 0, 1600, 1000}, {150, 180, 700, 640}, {850, 180, 750, 520}},
+             {{50, 40, 700, 560}, {0, 0, 800, 600}, {50, 40, 700, 560}, {0, 40, 800, 520}},             // no room: over it
+             {{50, 700, 700, 360}, {0, 0, 1920, 1080}, {50, 700, 700, 360}, {750, 560, 1070, 520}}}) {   // raised to stay inside
+        const SideBySide at = PlaceBeside(main, shelf, screen);
+        EXPECT_EQ(at, (SideBySide{mainAfter, placed})) << main.x() << "," << main.y();
+        EXPECT_TRUE(screen.contains(at.main) && screen.contains(at.beside));
     }
 }
 
