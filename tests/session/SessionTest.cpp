@@ -156,10 +156,7 @@ TEST_F(SessionTest, FloppyChoicesAndAMissingFloppy) {
     EXPECT_EQ(std::pair(session->SlotHoldsSong(0), session->SlotHoldsSong(1)), std::pair(false, true));
     EXPECT_EQ(session->SlotsPayload({0, 1}), std::string("FD\n1\n") + '\0');
     Strings shown;
-    for (int step : {1, 1, -1, -1}) {
-        session->StepImage(step);
-        shown.push_back(session->MediumName());
-    }
+    for (int step : {1, 1, -1, -1}) { session->StepImage(step); shown.push_back(session->MediumName()); }
     EXPECT_EQ(shown, Strings({"DSKA0010.IMG", "DSKA0010.IMG", "DSKA0001.IMG", "DSKA0001.IMG"}));
     prompter.ClearCalls();
     session->UseImage(shelf.Path("DSKA0002.IMG"));

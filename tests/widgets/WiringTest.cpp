@@ -72,6 +72,11 @@ protected:
         return enter.isAccepted() && drop.isAccepted();
     }
 
+    // Acts, as the user would, on the modal dialog that the next gesture opens.
+    static void OnNextModal(const std::function<void(QDialog&)>& act) {
+        QTimer::singleShot(0, [act] { if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget())) act(*box); });
+    }
+
     std::optional<std::string> chosenFile;   // what every file dialog answers
     const FileChooser chosen = [this](QWidget*, const std::string&) { return chosenFile; };
     const WindowQuestions questions{&prompter, chosen, chosen, {}};
@@ -255,11 +260,7 @@ TEST_F(WiringTest, TheShelfFillsFiltersOpensAnImageAndTakesADrop) {
               std::pair(shelf.Path("DSKA0001.IMG"), Strings{UnreadableFloppyNotice(ImageVolume(shelf.Path("DSKA0003.IMG")).Opened(), shelf.Path("DSKA0003.IMG/"))}));
 
     // Labelling the shown image: the window follows it under its new name.
-    QTimer::singleShot(0, [] {
-        auto* input = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
-        if (input != nullptr) input->setTextValue(QStringLiteral("Jazz"));
-        if (input != nullptr) input->accept();
-    });
+    OnNextModal([](QDialog& input) { static_cast<QInputDialog&>(input).setTextValue(QStringLiteral("Jazz")); input.accept(); });
     list.setCurrentItem(list.topLevelItem(0));
     QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("labelButton")), Qt::LeftButton);
     EXPECT_EQ(std::pair(main.ShownImage(), prompter.Texts().size()), std::pair(shelf.Path("DSKA0001 Jazz.IMG"), std::size_t{1}));
@@ -286,12 +287,7 @@ TEST_F(WiringTest, TheShelfFillsFiltersOpensAnImageAndTakesADrop) {
 TEST_F(WiringTest, TheShelfsMessagesBelongToTheShelf) {
     MainDialog window(Options(&floppy), WindowQuestions{nullptr, chosen, chosen, {}});
     QWidget* owner = nullptr;
-    QTimer::singleShot(0, [&] {
-        if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-            owner = box->parentWidget();
-            box->done(0);
-        }
-    });
+    OnNextModal([&](QDialog& box) { owner = box.parentWidget(); box.done(0); });
     window.OpenShelf(home.Path("none"));
     EXPECT_EQ(owner, window.OpenedShelf());
 }
@@ -371,7 +367,6 @@ TEST(ShelfPlacement, BesideTheWindowAndInsideTheScreen) {
              {{100, 100, 700, 640}, {0, 0, 1920, 1080}, {100, 100, 700, 640}, {800, 100, 1070, 520}},   // room on the right
              {{1000, 500, 700, 560}, {0, 0, 1920, 1080}, {1000, 500, 700, 560}, {0, 500, 1000, 520}},   // on the left, narrowed
              {{450, 180, 700, 640}, {0, 0, 1600, 1000}, {0, 180, 700, 640}, {700, 180, 900, 520}},      // the window moves aside
-             {{150, 180, 700, 640}, {0, 0, 1600, 1000}, {150, 180, 700, 640}, {850, 180, 750, 520}},
              {{50, 40, 700, 560}, {0, 0, 800, 600}, {50, 40, 700, 560}, {0, 40, 800, 520}},             // no room: over it
              {{50, 700, 700, 360}, {0, 0, 1920, 1080}, {50, 700, 700, 360}, {750, 560, 1070, 520}}}) {   // raised to stay inside
         const SideBySide at = PlaceBeside(main, shelf, screen);
