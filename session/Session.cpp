@@ -335,7 +335,8 @@ void Session::DeleteSongs(const std::vector<std::string>& titles) {
 std::optional<std::string> Session::SongsPayload(const std::vector<std::string>& titles) {
     std::vector<std::string> items;
     for (const std::string& title : titles) {
-        const std::string item = JoinPath(m_folder, title);
+        // A name from Windows in Shift-JIS travels as the text it shows as.
+        const std::string item = JoinPath(m_folder, FileNameText(title));
         if (!CanTravelInPayload(item)) {
             ShowFailure(Place::HardDiskList, CannotDragMessage(item));
             return std::nullopt;

@@ -55,7 +55,7 @@ void HardDiskList::ShowSongs() {
     items.reserve(static_cast<int>(m_session.FolderSongs().size()));
     for (const HardDiskRow& row : m_session.FolderSongs()) {
         auto* item = new QTreeWidgetItem;
-        item->setText(0, QString::fromStdString(row.title));
+        item->setText(0, QString::fromStdString(FileNameText(row.title)));
         item->setIcon(0, QIcon(images.value(row.hasEvt ? 1 : 0)));
         item->setData(0, Qt::UserRole, 0);
         item->setFlags(item->flags() | Qt::ItemIsEditable);

@@ -71,9 +71,10 @@ public:
     std::optional<std::string> NoCase(std::string_view name);
     // As FindWithExtensionNoCase.
     std::optional<std::string> WithExtensionNoCase(std::string_view base, std::string_view extension);
+    // Every entry of the folder, read once.
+    const std::vector<std::string>& Listing();
 
 private:
-    const std::vector<std::string>& Listing();
     std::string m_folder;
     std::optional<std::vector<std::string>> m_listing;   // read at the first question that needs it
 };

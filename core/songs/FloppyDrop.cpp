@@ -9,6 +9,7 @@
 #include "core/text/Encoding.h"
 #include "core/disk/FileOps.h"
 #include "core/songs/FloppyCatalogue.h"
+#include "core/songs/HardDiskSongs.h"
 #include "core/disk/FloppyVolume.h"
 #include "core/songs/Prompter.h"
 #include "core/songs/SongDeletion.h"
@@ -125,7 +126,7 @@ std::vector<std::size_t> SafeOrder(const std::vector<SlotMove>& moves) {
 Result CopyHardDiskSongToSlot(DropContext& context, DropState& state, const HardDiskItem& song, int slot,
                               std::size_t remaining) {
     FolderNames& names = state.Source(song.folder);
-    const auto songFile = names.WithExtensionNoCase(song.title, kSongExtension);
+    const auto songFile = FindSongFile(names, song.title, kSongExtension);
     if (!songFile) {
         return Told(context, state, Result{Status::Failed, 0, CopyFailedMessage(HardDiskBaseName(song.folder, song.title) + std::string(kSongExtension),
                                                                                 Translated(texts::kNoSuchFile))});
@@ -133,9 +134,9 @@ Result CopyHardDiskSongToSlot(DropContext& context, DropState& state, const Hard
     if (!ConfirmOverwrite(context, state, slot, remaining)) return Result{Status::TargetExists, 0, {}};
     const std::string songPath = JoinPath(song.folder, *songFile);
     std::optional<std::string> eventsPath, commentPath;
-    if (auto events = names.WithExtensionNoCase(song.title, kEventsExtension)) eventsPath = JoinPath(song.folder, *events);
-    if (auto comment = names.WithExtensionNoCase(song.title, kCommentExtension)) commentPath = JoinPath(song.folder, *comment);
-    IncomingSong in{HostPath{songPath}, std::nullopt, Utf8ToCp932Lossy(song.title), {}, songPath};
+    if (auto events = FindSongFile(names, song.title, kEventsExtension)) eventsPath = JoinPath(song.folder, *events);
+    if (auto comment = FindSongFile(names, song.title, kCommentExtension)) commentPath = JoinPath(song.folder, *comment);
+    IncomingSong in{HostPath{songPath}, std::nullopt, Utf8ToCp932Lossy(FileNameText(song.title)), {}, songPath};
     if (eventsPath) in.events = HostPath{*eventsPath};
     // Cut to 17 bytes on a character boundary when the catalogue is written.
     if (commentPath) in.comment = ReadCommentFile(*commentPath);

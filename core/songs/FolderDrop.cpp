@@ -8,6 +8,7 @@
 #include "core/text/Encoding.h"
 #include "core/disk/FileOps.h"
 #include "core/songs/FloppyCatalogue.h"
+#include "core/songs/HardDiskSongs.h"
 #include "core/disk/FloppyVolume.h"
 #include "core/songs/Prompter.h"
 #include "core/text/SongNames.h"
@@ -72,7 +73,7 @@ Result PutSongInFolder(DropContext& context, DropState& state, const std::string
 }
 
 std::optional<FileContent> HostFile(FolderNames& names, const std::string& title, std::string_view extension) {
-    if (auto real = names.WithExtensionNoCase(title, extension)) return HostPath{JoinPath(names.folder(), *real)};
+    if (auto real = FindSongFile(names, title, extension)) return HostPath{JoinPath(names.folder(), *real)};
     return std::nullopt;
 }
 
@@ -115,11 +116,13 @@ Result CopyHardDiskSongToFolder(DropContext& context, DropState& state, const Ha
         Report(context, failure);
         return Result{Status::Failed, 0, failure};
     }
-    if (auto ended = ConfirmSongTarget(context, state, folder, song.title, remaining)) return *ended;
+    // A name from Windows in Shift-JIS arrives as the text it shows as.
+    const std::string title = FileNameText(song.title);
+    if (auto ended = ConfirmSongTarget(context, state, folder, title, remaining)) return *ended;
     const std::optional<FileContent> events = HostFile(names, song.title, kEventsExtension);
     const std::optional<FileContent> comment = HostFile(names, song.title, kCommentExtension);
     const std::string songPath = std::get<HostPath>(*songFile).path;
-    Result put = PutSongInFolder(context, state, folder, song.title, songFile, events, comment, songPath);
+    Result put = PutSongInFolder(context, state, folder, title, songFile, events, comment, songPath);
     if (!put.ok()) return put;
     for (const auto& file : {songFile, events, comment}) {
         if (file) state.MovedFiles.push_back({false, std::get<HostPath>(*file).path});

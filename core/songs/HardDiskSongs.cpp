@@ -9,6 +9,7 @@
 #include "core/disk/FileOps.h"
 #include "core/disk/FolderChange.h"
 #include "core/disk/FolderListing.h"
+#include "core/text/Encoding.h"
 #include "core/text/NameOrder.h"
 #include "core/text/SongNames.h"
 
@@ -108,6 +109,19 @@ std::vector<HardDiskRow> ListSongs(std::string_view folder, bool recover) {
 }
 
 }  // namespace
+
+std::optional<std::string> FindSongFile(FolderNames& names, std::string_view title, std::string_view extension) {
+    if (auto real = names.WithExtensionNoCase(title, extension)) return real;
+    // A name that is not UTF-8 is found by what it shows as; of several, the smallest.
+    std::optional<std::string> found;
+    for (const std::string& entry : names.Listing()) {
+        std::string_view base;
+        if (entry.size() < extension.size() || !EqualsNoCase(std::string_view(entry).substr(entry.size() - extension.size()), extension)) continue;
+        base = std::string_view(entry).substr(0, entry.size() - extension.size());
+        if (FileNameText(base) == title && base != title && (!found || entry < *found)) found = entry;
+    }
+    return found;
+}
 
 std::vector<HardDiskRow> ListFolderSongs(std::string_view folder) {
     // No folder selected: no songs (never the root folder by accident).

@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace tunecrate {
+
+class FolderNames;
 
 // One song of a hard-disk folder: a .B00 file and its companions, which share
 // its title and are found without regard to the case of their extension.
@@ -23,6 +26,11 @@ struct HardDiskRow {
 
     bool operator==(const HardDiskRow&) const = default;
 };
+
+// The real name of a song's file with this extension (in any letter case)
+// in the folder; `title` may also be the text the file's name shows as
+// (FileNameText), as songs named in Shift-JIS travel. nullopt when none.
+std::optional<std::string> FindSongFile(FolderNames& names, std::string_view title, std::string_view extension);
 
 // The songs of a folder in title order; empty when the folder cannot be read.
 // One pass over the folder answers every companion question, so a folder of

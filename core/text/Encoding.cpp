@@ -124,6 +124,38 @@ std::string Utf8ToCp932Lossy(std::string_view utf8) {
     return out;
 }
 
+namespace {
+
+// Well-formed UTF-8: no stray continuation byte, no overlong form, no
+// surrogate, nothing past U+10FFFF.
+bool IsUtf8(std::string_view text) {
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[pos]);
+        const std::size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2 : lead >= 0xE0 && lead < 0xF0 ? 3
+                                 : lead >= 0xF0 && lead < 0xF5 ? 4 : 0;
+        if (length == 0 || pos + length > text.size()) return false;
+        unsigned code = lead & (0xFFu >> (length + 1));
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[pos + k]);
+            if ((next & 0xC0) != 0x80) return false;
+            code = code << 6 | (next & 0x3Fu);
+        }
+        if ((length == 3 && (code < 0x800 || (code >= 0xD800 && code < 0xE000))) ||
+            (length == 4 && (code < 0x10000 || code > 0x10FFFF))) {
+            return false;
+        }
+        pos += length;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string FileNameText(std::string_view name) {
+    return IsUtf8(name) ? std::string(name) : Cp932ToUtf8(name);
+}
+
 std::string MapCp932LookAlikes(std::string_view utf8) {
     static constexpr std::pair<std::string_view, std::string_view> kLookAlikes[] = {
         {"\xE3\x80\x9C", "\xEF\xBD\x9E"},   // WAVE DASH -> FULLWIDTH TILDE

@@ -30,6 +30,11 @@ std::optional<std::string> Utf8ToCp932(std::string_view utf8);
 // fails for one character.
 std::string Utf8ToCp932Lossy(std::string_view utf8);
 
+// The text a file name stands for: the name itself when it is UTF-8, else
+// its CP932 decoding (names that Windows wrote in Shift-JIS). The file keeps
+// its bytes; this is how its name shows and travels.
+std::string FileNameText(std::string_view name);
+
 // Replaces the characters that input methods produce but CP932 writes with a
 // look-alike of its own (〜 -> ～, − -> －, — -> ―, ‖ -> ∥, ¢ -> ￠, £ -> ￡,
 // ¬ -> ￢), so that such text can be stored on the floppy.

@@ -29,6 +29,10 @@ TEST(Encoding, Cp932RoundTripsInvalidBytesAndTextWithoutAForm) {
         EXPECT_EQ(Cp932ToUtf8(raw), text);
     for (const char* utf8 : {"〜", "🎵", "Café", "ab\xC3", "\xC0\xAF", "\xED\xA0\x80"})   // 〜 would come back as ～
         EXPECT_EQ(Utf8ToCp932(utf8), std::nullopt) << utf8;
+    // A file name shows as itself when it is UTF-8, else (Windows' Shift-JIS) as its CP932 decoding.
+    for (const auto& [name, shown] : Rows<std::string>{{"夜明け 🎵 Café", "夜明け 🎵 Café"},
+             {"\x83\x75\x83\x8B\x81\x5B\x83\x58", "ブルース"}, {"ab\xC3", "abﾃ"}, {"\xC0\xAF", "ﾀｯ"}})
+        EXPECT_EQ(FileNameText(name), shown);
 }
 
 TEST(Encoding, LookAlikesMapAndCutsKeepWholeCharacters) {
