@@ -78,13 +78,11 @@ private:
             ADD_FAILURE() << "unexpected question \"" << call.text << "\" (" << call.caption << ")";
             return Reply::No;
         }
-        Reply answer = m_answers.front().second;
+        const Reply answer = m_answers.front().second;
         m_answers.pop_front();
-        if ((answer == Reply::YesToAll || answer == Reply::NoToAll) && !call.offeredToAll) {
-            ADD_FAILURE() << "\"" << call.text << "\" offers no answer for all";
-            answer = Reply::No;
-        }
-        return answer;
+        const bool unoffered = (answer == Reply::YesToAll || answer == Reply::NoToAll) && !call.offeredToAll;
+        if (unoffered) ADD_FAILURE() << "\"" << call.text << "\" offers no answer for all";
+        return unoffered ? Reply::No : answer;
     }
 
     std::deque<std::pair<Kind, Reply>> m_answers;

@@ -183,14 +183,13 @@ TEST(ListingTest, SongsAndFoldersInNameOrderAndTheFloppyFromTheMountTable) {
     EXPECT_EQ(rows, (Strings{"1take 2kb  1take.B00,,", "Blues 3kb+ live Blues.B00,Blues.EVT,Blues.cmt", "demo 2kb  demo.b00,,",
                              "Rock 1kb+ loud Rock.b00,Rock.evt,Rock.CMT", "take 2kb  take.B00,,", "take2 2kb  take2.B00,,"}));
     EXPECT_EQ(ListingsOf(dir.path()), 1) << "a folder with nothing left behind by a killed writer is read once";
+    MakeTree(dir.Path("apple"), ".git/ .notes");   // hidden things only: an expand button only while they are shown
+    const Strings kSubfolders = {".hidden", "_x", "apple", "Banana", "Linked", "old.b00"};
     for (const bool hidden : {true, false}) {
         Strings subfolders = ListSubfolders(dir.path(), hidden);
         SortNames(subfolders);
-        EXPECT_EQ(subfolders, (hidden ? Strings{".hidden", "_x", "apple", "Banana", "Linked", "old.b00"}
-                                      : Strings{"_x", "apple", "Banana", "Linked", "old.b00"}));
-        // A folder holding only hidden things shows no expand button unless hidden folders are shown.
-        MakeTree(dir.Path("apple"), ".git/ .notes");
-        EXPECT_EQ(HasContent(dir.Path("apple"), true, hidden), hidden) << hidden;
+        EXPECT_EQ(std::pair(subfolders, HasContent(dir.Path("apple"), true, hidden)),
+                  std::pair(Strings(kSubfolders.begin() + (hidden ? 0 : 1), kSubfolders.end()), hidden));
     }
     const std::vector<MountEntry> mounts = ParseMountTable(
         "/dev/vda / ext4 rw 0 0\n/dev/sdb /media/u/MY\\040DISK vfat rw 0 0\nbroken\n/dev/sdc /mnt/b ext4 rw 0 0\n"

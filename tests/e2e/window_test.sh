@@ -83,10 +83,9 @@ for list in floppyList hardDiskList; do
   [ "$sideways" = 0 ] || fail "a click on a comment scrolled $list sideways by $sideways"
 done
 
-# 5. A drag resting on the last folder in sight, off the edge, moves no row and
-# highlights that folder; resting at the tree's lower edge scrolls it a row at
-# a time and stops when the pointer moves on; the drop lands on the folder
-# highlighted under it.
+# 5. A drag resting on the last folder in sight, off the edge, highlights it and moves no row; at the
+# tree's lower edge it scrolls a row at a time and stops when the pointer moves on; the drop lands on
+# the folder highlighted under it.
 read -r ax ay < <(folder_centre "$work/songs/Archive")
 point "$ax" "$ay" click 1 key Right
 wait_for grep -q "^folder .* $work/songs/Archive/take 159\$" "$TUNECRATE_STATE" || fail "Archive did not open"
@@ -97,11 +96,9 @@ under() { awk -v y="$1" '$1 ~ /^(folder|selected)$/ && $3 <= y && y < $3 + $5' "
 highlighted() { awk '$1 == "target"' "$TUNECRATE_STATE" | cut -d' ' -f6-; }
 point "$hx" "$hy" mousedown 1 sleep 0.2
 for y in $(seq "$hy" -20 $((ty + th - 12))) $((ty + th - 12)); do point $((tx + 60)) "$y" sleep 0.05; done
-last=$(under $((ty + th - 12)))
-[ -n "$last" ] && wait_for sh -c "grep -q '^target .* $last\$' '$TUNECRATE_STATE'" \
-  || fail "the folder under the pointer ($last) is not highlighted: '$(highlighted)'"
-sleep 1
-read -r _ _ _ _ still _ < <(view folderTree)
+last=$(under $((ty + th - 12))); is_last() { [ -n "$last" ] && [ "$(highlighted)" = "$last" ]; }
+wait_for is_last || fail "the folder under the pointer ($last) is not highlighted: '$(highlighted)'"
+sleep 1; read -r _ _ _ _ still _ < <(view folderTree)
 [ "$still" = "$before" ] || fail "rows moved ($before -> $still) under a pointer 12 px from the tree's edge"
 for y in $((ty + th - 8)) $((ty + th - 4)); do
   [ "$y" -ge $((ty + th)) ] || edge=${edge:-$(date +%s%N)}; point $((tx + 60)) "$y" sleep 0.05

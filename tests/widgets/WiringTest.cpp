@@ -94,15 +94,10 @@ TEST_F(WiringTest, GesturesReachTheSessionAndTheWindowShowsWhatChanged) {
 
     // Ctrl+H shows the hidden folders and hides them again; the selection stays.
     std::filesystem::create_directory(songs.Item(".cache"));
-    const auto subfolders = [&] {
-        QStringList names;
-        for (int i = 0; i < tree.currentItem()->childCount(); ++i) names << tree.currentItem()->child(i)->text(0);
-        return names;
-    };
-    for (const QStringList& shown : {QStringList{QStringLiteral(".cache")}, QStringList{}}) {
+    for (const int shown : {1, 0}) {
         QTest::keyClick(dialog.get(), Qt::Key_H, Qt::ControlModifier);
         EXPECT_EQ(tree.ItemPath(tree.currentItem()), songs.path());
-        EXPECT_EQ(subfolders(), shown);
+        EXPECT_EQ(tree.currentItem()->childCount(), shown);
     }
     std::filesystem::remove(songs.Item(".cache"));
 
@@ -343,20 +338,19 @@ TEST_F(WiringTest, FilesFromAFileManagerComeInAndSongsGoOutAsFiles) {
         }
         std::vector<std::string> carried;
         for (QDrag* drag : list.findChildren<QDrag*>()) {
-            if (drag->mimeData()->hasFormat(QStringLiteral("text/uri-list"))) carried.push_back("files:");
             for (const QUrl& url : drag->mimeData()->urls()) carried.push_back(url.toLocalFile().toStdString());
         }
         QTest::mouseRelease(list.viewport(), button, {}, at);
         return carried;
     };
-    EXPECT_EQ(dragOut(hardDiskList, 0), (std::vector<std::string>{"files:", songs.Item("Blues.B00"), songs.Item("Blues.EVT"), songs.Item("Blues.cmt")}));
+    EXPECT_EQ(dragOut(hardDiskList, 0), (std::vector<std::string>{songs.Item("Blues.B00"), songs.Item("Blues.EVT"), songs.Item("Blues.cmt")}));
     const std::vector<std::string> out = dragOut(floppyList, 3);
-    ASSERT_EQ(out.size(), 3u);
-    EXPECT_EQ(std::filesystem::path(out[2]).filename(), "Jig.cmt");
-    EXPECT_TRUE(out[1].ends_with("/Jig.B00") && ReadWhole(out[1]) == image.Open()->ReadFile("MDR_03.B00", 1 << 21));
+    ASSERT_EQ(out.size(), 2u);
+    EXPECT_EQ(std::filesystem::path(out[1]).filename(), "Jig.cmt");
+    EXPECT_TRUE(out[0].ends_with("/Jig.B00") && ReadWhole(out[0]) == image.Open()->ReadFile("MDR_03.B00", 1 << 21));
     // A move out of the floppy would leave the slot: other programs are offered no files to move.
     EXPECT_EQ(dragOut(floppyList, 3, Qt::RightButton), std::vector<std::string>{});
-    EXPECT_EQ(dragOut(hardDiskList, 0, Qt::RightButton).size(), 4u) << "a hard-disk song moves as its files";
+    EXPECT_EQ(dragOut(hardDiskList, 0, Qt::RightButton).size(), 3u) << "a hard-disk song moves as its files";
 }
 
 // The shelf opens beside the window, narrowed where the room is short, the window moved aside where
