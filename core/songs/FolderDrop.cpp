@@ -23,12 +23,20 @@ void Report(DropContext& context, const std::string& text, MessageIcon icon = Me
     context.prompter.ShowMessage(text, Translated(texts::kErrorCaption), icon);
 }
 
+// The base name a song of this title takes in the folder: a song already
+// there whose name shows as the title (named in Shift-JIS by Windows) is the
+// one to ask about and replace, under its own name.
+std::string TargetTitle(DropState& state, const std::string& folder, const std::string& title) {
+    const auto real = FindSongFile(state.Source(folder), title, kSongExtension);
+    return real ? real->substr(0, real->size() - kSongExtension.size()) : title;
+}
+
 // Asks before a song of the same title is replaced; a song this drop brought
 // is never replaced by a second one of its title. `remaining` songs, this one
 // included, are still to come.
 std::optional<Result> ConfirmSongTarget(DropContext& context, DropState& state, const std::string& folder,
                                         const std::string& title, std::size_t remaining) {
-    const std::string base = JoinPath(folder, title);
+    const std::string base = JoinPath(folder, FileNameText(title));
     const auto taken = NameVariants(folder, title + std::string(kSongExtension), NameCase::Extension);
     if (taken.empty()) return std::nullopt;
     // A folder or a link of that name is no song to replace: no question.
@@ -68,7 +76,7 @@ Result PutSongInFolder(DropContext& context, DropState& state, const std::string
         return put;
     }
     state.Transferred = true;
-    state.written.push_back(JoinPath(folder, title));
+    state.written.push_back(JoinPath(folder, FileNameText(title)));
     return put;
 }
 
@@ -117,7 +125,7 @@ Result CopyHardDiskSongToFolder(DropContext& context, DropState& state, const Ha
         return Result{Status::Failed, 0, failure};
     }
     // A name from Windows in Shift-JIS arrives as the text it shows as.
-    const std::string title = FileNameText(song.title);
+    const std::string title = TargetTitle(state, folder, FileNameText(song.title));
     if (auto ended = ConfirmSongTarget(context, state, folder, title, remaining)) return *ended;
     const std::optional<FileContent> events = HostFile(names, song.title, kEventsExtension);
     const std::optional<FileContent> comment = HostFile(names, song.title, kCommentExtension);
@@ -135,7 +143,7 @@ Result CopyFloppySongToFolder(DropContext& context, DropState& state, int slot, 
                               std::size_t remaining) {
     FloppyVolume& floppy = *context.floppy;
     SlotRow& row = context.rows[static_cast<std::size_t>(slot)];
-    const std::string title = FolderNameForTitle(row.title, slot);
+    const std::string title = TargetTitle(state, folder, FolderNameForTitle(row.title, slot));
     const std::string source = SlotName(slot);
     if (auto ended = ConfirmSongTarget(context, state, folder, title, remaining)) return *ended;
     Expected<SlotSong> song = ReadSlotSong(floppy, slot);

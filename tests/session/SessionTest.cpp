@@ -126,7 +126,10 @@ TEST_F(SessionTest, AShiftJisFileNameTravelsDecodedAndItsFileKeepsItsBytes) {
     session->DropOntoFloppyList(1, false, ReadSongPayload(payload).value_or(SongsOnHardDisk{}));
     session->DropIntoFolder(other.path(), false, ReadSongPayload(payload).value_or(SongsOnHardDisk{}));
     EXPECT_EQ(floppy.Describe() + " | " + other.Describe(), "1:Old/keep=Old+ 2:ブルース/note=Sj L10:Beyond/far | ブルース=Sj/note");
-    EXPECT_EQ(ReadWhole(songs.Item(sjis + ".B00")), SongBytes("Sj")) << "the file keeps its name";
+    prompter.AnswerYesNo(true);   // back where it came from: the same song, asked about and replaced under its own name
+    session->DropIntoFolder(songs.path(), false, SongsOnFloppy{nullptr, {1}});
+    EXPECT_EQ(prompter.Texts(), std::vector{Translated(texts::kFileTaken, {songs.Item("ブルース")})});
+    EXPECT_EQ(songs.Describe(), "Blues=Blues+/live Demo=Demo " + sjis + "=Sj/note");
 }
 
 TEST_F(SessionTest, FoldersAreMadeOnceAndTheTreeIsToldWhereToGo) {
