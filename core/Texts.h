@@ -28,6 +28,10 @@ std::string Translated(const char* source, std::initializer_list<std::string_vie
 // as they have always read.
 namespace texts {
 inline constexpr const char* kDiskFull = CORE_TEXT("Core", "ディスクがいっぱいです！");
+// Said after the disk-full text: which folder, or how much a song may use on the floppy.
+inline constexpr const char* kFolderFull = CORE_TEXT("Core", "%1 に空きがありません。");
+inline constexpr const char* kSongSpace =
+    CORE_TEXT("Core", "曲に使える空きは %1 バイトです（曲名とコメント用の %2 バイトを除く）。");
 inline constexpr const char* kTooManySongs = CORE_TEXT("Core", "%1個以上のファイルは格納できません。");
 inline constexpr const char* kSlotTaken = CORE_TEXT("Core", "曲番号%1 はすでに存在します。上書きしますか？");
 inline constexpr const char* kFileTaken = CORE_TEXT("Core", "ファイル %1 はすでに存在します。上書きしますか？");

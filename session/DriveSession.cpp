@@ -69,6 +69,8 @@ void DriveSession::WriteImageToFloppy(const std::string& imagePath) {
         return;
     }
     if (!m_prompter().AskOkCancel(Translated(texts::kRestoreQuestion, {device, imagePath}), "Tunecrate")) return;
+    // The mounts as they are now: the desktop may have mounted the disk while the question was open.
+    mounts = m_mountTable();
     // A mounted floppy is let go first, where the disk service can do it.
     if (const auto mountPoint = MountPointOf(device, mounts); mountPoint && m_udisks != nullptr && m_udisks->Available()) {
         if (const Result unmounted = UnmountFloppy(device, *mountPoint, mounts, *m_udisks); !unmounted.ok()) {

@@ -40,8 +40,12 @@ Session::Session(SessionOptions options, Prompters prompters, QObject* parent)
     : QObject(parent), m_options(std::move(options)), m_prompters(std::move(prompters)),
       m_floppyChoice(m_options.floppy),
       m_drive(new DriveSession(*this, m_options.mountTable, m_options.udisks,
-                               [this]() -> Prompter& { return m_prompters(Place::Window); }, this)) {
-    connect(m_drive, &DriveSession::diskChanged, this, &Session::FollowMounts);
+                               [this]() -> Prompter& { return Ask(Place::Window); }, this)) {
+    // A disk written, copied or ejected through the drive is read anew, whatever the mounts say.
+    connect(m_drive, &DriveSession::diskChanged, this, [this] {
+        m_mediumRead.clear();
+        FollowMounts();
+    });
     connect(m_drive, &DriveSession::copyEnded, this, [this] {
         if (m_mountsChangedMeanwhile) FollowMounts();
     });
@@ -51,7 +55,6 @@ Session::~Session() = default;
 
 void Session::CancelDrop() { m_dropCancelled = true; }
 
-// While it lives, a change of mounts waits; then it is taken up.
 class Session::MountChangeHold {
 public:
     explicit MountChangeHold(Session& session) : m_session(session) { ++m_session.m_mountChangeHolds; }
@@ -67,8 +70,39 @@ private:
     Session& m_session;
 };
 
+class Session::HoldingPrompter final : public Prompter {
+public:
+    HoldingPrompter(Session& session, Prompter& asker) : m_session(session), m_asker(asker) {}
+    bool AskYesNo(const std::string& text, const std::string& caption) override {
+        MountChangeHold hold(m_session);
+        return m_asker.AskYesNo(text, caption);
+    }
+    Reply AskYesNoToAll(const std::string& text, const std::string& caption, bool offerToAll) override {
+        MountChangeHold hold(m_session);
+        return m_asker.AskYesNoToAll(text, caption, offerToAll);
+    }
+    bool AskOkCancel(const std::string& text, const std::string& caption) override {
+        MountChangeHold hold(m_session);
+        return m_asker.AskOkCancel(text, caption);
+    }
+    void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override {
+        MountChangeHold hold(m_session);
+        m_asker.ShowMessage(text, caption, icon);
+    }
+
+private:
+    Session& m_session;
+    Prompter& m_asker;
+};
+
+Prompter& Session::Ask(Place place) {
+    auto& asker = m_askers[place];
+    if (!asker) asker = std::make_unique<HoldingPrompter>(*this, m_prompters(place));
+    return *asker;
+}
+
 void Session::ShowFailure(Place place, const std::string& text) {
-    m_prompters(place).ShowMessage(text, Translated(texts::kErrorCaption), MessageIcon::None);
+    Ask(place).ShowMessage(text, Translated(texts::kErrorCaption), MessageIcon::None);
 }
 
 // ---- the floppy ------------------------------------------------------------
@@ -94,6 +128,7 @@ void Session::LocateFloppy() {
         m_floppyRoot = found->device ? m_floppyLocation + "/" : m_floppyLocation;
     }
     m_topFolders = TopLevelFolders(mounts, m_options.home, m_floppyRoot);
+    m_mounts = mounts;
 }
 
 std::unique_ptr<FloppyVolume> Session::OpenFloppy() const {
@@ -107,6 +142,7 @@ Result Session::ReadSlotRows() {
     m_slotRows = reading ? reading->rows : std::vector<SlotRow>{};
     m_freePercent = reading ? reading->FreePercent : -1;
     m_freeBytes = reading ? reading->FreeBytes : 0;
+    m_mediumRead = MediumIdentity(m_floppyLocation, m_mounts);
     return reading.error();
 }
 
@@ -258,9 +294,10 @@ void Session::EditSlot(int slot, int column, const TypedText& typed, const QStri
     ShowFailure(Place::FloppyList, result.reason);
 }
 
-void Session::EditSlotTitle(int slot, const QString& typed) {
+Result Session::EditSlotTitle(int slot, const QString& typed) {
     const TypedText title = FloppyTitleFrom(Utf8(typed));
     EditSlot(slot, 1, title, QString::fromStdString(Cp932ToUtf8(title.text)));
+    return title.result;
 }
 
 void Session::EditSlotComment(int slot, const QString& typed) {
@@ -304,15 +341,12 @@ void Session::SetSongComment(const std::string& title, const QString& typed) {
 void Session::DeleteSlots(const std::vector<int>& chosen) {
     // The deletion acts on the rows the user confirmed: a change of mounts
     // waits until it is over, and the disk is checked against these rows.
+    // Nothing selected: nothing to confirm.
+    if (chosen.empty()) return;
     MountChangeHold hold(*this);
     const std::vector<SlotRow> shown = m_slotRows;
     const std::string question = tr("%n個の項目を削除しますか？", nullptr, static_cast<int>(chosen.size())).toStdString();
-    if (!m_prompters(Place::FloppyList).AskYesNo(question, Translated(texts::kConfirmCaption))) return;
-    if (chosen.empty()) {
-        // Nothing selected in the floppy list: the hard-disk list is refilled, as its deletion does.
-        RefreshSongs();
-        return;
-    }
+    if (!Ask(Place::FloppyList).AskYesNo(question, Translated(texts::kConfirmCaption))) return;
     Result result = Result::Refused(UnreadableFloppyMessage(m_floppyRoot));
     if (auto volume = OpenFloppy()) result = DeleteFloppySlots(*volume, shown, chosen);
     if (!result.reason.empty()) ShowFailure(Place::FloppyList, result.reason);   // a failure, or done with a notice
@@ -320,10 +354,11 @@ void Session::DeleteSlots(const std::vector<int>& chosen) {
 }
 
 void Session::DeleteSongs(const std::vector<std::string>& titles) {
+    if (titles.empty()) return;
     MountChangeHold hold(*this);
     const std::string folder = m_folder;   // the folder whose songs the user confirmed
     const std::string question = tr("%n個の項目を削除しますか？", nullptr, static_cast<int>(titles.size())).toStdString();
-    if (!m_prompters(Place::HardDiskList).AskYesNo(question, Translated(texts::kConfirmCaption))) return;
+    if (!Ask(Place::HardDiskList).AskYesNo(question, Translated(texts::kConfirmCaption))) return;
     if (const Result result = DeleteHardDiskSongs(folder, titles); !result.reason.empty()) {
         ShowFailure(Place::HardDiskList, result.reason);
     }
@@ -395,7 +430,7 @@ void Session::RunDrop(Place place, bool move, const std::function<DropResult(Dro
         MountChangeHold hold(*this);
         WaitCursor wait;
         auto floppy = OpenFloppy();
-        DropContext context{floppy.get(), m_slotRows, m_prompters(place), move};
+        DropContext context{floppy.get(), m_slotRows, Ask(place), move};
         m_dropCancelled = false;
         context.progress = [this](std::size_t done, std::size_t total) {
             emit dropProgress(static_cast<int>(done), static_cast<int>(total));
@@ -434,8 +469,10 @@ void Session::FollowMounts() {
     const std::vector<std::string> topBefore = m_topFolders;
     LocateFloppy();
     if (m_topFolders != topBefore) emit foldersReset(m_folder.empty() ? m_options.workingDirectory : m_folder);
-    // Read even at the same place: another disk may be mounted where the last one was.
-    ReadFloppy(false);
+    // Read again only when the floppy's own medium or mount changed (another
+    // disk mounted where the last one was, too): on a busy desktop mounts
+    // change all the time, and each reading spins a drive up.
+    if (MediumIdentity(m_floppyLocation, m_mounts) != m_mediumRead) ReadFloppy(false);
 }
 
 // ---- the shelf -------------------------------------------------------------
@@ -489,7 +526,9 @@ void Session::DeleteFolder(const std::string& folder) {
         ShowFailure(Place::FolderTree, refused.reason);
         return;
     }
-    if (!m_prompters(Place::FolderTree).AskOkCancel(DeleteFolderQuestion(folder), Translated(texts::kNoticeCaption))) return;
+    // The folders kept are those the user saw: a change of mounts waits.
+    MountChangeHold hold(*this);
+    if (!Ask(Place::FolderTree).AskOkCancel(DeleteFolderQuestion(folder), Translated(texts::kNoticeCaption))) return;
     Result deleted;
     {
         WaitCursor wait;

@@ -5,6 +5,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -59,6 +60,11 @@ public:
     Session(SessionOptions options, Prompters prompters, QObject* parent = nullptr);
     ~Session() override;
 
+    // While one lives, a change of mounts waits; then it is taken up. Held
+    // over every box, drop and deletion, so that a gesture acts on what the
+    // user was shown.
+    class MountChangeHold;
+
     // ---- what the window shows ----
     const std::string& FloppyRoot() const { return m_floppyRoot; }
     // What the floppy is opened from: an image's path, or a folder with a final "/".
@@ -67,6 +73,7 @@ public:
     int FreePercent() const { return m_freePercent; }
     std::int64_t FreeBytes() const { return m_freeBytes; }
     const std::vector<HardDiskRow>& FolderSongs() const { return m_songs; }
+    const std::string& ShownFolder() const { return m_folder; }   // whose songs FolderSongs are
     const std::string& WorkingDirectory() const { return m_options.workingDirectory; }
     const std::string& HomeFolder() const { return m_options.home; }
     // The tree's top-level folders: the root, home, the mounted volumes.
@@ -107,11 +114,14 @@ public:
     // folder in the shelf's order, passing over those that cannot be read.
     void StepImage(int step);
     void ShowFolder(const std::string& folder);
-    void EditSlotTitle(int slot, const QString& typed);
+    // The typed title's own refusal (too long, say), once shown, so that the
+    // editor opens again on what was typed; ok otherwise, a failure of the
+    // floppy's included (shown, and the rows read again).
+    Result EditSlotTitle(int slot, const QString& typed);
     void EditSlotComment(int slot, const QString& typed);
     void RenameSong(const std::string& title, const QString& typed);
     void SetSongComment(const std::string& title, const QString& typed);
-    // Ask first; no slot selected deletes nothing but still asks.
+    // Ask first; nothing selected asks nothing.
     void DeleteSlots(const std::vector<int>& chosen);
     void DeleteSongs(const std::vector<std::string>& titles);
     // The payload of a drag, or nothing (the user was told why) when none may start.
@@ -156,7 +166,9 @@ signals:
     void songCommentChanged(const std::string& title, const QString& shown);
 
 private:
-    class MountChangeHold;
+    class HoldingPrompter;
+    // The prompter of a place, holding changes of mounts while a box is open.
+    Prompter& Ask(Place place);
     std::unique_ptr<FloppyVolume> OpenFloppy() const;
     void LocateFloppy();
     // Ok, or why the floppy could not be read (its rows are then none).
@@ -178,6 +190,9 @@ private:
     int m_freePercent = -1;
     std::int64_t m_freeBytes = 0;
     std::vector<std::string> m_topFolders;
+    std::vector<MountEntry> m_mounts;   // as last read
+    std::string m_mediumRead;   // the floppy's medium when its rows were read
+    std::map<Place, std::unique_ptr<Prompter>> m_askers;
     std::string m_folder;
     bool m_hiddenFoldersShown = false;
     std::vector<HardDiskRow> m_songs;

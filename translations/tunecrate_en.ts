@@ -8,6 +8,14 @@
         <translation>The disk is full!</translation>
     </message>
     <message>
+        <source>%1 に空きがありません。</source>
+        <translation>There is no room left in %1.</translation>
+    </message>
+    <message>
+        <source>曲に使える空きは %1 バイトです（曲名とコメント用の %2 バイトを除く）。</source>
+        <translation>A song may use %1 bytes (%2 bytes are kept for the titles and comments).</translation>
+    </message>
+    <message>
         <source>%1個以上のファイルは格納できません。</source>
         <translation>No more than %1 songs fit on a floppy.</translation>
     </message>

@@ -5,6 +5,7 @@
 #include "core/text/SongNames.h"
 #include "session/Session.h"
 #include "widgets/Artwork.h"
+#include "widgets/InPlaceEdit.h"
 
 namespace tunecrate {
 
@@ -52,7 +53,15 @@ bool FloppyList::IsCellEditable(int row, int column) const {
 
 void FloppyList::EndCellEdit(int row, int column, const std::optional<QString>& text) {
     if (!text) return;
-    if (column == 1) m_session.EditSlotTitle(row, *text);
+    if (column == 1 && !m_session.EditSlotTitle(row, *text).ok()) {
+        // What was typed is not lost: the editor opens again on it, once this one has gone.
+        QMetaObject::invokeMethod(
+            this,
+            [this, row, typed = *text] {
+                if (InPlaceEdit* editor = BeginCellEdit(row, 1)) editor->setText(typed);
+            },
+            Qt::QueuedConnection);
+    }
     if (column == 3) m_session.EditSlotComment(row, *text);
 }
 

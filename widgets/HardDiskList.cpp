@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QStyledItemDelegate>
+#include <set>
 
 #include "core/text/Encoding.h"
 #include "session/Session.h"
@@ -49,6 +50,16 @@ HardDiskList::HardDiskList(Session& session, QWidget* parent) : SongList(session
 }
 
 void HardDiskList::ShowSongs() {
+    // The same folder listed anew (the tree rebuilt after a change of mounts,
+    // a drop arrived) keeps the rows the user selected and the current one,
+    // so that the next click on it still opens its editor.
+    std::set<std::string> selected;
+    std::string current;
+    if (m_session.ShownFolder() == m_listed) {
+        for (const QTreeWidgetItem* item : selectedItems()) selected.insert(RowTitle(item));
+        current = RowTitle(currentItem());
+    }
+    m_listed = m_session.ShownFolder();
     const auto& images = SongImages();
     clear();
     QList<QTreeWidgetItem*> items;
@@ -67,6 +78,11 @@ void HardDiskList::ShowSongs() {
         items.append(item);
     }
     addTopLevelItems(items);
+    for (QTreeWidgetItem* item : selected.empty() && current.empty() ? QList<QTreeWidgetItem*>{} : items) {
+        const std::string title = RowTitle(item);
+        if (!current.empty() && title == current) setCurrentItem(item, 0, QItemSelectionModel::NoUpdate);
+        if (selected.count(title) != 0) item->setSelected(true);
+    }
 }
 
 std::string HardDiskList::RowTitle(const QTreeWidgetItem* item) {

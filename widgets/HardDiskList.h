@@ -33,6 +33,7 @@ protected:
 
 private:
     QTreeWidgetItem* ItemOf(const std::string& title) const;
+    std::string m_listed;   // the folder whose songs the rows show
 };
 
 }  // namespace tunecrate

@@ -110,6 +110,33 @@ std::vector<MountEntry> ReadMountTable() {
     return mounts;
 }
 
+std::string MediumIdentity(const std::string& location, const std::vector<MountEntry>& mounts,
+                           const std::string& sysDevBlock) {
+    std::string identity = location;
+    if (IsBlockDevice(location)) {
+        struct stat st {};
+        if (::stat(location.c_str(), &st) == 0) {
+            const std::string sys = sysDevBlock + "/" + std::to_string(major(st.st_rdev)) + ":" + std::to_string(minor(st.st_rdev));
+            identity += "|sectors " + ReadSmallFile(sys + "/size");
+        }
+    }
+    // The innermost mount holding the location, or the device's own mount.
+    const MountEntry* holder = nullptr;
+    for (const MountEntry& mount : mounts) {
+        const std::string place = mount.mountPoint.empty() || mount.mountPoint.back() == '/' ? mount.mountPoint : mount.mountPoint + "/";
+        const bool holds = location.rfind(place, 0) == 0 || location + "/" == place || mount.device == location;
+        if (holds && (holder == nullptr || mount.mountPoint.size() >= holder->mountPoint.size())) holder = &mount;
+    }
+    if (holder != nullptr) {
+        identity += "|" + holder->device + "|" + holder->mountPoint + "|" + holder->fsType;
+        // A disk swapped in the same drive between two readings of the table.
+        if (holder->removable) {
+            if (auto space = SpaceOf(holder->mountPoint)) identity += "|free " + std::to_string(space->FreeBytes());
+        }
+    }
+    return identity;
+}
+
 std::vector<std::string> FindFloppyDevices(const std::vector<MountEntry>& mounts, const std::string& sysBlock,
                                            const std::string& devFolder) {
     namespace fs = std::filesystem;

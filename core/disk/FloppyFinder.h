@@ -54,6 +54,15 @@ struct FoundFloppy {
 // `devices` finds (asked only then); nullopt when there is neither.
 std::optional<FoundFloppy> FindFloppyLocation(const std::vector<MountEntry>& mounts, const FloppyDeviceFinder& devices);
 
+// What tells one medium behind `location` (a floppy's folder, an image, a
+// device) from another, read without touching a drive: the mount that holds
+// it (device, place, type, and the free space of a removable one) and, for a
+// device, how many sectors the kernel says it has (none without a disk). Two
+// equal identities need no new reading; a change of mounts elsewhere leaves
+// it as it is.
+std::string MediumIdentity(const std::string& location, const std::vector<MountEntry>& mounts,
+                           const std::string& sysDevBlock = "/sys/dev/block");
+
 // The mount table (`path`, /proc/self/mounts) held open, so that a change can
 // be waited for: the kernel marks the descriptor (an exceptional condition to
 // poll) at every mount and unmount until the table is read through again.

@@ -131,7 +131,11 @@ Result CopyHardDiskSongToSlot(DropContext& context, DropState& state, const Hard
         return Told(context, state, Result{Status::Failed, 0, CopyFailedMessage(HardDiskBaseName(song.folder, song.title) + std::string(kSongExtension),
                                                                                 Translated(texts::kNoSuchFile))});
     }
+    const bool taken = context.floppy->Exists(SlotFile(slot, kSongExtension));
     if (!ConfirmOverwrite(context, state, slot, remaining)) return Result{Status::TargetExists, 0, {}};
+    if (taken) {
+        if (const Result shown = Told(context, state, SlotStillShown(context, slot)); !shown.ok()) return shown;
+    }
     const std::string songPath = JoinPath(song.folder, *songFile);
     std::optional<std::string> eventsPath, commentPath;
     if (auto events = FindSongFile(names, song.title, kEventsExtension)) eventsPath = JoinPath(song.folder, *events);
@@ -245,7 +249,17 @@ DropResult DropOntoFloppyList(DropContext& context, std::optional<int> targetSlo
         }
         const std::vector<SlotRow> before = context.rows;
         // The questions come in slot order, about the slots as they are now.
-        for (std::size_t i = 0; i < moves.size(); ++i) moves[i].skipped = !ConfirmOverwrite(context, state, moves[i].slot, moves.size() - i);
+        bool asked = false;
+        for (std::size_t i = 0; i < moves.size(); ++i) {
+            asked = asked || context.floppy->Exists(SlotFile(moves[i].slot, kSongExtension));
+            moves[i].skipped = !ConfirmOverwrite(context, state, moves[i].slot, moves.size() - i);
+        }
+        // The answers count only for the floppy the user was shown: nothing is written yet, so the
+        // whole catalogue must be as it was before the questions.
+        if (asked && !Told(context, state, TakeFreshRows(context)).ok()) {
+            result.rereadFloppy = true;
+            return result;
+        }
         std::set<int> written;
         std::vector<int> arrived;
         bool stopped = false;

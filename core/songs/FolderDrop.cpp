@@ -68,7 +68,7 @@ Result PutSongInFolder(DropContext& context, DropState& state, const std::string
                                          FileChange{title + std::string(kCommentExtension), std::move(comment)}},
                                         NameCase::Extension);
     if (put.status == Status::DiskFull) {
-        Report(context, Translated(texts::kDiskFull), MessageIcon::Exclamation);
+        Report(context, Translated(texts::kDiskFull) + "\n" + Translated(texts::kFolderFull, {folder}), MessageIcon::Exclamation);
         return put;
     }
     if (!put.ok()) {

@@ -10,6 +10,17 @@
 
 namespace tunecrate {
 
+std::string FloppyFullMessage(const FloppyVolume& floppy) {
+    std::string text = Translated(texts::kDiskFull);
+    // The free space shown counts the catalogue's reserve, which no song may take.
+    if (const auto space = floppy.Space()) {
+        const std::uint64_t reserve = CatalogueReserveBytes(space->unitBytes);
+        const std::uint64_t usable = space->FreeBytes() > reserve ? space->FreeBytes() - reserve : 0;
+        text += "\n" + Translated(texts::kSongSpace, {std::to_string(usable), std::to_string(reserve)});
+    }
+    return text;
+}
+
 std::string CopyFailedMessage(const std::string& file, const std::string& reason) {
     return Translated(texts::kCannotCopy, {file, reason});
 }
@@ -36,6 +47,13 @@ Result TakeFreshRows(DropContext& context) {
     return {};
 }
 
+Result SlotStillShown(DropContext& context, int slot) {
+    const Expected<CatalogueReading> now = ReadCatalogue(context.floppy, CatalogueRepair::Never);
+    if (!now) return Result::Refused(UnreadableFloppyNotice(now.error(), context.floppy->Root()));
+    if (!CatalogueStillShows(now->rows, context.rows, {slot})) return Result::Refused(CatalogueChangedMessage(false));
+    return {};
+}
+
 Result FloppyTakesChange(DropContext& context, std::vector<std::string> names) {
     names.emplace_back(kTitlesFile);
     names.emplace_back(kCommentsFile);
@@ -57,7 +75,7 @@ void ReportPutFailure(DropContext& context, DropState& state, const Result& put,
     if (put.status == Status::DiskFull) {
         // A reason of its own (a full root folder) says more than "disk full".
         const bool ownReason = put.reason != Result::FromErrno(put.error).reason;
-        state.failure = ownReason ? put.reason : Translated(texts::kDiskFull);
+        state.failure = ownReason ? put.reason : FloppyFullMessage(*context.floppy);
         context.prompter.ShowMessage(state.failure, Translated(texts::kErrorCaption), MessageIcon::Exclamation);
         return;
     }

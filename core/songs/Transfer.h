@@ -87,12 +87,19 @@ bool DropContinuesAfter(const Result& song);
 bool ConfirmReplace(DropContext& context, DropState& state, const std::string& question, std::size_t remaining);
 
 // Error messages that several drops share.
+// The floppy is full: with how much a song may use there.
+std::string FloppyFullMessage(const FloppyVolume& floppy);
 std::string CopyFailedMessage(const std::string& file, const std::string& reason);
 
 // Reads the floppy's catalogue into context.rows when it still shows what the
 // window showed; refused, with the reason, otherwise. Reading writes nothing,
 // even where a catalogue file is missing.
 Result TakeFreshRows(DropContext& context);
+
+// Whether the slot still holds what context.rows say it holds, read anew
+// from the floppy; refused with the reason otherwise. A question may stay
+// open for long: its answer counts only for the song the user was shown.
+Result SlotStillShown(DropContext& context, int slot);
 
 // Whether the floppy would take a change of these files (and of its
 // catalogue), asked before the drop writes anything, so that a refused drop

@@ -249,5 +249,42 @@ TEST(DeviceFinding, UnmountedRemovableDisksOfAFloppysSizeWhereNeitherTheyNorAPar
     EXPECT_EQ(MountPointOf("/dev/sdb", mounts), "/media/u/FLOPPY") << "where its partition is";
 }
 
+// A change of mounts elsewhere leaves the medium as it was: only its own mount, or a disk
+// coming or going in its device, asks for a new reading.
+TEST(DeviceFinding, AMediumIsTheSameUntilItsOwnMountOrDiskChanges) {
+    TempDir sys;
+    const std::vector<MountEntry> before = {{"/dev/sdb", "/media/u/FLOPPY", "vfat"}, {"/dev/sdc1", "/media/u/STICK", "vfat"},
+                                            {"/dev/nvme0n1p2", "/", "ext4"}};
+    auto with = [&](std::function<void(std::vector<MountEntry>&)> change) {
+        std::vector<MountEntry> mounts = before;
+        change(mounts);
+        return mounts;
+    };
+    const std::vector<std::vector<MountEntry>> elsewhere = {
+        with([](auto& m) { m.push_back({"/dev/sdd1", "/media/u/CAMERA", "vfat"}); }),
+        with([](auto& m) { m.erase(m.begin() + 1); }),
+        with([](auto& m) { m.push_back({"/dev/sdd1", "/media/u/FLOPPYX", "vfat"}); }),   // a sibling whose name begins alike
+    };
+    const std::vector<std::vector<MountEntry>> ownChanged = {
+        with([](auto& m) { m[0].device = "/dev/sdd"; }),   // another disk mounted where the floppy was
+        with([](auto& m) { m.erase(m.begin()); }),
+        with([](auto& m) { m.push_back({"/dev/sde", "/media/u/FLOPPY", "vfat"}); }),   // mounted over it
+    };
+    for (const std::string location : {"/media/u/FLOPPY/", "/media/u/FLOPPY/DSKA0001.IMG"}) {
+        const std::string was = MediumIdentity(location, before, sys.path());
+        for (const auto& mounts : elsewhere) EXPECT_EQ(MediumIdentity(location, mounts, sys.path()), was) << location;
+        for (const auto& mounts : ownChanged) EXPECT_NE(MediumIdentity(location, mounts, sys.path()), was) << location;
+    }
+    EXPECT_EQ(MediumIdentity("/home/u/songs/", before, sys.path()), MediumIdentity("/home/u/songs/", ownChanged[1], sys.path()));
+    // A drive's device: a disk in it or none, as the kernel counts its sectors.
+    if (!IsBlockDevice("/dev/loop0")) GTEST_SKIP() << "no block device /dev/loop0 to stand for a drive";
+    fs::create_directories(sys.Path("7:0"));
+    WriteWhole(sys.Path("7:0/size"), "2880\n");
+    const std::string withDisk = MediumIdentity("/dev/loop0", before, sys.path());
+    EXPECT_EQ(MediumIdentity("/dev/loop0", elsewhere[0], sys.path()), withDisk);
+    WriteWhole(sys.Path("7:0/size"), "0\n");
+    EXPECT_NE(MediumIdentity("/dev/loop0", before, sys.path()), withDisk);
+}
+
 }  // namespace
 }  // namespace tunecrate::testing

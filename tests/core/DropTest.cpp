@@ -38,7 +38,7 @@ Calls Short(const ScriptedPrompter& prompter, const Paths& paths) {
             out = "unexpected: " + text;
         }
         for (const auto& [message, icon, name] : known)
-            if (out[0] == '!' && text == message && (call.icon == MessageIcon::Exclamation) == icon) out = name;
+            if (out[0] == '!' && (text == message || text.starts_with(message + "\n"s)) && (call.icon == MessageIcon::Exclamation) == icon) out = name;
     }
     return calls;
 }
@@ -348,6 +348,28 @@ TEST(FolderNameTest, FloppyTitleBecomesAFileNameInsideTheFolder) {
         {"\x81\x40\t", 4, "MDR_04"}, {".", 2, "MDR_02"}, {".. ", 2, "MDR_02"}, {"...", 2, "..."}, {"a/b", 2, "a／b"},
         {"../../etc", 2, "..／..／etc"}, {"\x83\x5C", 0, "ソ"}};   // 0x5C as a trail byte is no backslash
     for (const auto& [title, slot, name] : cases) EXPECT_EQ(FolderNameForTitle(title, slot), name) << title;
+}
+
+// A full floppy says how much a song may use there, the catalogue's room kept: that much fits,
+// one byte more does not.
+TEST(FullFloppy, SaysHowMuchASongMayUseAndThatMuchFits) {
+    TestFloppy floppy(Medium::Image, "1:One/=One@1200000");
+    TempDir dir;
+    auto drop = [&](std::size_t size) {
+        WriteWhole(dir.Path("Song.B00"), std::string(size, 's'));
+        ScriptedPrompter prompter(true);
+        auto volume = OpenFloppyVolume(floppy.location());
+        std::vector<SlotRow> rows = ReadCatalogue(volume.get())->rows;
+        DropContext context{volume.get(), rows, prompter, false};
+        DropOntoFloppyList(context, 1, SongsOnHardDisk{{{dir.path(), "Song"}}});
+        return prompter.Said();
+    };
+    const std::string full = drop(400'000), lead = Translated(texts::kDiskFull) + "\n";
+    ASSERT_TRUE(full.starts_with(lead)) << full;
+    const std::uint64_t usable = std::stoull(full.substr(full.find_first_of("0123456789", lead.size())));
+    EXPECT_EQ(drop(usable + 1), full);
+    EXPECT_EQ(drop(usable), "");
+    EXPECT_EQ(floppy.Describe(), "1:One/=One@1200000 2:Song/=?" + std::to_string(usable));
 }
 
 }  // namespace

@@ -97,21 +97,81 @@ TEST_F(SessionTest, RefusalsAreToldAndChangeNothing) {
     EXPECT_EQ(Cp932ToUtf8(session->SlotRows()[0].title), "Changed") << "read again after the refused edit";
 }
 
-// A deletion acts on what the question showed: another writer puts a new song in slot 1 and the
-// mounts change while the question is open; the answer deletes nothing it did not show.
-TEST_F(SessionTest, ADeletionActsOnlyOnWhatTheUserConfirmed) {
-    Start(&floppy);
-    std::string shownWhileAsked;   // the list behind the question keeps showing what it asks about
-    prompter.whileAsked = [&] {
-        PutFiles(floppy, {{"MDR_00.B00", SongBytes("Blues")}, {"MDR_00.EVT", std::nullopt}, {"song.nam", Lines({"Blues"}, 17)}});
-        session->FollowMounts();
-        shownWhileAsked = Cp932ToUtf8(session->SlotRows()[0].title);
+// While a gesture's question is open, another writer puts a new song in slot 1 and the floppy's
+// own mount changes: the rows behind the question keep showing what it asks about, the answer
+// changes nothing the user was not shown, and the floppy is read anew once the gesture is over.
+TEST_F(SessionTest, OutsideEventsWaitWhileAQuestionIsOpen) {
+    const std::string takes = songs.path() + "/Takes";
+    struct Case {
+        const char* gesture;
+        std::function<void(Session&)> run;
+        std::string refusal;   // what the user is told; empty: the gesture goes through
+        std::string songsAfter;
     };
-    prompter.AnswerYesNo(true);
-    session->DeleteSlots({0});
-    EXPECT_EQ(std::pair(shownWhileAsked, floppy.Describe()), std::pair("Old"s, "1:Blues/keep=Blues L10:/far"s));
-    EXPECT_EQ(prompter.Texts().back(), CatalogueChangedMessage(false));
-    EXPECT_EQ(Cp932ToUtf8(session->SlotRows()[0].title), "Blues") << "read again once the question is over";
+    const std::vector<Case> cases = {
+        {"delete slot 1", [](Session& s) { s.DeleteSlots({0}); }, CatalogueChangedMessage(false), "Blues=Blues+/live Demo=Demo #Takes"},
+        {"overwrite slot 1", [&](Session& s) { s.DropOntoFloppyList(0, false, SongsOnHardDisk{{{songs.path(), "Demo"}}}); },
+         CatalogueChangedMessage(false), "Blues=Blues+/live Demo=Demo #Takes"},
+        {"slot 2 moved onto slot 1", [](Session& s) { s.DropOntoFloppyList(0, true, SongsOnFloppy{nullptr, {1}}); },
+         CatalogueChangedMessage(false), "Blues=Blues+/live Demo=Demo #Takes"},
+        {"delete a folder", [&](Session& s) { s.DeleteFolder(takes); }, "", "Blues=Blues+/live Demo=Demo"},
+        {"delete a song", [](Session& s) { s.DeleteSongs({"Blues"}); }, "", "Demo=Demo #Takes"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.gesture);
+        PutFiles(floppy, {{"MDR_00.B00", SongBytes("Old")}, {"MDR_00.EVT", std::nullopt}, {"MDR_01.B00", SongBytes("Two")},
+                          {"song.nam", Lines({"Old", "Two"}, 17)}});
+        std::vector<MountEntry> mounts = {{"/dev/sdb", floppy.root(), "vfat"}};
+        SessionOptions options = Options(&floppy);
+        options.mountTable = [&] { return mounts; };
+        session = std::make_unique<Session>(options, [this](Place) -> Prompter& { return prompter; });
+        session->FirstFill();
+        session->ShowFolder(songs.path());
+        std::filesystem::create_directories(takes);
+        QSignalSpy read(session.get(), &Session::floppyChanged);
+        std::string shownWhileAsked, written;
+        bool fired = false;
+        prompter.whileAsked = [&] {
+            if (std::exchange(fired, true)) return;
+            PutFiles(floppy, {{"MDR_00.B00", SongBytes("Blues")}, {"song.nam", Lines({"Blues"}, 17)}});
+            written = floppy.Describe();
+            mounts[0].device = "/dev/sdc";
+            session->FollowMounts();
+            shownWhileAsked = Cp932ToUtf8(session->SlotRows()[0].title) + (read.isEmpty() ? "" : " read anew");
+        };
+        const bool folder = c.gesture == "delete a folder"s;
+        folder ? prompter.AnswerOkCancel(true) : prompter.AnswerYesNo(true);
+        prompter.ClearCalls();
+        c.run(*session);
+        prompter.whileAsked = nullptr;
+        QCoreApplication::processEvents();
+        EXPECT_EQ(std::tuple(shownWhileAsked, floppy.Describe(), songs.Describe(), IsFolder(takes), prompter.Said()),
+                  std::tuple("Old"s, written, c.songsAfter, !folder, c.refusal.empty() ? "" : c.refusal + "\n"));
+        EXPECT_EQ(Cp932ToUtf8(session->SlotRows()[0].title), "Blues") << "read again once the gesture is over";
+        session.reset();
+    }
+}
+
+// On a busy desktop mounts come and go all the time: only a change of the floppy's own mount
+// reads it again (each reading spins a drive up and may cost the user's selection).
+TEST_F(SessionTest, OnlyAChangeOfTheFloppysOwnMountReadsItAgain) {
+    std::vector<MountEntry> mounts = {{"/dev/sdb", floppy.root(), "vfat"}};
+    SessionOptions options = Options(&floppy);
+    options.mountTable = [&] { return mounts; };
+    session = std::make_unique<Session>(options, [this](Place) -> Prompter& { return prompter; });
+    session->FirstFill();
+    QSignalSpy read(session.get(), &Session::floppyChanged);
+    std::vector<int> reads;
+    for (auto change : std::vector<std::function<void()>>{
+             [&] { mounts.push_back({"/dev/sdc1", "/media/u/STICK", "vfat"}); },
+             [&] { mounts.erase(mounts.begin() + 1); },
+             [&] { mounts[0].device = "/dev/sdd"; },   // another disk where the floppy was
+             [&] { mounts.clear(); }}) {
+        change();
+        session->FollowMounts();
+        reads.push_back(static_cast<int>(read.count()));
+    }
+    EXPECT_EQ(reads, (std::vector<int>{0, 0, 1, 2}));
 }
 
 // A song that Windows named in Shift-JIS travels and arrives as its CP932 decoding; its file keeps its bytes.

@@ -112,6 +112,15 @@ TEST_F(WiringTest, GesturesReachTheSessionAndTheWindowShowsWhatChanged) {
     EXPECT_TRUE(editor.isNull() || !editor->isVisible());
     EXPECT_EQ(floppyList.topLevelItem(0)->text(1), QStringLiteral("Blue"));
     EXPECT_EQ(floppy.Describe(), "1:Blue/keep=Old+ 3:Dawn/");
+    // A title too long is refused, and the editor opens again on what was typed.
+    floppyList.EndCellEdit(0, 1, QStringLiteral("Blue Moon in the Night"));
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        const auto* reopened = floppyList.viewport()->findChild<InPlaceEdit*>();
+        return reopened != nullptr && reopened->text() == QStringLiteral("Blue Moon in the Night");
+    }));
+    EXPECT_EQ(std::pair(prompter.Texts().size(), floppy.Describe()), std::pair(std::size_t{1}, "1:Blue/keep=Old+ 3:Dawn/"s));
+    QTest::keyClick(floppyList.viewport()->findChild<InPlaceEdit*>(), Qt::Key_Escape);
+    prompter.ClearCalls();
 
     // F2 renames a hard-disk song through the list's own label editor.
     hardDiskList.setCurrentItem(hardDiskList.topLevelItem(1));
@@ -135,6 +144,12 @@ TEST_F(WiringTest, GesturesReachTheSessionAndTheWindowShowsWhatChanged) {
         EXPECT_EQ(floppyList.currentItem(), floppyList.topLevelItem(1)) << "the slot under the pointer is highlighted";
     });
     EXPECT_TRUE(QTest::qWaitFor([&] { return floppyList.topLevelItem(1)->text(1) == QStringLiteral("Dusk"); }));
+
+    // The same folder listed anew, as after a change of mounts, keeps the selection and the current row.
+    hardDiskList.setCurrentItem(hardDiskList.topLevelItem(0));
+    dialog->CurrentSession().ShowFolder(songs.path());
+    EXPECT_EQ(std::pair(hardDiskList.currentItem(), hardDiskList.selectedItems().size()),
+              std::pair(hardDiskList.topLevelItem(0), qsizetype{1}));
 
     // The reload button shows what another program wrote.
     WriteWhole(floppy.location() + "/song.nam", "Written elsewhere\r\n");
