@@ -21,9 +21,48 @@ constexpr int kRelistDelayMs = 250;   // a copy of many images is one relisting,
 
 }  // namespace
 
+class ShelfSession::Hold {
+public:
+    explicit Hold(ShelfSession& session) : m_session(session) { ++m_session.m_holds; }
+    ~Hold() {
+        if (--m_session.m_holds == 0 && m_session.m_relistWanted) {
+            QMetaObject::invokeMethod(&m_session, &ShelfSession::Relist, Qt::QueuedConnection);
+        }
+    }
+    Hold(const Hold&) = delete;
+    Hold& operator=(const Hold&) = delete;
+
+private:
+    ShelfSession& m_session;
+};
+
+class ShelfSession::HoldingPrompter final : public Prompter {
+public:
+    explicit HoldingPrompter(ShelfSession& session) : m_session(session) {}
+    bool AskYesNo(const std::string& text, const std::string& caption) override {
+        Hold hold(m_session);
+        return m_session.m_prompter().AskYesNo(text, caption);
+    }
+    Reply AskYesNoToAll(const std::string& text, const std::string& caption, bool offerToAll) override {
+        Hold hold(m_session);
+        return m_session.m_prompter().AskYesNoToAll(text, caption, offerToAll);
+    }
+    bool AskOkCancel(const std::string& text, const std::string& caption) override {
+        Hold hold(m_session);
+        return m_session.m_prompter().AskOkCancel(text, caption);
+    }
+    void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override {
+        Hold hold(m_session);
+        m_session.m_prompter().ShowMessage(text, caption, icon);
+    }
+
+private:
+    ShelfSession& m_session;
+};
+
 ShelfSession::ShelfSession(PrompterFor prompter, std::function<std::string()> mainFloppy, QObject* parent)
-    : QObject(parent), m_prompter(std::move(prompter)), m_mainFloppy(std::move(mainFloppy)),
-      m_watcher(new QFileSystemWatcher(this)) {
+    : QObject(parent), m_prompter(std::move(prompter)), m_asker(std::make_unique<HoldingPrompter>(*this)),
+      m_mainFloppy(std::move(mainFloppy)), m_watcher(new QFileSystemWatcher(this)) {
     auto* relistTimer = new QTimer(this);
     relistTimer->setSingleShot(true);
     relistTimer->setInterval(kRelistDelayMs);
@@ -67,6 +106,11 @@ void ShelfSession::OpenFolder(const std::string& folder) {
 void ShelfSession::Reload() { Relist(); }
 
 void ShelfSession::Relist() {
+    if (m_holds > 0) {
+        m_relistWanted = true;
+        return;
+    }
+    m_relistWanted = false;
     StopReading();
     ++m_generation;
     m_rows.clear();
@@ -146,7 +190,7 @@ Result ShelfSession::LabelImage(int row, const QString& label) {
     // At once: the main window must not look for the old name while the notice is open.
     emit imageRenamed(from, JoinPath(m_folder, labelled.name));
     if (!labelled.ascii) {
-        m_prompter().ShowMessage(tr("イメージの名前を「%1」にしました。\nフロッピーエミュレーターの表示には英数字しか出ません。")
+        m_asker->ShowMessage(tr("イメージの名前を「%1」にしました。\nフロッピーエミュレーターの表示には英数字しか出ません。")
                                      .arg(QString::fromStdString(labelled.name))
                                      .toStdString(),
                                  "Information", MessageIcon::None);
@@ -160,6 +204,7 @@ void ShelfSession::DropOnto(int row, bool move, const SongSource& songs) {
     const bool fromFloppy = std::holds_alternative<SongsOnFloppy>(songs);
     const std::string sourceAt = fromFloppy && m_mainFloppy ? m_mainFloppy() : std::string();
     if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size() || (fromFloppy && sourceAt.empty())) return;
+    Hold hold(*this);
     // Songs never go through a link, nor into anything else that only bears an image's name.
     if (!m_entries[static_cast<std::size_t>(row)].IsImage()) {
         ShowFailure(m_entries[static_cast<std::size_t>(row)].oddity);
@@ -179,7 +224,7 @@ void ShelfSession::DropOnto(int row, bool move, const SongSource& songs) {
         if (fromFloppy) {
             source = SameFile(sourceAt, PathOf(row)) ? volume.get() : (other = OpenFloppyVolume(sourceAt)).get();
         }
-        DropContext context{volume.get(), reading->rows, m_prompter(), move};
+        DropContext context{volume.get(), reading->rows, *m_asker, move};
         SongSource from = songs;
         if (auto* fromSlots = std::get_if<SongsOnFloppy>(&from)) fromSlots->volume = source;
         DropIntoFreeSlots(context, from);
@@ -207,7 +252,7 @@ Result ShelfSession::SaveList(const std::string& chosen, bool csv) {
 }
 
 void ShelfSession::ShowFailure(const std::string& text) {
-    m_prompter().ShowMessage(text, Translated(texts::kErrorCaption), MessageIcon::Exclamation);
+    m_asker->ShowMessage(text, Translated(texts::kErrorCaption), MessageIcon::Exclamation);
 }
 
 }  // namespace tunecrate

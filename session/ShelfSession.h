@@ -65,6 +65,8 @@ signals:
     void songsMovedOff(const SongSource& songs);                     // a move took these off their medium
 
 private:
+    class Hold;
+    class HoldingPrompter;
     void StartReading(std::vector<int> rows);
     void StopReading();
     void Relist();
@@ -72,6 +74,11 @@ private:
     void ShowFailure(const std::string& text);
 
     PrompterFor m_prompter;
+    std::unique_ptr<Prompter> m_asker;   // m_prompter's, holding the listing while a box is open
+    // A gesture or a box is open: the folder is listed anew only after it, so
+    // that the rows it acts on are the rows the user chose.
+    int m_holds = 0;
+    bool m_relistWanted = false;
     std::function<std::string()> m_mainFloppy;
     std::string m_folder;
     std::vector<ShelfRow> m_rows;

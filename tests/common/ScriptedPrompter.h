@@ -39,7 +39,7 @@ public:
         for (std::size_t i = 0; !m_rest && i < m_answers.size(); ++i) ADD_FAILURE() << "a scripted answer was never asked for";
     }
 
-    std::function<void()> whileAsked;   // what the world does while a question is open
+    std::function<void()> whileAsked;   // what the world does while a box (a question, a message) is open
     void AnswerYesNo(bool yes) { m_answers.push_back({Kind::YesNo, yes ? Reply::Yes : Reply::No}); }
     // Fails the test when the question does not offer the answers for all.
     void AnswerToAll(bool yes) { m_answers.push_back({Kind::YesNo, yes ? Reply::YesToAll : Reply::NoToAll}); }
@@ -55,6 +55,7 @@ public:
     }
     void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override {
         m_calls.push_back({text, caption, Kind::Message, icon});
+        if (whileAsked) whileAsked();
     }
     const std::vector<Call>& calls() const { return m_calls; }
     std::vector<std::string> Texts() const {   // every question and message, in order

@@ -42,5 +42,27 @@ TEST(ShelfSession, NewImagesLabelsSavedListsAndFloppySongsDropped) {
     EXPECT_EQ(std::tuple(unsaved.ok(), unsaved.reason.rfind(shelf.Path("none/list.TXT") + " に書き込めません。", 0), prompter.Said()), std::tuple(false, 0u, unsaved.reason + "\n"));
 }
 
+// Images come and go while a drop onto a row tells the user something: the rows stay as the user
+// saw them until the drop is over, then the folder is listed anew.
+TEST(ShelfSession, TheFolderIsListedAnewOnlyOnceItsGestureIsOver) {
+    TempDir shelf;
+    ScriptedPrompter prompter;
+    ShelfSession session([&]() -> Prompter& { return prompter; }, [] { return std::string(); });
+    session.OpenFolder(shelf.path());
+    session.MakeImages(3);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return session.RowsRead() == 3; }));
+    std::size_t rowsWhileTold = 0;
+    prompter.whileAsked = [&] {
+        if (rowsWhileTold != 0) return;
+        std::filesystem::remove(shelf.Path("DSKA0000.IMG"));
+        session.Reload();   // as the folder's watcher does
+        rowsWhileTold = session.ImageRows().size();
+    };
+    session.DropOnto(2, false, SongsOnHardDisk{{{shelf.path(), "Gone"}}});   // no such song: the user is told
+    prompter.whileAsked = nullptr;
+    EXPECT_EQ(std::pair(rowsWhileTold, prompter.calls().size()), std::pair(std::size_t{3}, std::size_t{1}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return session.ImageRows().size() == 2; }));
+}
+
 }  // namespace
 }  // namespace tunecrate::testing
