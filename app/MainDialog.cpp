@@ -69,13 +69,14 @@ Widget* PassClicksThrough(Widget* widget, const char* name) {
 // chose; nothing when the dialog was cancelled.
 std::optional<std::string> Chosen(QFileDialog& dialog) {
     dialog.setPalette(SystemPalette());
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return QFile::encodeName(dialog.selectedFiles().front()).toStdString();
 }
 
 std::optional<std::string> ChooseImageFile(QWidget* parent, const std::string& startFolder) {
     QFileDialog dialog(parent, MainDialog::tr("フロッピーイメージを開く"), QFile::decodeName(startFolder.c_str()),
-                       MainDialog::tr("フロッピーイメージ (*.img *.ima *.IMG *.IMA);;すべてのファイル (*)"));
+                       FloppyImageFilter());
     dialog.setObjectName(QStringLiteral("floppyImageDialog"));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
@@ -84,7 +85,7 @@ std::optional<std::string> ChooseImageFile(QWidget* parent, const std::string& s
 
 std::optional<std::string> ChooseBackupImage(QWidget* parent, const std::string& startFolder) {
     QFileDialog dialog(parent, MainDialog::tr("フロッピーをイメージに保存"), QFile::decodeName(startFolder.c_str()),
-                       MainDialog::tr("フロッピーイメージ (*.img *.ima *.IMG *.IMA);;すべてのファイル (*)"));
+                       FloppyImageFilter());
     dialog.setObjectName(QStringLiteral("backupImageDialog"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);   // asks before replacing a file
     dialog.setDefaultSuffix(QStringLiteral("img"));
@@ -101,6 +102,12 @@ std::optional<std::string> ChooseShelfFolder(QWidget* parent, const std::string&
 }
 
 }  // namespace
+
+QString FloppyImageFilter() {
+    // Every spelling of the extensions, for the desktop's own dialogs too,
+    // whose patterns heed case; the list shows the name alone.
+    return MainDialog::tr("フロッピーイメージ (*.[Ii][Mm][Gg] *.[Ii][Mm][Aa]);;すべてのファイル (*)");
+}
 
 WindowQuestions DesktopQuestions() { return {nullptr, ChooseImageFile, ChooseBackupImage, ChooseShelfFolder}; }
 

@@ -40,6 +40,8 @@ struct WindowQuestions {
     FileChooser shelfFolder;        // the shelf's folder, when none is known
 };
 WindowQuestions DesktopQuestions();
+// The file dialogs' filters: floppy images, whatever the case of their extension, then every file.
+QString FloppyImageFilter();
 
 // The free space in the finest unit whose text fits `width` pixels.
 QString FittedFreeSpaceText(std::int64_t freeBytes, const QFontMetrics& metrics, int width);

@@ -432,12 +432,19 @@ void Session::RunDrop(Place place, bool move, const std::function<DropResult(Dro
         auto floppy = OpenFloppy();
         DropContext context{floppy.get(), m_slotRows, Ask(place), move};
         m_dropCancelled = false;
-        context.progress = [this](std::size_t done, std::size_t total) {
+        std::size_t stoppedOf = 0;   // the drop's songs, when the user stopped it
+        context.progress = [this, &stoppedOf](std::size_t done, std::size_t total) {
             emit dropProgress(static_cast<int>(done), static_cast<int>(total));
+            if (m_dropCancelled) stoppedOf = total;
             return !m_dropCancelled;
         };
         result = drop(context);
         emit dropProgress(-1, -1);
+        // Stopped half-way: the user learns how far it came.
+        if (stoppedOf > 0) {
+            Ask(place).ShowMessage(Translated(texts::kDropStopped, {std::to_string(stoppedOf), std::to_string(context.arrived)}),
+                                   "Tunecrate", MessageIcon::None);
+        }
     }
     if (result.refillHardDiskList) RefreshSongs();
     if (result.rereadFloppy) ReadFloppy(true);

@@ -16,6 +16,10 @@
         <translation>A song may use %1 bytes (%2 bytes are kept for the titles and comments).</translation>
     </message>
     <message>
+        <source>転送を中止しました。%1曲のうち%2曲が届きました。</source>
+        <translation>The transfer was stopped: %2 of %1 songs arrived.</translation>
+    </message>
+    <message>
         <source>%1個以上のファイルは格納できません。</source>
         <translation>No more than %1 songs fit on a floppy.</translation>
     </message>
@@ -880,8 +884,8 @@ The folder the program is started in is the first hard-disk folder shown.
         <translation>Open floppy image</translation>
     </message>
     <message>
-        <source>フロッピーイメージ (*.img *.ima *.IMG *.IMA);;すべてのファイル (*)</source>
-        <translation>Floppy images (*.img *.ima *.IMG *.IMA);;All files (*)</translation>
+        <source>フロッピーイメージ (*.[Ii][Mm][Gg] *.[Ii][Mm][Aa]);;すべてのファイル (*)</source>
+        <translation>Floppy images (*.[Ii][Mm][Gg] *.[Ii][Mm][Aa]);;All files (*)</translation>
     </message>
     <message>
         <source>ディスク棚のフォルダ</source>

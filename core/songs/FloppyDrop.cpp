@@ -83,6 +83,7 @@ Result PutSongInSlot(DropContext& context, DropState& state, int slot, IncomingS
     // Done, with something to tell (the old space could not be freed).
     if (!put.reason.empty()) context.prompter.ShowMessage(put.reason, Translated(texts::kErrorCaption), MessageIcon::None);
     state.Transferred = true;
+    ++context.arrived;
     row.title = std::move(in.title);
     row.comment = std::move(in.comment);
     row.state = SlotState::PartialSong;   // taken now; the next reading tells the rest

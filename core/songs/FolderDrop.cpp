@@ -76,6 +76,7 @@ Result PutSongInFolder(DropContext& context, DropState& state, const std::string
         return put;
     }
     state.Transferred = true;
+    ++context.arrived;
     state.written.push_back(JoinPath(folder, FileNameText(title)));
     return put;
 }

@@ -57,6 +57,7 @@ struct DropContext {
     // Told before each song how many of how many are done; false stops the
     // drop there, between two songs, as a full disk does.
     std::function<bool(std::size_t done, std::size_t total)> progress = {};
+    std::size_t arrived = 0;   // songs that arrived: a drop the user stops says how many
 };
 
 // Where a song of a drop went, or why it stayed where it was.

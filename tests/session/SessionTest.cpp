@@ -192,6 +192,18 @@ TEST_F(SessionTest, AShiftJisFileNameTravelsDecodedAndItsFileKeepsItsBytes) {
     EXPECT_EQ(songs.Describe(), "Blues=Blues+/live Demo=Demo " + sjis + "=Sj/note");
 }
 
+// A drop the user stops between two songs says how many of its songs arrived.
+TEST_F(SessionTest, AStoppedDropSaysHowFarItCame) {
+    Start(&floppy);
+    TestFolder target{"", home.Path("Target")};
+    QObject::connect(session.get(), &Session::dropProgress, [&](int done) {
+        if (done == 1) session->CancelDrop();
+    });
+    session->DropIntoFolder(target.path(), false, SongsOnHardDisk{{{songs.path(), "Blues"}, {songs.path(), "Demo"}}});
+    EXPECT_EQ(std::pair(target.Describe(), prompter.Said()),
+              std::pair("Blues=Blues+/live"s, Translated(texts::kDropStopped, {"2", "1"}) + "\n"));
+}
+
 TEST_F(SessionTest, FoldersAreMadeOnceAndTheTreeIsToldWhereToGo) {
     Start(&floppy);
     std::vector<std::string> select;

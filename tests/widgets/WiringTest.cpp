@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QProgressDialog>
+#include <QRegularExpression>
 #include <QDragMoveEvent>
 #include <QMimeData>
 #include <QPainter>
@@ -391,6 +392,20 @@ TEST(FreeSpace, AFigureTooLongForItsPlaceIsShortenedNotCut) {
     const QString large = FittedFreeSpaceText(84531179400, metrics, width);
     EXPECT_TRUE(large.endsWith(QStringLiteral(" MB")) || large.endsWith(QStringLiteral(" GB"))) << large.toStdString();
     EXPECT_LE(metrics.horizontalAdvance(large), width);
+}
+
+// The desktop's own file dialogs heed case in their patterns: the image filter takes every
+// spelling of the two extensions, and nothing else.
+TEST(FileDialogs, TheImageFilterTakesEverySpellingOfAnImagesExtension) {
+    const QString first = FloppyImageFilter().section(QStringLiteral(";;"), 0, 0);
+    const QStringList patterns = first.section(QLatin1Char('('), 1).chopped(1).split(QLatin1Char(' '));
+    auto taken = [&](const QString& name) {
+        return std::any_of(patterns.begin(), patterns.end(), [&](const QString& pattern) {
+            return QRegularExpression(QRegularExpression::wildcardToRegularExpression(pattern)).match(name).hasMatch();
+        });
+    };
+    for (const char* name : {"a.img", "B.IMG", "c.Img", "d.iMA", "e.ima"}) EXPECT_TRUE(taken(QString::fromLatin1(name))) << name;
+    for (const char* name : {"a.imgx", "b.txt", "img", "c.im"}) EXPECT_FALSE(taken(QString::fromLatin1(name))) << name;
 }
 
 // Two paintings sampled: the bar's red used share and a button's yellow caption.
