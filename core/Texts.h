@@ -32,7 +32,7 @@ inline constexpr const char* kDiskFull = CORE_TEXT("Core", "ディスクがい�
 inline constexpr const char* kFolderFull = CORE_TEXT("Core", "%1 に空きがありません。");
 inline constexpr const char* kSongSpace =
     CORE_TEXT("Core", "曲に使える空きは %1 バイトです（曲名とコメント用の %2 バイトを除く）。");
-inline constexpr const char* kDropStopped = CORE_TEXT("Core", "転送を中止しました。%1曲のうち%2曲が届きました。");
+inline constexpr const char* kDropStoppedByUser = CORE_TEXT("Core", "転送を中止しました。%1曲のうち%2曲が届きました。");
 inline constexpr const char* kTooManySongs = CORE_TEXT("Core", "%1個以上のファイルは格納できません。");
 inline constexpr const char* kSlotTaken = CORE_TEXT("Core", "曲番号%1 はすでに存在します。上書きしますか？");
 inline constexpr const char* kFileTaken = CORE_TEXT("Core", "ファイル %1 はすでに存在します。上書きしますか？");

@@ -442,7 +442,7 @@ void Session::RunDrop(Place place, bool move, const std::function<DropResult(Dro
         emit dropProgress(-1, -1);
         // Stopped half-way: the user learns how far it came.
         if (stoppedOf > 0) {
-            Ask(place).ShowMessage(Translated(texts::kDropStopped, {std::to_string(stoppedOf), std::to_string(context.arrived)}),
+            Ask(place).ShowMessage(Translated(texts::kDropStoppedByUser, {std::to_string(stoppedOf), std::to_string(context.arrived)}),
                                    "Tunecrate", MessageIcon::None);
         }
     }

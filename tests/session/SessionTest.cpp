@@ -201,7 +201,7 @@ TEST_F(SessionTest, AStoppedDropSaysHowFarItCame) {
     });
     session->DropIntoFolder(target.path(), false, SongsOnHardDisk{{{songs.path(), "Blues"}, {songs.path(), "Demo"}}});
     EXPECT_EQ(std::pair(target.Describe(), prompter.Said()),
-              std::pair("Blues=Blues+/live"s, Translated(texts::kDropStopped, {"2", "1"}) + "\n"));
+              std::pair("Blues=Blues+/live"s, Translated(texts::kDropStoppedByUser, {"2", "1"}) + "\n"));
 }
 
 TEST_F(SessionTest, FoldersAreMadeOnceAndTheTreeIsToldWhereToGo) {
