@@ -26,7 +26,8 @@ TEST_P(CatalogueTest, RowsShowTheLinesTrimmedAtTheEndAndTheStateOfEachSlot) {
     Strings rows;
     for (const SlotRow& row : RowsOf(floppy.Open().get())) rows.push_back(Shown(row));
     EXPECT_LE(ListingsOf(floppy.root()), 1) << "a reading reads the floppy's folder once at most";
-    EXPECT_EQ(floppy.Open()->ReadFile("Mdr_00.b00", 5), "sssss") << "a file is found in any case and read up to a limit";
+    const auto volume = floppy.Open();   // a file is found in any case and read up to a limit
+    EXPECT_EQ(std::pair(volume->ReadFile("Mdr_00.b00", 5), volume->Exists("MDR_03.B00")), std::pair(std::optional("sssss"s), true));
     EXPECT_EQ(rows, (Strings{"1|Blues|0kb|  indented|P", "2| Lead|3kb|tabs|F",
                              "3|\x81\x40Zen\x81\x40|----|c" + Repeat(kSo, 126) + "|E", "4|Tab\tIn|5kb|last|F",
                              "5|\x83\x5C|----||E"}));

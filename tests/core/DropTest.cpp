@@ -56,7 +56,7 @@ struct DropCase {
     const char* answers = "";    // y or n per question, Y or N for all that remain
     int stopAt = -1;             // told before each song, the user stops the drop before song stopAt (0 the first)
     // dir:F, link:F (to a file outside), ro:Songs|Other (a read-only disk), tmpfs (a 128 KiB floppy: a folder),
-    // image (an image only), folder (a folder only), lower (slot 2 spelled in lower case), stale (the window shows slot 2 otherwise),
+    // image (an image only), folder (a folder only), stale (the window shows slot 2 otherwise),
     // fdir:NAME (a folder of that name on the floppy), nocomments (no comments.dat), rootfull (an image's root folder full),
     // shared (an image whose comments.dat shares song.nam's cluster); the floppy's bytes stay as they were unless it is written.
     const char* extra = "";
@@ -73,9 +73,6 @@ bool Has(const DropCase& c, const std::string& token) {
 }
 
 const char* const kTwo = "1:Song1/one=S1+ 2:Song2/two=S2";
-// Slot 2 as another system spells it: a replacement keeps that spelling.
-const std::vector<std::pair<std::string, std::string>> kNone,
-    kLowered = {{"/MDR_01.B00", "/mdr_01.b00"}, {"/MDR_01.EVT", "/mdr_01.evt"}};
 const char* const kCramped = "1:One/first=One@40960 2:Two/second=Two@40960";   // on 128 KiB
 
 const DropCase kCases[] = {
@@ -88,7 +85,7 @@ const DropCase kCases[] = {
      .calls = {"?*4", "?5", "limit"}, .result = "rh"},   // slot 5 is the last room: no answer for all
     {.name = "OverwriteAskedPerSlot", .floppy = "1:Old/keep=Old+ 2:Two/two=Two+ 3:Three/three=Three+",
      .songs = "Demo=Demo/demo Blues=Blues+/new Rock=Rock", .gesture = "slot 1 move HD Demo Blues Rock",
-     .answers = "nyy", .extra = "lower", .floppyAfter = "1:Old/keep=Old+ 2:Blues/new=Blues+ 3:Rock/=Rock",
+     .answers = "nyy", .floppyAfter = "1:Old/keep=Old+ 2:Blues/new=Blues+ 3:Rock/=Rock",
      .songsAfter = "Demo=Demo/demo", .calls = {"?*1", "?*2", "?3"}, .result = "rh"},
     // A stop between two songs: what arrived is whole and named, a move deletes only the sources that arrived.
     {.name = "StoppedBeforeTheFirstSongMovesNothing", .songs = "A=A+/one B=B C=C+", .gesture = "slot 1 move HD A B C",
@@ -250,8 +247,6 @@ TEST_P(DropTest, DisksEndAsTheRowSays) {
             const std::string arg = item.substr(item.find(':') + 1);
             ASSERT_TRUE(!item.starts_with("dir:") || std::filesystem::create_directory(work.Path(arg)));
             if (item.starts_with("link:")) std::filesystem::create_symlink(work.Path("outside"), work.Path(arg));
-            for (const auto& [upper, lower] : item == "lower" && medium == Medium::Folder ? kLowered : kNone)
-                std::filesystem::rename(floppy.root() + upper, floppy.root() + lower);
             if (item.starts_with("fdir:") && medium == Medium::Folder) std::filesystem::create_directory(floppy.root() + "/" + arg);
             if (item.starts_with("fdir:") && medium == Medium::Image) {
                 ASSERT_EQ(RunPeer({"mmd", "-i", floppy.location(), "::" + arg}).exitCode, 0);
@@ -306,10 +301,6 @@ TEST_P(DropTest, DisksEndAsTheRowSays) {
         const char flags[] = {result.rereadFloppy ? 'r' : '-', result.refillHardDiskList ? 'h' : '-', 0};
         EXPECT_STREQ(flags, c.result);
         EXPECT_EQ(told.size(), static_cast<std::size_t>(c.stopAt + 1)) << "asked once before each song, and no more once stopped";
-        for (const auto& [upper, lower] : Has(c, "lower") && medium == Medium::Folder ? kLowered : kNone) {
-            EXPECT_TRUE(std::filesystem::exists(floppy.root() + lower)) << lower;
-            EXPECT_FALSE(std::filesystem::exists(floppy.root() + upper)) << "a second spelling of " << lower;
-        }
         EXPECT_TRUE(medium == Medium::Folder || Fsck(floppy.location()).exitCode == 0 || Has(c, "shared")) << "fsck.fat";
         EXPECT_TRUE((c.result[0] == 'r' && !Has(c, "shared")) || snapshot() == bytesBefore) << "a floppy it did not write to";
     }
