@@ -161,8 +161,6 @@ TEST(Commands, AnImportPlacesOrNamesEverySong) {
         EXPECT_EQ(placed, std::min(count, 5 - taken)) << run.output;
         EXPECT_EQ(named, count - placed) << run.output;
         EXPECT_EQ(run.exitCode, named == 0 ? 0 : 1);
-        EXPECT_EQ(Fsck(at).exitCode, 0);
-        EXPECT_EQ(from.Describe(), TestFolder(songs).Describe());
     }
 }
 #endif
