@@ -234,6 +234,13 @@ void Session::StepImage(int step) {
 }
 
 void Session::UseFloppyDrive() {
+    // From an image opened since, back first to the floppy named at the start:
+    // that choice is not forgotten on the way to the drive.
+    if (m_options.floppy && m_floppyChoice != m_options.floppy) {
+        m_floppyChoice = m_options.floppy;
+        Reload();
+        return;
+    }
     m_floppyChoice.reset();
     // The named floppy is no stand-in for a drive without a disk: none is kept.
     m_floppyRoot.clear();

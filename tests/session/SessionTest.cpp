@@ -97,7 +97,7 @@ TEST_F(SessionTest, RefusalsAreToldAndChangeNothing) {
     EXPECT_EQ(Cp932ToUtf8(session->SlotRows()[0].title), "Changed") << "read again after the refused edit";
 }
 
-// While a gesture's question is open, another writer puts a new song in slot 1 and the floppy's
+// While a gesture's question (or message) is open, another writer puts a new song in slot 1 and the floppy's
 // own mount changes: the rows behind the question keep showing what it asks about, the answer
 // changes nothing the user was not shown, and the floppy is read anew once the gesture is over.
 TEST_F(SessionTest, OutsideEventsWaitWhileAQuestionIsOpen) {
@@ -116,6 +116,9 @@ TEST_F(SessionTest, OutsideEventsWaitWhileAQuestionIsOpen) {
          CatalogueChangedMessage(false), "Blues=Blues+/live Demo=Demo #Takes"},
         {"delete a folder", [&](Session& s) { s.DeleteFolder(takes); }, "", "Blues=Blues+/live Demo=Demo"},
         {"delete a song", [](Session& s) { s.DeleteSongs({"Blues"}); }, "", "Demo=Demo #Takes"},
+        // No question, a message: it holds the world as well.
+        {"a title too long", [](Session& s) { s.EditSlotTitle(0, QStringLiteral("ABCDEFGHIJKLMNOPQR")); },
+         Translated(texts::kTitleTooLong), "Demo=Demo #Takes"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.gesture);
@@ -140,7 +143,7 @@ TEST_F(SessionTest, OutsideEventsWaitWhileAQuestionIsOpen) {
             shownWhileAsked = Cp932ToUtf8(session->SlotRows()[0].title) + (read.isEmpty() ? "" : " read anew");
         };
         const bool folder = c.gesture == "delete a folder"s;
-        folder ? prompter.AnswerOkCancel(true) : prompter.AnswerYesNo(true);
+        if (c.gesture != "a title too long"s) folder ? prompter.AnswerOkCancel(true) : prompter.AnswerYesNo(true);
         prompter.ClearCalls();
         c.run(*session);
         prompter.whileAsked = nullptr;
@@ -255,6 +258,16 @@ TEST_F(SessionTest, FloppyChoicesAndAMissingFloppy) {
               std::tuple(shelf.Path("DSKA0001.IMG"), true, std::size_t{1}));
     session->UseFloppyDrive();
     EXPECT_EQ(std::pair(session->HasFloppyChoice(), session->SlotRows().size()), std::pair(false, std::size_t{0}));
+    // Started on a named floppy: back from an image opened since to it first, then to the drive.
+    session = std::make_unique<Session>(Options(&floppy), [this](Place) -> Prompter& { return prompter; });
+    session->FirstFill();
+    session->UseImage(shelf.Path("DSKA0001.IMG"));
+    std::vector<std::string> backTo;
+    for (int i = 0; i < 2; ++i) {
+        session->UseFloppyDrive();
+        backTo.push_back(session->FloppyLocation());
+    }
+    EXPECT_EQ(backTo, (std::vector<std::string>{floppy.location() + "/", ""}));
 }
 
 // What the shelf changed is read again only where the window shows it; the tree stays.
