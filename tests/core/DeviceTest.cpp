@@ -275,7 +275,6 @@ TEST(DeviceFinding, AMediumIsTheSameUntilItsOwnMountOrDiskChanges) {
         for (const auto& mounts : elsewhere) EXPECT_EQ(MediumIdentity(location, mounts, sys.path()), was) << location;
         for (const auto& mounts : ownChanged) EXPECT_NE(MediumIdentity(location, mounts, sys.path()), was) << location;
     }
-    EXPECT_EQ(MediumIdentity("/home/u/songs/", before, sys.path()), MediumIdentity("/home/u/songs/", ownChanged[1], sys.path()));
     // A drive's device: a disk in it or none, as the kernel counts its sectors.
     if (!IsBlockDevice("/dev/loop0")) GTEST_SKIP() << "no block device /dev/loop0 to stand for a drive";
     fs::create_directories(sys.Path("7:0"));
