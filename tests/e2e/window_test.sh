@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: MIT
 # What needs a real X server: left (copy) and right (move) drags, onto the
 # shelf's window too, Japanese typed into the cell editor, drags out to and in
-# from another program, the window moved by its background. Rows and folders
+# from another program, a question answered during a drop, the window moved by
+# its background. Rows and folders
 # are found from TUNECRATE_STATE; outcomes are checked on the files, the images
 # with mtools.
 set -euo pipefail
@@ -146,6 +147,18 @@ wait_for grep -q '^floppyList 0 .* Waltz$' "$TUNECRATE_STATE" || fail "slot 1 do
 [ "$(mtype -i "$img" ::MDR_00.B00 | sum)" = "$(sum < "$work/manager/Waltz.B00")" ] || fail "slot 1 does not hold the dropped song"
 [ -f "$work/manager/Waltz.B00" ] || fail "a file manager's copy took its file away"
 kill "$SOURCE_PID"
+
+# 6c. A drop's question stays answerable: its progress gives way to the box however long the
+# user takes (no progress over it after the time one takes to come up), and the drop goes on.
+read -r hx hy < <(row_centre hardDiskList 0)
+read -r fx fy < <(row_centre floppyList 3)
+drag 1 "$hx" "$hy" "$fx" "$fy"
+wait_for grep -q '^dialog messageBox .*上書きしますか' "$TUNECRATE_STATE" || fail "no question about slot 4: $(grep '^dialog' "$TUNECRATE_STATE")"
+sleep 1.2
+! grep -q '^dialog dropProgress' "$TUNECRATE_STATE" || fail "the drop's progress covers its question"
+xdotool key Return
+wait_for grep -q '^floppyList 3 .* Blues in F$' "$TUNECRATE_STATE" || fail "Enter on the question did not let the drop go on"
+wait_for sh -c "! grep -q '^dialog' '$TUNECRATE_STATE'" || fail "a dialog stays after the drop: $(grep '^dialog' "$TUNECRATE_STATE")"
 
 # 7. The window follows a drag of its background.
 read -r _ wx wy _ < <(grep '^window ' "$TUNECRATE_STATE")
