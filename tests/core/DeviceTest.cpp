@@ -255,11 +255,7 @@ TEST(DeviceFinding, AMediumIsTheSameUntilItsOwnMountOrDiskChanges) {
     TempDir sys;
     const std::vector<MountEntry> before = {{"/dev/sdb", "/media/u/FLOPPY", "vfat"}, {"/dev/sdc1", "/media/u/STICK", "vfat"},
                                             {"/dev/nvme0n1p2", "/", "ext4"}};
-    auto with = [&](std::function<void(std::vector<MountEntry>&)> change) {
-        std::vector<MountEntry> mounts = before;
-        change(mounts);
-        return mounts;
-    };
+    auto with = [&](auto change) { std::vector<MountEntry> mounts = before; change(mounts); return mounts; };
     const std::vector<std::vector<MountEntry>> elsewhere = {
         with([](auto& m) { m.push_back({"/dev/sdd1", "/media/u/CAMERA", "vfat"}); }),
         with([](auto& m) { m.erase(m.begin() + 1); }),
