@@ -296,44 +296,6 @@ void MainDialog::ShowAbout() {
     about.exec();
 }
 
-// A progress dialog is window-modal: shown over a box, it would take the
-// box's input, and only its cancel would free the user. It gives way to every
-// question and message while that is open, and comes back after the answer.
-class MainDialog::GivingWayPrompter final : public Prompter {
-public:
-    GivingWayPrompter(MainDialog& dialog, Prompter& asker) : m_dialog(dialog), m_asker(asker) {}
-    bool AskYesNo(const std::string& text, const std::string& caption) override {
-        Open open(m_dialog);
-        return m_asker.AskYesNo(text, caption);
-    }
-    Reply AskYesNoToAll(const std::string& text, const std::string& caption, bool offerToAll) override {
-        Open open(m_dialog);
-        return m_asker.AskYesNoToAll(text, caption, offerToAll);
-    }
-    bool AskOkCancel(const std::string& text, const std::string& caption) override {
-        Open open(m_dialog);
-        return m_asker.AskOkCancel(text, caption);
-    }
-    void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override {
-        Open open(m_dialog);
-        m_asker.ShowMessage(text, caption, icon);
-    }
-
-private:
-    class Open {
-    public:
-        explicit Open(MainDialog& dialog) : m_dialog(dialog) { m_dialog.QuestionOpened(true); }
-        ~Open() { m_dialog.QuestionOpened(false); }
-        Open(const Open&) = delete;
-        Open& operator=(const Open&) = delete;
-
-    private:
-        MainDialog& m_dialog;
-    };
-    MainDialog& m_dialog;
-    Prompter& m_asker;
-};
-
 Prompter& MainDialog::PrompterFor(Place place) {
     auto& prompter = m_prompters[place];
     if (!prompter) {
@@ -346,7 +308,11 @@ Prompter& MainDialog::PrompterFor(Place place) {
                                                             : static_cast<QWidget*>(this);
             asker = (m_boxes[place] = std::make_unique<MessageBoxPrompter>(owner)).get();
         }
-        prompter = std::make_unique<GivingWayPrompter>(*this, *asker);
+        // A progress dialog is window-modal: shown over a box, it would take
+        // the box's input, and only its cancel would free the user. It gives
+        // way to every question and message, and comes back after the answer.
+        prompter = std::make_unique<BoxWatchingPrompter>([asker]() -> Prompter& { return *asker; },
+                                                         [this](bool opened) { QuestionOpened(opened); });
     }
     return *prompter;
 }

@@ -94,7 +94,6 @@ private:
                       const std::function<void()>& onCancel, int minimumMs, int done, int total);
     void ShowAbout();
     Prompter& PrompterFor(Place place);
-    class GivingWayPrompter;
     // A box is opened or closed: a progress dialog is hidden while any is open.
     void QuestionOpened(bool opened);
     void ShowDueProgress();

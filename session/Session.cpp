@@ -70,34 +70,17 @@ private:
     Session& m_session;
 };
 
-class Session::HoldingPrompter final : public Prompter {
-public:
-    HoldingPrompter(Session& session, Prompter& asker) : m_session(session), m_asker(asker) {}
-    bool AskYesNo(const std::string& text, const std::string& caption) override {
-        MountChangeHold hold(m_session);
-        return m_asker.AskYesNo(text, caption);
-    }
-    Reply AskYesNoToAll(const std::string& text, const std::string& caption, bool offerToAll) override {
-        MountChangeHold hold(m_session);
-        return m_asker.AskYesNoToAll(text, caption, offerToAll);
-    }
-    bool AskOkCancel(const std::string& text, const std::string& caption) override {
-        MountChangeHold hold(m_session);
-        return m_asker.AskOkCancel(text, caption);
-    }
-    void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override {
-        MountChangeHold hold(m_session);
-        m_asker.ShowMessage(text, caption, icon);
-    }
-
-private:
-    Session& m_session;
-    Prompter& m_asker;
-};
-
 Prompter& Session::Ask(Place place) {
     auto& asker = m_askers[place];
-    if (!asker) asker = std::make_unique<HoldingPrompter>(*this, m_prompters(place));
+    // Every box holds changes of mounts while it is open: the rows behind a
+    // question keep showing what it asks about.
+    if (!asker) {
+        asker = std::make_unique<BoxWatchingPrompter>([this, place]() -> Prompter& { return m_prompters(place); },
+                                                      [this](bool opened) {
+                                                          if (opened) m_boxHolds.push_back(std::make_unique<MountChangeHold>(*this));
+                                                          else m_boxHolds.pop_back();
+                                                      });
+    }
     return *asker;
 }
 

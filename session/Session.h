@@ -166,7 +166,6 @@ signals:
     void songCommentChanged(const std::string& title, const QString& shown);
 
 private:
-    class HoldingPrompter;
     // The prompter of a place, holding changes of mounts while a box is open.
     Prompter& Ask(Place place);
     std::unique_ptr<FloppyVolume> OpenFloppy() const;
@@ -193,6 +192,7 @@ private:
     std::vector<MountEntry> m_mounts;   // as last read
     std::string m_mediumRead;   // the floppy's medium when its rows were read
     std::map<Place, std::unique_ptr<Prompter>> m_askers;
+    std::vector<std::unique_ptr<MountChangeHold>> m_boxHolds;   // one per box open, nested
     std::string m_folder;
     bool m_hiddenFoldersShown = false;
     std::vector<HardDiskRow> m_songs;

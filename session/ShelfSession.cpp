@@ -36,32 +36,12 @@ private:
     ShelfSession& m_session;
 };
 
-class ShelfSession::HoldingPrompter final : public Prompter {
-public:
-    explicit HoldingPrompter(ShelfSession& session) : m_session(session) {}
-    bool AskYesNo(const std::string& text, const std::string& caption) override {
-        Hold hold(m_session);
-        return m_session.m_prompter().AskYesNo(text, caption);
-    }
-    Reply AskYesNoToAll(const std::string& text, const std::string& caption, bool offerToAll) override {
-        Hold hold(m_session);
-        return m_session.m_prompter().AskYesNoToAll(text, caption, offerToAll);
-    }
-    bool AskOkCancel(const std::string& text, const std::string& caption) override {
-        Hold hold(m_session);
-        return m_session.m_prompter().AskOkCancel(text, caption);
-    }
-    void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override {
-        Hold hold(m_session);
-        m_session.m_prompter().ShowMessage(text, caption, icon);
-    }
-
-private:
-    ShelfSession& m_session;
-};
-
 ShelfSession::ShelfSession(PrompterFor prompter, std::function<std::string()> mainFloppy, QObject* parent)
-    : QObject(parent), m_prompter(std::move(prompter)), m_asker(std::make_unique<HoldingPrompter>(*this)),
+    : QObject(parent), m_prompter(std::move(prompter)), m_asker(std::make_unique<BoxWatchingPrompter>([this]() -> Prompter& { return m_prompter(); },
+                                                    [this](bool opened) {
+                                                        if (opened) m_boxHolds.push_back(std::make_unique<Hold>(*this));
+                                                        else m_boxHolds.pop_back();
+                                                    })),
       m_mainFloppy(std::move(mainFloppy)), m_watcher(new QFileSystemWatcher(this)) {
     auto* relistTimer = new QTimer(this);
     relistTimer->setSingleShot(true);

@@ -66,7 +66,6 @@ signals:
 
 private:
     class Hold;
-    class HoldingPrompter;
     void StartReading(std::vector<int> rows);
     void StopReading();
     void Relist();
@@ -79,6 +78,7 @@ private:
     // that the rows it acts on are the rows the user chose.
     int m_holds = 0;
     bool m_relistWanted = false;
+    std::vector<std::unique_ptr<Hold>> m_boxHolds;   // one per box open, nested
     std::function<std::string()> m_mainFloppy;
     std::string m_folder;
     std::vector<ShelfRow> m_rows;

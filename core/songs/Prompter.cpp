@@ -6,6 +6,22 @@
 
 namespace tunecrate {
 
+bool BoxWatchingPrompter::AskYesNo(const std::string& text, const std::string& caption) {
+    return WhileOpen([&](Prompter& asker) { return asker.AskYesNo(text, caption); });
+}
+
+Reply BoxWatchingPrompter::AskYesNoToAll(const std::string& text, const std::string& caption, bool offerToAll) {
+    return WhileOpen([&](Prompter& asker) { return asker.AskYesNoToAll(text, caption, offerToAll); });
+}
+
+bool BoxWatchingPrompter::AskOkCancel(const std::string& text, const std::string& caption) {
+    return WhileOpen([&](Prompter& asker) { return asker.AskOkCancel(text, caption); });
+}
+
+void BoxWatchingPrompter::ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) {
+    WhileOpen([&](Prompter& asker) { asker.ShowMessage(text, caption, icon); });
+}
+
 bool DecliningPrompter::AskYesNo(const std::string& text, const std::string&) {
     Record(text, Translated(texts::kAnsweredNo));
     ++declined;

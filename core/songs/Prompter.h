@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <functional>
 #include <ostream>
 #include <string>
 
@@ -26,6 +27,33 @@ public:
     virtual bool AskOkCancel(const std::string& text, const std::string& caption) = 0;
     // An OK button.
     virtual void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) = 0;
+};
+
+// Hands every box to another prompter, and tells `opened(true)` before it
+// opens and `opened(false)` once it is answered: what must not happen while
+// the user reads a box (a progress shown over it, the rows behind it read
+// anew) waits for it.
+class BoxWatchingPrompter final : public Prompter {
+public:
+    BoxWatchingPrompter(std::function<Prompter&()> asker, std::function<void(bool opened)> opened)
+        : m_asker(std::move(asker)), m_opened(std::move(opened)) {}
+    bool AskYesNo(const std::string& text, const std::string& caption) override;
+    Reply AskYesNoToAll(const std::string& text, const std::string& caption, bool offerToAll) override;
+    bool AskOkCancel(const std::string& text, const std::string& caption) override;
+    void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override;
+
+private:
+    template <typename Ask>
+    auto WhileOpen(Ask ask) {
+        m_opened(true);
+        struct Closed {
+            std::function<void(bool)>& opened;
+            ~Closed() { opened(false); }
+        } closed{m_opened};
+        return ask(m_asker());
+    }
+    std::function<Prompter&()> m_asker;
+    std::function<void(bool)> m_opened;
 };
 
 // The user whom nobody can ask: a script, or a drag to another program. Every
