@@ -276,7 +276,6 @@ TEST(DeviceFinding, AMediumIsTheSameUntilItsOwnMountOrDiskChanges) {
     fs::create_directories(sys.Path("7:0"));
     WriteWhole(sys.Path("7:0/size"), "2880\n");
     const std::string withDisk = MediumIdentity("/dev/loop0", before, sys.path());
-    EXPECT_EQ(MediumIdentity("/dev/loop0", elsewhere[0], sys.path()), withDisk);
     WriteWhole(sys.Path("7:0/size"), "0\n");
     EXPECT_NE(MediumIdentity("/dev/loop0", before, sys.path()), withDisk);
 }

@@ -119,7 +119,6 @@ TEST_F(WiringTest, GesturesReachTheSessionAndTheWindowShowsWhatChanged) {
         const auto* reopened = floppyList.viewport()->findChild<InPlaceEdit*>();
         return reopened != nullptr && reopened->text() == QStringLiteral("Blue Moon in the Night");
     }));
-    EXPECT_EQ(std::pair(prompter.Texts().size(), floppy.Describe()), std::pair(std::size_t{1}, "1:Blue/keep=Old+ 3:Dawn/"s));
     QTest::keyClick(floppyList.viewport()->findChild<InPlaceEdit*>(), Qt::Key_Escape);
     prompter.ClearCalls();
 
