@@ -252,11 +252,14 @@ bool FolderTree::SelectPath(const std::string& path) {
         current = child;
     }
     setUpdatesEnabled(true);
+    if (found) {
+        setCurrentItem(current);
+        scrollToItem(current);
+    }
     m_busy = false;
     if (!found) return false;
-    setCurrentItem(current);
-    scrollToItem(current);
-    // The list follows even when the item was already the current one.
+    // Once, whether or not the item was already the current one: a large
+    // folder costs a second of listing.
     m_session.ShowFolder(ItemPath(current));
     return true;
 }

@@ -13,6 +13,7 @@
 #include <QProgressBar>
 #include <QProgressDialog>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QDragMoveEvent>
 #include <QMimeData>
 #include <QPainter>
@@ -151,9 +152,11 @@ TEST_F(WiringTest, GesturesReachTheSessionAndTheWindowShowsWhatChanged) {
     EXPECT_EQ(std::pair(hardDiskList.currentItem(), hardDiskList.selectedItems().size()),
               std::pair(hardDiskList.topLevelItem(0), qsizetype{1}));
 
-    // The reload button shows what another program wrote.
+    // The reload button shows what another program wrote, and lists the song folder once, as the start does.
     WriteWhole(floppy.location() + "/song.nam", "Written elsewhere\r\n");
+    QSignalSpy listed(&dialog->CurrentSession(), &Session::songsChanged);
     QTest::mouseClick(&Find<QPushButton>("reloadButton"), Qt::LeftButton);
+    EXPECT_EQ(listed.count(), 1);
     EXPECT_EQ(floppyList.topLevelItem(0)->text(1), QStringLiteral("Written elsewhere"));
     EXPECT_GT(dialog->CurrentSession().FreeBytes(), 0);   // the text shows the reading, not a second one
     const QLabel& freeText = Find<QLabel>("freeSpaceText");
