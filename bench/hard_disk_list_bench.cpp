@@ -20,7 +20,7 @@ void BM_ListFolderSongs(benchmark::State& state) {
     int events = 0, comments = 0;
     for (const auto& row : rows) {
         events += row.hasEvt ? 1 : 0;
-        comments += row.comment.empty() ? 0 : 1;
+        comments += row.wholeComment.empty() ? 0 : 1;
     }
     if (static_cast<int>(rows.size()) != kSongCount || events != folder.eventsFiles() ||
         comments != folder.commentFiles()) {

@@ -20,6 +20,7 @@
 #include "core/songs/SongFloppyImage.h"
 #include "core/text/DragPayload.h"
 #include "core/text/Encoding.h"
+#include "core/text/SongNames.h"
 #include "core/Texts.h"
 #include "core/text/TypedText.h"
 #include "session/Eject.h"
@@ -135,10 +136,11 @@ int Import(const CommandLine& line, std::ostream& out, std::ostream& err) {
     int status = 0;
     std::vector<std::string> pending;   // the songs not placed yet, in order
     for (const HardDiskRow& row : ListFolderSongs(songsFolder)) {
-        if (CanTravelInPayload(row.key)) {
-            pending.push_back(row.key);
+        std::string song = HardDiskBaseName(songsFolder, row.title);
+        if (CanTravelInPayload(song)) {
+            pending.push_back(std::move(song));
         } else {
-            err << "tunecrate: " << CannotDragMessage(row.key) << "\n";
+            err << "tunecrate: " << CannotDragMessage(song) << "\n";
             status = 1;
         }
     }

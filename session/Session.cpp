@@ -249,7 +249,7 @@ void Session::ShowFolder(const std::string& folder) {
 }
 
 void Session::RefreshSongs() {
-    m_songs = m_folder.empty() ? std::vector<HardDiskRow>{} : ListFolderSongs(m_folder);
+    m_songs = std::make_shared<std::vector<HardDiskRow>>(ListFolderSongs(m_folder));
     emit songsChanged();
 }
 
@@ -303,7 +303,7 @@ void Session::RenameSong(const std::string& title, const QString& typed) {
         return;
     }
     // The row stays where it is; the next listing sorts it.
-    for (HardDiskRow& row : m_songs) {
+    for (HardDiskRow& row : *m_songs) {
         if (row.title == title) row.title = newTitle.text;
     }
     emit songTitleChanged(title, newTitle.text);

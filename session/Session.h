@@ -72,7 +72,8 @@ public:
     const std::vector<SlotRow>& SlotRows() const { return m_slotRows; }
     int FreePercent() const { return m_freePercent; }
     std::int64_t FreeBytes() const { return m_freeBytes; }
-    const std::vector<HardDiskRow>& FolderSongs() const { return m_songs; }
+    // Shared: the list keeps the rows it shows until it shows the next ones.
+    std::shared_ptr<const std::vector<HardDiskRow>> FolderSongs() const { return m_songs; }
     const std::string& ShownFolder() const { return m_folder; }   // whose songs FolderSongs are
     const std::string& WorkingDirectory() const { return m_options.workingDirectory; }
     const std::string& HomeFolder() const { return m_options.home; }
@@ -195,7 +196,7 @@ private:
     std::vector<std::unique_ptr<MountChangeHold>> m_boxHolds;   // one per box open, nested
     std::string m_folder;
     bool m_hiddenFoldersShown = false;
-    std::vector<HardDiskRow> m_songs;
+    std::shared_ptr<std::vector<HardDiskRow>> m_songs = std::make_shared<std::vector<HardDiskRow>>();
     std::unique_ptr<HeldTempFolder> m_dragFolder;
     int m_drags = 0;
     bool m_dropCancelled = false;

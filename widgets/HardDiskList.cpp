@@ -6,6 +6,7 @@
 #include <QStyledItemDelegate>
 #include <set>
 
+#include "core/text/CommentFile.h"
 #include "core/text/Encoding.h"
 #include "session/Session.h"
 #include "widgets/Artwork.h"
@@ -23,6 +24,49 @@ void SetWholeComment(QTreeWidgetItem* item, const QString& whole) {
     item->setData(2, kWholeCommentRole, whole);
     for (int column = 0; column < 3; ++column) item->setToolTip(column, whole);
 }
+
+// A row that draws what it shows from its song's row when the view asks: a
+// folder of 100,000 songs then keeps no texts, tooltips or icons per row,
+// and only the rows in sight are ever decoded.
+class SongItem final : public QTreeWidgetItem {
+public:
+    SongItem(const HardDiskRow& row, const QIcon& icon) : QTreeWidgetItem(UserType), m_row(row), m_icon(icon) {
+        setFlags(flags() | Qt::ItemIsEditable);
+    }
+    const HardDiskRow& Row() const { return m_row; }
+
+    QVariant data(int column, int role) const override {
+        // What the list set on the row itself, an edited comment, wins.
+        if (QVariant own = QTreeWidgetItem::data(column, role); own.isValid()) return own;
+        switch (role) {
+        case Qt::DisplayRole:
+        case Qt::EditRole:
+            if (column == 0) return QString::fromStdString(FileNameText(m_row.title));
+            if (column == 1) return QString::fromStdString(m_row.sizeText);
+            if (column == 2) return QString::fromStdString(Cp932ToUtf8(FirstCommentWord(m_row.wholeComment)));
+            break;
+        case Qt::DecorationRole:
+            if (column == 0) return m_icon;
+            break;
+        case Qt::ToolTipRole:
+            return QString::fromStdString(Cp932ToUtf8(m_row.wholeComment));
+        case kTitleBytesRole:
+            // The title's own bytes: the only link from the row back to its files.
+            if (column == 0) return QByteArray::fromStdString(m_row.title);
+            break;
+        case kWholeCommentRole:
+            if (column == 2) return QString::fromStdString(Cp932ToUtf8(m_row.wholeComment));
+            break;
+        default:
+            break;
+        }
+        return {};
+    }
+
+private:
+    const HardDiskRow& m_row;   // in the rows the list keeps
+    const QIcon& m_icon;        // one of the list's two
+};
 
 // Titles (column 0) are edited with the list's own label editing; the edit
 // ends in the rename, which sets the text itself where it succeeds.
@@ -60,26 +104,20 @@ void HardDiskList::ShowSongs() {
         current = RowTitle(currentItem());
     }
     m_listed = m_session.ShownFolder();
-    const auto& images = SongImages();
-    clear();
-    QList<QTreeWidgetItem*> items;
-    items.reserve(static_cast<int>(m_session.FolderSongs().size()));
-    for (const HardDiskRow& row : m_session.FolderSongs()) {
-        auto* item = new QTreeWidgetItem;
-        item->setText(0, QString::fromStdString(FileNameText(row.title)));
-        item->setIcon(0, QIcon(images.value(row.hasEvt ? 1 : 0)));
-        item->setData(0, Qt::UserRole, 0);
-        item->setFlags(item->flags() | Qt::ItemIsEditable);
-        // The title's own bytes: the only link from the row back to its files.
-        item->setData(0, kTitleBytesRole, QByteArray::fromStdString(row.title));
-        item->setText(1, QString::fromStdString(row.sizeText));
-        item->setText(2, QString::fromStdString(Cp932ToUtf8(row.comment)));
-        SetWholeComment(item, QString::fromStdString(Cp932ToUtf8(row.wholeComment)));
-        items.append(item);
+    if (m_icons[0].isNull()) {
+        const auto& images = SongImages();
+        m_icons = {QIcon(images.value(0)), QIcon(images.value(1))};
     }
+    clear();
+    // The rows shown before live on until their items are gone.
+    m_rows = m_session.FolderSongs();
+    QList<QTreeWidgetItem*> items;
+    items.reserve(static_cast<int>(m_rows->size()));
+    for (const HardDiskRow& row : *m_rows) items.append(new SongItem(row, m_icons[row.hasEvt ? 1 : 0]));
     addTopLevelItems(items);
-    for (QTreeWidgetItem* item : selected.empty() && current.empty() ? QList<QTreeWidgetItem*>{} : items) {
-        const std::string title = RowTitle(item);
+    if (selected.empty() && current.empty()) return;
+    for (QTreeWidgetItem* item : items) {
+        const std::string& title = static_cast<const SongItem*>(item)->Row().title;
         if (!current.empty() && title == current) setCurrentItem(item, 0, QItemSelectionModel::NoUpdate);
         if (selected.count(title) != 0) item->setSelected(true);
     }
@@ -91,17 +129,15 @@ std::string HardDiskList::RowTitle(const QTreeWidgetItem* item) {
 
 QTreeWidgetItem* HardDiskList::ItemOf(const std::string& title) const {
     for (int i = 0; i < topLevelItemCount(); ++i) {
-        if (RowTitle(topLevelItem(i)) == title) return topLevelItem(i);
+        if (static_cast<const SongItem*>(topLevelItem(i))->Row().title == title) return topLevelItem(i);
     }
     return nullptr;
 }
 
-void HardDiskList::ShowTitle(const std::string& oldTitle, const std::string& newTitle) {
-    // The row stays where it is; the next listing sorts it.
-    if (QTreeWidgetItem* item = ItemOf(oldTitle)) {
-        item->setText(0, QString::fromStdString(newTitle));
-        item->setData(0, kTitleBytesRole, QByteArray::fromStdString(newTitle));
-    }
+void HardDiskList::ShowTitle(const std::string&, const std::string& newTitle) {
+    // The session renamed the song's row, which the item shows; the row stays
+    // where it is, and the next listing sorts it.
+    if (QTreeWidgetItem* item = ItemOf(newTitle)) viewport()->update(visualItemRect(item));
 }
 
 void HardDiskList::ShowComment(const std::string& title, const QString& shown) {

@@ -1,6 +1,12 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QIcon>
+#include <array>
+#include <memory>
+#include <vector>
+
+#include "core/songs/HardDiskSongs.h"
 #include "widgets/SongList.h"
 
 namespace tunecrate {
@@ -34,6 +40,9 @@ protected:
 private:
     QTreeWidgetItem* ItemOf(const std::string& title) const;
     std::string m_listed;   // the folder whose songs the rows show
+    // The session's rows that the items show; the items keep no texts of their own.
+    std::shared_ptr<const std::vector<HardDiskRow>> m_rows;
+    std::array<QIcon, 2> m_icons;   // a song, a song with events: shared by every row
 };
 
 }  // namespace tunecrate

@@ -92,17 +92,12 @@ std::vector<HardDiskRow> ListSongs(std::string_view folder, bool recover) {
     rows.reserve(songs.size());
     for (std::size_t i : order) {
         HardDiskRow row;
-        row.title = titles[i];
-        row.key = HardDiskBaseName(path, row.title);
-        row.songFile = songs[i];
-        if (auto it = events.find(row.title); it != events.end()) row.eventsFile = it->second;
-        if (auto it = comments.find(row.title); it != comments.end()) row.commentFile = it->second;
-        row.hasEvt = !row.eventsFile.empty();
-        row.sizeText = SizeText(SizeIn(path, row.songFile), SizeIn(path, row.eventsFile), row.hasEvt);
-        if (!row.commentFile.empty()) {
-            row.wholeComment = ReadCommentText(JoinPath(path, row.commentFile));
-            row.comment = FirstCommentWord(row.wholeComment);
-        }
+        row.title = std::move(titles[i]);
+        const auto eventsFile = events.find(row.title);
+        const auto commentFile = comments.find(row.title);
+        row.hasEvt = eventsFile != events.end();
+        row.sizeText = SizeText(SizeIn(path, songs[i]), row.hasEvt ? SizeIn(path, eventsFile->second) : 0, row.hasEvt);
+        if (commentFile != comments.end()) row.wholeComment = ReadCommentText(JoinPath(path, commentFile->second));
         rows.push_back(std::move(row));
     }
     return rows;

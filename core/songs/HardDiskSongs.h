@@ -12,17 +12,13 @@ class FolderNames;
 
 // One song of a hard-disk folder: a .B00 file and its companions, which share
 // its title and are found without regard to the case of their extension.
+// A folder may hold 100,000 songs: a row keeps only what the list shows, and
+// derives the rest (the first word of the comment, the base of the file names).
 struct HardDiskRow {
-    std::string key;          // folder + "/" + title: the base of every file name
     std::string title;        // the file name less ".B00", in its own letter case
-    bool hasEvt = false;
     std::string sizeText;     // "%dkb"
-    std::string comment;      // CP932 bytes: the first word of the comment file
     std::string wholeComment; // CP932 bytes: the whole comment, white space around it left out
-    // The real names of the files in the folder ("" where there is none).
-    std::string songFile;
-    std::string eventsFile;
-    std::string commentFile;
+    bool hasEvt = false;
 
     bool operator==(const HardDiskRow&) const = default;
 };

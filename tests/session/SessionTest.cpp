@@ -25,7 +25,7 @@ protected:
 
 TEST_F(SessionTest, GesturesChangeTheMediaAndTellTheWindow) {
     Start(&floppy);
-    EXPECT_EQ(std::pair(session->SlotRows().size(), session->FolderSongs().size()), std::pair(std::size_t{5}, std::size_t{2}));
+    EXPECT_EQ(std::pair(session->SlotRows().size(), session->FolderSongs()->size()), std::pair(std::size_t{5}, std::size_t{2}));
     EXPECT_EQ(session->TopFolders(), (std::vector<std::string>{"/", home.path()}));
     QSignalSpy slotText(session.get(), &Session::slotTextChanged), floppyRead(session.get(), &Session::floppyChanged);
     QSignalSpy listed(session.get(), &Session::songsChanged);
