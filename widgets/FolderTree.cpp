@@ -149,7 +149,7 @@ void FolderTree::AddPlaceholder(QTreeWidgetItem* item) {
     placeholder->setFlags(Qt::NoItemFlags);
 }
 
-void FolderTree::FillChildren(QTreeWidgetItem* item, const std::string& folder) {
+void FolderTree::FillChildren(QTreeWidgetItem* item, const std::string& folder, const std::string& readNext) {
     const std::vector<std::string> names = m_session.Subfolders(folder);
     WaitCursor wait;
     QList<QTreeWidgetItem*> children;
@@ -157,7 +157,9 @@ void FolderTree::FillChildren(QTreeWidgetItem* item, const std::string& folder) 
     for (const std::string& name : names) {
         const std::string path = JoinPath(folder, name);
         QTreeWidgetItem* child = NewFolderItem(path, false);
-        if (m_session.HasSubfolders(path)) AddPlaceholder(child);
+        // The folder read next is not looked into twice: a song folder of
+        // 100,000 files takes a while to find no subfolder in.
+        if (name != readNext && m_session.HasSubfolders(path)) AddPlaceholder(child);
         children.append(child);
     }
     // One batch: the view lays its rows out once, not once per folder.
@@ -170,12 +172,12 @@ std::string FolderTree::ItemPath(const QTreeWidgetItem* item) const {
     return JoinPath(ItemPath(item->parent()), NameOf(item));
 }
 
-void FolderTree::Reread(QTreeWidgetItem* item) {
+void FolderTree::Reread(QTreeWidgetItem* item, const std::string& readNext) {
     // Everything below is forgotten and read anew, opened branches included.
     const bool wasBusy = m_busy;
     m_busy = true;
     qDeleteAll(item->takeChildren());
-    FillChildren(item, ItemPath(item));
+    FillChildren(item, ItemPath(item), readNext);
     item->setExpanded(true);
     m_busy = wasBusy;
 }
@@ -240,15 +242,15 @@ bool FolderTree::SelectPath(const std::string& path) {
     m_busy = true;
     setUpdatesEnabled(false);
     QTreeWidgetItem* current = top;
-    Reread(current);
+    Reread(current, parts.empty() ? std::string() : parts[0]);
     bool found = true;
-    for (const std::string& part : parts) {
-        QTreeWidgetItem* child = FindChild(current, part);
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        QTreeWidgetItem* child = FindChild(current, parts[i]);
         if (child == nullptr) {
             found = false;
             break;
         }
-        Reread(child);
+        Reread(child, i + 1 < parts.size() ? parts[i + 1] : std::string());
         current = child;
     }
     setUpdatesEnabled(true);

@@ -54,12 +54,14 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    void FillChildren(QTreeWidgetItem* item, const std::string& folder);
+    // The subfolders of `folder` as children of `item`; `readNext` is filled
+    // right after, so whether it has subfolders is not asked.
+    void FillChildren(QTreeWidgetItem* item, const std::string& folder, const std::string& readNext = {});
     QTreeWidgetItem* NewFolderItem(const std::string& path, bool topLevel) const;
     void OnItemExpanded(QTreeWidgetItem* item);
     void OnItemCollapsed(QTreeWidgetItem* item);
     void OnCurrentItemChanged(QTreeWidgetItem* current);
-    void Reread(QTreeWidgetItem* item);
+    void Reread(QTreeWidgetItem* item, const std::string& readNext = {});
     void AddPlaceholder(QTreeWidgetItem* item);
     QTreeWidgetItem* FindChild(QTreeWidgetItem* parent, const std::string& name) const;
     // Highlights the folder under `point` as the drop target; none for nullopt.

@@ -3,8 +3,16 @@
 
 #include <QApplication>
 #include <QStyleFactory>
+#include <dirent.h>
 
+#include "Songs.h"
 #include "widgets/DialogUnits.h"
+
+extern "C" DIR* __real_opendir(const char* path);
+extern "C" DIR* __wrap_opendir(const char* path) {
+    tunecrate::testing::ListedFolders().emplace_back(path);
+    return __real_opendir(path);
+}
 
 // One QApplication for every widget test, set up as the program sets itself up,
 // so that fonts and therefore pixel positions are the ones users get.
