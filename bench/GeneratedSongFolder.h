@@ -21,12 +21,13 @@ inline constexpr int kSongCount = 10'000;
 
 // Every song has a .B00 file, every second one an events file, every third a
 // comment file; the extensions come in both letter cases, and the titles are
-// written in an order far from their sorted one. Removed when it goes.
+// written in an order far from their sorted one. Made in `parent`, removed
+// when it goes.
 class GeneratedSongFolder {
 public:
-    explicit GeneratedSongFolder(int songs = kSongCount) : m_songs(songs) {
-        char pattern[] = "/tmp/tunecrate-bench-XXXXXX";
-        if (::mkdtemp(pattern) == nullptr) {
+    explicit GeneratedSongFolder(int songs = kSongCount, const std::string& parent = "/tmp") : m_songs(songs) {
+        std::string pattern = parent + "/tunecrate-bench-XXXXXX";
+        if (::mkdtemp(pattern.data()) == nullptr) {
             std::perror("mkdtemp");
             std::exit(1);
         }
