@@ -109,14 +109,14 @@ public:
         for (const Run& run : runs) {
             if (run.error_occurred || run.run_type != Run::RT_Iteration) continue;
             const auto heap = run.counters.find("heap_kept");
-            m_runs[run.benchmark_name()] = {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime(),
+            m_runs[run.run_name.function_name + "/" + run.run_name.args] = {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime(),
                                             heap == run.counters.end() ? 0.0 : double(heap->second)};
         }
     }
     void Finalize() override {
-        const auto empty = m_runs.find("BM_StartEmpty/process_time/real_time");
+        const auto empty = m_runs.find("BM_StartEmpty/");
         for (const int songs : kSizes) {
-            const std::string size = "/songs:" + std::to_string(songs) + "/process_time/real_time";
+            const std::string size = "/songs:" + std::to_string(songs);
             const auto start = m_runs.find("BM_Start" + size), list = m_runs.find("BM_ListSongs" + size);
             if (start == m_runs.end() || list == m_runs.end() || empty == m_runs.end()) continue;
             const Times floor{list->second.real + empty->second.real, list->second.cpu + empty->second.cpu, 0};
