@@ -11,6 +11,7 @@
 #include "core/songs/FloppyCatalogue.h"
 #include "core/songs/FloppyDrop.h"
 #include "core/Texts.h"
+#include "core/text/SearchText.h"
 #include "session/WaitCursor.h"
 
 namespace tunecrate {
@@ -72,8 +73,20 @@ int ShelfSession::RowOf(const std::string& path) const {
     return -1;
 }
 
-std::vector<ShelfHit> ShelfSession::Search(const QString& query) const {
-    return SearchShelf(m_keys, query.toStdString());
+void ShelfSession::SetSearch(const QString& query) {
+    m_query = query;
+    m_key = SearchKey(query.toStdString());
+    SearchAll();
+    emit searchChanged();
+}
+
+void ShelfSession::SearchAll() {
+    m_hits.clear();
+    m_matches = 0;
+    for (const ShelfKeys& keys : m_keys) {
+        m_hits.push_back(MatchShelfRow(keys, m_key));
+        m_matches += MatchCount(m_hits.back());
+    }
 }
 
 void ShelfSession::OpenFolder(const std::string& folder) {
@@ -104,6 +117,7 @@ void ShelfSession::Relist() {
     m_keys.assign(m_rows.size(), ShelfKeys{});
     m_read.assign(m_rows.size(), false);
     m_rowsRead = 0;
+    SearchAll();
     if (!m_watcher->files().isEmpty()) m_watcher->removePaths(m_watcher->files());
     QStringList paths;
     for (std::size_t i = 0; i < m_rows.size(); ++i) paths.push_back(QString::fromStdString(PathOf(static_cast<int>(i))));
@@ -141,6 +155,10 @@ void ShelfSession::TakeRow(unsigned generation, int row, const ShelfRow& read) {
     if (generation != m_generation || i >= m_rows.size() || read.file != m_rows[i].file) return;
     m_rows[i] = read;
     m_keys[i] = SearchKeysOf(read);
+    // This row alone: searching every row as each comes in grows with the square of the shelf.
+    m_matches -= MatchCount(m_hits[i]);
+    m_hits[i] = MatchShelfRow(m_keys[i], m_key);
+    m_matches += MatchCount(m_hits[i]);
     if (!m_read[i]) {
         m_read[i] = true;
         ++m_rowsRead;

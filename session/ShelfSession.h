@@ -38,11 +38,17 @@ public:
     int RowsRead() const { return m_rowsRead; }
     std::string PathOf(int row) const;
     int RowOf(const std::string& path) const;   // -1 when no row shows it
-    // Which rows and slots the query finds (width and case do not matter).
-    std::vector<ShelfHit> Search(const QString& query) const;
+    // Which rows and slots the search finds (width and case do not matter),
+    // one hit per row; every row while no text is searched for.
+    const std::vector<ShelfHit>& Hits() const { return m_hits; }
+    bool Searching() const { return !m_query.trimmed().isEmpty(); }
+    int Matches() const { return Searching() ? m_matches : 0; }   // what the search counts: MatchCount
 
     // ---- gestures ----
     void OpenFolder(const std::string& folder);
+    // The text searched for. The whole shelf is searched now; a row read
+    // later is searched alone as it comes.
+    void SetSearch(const QString& query);
     void Reload();
     void MakeImages(int count);
     // How labelling ended (a failure has been shown).
@@ -59,6 +65,7 @@ signals:
     void rowsReset();          // a new listing: every row anew, most not read yet
     void rowRead(int row);     // a row's image has been read
     void readingDone();
+    void searchChanged();      // every row's hit anew (a new listing comes with rowsReset, a row read with rowRead)
     // What a gesture changed, for the main window to read again only that.
     void imageWritten(const std::string& path);                      // songs went into this image
     void imageRenamed(const std::string& from, const std::string& to);
@@ -70,6 +77,7 @@ private:
     void StopReading();
     void Relist();
     void TakeRow(unsigned generation, int row, const ShelfRow& read);
+    void SearchAll();
     void ShowFailure(const std::string& text);
 
     PrompterFor m_prompter;
@@ -84,6 +92,10 @@ private:
     std::vector<ShelfRow> m_rows;
     std::vector<ShelfEntry> m_entries;   // per row: an entry that is no image is never opened
     std::vector<ShelfKeys> m_keys;
+    QString m_query;
+    std::string m_key;   // m_query in search form
+    std::vector<ShelfHit> m_hits;
+    int m_matches = 0;   // of every row's hits
     std::vector<bool> m_read;
     int m_rowsRead = 0;
     QFileSystemWatcher* m_watcher = nullptr;

@@ -121,15 +121,17 @@ ShelfWindow::ShelfWindow(ShelfSession& session, QWidget* parent)
     connect(newImages, &QPushButton::clicked, this, &ShelfWindow::AskNewImages);
     connect(label, &QPushButton::clicked, this, &ShelfWindow::AskLabel);
     connect(save, &QPushButton::clicked, this, &ShelfWindow::AskSaveList);
-    connect(m_search, &QLineEdit::textChanged, this, &ShelfWindow::ApplySearch);
+    connect(m_search, &QLineEdit::textChanged, &m_session, &ShelfSession::SetSearch);
+    connect(&m_session, &ShelfSession::searchChanged, this, &ShelfWindow::ApplySearch);
     connect(m_list, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
         if (const std::string path = m_session.PathOf(RowOfItem(item)); !path.empty()) emit imageChosen(path);
     });
     connect(&m_session, &ShelfSession::rowsReset, this, &ShelfWindow::Fill);
     connect(&m_session, &ShelfSession::rowRead, this, [this](int row) {
         ShowRow(row);
+        ShowHit(ItemOf(row), row);
+        ShowMatches();
         ShowProgress();
-        if (!m_search->text().isEmpty()) ApplySearch();
     });
     connect(&m_session, &ShelfSession::readingDone, this, &ShelfWindow::ShowProgress);
     Fill();
@@ -193,21 +195,27 @@ void ShelfWindow::MarkShown(const std::string& imagePath) {
 }
 
 void ShelfWindow::ApplySearch() {
-    const std::vector<ShelfHit> hits = m_session.Search(m_search->text());
-    const bool searching = !m_search->text().trimmed().isEmpty();
-    int matches = 0;
-    for (int i = 0; i < m_list->topLevelItemCount(); ++i) {
-        QTreeWidgetItem* item = m_list->topLevelItem(i);
-        const auto row = static_cast<std::size_t>(RowOfItem(item));
-        const bool found = !searching || (row < hits.size() && hits[row].found);
-        item->setHidden(!found);
-        if (searching && found) matches += std::max<int>(1, static_cast<int>(std::ranges::count(hits[row].foundSlots, true)));
-        for (int slot = 0; slot < kSlotCount; ++slot) {
-            const bool mark = searching && row < hits.size() && hits[row].foundSlots[static_cast<std::size_t>(slot)];
+    for (int i = 0; i < m_list->topLevelItemCount(); ++i) ShowHit(m_list->topLevelItem(i), RowOfItem(m_list->topLevelItem(i)));
+    ShowMatches();
+}
+
+void ShelfWindow::ShowHit(QTreeWidgetItem* item, int row) {
+    const std::vector<ShelfHit>& hits = m_session.Hits();
+    if (item == nullptr || row < 0 || static_cast<std::size_t>(row) >= hits.size()) return;
+    const ShelfHit& hit = hits[static_cast<std::size_t>(row)];
+    const bool searching = m_session.Searching();
+    // Only a change: each hiding lays the whole list out anew.
+    if (const bool hide = searching && !hit.found; item->isHidden() != hide) item->setHidden(hide);
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        const bool mark = searching && hit.foundSlots[static_cast<std::size_t>(slot)];
+        if ((item->background(FirstTitleColumn + slot).style() != Qt::NoBrush) != mark) {
             item->setBackground(FirstTitleColumn + slot, mark ? QBrush(kFoundSlot) : QBrush());
         }
     }
-    m_matches->setText(searching ? tr("%n 件", nullptr, matches) : QString());
+}
+
+void ShelfWindow::ShowMatches() {
+    m_matches->setText(m_session.Searching() ? tr("%n 件", nullptr, m_session.Matches()) : QString());
 }
 
 void ShelfWindow::ShowProgress() {

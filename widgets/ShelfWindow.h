@@ -54,6 +54,8 @@ private:
     void Fill();
     void ShowRow(int row);
     void ApplySearch();
+    void ShowHit(QTreeWidgetItem* item, int row);
+    void ShowMatches();
     void ShowProgress();
     void AskNewImages();
     void AskLabel();

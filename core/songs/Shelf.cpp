@@ -399,18 +399,26 @@ ShelfKeys SearchKeysOf(const ShelfRow& row) {
     return keys;
 }
 
+ShelfHit MatchShelfRow(const ShelfKeys& row, std::string_view key) {
+    ShelfHit hit;
+    for (std::size_t slot = 0; slot < kSlotCount; ++slot) {
+        hit.foundSlots[slot] = !key.empty() && (KeyFound(row.titles[slot], key) || KeyFound(row.comments[slot], key));
+        hit.found = hit.found || hit.foundSlots[slot];
+    }
+    hit.found = hit.found || KeyFound(row.file, key);
+    return hit;
+}
+
 std::vector<ShelfHit> SearchShelf(const std::vector<ShelfKeys>& rows, std::string_view query) {
     const std::string key = SearchKey(query);
-    std::vector<ShelfHit> hits(rows.size());
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        ShelfHit& hit = hits[i];
-        for (std::size_t slot = 0; slot < kSlotCount; ++slot) {
-            hit.foundSlots[slot] = !key.empty() && (KeyFound(rows[i].titles[slot], key) || KeyFound(rows[i].comments[slot], key));
-            hit.found = hit.found || hit.foundSlots[slot];
-        }
-        hit.found = hit.found || KeyFound(rows[i].file, key);
-    }
+    std::vector<ShelfHit> hits;
+    hits.reserve(rows.size());
+    for (const ShelfKeys& row : rows) hits.push_back(MatchShelfRow(row, key));
     return hits;
+}
+
+int MatchCount(const ShelfHit& hit) {
+    return hit.found ? std::max<int>(1, static_cast<int>(std::ranges::count(hit.foundSlots, true))) : 0;
 }
 
 std::string CsvField(const std::string& text) {

@@ -119,6 +119,11 @@ struct ShelfHit {
 };
 // One hit per row; every row is found by an empty query.
 std::vector<ShelfHit> SearchShelf(const std::vector<ShelfKeys>& rows, std::string_view query);
+// One row, for a query already in search form (SearchKey).
+ShelfHit MatchShelfRow(const ShelfKeys& row, std::string_view key);
+// What a hit adds to the count of matches: each slot it finds, or one for a
+// row found by its file name alone.
+int MatchCount(const ShelfHit& hit);
 
 // The shelf as a table for a spreadsheet (CSV, UTF-8 with a byte order mark,
 // CRLF) and as plain text for disk labels: one line per image.

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The shelf's gestures on a real folder of images, with a scripted user.
+#include <QSignalSpy>
 #include <QTest>
 
 #include "ScriptedPrompter.h"
@@ -32,7 +33,8 @@ TEST(ShelfSession, NewImagesLabelsSavedListsAndFloppySongsDropped) {
     session.DropOnto(1, true, SongsOnFloppy{nullptr, {0, 1}});
     ASSERT_TRUE(QTest::qWaitFor([&] { return session.ImageRows()[1].songs == 2; }));
     EXPECT_EQ(main.Describe(), "");
-    EXPECT_EQ(session.Search(QStringLiteral("LIVE"))[1].foundSlots, (std::array<bool, 5>{true, false, false, false, false}));
+    session.SetSearch(QStringLiteral("LIVE"));
+    EXPECT_EQ(session.Hits()[1].foundSlots, (std::array<bool, 5>{true, false, false, false, false}));
 
     EXPECT_EQ(session.DefaultListPath(), shelf.Path(std::filesystem::path(shelf.path()).filename().string() + ".csv"));
     EXPECT_TRUE(session.SaveList(shelf.Path("list"), true).ok());
@@ -40,6 +42,28 @@ TEST(ShelfSession, NewImagesLabelsSavedListsAndFloppySongsDropped) {
     prompter.ClearCalls();
     const Result unsaved = session.SaveList(shelf.Path("none/list.TXT"), false);
     EXPECT_EQ(std::tuple(unsaved.ok(), unsaved.reason.rfind(shelf.Path("none/list.TXT") + " に書き込めません。", 0), prompter.Said()), std::tuple(false, 0u, unsaved.reason + "\n"));
+}
+
+// A search typed before the images are read takes each row as it comes, and the whole shelf
+// only when the text changes; the count follows the rows read, and read again.
+TEST(ShelfSession, ASearchTakesEachRowOnceAsItIsRead) {
+    TempDir shelf;
+    const std::array<const char*, 3> floppies{"1:Blues/live=Blues 2:Rock/=Rock", "2:Rock/=Rock", "1:Blues/=Blues 3:Blues/=Jig"};
+    for (std::size_t i = 0; i < floppies.size(); ++i)
+        std::filesystem::copy_file(TestFloppy(Medium::Image, floppies[i]).location(), shelf.Path("DSKA000" + std::to_string(i) + ".IMG"));
+    ScriptedPrompter prompter;
+    ShelfSession session([&]() -> Prompter& { return prompter; }, [] { return std::string(); });
+    QSignalSpy searched(&session, &ShelfSession::searchChanged), read(&session, &ShelfSession::rowRead);
+    session.SetSearch(QStringLiteral("ＢＬＵＥＳ"));
+    session.OpenFolder(shelf.path());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return session.RowsRead() == 3; }));
+    const auto found = [&] { return std::vector<bool>{session.Hits()[0].found, session.Hits()[1].found, session.Hits()[2].found}; };
+    EXPECT_EQ(std::tuple(searched.count(), session.Matches(), found()), std::tuple(qsizetype{1}, 3, std::vector<bool>{true, false, true}));
+    std::filesystem::last_write_time(shelf.Path("DSKA0002.IMG"), std::filesystem::file_time_type::clock::now());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return read.count() == 4; }));   // its watcher reads it again
+    EXPECT_EQ(std::pair(searched.count(), session.Matches()), std::pair(qsizetype{1}, 3));
+    session.SetSearch(QStringLiteral("dska0001"));   // a file name: the row counts once
+    EXPECT_EQ(std::tuple(searched.count(), session.Matches(), found()), std::tuple(qsizetype{2}, 1, std::vector<bool>{false, true, false}));
 }
 
 // Images come and go while a drop onto a row tells the user something: the rows stay as the user
