@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -26,6 +27,7 @@ namespace tunecrate {
 namespace {
 
 constexpr int kRowRole = Qt::UserRole;          // the session's row
+constexpr int kRowsReadGapMs = 100;             // the most a row read waits to be shown
 constexpr int kSortRole = Qt::UserRole + 1;     // what a column sorts by, when not its text
 const QColor kFoundSlot(255, 240, 130);
 
@@ -66,7 +68,7 @@ SideBySide PlaceBeside(const QRect& main, QSize size, const QRect& screen, int m
 ShelfWindow::ShelfWindow(ShelfSession& session, QWidget* parent)
     : QWidget(parent, Qt::Window), m_session(session), m_search(new QLineEdit(this)), m_matches(new QLabel(this)),
       m_list(new QTreeWidget(this)),
-      m_progress(new QProgressBar(this)), m_folderLabel(new QLabel(this)) {
+      m_progress(new QProgressBar(this)), m_folderLabel(new QLabel(this)), m_rowsReadTimer(new QTimer(this)) {
     setObjectName(QStringLiteral("shelfWindow"));
     setWindowTitle(tr("ディスク棚"));
     resize(1060, 480);
@@ -127,13 +129,14 @@ ShelfWindow::ShelfWindow(ShelfSession& session, QWidget* parent)
         if (const std::string path = m_session.PathOf(RowOfItem(item)); !path.empty()) emit imageChosen(path);
     });
     connect(&m_session, &ShelfSession::rowsReset, this, &ShelfWindow::Fill);
+    m_rowsReadTimer->setSingleShot(true);
+    m_rowsReadTimer->setInterval(kRowsReadGapMs);
+    connect(m_rowsReadTimer, &QTimer::timeout, this, &ShelfWindow::ShowRowsRead);
     connect(&m_session, &ShelfSession::rowRead, this, [this](int row) {
-        ShowRow(row);
-        ShowHit(ItemOf(row), row);
-        ShowMatches();
-        ShowProgress();
+        m_rowsRead.push_back(row);
+        if (!m_rowsReadTimer->isActive()) m_rowsReadTimer->start();
     });
-    connect(&m_session, &ShelfSession::readingDone, this, &ShelfWindow::ShowProgress);
+    connect(&m_session, &ShelfSession::readingDone, this, &ShelfWindow::ShowRowsRead);
     Fill();
 }
 
@@ -148,18 +151,40 @@ void ShelfWindow::Fill() {
     m_list->setSortingEnabled(false);
     m_list->clear();
     m_items.clear();
+    m_rowsRead.clear();   // all of them are shown below
     QList<QTreeWidgetItem*> items;
     for (std::size_t i = 0; i < m_session.ImageRows().size(); ++i) {
         auto* item = new ShelfItem;
         item->setData(0, kRowRole, static_cast<int>(i));
         items.push_back(item);
         m_items.push_back(item);
+        ShowRow(static_cast<int>(i));   // before the list has it: no cell's change is announced
     }
     m_list->addTopLevelItems(items);
-    for (std::size_t i = 0; i < m_session.ImageRows().size(); ++i) ShowRow(static_cast<int>(i));
     m_list->setSortingEnabled(true);
     ShowProgress();
     ApplySearch();
+}
+
+void ShelfWindow::ShowRowsRead() {
+    m_rowsReadTimer->stop();
+    if (!m_rowsRead.empty()) {
+        // One change announced for them all: each cell's own would reach the view, the sorting and
+        // every other follower of the list one by one. A row's number and file name are as listed:
+        // sorted by them, the list is not sorted again.
+        QAbstractItemModel* model = m_list->model();
+        {
+            const QSignalBlocker quiet(model);
+            for (int row : m_rowsRead) {
+                ShowRow(row);
+                ShowHit(ItemOf(row), row);
+            }
+        }
+        emit model->dataChanged(model->index(0, FirstTitleColumn), model->index(model->rowCount() - 1, ColumnCount - 1));
+    }
+    m_rowsRead.clear();
+    ShowMatches();
+    ShowProgress();
 }
 
 void ShelfWindow::ShowRow(int row) {
@@ -184,14 +209,21 @@ void ShelfWindow::ShowRow(int row) {
     QStringList state{item->text(StateColumn)};
     for (const std::string& problem : shown.damage) state << QString::fromStdString(problem);
     item->setToolTip(StateColumn, state.join(QLatin1Char('\n')));
+    ShowShownMark(row);
+}
+
+void ShelfWindow::ShowShownMark(int row) {
+    QTreeWidgetItem* item = ItemOf(row);
+    const bool shown = m_session.PathOf(row) == m_shown;
+    if (item == nullptr || item->font(FileColumn).bold() == shown) return;
     QFont font = item->font(FileColumn);
-    font.setBold(m_session.PathOf(row) == m_shown);
+    font.setBold(shown);
     for (int column = 0; column < ColumnCount; ++column) item->setFont(column, font);
 }
 
 void ShelfWindow::MarkShown(const std::string& imagePath) {
     m_shown = imagePath;
-    for (std::size_t i = 0; i < m_session.ImageRows().size(); ++i) ShowRow(static_cast<int>(i));
+    for (std::size_t i = 0; i < m_items.size(); ++i) ShowShownMark(static_cast<int>(i));
 }
 
 void ShelfWindow::ApplySearch() {

@@ -10,6 +10,7 @@ class QLineEdit;
 class QProgressBar;
 class QLabel;
 class QTreeWidget;
+class QTimer;
 class QTreeWidgetItem;
 
 namespace tunecrate {
@@ -53,6 +54,8 @@ protected:
 private:
     void Fill();
     void ShowRow(int row);
+    void ShowRowsRead();
+    void ShowShownMark(int row);   // bold for the image the main window shows
     void ApplySearch();
     void ShowHit(QTreeWidgetItem* item, int row);
     void ShowMatches();
@@ -70,6 +73,10 @@ private:
     QLabel* m_folderLabel;
     std::string m_shown;
     std::vector<QTreeWidgetItem*> m_items;   // by session row; the tree owns them
+    // Rows read and not shown yet: they are shown a few at a time, since every
+    // turn of the event loop that changes the list lays it out and paints it anew.
+    std::vector<int> m_rowsRead;
+    QTimer* m_rowsReadTimer;
 };
 
 }  // namespace tunecrate

@@ -78,7 +78,10 @@ std::string_view CutToWholeCharacters(std::string_view bytes, std::size_t maxByt
 }
 
 std::string Cp932ToUtf8(std::string_view cp932) {
-    Converter conv("UTF-8", "CP932");
+    // CP932 keeps ASCII as it is. One converter per thread: opening one costs
+    // more than converting a title, and a shelf converts thousands.
+    if (std::ranges::all_of(cp932, [](char c) { return static_cast<unsigned char>(c) < 0x80; })) return std::string(cp932);
+    thread_local Converter conv("UTF-8", "CP932");
     std::string out;
     if (!conv.valid()) return std::string(cp932);
     while (!cp932.empty()) {

@@ -18,6 +18,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QUrl>
 #include <fstream>
@@ -244,7 +245,9 @@ TEST_F(WiringTest, TheShelfFillsFiltersOpensAnImageAndTakesADrop) {
     dialog->OpenShelf(shelf.path());
     ShelfWindow& window = *dialog->OpenedShelf();
     QTreeWidget& list = window.ImageList();
+    QSignalSpy changes(list.model(), &QAbstractItemModel::dataChanged);
     ASSERT_TRUE(QTest::qWaitFor([&] { return list.topLevelItemCount() == 4 && !window.findChild<QProgressBar*>(QStringLiteral("shelfProgress"))->isVisible(); }));
+    EXPECT_LE(changes.count(), 4) << "rows read are shown together, not cell by cell";
     EXPECT_EQ(list.topLevelItem(2)->text(ShelfWindow::StateColumn).toStdString(),
               "DSKA0003.IMG は 1.44 MB のフロッピーイメージではありません: 5 バイトあり、1474560 バイトではありません。");
     QStringList damage{list.topLevelItem(3)->text(ShelfWindow::StateColumn)};   // the cell may be cut; the tooltip tells all
