@@ -4,6 +4,7 @@
 #include <QFileSystemWatcher>
 #include <QMetaObject>
 #include <QTimer>
+#include <chrono>
 #include <filesystem>
 
 #include "core/disk/FileOps.h"
@@ -19,6 +20,7 @@ namespace tunecrate {
 namespace {
 
 constexpr int kRelistDelayMs = 250;   // a copy of many images is one relisting, not hundreds
+constexpr std::chrono::milliseconds kHandOverGap{20};   // between two batches of rows read
 
 }  // namespace
 
@@ -139,12 +141,24 @@ void ShelfSession::StartReading(std::vector<int> rows) {
     }
     const unsigned generation = m_generation;
     m_reading.Start([this, generation, folder = m_folder, work = std::move(work)](BackgroundTask& task) {
+        // The first row at once, then the rows read meanwhile together: an event per row would
+        // wake the window thousands of times. A row read and not handed over when the reading
+        // stops is still unread, and read again by the next reader.
+        std::vector<std::pair<int, ShelfRow>> batch;
+        std::chrono::steady_clock::time_point handedOver{};
+        const auto handOver = [&] {
+            QMetaObject::invokeMethod(this, [this, generation, rows = std::move(batch)] {
+                for (const auto& [row, read] : rows) TakeRow(generation, row, read);
+            }, Qt::QueuedConnection);
+            batch = {};
+            handedOver = std::chrono::steady_clock::now();
+        };
         for (const auto& [row, entry] : work) {
             if (task.CancelAsked()) return;
-            ShelfRow read = ReadShelfEntry(folder, entry);
-            QMetaObject::invokeMethod(this, [this, generation, row, read = std::move(read)] { TakeRow(generation, row, read); },
-                                      Qt::QueuedConnection);
+            batch.emplace_back(row, ReadShelfEntry(folder, entry));
+            if (std::chrono::steady_clock::now() - handedOver >= kHandOverGap) handOver();
         }
+        if (!batch.empty()) handOver();
     });
 }
 
