@@ -21,6 +21,9 @@ namespace {
 
 constexpr int kRelistDelayMs = 250;   // a copy of many images is one relisting, not hundreds
 constexpr std::chrono::milliseconds kHandOverGap{20};   // between two batches of rows read
+// A watcher looks through all its files for each file it is given: thousands
+// of images are watched by a few hundred per watcher.
+constexpr qsizetype kFilesPerWatcher = 256;
 
 }  // namespace
 
@@ -51,10 +54,6 @@ ShelfSession::ShelfSession(PrompterFor prompter, std::function<std::string()> ma
     relistTimer->setInterval(kRelistDelayMs);
     connect(relistTimer, &QTimer::timeout, this, &ShelfSession::Relist);
     connect(m_watcher, &QFileSystemWatcher::directoryChanged, relistTimer, qOverload<>(&QTimer::start));
-    connect(m_watcher, &QFileSystemWatcher::fileChanged, this, [this](const QString& path) {
-        // A file written in place, or replaced: its row is read again.
-        if (const int row = RowOf(path.toStdString()); row >= 0) StartReading({row});
-    });
 }
 
 ShelfSession::~ShelfSession() { StopReading(); }
@@ -120,10 +119,18 @@ void ShelfSession::Relist() {
     m_read.assign(m_rows.size(), false);
     m_rowsRead = 0;
     SearchAll();
-    if (!m_watcher->files().isEmpty()) m_watcher->removePaths(m_watcher->files());
+    for (QFileSystemWatcher* watcher : m_fileWatchers) delete watcher;
+    m_fileWatchers.clear();
     QStringList paths;
     for (std::size_t i = 0; i < m_rows.size(); ++i) paths.push_back(QString::fromStdString(PathOf(static_cast<int>(i))));
-    if (!paths.isEmpty()) m_watcher->addPaths(paths);
+    for (qsizetype first = 0; first < paths.size(); first += kFilesPerWatcher) {
+        auto* watcher = new QFileSystemWatcher(paths.mid(first, kFilesPerWatcher), this);
+        connect(watcher, &QFileSystemWatcher::fileChanged, this, [this](const QString& path) {
+            // A file written in place, or replaced: its row is read again.
+            if (const int row = RowOf(path.toStdString()); row >= 0) StartReading({row});
+        });
+        m_fileWatchers.push_back(watcher);
+    }
     emit rowsReset();
     std::vector<int> all(m_rows.size());
     for (std::size_t i = 0; i < all.size(); ++i) all[i] = static_cast<int>(i);

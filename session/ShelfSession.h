@@ -98,7 +98,8 @@ private:
     int m_matches = 0;   // of every row's hits
     std::vector<bool> m_read;
     int m_rowsRead = 0;
-    QFileSystemWatcher* m_watcher = nullptr;
+    QFileSystemWatcher* m_watcher = nullptr;   // the folder
+    std::vector<QFileSystemWatcher*> m_fileWatchers;   // its images, a few hundred each; owned as children
     unsigned m_generation = 0;   // rows read for an older listing are dropped
     BackgroundTask m_reading;
 };
