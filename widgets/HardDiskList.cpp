@@ -93,6 +93,9 @@ HardDiskList::HardDiskList(Session& session, QWidget* parent) : SongList(session
     setEditTriggers(QAbstractItemView::SelectedClicked);
 }
 
+// The items go before the rows and icons they refer to.
+HardDiskList::~HardDiskList() { clear(); }
+
 void HardDiskList::ShowSongs() {
     // The same folder listed anew (the tree rebuilt after a change of mounts,
     // a drop arrived) keeps the rows the user selected and the current one,

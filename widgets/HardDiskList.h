@@ -19,6 +19,7 @@ class HardDiskList final : public SongList {
     Q_OBJECT
 public:
     HardDiskList(Session& session, QWidget* parent);
+    ~HardDiskList() override;
 
     // Shows the session's songs anew.
     void ShowSongs();
