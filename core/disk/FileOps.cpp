@@ -96,23 +96,20 @@ bool MatchesWithExtension(std::string_view entry, std::string_view base, std::st
            EqualsNoCase(entry.substr(base.size()), extension);
 }
 
-// What looking up the spellings of a name found; `decided` is false when
-// only a listing can tell.
-struct Probe {
-    bool decided = false;
-    std::optional<std::string> name;
-};
-
-// Looks up base + each ASCII case spelling of `extension` (".cmt" has eight).
-// On a disk that keeps case these are the only names that can match; a disk
-// that folds case shows one file under two spellings, and only a listing
-// gives its real name then.
-Probe ProbeSpellings(std::string_view folder, std::string_view base, std::string_view extension) {
+// The spellings of base + extension, in every ASCII case of the extension
+// (".cmt" has eight), that are there: the exact one first, then the others
+// in order. On a disk that keeps case these are the only names that can
+// match; a disk that folds case shows one file under two spellings, and only
+// a listing gives its real name then: nullopt, as for a lookup that fails
+// otherwise. With `firstOnly`, the lookups stop once the exact spelling is
+// found and one missing spelling shows that the disk keeps case.
+std::optional<std::vector<std::string>> LookUpSpellings(std::string_view folder, std::string_view base,
+                                                        std::string_view extension, bool firstOnly) {
     std::vector<std::size_t> letters;
     for (std::size_t i = 0; i < extension.size(); ++i) {
         if (IsAsciiLetter(extension[i])) letters.push_back(i + base.size());
     }
-    if (letters.empty() || letters.size() > 4) return {};
+    if (letters.empty() || letters.size() > 4) return std::nullopt;
     const std::string exact = std::string(base) + std::string(extension);
     std::vector<std::string> names = {exact};   // the exact spelling first: when it is there it wins
     for (unsigned mask = 0; mask < (1u << letters.size()); ++mask) {
@@ -124,24 +121,39 @@ Probe ProbeSpellings(std::string_view folder, std::string_view base, std::string
         if (name != exact) names.push_back(std::move(name));
     }
     std::vector<std::pair<dev_t, ino_t>> seen;
-    std::optional<std::string> smallest;
-    bool exactThere = false, missed = false;
+    std::vector<std::string> there;
+    bool missed = false;
     for (const std::string& name : names) {
         struct stat st {};
         if (::lstat(PathIn(folder, name).c_str(), &st) != 0) {
-            if (errno != ENOENT) return {};
+            if (errno != ENOENT) return std::nullopt;
             missed = true;
         } else {
             const std::pair<dev_t, ino_t> id{st.st_dev, st.st_ino};
-            if (std::find(seen.begin(), seen.end(), id) != seen.end()) return {};
+            if (std::find(seen.begin(), seen.end(), id) != seen.end()) return std::nullopt;
             seen.push_back(id);
-            exactThere = exactThere || name == exact;
-            if (!smallest || name < *smallest) smallest = name;
+            there.push_back(name);
         }
-        // One spelling missing shows that the disk keeps case here.
-        if (exactThere && missed) break;
+        if (firstOnly && missed && !there.empty() && there.front() == exact) break;
     }
-    return {true, exactThere ? exact : smallest};
+    const bool exactThere = !there.empty() && there.front() == exact;
+    std::sort(there.begin() + (exactThere ? 1 : 0), there.end());
+    return there;
+}
+
+// The name that answers to base + extension without regard to the
+// extension's case: the exact spelling, else the smallest; `decided` is
+// false when only a listing can tell.
+struct Probe {
+    bool decided = false;
+    std::optional<std::string> name;
+};
+
+Probe ProbeSpellings(std::string_view folder, std::string_view base, std::string_view extension) {
+    const auto there = LookUpSpellings(folder, base, extension, true);
+    if (!there) return {};
+    if (there->empty()) return {true, std::nullopt};
+    return {true, there->front()};
 }
 
 }  // namespace
@@ -164,6 +176,13 @@ std::optional<std::string> FolderNames::NoCase(std::string_view name) {
         if (EqualsNoCase(entry, name)) match.Offer(entry);
     }
     return match.Result();
+}
+
+std::optional<std::optional<std::string>> FolderNames::WithExtensionNoCaseIfDecided(std::string_view base,
+                                                                                   std::string_view extension) {
+    if (m_listing) return WithExtensionNoCase(base, extension);
+    if (Probe probe = ProbeSpellings(m_folder, base, extension); probe.decided) return probe.name;
+    return std::nullopt;
 }
 
 std::optional<std::string> FolderNames::WithExtensionNoCase(std::string_view base, std::string_view extension) {
@@ -293,6 +312,14 @@ Variants FindVariants(std::string_view folder, std::string_view name, NameCase n
     const bool exact = ::lstat(JoinPath(folder, name).c_str(), &st) == 0;
     if (exact) found.names.emplace_back(name);
     if (nameCase == NameCase::Exact) return found;
+    // A song's files are found by looking up their few spellings, so that a
+    // folder of a hundred thousand songs costs what a small one does.
+    if (const auto dot = name.rfind('.'); nameCase == NameCase::Extension && dot != std::string_view::npos) {
+        if (auto there = LookUpSpellings(folder, name.substr(0, dot), name.substr(dot), false)) {
+            found.names = std::move(*there);
+            return found;
+        }
+    }
     std::vector<std::string> others;
     ForEachEntry(folder, [&](std::string_view entry) {
         found.metOurs = found.metOurs || IsStagedName(entry) || IsChangeRecordName(entry);
@@ -412,7 +439,8 @@ Result ReplaceFiles(const std::string& folder, const std::vector<FileChange>& ch
             if (!size) return Result::FromErrno(errno != 0 ? errno : ENOENT);
             neededBytes += *size;
             p.putStep = steps.size();   // the staged file is named once it exists
-            steps.push_back({ChangeStep::Kind::Put, "", p.variants.empty() ? p.change->name : p.variants.front(), {}});
+            steps.push_back({ChangeStep::Kind::Put, "", p.variants.empty() ? p.change->name : p.variants.front(),
+                             p.ids.empty() ? FileId{} : p.ids.front()});
         }
         for (std::size_t i = p.change->content ? 1 : 0; i < p.variants.size(); ++i) {
             steps.push_back({ChangeStep::Kind::Remove, p.variants[i], "", p.ids[i]});

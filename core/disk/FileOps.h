@@ -71,6 +71,9 @@ public:
     std::optional<std::string> NoCase(std::string_view name);
     // As FindWithExtensionNoCase.
     std::optional<std::string> WithExtensionNoCase(std::string_view base, std::string_view extension);
+    // The same where lookups of its spellings can tell, without a listing;
+    // nullopt where only a listing can.
+    std::optional<std::optional<std::string>> WithExtensionNoCaseIfDecided(std::string_view base, std::string_view extension);
     // Every entry of the folder, read once.
     const std::vector<std::string>& Listing();
 

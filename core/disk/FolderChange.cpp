@@ -185,7 +185,7 @@ std::string EncodeRecord(const std::vector<ChangeStep>& steps) {
     for (const ChangeStep& step : steps) {
         text.append(KindWord(step.kind)).append(" ").append(EncodeName(step.name));
         if (step.kind != ChangeStep::Kind::Remove) text.append(" ").append(EncodeName(step.to));
-        if (step.kind != ChangeStep::Kind::Put) {
+        if (step.kind != ChangeStep::Kind::Put || step.targetKnown) {
             for (const std::uint64_t n : {step.id.device, step.id.inode, step.id.size}) text.append(" ").append(std::to_string(n));
             for (const std::int64_t n : {step.id.seconds, step.id.nanoseconds}) text.append(" ").append(std::to_string(n));
         }
@@ -224,8 +224,12 @@ std::optional<ChangeStep> DecodeStep(std::string_view line) {
     } else {
         return std::nullopt;
     }
-    const bool hasTo = step.kind != ChangeStep::Kind::Remove, hasId = step.kind != ChangeStep::Kind::Put;
-    if (words.size() != std::size_t{2} + (hasTo ? 1 : 0) + (hasId ? 5 : 0)) return std::nullopt;
+    const bool hasTo = step.kind != ChangeStep::Kind::Remove;
+    const std::size_t named = std::size_t{2} + (hasTo ? 1 : 0);
+    // A Put of an earlier version's record names no target.
+    step.targetKnown = step.kind != ChangeStep::Kind::Put || words.size() != named;
+    const bool hasId = step.targetKnown;
+    if (words.size() != named + (hasId ? 5 : 0)) return std::nullopt;
     auto name = DecodeName(words[1]);
     auto to = hasTo ? DecodeName(words[2]) : std::optional<std::string>("");
     if (!name || !to) return std::nullopt;
@@ -270,10 +274,30 @@ struct StepsRun {
     std::size_t failedAt = 0;   // the step that failed, when one did
 };
 
+// True when a Put not yet taken finds its target other than planned: a
+// writer came after the one that left the record.
+bool TargetTakenSince(int dirFd, const ChangeStep& step) {
+    struct stat st {};
+    if (step.kind != ChangeStep::Kind::Put || !step.targetKnown ||
+        ::fstatat(dirFd, step.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        return false;
+    }
+    const bool planned = step.id.device != 0 || step.id.inode != 0;
+    // A target that cannot be looked at now is left to the step itself.
+    if (::fstatat(dirFd, step.to.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return planned && errno == ENOENT;
+    return !planned || !IsStill(st, step.id);
+}
+
 // Takes each step that the disk still shows undone, in order; the first
 // failure stops. `stagedHeld`: the caller holds the staged files, else each
-// is taken (locked) as a finder of leftovers takes it.
+// is taken (locked) as a finder of leftovers takes it, and a change whose
+// targets another writer has taken since is given up whole.
 StepsRun TakeSteps(int dirFd, const std::vector<ChangeStep>& steps, bool stagedHeld) {
+    if (!stagedHeld) {
+        for (const ChangeStep& step : steps) {
+            if (TargetTakenSince(dirFd, step)) return {};
+        }
+    }
     for (std::size_t i = 0; i < steps.size(); ++i) {
         const ChangeStep& step = steps[i];
         struct stat st {};
@@ -478,8 +502,8 @@ Result CarryOutChange(const std::string& folder, const std::vector<ChangeStep>& 
         record.Release();
         return Result::FromErrno(err);
     }
+    // Its removal needs no flush of its own: read again, a finished change takes no step.
     record.Remove();
-    ::fsync(dir.get());
     return {};
 }
 

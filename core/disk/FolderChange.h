@@ -74,7 +74,7 @@ std::optional<FileId> IdentifyFile(const std::string& folder, std::string_view n
 // disk) does nothing when it is read again.
 struct ChangeStep {
     enum class Kind {
-        Put,             // the staged file `name` replaces `to`
+        Put,             // the staged file `name` replaces `to`, if `to` is still `id` (see below)
         Remove,          // the file `name` goes, if it is still `id`
         Move,            // the file `name` is renamed `to`, replacing what is there, if it is still `id`
         MoveNoReplace,   // the same, but never replacing a file at `to`
@@ -82,7 +82,14 @@ struct ChangeStep {
     Kind kind = Kind::Put;
     std::string name;
     std::string to;
+    // Of a Put: what `to` was when the change was planned, a zero id for
+    // nothing. A change finished from its record by a later opening is
+    // given up when another writer has since taken any of its Put's
+    // targets, so that a record left by a killed writer never puts older
+    // bytes over newer ones. Records of earlier versions name no target:
+    // `targetKnown` false, and their Puts are taken as they are.
     FileId id;
+    bool targetKnown = true;
 };
 
 // Takes `steps` in `folder`, after writing them down when there are more

@@ -107,8 +107,19 @@ std::vector<HardDiskRow> ListSongs(std::string_view folder, bool recover) {
 
 std::optional<std::string> FindSongFile(FolderNames& names, std::string_view title, std::string_view extension) {
     if (auto real = names.WithExtensionNoCase(title, extension)) return real;
-    // A name that is not UTF-8 is found by what it shows as; of several, the smallest.
+    // A name that is not UTF-8 is found by what it shows as; of several, the
+    // smallest. Its few possible spellings are looked up where they can be,
+    // so that a large folder is not read for a song that is not there.
     std::optional<std::string> found;
+    if (const auto spellings = Cp932Spellings(title, 8)) {
+        bool decided = true;
+        for (const std::string& base : *spellings) {
+            const auto there = names.WithExtensionNoCaseIfDecided(base, extension);
+            decided = decided && there.has_value();
+            if (there && *there && (!found || **there < *found)) found = **there;
+        }
+        if (decided) return found;
+    }
     for (const std::string& entry : names.Listing()) {
         std::string_view base;
         if (entry.size() < extension.size() || !EqualsNoCase(std::string_view(entry).substr(entry.size() - extension.size()), extension)) continue;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <iconv.h>
+#include <map>
 
 namespace tunecrate {
 
@@ -157,6 +158,66 @@ bool IsUtf8(std::string_view text) {
 
 std::string FileNameText(std::string_view name) {
     return IsUtf8(name) ? std::string(name) : Cp932ToUtf8(name);
+}
+
+namespace {
+
+// The CP932 codes of each character that some code above 0x7F decodes to,
+// made at the first use by decoding every code once, in one pass: each code
+// is followed by a line end, which no code takes as its second byte.
+const std::multimap<std::string, std::string>& Cp932Codes() {
+    static const std::multimap<std::string, std::string> codes = [] {
+        std::vector<std::string> all;
+        for (unsigned first = 0x80; first <= 0xFF; ++first) {
+            if (!IsCp932LeadByte(static_cast<unsigned char>(first))) {
+                all.emplace_back(1, static_cast<char>(first));
+                continue;
+            }
+            for (unsigned second = 0x40; second <= 0xFC; ++second) {
+                if (second != 0x7F) all.push_back({static_cast<char>(first), static_cast<char>(second)});
+            }
+        }
+        std::string joined;
+        for (const std::string& code : all) joined.append(code).append("\n");
+        const std::string decoded = Cp932ToUtf8(joined);
+        std::multimap<std::string, std::string> map;
+        std::size_t at = 0;
+        for (const std::string& code : all) {
+            const std::size_t end = decoded.find('\n', at);
+            const std::string shown = decoded.substr(at, end - at);
+            at = end + 1;
+            if (shown.find(kReplacement) == std::string::npos) map.emplace(shown, code);
+        }
+        return map;
+    }();
+    return codes;
+}
+
+}  // namespace
+
+std::optional<std::vector<std::string>> Cp932Spellings(std::string_view text, std::size_t most) {
+    if (text.find(kReplacement) != std::string_view::npos) return std::nullopt;
+    std::vector<std::string> spellings = {""};
+    for (std::size_t pos = 0; pos < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[pos]);
+        if (lead < 0x80) {
+            for (std::string& spelling : spellings) spelling += text[pos];
+            ++pos;
+            continue;
+        }
+        const std::size_t length = std::min<std::size_t>(lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2, text.size() - pos);
+        const auto [from, to] = Cp932Codes().equal_range(std::string(text.substr(pos, length)));
+        if (from == to) return std::vector<std::string>{};   // no code shows as this character
+        std::vector<std::string> longer;
+        for (const std::string& spelling : spellings) {
+            for (auto code = from; code != to; ++code) longer.push_back(spelling + code->second);
+        }
+        if (longer.size() > most) return std::nullopt;
+        spellings = std::move(longer);
+        pos += length;
+    }
+    std::erase_if(spellings, [](const std::string& spelling) { return IsUtf8(spelling); });
+    return spellings;
 }
 
 std::string MapCp932LookAlikes(std::string_view utf8) {

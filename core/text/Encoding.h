@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tunecrate {
 
@@ -34,6 +35,11 @@ std::string Utf8ToCp932Lossy(std::string_view utf8);
 // its CP932 decoding (names that Windows wrote in Shift-JIS). The file keeps
 // its bytes; this is how its name shows and travels.
 std::string FileNameText(std::string_view name);
+
+// Every byte string that is not UTF-8 and shows as `text` by FileNameText
+// (a few characters have two or three CP932 codes); nullopt when there are
+// more than `most`, or `text` holds U+FFFD, which any undecodable byte shows as.
+std::optional<std::vector<std::string>> Cp932Spellings(std::string_view text, std::size_t most);
 
 // Replaces the characters that input methods produce but CP932 writes with a
 // look-alike of its own (〜 -> ～, − -> －, — -> ―, ‖ -> ∥, ¢ -> ￠, £ -> ￡,

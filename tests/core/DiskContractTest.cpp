@@ -219,7 +219,6 @@ TEST(DiskContract, LeftoversGoAtTheNextOpeningOnlyWhenOursAndUnheld) {
     const std::vector<std::pair<const char*, std::function<void()>>> openings = {
         {"floppy folder", [&] { OpenFloppyVolume(at); }},
         {"song listing", [&] { ListFolderSongs(at); }},
-        {"change", [&] { ReplaceFiles(at, {{"Rock.B00", "rock"s}}, NameCase::Extension); }},
         {"new file", [&] { EXPECT_EQ(CreateFileBytes(at + "/Rock.B00", "rock").status, Status::TargetExists); }}};
     for (const auto& [opening, open] : openings) {
         std::filesystem::remove_all(at);
@@ -244,6 +243,29 @@ TEST(DiskContract, LeftoversGoAtTheNextOpeningOnlyWhenOursAndUnheld) {
     ListFolderSongs(at);
     EXPECT_TRUE(std::filesystem::exists(at + "/.tunecrate-Orphan") && std::filesystem::exists(at + "/.tunecrate-intent-Cutxxx"));
     ::close(held);
+}
+
+// A change a kill cut short is finished at the next opening, unless another writer has since written one of its
+// files without opening the folder: then it is given up whole, and the newer file stays.
+TEST(DiskContract, AChangeLeftByAKillNeverPutsItsBytesOverANewerWriters) {
+    const TempDir dir;
+    const std::string at = dir.Path("f");
+    const auto setup = [&] { std::filesystem::remove_all(at), MakeTree(at, "Blues.B00 Blues.evt"); };
+    const auto change = [&] { return ReplaceFiles(at, {{"Blues.B00", "killed"s}, {"Blues.CMT", "killed"s}, {"Blues.EVT", {}}},
+                                                  NameCase::Extension).reason; };
+    setup();
+    const std::vector<std::string> calls = TraceCalls([&] { change(); });
+    const auto firstStep = std::ranges::find_if(calls, [](const std::string& call) { return call.starts_with("rename"); }) - calls.begin();
+    for (const auto& [later, left] : std::vector<std::pair<std::string, std::set<std::string>>>{
+             {"", {"Blues.B00=killed", "Blues.CMT=killed"}},
+             {"Blues.B00", {"Blues.B00=newer", "Blues.evt"}},                        // a target replaced
+             {"Blues.CMT", {"Blues.B00", "Blues.CMT=newer", "Blues.evt"}}}) {        // or one made where none was
+        setup();
+        ASSERT_TRUE(RunWithFault(Fault::Kill, static_cast<int>(firstStep), change).killed);
+        if (!later.empty()) ReplaceFiles(at, {{later, "newer"s}}, NameCase::Extension);
+        ListFolderSongs(at);
+        EXPECT_EQ(TreeEntries(at), left) << later;
+    }
 }
 
 // A new file appears whole under its name or not at all, and never takes the place of anything there.

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 // CP932 on the floppy, names and their order, drag payloads, the command line, typed text, comment files.
 #include "Scratch.h"
+#include "core/disk/FileOps.h"
+#include "core/songs/HardDiskSongs.h"
 #include "core/text/CommandLine.h"
 #include "core/text/CommentFile.h"
 #include "core/text/DragPayload.h"
@@ -33,6 +35,34 @@ TEST(Encoding, Cp932RoundTripsInvalidBytesAndTextWithoutAForm) {
     for (const auto& [name, shown] : Rows<std::string>{{"夜明け 🎵 Café", "夜明け 🎵 Café"},
              {"\x83\x75\x83\x8B\x81\x5B\x83\x58", "ブルース"}, {"ab\xC3", "abﾃ"}, {"\xC0\xAF", "ﾀｯ"}})
         EXPECT_EQ(FileNameText(name), shown);
+}
+
+// The spellings a name that shows as a title can have, against every code decoded; and a song found by them as a
+// reading of the whole folder finds it.
+TEST(Encoding, Cp932SpellingsAreEveryCodeThatShowsAsTheText) {
+    std::map<std::string, std::set<std::string>> decoded;
+    for (int code = 0x80; code <= 0xFCFC; ++code) {
+        const std::string bytes = code <= 0xFF ? std::string(1, char(code)) : std::string{char(code >> 8), char(code & 0xFF)};
+        if (code > 0xFF || !IsCp932LeadByte(static_cast<unsigned char>(code))) decoded[Cp932ToUtf8(bytes)].insert(bytes);
+    }
+    for (const std::string one : {"亜", "≒", "纊", "ｱ", "∵", "ⅰ", "￢", "🎵", "a"}) {
+        const auto spellings = Cp932Spellings(one, 8);
+        EXPECT_EQ(std::set(spellings->begin(), spellings->end()), one == "a" ? std::set<std::string>{} : decoded[one]) << one;
+    }
+    const auto count = [](const std::string& text, std::size_t most) {
+        const auto spellings = Cp932Spellings(text, most);
+        return spellings ? static_cast<int>(spellings->size()) : -1;
+    };
+    EXPECT_EQ(std::vector({count("ブルース 1", 8), count("≒纊 a", 8), count("≒≒≒≒", 8), count("Blues", 8), count("A" + kBad, 8)}),
+              std::vector({1, 4, -1, 0, -1}));
+    const TempDir dir;
+    for (const std::string name : {"\x83\x75\x83\x8B.B00", "\x81\xE0.b00", "\x87\x90.B00", "\x87\x90.b00", "\xED\x40.B00", "\xFA\x5C.B00"})
+        WriteWhole(dir.Path(name), "song");
+    for (const auto& [title, found] : Rows<std::optional<std::string>>{{"ブル", "\x83\x75\x83\x8B.B00"},
+             {"≒", "\x81\xE0.b00"}, {"纊", "\xED\x40.B00"}, {"亜", std::nullopt}, {"Blues", std::nullopt}}) {
+        FolderNames names(dir.path());
+        EXPECT_EQ(FindSongFile(names, title, ".B00"), found) << title;
+    }
 }
 
 TEST(Encoding, LookAlikesMapAndCutsKeepWholeCharacters) {
