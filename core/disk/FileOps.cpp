@@ -309,26 +309,35 @@ struct Variants {
 Variants FindVariants(std::string_view folder, std::string_view name, NameCase nameCase) {
     Variants found;
     struct stat st {};
-    const bool exact = ::lstat(JoinPath(folder, name).c_str(), &st) == 0;
+    // A disk that folds case answers to the spelling asked for where the
+    // file has another name: a song's real names come from the listing
+    // below, and a FUSE FAT that gives each spelling an inode of its own
+    // would otherwise have the song's new file removed as an old variant.
+    const bool exact = nameCase != NameCase::Extension && ::lstat(JoinPath(folder, name).c_str(), &st) == 0;
     if (exact) found.names.emplace_back(name);
     if (nameCase == NameCase::Exact) return found;
     // A song's files are found by looking up their few spellings, so that a
     // folder of a hundred thousand songs costs what a small one does.
     if (const auto dot = name.rfind('.'); nameCase == NameCase::Extension && dot != std::string_view::npos) {
-        if (auto there = LookUpSpellings(folder, name.substr(0, dot), name.substr(dot), false)) {
+        // Two spellings found are rare where case is kept, and on a FUSE FAT
+        // may be one file under two inode numbers: only a listing tells.
+        if (auto there = LookUpSpellings(folder, name.substr(0, dot), name.substr(dot), false); there && there->size() < 2) {
             found.names = std::move(*there);
             return found;
         }
     }
     std::vector<std::string> others;
+    bool listed = false;
     ForEachEntry(folder, [&](std::string_view entry) {
         found.metOurs = found.metOurs || IsStagedName(entry) || IsChangeRecordName(entry);
+        listed = listed || entry == name;
         if (entry == name) return;
         const bool matches =
             nameCase == NameCase::WholeName ? EqualsNoCase(entry, name) : IsLowerExtensionMatch(entry, name);
         if (matches) others.emplace_back(entry);
     });
     std::sort(others.begin(), others.end());
+    if (listed && !exact) found.names.emplace_back(name);
     found.names.insert(found.names.end(), others.begin(), others.end());
     return found;
 }

@@ -9,6 +9,7 @@
 #include "core/disk/FolderChange.h"
 #include "core/disk/HeldTempFolder.h"
 #include "core/songs/HardDiskSongs.h"
+#include "core/songs/SongDeletion.h"
 
 extern "C" DIR* __real_opendir(const char* path);
 extern "C" DIR* __wrap_opendir(const char* path) {
@@ -243,6 +244,26 @@ TEST(DiskContract, LeftoversGoAtTheNextOpeningOnlyWhenOursAndUnheld) {
     ListFolderSongs(at);
     EXPECT_TRUE(std::filesystem::exists(at + "/.tunecrate-Orphan") && std::filesystem::exists(at + "/.tunecrate-intent-Cutxxx"));
     ::close(held);
+}
+
+// On a FAT that folds case (a FUSE FAT, which gives every spelling an inode of its own), a song's files are found
+// under their real names: replaced in place, the new file never taken for an old variant, and deleted whole.
+TEST(DiskContract, ASongOnADiskThatFoldsCaseKeepsItsRealNames) {
+    const TempDir dir;
+    const std::string at = dir.Path("fat");
+    std::filesystem::create_directory(at);
+    if (RunCommand("mkfs.vfat -C", {dir.Path("fat.img"), "4096"}, " >/dev/null 2>&1").exitCode != 0 ||
+        RunCommand("fusefat -o rw+", {dir.Path("fat.img"), at}, " >/dev/null 2>&1").exitCode != 0) {
+        GTEST_SKIP() << "needs fusefat and /dev/fuse to mount a FAT";
+    }
+    for (const auto& [name, bytes] : {std::pair("Blues.b00", "old"), std::pair("Blues.Evt", "events"), std::pair("Rock.B00", "Rock.B00")})
+        WriteWhole(at + "/" + name, bytes);
+    const Result put = ReplaceFiles(at, {{"Blues.B00", "new"s}, {"Blues.EVT", std::nullopt}, {"Blues.CMT", "c"s}}, NameCase::Extension);
+    const std::set<std::string> replaced = TreeEntries(at);
+    const Result deleted = DeleteHardDiskSongs(at, {"Blues"});
+    EXPECT_EQ(std::tuple(put.reason, replaced, deleted.reason, TreeEntries(at)),
+              std::tuple(""s, std::set<std::string>{"Blues.b00=new", "Blues.CMT=c", "Rock.B00"}, ""s, std::set<std::string>{"Rock.B00"}));
+    RunCommand("fusermount -u", {at}, " >/dev/null 2>&1");
 }
 
 // A change a kill cut short is finished at the next opening, unless another writer has since written one of its
