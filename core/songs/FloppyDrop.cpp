@@ -122,34 +122,48 @@ std::vector<std::size_t> SafeOrder(const std::vector<SlotMove>& moves) {
     return order;
 }
 
-// One hard-disk song into a slot, asking before it replaces the song there;
-// `remaining` songs, this one included, may still come into slots.
-Result CopyHardDiskSongToSlot(DropContext& context, DropState& state, const HardDiskItem& song, int slot,
-                              std::size_t remaining) {
+// A hard-disk song as a slot takes it, with the files a move takes away once
+// it is there; or why it cannot come, told.
+struct HardDiskSong {
+    IncomingSong in;
+    std::vector<std::string> files;
+};
+
+Expected<HardDiskSong> ReadyHardDiskSong(DropContext& context, DropState& state, const HardDiskItem& song) {
     FolderNames& names = state.Source(song.folder);
     const auto songFile = FindSongFile(names, song.title, kSongExtension);
     if (!songFile) {
         return Told(context, state, Result{Status::Failed, 0, CopyFailedMessage(HardDiskBaseName(song.folder, song.title) + std::string(kSongExtension),
                                                                                 Translated(texts::kNoSuchFile))});
     }
+    const std::string songPath = JoinPath(song.folder, *songFile);
+    std::optional<std::string> eventsPath, commentPath;
+    if (auto events = FindSongFile(names, song.title, kEventsExtension)) eventsPath = JoinPath(song.folder, *events);
+    if (auto comment = FindSongFile(names, song.title, kCommentExtension)) commentPath = JoinPath(song.folder, *comment);
+    HardDiskSong ready{IncomingSong{HostPath{songPath}, std::nullopt, Utf8ToCp932Lossy(FileNameText(song.title)), {}, songPath}, {}};
+    if (eventsPath) ready.in.events = HostPath{*eventsPath};
+    // Cut to 17 bytes on a character boundary when the catalogue is written.
+    if (commentPath) ready.in.comment = ReadCommentFile(*commentPath);
+    for (const auto& path : {std::optional(songPath), eventsPath, commentPath}) {
+        if (path) ready.files.push_back(*path);
+    }
+    return ready;
+}
+
+// One hard-disk song into a slot, asking before it replaces the song there;
+// `remaining` songs, this one included, may still come into slots.
+Result CopyHardDiskSongToSlot(DropContext& context, DropState& state, const HardDiskItem& song, int slot,
+                              std::size_t remaining) {
+    Expected<HardDiskSong> ready = ReadyHardDiskSong(context, state, song);
+    if (!ready) return ready.error();
     const bool taken = context.floppy->Exists(SlotFile(slot, kSongExtension));
     if (!ConfirmOverwrite(context, state, slot, remaining)) return Result{Status::TargetExists, 0, {}};
     if (taken) {
         if (const Result shown = Told(context, state, SlotStillShown(context, slot)); !shown.ok()) return shown;
     }
-    const std::string songPath = JoinPath(song.folder, *songFile);
-    std::optional<std::string> eventsPath, commentPath;
-    if (auto events = FindSongFile(names, song.title, kEventsExtension)) eventsPath = JoinPath(song.folder, *events);
-    if (auto comment = FindSongFile(names, song.title, kCommentExtension)) commentPath = JoinPath(song.folder, *comment);
-    IncomingSong in{HostPath{songPath}, std::nullopt, Utf8ToCp932Lossy(FileNameText(song.title)), {}, songPath};
-    if (eventsPath) in.events = HostPath{*eventsPath};
-    // Cut to 17 bytes on a character boundary when the catalogue is written.
-    if (commentPath) in.comment = ReadCommentFile(*commentPath);
-    Result put = PutSongInSlot(context, state, slot, std::move(in));
+    Result put = PutSongInSlot(context, state, slot, std::move(ready->in));
     if (!put.ok()) return put;
-    for (const auto& path : {std::optional(songPath), eventsPath, commentPath}) {
-        if (path) state.MovedFiles.push_back({false, *path});
-    }
+    for (const std::string& path : ready->files) state.MovedFiles.push_back({false, path});
     return put;
 }
 
@@ -299,6 +313,59 @@ DropResult DropOntoFloppyList(DropContext& context, std::optional<int> targetSlo
     return result;
 }
 
+// A song bound for a free slot, waiting to go onto the floppy with the others.
+struct QueuedSong {
+    std::size_t item = 0;
+    int slot = 0;
+    IncomingSong in;
+    std::vector<std::string> files;   // the hard-disk files a move takes away once it is there
+};
+
+// The queued songs onto the floppy in one change, so that filling a floppy
+// costs the flushes of one song. Where that change fails, each goes on its
+// own, so that a full disk still takes those that fit and a failure is told
+// for its song. Gives the items that arrived; `failed` the one whose failure
+// ended the drop.
+std::vector<std::size_t> PutQueuedSongs(DropContext& context, DropState& state, std::vector<QueuedSong>& queued,
+                                        std::optional<std::size_t>& failed) {
+    std::vector<std::size_t> arrived;
+    std::vector<FileChange> changes;
+    for (const QueuedSong& q : queued) {
+        const std::vector<std::string> files = SlotFiles(q.slot, 1);
+        changes.push_back(FileChange{files[0], q.in.song});
+        changes.push_back(FileChange{files[1], q.in.events});
+    }
+    if (queued.size() > 1) {
+        if (const Result put = context.floppy->Apply(changes, CatalogueReserve::Keep); put.ok()) {
+            if (!put.reason.empty()) context.prompter.ShowMessage(put.reason, Translated(texts::kErrorCaption), MessageIcon::None);
+            for (QueuedSong& q : queued) {
+                SlotRow& row = context.rows[static_cast<std::size_t>(q.slot)];
+                row.title = std::move(q.in.title);
+                row.comment = std::move(q.in.comment);
+                row.state = SlotState::PartialSong;   // taken now; the next reading tells the rest
+                state.changedSlots.insert(q.slot);
+                for (const std::string& path : q.files) state.MovedFiles.push_back({false, path});
+                arrived.push_back(q.item);
+            }
+            state.Transferred = true;
+            context.arrived += queued.size();
+            queued.clear();
+            return arrived;
+        }
+    }
+    for (QueuedSong& q : queued) {
+        const Result put = PutSongInSlot(context, state, q.slot, std::move(q.in));
+        if (!put.ok()) {
+            failed = q.item;
+            break;
+        }
+        for (const std::string& path : q.files) state.MovedFiles.push_back({false, path});
+        arrived.push_back(q.item);
+    }
+    queued.clear();
+    return arrived;
+}
+
 DropResult DropIntoFreeSlots(DropContext& context, const SongSource& songSource) {
     DropResult result;
     if (context.floppy == nullptr) return result;
@@ -339,7 +406,7 @@ DropResult DropIntoFreeSlots(DropContext& context, const SongSource& songSource)
         return result;
     }
     std::vector<int> arrived;   // source slots whose song is on the target
-    std::vector<int> slotOf(items.size(), -1);
+    std::vector<int> slotOf(items.size(), -1), slotFor(items.size(), -1);
     int slot = 0;
     // The next slot without a song whose files a song may take; a slot whose
     // name a folder or the like holds is passed over, and the user told.
@@ -353,6 +420,9 @@ DropResult DropIntoFreeSlots(DropContext& context, const SongSource& songSource)
         }
         return slot;
     };
+    // A slot that shows no title or comment needs none blanked first: its
+    // song waits to go with the others in one change.
+    std::vector<QueuedSong> queued;
     std::size_t i = 0;
     for (; i < items.size(); ++i) {
         if (!ReportProgress(context, i, items.size())) break;
@@ -361,14 +431,30 @@ DropResult DropIntoFreeSlots(DropContext& context, const SongSource& songSource)
             for (; i < items.size(); ++i) told[i] = {items[i], -1, Translated(texts::kNoFreeSlot, {context.floppy->Root()}), true};
             break;
         }
-        const Result r =
-            fromFloppy ? CopyFloppySongToSlot(context, state, songs[i].first, slot,
-                                              sourceRows[static_cast<std::size_t>(songs[i].first)], songs[i].second,
-                                              source->Root())
-                       : CopyHardDiskSongToSlot(context, state, hardDiskSongs[i], slot, items.size() - i);
-        if (r.ok()) {
-            slotOf[i] = slot;
-            if (fromFloppy) arrived.push_back(songs[i].first);
+        const SlotRow& row = context.rows[static_cast<std::size_t>(slot)];
+        const bool blank = row.title.empty() && row.comment.empty() && !context.floppy->Exists(SlotFile(slot, kSongExtension));
+        Result r;
+        slotFor[i] = slot;
+        if (blank && fromFloppy) {
+            IncomingSong in{songs[i].second.song, songs[i].second.events, sourceRows[static_cast<std::size_t>(songs[i].first)].title,
+                            sourceRows[static_cast<std::size_t>(songs[i].first)].comment, source->Root() + SlotFile(songs[i].first, kSongExtension)};
+            queued.push_back(QueuedSong{i, slot, std::move(in), {}});
+        } else if (blank) {
+            Expected<HardDiskSong> ready = ReadyHardDiskSong(context, state, hardDiskSongs[i]);
+            if (ready) {
+                queued.push_back(QueuedSong{i, slot, std::move(ready->in), std::move(ready->files)});
+            } else {
+                r = ready.error();
+            }
+        } else {
+            r = fromFloppy ? CopyFloppySongToSlot(context, state, songs[i].first, slot,
+                                                  sourceRows[static_cast<std::size_t>(songs[i].first)], songs[i].second,
+                                                  source->Root())
+                           : CopyHardDiskSongToSlot(context, state, hardDiskSongs[i], slot, items.size() - i);
+            if (r.ok()) {
+                slotOf[i] = slot;
+                if (fromFloppy) arrived.push_back(songs[i].first);
+            }
         }
         if (!DropContinuesAfter(r)) {
             told[i].reason = state.failure;
@@ -376,6 +462,13 @@ DropResult DropIntoFreeSlots(DropContext& context, const SongSource& songSource)
         }
         ++slot;
     }
+    // The songs queued before a stop came before it, and go.
+    std::optional<std::size_t> failed;
+    for (const std::size_t k : PutQueuedSongs(context, state, queued, failed)) {
+        slotOf[k] = slotFor[k];
+        if (fromFloppy) arrived.push_back(songs[k].first);
+    }
+    if (failed) told[*failed].reason = state.failure;
     // A move off another floppy takes its songs away there, once they are whole here.
     const bool moveOff = fromFloppy && context.move;
     if (moveOff) context.move = false;

@@ -32,7 +32,7 @@ struct FaultCase {
     const char* floppy = "";
     const char* songs = "";   // the folder Songs
     const char* other = "";   // the folder Other
-    // "slot N|folder|list copy|move HD titles|FD indices", "delete slots N...", "delete songs T...",
+    // "slot N|free|folder|list copy|move HD titles|FD indices", "delete slots N...", "delete songs T...",
     // "rename T NEW", "edit N title comment", "comment T text"
     const char* gesture = "";
     std::size_t filler = 0;   // a file of that many bytes beside the songs (on an image, the rest of its room)
@@ -49,6 +49,9 @@ const FaultCase kCases[] = {
      .gesture = "slot 1 move FD 1 2 3"},
     {.name = "FloppySongsMovedPastTheFifthSlot", .floppy = "1:One/c1=S1+ 2:Two/c2=S2 4:Four/=S4",
      .gesture = "slot 4 move FD 0 1 3"},
+    // Into the free slots: those showing no title go together in one change, the one showing a title on its own.
+    {.name = "HardDiskSongsMovedIntoFreeSlots", .floppy = "1:Old/keep=Old+ 3:Dawn/", .songs = "Blues=Blues+/live Rock=Rock Jazz=Jazz",
+     .gesture = "free move HD Blues Rock Jazz"},
     {.name = "FloppySongsMovedIntoAFolder", .floppy = "1:Blues/live=Blues+ 2:Rock/=Rock", .other = "Blues=Old+/older",
      .gesture = "list move FD 0 1"},
     {.name = "HardDiskSongsMovedIntoAFolder", .songs = "Blues=Blues+/live Rock=Rock", .other = "Blues=Old/older",
@@ -117,6 +120,7 @@ std::string RunGesture(const World& world, const std::string& gesture) {
         const SongSource payload = SourceOf(type, items, world.songs.path());
         DropContext context{volume.get(), rows, user, how == "move"};
         if (verb == "slot") DropOntoFloppyList(context, std::stoi(where) - 1, payload);
+        if (verb == "free") DropIntoFreeSlots(context, payload);
         if (verb == "folder") DropIntoFolder(context, world.other.path(), payload);
         if (verb == "list") DropOntoHardDiskList(context, world.other.path(), payload);
     }
