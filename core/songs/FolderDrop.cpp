@@ -37,6 +37,11 @@ std::string TargetTitle(DropState& state, const std::string& folder, const std::
 std::optional<Result> ConfirmSongTarget(DropContext& context, DropState& state, const std::string& folder,
                                         const std::string& title, std::size_t remaining) {
     const std::string base = JoinPath(folder, FileNameText(title));
+    // Songs of the drop wait to go together: one of this title may not be there yet.
+    if (std::find(state.written.begin(), state.written.end(), base) != state.written.end()) {
+        Report(context, Translated(texts::kSameTitleTwice, {base}));
+        return Result{Status::TargetExists, 0, {}};
+    }
     const auto taken = NameVariants(folder, title + std::string(kSongExtension), NameCase::Extension);
     if (taken.empty()) return std::nullopt;
     // A folder or a link of that name is no song to replace: no question.
@@ -45,40 +50,91 @@ std::optional<Result> ConfirmSongTarget(DropContext& context, DropState& state, 
             return Told(context, state, Result{Status::Failed, refused.error, CopyFailedMessage(base, refused.reason)});
         }
     }
-    if (std::find(state.written.begin(), state.written.end(), base) != state.written.end()) {
-        Report(context, Translated(texts::kSameTitleTwice, {base}));
-        return Result{Status::TargetExists, 0, {}};
-    }
     if (!ConfirmReplace(context, state, Translated(texts::kFileTaken, {base}), remaining)) {
         return Result{Status::TargetExists, 0, {}};
     }
     return std::nullopt;
 }
 
-// Puts a song's files into the folder together, replacing the variants of
-// their names that are there; a file the song lacks goes, so that no song is
-// left with another song's companions. On failure the folder is as it was.
-Result PutSongInFolder(DropContext& context, DropState& state, const std::string& folder,
-                               const std::string& title, std::optional<FileContent> song,
-                               std::optional<FileContent> events, std::optional<FileContent> comment,
-                               const std::string& shownSource) {
-    const Result put = ReplaceFiles(folder,
-                                        {FileChange{title + std::string(kSongExtension), std::move(song)},
-                                         FileChange{title + std::string(kEventsExtension), std::move(events)},
-                                         FileChange{title + std::string(kCommentExtension), std::move(comment)}},
-                                        NameCase::Extension);
-    if (put.status == Status::DiskFull) {
-        Report(context, Translated(texts::kDiskFull) + "\n" + Translated(texts::kFolderFull, {folder}), MessageIcon::Exclamation);
-        return put;
-    }
-    if (!put.ok()) {
-        Report(context, CopyFailedMessage(shownSource, put.reason));
-        return put;
-    }
+// A song on its way into the folder, waiting to go with the drop's others.
+struct FolderSong {
+    std::string title;
+    std::optional<FileContent> song, events, comment;
+    std::string shownSource;          // the source as messages name it
+    std::vector<MovedFile> sources;   // what a move takes away once the song is there
+    int slot = -1;                    // the floppy slot it comes from, whose texts a move clears
+};
+
+// The songs a drop brings into one folder, put there together.
+struct FolderQueue {
+    std::string folder;
+    std::vector<FolderSong> songs;
+};
+
+// The changes that put a song's files into the folder together, replacing
+// the variants of their names that are there; a file the song lacks goes,
+// so that no song is left with another song's companions.
+void AddSongChanges(std::vector<FileChange>& changes, const FolderSong& song) {
+    changes.push_back(FileChange{song.title + std::string(kSongExtension), song.song});
+    changes.push_back(FileChange{song.title + std::string(kEventsExtension), song.events});
+    changes.push_back(FileChange{song.title + std::string(kCommentExtension), song.comment});
+}
+
+void Arrived(DropContext& context, DropState& state, FolderSong& song) {
     state.Transferred = true;
     ++context.arrived;
-    state.written.push_back(JoinPath(folder, FileNameText(title)));
-    return put;
+    state.MovedFiles.insert(state.MovedFiles.end(), song.sources.begin(), song.sources.end());
+    if (context.move && song.slot >= 0) {
+        SlotRow& row = context.rows[static_cast<std::size_t>(song.slot)];
+        row.title.clear();
+        row.comment.clear();
+        state.changedSlots.insert(song.slot);
+    }
+}
+
+// Puts the waiting songs into the folder in one change, so that many songs
+// cost the flushes of one. Where that change fails, each goes on its own, as
+// a drop of one song does: a failure is told for its song, and a full disk
+// stops the drop there. On failure a song's folder is as it was.
+Result PutQueuedSongs(DropContext& context, DropState& state, FolderQueue& queue) {
+    std::vector<FolderSong> songs = std::exchange(queue.songs, {});
+    if (songs.size() > 1) {
+        std::vector<FileChange> changes;
+        for (const FolderSong& song : songs) AddSongChanges(changes, song);
+        if (ReplaceFiles(queue.folder, changes, NameCase::Extension).ok()) {
+            for (FolderSong& song : songs) Arrived(context, state, song);
+            return {};
+        }
+    }
+    for (FolderSong& song : songs) {
+        std::vector<FileChange> changes;
+        AddSongChanges(changes, song);
+        const Result put = ReplaceFiles(queue.folder, changes, NameCase::Extension);
+        if (put.status == Status::DiskFull) {
+            Report(context, Translated(texts::kDiskFull) + "\n" + Translated(texts::kFolderFull, {queue.folder}), MessageIcon::Exclamation);
+            return put;
+        }
+        if (!put.ok()) {
+            Report(context, CopyFailedMessage(song.shownSource, put.reason));
+            continue;
+        }
+        Arrived(context, state, song);
+    }
+    return {};
+}
+
+// Before a song of `title` is looked for in the folder: a waiting song of
+// that title in other letter cases, which a disk that ignores case takes for
+// the same, goes first, so that the folder shows what it would have shown.
+void SendCaseTwins(DropContext& context, DropState& state, FolderQueue& queue, const std::string& title) {
+    if (std::any_of(queue.songs.begin(), queue.songs.end(), [&](const FolderSong& song) { return EqualsNoCase(song.title, title); })) {
+        PutQueuedSongs(context, state, queue);
+    }
+}
+
+void QueueSong(DropState& state, FolderQueue& queue, FolderSong song) {
+    state.written.push_back(JoinPath(queue.folder, FileNameText(song.title)));
+    queue.songs.push_back(std::move(song));
 }
 
 std::optional<FileContent> HostFile(FolderNames& names, const std::string& title, std::string_view extension) {
@@ -116,7 +172,8 @@ std::string FolderNameForTitle(const std::string& cp932Title, int slot) {
 namespace {
 
 Result CopyHardDiskSongToFolder(DropContext& context, DropState& state, const HardDiskItem& song,
-                                const std::string& folder, std::size_t remaining) {
+                                FolderQueue& queue, std::size_t remaining) {
+    const std::string& folder = queue.folder;
     FolderNames& names = state.Source(song.folder);
     const std::optional<FileContent> songFile = HostFile(names, song.title, kSongExtension);
     if (!songFile) {
@@ -126,25 +183,28 @@ Result CopyHardDiskSongToFolder(DropContext& context, DropState& state, const Ha
         return Result{Status::Failed, 0, failure};
     }
     // A name from Windows in Shift-JIS arrives as the text it shows as.
-    const std::string title = TargetTitle(state, folder, FileNameText(song.title));
+    const std::string shown = FileNameText(song.title);
+    SendCaseTwins(context, state, queue, shown);
+    const std::string title = TargetTitle(state, folder, shown);
     if (auto ended = ConfirmSongTarget(context, state, folder, title, remaining)) return *ended;
-    const std::optional<FileContent> events = HostFile(names, song.title, kEventsExtension);
-    const std::optional<FileContent> comment = HostFile(names, song.title, kCommentExtension);
-    const std::string songPath = std::get<HostPath>(*songFile).path;
-    Result put = PutSongInFolder(context, state, folder, title, songFile, events, comment, songPath);
-    if (!put.ok()) return put;
-    for (const auto& file : {songFile, events, comment}) {
-        if (file) state.MovedFiles.push_back({false, std::get<HostPath>(*file).path});
+    FolderSong coming{title, songFile, HostFile(names, song.title, kEventsExtension), HostFile(names, song.title, kCommentExtension),
+                      std::get<HostPath>(*songFile).path, {}, -1};
+    for (const auto& file : {coming.song, coming.events, coming.comment}) {
+        if (file) coming.sources.push_back({false, std::get<HostPath>(*file).path});
     }
-    return put;
+    QueueSong(state, queue, std::move(coming));
+    return {};
 }
 
 // One floppy song whose slot holds a song file into the folder.
-Result CopyFloppySongToFolder(DropContext& context, DropState& state, int slot, const std::string& folder,
+Result CopyFloppySongToFolder(DropContext& context, DropState& state, int slot, FolderQueue& queue,
                               std::size_t remaining) {
+    const std::string& folder = queue.folder;
     FloppyVolume& floppy = *context.floppy;
-    SlotRow& row = context.rows[static_cast<std::size_t>(slot)];
-    const std::string title = TargetTitle(state, folder, FolderNameForTitle(row.title, slot));
+    const SlotRow& row = context.rows[static_cast<std::size_t>(slot)];
+    const std::string shown = FolderNameForTitle(row.title, slot);
+    SendCaseTwins(context, state, queue, shown);
+    const std::string title = TargetTitle(state, folder, shown);
     const std::string source = SlotName(slot);
     if (auto ended = ConfirmSongTarget(context, state, folder, title, remaining)) return *ended;
     Expected<SlotSong> song = ReadSlotSong(floppy, slot);
@@ -152,23 +212,17 @@ Result CopyFloppySongToFolder(DropContext& context, DropState& state, int slot, 
     std::optional<FileContent> events;
     if (song->events) events = *song->events;
     // The comment travels as its bytes, whole with the song or not at all.
-    Result put = PutSongInFolder(context, state, folder, title, std::move(song->song), std::move(events),
-                                 row.comment, floppy.Root() + source + std::string(kSongExtension));
-    if (!put.ok()) return put;
-    state.MovedFiles.push_back({true, source + std::string(kSongExtension)});
-    state.MovedFiles.push_back({true, source + std::string(kEventsExtension)});
-    if (context.move) {
-        row.title.clear();
-        row.comment.clear();
-        state.changedSlots.insert(slot);
-    }
-    return put;
+    QueueSong(state, queue, FolderSong{title, std::move(song->song), std::move(events), row.comment,
+                                       floppy.Root() + source + std::string(kSongExtension),
+                                       {{true, source + std::string(kSongExtension)}, {true, source + std::string(kEventsExtension)}}, slot});
+    return {};
 }
 
 // The floppy songs, copied into a folder one by one; refused (and told) when
 // the floppy no longer holds what the window showed or would refuse a move.
 Result CopyFloppySongsToFolder(DropContext& context, DropState& state, const std::vector<int>& slots,
                                const std::string& folder) {
+    FolderQueue queue{folder, {}};
     if (const Result fresh = Told(context, state, TakeFreshRows(context)); !fresh.ok()) return fresh;
     // A move takes the songs off the floppy at its end: a floppy that would
     // refuse that is found before anything is copied.
@@ -185,8 +239,9 @@ Result CopyFloppySongsToFolder(DropContext& context, DropState& state, const std
         if (!ReportProgress(context, i, slots.size())) break;
         // A slot without a song file has nothing to copy.
         if (!context.floppy->Exists(SlotName(slot) + std::string(kSongExtension))) continue;
-        if (CopyFloppySongToFolder(context, state, slot, folder, slots.size() - i).status == Status::DiskFull) break;
+        CopyFloppySongToFolder(context, state, slot, queue, slots.size() - i);
     }
+    PutQueuedSongs(context, state, queue);
     return {};
 }
 
@@ -223,10 +278,12 @@ DropResult DropIntoFolder(DropContext& context, const std::string& folder, const
                 return result;
             }
         }
+        FolderQueue queue{folder, {}};
         for (std::size_t i = 0; i < items.size(); ++i) {
             if (!ReportProgress(context, i, items.size())) break;
-            if (CopyHardDiskSongToFolder(context, state, items[i], folder, items.size() - i).status == Status::DiskFull) break;
+            CopyHardDiskSongToFolder(context, state, items[i], queue, items.size() - i);
         }
+        PutQueuedSongs(context, state, queue);
         if (context.move) DeleteMovedFiles(context, state);
         result.refillHardDiskList = state.Transferred;
     } else if (const std::vector<int>* slots = OwnFloppySlots(context, songs)) {
