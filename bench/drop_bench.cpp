@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "GeneratedSongFolder.h"
+#include "Ratios.h"
 #include "core/disk/FolderVolume.h"
 #include "core/songs/FloppyCatalogue.h"
 #include "core/songs/FloppyDrop.h"
@@ -27,16 +28,6 @@ using tunecrate::bench::GeneratedSongFolder;
 
 constexpr int kBigFolderSongs = 100'000;
 constexpr int kDroppedSongs = 5;
-
-// Says yes to every question; any message is a failed drop, which a timing must not hide.
-class YesPrompter final : public tunecrate::Prompter {
-public:
-    bool AskYesNo(const std::string&, const std::string&) override { return true; }
-    tunecrate::Reply AskYesNoToAll(const std::string&, const std::string&, bool) override { return tunecrate::Reply::Yes; }
-    bool AskOkCancel(const std::string&, const std::string&) override { return true; }
-    void ShowMessage(const std::string& text, const std::string&, tunecrate::MessageIcon) override { failure = text; }
-    std::string failure;
-};
 
 // A fresh folder under /tmp, removed at exit.
 class TempFolder {
@@ -102,7 +93,7 @@ const Places& ThePlaces() {
 void BM_DropOntoFloppy(benchmark::State& state, bool fromBig) {
     const tunecrate::SongSource payload = ThePlaces().Songs(fromBig);
     tunecrate::FolderVolume floppy(ThePlaces().floppy.path());
-    YesPrompter prompter;
+    tunecrate::bench::YesPrompter prompter;
     for (auto _ : state) {
         // The window's rows as a fresh reading shows them, or the drop refuses.
         state.PauseTiming();
@@ -121,7 +112,7 @@ BENCHMARK_CAPTURE(BM_DropOntoFloppy, big_folder, true)->Unit(benchmark::kMillise
 
 void BM_DropIntoFolder(benchmark::State& state, bool fromBig) {
     const tunecrate::SongSource payload = ThePlaces().Songs(fromBig);
-    YesPrompter prompter;
+    tunecrate::bench::YesPrompter prompter;
     std::vector<tunecrate::SlotRow> rows;
     for (auto _ : state) {
         tunecrate::DropContext context{nullptr, rows, prompter, false};
@@ -135,42 +126,13 @@ void BM_DropIntoFolder(benchmark::State& state, bool fromBig) {
 BENCHMARK_CAPTURE(BM_DropIntoFolder, small_folder, false)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_DropIntoFolder, big_folder, true)->Unit(benchmark::kMillisecond);
 
-// Reports as usual, then each big-folder time over its small-folder partner's.
-class RatioReporter final : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            const bool spread = run.aggregate_name == "stddev" || run.aggregate_name == "cv";
-            if (!run.error_occurred && !spread) m_times[run.benchmark_name()] = {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime()};
-        }
-    }
-    void Finalize() override {
-        for (const auto& [name, time] : m_times) {
-            std::string partner = name;
-            const auto at = partner.find("big_folder");
-            if (at == std::string::npos) continue;
-            partner.replace(at, 10, "small_folder");
-            if (auto small = m_times.find(partner); small != m_times.end() && small->second.first > 0) {
-                GetOutputStream() << name << " / small_folder: real " << time.first / small->second.first << ", CPU "
-                                  << time.second / small->second.second << "\n";
-            }
-        }
-        ConsoleReporter::Finalize();
-    }
-
-private:
-    std::map<std::string, std::pair<double, double>> m_times;   // real, CPU
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    ThePlaces();   // made before any timing starts
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
+    // Each big-folder run over its small-folder partner.
+    const auto floorOf = [](const std::string& run) {
+        const auto at = run.find("big_folder");
+        return at == std::string::npos ? std::string() : std::string(run).replace(at, 10, "small_folder");
+    };
+    return tunecrate::bench::RunWithRatios(argc, argv, floorOf, [] { ThePlaces(); });
 }

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "GeneratedSongFolder.h"
+#include "Ratios.h"
 #include "core/disk/FloppyVolume.h"
 #include "core/songs/FloppyCatalogue.h"
 #include "core/songs/FloppyDrop.h"
@@ -45,15 +46,6 @@ using tunecrate::bench::GeneratedSongFolder;
 
 constexpr const char* kTmpfs = "/dev/shm";
 
-class YesPrompter final : public tunecrate::Prompter {
-public:
-    bool AskYesNo(const std::string&, const std::string&) override { return true; }
-    tunecrate::Reply AskYesNoToAll(const std::string&, const std::string&, bool) override { return tunecrate::Reply::Yes; }
-    bool AskOkCancel(const std::string&, const std::string&) override { return true; }
-    void ShowMessage(const std::string& text, const std::string&, tunecrate::MessageIcon) override { failure = text; }
-    std::string failure;
-};
-
 // Songs of 1 to 6 KB, some with events files and comments, and a folder for the images.
 struct Places {
     GeneratedSongFolder songs{30, kTmpfs};
@@ -74,7 +66,7 @@ tunecrate::SongsOnHardDisk SongsToFill(int count) {
 
 void BM_FillImage(benchmark::State& state) {
     const tunecrate::SongSource payload = SongsToFill(static_cast<int>(state.range(0)));
-    YesPrompter prompter;
+    tunecrate::bench::YesPrompter prompter;
     long flushes = 0;
     for (auto _ : state) {
         state.PauseTiming();
@@ -117,38 +109,12 @@ void BM_FloorWriteAndFlushOnce(benchmark::State& state) {
 }
 BENCHMARK(BM_FloorWriteAndFlushOnce)->Arg(1)->Arg(3)->Arg(5)->Unit(benchmark::kMillisecond);
 
-// Reports as usual, then each fill's time over the floor's for as many songs.
-class RatioReporter final : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (!run.error_occurred && run.aggregate_name.empty()) m_times[run.benchmark_name()] = {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime()};
-        }
-    }
-    void Finalize() override {
-        for (const auto& [name, time] : m_times) {
-            if (name.rfind("BM_FillImage/", 0) != 0) continue;
-            const auto floor = m_times.find("BM_FloorWriteAndFlushOnce" + name.substr(name.find('/')));
-            if (floor == m_times.end() || floor->second.first <= 0) continue;
-            GetOutputStream() << name << " / floor: real " << time.first / floor->second.first << ", CPU "
-                              << time.second / floor->second.second << "\n";
-        }
-        ConsoleReporter::Finalize();
-    }
-
-private:
-    std::map<std::string, std::pair<double, double>> m_times;   // real, CPU
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    ThePlaces();
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
+    // Each fill over the floor's run for as many songs.
+    const auto floorOf = [](const std::string& run) {
+        return run.rfind("BM_FillImage/", 0) == 0 ? "BM_FloorWriteAndFlushOnce" + run.substr(run.find('/')) : std::string();
+    };
+    return tunecrate::bench::RunWithRatios(argc, argv, floorOf, [] { ThePlaces(); });
 }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "GeneratedSongFolder.h"
+#include "Ratios.h"
 #include "core/disk/ImageVolume.h"
 #include "core/songs/FloppyCatalogue.h"
 #include "core/songs/FolderDrop.h"
@@ -31,16 +32,6 @@ using tunecrate::bench::GeneratedSongFolder;
 constexpr int kSongs = 5;
 constexpr int kSmallFolderSongs = 8;   // 8 songs, 4 events and 3 comment files: 15 files
 constexpr const char* kTmpfs = "/dev/shm";
-
-// Says yes to every question; any message is a failed drop, which a timing must not hide.
-class YesPrompter final : public tunecrate::Prompter {
-public:
-    bool AskYesNo(const std::string&, const std::string&) override { return true; }
-    tunecrate::Reply AskYesNoToAll(const std::string&, const std::string&, bool) override { return tunecrate::Reply::Yes; }
-    bool AskOkCancel(const std::string&, const std::string&) override { return true; }
-    void ShowMessage(const std::string& text, const std::string&, tunecrate::MessageIcon) override { failure = text; }
-    std::string failure;
-};
 
 [[noreturn]] void Fail(const char* what) {
     std::fprintf(stderr, "cannot prepare the folders: %s\n", what);
@@ -99,7 +90,7 @@ const GeneratedSongFolder& Target(int songs) {
     return *folder;
 }
 
-void Check(benchmark::State& state, const YesPrompter& prompter, std::size_t arrived) {
+void Check(benchmark::State& state, const tunecrate::bench::YesPrompter& prompter, std::size_t arrived) {
     if (!prompter.failure.empty()) state.SkipWithError(prompter.failure.c_str());
     if (arrived != kSongs) state.SkipWithError("not every song arrived");
 }
@@ -109,7 +100,7 @@ void BM_DropIntoFolder(benchmark::State& state) {
     tunecrate::SongsOnHardDisk songs;
     for (const std::string& title : TheSources().titles) songs.songs.push_back({TheSources().folder.path(), title});
     const tunecrate::SongSource payload = songs;
-    YesPrompter prompter;
+    tunecrate::bench::YesPrompter prompter;
     std::vector<tunecrate::SlotRow> rows;
     for (auto _ : state) {
         tunecrate::DropContext context{nullptr, rows, prompter, false};
@@ -123,7 +114,7 @@ void BM_DropIntoFolder(benchmark::State& state) {
 
 void BM_ExportIntoFolder(benchmark::State& state) {
     const std::string& target = Target(static_cast<int>(state.range(0))).path();
-    YesPrompter prompter;
+    tunecrate::bench::YesPrompter prompter;
     for (auto _ : state) {
         // As the command line does: the image opened and its catalogue read, then its songs dropped.
         tunecrate::ImageVolume volume(TheSources().image);
@@ -155,40 +146,13 @@ BENCHMARK(BM_DropIntoFolder)->Apply(Sizes);
 BENCHMARK(BM_ExportIntoFolder)->Apply(Sizes);
 BENCHMARK(BM_DeleteFromFolder)->Apply(Sizes);
 
-// Reports as usual, then each size's time over the 15-file folder's.
-class RatioReporter final : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (!run.error_occurred && run.aggregate_name.empty()) m_times[run.benchmark_name()] = {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime()};
-        }
-    }
-    void Finalize() override {
-        const std::string small = "/" + std::to_string(kSmallFolderSongs);
-        for (const auto& [name, time] : m_times) {
-            const std::string family = name.substr(0, name.rfind('/'));
-            const auto floor = m_times.find(family + small);
-            if (floor == m_times.end() || floor->first == name || floor->second.first <= 0) continue;
-            GetOutputStream() << name << " / 15 files: real " << time.first / floor->second.first << ", CPU "
-                              << time.second / floor->second.second << "\n";
-        }
-        ConsoleReporter::Finalize();
-    }
-
-private:
-    std::map<std::string, std::pair<double, double>> m_times;   // real, CPU
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    TheSources();
-    for (const int songs : {kSmallFolderSongs, 1'000, 10'000, 100'000}) Target(songs);   // made before any timing starts
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
+    // Each size's run over the 15-file folder's.
+    const auto floorOf = [](const std::string& run) { return run.substr(0, run.rfind('/') + 1) + std::to_string(kSmallFolderSongs); };
+    return tunecrate::bench::RunWithRatios(argc, argv, floorOf, [] {
+        TheSources();
+        for (const int songs : {kSmallFolderSongs, 1'000, 10'000, 100'000}) Target(songs);
+    });
 }
