@@ -56,8 +56,9 @@ bool IsBlockDevice(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISBLK(st.st_mode);
 }
 
-std::optional<std::uint64_t> OpenSize(int fd) {
-    struct stat st {};
+std::optional<std::uint64_t> OpenSize(int fd, struct stat* seen) {
+    struct stat mine {};
+    struct stat& st = seen != nullptr ? *seen : mine;
     if (::fstat(fd, &st) != 0) return std::nullopt;
     if (!S_ISBLK(st.st_mode)) return static_cast<std::uint64_t>(st.st_size);
     std::uint64_t bytes = 0;

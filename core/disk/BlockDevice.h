@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -15,7 +17,7 @@ namespace tunecrate {
 bool IsBlockDevice(const std::string& path);
 
 // The size of an open file, or of a block device (whose st_size is 0).
-std::optional<std::uint64_t> OpenSize(int fd);
+std::optional<std::uint64_t> OpenSize(int fd, struct stat* st = nullptr);
 
 // Opens a device node the user may not open: a desktop service that grants
 // access (after asking, where it must). Gets the open(2) access mode and

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -80,7 +81,7 @@ Expected<OpenDisk> OpenDiskAt(const std::string& path, const DiskAccess& access)
         return Fd(disk.device ? OpenDeviceNode(path, mode | extra | (direct ? O_DIRECT : 0))
                               : ::open(path.c_str(), mode | extra | O_CLOEXEC | O_NOCTTY));
     };
-    const int mode = access.write ? O_RDWR : O_RDONLY;
+    int mode = access.write ? O_RDWR : O_RDONLY;
     bool direct = access.direct && disk.device;
     Fd fd = open(mode, direct);
     if (!fd.valid() && direct && errno == EINVAL) {   // a device without direct transfers
@@ -89,12 +90,13 @@ Expected<OpenDisk> OpenDiskAt(const std::string& path, const DiskAccess& access)
     }
     // A write-protected disk refuses writing; a read-only file may also be one we lack the right to write.
     const bool refusedWriting = errno == EROFS || (!disk.device && (errno == EACCES || errno == EPERM));
-    if (!fd.valid() && access.write && access.readOnlyFallback && refusedWriting) fd = open(O_RDONLY, direct);
+    if (!fd.valid() && access.write && access.readOnlyFallback && refusedWriting) fd = open(mode = O_RDONLY, direct);
     if (!fd.valid()) {
         return Result::Refused(disk.device ? DeviceOpenFailure(path, errno)
                                            : Translated(texts::kCannotOpen, {path, Result::FromErrno(errno).reason}));
     }
-    disk.readOnly = (::fcntl(fd.get(), F_GETFL) & O_ACCMODE) == O_RDONLY;
+    // A device's descriptor may come from the desktop's service, opened as it chose.
+    disk.readOnly = (disk.device ? ::fcntl(fd.get(), F_GETFL) & O_ACCMODE : mode) == O_RDONLY;
     // A write-protected disk or a read-only loop device may still open for
     // writing, and refuse only the first write.
     if (int readOnly = 0; disk.device && !disk.readOnly && ::ioctl(fd.get(), BLKROGET, &readOnly) == 0 && readOnly != 0) {
@@ -104,9 +106,11 @@ Expected<OpenDisk> OpenDiskAt(const std::string& path, const DiskAccess& access)
     if (direct && (::fcntl(fd.get(), F_GETFL) & O_DIRECT) == 0) {
         direct = ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) | O_DIRECT) == 0;
     }
-    const std::optional<std::uint64_t> bytes = OpenSize(fd.get());
+    struct stat st {};
+    const std::optional<std::uint64_t> bytes = OpenSize(fd.get(), &st);
     if (!bytes) return Result::Refused(Translated(texts::kCannotReadSize, {path, Result::FromErrno(errno).reason}));
     disk.bytes = *bytes;
+    disk.mode = st.st_mode;
     disk.store = std::make_unique<DiskStore>(std::move(fd), direct);
     return disk;
 }

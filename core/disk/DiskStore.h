@@ -49,6 +49,7 @@ struct OpenDisk {
     std::unique_ptr<DiskStore> store;
     std::uint64_t bytes = 0;   // the file's size, or the device's
     bool device = false;
+    unsigned mode = 0;         // the type and permissions of what was opened (fstat's st_mode)
     bool readOnly = false;     // opened for reading only (asked, fallen back, or a read-only device)
 };
 // Opens `path` as `access` says; the failure's reason names it.

@@ -17,6 +17,10 @@
 namespace tunecrate {
 namespace {
 
+// The boot sector, two FATs of nine sectors and a root of fourteen: the head
+// of every 1.44 MB floppy that the usual formatters make.
+constexpr std::size_t kUsualHeadSectors = 1 + 2 * 9 + 14;
+
 std::uint32_t ClustersFor(std::uint64_t bytes) {
     return static_cast<std::uint32_t>((bytes + kImageSectorBytes - 1) / kImageSectorBytes);
 }
@@ -179,8 +183,7 @@ ImageVolume::ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap, I
     file->readOnly = opened->readOnly;
     const int fd = opened->store->fd();
     file->store = std::move(opened->store);
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISBLK(st.st_mode))) {
+    if (!(S_ISREG(opened->mode) || S_ISBLK(opened->mode))) {
         m_opened = Result::Refused(Translated(texts::kNotImageFile, {m_imagePath}));
         return;
     }
@@ -203,12 +206,14 @@ ImageVolume::ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap, I
             {m_imagePath, Translated(texts::kImageSizeWrong, {std::to_string(*openSize), std::to_string(kImageBytes)})}));
         return;
     }
-    std::string boot(kImageSectorBytes, '\0');
-    if (!file->store->Read(0, boot.data(), boot.size())) {
+    // The boot sector, and with it what follows on every real floppy: both
+    // FATs and the root, so that one read brings all of them.
+    std::string head(kImageSectorBytes * kUsualHeadSectors, '\0');
+    if (!file->store->Read(0, head.data(), head.size())) {
         m_opened = ReadFailure();
         return;
     }
-    Expected<FatImage> parsed = FatImage::Parse(boot);
+    Expected<FatImage> parsed = FatImage::Parse(std::string_view(head).substr(0, kImageSectorBytes));
     if (!parsed) {
         m_opened = Result::Refused(Translated(texts::kNotFloppyImageBecause, {m_imagePath, parsed.error().reason}));
         return;
@@ -226,8 +231,11 @@ ImageVolume::ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap, I
         return file->store->Read(offset, bytes.data(), bytes.size());
     };
     bool readable = true;
-    if (fat.FatOffset(1) == fat.FatOffset(0) + fatBytes) {
-        std::string head;
+    if (fat.FatOffset(1) == fat.FatOffset(0) + fatBytes && fat.RootOffset() + rootBytes <= head.size()) {
+        file->fatOnDisk[0] = head.substr(fat.FatOffset(0), fatBytes);
+        file->fatOnDisk[1] = head.substr(fat.FatOffset(1), fatBytes);
+        file->rootOnDisk = head.substr(fat.RootOffset(), rootBytes);
+    } else if (fat.FatOffset(1) == fat.FatOffset(0) + fatBytes) {
         readable = read(fat.FatOffset(0), 2 * fatBytes + rootBytes, head);
         file->fatOnDisk[0] = head.substr(0, fatBytes);
         file->fatOnDisk[1] = head.substr(fatBytes, fatBytes);
