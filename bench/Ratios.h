@@ -4,6 +4,7 @@
 #pragma once
 
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <functional>
 #include <map>
@@ -31,7 +32,9 @@ using FloorOf = std::function<std::string(const std::string& run)>;
 // Reports as usual, then each run's real and CPU time over its floor's.
 class RatioReporter final : public benchmark::ConsoleReporter {
 public:
-    explicit RatioReporter(FloorOf floorOf) : m_floorOf(std::move(floorOf)) {}
+    // Colours only on a terminal: a log or a pipe gets plain lines.
+    explicit RatioReporter(FloorOf floorOf)
+        : ConsoleReporter(::isatty(STDOUT_FILENO) ? OO_Defaults : OO_Tabular), m_floorOf(std::move(floorOf)) {}
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
