@@ -1,18 +1,34 @@
 // SPDX-License-Identifier: MIT
+#include <cerrno>
 #include <clocale>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
-#include <pwd.h>
 #include <unistd.h>
 #include <iostream>
 
 #include <QCoreApplication>
 
 #include "cli/Commands.h"
-#include "app/MainApp.h"
 #include "app/Translations.h"
 #include "core/text/CommandLine.h"
 #include "core/Texts.h"
+
+namespace tunecrate {
+namespace {
+
+// The window's program: beside this one in a build, in the programs' own
+// folder of the installed tree otherwise.
+std::string WindowProgram() {
+    std::error_code error;
+    const std::filesystem::path here = std::filesystem::read_symlink("/proc/self/exe", error).parent_path();
+    const std::filesystem::path beside = here / "tunecrate-window";
+    if (std::filesystem::exists(beside, error)) return beside.string();
+    return (here / TUNECRATE_WINDOW_FROM_BIN).lexically_normal().string();
+}
+
+}  // namespace
+}  // namespace tunecrate
 
 int main(int argc, char** argv) {
     using tunecrate::CommandLine;
@@ -45,17 +61,9 @@ int main(int argc, char** argv) {
                 break;
         }
     }
-    tunecrate::SessionOptions options;
-    options.floppy = command.floppy;
-    options.shelf = command.shelf;
-    std::error_code error;
-    options.workingDirectory = std::filesystem::current_path(error).string();
-    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
-        options.home = home;
-    } else if (const passwd* user = getpwuid(getuid()); user != nullptr && user->pw_dir != nullptr) {
-        options.home = user->pw_dir;
-    }
-    // Qt sees only the program name: every option on the line is ours.
-    int qtArgc = 1;
-    return tunecrate::MainApp(options).Run(qtArgc, argv);
+    // The window is a program of its own, so that a command never loads its libraries.
+    const std::string window = tunecrate::WindowProgram();
+    ::execv(window.c_str(), argv);
+    std::cerr << "tunecrate: " << window << ": " << std::strerror(errno) << "\n";
+    return 1;
 }
