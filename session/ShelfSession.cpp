@@ -77,6 +77,12 @@ int ShelfSession::RowOf(const std::string& path) const {
 void ShelfSession::SetSearch(const QString& query) {
     m_query = query;
     m_key = SearchKey(query.toStdString());
+    // The rows read while nothing was searched get their keys now.
+    if (!m_key.empty()) {
+        for (std::size_t i = 0; i < m_rows.size(); ++i) {
+            if (m_read[i] && !m_keyed[i]) m_keys[i] = SearchKeysOf(m_rows[i]), m_keyed[i] = true;
+        }
+    }
     SearchAll();
     emit searchChanged();
 }
@@ -116,6 +122,7 @@ void ShelfSession::Relist() {
     m_entries = std::move(*entries);
     for (const ShelfEntry& entry : m_entries) m_rows.push_back(UnreadShelfRow(entry));
     m_keys.assign(m_rows.size(), ShelfKeys{});
+    m_keyed.assign(m_rows.size(), false);
     m_read.assign(m_rows.size(), false);
     m_rowsRead = 0;
     SearchAll();
@@ -175,7 +182,10 @@ void ShelfSession::TakeRow(unsigned generation, int row, const ShelfRow& read) {
     const auto i = static_cast<std::size_t>(row);
     if (generation != m_generation || i >= m_rows.size() || read.file != m_rows[i].file) return;
     m_rows[i] = read;
-    m_keys[i] = SearchKeysOf(read);
+    // An empty search finds every row whatever its keys: they are made only
+    // while something is searched, which spares every row read their cost.
+    m_keyed[i] = !m_key.empty();
+    m_keys[i] = m_keyed[i] ? SearchKeysOf(read) : ShelfKeys{};
     // This row alone: searching every row as each comes in grows with the square of the shelf.
     m_matches -= MatchCount(m_hits[i]);
     m_hits[i] = MatchShelfRow(m_keys[i], m_key);

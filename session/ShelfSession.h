@@ -92,6 +92,7 @@ private:
     std::vector<ShelfRow> m_rows;
     std::vector<ShelfEntry> m_entries;   // per row: an entry that is no image is never opened
     std::vector<ShelfKeys> m_keys;
+    std::vector<bool> m_keyed;   // the row's keys are made (they are only while something is searched)
     QString m_query;
     std::string m_key;   // m_query in search form
     std::vector<ShelfHit> m_hits;
