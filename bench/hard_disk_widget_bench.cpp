@@ -18,6 +18,7 @@
 #include "session/Session.h"
 #include "widgets/FolderTree.h"
 #include "widgets/HardDiskList.h"
+#include "WidgetBench.h"
 
 namespace {
 
@@ -141,10 +142,8 @@ BENCHMARK(BM_ExpandFolderOfManyFolders)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    const auto app = tunecrate::bench::StartWidgetBench(argc, argv);
+    if (!app) return 1;
 
     SongFolder();   // made before any timing starts
     ManyFolders();

@@ -21,6 +21,7 @@
 #include "core/songs/Prompter.h"
 #include "session/ShelfSession.h"
 #include "widgets/ShelfWindow.h"
+#include "WidgetBench.h"
 
 namespace {
 
@@ -152,10 +153,8 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    const auto app = tunecrate::bench::StartWidgetBench(argc, argv);
+    if (!app) return 1;
     for (int images : {300, 1'000, 3'000}) ShelfOf(images);   // made before any timing starts
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

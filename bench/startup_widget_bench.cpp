@@ -16,6 +16,7 @@
 #include "app/MainDialog.h"
 #include "core/songs/HardDiskSongs.h"
 #include "widgets/HardDiskList.h"
+#include "WidgetBench.h"
 
 namespace {
 
@@ -138,10 +139,8 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    const auto app = tunecrate::bench::StartWidgetBench(argc, argv);
+    if (!app) return 1;
     for (const int songs : kSizes) FolderOf(songs);   // made before any timing starts
     FolderOf(0);
     RatioReporter reporter;
