@@ -75,26 +75,39 @@ bool DiskStore::Flush() { return ::fsync(m_fd.get()) == 0; }
 
 Expected<OpenDisk> OpenDiskAt(const std::string& path, const DiskAccess& access) {
     OpenDisk disk;
-    disk.device = IsBlockDevice(path);
-    const int extra = (access.exclusive && disk.device ? O_EXCL : 0) | (access.nonBlocking ? O_NONBLOCK : 0);
-    auto open = [&](int mode, bool direct) {
-        return Fd(disk.device ? OpenDeviceNode(path, mode | extra | (direct ? O_DIRECT : 0))
-                              : ::open(path.c_str(), mode | extra | O_CLOEXEC | O_NOCTTY));
+    // O_EXCL without O_CREAT means something only on a block device, so the
+    // path is opened as it is and what it is comes from the open file: the
+    // shelf opens a thousand images, and a stat of each path first costs.
+    const int extra = (access.exclusive ? O_EXCL : 0) | (access.nonBlocking ? O_NONBLOCK : 0);
+    auto open = [&](int mode) {
+        Fd fd(::open(path.c_str(), mode | extra | O_CLOEXEC | O_NOCTTY));
+        // A device node closed to us may be opened by the desktop's service.
+        if (const int error = errno; !fd.valid() && (error == EACCES || error == EPERM)) {
+            if (IsBlockDevice(path)) {
+                disk.device = true;
+                fd = Fd(OpenDeviceNode(path, mode | extra));
+            } else {
+                errno = error;
+            }
+        }
+        return fd;
     };
     int mode = access.write ? O_RDWR : O_RDONLY;
-    bool direct = access.direct && disk.device;
-    Fd fd = open(mode, direct);
-    if (!fd.valid() && direct && errno == EINVAL) {   // a device without direct transfers
-        direct = false;
-        fd = open(mode, false);
-    }
+    Fd fd = open(mode);
     // A write-protected disk refuses writing; a read-only file may also be one we lack the right to write.
     const bool refusedWriting = errno == EROFS || (!disk.device && (errno == EACCES || errno == EPERM));
-    if (!fd.valid() && access.write && access.readOnlyFallback && refusedWriting) fd = open(mode = O_RDONLY, direct);
-    if (!fd.valid()) {
-        return Result::Refused(disk.device ? DeviceOpenFailure(path, errno)
-                                           : Translated(texts::kCannotOpen, {path, Result::FromErrno(errno).reason}));
+    if (!fd.valid() && access.write && access.readOnlyFallback && refusedWriting) fd = open(mode = O_RDONLY);
+    if (const int error = errno; !fd.valid()) {
+        return Result::Refused(disk.device || (error != ENOENT && IsBlockDevice(path))
+                                   ? DeviceOpenFailure(path, error)
+                                   : Translated(texts::kCannotOpen, {path, Result::FromErrno(error).reason}));
     }
+    struct stat st {};
+    const std::optional<std::uint64_t> bytes = OpenSize(fd.get(), &st);
+    if (!bytes) return Result::Refused(Translated(texts::kCannotReadSize, {path, Result::FromErrno(errno).reason}));
+    disk.device = S_ISBLK(st.st_mode);
+    disk.bytes = *bytes;
+    disk.mode = st.st_mode;
     // A device's descriptor may come from the desktop's service, opened as it chose.
     disk.readOnly = (disk.device ? ::fcntl(fd.get(), F_GETFL) & O_ACCMODE : mode) == O_RDONLY;
     // A write-protected disk or a read-only loop device may still open for
@@ -102,15 +115,13 @@ Expected<OpenDisk> OpenDiskAt(const std::string& path, const DiskAccess& access)
     if (int readOnly = 0; disk.device && !disk.readOnly && ::ioctl(fd.get(), BLKROGET, &readOnly) == 0 && readOnly != 0) {
         disk.readOnly = true;
     }
-    // A descriptor the desktop's service opened may lack O_DIRECT; ask for it.
-    if (direct && (::fcntl(fd.get(), F_GETFL) & O_DIRECT) == 0) {
-        direct = ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) | O_DIRECT) == 0;
+    // Past the system's cache where the device allows it; a device without
+    // direct transfers refuses the flag and is read through the cache.
+    bool direct = false;
+    if (access.direct && disk.device) {
+        const int flags = ::fcntl(fd.get(), F_GETFL);
+        direct = (flags & O_DIRECT) != 0 || ::fcntl(fd.get(), F_SETFL, flags | O_DIRECT) == 0;
     }
-    struct stat st {};
-    const std::optional<std::uint64_t> bytes = OpenSize(fd.get(), &st);
-    if (!bytes) return Result::Refused(Translated(texts::kCannotReadSize, {path, Result::FromErrno(errno).reason}));
-    disk.bytes = *bytes;
-    disk.mode = st.st_mode;
     disk.store = std::make_unique<DiskStore>(std::move(fd), direct);
     return disk;
 }

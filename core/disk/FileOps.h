@@ -46,8 +46,18 @@ struct SpaceInfo {
 // A path inside `folder`: folder + "/" + name, without doubling a final slash.
 std::string JoinPath(std::string_view folder, std::string_view name);
 
-// ASCII case-insensitive equality; bytes above 0x7F compare exactly.
-bool EqualsNoCase(std::string_view a, std::string_view b);
+// ASCII case-insensitive equality; bytes above 0x7F compare exactly. Inline:
+// an image's root is searched with it a dozen times per reading.
+inline bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i] == b[i]) continue;
+        // Equal apart from case only if they differ in the case bit and are letters.
+        const char lower = static_cast<char>(a[i] | 0x20);
+        if ((a[i] ^ b[i]) != 0x20 || lower < 'a' || lower > 'z') return false;
+    }
+    return true;
+}
 
 // The real name of `base` + an extension that equals `extension` without
 // regard to case (the base is matched exactly): "Blues" + ".cmt" finds Blues.CMT.

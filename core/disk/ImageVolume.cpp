@@ -58,8 +58,19 @@ public:
     bool readOnly = false;
     bool device = false;   // a drive's disk, not an image file
     FatImage fat;
-    std::string fatOnDisk[2];
-    std::string rootOnDisk;
+    // What the disk holds of each FAT and of the root. Until the first
+    // change `fat` holds just what the first FAT and the root hold, so their
+    // copies are made only then: most images opened are only read.
+    std::string fatOnDisk[2];   // the first only once KeepDiskCopies ran
+    std::string rootOnDisk;     // only once KeepDiskCopies ran
+    bool diskCopies = false;
+    void KeepDiskCopies() {
+        if (diskCopies) return;
+        fatOnDisk[0] = fat.FatBytes();
+        rootOnDisk = fat.RootBytes();
+        diskCopies = true;
+    }
+    std::string_view FirstFatOnDisk() const { return diskCopies ? std::string_view(fatOnDisk[0]) : fat.FatBytes(); }
     std::string broken;   // why nothing more is written: an earlier write failed
     bool unflushed = false;
 
@@ -208,12 +219,15 @@ ImageVolume::ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap, I
     }
     // The boot sector, and with it what follows on every real floppy: both
     // FATs and the root, so that one read brings all of them.
-    std::string head(kImageSectorBytes * kUsualHeadSectors, '\0');
-    if (!file->store->Read(0, head.data(), head.size())) {
+    // Read into untouched memory: the read fills all of it or fails.
+    constexpr std::size_t kHeadBytes = kImageSectorBytes * kUsualHeadSectors;
+    const auto headBuffer = std::make_unique_for_overwrite<char[]>(kHeadBytes);
+    if (!file->store->Read(0, headBuffer.get(), kHeadBytes)) {
         m_opened = ReadFailure();
         return;
     }
-    Expected<FatImage> parsed = FatImage::Parse(std::string_view(head).substr(0, kImageSectorBytes));
+    const std::string_view head(headBuffer.get(), kHeadBytes);
+    Expected<FatImage> parsed = FatImage::Parse(head.substr(0, kImageSectorBytes));
     if (!parsed) {
         m_opened = Result::Refused(Translated(texts::kNotFloppyImageBecause, {m_imagePath, parsed.error().reason}));
         return;
@@ -231,25 +245,30 @@ ImageVolume::ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap, I
         return file->store->Read(offset, bytes.data(), bytes.size());
     };
     bool readable = true;
+    std::string elsewhere;
+    std::string_view first, root;
     if (fat.FatOffset(1) == fat.FatOffset(0) + fatBytes && fat.RootOffset() + rootBytes <= head.size()) {
-        file->fatOnDisk[0] = head.substr(fat.FatOffset(0), fatBytes);
+        first = head.substr(fat.FatOffset(0), fatBytes);
         file->fatOnDisk[1] = head.substr(fat.FatOffset(1), fatBytes);
-        file->rootOnDisk = head.substr(fat.RootOffset(), rootBytes);
+        root = head.substr(fat.RootOffset(), rootBytes);
     } else if (fat.FatOffset(1) == fat.FatOffset(0) + fatBytes) {
-        readable = read(fat.FatOffset(0), 2 * fatBytes + rootBytes, head);
-        file->fatOnDisk[0] = head.substr(0, fatBytes);
-        file->fatOnDisk[1] = head.substr(fatBytes, fatBytes);
-        file->rootOnDisk = head.substr(2 * fatBytes);
+        readable = read(fat.FatOffset(0), 2 * fatBytes + rootBytes, elsewhere);
+        first = std::string_view(elsewhere).substr(0, fatBytes);
+        file->fatOnDisk[1] = std::string_view(elsewhere).substr(fatBytes, fatBytes);
+        root = std::string_view(elsewhere).substr(2 * fatBytes);
     } else {
         readable = read(fat.FatOffset(0), fatBytes, file->fatOnDisk[0]) &&
                    read(fat.FatOffset(1), fatBytes, file->fatOnDisk[1]) &&
                    read(fat.RootOffset(), rootBytes, file->rootOnDisk);
+        file->diskCopies = true;
+        first = file->fatOnDisk[0];
+        root = file->rootOnDisk;
     }
     if (!readable) {
         m_opened = ReadFailure();
         return;
     }
-    if (Result loaded = file->fat.Load(file->fatOnDisk[0], file->rootOnDisk); !loaded.ok()) {
+    if (Result loaded = file->fat.Load(first, root); !loaded.ok()) {
         m_opened = Result::Refused(Translated(texts::kNotFloppyImageBecause, {m_imagePath, loaded.reason}));
         return;
     }
@@ -270,26 +289,26 @@ std::optional<SpaceInfo> ImageVolume::Space() const {
     return SpaceInfo{m_image->fat.FreeClusters(), m_image->fat.ClusterCount(), kImageSectorBytes};
 }
 
-std::optional<FatEntry> ImageVolume::FindFile(std::string_view name) const {
-    if (!m_image) return std::nullopt;
+const FatEntry* ImageVolume::FindFile(std::string_view name) const {
+    if (!m_image) return nullptr;
     for (const FatEntry& entry : m_image->fat.Entries()) {
-        if (entry.Matches(name)) return entry;
+        if (entry.Matches(name)) return &entry;
     }
-    return std::nullopt;
+    return nullptr;
 }
 
 bool ImageVolume::Exists(std::string_view name) const {
-    return FindFile(name).has_value();
+    return FindFile(name) != nullptr;
 }
 
 std::optional<std::uint64_t> ImageVolume::FileSize(std::string_view name) const {
-    auto entry = FindFile(name);
+    const FatEntry* entry = FindFile(name);
     if (!entry || entry->IsFolder()) return std::nullopt;
     return entry->size;
 }
 
 std::optional<std::string> ImageVolume::ReadFile(std::string_view name, std::size_t maxBytes) const {
-    auto entry = FindFile(name);
+    const FatEntry* entry = FindFile(name);
     if (!entry || entry->IsFolder()) return std::nullopt;
     // A size beyond its chain, a loop or a cluster off the disk: unreadable,
     // never someone else's data.
@@ -304,15 +323,25 @@ std::optional<std::string> ImageVolume::ReadFile(std::string_view name, std::siz
 
 namespace {
 
-// Every write of ours puts a file in new clusters and dates it.
+// Every write of ours puts a file in new clusters and dates it. The three
+// fields go in six bits per printable character, 15 in all, so that the
+// string keeps them without a heap block: a reading makes a dozen of them,
+// and the shelf reads a thousand images.
 std::string StampOf(const FatEntry& entry) {
-    return std::to_string(entry.firstCluster) + ":" + std::to_string(entry.size) + ":" + std::to_string(entry.stamp);
+    std::string text(15, '0');
+    const auto put = [&](std::size_t at, std::uint32_t value, std::size_t digits) {
+        for (std::size_t d = digits; d-- > 0; value >>= 6) text[at + d] = static_cast<char>('0' + (value & 63u));
+    };
+    put(0, entry.firstCluster, 3);
+    put(3, entry.size, 6);
+    put(9, entry.stamp, 6);
+    return text;
 }
 
 }  // namespace
 
 std::string ImageVolume::Stamp(std::string_view name) const {
-    auto entry = FindFile(name);
+    const FatEntry* entry = FindFile(name);
     return entry ? StampOf(*entry) : std::string();
 }
 
@@ -321,7 +350,7 @@ std::vector<std::optional<FileLook>> ImageVolume::LookAt(const std::vector<std::
     std::vector<std::optional<FileLook>> looks;
     looks.reserve(names.size());
     for (const std::string& name : names) {
-        auto entry = FindFile(name);
+        const FatEntry* entry = FindFile(name);
         if (!entry) {
             looks.emplace_back();
             continue;
@@ -342,7 +371,7 @@ Result ImageVolume::ChangeRefusal(const std::vector<std::string>& names, const I
     if (!image.broken.empty()) return Result::FromErrno(EIO, image.broken);
     // Which copy is right is for a repair tool to decide; a write would make
     // both alike, and a checker could no longer tell.
-    if (const auto entry = FirstFatDifference(image.fat, image.fatOnDisk[0], image.fatOnDisk[1])) {
+    if (const auto entry = FirstFatDifference(image.fat, image.FirstFatOnDisk(), image.fatOnDisk[1])) {
         return Result::FromErrno(EIO, Translated(texts::kImageDamaged, {m_imagePath, FatDifferenceText(*entry)}));
     }
     for (const std::string& name : names) {
@@ -371,7 +400,7 @@ Result ImageVolume::CheckChange(const std::vector<std::string>& names) const {
 
 std::vector<std::string> ImageVolume::Damage() const {
     if (!m_image) return {};
-    return ImageProblems(m_image->fat, m_image->fatOnDisk[0], m_image->fatOnDisk[1], m_image->TraceChains());
+    return ImageProblems(m_image->fat, m_image->FirstFatOnDisk(), m_image->fatOnDisk[1], m_image->TraceChains());
 }
 
 Result ImageVolume::Apply(const std::vector<FileChange>& changes, CatalogueReserve reserve) {
@@ -424,6 +453,7 @@ Result ImageVolume::Apply(const std::vector<FileChange>& changes, CatalogueReser
     const std::vector<std::uint32_t> slots = fat.FreeSlots();
     if (slots.size() < newNames) return Result::FromErrno(ENOSPC, Translated(texts::kRootFolderFull));
 
+    image.KeepDiskCopies();   // `fat` is about to change
     auto fail = [&](const char* part) {
         const int err = errno != 0 ? errno : EIO;
         image.broken = Translated(texts::kImageWriteFailed, {m_imagePath, Translated(part), Result::FromErrno(err).reason});

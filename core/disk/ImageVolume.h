@@ -86,7 +86,8 @@ private:
     // The one answer of CheckChange and Apply: why a change of `names` would
     // be refused, room aside.
     Result ChangeRefusal(const std::vector<std::string>& names, const ImageChains& chains) const;
-    std::optional<FatEntry> FindFile(std::string_view name) const;
+    // The root's entry named `name` in any case, in the image's own list.
+    const FatEntry* FindFile(std::string_view name) const;
     std::string m_imagePath;
     Result m_opened;
     std::uint64_t m_fileBytes = 0;

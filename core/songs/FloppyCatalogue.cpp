@@ -88,7 +88,8 @@ SlotRow ReadSlot(int slot, std::string title, std::string comment, const std::op
         return row;
     }
     const bool hasEvents = events && events->size;
-    row.stamp = song->stamp + "/" + (events ? events->stamp : "");
+    row.stamp.reserve(song->stamp.size() + 1 + (events ? events->stamp.size() : 0));
+    row.stamp.append(song->stamp).append(1, '/').append(events ? events->stamp : std::string());
     row.state = hasEvents ? SlotState::FullSong : SlotState::PartialSong;
     row.sizeText = SizeText(*song->size, hasEvents ? *events->size : 0, hasEvents);
     return row;
@@ -116,11 +117,14 @@ Expected<CatalogueReading> ReadCatalogue(FloppyVolume* volume, CatalogueRepair r
 
     // One look at every file of the reading, the instrument's spellings
     // first: a folder is read once at most, and not at all when all are there.
-    std::vector<std::string> names = {std::string(kTitlesFile), std::string(kCommentsFile)};
-    for (int slot = 0; slot < kSlotCount; ++slot) {
-        names.push_back(SlotName(slot) + std::string(kSongExtension));
-        names.push_back(SlotName(slot) + std::string(kEventsExtension));
-    }
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> all = {std::string(kTitlesFile), std::string(kCommentsFile)};
+        for (int slot = 0; slot < kSlotCount; ++slot) {
+            all.push_back(SlotName(slot) + std::string(kSongExtension));
+            all.push_back(SlotName(slot) + std::string(kEventsExtension));
+        }
+        return all;
+    }();
     const std::vector<std::optional<FileLook>> looks = volume->LookAt(names);
     const auto read = [&](std::size_t file) {
         return looks[file] ? volume->ReadFile(looks[file]->name, kCatalogueReadLimit) : std::nullopt;
