@@ -10,6 +10,7 @@
 #include "core/disk/FileOps.h"
 #include "core/disk/FloppyVolume.h"
 #include "core/disk/FloppyFinder.h"
+#include "core/disk/StickSlots.h"
 #include "core/songs/FloppyBackup.h"
 #include "core/songs/FloppyCatalogue.h"
 #include "core/songs/FloppyDrop.h"
@@ -44,9 +45,14 @@ int List(const CommandLine& line, std::ostream& out, std::ostream& err) {
     const char* separator = line.csv ? "," : "\t";
     const char* end = line.csv ? "\r\n" : "\n";
     for (const std::string& path : line.paths) {
-        const auto rows = ReadFloppiesAt(path);
-        if (rows.empty()) err << "tunecrate: " << Translated(texts::kHoldsNoImages, {path}) << "\n";
-        for (const auto& [where, row] : rows) {
+        const FloppyRows read = ReadFloppiesAt(path);
+        if (!read.refusal.empty()) {
+            err << "tunecrate: " << read.refusal << "\n";
+            status = 1;
+        } else if (read.rows.empty()) {
+            err << "tunecrate: " << Translated(texts::kHoldsNoImages, {path}) << "\n";
+        }
+        for (const auto& [where, row] : read.rows) {
             if (!row.usable()) {
                 err << "tunecrate: " << row.condition.reason << "\n";
                 status = 1;
@@ -67,13 +73,13 @@ int List(const CommandLine& line, std::ostream& out, std::ostream& err) {
 int Check(const CommandLine& line, std::ostream& out, std::ostream& err) {
     int status = 0;
     for (const std::string& path : line.paths) {
-        const auto rows = ReadFloppiesAt(path);
-        if (rows.empty()) {
-            err << "tunecrate: " << Translated(texts::kHoldsNoImages, {path}) << "\n";
+        const FloppyRows read = ReadFloppiesAt(path);
+        if (read.rows.empty()) {
+            err << "tunecrate: " << (read.refusal.empty() ? Translated(texts::kHoldsNoImages, {path}) : read.refusal) << "\n";
             status = 1;
         }
         // Every problem of an image on a line of its own, so a script can count them.
-        for (const auto& [where, row] : rows) {
+        for (const auto& [where, row] : read.rows) {
             for (const std::string& problem : row.damage) out << where << ": " << problem << "\n";
             if (row.damage.empty()) out << where << ": " << (row.condition.ok() ? Translated(texts::kImageOk) : row.condition.reason) << "\n";
             if (!row.condition.ok()) status = 1;
@@ -84,9 +90,9 @@ int Check(const CommandLine& line, std::ostream& out, std::ostream& err) {
 
 int New(const CommandLine& line, std::ostream& out, std::ostream& err) {
     const std::string& path = line.paths[0];
-    if (IsFolder(path)) {
-        const NewImageNames made = MakeShelfImages(path, line.count);
-        for (const std::string& name : made.names) out << JoinPath(path, name) << "\n";
+    if (IsFolder(path) || MayBeStick(path)) {
+        const NewImageNames made = IsFolder(path) ? MakeShelfImages(path, line.count) : MakeStickFloppies(path, line.count);
+        for (const std::string& name : made.names) out << ShelfEntryPath(path, name) << "\n";
         if (made.result.ok()) return 0;
         err << "tunecrate: " << made.result.reason << "\n";
         return 1;
@@ -148,10 +154,22 @@ int Import(const CommandLine& line, std::ostream& out, std::ostream& err) {
         for (const std::string& song : songs) err << "tunecrate: " << Translated(texts::kNotPlaced, {song, OneLine(reason)}) << "\n";
         if (!songs.empty()) status = 1;
     };
-    const FloppiesAtPath found = IsFolder(target) ? FloppiesAt(target) : FloppiesAtPath{};
-    const bool shelf = IsFolder(target) && !found.floppyFolder;
+    const FloppiesAtPath found = IsFolder(target) || MayBeStick(target) ? FloppiesAt(target) : FloppiesAtPath{};
+    if (!found.refusal.empty()) {
+        notPlaced(pending, found.refusal);
+        return status;
+    }
+    const bool shelf = found.stick || (IsFolder(target) && !found.floppyFolder);
     std::vector<std::string> floppies;   // the places to fill, in order
-    if (shelf) {
+    if (found.stick) {
+        // The last slot that holds a floppy.
+        for (auto slot = found.images.rbegin(); slot != found.images.rend(); ++slot) {
+            if (!ReadShelfImage(target, slot->file).emptySlot) {
+                floppies.push_back(ShelfEntryPath(target, slot->file));
+                break;
+            }
+        }
+    } else if (shelf) {
         // The last image file: songs never go through a link, nor into anything else with an image name.
         const auto last = std::find_if(found.images.rbegin(), found.images.rend(), [](const ShelfEntry& e) { return e.IsImage(); });
         if (last != found.images.rend()) floppies.push_back(JoinPath(target, last->file));
@@ -165,12 +183,12 @@ int Import(const CommandLine& line, std::ostream& out, std::ostream& err) {
     for (std::size_t f = 0; !pending.empty(); ++f) {
         if (f == floppies.size()) {
             if (!shelf) break;
-            const NewImageNames made = MakeShelfImages(target, 1);
+            const NewImageNames made = found.stick ? MakeStickFloppies(target, 1) : MakeShelfImages(target, 1);
             if (!made.result.ok() || made.names.empty()) {
                 notPlaced(pending, made.result.reason);
                 return ended();
             }
-            floppies.push_back(JoinPath(target, made.names[0]));
+            floppies.push_back(ShelfEntryPath(target, made.names[0]));
         }
         auto volume = OpenFloppyVolume(floppies[f]);
         Expected<CatalogueReading> reading = ReadCatalogue(volume.get());
@@ -301,6 +319,7 @@ int MakeNewFloppy(const std::string& path, std::ostream& err) {
 }
 
 int RunCommand(const CommandLine& line, std::ostream& out, std::ostream& err) {
+    AllowAnyStickDevice(line.forceDevice);
     if (line.command == "list") return List(line, out, err);
     if (line.command == "check") return Check(line, out, err);
     if (line.command == "new") return New(line, out, err);

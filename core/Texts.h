@@ -275,6 +275,33 @@ inline constexpr const char* kEjectNeeds =
 inline constexpr const char* kPathsNeeded =
     CORE_TEXT("Core", "%1 には、イメージ、フロッピーのフォルダ、シェルフのフォルダを一つ以上指定してください");
 inline constexpr const char* kHoldsNoImages = CORE_TEXT("Core", "%1 にはフロッピーイメージがありません");
+// Factory-firmware sticks: raw slots of 1.5 MiB, no file system.
+inline constexpr const char* kStickHasFileSystem = CORE_TEXT(
+    "Core",
+    "%1 は、イメージファイルを読むファームウェア用のスティックです（%2 があります）。工場出荷時のファームウェアはこのスティックを"
+    "読めません。フロッピーはスティックの上のファイルです: マウントして、そのフォルダをディスク棚で開いてください。"
+    "工場出荷時のファームウェア用に並べ直すには: tunecrate convert フォルダ デバイス");
+inline constexpr const char* kStickIsBlank = CORE_TEXT(
+    "Core", "%1 には、まだフロッピーもファイルシステムもありません。スロットに新しいフロッピーを作るには: tunecrate new --count N %1");
+inline constexpr const char* kStickUnknown = CORE_TEXT(
+    "Core",
+    "%1 はフロッピーエミュレーターのスティックに見えません: 先頭に、フロッピーもファイルシステムもパーティション表もありません。"
+    "何も書き込みません。");
+inline constexpr const char* kStickTooSmall =
+    CORE_TEXT("Core", "%1 はスロットのあるスティックではありません: フロッピー 2 枚分より小さいディスクです。");
+inline constexpr const char* kIsSlotStick = CORE_TEXT(
+    "Core",
+    "%1 は工場出荷時のファームウェア用のスティックです（スロット %2 個）。ファイルシステムがないので、イメージファイルを読む"
+    "ファームウェアでは読めません。ディスク棚で開いてください: tunecrate --shelf %1");
+inline constexpr const char* kSlotEmpty = CORE_TEXT("Core", "空き");
+inline constexpr const char* kSlotHoldsNoFloppy =
+    CORE_TEXT("Core", "%1 は空きスロットです: フロッピーがありません。新しいフロッピーを作るには: tunecrate new --count 1 スティック");
+inline constexpr const char* kStickFull = CORE_TEXT("Core", "%1 には、もう空いているスロットがありません。");
+inline constexpr const char* kNoSuchSlot = CORE_TEXT("Core", "%1 にスロット %2 はありません。スロットは 000 から %3 までです。");
+inline constexpr const char* kStickDeviceRefused = CORE_TEXT(
+    "Core",
+    "%1 はリムーバブルでないか、64 GB より大きいデバイスなので、使いません（ハードディスクをスティックと取り違えないため）。"
+    "本当にフロッピーエミュレーターのスティックなら、--force-device を付けてください。");
 inline constexpr const char* kNotAFolder = CORE_TEXT("Core", "%1 はフォルダではありません");
 inline constexpr const char* kCountNeedsShelf =
     CORE_TEXT("Core", "%1 はフォルダではありません。--count にはシェルフのフォルダを指定してください");

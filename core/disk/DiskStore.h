@@ -27,6 +27,8 @@ public:
     bool Flush() override;
     // For fstat and flock; closing the store releases the lock.
     int fd() const { return m_fd.get(); }
+    // The descriptor, kept open by the caller from now on; the store can no longer be used.
+    int ReleaseFd() { return m_fd.release(); }
 
 private:
     template <typename Step>

@@ -48,7 +48,9 @@ std::string ReadSmallFile(const std::filesystem::path& path) {
     return text;
 }
 
-// True when the block device, or the disk a partition belongs to, is removable.
+
+}  // namespace
+
 bool IsRemovableDevice(const std::string& device) {
     struct stat st {};
     if (::stat(device.c_str(), &st) != 0 || !S_ISBLK(st.st_mode)) return false;
@@ -58,8 +60,6 @@ bool IsRemovableDevice(const std::string& device) {
     // A partition has no flag of its own; its disk is the parent folder.
     return ReadSmallFile(sys + "/partition").size() > 0 && ReadSmallFile(sys + "/../removable") == "1";
 }
-
-}  // namespace
 
 std::optional<std::string> FindFloppy(const std::vector<MountEntry>& mounts) {
     std::optional<std::string> found;

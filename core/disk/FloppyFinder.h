@@ -30,6 +30,9 @@ std::optional<std::string> FindFloppy(const std::vector<MountEntry>& mounts);
 // Parses the text of /proc/self/mounts (octal escapes such as \040 decoded).
 std::vector<MountEntry> ParseMountTable(const std::string& text);
 
+// True when the block device, or the disk a partition belongs to, is removable.
+bool IsRemovableDevice(const std::string& device);
+
 // The system's mount table, with `removable` read from /sys/class/block and
 // `totalBytes` from statvfs for removable devices only (so a hung network
 // mount is never touched).

@@ -6,6 +6,7 @@
 #include "core/disk/FolderVolume.h"
 #include "core/disk/BlockDevice.h"
 #include "core/disk/ImageVolume.h"
+#include "core/disk/StickSlots.h"
 
 namespace tunecrate {
 
@@ -36,7 +37,9 @@ bool IsFloppyImageFile(const std::string& location) {
 }
 
 std::unique_ptr<FloppyVolume> OpenFloppyVolume(const std::string& location) {
-    if (IsFloppyImageFile(location) || IsBlockDevice(location)) return std::make_unique<ImageVolume>(location);
+    if (IsFloppyImageFile(location) || IsBlockDevice(location) || SlotOfPath(location)) {
+        return std::make_unique<ImageVolume>(location);
+    }
     return std::make_unique<FolderVolume>(location);
 }
 

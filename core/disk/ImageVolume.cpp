@@ -12,6 +12,7 @@
 #include "core/disk/DiskStore.h"
 #include "core/disk/FatImage.h"
 #include "core/disk/ImageCheck.h"
+#include "core/disk/StickSlots.h"
 #include "core/Texts.h"
 
 namespace tunecrate {
@@ -54,6 +55,7 @@ struct Planned {
 // image's own FAT copies and root sectors hold, so only changes are written.
 class ImageFile {
 public:
+    std::shared_ptr<const StickHold> hold;   // the stick, for a slot; given up after the store
     std::unique_ptr<ImageStore> store;
     bool readOnly = false;
     bool device = false;   // a drive's disk, not an image file
@@ -182,9 +184,30 @@ ImageVolume::ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap, I
     how.readOnlyFallback = true;
     // Exclusive: the kernel then refuses to mount the disk under us, and
     // refuses us a disk that is mounted; on a file it does nothing.
-    how.exclusive = true;
+    // A slot of a stick: the stick's hold has the device exclusively, and
+    // the slot is locked as a range of it.
+    const std::optional<SlotPath> slot = SlotOfPath(m_imagePath);
+    if (slot) {
+        Expected<std::shared_ptr<const StickHold>> hold = StickHold::Take(slot->stick);
+        if (!hold) {
+            m_opened = hold.error();
+            return;
+        }
+        const StickReading reading = (*hold)->reading();
+        if (reading.layout != StickLayout::Slots) {
+            m_opened = Result::Refused(NotSlotStickMessage(slot->stick, reading));
+            return;
+        }
+        if (slot->slot >= reading.slotCount) {
+            m_opened = Result::Refused(Translated(texts::kNoSuchSlot, {slot->stick, std::to_string(slot->slot),
+                                                                      SlotPathOf("", reading.slotCount - 1).substr(1)}));
+            return;
+        }
+        file->hold = std::move(*hold);
+    }
+    how.exclusive = !slot;
     how.nonBlocking = true;
-    Expected<OpenDisk> opened = OpenDiskAt(m_imagePath, how);
+    Expected<OpenDisk> opened = OpenDiskAt(slot ? slot->stick : m_imagePath, how);
     if (!opened) {
         m_opened = opened.error();
         return;
@@ -200,7 +223,10 @@ ImageVolume::ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap, I
     }
     const std::optional<std::uint64_t> openSize = opened->bytes;
     // Another program writing the image at the same time would corrupt it.
-    const bool locked = onlyReading ? ::flock(fd, LOCK_SH | LOCK_NB) == 0 : LockWaiting(fd, !file->readOnly);
+    const std::uint64_t slotOffset = slot ? slot->slot * kSlotStride : 0;
+    const bool locked = slot          ? LockSlotRange(fd, slotOffset, !onlyReading && !file->readOnly, !onlyReading)
+                        : onlyReading ? ::flock(fd, LOCK_SH | LOCK_NB) == 0
+                                      : LockWaiting(fd, !file->readOnly);
     if (!locked) {
         const int error = errno;
         m_opened = Result::FromErrno(error, error == EWOULDBLOCK
@@ -208,10 +234,18 @@ ImageVolume::ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap, I
                                                 : Translated(texts::kCannotLock, {m_imagePath, Result::FromErrno(error).reason}));
         return;
     }
-    m_fileBytes = *openSize;
+    m_fileBytes = slot ? kImageBytes : *openSize;
+    if (slot) file->store = std::make_unique<SlotWindow>(std::move(file->store), slotOffset, kImageBytes);
     if (wrap) file->store = wrap(std::move(file->store));
+    // A whole factory stick, or a dump of one, is no floppy: say what it is.
+    if (!slot && *openSize >= 2 * kSlotStride) {
+        if (const StickReading reading = ReadStickLayout(*file->store, *openSize); reading.layout == StickLayout::Slots) {
+            m_opened = Result::Refused(Translated(texts::kIsSlotStick, {m_imagePath, std::to_string(reading.slotCount)}));
+            return;
+        }
+    }
     // An image file may carry a tail; a disk is a floppy only at its exact size.
-    if (*openSize < kImageBytes || (device && *openSize != kImageBytes)) {
+    if (!slot && (*openSize < kImageBytes || (device && *openSize != kImageBytes))) {
         m_opened = Result::Refused(Translated(
             texts::kNotFloppyImageBecause,
             {m_imagePath, Translated(texts::kImageSizeWrong, {std::to_string(*openSize), std::to_string(kImageBytes)})}));
@@ -229,7 +263,11 @@ ImageVolume::ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap, I
     const std::string_view head(headBuffer.get(), kHeadBytes);
     Expected<FatImage> parsed = FatImage::Parse(head.substr(0, kImageSectorBytes));
     if (!parsed) {
-        m_opened = Result::Refused(Translated(texts::kNotFloppyImageBecause, {m_imagePath, parsed.error().reason}));
+        // All one byte: nothing was ever written there (an unused slot).
+        const std::string_view boot = head.substr(0, kImageSectorBytes);
+        m_blank = std::all_of(boot.begin(), boot.end(), [&](char c) { return c == boot.front(); });
+        m_opened = Result::Refused(slot && m_blank ? Translated(texts::kSlotHoldsNoFloppy, {m_imagePath})
+                                                   : Translated(texts::kNotFloppyImageBecause, {m_imagePath, parsed.error().reason}));
         return;
     }
     file->fat = std::move(*parsed);

@@ -78,6 +78,9 @@ public:
     std::vector<std::string> Damage() const;
     // The image file's size when it was opened.
     std::uint64_t FileBytes() const { return m_fileBytes; }
+    // Not opened because its boot sector is all one byte: never written
+    // (a stick's unused slot), rather than something that is no floppy.
+    bool Blank() const { return m_blank; }
 
 private:
     Result Refusal() const;
@@ -91,6 +94,7 @@ private:
     std::string m_imagePath;
     Result m_opened;
     std::uint64_t m_fileBytes = 0;
+    bool m_blank = false;
     std::unique_ptr<ImageFile> m_image;   // null when the image cannot be used
 };
 

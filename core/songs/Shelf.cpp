@@ -2,6 +2,7 @@
 #include "core/songs/Shelf.h"
 
 #include <stdio.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -9,10 +10,12 @@
 #include <set>
 
 #include "core/disk/BlockDevice.h"
+#include "core/disk/DiskStore.h"
 #include "core/disk/FileOps.h"
 #include "core/disk/FolderListing.h"
 #include "core/disk/FolderTree.h"
 #include "core/disk/ImageVolume.h"
+#include "core/disk/StickSlots.h"
 #include "core/songs/FloppyCatalogue.h"
 #include "core/songs/SongFloppyImage.h"
 #include "core/text/Encoding.h"
@@ -176,14 +179,29 @@ ShelfRow UnreadShelfRow(const ShelfEntry& entry) {
     return row;
 }
 
+std::string ShelfEntryPath(const std::string& folder, const std::string& file) {
+    return !file.empty() && file.front() == '@' ? folder + file : JoinPath(folder, file);
+}
+
+namespace {
+
+std::optional<int> EntryNumber(const std::string& file) {
+    if (auto slot = ParseSlotPath("-" + file); slot && file.front() == '@') return slot->slot;
+    if (auto indexed = ParseIndexedName(file)) return indexed->number;
+    return std::nullopt;
+}
+
+}  // namespace
+
 ShelfRow ReadShelfImage(const std::string& folder, const std::string& file) {
-    const std::string path = JoinPath(folder, file);
+    const std::string path = ShelfEntryPath(folder, file);
     ImageVolume volume(path, {}, ImageAccess::ReadOnly);
     if (!volume.Opened().ok()) {
         ShelfRow row;
         row.file = file;
-        if (auto indexed = ParseIndexedName(file)) row.number = indexed->number;
-        row.condition = Shortened(volume.Opened(), path, file);
+        row.number = EntryNumber(file);
+        row.emptySlot = volume.Blank() && file.front() == '@';
+        row.condition = row.emptySlot ? Result::Refused(Translated(texts::kSlotEmpty)) : Shortened(volume.Opened(), path, file);
         return row;
     }
     ShelfRow row = ReadShelfFloppy(volume, file);
@@ -198,7 +216,7 @@ ShelfRow ReadShelfImage(const std::string& folder, const std::string& file) {
 ShelfRow ReadShelfFloppy(FloppyVolume& volume, const std::string& file) {
     ShelfRow row;
     row.file = file;
-    if (auto indexed = ParseIndexedName(file)) row.number = indexed->number;
+    row.number = EntryNumber(file);
     const Expected<CatalogueReading> reading = ReadCatalogue(&volume, CatalogueRepair::Never);
     // A drive's disk is an image too; a folder's file system is the system's to check.
     if (const auto* image = dynamic_cast<const ImageVolume*>(&volume)) row.damage = image->Damage();
@@ -234,7 +252,30 @@ ShelfRow ReadShelfEntry(const std::string& folder, const ShelfEntry& entry) {
 
 FloppiesAtPath FloppiesAt(const std::string& path) {
     FloppiesAtPath found;
-    if (IsBlockDevice(path)) {   // a drive's disk, read as the window reads it
+    struct stat st {};
+    const bool device = IsBlockDevice(path);
+    // A device, or a file of two slots or more, may be a factory stick.
+    if (device || (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && std::uint64_t(st.st_size) >= 2 * kSlotStride)) {
+        Expected<std::shared_ptr<const StickHold>> hold = StickHold::Take(path);
+        if (hold && (*hold)->reading().layout == StickLayout::Slots && (*hold)->reading().slotCount > 1) {
+            found.folder = path;
+            found.stick = true;
+            for (int slot = 0; slot < (*hold)->reading().slotCount; ++slot) found.images.push_back({SlotPathOf("", slot), {}});
+            found.hold = std::move(*hold);
+            return found;
+        }
+        if (hold && (*hold)->bytes() >= 2 * kSlotStride) {
+            found.folder = path;
+            found.refusal = NotSlotStickMessage(path, (*hold)->reading());
+            return found;
+        }
+        if (!hold && hold.error().error == EPERM) {   // a device that is perhaps no stick
+            found.folder = path;
+            found.refusal = hold.error().reason;
+            return found;
+        }
+    }
+    if (device) {   // a drive's disk, read as the window reads it
         found.folder = path;
         found.floppyFolder = true;
         return found;
@@ -257,15 +298,20 @@ FloppiesAtPath FloppiesAt(const std::string& path) {
     return found;
 }
 
-std::vector<std::pair<std::string, ShelfRow>> ReadFloppiesAt(const std::string& path) {
-    std::vector<std::pair<std::string, ShelfRow>> rows;
+FloppyRows ReadFloppiesAt(const std::string& path) {
+    FloppyRows read;
+    auto& rows = read.rows;
     const FloppiesAtPath found = FloppiesAt(path);
+    read.refusal = found.refusal;
     if (found.floppyFolder) {
         auto volume = OpenFloppyVolume(found.folder);
         rows.emplace_back(found.folder, ReadShelfFloppy(*volume, found.folder));
     }
-    for (const ShelfEntry& entry : found.images) rows.emplace_back(JoinPath(found.folder, entry.file), ReadShelfEntry(found.folder, entry));
-    return rows;
+    for (const ShelfEntry& entry : found.images) {
+        ShelfRow row = ReadShelfEntry(found.folder, entry);
+        if (!row.emptySlot) rows.emplace_back(ShelfEntryPath(found.folder, entry.file), std::move(row));
+    }
+    return read;
 }
 
 NewImageNames NextImageNames(const std::vector<std::string>& existing, int count) {
@@ -317,6 +363,57 @@ NewImageNames MakeShelfImages(const std::string& folder, int count) {
         }
         made.names.push_back(name);
     }
+    return made;
+}
+
+bool MayBeStick(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return false;
+    return S_ISBLK(st.st_mode) || (S_ISREG(st.st_mode) && std::uint64_t(st.st_size) >= 2 * kSlotStride);
+}
+
+NewImageNames MakeStickFloppies(const std::string& stick, int count) {
+    NewImageNames made;
+    Expected<std::shared_ptr<const StickHold>> hold = StickHold::Take(stick);
+    if (!hold) {
+        made.result = hold.error();
+        return made;
+    }
+    const StickReading reading = (*hold)->reading();
+    if ((reading.layout != StickLayout::Slots && reading.layout != StickLayout::Blank) || reading.slotCount < 2) {
+        made.result = Result::Refused(NotSlotStickMessage(stick, reading));
+        return made;
+    }
+    DiskAccess access;
+    access.write = true;
+    access.nonBlocking = true;
+    Expected<OpenDisk> opened = OpenDiskAt(stick, access);
+    if (!opened) {
+        made.result = opened.error();
+        return made;
+    }
+    const auto failed = [&](const std::string& where) {
+        made.result = Result::FromErrno(errno, Translated(texts::kCannotWrite, {where, Result::FromErrno(errno).reason}));
+        return made;
+    };
+    ImageStore& store = *opened->store;
+    std::string boot(kImageSectorBytes, '\0');
+    for (int slot = 0; slot < reading.slotCount && static_cast<int>(made.names.size()) < count; ++slot) {
+        const std::uint64_t offset = slot * kSlotStride;
+        const std::string name = SlotPathOf("", slot), where = stick + name;
+        if (!LockSlotRange(opened->store->fd(), offset, true, true)) return failed(where);
+        if (!store.Read(offset, boot.data(), boot.size())) return failed(where);
+        if (std::any_of(boot.begin(), boot.end(), [&](char c) { return c != boot.front(); })) continue;   // in use
+        const std::string image = NewSongFloppyImageBytes();
+        const std::string_view bytes(image);
+        if (!store.Write(offset + kImageSectorBytes, bytes.substr(kImageSectorBytes)) || !store.Flush() ||
+            !store.Write(offset, bytes.substr(0, kImageSectorBytes)) || !store.Flush()) {
+            return failed(where);
+        }
+        (*hold)->NoteFloppyMade();
+        made.names.push_back(name);
+    }
+    if (static_cast<int>(made.names.size()) < count) made.result = Result::FromErrno(ENOSPC, Translated(texts::kStickFull, {stick}));
     return made;
 }
 

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -70,6 +71,7 @@ struct ShelfRow {
     // Every problem a check of its file system found, one sentence each.
     std::vector<std::string> damage;
     bool catalogueRead = false;          // the titles and songs are the image's own
+    bool emptySlot = false;              // a stick's slot that holds no floppy
     // Read and shown, though perhaps damaged: writes to it will be refused.
     bool usable() const { return condition.ok() || (catalogueRead && !damage.empty()); }
 };
@@ -77,6 +79,9 @@ struct ShelfRow {
 // The row of an entry before anything is read: its name and number, and for
 // an entry that is no image, why (such a row is final: it is never read).
 ShelfRow UnreadShelfRow(const ShelfEntry& entry);
+
+// The path of a shelf entry: a file in the folder, or a slot of the stick.
+std::string ShelfEntryPath(const std::string& folder, const std::string& file);
 
 // Reads what the shelf shows of one image, never writing to it and never
 // waiting for another program that holds it: a truncated, locked or
@@ -98,11 +103,20 @@ struct FloppiesAtPath {
     std::string folder;               // where the images are; the floppy folder or device itself
     std::vector<ShelfEntry> images;   // in shelf order, odd entries too; none for a floppy folder
     bool floppyFolder = false;
+    bool stick = false;               // a factory stick (device or dump): `images` are its slots, "@000" on
+    std::string refusal;              // why nothing at the path can be read, in plain words
+    std::shared_ptr<const void> hold; // a stick stays held while its slots are read
 };
 FloppiesAtPath FloppiesAt(const std::string& path);
 
-// Each floppy that `path` names, with its path, as the shelf reads it.
-std::vector<std::pair<std::string, ShelfRow>> ReadFloppiesAt(const std::string& path);
+// Each floppy that `path` names, with its path, as the shelf reads it; a
+// stick's unused slots are left out. `refusal` says why there are none, where
+// the path is something else that the user should be told about.
+struct FloppyRows {
+    std::vector<std::pair<std::string, ShelfRow>> rows;
+    std::string refusal;
+};
+FloppyRows ReadFloppiesAt(const std::string& path);
 
 // What the search looks at in a row: each slot's title and comment in search form.
 struct ShelfKeys {
@@ -148,6 +162,16 @@ NewImageNames NextImageNames(const std::vector<std::string>& existing, int count
 // only when it is whole. The names made come back
 // even on failure.
 NewImageNames MakeShelfImages(const std::string& folder, int count);
+
+// Makes `count` new song floppies in the first unused slots of a stick (a
+// device or a dump of one): names "@NNN" as ShelfEntryPath joins them. A
+// blank stick gets its first ones; a stick of any other layout is refused.
+// A slot is written all but its boot sector first, then the boot sector,
+// each with a flush: cut short, the slot stays unused.
+NewImageNames MakeStickFloppies(const std::string& stick, int count);
+
+// A device, or a file large enough to be a whole stick's dump.
+bool MayBeStick(const std::string& path);
 
 // The image's file name with `label` after its number, keeping the prefix,
 // the number and the extension ("DSKA0003.IMG" + "Wedding" ->

@@ -56,8 +56,10 @@ std::string SongFloppyImageBytes(std::uint32_t volumeId) {
 
 }  // namespace
 
+std::string NewSongFloppyImageBytes() { return SongFloppyImageBytes(NewVolumeId()); }
+
 Result CreateSongFloppyImage(const std::string& path) {
-    const std::string image = SongFloppyImageBytes(NewVolumeId());
+    const std::string image = NewSongFloppyImageBytes();
     if (image.size() != kImageBytes) return Result::FromErrno(EINVAL);
     // One write of the whole image: under its name a floppy is whole or not there.
     return CreateFileBytes(path, image);

@@ -12,4 +12,7 @@ namespace tunecrate {
 // made in memory first. An existing file is never replaced (TargetExists).
 Result CreateSongFloppyImage(const std::string& path);
 
+// The bytes of such an image, with a volume serial of its own.
+std::string NewSongFloppyImageBytes();
+
 }  // namespace tunecrate

@@ -49,6 +49,8 @@ CommandLine ParseCommand(const std::vector<std::string>& args) {
             return result;
         } else if (command == "list" && arg == "--csv") {
             result.csv = true;
+        } else if (arg == "--force-device" && command != "eject" && command != "backup" && command != "restore") {
+            result.forceDevice = true;
         } else if (command == "backup" && arg == "--replace") {
             result.replace = true;
         } else if (auto value = command == "new" ? OptionValue(args, i, "--count") : std::nullopt) {

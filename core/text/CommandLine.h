@@ -23,6 +23,7 @@ struct CommandLine {
     bool csv = false;   // list --csv
     int count = 1;      // new --count N
     bool replace = false;   // backup --replace
+    bool forceDevice = false;   // --force-device: a stick device that is not removable or is very large
 };
 
 // The commands a script runs without a window.

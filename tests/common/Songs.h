@@ -15,6 +15,8 @@
 #pragma once
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <set>
@@ -24,6 +26,7 @@
 #include "Scratch.h"
 #include "core/disk/FloppyVolume.h"
 #include "core/disk/ImageVolume.h"
+#include "core/disk/StickSlots.h"
 #include "core/songs/FloppyCatalogue.h"
 #include "core/songs/SongFloppyImage.h"
 #include "core/songs/SongSource.h"
@@ -38,8 +41,10 @@ inline std::vector<SlotRow> RowsOf(FloppyVolume* volume, CatalogueRepair repair 
     return reading ? reading->rows : std::vector<SlotRow>{};
 }
 
-enum class Medium { Folder, Image };
-inline const char* MediumName(Medium m) { return m == Medium::Folder ? "Folder" : "Image"; }
+// A floppy folder, an image file, or slot 1 of a factory stick's dump (two
+// slots, slot 0 unused, every byte outside slot 1 a filler it must keep).
+enum class Medium { Folder, Image, Slot };
+inline const char* MediumName(Medium m) { return m == Medium::Folder ? "Folder" : m == Medium::Image ? "Image" : "Slot"; }
 inline std::string MediumParamName(const ::testing::TestParamInfo<Medium>& param) { return MediumName(param.param); }
 
 inline std::map<std::string, std::string>& KnownSongs() {
@@ -135,8 +140,21 @@ class TestFloppy {
 public:
     TestFloppy(Medium medium, std::string_view description, const std::string& where = "")
         : m_medium(medium), m_root(where.empty() ? m_dir.path() : where) {
-        m_location = medium == Medium::Folder ? m_root : m_root + "/floppy.img";
-        EXPECT_TRUE(medium == Medium::Folder || CreateSongFloppyImage(m_location).ok());
+        m_location = medium == Medium::Folder ? m_root : medium == Medium::Image ? m_root + "/floppy.img" : StickPath() + "@001";
+        if (medium == Medium::Slot) {
+            // Sparse where it is zero: the stick fits a small test disk.
+            WriteWhole(StickPath(), "");
+            std::filesystem::resize_file(StickPath(), 2 * kSlotStride);
+            std::fstream stick(StickPath(), std::ios::in | std::ios::out | std::ios::binary);
+            const std::string gap(kSlotStride - kImageBytes, kStickFiller), image = NewSongFloppyImageBytes();
+            for (const auto& [at, bytes] : {std::pair{kImageBytes, std::string_view(gap)}, std::pair{kSlotStride, std::string_view(image)},
+                                            std::pair{kSlotStride + kImageBytes, std::string_view(gap)}}) {
+                stick.seekp(static_cast<std::streamoff>(at));
+                stick.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+            }
+            EXPECT_TRUE(stick.good()) << "cannot write " << StickPath();
+        }
+        EXPECT_TRUE(medium != Medium::Image || CreateSongFloppyImage(m_location).ok());
         std::vector<std::string> titles(40), comments(40);
         std::vector<FileChange> files;
         for (const std::string& item : Items(description)) {
@@ -191,7 +209,18 @@ public:
             if (!events.empty()) out << (events == song + "~" ? "+" : "+" + events);
         }
         std::set<std::string> names;   // mcopy's names for an image, upper case
-        for (const auto& [name, bytes] : m_medium == Medium::Image ? PeerFiles(m_location) : Files{}) names.insert(name);
+        for (const auto& [name, bytes] : m_medium == Medium::Image ? PeerFiles(m_location)
+                                         : m_medium == Medium::Slot ? PeerFiles(SlotCopy())
+                                                                    : Files{})
+            names.insert(name);
+        // A slot's writes stay inside it.
+        if (m_medium == Medium::Slot) {
+            std::string stick = ReadWhole(StickPath()).value_or("");
+            std::string expected(2 * kSlotStride, kStickFiller);
+            expected.replace(0, kImageBytes, kImageBytes, '\0');   // slot 0, never used
+            if (stick.size() == expected.size()) stick.replace(kSlotStride, kImageBytes, expected, kSlotStride, kImageBytes);
+            if (stick != expected) out << " #OUTSIDE-THE-SLOT";
+        }
         for (const auto& entry : m_medium == Medium::Folder ? std::filesystem::directory_iterator(m_root)
                                                             : std::filesystem::directory_iterator())
             names.insert(entry.path().filename().string());
@@ -202,6 +231,14 @@ public:
 
 private:
     using Files = std::map<std::string, std::string>;
+    static constexpr char kStickFiller = '\x5A';
+    std::string StickPath() const { return m_root + "/stick.bin"; }
+    // Slot 1 as an image file of its own, for the peer to read.
+    std::string SlotCopy() const {
+        const std::string copy = m_dir.Path("slot.img");
+        WriteWhole(copy, ReadWhole(StickPath()).value_or("").substr(kSlotStride, kImageBytes));
+        return copy;
+    }
     TempDir m_dir;
     Medium m_medium;
     std::string m_root;

@@ -102,7 +102,7 @@ TEST_P(CatalogueTest, AFailedWriteNamesItsFileAndKeepsIt) {
     ASSERT_TRUE(disk.MakeReadOnly());
     auto volume = floppy.Open();
     const Result result = EditSlotText(*volume, RowsOf(floppy.Open().get()), {0, "New", "new"});
-    const std::string why = GetParam() == Medium::Image ? Translated(texts::kImageFileReadOnly, {floppy.location()}) : std::strerror(EROFS);
+    const std::string why = GetParam() != Medium::Folder ? Translated(texts::kImageFileReadOnly, {floppy.location()}) : std::strerror(EROFS);
     EXPECT_EQ(std::pair(result.status, result.reason),
               std::pair(Status::Failed, Translated(texts::kCannotWrite, {volume->Root() + "song.nam", why})));
     volume.reset();
@@ -150,7 +150,7 @@ TEST_P(CatalogueTest, TwoWritersAtOnceKeepEachOthersEdits) {
     EXPECT_EQ(floppy.Describe(), "1:A40/ 2:B40/");
 }
 
-INSTANTIATE_TEST_SUITE_P(Media, CatalogueTest, ::testing::Values(Medium::Folder, Medium::Image), MediumParamName);
+INSTANTIATE_TEST_SUITE_P(Media, CatalogueTest, ::testing::Values(Medium::Folder, Medium::Image, Medium::Slot), MediumParamName);
 
 // A FIFO would block a reader; a file only its mode keeps from the reader (who gives root up) may be the only copy.
 TEST(Catalogue, AnUnreadableCatalogueFileIsNeverReplaced) {

@@ -65,7 +65,7 @@ TEST_P(DiskContractTest, SongsKeepClearOfTheRoomKeptForTheCatalogue) {
                                {"comments.dat", std::string(kLargestCommentsFile, 'c')}}, CatalogueReserve::Use).ok());
 }
 
-INSTANTIATE_TEST_SUITE_P(Media, DiskContractTest, ::testing::Values(Medium::Folder, Medium::Image), MediumParamName);
+INSTANTIATE_TEST_SUITE_P(Media, DiskContractTest, ::testing::Values(Medium::Folder, Medium::Image, Medium::Slot), MediumParamName);
 
 // Where the change would go: a plain disk, one that refuses it, or a link, a folder or a FIFO in a file's place.
 enum class Disk { Plain, ReadOnly, Full, Link, DanglingLink, Folder, Fifo };

@@ -1,0 +1,217 @@
+// SPDX-License-Identifier: MIT
+#include "core/disk/StickSlots.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <map>
+#include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "core/Texts.h"
+#include "core/disk/BlockDevice.h"
+#include "core/disk/DiskStore.h"
+#include "core/disk/FatImage.h"
+#include "core/disk/FloppyFinder.h"
+
+namespace tunecrate {
+
+namespace {
+
+constexpr std::uint64_t kLargestStick = 64'000'000'000;
+constexpr std::size_t kSector = 512;
+
+std::atomic<bool>& AnyDeviceAllowed() {
+    static std::atomic<bool> allowed{false};
+    return allowed;
+}
+
+unsigned Le16(const char* b) {
+    return static_cast<unsigned char>(b[0]) | static_cast<unsigned>(static_cast<unsigned char>(b[1])) << 8;
+}
+
+bool Blank(std::string_view sector) {
+    return std::all_of(sector.begin(), sector.end(), [&](char c) { return c == sector.front(); });
+}
+
+// The boot sector of a 1.44 MB floppy; some instruments write no signature.
+bool IsFloppyBoot(std::string_view sector) { return FatImage::Parse(sector).has_value(); }
+
+// A file system that starts at byte 0 (a stick formatted without a table).
+std::optional<std::string> FileSystemAt(std::string_view s) {
+    if (s.substr(3, 8) == "EXFAT   ") return "exFAT";
+    if (s.substr(3, 8) == "NTFS    ") return "NTFS";
+    if (Le16(s.data() + 510) != 0xAA55) return std::nullopt;
+    const unsigned sectorBytes = Le16(s.data() + 11);
+    const bool bpb = (sectorBytes == 512 || sectorBytes == 1024 || sectorBytes == 2048 || sectorBytes == 4096) &&
+                     s[13] != 0 && Le16(s.data() + 14) != 0 && s[16] != 0;
+    if (!bpb) return std::nullopt;
+    if (s.substr(82, 8) == "FAT32   " || Le16(s.data() + 22) == 0) return "FAT32";
+    return "FAT";
+}
+
+// An MBR: the boot signature and four entries whose boot flags are 0 or 0x80,
+// at least one of them used. (A GPT disk has one such entry, of type 0xEE.)
+bool PartitionTableAt(std::string_view s) {
+    if (Le16(s.data() + 510) != 0xAA55) return false;
+    bool used = false;
+    for (int i = 0; i < 4; ++i) {
+        const char* entry = s.data() + 446 + 16 * i;
+        const auto flag = static_cast<unsigned char>(entry[0]);
+        if (flag != 0 && flag != 0x80) return false;
+        used = used || entry[4] != 0;
+    }
+    return used;
+}
+
+}  // namespace
+
+int StickSlotCount(std::uint64_t bytes) {
+    if (bytes < kImageBytes) return 0;
+    return static_cast<int>(std::min<std::uint64_t>(kMaxStickSlots, (bytes - kImageBytes) / kSlotStride + 1));
+}
+
+std::optional<SlotPath> ParseSlotPath(std::string_view path) {
+    const auto at = path.rfind('@');
+    if (at == std::string_view::npos || at == 0) return std::nullopt;
+    const std::string_view digits = path.substr(at + 1);
+    if (digits.empty() || digits.size() > 3 || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return std::nullopt;
+    }
+    SlotPath slot{std::string(path.substr(0, at)), 0};
+    for (char c : digits) slot.slot = slot.slot * 10 + (c - '0');
+    return slot;
+}
+
+std::string SlotPathOf(std::string_view stick, int slot) {
+    char digits[8];
+    std::snprintf(digits, sizeof digits, "@%03d", slot);
+    return std::string(stick) + digits;
+}
+
+std::optional<SlotPath> SlotOfPath(const std::string& path) {
+    auto slot = ParseSlotPath(path);
+    struct stat st {};
+    if (!slot || ::stat(path.c_str(), &st) == 0 || ::stat(slot->stick.c_str(), &st) != 0) return std::nullopt;
+    if (!S_ISBLK(st.st_mode) && !S_ISREG(st.st_mode)) return std::nullopt;
+    return slot;
+}
+
+StickReading ReadStickLayout(ImageStore& stick, std::uint64_t bytes) {
+    StickReading reading;
+    reading.slotCount = StickSlotCount(bytes);
+    std::string sector(kSector, '\0');
+    if (!stick.Read(0, sector.data(), kSector)) return reading;
+    // A floppy in slot 0 first: its boot sector carries the signature too.
+    if (IsFloppyBoot(sector)) {
+        reading.layout = StickLayout::Slots;
+        return reading;
+    }
+    if (auto fileSystem = FileSystemAt(sector)) {
+        reading.layout = StickLayout::FileSystem;
+        reading.what = *fileSystem;
+        return reading;
+    }
+    if (PartitionTableAt(sector)) {
+        reading.layout = StickLayout::FileSystem;
+        reading.what = static_cast<unsigned char>(sector[446 + 4]) == 0xEE ? "GPT" : "MBR";
+        return reading;
+    }
+    if (!Blank(sector)) return reading;
+    // Slot 0 unused: the first floppy further on tells the layout.
+    for (int slot = 1; slot < reading.slotCount; ++slot) {
+        if (!stick.Read(slot * kSlotStride, sector.data(), kSector)) return reading;
+        if (IsFloppyBoot(sector)) {
+            reading.layout = StickLayout::Slots;
+            return reading;
+        }
+    }
+    reading.layout = StickLayout::Blank;
+    return reading;
+}
+
+std::string NotSlotStickMessage(const std::string& stick, const StickReading& reading) {
+    if (reading.slotCount < 2) return Translated(texts::kStickTooSmall, {stick});
+    switch (reading.layout) {
+        case StickLayout::FileSystem: return Translated(texts::kStickHasFileSystem, {stick, reading.what});
+        case StickLayout::Blank: return Translated(texts::kStickIsBlank, {stick});
+        case StickLayout::Unknown: return Translated(texts::kStickUnknown, {stick});
+        case StickLayout::Slots: break;
+    }
+    return {};
+}
+
+bool SlotWindow::Inside(std::uint64_t offset, std::size_t size) const {
+    if (offset <= m_size && size <= m_size - offset) return true;
+    errno = EINVAL;
+    return false;
+}
+
+bool SlotWindow::Read(std::uint64_t offset, char* data, std::size_t size) {
+    return Inside(offset, size) && m_stick->Read(m_offset + offset, data, size);
+}
+
+bool SlotWindow::Write(std::uint64_t offset, std::string_view bytes) {
+    return Inside(offset, bytes.size()) && m_stick->Write(m_offset + offset, bytes);
+}
+
+void AllowAnyStickDevice(bool allow) { AnyDeviceAllowed() = allow; }
+
+Expected<std::shared_ptr<const StickHold>> StickHold::Take(const std::string& stick) {
+    static std::mutex mutex;
+    static std::map<std::string, std::weak_ptr<const StickHold>> held;
+    const std::lock_guard lock(mutex);
+    if (auto existing = held[stick].lock()) return existing;
+
+    DiskAccess access;
+    access.exclusive = true;
+    access.nonBlocking = true;
+    Expected<OpenDisk> opened = OpenDiskAt(stick, access);
+    if (!opened) return opened.error();
+    if (opened->device && opened->bytes > kImageBytes && !AnyDeviceAllowed() &&
+        (!IsRemovableDevice(stick) || opened->bytes > kLargestStick)) {
+        return Result::FromErrno(EPERM, Translated(texts::kStickDeviceRefused, {stick}));
+    }
+    std::shared_ptr<StickHold> hold(new StickHold);
+    hold->m_device = opened->device;
+    hold->m_bytes = opened->bytes;
+    hold->m_reading = ReadStickLayout(*opened->store, opened->bytes);
+    // Only a device's exclusive claim matters; a dump file is not kept open.
+    if (opened->device) hold->m_fd = opened->store->ReleaseFd();
+    held[stick] = hold;
+    return std::shared_ptr<const StickHold>(std::move(hold));
+}
+
+StickReading StickHold::reading() const {
+    StickReading now = m_reading;
+    if (m_floppyMade && now.layout == StickLayout::Blank) now.layout = StickLayout::Slots;
+    return now;
+}
+
+StickHold::~StickHold() {
+    if (m_fd >= 0) ::close(m_fd);
+}
+
+bool LockSlotRange(int fd, std::uint64_t offset, bool exclusive, bool wait) {
+    struct flock range {};
+    range.l_type = exclusive ? F_WRLCK : F_RDLCK;
+    range.l_whence = SEEK_SET;
+    range.l_start = static_cast<off_t>(offset);
+    range.l_len = static_cast<off_t>(kSlotStride);
+    // Another window or a script holds a slot only for one operation.
+    constexpr int kTries = 60;
+    for (int i = 0;; ++i) {
+        if (::fcntl(fd, F_OFD_SETLK, &range) == 0) return true;
+        if (errno != EAGAIN && errno != EACCES && errno != EINTR) return false;
+        if (!wait || i + 1 >= kTries) {
+            errno = EWOULDBLOCK;
+            return false;
+        }
+        ::usleep(50'000);
+    }
+}
+
+}  // namespace tunecrate

@@ -1,0 +1,107 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/Result.h"
+#include "core/disk/ImageVolume.h"
+
+namespace tunecrate {
+
+// A floppy emulator's factory firmware keeps its floppies in raw slots, with
+// no file system: slot N starts at byte N × 1.5 MiB and holds one 1.44 MB
+// floppy, then a gap. A stick is the device, or a dump of the whole device.
+inline constexpr std::uint64_t kSlotStride = 1'572'864;
+inline constexpr int kMaxStickSlots = 1000;
+
+// How many slots a stick of `bytes` holds: each needs a whole floppy.
+int StickSlotCount(std::uint64_t bytes);
+
+// "STICK@N" names slot N of a stick ("/dev/sdb@12"); N has 1 to 3 digits.
+// Syntax only: whether the stick is one is for the opening to find.
+struct SlotPath {
+    std::string stick;
+    int slot = 0;
+};
+std::optional<SlotPath> ParseSlotPath(std::string_view path);
+// The name a slot is shown by: the stick and the slot's three digits.
+std::string SlotPathOf(std::string_view stick, int slot);
+// A slot path whose stick exists, where nothing exists at the path itself
+// (a file may be named "song@1").
+std::optional<SlotPath> SlotOfPath(const std::string& path);
+
+// What lies on a stick, read from a few sectors.
+enum class StickLayout {
+    Slots,        // floppies at multiples of 1.5 MiB: the factory firmware's
+    FileSystem,   // a partition table or a file system at byte 0: a stick of image files
+    Blank,        // nothing written where either would be
+    Unknown,      // something else: never written to
+};
+struct StickReading {
+    StickLayout layout = StickLayout::Unknown;
+    std::string what;   // the file system or table found, for the messages ("FAT32")
+    int slotCount = 0;  // the slots its size holds ("slots" is a word Qt takes)
+};
+// Reads sector 0 and, where it is blank, the first sector of each slot until
+// a floppy is found. `bytes` is the stick's size.
+StickReading ReadStickLayout(ImageStore& stick, std::uint64_t bytes);
+
+// Why `stick` cannot be used as a factory stick, in plain words: which
+// layout it has, which firmware reads it, and what to do instead.
+std::string NotSlotStickMessage(const std::string& stick, const StickReading& reading);
+
+// A slot seen as a floppy image of its own: offsets start at the slot, and a
+// read or write that would leave it fails (EINVAL) before it reaches the stick.
+class SlotWindow final : public ImageStore {
+public:
+    SlotWindow(std::unique_ptr<ImageStore> stick, std::uint64_t offset, std::uint64_t size)
+        : m_stick(std::move(stick)), m_offset(offset), m_size(size) {}
+    bool Read(std::uint64_t offset, char* data, std::size_t size) override;
+    bool Write(std::uint64_t offset, std::string_view bytes) override;
+    bool Flush() override { return m_stick->Flush(); }
+
+private:
+    bool Inside(std::uint64_t offset, std::size_t size) const;
+    std::unique_ptr<ImageStore> m_stick;
+    std::uint64_t m_offset;
+    std::uint64_t m_size;
+};
+
+// A stick held for as long as any of its slots is open. A device is opened
+// once with O_EXCL, so nothing mounts it meanwhile and a mounted one is
+// refused; its layout is read once. A device that is not removable, or is
+// larger than 64 GB, is refused unless AllowAnyStickDevice: a hard disk
+// must never be taken for a stick.
+class StickHold {
+public:
+    static Expected<std::shared_ptr<const StickHold>> Take(const std::string& stick);
+    StickReading reading() const;
+    // A floppy was just made in a slot: a blank stick is a factory stick now.
+    void NoteFloppyMade() const { m_floppyMade = true; }
+    bool device() const { return m_device; }
+    std::uint64_t bytes() const { return m_bytes; }
+    ~StickHold();
+    StickHold(const StickHold&) = delete;
+    StickHold& operator=(const StickHold&) = delete;
+
+private:
+    StickHold() = default;
+    int m_fd = -1;
+    bool m_device = false;
+    std::uint64_t m_bytes = 0;
+    StickReading m_reading;
+    mutable std::atomic<bool> m_floppyMade{false};
+};
+void AllowAnyStickDevice(bool allow);
+
+// Takes a lock on the byte range of one slot, shared or exclusive; a
+// writer waits a little for another program that holds it. False with
+// errno EWOULDBLOCK when it stays held.
+bool LockSlotRange(int fd, std::uint64_t offset, bool exclusive, bool wait);
+
+}  // namespace tunecrate
