@@ -34,7 +34,11 @@ using Strings = std::vector<std::string>;
 inline std::optional<std::string> ReadWhole(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    // In blocks, not a character at a time: a stick's dump is megabytes.
+    std::string bytes;
+    char block[1 << 16];
+    while (in.read(block, sizeof block) || in.gcount() > 0) bytes.append(block, static_cast<std::size_t>(in.gcount()));
+    return bytes;
 }
 
 inline void WriteWhole(const std::string& path, std::string_view bytes) {

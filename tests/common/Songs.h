@@ -44,6 +44,8 @@ inline std::vector<SlotRow> RowsOf(FloppyVolume* volume, CatalogueRepair repair 
 // A floppy folder, an image file, or slot 1 of a factory stick's dump (two
 // slots, slot 0 unused, every byte outside slot 1 a filler it must keep).
 enum class Medium { Folder, Image, Slot };
+// What a slot's description says when a byte outside the slot changed.
+inline constexpr const char* kWroteOutsideItsSlot = "WROTE-OUTSIDE-ITS-SLOT";
 inline const char* MediumName(Medium m) { return m == Medium::Folder ? "Folder" : m == Medium::Image ? "Image" : "Slot"; }
 inline std::string MediumParamName(const ::testing::TestParamInfo<Medium>& param) { return MediumName(param.param); }
 
@@ -209,18 +211,13 @@ public:
             if (!events.empty()) out << (events == song + "~" ? "+" : "+" + events);
         }
         std::set<std::string> names;   // mcopy's names for an image, upper case
+        const std::string stick = m_medium == Medium::Slot ? ReadWhole(StickPath()).value_or("") : "";
         for (const auto& [name, bytes] : m_medium == Medium::Image ? PeerFiles(m_location)
-                                         : m_medium == Medium::Slot ? PeerFiles(SlotCopy())
+                                         : m_medium == Medium::Slot ? PeerFiles(SlotCopy(stick))
                                                                     : Files{})
             names.insert(name);
-        // A slot's writes stay inside it.
-        if (m_medium == Medium::Slot) {
-            std::string stick = ReadWhole(StickPath()).value_or("");
-            std::string expected(2 * kSlotStride, kStickFiller);
-            expected.replace(0, kImageBytes, kImageBytes, '\0');   // slot 0, never used
-            if (stick.size() == expected.size()) stick.replace(kSlotStride, kImageBytes, expected, kSlotStride, kImageBytes);
-            if (stick != expected) out << " #OUTSIDE-THE-SLOT";
-        }
+        // A slot's writes stay inside it: slot 0 stays zero, the gaps filler.
+        if (m_medium == Medium::Slot && !OutsideAsMade(stick)) out << " #" << kWroteOutsideItsSlot;
         for (const auto& entry : m_medium == Medium::Folder ? std::filesystem::directory_iterator(m_root)
                                                             : std::filesystem::directory_iterator())
             names.insert(entry.path().filename().string());
@@ -234,10 +231,18 @@ private:
     static constexpr char kStickFiller = '\x5A';
     std::string StickPath() const { return m_root + "/stick.bin"; }
     // Slot 1 as an image file of its own, for the peer to read.
-    std::string SlotCopy() const {
+    std::string SlotCopy(std::string_view stick) const {
         const std::string copy = m_dir.Path("slot.img");
-        WriteWhole(copy, ReadWhole(StickPath()).value_or("").substr(kSlotStride, kImageBytes));
+        WriteWhole(copy, stick.substr(std::min<std::size_t>(stick.size(), kSlotStride), kImageBytes));
         return copy;
+    }
+    static bool OutsideAsMade(std::string_view stick) {
+        const auto all = [&](std::uint64_t from, std::uint64_t to, char c) {
+            return std::all_of(stick.begin() + static_cast<std::ptrdiff_t>(from), stick.begin() + static_cast<std::ptrdiff_t>(to),
+                               [c](char b) { return b == c; });
+        };
+        return stick.size() == 2 * kSlotStride && all(0, kImageBytes, '\0') && all(kImageBytes, kSlotStride, kStickFiller) &&
+               all(kSlotStride + kImageBytes, 2 * kSlotStride, kStickFiller);
     }
     TempDir m_dir;
     Medium m_medium;

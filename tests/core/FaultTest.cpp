@@ -133,6 +133,7 @@ TEST_P(FaultTest, AnyCallKilledOrFailedLeavesEverySongWholeAndTitled) {
     const FaultCase& c = GetParam();
     for (Medium medium : {Medium::Folder, Medium::Image, Medium::Slot}) {
         SCOPED_TRACE(MediumName(medium));
+        const auto started = std::chrono::steady_clock::now();
         std::optional<World> world;
         world.emplace(medium, c);
         const auto describe = [&] { return world->floppy.Describe() + " | " + world->songs.Describe() + " | " + world->other.Describe(); };
@@ -142,6 +143,7 @@ TEST_P(FaultTest, AnyCallKilledOrFailedLeavesEverySongWholeAndTitled) {
         const Inventory after = world->Take();
         const std::string afterText = describe();
         EXPECT_NE(afterText, beforeText) << "without a fault, the gesture did nothing: " << said;
+        EXPECT_EQ(afterText.find(kWroteOutsideItsSlot), std::string::npos) << afterText;
         const FaultCounts counts = ForEachFault(
             [&] { world.reset(), world.emplace(medium, c); },
             [&] { return RunGesture(*world, c.gesture); },
@@ -149,6 +151,7 @@ TEST_P(FaultTest, AnyCallKilledOrFailedLeavesEverySongWholeAndTitled) {
                 const Inventory now = world->Take();
                 std::string wrong = JudgeInventory(before, after, now, !run.killed, medium != Medium::Folder && c.filler > 0);
                 const std::string nowText = describe();
+                if (nowText.find(kWroteOutsideItsSlot) != std::string::npos) wrong = kWroteOutsideItsSlot;
                 if (wrong.empty() && fault != Fault::Kill && nowText != afterText && run.said.empty())
                     wrong = "unfinished, and nothing said";
                 EXPECT_EQ(wrong, "") << (fault == Fault::Kill ? "killed" : fault == Fault::Eio ? "EIO" : "stuck from") << " call " << at
@@ -157,7 +160,8 @@ TEST_P(FaultTest, AnyCallKilledOrFailedLeavesEverySongWholeAndTitled) {
             },
             {Fault::Kill, Fault::Eio, Fault::Stuck});
         std::cout << "[ faults   ] " << c.name << " on " << MediumName(medium) << ": " << counts.tried << " tried, "
-                  << counts.bad << " bad\n";
+                  << counts.bad << " bad, "
+                  << std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count() << " ms\n";
     }
 }
 

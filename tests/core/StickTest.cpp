@@ -1,0 +1,260 @@
+// SPDX-License-Identifier: MIT
+// Factory-firmware sticks: raw slots of 1.5 MiB with no file system, here as
+// sparse dump files and as a loop device over one. FAT tools are the referees
+// of what a slot holds; the bytes outside a slot are checked to be untouched.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+
+#include "Songs.h"
+#include "core/disk/DiskStore.h"
+#include "core/disk/StickSlots.h"
+#include "core/songs/Shelf.h"
+#include "core/Texts.h"
+
+namespace tunecrate::testing {
+namespace {
+
+// A sparse stick of `slots` slots with `bytes` put at the given offsets.
+std::string MakeStick(const TempDir& dir, const std::string& name, std::uint64_t size,
+                      const std::vector<std::pair<std::uint64_t, std::string>>& bytes = {}) {
+    const std::string path = dir.Path(name);
+    WriteWhole(path, "");
+    std::filesystem::resize_file(path, size);
+    std::fstream stick(path, std::ios::in | std::ios::out | std::ios::binary);
+    for (const auto& [at, what] : bytes) {
+        stick.seekp(static_cast<std::streamoff>(at));
+        stick.write(what.data(), static_cast<std::streamsize>(what.size()));
+    }
+    EXPECT_TRUE(stick.good()) << path;
+    return path;
+}
+
+StickReading LayoutOf(const std::string& path) {
+    Expected<OpenDisk> opened = OpenDiskAt(path, {});
+    EXPECT_TRUE(opened.has_value()) << path;
+    return opened ? ReadStickLayout(*opened->store, opened->bytes) : StickReading{};
+}
+
+std::string BootSector(std::initializer_list<std::pair<std::size_t, std::string>> fields) {
+    std::string sector(512, '\0');
+    for (const auto& [at, bytes] : fields) sector.replace(at, bytes.size(), bytes);
+    return sector;
+}
+
+TEST(Sticks, SlotPathsAndCounts) {
+    for (const auto& [path, stick, slot] : std::vector<std::tuple<std::string, std::string, int>>{
+             {"/dev/sdb@12", "/dev/sdb", 12}, {"stick.bin@007", "stick.bin", 7}, {"a@b@999", "a@b", 999}, {"x@0", "x", 0}}) {
+        const auto parsed = ParseSlotPath(path);
+        ASSERT_TRUE(parsed.has_value()) << path;
+        EXPECT_EQ(std::pair(parsed->stick, parsed->slot), std::pair(stick, slot)) << path;
+        EXPECT_EQ(ParseSlotPath(SlotPathOf(stick, slot))->slot, slot);
+    }
+    for (const char* path : {"stick@1000", "@5", "stick@", "stick@1a", "stick@-1", "stick.img", "stick@ 1"})
+        EXPECT_FALSE(ParseSlotPath(path).has_value()) << path;
+    EXPECT_EQ(SlotPathOf("/dev/sdb", 5), "/dev/sdb@005");
+    // A slot needs a whole floppy; its gap may be cut off at the end.
+    for (const auto& [bytes, count] : std::vector<std::pair<std::uint64_t, int>>{
+             {0, 0}, {kImageBytes - 1, 0}, {kImageBytes, 1}, {kSlotStride + kImageBytes - 1, 1}, {kSlotStride + kImageBytes, 2},
+             {100 * kSlotStride, 100}, {1000 * kSlotStride, 1000}, {4'000'000'000, 1000}})
+        EXPECT_EQ(StickSlotCount(bytes), count) << bytes;
+}
+
+// The layout comes from sector 0, and where it is blank, from the first floppy further on.
+TEST(Sticks, TheLayoutIsToldFromTheFirstSectorsAndExplainedInPlainWords) {
+    TempDir dir;
+    const std::string floppy = NewSongFloppyImageBytes().substr(0, 512);
+    std::string mbr = BootSector({{446, "\x80"}, {450, "\x0c"}, {510, "\x55\xAA"}});
+    std::string gpt = BootSector({{446, std::string(1, '\0')}, {450, "\xEE"}, {510, "\x55\xAA"}});
+    std::string noise(512, '\0');
+    for (std::size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>(i * 7 + 3);
+    const std::uint64_t size = 100 * kSlotStride;
+    std::string vfat = MakeStick(dir, "fat32.bin", size);
+    ASSERT_EQ(RunPeer({"mkfs.vfat", "-F", "32", vfat}).exitCode, 0);
+    // stick, layout, what, the message
+    for (const auto& [path, layout, what, message] : std::vector<std::tuple<std::string, StickLayout, std::string, std::string>>{
+             {MakeStick(dir, "blank.bin", size), StickLayout::Blank, "", texts::kStickIsBlank},
+             {MakeStick(dir, "slot0.bin", size, {{0, floppy}}), StickLayout::Slots, "", ""},
+             {MakeStick(dir, "slot37.bin", size, {{37 * kSlotStride, floppy}}), StickLayout::Slots, "", ""},
+             {MakeStick(dir, "last.bin", size, {{99 * kSlotStride, floppy}}), StickLayout::Slots, "", ""},
+             // a floppy that is not at a slot's start tells nothing
+             {MakeStick(dir, "between.bin", size, {{kImageBytes, floppy}}), StickLayout::Blank, "", texts::kStickIsBlank},
+             {vfat, StickLayout::FileSystem, "FAT32", texts::kStickHasFileSystem},
+             {MakeStick(dir, "mbr.bin", size, {{0, mbr}}), StickLayout::FileSystem, "MBR", texts::kStickHasFileSystem},
+             {MakeStick(dir, "gpt.bin", size, {{0, gpt}}), StickLayout::FileSystem, "GPT", texts::kStickHasFileSystem},
+             {MakeStick(dir, "exfat.bin", size, {{3, "EXFAT   "}}), StickLayout::FileSystem, "exFAT", texts::kStickHasFileSystem},
+             {MakeStick(dir, "noise.bin", size, {{0, noise}}), StickLayout::Unknown, "", texts::kStickUnknown},
+             {MakeStick(dir, "one.bin", kImageBytes, {{0, floppy}}), StickLayout::Slots, "", texts::kStickTooSmall}}) {
+        SCOPED_TRACE(path);
+        const StickReading reading = LayoutOf(path);
+        EXPECT_EQ(std::pair(reading.layout, reading.what), std::pair(layout, what));
+        const std::string expected = message.empty() ? "" : Translated(message.c_str(), {path, what});
+        EXPECT_EQ(NotSlotStickMessage(path, reading), expected);
+    }
+}
+
+// A slot seen through its window: reads and writes are moved by the slot's
+// offset, and one that would leave it never reaches the stick.
+TEST(Sticks, AWindowNeverReachesOutsideItsSlot) {
+    class Recording final : public ImageStore {
+    public:
+        explicit Recording(std::vector<std::string>* calls) : m_calls(calls) {}
+        bool Read(std::uint64_t offset, char* data, std::size_t size) override {
+            m_calls->push_back("read " + std::to_string(offset) + "+" + std::to_string(size));
+            std::fill(data, data + size, 'r');
+            return true;
+        }
+        bool Write(std::uint64_t offset, std::string_view bytes) override {
+            m_calls->push_back("write " + std::to_string(offset) + "+" + std::to_string(bytes.size()));
+            return true;
+        }
+        bool Flush() override { return true; }
+
+    private:
+        std::vector<std::string>* m_calls;
+    };
+    std::vector<std::string> calls;
+    SlotWindow window(std::make_unique<Recording>(&calls), 3 * kSlotStride, kImageBytes);
+    char buffer[1024];
+    const std::uint64_t base = 3 * kSlotStride;
+    // offset, size, allowed
+    for (const auto& [offset, size, allowed] : std::vector<std::tuple<std::uint64_t, std::size_t, bool>>{
+             {0, 512, true}, {kImageBytes - 512, 512, true}, {kImageBytes - 511, 512, false}, {kImageBytes, 0, true},
+             {kImageBytes, 1, false}, {~std::uint64_t{0} - 10, 512, false}}) {
+        SCOPED_TRACE(std::to_string(offset) + "+" + std::to_string(size));
+        calls.clear();
+        errno = 0;
+        EXPECT_EQ(window.Read(offset, buffer, size), allowed);
+        EXPECT_EQ(window.Write(offset, std::string(size, 'w')), allowed);
+        const std::vector<std::string> expected =
+            allowed ? std::vector<std::string>{"read " + std::to_string(base + offset) + "+" + std::to_string(size),
+                                               "write " + std::to_string(base + offset) + "+" + std::to_string(size)}
+                    : std::vector<std::string>{};
+        EXPECT_EQ(calls, expected);
+        if (!allowed) {
+            EXPECT_EQ(errno, EINVAL);
+        }
+    }
+}
+
+#ifdef TUNECRATE_PROGRAM
+PeerRun Program(const std::vector<std::string>& args) { return RunCommand("'" TUNECRATE_PROGRAM "'", args, " 2>&1"); }
+
+std::string Slot(const std::string& stick, int slot, const TempDir& dir) {
+    const std::string image = dir.Path("slot" + std::to_string(slot) + ".img");
+    EXPECT_EQ(RunCommand("dd", {"if=" + stick, "of=" + image, "bs=" + std::to_string(kSlotStride), "skip=" + std::to_string(slot), "count=1",
+                                "status=none"}, " 2>&1").exitCode, 0);
+    std::filesystem::resize_file(image, kImageBytes);
+    return image;
+}
+
+// The whole way on a dump: new floppies in the unused slots, songs imported
+// into them, listed, exported, and read back by FAT tools from the slot cut
+// out with dd. Nothing outside the slots written ever changes.
+TEST(Sticks, SongsGoIntoSlotsAndComeBackByteForByte) {
+    TempDir dir;
+    const std::string other = NewSongFloppyImageBytes();
+    const std::string stick = MakeStick(dir, "stick.bin", 20 * kSlotStride, {{2 * kSlotStride, other}, {kImageBytes, std::string(1000, 'g')}});
+    const std::string before = ReadWhole(stick).value_or("");
+    TestFolder songs("Blues=Blues+/live Rock=Rock ふるさと=Home+", dir.Path("songs"));
+
+    EXPECT_EQ(Program({"new", "--count", "2", stick}).output, stick + "@000\n" + stick + "@001\n");
+    const PeerRun imported = Program({"import", songs.path(), stick});
+    EXPECT_EQ(imported.exitCode, 0) << imported.output;
+    // Into the last slot that holds a floppy, slot 2.
+    EXPECT_NE(imported.output.find(stick + "@002\t1"), std::string::npos) << imported.output;
+    const PeerRun listed = Program({"list", stick});
+    const auto bytes = [&](const std::string& title) { return std::to_string(ReadWhole(songs.Item(title + ".B00")).value_or("").size()); };
+    EXPECT_EQ(listed.output, stick + "@002\t1\tBlues\t" + bytes("Blues") + "\tlive\n" + stick + "@002\t2\tRock\t" + bytes("Rock") +
+                                 "\t\n" + stick + "@002\t3\tふるさと\t" + bytes("ふるさと") + "\t\n");
+    EXPECT_EQ(Program({"check", stick}).output, stick + "@000: " + Translated(texts::kImageOk) + "\n" + stick + "@001: " +
+                                                Translated(texts::kImageOk) + "\n" + stick + "@002: " + Translated(texts::kImageOk) + "\n");
+    const std::map<std::string, std::string> files = PeerFiles(Slot(stick, 2, dir));
+    EXPECT_EQ(files.at("MDR_00.B00"), ReadWhole(songs.Item("Blues.B00")));
+    EXPECT_EQ(files.at("MDR_00.EVT"), ReadWhole(songs.Item("Blues.EVT")));
+    EXPECT_EQ(files.at("MDR_02.B00"), ReadWhole(songs.Item("ふるさと.B00")));
+    EXPECT_EQ(Fsck(Slot(stick, 0, dir)).exitCode, 0);
+    const std::string out = dir.Path("out");
+    std::filesystem::create_directory(out);
+    EXPECT_EQ(Program({"export", stick + "@2", out}).exitCode, 0);
+    EXPECT_EQ(ReadWhole(out + "/Rock.B00"), ReadWhole(songs.Item("Rock.B00")));
+    // Every byte outside slots 0-2 is as it was, the gap after slot 0 too.
+    std::string after = ReadWhole(stick).value_or("");
+    ASSERT_EQ(after.size(), before.size());
+    for (std::uint64_t slot = 0; slot < 3; ++slot) after.replace(slot * kSlotStride, kImageBytes, before, slot * kSlotStride, kImageBytes);
+    EXPECT_TRUE(after == before) << "bytes outside the slots changed";
+}
+
+// A stick of the other kind, or of no kind, is explained and never written;
+// a factory stick taken for one floppy is explained too.
+TEST(Sticks, AStickOfAnotherLayoutIsExplainedAndNeverWritten) {
+    TempDir dir;
+    const std::string fat32 = MakeStick(dir, "files.bin", 24 * kSlotStride);   // the least FAT32 takes
+    ASSERT_EQ(RunPeer({"mkfs.vfat", "-F", "32", fat32}).exitCode, 0);
+    const std::string factory = MakeStick(dir, "factory.bin", 4 * kSlotStride, {{kSlotStride, NewSongFloppyImageBytes()}});
+    TestFolder songs("Blues=Blues", dir.Path("songs"));
+    const std::string fileStick = Translated(texts::kStickHasFileSystem, {fat32, "FAT32"});
+    // args, exit status, what is said
+    for (const auto& [args, status, said] : std::vector<std::tuple<std::vector<std::string>, int, std::string>>{
+             {{"list", fat32}, 1, fileStick},
+             {{"new", "--count", "1", fat32}, 1, fileStick},
+             {{"import", songs.path(), fat32}, 1, Translated(texts::kNotPlaced, {songs.Item("Blues"), fileStick})},
+             {{"import", songs.path(), fat32 + "@3"}, 1, Translated(texts::kNotPlaced, {songs.Item("Blues"), fileStick})},
+             {{"list", factory + "@0"}, 1, Translated(texts::kSlotHoldsNoFloppy, {"factory.bin@0"})},
+             {{"list", factory + "@4"}, 1, Translated(texts::kNoSuchSlot, {factory, "4", "003"})},
+             {{"export", factory, dir.path()}, 1, Translated(texts::kIsSlotStick, {factory, "4"})}}) {
+        SCOPED_TRACE(args[0] + " " + args.back());
+        const std::string fat32Before = ReadWhole(fat32).value_or(""), factoryBefore = ReadWhole(factory).value_or("");
+        const PeerRun run = Program(args);
+        EXPECT_EQ(run.exitCode, status);
+        EXPECT_NE(run.output.find(said), std::string::npos) << run.output;
+        EXPECT_TRUE(ReadWhole(fat32) == fat32Before && ReadWhole(factory) == factoryBefore) << "a stick was written";
+    }
+}
+#endif
+
+// One program at a time in a slot, as in an image file; other slots are free.
+TEST(Sticks, ASlotInUseIsRefusedToOthersWhileItsNeighboursAreNot) {
+    TempDir dir;
+    const std::string image = NewSongFloppyImageBytes();
+    const std::string stick = MakeStick(dir, "stick.bin", 3 * kSlotStride, {{0, image}, {kSlotStride, image}});
+    ImageVolume writer(stick + "@1");
+    ASSERT_TRUE(writer.Opened().ok()) << writer.Opened().reason;
+    const bool others = InChildProcess([&] {
+        ImageVolume same(stick + "@1", {}, ImageAccess::ReadOnly), neighbour(stick + "@0", {}, ImageAccess::ReadOnly);
+        return same.Opened().reason == Translated(texts::kImageInUse, {stick + "@1"}) && neighbour.Opened().ok();
+    });
+    EXPECT_TRUE(others);
+}
+
+// A device is held exclusively while a slot is open, and one that is not
+// removable is refused unless the user says it is a stick.
+TEST(Sticks, ADeviceIsHeldExclusivelyAndANonRemovableOneOnlyWhenForced) {
+    TempDir dir;
+    const std::string stick = MakeStick(dir, "stick.bin", 4 * kSlotStride, {{kSlotStride, NewSongFloppyImageBytes()}});
+    LoopDevice loop(stick);
+    if (loop.path().empty()) GTEST_SKIP() << "needs a loop device: root, and losetup that can attach one";
+    AllowAnyStickDevice(false);
+    ImageVolume refused(loop.path() + "@1");
+    EXPECT_EQ(refused.Opened().reason, Translated(texts::kStickDeviceRefused, {loop.path()}));
+    AllowAnyStickDevice(true);
+    {
+        ImageVolume slot(loop.path() + "@1");
+        ASSERT_TRUE(slot.Opened().ok()) << slot.Opened().reason;
+        EXPECT_TRUE(slot.WriteFile("MDR_00.B00", "song").ok());
+        const int other = ::open(loop.path().c_str(), O_RDONLY | O_EXCL | O_CLOEXEC);
+        EXPECT_EQ(std::pair(other, errno), std::pair(-1, EBUSY)) << "another program could claim or mount the stick";
+        if (other >= 0) ::close(other);
+    }
+    const int after = ::open(loop.path().c_str(), O_RDONLY | O_EXCL | O_CLOEXEC);
+    EXPECT_GE(after, 0) << "the stick is still held after its last slot closed";
+    if (after >= 0) ::close(after);
+    AllowAnyStickDevice(false);
+}
+
+}  // namespace
+}  // namespace tunecrate::testing
