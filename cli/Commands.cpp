@@ -19,6 +19,7 @@
 #include "core/songs/Prompter.h"
 #include "core/songs/Shelf.h"
 #include "core/songs/SongFloppyImage.h"
+#include "core/songs/StickConvert.h"
 #include "core/text/DragPayload.h"
 #include "core/text/Encoding.h"
 #include "core/text/SongNames.h"
@@ -290,6 +291,29 @@ int Restore(const CommandLine& line, std::ostream& out, std::ostream& err) {
     return 1;
 }
 
+// A stick's slots into numbered images, or numbered images into a stick's
+// slots: which way is told by which path is a folder.
+int Convert(const CommandLine& line, std::ostream& out, std::ostream& err) {
+    const std::string& from = line.paths[0];
+    const std::string& to = line.paths[1];
+    const bool toImages = IsFolder(to);
+    if (toImages == IsFolder(from)) {
+        err << "tunecrate: " << Translated(texts::kConvertNeeds, {}) << "\n";
+        return 2;
+    }
+    const StickConversion done = toImages ? StickToImages(from, to) : ImagesToStick(from, to);
+    if (!done.result.ok()) err << "tunecrate: " << done.result.reason << "\n";
+    for (const ConvertedFloppy& floppy : done.floppies) {
+        const std::string slot = SlotPathOf(toImages ? from : to, floppy.slot);
+        if (floppy.result.ok()) {
+            out << (toImages ? slot : floppy.image) << "\t" << (toImages ? floppy.image : slot) << "\n";
+        } else {
+            err << "tunecrate: " << floppy.result.reason << "\n";
+        }
+    }
+    return done.ok() ? 0 : 1;
+}
+
 // The floppy named, else the one the window would find.
 int Eject(const CommandLine& line, std::ostream& out, std::ostream& err) {
     const std::vector<MountEntry> mounts = ReadMountTable();
@@ -328,6 +352,7 @@ int RunCommand(const CommandLine& line, std::ostream& out, std::ostream& err) {
     if (line.command == "backup") return Backup(line, out, err);
     if (line.command == "restore") return Restore(line, out, err);
     if (line.command == "eject") return Eject(line, out, err);
+    if (line.command == "convert") return Convert(line, out, err);
     err << "tunecrate: " << Translated(texts::kUnknownCommand, {line.command}) << "\n";
     return 2;
 }

@@ -256,7 +256,7 @@ inline constexpr const char* kUnknownOption = CORE_TEXT("Core", "不明なオプ
 inline constexpr const char* kUnknownOptionFor = CORE_TEXT("Core", "%2 には不明なオプション %1");
 inline constexpr const char* kUnexpectedArgument = CORE_TEXT("Core", "余分な引数 %1");
 inline constexpr const char* kUnknownCommand =
-    CORE_TEXT("Core", "不明なコマンド %1（コマンドは list、export、import、new、check、backup、restore、eject です）");
+    CORE_TEXT("Core", "不明なコマンド %1（コマンドは list、export、import、new、check、backup、restore、eject、convert です）");
 inline constexpr const char* kCountRange = CORE_TEXT("Core", "--count には 1 から 1000 までの数を指定してください");
 inline constexpr const char* kFloppyOptionEmpty = CORE_TEXT("Core", "--floppy にはフォルダかイメージファイルを指定してください");
 inline constexpr const char* kShelfOptionEmpty = CORE_TEXT("Core", "--shelf にはフォルダを指定してください");
@@ -294,6 +294,13 @@ inline constexpr const char* kIsSlotStick = CORE_TEXT(
     "%1 は工場出荷時のファームウェア用のスティックです（スロット %2 個）。ファイルシステムがないので、イメージファイルを読む"
     "ファームウェアでは読めません。ディスク棚で開いてください: tunecrate --shelf %1");
 inline constexpr const char* kSlotEmpty = CORE_TEXT("Core", "空き");
+inline constexpr const char* kBeyondLastSlot =
+    CORE_TEXT("Core", "%1 は入れません: %2 のスロットは %3 までです。");
+inline constexpr const char* kSlotNumberTaken = CORE_TEXT("Core", "%1 は入れません: %2 と同じ番号です。");
+inline constexpr const char* kSlotReadBackDiffers =
+    CORE_TEXT("Core", "%1 を読み戻すと、書いた内容と違っていました。スティックが壊れているかもしれません。");
+inline constexpr const char* kConvertNeeds = CORE_TEXT(
+    "Core", "convert には、スティック（デバイスかダンプ）とフォルダ、またはフォルダとスティックを指定してください");
 inline constexpr const char* kSlotHoldsNoFloppy =
     CORE_TEXT("Core", "%1 は空きスロットです: フロッピーがありません。新しいフロッピーを作るには: tunecrate new --count 1 スティック");
 inline constexpr const char* kStickFull = CORE_TEXT("Core", "%1 には、もう空いているスロットがありません。");
@@ -365,6 +372,17 @@ inline constexpr const char* kUsage = CORE_TEXT(
     "                             あれば終了コードは 1 です\n"
     "  eject [FLOPPY]             フロッピードライブ（指定がなければ見つかったもの）への\n"
     "                             書き込みを済ませ、アンマウントして電源を切ります\n"
+    "  convert STICK DIR          工場出荷時のファームウェア用のスティック（デバイスか\n"
+    "                             そのダンプ）の使われているスロットを、DIR に番号付きの\n"
+    "                             イメージ DSKAnnnn.IMG として書きます。ファイルは置き換えません\n"
+    "  convert DIR STICK          DIR の番号付きのイメージを、スティックの同じ番号の\n"
+    "                             スロットに書き、読み戻して比べます\n"
+    "\n"
+    "工場出荷時のファームウェア用のスティックは 1.5 MiB ごとのスロットにフロッピーを\n"
+    "持ち、ファイルシステムがありません。PATH にはスティックのデバイスかダンプ（すべての\n"
+    "スロット）、または STICK@N（スロット N、例: /dev/sdb@12）を指定できます。\n"
+    "リムーバブルでないデバイスや 64 GB より大きいデバイスは、--force-device を\n"
+    "付けたときだけ使います。\n"
     "\n"
     "プログラムを起動したフォルダが、最初に表示されるハードディスクのフォルダです。\n");
 }  // namespace texts

@@ -63,7 +63,7 @@ CommandLine ParseCommand(const std::vector<std::string>& args) {
     }
     const std::size_t n = result.paths.size();
     const bool many = command == "list" || command == "check";
-    const bool two = command == "export" || command == "import" || command == "backup" || command == "restore";
+    const bool two = command == "export" || command == "import" || command == "backup" || command == "restore" || command == "convert";
     const bool fits = many ? n > 0 : command == "eject" ? n <= 1 : n == (two ? 2u : 1u);
     if (!fits) {
         const char* needs = command == "export"    ? texts::kExportNeeds
@@ -72,6 +72,7 @@ CommandLine ParseCommand(const std::vector<std::string>& args) {
                             : command == "backup"  ? texts::kBackupNeeds
                             : command == "restore" ? texts::kRestoreNeeds
                             : command == "eject"   ? texts::kEjectNeeds
+                            : command == "convert" ? texts::kConvertNeeds
                                                    : texts::kPathsNeeded;
         return Failure(Translated(needs, {command}));
     }

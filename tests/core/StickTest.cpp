@@ -189,6 +189,58 @@ TEST(Sticks, SongsGoIntoSlotsAndComeBackByteForByte) {
     EXPECT_TRUE(after == before) << "bytes outside the slots changed";
 }
 
+// A slot as the stick holds it: the first kImageBytes of the slot.
+std::string SlotBytes(const std::string& stick, int slot) {
+    Expected<OpenDisk> opened = OpenDiskAt(stick, {});
+    std::string bytes(kImageBytes, '\0');
+    EXPECT_TRUE(opened && opened->store->Read(slot * kSlotStride, bytes.data(), bytes.size())) << stick << "@" << slot;
+    return bytes;
+}
+
+// A stick of 1,000 slots, some empty, one damaged, through a folder and onto
+// a fresh stick and a file stick: every floppy comes back byte for byte.
+TEST(Sticks, ConvertingToImagesAndBackGivesTheSameSlots) {
+    TempDir dir;
+    std::vector<std::pair<std::uint64_t, std::string>> slots;
+    std::map<int, std::string> floppies;
+    for (int slot : {0, 5, 998}) {
+        std::filesystem::create_directory(dir.Path("f" + std::to_string(slot)));
+        TestFloppy floppy(Medium::Image, "1:Song" + std::to_string(slot) + "/c=S" + std::to_string(slot) + "+", dir.Path("f" + std::to_string(slot)));
+        floppies[slot] = ReadWhole(floppy.location()).value_or("");
+        slots.emplace_back(slot * kSlotStride, floppies[slot]);
+    }
+    std::string damaged(4096, 'x');
+    damaged.replace(100, 7, "damaged");
+    slots.emplace_back(7 * kSlotStride, damaged);   // used, but no floppy
+    const std::string stick = MakeStick(dir, "stick.bin", 1000 * kSlotStride, slots);
+    const std::string folder = dir.Path("images");
+    std::filesystem::create_directory(folder);
+    const PeerRun out = Program({"convert", stick, folder});
+    EXPECT_EQ(out.output, stick + "@000\t" + folder + "/DSKA0000.IMG\n" + stick + "@005\t" + folder + "/DSKA0005.IMG\n" + stick + "@007\t" +
+                              folder + "/DSKA0007.IMG\n" + stick + "@998\t" + folder + "/DSKA0998.IMG\n");
+    EXPECT_EQ(ReadWhole(folder + "/DSKA0007.IMG")->substr(0, 4096), damaged);
+    // Never over a file that is there.
+    const PeerRun again = Program({"convert", stick, folder});
+    EXPECT_EQ(again.exitCode, 1);
+    EXPECT_EQ(ReadWhole(folder + "/DSKA0005.IMG"), floppies[5]);
+
+    const std::string fresh = MakeStick(dir, "fresh.bin", 1000 * kSlotStride);
+    const std::string files = MakeStick(dir, "files.bin", 24 * kSlotStride);
+    ASSERT_EQ(RunPeer({"mkfs.vfat", "-F", "32", files}).exitCode, 0);
+    std::filesystem::remove(folder + "/DSKA0998.IMG");   // beyond the file stick's 24 slots otherwise
+    for (const std::string& target : {fresh, files}) {
+        SCOPED_TRACE(target);
+        const PeerRun back = Program({"convert", folder, target});
+        // The slot that held no floppy cannot be laid out again, and is named.
+        EXPECT_EQ(back.exitCode, 1);
+        EXPECT_NE(back.output.find(folder + "/DSKA0007.IMG"), std::string::npos) << back.output;
+        for (int slot : {0, 5}) EXPECT_TRUE(SlotBytes(target, slot) == floppies[slot]) << "slot " << slot;
+        EXPECT_EQ(LayoutOf(target).layout, StickLayout::Slots);
+        EXPECT_EQ(Program({"check", target}).output, target + "@000: " + Translated(texts::kImageOk) + "\n" + target + "@005: " +
+                                                         Translated(texts::kImageOk) + "\n");
+    }
+}
+
 // A stick of the other kind, or of no kind, is explained and never written;
 // a factory stick taken for one floppy is explained too.
 TEST(Sticks, AStickOfAnotherLayoutIsExplainedAndNeverWritten) {
