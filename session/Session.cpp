@@ -10,6 +10,7 @@
 
 #include "core/disk/FileOps.h"
 #include "core/disk/FloppyVolume.h"
+#include "core/disk/StickSlots.h"
 #include "core/disk/FolderListing.h"
 #include "core/disk/HeldTempFolder.h"
 #include "core/songs/FloppyCatalogue.h"
@@ -101,7 +102,7 @@ void Session::LocateFloppy() {
         if (IsBlockDevice(m_floppyLocation)) {
             if (auto mountPoint = MountPointOf(m_floppyLocation, mounts)) m_floppyLocation = *mountPoint;
         }
-        const bool image = IsFloppyImageFile(m_floppyLocation) || IsBlockDevice(m_floppyLocation);
+        const bool image = IsFloppyImageFile(m_floppyLocation) || IsBlockDevice(m_floppyLocation) || SlotOfPath(m_floppyLocation);
         if (!image && (m_floppyLocation.empty() || m_floppyLocation.back() != '/')) m_floppyLocation += '/';
         m_floppyRoot = image ? m_floppyLocation + "/" : m_floppyLocation;
     } else if (auto found = FindFloppyLocation(mounts, m_options.floppyDevices)) {
@@ -162,8 +163,16 @@ std::string Session::MediumName() const {
 
 std::optional<std::string> Session::ShelfStartFolder() const {
     if (m_options.shelf) return m_options.shelf;
+    if (const auto slot = SlotOfPath(ShownImage())) return slot->stick;   // a slot's shelf is its stick
     if (const std::string image = ShownImage(); !image.empty()) return std::filesystem::path(image).parent_path().string();
-    return FindShelfFolder(m_options.mountTable());
+    const std::vector<MountEntry> mounts = m_options.mountTable();
+    if (auto folder = FindShelfFolder(mounts)) return folder;
+    // A factory stick has no file system to mount: its device is the shelf.
+    if (const std::vector<std::string> sticks = m_options.slotSticks ? m_options.slotSticks(mounts) : std::vector<std::string>{};
+        !sticks.empty()) {
+        return sticks.front();
+    }
+    return std::nullopt;
 }
 
 std::string Session::ImageChooserFolder() const {

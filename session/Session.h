@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/Result.h"
+#include "core/songs/Shelf.h"
 #include "core/disk/BlockDevice.h"
 #include "core/disk/FloppyFinder.h"
 #include "core/songs/HardDiskSongs.h"
@@ -39,6 +40,8 @@ struct SessionOptions {
     std::function<std::vector<MountEntry>()> mountTable = ReadMountTable;
     // Unmounted 1.44 MB removable disks, when no mounted floppy is found.
     FloppyDeviceFinder floppyDevices = [](const std::vector<MountEntry>& mounts) { return FindFloppyDevices(mounts); };
+    // Unmounted factory sticks, for the shelf when no mounted stick holds images.
+    FloppyDeviceFinder slotSticks = [](const std::vector<MountEntry>& mounts) { return FindSlotSticks(mounts); };
     // The desktop's disk service, for ejecting and unmounting; none in most tests.
     const UDisks* udisks = nullptr;
 };

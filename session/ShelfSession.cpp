@@ -64,7 +64,7 @@ bool ShelfSession::IsRead(int row) const {
 
 std::string ShelfSession::PathOf(int row) const {
     if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size()) return {};
-    return JoinPath(m_folder, m_rows[static_cast<std::size_t>(row)].file);
+    return ShelfEntryPath(m_folder, m_rows[static_cast<std::size_t>(row)].file);
 }
 
 int ShelfSession::RowOf(const std::string& path) const {
@@ -98,8 +98,10 @@ void ShelfSession::SearchAll() {
 
 void ShelfSession::OpenFolder(const std::string& folder) {
     m_folder = folder;
+    m_stickHold.reset();
     if (!m_watcher->directories().isEmpty()) m_watcher->removePaths(m_watcher->directories());
-    m_watcher->addPath(QString::fromStdString(folder));
+    // A stick's slots change only by our own gestures: there is no folder to watch.
+    if (IsFolder(folder)) m_watcher->addPath(QString::fromStdString(folder));
     Relist();
 }
 
@@ -114,8 +116,16 @@ void ShelfSession::Relist() {
     StopReading();
     ++m_generation;
     m_rows.clear();
-    auto entries = ListShelfEntries(m_folder);
-    if (!entries) {
+    std::optional<std::vector<ShelfEntry>> entries;
+    FloppiesAtPath stick = !IsFolder(m_folder) && MayBeStick(m_folder) ? FloppiesAt(m_folder) : FloppiesAtPath{};
+    m_stick = stick.stick;
+    if (m_stick) {
+        m_stickHold = std::move(stick.hold);
+        entries = std::move(stick.images);
+    } else if (!stick.refusal.empty()) {
+        ShowFailure(stick.refusal);
+        entries.emplace();
+    } else if (!(entries = ListShelfEntries(m_folder))) {
         ShowFailure(Translated(texts::kCannotRead, {m_folder, Result::FromErrno(errno).reason}));
         entries.emplace();
     }
@@ -129,7 +139,7 @@ void ShelfSession::Relist() {
     for (QFileSystemWatcher* watcher : m_fileWatchers) delete watcher;
     m_fileWatchers.clear();
     QStringList paths;
-    for (std::size_t i = 0; i < m_rows.size(); ++i) paths.push_back(QString::fromStdString(PathOf(static_cast<int>(i))));
+    for (std::size_t i = 0; i < m_rows.size() && !m_stick; ++i) paths.push_back(QString::fromStdString(PathOf(static_cast<int>(i))));
     for (qsizetype first = 0; first < paths.size(); first += kFilesPerWatcher) {
         auto* watcher = new QFileSystemWatcher(paths.mid(first, kFilesPerWatcher), this);
         connect(watcher, &QFileSystemWatcher::fileChanged, this, [this](const QString& path) {
@@ -202,7 +212,7 @@ void ShelfSession::MakeImages(int count) {
     NewImageNames made;
     {
         WaitCursor wait;
-        made = MakeShelfImages(m_folder, count);
+        made = m_stick ? MakeStickFloppies(m_folder, count) : MakeShelfImages(m_folder, count);
     }
     if (!made.result.ok()) ShowFailure(made.result.reason);
     Relist();
@@ -264,8 +274,13 @@ void ShelfSession::DropOnto(int row, bool move, const SongSource& songs) {
 }
 
 std::string ShelfSession::DefaultListPath() const {
-    const std::string name = std::filesystem::path(m_folder).filename().string();
-    return JoinPath(m_folder, (name.empty() ? std::string("shelf") : name) + ".csv");
+    const std::filesystem::path shelf(m_folder);
+    const std::string name = shelf.filename().string();
+    // A stick's list goes beside its dump, or home: never into /dev.
+    const char* home = std::getenv("HOME");
+    const std::string folder = !m_stick ? m_folder : IsFolder(shelf.parent_path().string()) && shelf.parent_path() != "/dev" ? shelf.parent_path().string()
+                                                                                       : std::string(home != nullptr ? home : ".");
+    return JoinPath(folder, (name.empty() ? std::string("shelf") : name) + ".csv");
 }
 
 Result ShelfSession::SaveList(const std::string& chosen, bool csv) {

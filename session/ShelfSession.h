@@ -33,6 +33,8 @@ public:
 
     // ---- what the window shows ----
     const std::string& ShelfFolder() const { return m_folder; }
+    // A factory stick (a device or a dump of one): the rows are its slots.
+    bool ShowsStick() const { return m_stick; }
     const std::vector<ShelfRow>& ImageRows() const { return m_rows; }
     bool IsRead(int row) const;
     int RowsRead() const { return m_rowsRead; }
@@ -89,6 +91,8 @@ private:
     std::vector<std::unique_ptr<Hold>> m_boxHolds;   // one per box open, nested
     std::function<std::string()> m_mainFloppy;
     std::string m_folder;
+    bool m_stick = false;
+    std::shared_ptr<const void> m_stickHold;   // the stick held while the shelf shows it
     std::vector<ShelfRow> m_rows;
     std::vector<ShelfEntry> m_entries;   // per row: an entry that is no image is never opened
     std::vector<ShelfKeys> m_keys;

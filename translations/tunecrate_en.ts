@@ -660,10 +660,6 @@ Nothing more is written to it until it is opened again.</translation>
         <translation>unexpected argument %1</translation>
     </message>
     <message>
-        <source>不明なコマンド %1（コマンドは list、export、import、new、check、backup、restore、eject です）</source>
-        <translation>unknown command %1 (the commands are list, export, import, new, check, backup, restore and eject)</translation>
-    </message>
-    <message>
         <source>--count には 1 から 1000 までの数を指定してください</source>
         <translation>option --count needs a number from 1 to 1000</translation>
     </message>
@@ -748,6 +744,90 @@ Nothing more is written to it until it is opened again.</translation>
         <translation>image,slot,title,bytes,comment</translation>
     </message>
     <message>
+        <source>udisks2 が動いていません</source>
+        <translation>udisks2 is not running</translation>
+    </message>
+    <message>
+        <source>udisks2 は %1 を知りません</source>
+        <translation>udisks2 does not know %1</translation>
+    </message>
+    <message>
+        <source>udisks2 から記述子が届きませんでした</source>
+        <translation>udisks2 sent no descriptor</translation>
+    </message>
+    <message>
+        <source>udisks2 は %1 のドライブを知りません</source>
+        <translation>udisks2 knows no drive for %1</translation>
+    </message>
+    <message>
+        <source>すべてにはい(&amp;A)</source>
+        <translation>Yes to &amp;All</translation>
+    </message>
+    <message>
+        <source>すべてにいいえ(&amp;O)</source>
+        <translation>N&amp;o to All</translation>
+    </message>
+    <message>
+        <source>不明なコマンド %1（コマンドは list、export、import、new、check、backup、restore、eject、convert です）</source>
+        <translation>unknown command %1 (the commands are list, export, import, new, check, backup, restore, eject and convert)</translation>
+    </message>
+    <message>
+        <source>%1 は、イメージファイルを読むファームウェア用のスティックです（%2 があります）。工場出荷時のファームウェアはこのスティックを読めません。フロッピーはスティックの上のファイルです: マウントして、そのフォルダをディスク棚で開いてください。工場出荷時のファームウェア用に並べ直すには: tunecrate convert フォルダ デバイス</source>
+        <translation>%1 is a stick for a firmware that reads image files (it holds %2). The factory firmware cannot read it. Its floppies are files on the stick: mount it and open its folder on the disk shelf. To lay them out for the factory firmware: tunecrate convert FOLDER DEVICE</translation>
+    </message>
+    <message>
+        <source>%1 には、まだフロッピーもファイルシステムもありません。スロットに新しいフロッピーを作るには: tunecrate new --count N %1</source>
+        <translation>%1 holds neither floppies nor a file system yet. To make new floppies in its slots: tunecrate new --count N %1</translation>
+    </message>
+    <message>
+        <source>%1 はフロッピーエミュレーターのスティックに見えません: 先頭に、フロッピーもファイルシステムもパーティション表もありません。何も書き込みません。</source>
+        <translation>%1 does not look like a floppy emulator&apos;s stick: it starts with no floppy, no file system and no partition table. Nothing is written to it.</translation>
+    </message>
+    <message>
+        <source>%1 はスロットのあるスティックではありません: フロッピー 2 枚分より小さいディスクです。</source>
+        <translation>%1 is no stick with slots: it is smaller than two floppies.</translation>
+    </message>
+    <message>
+        <source>%1 は工場出荷時のファームウェア用のスティックです（スロット %2 個）。ファイルシステムがないので、イメージファイルを読むファームウェアでは読めません。ディスク棚で開いてください: tunecrate --shelf %1</source>
+        <translation>%1 is a stick for the factory firmware (%2 slots). It has no file system, so a firmware that reads image files cannot read it. Open it on the disk shelf: tunecrate --shelf %1</translation>
+    </message>
+    <message>
+        <source>空き</source>
+        <translation>empty</translation>
+    </message>
+    <message>
+        <source>%1 は入れません: %2 のスロットは %3 までです。</source>
+        <translation>%1 is left out: the slots of %2 end at %3.</translation>
+    </message>
+    <message>
+        <source>%1 は入れません: %2 と同じ番号です。</source>
+        <translation>%1 is left out: it has the same number as %2.</translation>
+    </message>
+    <message>
+        <source>%1 を読み戻すと、書いた内容と違っていました。スティックが壊れているかもしれません。</source>
+        <translation>%1 did not read back as written. The stick may be failing.</translation>
+    </message>
+    <message>
+        <source>convert には、スティック（デバイスかダンプ）とフォルダ、またはフォルダとスティックを指定してください</source>
+        <translation>convert needs a stick (a device or a dump) and a folder, or a folder and a stick</translation>
+    </message>
+    <message>
+        <source>%1 は空きスロットです: フロッピーがありません。新しいフロッピーを作るには: tunecrate new --count 1 スティック</source>
+        <translation>%1 is an empty slot: it holds no floppy. To make a new floppy: tunecrate new --count 1 STICK</translation>
+    </message>
+    <message>
+        <source>%1 には、もう空いているスロットがありません。</source>
+        <translation>%1 has no unused slot left.</translation>
+    </message>
+    <message>
+        <source>%1 にスロット %2 はありません。スロットは 000 から %3 までです。</source>
+        <translation>%1 has no slot %2. Its slots are 000 to %3.</translation>
+    </message>
+    <message>
+        <source>%1 はリムーバブルでないか、64 GB より大きいデバイスなので、使いません（ハードディスクをスティックと取り違えないため）。本当にフロッピーエミュレーターのスティックなら、--force-device を付けてください。</source>
+        <translation>%1 is not removable, or is larger than 64 GB, so it is not used (a hard disk must never be taken for a stick). If it really is a floppy emulator&apos;s stick, add --force-device.</translation>
+    </message>
+    <message>
         <source>使い方: tunecrate [--floppy PATH | PATH] [--shelf DIR]
         tunecrate --new-floppy FILE
         tunecrate COMMAND [OPTIONS] PATH...
@@ -788,6 +868,17 @@ Nothing more is written to it until it is opened again.</translation>
                              あれば終了コードは 1 です
   eject [FLOPPY]             フロッピードライブ（指定がなければ見つかったもの）への
                              書き込みを済ませ、アンマウントして電源を切ります
+  convert STICK DIR          工場出荷時のファームウェア用のスティック（デバイスか
+                             そのダンプ）の使われているスロットを、DIR に番号付きの
+                             イメージ DSKAnnnn.IMG として書きます。ファイルは置き換えません
+  convert DIR STICK          DIR の番号付きのイメージを、スティックの同じ番号の
+                             スロットに書き、読み戻して比べます
+
+工場出荷時のファームウェア用のスティックは 1.5 MiB ごとのスロットにフロッピーを
+持ち、ファイルシステムがありません。PATH にはスティックのデバイスかダンプ（すべての
+スロット）、または STICK@N（スロット N、例: /dev/sdb@12）を指定できます。
+リムーバブルでないデバイスや 64 GB より大きいデバイスは、--force-device を
+付けたときだけ使います。
 
 プログラムを起動したフォルダが、最初に表示されるハードディスクのフォルダです。
 </source>
@@ -830,33 +921,19 @@ Commands (no window; exit status 0 on success, 1 on a failure, 2 on bad usage):
                              compare; exit status 1 when a sector differs
   eject [FLOPPY]             flush, unmount and power off the floppy drive (the
                              one found when none is named)
+  convert STICK DIR          write each used slot of a factory-firmware stick (a
+                             device or a dump of it) into DIR as a numbered image
+                             DSKAnnnn.IMG; files are never replaced
+  convert DIR STICK          write the numbered images of DIR into the slots of
+                             the same numbers, then read them back and compare
+
+A factory-firmware stick holds its floppies in slots of 1.5 MiB, with no file
+system. PATH may be such a stick (a device or a dump of all its slots) or
+STICK@N (slot N, for example /dev/sdb@12). A device that is not removable, or
+is larger than 64 GB, is used only with --force-device.
 
 The folder the program is started in is the first hard-disk folder shown.
 </translation>
-    </message>
-    <message>
-        <source>udisks2 が動いていません</source>
-        <translation>udisks2 is not running</translation>
-    </message>
-    <message>
-        <source>udisks2 は %1 を知りません</source>
-        <translation>udisks2 does not know %1</translation>
-    </message>
-    <message>
-        <source>udisks2 から記述子が届きませんでした</source>
-        <translation>udisks2 sent no descriptor</translation>
-    </message>
-    <message>
-        <source>udisks2 は %1 のドライブを知りません</source>
-        <translation>udisks2 knows no drive for %1</translation>
-    </message>
-    <message>
-        <source>すべてにはい(&amp;A)</source>
-        <translation>Yes to &amp;All</translation>
-    </message>
-    <message>
-        <source>すべてにいいえ(&amp;O)</source>
-        <translation>N&amp;o to All</translation>
     </message>
 </context>
 <context>

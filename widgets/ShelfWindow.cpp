@@ -148,6 +148,9 @@ int ShelfWindow::RowOfItem(const QTreeWidgetItem* item) const { return item == n
 
 void ShelfWindow::Fill() {
     m_folderLabel->setText(QString::fromStdString(m_session.ShelfFolder()));
+    // A stick's slots have numbers only: no file name to show or label.
+    m_list->setColumnHidden(FileColumn, m_session.ShowsStick());
+    if (auto* label = findChild<QPushButton*>(QStringLiteral("labelButton"))) label->setEnabled(!m_session.ShowsStick());
     m_list->setSortingEnabled(false);
     m_list->clear();
     m_items.clear();
@@ -192,9 +195,11 @@ void ShelfWindow::ShowRow(int row) {
     if (item == nullptr) return;
     const ShelfRow& shown = m_session.ImageRows()[static_cast<std::size_t>(row)];
     const bool read = m_session.IsRead(row);
-    item->setText(NumberColumn, shown.number ? QStringLiteral("%1").arg(*shown.number, 4, 10, QLatin1Char('0')) : QString());
+    // A stick's slots go from 000 to 999, and have no file name.
+    const bool onStick = m_session.ShowsStick();
+    item->setText(NumberColumn, shown.number ? QStringLiteral("%1").arg(*shown.number, onStick ? 3 : 4, 10, QLatin1Char('0')) : QString());
     item->setData(NumberColumn, kSortRole, shown.number ? *shown.number : 100000 + row);
-    item->setText(FileColumn, QString::fromStdString(shown.file));
+    item->setText(FileColumn, onStick ? QString() : QString::fromStdString(shown.file));
     for (int slot = 0; slot < kSlotCount; ++slot) {
         const auto s = static_cast<std::size_t>(slot);
         item->setText(FirstTitleColumn + slot, FromCp932(shown.titles[s]));

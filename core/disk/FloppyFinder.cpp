@@ -139,6 +139,11 @@ std::string MediumIdentity(const std::string& location, const std::vector<MountE
 
 std::vector<std::string> FindFloppyDevices(const std::vector<MountEntry>& mounts, const std::string& sysBlock,
                                            const std::string& devFolder) {
+    return FindRemovableDisks(mounts, kImageSectors, kImageSectors, sysBlock, devFolder);
+}
+
+std::vector<std::string> FindRemovableDisks(const std::vector<MountEntry>& mounts, std::uint64_t fewest, std::uint64_t most,
+                                            const std::string& sysBlock, const std::string& devFolder) {
     namespace fs = std::filesystem;
     std::vector<std::string> found;
     std::error_code error;
@@ -148,7 +153,9 @@ std::vector<std::string> FindFloppyDevices(const std::vector<MountEntry>& mounts
         const bool partition = fs::exists(sys / "partition", error);
         const fs::path disk = partition ? fs::canonical(sys, error).parent_path() : sys;
         if (ReadSmallFile(disk / "removable") != "1") continue;
-        if (ReadSmallFile(sys / "size") != std::to_string(kImageSectors)) continue;
+        const std::string size = ReadSmallFile(sys / "size");
+        if (size.empty() || size.find_first_not_of("0123456789") != std::string::npos || size.size() > 18) continue;
+        if (const std::uint64_t sectors = std::stoull(size); sectors < fewest || sectors > most) continue;
         const std::string device = devFolder + "/" + sys.filename().string();
         // A disk whose partition is mounted counts as mounted.
         if (MountPointOf(device, mounts)) continue;

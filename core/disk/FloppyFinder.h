@@ -45,6 +45,11 @@ std::vector<std::string> FindFloppyDevices(const std::vector<MountEntry>& mounts
                                            const std::string& sysBlock = "/sys/class/block",
                                            const std::string& devFolder = "/dev");
 
+// The same for any size from `fewest` to `most` sectors of 512 bytes.
+std::vector<std::string> FindRemovableDisks(const std::vector<MountEntry>& mounts, std::uint64_t fewest, std::uint64_t most,
+                                            const std::string& sysBlock = "/sys/class/block",
+                                            const std::string& devFolder = "/dev");
+
 // Finds the unmounted floppy disks, as FindFloppyDevices does.
 using FloppyDeviceFinder = std::function<std::vector<std::string>(const std::vector<MountEntry>&)>;
 

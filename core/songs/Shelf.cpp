@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <cerrno>
 #include <map>
 #include <set>
@@ -171,18 +172,6 @@ std::optional<std::string> FindShelfFolder(const std::vector<MountEntry>& mounts
     return std::nullopt;
 }
 
-ShelfRow UnreadShelfRow(const ShelfEntry& entry) {
-    ShelfRow row;
-    row.file = entry.file;
-    if (auto indexed = ParseIndexedName(entry.file)) row.number = indexed->number;
-    if (!entry.IsImage()) row.condition = Result::Refused(entry.oddity);
-    return row;
-}
-
-std::string ShelfEntryPath(const std::string& folder, const std::string& file) {
-    return !file.empty() && file.front() == '@' ? folder + file : JoinPath(folder, file);
-}
-
 namespace {
 
 std::optional<int> EntryNumber(const std::string& file) {
@@ -193,22 +182,37 @@ std::optional<int> EntryNumber(const std::string& file) {
 
 }  // namespace
 
+ShelfRow UnreadShelfRow(const ShelfEntry& entry) {
+    ShelfRow row;
+    row.file = entry.file;
+    row.number = EntryNumber(entry.file);
+    if (!entry.IsImage()) row.condition = Result::Refused(entry.oddity);
+    return row;
+}
+
+std::string ShelfEntryPath(const std::string& folder, const std::string& file) {
+    return !file.empty() && file.front() == '@' ? folder + file : JoinPath(folder, file);
+}
+
+
 ShelfRow ReadShelfImage(const std::string& folder, const std::string& file) {
     const std::string path = ShelfEntryPath(folder, file);
+    // A slot is told by its stick's name and number: "sdb@007".
+    const std::string named = !file.empty() && file.front() == '@' ? std::filesystem::path(folder).filename().string() + file : file;
     ImageVolume volume(path, {}, ImageAccess::ReadOnly);
     if (!volume.Opened().ok()) {
         ShelfRow row;
         row.file = file;
         row.number = EntryNumber(file);
         row.emptySlot = volume.Blank() && file.front() == '@';
-        row.condition = row.emptySlot ? Result::Refused(Translated(texts::kSlotEmpty)) : Shortened(volume.Opened(), path, file);
+        row.condition = row.emptySlot ? Result::Refused(Translated(texts::kSlotEmpty)) : Shortened(volume.Opened(), path, named);
         return row;
     }
     ShelfRow row = ReadShelfFloppy(volume, file);
-    row.condition = Shortened(row.condition, path, file);
+    row.condition = Shortened(row.condition, path, named);
     // Readable here, but a floppy emulator takes only the exact size.
     if (const std::uint64_t size = volume.FileBytes(); row.condition.ok() && size != kImageBytes) {
-        row.condition = Result::Refused(Translated(texts::kShelfImageSize, {file, std::to_string(size), std::to_string(kImageBytes)}));
+        row.condition = Result::Refused(Translated(texts::kShelfImageSize, {named, std::to_string(size), std::to_string(kImageBytes)}));
     }
     return row;
 }
@@ -370,6 +374,16 @@ bool MayBeStick(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return false;
     return S_ISBLK(st.st_mode) || (S_ISREG(st.st_mode) && std::uint64_t(st.st_size) >= 2 * kSlotStride);
+}
+
+std::vector<std::string> FindSlotSticks(const std::vector<MountEntry>& mounts, const std::string& sysBlock,
+                                        const std::string& devFolder) {
+    std::vector<std::string> sticks;
+    for (const std::string& device : FindRemovableDisks(mounts, 2 * kSlotStride / 512, 64'000'000'000 / 512, sysBlock, devFolder)) {
+        const Expected<std::shared_ptr<const StickHold>> hold = StickHold::Take(device);
+        if (hold && (*hold)->reading().layout == StickLayout::Slots) sticks.push_back(device);
+    }
+    return sticks;
 }
 
 NewImageNames MakeStickFloppies(const std::string& stick, int count) {

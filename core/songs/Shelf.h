@@ -173,6 +173,12 @@ NewImageNames MakeStickFloppies(const std::string& stick, int count);
 // A device, or a file large enough to be a whole stick's dump.
 bool MayBeStick(const std::string& path);
 
+// The unmounted removable disks laid out as factory sticks, as /dev paths:
+// the disks' sizes come from `sysBlock`, and only those of a stick's size
+// (two slots to 64 GB) are opened, to read their first sectors.
+std::vector<std::string> FindSlotSticks(const std::vector<MountEntry>& mounts, const std::string& sysBlock = "/sys/class/block",
+                                        const std::string& devFolder = "/dev");
+
 // The image's file name with `label` after its number, keeping the prefix,
 // the number and the extension ("DSKA0003.IMG" + "Wedding" ->
 // "DSKA0003 Wedding.IMG"); an empty label takes the label away. Blanks around

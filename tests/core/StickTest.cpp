@@ -308,5 +308,29 @@ TEST(Sticks, ADeviceIsHeldExclusivelyAndANonRemovableOneOnlyWhenForced) {
     AllowAnyStickDevice(false);
 }
 
+
+// The shelf finds an unmounted factory stick by itself: a removable disk of
+// a stick's size whose first sectors say so; other disks are never opened.
+TEST(Sticks, AnUnmountedFactoryStickIsFoundByItself) {
+    TempDir dir;
+    const std::string stick = MakeStick(dir, "stick.bin", 4 * kSlotStride, {{kSlotStride, NewSongFloppyImageBytes()}});
+    const std::string blank = MakeStick(dir, "blank.bin", 4 * kSlotStride);
+    LoopDevice loop(stick), other(blank);
+    if (loop.path().empty() || other.path().empty()) GTEST_SKIP() << "needs loop devices: root, and losetup that can attach them";
+    const std::string name = loop.path().substr(5), otherName = other.path().substr(5);
+    // name, removable, sectors
+    for (const auto& [disk, removable, sectors] : std::vector<std::tuple<std::string, const char*, std::uint64_t>>{
+             {name, "1", 4 * kSlotStride / 512}, {otherName, "1", 4 * kSlotStride / 512}, {"sdz", "0", 4 * kSlotStride / 512},
+             {"sdy", "1", kImageBytes / 512}}) {
+        std::filesystem::create_directories(dir.Path("sys/" + disk));
+        WriteWhole(dir.Path("sys/" + disk + "/removable"), std::string(removable) + "\n");
+        WriteWhole(dir.Path("sys/" + disk + "/size"), std::to_string(sectors) + "\n");
+    }
+    AllowAnyStickDevice(true);   // a loop device stands in for a removable stick
+    EXPECT_EQ(FindSlotSticks({}, dir.Path("sys")), std::vector<std::string>{loop.path()});
+    EXPECT_EQ(FindSlotSticks({{loop.path(), "/media/stick", "vfat", false, 0}}, dir.Path("sys")), std::vector<std::string>{}) << "mounted";
+    AllowAnyStickDevice(false);
+}
+
 }  // namespace
 }  // namespace tunecrate::testing

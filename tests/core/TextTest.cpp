@@ -139,7 +139,8 @@ TEST(CommandLine, OptionsAndErrors) {
                (l.floppy ? " floppy=" + *l.floppy : "") + (l.newFloppy.empty() ? "" : " new=" + l.newFloppy) +
                (l.error.empty() ? "" : ": " + l.error) +
                (l.action != CommandLine::Action::Command ? ""
-                : " " + l.command + (l.csv ? " csv" : "") + (l.count != 1 ? " " + std::to_string(l.count) : "") + ":" + paths);
+                : " " + l.command + (l.csv ? " csv" : "") + (l.count != 1 ? " " + std::to_string(l.count) : "") +
+                      (l.forceDevice ? " forced" : "") + ":" + paths);
     };
     for (const auto& [args, expected] : std::vector<std::pair<Strings, std::string>>{{{}, "Run"},
              {{"--floppy", "/m/MY DISK"}, "Run floppy=/m/MY DISK"}, {{"--floppy=/a=b"}, "Run floppy=/a=b"},
@@ -149,7 +150,11 @@ TEST(CommandLine, OptionsAndErrors) {
              {{"--floppy", ""}, "Error: --floppy にはフォルダかイメージファイルを指定してください"},
              {{"--new-floppy="}, "Error: --new-floppy にはファイルを指定してください"},
              {{"--floppy", "/a", "/b"}, "Error: 余分な引数 /b"}, {{"--shelf="}, "Error: --shelf にはフォルダを指定してください"},
-             {{"lsit"}, "Error: 不明なコマンド lsit（コマンドは list、export、import、new、check、backup、restore、eject です）"},
+             {{"lsit"}, "Error: 不明なコマンド lsit（コマンドは list、export、import、new、check、backup、restore、eject、convert です）"},
+             {{"list", "--force-device", "/dev/sdb@3"}, "Command list forced: /dev/sdb@3"},
+             {{"restore", "--force-device", "a", "b"}, "Error: restore には不明なオプション --force-device"},
+             {{"convert", "/dev/sdb"}, "Error: convert には、スティック（デバイスかダンプ）とフォルダ、またはフォルダとスティックを指定してください"},
+             {{"convert", "--force-device", "d", "/dev/sdb"}, "Command convert forced: d /dev/sdb"},
              {{"/m/disk.img"}, "Run floppy=/m/disk.img"}, {{"--shelf", "/s", "a.IMA"}, "Run floppy=a.IMA"},
              {{"a.img", "b.img"}, "Error: 余分な引数 b.img"},
              {{"list", "--csv", "--", "-a", "b"}, "Command list csv: -a b"}, {{"export", "a", "-h"}, "Help"},

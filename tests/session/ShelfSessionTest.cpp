@@ -3,8 +3,11 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <fstream>
+
 #include "ScriptedPrompter.h"
 #include "Songs.h"
+#include "core/disk/StickSlots.h"
 #include "session/ShelfSession.h"
 
 namespace tunecrate::testing {
@@ -42,6 +45,48 @@ TEST(ShelfSession, NewImagesLabelsSavedListsAndFloppySongsDropped) {
     prompter.ClearCalls();
     const Result unsaved = session.SaveList(shelf.Path("none/list.TXT"), false);
     EXPECT_EQ(std::tuple(unsaved.ok(), unsaved.reason.rfind(shelf.Path("none/list.TXT") + " に書き込めません。", 0), prompter.Said()), std::tuple(false, 0u, unsaved.reason + "\n"));
+}
+
+// A factory stick's dump as a shelf: a row per slot, the unused ones empty, one
+// that is no floppy said so; new floppies go into unused slots, songs dropped
+// onto a slot land there and nowhere else, and the list is saved beside the dump.
+TEST(ShelfSession, AStickShowsEverySlotAndTakesNewFloppiesAndSongs) {
+    TempDir dir;
+    TestFloppy main(Medium::Image, "1:Blues/live=Blues+ 2:Rock/=Rock");
+    const std::string stick = dir.Path("stick.bin");
+    WriteWhole(stick, "");
+    std::filesystem::resize_file(stick, 6 * kSlotStride);
+    {
+        std::fstream bytes(stick, std::ios::in | std::ios::out | std::ios::binary);
+        const std::string floppy = ReadWhole(main.location()).value_or(""), notFloppy = "not a floppy, but written";
+        bytes.seekp(static_cast<std::streamoff>(2 * kSlotStride));
+        bytes.write(floppy.data(), static_cast<std::streamsize>(floppy.size()));
+        bytes.seekp(static_cast<std::streamoff>(4 * kSlotStride + 3));
+        bytes.write(notFloppy.data(), static_cast<std::streamsize>(notFloppy.size()));
+    }
+    ScriptedPrompter prompter;
+    ShelfSession session([&]() -> Prompter& { return prompter; }, [&] { return main.location(); });
+    const auto states = [&] {
+        std::string shown;
+        for (const ShelfRow& row : session.ImageRows())
+            shown += (shown.empty() ? "" : " ") + std::to_string(row.number.value_or(-1)) + ":" +
+                     (row.emptySlot ? "empty" : !row.usable() ? "bad" : std::to_string(row.songs));
+        return shown;
+    };
+    session.OpenFolder(stick);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return session.RowsRead() == 6; }));
+    EXPECT_TRUE(session.ShowsStick());
+    EXPECT_EQ(states(), "0:empty 1:empty 2:2 3:empty 4:bad 5:empty");
+    EXPECT_EQ(session.PathOf(2), stick + "@002");
+    EXPECT_EQ(session.ImageRows()[4].condition.reason.rfind("stick.bin@004 ", 0), 0u) << session.ImageRows()[4].condition.reason;
+
+    session.MakeImages(2);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return session.RowsRead() == 6 && states() == "0:0 1:0 2:2 3:empty 4:bad 5:empty"; })) << states();
+    session.DropOnto(1, false, SongsOnFloppy{nullptr, {1}});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return states() == "0:0 1:1 2:2 3:empty 4:bad 5:empty"; })) << states();
+    EXPECT_EQ(ImageVolume(stick + "@1", {}, ImageAccess::ReadOnly).ReadFile("MDR_00.B00", 1 << 20), main.Open()->ReadFile("MDR_01.B00", 1 << 20));
+    EXPECT_EQ(session.DefaultListPath(), dir.Path("stick.bin.csv"));
+    EXPECT_EQ(prompter.Said(), "");
 }
 
 // A search typed before the images are read takes each row as it comes, and the whole shelf
