@@ -160,10 +160,38 @@ bool SlotWindow::Write(std::uint64_t offset, std::string_view bytes) {
 
 void AllowAnyStickDevice(bool allow) { AnyDeviceAllowed() = allow; }
 
+namespace {
+
+struct Holds {
+    std::mutex mutex;
+    std::map<std::string, std::weak_ptr<const StickHold>> held;
+};
+Holds& TheHolds() {
+    static Holds holds;
+    return holds;
+}
+
+}  // namespace
+
+std::shared_ptr<const StickHold> StickHold::Held(const std::string& stick) {
+    Holds& holds = TheHolds();
+    const std::lock_guard lock(holds.mutex);
+    const auto it = holds.held.find(stick);
+    return it == holds.held.end() ? nullptr : it->second.lock();
+}
+
+bool StickHold::SlotUnused(int slot) const {
+    char sector[kSector];
+    if (m_fd < 0 || ::pread(m_fd, sector, sizeof sector, static_cast<off_t>(slot * kSlotStride)) != static_cast<ssize_t>(sizeof sector)) {
+        return false;
+    }
+    return Blank(std::string_view(sector, sizeof sector));
+}
+
 Expected<std::shared_ptr<const StickHold>> StickHold::Take(const std::string& stick) {
-    static std::mutex mutex;
-    static std::map<std::string, std::weak_ptr<const StickHold>> held;
-    const std::lock_guard lock(mutex);
+    Holds& holds = TheHolds();
+    const std::lock_guard lock(holds.mutex);
+    auto& held = holds.held;
     if (auto existing = held[stick].lock()) return existing;
 
     DiskAccess access;
@@ -179,8 +207,8 @@ Expected<std::shared_ptr<const StickHold>> StickHold::Take(const std::string& st
     hold->m_device = opened->device;
     hold->m_bytes = opened->bytes;
     hold->m_reading = ReadStickLayout(*opened->store, opened->bytes);
-    // Only a device's exclusive claim matters; a dump file is not kept open.
-    if (opened->device) hold->m_fd = opened->store->ReleaseFd();
+    // Kept open: a device's exclusive claim, and the reading of unused slots.
+    hold->m_fd = opened->store->ReleaseFd();
     held[stick] = hold;
     return std::shared_ptr<const StickHold>(std::move(hold));
 }

@@ -80,6 +80,11 @@ private:
 class StickHold {
 public:
     static Expected<std::shared_ptr<const StickHold>> Take(const std::string& stick);
+    // The hold on `stick` if one is taken now; never opens anything.
+    static std::shared_ptr<const StickHold> Held(const std::string& stick);
+    // True when the slot's first sector is all one byte: nothing was ever
+    // written there. One small read, where opening the slot takes several.
+    bool SlotUnused(int slot) const;
     StickReading reading() const;
     // A floppy was just made in a slot: a blank stick is a factory stick now.
     void NoteFloppyMade() const { m_floppyMade = true; }

@@ -198,7 +198,17 @@ std::string ShelfEntryPath(const std::string& folder, const std::string& file) {
 ShelfRow ReadShelfImage(const std::string& folder, const std::string& file) {
     const std::string path = ShelfEntryPath(folder, file);
     // A slot is told by its stick's name and number: "sdb@007".
-    const std::string named = !file.empty() && file.front() == '@' ? std::filesystem::path(folder).filename().string() + file : file;
+    const bool slot = !file.empty() && file.front() == '@';
+    const std::string named = slot ? std::filesystem::path(folder).filename().string() + file : file;
+    // Most slots of a stick are unused: one sector tells, where opening the slot as a floppy takes several calls.
+    if (const auto hold = slot ? StickHold::Held(folder) : nullptr; hold && hold->SlotUnused(EntryNumber(file).value_or(0))) {
+        ShelfRow row;
+        row.file = file;
+        row.number = EntryNumber(file);
+        row.emptySlot = true;
+        row.condition = Result::Refused(Translated(texts::kSlotEmpty));
+        return row;
+    }
     ImageVolume volume(path, {}, ImageAccess::ReadOnly);
     if (!volume.Opened().ok()) {
         ShelfRow row;
