@@ -9,6 +9,7 @@
 
 #include "core/disk/FileOps.h"
 #include "core/disk/FloppyVolume.h"
+#include "core/disk/StickSlots.h"
 #include "core/songs/FloppyCatalogue.h"
 #include "core/songs/FloppyDrop.h"
 #include "core/Texts.h"

@@ -69,6 +69,12 @@ bool PartitionTableAt(std::string_view s) {
 
 }  // namespace
 
+bool MayBeStick(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return false;
+    return S_ISBLK(st.st_mode) || (S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) >= 2 * kSlotStride);
+}
+
 int StickSlotCount(std::uint64_t bytes) {
     if (bytes < kImageBytes) return 0;
     return static_cast<int>(std::min<std::uint64_t>(kMaxStickSlots, (bytes - kImageBytes) / kSlotStride + 1));

@@ -19,6 +19,9 @@ namespace tunecrate {
 inline constexpr std::uint64_t kSlotStride = 1'572'864;
 inline constexpr int kMaxStickSlots = 1000;
 
+// A device, or a file large enough to be a whole stick's dump (two slots).
+bool MayBeStick(const std::string& path);
+
 // How many slots a stick of `bytes` holds: each needs a whole floppy.
 int StickSlotCount(std::uint64_t bytes);
 

@@ -266,10 +266,8 @@ ShelfRow ReadShelfEntry(const std::string& folder, const ShelfEntry& entry) {
 
 FloppiesAtPath FloppiesAt(const std::string& path) {
     FloppiesAtPath found;
-    struct stat st {};
     const bool device = IsBlockDevice(path);
-    // A device, or a file of two slots or more, may be a factory stick.
-    if (device || (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && std::uint64_t(st.st_size) >= 2 * kSlotStride)) {
+    if (MayBeStick(path)) {
         Expected<std::shared_ptr<const StickHold>> hold = StickHold::Take(path);
         if (hold && (*hold)->reading().layout == StickLayout::Slots && (*hold)->reading().slotCount > 1) {
             found.folder = path;
@@ -378,12 +376,6 @@ NewImageNames MakeShelfImages(const std::string& folder, int count) {
         made.names.push_back(name);
     }
     return made;
-}
-
-bool MayBeStick(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return false;
-    return S_ISBLK(st.st_mode) || (S_ISREG(st.st_mode) && std::uint64_t(st.st_size) >= 2 * kSlotStride);
 }
 
 std::vector<std::string> FindSlotSticks(const std::vector<MountEntry>& mounts, const std::string& sysBlock,

@@ -170,8 +170,6 @@ NewImageNames MakeShelfImages(const std::string& folder, int count);
 // each with a flush: cut short, the slot stays unused.
 NewImageNames MakeStickFloppies(const std::string& stick, int count);
 
-// A device, or a file large enough to be a whole stick's dump.
-bool MayBeStick(const std::string& path);
 
 // The unmounted removable disks laid out as factory sticks, as /dev paths:
 // the disks' sizes come from `sysBlock`, and only those of a stick's size
