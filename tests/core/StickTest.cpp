@@ -178,14 +178,17 @@ TEST(Sticks, SongsGoIntoSlotsAndComeBackByteForByte) {
     EXPECT_EQ(files.at("MDR_00.EVT"), ReadWhole(songs.Item("Blues.EVT")));
     EXPECT_EQ(files.at("MDR_02.B00"), ReadWhole(songs.Item("ふるさと.B00")));
     EXPECT_EQ(Fsck(Slot(stick, 0, dir)).exitCode, 0);
+    // A new floppy goes into the first unused slot, never over one in use.
+    EXPECT_EQ(Program({"new", "--count", "1", stick}).output, stick + "@003\n");
+    EXPECT_EQ(Program({"list", stick}).output, listed.output);
     const std::string out = dir.Path("out");
     std::filesystem::create_directory(out);
     EXPECT_EQ(Program({"export", stick + "@2", out}).exitCode, 0);
     EXPECT_EQ(ReadWhole(out + "/Rock.B00"), ReadWhole(songs.Item("Rock.B00")));
-    // Every byte outside slots 0-2 is as it was, the gap after slot 0 too.
+    // Every byte outside slots 0-3 is as it was, the gap after slot 0 too.
     std::string after = ReadWhole(stick).value_or("");
     ASSERT_EQ(after.size(), before.size());
-    for (std::uint64_t slot = 0; slot < 3; ++slot) after.replace(slot * kSlotStride, kImageBytes, before, slot * kSlotStride, kImageBytes);
+    for (std::uint64_t slot = 0; slot < 4; ++slot) after.replace(slot * kSlotStride, kImageBytes, before, slot * kSlotStride, kImageBytes);
     EXPECT_TRUE(after == before) << "bytes outside the slots changed";
 }
 
@@ -248,6 +251,8 @@ TEST(Sticks, AStickOfAnotherLayoutIsExplainedAndNeverWritten) {
     const std::string fat32 = MakeStick(dir, "files.bin", 24 * kSlotStride);   // the least FAT32 takes
     ASSERT_EQ(RunPeer({"mkfs.vfat", "-F", "32", fat32}).exitCode, 0);
     const std::string factory = MakeStick(dir, "factory.bin", 4 * kSlotStride, {{kSlotStride, NewSongFloppyImageBytes()}});
+    // Something unknown at byte 0, though a floppy lies where slot 1 would start.
+    const std::string unknown = MakeStick(dir, "unknown.bin", 4 * kSlotStride, {{0, "not a stick's first sector"}, {kSlotStride, NewSongFloppyImageBytes()}});
     TestFolder songs("Blues=Blues", dir.Path("songs"));
     const std::string fileStick = Translated(texts::kStickHasFileSystem, {fat32, "FAT32"});
     // args, exit status, what is said
@@ -258,13 +263,16 @@ TEST(Sticks, AStickOfAnotherLayoutIsExplainedAndNeverWritten) {
              {{"import", songs.path(), fat32 + "@3"}, 1, Translated(texts::kNotPlaced, {songs.Item("Blues"), fileStick})},
              {{"list", factory + "@0"}, 1, Translated(texts::kSlotHoldsNoFloppy, {"factory.bin@0"})},
              {{"list", factory + "@4"}, 1, Translated(texts::kNoSuchSlot, {factory, "4", "003"})},
-             {{"export", factory, dir.path()}, 1, Translated(texts::kIsSlotStick, {factory, "4"})}}) {
+             {{"export", factory, dir.path()}, 1, Translated(texts::kIsSlotStick, {factory, "4"})},
+             {{"import", songs.path(), unknown + "@1"}, 1, Translated(texts::kStickUnknown, {unknown})}}) {
         SCOPED_TRACE(args[0] + " " + args.back());
         const std::string fat32Before = ReadWhole(fat32).value_or(""), factoryBefore = ReadWhole(factory).value_or("");
+        const std::string unknownBefore = ReadWhole(unknown).value_or("");
         const PeerRun run = Program(args);
         EXPECT_EQ(run.exitCode, status);
         EXPECT_NE(run.output.find(said), std::string::npos) << run.output;
-        EXPECT_TRUE(ReadWhole(fat32) == fat32Before && ReadWhole(factory) == factoryBefore) << "a stick was written";
+        EXPECT_TRUE(ReadWhole(fat32) == fat32Before && ReadWhole(factory) == factoryBefore && ReadWhole(unknown) == unknownBefore)
+            << "a stick was written";
     }
 }
 #endif
