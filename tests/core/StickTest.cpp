@@ -242,6 +242,13 @@ TEST(Sticks, ConvertingToImagesAndBackGivesTheSameSlots) {
         EXPECT_EQ(Program({"check", target}).output, target + "@000: " + Translated(texts::kImageOk) + "\n" + target + "@005: " +
                                                          Translated(texts::kImageOk) + "\n");
     }
+    // Without an image for slot 0, the file system's boot sector must still go, or the stick stays a file stick.
+    const std::string other = MakeStick(dir, "other.bin", 24 * kSlotStride);
+    ASSERT_EQ(RunPeer({"mkfs.vfat", "-F", "32", other}).exitCode, 0);
+    for (const char* gone : {"DSKA0000.IMG", "DSKA0007.IMG"}) std::filesystem::remove(folder + "/" + gone);
+    EXPECT_EQ(Program({"convert", folder, other}).exitCode, 0);
+    EXPECT_EQ(LayoutOf(other).layout, StickLayout::Slots);
+    EXPECT_TRUE(SlotBytes(other, 5) == floppies[5]);
 }
 
 // A stick of the other kind, or of no kind, is explained and never written;
