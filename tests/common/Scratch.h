@@ -47,6 +47,19 @@ inline void WriteWhole(const std::string& path, std::string_view bytes) {
     ASSERT_TRUE(out.good()) << "cannot write " << path;
 }
 
+// A sparse file of `size` bytes with `bytes` put at the given offsets: a
+// stick's dump that takes little room.
+inline void MakeSparseFile(const std::string& path, std::uint64_t size, const std::vector<std::pair<std::uint64_t, std::string>>& bytes) {
+    WriteWhole(path, "");
+    std::filesystem::resize_file(path, size);
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    for (const auto& [at, what] : bytes) {
+        file.seekp(static_cast<std::streamoff>(at));
+        file.write(what.data(), static_cast<std::streamsize>(what.size()));
+    }
+    EXPECT_TRUE(file.good()) << "cannot write " << path;
+}
+
 inline std::string Upper(std::string text) {
     for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return text;

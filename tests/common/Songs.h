@@ -15,8 +15,6 @@
 #pragma once
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <set>
@@ -145,16 +143,9 @@ public:
         m_location = medium == Medium::Folder ? m_root : medium == Medium::Image ? m_root + "/floppy.img" : StickPath() + "@001";
         if (medium == Medium::Slot) {
             // Sparse where it is zero: the stick fits a small test disk.
-            WriteWhole(StickPath(), "");
-            std::filesystem::resize_file(StickPath(), 2 * kSlotStride);
-            std::fstream stick(StickPath(), std::ios::in | std::ios::out | std::ios::binary);
-            const std::string gap(kSlotStride - kImageBytes, kStickFiller), image = NewSongFloppyImageBytes();
-            for (const auto& [at, bytes] : {std::pair{kImageBytes, std::string_view(gap)}, std::pair{kSlotStride, std::string_view(image)},
-                                            std::pair{kSlotStride + kImageBytes, std::string_view(gap)}}) {
-                stick.seekp(static_cast<std::streamoff>(at));
-                stick.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-            }
-            EXPECT_TRUE(stick.good()) << "cannot write " << StickPath();
+            const std::string gap(kSlotStride - kImageBytes, kStickFiller);
+            MakeSparseFile(StickPath(), 2 * kSlotStride,
+                           {{kImageBytes, gap}, {kSlotStride, NewSongFloppyImageBytes()}, {kSlotStride + kImageBytes, gap}});
         }
         EXPECT_TRUE(medium != Medium::Image || CreateSongFloppyImage(m_location).ok());
         std::vector<std::string> titles(40), comments(40);

@@ -8,7 +8,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <fstream>
 
 #include "Songs.h"
 #include "core/disk/DiskStore.h"
@@ -19,19 +18,10 @@
 namespace tunecrate::testing {
 namespace {
 
-// A sparse stick of `slots` slots with `bytes` put at the given offsets.
 std::string MakeStick(const TempDir& dir, const std::string& name, std::uint64_t size,
                       const std::vector<std::pair<std::uint64_t, std::string>>& bytes = {}) {
-    const std::string path = dir.Path(name);
-    WriteWhole(path, "");
-    std::filesystem::resize_file(path, size);
-    std::fstream stick(path, std::ios::in | std::ios::out | std::ios::binary);
-    for (const auto& [at, what] : bytes) {
-        stick.seekp(static_cast<std::streamoff>(at));
-        stick.write(what.data(), static_cast<std::streamsize>(what.size()));
-    }
-    EXPECT_TRUE(stick.good()) << path;
-    return path;
+    MakeSparseFile(dir.Path(name), size, bytes);
+    return dir.Path(name);
 }
 
 StickReading LayoutOf(const std::string& path) {

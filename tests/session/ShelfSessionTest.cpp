@@ -3,8 +3,6 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include <fstream>
-
 #include "ScriptedPrompter.h"
 #include "Songs.h"
 #include "core/disk/StickSlots.h"
@@ -54,16 +52,7 @@ TEST(ShelfSession, AStickShowsEverySlotAndTakesNewFloppiesAndSongs) {
     TempDir dir;
     TestFloppy main(Medium::Image, "1:Blues/live=Blues+ 2:Rock/=Rock");
     const std::string stick = dir.Path("stick.bin");
-    WriteWhole(stick, "");
-    std::filesystem::resize_file(stick, 6 * kSlotStride);
-    {
-        std::fstream bytes(stick, std::ios::in | std::ios::out | std::ios::binary);
-        const std::string floppy = ReadWhole(main.location()).value_or(""), notFloppy = "not a floppy, but written";
-        bytes.seekp(static_cast<std::streamoff>(2 * kSlotStride));
-        bytes.write(floppy.data(), static_cast<std::streamsize>(floppy.size()));
-        bytes.seekp(static_cast<std::streamoff>(4 * kSlotStride + 3));
-        bytes.write(notFloppy.data(), static_cast<std::streamsize>(notFloppy.size()));
-    }
+    MakeSparseFile(stick, 6 * kSlotStride, {{2 * kSlotStride, ReadWhole(main.location()).value_or("")}, {4 * kSlotStride + 3, "not a floppy, but written"}});
     ScriptedPrompter prompter;
     ShelfSession session([&]() -> Prompter& { return prompter; }, [&] { return main.location(); });
     const auto states = [&] {
