@@ -175,7 +175,10 @@ std::optional<std::string> FindShelfFolder(const std::vector<MountEntry>& mounts
 namespace {
 
 std::optional<int> EntryNumber(const std::string& file) {
-    if (auto slot = ParseSlotPath("-" + file); slot && file.front() == '@') return slot->slot;
+    if (!file.empty() && file.front() == '@') {   // a stick's slot, "@007"
+        const auto slot = ParseSlotPath("-" + file);
+        return slot ? std::optional(slot->slot) : std::nullopt;
+    }
     if (auto indexed = ParseIndexedName(file)) return indexed->number;
     return std::nullopt;
 }
@@ -214,7 +217,7 @@ ShelfRow ReadShelfImage(const std::string& folder, const std::string& file) {
         ShelfRow row;
         row.file = file;
         row.number = EntryNumber(file);
-        row.emptySlot = volume.Blank() && file.front() == '@';
+        row.emptySlot = volume.Blank() && slot;
         row.condition = row.emptySlot ? Result::Refused(Translated(texts::kSlotEmpty)) : Shortened(volume.Opened(), path, named);
         return row;
     }
