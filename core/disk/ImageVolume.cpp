@@ -265,7 +265,7 @@ ImageVolume::ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap, I
     if (!parsed) {
         // All one byte: nothing was ever written there (an unused slot).
         const std::string_view boot = head.substr(0, kImageSectorBytes);
-        m_blank = std::all_of(boot.begin(), boot.end(), [&](char c) { return c == boot.front(); });
+        m_blank = UnusedSector(boot);
         m_opened = Result::Refused(slot && m_blank ? Translated(texts::kSlotHoldsNoFloppy, {m_imagePath})
                                                    : Translated(texts::kNotFloppyImageBecause, {m_imagePath, parsed.error().reason}));
         return;

@@ -33,9 +33,6 @@ unsigned Le16(const char* b) {
     return static_cast<unsigned char>(b[0]) | static_cast<unsigned>(static_cast<unsigned char>(b[1])) << 8;
 }
 
-bool Blank(std::string_view sector) {
-    return std::all_of(sector.begin(), sector.end(), [&](char c) { return c == sector.front(); });
-}
 
 // The boot sector of a 1.44 MB floppy; some instruments write no signature.
 bool IsFloppyBoot(std::string_view sector) { return FatImage::Parse(sector).has_value(); }
@@ -73,6 +70,10 @@ bool MayBeStick(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return false;
     return S_ISBLK(st.st_mode) || (S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) >= 2 * kSlotStride);
+}
+
+bool UnusedSector(std::string_view sector) {
+    return std::all_of(sector.begin(), sector.end(), [&](char c) { return c == sector.front(); });
 }
 
 int StickSlotCount(std::uint64_t bytes) {
@@ -126,7 +127,7 @@ StickReading ReadStickLayout(ImageStore& stick, std::uint64_t bytes) {
         reading.what = static_cast<unsigned char>(sector[446 + 4]) == 0xEE ? "GPT" : "MBR";
         return reading;
     }
-    if (!Blank(sector)) return reading;
+    if (!UnusedSector(sector)) return reading;
     // Slot 0 unused: the first floppy further on tells the layout.
     for (int slot = 1; slot < reading.slotCount; ++slot) {
         if (!stick.Read(slot * kSlotStride, sector.data(), kSector)) return reading;
@@ -191,7 +192,7 @@ bool StickHold::SlotUnused(int slot) const {
     if (m_fd < 0 || ::pread(m_fd, sector, sizeof sector, static_cast<off_t>(slot * kSlotStride)) != static_cast<ssize_t>(sizeof sector)) {
         return false;
     }
-    return Blank(std::string_view(sector, sizeof sector));
+    return UnusedSector(std::string_view(sector, sizeof sector));
 }
 
 Expected<std::shared_ptr<const StickHold>> StickHold::Take(const std::string& stick) {

@@ -22,6 +22,10 @@ inline constexpr int kMaxStickSlots = 1000;
 // A device, or a file large enough to be a whole stick's dump (two slots).
 bool MayBeStick(const std::string& path);
 
+// A slot's first sector all of one byte: nothing was ever written there,
+// the slot is unused.
+bool UnusedSector(std::string_view sector);
+
 // How many slots a stick of `bytes` holds: each needs a whole floppy.
 int StickSlotCount(std::uint64_t bytes);
 

@@ -422,7 +422,7 @@ NewImageNames MakeStickFloppies(const std::string& stick, int count) {
         const std::string name = SlotPathOf("", slot), where = stick + name;
         if (!LockSlotRange(opened->store->fd(), offset, true, true)) return failed(where);
         if (!store.Read(offset, boot.data(), boot.size())) return failed(where);
-        if (std::any_of(boot.begin(), boot.end(), [&](char c) { return c != boot.front(); })) continue;   // in use
+        if (!UnusedSector(boot)) continue;   // in use
         const std::string image = NewSongFloppyImageBytes();
         const std::string_view bytes(image);
         if (!store.Write(offset + kImageSectorBytes, bytes.substr(kImageSectorBytes)) || !store.Flush() ||

@@ -18,10 +18,6 @@ namespace tunecrate {
 
 namespace {
 
-bool Blank(std::string_view bytes) {
-    return std::all_of(bytes.begin(), bytes.end(), [&](char c) { return c == bytes.front(); });
-}
-
 std::string ImageNameFor(int slot) {
     char name[32];
     std::snprintf(name, sizeof name, "DSKA%04d.IMG", slot % 10000);
@@ -88,7 +84,7 @@ StickConversion StickToImages(const std::string& stick, const std::string& folde
             continue;
         }
         // Unused slots stay behind; a used one goes whole, damaged or not.
-        if (Blank(std::string_view(slotBytes).substr(0, kImageSectorBytes))) continue;
+        if (UnusedSector(std::string_view(slotBytes).substr(0, kImageSectorBytes))) continue;
         if (!store.Read(offset, slotBytes.data(), slotBytes.size())) {
             floppy.result = Failure(texts::kCannotRead, where);
         } else if (Result written = CreateFileBytes(floppy.image, slotBytes); !written.ok()) {
