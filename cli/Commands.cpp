@@ -18,6 +18,7 @@
 #include "core/songs/HardDiskSongs.h"
 #include "core/songs/Prompter.h"
 #include "core/songs/Shelf.h"
+#include "core/songs/ShelfImages.h"
 #include "core/songs/SongFloppyImage.h"
 #include "core/songs/StickConvert.h"
 #include "core/text/DragPayload.h"
@@ -92,7 +93,8 @@ int Check(const CommandLine& line, std::ostream& out, std::ostream& err) {
 int New(const CommandLine& line, std::ostream& out, std::ostream& err) {
     const std::string& path = line.paths[0];
     if (IsFolder(path) || MayBeStick(path)) {
-        const NewImageNames made = IsFolder(path) ? MakeShelfImages(path, line.count) : MakeStickFloppies(path, line.count);
+        const NewNumbers numbers = line.gaps ? NewNumbers::GapsFirst : NewNumbers::AfterHighest;
+        const NewImageNames made = IsFolder(path) ? MakeShelfImages(path, line.count, numbers) : MakeStickFloppies(path, line.count, numbers);
         for (const std::string& name : made.names) out << ShelfEntryPath(path, name) << "\n";
         if (made.result.ok()) return 0;
         err << "tunecrate: " << made.result.reason << "\n";
@@ -314,6 +316,68 @@ int Convert(const CommandLine& line, std::ostream& out, std::ostream& err) {
     return done.ok() ? 0 : 1;
 }
 
+// An image's path as its shelf and its name there: "stick@7" is slot 7 of
+// the stick, anything else a file of its folder.
+std::pair<std::string, std::string> ShelfAndImage(const std::string& path) {
+    if (const auto slot = SlotOfPath(path)) return {slot->stick, SlotPathOf("", slot->slot)};
+    const std::filesystem::path image(path);
+    const std::string folder = image.parent_path().string();
+    return {folder.empty() ? std::string(".") : folder, image.filename().string()};
+}
+
+// One line per image done ("from<TAB>to"), its problem on the error stream.
+int Report(const std::string& shelf, const ImagesOutcome& done, std::ostream& out, std::ostream& err) {
+    if (!done.result.ok()) err << "tunecrate: " << done.result.reason << "\n";
+    for (const ImageOutcome& image : done.images) {
+        if (!image.result.ok()) {
+            err << "tunecrate: " << image.result.reason << "\n";
+            continue;
+        }
+        out << ShelfEntryPath(shelf, image.file);
+        if (!image.to.empty()) out << "\t" << (image.to.front() == '/' ? image.to : ShelfEntryPath(shelf, image.to));
+        out << "\n";
+    }
+    return done.ok() ? 0 : 1;
+}
+
+int Remove(const CommandLine& line, std::ostream& out, std::ostream& err) {
+    int status = 0;
+    for (const std::string& path : line.paths) {
+        const auto [shelf, file] = ShelfAndImage(path);
+        status |= Report(shelf, RemoveShelfImages(shelf, {file}), out, err);
+    }
+    return status;
+}
+
+int Renumber(const CommandLine& line, std::ostream& out, std::ostream& err) {
+    if (line.closeGaps) return Report(line.paths[0], CloseShelfGaps(line.paths[0]), out, err);
+    const auto [shelf, file] = ShelfAndImage(line.paths[0]);
+    if (!line.swap) {
+        const ImageOutcome moved = RenumberShelfImage(shelf, file, *line.number);
+        return Report(shelf, ImagesOutcome{{}, {moved}}, out, err);
+    }
+    // The image at that number, whatever its label.
+    const auto entries = FloppiesAt(shelf);
+    std::string other;
+    for (const ShelfEntry& entry : entries.images) {
+        if (ShelfEntryNumber(entry.file) == line.number && entry.file != file) other = entry.file;
+    }
+    if (other.empty()) return Report(shelf, ImagesOutcome{{}, {RenumberShelfImage(shelf, file, *line.number)}}, out, err);
+    return Report(shelf, SwapShelfImages(shelf, file, other), out, err);
+}
+
+int Copy(const CommandLine& line, std::ostream& out, std::ostream& err) {
+    const auto [shelf, file] = ShelfAndImage(line.paths[0]);
+    const std::string& target = line.paths[1];
+    ImageOutcome copied = CopyShelfImage(shelf, file, target, line.number, line.gaps ? NewNumbers::GapsFirst : NewNumbers::AfterHighest);
+    if (!copied.result.ok()) {
+        err << "tunecrate: " << copied.result.reason << "\n";
+        return 1;
+    }
+    out << ShelfEntryPath(shelf, file) << "\t" << ShelfEntryPath(target, copied.to) << "\n";
+    return 0;
+}
+
 // The floppy named, else the one the window would find.
 int Eject(const CommandLine& line, std::ostream& out, std::ostream& err) {
     const std::vector<MountEntry> mounts = ReadMountTable();
@@ -353,6 +417,9 @@ int RunCommand(const CommandLine& line, std::ostream& out, std::ostream& err) {
     if (line.command == "restore") return Restore(line, out, err);
     if (line.command == "eject") return Eject(line, out, err);
     if (line.command == "convert") return Convert(line, out, err);
+    if (line.command == "remove") return Remove(line, out, err);
+    if (line.command == "renumber") return Renumber(line, out, err);
+    if (line.command == "copy") return Copy(line, out, err);
     err << "tunecrate: " << Translated(texts::kUnknownCommand, {line.command}) << "\n";
     return 2;
 }

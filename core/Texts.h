@@ -303,6 +303,19 @@ inline constexpr const char* kConvertNeeds = CORE_TEXT(
     "Core", "convert には、スティック（デバイスかダンプ）とフォルダ、またはフォルダとスティックを指定してください");
 inline constexpr const char* kSlotHoldsNoFloppy =
     CORE_TEXT("Core", "%1 は空きスロットです: フロッピーがありません。新しいフロッピーを作るには: tunecrate new --count 1 スティック");
+// A shelf's images as wholes: deleting, renumbering, copying.
+inline constexpr const char* kNumberOutOfRange = CORE_TEXT("Core", "番号は 0 から %1 までです。");
+inline constexpr const char* kNumberTaken = CORE_TEXT("Core", "番号 %1 は %2 が使っています。");
+inline constexpr const char* kSlotIsUnused = CORE_TEXT("Core", "%1 は空きスロットです。");
+inline constexpr const char* kCannotTrash = CORE_TEXT("Core", "%1 をごみ箱に移せません。\n%2");
+inline constexpr const char* kMoreFailed = CORE_TEXT("Core", "ほかに %1 個がうまくいきませんでした。");
+inline constexpr const char* kNoNumberToPass =
+    CORE_TEXT("Core", "入れ替えるには、空いている番号が一つ要ります。どれかのイメージを削除してください。");
+inline constexpr const char* kShelfFull = CORE_TEXT("Core", "%1 には、もう空いている番号がありません。");
+inline constexpr const char* kNumberOption = CORE_TEXT("Core", "番号は 0 から 999 までの数で指定してください");
+inline constexpr const char* kRenumberNeeds =
+    CORE_TEXT("Core", "renumber には、イメージと新しい番号、または --close-gaps とディスク棚を指定してください");
+inline constexpr const char* kCopyNeeds = CORE_TEXT("Core", "copy には、イメージと、コピー先のディスク棚を指定してください");
 inline constexpr const char* kStickFull = CORE_TEXT("Core", "%1 には、もう空いているスロットがありません。");
 inline constexpr const char* kNoSuchSlot = CORE_TEXT("Core", "%1 にスロット %2 はありません。スロットは 000 から %3 までです。");
 inline constexpr const char* kStickDeviceRefused = CORE_TEXT(
@@ -377,6 +390,16 @@ inline constexpr const char* kUsage = CORE_TEXT(
     "                             イメージ DSKAnnnn.IMG として書きます。ファイルは置き換えません\n"
     "  convert DIR STICK          DIR の番号付きのイメージを、スティックの同じ番号の\n"
     "                             スロットに書き、読み戻して比べます\n"
+    "  remove IMAGE...            ディスク棚のイメージをごみ箱に移します（スティックの\n"
+    "                             スロットは空きにします）\n"
+    "  renumber [--swap] IMAGE N  イメージを空いている番号 N に移します。名前の後ろの部分は\n"
+    "                             そのままです。--swap は番号 N のイメージと入れ替えます\n"
+    "  renumber --close-gaps SHELF\n"
+    "                             番号のすき間を詰めます（順番はそのまま）\n"
+    "  copy [--number N] [--gaps] IMAGE SHELF\n"
+    "                             イメージを丸ごと、ディスク棚 SHELF の番号 N（指定がなければ\n"
+    "                             いちばん大きい番号の次）にコピーします。--gaps はすき間の\n"
+    "                             番号から使います（new も同じ）\n"
     "\n"
     "工場出荷時のファームウェア用のスティックは 1.5 MiB ごとのスロットにフロッピーを\n"
     "持ち、ファイルシステムがありません。PATH にはスティックのデバイスかダンプ（すべての\n"

@@ -249,4 +249,67 @@ bool LockSlotRange(int fd, std::uint64_t offset, bool exclusive, bool wait) {
     }
 }
 
+OpenedStick::~OpenedStick() = default;
+OpenedStick::OpenedStick(OpenedStick&&) noexcept = default;
+OpenedStick::OpenedStick(std::shared_ptr<const StickHold> held, std::unique_ptr<DiskStore> opened, StickReading read)
+    : hold(std::move(held)), store(std::move(opened)), reading(read) {}
+
+Expected<OpenedStick> OpenStick(const std::string& stick, bool write) {
+    Expected<std::shared_ptr<const StickHold>> hold = StickHold::Take(stick);
+    if (!hold) return hold.error();
+    DiskAccess access;
+    access.write = write;
+    access.direct = write;
+    access.nonBlocking = true;
+    Expected<OpenDisk> opened = OpenDiskAt(stick, access);
+    if (!opened) return opened.error();
+    return OpenedStick(*hold, std::move(opened->store), (*hold)->reading());
+}
+
+namespace {
+
+Result SlotFailure(const char* text, const std::string& stickName, int slot) {
+    const int error = errno != 0 ? errno : EIO;
+    return Result::FromErrno(error, Translated(text, {SlotPathOf(stickName, slot), Result::FromErrno(error).reason}));
+}
+
+}  // namespace
+
+Expected<std::string> ReadSlot(DiskStore& stick, const std::string& stickName, int slot) {
+    const std::uint64_t offset = static_cast<std::uint64_t>(slot) * kSlotStride;
+    std::string bytes(kImageBytes, '\0');
+    errno = 0;
+    if (!LockSlotRange(stick.fd(), offset, false, true) || !stick.Read(offset, bytes.data(), bytes.size())) {
+        return SlotFailure(texts::kCannotRead, stickName, slot);
+    }
+    return bytes;
+}
+
+Result WriteSlot(DiskStore& stick, const std::string& stickName, int slot, std::string_view floppy, bool verify) {
+    const std::uint64_t offset = static_cast<std::uint64_t>(slot) * kSlotStride;
+    errno = 0;
+    if (floppy.size() != kImageBytes) return Result::FromErrno(EINVAL);
+    if (!LockSlotRange(stick.fd(), offset, true, true) ||
+        // The boot sector last: cut short, the slot is still unused.
+        !stick.Write(offset + kImageSectorBytes, floppy.substr(kImageSectorBytes)) || !stick.Flush() ||
+        !stick.Write(offset, floppy.substr(0, kImageSectorBytes)) || !stick.Flush()) {
+        return SlotFailure(texts::kCannotWrite, stickName, slot);
+    }
+    if (!verify) return {};
+    std::string back(kImageBytes, '\0');
+    if (!stick.Read(offset, back.data(), back.size())) return SlotFailure(texts::kCannotRead, stickName, slot);
+    if (back != floppy) return Result::FromErrno(EIO, Translated(texts::kSlotReadBackDiffers, {SlotPathOf(stickName, slot)}));
+    return {};
+}
+
+Result BlankSlot(DiskStore& stick, const std::string& stickName, int slot) {
+    const std::uint64_t offset = static_cast<std::uint64_t>(slot) * kSlotStride;
+    errno = 0;
+    if (!LockSlotRange(stick.fd(), offset, true, true) || !stick.Write(offset, std::string(kImageSectorBytes, '\0')) ||
+        !stick.Flush()) {
+        return SlotFailure(texts::kCannotWrite, stickName, slot);
+    }
+    return {};
+}
+
 }  // namespace tunecrate

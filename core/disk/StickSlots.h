@@ -116,4 +116,32 @@ void AllowAnyStickDevice(bool allow);
 // errno EWOULDBLOCK when it stays held.
 bool LockSlotRange(int fd, std::uint64_t offset, bool exclusive, bool wait);
 
+class DiskStore;
+
+// A stick held and opened whole: for reading, or for writing past the
+// system's cache, so that a slot read back is what the stick holds.
+struct OpenedStick {
+    std::shared_ptr<const StickHold> hold;
+    std::unique_ptr<DiskStore> store;
+    StickReading reading;
+    ~OpenedStick();
+    OpenedStick(OpenedStick&&) noexcept;
+    OpenedStick(std::shared_ptr<const StickHold> held, std::unique_ptr<DiskStore> opened, StickReading read);
+};
+Expected<OpenedStick> OpenStick(const std::string& stick, bool write);
+
+// Slot `slot` whole (one floppy), read under the slot's shared lock, so
+// never half-way through another program's write of it.
+Expected<std::string> ReadSlot(DiskStore& stick, const std::string& stickName, int slot);
+
+// Writes a whole floppy into a slot, under the slot's lock: all but the
+// boot sector, a flush, then the boot sector and a flush, so that a slot
+// cut short stays unused. With `verify`, the slot is read back and compared.
+// The failure names the slot.
+Result WriteSlot(DiskStore& stick, const std::string& stickName, int slot, std::string_view floppy, bool verify);
+
+// Makes a slot unused, under its lock: its first sector blanked and flushed.
+// Its other bytes stay until a floppy is written there.
+Result BlankSlot(DiskStore& stick, const std::string& stickName, int slot);
+
 }  // namespace tunecrate

@@ -28,7 +28,7 @@ namespace tunecrate {
 
 namespace {
 
-constexpr int kHighestNumber = 999;   // the emulator's indexed naming stops at 0999
+constexpr int kHighestNumber = kHighestImageNumber;
 constexpr std::size_t kLongestLabel = 40;
 constexpr std::string_view kNewPrefix = "DSKA", kNewExtension = ".IMG";
 
@@ -115,6 +115,8 @@ bool IsShelfImageName(std::string_view fileName) {
     return EqualsNoCase(extension, ".img") || EqualsNoCase(extension, ".ima");
 }
 
+std::string IndexedFileName(const IndexedName& name) { return name.prefix + FourDigits(name.number) + name.label + name.extension; }
+
 std::optional<IndexedName> ParseIndexedName(std::string_view fileName) {
     if (!IsShelfImageName(fileName)) return std::nullopt;
     std::size_t letters = 0;
@@ -172,9 +174,7 @@ std::optional<std::string> FindShelfFolder(const std::vector<MountEntry>& mounts
     return std::nullopt;
 }
 
-namespace {
-
-std::optional<int> EntryNumber(const std::string& file) {
+std::optional<int> ShelfEntryNumber(const std::string& file) {
     if (!file.empty() && file.front() == '@') {   // a stick's slot, "@007"
         const auto slot = ParseSlotPath("-" + file);
         return slot ? std::optional(slot->slot) : std::nullopt;
@@ -183,12 +183,10 @@ std::optional<int> EntryNumber(const std::string& file) {
     return std::nullopt;
 }
 
-}  // namespace
-
 ShelfRow UnreadShelfRow(const ShelfEntry& entry) {
     ShelfRow row;
     row.file = entry.file;
-    row.number = EntryNumber(entry.file);
+    row.number = ShelfEntryNumber(entry.file);
     if (!entry.IsImage()) row.condition = Result::Refused(entry.oddity);
     return row;
 }
@@ -204,10 +202,10 @@ ShelfRow ReadShelfImage(const std::string& folder, const std::string& file) {
     const bool slot = !file.empty() && file.front() == '@';
     const std::string named = slot ? std::filesystem::path(folder).filename().string() + file : file;
     // Most slots of a stick are unused: one sector tells, where opening the slot as a floppy takes several calls.
-    if (const auto hold = slot ? StickHold::Held(folder) : nullptr; hold && hold->SlotUnused(EntryNumber(file).value_or(0))) {
+    if (const auto hold = slot ? StickHold::Held(folder) : nullptr; hold && hold->SlotUnused(ShelfEntryNumber(file).value_or(0))) {
         ShelfRow row;
         row.file = file;
-        row.number = EntryNumber(file);
+        row.number = ShelfEntryNumber(file);
         row.emptySlot = true;
         row.condition = Result::Refused(Translated(texts::kSlotEmpty));
         return row;
@@ -216,7 +214,7 @@ ShelfRow ReadShelfImage(const std::string& folder, const std::string& file) {
     if (!volume.Opened().ok()) {
         ShelfRow row;
         row.file = file;
-        row.number = EntryNumber(file);
+        row.number = ShelfEntryNumber(file);
         row.emptySlot = volume.Blank() && slot;
         row.condition = row.emptySlot ? Result::Refused(Translated(texts::kSlotEmpty)) : Shortened(volume.Opened(), path, named);
         return row;
@@ -233,7 +231,7 @@ ShelfRow ReadShelfImage(const std::string& folder, const std::string& file) {
 ShelfRow ReadShelfFloppy(FloppyVolume& volume, const std::string& file) {
     ShelfRow row;
     row.file = file;
-    row.number = EntryNumber(file);
+    row.number = ShelfEntryNumber(file);
     const Expected<CatalogueReading> reading = ReadCatalogue(&volume, CatalogueRepair::Never);
     // A drive's disk is an image too; a folder's file system is the system's to check.
     if (const auto* image = dynamic_cast<const ImageVolume*>(&volume)) row.damage = image->Damage();
@@ -329,7 +327,7 @@ FloppyRows ReadFloppiesAt(const std::string& path) {
     return read;
 }
 
-NewImageNames NextImageNames(const std::vector<std::string>& existing, int count) {
+NewImageNames NextImageNames(const std::vector<std::string>& existing, int count, NewNumbers order) {
     NewImageNames made;
     if (count < 1 || count > kHighestNumber + 1) {
         made.result = Result::Refused(Translated(texts::kImageCount, {std::to_string(kHighestNumber + 1)}));
@@ -348,8 +346,10 @@ NewImageNames NextImageNames(const std::vector<std::string>& existing, int count
         if (const int n = ++prefixes[key]; n > uses) uses = n, prefix = indexed->prefix;
     }
     std::vector<int> numbers;
-    const int highest = taken.empty() ? -1 : *taken.rbegin();
-    for (int n = highest + 1; n <= kHighestNumber && static_cast<int>(numbers.size()) < count; ++n) numbers.push_back(n);
+    const int highest = order == NewNumbers::GapsFirst || taken.empty() ? -1 : *taken.rbegin();
+    for (int n = highest + 1; n <= kHighestNumber && static_cast<int>(numbers.size()) < count; ++n) {
+        if (!taken.contains(n)) numbers.push_back(n);
+    }
     for (int n = 0; n < highest && static_cast<int>(numbers.size()) < count; ++n) {
         if (!taken.contains(n)) numbers.push_back(n);
     }
@@ -363,11 +363,11 @@ NewImageNames NextImageNames(const std::vector<std::string>& existing, int count
     return made;
 }
 
-NewImageNames MakeShelfImages(const std::string& folder, int count) {
+NewImageNames MakeShelfImages(const std::string& folder, int count, NewNumbers numbers) {
     // Every entry's number is taken, whatever the entry is: a new image never meets a name in use.
     const auto existing = ListShelfImages(folder);
     if (!existing) return {Result::FromErrno(errno, Translated(texts::kCannotRead, {folder, Result::FromErrno(errno).reason})), {}};
-    NewImageNames planned = NextImageNames(*existing, count), made;
+    NewImageNames planned = NextImageNames(*existing, count, numbers), made;
     made.result = planned.result;
     for (const std::string& name : planned.names) {
         const std::string path = JoinPath(folder, name);
@@ -391,46 +391,46 @@ std::vector<std::string> FindSlotSticks(const std::vector<MountEntry>& mounts, c
     return sticks;
 }
 
-NewImageNames MakeStickFloppies(const std::string& stick, int count) {
+NewImageNames MakeStickFloppies(const std::string& stick, int count, NewNumbers numbers) {
     NewImageNames made;
-    Expected<std::shared_ptr<const StickHold>> hold = StickHold::Take(stick);
-    if (!hold) {
-        made.result = hold.error();
-        return made;
-    }
-    const StickReading reading = (*hold)->reading();
-    if ((reading.layout != StickLayout::Slots && reading.layout != StickLayout::Blank) || reading.slotCount < 2) {
-        made.result = Result::Refused(NotSlotStickMessage(stick, reading));
-        return made;
-    }
-    DiskAccess access;
-    access.write = true;
-    access.nonBlocking = true;
-    Expected<OpenDisk> opened = OpenDiskAt(stick, access);
+    Expected<OpenedStick> opened = OpenStick(stick, true);
     if (!opened) {
         made.result = opened.error();
         return made;
     }
-    const auto failed = [&](const std::string& where) {
-        made.result = Result::FromErrno(errno, Translated(texts::kCannotWrite, {where, Result::FromErrno(errno).reason}));
+    const StickReading reading = opened->reading;
+    if ((reading.layout != StickLayout::Slots && reading.layout != StickLayout::Blank) || reading.slotCount < 2) {
+        made.result = Result::Refused(NotSlotStickMessage(stick, reading));
         return made;
-    };
-    ImageStore& store = *opened->store;
-    std::string boot(kImageSectorBytes, '\0');
-    for (int slot = 0; slot < reading.slotCount && static_cast<int>(made.names.size()) < count; ++slot) {
-        const std::uint64_t offset = slot * kSlotStride;
-        const std::string name = SlotPathOf("", slot), where = stick + name;
-        if (!LockSlotRange(opened->store->fd(), offset, true, true)) return failed(where);
-        if (!store.Read(offset, boot.data(), boot.size())) return failed(where);
-        if (!UnusedSector(boot)) continue;   // in use
-        const std::string image = NewSongFloppyImageBytes();
-        const std::string_view bytes(image);
-        if (!store.Write(offset + kImageSectorBytes, bytes.substr(kImageSectorBytes)) || !store.Flush() ||
-            !store.Write(offset, bytes.substr(0, kImageSectorBytes)) || !store.Flush()) {
-            return failed(where);
+    }
+    int highest = -1;
+    if (numbers == NewNumbers::AfterHighest) {
+        for (int slot = reading.slotCount - 1; slot >= 0 && highest < 0; --slot) {
+            if (!opened->hold->SlotUnused(slot)) highest = slot;
         }
-        (*hold)->NoteFloppyMade();
-        made.names.push_back(name);
+    }
+    std::vector<int> order;
+    for (int slot = highest + 1; slot < reading.slotCount; ++slot) order.push_back(slot);
+    for (int slot = 0; slot < highest; ++slot) order.push_back(slot);
+    DiskStore& store = *opened->store;
+    const std::string image = NewSongFloppyImageBytes();
+    std::string boot(kImageSectorBytes, '\0');
+    for (int slot : order) {
+        if (static_cast<int>(made.names.size()) >= count) break;
+        const std::uint64_t offset = slot * kSlotStride;
+        errno = 0;
+        // Looked at under the slot's lock: another program may have just written it.
+        if (!LockSlotRange(store.fd(), offset, true, true) || !store.Read(offset, boot.data(), boot.size())) {
+            made.result = Result::FromErrno(errno, Translated(texts::kCannotWrite, {SlotPathOf(stick, slot), Result::FromErrno(errno).reason}));
+            return made;
+        }
+        if (!UnusedSector(boot)) continue;
+        if (Result written = WriteSlot(store, stick, slot, image, false); !written.ok()) {
+            made.result = written;
+            return made;
+        }
+        opened->hold->NoteFloppyMade();
+        made.names.push_back(SlotPathOf("", slot));
     }
     if (static_cast<int>(made.names.size()) < count) made.result = Result::FromErrno(ENOSPC, Translated(texts::kStickFull, {stick}));
     return made;
@@ -459,9 +459,7 @@ LabelledName LabelImageName(std::string_view fileName, std::string_view label) {
     if (label.find_first_of("\\:*?\"<>|") != std::string_view::npos || (!label.empty() && label.back() == '.'))
         return refused(Translated(texts::kLabelNotOnFat32));
     labelled.ascii = std::all_of(label.begin(), label.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    labelled.name = indexed->prefix + FourDigits(indexed->number);
-    if (!label.empty()) labelled.name.append(" ").append(label);
-    labelled.name += indexed->extension;
+    labelled.name = IndexedFileName({indexed->prefix, indexed->number, label.empty() ? "" : " " + std::string(label), indexed->extension});
     return labelled;
 }
 

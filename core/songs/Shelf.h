@@ -35,6 +35,10 @@ struct IndexedName {
     std::string extension;   // ".img", as spelt
 };
 std::optional<IndexedName> ParseIndexedName(std::string_view fileName);
+// The file name of those parts, the number in four digits.
+std::string IndexedFileName(const IndexedName& name);
+// The highest number the emulator's indexed naming reaches (0999).
+inline constexpr int kHighestImageNumber = 999;
 
 // An entry of a shelf with an image name. Only a plain file is an image;
 // anything else (a folder, a FIFO, a device, any symbolic link) keeps its
@@ -79,6 +83,9 @@ struct ShelfRow {
 // The row of an entry before anything is read: its name and number, and for
 // an entry that is no image, why (such a row is final: it is never read).
 ShelfRow UnreadShelfRow(const ShelfEntry& entry);
+
+// The number of a shelf entry: a stick's slot ("@007"), or an indexed name's.
+std::optional<int> ShelfEntryNumber(const std::string& file);
 
 // The path of a shelf entry: a file in the folder, or a slot of the stick.
 std::string ShelfEntryPath(const std::string& folder, const std::string& file);
@@ -146,29 +153,33 @@ std::string ShelfCsv(const std::vector<ShelfRow>& rows);
 std::string CsvField(const std::string& text);
 std::string ShelfText(const std::vector<ShelfRow>& rows);
 
+// Where new images take their numbers: after the highest number in use
+// (then, past the last, the lowest free ones), or the lowest free numbers,
+// gaps between images first.
+enum class NewNumbers { AfterHighest, GapsFirst };
+
 // The names of `count` new images in the folder's naming (the prefix most of
-// its indexed names use, else "DSKA"; ".IMG"), with the numbers after the
-// highest one in use, then the lowest free ones; never a number in use in any
-// spelling or by any kind of entry, never past 0999. Refused (with the reason) when there are not
-// enough numbers.
+// its indexed names use, else "DSKA"; ".IMG"), numbered as `numbers` says;
+// never a number in use in any spelling or by any kind of entry, never past
+// 0999. Refused (with the reason) when there are not enough numbers.
 struct NewImageNames {
     Result result;
     std::vector<std::string> names;
 };
-NewImageNames NextImageNames(const std::vector<std::string>& existing, int count);
+NewImageNames NextImageNames(const std::vector<std::string>& existing, int count, NewNumbers numbers = NewNumbers::AfterHighest);
 
 // Makes `count` new, formatted, empty song floppy images in `folder`, with
-// the next numbers; stops at the first failure. Each appears under its name
+// numbers NextImageNames gives; stops at the first failure. Each appears under its name
 // only when it is whole. The names made come back
 // even on failure.
-NewImageNames MakeShelfImages(const std::string& folder, int count);
+NewImageNames MakeShelfImages(const std::string& folder, int count, NewNumbers numbers = NewNumbers::AfterHighest);
 
-// Makes `count` new song floppies in the first unused slots of a stick (a
-// device or a dump of one): names "@NNN" as ShelfEntryPath joins them. A
+// Makes `count` new song floppies in unused slots of a stick (a device or a
+// dump of one), chosen as `numbers` says: names "@NNN" as ShelfEntryPath joins them. A
 // blank stick gets its first ones; a stick of any other layout is refused.
 // A slot is written all but its boot sector first, then the boot sector,
 // each with a flush: cut short, the slot stays unused.
-NewImageNames MakeStickFloppies(const std::string& stick, int count);
+NewImageNames MakeStickFloppies(const std::string& stick, int count, NewNumbers numbers = NewNumbers::GapsFirst);
 
 
 // The unmounted removable disks laid out as factory sticks, as /dev paths:

@@ -29,26 +29,6 @@ Result Failure(const char* text, const std::string& where) {
     return Result::FromErrno(error, Translated(text, {where, Result::FromErrno(error).reason}));
 }
 
-// The stick held and open: for reading, or for writing past the cache so
-// that a slot read back is what the stick holds.
-struct OpenStick {
-    std::shared_ptr<const StickHold> hold;
-    std::unique_ptr<DiskStore> store;
-    StickReading reading;
-};
-
-Expected<OpenStick> Open(const std::string& stick, bool write) {
-    Expected<std::shared_ptr<const StickHold>> hold = StickHold::Take(stick);
-    if (!hold) return hold.error();
-    DiskAccess access;
-    access.write = write;
-    access.direct = write;
-    access.nonBlocking = true;
-    Expected<OpenDisk> opened = OpenDiskAt(stick, access);
-    if (!opened) return opened.error();
-    return OpenStick{*hold, std::move(opened->store), (*hold)->reading()};
-}
-
 }  // namespace
 
 bool StickConversion::ok() const {
@@ -61,7 +41,7 @@ StickConversion StickToImages(const std::string& stick, const std::string& folde
         done.result = Result::Refused(Translated(texts::kNotAFolder, {folder}));
         return done;
     }
-    Expected<OpenStick> opened = Open(stick, false);
+    Expected<OpenedStick> opened = OpenStick(stick, false);
     if (!opened) {
         done.result = opened.error();
         return done;
@@ -71,7 +51,7 @@ StickConversion StickToImages(const std::string& stick, const std::string& folde
         return done;
     }
     DiskStore& store = *opened->store;
-    std::string slotBytes(kImageBytes, '\0');
+    std::string slotBytes(kImageSectorBytes, '\0');
     for (int slot = 0; slot < opened->reading.slotCount; ++slot) {
         const std::uint64_t offset = slot * kSlotStride;
         const std::string where = SlotPathOf(stick, slot);
@@ -85,9 +65,9 @@ StickConversion StickToImages(const std::string& stick, const std::string& folde
         }
         // Unused slots stay behind; a used one goes whole, damaged or not.
         if (UnusedSector(std::string_view(slotBytes).substr(0, kImageSectorBytes))) continue;
-        if (!store.Read(offset, slotBytes.data(), slotBytes.size())) {
-            floppy.result = Failure(texts::kCannotRead, where);
-        } else if (Result written = CreateFileBytes(floppy.image, slotBytes); !written.ok()) {
+        if (Expected<std::string> read = ReadSlot(store, stick, slot); !read) {
+            floppy.result = read.error();
+        } else if (Result written = CreateFileBytes(floppy.image, *read); !written.ok()) {
             floppy.result = written;
             floppy.result.reason = Translated(texts::kCannotWrite, {floppy.image, written.reason});
         }
@@ -103,7 +83,7 @@ StickConversion ImagesToStick(const std::string& folder, const std::string& stic
         done.result = Failure(texts::kCannotRead, folder);
         return done;
     }
-    Expected<OpenStick> opened = Open(stick, true);
+    Expected<OpenedStick> opened = OpenStick(stick, true);
     if (!opened) {
         done.result = opened.error();
         return done;
@@ -133,7 +113,6 @@ StickConversion ImagesToStick(const std::string& folder, const std::string& stic
     }
     DiskStore& store = *opened->store;
     const bool factory = opened->reading.layout == StickLayout::Slots;
-    std::string back(kImageBytes, '\0');
     for (int slot = 0; slot < slots; ++slot) {
         const std::uint64_t offset = slot * kSlotStride;
         const std::string where = SlotPathOf(stick, slot);
@@ -153,15 +132,8 @@ StickConversion ImagesToStick(const std::string& folder, const std::string& stic
         const std::string_view floppyBytes = bytes ? std::string_view(*bytes).substr(0, kImageBytes) : std::string_view();
         if (!bytes) {
             floppy.result = Failure(texts::kCannotRead, image->second);
-        } else if (!LockSlotRange(store.fd(), offset, true, true) ||
-                   // The boot sector last: cut short, the slot is still unused.
-                   !store.Write(offset + kImageSectorBytes, floppyBytes.substr(kImageSectorBytes)) || !store.Flush() ||
-                   !store.Write(offset, floppyBytes.substr(0, kImageSectorBytes)) || !store.Flush()) {
-            floppy.result = Failure(texts::kCannotWrite, where);
-        } else if (!store.Read(offset, back.data(), back.size())) {
-            floppy.result = Failure(texts::kCannotRead, where);
-        } else if (back != floppyBytes) {
-            floppy.result = Result::FromErrno(EIO, Translated(texts::kSlotReadBackDiffers, {where}));
+        } else {
+            floppy.result = WriteSlot(store, stick, slot, floppyBytes, true);
         }
         done.floppies.push_back(std::move(floppy));
     }

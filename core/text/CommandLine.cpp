@@ -53,6 +53,16 @@ CommandLine ParseCommand(const std::vector<std::string>& args) {
             result.forceDevice = true;
         } else if (command == "backup" && arg == "--replace") {
             result.replace = true;
+        } else if (arg == "--gaps" && (command == "new" || command == "copy")) {
+            result.gaps = true;
+        } else if (arg == "--swap" && command == "renumber") {
+            result.swap = true;
+        } else if (arg == "--close-gaps" && command == "renumber") {
+            result.closeGaps = true;
+        } else if (auto number = command == "copy" ? OptionValue(args, i, "--number") : std::nullopt) {
+            const bool digits = !number->empty() && number->size() <= 3 && number->find_first_not_of("0123456789") == std::string::npos;
+            if (!digits) return Failure(Translated(texts::kNumberOption));
+            result.number = std::stoi(*number);
         } else if (auto value = command == "new" ? OptionValue(args, i, "--count") : std::nullopt) {
             const bool digits = !value->empty() && value->size() <= 4 && value->find_first_not_of("0123456789") == std::string::npos;
             result.count = digits ? std::stoi(*value) : 0;
@@ -62,9 +72,17 @@ CommandLine ParseCommand(const std::vector<std::string>& args) {
         }
     }
     const std::size_t n = result.paths.size();
-    const bool many = command == "list" || command == "check";
-    const bool two = command == "export" || command == "import" || command == "backup" || command == "restore" || command == "convert";
+    const bool many = command == "list" || command == "check" || command == "remove";
+    const bool two = command == "export" || command == "import" || command == "backup" || command == "restore" || command == "convert" ||
+                     command == "copy" || (command == "renumber" && !result.closeGaps);
     const bool fits = many ? n > 0 : command == "eject" ? n <= 1 : n == (two ? 2u : 1u);
+    if (fits && command == "renumber" && !result.closeGaps) {
+        const std::string& number = result.paths[1];
+        if (number.empty() || number.size() > 3 || number.find_first_not_of("0123456789") != std::string::npos) {
+            return Failure(Translated(texts::kNumberOption));
+        }
+        result.number = std::stoi(number);
+    }
     if (!fits) {
         const char* needs = command == "export"    ? texts::kExportNeeds
                             : command == "import"  ? texts::kImportNeeds
@@ -73,6 +91,8 @@ CommandLine ParseCommand(const std::vector<std::string>& args) {
                             : command == "restore" ? texts::kRestoreNeeds
                             : command == "eject"   ? texts::kEjectNeeds
                             : command == "convert" ? texts::kConvertNeeds
+                            : command == "renumber" ? texts::kRenumberNeeds
+                            : command == "copy"    ? texts::kCopyNeeds
                                                    : texts::kPathsNeeded;
         return Failure(Translated(needs, {command}));
     }

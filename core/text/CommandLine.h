@@ -24,10 +24,15 @@ struct CommandLine {
     int count = 1;      // new --count N
     bool replace = false;   // backup --replace
     bool forceDevice = false;   // --force-device: a stick device that is not removable or is very large
+    bool gaps = false;          // new, copy --gaps: new numbers fill the gaps first
+    bool swap = false;          // renumber --swap: exchange numbers with the image there
+    bool closeGaps = false;     // renumber --close-gaps SHELF
+    std::optional<int> number;  // copy --number N
 };
 
 // The commands a script runs without a window.
-inline constexpr const char* kCommands[] = {"list", "export", "import", "new", "check", "backup", "restore", "eject", "convert"};
+inline constexpr const char* kCommands[] = {"list", "export", "import", "new", "check", "backup", "restore", "eject", "convert",
+                                           "remove", "renumber", "copy"};
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args);  // without argv[0]
 std::string UsageText();

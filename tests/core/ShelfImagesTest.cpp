@@ -1,0 +1,198 @@
+// SPDX-License-Identifier: MIT
+// A shelf's images as wholes: deleted, renumbered, swapped, gaps closed and
+// copied, on a folder and on a factory stick. A model of which image holds
+// which number is the referee: after every step the shelf's inventory must
+// be the model's, every image once, its label kept.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "Songs.h"
+#include "core/disk/DiskStore.h"
+#include "core/disk/FatImage.h"
+#include "core/disk/StickSlots.h"
+#include "core/disk/Trash.h"
+#include "core/songs/ShelfImages.h"
+#include "core/songs/SongFloppyImage.h"
+
+namespace tunecrate::testing {
+namespace {
+
+constexpr std::uint64_t kTagAt = 700'000;   // in the data area: read only by us
+constexpr int kStickSlots = 40;
+
+std::string Tagged(const std::string& tag) {
+    std::string image = NewSongFloppyImageBytes();
+    image.replace(kTagAt, tag.size(), tag);
+    return image;
+}
+
+// What a shelf holds: number -> (tag, label).
+using Inventory = std::map<int, std::pair<std::string, std::string>>;
+
+Inventory Take(const std::string& shelf, bool stick) {
+    Inventory found;
+    if (stick) {
+        Expected<OpenDisk> opened = OpenDiskAt(shelf, {});
+        std::string bytes(kImageBytes, '\0');
+        for (int slot = 0; opened && slot < kStickSlots; ++slot) {
+            EXPECT_TRUE(opened->store->Read(slot * kSlotStride, bytes.data(), bytes.size()));
+            if (!UnusedSector(std::string_view(bytes).substr(0, kImageSectorBytes))) found[slot] = {bytes.substr(kTagAt, 6), ""};
+        }
+        return found;
+    }
+    for (const ShelfEntry& entry : ListShelfEntries(shelf).value_or(std::vector<ShelfEntry>{})) {
+        const auto indexed = ParseIndexedName(entry.file);
+        const auto bytes = ReadWhole(JoinPath(shelf, entry.file));
+        EXPECT_TRUE(indexed && bytes && bytes->size() == kImageBytes) << entry.file;
+        if (!indexed || !bytes) continue;
+        EXPECT_FALSE(found.contains(indexed->number)) << "two images numbered " << indexed->number;
+        found[indexed->number] = {bytes->substr(kTagAt, 6), indexed->label};
+    }
+    return found;
+}
+
+struct ModelShelf {
+    std::string path;
+    bool stick = false;
+    Inventory images;
+    int Highest() const { return stick ? kStickSlots - 1 : kHighestImageNumber; }
+    std::string File(int number) const {
+        return stick ? SlotPathOf("", number) : IndexedFileName({"DSKA", number, images.at(number).second, ".IMG"});
+    }
+    std::optional<int> Free(NewNumbers numbers) const {
+        const int after = numbers == NewNumbers::GapsFirst || images.empty() ? 0 : images.rbegin()->first + 1;
+        for (int n = after; n <= Highest(); ++n) {
+            if (!images.contains(n)) return n;
+        }
+        for (int n = 0; n < after; ++n) {
+            if (!images.contains(n)) return n;
+        }
+        return std::nullopt;
+    }
+};
+
+TEST(ShelfImages, EveryStepLeavesEachImageOnceWhereAModelPutsIt) {
+    TempDir dir;
+    ModelShelf folder{dir.Path("shelf"), false, {}}, stick{dir.Path("stick.bin"), true, {}};
+    std::filesystem::create_directory(folder.path);
+    std::vector<std::pair<std::uint64_t, std::string>> slots;
+    int tags = 0;
+    const auto newTag = [&] { return "T" + std::to_string(10000 + tags++).substr(0, 5); };
+    for (int n : {0, 1, 2, 5, 9}) {
+        folder.images[n] = {newTag(), n % 2 == 0 ? "" : " Live " + std::to_string(n)};
+        WriteWhole(JoinPath(folder.path, folder.File(n)), Tagged(folder.images[n].first));
+    }
+    for (int n : {0, 3, 4, 30}) {
+        stick.images[n] = {newTag(), ""};
+        slots.emplace_back(n * kSlotStride, Tagged(stick.images[n].first));
+    }
+    MakeSparseFile(stick.path, kStickSlots * kSlotStride, slots);
+
+    const unsigned seed = std::random_device{}();
+    std::mt19937 random(seed);
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    const auto pick = [&](const ModelShelf& shelf) {
+        auto at = shelf.images.begin();
+        std::advance(at, std::uniform_int_distribution<int>(0, static_cast<int>(shelf.images.size()) - 1)(random));
+        return at->first;
+    };
+    for (int step = 0; step < 60; ++step) {
+        ModelShelf& shelf = random() % 2 == 0 ? folder : stick;
+        ModelShelf& other = &shelf == &folder ? stick : folder;
+        if (shelf.images.size() < 2) continue;
+        const int a = pick(shelf), b = pick(shelf), number = static_cast<int>(random() % 46);
+        const std::string fileA = shelf.File(a);
+        std::string did;
+        bool ok = false, expected = false;
+        switch (random() % 6) {
+            case 0: {
+                did = "renumber " + fileA + " to " + std::to_string(number);
+                ok = RenumberShelfImage(shelf.path, fileA, number).result.ok();
+                expected = number <= shelf.Highest() && !shelf.images.contains(number);
+                if (expected) shelf.images[number] = shelf.images[a], shelf.images.erase(a);
+                break;
+            }
+            case 1: {
+                did = "swap " + fileA + " and " + shelf.File(b);
+                ok = SwapShelfImages(shelf.path, fileA, shelf.File(b)).ok();
+                expected = true;
+                std::swap(shelf.images[a], shelf.images[b]);
+                break;
+            }
+            case 2: {
+                did = "close gaps";
+                ok = CloseShelfGaps(shelf.path).ok();
+                expected = true;
+                Inventory closed;
+                int next = shelf.images.begin()->first;
+                for (const auto& [n, image] : shelf.images) closed[next++] = image;
+                shelf.images = closed;
+                break;
+            }
+            case 3:
+            case 4: {
+                ModelShelf& to = random() % 2 == 0 ? shelf : other;
+                const NewNumbers numbers = random() % 2 == 0 ? NewNumbers::GapsFirst : NewNumbers::AfterHighest;
+                const std::optional<int> given = random() % 2 == 0 ? std::optional(number) : std::nullopt;
+                did = "copy " + fileA + " to " + to.path + " at " + (given ? std::to_string(*given) : "a free number");
+                ok = CopyShelfImage(shelf.path, fileA, to.path, given, numbers).result.ok();
+                const std::optional<int> at = given ? given : to.Free(numbers);
+                expected = at && *at <= to.Highest() && !to.images.contains(*at);
+                // A copy onto a stick has no label; a folder's keeps it.
+                if (expected) to.images[*at] = {shelf.images[a].first, to.stick ? "" : shelf.images[a].second};
+                break;
+            }
+            case 5: {
+                did = "remove " + fileA;
+                ok = RemoveShelfImages(shelf.path, {fileA}).ok();
+                expected = true;
+                shelf.images.erase(a);
+                break;
+            }
+        }
+        SCOPED_TRACE("step " + std::to_string(step) + ": " + did);
+        ASSERT_EQ(ok, expected);
+        ASSERT_EQ(Take(folder.path, false), folder.images);
+        ASSERT_EQ(Take(stick.path, true), stick.images);
+    }
+}
+
+// The desktop's trash as another program writes it is the referee: the same
+// record, the same names in the trash, a second file of one name kept apart.
+TEST(ShelfImages, ADeletedImageIsInTheTrashAsTheDesktopPutsIt) {
+    if (RunPeer({"sh", "-c", "command -v gio"}).exitCode != 0) GTEST_SKIP() << "needs gio (libglib2.0-bin) as the referee";
+    TempDir dir;
+    const std::string name = "DSKA0003 曲 a%b#.IMG";
+    std::map<std::string, std::string> seen[2];
+    for (int ours = 0; ours < 2; ++ours) {
+        const std::string home = dir.Path(ours ? "ours" : "peer"), shelf = dir.Path("shelf");
+        std::filesystem::create_directories(shelf);
+        std::filesystem::create_directories(home);
+        for (int copy = 0; copy < 2; ++copy) {
+            WriteWhole(JoinPath(shelf, name), Tagged("T" + std::to_string(copy)));
+            if (ours) {
+                ::setenv("HOME", home.c_str(), 1);
+                ::unsetenv("XDG_DATA_HOME");
+                const Expected<std::string> trashed = MoveToTrash(JoinPath(shelf, name));
+                ASSERT_TRUE(trashed) << trashed.error().reason;
+                EXPECT_TRUE(ReadWhole(*trashed).has_value());
+            } else {
+                ASSERT_EQ(RunPeer({"env", "-u", "XDG_DATA_HOME", "HOME=" + home, "gio", "trash", JoinPath(shelf, name)}).exitCode, 0);
+            }
+        }
+        EXPECT_FALSE(std::filesystem::exists(JoinPath(shelf, name)));
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(home + "/.local/share/Trash")) {
+            if (!entry.is_regular_file()) continue;
+            std::string bytes = ReadWhole(entry.path()).value_or("");
+            if (entry.path().extension() == ".trashinfo") bytes = bytes.substr(0, bytes.find("DeletionDate=") + 13);
+            else bytes = bytes.substr(kTagAt, 2);
+            seen[ours][entry.path().lexically_relative(home).string()] = bytes;
+        }
+    }
+    EXPECT_EQ(seen[1], seen[0]);
+    EXPECT_EQ(seen[1].size(), 4u);
+}
+
+}  // namespace
+}  // namespace tunecrate::testing
