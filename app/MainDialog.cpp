@@ -271,7 +271,7 @@ void MainDialog::OpenShelf(std::optional<std::string> folder) {
                 [this](const std::string& path) { m_session.UseImage(path, Place::Shelf); });
         connect(&m_session, &Session::floppyChanged, m_shelfWindow, [this] { m_shelfWindow->MarkShown(m_session.ShownImage()); });
         connect(m_shelf.get(), &ShelfSession::imageWritten, &m_session, &Session::FollowImageWrite);
-        connect(m_shelf.get(), &ShelfSession::imageRenamed, &m_session, &Session::FollowImageRename);
+        connect(m_shelf.get(), &ShelfSession::imagesRenamed, &m_session, &Session::FollowImageRenames);
         connect(m_shelf.get(), &ShelfSession::songsMovedOff, &m_session, &Session::FollowSongsMoved);
         connect(m_shelf.get(), &ShelfSession::rowsReset, m_shelfWindow, [this] { m_shelfWindow->MarkShown(m_session.ShownImage()); });
         // Beside this window, where neither hides the other, and inside the screen. The

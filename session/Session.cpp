@@ -497,6 +497,17 @@ void Session::FollowImageRename(const std::string& from, const std::string& to) 
     emit floppyChanged();
 }
 
+void Session::FollowImageRenames(const std::vector<std::pair<std::string, std::string>>& renames) {
+    if (!m_floppyChoice) return;
+    const auto normal = [](const std::string& path) { return std::filesystem::absolute(path).lexically_normal(); };
+    std::filesystem::path at = normal(*m_floppyChoice);
+    const std::filesystem::path was = at;
+    for (const auto& [from, to] : renames) {
+        if (normal(from) == at) at = normal(to);
+    }
+    if (at != was) FollowImageRename(*m_floppyChoice, at.string());
+}
+
 void Session::FollowSongsMoved(const SongSource& songs) {
     if (std::holds_alternative<SongsOnFloppy>(songs)) {
         ReadFloppy(false);

@@ -156,6 +156,9 @@ public:
     // when the songs left its folder; the tree never.
     void FollowImageWrite(const std::string& image);
     void FollowImageRename(const std::string& from, const std::string& to);
+    // The renames of one gesture, in the order made: the shown image follows
+    // its own chain of them (a swap renames a to b and b to a).
+    void FollowImageRenames(const std::vector<std::pair<std::string, std::string>>& renames);
     void FollowSongsMoved(const SongSource& songs);
 
 signals:

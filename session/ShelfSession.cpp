@@ -6,12 +6,14 @@
 #include <QTimer>
 #include <chrono>
 #include <filesystem>
+#include <set>
 
 #include "core/disk/FileOps.h"
 #include "core/disk/FloppyVolume.h"
 #include "core/disk/StickSlots.h"
 #include "core/songs/FloppyCatalogue.h"
 #include "core/songs/FloppyDrop.h"
+#include "core/songs/StickConvert.h"
 #include "core/Texts.h"
 #include "core/text/SearchText.h"
 #include "session/WaitCursor.h"
@@ -209,11 +211,11 @@ void ShelfSession::TakeRow(unsigned generation, int row, const ShelfRow& read) {
     if (m_rowsRead == static_cast<int>(m_rows.size())) emit readingDone();
 }
 
-void ShelfSession::MakeImages(int count) {
+void ShelfSession::MakeImages(int count, NewNumbers numbers) {
     NewImageNames made;
     {
         WaitCursor wait;
-        made = m_stick ? MakeStickFloppies(m_folder, count) : MakeShelfImages(m_folder, count);
+        made = m_stick ? MakeStickFloppies(m_folder, count, numbers) : MakeShelfImages(m_folder, count, numbers);
     }
     if (!made.result.ok()) ShowFailure(made.result.reason);
     Relist();
@@ -228,7 +230,7 @@ Result ShelfSession::LabelImage(int row, const QString& label) {
         return labelled.result;
     }
     // At once: the main window must not look for the old name while the notice is open.
-    emit imageRenamed(from, JoinPath(m_folder, labelled.name));
+    emit imagesRenamed({{from, JoinPath(m_folder, labelled.name)}});
     if (!labelled.ascii) {
         m_asker->ShowMessage(tr("イメージの名前を「%1」にしました。\nフロッピーエミュレーターの表示には英数字しか出ません。")
                                      .arg(QString::fromStdString(labelled.name))
@@ -294,6 +296,193 @@ Result ShelfSession::SaveList(const std::string& chosen, bool csv) {
         ShowFailure(written.reason);
     }
     return written;
+}
+
+std::vector<std::string> ShelfSession::ShelfCandidates() const {
+    const std::vector<MountEntry> mounts = ReadMountTable();
+    std::vector<std::string> shelves = FindSlotSticks(mounts);
+    if (auto folder = FindShelfFolder(mounts)) shelves.push_back(*folder);
+    return shelves;
+}
+
+std::vector<std::string> ShelfSession::StickDevices() const {
+    return FindRemovableDisks(ReadMountTable(), 2 * kSlotStride / 512, 64'000'000'000 / 512);
+}
+
+int ShelfSession::HighestNumber() const { return m_stick ? static_cast<int>(m_rows.size()) - 1 : kHighestImageNumber; }
+
+std::optional<int> ShelfSession::FreeNumber(NewNumbers numbers) const {
+    std::set<int> taken;
+    for (const ShelfRow& row : m_rows) {
+        if (row.number && !row.emptySlot) taken.insert(*row.number);
+    }
+    const int after = numbers == NewNumbers::GapsFirst || taken.empty() ? 0 : *taken.rbegin() + 1;
+    for (int n = after; n <= HighestNumber(); ++n) {
+        if (!taken.contains(n)) return n;
+    }
+    for (int n = 0; n < after; ++n) {
+        if (!taken.contains(n)) return n;
+    }
+    return std::nullopt;
+}
+
+void ShelfSession::RemoveImages(const std::vector<int>& rows) {
+    Hold hold(*this);
+    std::vector<std::string> files;
+    QStringList named;
+    for (int row : rows) {
+        if (!ValidRow(row) || m_rows[static_cast<std::size_t>(row)].emptySlot) continue;
+        files.push_back(m_rows[static_cast<std::size_t>(row)].file);
+        named << QString::fromStdString(m_stick ? SlotPathOf(m_folder, *m_rows[static_cast<std::size_t>(row)].number) : files.back());
+    }
+    if (files.empty()) return;
+    constexpr int kNamedAtMost = 12;
+    QString list = QStringList(named.mid(0, kNamedAtMost)).join(QLatin1Char('\n'));
+    if (named.size() > kNamedAtMost) list += QLatin1Char('\n') + tr("ほか %n 個", nullptr, static_cast<int>(named.size() - kNamedAtMost));
+    const QString question = m_stick ? tr("次のスロットを空きにします。中のフロッピーは消えます。\n\n%1\n\nよろしいですか？")
+                                     : tr("次のイメージをごみ箱に移します。\n\n%1\n\nよろしいですか？");
+    if (!m_asker->AskYesNo(question.arg(list).toStdString(), tr("イメージの削除").toStdString())) return;
+    ImagesOutcome done;
+    {
+        WaitCursor wait;
+        done = RemoveShelfImages(m_folder, files);
+    }
+    for (const ImageOutcome& image : done.images) {
+        if (image.result.ok()) emit imageWritten(ShelfEntryPath(m_folder, image.file));
+    }
+    ShowOutcome(done);
+    Relist();
+}
+
+void ShelfSession::RenumberImage(int row, int number) {
+    if (!ValidRow(row)) return;
+    Hold hold(*this);
+    const ShelfRow& shown = m_rows[static_cast<std::size_t>(row)];
+    const std::string file = shown.file;
+    if (shown.number == number) return;
+    // The image shown at that number, if any: the two swap, once the user agrees.
+    std::string other;
+    for (const ShelfRow& r : m_rows) {
+        if (r.number == number && !r.emptySlot && r.file != file) other = r.file;
+    }
+    ImagesOutcome done;
+    std::vector<std::pair<std::string, std::string>> renames;
+    if (!other.empty()) {
+        const QString question = tr("番号 %1 は %2 が使っています。二つの番号を入れ替えますか？")
+                                     .arg(number)
+                                     .arg(QString::fromStdString(m_stick ? SlotPathOf(m_folder, number) : other));
+        if (!m_asker->AskYesNo(question.toStdString(), tr("番号を変える").toStdString())) return;
+        WaitCursor wait;
+        done = SwapShelfImages(m_folder, file, other);
+        // Through a name that is none of theirs, so that neither follows the other.
+        const std::string passing = PathOf(row) + "\n";
+        for (const ImageOutcome& image : done.images) {
+            if (image.result.ok() && image.file == file) renames.emplace_back(PathOf(row), passing);
+        }
+        for (const ImageOutcome& image : done.images) {
+            if (image.result.ok() && image.file == other) renames.emplace_back(ShelfEntryPath(m_folder, other), ShelfEntryPath(m_folder, image.to));
+        }
+        for (const ImageOutcome& image : done.images) {
+            if (image.result.ok() && image.file == file) renames.emplace_back(passing, ShelfEntryPath(m_folder, image.to));
+        }
+    } else {
+        WaitCursor wait;
+        done.images.push_back(RenumberShelfImage(m_folder, file, number));
+        if (done.images.back().result.ok()) renames.emplace_back(PathOf(row), ShelfEntryPath(m_folder, done.images.back().to));
+    }
+    if (!renames.empty()) emit imagesRenamed(renames);
+    ShowOutcome(done);
+    Relist();
+}
+
+void ShelfSession::CloseGaps() {
+    Hold hold(*this);
+    if (!m_asker->AskYesNo(tr("イメージの番号のすき間を詰めます。順番はそのままで、番号が変わります。よろしいですか？").toStdString(),
+                           tr("すき間を詰める").toStdString())) {
+        return;
+    }
+    ImagesOutcome done;
+    {
+        WaitCursor wait;
+        done = CloseShelfGaps(m_folder);
+    }
+    std::vector<std::pair<std::string, std::string>> renames;
+    for (const ImageOutcome& image : done.images) {
+        if (image.result.ok()) renames.emplace_back(ShelfEntryPath(m_folder, image.file), ShelfEntryPath(m_folder, image.to));
+    }
+    if (!renames.empty()) emit imagesRenamed(renames);
+    ShowOutcome(done);
+    Relist();
+}
+
+void ShelfSession::CopyImage(int row, const std::string& toShelf, std::optional<int> number, NewNumbers numbers) {
+    if (!ValidRow(row)) return;
+    Hold hold(*this);
+    ImageOutcome copied;
+    {
+        WaitCursor wait;
+        copied = CopyShelfImage(m_folder, m_rows[static_cast<std::size_t>(row)].file, toShelf, number, numbers);
+    }
+    ShowOutcome({{}, {copied}});
+    Relist();
+}
+
+void ShelfSession::TakeImages(const std::vector<std::string>& paths, NewNumbers numbers) {
+    Hold hold(*this);
+    ImagesOutcome done;
+    {
+        WaitCursor wait;
+        for (const std::string& path : paths) {
+            const auto slot = SlotOfPath(path);
+            const std::filesystem::path image(path);
+            const std::string shelf = slot ? slot->stick : image.parent_path().string();
+            const std::string file = slot ? SlotPathOf("", slot->slot) : image.filename().string();
+            done.images.push_back(CopyShelfImage(shelf, file, m_folder, std::nullopt, numbers));
+        }
+    }
+    ShowOutcome(done);
+    Relist();
+}
+
+void ShelfSession::ConvertToFolder(const std::string& folder) {
+    if (!m_stick) return;
+    Hold hold(*this);
+    StickConversion done;
+    {
+        WaitCursor wait;
+        done = StickToImages(m_folder, folder);
+    }
+    ShowConversion(done);
+}
+
+void ShelfSession::ConvertToStick(const std::string& stick) {
+    if (m_stick) return;
+    Hold hold(*this);
+    const QString question = tr("%1 の中身はすべて消え、このディスク棚の番号付きのイメージが同じ番号のスロットに書かれます。\n"
+                                "工場出荷時のファームウェアで読めるスティックになります。よろしいですか？")
+                                 .arg(QString::fromStdString(stick));
+    if (!m_asker->AskOkCancel(question.toStdString(), tr("スティックに書き込む").toStdString())) return;
+    StickConversion done;
+    {
+        WaitCursor wait;
+        done = ImagesToStick(m_folder, stick);
+    }
+    ShowConversion(done);
+}
+
+void ShelfSession::ShowConversion(const StickConversion& done) {
+    ImagesOutcome outcome{done.result, {}};
+    for (const ConvertedFloppy& floppy : done.floppies) outcome.images.push_back({floppy.image, {}, floppy.result});
+    if (!outcome.ok()) {
+        ShowOutcome(outcome);
+        return;
+    }
+    m_asker->ShowMessage(tr("%n 枚のフロッピーを書きました。", nullptr, static_cast<int>(done.floppies.size())).toStdString(),
+                         "Information", MessageIcon::None);
+}
+
+void ShelfSession::ShowOutcome(const ImagesOutcome& done) {
+    if (!done.ok()) ShowFailure(done.Failure().reason);
 }
 
 void ShelfSession::ShowFailure(const std::string& text) {

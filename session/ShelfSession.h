@@ -10,6 +10,8 @@
 
 #include "core/songs/Prompter.h"
 #include "core/songs/Shelf.h"
+#include "core/songs/ShelfImages.h"
+#include "core/songs/StickConvert.h"
 #include "session/BackgroundTask.h"
 #include "core/songs/SongSource.h"
 
@@ -52,7 +54,36 @@ public:
     // later is searched alone as it comes.
     void SetSearch(const QString& query);
     void Reload();
-    void MakeImages(int count);
+    void MakeImages(int count, NewNumbers numbers = NewNumbers::AfterHighest);
+    // The number a new image or a copy would take, as `numbers` says, by the rows shown.
+    std::optional<int> FreeNumber(NewNumbers numbers) const;
+    // Other shelves to open or copy to: the factory sticks found, and the
+    // first removable volume that holds images.
+    std::vector<std::string> ShelfCandidates() const;
+    // The removable disks a folder could be laid out on as a factory stick.
+    std::vector<std::string> StickDevices() const;
+    // The highest number an image may take here (a stick's last slot, or 0999).
+    int HighestNumber() const;
+    // ---- the images as wholes; each asks first where something is lost or moved ----
+    // Deletes the rows' images after a question that names them: to the
+    // desktop's trash, or on a stick, the slots made unused.
+    void RemoveImages(const std::vector<int>& rows);
+    // The row's image to `number`: a free one, or, after a question, the
+    // number of another image, which takes this one's.
+    void RenumberImage(int row, int number);
+    // After a question: the images down to the lowest free numbers, in order.
+    void CloseGaps();
+    // The row's image copied whole to a shelf (this one or another), at
+    // `number` or at the number `numbers` gives.
+    void CopyImage(int row, const std::string& toShelf, std::optional<int> number, NewNumbers numbers);
+    // Images of other shelves dropped on this one ("folder/DSKA0003.IMG",
+    // "stick@7"): each copied to the next free number.
+    void TakeImages(const std::vector<std::string>& paths, NewNumbers numbers);
+    // The stick shown, its used slots as numbered images into `folder`.
+    void ConvertToFolder(const std::string& folder);
+    // The folder shown laid out as slots on `stick`, after the question a
+    // restore asks: everything on it is lost.
+    void ConvertToStick(const std::string& stick);
     // How labelling ended (a failure has been shown).
     Result LabelImage(int row, const QString& label);
     // Songs of the hard disk or of the main window's floppy dropped on a row: into that image's free slots.
@@ -70,7 +101,8 @@ signals:
     void searchChanged();      // every row's hit anew (a new listing comes with rowsReset, a row read with rowRead)
     // What a gesture changed, for the main window to read again only that.
     void imageWritten(const std::string& path);                      // songs went into this image
-    void imageRenamed(const std::string& from, const std::string& to);
+    // Images renamed or moved to other numbers, in the order done.
+    void imagesRenamed(const std::vector<std::pair<std::string, std::string>>& renames);
     void songsMovedOff(const SongSource& songs);                     // a move took these off their medium
 
 private:
@@ -81,6 +113,9 @@ private:
     void TakeRow(unsigned generation, int row, const ShelfRow& read);
     void SearchAll();
     void ShowFailure(const std::string& text);
+    void ShowOutcome(const ImagesOutcome& done);
+    void ShowConversion(const StickConversion& done);
+    bool ValidRow(int row) const { return row >= 0 && static_cast<std::size_t>(row) < m_rows.size(); }
 
     PrompterFor m_prompter;
     std::unique_ptr<Prompter> m_asker;   // m_prompter's, holding the listing while a box is open

@@ -114,6 +114,39 @@ std::optional<std::string> DroppedImage(const QDropEvent* event) {
 
 bool CarriesSongs(const QDropEvent* event) { return DroppedSongs(event).has_value(); }
 
+namespace {
+
+QString ShelfImagesMimeType() { return QStringLiteral("application/x-tunecrate-shelf-images"); }
+
+}  // namespace
+
+QMimeData* ShelfImagesMimeData(const std::vector<std::string>& paths, bool files) {
+    auto* data = new QMimeData;
+    QStringList lines;
+    QList<QUrl> urls;
+    for (const std::string& path : paths) {
+        lines << QString::fromStdString(path);
+        if (files) urls << QUrl::fromLocalFile(QString::fromStdString(path));
+    }
+    data->setData(ShelfImagesMimeType(), lines.join(QLatin1Char('\n')).toUtf8());
+    if (!urls.isEmpty()) data->setUrls(urls);
+    return data;
+}
+
+std::optional<std::vector<std::string>> DroppedShelfImages(const QDropEvent* event) {
+    const QMimeData* data = event->mimeData();
+    if (data == nullptr) return std::nullopt;
+    if (data->hasFormat(ShelfImagesMimeType())) {
+        std::vector<std::string> paths;
+        for (const QString& line : QString::fromUtf8(data->data(ShelfImagesMimeType())).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+            paths.push_back(line.toStdString());
+        }
+        return paths;
+    }
+    if (auto image = DroppedImage(event)) return std::vector<std::string>{*image};
+    return std::nullopt;
+}
+
 Qt::DropAction ChooseDropAction(Qt::DropActions possible, Qt::MouseButtons buttons) {
     const Qt::DropAction proposed = buttons == Qt::RightButton ? Qt::CopyAction : Qt::MoveAction;
     if (possible & proposed) return proposed;

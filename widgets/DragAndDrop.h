@@ -52,6 +52,14 @@ std::optional<SongSource> DroppedSongs(const QDropEvent* event);
 std::optional<std::string> DroppedImage(const QDropEvent* event);
 bool CarriesSongs(const QDropEvent* event);
 
+// A drag of a shelf's rows: the images' paths ("folder/DSKA0003.IMG",
+// "stick@007"), one a line, and for a file manager the image files where
+// they are `files` (a stick's slots are not).
+QMimeData* ShelfImagesMimeData(const std::vector<std::string>& paths, bool files);
+// The images a drop brings from a shelf, or one image file from a file
+// manager; nullopt for anything else.
+std::optional<std::vector<std::string>> DroppedShelfImages(const QDropEvent* event);
+
 // Copy after a left-button drag, move after a right-button drag: the source
 // allows just one of the two. Text from elsewhere that allows both is moved,
 // unless the right button alone is down: then it is copied.

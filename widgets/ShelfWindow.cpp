@@ -1,11 +1,22 @@
 // SPDX-License-Identifier: MIT
 #include "widgets/ShelfWindow.h"
 
+#include <QApplication>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDrag>
 #include <QDragMoveEvent>
 #include <algorithm>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QFormLayout>
 #include <QHBoxLayout>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <QHeaderView>
 #include <QInputDialog>
 #include <QKeyEvent>
@@ -68,7 +79,7 @@ SideBySide PlaceBeside(const QRect& main, QSize size, const QRect& screen, int m
 ShelfWindow::ShelfWindow(ShelfSession& session, QWidget* parent)
     : QWidget(parent, Qt::Window), m_session(session), m_search(new QLineEdit(this)), m_matches(new QLabel(this)),
       m_list(new QTreeWidget(this)),
-      m_progress(new QProgressBar(this)), m_folderLabel(new QLabel(this)), m_rowsReadTimer(new QTimer(this)) {
+      m_progress(new QProgressBar(this)), m_folderLabel(new QLabel(this)), m_rowsReadTimer(new QTimer(this)), m_imageMenu(new QMenu(this)) {
     setObjectName(QStringLiteral("shelfWindow"));
     setWindowTitle(tr("ディスク棚"));
     resize(1060, 480);
@@ -85,7 +96,8 @@ ShelfWindow::ShelfWindow(ShelfSession& session, QWidget* parent)
     m_list->setUniformRowHeights(true);
     m_list->setSortingEnabled(true);
     m_list->sortByColumn(NumberColumn, Qt::AscendingOrder);
-    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Several images at once for a deletion or a drag; one for what acts on one.
+    m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_list->setAcceptDrops(true);
     m_list->viewport()->setAcceptDrops(true);
     m_list->viewport()->installEventFilter(this);
@@ -106,11 +118,32 @@ ShelfWindow::ShelfWindow(ShelfSession& session, QWidget* parent)
     label->setObjectName(QStringLiteral("labelButton"));
     auto* save = new QPushButton(tr("一覧を保存..."), this);
     save->setObjectName(QStringLiteral("saveListButton"));
+    auto* images = new QPushButton(tr("イメージ"), this);
+    images->setObjectName(QStringLiteral("imagesButton"));
+    m_renumber = m_imageMenu->addAction(tr("番号を変える..."), this, &ShelfWindow::AskRenumber);
+    m_copy = m_imageMenu->addAction(tr("コピー先..."), this, &ShelfWindow::AskCopy);
+    m_remove = m_imageMenu->addAction(tr("削除..."), this, &ShelfWindow::AskRemove);
+    m_remove->setShortcut(QKeySequence::Delete);
+    m_remove->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(m_remove);
+    m_imageMenu->addSeparator();
+    m_closeGaps = m_imageMenu->addAction(tr("すき間を詰める..."), this, [this] { m_session.CloseGaps(); });
+    m_imageMenu->addSeparator();
+    m_convert = m_imageMenu->addAction(QString(), this, &ShelfWindow::AskConvert);
+    m_imageMenu->addSeparator();
+    QMenu* open = m_imageMenu->addMenu(tr("別の棚を開く"));
+    connect(open, &QMenu::aboutToShow, this, [this, open] { AskOpenShelf(open); });
+    images->setMenu(m_imageMenu);
+    connect(m_imageMenu, &QMenu::aboutToShow, this, &ShelfWindow::ShowActions);
+    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_list, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { m_imageMenu->popup(m_list->viewport()->mapToGlobal(at)); });
     auto* top = new QHBoxLayout;
     top->addWidget(m_search, 1);
     top->addWidget(m_matches);
     top->addWidget(newImages);
     top->addWidget(label);
+    top->addWidget(images);
     top->addWidget(save);
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(m_folderLabel, 1);
@@ -151,6 +184,7 @@ void ShelfWindow::Fill() {
     // A stick's slots have numbers only: no file name to show or label.
     m_list->setColumnHidden(FileColumn, m_session.ShowsStick());
     if (auto* label = findChild<QPushButton*>(QStringLiteral("labelButton"))) label->setEnabled(!m_session.ShowsStick());
+    m_convert->setText(m_session.ShowsStick() ? tr("フォルダに書き出す...") : tr("スティックに書き込む..."));
     m_list->setSortingEnabled(false);
     m_list->clear();
     m_items.clear();
@@ -262,11 +296,170 @@ void ShelfWindow::ShowProgress() {
     m_progress->setVisible(m_session.RowsRead() < total);
 }
 
+namespace {
+
+// The choice between the two ways of numbering new images.
+class NumbersChoice {
+public:
+    NumbersChoice(QWidget* parent, QFormLayout* form, NewNumbers chosen)
+        : m_gaps(new QRadioButton(QObject::tr("すき間の番号から"), parent)),
+          m_after(new QRadioButton(QObject::tr("いちばん大きい番号の次から"), parent)) {
+        m_gaps->setObjectName(QStringLiteral("gapsFirst"));
+        m_after->setObjectName(QStringLiteral("afterHighest"));
+        (chosen == NewNumbers::GapsFirst ? m_gaps : m_after)->setChecked(true);
+        auto* group = new QButtonGroup(parent);
+        group->addButton(m_after);
+        group->addButton(m_gaps);
+        form->addRow(QObject::tr("番号:"), m_after);
+        form->addRow(QString(), m_gaps);
+    }
+    NewNumbers chosen() const { return m_gaps->isChecked() ? NewNumbers::GapsFirst : NewNumbers::AfterHighest; }
+    QRadioButton* gaps() const { return m_gaps; }
+    QRadioButton* after() const { return m_after; }
+
+private:
+    QRadioButton* m_gaps;
+    QRadioButton* m_after;
+};
+
+QDialogButtonBox* OkCancel(QDialog& dialog) {
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    return buttons;
+}
+
+}  // namespace
+
 void ShelfWindow::AskNewImages() {
+    QDialog dialog(this);
+    dialog.setObjectName(QStringLiteral("newImagesDialog"));
+    dialog.setWindowTitle(tr("新しいイメージ"));
+    auto* form = new QFormLayout(&dialog);
+    auto* count = new QSpinBox(&dialog);
+    count->setObjectName(QStringLiteral("imageCount"));
+    count->setRange(1, 1000);
+    form->addRow(tr("作るイメージの数:"), count);
+    const NumbersChoice numbers(&dialog, form, m_numbers);
+    form->addRow(OkCancel(dialog));
+    if (dialog.exec() != QDialog::Accepted) return;
+    m_numbers = numbers.chosen();
+    m_session.MakeImages(count->value(), m_numbers);
+}
+
+void ShelfWindow::AskRemove() {
+    const std::vector<int> rows = SelectedRows();
+    if (!rows.empty()) m_session.RemoveImages(rows);
+}
+
+void ShelfWindow::AskRenumber() {
+    const std::vector<int> rows = SelectedRows();
+    if (rows.size() != 1) return;
+    const ShelfRow& row = m_session.ImageRows()[static_cast<std::size_t>(rows.front())];
     bool ok = false;
-    const int count = QInputDialog::getInt(this, tr("新しいイメージ"), tr("作るイメージの数:"), 1, 1,
-                                           1000, 1, &ok);
-    if (ok) m_session.MakeImages(count);
+    const int number = QInputDialog::getInt(this, tr("番号を変える"), tr("新しい番号:"), row.number.value_or(0), 0,
+                                            m_session.HighestNumber(), 1, &ok);
+    if (ok) m_session.RenumberImage(rows.front(), number);
+}
+
+void ShelfWindow::AskCopy() {
+    const std::vector<int> rows = SelectedRows();
+    if (rows.size() != 1) return;
+    QDialog dialog(this);
+    dialog.setObjectName(QStringLiteral("copyDialog"));
+    dialog.setWindowTitle(tr("コピー先"));
+    auto* form = new QFormLayout(&dialog);
+    auto* shelf = new QComboBox(&dialog);
+    shelf->setObjectName(QStringLiteral("copyShelf"));
+    shelf->setEditable(true);
+    shelf->addItem(QString::fromStdString(m_session.ShelfFolder()));
+    for (const std::string& other : m_session.ShelfCandidates()) {
+        if (other != m_session.ShelfFolder()) shelf->addItem(QString::fromStdString(other));
+    }
+    auto* browse = new QPushButton(tr("参照..."), &dialog);
+    connect(browse, &QPushButton::clicked, &dialog, [this, shelf] {
+        const QString folder = QFileDialog::getExistingDirectory(this, tr("コピー先の棚"), shelf->currentText());
+        if (!folder.isEmpty()) shelf->setEditText(folder);
+    });
+    auto* where = new QHBoxLayout;
+    where->addWidget(shelf, 1);
+    where->addWidget(browse);
+    form->addRow(tr("棚:"), where);
+    const NumbersChoice numbers(&dialog, form, m_numbers);
+    auto* given = new QRadioButton(tr("番号を指定:"), &dialog);
+    auto* number = new QSpinBox(&dialog);
+    number->setObjectName(QStringLiteral("copyNumber"));
+    number->setRange(0, kHighestImageNumber);
+    auto* exact = new QHBoxLayout;
+    exact->addWidget(given);
+    exact->addWidget(number, 1);
+    form->addRow(QString(), exact);
+    numbers.after()->group()->addButton(given);
+    connect(number, &QSpinBox::valueChanged, given, [given] { given->setChecked(true); });
+    form->addRow(OkCancel(dialog));
+    if (dialog.exec() != QDialog::Accepted) return;
+    if (!given->isChecked()) m_numbers = numbers.chosen();
+    m_session.CopyImage(rows.front(), shelf->currentText().toStdString(), given->isChecked() ? std::optional(number->value()) : std::nullopt,
+                        numbers.chosen());
+}
+
+void ShelfWindow::AskConvert() {
+    if (m_session.ShowsStick()) {
+        const QString folder = QFileDialog::getExistingDirectory(this, tr("フォルダに書き出す"));
+        if (!folder.isEmpty()) m_session.ConvertToFolder(folder.toStdString());
+        return;
+    }
+    QStringList sticks;
+    for (const std::string& stick : m_session.StickDevices()) sticks << QString::fromStdString(stick);
+    bool ok = false;
+    const QString stick = QInputDialog::getItem(this, tr("スティックに書き込む"),
+                                                tr("書き込むスティック（デバイスか、そのダンプのファイル）:"), sticks, 0, true, &ok);
+    if (ok && !stick.trimmed().isEmpty()) m_session.ConvertToStick(stick.trimmed().toStdString());
+}
+
+void ShelfWindow::AskOpenShelf(QMenu* menu) {
+    menu->clear();
+    for (const std::string& shelf : m_session.ShelfCandidates()) {
+        menu->addAction(QString::fromStdString(shelf), this, [this, shelf] { m_session.OpenFolder(shelf); });
+    }
+    if (!menu->isEmpty()) menu->addSeparator();
+    menu->addAction(tr("フォルダを選ぶ..."), this, [this] {
+        const QString folder = QFileDialog::getExistingDirectory(this, tr("ディスク棚"), QString::fromStdString(m_session.ShelfFolder()));
+        if (!folder.isEmpty()) m_session.OpenFolder(folder.toStdString());
+    });
+    menu->addAction(tr("スティックのダンプを選ぶ..."), this, [this] {
+        const QString dump = QFileDialog::getOpenFileName(this, tr("ディスク棚"), QString());
+        if (!dump.isEmpty()) m_session.OpenFolder(dump.toStdString());
+    });
+}
+
+void ShelfWindow::ShowActions() {
+    const std::vector<int> rows = SelectedRows();
+    const bool one = rows.size() == 1 && !m_session.ImageRows()[static_cast<std::size_t>(rows.front())].emptySlot;
+    m_renumber->setEnabled(one);
+    m_copy->setEnabled(one);
+    m_remove->setEnabled(std::any_of(rows.begin(), rows.end(), [this](int row) { return !m_session.ImageRows()[static_cast<std::size_t>(row)].emptySlot; }));
+    m_convert->setText(m_session.ShowsStick() ? tr("フォルダに書き出す...") : tr("スティックに書き込む..."));
+}
+
+std::vector<int> ShelfWindow::SelectedRows() const {
+    std::vector<int> rows;
+    for (const QTreeWidgetItem* item : m_list->selectedItems()) rows.push_back(RowOfItem(item));
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void ShelfWindow::StartImageDrag() {
+    std::vector<std::string> paths;
+    for (int row : SelectedRows()) {
+        if (!m_session.ImageRows()[static_cast<std::size_t>(row)].emptySlot) paths.push_back(m_session.PathOf(row));
+    }
+    if (paths.empty()) return;
+    auto* drag = new QDrag(this);
+    drag->setMimeData(ShelfImagesMimeData(paths, !m_session.ShowsStick()));
+    m_dragging = true;
+    drag->exec(Qt::CopyAction);
+    m_dragging = false;
 }
 
 void ShelfWindow::AskLabel() {
@@ -296,9 +489,35 @@ bool ShelfWindow::eventFilter(QObject* watched, QEvent* event) {
     }
     if (watched != m_list->viewport()) return false;
     switch (event->type()) {
+        case QEvent::MouseButtonPress: {
+            auto* press = static_cast<QMouseEvent*>(event);
+            if (press->button() == Qt::LeftButton) m_pressedAt = press->position().toPoint();
+            return false;
+        }
+        case QEvent::MouseMove: {
+            // Rows dragged out: to another shelf window, or to a file manager.
+            auto* move = static_cast<QMouseEvent*>(event);
+            if ((move->buttons() & Qt::LeftButton) && !m_pressedAt.isNull() &&
+                (move->position().toPoint() - m_pressedAt).manhattanLength() >= QApplication::startDragDistance()) {
+                m_pressedAt = {};
+                StartImageDrag();
+                return true;
+            }
+            return false;
+        }
         case QEvent::DragEnter:
         case QEvent::DragMove: {
             auto* move = static_cast<QDragMoveEvent*>(event);
+            // Images from another shelf are copied onto this one; this one's own rows stay.
+            if (DroppedShelfImages(move)) {
+                if (m_dragging) {
+                    move->ignore();
+                } else {
+                    move->setDropAction(Qt::CopyAction);
+                    move->accept();
+                }
+                return true;
+            }
             QTreeWidgetItem* item = m_list->itemAt(move->position().toPoint());
             // Asked first: a drag's files are read as it enters.
             if (!AcceptSongDrag(move) || item == nullptr) {
@@ -310,6 +529,17 @@ bool ShelfWindow::eventFilter(QObject* watched, QEvent* event) {
         }
         case QEvent::Drop: {
             auto* drop = static_cast<QDropEvent*>(event);
+            if (const auto images = DroppedShelfImages(drop)) {
+                if (m_dragging) {
+                    drop->ignore();
+                    return true;
+                }
+                drop->setDropAction(Qt::CopyAction);
+                drop->accept();
+                // Once the drag has ended, so that a message gets the pointer.
+                QTimer::singleShot(0, this, [this, paths = *images] { m_session.TakeImages(paths, m_numbers); });
+                return true;
+            }
             const int row = RowOfItem(m_list->itemAt(drop->position().toPoint()));
             if (row < 0) {
                 drop->ignore();

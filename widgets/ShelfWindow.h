@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QPoint>
 #include <QRect>
 #include <QWidget>
 #include <string>
 #include <vector>
+
+#include "core/songs/Shelf.h"
 
 class QLineEdit;
 class QProgressBar;
@@ -12,6 +15,8 @@ class QLabel;
 class QTreeWidget;
 class QTimer;
 class QTreeWidgetItem;
+class QMenu;
+class QAction;
 
 namespace tunecrate {
 
@@ -63,7 +68,15 @@ private:
     void AskNewImages();
     void AskLabel();
     void AskSaveList();
+    void AskRemove();
+    void AskRenumber();
+    void AskCopy();
+    void AskConvert();
+    void AskOpenShelf(QMenu* menu);
+    void ShowActions();   // which of the image actions fit the selection and the shelf
+    void StartImageDrag();
     int RowOfItem(const QTreeWidgetItem* item) const;
+    std::vector<int> SelectedRows() const;
 
     ShelfSession& m_session;
     QLineEdit* m_search;
@@ -77,6 +90,16 @@ private:
     // turn of the event loop that changes the list lays it out and paints it anew.
     std::vector<int> m_rowsRead;
     QTimer* m_rowsReadTimer;
+    QMenu* m_imageMenu;   // the image button's, and the list's own on a right click
+    QAction* m_renumber;
+    QAction* m_copy;
+    QAction* m_remove;
+    QAction* m_closeGaps;
+    QAction* m_convert;
+    QPoint m_pressedAt;        // where a drag of rows may start
+    bool m_dragging = false;   // a drag of this window's rows is on: it is not dropped back here
+    // Where new images take their numbers, as last chosen.
+    NewNumbers m_numbers = NewNumbers::AfterHighest;
 };
 
 }  // namespace tunecrate

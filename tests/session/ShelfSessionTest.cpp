@@ -69,13 +69,67 @@ TEST(ShelfSession, AStickShowsEverySlotAndTakesNewFloppiesAndSongs) {
     EXPECT_EQ(session.PathOf(2), stick + "@002");
     EXPECT_EQ(session.ImageRows()[4].condition.reason.rfind("stick.bin@004 ", 0), 0u) << session.ImageRows()[4].condition.reason;
 
-    session.MakeImages(2);
+    session.MakeImages(1, NewNumbers::AfterHighest);   // past the slot that is no floppy
+    session.MakeImages(1, NewNumbers::GapsFirst);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return session.RowsRead() == 6 && states() == "0:0 1:empty 2:2 3:empty 4:bad 5:0"; })) << states();
+    session.RenumberImage(5, 1);   // a free slot: no question
     ASSERT_TRUE(QTest::qWaitFor([&] { return session.RowsRead() == 6 && states() == "0:0 1:0 2:2 3:empty 4:bad 5:empty"; })) << states();
     session.DropOnto(1, false, SongsOnFloppy{nullptr, {1}});
     ASSERT_TRUE(QTest::qWaitFor([&] { return states() == "0:0 1:1 2:2 3:empty 4:bad 5:empty"; })) << states();
     EXPECT_EQ(ImageVolume(stick + "@1", {}, ImageAccess::ReadOnly).ReadFile("MDR_00.B00", 1 << 20), main.Open()->ReadFile("MDR_01.B00", 1 << 20));
     EXPECT_EQ(session.DefaultListPath(), dir.Path("stick.bin.csv"));
     EXPECT_EQ(prompter.Said(), "");
+}
+
+// Deleting, renumbering and copying images ask first where something is lost
+// or another image moves, and tell the main window each rename in order, so
+// that the image it shows is followed through a swap.
+TEST(ShelfSession, ImageGesturesAskFirstAndTellEachRename) {
+    TempDir shelf, home, other;
+    ::setenv("HOME", home.path().c_str(), 1);
+    ::unsetenv("XDG_DATA_HOME");
+    TestFloppy floppy(Medium::Image, "1:Blues/=Blues");
+    for (const char* name : {"DSKA0000 Foo.IMG", "DSKA0001.IMG", "DSKA0003 Bar.IMG"}) std::filesystem::copy_file(floppy.location(), shelf.Path(name));
+    ScriptedPrompter prompter;
+    ShelfSession session([&]() -> Prompter& { return prompter; }, [] { return std::string(); });
+    std::vector<std::pair<std::string, std::string>> renames;
+    QObject::connect(&session, &ShelfSession::imagesRenamed, [&](const auto& done) { renames.insert(renames.end(), done.begin(), done.end()); });
+    const auto files = [&] {
+        std::string shown;
+        for (const ShelfRow& row : session.ImageRows()) shown += row.file + ";";
+        return shown;
+    };
+    session.OpenFolder(shelf.path());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return session.RowsRead() == 3; }));
+    EXPECT_EQ(session.FreeNumber(NewNumbers::GapsFirst), 2);
+    EXPECT_EQ(session.FreeNumber(NewNumbers::AfterHighest), 4);
+
+    prompter.AnswerYesNo(false);
+    session.RenumberImage(0, 3);
+    prompter.AnswerYesNo(true);
+    session.RenumberImage(0, 3);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return session.RowsRead() == 3 && files() == "DSKA0000 Bar.IMG;DSKA0001.IMG;DSKA0003 Foo.IMG;"; })) << files();
+    ASSERT_EQ(prompter.calls().size(), 2u);
+    EXPECT_EQ(prompter.calls()[0].text, "番号 3 は DSKA0003 Bar.IMG が使っています。二つの番号を入れ替えますか？");
+    // Followed as the main window follows them, the renames take each image to its new name.
+    for (const auto& [start, end] : {std::pair{"DSKA0000 Foo.IMG", "DSKA0003 Foo.IMG"}, {"DSKA0003 Bar.IMG", "DSKA0000 Bar.IMG"}}) {
+        std::string at = shelf.Path(start);
+        for (const auto& [from, to] : renames) at = from == at ? to : at;
+        EXPECT_EQ(at, shelf.Path(end));
+    }
+
+    prompter.ClearCalls();
+    prompter.AnswerYesNo(true);
+    session.RemoveImages({0, 1});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return session.RowsRead() == 1 && files() == "DSKA0003 Foo.IMG;"; })) << files();
+    EXPECT_EQ(prompter.calls().at(0).text, "次のイメージをごみ箱に移します。\n\nDSKA0000 Bar.IMG\nDSKA0001.IMG\n\nよろしいですか？");
+    EXPECT_TRUE(std::filesystem::exists(home.Path(".local/share/Trash/files/DSKA0001.IMG")));
+
+    session.CopyImage(0, other.path(), 7, NewNumbers::AfterHighest);
+    session.CopyImage(0, shelf.path(), std::nullopt, NewNumbers::GapsFirst);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return session.RowsRead() == 2 && files() == "DSKA0000 Foo.IMG;DSKA0003 Foo.IMG;"; })) << files();
+    EXPECT_EQ(ReadWhole(other.Path("DSKA0007 Foo.IMG")), ReadWhole(floppy.location()));
+    EXPECT_EQ(prompter.calls().size(), 1u);
 }
 
 // A search typed before the images are read takes each row as it comes, and the whole shelf
