@@ -828,6 +828,48 @@ Nothing more is written to it until it is opened again.</translation>
         <translation>%1 is not removable, or is larger than 64 GB, so it is not used (a hard disk must never be taken for a stick). If it really is a floppy emulator&apos;s stick, add --force-device.</translation>
     </message>
     <message>
+        <source>番号は 0 から %1 までです。</source>
+        <translation>Numbers go from 0 to %1.</translation>
+    </message>
+    <message>
+        <source>番号 %1 は %2 が使っています。</source>
+        <translation>Number %1 is taken by %2.</translation>
+    </message>
+    <message>
+        <source>%1 は空きスロットです。</source>
+        <translation>%1 is an empty slot.</translation>
+    </message>
+    <message>
+        <source>%1 をごみ箱に移せません。
+%2</source>
+        <translation>Cannot move %1 to the trash.
+%2</translation>
+    </message>
+    <message>
+        <source>ほかに %1 個がうまくいきませんでした。</source>
+        <translation>%1 more did not go through.</translation>
+    </message>
+    <message>
+        <source>入れ替えるには、空いている番号が一つ要ります。どれかのイメージを削除してください。</source>
+        <translation>A swap needs one free number. Delete an image first.</translation>
+    </message>
+    <message>
+        <source>%1 には、もう空いている番号がありません。</source>
+        <translation>%1 has no free number left.</translation>
+    </message>
+    <message>
+        <source>番号は 0 から 999 までの数で指定してください</source>
+        <translation>give the number as a figure from 0 to 999</translation>
+    </message>
+    <message>
+        <source>renumber には、イメージと新しい番号、または --close-gaps とディスク棚を指定してください</source>
+        <translation>renumber needs an image and its new number, or --close-gaps and a shelf</translation>
+    </message>
+    <message>
+        <source>copy には、イメージと、コピー先のディスク棚を指定してください</source>
+        <translation>copy needs an image and the shelf to copy it to</translation>
+    </message>
+    <message>
         <source>使い方: tunecrate [--floppy PATH | PATH] [--shelf DIR]
         tunecrate --new-floppy FILE
         tunecrate COMMAND [OPTIONS] PATH...
@@ -873,6 +915,16 @@ Nothing more is written to it until it is opened again.</translation>
                              イメージ DSKAnnnn.IMG として書きます。ファイルは置き換えません
   convert DIR STICK          DIR の番号付きのイメージを、スティックの同じ番号の
                              スロットに書き、読み戻して比べます
+  remove IMAGE...            ディスク棚のイメージをごみ箱に移します（スティックの
+                             スロットは空きにします）
+  renumber [--swap] IMAGE N  イメージを空いている番号 N に移します。名前の後ろの部分は
+                             そのままです。--swap は番号 N のイメージと入れ替えます
+  renumber --close-gaps SHELF
+                             番号のすき間を詰めます（順番はそのまま）
+  copy [--number N] [--gaps] IMAGE SHELF
+                             イメージを丸ごと、ディスク棚 SHELF の番号 N（指定がなければ
+                             いちばん大きい番号の次）にコピーします。--gaps はすき間の
+                             番号から使います（new も同じ）
 
 工場出荷時のファームウェア用のスティックは 1.5 MiB ごとのスロットにフロッピーを
 持ち、ファイルシステムがありません。PATH にはスティックのデバイスかダンプ（すべての
@@ -926,6 +978,16 @@ Commands (no window; exit status 0 on success, 1 on a failure, 2 on bad usage):
                              DSKAnnnn.IMG; files are never replaced
   convert DIR STICK          write the numbered images of DIR into the slots of
                              the same numbers, then read them back and compare
+  remove IMAGE...            move shelf images to the trash (a stick&apos;s slots
+                             are made empty)
+  renumber [--swap] IMAGE N  move an image to the free number N, keeping its
+                             label; --swap exchanges it with the image at N
+  renumber --close-gaps SHELF
+                             close the gaps between the numbers (the order stays)
+  copy [--number N] [--gaps] IMAGE SHELF
+                             copy an image whole onto SHELF at number N (else
+                             after the highest number); --gaps takes the gaps
+                             first (so does new)
 
 A factory-firmware stick holds its floppies in slots of 1.5 MiB, with no file
 system. PATH may be such a stick (a device or a dump of all its slots) or
@@ -934,6 +996,21 @@ is larger than 64 GB, is used only with --force-device.
 
 The folder the program is started in is the first hard-disk folder shown.
 </translation>
+    </message>
+</context>
+<context>
+    <name>QObject</name>
+    <message>
+        <source>すき間の番号から</source>
+        <translation>In the gaps first</translation>
+    </message>
+    <message>
+        <source>いちばん大きい番号の次から</source>
+        <translation>After the highest number</translation>
+    </message>
+    <message>
+        <source>番号:</source>
+        <translation>Numbers:</translation>
     </message>
 </context>
 <context>
@@ -1079,6 +1156,74 @@ The folder the program is started in is the first hard-disk folder shown.
         <translation>The image is now named &quot;%1&quot;.
 A floppy emulator&apos;s display shows only English letters and digits.</translation>
     </message>
+    <message numerus="yes">
+        <source>ほか %n 個</source>
+        <translation>
+            <numerusform>and %n more</numerusform>
+            <numerusform>and %n more</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>次のスロットを空きにします。中のフロッピーは消えます。
+
+%1
+
+よろしいですか？</source>
+        <translation>These slots will be made empty. The floppies in them will be lost.
+
+%1
+
+Go on?</translation>
+    </message>
+    <message>
+        <source>次のイメージをごみ箱に移します。
+
+%1
+
+よろしいですか？</source>
+        <translation>These images will be moved to the trash.
+
+%1
+
+Go on?</translation>
+    </message>
+    <message>
+        <source>イメージの削除</source>
+        <translation>Delete images</translation>
+    </message>
+    <message>
+        <source>番号 %1 は %2 が使っています。二つの番号を入れ替えますか？</source>
+        <translation>Number %1 is taken by %2. Swap the two numbers?</translation>
+    </message>
+    <message>
+        <source>番号を変える</source>
+        <translation>Renumber</translation>
+    </message>
+    <message>
+        <source>イメージの番号のすき間を詰めます。順番はそのままで、番号が変わります。よろしいですか？</source>
+        <translation>The gaps between the image numbers will be closed. The order stays; the numbers change. Go on?</translation>
+    </message>
+    <message>
+        <source>すき間を詰める</source>
+        <translation>Close gaps</translation>
+    </message>
+    <message>
+        <source>%1 の中身はすべて消え、このディスク棚の番号付きのイメージが同じ番号のスロットに書かれます。
+工場出荷時のファームウェアで読めるスティックになります。よろしいですか？</source>
+        <translation>Everything on %1 will be lost: the numbered images of this shelf will be written into the slots of the same numbers.
+The stick will then be read by the factory firmware. Go on?</translation>
+    </message>
+    <message>
+        <source>スティックに書き込む</source>
+        <translation>Write to a stick</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 枚のフロッピーを書きました。</source>
+        <translation>
+            <numerusform>%n floppy was written.</numerusform>
+            <numerusform>%n floppies were written.</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>tunecrate::ShelfWindow</name>
@@ -1156,6 +1301,86 @@ A floppy emulator&apos;s display shows only English letters and digits.</transla
             <numerusform>%n match</numerusform>
             <numerusform>%n matches</numerusform>
         </translation>
+    </message>
+    <message>
+        <source>イメージ</source>
+        <translation>Images</translation>
+    </message>
+    <message>
+        <source>番号を変える...</source>
+        <translation>Renumber...</translation>
+    </message>
+    <message>
+        <source>コピー先...</source>
+        <translation>Copy to...</translation>
+    </message>
+    <message>
+        <source>削除...</source>
+        <translation>Delete...</translation>
+    </message>
+    <message>
+        <source>すき間を詰める...</source>
+        <translation>Close gaps...</translation>
+    </message>
+    <message>
+        <source>別の棚を開く</source>
+        <translation>Open another shelf</translation>
+    </message>
+    <message>
+        <source>フォルダに書き出す...</source>
+        <translation>Write out to a folder...</translation>
+    </message>
+    <message>
+        <source>スティックに書き込む...</source>
+        <translation>Write to a stick...</translation>
+    </message>
+    <message>
+        <source>番号を変える</source>
+        <translation>Renumber</translation>
+    </message>
+    <message>
+        <source>新しい番号:</source>
+        <translation>New number:</translation>
+    </message>
+    <message>
+        <source>コピー先</source>
+        <translation>Copy to</translation>
+    </message>
+    <message>
+        <source>参照...</source>
+        <translation>Browse...</translation>
+    </message>
+    <message>
+        <source>コピー先の棚</source>
+        <translation>Shelf to copy to</translation>
+    </message>
+    <message>
+        <source>棚:</source>
+        <translation>Shelf:</translation>
+    </message>
+    <message>
+        <source>番号を指定:</source>
+        <translation>At number:</translation>
+    </message>
+    <message>
+        <source>フォルダに書き出す</source>
+        <translation>Write out to a folder</translation>
+    </message>
+    <message>
+        <source>スティックに書き込む</source>
+        <translation>Write to a stick</translation>
+    </message>
+    <message>
+        <source>書き込むスティック（デバイスか、そのダンプのファイル）:</source>
+        <translation>Stick to write (a device, or a dump file of one):</translation>
+    </message>
+    <message>
+        <source>フォルダを選ぶ...</source>
+        <translation>Choose a folder...</translation>
+    </message>
+    <message>
+        <source>スティックのダンプを選ぶ...</source>
+        <translation>Choose a stick dump...</translation>
     </message>
 </context>
 </TS>

@@ -372,6 +372,7 @@ void ShelfWindow::AskCopy() {
     auto* shelf = new QComboBox(&dialog);
     shelf->setObjectName(QStringLiteral("copyShelf"));
     shelf->setEditable(true);
+    shelf->setMinimumContentsLength(36);   // a stick's or a folder's whole path in sight
     shelf->addItem(QString::fromStdString(m_session.ShelfFolder()));
     for (const std::string& other : m_session.ShelfCandidates()) {
         if (other != m_session.ShelfFolder()) shelf->addItem(QString::fromStdString(other));
