@@ -256,7 +256,7 @@ inline constexpr const char* kUnknownOption = CORE_TEXT("Core", "不明なオプ
 inline constexpr const char* kUnknownOptionFor = CORE_TEXT("Core", "%2 には不明なオプション %1");
 inline constexpr const char* kUnexpectedArgument = CORE_TEXT("Core", "余分な引数 %1");
 inline constexpr const char* kUnknownCommand =
-    CORE_TEXT("Core", "不明なコマンド %1（コマンドは list、export、import、new、check、backup、restore、eject、convert です）");
+    CORE_TEXT("Core", "不明なコマンド %1（コマンドは list、export、import、new、check、backup、restore、eject、convert、remove、renumber、copy です）");
 inline constexpr const char* kCountRange = CORE_TEXT("Core", "--count には 1 から 1000 までの数を指定してください");
 inline constexpr const char* kFloppyOptionEmpty = CORE_TEXT("Core", "--floppy にはフォルダかイメージファイルを指定してください");
 inline constexpr const char* kShelfOptionEmpty = CORE_TEXT("Core", "--shelf にはフォルダを指定してください");

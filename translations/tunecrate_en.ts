@@ -768,8 +768,8 @@ Nothing more is written to it until it is opened again.</translation>
         <translation>N&amp;o to All</translation>
     </message>
     <message>
-        <source>不明なコマンド %1（コマンドは list、export、import、new、check、backup、restore、eject、convert です）</source>
-        <translation>unknown command %1 (the commands are list, export, import, new, check, backup, restore, eject and convert)</translation>
+        <source>不明なコマンド %1（コマンドは list、export、import、new、check、backup、restore、eject、convert、remove、renumber、copy です）</source>
+        <translation>unknown command %1 (the commands are list, export, import, new, check, backup, restore, eject, convert, remove, renumber and copy)</translation>
     </message>
     <message>
         <source>%1 は、イメージファイルを読むファームウェア用のスティックです（%2 があります）。工場出荷時のファームウェアはこのスティックを読めません。フロッピーはスティックの上のファイルです: マウントして、そのフォルダをディスク棚で開いてください。工場出荷時のファームウェア用に並べ直すには: tunecrate convert フォルダ デバイス</source>

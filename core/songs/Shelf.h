@@ -179,7 +179,7 @@ NewImageNames MakeShelfImages(const std::string& folder, int count, NewNumbers n
 // blank stick gets its first ones; a stick of any other layout is refused.
 // A slot is written all but its boot sector first, then the boot sector,
 // each with a flush: cut short, the slot stays unused.
-NewImageNames MakeStickFloppies(const std::string& stick, int count, NewNumbers numbers = NewNumbers::GapsFirst);
+NewImageNames MakeStickFloppies(const std::string& stick, int count, NewNumbers numbers = NewNumbers::AfterHighest);
 
 
 // The unmounted removable disks laid out as factory sticks, as /dev paths:

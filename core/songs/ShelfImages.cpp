@@ -323,8 +323,7 @@ ImagesOutcome CloseShelfGaps(const std::string& shelf) {
     Expected<Place> place = Place::Open(shelf);
     if (!place) return {place.error(), {}};
     const std::vector<std::pair<int, std::string>> images = place->Images();
-    if (images.empty()) return done;
-    int next = images.front().first;
+    int next = 0;
     for (const auto& [number, file] : images) {
         // An entry that is no image keeps its number: the next image goes past it.
         while (next < number && place->taken().contains(next)) ++next;

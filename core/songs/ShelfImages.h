@@ -44,9 +44,9 @@ ImageOutcome RenumberShelfImage(const std::string& shelf, const std::string& fil
 // through a free number, so that a crash half-way leaves both on the shelf.
 ImagesOutcome SwapShelfImages(const std::string& shelf, const std::string& first, const std::string& second);
 
-// Moves every image down to the lowest free number above the first, in
-// order, so that the numbers have no gaps; an entry that is no image keeps
-// its number.
+// Moves every image down to the lowest free number, in order, so that the
+// numbers run from 0 with no gaps; an entry that is no image keeps its
+// number, and the images go past it.
 ImagesOutcome CloseShelfGaps(const std::string& shelf);
 
 // Copies an image whole onto a shelf (the same one or another), at

@@ -114,6 +114,8 @@ TEST(Commands, ExitStatusesAndNothingReplacedOnTheBytes) {
     WriteWhole(dir.Path("taken.img"), "taken");
     MakeTree(dir.path(), "shelf/notes out/ blocked/Blues.B00/");
     std::filesystem::create_symlink(dir.Path("elsewhere.img"), dir.Path("link.img"));
+    ::setenv("HOME", dir.Path("home").c_str(), 1);   // the trash of a removed image
+    ::unsetenv("XDG_DATA_HOME");
     // args, exit status, the entries that change
     for (const auto& [args, status, changed] : std::vector<std::tuple<std::vector<std::string>, int, std::string>>{
              {{"new", dir.Path("taken.img")}, 1, ""}, {{"new", dir.Path("link.img")}, 1, ""},
@@ -126,6 +128,16 @@ TEST(Commands, ExitStatusesAndNothingReplacedOnTheBytes) {
              {{"export", image.location(), dir.Path("out")}, 1, ""},   // the names are taken now: left out, and said
              // a song that cannot be written (a folder in its file's place) is a failure; the others go
              {{"export", image.location(), dir.Path("blocked")}, 1, "blocked/Rock.B00 blocked/Rock.cmt"},
+             // whole images: renumbered, copied, removed to the trash; never over a number in use
+             {{"renumber", dir.Path("shelf/DSKA0000.IMG"), "4"}, 0, "shelf/DSKA0000.IMG shelf/DSKA0004.IMG"},
+             {{"copy", image.location(), dir.Path("shelf")}, 0, "shelf/DSKA0005.IMG"},
+             {{"copy", "--number", "4", image.location(), dir.Path("shelf")}, 1, ""},
+             {{"renumber", "--swap", dir.Path("shelf/DSKA0004.IMG"), "5"}, 0, "shelf/DSKA0004.IMG shelf/DSKA0005.IMG"},
+             {{"remove", dir.Path("shelf/DSKA0005.IMG"), dir.Path("shelf/DSKA0009.IMG")}, 1,
+              "home/ home/.local/ home/.local/share/ home/.local/share/Trash/ home/.local/share/Trash/files/ "
+              "home/.local/share/Trash/files/DSKA0005.IMG home/.local/share/Trash/info/ home/.local/share/Trash/info/DSKA0005.IMG.trashinfo "
+              "shelf/DSKA0005.IMG"},
+             {{"renumber", "--close-gaps", dir.Path("shelf")}, 0, "shelf/DSKA0000.IMG shelf/DSKA0004.IMG"},
              {{"lsit"}, 2, ""}, {{"import", "a", "b", "c"}, 2, ""}}) {   // bad usage (the parser's errors: CommandLine tests)
         const bool onFull = args.back() == full.path();
         if (onFull && !full.mounted()) {

@@ -125,7 +125,7 @@ TEST(ShelfImages, EveryStepLeavesEachImageOnceWhereAModelPutsIt) {
                 ok = CloseShelfGaps(shelf.path).ok();
                 expected = true;
                 Inventory closed;
-                int next = shelf.images.begin()->first;
+                int next = 0;
                 for (const auto& [n, image] : shelf.images) closed[next++] = image;
                 shelf.images = closed;
                 break;

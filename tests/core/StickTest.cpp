@@ -152,7 +152,7 @@ TEST(Sticks, SongsGoIntoSlotsAndComeBackByteForByte) {
     const std::string before = ReadWhole(stick).value_or("");
     TestFolder songs("Blues=Blues+/live Rock=Rock ふるさと=Home+", dir.Path("songs"));
 
-    EXPECT_EQ(Program({"new", "--count", "2", stick}).output, stick + "@000\n" + stick + "@001\n");
+    EXPECT_EQ(Program({"new", "--count", "2", "--gaps", stick}).output, stick + "@000\n" + stick + "@001\n");
     const PeerRun imported = Program({"import", songs.path(), stick});
     EXPECT_EQ(imported.exitCode, 0) << imported.output;
     // Into the last slot that holds a floppy, slot 2.
@@ -168,7 +168,7 @@ TEST(Sticks, SongsGoIntoSlotsAndComeBackByteForByte) {
     EXPECT_EQ(files.at("MDR_00.EVT"), ReadWhole(songs.Item("Blues.EVT")));
     EXPECT_EQ(files.at("MDR_02.B00"), ReadWhole(songs.Item("ふるさと.B00")));
     EXPECT_EQ(Fsck(Slot(stick, 0, dir)).exitCode, 0);
-    // A new floppy goes into the first unused slot, never over one in use.
+    // A new floppy goes after the highest slot in use, never over one in use.
     EXPECT_EQ(Program({"new", "--count", "1", stick}).output, stick + "@003\n");
     EXPECT_EQ(Program({"list", stick}).output, listed.output);
     const std::string out = dir.Path("out");
