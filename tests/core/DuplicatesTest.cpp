@@ -1,9 +1,16 @@
 // SPDX-License-Identifier: MIT
-// Songs told by their bytes: SHA-256 as sha256sum computes it.
+// Songs told by their bytes: SHA-256 as sha256sum computes it, and a song's
+// hash as every kind of floppy gives it (never from part of its files).
 #include <gtest/gtest.h>
+
+#include <sys/file.h>
+
+#include <set>
 
 #include "Songs.h"
 #include "core/disk/Sha256.h"
+#include "core/songs/ShelfDuplicates.h"
+#include "core/songs/SongHash.h"
 
 namespace tunecrate::testing {
 namespace {
@@ -32,6 +39,74 @@ TEST(Sha256, AgreesWithSha256sumWholeAndInPieces) {
         }
         EXPECT_EQ(HexOf(inPieces.Final()), expected) << length << " in pieces";
     }
+}
+
+TEST(SongHash, EachFileItsPresenceAndItsLengthCount) {
+    const std::vector<SongContent> songs = {{"ab", {}, {}}, {"ab", "", {}}, {"ab", {}, ""}, {"ab", "", ""}, {"a", "b", {}},
+                                            {"a", {}, "b"}, {"", "ab", {}}, {{}, "ab", {}}, {"ab", "c", {}}, {"ab", {}, "c"},
+                                            {"abc", {}, {}}, {"ba", {}, {}}, {"a\1b\0"s, {}, {}}, {"a", "b\0\0"s, {}}};
+    std::set<SongHash> hashes;
+    for (const SongContent& song : songs) hashes.insert(HashSong(song));
+    EXPECT_EQ(hashes.size(), songs.size());
+}
+
+// The slots as classes of equal songs: a letter for each song, the same for the same bytes, "-" for a slot
+// without a song, "!" for a song without a hash.
+std::string Classes(const FloppySongHashes& found) {
+    std::string shown;
+    for (std::size_t slot = 0; slot < kSlotCount; ++slot) {
+        const auto& hash = found.hashes[slot];
+        const auto first = std::find(found.hashes.begin(), found.hashes.end(), hash) - found.hashes.begin();
+        shown += !found.holdsSong[slot] ? '-' : !hash ? '!' : first < static_cast<long>(slot) ? shown[first] : "abcde"[slot];
+    }
+    return shown;
+}
+
+// The song's hash, whatever the floppy, comes from its files' bytes: titles, catalogue comments and the case of
+// the extensions do not count, a comment file or one byte of the events do.
+TEST(SongHash, SameBytesOnEveryMediumWhateverTheirTitlesOrExtensionCase) {
+    const SongHash songA = HashSong({SongBytes("A"), EventsBytes("A"), {}});
+    std::string otherEvents = EventsBytes("A");
+    otherEvents[100] ^= 1;
+    for (const Medium medium : {Medium::Folder, Medium::Image, Medium::Slot}) {
+        SCOPED_TRACE(MediumName(medium));
+        TestFloppy floppy(medium, "1:A/=A+ 2:Other/live=A+ 3:B/=B+ 4:Lower/=A 5:Events/=A");
+        PutFiles(floppy, {{"MDR_03.B00", std::nullopt}});   // else its spelling stays
+        PutFiles(floppy, {{"MDR_01.cmt", "take 2"s}, {"MDR_03.b00", SongBytes("A")}, {"MDR_03.evt", EventsBytes("A")},
+                          {"MDR_04.EVT", otherEvents}});
+        const std::array<bool, kSlotCount> holdsSong = {true, true, true, true, true};
+        const auto before = TreeEntries(floppy.root());
+        const std::string& root = floppy.root();
+        const FloppySongHashes found = medium == Medium::Folder ? HashFloppySongs(*floppy.Open(), holdsSong)
+                                       : medium == Medium::Image ? HashShelfImage(root, "floppy.img", holdsSong)
+                                                                 : HashShelfImage(root + "/stick.bin", "@001", holdsSong);
+        EXPECT_EQ(Classes(found), "abcae");
+        EXPECT_EQ(found.hashes[0], songA);
+        EXPECT_TRUE(found.AllRead());
+        EXPECT_EQ(TreeEntries(floppy.root()), before) << "hashing writes nothing";
+    }
+}
+
+// Never a hash of part of a song: a file that is no file, too large, or longer than its chain, a missing song
+// file, an image another program holds.
+TEST(SongHash, SongsNotReadWholeHaveNoHash) {
+    TestFloppy folder(Medium::Folder, "1:A/=A+ 2:B/=B+ 3:Dawn/ 4:C/=C 5:D/=D");
+    std::filesystem::remove(folder.root() + "/MDR_01.EVT");
+    std::filesystem::create_directory(folder.root() + "/MDR_01.EVT");
+    MakeSparseFile(folder.root() + "/MDR_03.B00", 1'500'000, {{0, SongBytes("C")}});
+    const FloppySongHashes inFolder = HashFloppySongs(*folder.Open(), {true, true, true, true, false});
+    EXPECT_EQ(Classes(inFolder), "a!!!-");
+    EXPECT_FALSE(inFolder.AllRead());
+
+    TestFloppy image(Medium::Image, "1:A/=A+ 2:B/=B");
+    std::string bytes = *ReadWhole(image.location());
+    bytes.replace(bytes.find("MDR_01  B00") + 28, 2, "\x88\x13");   // 5,000 bytes, on a chain of 3,072
+    WriteWhole(image.location(), bytes);
+    EXPECT_EQ(Classes(HashShelfImage(image.root(), "floppy.img", {true, true, false, false, false})), "a!---");
+    const int held = ::open(image.location().c_str(), O_RDWR);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    EXPECT_EQ(Classes(HashShelfImage(image.root(), "floppy.img", {true, true, false, false, false})), "!!---");
+    ::close(held);
 }
 
 }  // namespace
