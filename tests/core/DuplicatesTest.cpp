@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
-// Songs told by their bytes: SHA-256 as sha256sum computes it, and a song's
-// hash as every kind of floppy gives it (never from part of its files).
+// Songs told by their bytes: SHA-256 as sha256sum computes it, a song's hash as
+// every kind of floppy gives it (never from part of its files), and the copies
+// that the shelf marks, so that deleting what is marked keeps one of each.
 #include <gtest/gtest.h>
+#include <rapidcheck.h>
+#include <rapidcheck/gtest.h>
 
 #include <sys/file.h>
 
@@ -107,6 +110,89 @@ TEST(SongHash, SongsNotReadWholeHaveNoHash) {
     ASSERT_EQ(::flock(held, LOCK_EX), 0);
     EXPECT_EQ(Classes(HashShelfImage(image.root(), "floppy.img", {true, true, false, false, false})), "!!---");
     ::close(held);
+}
+
+// A shelf written a row a string, a character a slot: a letter a song ("X" is "x" with one byte changed), "!" a
+// song without a hash, "-" (or nothing) an empty slot.
+std::vector<FloppySongHashes> Shelf(const Strings& rows) {
+    std::vector<FloppySongHashes> shelf(rows.size());
+    for (std::size_t row = 0; row < rows.size(); ++row) {
+        for (std::size_t slot = 0; slot < rows[row].size(); ++slot) {
+            const char c = rows[row][slot];
+            shelf[row].holdsSong[slot] = c != '-';
+            if (c == '-' || c == '!') continue;
+            static std::map<char, SongHash> known;   // the property makes thousands of rows
+            if (!known.contains(c)) {
+                std::string song = SongBytes(std::string(1, static_cast<char>(std::tolower(c))));
+                if (std::isupper(c)) song.back() ^= 1;
+                known[c] = HashSong({song, {}, {}});
+            }
+            shelf[row].hashes[slot] = known[c];
+        }
+    }
+    return shelf;
+}
+
+// A row's marks: "=row " when it copies a whole floppy, then for each slot "row.slot" of its song's first copy, or "-".
+std::string Marks(const ShelfCopies& copies) {
+    std::string shown = copies.sameAs ? "=" + std::to_string(*copies.sameAs) + " " : "";
+    for (std::size_t slot = 0; slot < kSlotCount; ++slot) {
+        const auto& place = copies.songSameAs[slot];
+        shown += (slot > 0 ? " " : "") + (place ? std::to_string(place->row) + "." + std::to_string(place->slot) : "-"s);
+    }
+    return shown;
+}
+
+TEST(ShelfDuplicates, MarksEveryCopyButTheFirst) {
+    const std::string none = "- - - - -";
+    for (const auto& [rows, marks] : std::vector<std::pair<Strings, Strings>>{
+             {{"xy", "xy"}, {none, "=0 0.0 0.1 - - -"}},
+             {{"xy---", "--y-x"}, {none, "=0 - - 0.1 - 0.0"}},
+             {{"xy", "xY"}, {none, "0.0 - - - -"}},
+             {{"xy", "x!"}, {none, "0.0 - - - -"}},
+             {{"x!", "x", "x"}, {none, "0.0 - - - -", "=1 0.0 - - - -"}},
+             {{"", "-----", "!", "!"}, {none, none, none, none}},
+             {{"xy", "yx", "xy"}, {none, "=0 0.1 0.0 - - -", "=0 0.0 0.1 - - -"}},
+             {{"xx", "x", "xx"}, {"- 0.0 - - -", "0.0 - - - -", "=0 0.0 0.0 - - -"}},
+             {{"x", "y", "yx"}, {none, none, "1.0 0.0 - - -"}}}) {
+        Strings found;
+        for (const ShelfCopies& copies : FindShelfDuplicates(Shelf(rows))) found.push_back(Marks(copies));
+        EXPECT_EQ(found, marks) << ::testing::PrintToString(rows);
+    }
+}
+
+// Whatever the shelf, the songs left unmarked are each song once, and a row copies an earlier one whose songs
+// are the same, counted alike, where neither has a song without a hash.
+RC_GTEST_PROP(ShelfDuplicates, DeletingWhatIsMarkedKeepsOneOfEach, ()) {
+    const Strings rows = *rc::gen::container<Strings>(rc::gen::container<std::string>(kSlotCount, rc::gen::elementOf("-!xyzX"s)));
+    const std::vector<FloppySongHashes> shelf = Shelf(rows);
+    const std::vector<ShelfCopies> copies = FindShelfDuplicates(shelf);
+    std::set<SongHash> all;
+    std::multiset<SongHash> kept;
+    const auto songs = [&](std::size_t row) {
+        std::multiset<SongHash> held;
+        for (const auto& hash : shelf[row].hashes) if (hash) held.insert(*hash);
+        return held;
+    };
+    for (std::size_t row = 0; row < rows.size(); ++row) {
+        const bool whole = shelf[row].AllRead() && !songs(row).empty();
+        std::optional<std::size_t> earliest;
+        for (std::size_t before = 0; before < row && !earliest; ++before)
+            if (whole && shelf[before].AllRead() && songs(before) == songs(row)) earliest = before;
+        RC_ASSERT(copies[row].sameAs == earliest);
+        for (std::size_t slot = 0; slot < kSlotCount; ++slot) {
+            const auto& hash = shelf[row].hashes[slot];
+            const auto& place = copies[row].songSameAs[slot];
+            if (hash) all.insert(*hash);
+            if (hash && !place && !copies[row].sameAs) kept.insert(*hash);
+            if (!place) continue;
+            RC_ASSERT(hash.has_value());
+            RC_ASSERT(std::pair(place->row, place->slot) < std::pair(row, static_cast<int>(slot)));
+            RC_ASSERT(shelf[place->row].hashes[static_cast<std::size_t>(place->slot)] == hash);
+            RC_ASSERT(!copies[place->row].songSameAs[static_cast<std::size_t>(place->slot)].has_value());
+        }
+    }
+    RC_ASSERT(kept == std::multiset<SongHash>(all.begin(), all.end()));
 }
 
 }  // namespace
