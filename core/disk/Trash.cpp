@@ -146,8 +146,9 @@ Expected<std::string> MoveToTrash(const std::string& given) {
             if (moved.status == Status::TargetExists) continue;
             return moved;
         }
-        SyncFolder(files);
-        SyncFolder(folder);
+        // Moved; a failed flush means the move may not be on the disk yet, which is said.
+        if (Result synced = SyncFolder(files); !synced.ok()) return synced;
+        if (Result synced = SyncFolder(folder); !synced.ok()) return synced;
         return to;
     }
     return Result::FromErrno(EEXIST);

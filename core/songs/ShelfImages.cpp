@@ -175,7 +175,6 @@ public:
         const std::string name = IndexedFileName({m_prefix, number, label, ".IMG"});
         const std::string path = JoinPath(m_shelf, name);
         if (Result made = CreateFileBytes(path, bytes); !made.ok()) return Told(made, Translated(texts::kCannotWrite, {path, Why(made)}));
-        SyncFolder(m_shelf);
         return Took(number, name);
     }
 
@@ -204,10 +203,12 @@ public:
         const FileLock lock(path);
         Result renamed = lock.result();
         if (renamed.ok()) renamed = RenameNoReplace(path, JoinPath(m_shelf, name));
-        if (renamed.ok()) renamed = SyncFolder(m_shelf);
         if (!renamed.ok()) return Told(renamed, Translated(texts::kCannotRenameTo, {file, name, Why(renamed)}));
+        // Renamed, whatever the flush says: the numbers in use are as they are now.
         Forget(file);
-        return Took(number, name);
+        Took(number, name);
+        if (Result synced = SyncFolder(m_shelf); !synced.ok()) return Told(synced, Translated(texts::kCannotRenameTo, {file, name, Why(synced)}));
+        return name;
     }
 
     // Takes an image off the shelf; where it went (the trash), or "" for a slot.

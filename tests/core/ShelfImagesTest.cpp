@@ -7,6 +7,7 @@
 
 #include <random>
 
+#include "Faults.h"
 #include "Songs.h"
 #include "core/disk/DiskStore.h"
 #include "core/disk/FatImage.h"
@@ -155,6 +156,73 @@ TEST(ShelfImages, EveryStepLeavesEachImageOnceWhereAModelPutsIt) {
         ASSERT_EQ(ok, expected);
         ASSERT_EQ(Take(folder.path, false), folder.images);
         ASSERT_EQ(Take(stick.path, true), stick.images);
+    }
+}
+
+// A kill or a failed write at any call of a gesture leaves every image on
+// the shelf, whole (a swap's passing number may hold one); a gesture that
+// says it went through left exactly what it promised.
+TEST(ShelfImages, AKillOrAFailureAtAnyCallLosesNoImage) {
+    TempDir dir;
+    ::setenv("HOME", dir.Path("home").c_str(), 1);
+    ::unsetenv("XDG_DATA_HOME");
+    const ModelShelf start[2] = {{dir.Path("shelf"), false, {{0, {"T0", ""}}, {1, {"T1", " Live"}}, {3, {"T3", ""}}}},
+                                 {dir.Path("stick.bin"), true, {{0, {"T0", ""}}, {1, {"T1", ""}}, {3, {"T3", ""}}}}};
+    const auto lay = [&](const ModelShelf& shelf) {
+        std::filesystem::remove_all(shelf.path);
+        if (!shelf.stick) std::filesystem::create_directory(shelf.path);
+        std::vector<std::pair<std::uint64_t, std::string>> slots;
+        for (const auto& [n, image] : shelf.images) {
+            const std::string bytes = Tagged(image.first + std::string(6 - image.first.size(), '\0'));
+            if (shelf.stick) slots.emplace_back(n * kSlotStride, bytes);
+            else WriteWhole(JoinPath(shelf.path, shelf.File(n)), bytes);
+        }
+        if (shelf.stick) MakeSparseFile(shelf.path, kStickSlots * kSlotStride, slots);
+    };
+    struct Gesture {
+        std::string name;
+        int on;   // 0: the folder, 1: the stick
+        std::function<bool()> run;
+        std::map<int, std::string> after;   // number -> tag
+    };
+    const std::string folder = start[0].path, stick = start[1].path;
+    const std::vector<Gesture> gestures{
+        {"swap", 0, [&] { return SwapShelfImages(folder, "DSKA0000.IMG", "DSKA0001 Live.IMG").ok(); }, {{0, "T1"}, {1, "T0"}, {3, "T3"}}},
+        {"swap", 1, [&] { return SwapShelfImages(stick, "@000", "@001").ok(); }, {{0, "T1"}, {1, "T0"}, {3, "T3"}}},
+        {"close gaps", 1, [&] { return CloseShelfGaps(stick).ok(); }, {{0, "T0"}, {1, "T1"}, {2, "T3"}}},
+        {"copy in", 1, [&] { return CopyShelfImage(folder, "DSKA0001 Live.IMG", stick, 5).result.ok(); },
+         {{0, "T0"}, {1, "T1"}, {3, "T3"}, {5, "T1"}}},
+        {"remove", 1, [&] { return RemoveShelfImages(stick, {"@001"}).ok(); }, {{0, "T0"}, {3, "T3"}}},
+        {"remove", 0, [&] { return RemoveShelfImages(folder, {"DSKA0001 Live.IMG"}).ok(); }, {{0, "T0"}, {3, "T3"}}},
+    };
+    for (const Gesture& gesture : gestures) {
+        SCOPED_TRACE(gesture.name + (gesture.on ? " on a stick" : " in a folder"));
+        const auto tags = [&] {
+            std::map<int, std::string> now;
+            for (const auto& [n, image] : Take(start[gesture.on].path, gesture.on == 1)) now[n] = image.first.substr(0, 2);
+            return now;
+        };
+        const FaultCounts counts = ForEachFault(
+            [&] { lay(start[0]), lay(start[1]), std::filesystem::remove_all(dir.Path("home")); },
+            [&] { return std::string(gesture.run() ? "ok" : "failed"); },
+            [&](Fault fault, int at, const FaultRun& run) {
+                const std::map<int, std::string> now = tags();
+                std::multiset<std::string> kept;
+                for (const auto& [n, tag] : now) kept.insert(tag);
+                std::string wrong;
+                for (const auto& [n, tag] : gesture.after) {
+                    if (!kept.contains(tag)) wrong = "lost " + tag;
+                }
+                if (!run.killed && run.said == "ok" && now != gesture.after) wrong = "said done, but not done";
+                if (!run.killed && run.said == "ok" && fault != Fault::None) wrong += " (a failed call went unsaid)";
+                EXPECT_EQ(wrong, "") << (fault == Fault::Kill ? "killed" : "EIO") << " at call " << at;
+                return wrong;
+            });
+        EXPECT_GT(counts.tried, 1);
+        EXPECT_EQ(counts.bad, 0);
+        lay(start[0]), lay(start[1]);
+        EXPECT_TRUE(gesture.run());
+        EXPECT_EQ(tags(), gesture.after);
     }
 }
 
