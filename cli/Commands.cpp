@@ -18,6 +18,7 @@
 #include "core/songs/HardDiskSongs.h"
 #include "core/songs/Prompter.h"
 #include "core/songs/Shelf.h"
+#include "core/songs/ShelfDuplicates.h"
 #include "core/songs/ShelfImages.h"
 #include "core/songs/SongFloppyImage.h"
 #include "core/songs/StickConvert.h"
@@ -378,6 +379,38 @@ int Copy(const CommandLine& line, std::ostream& out, std::ostream& err) {
     return 0;
 }
 
+// The songs of each shelf compared by content, as the shelf window marks
+// them: a copy of a whole floppy as "IMAGE<TAB>*<TAB>FIRST<TAB>*", each
+// song found before as "IMAGE<TAB>SLOT<TAB>FIRST<TAB>SLOT".
+int Duplicates(const CommandLine& line, std::ostream& out, std::ostream& err) {
+    int status = 0;
+    for (const std::string& shelf : line.paths) {
+        const FloppiesAtPath found = FloppiesAt(shelf);
+        if (!found.refusal.empty() || (found.images.empty() && !IsFolder(shelf))) {
+            err << "tunecrate: " << (found.refusal.empty() ? Translated(texts::kHoldsNoImages, {shelf}) : found.refusal) << "\n";
+            status = 1;
+            continue;
+        }
+        std::vector<std::string> paths;
+        std::vector<FloppySongHashes> hashes;
+        for (const ShelfEntry& entry : found.images) {
+            const ShelfRow row = ReadShelfEntry(found.folder, entry);
+            paths.push_back(ShelfEntryPath(found.folder, entry.file));
+            hashes.push_back(HashShelfImage(found.folder, entry.file, row.holdsSong));
+        }
+        const std::vector<ShelfCopies> copies = FindShelfDuplicates(hashes);
+        for (std::size_t row = 0; row < copies.size(); ++row) {
+            if (copies[row].sameAs) out << paths[row] << "\t*\t" << paths[*copies[row].sameAs] << "\t*\n";
+            for (int slot = 0; slot < kSlotCount; ++slot) {
+                if (const auto& first = copies[row].songSameAs[static_cast<std::size_t>(slot)]) {
+                    out << paths[row] << "\t" << slot + 1 << "\t" << paths[first->row] << "\t" << first->slot + 1 << "\n";
+                }
+            }
+        }
+    }
+    return status;
+}
+
 // The floppy named, else the one the window would find.
 int Eject(const CommandLine& line, std::ostream& out, std::ostream& err) {
     const std::vector<MountEntry> mounts = ReadMountTable();
@@ -420,6 +453,7 @@ int RunCommand(const CommandLine& line, std::ostream& out, std::ostream& err) {
     if (line.command == "remove") return Remove(line, out, err);
     if (line.command == "renumber") return Renumber(line, out, err);
     if (line.command == "copy") return Copy(line, out, err);
+    if (line.command == "duplicates") return Duplicates(line, out, err);
     err << "tunecrate: " << Translated(texts::kUnknownCommand, {line.command}) << "\n";
     return 2;
 }

@@ -256,7 +256,7 @@ inline constexpr const char* kUnknownOption = CORE_TEXT("Core", "不明なオプ
 inline constexpr const char* kUnknownOptionFor = CORE_TEXT("Core", "%2 には不明なオプション %1");
 inline constexpr const char* kUnexpectedArgument = CORE_TEXT("Core", "余分な引数 %1");
 inline constexpr const char* kUnknownCommand =
-    CORE_TEXT("Core", "不明なコマンド %1（コマンドは list、export、import、new、check、backup、restore、eject、convert、remove、renumber、copy です）");
+    CORE_TEXT("Core", "不明なコマンド %1（コマンドは list、export、import、new、check、backup、restore、eject、convert、remove、renumber、copy、duplicates です）");
 inline constexpr const char* kCountRange = CORE_TEXT("Core", "--count には 1 から 1000 までの数を指定してください");
 inline constexpr const char* kFloppyOptionEmpty = CORE_TEXT("Core", "--floppy にはフォルダかイメージファイルを指定してください");
 inline constexpr const char* kShelfOptionEmpty = CORE_TEXT("Core", "--shelf にはフォルダを指定してください");
@@ -400,6 +400,8 @@ inline constexpr const char* kUsage = CORE_TEXT(
     "                             イメージを丸ごと、ディスク棚 SHELF の番号 N（指定がなければ\n"
     "                             いちばん大きい番号の次）にコピーします。--gaps はすき間の\n"
     "                             番号から使います（new も同じ）\n"
+    "  duplicates SHELF...        曲の中身が同じイメージと曲を示します。1 行に 1 つ:\n"
+    "                             イメージ、曲番号（イメージ全体なら *）、最初のもの、その曲番号\n"
     "\n"
     "工場出荷時のファームウェア用のスティックは 1.5 MiB ごとのスロットにフロッピーを\n"
     "持ち、ファイルシステムがありません。PATH にはスティックのデバイスかダンプ（すべての\n"

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <filesystem>
 #include <set>
+#include <tuple>
 
 #include "core/disk/FileOps.h"
 #include "core/disk/FloppyVolume.h"
@@ -138,6 +139,10 @@ void ShelfSession::Relist() {
     m_keyed.assign(m_rows.size(), false);
     m_read.assign(m_rows.size(), false);
     m_rowsRead = 0;
+    m_hashes.assign(m_rows.size(), FloppySongHashes{});
+    m_hashed.assign(m_rows.size(), false);
+    m_rowsHashed = 0;
+    m_copies.clear();
     SearchAll();
     for (QFileSystemWatcher* watcher : m_fileWatchers) delete watcher;
     m_fileWatchers.clear();
@@ -163,11 +168,14 @@ void ShelfSession::StartReading(std::vector<int> rows) {
     std::vector<bool> wanted(m_rows.size());
     for (int row : rows) wanted[static_cast<std::size_t>(row)] = true;
     std::vector<std::pair<int, ShelfEntry>> work;
+    // Rows read but not hashed, with the songs their reading found.
+    std::vector<std::tuple<int, std::string, std::array<bool, kSlotCount>>> toHash;
     for (std::size_t i = 0; i < m_rows.size(); ++i) {
         if (wanted[i] || !m_read[i]) work.emplace_back(static_cast<int>(i), m_entries[i]);
+        else if (!m_hashed[i]) toHash.emplace_back(static_cast<int>(i), m_rows[i].file, m_rows[i].holdsSong);
     }
     const unsigned generation = m_generation;
-    m_reading.Start([this, generation, folder = m_folder, work = std::move(work)](BackgroundTask& task) {
+    m_reading.Start([this, generation, folder = m_folder, work = std::move(work), toHash = std::move(toHash)](BackgroundTask& task) mutable {
         // The first row at once, then the rows read meanwhile together: an event per row would
         // wake the window thousands of times. A row read and not handed over when the reading
         // stops is still unread, and read again by the next reader.
@@ -183,13 +191,40 @@ void ShelfSession::StartReading(std::vector<int> rows) {
         for (const auto& [row, entry] : work) {
             if (task.CancelAsked()) return;
             batch.emplace_back(row, ReadShelfEntry(folder, entry));
+            toHash.emplace_back(row, batch.back().second.file, batch.back().second.holdsSong);
             if (std::chrono::steady_clock::now() - handedOver >= kHandOverGap) handOver();
         }
         if (!batch.empty()) handOver();
+        // Then the songs by content, which reads them whole: the rows come first.
+        std::vector<std::tuple<int, std::string, FloppySongHashes>> hashed;
+        const auto handOverHashes = [&] {
+            QMetaObject::invokeMethod(this, [this, generation, rows = std::move(hashed)] {
+                for (const auto& [row, file, hashes] : rows) TakeHashes(generation, row, file, hashes);
+            }, Qt::QueuedConnection);
+            hashed = {};
+            handedOver = std::chrono::steady_clock::now();
+        };
+        for (const auto& [row, file, holds] : toHash) {
+            if (task.CancelAsked()) return;
+            hashed.emplace_back(row, file, HashShelfImage(folder, file, holds));
+            if (std::chrono::steady_clock::now() - handedOver >= kHandOverGap) handOverHashes();
+        }
+        if (!hashed.empty()) handOverHashes();
     });
 }
 
 void ShelfSession::StopReading() { m_reading.Stop(); }
+
+void ShelfSession::TakeHashes(unsigned generation, int row, const std::string& file, const FloppySongHashes& hashes) {
+    const auto i = static_cast<std::size_t>(row);
+    if (generation != m_generation || i >= m_rows.size() || file != m_rows[i].file || !m_read[i] || m_hashed[i]) return;
+    m_hashes[i] = hashes;
+    m_hashed[i] = true;
+    if (++m_rowsHashed == static_cast<int>(m_rows.size())) {
+        m_copies = FindShelfDuplicates(m_hashes);
+        emit copiesFound();
+    }
+}
 
 void ShelfSession::TakeRow(unsigned generation, int row, const ShelfRow& read) {
     const auto i = static_cast<std::size_t>(row);
@@ -206,6 +241,11 @@ void ShelfSession::TakeRow(unsigned generation, int row, const ShelfRow& read) {
     if (!m_read[i]) {
         m_read[i] = true;
         ++m_rowsRead;
+    }
+    // Read anew: its songs are compared anew.
+    if (m_hashed[i]) {
+        m_hashed[i] = false;
+        --m_rowsHashed;
     }
     emit rowRead(row);
     if (m_rowsRead == static_cast<int>(m_rows.size())) emit readingDone();

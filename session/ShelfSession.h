@@ -10,6 +10,7 @@
 
 #include "core/songs/Prompter.h"
 #include "core/songs/Shelf.h"
+#include "core/songs/ShelfDuplicates.h"
 #include "core/songs/ShelfImages.h"
 #include "core/songs/StickConvert.h"
 #include "session/BackgroundTask.h"
@@ -40,6 +41,10 @@ public:
     const std::vector<ShelfRow>& ImageRows() const { return m_rows; }
     bool IsRead(int row) const;
     int RowsRead() const { return m_rowsRead; }
+    // The songs of every row compared by content, once all rows are read: a
+    // second pass of the reading thread. Empty until every row is hashed.
+    const std::vector<ShelfCopies>& Copies() const { return m_copies; }
+    int RowsHashed() const { return m_rowsHashed; }
     std::string PathOf(int row) const;
     int RowOf(const std::string& path) const;   // -1 when no row shows it
     // Which rows and slots the search finds (width and case do not matter),
@@ -98,6 +103,7 @@ signals:
     void rowsReset();          // a new listing: every row anew, most not read yet
     void rowRead(int row);     // a row's image has been read
     void readingDone();
+    void copiesFound();        // Copies() anew: every row's songs compared
     void searchChanged();      // every row's hit anew (a new listing comes with rowsReset, a row read with rowRead)
     // What a gesture changed, for the main window to read again only that.
     void imageWritten(const std::string& path);                      // songs went into this image
@@ -111,6 +117,7 @@ private:
     void StopReading();
     void Relist();
     void TakeRow(unsigned generation, int row, const ShelfRow& read);
+    void TakeHashes(unsigned generation, int row, const std::string& file, const FloppySongHashes& hashes);
     void SearchAll();
     void ShowFailure(const std::string& text);
     void ShowOutcome(const ImagesOutcome& done);
@@ -138,6 +145,10 @@ private:
     int m_matches = 0;   // of every row's hits
     std::vector<bool> m_read;
     int m_rowsRead = 0;
+    std::vector<FloppySongHashes> m_hashes;   // per row, once hashed
+    std::vector<bool> m_hashed;
+    int m_rowsHashed = 0;
+    std::vector<ShelfCopies> m_copies;
     QFileSystemWatcher* m_watcher = nullptr;   // the folder
     std::vector<QFileSystemWatcher*> m_fileWatchers;   // its images, a few hundred each; owned as children
     unsigned m_generation = 0;   // rows read for an older listing are dropped

@@ -768,8 +768,8 @@ Nothing more is written to it until it is opened again.</translation>
         <translation>N&amp;o to All</translation>
     </message>
     <message>
-        <source>不明なコマンド %1（コマンドは list、export、import、new、check、backup、restore、eject、convert、remove、renumber、copy です）</source>
-        <translation>unknown command %1 (the commands are list, export, import, new, check, backup, restore, eject, convert, remove, renumber and copy)</translation>
+        <source>不明なコマンド %1（コマンドは list、export、import、new、check、backup、restore、eject、convert、remove、renumber、copy、duplicates です）</source>
+        <translation>unknown command %1 (the commands are list, export, import, new, check, backup, restore, eject, convert, remove, renumber, copy and duplicates)</translation>
     </message>
     <message>
         <source>%1 は、イメージファイルを読むファームウェア用のスティックです（%2 があります）。工場出荷時のファームウェアはこのスティックを読めません。フロッピーはスティックの上のファイルです: マウントして、そのフォルダをディスク棚で開いてください。工場出荷時のファームウェア用に並べ直すには: tunecrate convert フォルダ デバイス</source>
@@ -925,6 +925,8 @@ Nothing more is written to it until it is opened again.</translation>
                              イメージを丸ごと、ディスク棚 SHELF の番号 N（指定がなければ
                              いちばん大きい番号の次）にコピーします。--gaps はすき間の
                              番号から使います（new も同じ）
+  duplicates SHELF...        曲の中身が同じイメージと曲を示します。1 行に 1 つ:
+                             イメージ、曲番号（イメージ全体なら *）、最初のもの、その曲番号
 
 工場出荷時のファームウェア用のスティックは 1.5 MiB ごとのスロットにフロッピーを
 持ち、ファイルシステムがありません。PATH にはスティックのデバイスかダンプ（すべての
@@ -988,6 +990,9 @@ Commands (no window; exit status 0 on success, 1 on a failure, 2 on bad usage):
                              copy an image whole onto SHELF at number N (else
                              after the highest number); --gaps takes the gaps
                              first (so does new)
+  duplicates SHELF...        show the images and songs whose content is the same
+                             as another&apos;s, one a line: the image, its song number
+                             (* for the whole image), the first copy, its number
 
 A factory-firmware stick holds its floppies in slots of 1.5 MiB, with no file
 system. PATH may be such a stick (a device or a dump of all its slots) or
@@ -1381,6 +1386,22 @@ The stick will then be read by the factory firmware. Go on?</translation>
     <message>
         <source>スティックのダンプを選ぶ...</source>
         <translation>Choose a stick dump...</translation>
+    </message>
+    <message>
+        <source>同じ曲のイメージを選ぶ</source>
+        <translation>Select the images that are copies</translation>
+    </message>
+    <message>
+        <source>同じ曲: %1 の %2</source>
+        <translation>Same song: %1, number %2</translation>
+    </message>
+    <message>
+        <source>%1 と同じ曲</source>
+        <translation>Same songs as %1</translation>
+    </message>
+    <message>
+        <source>同じ曲を探しています %p%</source>
+        <translation>Looking for copies %p%</translation>
     </message>
 </context>
 </TS>

@@ -41,6 +41,8 @@ constexpr int kRowRole = Qt::UserRole;          // the session's row
 constexpr int kRowsReadGapMs = 100;             // the most a row read waits to be shown
 constexpr int kSortRole = Qt::UserRole + 1;     // what a column sorts by, when not its text
 const QColor kFoundSlot(255, 240, 130);
+const QColor kCopyRow(215, 228, 250);   // a whole floppy's copy
+const QColor kCopiedSong(120, 120, 120);
 
 // Numbers sort as numbers; rows without one come after.
 class ShelfItem final : public QTreeWidgetItem {
@@ -128,6 +130,14 @@ ShelfWindow::ShelfWindow(ShelfSession& session, QWidget* parent)
     addAction(m_remove);
     m_imageMenu->addSeparator();
     m_closeGaps = m_imageMenu->addAction(tr("すき間を詰める..."), this, [this] { m_session.CloseGaps(); });
+    // Every whole copy selected, for a deletion that keeps the first of each.
+    m_selectCopies = m_imageMenu->addAction(tr("同じ曲のイメージを選ぶ"), this, [this] {
+        m_list->clearSelection();
+        const std::vector<ShelfCopies>& copies = m_session.Copies();
+        for (std::size_t i = 0; i < copies.size() && i < m_items.size(); ++i) {
+            if (copies[i].sameAs) m_items[i]->setSelected(true);
+        }
+    });
     m_imageMenu->addSeparator();
     m_convert = m_imageMenu->addAction(QString(), this, &ShelfWindow::AskConvert);
     m_imageMenu->addSeparator();
@@ -170,6 +180,10 @@ ShelfWindow::ShelfWindow(ShelfSession& session, QWidget* parent)
         if (!m_rowsReadTimer->isActive()) m_rowsReadTimer->start();
     });
     connect(&m_session, &ShelfSession::readingDone, this, &ShelfWindow::ShowRowsRead);
+    connect(&m_session, &ShelfSession::copiesFound, this, [this] {
+        for (std::size_t i = 0; i < m_items.size(); ++i) ShowRow(static_cast<int>(i));
+        ShowProgress();
+    });
     Fill();
 }
 
@@ -243,7 +257,26 @@ void ShelfWindow::ShowRow(int row) {
     item->setData(SongsColumn, kSortRole, shown.songs);
     item->setText(FreeColumn, read && shown.usable() ? QString::fromStdString(FreeSpaceFigure(shown.freeBytes)) : QString());
     item->setData(FreeColumn, kSortRole, static_cast<qlonglong>(shown.usable() ? shown.freeBytes : -1));
-    item->setText(StateColumn, !read ? tr("読み込み中...") : QString::fromStdString(shown.condition.reason));
+    // The songs compared by content: a copy of a whole floppy says of which, a song found before is greyed.
+    const std::vector<ShelfCopies>& copies = m_session.Copies();
+    const ShelfCopies* copy = static_cast<std::size_t>(row) < copies.size() ? &copies[static_cast<std::size_t>(row)] : nullptr;
+    const auto named = [this](std::size_t other) {
+        const ShelfRow& first = m_session.ImageRows()[other];
+        return m_session.ShowsStick() ? QStringLiteral("%1").arg(first.number.value_or(0), 3, 10, QLatin1Char('0')) : QString::fromStdString(first.file);
+    };
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        const auto& first = copy != nullptr ? copy->songSameAs[static_cast<std::size_t>(slot)] : std::nullopt;
+        item->setForeground(FirstTitleColumn + slot, first ? QBrush(kCopiedSong) : QBrush());
+        if (first) {
+            item->setToolTip(FirstTitleColumn + slot, tr("同じ曲: %1 の %2").arg(named(first->row)).arg(first->slot + 1) + QLatin1Char('\n') +
+                                                          item->toolTip(FirstTitleColumn + slot));
+        }
+    }
+    const bool wholeCopy = copy != nullptr && copy->sameAs;
+    for (int column : {NumberColumn, FileColumn, StateColumn}) item->setBackground(column, wholeCopy ? QBrush(kCopyRow) : QBrush());
+    QString shownState = !read ? tr("読み込み中...") : QString::fromStdString(shown.condition.reason);
+    if (wholeCopy) shownState = tr("%1 と同じ曲").arg(named(*copy->sameAs)) + (shownState.isEmpty() ? QString() : QStringLiteral("; ") + shownState);
+    item->setText(StateColumn, shownState);
     // The cell may be cut; the tooltip holds the whole state, every damage found with it.
     QStringList state{item->text(StateColumn)};
     for (const std::string& problem : shown.damage) state << QString::fromStdString(problem);
@@ -291,9 +324,12 @@ void ShelfWindow::ShowMatches() {
 
 void ShelfWindow::ShowProgress() {
     const int total = static_cast<int>(m_session.ImageRows().size());
+    // The rows first; then their songs, compared by content.
+    const bool reading = m_session.RowsRead() < total;
     m_progress->setRange(0, std::max(total, 1));
-    m_progress->setValue(m_session.RowsRead());
-    m_progress->setVisible(m_session.RowsRead() < total);
+    m_progress->setValue(reading ? m_session.RowsRead() : m_session.RowsHashed());
+    m_progress->setFormat(reading ? QStringLiteral("%p%") : tr("同じ曲を探しています %p%"));
+    m_progress->setVisible(reading || m_session.RowsHashed() < total);
 }
 
 namespace {
@@ -439,6 +475,7 @@ void ShelfWindow::ShowActions() {
     const bool one = rows.size() == 1 && !m_session.ImageRows()[static_cast<std::size_t>(rows.front())].emptySlot;
     m_renumber->setEnabled(one);
     m_copy->setEnabled(one);
+    m_selectCopies->setEnabled(std::any_of(m_session.Copies().begin(), m_session.Copies().end(), [](const ShelfCopies& c) { return c.sameAs.has_value(); }));
     m_remove->setEnabled(std::any_of(rows.begin(), rows.end(), [this](int row) { return !m_session.ImageRows()[static_cast<std::size_t>(row)].emptySlot; }));
     m_convert->setText(m_session.ShowsStick() ? tr("フォルダに書き出す...") : tr("スティックに書き込む..."));
 }

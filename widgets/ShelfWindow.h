@@ -95,6 +95,7 @@ private:
     QAction* m_copy;
     QAction* m_remove;
     QAction* m_closeGaps;
+    QAction* m_selectCopies;
     QAction* m_convert;
     QPoint m_pressedAt;        // where a drag of rows may start
     bool m_dragging = false;   // a drag of this window's rows is on: it is not dropped back here

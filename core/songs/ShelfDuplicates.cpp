@@ -22,7 +22,7 @@ FloppySongHashes HashShelfImage(const std::string& folder, const std::string& fi
 
 std::vector<ShelfCopies> FindShelfDuplicates(const std::vector<FloppySongHashes>& rows) {
     std::vector<ShelfCopies> copies(rows.size());
-    std::map<SongHash, SongPlace> firstSongs;
+    std::map<SongHash, ShelfSongPlace> firstSongs;
     // A row's songs sorted, so that slots do not matter and a song held twice counts twice.
     std::map<std::vector<SongHash>, std::size_t> firstFloppies;
     for (std::size_t row = 0; row < rows.size(); ++row) {
@@ -31,7 +31,7 @@ std::vector<ShelfCopies> FindShelfDuplicates(const std::vector<FloppySongHashes>
             const std::optional<SongHash>& hash = rows[row].hashes[static_cast<std::size_t>(slot)];
             if (!hash) continue;
             songs.push_back(*hash);
-            const auto [first, isFirst] = firstSongs.try_emplace(*hash, SongPlace{row, slot});
+            const auto [first, isFirst] = firstSongs.try_emplace(*hash, ShelfSongPlace{row, slot});
             if (!isFirst) copies[row].songSameAs[static_cast<std::size_t>(slot)] = first->second;
         }
         // A song that could not be read might be anything: such a floppy is no known copy, nor known copied.

@@ -20,10 +20,10 @@ namespace tunecrate {
 FloppySongHashes HashShelfImage(const std::string& folder, const std::string& file, const std::array<bool, kSlotCount>& holdsSong);
 
 // A song's place on a shelf: its row in shelf order and its slot.
-struct SongPlace {
+struct ShelfSongPlace {
     std::size_t row = 0;
     int slot = 0;
-    bool operator==(const SongPlace&) const = default;
+    bool operator==(const ShelfSongPlace&) const = default;
 };
 
 // What the shelf marks on a row as a copy of what lies before it in shelf
@@ -38,7 +38,7 @@ struct SongPlace {
 struct ShelfCopies {
     std::optional<std::size_t> sameAs;   // the first such row
     // For each slot, the first place of a byte-identical song, in this row or an earlier one.
-    std::array<std::optional<SongPlace>, kSlotCount> songSameAs;
+    std::array<std::optional<ShelfSongPlace>, kSlotCount> songSameAs;
 };
 
 // The copies among rows in shelf order, one answer per row. A row without

@@ -72,7 +72,7 @@ CommandLine ParseCommand(const std::vector<std::string>& args) {
         }
     }
     const std::size_t n = result.paths.size();
-    const bool many = command == "list" || command == "check" || command == "remove";
+    const bool many = command == "list" || command == "check" || command == "remove" || command == "duplicates";
     const bool two = command == "export" || command == "import" || command == "backup" || command == "restore" || command == "convert" ||
                      command == "copy" || (command == "renumber" && !result.closeGaps);
     const bool fits = many ? n > 0 : command == "eject" ? n <= 1 : n == (two ? 2u : 1u);

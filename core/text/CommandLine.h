@@ -32,7 +32,7 @@ struct CommandLine {
 
 // The commands a script runs without a window.
 inline constexpr const char* kCommands[] = {"list", "export", "import", "new", "check", "backup", "restore", "eject", "convert",
-                                           "remove", "renumber", "copy"};
+                                           "remove", "renumber", "copy", "duplicates"};
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args);  // without argv[0]
 std::string UsageText();

@@ -103,6 +103,20 @@ std::string Changed(const std::set<std::string>& before, const std::set<std::str
     return shown;
 }
 
+// Copies found by content whatever the titles or slots, the first of each never named.
+TEST(Commands, DuplicatesNameEachCopyAndItsFirst) {
+    TempDir dir;
+    const std::string shelf = dir.Path("shelf");
+    std::filesystem::create_directory(shelf);
+    const std::vector<std::pair<const char*, const char*>> images{
+        {"DSKA0000.IMG", "1:Blues/=Blues+ 2:Rock/=Rock"}, {"DSKA0001.IMG", "2:Blues/=Blues+ 4:Rock/=Rock"}, {"DSKA0002.IMG", "1:Blues/=Blues+ 3:Jig/=Jig"}};
+    for (const auto& [name, songs] : images) std::filesystem::copy_file(TestFloppy(Medium::Image, songs).location(), JoinPath(shelf, name));
+    const std::string a = JoinPath(shelf, "DSKA0000.IMG"), b = JoinPath(shelf, "DSKA0001.IMG"), c = JoinPath(shelf, "DSKA0002.IMG");
+    const PeerRun run = RunProgram({"duplicates", shelf});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.output, b + "\t*\t" + a + "\t*\n" + b + "\t2\t" + a + "\t1\n" + b + "\t4\t" + a + "\t2\n" + c + "\t1\t" + a + "\t1\n");
+}
+
 // Exit statuses, and the promise never to replace anything, judged on the bytes left behind; reading, checking
 // and exporting never write to the floppy, even where a catalogue file is missing.
 TEST(Commands, ExitStatusesAndNothingReplacedOnTheBytes) {

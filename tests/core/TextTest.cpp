@@ -151,7 +151,7 @@ TEST(CommandLine, OptionsAndErrors) {
              {{"--floppy", ""}, "Error: --floppy にはフォルダかイメージファイルを指定してください"},
              {{"--new-floppy="}, "Error: --new-floppy にはファイルを指定してください"},
              {{"--floppy", "/a", "/b"}, "Error: 余分な引数 /b"}, {{"--shelf="}, "Error: --shelf にはフォルダを指定してください"},
-             {{"lsit"}, "Error: 不明なコマンド lsit（コマンドは list、export、import、new、check、backup、restore、eject、convert、remove、renumber、copy です）"},
+             {{"lsit"}, "Error: 不明なコマンド lsit（コマンドは list、export、import、new、check、backup、restore、eject、convert、remove、renumber、copy、duplicates です）"},
              {{"renumber", "--swap", "i", "12"}, "Command renumber swap 12: i 12"}, {{"renumber", "i", "1000"}, "Error: 番号は 0 から 999 までの数で指定してください"},
              {{"renumber", "--close-gaps", "s"}, "Command renumber gaps-closed: s"}, {{"renumber", "--close-gaps", "s", "3"}, "Error: renumber には、イメージと新しい番号、または --close-gaps とディスク棚を指定してください"},
              {{"copy", "--number=7", "--gaps", "i", "s"}, "Command copy gaps 7: i s"}, {{"copy", "--number", "x", "i", "s"}, "Error: 番号は 0 から 999 までの数で指定してください"},

@@ -101,6 +101,10 @@ TEST(ShelfSession, ImageGesturesAskFirstAndTellEachRename) {
     };
     session.OpenFolder(shelf.path());
     ASSERT_TRUE(QTest::qWaitFor([&] { return session.RowsRead() == 3; }));
+    // The same floppy three times: the later two are copies of the first.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return session.Copies().size() == 3; }));
+    EXPECT_EQ(std::tuple(session.Copies()[0].sameAs, session.Copies()[1].sameAs, session.Copies()[2].sameAs),
+              std::tuple(std::optional<std::size_t>(), std::optional<std::size_t>(0), std::optional<std::size_t>(0)));
     EXPECT_EQ(session.FreeNumber(NewNumbers::GapsFirst), 2);
     EXPECT_EQ(session.FreeNumber(NewNumbers::AfterHighest), 4);
 
