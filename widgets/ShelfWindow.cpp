@@ -137,6 +137,7 @@ ShelfWindow::ShelfWindow(ShelfSession& session, QWidget* parent)
         for (std::size_t i = 0; i < copies.size() && i < m_items.size(); ++i) {
             if (copies[i].sameAs) m_items[i]->setSelected(true);
         }
+        m_list->setFocus();   // so that Delete acts on them, not on the search text
     });
     m_imageMenu->addSeparator();
     m_convert = m_imageMenu->addAction(QString(), this, &ShelfWindow::AskConvert);
@@ -145,6 +146,8 @@ ShelfWindow::ShelfWindow(ShelfSession& session, QWidget* parent)
     connect(open, &QMenu::aboutToShow, this, [this, open] { AskOpenShelf(open); });
     images->setMenu(m_imageMenu);
     connect(m_imageMenu, &QMenu::aboutToShow, this, &ShelfWindow::ShowActions);
+    // Delete is a shortcut: it follows the selection, not only the menu's opening.
+    connect(m_list, &QTreeWidget::itemSelectionChanged, this, &ShelfWindow::ShowActions);
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_list, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { m_imageMenu->popup(m_list->viewport()->mapToGlobal(at)); });
