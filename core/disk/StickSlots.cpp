@@ -298,7 +298,12 @@ Result WriteSlot(DiskStore& stick, const std::string& stickName, int slot, std::
     if (!verify) return {};
     std::string back(kImageBytes, '\0');
     if (!stick.Read(offset, back.data(), back.size())) return SlotFailure(texts::kCannotRead, stickName, slot);
-    if (back != floppy) return Result::FromErrno(EIO, Translated(texts::kSlotReadBackDiffers, {SlotPathOf(stickName, slot)}));
+    if (back != floppy) {
+        // Not left as a floppy that reads back as some other one; best effort, the stick is failing.
+        (void)stick.Write(offset, std::string(kImageSectorBytes, '\0'));
+        (void)stick.Flush();
+        return Result::FromErrno(EIO, Translated(texts::kSlotReadBackDiffers, {SlotPathOf(stickName, slot)}));
+    }
     return {};
 }
 
@@ -309,6 +314,10 @@ Result BlankSlot(DiskStore& stick, const std::string& stickName, int slot) {
         !stick.Flush()) {
         return SlotFailure(texts::kCannotWrite, stickName, slot);
     }
+    // Read back: a stick that drops writes would keep showing the floppy said to be gone.
+    std::string back(kImageSectorBytes, '\1');
+    if (!stick.Read(offset, back.data(), back.size())) return SlotFailure(texts::kCannotRead, stickName, slot);
+    if (!UnusedSector(back)) return Result::FromErrno(EIO, Translated(texts::kSlotReadBackDiffers, {SlotPathOf(stickName, slot)}));
     return {};
 }
 

@@ -136,12 +136,13 @@ Expected<std::string> ReadSlot(DiskStore& stick, const std::string& stickName, i
 
 // Writes a whole floppy into a slot, under the slot's lock: all but the
 // boot sector, a flush, then the boot sector and a flush, so that a slot
-// cut short stays unused. With `verify`, the slot is read back and compared.
+// cut short stays unused. With `verify`, the slot is read back and compared;
+// one that differs is made unused again, as far as the stick lets it.
 // The failure names the slot.
 Result WriteSlot(DiskStore& stick, const std::string& stickName, int slot, std::string_view floppy, bool verify);
 
-// Makes a slot unused, under its lock: its first sector blanked and flushed.
-// Its other bytes stay until a floppy is written there.
+// Makes a slot unused, under its lock: its first sector blanked, flushed and
+// read back. Its other bytes stay until a floppy is written there.
 Result BlankSlot(DiskStore& stick, const std::string& stickName, int slot);
 
 }  // namespace tunecrate

@@ -20,7 +20,8 @@
 namespace tunecrate::testing {
 
 // Stuck: that call and every one after it fail with EIO, as a disk that stopped taking writes.
-enum class Fault { None, Kill, Eio, Stuck };
+// Lost: that write says it is done and is not, as a stick that drops writes (other calls go on).
+enum class Fault { None, Kill, Eio, Stuck, Lost };
 
 struct FaultRun {
     bool killed = false;   // the child died at the planned call

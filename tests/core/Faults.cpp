@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <string>
+#include <string_view>
 #include <vector>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -36,15 +37,19 @@ std::string PathOf(int dir, const char* name) {
     return name != nullptr ? path + "/" + name : path;
 }
 
+bool g_lost = false;   // the call that passed is a write to drop
+
 // Notes the call when a trace is taken (`verb` null: not yet). True when the
 // call goes on; false when it is to fail with EIO. A kill never returns.
 bool Pass(const char* verb, int dir, const char* name = nullptr, int toDir = AT_FDCWD, const char* to = nullptr) {
     if (g_trace != nullptr && verb != nullptr)
         g_trace->push_back(verb + (" " + PathOf(dir, name)) + (to != nullptr ? " " + PathOf(toDir, to) : ""));
+    g_lost = false;
     if (!g_plan.armed) return true;
     const int call = g_plan.calls++;
     if (call < g_plan.at || (call > g_plan.at && g_plan.fault != tunecrate::testing::Fault::Stuck)) return true;
     if (g_plan.fault == tunecrate::testing::Fault::Kill) ::raise(SIGKILL);
+    if (g_plan.fault == tunecrate::testing::Fault::Lost) return g_lost = std::string_view(verb) == "write", true;
     errno = EIO;
     return false;
 }
@@ -72,8 +77,14 @@ int __real_mkstemp(char*);
 int __real_open(const char*, int, ...);
 int __real_openat(int, const char*, int, ...);
 
-ssize_t __wrap_write(int fd, const void* data, size_t size) { return Pass("write", fd) ? __real_write(fd, data, size) : -1; }
-ssize_t __wrap_pwrite(int fd, const void* data, size_t size, off_t at) { return Pass("write", fd) ? __real_pwrite(fd, data, size, at) : -1; }
+ssize_t __wrap_write(int fd, const void* data, size_t size) {
+    if (!Pass("write", fd)) return -1;
+    return g_lost ? static_cast<ssize_t>(size) : __real_write(fd, data, size);
+}
+ssize_t __wrap_pwrite(int fd, const void* data, size_t size, off_t at) {
+    if (!Pass("write", fd)) return -1;
+    return g_lost ? static_cast<ssize_t>(size) : __real_pwrite(fd, data, size, at);
+}
 int __wrap_rename(const char* from, const char* to) { return Pass("rename", AT_FDCWD, from, AT_FDCWD, to) ? __real_rename(from, to) : -1; }
 int __wrap_renameat2(int fromDir, const char* from, int toDir, const char* to, unsigned flags) {
     return Pass("rename", fromDir, from, toDir, to) ? __real_renameat2(fromDir, from, toDir, to, flags) : -1;

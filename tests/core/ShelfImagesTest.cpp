@@ -159,9 +159,10 @@ TEST(ShelfImages, EveryStepLeavesEachImageOnceWhereAModelPutsIt) {
     }
 }
 
-// A kill or a failed write at any call of a gesture leaves every image on
-// the shelf, whole (a swap's passing number may hold one); a gesture that
-// says it went through left exactly what it promised.
+// A kill, a failed write or (on a stick) a write dropped at any call of a
+// gesture leaves every image on the shelf, whole (a swap's passing number
+// may hold one); a gesture that says it went through left exactly what it
+// promised.
 TEST(ShelfImages, AKillOrAFailureAtAnyCallLosesNoImage) {
     TempDir dir;
     ::setenv("HOME", dir.Path("home").c_str(), 1);
@@ -214,10 +215,12 @@ TEST(ShelfImages, AKillOrAFailureAtAnyCallLosesNoImage) {
                     if (!kept.contains(tag)) wrong = "lost " + tag;
                 }
                 if (!run.killed && run.said == "ok" && now != gesture.after) wrong = "said done, but not done";
-                if (!run.killed && run.said == "ok" && fault != Fault::None) wrong += " (a failed call went unsaid)";
-                EXPECT_EQ(wrong, "") << (fault == Fault::Kill ? "killed" : "EIO") << " at call " << at;
+                if (!run.killed && run.said == "ok" && fault == Fault::Eio) wrong += " (a failed call went unsaid)";
+                EXPECT_EQ(wrong, "") << (fault == Fault::Kill ? "killed" : fault == Fault::Eio ? "EIO" : "write lost") << " at call " << at;
                 return wrong;
-            });
+            },
+            // A stick may drop a write and say it is done: a slot is read back before it counts.
+            gesture.on == 1 ? std::vector<Fault>{Fault::Kill, Fault::Eio, Fault::Lost} : std::vector<Fault>{Fault::Kill, Fault::Eio});
         EXPECT_GT(counts.tried, 1);
         EXPECT_EQ(counts.bad, 0);
         lay(start[0]), lay(start[1]);
