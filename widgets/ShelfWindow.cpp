@@ -183,9 +183,10 @@ ShelfWindow::ShelfWindow(ShelfSession& session, QWidget* parent)
         if (!m_rowsReadTimer->isActive()) m_rowsReadTimer->start();
     });
     connect(&m_session, &ShelfSession::readingDone, this, &ShelfWindow::ShowRowsRead);
+    // Every row's marks at once, as one change of the list.
     connect(&m_session, &ShelfSession::copiesFound, this, [this] {
-        for (std::size_t i = 0; i < m_items.size(); ++i) ShowRow(static_cast<int>(i));
-        ShowProgress();
+        for (std::size_t i = 0; i < m_items.size(); ++i) m_rowsRead.push_back(static_cast<int>(i));
+        ShowRowsRead();
     });
     Fill();
 }
