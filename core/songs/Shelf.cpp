@@ -219,7 +219,7 @@ ShelfRow ReadShelfImage(const std::string& folder, const std::string& file) {
         row.condition = row.emptySlot ? Result::Refused(Translated(texts::kSlotEmpty)) : Shortened(volume.Opened(), path, named);
         return row;
     }
-    ShelfRow row = ReadShelfFloppy(volume, file);
+    ShelfRow row = ReadShelfFloppy(volume, file, named);
     row.condition = Shortened(row.condition, path, named);
     // Readable here, but a floppy emulator takes only the exact size.
     if (const std::uint64_t size = volume.FileBytes(); row.condition.ok() && size != kImageBytes) {
@@ -228,7 +228,8 @@ ShelfRow ReadShelfImage(const std::string& folder, const std::string& file) {
     return row;
 }
 
-ShelfRow ReadShelfFloppy(FloppyVolume& volume, const std::string& file) {
+ShelfRow ReadShelfFloppy(FloppyVolume& volume, const std::string& file, const std::string& shownAs) {
+    const std::string& named = shownAs.empty() ? file : shownAs;
     ShelfRow row;
     row.file = file;
     row.number = ShelfEntryNumber(file);
@@ -236,14 +237,14 @@ ShelfRow ReadShelfFloppy(FloppyVolume& volume, const std::string& file) {
     // A drive's disk is an image too; a folder's file system is the system's to check.
     if (const auto* image = dynamic_cast<const ImageVolume*>(&volume)) row.damage = image->Damage();
     if (!row.damage.empty()) {
-        row.condition = FirstLine(Result::Refused(Translated(texts::kImageDamaged, {file, row.damage.front()})));
+        row.condition = FirstLine(Result::Refused(Translated(texts::kImageDamaged, {named, row.damage.front()})));
     }
     if (!reading) {
         // A reading that writes nothing fails only on a floppy that cannot be
         // opened, or one that holds no catalogue: no song floppy.
         if (row.condition.ok()) {
             row.condition = !volume.Opened().ok() ? FirstLine(volume.Opened())
-                                                  : Result::Refused(Translated(texts::kNotSongFloppy, {file}));
+                                                  : Result::Refused(Translated(texts::kNotSongFloppy, {named}));
         }
         return row;
     }

@@ -96,8 +96,10 @@ std::string ShelfEntryPath(const std::string& folder, const std::string& file);
 // it can be read, with its damage.
 ShelfRow ReadShelfImage(const std::string& folder, const std::string& file);
 
-// The same for a floppy already open; `file` names it in the row.
-ShelfRow ReadShelfFloppy(FloppyVolume& volume, const std::string& file);
+// The same for a floppy already open; `file` names it in the row, and
+// `shownAs` (where given) in its messages: a slot's row keeps "@012", its
+// messages say "stick.bin@012".
+ShelfRow ReadShelfFloppy(FloppyVolume& volume, const std::string& file, const std::string& shownAs = {});
 
 // What the shelf shows of an entry of `folder`: its image read, or for an
 // entry that is no image (never opened), why.
