@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <set>
 
 #include "Faults.h"
 #include "Songs.h"
@@ -43,6 +44,7 @@ Inventory Take(const std::string& shelf, bool stick) {
         return found;
     }
     for (const ShelfEntry& entry : ListShelfEntries(shelf).value_or(std::vector<ShelfEntry>{})) {
+        if (!entry.IsImage()) continue;   // a folder that bears an image's name keeps it, and its number
         const auto indexed = ParseIndexedName(entry.file);
         const auto bytes = ReadWhole(JoinPath(shelf, entry.file));
         EXPECT_TRUE(indexed && bytes && bytes->size() == kImageBytes) << entry.file;
@@ -57,17 +59,21 @@ struct ModelShelf {
     std::string path;
     bool stick = false;
     Inventory images;
+    std::set<int> odd = {};   // numbers an entry that is no image holds
+    bool Taken(int n) const { return images.contains(n) || odd.contains(n); }
     int Highest() const { return stick ? kStickSlots - 1 : kHighestImageNumber; }
     std::string File(int number) const {
         return stick ? SlotPathOf("", number) : IndexedFileName({"DSKA", number, images.at(number).second, ".IMG"});
     }
     std::optional<int> Free(NewNumbers numbers) const {
-        const int after = numbers == NewNumbers::GapsFirst || images.empty() ? 0 : images.rbegin()->first + 1;
+        // After the highest number any entry holds, as for new images.
+        const int highest = std::max(images.empty() ? -1 : images.rbegin()->first, odd.empty() ? -1 : *odd.rbegin());
+        const int after = numbers == NewNumbers::GapsFirst ? 0 : highest + 1;
         for (int n = after; n <= Highest(); ++n) {
-            if (!images.contains(n)) return n;
+            if (!Taken(n)) return n;
         }
         for (int n = 0; n < after; ++n) {
-            if (!images.contains(n)) return n;
+            if (!Taken(n)) return n;
         }
         return std::nullopt;
     }
@@ -77,10 +83,12 @@ TEST(ShelfImages, EveryStepLeavesEachImageOnceWhereAModelPutsIt) {
     TempDir dir;
     ModelShelf folder{dir.Path("shelf"), false, {}}, stick{dir.Path("stick.bin"), true, {}};
     std::filesystem::create_directory(folder.path);
+    std::filesystem::create_directory(JoinPath(folder.path, "DSKA0007.IMG"));
+    folder.odd = {7};
     std::vector<std::pair<std::uint64_t, std::string>> slots;
     int tags = 0;
     const auto newTag = [&] { return "T" + std::to_string(10000 + tags++).substr(0, 5); };
-    for (int n : {0, 1, 2, 5, 9}) {
+    for (int n : {0, 1, 2, 5, 9, 11, 14, 20}) {   // enough for closed gaps to pass the odd entry at 7
         folder.images[n] = {newTag(), n % 2 == 0 ? "" : " Live " + std::to_string(n)};
         WriteWhole(JoinPath(folder.path, folder.File(n)), Tagged(folder.images[n].first));
     }
@@ -110,7 +118,7 @@ TEST(ShelfImages, EveryStepLeavesEachImageOnceWhereAModelPutsIt) {
             case 0: {
                 did = "renumber " + fileA + " to " + std::to_string(number);
                 ok = RenumberShelfImage(shelf.path, fileA, number).result.ok();
-                expected = number <= shelf.Highest() && !shelf.images.contains(number);
+                expected = number <= shelf.Highest() && !shelf.Taken(number);
                 if (expected) shelf.images[number] = shelf.images[a], shelf.images.erase(a);
                 break;
             }
@@ -127,7 +135,10 @@ TEST(ShelfImages, EveryStepLeavesEachImageOnceWhereAModelPutsIt) {
                 expected = true;
                 Inventory closed;
                 int next = 0;
-                for (const auto& [n, image] : shelf.images) closed[next++] = image;
+                for (const auto& [n, image] : shelf.images) {
+                    while (shelf.odd.contains(next)) ++next;
+                    closed[next++] = image;
+                }
                 shelf.images = closed;
                 break;
             }
@@ -139,7 +150,7 @@ TEST(ShelfImages, EveryStepLeavesEachImageOnceWhereAModelPutsIt) {
                 did = "copy " + fileA + " to " + to.path + " at " + (given ? std::to_string(*given) : "a free number");
                 ok = CopyShelfImage(shelf.path, fileA, to.path, given, numbers).result.ok();
                 const std::optional<int> at = given ? given : to.Free(numbers);
-                expected = at && *at <= to.Highest() && !to.images.contains(*at);
+                expected = at && *at <= to.Highest() && !to.Taken(*at);
                 // A copy onto a stick has no label; a folder's keeps it.
                 if (expected) to.images[*at] = {shelf.images[a].first, to.stick ? "" : shelf.images[a].second};
                 break;
