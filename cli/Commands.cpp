@@ -317,15 +317,6 @@ int Convert(const CommandLine& line, std::ostream& out, std::ostream& err) {
     return done.ok() ? 0 : 1;
 }
 
-// An image's path as its shelf and its name there: "stick@7" is slot 7 of
-// the stick, anything else a file of its folder.
-std::pair<std::string, std::string> ShelfAndImage(const std::string& path) {
-    if (const auto slot = SlotOfPath(path)) return {slot->stick, SlotPathOf("", slot->slot)};
-    const std::filesystem::path image(path);
-    const std::string folder = image.parent_path().string();
-    return {folder.empty() ? std::string(".") : folder, image.filename().string()};
-}
-
 // One line per image done ("from<TAB>to"), its problem on the error stream.
 int Report(const std::string& shelf, const ImagesOutcome& done, std::ostream& out, std::ostream& err) {
     if (!done.result.ok()) err << "tunecrate: " << done.result.reason << "\n";
@@ -344,7 +335,7 @@ int Report(const std::string& shelf, const ImagesOutcome& done, std::ostream& ou
 int Remove(const CommandLine& line, std::ostream& out, std::ostream& err) {
     int status = 0;
     for (const std::string& path : line.paths) {
-        const auto [shelf, file] = ShelfAndImage(path);
+        const auto [shelf, file] = ShelfOfImage(path);
         status |= Report(shelf, RemoveShelfImages(shelf, {file}), out, err);
     }
     return status;
@@ -352,7 +343,7 @@ int Remove(const CommandLine& line, std::ostream& out, std::ostream& err) {
 
 int Renumber(const CommandLine& line, std::ostream& out, std::ostream& err) {
     if (line.closeGaps) return Report(line.paths[0], CloseShelfGaps(line.paths[0]), out, err);
-    const auto [shelf, file] = ShelfAndImage(line.paths[0]);
+    const auto [shelf, file] = ShelfOfImage(line.paths[0]);
     if (!line.swap) {
         const ImageOutcome moved = RenumberShelfImage(shelf, file, *line.number);
         return Report(shelf, ImagesOutcome{{}, {moved}}, out, err);
@@ -368,7 +359,7 @@ int Renumber(const CommandLine& line, std::ostream& out, std::ostream& err) {
 }
 
 int Copy(const CommandLine& line, std::ostream& out, std::ostream& err) {
-    const auto [shelf, file] = ShelfAndImage(line.paths[0]);
+    const auto [shelf, file] = ShelfOfImage(line.paths[0]);
     const std::string& target = line.paths[1];
     ImageOutcome copied = CopyShelfImage(shelf, file, target, line.number, line.gaps ? NewNumbers::GapsFirst : NewNumbers::AfterHighest);
     if (!copied.result.ok()) {

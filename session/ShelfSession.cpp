@@ -6,7 +6,6 @@
 #include <QTimer>
 #include <chrono>
 #include <filesystem>
-#include <set>
 #include <tuple>
 
 #include "core/disk/FileOps.h"
@@ -346,25 +345,10 @@ std::vector<std::string> ShelfSession::ShelfCandidates() const {
 }
 
 std::vector<std::string> ShelfSession::StickDevices() const {
-    return FindRemovableDisks(ReadMountTable(), 2 * kSlotStride / 512, 64'000'000'000 / 512);
+    return FindStickSizedDisks(ReadMountTable());
 }
 
 int ShelfSession::HighestNumber() const { return m_stick ? static_cast<int>(m_rows.size()) - 1 : kHighestImageNumber; }
-
-std::optional<int> ShelfSession::FreeNumber(NewNumbers numbers) const {
-    std::set<int> taken;
-    for (const ShelfRow& row : m_rows) {
-        if (row.number && !row.emptySlot) taken.insert(*row.number);
-    }
-    const int after = numbers == NewNumbers::GapsFirst || taken.empty() ? 0 : *taken.rbegin() + 1;
-    for (int n = after; n <= HighestNumber(); ++n) {
-        if (!taken.contains(n)) return n;
-    }
-    for (int n = 0; n < after; ++n) {
-        if (!taken.contains(n)) return n;
-    }
-    return std::nullopt;
-}
 
 void ShelfSession::RemoveImages(const std::vector<int>& rows) {
     Hold hold(*this);
@@ -473,10 +457,7 @@ void ShelfSession::TakeImages(const std::vector<std::string>& paths, NewNumbers 
     {
         WaitCursor wait;
         for (const std::string& path : paths) {
-            const auto slot = SlotOfPath(path);
-            const std::filesystem::path image(path);
-            const std::string shelf = slot ? slot->stick : image.parent_path().string();
-            const std::string file = slot ? SlotPathOf("", slot->slot) : image.filename().string();
+            const auto [shelf, file] = ShelfOfImage(path);
             done.images.push_back(CopyShelfImage(shelf, file, m_folder, std::nullopt, numbers));
         }
     }

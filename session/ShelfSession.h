@@ -60,8 +60,6 @@ public:
     void SetSearch(const QString& query);
     void Reload();
     void MakeImages(int count, NewNumbers numbers = NewNumbers::AfterHighest);
-    // The number a new image or a copy would take, as `numbers` says, by the rows shown.
-    std::optional<int> FreeNumber(NewNumbers numbers) const;
     // Other shelves to open or copy to: the factory sticks found, and the
     // first removable volume that holds images.
     std::vector<std::string> ShelfCandidates() const;

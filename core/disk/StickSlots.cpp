@@ -21,7 +21,6 @@ namespace tunecrate {
 
 namespace {
 
-constexpr std::uint64_t kLargestStick = 64'000'000'000;
 constexpr std::size_t kSector = 512;
 
 std::atomic<bool>& AnyDeviceAllowed() {
@@ -247,6 +246,10 @@ bool LockSlotRange(int fd, std::uint64_t offset, bool exclusive, bool wait) {
         }
         ::usleep(50'000);
     }
+}
+
+std::vector<std::string> FindStickSizedDisks(const std::vector<MountEntry>& mounts, const std::string& sysBlock, const std::string& devFolder) {
+    return FindRemovableDisks(mounts, 2 * kSlotStride / 512, kLargestStick / 512, sysBlock, devFolder);
 }
 
 OpenedStick::~OpenedStick() = default;

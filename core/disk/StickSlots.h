@@ -7,8 +7,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/Result.h"
+#include "core/disk/FloppyFinder.h"
 #include "core/disk/ImageVolume.h"
 
 namespace tunecrate {
@@ -18,6 +20,12 @@ namespace tunecrate {
 // floppy, then a gap. A stick is the device, or a dump of the whole device.
 inline constexpr std::uint64_t kSlotStride = 1'572'864;
 inline constexpr int kMaxStickSlots = 1000;
+// The largest device taken for a stick without --force-device: a hard disk is never one.
+inline constexpr std::uint64_t kLargestStick = 64'000'000'000;
+
+// The unmounted removable disks of a stick's size (two slots to kLargestStick), as /dev paths.
+std::vector<std::string> FindStickSizedDisks(const std::vector<MountEntry>& mounts, const std::string& sysBlock = "/sys/class/block",
+                                            const std::string& devFolder = "/dev");
 
 // A device, or a file large enough to be a whole stick's dump (two slots).
 bool MayBeStick(const std::string& path);

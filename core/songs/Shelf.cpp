@@ -191,6 +191,13 @@ ShelfRow UnreadShelfRow(const ShelfEntry& entry) {
     return row;
 }
 
+std::pair<std::string, std::string> ShelfOfImage(const std::string& path) {
+    if (const auto slot = SlotOfPath(path)) return {slot->stick, SlotPathOf("", slot->slot)};
+    const std::filesystem::path image(path);
+    const std::string folder = image.parent_path().string();
+    return {folder.empty() ? std::string(".") : folder, image.filename().string()};
+}
+
 std::string ShelfEntryPath(const std::string& folder, const std::string& file) {
     return !file.empty() && file.front() == '@' ? folder + file : JoinPath(folder, file);
 }
@@ -328,6 +335,18 @@ FloppyRows ReadFloppiesAt(const std::string& path) {
     return read;
 }
 
+std::vector<int> FreeNumbersInOrder(const std::set<int>& taken, int highest, NewNumbers numbers, std::size_t count) {
+    std::vector<int> free;
+    const int after = numbers == NewNumbers::GapsFirst || taken.empty() ? 0 : *taken.rbegin() + 1;
+    for (int n = after; n <= highest && free.size() < count; ++n) {
+        if (!taken.contains(n)) free.push_back(n);
+    }
+    for (int n = 0; n < std::min(after, highest + 1) && free.size() < count; ++n) {
+        if (!taken.contains(n)) free.push_back(n);
+    }
+    return free;
+}
+
 NewImageNames NextImageNames(const std::vector<std::string>& existing, int count, NewNumbers order) {
     NewImageNames made;
     if (count < 1 || count > kHighestNumber + 1) {
@@ -346,14 +365,7 @@ NewImageNames NextImageNames(const std::vector<std::string>& existing, int count
         for (char& c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
         if (const int n = ++prefixes[key]; n > uses) uses = n, prefix = indexed->prefix;
     }
-    std::vector<int> numbers;
-    const int highest = order == NewNumbers::GapsFirst || taken.empty() ? -1 : *taken.rbegin();
-    for (int n = highest + 1; n <= kHighestNumber && static_cast<int>(numbers.size()) < count; ++n) {
-        if (!taken.contains(n)) numbers.push_back(n);
-    }
-    for (int n = 0; n < highest && static_cast<int>(numbers.size()) < count; ++n) {
-        if (!taken.contains(n)) numbers.push_back(n);
-    }
+    std::vector<int> numbers = FreeNumbersInOrder(taken, kHighestNumber, order, static_cast<std::size_t>(count));
     if (static_cast<int>(numbers.size()) < count) {
         made.result = Result::Refused(
             Translated(texts::kTooFewNumbers, {std::to_string(numbers.size()), prefix + FourDigits(kHighestNumber)}));
@@ -385,7 +397,7 @@ NewImageNames MakeShelfImages(const std::string& folder, int count, NewNumbers n
 std::vector<std::string> FindSlotSticks(const std::vector<MountEntry>& mounts, const std::string& sysBlock,
                                         const std::string& devFolder) {
     std::vector<std::string> sticks;
-    for (const std::string& device : FindRemovableDisks(mounts, 2 * kSlotStride / 512, 64'000'000'000 / 512, sysBlock, devFolder)) {
+    for (const std::string& device : FindStickSizedDisks(mounts, sysBlock, devFolder)) {
         const Expected<std::shared_ptr<const StickHold>> hold = StickHold::Take(device);
         if (hold && (*hold)->reading().layout == StickLayout::Slots) sticks.push_back(device);
     }
@@ -404,15 +416,11 @@ NewImageNames MakeStickFloppies(const std::string& stick, int count, NewNumbers 
         made.result = Result::Refused(NotSlotStickMessage(stick, reading));
         return made;
     }
-    int highest = -1;
-    if (numbers == NewNumbers::AfterHighest) {
-        for (int slot = reading.slotCount - 1; slot >= 0 && highest < 0; --slot) {
-            if (!opened->hold->SlotUnused(slot)) highest = slot;
-        }
+    std::set<int> used;
+    for (int slot = 0; slot < reading.slotCount; ++slot) {
+        if (!opened->hold->SlotUnused(slot)) used.insert(slot);
     }
-    std::vector<int> order;
-    for (int slot = highest + 1; slot < reading.slotCount; ++slot) order.push_back(slot);
-    for (int slot = 0; slot < highest; ++slot) order.push_back(slot);
+    const std::vector<int> order = FreeNumbersInOrder(used, reading.slotCount - 1, numbers, static_cast<std::size_t>(reading.slotCount));
     DiskStore& store = *opened->store;
     const std::string image = NewSongFloppyImageBytes();
     std::string boot(kImageSectorBytes, '\0');

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -87,6 +88,11 @@ ShelfRow UnreadShelfRow(const ShelfEntry& entry);
 // The number of a shelf entry: a stick's slot ("@007"), or an indexed name's.
 std::optional<int> ShelfEntryNumber(const std::string& file);
 
+// An image's path as its shelf and its entry there, ShelfEntryPath's
+// reverse: "stick@7" is slot 7 of the stick ("@007"), anything else a file
+// of its folder.
+std::pair<std::string, std::string> ShelfOfImage(const std::string& path);
+
 // The path of a shelf entry: a file in the folder, or a slot of the stick.
 std::string ShelfEntryPath(const std::string& folder, const std::string& file);
 
@@ -159,6 +165,10 @@ std::string ShelfText(const std::vector<ShelfRow>& rows);
 // (then, past the last, the lowest free ones), or the lowest free numbers,
 // gaps between images first.
 enum class NewNumbers { AfterHighest, GapsFirst };
+
+// The numbers from 0 to `highest` that `taken` leaves free, in the order new
+// images take them as `numbers` says; at most `count` of them.
+std::vector<int> FreeNumbersInOrder(const std::set<int>& taken, int highest, NewNumbers numbers, std::size_t count);
 
 // The names of `count` new images in the folder's naming (the prefix most of
 // its indexed names use, else "DSKA"; ".IMG"), numbered as `numbers` says;

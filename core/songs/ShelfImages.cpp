@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <map>
+#include <set>
 
 #include "core/Texts.h"
 #include "core/disk/DiskStore.h"
@@ -105,14 +106,10 @@ public:
 
     // A free number, as `numbers` says; nullopt when every one is taken.
     std::optional<int> FreeNumber(NewNumbers numbers) const {
-        const int highest = numbers == NewNumbers::GapsFirst || m_taken.empty() ? -1 : m_taken.rbegin()->first;
-        for (int n = highest + 1; n <= Highest(); ++n) {
-            if (!m_taken.contains(n)) return n;
-        }
-        for (int n = 0; n < highest; ++n) {
-            if (!m_taken.contains(n)) return n;
-        }
-        return std::nullopt;
+        std::set<int> taken;
+        for (const auto& [number, file] : m_taken) taken.insert(number);
+        const std::vector<int> free = FreeNumbersInOrder(taken, Highest(), numbers, 1);
+        return free.empty() ? std::nullopt : std::optional(free.front());
     }
 
     // The number a passing image takes: the highest free one.
