@@ -36,11 +36,12 @@ Result Told(Result result, std::string reason) {
 // read, written, moved and taken away there.
 class Place {
 public:
-    static Expected<Place> Open(const std::string& shelf) {
+    // `write`: a shelf only copied from is opened for reading, so a read-only stick or dump will do.
+    static Expected<Place> Open(const std::string& shelf, bool write = true) {
         Place place;
         place.m_shelf = shelf;
         if (!IsFolder(shelf) && MayBeStick(shelf)) {
-            Expected<OpenedStick> opened = OpenStick(shelf, true);
+            Expected<OpenedStick> opened = OpenStick(shelf, write);
             if (!opened) return opened.error();
             if (opened->reading.layout != StickLayout::Slots || opened->reading.slotCount < 2) {
                 return Result::Refused(NotSlotStickMessage(shelf, opened->reading));
@@ -338,7 +339,7 @@ ImagesOutcome CloseShelfGaps(const std::string& shelf) {
 
 ImageOutcome CopyShelfImage(const std::string& fromShelf, const std::string& file, const std::string& toShelf,
                             std::optional<int> number, NewNumbers numbers) {
-    Expected<Place> from = Place::Open(fromShelf);
+    Expected<Place> from = Place::Open(fromShelf, toShelf == fromShelf);
     if (!from) return {file, {}, from.error()};
     Expected<std::string> bytes = from->Read(file);
     if (!bytes) return {file, {}, bytes.error()};
