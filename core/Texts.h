@@ -256,7 +256,7 @@ inline constexpr const char* kUnknownOption = CORE_TEXT("Core", "不明なオプ
 inline constexpr const char* kUnknownOptionFor = CORE_TEXT("Core", "%2 には不明なオプション %1");
 inline constexpr const char* kUnexpectedArgument = CORE_TEXT("Core", "余分な引数 %1");
 inline constexpr const char* kUnknownCommand =
-    CORE_TEXT("Core", "不明なコマンド %1（コマンドは list、export、import、new、check、backup、restore、eject、convert、remove、renumber、copy、duplicates です）");
+    CORE_TEXT("Core", "不明なコマンド %1（コマンドは list、export、import、new、check、backup、restore、eject、convert、remove、renumber、copy、duplicates、ingest です）");
 inline constexpr const char* kCountRange = CORE_TEXT("Core", "--count には 1 から 1000 までの数を指定してください");
 inline constexpr const char* kFloppyOptionEmpty = CORE_TEXT("Core", "--floppy にはフォルダかイメージファイルを指定してください");
 inline constexpr const char* kShelfOptionEmpty = CORE_TEXT("Core", "--shelf にはフォルダを指定してください");
@@ -340,6 +340,26 @@ inline constexpr const char* kNoToAll = CORE_TEXT("Core", "すべてにいいえ
 // A script's answer to a question, after the question.
 inline constexpr const char* kAnsweredNo = CORE_TEXT("Core", "いいえ");
 inline constexpr const char* kAnsweredCancel = CORE_TEXT("Core", "キャンセル");
+// Taking a box of floppies onto a shelf, disk after disk.
+inline constexpr const char* kInsertNextDisk = CORE_TEXT("Core", "次のディスクを入れてください");
+inline constexpr const char* kIngestWaiting = CORE_TEXT("Core", "%1 にディスクが入るのを待っています（Ctrl+C で終わります）");
+inline constexpr const char* kIngestNeedsShelf =
+    CORE_TEXT("Core", "%1 はフロッピーのフォルダです。取り込むには、イメージのフォルダかスティックを指定してください");
+inline constexpr const char* kIngestNeeds = CORE_TEXT("Core", "ingest には、フロッピードライブとディスク棚を指定してください");
+inline constexpr const char* kRetryRange = CORE_TEXT("Core", "--retry には 0 から 99 までの数を指定してください");
+inline constexpr const char* kCsvOptionEmpty = CORE_TEXT("Core", "--csv には保存するファイルを指定してください");
+inline constexpr const char* kIngestCancelled = CORE_TEXT("Core", "中止しました。イメージは作られていません。");
+inline constexpr const char* kIngestNotWritten = CORE_TEXT("Core", "（書き込みませんでした）");
+inline constexpr const char* kIngestSongs = CORE_TEXT("Core", "%1 曲");
+inline constexpr const char* kIngestSeconds = CORE_TEXT("Core", "%1 秒");
+inline constexpr const char* kIngestCopyOf = CORE_TEXT("Core", "%1 と同じ曲");
+inline constexpr const char* kIngestUnreadable = CORE_TEXT("Core", "読めないセクタ %1 個");
+inline constexpr const char* kIngestDone = CORE_TEXT("Core", "%1 枚のディスクを読み、%2 個のイメージを書きました。");
+inline constexpr const char* kIngestCsvHeader = CORE_TEXT(
+    "Core", "番号,イメージ,ラベル,題名 1,題名 2,題名 3,題名 4,題名 5,曲数,読めないセクタ,当たった曲,同じ曲のイメージ,秒,状態");
+// The time a copy still needs, from its speed so far.
+inline constexpr const char* kTimeLeftSeconds = CORE_TEXT("Core", "残り約 %1 秒");
+inline constexpr const char* kTimeLeftMinutes = CORE_TEXT("Core", "残り約 %1 分 %2 秒");
 // The columns of `list --csv`.
 inline constexpr const char* kListCsvHeader = CORE_TEXT("Core", "イメージ,曲番号,題名,バイト数,コメント");
 // The command line's help; each option and command keeps its English name.
@@ -402,6 +422,13 @@ inline constexpr const char* kUsage = CORE_TEXT(
     "                             番号から使います（new も同じ）\n"
     "  duplicates SHELF...        曲の中身が同じイメージと曲を示します。1 行に 1 つ:\n"
     "                             イメージ、曲番号（イメージ全体なら *）、最初のもの、その曲番号\n"
+    "  ingest [--count N] [--keep-copies] [--retry N] [--gaps] [--csv FILE] DRIVE SHELF\n"
+    "                             ドライブのディスクを次々に読み、ディスク棚の次の番号の\n"
+    "                             イメージにします（ラベルは最初の題名）。1 枚ごとに取り出し、\n"
+    "                             次のディスクを待ちます。N 枚で、または Ctrl+C で終わります。\n"
+    "                             ディスク棚にある曲と同じディスクは書きません（--keep-copies\n"
+    "                             なら書きます）。--retry は読めないセクタを N 回読み直します。\n"
+    "                             --csv は表を FILE に保存します\n"
     "\n"
     "工場出荷時のファームウェア用のスティックは 1.5 MiB ごとのスロットにフロッピーを\n"
     "持ち、ファイルシステムがありません。PATH にはスティックのデバイスかダンプ（すべての\n"

@@ -2,6 +2,7 @@
 #include "core/disk/DiskCopy.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cerrno>
 #include <cstring>
 #include <map>
@@ -18,15 +19,6 @@ namespace {
 // Reads `count` sectors from `first`; false when any of them fails.
 bool ReadSectors(ImageStore& disk, std::uint32_t first, std::uint32_t count, char* into) {
     return disk.Read(std::uint64_t{first} * kImageSectorBytes, into, std::size_t{count} * kImageSectorBytes);
-}
-
-// One sector, tried once and then kSectorRetries more times.
-bool ReadSectorRetrying(ImageStore& disk, std::uint32_t sector, char* into) {
-    for (int attempt = 0; attempt <= kSectorRetries; ++attempt) {
-        if (ReadSectors(disk, sector, 1, into)) return true;
-    }
-    std::memset(into, 0, kImageSectorBytes);
-    return false;
 }
 
 // The files and folders of the image, each cluster to the path that holds it.
@@ -77,26 +69,59 @@ ClusterMap MapClusters(const FatImage& fat, std::string_view image) {
 
 }  // namespace
 
+std::optional<int> SecondsLeft(double secondsSoFar, std::uint64_t done, std::uint64_t total) {
+    if (secondsSoFar < 1.0 || done == 0 || done > total) return std::nullopt;
+    return static_cast<int>(std::ceil(secondsSoFar * static_cast<double>(total - done) / static_cast<double>(done)));
+}
+
+std::string TimeLeftText(int seconds) {
+    if (seconds < 60) return Translated(texts::kTimeLeftSeconds, {std::to_string(seconds)});
+    return Translated(texts::kTimeLeftMinutes, {std::to_string(seconds / 60), std::to_string(seconds % 60)});
+}
+
 DiskReading ReadWholeDisk(ImageStore& disk, std::uint64_t bytes, const CopyProgress& progress) {
     DiskReading reading;
     const auto sectors = static_cast<std::uint32_t>(bytes / kImageSectorBytes);
     reading.bytes.assign(std::size_t{sectors} * kImageSectorBytes, '\0');
+    // First every track whole, passing over those that fail: the good data
+    // of a failing disk is safe before its bad areas are ground at.
+    std::vector<std::uint32_t> failed;
     for (std::uint32_t first = 0; first < sectors; first += kTrackSectors) {
         if (progress && !progress(first, sectors)) {
             reading.cancelled = true;
             return reading;
         }
         const std::uint32_t count = std::min(kTrackSectors, sectors - first);
-        char* into = reading.bytes.data() + std::size_t{first} * kImageSectorBytes;
-        if (ReadSectors(disk, first, count, into)) continue;
-        for (std::uint32_t sector = first; sector < first + count; ++sector) {
-            if (!ReadSectorRetrying(disk, sector, into + std::size_t{sector - first} * kImageSectorBytes)) {
-                reading.unreadable.push_back(sector);
-            }
-        }
+        if (ReadSectors(disk, first, count, reading.bytes.data() + std::size_t{first} * kImageSectorBytes)) continue;
+        for (std::uint32_t sector = first; sector < first + count; ++sector) failed.push_back(sector);
+    }
+    // Then the failed tracks sector by sector, and what still fails kSectorRetries more times.
+    reading.unreadable = std::move(failed);
+    if (!RereadSectors(disk, reading, 1 + kSectorRetries, [&] { return !progress || progress(sectors, sectors); })) {
+        reading.cancelled = true;
+        return reading;
     }
     if (progress) progress(sectors, sectors);
     return reading;
+}
+
+bool RereadSectors(ImageStore& disk, DiskReading& reading, int passes, const std::function<bool()>& goOn) {
+    for (int pass = 0; pass < passes && !reading.unreadable.empty(); ++pass) {
+        // Every other pass goes backwards, as a drive may read a sector coming from the other side.
+        if (pass % 2 == 1) std::reverse(reading.unreadable.begin(), reading.unreadable.end());
+        std::vector<std::uint32_t> still;
+        for (std::uint32_t sector : reading.unreadable) {
+            if (goOn && !goOn()) return false;
+            char* into = reading.bytes.data() + std::size_t{sector} * kImageSectorBytes;
+            if (!ReadSectors(disk, sector, 1, into)) {
+                std::memset(into, 0, kImageSectorBytes);
+                still.push_back(sector);
+            }
+        }
+        reading.unreadable = std::move(still);
+        std::sort(reading.unreadable.begin(), reading.unreadable.end());
+    }
+    return true;
 }
 
 DiskWriting WriteWholeDisk(ImageStore& disk, std::string_view image, const CopyProgress& progress) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,14 +22,26 @@ inline constexpr int kSectorRetries = 3;
 // Gets the sectors done and the sectors in all; false stops the copy.
 using CopyProgress = std::function<bool(std::uint32_t done, std::uint32_t total)>;
 
+// The seconds a copy still needs at the speed it has had so far; none until
+// it has run a second and done something.
+std::optional<int> SecondsLeft(double secondsSoFar, std::uint64_t done, std::uint64_t total);
+// "about 1 min 20 s left", in the user's language.
+std::string TimeLeftText(int seconds);
+
 struct DiskReading {
     std::string bytes;                       // every sector; an unreadable one is zeros
     std::vector<std::uint32_t> unreadable;   // sector numbers, rising
     bool cancelled = false;
 };
-// Reads the first `bytes` of the disk (whole sectors). A sector is
+// Reads the first `bytes` of the disk (whole sectors): every track first,
+// then the sectors of the tracks that failed one by one. A sector is
 // unreadable when its first read and kSectorRetries more all fail.
 DiskReading ReadWholeDisk(ImageStore& disk, std::uint64_t bytes, const CopyProgress& progress);
+
+// Tries the unreadable sectors of `reading` again, one at a time, in up to
+// `passes` passes over those still unreadable; what is read takes the place
+// of their zeros. False (the reading as far as it got) once `goOn` says stop.
+bool RereadSectors(ImageStore& disk, DiskReading& reading, int passes, const std::function<bool()>& goOn);
 
 struct DiskWriting {
     std::vector<std::uint32_t> unwritten;   // sectors whose writes failed

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "core/songs/FloppyBackup.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -71,6 +72,42 @@ Expected<std::unique_ptr<ImageStore>> OpenFloppyDisk(const std::string& path, Di
 
 }  // namespace
 
+Expected<DiskReading> ReadFloppy(const std::string& source, const std::vector<MountEntry>& mounts, const CopyProgress& progress,
+                                 const ImageStoreWrapper& wrap) {
+    const Expected<BackupSource> from = ResolveSource(source, mounts);
+    if (!from) return from.error();
+    Expected<std::unique_ptr<ImageStore>> disk = OpenFloppyDisk(from->path, {.exclusive = from->exclusive}, source, wrap);
+    if (!disk) return disk.error();
+    return ReadWholeDisk(**disk, kImageBytes, progress);
+}
+
+Expected<DiskReading> RereadFloppy(const std::string& source, const std::vector<MountEntry>& mounts, DiskReading earlier,
+                                   int passes, const CopyProgress& progress, const ImageStoreWrapper& wrap) {
+    const Expected<BackupSource> from = ResolveSource(source, mounts);
+    if (!from) return from.error();
+    Expected<std::unique_ptr<ImageStore>> disk = OpenFloppyDisk(from->path, {.exclusive = from->exclusive}, source, wrap);
+    if (!disk) return disk.error();
+    // Progress counts the tries: at most one per sector and pass.
+    const auto total = static_cast<std::uint32_t>(earlier.unreadable.size() * static_cast<std::size_t>(std::max(passes, 0)));
+    std::uint32_t tried = 0;
+    earlier.cancelled = !RereadSectors(**disk, earlier, passes, [&] { return !progress || progress(std::min(tried++, total), total); });
+    if (progress && !earlier.cancelled) progress(total, total);
+    return earlier;
+}
+
+std::vector<std::string> SongsOfFiles(FloppyVolume& floppy, const std::vector<std::string>& files) {
+    std::vector<std::string> songs;
+    const Expected<CatalogueReading> catalogue = ReadCatalogue(&floppy, CatalogueRepair::Never);
+    for (const std::string& file : files) {
+        const int slot = SlotOfFile(file);
+        if (slot < 0) continue;
+        std::string title;
+        if (catalogue && slot < static_cast<int>(catalogue->rows.size())) title = catalogue->rows[slot].title;
+        songs.push_back(std::to_string(slot + 1) + " " + Cp932ToUtf8(title) + " (" + file + ")");
+    }
+    return songs;
+}
+
 std::string BackupReport(const std::string& source, const std::string& imagePath, std::string_view image,
                          const std::vector<std::uint32_t>& unreadable) {
     std::string report = "# Tunecrate backup of " + source + " into " + imagePath + "\n";
@@ -112,18 +149,12 @@ BackupOutcome BackupFloppy(const std::string& source, const std::string& imagePa
         outcome.result = Result{Status::TargetExists, EEXIST, Translated(texts::kImageExists, {imagePath})};
         return outcome;
     }
-    const Expected<BackupSource> from = ResolveSource(source, mounts);
-    if (!from) {
-        outcome.result = from.error();
+    Expected<DiskReading> read = ReadFloppy(source, mounts, progress, wrap);
+    if (!read) {
+        outcome.result = read.error();
         return outcome;
     }
-    Expected<std::unique_ptr<ImageStore>> disk = OpenFloppyDisk(from->path, {.exclusive = from->exclusive}, source, wrap);
-    if (!disk) {
-        outcome.result = disk.error();
-        return outcome;
-    }
-    const DiskReading reading = ReadWholeDisk(**disk, kImageBytes, progress);
-    disk->reset();
+    const DiskReading& reading = *read;
     if (reading.cancelled) {
         outcome.cancelled = true;
         return outcome;
@@ -142,14 +173,7 @@ BackupOutcome BackupFloppy(const std::string& source, const std::string& imagePa
     }
     outcome.filesHit = FilesAtSectors(reading.bytes, reading.unreadable);
     ImageVolume image(imagePath, {}, ImageAccess::ReadOnly);
-    const Expected<CatalogueReading> catalogue = ReadCatalogue(&image);
-    for (const std::string& file : outcome.filesHit) {
-        const int slot = SlotOfFile(file);
-        if (slot < 0) continue;
-        std::string title;
-        if (catalogue && slot < static_cast<int>(catalogue->rows.size())) title = catalogue->rows[slot].title;
-        outcome.songsHit.push_back(std::to_string(slot + 1) + " " + Cp932ToUtf8(title) + " (" + file + ")");
-    }
+    outcome.songsHit = SongsOfFiles(image, outcome.filesHit);
     const Result logged = WriteFileBytes(logPath, BackupReport(source, imagePath, reading.bytes, reading.unreadable));
     if (logged.ok()) {
         outcome.logPath = logPath;

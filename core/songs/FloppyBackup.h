@@ -14,6 +14,22 @@ namespace tunecrate {
 // Saving a whole floppy into an image file, and writing an image back onto
 // a floppy: for disks that are old and failing, read once, kept for good.
 
+class FloppyVolume;
+
+// Reads the whole floppy at `source` (as BackupFloppy names it), with the
+// retries of ReadWholeDisk. Refused when it is no 1.44 MB disk.
+Expected<DiskReading> ReadFloppy(const std::string& source, const std::vector<MountEntry>& mounts, const CopyProgress& progress,
+                                 const ImageStoreWrapper& wrap = {});
+
+// Reads the unreadable sectors of `earlier` (a reading of the same disk)
+// again, one at a time, `passes` times each; cancelled says it was stopped.
+Expected<DiskReading> RereadFloppy(const std::string& source, const std::vector<MountEntry>& mounts, DiskReading earlier,
+                                   int passes, const CopyProgress& progress, const ImageStoreWrapper& wrap = {});
+
+// The songs among `files` (paths on the floppy), as the user knows them:
+// "2 Blues (MDR_01.B00)", the slot's number and title from the catalogue.
+std::vector<std::string> SongsOfFiles(FloppyVolume& floppy, const std::vector<std::string>& files);
+
 struct BackupOutcome {
     Result result;                           // a failure writes no image
     bool cancelled = false;                  // stopped by the user: no image either

@@ -209,6 +209,43 @@ public:
         return name;
     }
 
+    // The image `file` with a new label, its number kept; the name it took.
+    Expected<std::string> Relabel(const std::string& file, const std::string& label) {
+        if (stick()) return file;   // a slot has no name to carry a label
+        if (Result image = ImageEntry(file); !image.ok()) return image;
+        auto indexed = ParseIndexedName(file);
+        if (!indexed) return Result::Refused(Translated(texts::kOnlyNumberedImages));
+        indexed->label = label.empty() ? "" : " " + label;
+        const std::string name = IndexedFileName(*indexed);
+        if (name == file) return name;
+        const std::string path = JoinPath(m_shelf, file);
+        const FileLock lock(path);
+        Result renamed = lock.result();
+        if (renamed.ok()) renamed = RenameNoReplace(path, JoinPath(m_shelf, name));
+        if (!renamed.ok()) return Told(renamed, Translated(texts::kCannotRenameTo, {file, name, Why(renamed)}));
+        Forget(file);
+        Took(indexed->number, name);
+        if (Result synced = SyncFolder(m_shelf); !synced.ok()) return Told(synced, Translated(texts::kCannotRenameTo, {file, name, Why(synced)}));
+        return name;
+    }
+
+    // The image `file` holds `bytes` instead, whole or not at all.
+    Expected<std::string> Rewrite(const std::string& file, std::string_view bytes) {
+        if (stick()) {
+            const int slot = Number(file).value_or(-1);
+            if (!m_taken.contains(slot)) return Result::Refused(Translated(texts::kSlotIsUnused, {Named(file)}));
+            if (Result written = WriteSlot(*m_stick->store, m_shelf, slot, bytes, true); !written.ok()) return written;
+            return file;
+        }
+        if (Result image = ImageEntry(file); !image.ok()) return image;
+        const std::string path = JoinPath(m_shelf, file);
+        const FileLock lock(path);
+        Result written = lock.result();
+        if (written.ok()) written = WriteFileBytes(path, bytes);
+        if (!written.ok()) return Told(written, Translated(texts::kCannotWrite, {path, Why(written)}));
+        return file;
+    }
+
     // Takes an image off the shelf; where it went (the trash), or "" for a slot.
     Expected<std::string> Remove(const std::string& file) {
         if (stick()) {
@@ -352,6 +389,26 @@ ImageOutcome CopyShelfImage(const std::string& fromShelf, const std::string& fil
     if (!number) number = to.FreeNumber(numbers);
     if (!number) return {file, {}, Result::FromErrno(ENOSPC, Translated(to.stick() ? texts::kStickFull : texts::kShelfFull, {toShelf}))};
     return Outcome(file, to.Put(*number, label, *bytes));
+}
+
+ImageOutcome AddShelfImage(const std::string& shelf, std::string_view floppy, const std::string& label, NewNumbers numbers) {
+    Expected<Place> place = Place::Open(shelf);
+    if (!place) return {{}, {}, place.error()};
+    const std::optional<int> number = place->FreeNumber(numbers);
+    if (!number) return {{}, {}, Result::FromErrno(ENOSPC, Translated(place->stick() ? texts::kStickFull : texts::kShelfFull, {shelf}))};
+    return Outcome({}, place->Put(*number, label.empty() ? "" : " " + label, floppy));
+}
+
+ImageOutcome RelabelShelfImage(const std::string& shelf, const std::string& file, const std::string& label) {
+    Expected<Place> place = Place::Open(shelf);
+    if (!place) return {file, {}, place.error()};
+    return Outcome(file, place->Relabel(file, label));
+}
+
+ImageOutcome RewriteShelfImage(const std::string& shelf, const std::string& file, std::string_view floppy) {
+    Expected<Place> place = Place::Open(shelf);
+    if (!place) return {file, {}, place.error()};
+    return Outcome(file, place->Rewrite(file, floppy));
 }
 
 }  // namespace tunecrate

@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/Result.h"
@@ -54,5 +55,17 @@ ImagesOutcome CloseShelfGaps(const std::string& shelf);
 // keeps the image's label.
 ImageOutcome CopyShelfImage(const std::string& fromShelf, const std::string& file, const std::string& toShelf,
                             std::optional<int> number, NewNumbers numbers = NewNumbers::AfterHighest);
+
+// Puts a whole floppy's bytes onto a shelf as a new image, at the number
+// NewNumbers gives; a folder's image is named with `label` after its number
+// ("DSKA0004 Wedding.IMG"). `to` is the name it took.
+ImageOutcome AddShelfImage(const std::string& shelf, std::string_view floppy, const std::string& label,
+                           NewNumbers numbers = NewNumbers::AfterHighest);
+// Gives a folder's numbered image another label, its number kept (a
+// stick's slot has no name: nothing changes). `to` is the name it took.
+ImageOutcome RelabelShelfImage(const std::string& shelf, const std::string& file, const std::string& label);
+// Writes `floppy` over an image of the shelf, whole or not at all (a
+// slot is read back).
+ImageOutcome RewriteShelfImage(const std::string& shelf, const std::string& file, std::string_view floppy);
 
 }  // namespace tunecrate

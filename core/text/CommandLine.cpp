@@ -53,7 +53,7 @@ CommandLine ParseCommand(const std::vector<std::string>& args) {
             result.forceDevice = true;
         } else if (command == "backup" && arg == "--replace") {
             result.replace = true;
-        } else if (arg == "--gaps" && (command == "new" || command == "copy")) {
+        } else if (arg == "--gaps" && (command == "new" || command == "copy" || command == "ingest")) {
             result.gaps = true;
         } else if (arg == "--swap" && command == "renumber") {
             result.swap = true;
@@ -63,10 +63,21 @@ CommandLine ParseCommand(const std::vector<std::string>& args) {
             const bool digits = !number->empty() && number->size() <= 3 && number->find_first_not_of("0123456789") == std::string::npos;
             if (!digits) return Failure(Translated(texts::kNumberOption));
             result.number = std::stoi(*number);
-        } else if (auto value = command == "new" ? OptionValue(args, i, "--count") : std::nullopt) {
+        } else if (auto value = command == "new" || command == "ingest" ? OptionValue(args, i, "--count") : std::nullopt) {
             const bool digits = !value->empty() && value->size() <= 4 && value->find_first_not_of("0123456789") == std::string::npos;
             result.count = digits ? std::stoi(*value) : 0;
             if (result.count < 1 || result.count > 1000) return Failure(Translated(texts::kCountRange));
+            if (command == "ingest") result.disks = result.count;
+        } else if (command == "ingest" && arg == "--keep-copies") {
+            result.keepCopies = true;
+        } else if (auto retries = command == "ingest" ? OptionValue(args, i, "--retry") : std::nullopt) {
+            if (retries->empty() || retries->size() > 2 || retries->find_first_not_of("0123456789") != std::string::npos) {
+                return Failure(Translated(texts::kRetryRange));
+            }
+            result.retries = std::stoi(*retries);
+        } else if (auto table = command == "ingest" ? OptionValue(args, i, "--csv") : std::nullopt) {
+            if (table->empty()) return Failure(Translated(texts::kCsvOptionEmpty));
+            result.tableFile = *table;
         } else {
             return Failure(Translated(texts::kUnknownOptionFor, {arg, command}));
         }
@@ -74,7 +85,7 @@ CommandLine ParseCommand(const std::vector<std::string>& args) {
     const std::size_t n = result.paths.size();
     const bool many = command == "list" || command == "check" || command == "remove" || command == "duplicates";
     const bool two = command == "export" || command == "import" || command == "backup" || command == "restore" || command == "convert" ||
-                     command == "copy" || (command == "renumber" && !result.closeGaps);
+                     command == "copy" || command == "ingest" || (command == "renumber" && !result.closeGaps);
     const bool fits = many ? n > 0 : command == "eject" ? n <= 1 : n == (two ? 2u : 1u);
     if (fits && command == "renumber" && !result.closeGaps) {
         const std::string& number = result.paths[1];
@@ -93,6 +104,7 @@ CommandLine ParseCommand(const std::vector<std::string>& args) {
                             : command == "convert" ? texts::kConvertNeeds
                             : command == "renumber" ? texts::kRenumberNeeds
                             : command == "copy"    ? texts::kCopyNeeds
+                            : command == "ingest"  ? texts::kIngestNeeds
                                                    : texts::kPathsNeeded;
         return Failure(Translated(needs, {command}));
     }

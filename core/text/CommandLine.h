@@ -28,11 +28,15 @@ struct CommandLine {
     bool swap = false;          // renumber --swap: exchange numbers with the image there
     bool closeGaps = false;     // renumber --close-gaps SHELF
     std::optional<int> number;  // copy --number N
+    int disks = 0;              // ingest --count N; 0: until interrupted
+    int retries = 0;            // ingest --retry N: more passes over unreadable sectors
+    bool keepCopies = false;    // ingest --keep-copies: disks whose songs the shelf holds are written too
+    std::string tableFile;      // ingest --csv FILE
 };
 
 // The commands a script runs without a window.
 inline constexpr const char* kCommands[] = {"list", "export", "import", "new", "check", "backup", "restore", "eject", "convert",
-                                           "remove", "renumber", "copy", "duplicates"};
+                                           "remove", "renumber", "copy", "duplicates", "ingest"};
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args);  // without argv[0]
 std::string UsageText();
