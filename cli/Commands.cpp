@@ -2,11 +2,13 @@
 #include "cli/Commands.h"
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <unistd.h>
 #include <filesystem>
 #include <memory>
 
+#include "core/disk/DrivePresence.h"
 #include "core/disk/FileOps.h"
 #include "core/disk/FloppyVolume.h"
 #include "core/disk/FloppyFinder.h"
@@ -16,6 +18,7 @@
 #include "core/songs/FloppyDrop.h"
 #include "core/songs/FolderDrop.h"
 #include "core/songs/HardDiskSongs.h"
+#include "core/songs/Ingest.h"
 #include "core/songs/Prompter.h"
 #include "core/songs/Shelf.h"
 #include "core/songs/ShelfDuplicates.h"
@@ -239,7 +242,7 @@ int Import(const CommandLine& line, std::ostream& out, std::ostream& err) {
 // Ctrl-C stops a whole-disk copy between two tracks, so it can say where it stopped.
 volatile std::sig_atomic_t g_interrupted = 0;
 
-// A progress line on a terminal; Ctrl-C stops the copy.
+// A progress line on a terminal, with the time left; Ctrl-C stops the copy.
 class CopyLine {
 public:
     CopyLine(std::ostream& err, std::string what) : m_err(err), m_what(std::move(what)), m_shown(::isatty(STDERR_FILENO) == 1) {
@@ -250,9 +253,13 @@ public:
     CopyLine(const CopyLine&) = delete;
     CopyLine& operator=(const CopyLine&) = delete;
     CopyProgress Progress() {
+        m_started = std::chrono::steady_clock::now();
         return [this](std::uint32_t done, std::uint32_t total) {
             if (m_shown) {
-                m_err << "\r" << m_what << " " << (total == 0 ? 100 : done * 100 / total) << "%" << (done == total ? "\n" : "")
+                const double soFar = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_started).count();
+                const std::optional<int> left = done < total ? SecondsLeft(soFar, done, total) : std::nullopt;
+                m_err << "\r" << m_what << " " << (total == 0 ? 100 : done * 100 / total) << "% (" << done << "/" << total << ")"
+                      << (left ? "  " + TimeLeftText(*left) : std::string()) << "\x1b[K" << (done == total ? "\n" : "")
                       << std::flush;
             }
             return g_interrupted == 0;
@@ -264,7 +271,66 @@ private:
     std::string m_what;
     bool m_shown;
     void (*m_old)(int) = SIG_DFL;
+    std::chrono::steady_clock::time_point m_started;
 };
+
+// Disks one after another from a drive onto a shelf, until --count disks
+// are read or Ctrl-C: one line for each on the output.
+int Ingest(const CommandLine& line, std::ostream& out, std::ostream& err) {
+    const std::string& drive = line.paths[0];
+    const std::string& shelf = line.paths[1];
+    g_interrupted = 0;
+    const auto old = std::signal(SIGINT, [](int) { g_interrupted = 1; });
+    Expected<IngestShelf> onto = IngestShelf::Open(shelf, [] { return g_interrupted == 0; });
+    if (!onto) {
+        std::signal(SIGINT, old);
+        err << "tunecrate: " << onto.error().reason << "\n";
+        return 1;
+    }
+    const UDisks udisks(QDBusConnection::systemBus());
+    const bool serviced = udisks.Available();
+    DriveLook look(drive, serviced);
+    DiskArrival arrival(true);
+    const IngestOptions options{line.gaps ? NewNumbers::GapsFirst : NewNumbers::AfterHighest, line.keepCopies};
+    std::vector<IngestedDisk> table;
+    bool failed = false, waitTold = false;
+    while ((line.disks == 0 || table.size() < static_cast<std::size_t>(line.disks)) && g_interrupted == 0) {
+        if (!arrival.Seen(look.Bytes())) {
+            if (!waitTold) err << Translated(texts::kIngestWaiting, {drive}) << "\n" << std::flush;
+            waitTold = true;
+            ::usleep(250'000);
+            continue;
+        }
+        waitTold = false;
+        IngestedDisk disk;
+        {
+            CopyLine progress(err, Translated(texts::kReadingDisk));
+            disk = onto->Take(drive, ReadMountTable(), options, progress.Progress());
+            if (line.retries > 0 && disk.written() && !disk.unreadable.empty() && g_interrupted == 0) {
+                disk = onto->Retry(drive, ReadMountTable(), line.retries, progress.Progress());
+            }
+        }
+        if (disk.cancelled && !disk.written()) break;
+        table.push_back(disk);
+        out << IngestLine(disk) << "\n" << std::flush;
+        failed = failed || !disk.result.ok() || !disk.unreadable.empty();
+        if (serviced) {
+            if (Result ejected = udisks.Eject(drive); !ejected.ok()) err << "tunecrate: " << ejected.reason << "\n";
+        }
+        arrival.Taken();
+        if (line.disks == 0 || table.size() < static_cast<std::size_t>(line.disks)) err << Translated(texts::kInsertNextDisk) << "\n";
+    }
+    std::signal(SIGINT, old);
+    if (!line.tableFile.empty()) {
+        if (Result saved = WriteFileBytes(line.tableFile, IngestCsv(table)); !saved.ok()) {
+            err << "tunecrate: " << Translated(texts::kCannotWrite, {line.tableFile, saved.reason}) << "\n";
+            failed = true;
+        }
+    }
+    const auto written = std::count_if(table.begin(), table.end(), [](const IngestedDisk& disk) { return disk.written(); });
+    err << Translated(texts::kIngestDone, {std::to_string(table.size()), std::to_string(written)}) << "\n";
+    return failed ? 1 : 0;
+}
 
 int Backup(const CommandLine& line, std::ostream& out, std::ostream& err) {
     const std::string& source = line.paths[0];
@@ -445,6 +511,7 @@ int RunCommand(const CommandLine& line, std::ostream& out, std::ostream& err) {
     if (line.command == "renumber") return Renumber(line, out, err);
     if (line.command == "copy") return Copy(line, out, err);
     if (line.command == "duplicates") return Duplicates(line, out, err);
+    if (line.command == "ingest") return Ingest(line, out, err);
     err << "tunecrate: " << Translated(texts::kUnknownCommand, {line.command}) << "\n";
     return 2;
 }

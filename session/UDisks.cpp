@@ -21,6 +21,7 @@ namespace {
 const QString kService = QStringLiteral("org.freedesktop.UDisks2");
 const QString kRoot = QStringLiteral("/org/freedesktop/UDisks2");
 const QString kBlock = QStringLiteral("org.freedesktop.UDisks2.Block");
+const QString kDrive = QStringLiteral("org.freedesktop.UDisks2.Drive");
 // A password dialog may stand between the call and its answer.
 constexpr int kCallTimeoutMs = 5 * 60 * 1000;
 
@@ -125,7 +126,7 @@ Result UDisks::Unmount(const std::string& device) const {
                          {QVariantMap()}));
 }
 
-Result UDisks::PowerOff(const std::string& device) const {
+Expected<QString> UDisks::DriveObject(const std::string& device) const {
     const Expected<QString> object = BlockObject(device);
     if (!object) return object.error();
     const QDBusMessage property = Call(m_bus, *object, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
@@ -137,8 +138,19 @@ Result UDisks::PowerOff(const std::string& device) const {
     if (drive.path().isEmpty() || drive.path() == QStringLiteral("/")) {
         return NotFound(Translated(texts::kUdisksNoDrive, {device}));
     }
-    return Answered(Call(m_bus, drive.path(), QStringLiteral("org.freedesktop.UDisks2.Drive"), QStringLiteral("PowerOff"),
-                         {QVariantMap()}));
+    return drive.path();
+}
+
+Result UDisks::PowerOff(const std::string& device) const {
+    const Expected<QString> drive = DriveObject(device);
+    if (!drive) return drive.error();
+    return Answered(Call(m_bus, *drive, kDrive, QStringLiteral("PowerOff"), {QVariantMap()}));
+}
+
+Result UDisks::Eject(const std::string& device) const {
+    const Expected<QString> drive = DriveObject(device);
+    if (!drive) return drive.error();
+    return Answered(Call(m_bus, *drive, kDrive, QStringLiteral("Eject"), {QVariantMap()}));
 }
 
 }  // namespace tunecrate

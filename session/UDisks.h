@@ -32,6 +32,9 @@ public:
     Result Unmount(const std::string& device) const;
     // Powers off the drive that holds `device`, so the disk can be taken out.
     Result PowerOff(const std::string& device) const;
+    // Ejects the disk in the drive that holds `device`, leaving the drive on
+    // for the next one (a drive without a motor to push it out says so).
+    Result Eject(const std::string& device) const;
 
 signals:
     // A drive, a disk or a file system came, went or changed.
@@ -43,6 +46,8 @@ private slots:
 private:
     // The service's object for the block device.
     Expected<QString> BlockObject(const std::string& device) const;
+    // The service's object for the drive that holds it.
+    Expected<QString> DriveObject(const std::string& device) const;
 
     QDBusConnection m_bus;
 };

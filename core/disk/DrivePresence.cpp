@@ -35,6 +35,16 @@ std::optional<std::uint64_t> ProbeDiskBytes(const std::string& device) {
     return OpenSize(fd.get());
 }
 
+std::uint64_t DriveLook::Bytes() {
+    const std::optional<std::uint64_t> known = KernelDiskBytes(m_device);
+    // An image file standing in for a drive is looked at as often as asked.
+    if (!known) return ProbeDiskBytes(m_device).value_or(0);
+    const auto now = std::chrono::steady_clock::now();
+    if (m_serviceAsks || *known != 0 || now - m_asked < std::chrono::milliseconds(kDrivePollMs)) return *known;
+    m_asked = now;
+    return ProbeDiskBytes(m_device).value_or(0);
+}
+
 bool DiskArrival::Seen(std::uint64_t bytes) {
     if (bytes != kImageBytes) {
         // No floppy (or no 1.44 MB one): whatever comes next is another disk.

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace tunecrate {
 
@@ -22,6 +24,21 @@ std::optional<std::uint64_t> KernelDiskBytes(const std::string& device, const st
 // the disk (of a file, for an image standing in for a drive); 0 when the
 // drive holds none; nullopt when it cannot be opened for another reason.
 std::optional<std::uint64_t> ProbeDiskBytes(const std::string& device);
+
+// Looks for a disk in a drive as often as the caller likes, asking the drive
+// itself no more often than kDrivePollMs: the kernel's figure in between,
+// and only that where a disk service asks the drive already.
+class DriveLook {
+public:
+    DriveLook(std::string device, bool serviceAsks) : m_device(std::move(device)), m_serviceAsks(serviceAsks) {}
+    // The size of the disk in the drive now; 0 when there is none or it cannot be told.
+    std::uint64_t Bytes();
+
+private:
+    std::string m_device;
+    bool m_serviceAsks;
+    std::chrono::steady_clock::time_point m_asked{};
+};
 
 // Tells a floppy that came from the one that was there: a floppy counts once
 // the drive was seen without one since the last was taken.

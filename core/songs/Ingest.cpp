@@ -10,6 +10,7 @@
 
 #include "core/Texts.h"
 #include "core/disk/FileOps.h"
+#include "core/disk/FolderTree.h"
 #include "core/disk/Handles.h"
 #include "core/disk/ImageVolume.h"
 #include "core/songs/FloppyBackup.h"

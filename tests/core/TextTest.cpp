@@ -141,7 +141,9 @@ TEST(CommandLine, OptionsAndErrors) {
                (l.action != CommandLine::Action::Command ? ""
                 : " " + l.command + (l.csv ? " csv" : "") + (l.count != 1 ? " " + std::to_string(l.count) : "") +
                       (l.forceDevice ? " forced" : "") + (l.swap ? " swap" : "") + (l.closeGaps ? " gaps-closed" : "") +
-                      (l.gaps ? " gaps" : "") + (l.number ? " " + std::to_string(*l.number) : "") + ":" + paths);
+                      (l.gaps ? " gaps" : "") + (l.number ? " " + std::to_string(*l.number) : "") +
+                      (l.disks != 0 ? " disks=" + std::to_string(l.disks) : "") + (l.retries != 0 ? " retry=" + std::to_string(l.retries) : "") +
+                      (l.keepCopies ? " keep" : "") + (l.tableFile.empty() ? "" : " table=" + l.tableFile) + ":" + paths);
     };
     for (const auto& [args, expected] : std::vector<std::pair<Strings, std::string>>{{{}, "Run"},
              {{"--floppy", "/m/MY DISK"}, "Run floppy=/m/MY DISK"}, {{"--floppy=/a=b"}, "Run floppy=/a=b"},
@@ -151,11 +153,17 @@ TEST(CommandLine, OptionsAndErrors) {
              {{"--floppy", ""}, "Error: --floppy にはフォルダかイメージファイルを指定してください"},
              {{"--new-floppy="}, "Error: --new-floppy にはファイルを指定してください"},
              {{"--floppy", "/a", "/b"}, "Error: 余分な引数 /b"}, {{"--shelf="}, "Error: --shelf にはフォルダを指定してください"},
-             {{"lsit"}, "Error: 不明なコマンド lsit（コマンドは list、export、import、new、check、backup、restore、eject、convert、remove、renumber、copy、duplicates です）"},
+             {{"lsit"}, "Error: 不明なコマンド lsit（コマンドは list、export、import、new、check、backup、restore、eject、convert、remove、renumber、copy、duplicates、ingest です）"},
              {{"renumber", "--swap", "i", "12"}, "Command renumber swap 12: i 12"}, {{"renumber", "i", "1000"}, "Error: 番号は 0 から 999 までの数で指定してください"},
              {{"renumber", "--close-gaps", "s"}, "Command renumber gaps-closed: s"}, {{"renumber", "--close-gaps", "s", "3"}, "Error: renumber には、イメージと新しい番号、または --close-gaps とディスク棚を指定してください"},
              {{"copy", "--number=7", "--gaps", "i", "s"}, "Command copy gaps 7: i s"}, {{"copy", "--number", "x", "i", "s"}, "Error: 番号は 0 から 999 までの数で指定してください"},
              {{"new", "--swap", "s"}, "Error: new には不明なオプション --swap"},
+             {{"ingest", "--count=12", "--retry", "3", "--keep-copies", "--gaps", "--csv=t.csv", "/dev/sdb", "s"},
+              "Command ingest 12 gaps disks=12 retry=3 keep table=t.csv: /dev/sdb s"},
+             {{"ingest", "/dev/sdb", "s"}, "Command ingest: /dev/sdb s"}, {{"ingest", "--retry=x", "d", "s"}, "Error: --retry には 0 から 99 までの数を指定してください"},
+             {{"ingest", "--csv=", "d", "s"}, "Error: --csv には保存するファイルを指定してください"},
+             {{"ingest", "d"}, "Error: ingest には、フロッピードライブとディスク棚を指定してください"},
+             {{"list", "--retry", "2", "d"}, "Error: list には不明なオプション --retry"},
              {{"list", "--force-device", "/dev/sdb@3"}, "Command list forced: /dev/sdb@3"},
              {{"restore", "--force-device", "a", "b"}, "Error: restore には不明なオプション --force-device"},
              {{"convert", "/dev/sdb"}, "Error: convert には、スティック（デバイスかダンプ）とフォルダ、またはフォルダとスティックを指定してください"},
