@@ -73,7 +73,14 @@ case ${1:-} in
     dir=$2 image=$3; shift 3
     mkdir -p "$dir"
     serve "$dir" "$image" "$@"
-    losetup --direct-io=on --show -f "$dir/fuse/nbd" > "$dir/device"
+    # A device far above the ones `losetup -f` hands out, so that no other
+    # test takes this drive's device while its disk is out.
+    for n in $(seq 200 299); do
+      if ! losetup "/dev/loop$n" >/dev/null 2>&1 && losetup --direct-io=on "/dev/loop$n" "$dir/fuse/nbd" 2>/dev/null; then
+        echo "/dev/loop$n" > "$dir/device"; break
+      fi
+    done
+    [ -s "$dir/device" ] || { echo "sim-drive.sh: no free loop device" >&2; exit 1; }
     cat "$dir/device" ;;
   swap)
     dir=$2 image=$3; shift 3
