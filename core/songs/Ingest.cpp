@@ -13,6 +13,7 @@
 #include "core/disk/FolderTree.h"
 #include "core/disk/Handles.h"
 #include "core/disk/ImageVolume.h"
+#include "core/disk/StickSlots.h"
 #include "core/songs/FloppyBackup.h"
 #include "core/songs/ShelfDuplicates.h"
 #include "core/songs/ShelfImages.h"
@@ -85,7 +86,13 @@ Expected<IngestShelf> IngestShelf::Open(const std::string& shelf, const std::fun
     IngestShelf opened;
     opened.m_shelf = shelf;
     const FloppiesAtPath at = FloppiesAt(shelf);
-    if (!at.refusal.empty()) return Result::Refused(at.refusal);
+    if (!at.refusal.empty()) {
+        // A blank stick is an empty shelf: its slots take the disks from 0 on.
+        const Expected<std::shared_ptr<const StickHold>> hold = StickHold::Take(shelf);
+        if (!hold || (*hold)->reading().layout != StickLayout::Blank) return Result::Refused(at.refusal);
+        opened.m_folder = false;
+        return opened;
+    }
     if (at.floppyFolder) return Result::Refused(Translated(texts::kIngestNeedsShelf, {shelf}));
     opened.m_folder = !at.stick;
     for (const ShelfEntry& entry : at.images) {

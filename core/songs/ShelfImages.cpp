@@ -43,7 +43,9 @@ public:
         if (!IsFolder(shelf) && MayBeStick(shelf)) {
             Expected<OpenedStick> opened = OpenStick(shelf, write);
             if (!opened) return opened.error();
-            if (opened->reading.layout != StickLayout::Slots || opened->reading.slotCount < 2) {
+            // A blank stick takes new floppies (from slot 0), as a stick the factory tool just made.
+            const bool blank = write && opened->reading.layout == StickLayout::Blank;
+            if ((opened->reading.layout != StickLayout::Slots && !blank) || opened->reading.slotCount < 2) {
                 return Result::Refused(NotSlotStickMessage(shelf, opened->reading));
             }
             for (int slot = 0; slot < opened->reading.slotCount; ++slot) {
@@ -168,6 +170,7 @@ public:
             if (!UnusedSector(boot)) return Result::FromErrno(EEXIST, Translated(texts::kNumberTaken, {std::to_string(number), SlotPathOf(m_shelf, number)}));
             if (Result written = WriteSlot(store, m_shelf, number, bytes, true); !written.ok()) return written;
             m_stick->hold->NoteFloppyMade();
+            m_stick->reading.layout = StickLayout::Slots;
             return Took(number, SlotPathOf("", number));
         }
         const std::string name = IndexedFileName({m_prefix, number, label, ".IMG"});

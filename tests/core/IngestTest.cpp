@@ -86,6 +86,14 @@ TEST(Ingest, DisksOntoAFolderAndAStick) {
         EXPECT_EQ(std::tuple(relabelled->image, relabelled->label, holds(*relabelled, zeroed)), std::tuple(renamed, "Nocturne_ No_2"s, true));
         EXPECT_EQ(relabelled->logPath, stick ? "" : shelf + "/" + renamed + ".log");
         EXPECT_EQ(FileSize(relabelled->logPath).has_value(), !stick);
+        // A blank stick takes disks from slot 0 on.
+        if (stick) {
+            MakeSparseFile(dir.Path("blank.bin"), 3 * kSlotStride, {});
+            Expected<IngestShelf> blank = IngestShelf::Open(dir.Path("blank.bin"));
+            ASSERT_TRUE(blank) << blank.error().reason;
+            EXPECT_EQ(blank->Take(a.location(), {}, {}, {}).image, "@000");
+            EXPECT_EQ(blank->Take(old.location(), {}, {}, {}).image, "@001");
+        }
         const std::string csv = IngestCsv({taken, copy, *relabelled});
         EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 4);
         EXPECT_NE(csv.find(",1 夜想曲 (MDR_00.B00),"), std::string::npos) << csv;
