@@ -267,6 +267,7 @@ void MainDialog::OpenShelf(std::optional<std::string> folder) {
                                                  [this] { return m_session.FloppyLocation(); });
         m_shelfWindow = new ShelfWindow(*m_shelf, this);
         m_shelfWindow->setFont(font());
+        m_shelfWindow->SetDiskService(m_session.DiskService());
         connect(m_shelfWindow, &ShelfWindow::imageChosen, &m_session,
                 [this](const std::string& path) { m_session.UseImage(path, Place::Shelf); });
         connect(&m_session, &Session::floppyChanged, m_shelfWindow, [this] { m_shelfWindow->MarkShown(m_session.ShownImage()); });

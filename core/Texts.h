@@ -342,6 +342,12 @@ inline constexpr const char* kAnsweredNo = CORE_TEXT("Core", "いいえ");
 inline constexpr const char* kAnsweredCancel = CORE_TEXT("Core", "キャンセル");
 // Taking a box of floppies onto a shelf, disk after disk.
 inline constexpr const char* kInsertNextDisk = CORE_TEXT("Core", "次のディスクを入れてください");
+inline constexpr const char* kIngestInsertDisk = CORE_TEXT("Core", "ディスクを入れてください");
+inline constexpr const char* kIngestOpening = CORE_TEXT("Core", "%1 のイメージの曲を調べています...");
+inline constexpr const char* kIngestStopped = CORE_TEXT("Core", "取り込みを終えました（%1 枚）。");
+inline constexpr const char* kIngestDiskHasBadSectors =
+    CORE_TEXT("Core", "このディスクには読めないセクタが %1 個あります。もう一度読むか、次へ進んでください。");
+inline constexpr const char* kIngestRetrying = CORE_TEXT("Core", "読めないセクタを読み直しています...");
 inline constexpr const char* kIngestWaiting = CORE_TEXT("Core", "%1 にディスクが入るのを待っています（Ctrl+C で終わります）");
 inline constexpr const char* kIngestNeedsShelf =
     CORE_TEXT("Core", "%1 はフロッピーのフォルダです。取り込むには、イメージのフォルダかスティックを指定してください");

@@ -80,6 +80,7 @@ public:
     const std::string& ShownFolder() const { return m_folder; }   // whose songs FolderSongs are
     const std::string& WorkingDirectory() const { return m_options.workingDirectory; }
     const std::string& HomeFolder() const { return m_options.home; }
+    const UDisks* DiskService() const { return m_options.udisks; }
     // The tree's top-level folders: the root, home, the mounted volumes.
     const std::vector<std::string>& TopFolders() const { return m_topFolders; }
     // Subfolders in name order; hidden ones (".name") only while they are shown.

@@ -70,9 +70,18 @@ UDisks::UDisks(QDBusConnection bus, QObject* parent) : QObject(parent), m_bus(st
         m_bus.connect(kService, kRoot, QStringLiteral("org.freedesktop.DBus.ObjectManager"), QLatin1String(name), this,
                       SLOT(OnSignal()));
     }
+    // Media coming and going, on any drive or disk: a waiting loop asks its drive at once.
+    m_bus.connect(kService, QString(), QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("PropertiesChanged"), this,
+                  SLOT(OnProperties(QString,QVariantMap,QStringList)));
 }
 
 void UDisks::OnSignal() { emit devicesChanged(); }
+
+void UDisks::OnProperties(const QString& interface, const QVariantMap& changed, const QStringList& invalidated) {
+    const bool drive = interface == kDrive && (changed.contains(QStringLiteral("MediaAvailable")) || invalidated.contains(QStringLiteral("MediaAvailable")));
+    const bool block = interface == kBlock && changed.contains(QStringLiteral("Size"));
+    if (drive || block) emit mediaChanged();
+}
 
 bool UDisks::Available() const {
     if (!m_bus.isConnected() || m_bus.interface() == nullptr) return false;

@@ -4,6 +4,8 @@
 #include <QDBusConnection>
 #include <QObject>
 #include <QString>
+#include <QStringList>
+#include <QVariantMap>
 #include <functional>
 #include <string>
 
@@ -39,9 +41,12 @@ public:
 signals:
     // A drive, a disk or a file system came, went or changed.
     void devicesChanged();
+    // A drive's medium came or went (MediaAvailable), or a disk's size changed.
+    void mediaChanged();
 
 private slots:
     void OnSignal();
+    void OnProperties(const QString& interface, const QVariantMap& changed, const QStringList& invalidated);
 
 private:
     // The service's object for the block device.

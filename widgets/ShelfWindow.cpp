@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "widgets/ShelfWindow.h"
 
+#include "widgets/IngestDialog.h"
+
 #include <QApplication>
 #include <QButtonGroup>
 #include <QComboBox>
@@ -140,6 +142,7 @@ ShelfWindow::ShelfWindow(ShelfSession& session, QWidget* parent)
         m_list->setFocus();   // so that Delete acts on them, not on the search text
     });
     m_imageMenu->addSeparator();
+    m_imageMenu->addAction(tr("フロッピーを順に取り込む..."), this, &ShelfWindow::AskIngest);
     m_convert = m_imageMenu->addAction(QString(), this, &ShelfWindow::AskConvert);
     m_imageMenu->addSeparator();
     QMenu* open = m_imageMenu->addMenu(tr("別の棚を開く"));
@@ -456,6 +459,21 @@ void ShelfWindow::AskConvert() {
     const QString stick = QInputDialog::getItem(this, tr("スティックに書き込む"),
                                                 tr("書き込むスティック（デバイスか、そのダンプのファイル）:"), sticks, 0, true, &ok);
     if (ok && !stick.trimmed().isEmpty()) m_session.ConvertToStick(stick.trimmed().toStdString());
+}
+
+void ShelfWindow::AskIngest() {
+    if (m_ingest) {
+        m_ingest->raise();
+        m_ingest->activateWindow();
+        return;
+    }
+    auto* ingest = new IngestSession(m_session.ShelfFolder(), m_udisks);
+    m_ingest = new IngestDialog(*ingest, this);
+    ingest->setParent(m_ingest);
+    m_ingest->setAttribute(Qt::WA_DeleteOnClose);
+    // The shelf shows the images as they come, once the box is done.
+    connect(ingest, &IngestSession::rowsChanged, &m_session, &ShelfSession::Reload);
+    m_ingest->show();
 }
 
 void ShelfWindow::AskOpenShelf(QMenu* menu) {

@@ -3,6 +3,7 @@
 
 #include <QPoint>
 #include <QRect>
+#include <QPointer>
 #include <QWidget>
 #include <string>
 #include <vector>
@@ -19,6 +20,8 @@ class QMenu;
 class QAction;
 
 namespace tunecrate {
+
+class UDisks;
 
 class ShelfSession;
 
@@ -43,6 +46,8 @@ public:
     enum Column { NumberColumn, FileColumn, FirstTitleColumn, SongsColumn = FirstTitleColumn + 5, FreeColumn, StateColumn, ColumnCount };
 
     explicit ShelfWindow(ShelfSession& session, QWidget* parent = nullptr);
+    // The desktop's disk service, for ejecting disks as a box of them is taken in.
+    void SetDiskService(const UDisks* udisks) { m_udisks = udisks; }
 
     // Marks the row of the image the main window shows ("" for none).
     void MarkShown(const std::string& imagePath);
@@ -57,6 +62,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void AskIngest();
     void Fill();
     void ShowRow(int row);
     void ShowRowsRead();
@@ -79,6 +85,8 @@ private:
     std::vector<int> SelectedRows() const;
 
     ShelfSession& m_session;
+    const UDisks* m_udisks = nullptr;
+    QPointer<class IngestDialog> m_ingest;   // open while a box of disks is taken in
     QLineEdit* m_search;
     QLabel* m_matches;   // how many slots (or rows, by file name) the search finds
     QTreeWidget* m_list;
