@@ -768,10 +768,6 @@ Nothing more is written to it until it is opened again.</translation>
         <translation>N&amp;o to All</translation>
     </message>
     <message>
-        <source>不明なコマンド %1（コマンドは list、export、import、new、check、backup、restore、eject、convert、remove、renumber、copy、duplicates です）</source>
-        <translation>unknown command %1 (the commands are list, export, import, new, check, backup, restore, eject, convert, remove, renumber, copy and duplicates)</translation>
-    </message>
-    <message>
         <source>%1 は、イメージファイルを読むファームウェア用のスティックです（%2 があります）。工場出荷時のファームウェアはこのスティックを読めません。フロッピーはスティックの上のファイルです: マウントして、そのフォルダをディスク棚で開いてください。工場出荷時のファームウェア用に並べ直すには: tunecrate convert フォルダ デバイス</source>
         <translation>%1 is a stick for a firmware that reads image files (it holds %2). The factory firmware cannot read it. Its floppies are files on the stick: mount it and open its folder on the disk shelf. To lay them out for the factory firmware: tunecrate convert FOLDER DEVICE</translation>
     </message>
@@ -870,6 +866,94 @@ Nothing more is written to it until it is opened again.</translation>
         <translation>copy needs an image and the shelf to copy it to</translation>
     </message>
     <message>
+        <source>不明なコマンド %1（コマンドは list、export、import、new、check、backup、restore、eject、convert、remove、renumber、copy、duplicates、ingest です）</source>
+        <translation>unknown command %1 (the commands are list, export, import, new, check, backup, restore, eject, convert, remove, renumber, copy, duplicates and ingest)</translation>
+    </message>
+    <message>
+        <source>次のディスクを入れてください</source>
+        <translation>Insert the next disk</translation>
+    </message>
+    <message>
+        <source>ディスクを入れてください</source>
+        <translation>Insert a disk</translation>
+    </message>
+    <message>
+        <source>%1 のイメージの曲を調べています...</source>
+        <translation>Looking at the songs of the images in %1...</translation>
+    </message>
+    <message>
+        <source>取り込みを終えました（%1 枚）。</source>
+        <translation>Done: %1 disks.</translation>
+    </message>
+    <message>
+        <source>このディスクには読めないセクタが %1 個あります。もう一度読むか、次へ進んでください。</source>
+        <translation>This disk has %1 unreadable sectors. Read it again, or go on to the next.</translation>
+    </message>
+    <message>
+        <source>読めないセクタを読み直しています...</source>
+        <translation>Reading the unreadable sectors again...</translation>
+    </message>
+    <message>
+        <source>%1 にディスクが入るのを待っています（Ctrl+C で終わります）</source>
+        <translation>Waiting for a disk in %1 (Ctrl+C ends)</translation>
+    </message>
+    <message>
+        <source>%1 はフロッピーのフォルダです。取り込むには、イメージのフォルダかスティックを指定してください</source>
+        <translation>%1 is a floppy folder. To take disks in, give a folder of images or a stick</translation>
+    </message>
+    <message>
+        <source>ingest には、フロッピードライブとディスク棚を指定してください</source>
+        <translation>ingest needs a floppy drive, then a shelf</translation>
+    </message>
+    <message>
+        <source>--retry には 0 から 99 までの数を指定してください</source>
+        <translation>--retry takes a number from 0 to 99</translation>
+    </message>
+    <message>
+        <source>--csv には保存するファイルを指定してください</source>
+        <translation>--csv needs the file to save into</translation>
+    </message>
+    <message>
+        <source>中止しました。イメージは作られていません。</source>
+        <translation>Stopped. No image was made.</translation>
+    </message>
+    <message>
+        <source>（書き込みませんでした）</source>
+        <translation>(not written)</translation>
+    </message>
+    <message>
+        <source>%1 曲</source>
+        <translation>%1 songs</translation>
+    </message>
+    <message>
+        <source>%1 秒</source>
+        <translation>%1 s</translation>
+    </message>
+    <message>
+        <source>%1 と同じ曲</source>
+        <translation>same songs as %1</translation>
+    </message>
+    <message>
+        <source>読めないセクタ %1 個</source>
+        <translation>%1 unreadable sectors</translation>
+    </message>
+    <message>
+        <source>%1 枚のディスクを読み、%2 個のイメージを書きました。</source>
+        <translation>%1 disks read, %2 images written.</translation>
+    </message>
+    <message>
+        <source>番号,イメージ,ラベル,題名 1,題名 2,題名 3,題名 4,題名 5,曲数,読めないセクタ,当たった曲,同じ曲のイメージ,秒,状態</source>
+        <translation>Number,Image,Label,Title 1,Title 2,Title 3,Title 4,Title 5,Songs,Unreadable sectors,Songs hit,Same songs as,Seconds,State</translation>
+    </message>
+    <message>
+        <source>残り約 %1 秒</source>
+        <translation>about %1 s left</translation>
+    </message>
+    <message>
+        <source>残り約 %1 分 %2 秒</source>
+        <translation>about %1 min %2 s left</translation>
+    </message>
+    <message>
         <source>使い方: tunecrate [--floppy PATH | PATH] [--shelf DIR]
         tunecrate --new-floppy FILE
         tunecrate COMMAND [OPTIONS] PATH...
@@ -927,6 +1011,13 @@ Nothing more is written to it until it is opened again.</translation>
                              番号から使います（new も同じ）
   duplicates SHELF...        曲の中身が同じイメージと曲を示します。1 行に 1 つ:
                              イメージ、曲番号（イメージ全体なら *）、最初のもの、その曲番号
+  ingest [--count N] [--keep-copies] [--retry N] [--gaps] [--csv FILE] DRIVE SHELF
+                             ドライブのディスクを次々に読み、ディスク棚の次の番号の
+                             イメージにします（ラベルは最初の題名）。1 枚ごとに取り出し、
+                             次のディスクを待ちます。N 枚で、または Ctrl+C で終わります。
+                             ディスク棚にある曲と同じディスクは書きません（--keep-copies
+                             なら書きます）。--retry は読めないセクタを N 回読み直します。
+                             --csv は表を FILE に保存します
 
 工場出荷時のファームウェア用のスティックは 1.5 MiB ごとのスロットにフロッピーを
 持ち、ファイルシステムがありません。PATH にはスティックのデバイスかダンプ（すべての
@@ -993,6 +1084,13 @@ Commands (no window; exit status 0 on success, 1 on a failure, 2 on bad usage):
   duplicates SHELF...        show the images and songs whose content is the same
                              as another&apos;s, one a line: the image, its song number
                              (* for the whole image), the first copy, its number
+  ingest [--count N] [--keep-copies] [--retry N] [--gaps] [--csv FILE] DRIVE SHELF
+                             read disk after disk from the drive into images with the
+                             shelf&apos;s next numbers (labelled with the first title),
+                             ejecting each and waiting for the next; ends after N disks
+                             or on Ctrl+C. A disk whose songs the shelf holds is not
+                             written (--keep-copies writes it); --retry reads unreadable
+                             sectors N more times; --csv saves the table into FILE
 
 A factory-firmware stick holds its floppies in slots of 1.5 MiB, with no file
 system. PATH may be such a stick (a device or a dump of all its slots) or
@@ -1034,6 +1132,117 @@ The folder the program is started in is the first hard-disk folder shown.
     <message>
         <source>削除</source>
         <translation>Delete</translation>
+    </message>
+</context>
+<context>
+    <name>tunecrate::IngestDialog</name>
+    <message>
+        <source>同じ曲のディスクも書き込む</source>
+        <translation>Write disks whose songs the shelf holds too</translation>
+    </message>
+    <message>
+        <source>すき間の番号から</source>
+        <translation>In the gaps first</translation>
+    </message>
+    <message>
+        <source>開始</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>中止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>このディスクをもう一度読む</source>
+        <translation>Read this disk again</translation>
+    </message>
+    <message>
+        <source>次へ</source>
+        <translation>Next</translation>
+    </message>
+    <message>
+        <source>表を保存...</source>
+        <translation>Save table...</translation>
+    </message>
+    <message>
+        <source>フロッピーを順に取り込む</source>
+        <translation>Take in floppies one after another</translation>
+    </message>
+    <message>
+        <source>いちばん大きい番号の次から</source>
+        <translation>After the highest number</translation>
+    </message>
+    <message>
+        <source>番号</source>
+        <translation>Number</translation>
+    </message>
+    <message>
+        <source>ラベル</source>
+        <translation>Label</translation>
+    </message>
+    <message>
+        <source>題名</source>
+        <translation>Titles</translation>
+    </message>
+    <message>
+        <source>曲数</source>
+        <translation>Songs</translation>
+    </message>
+    <message>
+        <source>読めないセクタ</source>
+        <translation>Unreadable sectors</translation>
+    </message>
+    <message>
+        <source>時間</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>状態</source>
+        <translation>State</translation>
+    </message>
+    <message>
+        <source>閉じる</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>ドライブ:</source>
+        <translation>Drive:</translation>
+    </message>
+    <message>
+        <source>番号:</source>
+        <translation>Numbers:</translation>
+    </message>
+    <message>
+        <source>取り込み先: %1</source>
+        <translation>Into: %1</translation>
+    </message>
+    <message>
+        <source>フロッピードライブを選んでください。</source>
+        <translation>Choose a floppy drive.</translation>
+    </message>
+    <message>
+        <source>%1 と同じ曲</source>
+        <translation>same songs as %1</translation>
+    </message>
+    <message>
+        <source>（書き込みませんでした）</source>
+        <translation>(not written)</translation>
+    </message>
+    <message>
+        <source>%1 秒</source>
+        <translation>%1 s</translation>
+    </message>
+    <message>
+        <source>%1 / %2 セクタ</source>
+        <translation>%1 / %2 sectors</translation>
+    </message>
+    <message>
+        <source>表を保存</source>
+        <translation>Save table</translation>
+    </message>
+    <message>
+        <source>CSV (*.csv)</source>
+        <translation>CSV (*.csv)</translation>
     </message>
 </context>
 <context>
@@ -1402,6 +1611,10 @@ The stick will then be read by the factory firmware. Go on?</translation>
     <message>
         <source>同じ曲を探しています %p%</source>
         <translation>Looking for copies %p%</translation>
+    </message>
+    <message>
+        <source>フロッピーを順に取り込む...</source>
+        <translation>Take in floppies one after another...</translation>
     </message>
 </context>
 </TS>
