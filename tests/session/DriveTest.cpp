@@ -11,6 +11,7 @@
 #include "core/songs/FloppyBackup.h"
 #include "core/Texts.h"
 #include "session/DriveSession.h"
+#include "session/IngestSession.h"
 #include "session/Eject.h"
 #include "session/MountWatcher.h"
 #include "session/UDisks.h"
@@ -203,6 +204,50 @@ TEST(DriveMountWatcher, MountsAreToldOnceTheySettle) {
         QSignalSpy told(&watcher, &MountWatcher::mountsChanged);
         return !told.wait(400) && mountAndUnmount() && told.wait(2000) && !told.wait(400) && told.count() == 1;
     })) << "told before any change, a mount and unmount not told, or told more than once";
+}
+
+// A box of disks through the session: a disk is taken once the drive was seen without one since the last, the disk
+// service is asked to eject each, a copy of the shelf's songs is named and not written, a label typed renames its
+// image, and the table saved holds every disk. The drive's disk goes and comes as its file empties and fills again.
+TEST_F(Drive, ABoxOfDisksIsTakenOneAfterAnotherEachEjected) {
+    if (!StartBus()) GTEST_SKIP() << kNoBus;
+    Fake();
+    const std::string first = *ReadWhole(disk.location()), shelf = home.Path("shelf");
+    TestFloppy second(Medium::Image, "1:Waltz/=W+"), copy(Medium::Image, "3:Again/=Blues");
+    std::filesystem::create_directory(shelf);
+    const auto put = [&](const std::string& bytes) {   // the disk out, then in: the kernel told of each size
+        for (const std::string& now : {std::string(), bytes}) {
+            WriteWhole(disk.location(), now);
+            ASSERT_EQ(RunCommand("losetup -c", {loop.path()}, " 2>&1").exitCode, 0);
+            QTest::qWait(700);
+        }
+    };
+    IngestSession ingest(shelf, &*udisks);
+    const auto rows = [&](std::size_t count) {
+        return QTest::qWaitFor([&] { return ingest.Rows().size() == count && ingest.CurrentPhase() == IngestSession::Phase::Waiting; }, 20000);
+    };
+    ingest.Start(loop.path(), {});
+    ASSERT_TRUE(rows(1)) << ingest.StateText();
+    QTest::qWait(700);   // still in: not taken again
+    put(*ReadWhole(second.location()));
+    ASSERT_TRUE(rows(2)) << ingest.StateText();
+    put(*ReadWhole(copy.location()));
+    ASSERT_TRUE(rows(3)) << ingest.StateText();
+    Strings shown;
+    for (const IngestedDisk& row : ingest.Rows()) shown.push_back(row.image + "|" + row.copyOf);
+    EXPECT_EQ(shown, (Strings{"DSKA0000 Blues.IMG|", "DSKA0001 Waltz.IMG|", "|DSKA0000 Blues.IMG"}));
+    EXPECT_EQ(ReadWhole(shelf + "/DSKA0001 Waltz.IMG"), ReadWhole(second.location()));
+    std::size_t ejects = 0;   // each disk ejected, the drive never powered off
+    for (std::size_t at = Calls().find("Eject drives"); at != std::string::npos; at = Calls().find("Eject drives", at + 1)) ++ejects;
+    EXPECT_EQ(std::tuple(ejects, Calls().find("PowerOff")), std::tuple(3u, std::string::npos)) << Calls();
+    ingest.Relabel(1, "Waltz: take/2");
+    EXPECT_EQ(ingest.Rows()[1].image, "DSKA0001 Waltz_ take_2.IMG");
+    EXPECT_TRUE(FileSize(shelf + "/DSKA0001 Waltz_ take_2.IMG"));
+    ingest.Stop();
+    EXPECT_EQ(ingest.CurrentPhase(), IngestSession::Phase::Idle);
+    ASSERT_TRUE(ingest.SaveTable(home.Path("table.csv")).ok());
+    const std::string table = ReadWhole(home.Path("table.csv")).value_or("");
+    EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 4) << table;
 }
 
 }  // namespace
