@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "app/MainDialog.h"
 
+#include "core/disk/DiskCopy.h"
+
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDragMoveEvent>
@@ -397,8 +399,16 @@ void MainDialog::ShowDropProgress(int done, int total) {
 }
 
 void MainDialog::ShowDiskCopyProgress(int done, int total) {
-    ShowProgress(m_diskCopyProgress, QStringLiteral("diskCopyProgress"), tr("フロッピーを読み書きしています..."),
-                 [this] { m_session.DriveWork().CancelCopy(); }, 0, done, total);
+    const QString what = tr("フロッピーを読み書きしています...");
+    if (m_diskCopyProgress.isNull()) m_diskCopyStarted = std::chrono::steady_clock::now();
+    ShowProgress(m_diskCopyProgress, QStringLiteral("diskCopyProgress"), what, [this] { m_session.DriveWork().CancelCopy(); }, 0, done,
+                 total);
+    if (m_diskCopyProgress.isNull() || done < 0) return;
+    // The sectors done, and the time left at the speed so far.
+    const double soFar = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_diskCopyStarted).count();
+    const std::optional<int> left = SecondsLeft(soFar, static_cast<std::uint64_t>(done), static_cast<std::uint64_t>(total));
+    m_diskCopyProgress->setLabelText(what + QStringLiteral("\n") + tr("%1 / %2 セクタ").arg(done).arg(total) +
+                                     (left ? QStringLiteral("  ") + QString::fromStdString(TimeLeftText(*left)) : QString()));
 }
 
 void MainDialog::reject() {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDialog>
+#include <chrono>
 #include <QPointer>
 #include <QProgressDialog>
 #include <functional>
@@ -115,6 +116,7 @@ private:
     ShelfWindow* m_shelfWindow = nullptr;   // a child window, made on first use
     QPointer<QProgressDialog> m_dropProgress;   // while a drop runs
     QPointer<QProgressDialog> m_diskCopyProgress;   // while a whole-disk copy runs
+    std::chrono::steady_clock::time_point m_diskCopyStarted;
     int m_openQuestions = 0;   // message boxes open now, nested
     std::map<Place, std::unique_ptr<Prompter>> m_boxes;   // the message boxes of each place
     std::map<Place, std::unique_ptr<Prompter>> m_prompters;   // the same, giving way to progress

@@ -1351,6 +1351,10 @@ The folder the program is started in is the first hard-disk folder shown.
         <source>前のイメージ(&amp;P)</source>
         <translation>&amp;Previous image</translation>
     </message>
+    <message>
+        <source>%1 / %2 セクタ</source>
+        <translation>%1 / %2 sectors</translation>
+    </message>
 </context>
 <context>
     <name>tunecrate::Session</name>
