@@ -291,7 +291,7 @@ int Ingest(const CommandLine& line, std::ostream& out, std::ostream& err) {
     const bool serviced = udisks.Available();
     DriveLook look(drive, serviced);
     DiskArrival arrival(true);
-    const IngestOptions options{line.gaps ? NewNumbers::GapsFirst : NewNumbers::AfterHighest, line.keepCopies};
+    const IngestOptions options{line.gaps ? NewNumbers::GapsFirst : NewNumbers::AfterHighest, line.keepCopies, {}};
     std::vector<IngestedDisk> table;
     bool failed = false, waitTold = false;
     while ((line.disks == 0 || table.size() < static_cast<std::size_t>(line.disks)) && g_interrupted == 0) {

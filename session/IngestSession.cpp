@@ -102,6 +102,7 @@ void IngestSession::Read() {
 void IngestSession::Took() {
     IngestedDisk disk = std::move(*m_taken);
     m_taken.reset();
+    if (!disk.cancelled) m_options.label.clear();   // a label typed ahead was for this disk alone
     emit progressed(-1, -1, {});
     if (m_phase == Phase::Retrying) {
         if (!m_rows.empty()) m_rows.back() = disk;

@@ -47,6 +47,8 @@ public:
     void RetryDisk(int passes = 3);
     // The disk that waits: eject it and wait for the next.
     void GoOn();
+    // The next disk's label, before it is read; empty: its first title. Used once.
+    void SetNextLabel(const std::string& label) { m_options.label = label; }
     // A row's image takes another label.
     void Relabel(int row, const std::string& label);
     // The table, as CSV, into `path`.

@@ -1244,6 +1244,14 @@ The folder the program is started in is the first hard-disk folder shown.
         <source>CSV (*.csv)</source>
         <translation>CSV (*.csv)</translation>
     </message>
+    <message>
+        <source>ディスクの最初の題名</source>
+        <translation>The disk&apos;s first title</translation>
+    </message>
+    <message>
+        <source>次のディスクのラベル:</source>
+        <translation>Next disk&apos;s label:</translation>
+    </message>
 </context>
 <context>
     <name>tunecrate::MainDialog</name>

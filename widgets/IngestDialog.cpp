@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -29,7 +30,7 @@ QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 IngestDialog::IngestDialog(IngestSession& session, QWidget* parent)
     : QDialog(parent), m_session(session), m_drive(new QComboBox(this)), m_keepCopies(new QCheckBox(tr("同じ曲のディスクも書き込む"), this)),
-      m_gapsFirst(new QRadioButton(tr("すき間の番号から"), this)), m_table(new QTableWidget(0, ColumnCount, this)), m_state(new QLabel(this)),
+      m_nextLabel(new QLineEdit(this)), m_gapsFirst(new QRadioButton(tr("すき間の番号から"), this)), m_table(new QTableWidget(0, ColumnCount, this)), m_state(new QLabel(this)),
       m_progress(new QProgressBar(this)), m_start(new QPushButton(tr("開始"), this)), m_stop(new QPushButton(tr("中止"), this)),
       m_retry(new QPushButton(tr("このディスクをもう一度読む"), this)), m_next(new QPushButton(tr("次へ"), this)),
       m_save(new QPushButton(tr("表を保存..."), this)) {
@@ -51,6 +52,8 @@ IngestDialog::IngestDialog(IngestSession& session, QWidget* parent)
                                         {UnreadableColumn, 110}, {TimeColumn, 60}}) {
         m_table->setColumnWidth(column, width);
     }
+    m_nextLabel->setObjectName(QStringLiteral("ingestNextLabel"));
+    m_nextLabel->setPlaceholderText(tr("ディスクの最初の題名"));
     m_state->setObjectName(QStringLiteral("ingestState"));
     m_state->setWordWrap(true);
     m_progress->setObjectName(QStringLiteral("ingestProgress"));
@@ -77,6 +80,8 @@ IngestDialog::IngestDialog(IngestSession& session, QWidget* parent)
     options->addWidget(afterHighest);
     options->addWidget(m_gapsFirst);
     options->addStretch(1);
+    options->addWidget(new QLabel(tr("次のディスクのラベル:"), this));
+    options->addWidget(m_nextLabel);
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(m_retry);
     bottom->addWidget(m_next);
@@ -98,8 +103,10 @@ IngestDialog::IngestDialog(IngestSession& session, QWidget* parent)
             QMessageBox::information(this, windowTitle(), tr("フロッピードライブを選んでください。"));
             return;
         }
-        m_session.Start(drive, {m_gapsFirst->isChecked() ? NewNumbers::GapsFirst : NewNumbers::AfterHighest, m_keepCopies->isChecked()});
+        m_session.Start(drive, {m_gapsFirst->isChecked() ? NewNumbers::GapsFirst : NewNumbers::AfterHighest, m_keepCopies->isChecked(),
+                                m_nextLabel->text().trimmed().toStdString()});
     });
+    connect(m_nextLabel, &QLineEdit::textEdited, this, [this](const QString& text) { m_session.SetNextLabel(text.trimmed().toStdString()); });
     connect(m_stop, &QPushButton::clicked, &m_session, &IngestSession::Stop);
     connect(m_retry, &QPushButton::clicked, this, [this] { m_session.RetryDisk(); });
     connect(m_next, &QPushButton::clicked, &m_session, &IngestSession::GoOn);
@@ -132,6 +139,9 @@ void IngestDialog::ShowPhase() {
 
 void IngestDialog::ShowRows() {
     m_filling = true;
+    // A label typed ahead went to the disk just read.
+    if (m_session.Rows().size() > m_rowsShown) m_nextLabel->clear();
+    m_rowsShown = m_session.Rows().size();
     const std::vector<IngestedDisk>& rows = m_session.Rows();
     m_table->setRowCount(static_cast<int>(rows.size()));
     for (std::size_t i = 0; i < rows.size(); ++i) {

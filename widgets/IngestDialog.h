@@ -8,6 +8,7 @@
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
@@ -32,11 +33,13 @@ private:
     IngestSession& m_session;
     QComboBox* m_drive;
     QCheckBox* m_keepCopies;
+    QLineEdit* m_nextLabel;
     QRadioButton* m_gapsFirst;
     QTableWidget* m_table;
     QLabel* m_state;
     QProgressBar* m_progress;
     QPushButton *m_start, *m_stop, *m_retry, *m_next, *m_save;
+    std::size_t m_rowsShown = 0;
     bool m_filling = false;   // the table is being filled: its changes are not the user's
 };
 

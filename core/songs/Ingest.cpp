@@ -165,7 +165,7 @@ IngestedDisk IngestShelf::Take(const std::string& drive, const std::vector<Mount
     }
     disk.unreadable = reading->unreadable;
     FloppySongHashes hashes = Look(disk, reading->bytes, drive);
-    disk.label = LabelFromTitles(disk.titles);
+    disk.label = options.label.empty() ? LabelFromTitles(disk.titles) : FileLabel(options.label);
 
     std::vector<FloppySongHashes> rows = m_hashes;
     rows.push_back(hashes);

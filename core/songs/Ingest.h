@@ -24,6 +24,7 @@ namespace tunecrate {
 struct IngestOptions {
     NewNumbers numbers = NewNumbers::AfterHighest;
     bool keepCopies = false;   // write a disk whose songs the shelf holds already
+    std::string label;         // the disk's label, typed before it was read; else its first title
 };
 
 // One disk taken, as the session's table shows it.

@@ -40,7 +40,7 @@ TEST(Ingest, DisksOntoAFolderAndAStick) {
         ASSERT_TRUE(onto) << onto.error().reason;
         StoreFaults faults;
         const auto take = [&](const TestFloppy& disk, bool keepCopies) {
-            return onto->Take(disk.location(), {}, {NewNumbers::AfterHighest, keepCopies}, {},
+            return onto->Take(disk.location(), {}, {NewNumbers::AfterHighest, keepCopies, {}}, {},
                               [&](std::unique_ptr<ImageStore> store) { return std::make_unique<FaultyStore>(std::move(store), faults); });
         };
         const auto first = stick ? 2 : 4;
@@ -54,6 +54,9 @@ TEST(Ingest, DisksOntoAFolderAndAStick) {
         EXPECT_EQ(take(old, false).copyOf, oldName);
         const IngestedDisk kept = take(again, true);
         EXPECT_EQ(std::tuple(kept.number, kept.copyOf, holds(kept, *ReadWhole(again.location()))), std::tuple(std::optional(first + 1), taken.image, true));
+        // A label typed before the disk was read is its label, made fit for a file name.
+        const IngestedDisk typed = onto->Take(again.location(), {}, {NewNumbers::AfterHighest, true, "Typed: ahead"}, {});
+        EXPECT_EQ(std::tuple(typed.label, typed.image), std::tuple("Typed_ ahead"s, stick ? "@004"s : "DSKA0006 Typed_ ahead.IMG"s));
 
         // Three sectors of a song fail every read a backup makes; a retry reads them.
         for (std::uint32_t s = badSector; s < badSector + 3; ++s) faults.readFails[s] = 1 + 1 + kSectorRetries;
