@@ -190,14 +190,20 @@ std::string BackupOutcome::Message(const std::string& source, const std::string&
     std::string text = Translated(texts::kBackupUnreadable, {source, imagePath, std::to_string(unreadable.size()),
                                                       logPath.empty() ? "-" : logPath});
     if (!songsHit.empty()) {
-        text += "\n" + Translated(texts::kSongsHit);
+        // Appended piece by piece: GCC 12 warns falsely on "\n" + a string here.
+        text += '\n';
+        text += Translated(texts::kSongsHit);
         for (const std::string& song : songsHit) text += "\n  " + song;
     }
     std::string others;
     for (const std::string& file : filesHit) {
         if (SlotOfFile(file) < 0) others += "\n  " + file;
     }
-    if (!others.empty()) text += "\n" + Translated(texts::kFilesHit) + others;
+    if (!others.empty()) {
+        text += '\n';
+        text += Translated(texts::kFilesHit);
+        text += others;
+    }
     if (!result.reason.empty()) text += "\n\n" + result.reason;
     return text;
 }

@@ -316,7 +316,11 @@ Result ImagesOutcome::Failure() const {
         if (image.result.ok()) continue;
         if (failed++ == 0) first = image.result;
     }
-    if (failed > 1) first.reason += "\n" + Translated(texts::kMoreFailed, {std::to_string(failed - 1)});
+    if (failed > 1) {
+        // Appended piece by piece: GCC 12 warns falsely on "\n" + a string here.
+        first.reason += '\n';
+        first.reason += Translated(texts::kMoreFailed, {std::to_string(failed - 1)});
+    }
     return first;
 }
 
