@@ -198,6 +198,10 @@ inline constexpr const char* kConfirmCaption = CORE_TEXT("Core", "Confirm");
 inline constexpr const char* kOverwriteCaption = CORE_TEXT("Core", "Overwrite?");
 inline constexpr const char* kNoticeCaption = CORE_TEXT("Core", "Notice");
 inline constexpr const char* kUnreadableFloppy = CORE_TEXT("Core", "Cannot open %1song.nam.\nPlease insert valid floppy disk.");
+// The floppy frame while the floppy is read beside the window, and a gesture that needs it meanwhile.
+inline constexpr const char* kLoading = CORE_TEXT("Core", "読み込み中...");
+inline constexpr const char* kFloppyBeingRead =
+    CORE_TEXT("Core", "フロッピーを読み込んでいます。\n読み込みが終わってから、もう一度やり直してください。");
 // Files that cannot be reached: %1 is the file, %2 the system's reason.
 inline constexpr const char* kCannotOpen = CORE_TEXT("Core", "%1 を開けません。\n%2");
 inline constexpr const char* kCannotRead = CORE_TEXT("Core", "%1 を読めません。\n%2");

@@ -13,6 +13,7 @@ PACKAGES=(
   fonts-ipafont-gothic fonts-noto-cjk fontconfig
   xvfb xauth xdotool imagemagick x11-utils
   dosfstools mtools fusefat locales gcovr util-linux dbus-daemon libglib2.0-bin
+  nbdkit libnbd-bin fuse3   # a slow drive for the benches: a delayed disk through FUSE and a loop device
   clang libclang-rt-14-dev llvm   # llvm: the symbolizer, so a fuzz crash names its functions
   desktop-file-utils appstream xdg-utils libfile-mimeinfo-perl shared-mime-info man-db
   lintian dpkg-dev librsvg2-bin

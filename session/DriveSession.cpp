@@ -20,6 +20,8 @@ DriveSession::DriveSession(const Session& session, std::function<std::vector<Mou
 }
 
 Expected<std::string> DriveSession::ShownDrive() const {
+    // The catalogue's reading has the drive; a whole-disk copy waits for it.
+    if (m_session.ReadingFloppy()) return Result::Refused(Translated(texts::kFloppyBeingRead));
     std::string drive = m_session.FloppyDrive();
     if (drive.empty()) return Result::Refused(Translated(texts::kNotAFloppyDrive, {m_session.FloppyRoot()}));
     return drive;

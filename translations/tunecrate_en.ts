@@ -1002,6 +1002,16 @@ is larger than 64 GB, is used only with --force-device.
 The folder the program is started in is the first hard-disk folder shown.
 </translation>
     </message>
+    <message>
+        <source>読み込み中...</source>
+        <translation>Loading...</translation>
+    </message>
+    <message>
+        <source>フロッピーを読み込んでいます。
+読み込みが終わってから、もう一度やり直してください。</source>
+        <translation>The floppy is being read.
+Please try again once the reading has finished.</translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>
