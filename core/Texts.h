@@ -184,7 +184,12 @@ inline constexpr const char* kLongNameWithCluster =
     CORE_TEXT("Core", "フォルダ %1 のエントリ %2 は長い名前の一部ですが、クラスタ（%3）が書かれています。");
 inline constexpr const char* kReadOnlyFile = CORE_TEXT(
     "Core", "%1 は読み取り専用なので、変更しません。\n変更するには、先に読み取り専用の属性を外してください。");
-inline constexpr const char* kWriteProtectedDisk = CORE_TEXT("Core", "%1 のディスクは書き込み禁止になっています。");
+inline constexpr const char* kWriteProtectedDisk = CORE_TEXT(
+    "Core", "%1 のディスクは書き込み禁止になっています。\n書き込むには、ディスクを取り出して書き込み禁止のタブを閉じてください。");
+inline constexpr const char* kReadOnlyMount = CORE_TEXT(
+    "Core",
+    "%1 は読み取り専用でマウントされています。\n"
+    "ディスクが書き込み禁止なら、取り出して書き込み禁止のタブを閉じてから、もう一度入れてください。");
 inline constexpr const char* kImageFileReadOnly = CORE_TEXT("Core", "イメージファイル %1 には書き込めません（読み取り専用です）。");
 // %2 is the system's reason.
 inline constexpr const char* kOldRoomNotFreed = CORE_TEXT(

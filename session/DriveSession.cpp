@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "core/disk/BlockDevice.h"
+#include "core/disk/FloppyVolume.h"
 #include "core/songs/FloppyBackup.h"
 #include "core/Texts.h"
 #include "session/Eject.h"
@@ -70,6 +71,7 @@ void DriveSession::WriteImageToFloppy(const std::string& imagePath) {
         ShowRefusal(checked.reason);
         return;
     }
+    if (const Result writable = WriteProtection(device); !writable.ok()) return ShowRefusal(writable.reason);
     if (!m_prompter().AskOkCancel(Translated(texts::kRestoreQuestion, {device, imagePath}), "Tunecrate")) return;
     // The mounts as they are now: the desktop may have mounted the disk while the question was open.
     mounts = m_mountTable();

@@ -183,6 +183,16 @@ bool Session::RefusedWhileReading(Place place) {
     return true;
 }
 
+bool Session::Refused(FloppyUse use, Place place) {
+    if (use == FloppyUse::None) return false;
+    if (RefusedWhileReading(place)) return true;
+    if (use == FloppyUse::Read) return false;
+    // Asked of the system now, not of the last reading: the tab may have moved since.
+    const Result writable = WriteProtection(m_floppyLocation);
+    if (!writable.ok()) ShowFailure(place, writable.reason);
+    return !writable.ok();
+}
+
 bool Session::SlotHoldsSong(int slot) const {
     // From the rows as last read: a click must not spin up the drive.
     return slot >= 0 && static_cast<std::size_t>(slot) < m_slotRows.size() &&
@@ -326,6 +336,7 @@ Result Session::EditSlot(int slot, int column, const TypedText& typed, const QSt
         return typed.result;
     }
     if (RefusedWhileReading(Place::FloppyList)) return Result::Refused(Translated(texts::kFloppyBeingRead));
+    if (Refused(FloppyUse::Write, Place::FloppyList)) return {};
     SlotText change{slot, std::nullopt, std::nullopt};
     // A comment is stored cut on a whole character; the list shows it whole until the next reading.
     if (column == 1) change.title = typed.text;
@@ -397,7 +408,7 @@ void Session::DeleteSlots(const std::vector<int>& chosen) {
     // The deletion acts on the rows the user confirmed: a change of mounts
     // waits until it is over, and the disk is checked against these rows.
     // Nothing selected: nothing to confirm.
-    if (chosen.empty() || RefusedWhileReading(Place::FloppyList)) return;
+    if (chosen.empty() || Refused(FloppyUse::Write, Place::FloppyList)) return;
     MountChangeHold hold(*this);
     const std::vector<SlotRow> shown = m_slotRows;
     const std::string question = tr("%n個の項目を削除しますか？", nullptr, static_cast<int>(chosen.size())).toStdString();
@@ -488,14 +499,14 @@ std::vector<std::string> Session::SlotFilesForDrag(const std::vector<int>& chose
     return files;
 }
 
-void Session::RunDrop(Place place, bool move, bool onFloppy, const std::function<DropResult(DropContext&)>& drop) {
-    if (onFloppy && RefusedWhileReading(place)) return;
+void Session::RunDrop(Place place, bool move, FloppyUse use, const std::function<DropResult(DropContext&)>& drop) {
+    if (Refused(use, place)) return;
     DropResult result;
     {
         MountChangeHold hold(*this);
         WaitCursor wait;
         // Opening a floppy in a drive reads it: only for a drop that needs it.
-        auto floppy = onFloppy ? OpenFloppy() : nullptr;
+        auto floppy = use != FloppyUse::None ? OpenFloppy() : nullptr;
         DropContext context{floppy.get(), m_slotRows, Ask(place), move};
         m_dropCancelled = false;
         std::size_t stoppedOf = 0;   // the drop's songs, when the user stopped it
@@ -517,17 +528,23 @@ void Session::RunDrop(Place place, bool move, bool onFloppy, const std::function
 }
 
 void Session::DropOntoFloppyList(std::optional<int> slot, bool move, const SongSource& songs) {
-    RunDrop(Place::FloppyList, move, true,
+    RunDrop(Place::FloppyList, move, FloppyUse::Write,
             [&](DropContext& context) { return tunecrate::DropOntoFloppyList(context, slot, songs); });
 }
 
+Session::FloppyUse Session::FloppyUseOf(bool move, const SongSource& songs) {
+    // A move takes the songs off the floppy.
+    if (!std::holds_alternative<SongsOnFloppy>(songs)) return FloppyUse::None;
+    return move ? FloppyUse::Write : FloppyUse::Read;
+}
+
 void Session::DropOntoHardDiskList(bool move, const SongSource& songs) {
-    RunDrop(Place::HardDiskList, move, std::holds_alternative<SongsOnFloppy>(songs),
+    RunDrop(Place::HardDiskList, move, FloppyUseOf(move, songs),
             [&](DropContext& context) { return tunecrate::DropOntoHardDiskList(context, m_folder, songs); });
 }
 
 void Session::DropIntoFolder(const std::string& folder, bool move, const SongSource& songs) {
-    RunDrop(Place::FolderTree, move, std::holds_alternative<SongsOnFloppy>(songs),
+    RunDrop(Place::FolderTree, move, FloppyUseOf(move, songs),
             [&](DropContext& context) { return tunecrate::DropIntoFolder(context, folder, songs); });
 }
 

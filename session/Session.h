@@ -207,11 +207,15 @@ private:
     void ShowFirstReadable(std::vector<std::string> paths, std::function<void(const std::string& notice)> noneReadable);
     // True, with the user told why, while the floppy is being read.
     bool RefusedWhileReading(Place place);
-
+    // How a gesture uses the floppy: it waits for no reading, and one that
+    // writes is refused before any question when the floppy cannot be written.
+    enum class FloppyUse { None, Read, Write };
+    bool Refused(FloppyUse use, Place place);
+    // A drop onto the hard disk: only floppy songs use the floppy.
+    static FloppyUse FloppyUseOf(bool move, const SongSource& songs);
     void RefreshSongs();
     Result EditSlot(int slot, int column, const TypedText& typed, const QString& shown);
-    // `onFloppy`: the drop reads or writes the floppy, and waits for no reading.
-    void RunDrop(Place place, bool move, bool onFloppy, const std::function<DropResult(DropContext&)>& drop);
+    void RunDrop(Place place, bool move, FloppyUse use, const std::function<DropResult(DropContext&)>& drop);
     void ShowFailure(Place place, const std::string& text);
 
     SessionOptions m_options;

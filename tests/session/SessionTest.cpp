@@ -134,6 +134,62 @@ TEST_F(SessionTest, GesturesOnTheFloppyWaitForItsReading) {
     AwaitFloppy(*session);
 }
 
+// A floppy that cannot be written is told in plain words before any question, whether the kernel holds the
+// drive read-only (its tab) or the disk was mounted read-only; nothing changes, and songs still copy off it.
+TEST_F(SessionTest, AWriteProtectedDiskIsToldBeforeAnyQuestion) {
+    TestFloppy image(Medium::Image, "1:Old/keep=Old"), other(Medium::Image, "2:Dawn/=Dawn");
+    LoopDevice drive(image.location());
+    Tmpfs mount("size=4m");
+    if (drive.path().empty() || !mount.mounted()) GTEST_SKIP() << "needs root: a loop device and a tmpfs to mount read-only";
+    TestFloppy folder(Medium::Folder, "1:Old/keep=Old", mount.path());
+    const std::string blockdev = "PATH=\"$PATH:/usr/sbin:/sbin\" blockdev";
+    // The kernel keeps the flag after the test: it goes however the test ends.
+    const std::shared_ptr<void> writableAgain(nullptr, [&](void*) { RunCommand(blockdev + " --setrw", {drive.path()}, " 2>&1"); });
+    const struct {
+        std::string location, why;
+        std::function<bool()> protect;
+        std::function<std::string()> bytes;
+    } media[] = {
+        {drive.path(), Translated(texts::kWriteProtectedDisk, {drive.path()}),
+         [&] { return RunCommand(blockdev + " --setro", {drive.path()}, " 2>&1").exitCode == 0; },
+         [&] { return ReadWhole(image.location()).value_or(""); }},
+        {folder.location() + "/", Translated(texts::kReadOnlyMount, {folder.location() + "/"}), [&] { return mount.MakeReadOnly(); },
+         [&] { return folder.Describe(); }},
+    };
+    TestFolder target{"", home.Path("Target")};
+    for (const auto& medium : media) {
+        SCOPED_TRACE(medium.location);
+        SessionOptions options = Options(nullptr);
+        options.floppy = medium.location;
+        session = std::make_unique<Session>(options, [this](Place) -> Prompter& { return prompter; });
+        session->FirstFill();
+        AwaitFloppy(*session);
+        ASSERT_TRUE(medium.protect());
+        const std::string before = medium.bytes();
+        const std::vector<std::pair<const char*, std::function<void()>>> gestures = {
+            {"delete a slot", [&] { session->DeleteSlots({0}); }},
+            {"edit a title", [&] { session->EditSlotTitle(0, QStringLiteral("New")); }},
+            {"replace slot 1", [&] { session->DropOntoFloppyList(0, false, SongsOnHardDisk{{{songs.path(), "Blues"}}}); }},
+            {"move slot 1 off", [&] { session->DropIntoFolder(target.path(), true, SongsOnFloppy{nullptr, {0}}); }},
+            {"write an image onto it", [&] { if (medium.location == drive.path()) session->DriveWork().WriteImageToFloppy(other.location()); }},
+        };
+        for (const auto& [name, gesture] : gestures) {
+            SCOPED_TRACE(name);
+            prompter.ClearCalls();
+            gesture();
+            AwaitFloppy(*session);
+            if (prompter.calls().empty() && name == "write an image onto it"s) continue;   // a folder is no drive
+            EXPECT_EQ(std::tuple(prompter.Texts(), medium.bytes() == before, target.Describe()), std::tuple(Strings{medium.why}, true, ""s));
+        }
+        prompter.ClearCalls();
+        session->DropIntoFolder(target.path(), false, SongsOnFloppy{nullptr, {0}});
+        EXPECT_EQ(std::pair(prompter.Texts(), target.Describe()), std::pair(Strings{}, "Old=Old/keep"s)) << "a copy off it goes";
+        std::filesystem::remove_all(target.path());
+        std::filesystem::create_directory(target.path());
+        AwaitFloppy(*session);
+    }
+}
+
 // While a gesture's question (or message) is open, another writer puts a new song in slot 1 and the floppy's
 // own mount changes: the rows behind the question keep showing what it asks about, the answer
 // changes nothing the user was not shown, and the floppy is read anew once the gesture is over
