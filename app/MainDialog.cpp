@@ -24,6 +24,7 @@
 #include "app/AboutDialog.h"
 #include "app/MessageBoxPrompter.h"
 #include "app/Palettes.h"
+#include "core/Texts.h"
 #include "core/songs/FloppyCatalogue.h"
 #include "core/text/CommandLine.h"
 #include "widgets/Artwork.h"
@@ -152,6 +153,11 @@ MainDialog::MainDialog(SessionOptions options, WindowQuestions questions, QWidge
         ShowFreeSpace();
         ShowMedium();
     });
+    // The floppy frame says while the floppy is read beside the window.
+    connect(&m_session, &Session::floppyReading, this, [this](bool reading) {
+        if (reading) m_freeSpaceText->setText(QString::fromStdString(Translated(texts::kLoading)));
+        else ShowFreeSpace();
+    });
     connect(&m_session, &Session::songsChanged, &m_hardDiskList, &HardDiskList::ShowSongs);
     connect(&m_session, &Session::foldersReset, &m_folderTree, &FolderTree::ResetFolders);
     connect(&m_session, &Session::folderToSelect, &m_folderTree, &FolderTree::SelectPath);
@@ -244,6 +250,7 @@ QString FittedFreeSpaceText(std::int64_t freeBytes, const QFontMetrics& metrics,
 }
 
 void MainDialog::ShowFreeSpace() {
+    if (m_session.ReadingFloppy()) return;   // it says it is reading until the last reading ends
     m_freeSpaceBar->SetFreePercent(m_session.FreePercent());
     m_freeSpaceText->setText(
         FittedFreeSpaceText(m_session.FreeBytes(), m_freeSpaceText->fontMetrics(), m_freeSpaceText->width()));

@@ -184,7 +184,12 @@ inline constexpr const char* kLongNameWithCluster =
     CORE_TEXT("Core", "フォルダ %1 のエントリ %2 は長い名前の一部ですが、クラスタ（%3）が書かれています。");
 inline constexpr const char* kReadOnlyFile = CORE_TEXT(
     "Core", "%1 は読み取り専用なので、変更しません。\n変更するには、先に読み取り専用の属性を外してください。");
-inline constexpr const char* kWriteProtectedDisk = CORE_TEXT("Core", "%1 のディスクは書き込み禁止になっています。");
+inline constexpr const char* kWriteProtectedDisk = CORE_TEXT(
+    "Core", "%1 のディスクは書き込み禁止になっています。\n書き込むには、ディスクを取り出して書き込み禁止のタブを閉じてください。");
+inline constexpr const char* kReadOnlyMount = CORE_TEXT(
+    "Core",
+    "%1 は読み取り専用でマウントされています。\n"
+    "ディスクが書き込み禁止なら、取り出して書き込み禁止のタブを閉じてから、もう一度入れてください。");
 inline constexpr const char* kImageFileReadOnly = CORE_TEXT("Core", "イメージファイル %1 には書き込めません（読み取り専用です）。");
 // %2 is the system's reason.
 inline constexpr const char* kOldRoomNotFreed = CORE_TEXT(
@@ -198,6 +203,10 @@ inline constexpr const char* kConfirmCaption = CORE_TEXT("Core", "Confirm");
 inline constexpr const char* kOverwriteCaption = CORE_TEXT("Core", "Overwrite?");
 inline constexpr const char* kNoticeCaption = CORE_TEXT("Core", "Notice");
 inline constexpr const char* kUnreadableFloppy = CORE_TEXT("Core", "Cannot open %1song.nam.\nPlease insert valid floppy disk.");
+// The floppy frame while the floppy is read beside the window, and a gesture that needs it meanwhile.
+inline constexpr const char* kLoading = CORE_TEXT("Core", "読み込み中...");
+inline constexpr const char* kFloppyBeingRead =
+    CORE_TEXT("Core", "フロッピーを読み込んでいます。\n読み込みが終わってから、もう一度やり直してください。");
 // Files that cannot be reached: %1 is the file, %2 the system's reason.
 inline constexpr const char* kCannotOpen = CORE_TEXT("Core", "%1 を開けません。\n%2");
 inline constexpr const char* kCannotRead = CORE_TEXT("Core", "%1 を読めません。\n%2");

@@ -12,7 +12,8 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev librapidcheck-dev
   fonts-ipafont-gothic fonts-noto-cjk fontconfig
   xvfb xauth xdotool imagemagick x11-utils
-  dosfstools mtools fusefat nbdkit libnbd-bin fuse3 locales gcovr util-linux dbus-daemon libglib2.0-bin
+  dosfstools mtools fusefat locales gcovr util-linux dbus-daemon libglib2.0-bin
+  nbdkit libnbd-bin fuse3   # a simulated floppy drive for the tests and benches: delayed and failing disks through FUSE and a loop device
   clang libclang-rt-14-dev llvm   # llvm: the symbolizer, so a fuzz crash names its functions
   desktop-file-utils appstream xdg-utils libfile-mimeinfo-perl shared-mime-info man-db
   lintian dpkg-dev librsvg2-bin

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "core/disk/BlockDevice.h"
+#include "core/disk/FloppyVolume.h"
 #include "core/songs/FloppyBackup.h"
 #include "core/Texts.h"
 #include "session/Eject.h"
@@ -20,6 +21,8 @@ DriveSession::DriveSession(const Session& session, std::function<std::vector<Mou
 }
 
 Expected<std::string> DriveSession::ShownDrive() const {
+    // The catalogue's reading has the drive; a whole-disk copy waits for it.
+    if (m_session.ReadingFloppy()) return Result::Refused(Translated(texts::kFloppyBeingRead));
     std::string drive = m_session.FloppyDrive();
     if (drive.empty()) return Result::Refused(Translated(texts::kNotAFloppyDrive, {m_session.FloppyRoot()}));
     return drive;
@@ -68,6 +71,7 @@ void DriveSession::WriteImageToFloppy(const std::string& imagePath) {
         ShowRefusal(checked.reason);
         return;
     }
+    if (const Result writable = WriteProtection(device); !writable.ok()) return ShowRefusal(writable.reason);
     if (!m_prompter().AskOkCancel(Translated(texts::kRestoreQuestion, {device, imagePath}), "Tunecrate")) return;
     // The mounts as they are now: the desktop may have mounted the disk while the question was open.
     mounts = m_mountTable();

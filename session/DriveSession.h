@@ -51,7 +51,7 @@ signals:
     void diskChanged();
 
 private:
-    // The drive the window shows; refused when it shows none.
+    // The drive the window shows; refused when it shows none, or while it is read.
     Expected<std::string> ShownDrive() const;
     void ShowOutcome(bool clean, const std::string& text);
     void ShowRefusal(const std::string& text);

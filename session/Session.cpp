@@ -35,6 +35,20 @@ namespace {
 
 std::string Utf8(const QString& text) { return text.toUtf8().toStdString(); }
 
+// Where a floppy the user named is read from, and its root. Decided afresh
+// each time: a path that was a folder may now be an image, a drive's device
+// may have been mounted (its folder is used then, never both at once). An
+// image's or a device's location is its path; a folder's ends in "/".
+std::pair<std::string, std::string> NamedFloppyPlace(const std::string& choice, const std::vector<MountEntry>& mounts) {
+    std::string location = choice;
+    if (IsBlockDevice(location)) {
+        if (auto mountPoint = MountPointOf(location, mounts)) location = *mountPoint;
+    }
+    const bool image = IsFloppyImageFile(location) || IsBlockDevice(location) || SlotOfPath(location);
+    if (!image && (location.empty() || location.back() != '/')) location += '/';
+    return {location, image ? location + "/" : location};
+}
+
 }  // namespace
 
 Session::Session(SessionOptions options, Prompters prompters, QObject* parent)
@@ -60,9 +74,9 @@ class Session::MountChangeHold {
 public:
     explicit MountChangeHold(Session& session) : m_session(session) { ++m_session.m_mountChangeHolds; }
     ~MountChangeHold() {
-        if (--m_session.m_mountChangeHolds == 0 && m_session.m_mountsChangedMeanwhile) {
-            QMetaObject::invokeMethod(&m_session, &Session::FollowMounts, Qt::QueuedConnection);
-        }
+        if (--m_session.m_mountChangeHolds > 0) return;
+        m_session.StartNextReading();
+        if (m_session.m_mountsChangedMeanwhile) QMetaObject::invokeMethod(&m_session, &Session::FollowMounts, Qt::QueuedConnection);
     }
     MountChangeHold(const MountChangeHold&) = delete;
     MountChangeHold& operator=(const MountChangeHold&) = delete;
@@ -94,17 +108,7 @@ void Session::ShowFailure(Place place, const std::string& text) {
 void Session::LocateFloppy() {
     const std::vector<MountEntry> mounts = m_options.mountTable();
     if (m_floppyChoice) {
-        // Decided afresh each time: a path that was a folder may now be an
-        // image, a drive's device may have been mounted (its folder is used
-        // then, never both at once). An image's or a device's location is its
-        // path; a folder's ends in "/".
-        m_floppyLocation = *m_floppyChoice;
-        if (IsBlockDevice(m_floppyLocation)) {
-            if (auto mountPoint = MountPointOf(m_floppyLocation, mounts)) m_floppyLocation = *mountPoint;
-        }
-        const bool image = IsFloppyImageFile(m_floppyLocation) || IsBlockDevice(m_floppyLocation) || SlotOfPath(m_floppyLocation);
-        if (!image && (m_floppyLocation.empty() || m_floppyLocation.back() != '/')) m_floppyLocation += '/';
-        m_floppyRoot = image ? m_floppyLocation + "/" : m_floppyLocation;
+        std::tie(m_floppyLocation, m_floppyRoot) = NamedFloppyPlace(*m_floppyChoice, mounts);
     } else if (auto found = FindFloppyLocation(mounts, m_options.floppyDevices)) {
         // Without a floppy now the former one is kept, as after a disk change.
         // A disk nobody mounted is used through its device, as an image is.
@@ -120,20 +124,73 @@ std::unique_ptr<FloppyVolume> Session::OpenFloppy() const {
     return OpenFloppyVolume(m_floppyLocation);
 }
 
-Result Session::ReadSlotRows() {
-    // Closed again at once: an image stays locked while it is open.
-    const Expected<CatalogueReading> reading = ReadCatalogue(OpenFloppy().get());
-    m_slotRows = reading ? reading->rows : std::vector<SlotRow>{};
-    m_freePercent = reading ? reading->FreePercent : -1;
-    m_freeBytes = reading ? reading->FreeBytes : 0;
-    m_mediumRead = MediumIdentity(m_floppyLocation, m_mounts);
-    return reading.error();
+void Session::ReadBeside(std::optional<std::string> location, std::function<void(const FloppyReading&)> then) {
+    m_readQueue.push_back({std::move(location), std::move(then), false});
+    StartNextReading();
 }
 
 void Session::ReadFloppy(bool showError) {
-    const Result read = ReadSlotRows();
+    // Asked again before the last one started: one reading serves both.
+    if (!m_readQueue.empty() && !m_readQueue.back().then) {
+        m_readQueue.back().showError |= showError;
+        return;
+    }
+    m_readQueue.push_back({std::nullopt, nullptr, showError});
+    StartNextReading();
+}
+
+void Session::StartNextReading() {
+    // The rows behind a box or a gesture stay what the user was shown.
+    if (m_reader.Running() || m_mountChangeHolds > 0 || m_readQueue.empty()) return;
+    ReadingAsked asked = std::move(m_readQueue.front());
+    m_readQueue.pop_front();
+    auto reading = std::make_shared<FloppyReading>();
+    reading->location = asked.location.value_or(m_floppyLocation);
+    m_reader.Start(
+        [reading, mounts = m_mounts](BackgroundTask&) {
+            // A drive takes seconds to spin up and a fifth of one for each
+            // track, so the window never waits for this. Closed again at
+            // once: an image stays locked while it is open.
+            const auto volume = reading->location.empty() ? nullptr : OpenFloppyVolume(reading->location);
+            reading->catalogue = ReadCatalogue(volume.get());
+            reading->medium = MediumIdentity(reading->location, mounts);
+        },
+        [this, reading, asked = std::move(asked)] {
+            if (asked.then) asked.then(*reading);
+            else TakeReading(*reading, asked.showError);
+            StartNextReading();
+            if (!ReadingFloppy()) emit floppyReading(false);
+        });
+    emit floppyReading(true);
+}
+
+void Session::TakeReading(const FloppyReading& reading, bool showError) {
+    // The floppy shown changed while it was read (renamed, found elsewhere):
+    // what was read is not what the window shows.
+    if (reading.location != m_floppyLocation) return ReadFloppy(showError);
+    const Expected<CatalogueReading>& found = reading.catalogue;
+    m_slotRows = found ? found->rows : std::vector<SlotRow>{};
+    m_freePercent = found ? found->FreePercent : -1;
+    m_freeBytes = found ? found->FreeBytes : 0;
+    m_mediumRead = reading.medium;
     emit floppyChanged();
-    if (!read.ok() && showError) ShowFailure(Place::Window, UnreadableFloppyNotice(read, m_floppyRoot));
+    if (!found && showError) ShowFailure(Place::Window, UnreadableFloppyNotice(found.error(), m_floppyRoot));
+}
+
+bool Session::RefusedWhileReading(Place place) {
+    if (!ReadingFloppy()) return false;
+    ShowFailure(place, Translated(texts::kFloppyBeingRead));
+    return true;
+}
+
+bool Session::Refused(FloppyUse use, Place place) {
+    if (use == FloppyUse::None) return false;
+    if (RefusedWhileReading(place)) return true;
+    if (use == FloppyUse::Read) return false;
+    // Asked of the system now, not of the last reading: the tab may have moved since.
+    const Result writable = WriteProtection(m_floppyLocation);
+    if (!writable.ok()) ShowFailure(place, writable.reason);
+    return !writable.ok();
 }
 
 bool Session::SlotHoldsSong(int slot) const {
@@ -196,19 +253,26 @@ void Session::Reload() {
 
 void Session::UseImage(const std::string& path, Place place) {
     if (path.empty()) return;
-    const auto shown = std::tuple(m_floppyChoice, m_floppyLocation, m_floppyRoot, m_topFolders);
-    m_floppyChoice = path;
-    LocateFloppy();
-    // An image that cannot be read leaves the floppy shown as it was, and the user learns why at once.
-    if (const Expected<CatalogueReading> reading = ReadCatalogue(OpenFloppy().get()); !reading) {
-        const std::string notice = UnreadableFloppyNotice(reading.error(), m_floppyRoot);
-        std::tie(m_floppyChoice, m_floppyLocation, m_floppyRoot, m_topFolders) = shown;
-        ShowFailure(place, notice);
-        return;
-    }
-    // The tree stays where the user is.
-    if (m_topFolders != std::get<3>(shown)) emit foldersReset(m_folder.empty() ? m_options.workingDirectory : m_folder);
-    ReadFloppy(true);
+    // An image that cannot be read leaves the floppy shown as it was, and the user learns why.
+    ShowFirstReadable({path}, [this, place](const std::string& notice) { ShowFailure(place, notice); });
+}
+
+void Session::ShowFirstReadable(std::vector<std::string> paths, std::function<void(const std::string&)> noneReadable) {
+    if (paths.empty()) return;
+    const auto [location, root] = NamedFloppyPlace(paths.front(), m_options.mountTable());
+    ReadBeside(location, [this, paths = std::move(paths), root, noneReadable = std::move(noneReadable)](const FloppyReading& reading) {
+        if (!reading.catalogue) {
+            if (paths.size() > 1) return ShowFirstReadable({paths.begin() + 1, paths.end()}, noneReadable);
+            if (noneReadable) noneReadable(UnreadableFloppyNotice(reading.catalogue.error(), root));
+            return;
+        }
+        const std::vector<std::string> topBefore = m_topFolders;
+        m_floppyChoice = paths.front();
+        LocateFloppy();
+        // The tree stays where the user is.
+        if (m_topFolders != topBefore) emit foldersReset(m_folder.empty() ? m_options.workingDirectory : m_folder);
+        TakeReading(reading, true);
+    });
 }
 
 void Session::StepImage(int step) {
@@ -217,12 +281,13 @@ void Session::StepImage(int step) {
     const auto entries = shown.empty() ? std::nullopt : ListShelfEntries(folder);
     if (!entries) return;
     const auto here = std::find_if(entries->begin(), entries->end(), [&](const ShelfEntry& entry) { return entry.file == shown.filename(); });
+    // Those that cannot be read are passed over.
+    std::vector<std::string> further;
     for (auto i = here - entries->begin() + step; here != entries->end() && i >= 0 && i < std::ssize(*entries); i += step) {
         const ShelfEntry& entry = (*entries)[static_cast<std::size_t>(i)];
-        if (!entry.IsImage()) continue;
-        const std::string path = JoinPath(folder, entry.file);
-        if (ReadCatalogue(OpenFloppyVolume(path).get())) return UseImage(path);
+        if (entry.IsImage()) further.push_back(JoinPath(folder, entry.file));
     }
+    ShowFirstReadable(std::move(further), {});
 }
 
 void Session::UseFloppyDrive() {
@@ -264,12 +329,14 @@ void Session::RefreshSongs() {
 
 // ---- titles and comments ---------------------------------------------------
 
-void Session::EditSlot(int slot, int column, const TypedText& typed, const QString& shown) {
-    if (slot < 0 || slot >= static_cast<int>(m_slotRows.size())) return;
+Result Session::EditSlot(int slot, int column, const TypedText& typed, const QString& shown) {
+    if (slot < 0 || slot >= static_cast<int>(m_slotRows.size())) return {};
     if (!typed.result.ok()) {
         ShowFailure(Place::FloppyList, typed.result.reason);
-        return;
+        return typed.result;
     }
+    if (RefusedWhileReading(Place::FloppyList)) return Result::Refused(Translated(texts::kFloppyBeingRead));
+    if (Refused(FloppyUse::Write, Place::FloppyList)) return {};
     SlotText change{slot, std::nullopt, std::nullopt};
     // A comment is stored cut on a whole character; the list shows it whole until the next reading.
     if (column == 1) change.title = typed.text;
@@ -281,26 +348,26 @@ void Session::EditSlot(int slot, int column, const TypedText& typed, const QStri
         result = Result::Refused(UnreadableFloppyMessage(m_floppyRoot));
     }
     if (result.ok() && result.reason.empty()) {
-        // The rows hold what the floppy now holds (trimmed, cut), so that the
-        // next edit finds the floppy as the window last saw it; the cell shows
-        // the text as typed until the next reading.
-        ReadSlotRows();
+        // The rows are read again for what the floppy now holds (trimmed,
+        // cut), so that the next edit finds the floppy as the window last saw
+        // it; the cell shows the text as typed meanwhile.
+        ReadFloppy(false);
         emit slotTextChanged(slot, column, shown);
-        return;
+        return {};
     }
     // The list shows again what the disk holds, then the user learns why.
     ReadFloppy(false);
     ShowFailure(Place::FloppyList, result.reason);
+    return {};
 }
 
 Result Session::EditSlotTitle(int slot, const QString& typed) {
     const TypedText title = FloppyTitleFrom(Utf8(typed));
-    EditSlot(slot, 1, title, QString::fromStdString(Cp932ToUtf8(title.text)));
-    return title.result;
+    return EditSlot(slot, 1, title, QString::fromStdString(Cp932ToUtf8(title.text)));
 }
 
-void Session::EditSlotComment(int slot, const QString& typed) {
-    EditSlot(slot, 3, CommentFrom(Utf8(typed)), QString::fromStdString(OneLine(Utf8(typed))));
+Result Session::EditSlotComment(int slot, const QString& typed) {
+    return EditSlot(slot, 3, CommentFrom(Utf8(typed)), QString::fromStdString(OneLine(Utf8(typed))));
 }
 
 void Session::RenameSong(const std::string& title, const QString& typed) {
@@ -341,7 +408,7 @@ void Session::DeleteSlots(const std::vector<int>& chosen) {
     // The deletion acts on the rows the user confirmed: a change of mounts
     // waits until it is over, and the disk is checked against these rows.
     // Nothing selected: nothing to confirm.
-    if (chosen.empty()) return;
+    if (chosen.empty() || Refused(FloppyUse::Write, Place::FloppyList)) return;
     MountChangeHold hold(*this);
     const std::vector<SlotRow> shown = m_slotRows;
     const std::string question = tr("%n個の項目を削除しますか？", nullptr, static_cast<int>(chosen.size())).toStdString();
@@ -380,7 +447,9 @@ std::optional<std::string> Session::SongsPayload(const std::vector<std::string>&
     return BuildPayload(kHardDiskType, items);
 }
 
-std::string Session::SlotsPayload(const std::vector<int>& chosen) const {
+std::optional<std::string> Session::SlotsPayload(const std::vector<int>& chosen) {
+    // The slots' rows may be about to change.
+    if (RefusedWhileReading(Place::FloppyList)) return std::nullopt;
     std::vector<std::string> items;
     for (int slot : SlotsWithSongs(m_slotRows, chosen)) items.push_back(std::to_string(slot));
     return BuildPayload(kFloppyType, items);
@@ -399,6 +468,13 @@ std::vector<std::string> Session::SongFiles(const std::vector<std::string>& titl
 std::vector<std::string> Session::SlotFilesForDrag(const std::vector<int>& chosen) {
     const std::vector<int> withSongs = SlotsWithSongs(m_slotRows, chosen);
     if (withSongs.empty()) return {};
+    // A reading began during the drag: the other program gets nothing, and
+    // the user learns why once the drag is over.
+    if (ReadingFloppy()) {
+        QMetaObject::invokeMethod(this, [this] { ShowFailure(Place::FloppyList, Translated(texts::kFloppyBeingRead)); },
+                                  Qt::QueuedConnection);
+        return {};
+    }
     // One private folder for the session, removed with it: the program that
     // took the drop may still be copying after the drag has ended.
     // Held while the session lives, so that a later start leaves it alone.
@@ -423,12 +499,14 @@ std::vector<std::string> Session::SlotFilesForDrag(const std::vector<int>& chose
     return files;
 }
 
-void Session::RunDrop(Place place, bool move, const std::function<DropResult(DropContext&)>& drop) {
+void Session::RunDrop(Place place, bool move, FloppyUse use, const std::function<DropResult(DropContext&)>& drop) {
+    if (Refused(use, place)) return;
     DropResult result;
     {
         MountChangeHold hold(*this);
         WaitCursor wait;
-        auto floppy = OpenFloppy();
+        // Opening a floppy in a drive reads it: only for a drop that needs it.
+        auto floppy = use != FloppyUse::None ? OpenFloppy() : nullptr;
         DropContext context{floppy.get(), m_slotRows, Ask(place), move};
         m_dropCancelled = false;
         std::size_t stoppedOf = 0;   // the drop's songs, when the user stopped it
@@ -450,17 +528,23 @@ void Session::RunDrop(Place place, bool move, const std::function<DropResult(Dro
 }
 
 void Session::DropOntoFloppyList(std::optional<int> slot, bool move, const SongSource& songs) {
-    RunDrop(Place::FloppyList, move,
+    RunDrop(Place::FloppyList, move, FloppyUse::Write,
             [&](DropContext& context) { return tunecrate::DropOntoFloppyList(context, slot, songs); });
 }
 
+Session::FloppyUse Session::FloppyUseOf(bool move, const SongSource& songs) {
+    // A move takes the songs off the floppy.
+    if (!std::holds_alternative<SongsOnFloppy>(songs)) return FloppyUse::None;
+    return move ? FloppyUse::Write : FloppyUse::Read;
+}
+
 void Session::DropOntoHardDiskList(bool move, const SongSource& songs) {
-    RunDrop(Place::HardDiskList, move,
+    RunDrop(Place::HardDiskList, move, FloppyUseOf(move, songs),
             [&](DropContext& context) { return tunecrate::DropOntoHardDiskList(context, m_folder, songs); });
 }
 
 void Session::DropIntoFolder(const std::string& folder, bool move, const SongSource& songs) {
-    RunDrop(Place::FolderTree, move,
+    RunDrop(Place::FolderTree, move, FloppyUseOf(move, songs),
             [&](DropContext& context) { return tunecrate::DropIntoFolder(context, folder, songs); });
 }
 

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -15,10 +16,12 @@
 #include "core/songs/Shelf.h"
 #include "core/disk/BlockDevice.h"
 #include "core/disk/FloppyFinder.h"
+#include "core/songs/FloppyCatalogue.h"
 #include "core/songs/HardDiskSongs.h"
 #include "core/songs/Prompter.h"
 #include "core/songs/SlotRow.h"
 #include "core/songs/SongSource.h"
+#include "session/BackgroundTask.h"
 
 
 namespace tunecrate {
@@ -106,6 +109,10 @@ public:
     std::optional<std::string> ShelfStartFolder() const;
     // Whether the slot's row shows a song (the rows as last read).
     bool SlotHoldsSong(int slot) const;
+    // The floppy is being read beside the window (or a reading waits to
+    // start): the rows are still those of the last reading, and a gesture
+    // that needs the floppy is refused until it ends.
+    bool ReadingFloppy() const { return m_reader.Running() || !m_readQueue.empty(); }
 
     // ---- gestures ----
     // The first fill is silent about a floppy it looks for, not one the user
@@ -122,8 +129,9 @@ public:
     // The typed title's own refusal (too long, say), once shown, so that the
     // editor opens again on what was typed; ok otherwise, a failure of the
     // floppy's included (shown, and the rows read again).
+    // Refused the same way while the floppy is being read.
     Result EditSlotTitle(int slot, const QString& typed);
-    void EditSlotComment(int slot, const QString& typed);
+    Result EditSlotComment(int slot, const QString& typed);
     void RenameSong(const std::string& title, const QString& typed);
     void SetSongComment(const std::string& title, const QString& typed);
     // Ask first; nothing selected asks nothing.
@@ -131,7 +139,7 @@ public:
     void DeleteSongs(const std::vector<std::string>& titles);
     // The payload of a drag, or nothing (the user was told why) when none may start.
     std::optional<std::string> SongsPayload(const std::vector<std::string>& titles);
-    std::string SlotsPayload(const std::vector<int>& chosen) const;
+    std::optional<std::string> SlotsPayload(const std::vector<int>& chosen);
     // What a drag out to other programs carries: the files of hard-disk
     // songs as they are named, or copies of floppy songs named as a drop onto
     // a folder names them, in a private folder that lives as long as the session.
@@ -166,6 +174,8 @@ signals:
     // Before each song of a drop: `done` of `total` songs are through; -1 when the drop has ended.
     void dropProgress(int done, int total);
     void floppyChanged();                       // rows, free space and root read anew
+    // A reading of the floppy began (true), or the last one waiting has ended (false).
+    void floppyReading(bool reading);
     void songsChanged();                        // the hard-disk folder's songs listed anew
     void foldersReset(const std::string& select);   // top-level folders anew; open and select `select`
     void folderToSelect(const std::string& path);    // open the tree down to `path` and select it
@@ -178,12 +188,35 @@ private:
     Prompter& Ask(Place place);
     std::unique_ptr<FloppyVolume> OpenFloppy() const;
     void LocateFloppy();
-    // Ok, or why the floppy could not be read (its rows are then none).
-    Result ReadSlotRows();
+    // What one reading of the floppy found, on the reading's thread.
+    struct FloppyReading {
+        std::string location;   // what was read
+        Expected<CatalogueReading> catalogue = Result::Refused({});
+        std::string medium;     // its MediumIdentity
+    };
+    // Reads `location` (none: the floppy shown when the reading starts)
+    // beside the window: one reading at a time, in the order asked, none
+    // while a box is open. `then` gets what it found, on the window's thread.
+    void ReadBeside(std::optional<std::string> location, std::function<void(const FloppyReading&)> then);
+    void StartNextReading();
+    // The rows and free space of a reading of the floppy shown, told to the
+    // window; a failure is shown when `showError`.
+    void TakeReading(const FloppyReading& reading, bool showError);
     void ReadFloppy(bool showError);
+    // Shows the first of `paths` that a reading finds a floppy in; the floppy
+    // shown stays when none is, and `noneReadable` gets why the last one is not.
+    void ShowFirstReadable(std::vector<std::string> paths, std::function<void(const std::string& notice)> noneReadable);
+    // True, with the user told why, while the floppy is being read.
+    bool RefusedWhileReading(Place place);
+    // How a gesture uses the floppy: it waits for no reading, and one that
+    // writes is refused before any question when the floppy cannot be written.
+    enum class FloppyUse { None, Read, Write };
+    bool Refused(FloppyUse use, Place place);
+    // A drop onto the hard disk: only floppy songs use the floppy.
+    static FloppyUse FloppyUseOf(bool move, const SongSource& songs);
     void RefreshSongs();
-    void EditSlot(int slot, int column, const TypedText& typed, const QString& shown);
-    void RunDrop(Place place, bool move, const std::function<DropResult(DropContext&)>& drop);
+    Result EditSlot(int slot, int column, const TypedText& typed, const QString& shown);
+    void RunDrop(Place place, bool move, FloppyUse use, const std::function<DropResult(DropContext&)>& drop);
     void ShowFailure(Place place, const std::string& text);
 
     SessionOptions m_options;
@@ -211,6 +244,15 @@ private:
     // A drop is running: a change of mounts waits for its end, as during a disk copy.
     int m_mountChangeHolds = 0;
     bool m_mountsChangedMeanwhile = false;
+    // The readings asked for and not yet started; a plain reading asked
+    // twice in a row is read once.
+    struct ReadingAsked {
+        std::optional<std::string> location;
+        std::function<void(const FloppyReading&)> then;   // none: a ReadFloppy, which TakeReading ends
+        bool showError = false;
+    };
+    std::deque<ReadingAsked> m_readQueue;
+    BackgroundTask m_reader;   // last: a reading under way ends before the rest goes
 };
 
 }  // namespace tunecrate

@@ -416,10 +416,6 @@ Repair it with a disk checker (fsck.fat) before writing to it.</translation>
 Take away its read-only attribute first to change it.</translation>
     </message>
     <message>
-        <source>%1 のディスクは書き込み禁止になっています。</source>
-        <translation>The disk in %1 is write-protected.</translation>
-    </message>
-    <message>
         <source>イメージファイル %1 には書き込めません（読み取り専用です）。</source>
         <translation>The image file %1 cannot be written (it is read-only).</translation>
     </message>
@@ -1099,6 +1095,28 @@ is larger than 64 GB, is used only with --force-device.
 
 The folder the program is started in is the first hard-disk folder shown.
 </translation>
+    </message>
+    <message>
+        <source>読み込み中...</source>
+        <translation>Loading...</translation>
+    </message>
+    <message>
+        <source>フロッピーを読み込んでいます。
+読み込みが終わってから、もう一度やり直してください。</source>
+        <translation>The floppy is being read.
+Please try again once the reading has finished.</translation>
+    </message>
+    <message>
+        <source>%1 のディスクは書き込み禁止になっています。
+書き込むには、ディスクを取り出して書き込み禁止のタブを閉じてください。</source>
+        <translation>The disk in %1 is write-protected.
+To write to it, take the disk out and close its write-protect tab.</translation>
+    </message>
+    <message>
+        <source>%1 は読み取り専用でマウントされています。
+ディスクが書き込み禁止なら、取り出して書き込み禁止のタブを閉じてから、もう一度入れてください。</source>
+        <translation>%1 is mounted read-only.
+If the disk is write-protected, take it out, close its write-protect tab and put it in again.</translation>
     </message>
 </context>
 <context>

@@ -52,28 +52,30 @@ bool FloppyList::IsCellEditable(int row, int column) const {
 }
 
 void FloppyList::EndCellEdit(int row, int column, const std::optional<QString>& text) {
-    if (!text) return;
-    if (column == 1 && !m_session.EditSlotTitle(row, *text).ok()) {
+    if (!text || (column != 1 && column != 3)) return;
+    const Result edited = column == 1 ? m_session.EditSlotTitle(row, *text) : m_session.EditSlotComment(row, *text);
+    if (!edited.ok()) {
         // What was typed is not lost: the editor opens again on it, once this one has gone.
         QMetaObject::invokeMethod(
             this,
-            [this, row, typed = *text] {
-                if (InPlaceEdit* editor = BeginCellEdit(row, 1)) editor->setText(typed);
+            [this, row, column, typed = *text] {
+                if (InPlaceEdit* editor = BeginCellEdit(row, column)) editor->setText(typed);
             },
             Qt::QueuedConnection);
     }
-    if (column == 3) m_session.EditSlotComment(row, *text);
 }
 
 void FloppyList::DeleteSelectedSongs() { m_session.DeleteSlots(SelectedRows()); }
 
 std::optional<SongList::DraggedSongs> FloppyList::DragSongs(bool move) {
     const std::vector<int> rows = SelectedRows();
+    const std::optional<std::string> payload = m_session.SlotsPayload(rows);
+    if (!payload) return std::nullopt;
     // Other programs get copies made for the drag, never the floppy's songs:
     // they could move only the copies, so a move offers them no files at all
     // (the cursor then says no) instead of a move that leaves the slot.
-    if (move) return DraggedSongs{m_session.SlotsPayload(rows), {}};
-    return DraggedSongs{m_session.SlotsPayload(rows), [this, rows] { return m_session.SlotFilesForDrag(rows); }};
+    if (move) return DraggedSongs{*payload, {}};
+    return DraggedSongs{*payload, [this, rows] { return m_session.SlotFilesForDrag(rows); }};
 }
 
 std::optional<int> FloppyList::SlotAt(int y) const {

@@ -90,6 +90,24 @@ std::string DeviceOpenFailure(const std::string& device, int error) {
     return Translated(texts::kCannotOpen, {device, Result::FromErrno(error).reason});
 }
 
+bool IsWriteProtectedDevice(const std::string& device) {
+    if (const int fd = ::open(device.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC); fd >= 0) {
+        int readOnly = 0;
+        const bool held = ::ioctl(fd, BLKROGET, &readOnly) == 0 && readOnly != 0;
+        ::close(fd);
+        if (held) return true;
+    }
+    // Some drives tell only when the disk is opened for writing. A refused
+    // permission counts only where the node itself would let us write.
+    const int fd = ::open(device.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0) {
+        ::close(fd);
+        return false;
+    }
+    const int error = errno;
+    return error == EROFS || (error == EACCES && ::access(device.c_str(), W_OK) == 0);
+}
+
 void FlushMountedFolder(const std::string& mountPoint) {
     const int fd = ::open(mountPoint.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return;

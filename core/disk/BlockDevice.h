@@ -35,6 +35,11 @@ int OpenDeviceNode(const std::string& path, int flags);
 // a refused permission how to get it.
 std::string DeviceOpenFailure(const std::string& device, int error);
 
+// Whether the disk in `device` refuses writing: the kernel holds it
+// read-only (a write-protect tab, `blockdev --setro`), or it cannot be opened
+// for writing for that reason. Reads no sector of it.
+bool IsWriteProtectedDevice(const std::string& device);
+
 // Sends what the system still holds for a mounted floppy, or for a drive's
 // device, to the disk.
 void FlushMountedFolder(const std::string& mountPoint);

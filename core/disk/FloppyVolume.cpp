@@ -2,11 +2,16 @@
 #include "core/disk/FloppyVolume.h"
 
 #include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include "core/disk/FolderVolume.h"
 #include "core/disk/BlockDevice.h"
 #include "core/disk/ImageVolume.h"
 #include "core/disk/StickSlots.h"
+#include "core/Texts.h"
 
 namespace tunecrate {
 
@@ -34,6 +39,25 @@ Result FloppyVolume::CheckChange(const std::vector<std::string>&) const { return
 bool IsFloppyImageFile(const std::string& location) {
     struct stat st {};
     return ::stat(location.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+Result WriteProtection(const std::string& location) {
+    const std::optional<SlotPath> slot = SlotOfPath(location);
+    const std::string path = slot ? slot->stick : location;
+    if (IsBlockDevice(path)) {
+        if (!IsWriteProtectedDevice(path)) return {};
+        return Result::FromErrno(EROFS, Translated(texts::kWriteProtectedDisk, {path}));
+    }
+    if (IsFloppyImageFile(path)) {
+        if (::access(path.c_str(), W_OK) == 0 || (errno != EROFS && errno != EACCES && errno != EPERM)) return {};
+        return Result::FromErrno(errno, Translated(texts::kImageFileReadOnly, {path}));
+    }
+    // A write-protected disk that the desktop mounted is mounted read-only.
+    struct statvfs fs {};
+    if (::statvfs(path.c_str(), &fs) == 0 && (fs.f_flag & ST_RDONLY) != 0) {
+        return Result::FromErrno(EROFS, Translated(texts::kReadOnlyMount, {path}));
+    }
+    return {};
 }
 
 std::unique_ptr<FloppyVolume> OpenFloppyVolume(const std::string& location) {

@@ -84,4 +84,10 @@ public:
 std::unique_ptr<FloppyVolume> OpenFloppyVolume(const std::string& location);
 bool IsFloppyImageFile(const std::string& location);
 
+// Ok when the floppy at `location` (as OpenFloppyVolume takes it) may be
+// written; else why not, in plain words: a write-protected disk, a floppy
+// mounted read-only, an image file that cannot be written. Asks the system,
+// never the disk, so that a gesture can refuse before it asks anything.
+Result WriteProtection(const std::string& location);
+
 }  // namespace tunecrate

@@ -2,6 +2,7 @@
 #include "core/disk/FolderVolume.h"
 
 #include "core/disk/FolderChange.h"
+#include "core/Texts.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -146,7 +147,11 @@ Result FolderVolume::Apply(const std::vector<FileChange>& changes, CatalogueRese
 }
 
 Result FolderVolume::CheckChange(const std::vector<std::string>& names) const {
-    if (::access(m_root.c_str(), W_OK) != 0) return Result::FromErrno(errno, m_root + "\n" + Result::FromErrno(errno).reason);
+    if (::access(m_root.c_str(), W_OK) != 0) {
+        const int error = errno;
+        if (error == EROFS) return Result::FromErrno(error, Translated(texts::kReadOnlyMount, {m_root}));
+        return Result::FromErrno(error, m_root + "\n" + Result::FromErrno(error).reason);
+    }
     for (const std::string& name : names) {
         // The same refusal a change meets, for every spelling of the name.
         for (const std::string& variant : NameVariants(m_root, name, NameCase::WholeName)) {

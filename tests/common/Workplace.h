@@ -3,11 +3,22 @@
 // floppy, and a scripted user; the options a session or a window starts with.
 #pragma once
 
+#include <QCoreApplication>
+#include <QTest>
+
 #include "ScriptedPrompter.h"
 #include "Songs.h"
 #include "session/Session.h"
 
 namespace tunecrate::testing {
+
+// Runs the window's events until the session has read the floppy, as the
+// window's own loop would: what was posted first (a change of mounts that
+// waited) included.
+inline void AwaitFloppy(const Session& session) {
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !session.ReadingFloppy(); }, 60000)) << "the floppy's reading never ended";
+}
 
 struct Workplace {
     explicit Workplace(const std::string& floppyText) : floppy(Medium::Folder, floppyText) {}

@@ -72,6 +72,7 @@ protected:
             if (done == 0) session->FollowMounts();
         });
         session->FirstFill();
+        AwaitFloppy(*session);
         prompter.ClearCalls();
     }
     bool CopyEnded() { return QTest::qWaitFor([this] { return !session->DriveWork().Copying(); }, 20000); }
@@ -183,6 +184,7 @@ TEST_F(Drive, RestoreAsksThenUnmountsThroughTheServiceThenWritesAndReadsTheDiskA
         if (step.image != bad) prompter.AnswerOkCancel(true);
         session->DriveWork().WriteImageToFloppy(step.image);
         ASSERT_TRUE(CopyEnded());
+        AwaitFloppy(*session);
         EXPECT_EQ(std::pair(Calls(), prompter.Texts()), std::pair(step.calls, step.told));
         EXPECT_EQ(ReadWhole(loop.path()) == ReadWhole(image.location()), &step == &steps.back()) << "written last only";
     }

@@ -7,6 +7,7 @@
 #include "Workplace.h"
 #include "core/Texts.h"
 #include "core/text/DragPayload.h"
+#include "session/DriveSession.h"
 
 namespace tunecrate::testing {
 namespace {
@@ -18,6 +19,12 @@ protected:
         session = std::make_unique<Session>(Options(shown), [this](Place) -> Prompter& { return prompter; });
         session->FirstFill();
         session->ShowFolder(songs.path());
+        AwaitFloppy(*session);
+    }
+    // A gesture, then the reading of the floppy that follows it.
+    void Gesture(const std::function<void()>& gesture) {
+        gesture();
+        AwaitFloppy(*session);
     }
 
     std::unique_ptr<Session> session;
@@ -33,16 +40,16 @@ TEST_F(SessionTest, GesturesChangeTheMediaAndTellTheWindow) {
     QObject::connect(session.get(), &Session::songTitleChanged,
                      [&](const std::string& from, const std::string& to) { renamed.push_back(from + ">" + to); });
 
-    session->EditSlotTitle(0, QStringLiteral("夜明け\n"));
+    Gesture([&] { session->EditSlotTitle(0, QStringLiteral("夜明け\n")); });
     EXPECT_EQ(slotText.count(), 1);
     EXPECT_EQ(slotText.at(0).at(2).toString(), QStringLiteral("夜明け "));
-    session->EditSlotComment(0, QStringLiteral("first take"));
+    Gesture([&] { session->EditSlotComment(0, QStringLiteral("first take")); });
     session->RenameSong("Demo", QStringLiteral("Dawn"));
     EXPECT_EQ(renamed, std::vector<std::string>{"Demo>Dawn"});
     WriteWhole(songs.Item("Dawn.CMT"), "old");   // rewritten under its own spelling, never doubled
     session->SetSongComment("Dawn", QStringLiteral("early"));
     EXPECT_EQ(songs.Describe(), "Blues=Blues+/live Dawn=Demo/early");
-    session->DropOntoFloppyList(2, true, SongsOnHardDisk{{{songs.path(), "Dawn"}}});
+    Gesture([&] { session->DropOntoFloppyList(2, true, SongsOnHardDisk{{{songs.path(), "Dawn"}}}); });
     prompter.AnswerYesNo(true);
     session->DeleteSongs({"Blues"});
     EXPECT_EQ(std::pair(listed.count(), songs.Describe()), std::pair(qsizetype{2}, ""s)) << "the move and the delete refill the list";
@@ -50,7 +57,7 @@ TEST_F(SessionTest, GesturesChangeTheMediaAndTellTheWindow) {
     session->DeleteSlots({0});
     EXPECT_EQ(floppy.Describe(), "1:夜明け/first_take=Old+ 3:Dawn/early=Demo L10:Beyond/far");
     prompter.AnswerYesNo(true);
-    session->DeleteSlots({0});
+    Gesture([&] { session->DeleteSlots({0}); });
     EXPECT_EQ(floppy.Describe(), "3:Dawn/early=Demo L10:Beyond/far");
     EXPECT_TRUE(session->SlotRows()[0].title.empty()) << "read again after the delete";
     EXPECT_GE(floppyRead.count(), 1);
@@ -91,8 +98,96 @@ TEST_F(SessionTest, RefusalsAreToldAndChangeNothing) {
         EXPECT_EQ(prompter.Texts(), std::vector<std::string>{told});
         EXPECT_EQ(songs.Describe(), before);
     }
+    AwaitFloppy(*session);
     EXPECT_EQ(floppy.Describe(), "1:Changed/keep=Old+ L10:/far");
     EXPECT_EQ(Cp932ToUtf8(session->SlotRows()[0].title), "Changed") << "read again after the refused edit";
+}
+
+// While the floppy is read beside the window, a gesture that needs it is refused with why and changes
+// nothing; one that does not need it goes ahead.
+TEST_F(SessionTest, GesturesOnTheFloppyWaitForItsReading) {
+    Start(&floppy);
+    TestFolder target{"", home.Path("Target")};
+    const std::vector<std::pair<const char*, std::function<void()>>> refused = {
+        {"delete a slot", [&] { session->DeleteSlots({0}); }},
+        {"edit a title", [&] { EXPECT_FALSE(session->EditSlotTitle(0, QStringLiteral("New")).ok()) << "the editor opens again"; }},
+        {"edit a comment", [&] { EXPECT_FALSE(session->EditSlotComment(0, QStringLiteral("new")).ok()); }},
+        {"drop onto a slot", [&] { session->DropOntoFloppyList(1, false, SongsOnHardDisk{{{songs.path(), "Blues"}}}); }},
+        {"move a slot into a folder", [&] { session->DropIntoFolder(target.path(), true, SongsOnFloppy{nullptr, {0}}); }},
+        {"drag a slot", [&] { EXPECT_FALSE(session->SlotsPayload({0})); }},
+        {"save the drive's disk", [&] { session->DriveWork().SaveFloppyToImage(home.Path("saved.img")); }},
+    };
+    const std::string before = floppy.Describe();
+    for (const auto& [name, gesture] : refused) {
+        SCOPED_TRACE(name);
+        session->Reload();
+        prompter.ClearCalls();
+        gesture();
+        EXPECT_EQ(std::tuple(prompter.Texts(), floppy.Describe(), target.Describe()),
+                  std::tuple(Strings{Translated(texts::kFloppyBeingRead)}, before, ""s));
+        AwaitFloppy(*session);
+    }
+    session->Reload();
+    prompter.ClearCalls();
+    session->DropIntoFolder(target.path(), false, SongsOnHardDisk{{{songs.path(), "Blues"}}});
+    EXPECT_EQ(std::pair(prompter.Texts(), target.Describe()), std::pair(Strings{}, "Blues=Blues+/live"s));
+    AwaitFloppy(*session);
+}
+
+// A floppy that cannot be written is told in plain words before any question, whether the kernel holds the
+// drive read-only (its tab) or the disk was mounted read-only; nothing changes, and songs still copy off it.
+TEST_F(SessionTest, AWriteProtectedDiskIsToldBeforeAnyQuestion) {
+    TestFloppy image(Medium::Image, "1:Old/keep=Old"), other(Medium::Image, "2:Dawn/=Dawn");
+    LoopDevice drive(image.location());
+    Tmpfs mount("size=4m");
+    if (drive.path().empty() || !mount.mounted()) GTEST_SKIP() << "needs root: a loop device and a tmpfs to mount read-only";
+    TestFloppy folder(Medium::Folder, "1:Old/keep=Old", mount.path());
+    const std::string blockdev = "PATH=\"$PATH:/usr/sbin:/sbin\" blockdev";
+    // The kernel keeps the flag after the test: it goes however the test ends.
+    const std::shared_ptr<void> writableAgain(nullptr, [&](void*) { RunCommand(blockdev + " --setrw", {drive.path()}, " 2>&1"); });
+    const struct {
+        std::string location, why;
+        std::function<bool()> protect;
+        std::function<std::string()> bytes;
+    } media[] = {
+        {drive.path(), Translated(texts::kWriteProtectedDisk, {drive.path()}),
+         [&] { return RunCommand(blockdev + " --setro", {drive.path()}, " 2>&1").exitCode == 0; },
+         [&] { return ReadWhole(image.location()).value_or(""); }},
+        {folder.location() + "/", Translated(texts::kReadOnlyMount, {folder.location() + "/"}), [&] { return mount.MakeReadOnly(); },
+         [&] { return folder.Describe(); }},
+    };
+    TestFolder target{"", home.Path("Target")};
+    for (const auto& medium : media) {
+        SCOPED_TRACE(medium.location);
+        SessionOptions options = Options(nullptr);
+        options.floppy = medium.location;
+        session = std::make_unique<Session>(options, [this](Place) -> Prompter& { return prompter; });
+        session->FirstFill();
+        AwaitFloppy(*session);
+        ASSERT_TRUE(medium.protect());
+        const std::string before = medium.bytes();
+        const std::vector<std::pair<const char*, std::function<void()>>> gestures = {
+            {"delete a slot", [&] { session->DeleteSlots({0}); }},
+            {"edit a title", [&] { session->EditSlotTitle(0, QStringLiteral("New")); }},
+            {"replace slot 1", [&] { session->DropOntoFloppyList(0, false, SongsOnHardDisk{{{songs.path(), "Blues"}}}); }},
+            {"move slot 1 off", [&] { session->DropIntoFolder(target.path(), true, SongsOnFloppy{nullptr, {0}}); }},
+            {"write an image onto it", [&] { if (medium.location == drive.path()) session->DriveWork().WriteImageToFloppy(other.location()); }},
+        };
+        for (const auto& [name, gesture] : gestures) {
+            SCOPED_TRACE(name);
+            prompter.ClearCalls();
+            gesture();
+            AwaitFloppy(*session);
+            if (prompter.calls().empty() && name == "write an image onto it"s) continue;   // a folder is no drive
+            EXPECT_EQ(std::tuple(prompter.Texts(), medium.bytes() == before, target.Describe()), std::tuple(Strings{medium.why}, true, ""s));
+        }
+        prompter.ClearCalls();
+        session->DropIntoFolder(target.path(), false, SongsOnFloppy{nullptr, {0}});
+        EXPECT_EQ(std::pair(prompter.Texts(), target.Describe()), std::pair(Strings{}, "Old=Old/keep"s)) << "a copy off it goes";
+        std::filesystem::remove_all(target.path());
+        std::filesystem::create_directory(target.path());
+        AwaitFloppy(*session);
+    }
 }
 
 // While a gesture's question (or message) is open, another writer puts a new song in slot 1 and the floppy's
@@ -129,6 +224,7 @@ TEST_F(SessionTest, OutsideEventsWaitWhileAQuestionIsOpen) {
         session = std::make_unique<Session>(options, [this](Place) -> Prompter& { return prompter; });
         session->FirstFill();
         session->ShowFolder(songs.path());
+        AwaitFloppy(*session);
         std::filesystem::create_directories(takes);
         QSignalSpy read(session.get(), &Session::floppyChanged);
         mounts.push_back({"/dev/sdd1", "/media/u/STICK", "vfat"});   // mounts elsewhere leave the floppy unread
@@ -148,7 +244,7 @@ TEST_F(SessionTest, OutsideEventsWaitWhileAQuestionIsOpen) {
         prompter.ClearCalls();
         c.run(*session);
         prompter.whileAsked = nullptr;
-        QCoreApplication::processEvents();
+        AwaitFloppy(*session);
         EXPECT_EQ(std::tuple(shownWhileAsked, floppy.Describe(), songs.Describe(), IsFolder(takes), prompter.Said()),
                   std::tuple("Old"s, written, c.songsAfter, !folder, c.refusal.empty() ? "" : c.refusal + "\n"));
         EXPECT_EQ(Cp932ToUtf8(session->SlotRows()[0].title), "Blues") << "read again once the gesture is over";
@@ -189,13 +285,18 @@ TEST_F(SessionTest, FloppyChoicesAndAMissingFloppy) {
     session->UseImage(home.Path("none.img"));
     WriteWhole(home.Path("short.img"), "x");   // an image that cannot be opened: the notice says why too
     session->UseImage(home.Path("short.img"));
+    AwaitFloppy(*session);
     const Strings notices{UnreadableFloppyMessage(home.Path("none.img/")),
                           UnreadableFloppyMessage(home.Path("short.img/")) + "\n\n" + ImageVolume(home.Path("short.img")).Opened().reason};
     EXPECT_EQ(prompter.Texts(), notices);
     EXPECT_FALSE(session->HasFloppyChoice());
     SessionOptions named = Options(nullptr);
     named.floppy = home.Path("short.img");
-    Session(named, [this](Place) -> Prompter& { return prompter; }).FirstFill();
+    {
+        Session first(named, [this](Place) -> Prompter& { return prompter; });
+        first.FirstFill();
+        AwaitFloppy(first);
+    }
     EXPECT_EQ(prompter.Texts().back(), notices[1]);
 
     // Stepping through a folder of images in the shelf's order passes over one that cannot be read.
@@ -204,27 +305,36 @@ TEST_F(SessionTest, FloppyChoicesAndAMissingFloppy) {
     std::filesystem::copy_file(TestFloppy(Medium::Image, "3:Jig/=Jig").location(), shelf.Path("DSKA0010.IMG"));
     WriteWhole(shelf.Path("DSKA0002.IMG"), "x");
     session->UseImage(shelf.Path("DSKA0001.IMG"));
+    AwaitFloppy(*session);
     EXPECT_EQ(Strings({session->FloppyRoot(), session->ImageChooserFolder(), session->MediumName()}),
               Strings({shelf.Path("DSKA0001.IMG/"), shelf.path(), "DSKA0001.IMG"}));
     EXPECT_EQ(std::pair(session->SlotHoldsSong(0), session->SlotHoldsSong(1)), std::pair(false, true));
     EXPECT_EQ(session->SlotsPayload({0, 1}), std::string("FD\n1\n") + '\0');
     Strings shown;
-    for (int step : {1, 1, -1, -1}) { session->StepImage(step); shown.push_back(session->MediumName()); }
+    for (int step : {1, 1, -1, -1}) {
+        session->StepImage(step);
+        AwaitFloppy(*session);
+        shown.push_back(session->MediumName());
+    }
     EXPECT_EQ(shown, Strings({"DSKA0010.IMG", "DSKA0010.IMG", "DSKA0001.IMG", "DSKA0001.IMG"}));
     prompter.ClearCalls();
     session->UseImage(shelf.Path("DSKA0002.IMG"));
+    AwaitFloppy(*session);
     EXPECT_EQ(std::tuple(session->ShownImage(), session->SlotHoldsSong(1), prompter.calls().size()),
               std::tuple(shelf.Path("DSKA0001.IMG"), true, std::size_t{1}));
     session->UseFloppyDrive();
+    AwaitFloppy(*session);
     EXPECT_EQ(std::pair(session->HasFloppyChoice(), session->SlotRows().size()), std::pair(false, std::size_t{0}));
     // Started on a named floppy: back from an image opened since to it first, then to the drive.
     session = std::make_unique<Session>(Options(&floppy), [this](Place) -> Prompter& { return prompter; });
     session->FirstFill();
     session->UseImage(shelf.Path("DSKA0001.IMG"));
+    AwaitFloppy(*session);
     session->UseFloppyDrive();
     EXPECT_EQ(session->FloppyLocation(), floppy.location() + "/");
     session->UseFloppyDrive();
     EXPECT_EQ(session->FloppyLocation(), "");
+    AwaitFloppy(*session);
 }
 
 // What the shelf changed is read again only where the window shows it; the tree stays.
@@ -232,6 +342,7 @@ TEST_F(SessionTest, TheShelfsChangesAreReadAgainOnlyWhereTheWindowShowsThem) {
     TestFloppy image(Medium::Image, "2:Demo/=Demo");
     Start(nullptr);
     session->UseImage(image.location());
+    AwaitFloppy(*session);
     QSignalSpy floppyRead(session.get(), &Session::floppyChanged), listed(session.get(), &Session::songsChanged),
         reset(session.get(), &Session::foldersReset);
     session->FollowImageWrite(home.Path("short.img"));
@@ -239,8 +350,10 @@ TEST_F(SessionTest, TheShelfsChangesAreReadAgainOnlyWhereTheWindowShowsThem) {
     session->FollowImageRename(home.Path("short.img"), image.location() + ".old");
     EXPECT_EQ(std::tuple(floppyRead.count(), listed.count(), session->ShownImage()), std::tuple(0, 0, image.location()));
     session->FollowImageWrite(image.location());
+    AwaitFloppy(*session);
     session->FollowSongsMoved(SongsOnHardDisk{{{songs.path(), "Demo"}}});
     session->FollowSongsMoved(SongsOnFloppy{nullptr, {1}});
+    AwaitFloppy(*session);
     std::filesystem::rename(image.location(), image.location() + ".old");
     session->FollowImageRename(image.location(), image.location() + ".old");
     EXPECT_EQ(std::tuple(floppyRead.count(), listed.count(), reset.count(), session->ShownImage(), session->SlotHoldsSong(1)),

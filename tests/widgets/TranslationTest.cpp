@@ -67,6 +67,7 @@ TEST(Translations, TheLocaleChoosesTheLanguageOfTheWindowQtAndTheCore) {
         Workplace place("1:Old/");
         MainDialog dialog(place.Options(&place.floppy), WindowQuestions{&place.prompter, {}, {}, {}});
         dialog.CurrentSession().FirstFill();
+        AwaitFloppy(dialog.CurrentSession());
         const QMap<QString, QString> captions = Captions(dialog);
         for (const auto& [name, japaneseCaption, englishCaption] : table)
             EXPECT_EQ(captions.value(name).toStdString(), inEnglish ? englishCaption : japaneseCaption) << name;

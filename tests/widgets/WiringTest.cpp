@@ -42,6 +42,7 @@ protected:
         dialog->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
         dialog->CurrentSession().FirstFill();
+        AwaitFloppy(dialog->CurrentSession());
     }
     template <typename T>
     T& Find(const char* name) {
@@ -137,7 +138,8 @@ TEST_F(WiringTest, GesturesReachTheSessionAndTheWindowShowsWhatChanged) {
     EXPECT_EQ(hardDiskList.topLevelItem(1)->text(0), QStringLiteral("Dusk"));
     EXPECT_EQ(songs.Describe(), "Blues=Blues+/live Dusk=Demo");
 
-    // A drop of a hard-disk song on slot 2 runs once the drag is over.
+    // A drop of a hard-disk song on slot 2 runs once the drag is over (and the edit's reading).
+    AwaitFloppy(dialog->CurrentSession());
     QMimeData data;
     const std::string renamed = HardDiskList::RowTitle(hardDiskList.topLevelItem(1));   // the row knows its new name
     data.setData(QStringLiteral("text/plain"),
@@ -158,15 +160,23 @@ TEST_F(WiringTest, GesturesReachTheSessionAndTheWindowShowsWhatChanged) {
     WriteWhole(floppy.location() + "/song.nam", "Written elsewhere\r\n");
     ListingsOf(songs.path());
     QTest::mouseClick(&Find<QPushButton>("reloadButton"), Qt::LeftButton);
+    AwaitFloppy(dialog->CurrentSession());
     EXPECT_EQ(ListingsOf(songs.path()), 2);
     EXPECT_EQ(floppyList.topLevelItem(0)->text(1), QStringLiteral("Written elsewhere"));
     EXPECT_GT(dialog->CurrentSession().FreeBytes(), 0);   // the text shows the reading, not a second one
     const QLabel& freeText = Find<QLabel>("freeSpaceText");
-    EXPECT_EQ(freeText.text(), FittedFreeSpaceText(dialog->CurrentSession().FreeBytes(), freeText.fontMetrics(), freeText.width()));
+    const auto shown = [&] { return FittedFreeSpaceText(dialog->CurrentSession().FreeBytes(), freeText.fontMetrics(), freeText.width()); };
+    EXPECT_EQ(freeText.text(), shown());
+    // While the floppy is read beside the window, its frame says so, until the reading has ended.
+    dialog->CurrentSession().Reload();
+    EXPECT_EQ(freeText.text().toStdString(), Translated(texts::kLoading));
+    AwaitFloppy(dialog->CurrentSession());
+    EXPECT_EQ(freeText.text(), shown());
 
     // The background menu: back to the drive only once a floppy was chosen.
     EXPECT_TRUE(MenuAction("floppyDriveAction").isEnabled());
     MenuAction("floppyDriveAction").trigger();
+    AwaitFloppy(dialog->CurrentSession());
     EXPECT_EQ(floppyList.topLevelItemCount(), 0);
 }
 
@@ -183,6 +193,7 @@ TEST_F(WiringTest, AFloppyInADriveIsSavedWrittenAndEjectedFromTheBackgroundMenu)
     LoopDevice drive(disk.location());
     if (drive.path().empty()) GTEST_SKIP() << "needs a loop device: root, and losetup that can attach one";
     dialog->CurrentSession().UseImage(drive.path());
+    AwaitFloppy(dialog->CurrentSession());
     EXPECT_EQ(floppyList.topLevelItem(0)->text(1), QStringLiteral("Blues"));
     EXPECT_EQ(enabled(), std::vector<bool>(3, true));
 
@@ -206,12 +217,14 @@ TEST_F(WiringTest, AFloppyInADriveIsSavedWrittenAndEjectedFromTheBackgroundMenu)
     prompter.AnswerOkCancel(true);
     MenuAction("restoreFloppyAction").trigger();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !driveSession.Copying(); }));
+    AwaitFloppy(dialog->CurrentSession());
     EXPECT_EQ(prompter.calls().back().text, Translated(texts::kRestoreDone, {other.location(), drive.path()}));
     EXPECT_EQ(floppyList.topLevelItem(1)->text(1), QStringLiteral("Dawn"));
 
     // Eject without the disk service: everything is on the disk, and the user is told so.
     MenuAction("ejectAction").trigger();
     EXPECT_EQ(prompter.calls().back().text, Translated(texts::kEjectFlushedDevice, {drive.path()}));
+    AwaitFloppy(dialog->CurrentSession());
     QObject::disconnect(watch);
 }
 
@@ -268,11 +281,13 @@ TEST_F(WiringTest, TheShelfFillsFiltersOpensAnImageAndTakesADrop) {
         QTest::keyClick(&list, Qt::Key_Return);
     };
     enter(0);
+    AwaitFloppy(main);
     EXPECT_EQ(std::pair(main.ShownImage(), Find<QLabel>("mediumName").text()), std::pair(shelf.Path("DSKA0001.IMG"), QStringLiteral("DSKA0001.IMG")));
     EXPECT_TRUE(list.topLevelItem(0)->font(ShelfWindow::FileColumn).bold()) << "the image the window shows is marked";
     EXPECT_TRUE(Find<QLabel>("freeSpaceText").text().contains(" " + list.topLevelItem(0)->text(ShelfWindow::FreeColumn) + " kb")) << "one unit";
     window.findChild<QLineEdit*>(QStringLiteral("shelfSearch"))->clear();
     enter(2);   // unusable: the floppy shown stays, and the user learns why
+    AwaitFloppy(main);
     EXPECT_EQ(std::pair(main.ShownImage(), prompter.Texts()),
               std::pair(shelf.Path("DSKA0001.IMG"), Strings{UnreadableFloppyNotice(ImageVolume(shelf.Path("DSKA0003.IMG")).Opened(), shelf.Path("DSKA0003.IMG/"))}));
 
@@ -287,11 +302,13 @@ TEST_F(WiringTest, TheShelfFillsFiltersOpensAnImageAndTakesADrop) {
     dialog->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
     QTest::keyClick(dialog.get(), Qt::Key_PageDown, Qt::ControlModifier);
+    AwaitFloppy(main);
     ASSERT_EQ(main.ShownImage(), shelf.Path("DSKA0002.IMG"));
     QMimeData data;
     data.setData(QStringLiteral("text/plain"), QByteArray::fromStdString(*main.SongsPayload({"Jig"})));
     Drop(list.viewport(), list.visualItemRect(list.topLevelItem(1)).center(), data, {}, Qt::MoveAction);
     EXPECT_TRUE(QTest::qWaitFor([&] { return list.topLevelItem(1)->text(ShelfWindow::FirstTitleColumn) == QStringLiteral("Jig"); }));
+    AwaitFloppy(main);
     EXPECT_EQ(std::tuple(floppyList.topLevelItem(0)->text(1), hardDiskList.topLevelItemCount(), tree.ItemPath(tree.currentItem())),
               std::tuple(QStringLiteral("Jig"), 0, other.path())) << "the tree stays where the user was";
 
