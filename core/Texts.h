@@ -252,6 +252,10 @@ inline constexpr const char* kNotSongFloppy = CORE_TEXT("Core", "%1 は曲のフ
 // %2 is the part being written (one of the four below), %3 the system's reason.
 inline constexpr const char* kImageWriteFailed = CORE_TEXT(
     "Core", "%1 への書き込みが失敗しました（%2）: %3\nもう一度開くまで、このイメージには何も書き込みません。");
+// %1 is the drive's device.
+inline constexpr const char* kDiskWriteNotKept = CORE_TEXT(
+    "Core", "%1 のフロッピーへの書き込みが失敗しました: 書いたところを読み戻すと、書いた内容と違っています。"
+            "ディスクが傷んでいるか、ドライブが書き込みを落としています。\nもう一度開くまで、このフロッピーには何も書き込みません。");
 inline constexpr const char* kPartFileData = CORE_TEXT("Core", "ファイルのデータ");
 inline constexpr const char* kPartFolder = CORE_TEXT("Core", "フォルダ");
 inline constexpr const char* kPartFat = CORE_TEXT("Core", "FAT");

@@ -1118,6 +1118,12 @@ To write to it, take the disk out and close its write-protect tab.</translation>
         <translation>%1 is mounted read-only.
 If the disk is write-protected, take it out, close its write-protect tab and put it in again.</translation>
     </message>
+    <message>
+        <source>%1 のフロッピーへの書き込みが失敗しました: 書いたところを読み戻すと、書いた内容と違っています。ディスクが傷んでいるか、ドライブが書き込みを落としています。
+もう一度開くまで、このフロッピーには何も書き込みません。</source>
+        <translation>A write to the floppy in %1 failed: what was written reads back different. The disk may be worn, or the drive may be dropping writes.
+Nothing more is written to this floppy until it is opened again.</translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>

@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
+#include <utility>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <linux/fs.h>
@@ -24,9 +26,9 @@ constexpr std::size_t kBufferBytes = kTrackSectors * kImageSectorBytes * 2;
 
 }  // namespace
 
-DiskStore::DiskStore(Fd fd, bool direct) : m_fd(std::move(fd)), m_direct(direct) {
+DiskStore::DiskStore(Fd fd, bool direct, bool verify) : m_fd(std::move(fd)), m_direct(direct), m_verify(verify) {
     // aligned_alloc takes only whole multiples of the alignment.
-    if (m_direct) m_buffer = static_cast<char*>(std::aligned_alloc(kAlign, (kBufferBytes + kAlign - 1) / kAlign * kAlign));
+    if (m_direct || m_verify) m_buffer = static_cast<char*>(std::aligned_alloc(kAlign, (kBufferBytes + kAlign - 1) / kAlign * kAlign));
 }
 
 DiskStore::~DiskStore() { std::free(m_buffer); }
@@ -61,7 +63,7 @@ bool DiskStore::Read(std::uint64_t offset, char* data, std::size_t size) {
 }
 
 bool DiskStore::Write(std::uint64_t offset, std::string_view bytes) {
-    return Move(offset, bytes.size(), [&](std::uint64_t at, std::size_t done, std::size_t n) {
+    const bool written = Move(offset, bytes.size(), [&](std::uint64_t at, std::size_t done, std::size_t n) {
         const char* from = bytes.data() + done;
         if (m_direct) {
             std::memcpy(m_buffer, from, n);
@@ -69,9 +71,53 @@ bool DiskStore::Write(std::uint64_t offset, std::string_view bytes) {
         }
         return ::pwrite(m_fd.get(), from, n, static_cast<off_t>(at));
     });
+    for (std::size_t at = 0; written && m_verify && at < bytes.size(); at += kImageSectorBytes) {
+        m_unverified[offset + at] = std::string(bytes.substr(at, kImageSectorBytes));
+    }
+    return written;
 }
 
-bool DiskStore::Flush() { return ::fsync(m_fd.get()) == 0; }
+bool DiskStore::Flush() { return ::fsync(m_fd.get()) == 0 && ReadBack(); }
+
+bool DiskStore::ReadBack() {
+    const std::map<std::uint64_t, std::string> written = std::exchange(m_unverified, {});
+    if (written.empty()) return true;
+    if (m_buffer == nullptr) {
+        errno = ENOMEM;
+        return false;
+    }
+    // The same descriptor past the cache, so the disk itself answers; a
+    // device that refuses that has the cache's copies dropped first (they
+    // are clean after the sync), so the read reaches the disk all the same.
+    const int flags = ::fcntl(m_fd.get(), F_GETFL);
+    const bool direct = flags >= 0 && ((flags & O_DIRECT) != 0 || ::fcntl(m_fd.get(), F_SETFL, flags | O_DIRECT) == 0);
+    if (!direct) ::posix_fadvise(m_fd.get(), 0, 0, POSIX_FADV_DONTNEED);
+    int failure = 0;
+    // Neighbouring sectors in one read, as many as the buffer takes: each
+    // read of a floppy costs a turn of the disk.
+    for (auto run = written.begin(); run != written.end() && failure == 0;) {
+        auto end = std::next(run);
+        std::size_t size = kImageSectorBytes;
+        while (end != written.end() && end->first == run->first + size && size < kBufferBytes) {
+            ++end;
+            size += kImageSectorBytes;
+        }
+        ssize_t got = -1;
+        while ((got = ::pread(m_fd.get(), m_buffer, size, static_cast<off_t>(run->first))) < 0 && errno == EINTR) continue;
+        if (got < 0) failure = errno;
+        for (auto sector = run; failure == 0 && sector != end; ++sector) {
+            const std::size_t at = static_cast<std::size_t>(sector->first - run->first);
+            const std::string& bytes = sector->second;
+            if (at + bytes.size() > static_cast<std::size_t>(got) || std::memcmp(m_buffer + at, bytes.data(), bytes.size()) != 0) {
+                failure = kReadBackDiffers;
+            }
+        }
+        run = end;
+    }
+    if (direct && (flags & O_DIRECT) == 0) ::fcntl(m_fd.get(), F_SETFL, flags);
+    errno = failure;
+    return failure == 0;
+}
 
 Expected<OpenDisk> OpenDiskAt(const std::string& path, const DiskAccess& access) {
     OpenDisk disk;
@@ -122,7 +168,7 @@ Expected<OpenDisk> OpenDiskAt(const std::string& path, const DiskAccess& access)
         const int flags = ::fcntl(fd.get(), F_GETFL);
         direct = (flags & O_DIRECT) != 0 || ::fcntl(fd.get(), F_SETFL, flags | O_DIRECT) == 0;
     }
-    disk.store = std::make_unique<DiskStore>(std::move(fd), direct);
+    disk.store = std::make_unique<DiskStore>(std::move(fd), direct, access.verify && disk.device && !disk.readOnly);
     return disk;
 }
 

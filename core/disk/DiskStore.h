@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <cerrno>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -12,12 +14,19 @@
 
 namespace tunecrate {
 
+// What a flush of a verifying store fails with when the disk gives back
+// other bytes than were written to it.
+inline constexpr int kReadBackDiffers = EBADMSG;
+
 // The bytes of a disk or an image file through its descriptor. Without the
 // system's cache (O_DIRECT) transfers must start and end on sector bounds
 // from memory aligned to a page; they go through a buffer of our own that is.
+// A verifying store keeps what it wrote since the last flush, and each flush
+// reads it back past the cache and compares (writes on sector bounds only):
+// a drive may take a write, say it is done, and never put it on the disk.
 class DiskStore final : public ImageStore {
 public:
-    DiskStore(Fd fd, bool direct);
+    DiskStore(Fd fd, bool direct, bool verify);
     ~DiskStore() override;
     DiskStore(const DiskStore&) = delete;
     DiskStore& operator=(const DiskStore&) = delete;
@@ -33,9 +42,12 @@ public:
 private:
     template <typename Step>
     bool Move(std::uint64_t offset, std::size_t size, Step step);
+    bool ReadBack();
     Fd m_fd;
     bool m_direct;
+    bool m_verify;
     char* m_buffer = nullptr;
+    std::map<std::uint64_t, std::string> m_unverified;   // by the offset of each sector written since the last flush
 };
 
 // How OpenDisk opens a drive's block device or an image file.
@@ -44,6 +56,7 @@ struct DiskAccess {
     bool readOnlyFallback = false;   // a write-protected disk or read-only file opens for reading instead
     bool exclusive = false;          // a device: O_EXCL, so nothing mounts it while we work (a mounted one is refused)
     bool direct = false;             // a device: past the system's cache where the device allows, so the disk answers
+    bool verify = false;             // a device: each flush reads back what was written since the last (see DiskStore)
     bool nonBlocking = false;        // a FIFO given by mistake must not hang us
 };
 

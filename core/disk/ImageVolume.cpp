@@ -206,6 +206,9 @@ ImageVolume::ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap, I
         file->hold = std::move(*hold);
     }
     how.exclusive = !slot;
+    // A drive's disk is read back at each flush: a worn disk or a failing
+    // drive may lose a write and say it is done.
+    how.verify = !slot;
     how.nonBlocking = true;
     Expected<OpenDisk> opened = OpenDiskAt(slot ? slot->stick : m_imagePath, how);
     if (!opened) {
@@ -494,7 +497,9 @@ Result ImageVolume::Apply(const std::vector<FileChange>& changes, CatalogueReser
     image.KeepDiskCopies();   // `fat` is about to change
     auto fail = [&](const char* part) {
         const int err = errno != 0 ? errno : EIO;
-        image.broken = Translated(texts::kImageWriteFailed, {m_imagePath, Translated(part), Result::FromErrno(err).reason});
+        image.broken = err == kReadBackDiffers
+                           ? Translated(texts::kDiskWriteNotKept, {m_imagePath})
+                           : Translated(texts::kImageWriteFailed, {m_imagePath, Translated(part), Result::FromErrno(err).reason});
         // What is read from now on is what the disk is known to hold, never
         // the change that did not get there.
         image.fat.Load(image.fatOnDisk[0], image.rootOnDisk);

@@ -73,6 +73,45 @@ TEST_F(LoopDrive, IsTheFloppyItHoldsWhileOneOfAnotherSizeOrInUseIsRefused) {
     EXPECT_EQ(PeerFiles(floppy.location())["MDR_02.B00"], SongBytes("Rock"));
 }
 
+// A drive may take a write, say it is done and never put it on the disk. Each write of a drop is lost in turn;
+// then either the disk holds the song, or the drop is told failed, naming the drive, and a move keeps its song.
+TEST_F(LoopDrive, AWriteTheDiskLostFailsTheDropAndAMoveKeepsItsSong) {
+    const std::string image = Bytes(floppy.location()), failed = Translated(texts::kDiskWriteNotKept, {dev});
+    const std::string arrived = "1:Blues/live=Blues+ 2:Dawn/=Dawn 3:Rock/hard=Rock+ L10:Far/far", song = "Rock=Rock+/hard";
+    for (const bool move : {false, true}) {
+        SCOPED_TRACE(move ? "move" : "copy");
+        TestFolder songs(song);
+        const auto drop = [&] {
+            ImageVolume volume(dev);
+            ScriptedPrompter prompter;
+            std::vector<SlotRow> rows = RowsOf(&volume);
+            DropContext context{&volume, rows, prompter, move};
+            DropOntoFloppyList(context, 2, SourceOf("HD", {"Rock"}, songs.path()));
+            return prompter.Said();
+        };
+        int told = 0;
+        const FaultCounts counts = ForEachFault(
+            [&] { WriteWhole(floppy.location(), image), TestFolder(song, songs.path()); },
+            drop,
+            [&](Fault, int at, const FaultRun& run) {
+                const std::string now = floppy.Describe(), left = songs.Describe();
+                told += run.said != "";
+                const bool done = run.said == "" && now == arrived && left == (move ? "" : song);
+                const bool refused = run.said.find(failed) < run.said.size() && left == song;
+                EXPECT_TRUE(done || refused) << "write " << at << " lost: " << run.said << "floppy " << now << ", folder " << left;
+                return done || refused ? "" : "lost";
+            },
+            {Fault::Lost});
+        EXPECT_EQ(counts.bad, 0);
+        EXPECT_GE(told, 1) << "at least the song's own data is read back before the drop counts it done";
+        // What a clean drop costs: nothing told, and the song on the disk as a checker reads it.
+        WriteWhole(floppy.location(), image), TestFolder(song, songs.path());
+        EXPECT_EQ(drop(), "");
+        EXPECT_EQ(std::pair(floppy.Describe(), songs.Describe()), std::pair(arrived, move ? std::string() : song));
+        EXPECT_EQ(Fsck(floppy.location()).exitCode, 0) << Fsck(floppy.location()).output;
+    }
+}
+
 TEST_F(LoopDrive, IsBackedUpAndRestoredWhole) {
     const std::string out = dir.Path("out.img"), at = dir.path(), done = Translated(texts::kBackupDone, {dev, out});
     const std::string before = Bytes(floppy.location()), image = Bytes(other.location());

@@ -49,7 +49,7 @@ bool Pass(const char* verb, int dir, const char* name = nullptr, int toDir = AT_
     const int call = g_plan.calls++;
     if (call < g_plan.at || (call > g_plan.at && g_plan.fault != tunecrate::testing::Fault::Stuck)) return true;
     if (g_plan.fault == tunecrate::testing::Fault::Kill) ::raise(SIGKILL);
-    if (g_plan.fault == tunecrate::testing::Fault::Lost) return g_lost = std::string_view(verb) == "write", true;
+    if (g_plan.fault == tunecrate::testing::Fault::Lost) return g_lost = verb != nullptr && std::string_view(verb) == "write", true;
     errno = EIO;
     return false;
 }
