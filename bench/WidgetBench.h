@@ -6,9 +6,22 @@
 
 #include <QApplication>
 
+#include <cstdlib>
 #include <memory>
+#include <string>
+
+#include "core/songs/Prompter.h"
 
 namespace tunecrate::bench {
+
+// A window measured asks nothing: a box would be a failed run.
+class NoQuestions final : public Prompter {
+public:
+    bool AskYesNo(const std::string&, const std::string&) override { std::abort(); }
+    Reply AskYesNoToAll(const std::string&, const std::string&, bool) override { std::abort(); }
+    bool AskOkCancel(const std::string&, const std::string&) override { std::abort(); }
+    void ShowMessage(const std::string&, const std::string&, MessageIcon) override { std::abort(); }
+};
 
 // Qt, off screen unless a platform is named, and the benchmark library;
 // null when the arguments hold one that neither knows.

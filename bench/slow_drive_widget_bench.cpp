@@ -102,13 +102,6 @@ private:
 
 SlowDrive* g_drive = nullptr;
 
-class NoQuestions final : public tunecrate::Prompter {
-public:
-    bool AskYesNo(const std::string&, const std::string&) override { std::abort(); }
-    tunecrate::Reply AskYesNoToAll(const std::string&, const std::string&, bool) override { std::abort(); }
-    bool AskOkCancel(const std::string&, const std::string&) override { std::abort(); }
-    void ShowMessage(const std::string&, const std::string&, tunecrate::MessageIcon) override { std::abort(); }
-};
 
 // Remembers the longest time between two paints of the window.
 class PaintClock final : public QObject {
@@ -154,7 +147,7 @@ private:
         options.mountTable = [] { return std::vector<tunecrate::MountEntry>{}; };
         return options;
     }
-    NoQuestions m_prompter;
+    tunecrate::bench::NoQuestions m_prompter;
     tunecrate::MainDialog m_window;
     PaintClock m_paints;
     QTimer m_repaint;

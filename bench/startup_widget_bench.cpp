@@ -31,21 +31,13 @@ const GeneratedSongFolder& FolderOf(int songs) {
     return *folder;
 }
 
-// Nothing at start-up asks anything; a box would be a failed start.
-class NoQuestions final : public tunecrate::Prompter {
-public:
-    bool AskYesNo(const std::string&, const std::string&) override { std::abort(); }
-    tunecrate::Reply AskYesNoToAll(const std::string&, const std::string&, bool) override { std::abort(); }
-    bool AskOkCancel(const std::string&, const std::string&) override { std::abort(); }
-    void ShowMessage(const std::string&, const std::string&, tunecrate::MessageIcon) override { std::abort(); }
-};
 
 std::size_t HeapInUse() { return mallinfo2().uordblks; }
 
 // As the program starts: the window built and shown, filled, and the events
 // that follow run until none is left. The window goes outside the timing.
 void Start(benchmark::State& state, const std::string& folder, int songs) {
-    NoQuestions prompter;
+    tunecrate::bench::NoQuestions prompter;
     tunecrate::SessionOptions options;
     options.workingDirectory = folder;
     options.home = folder;

@@ -198,18 +198,7 @@ public:
         if (!indexed) return Result::Refused(Translated(texts::kOnlyNumberedImages));
         IndexedName moved = *indexed;
         moved.number = number;
-        const std::string name = IndexedFileName(moved);
-        const std::string path = JoinPath(m_shelf, file);
-        // The lock keeps the rename away from a write another window or a script is making.
-        const FileLock lock(path);
-        Result renamed = lock.result();
-        if (renamed.ok()) renamed = RenameNoReplace(path, JoinPath(m_shelf, name));
-        if (!renamed.ok()) return Told(renamed, Translated(texts::kCannotRenameTo, {file, name, Why(renamed)}));
-        // Renamed, whatever the flush says: the numbers in use are as they are now.
-        Forget(file);
-        Took(number, name);
-        if (Result synced = SyncFolder(m_shelf); !synced.ok()) return Told(synced, Translated(texts::kCannotRenameTo, {file, name, Why(synced)}));
-        return name;
+        return Rename(file, moved);
     }
 
     // The image `file` with a new label, its number kept; the name it took.
@@ -219,17 +208,8 @@ public:
         auto indexed = ParseIndexedName(file);
         if (!indexed) return Result::Refused(Translated(texts::kOnlyNumberedImages));
         indexed->label = label.empty() ? "" : " " + label;
-        const std::string name = IndexedFileName(*indexed);
-        if (name == file) return name;
-        const std::string path = JoinPath(m_shelf, file);
-        const FileLock lock(path);
-        Result renamed = lock.result();
-        if (renamed.ok()) renamed = RenameNoReplace(path, JoinPath(m_shelf, name));
-        if (!renamed.ok()) return Told(renamed, Translated(texts::kCannotRenameTo, {file, name, Why(renamed)}));
-        Forget(file);
-        Took(indexed->number, name);
-        if (Result synced = SyncFolder(m_shelf); !synced.ok()) return Told(synced, Translated(texts::kCannotRenameTo, {file, name, Why(synced)}));
-        return name;
+        if (IndexedFileName(*indexed) == file) return file;
+        return Rename(file, *indexed);
     }
 
     // The image `file` holds `bytes` instead, whole or not at all.
@@ -270,6 +250,22 @@ public:
 
 private:
     Place() = default;
+
+    // A folder's image under the name `to` gives, never over another; the name it took.
+    Expected<std::string> Rename(const std::string& file, const IndexedName& to) {
+        const std::string name = IndexedFileName(to);
+        const std::string path = JoinPath(m_shelf, file);
+        // The lock keeps the rename away from a write another window or a script is making.
+        const FileLock lock(path);
+        Result renamed = lock.result();
+        if (renamed.ok()) renamed = RenameNoReplace(path, JoinPath(m_shelf, name));
+        if (!renamed.ok()) return Told(renamed, Translated(texts::kCannotRenameTo, {file, name, Why(renamed)}));
+        // Renamed, whatever the flush says: the numbers in use are as they are now.
+        Forget(file);
+        Took(to.number, name);
+        if (Result synced = SyncFolder(m_shelf); !synced.ok()) return Told(synced, Translated(texts::kCannotRenameTo, {file, name, Why(synced)}));
+        return name;
+    }
 
     // Ok for a plain image file of the folder; why not for anything else.
     Result ImageEntry(const std::string& file) const {
