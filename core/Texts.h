@@ -256,6 +256,14 @@ inline constexpr const char* kImageWriteFailed = CORE_TEXT(
 inline constexpr const char* kDiskWriteNotKept = CORE_TEXT(
     "Core", "%1 のフロッピーへの書き込みが失敗しました: 書いたところを読み戻すと、書いた内容と違っています。"
             "ディスクが傷んでいるか、ドライブが書き込みを落としています。\nもう一度開くまで、このフロッピーには何も書き込みません。");
+// %1 is the disk (an image, or a drive's device).
+inline constexpr const char* kDiskChangedSinceOpened = CORE_TEXT(
+    "Core", "%1 のディスクは、開いた後で入れ替えられたか、ほかのプログラムに書き換えられました。"
+            "何も書き込みませんでした。\nもう一度開いてから、やり直してください。");
+// The floppy shown was swapped or rewritten since its rows were read.
+inline constexpr const char* kFloppyChangedSinceShown = CORE_TEXT(
+    "Core", "フロッピーが、表示した後で入れ替えられたか、ほかのプログラムに書き換えられました。"
+            "何も書き込まずに読み直しました。\n表示を確かめてから、もう一度やり直してください。");
 inline constexpr const char* kPartFileData = CORE_TEXT("Core", "ファイルのデータ");
 inline constexpr const char* kPartFolder = CORE_TEXT("Core", "フォルダ");
 inline constexpr const char* kPartFat = CORE_TEXT("Core", "FAT");

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTimer>
 #include <algorithm>
 #include <filesystem>
 
@@ -27,11 +28,15 @@
 #include "core/text/TypedText.h"
 #include "core/Texts.h"
 #include "session/DriveSession.h"
+#include "session/UDisks.h"
 #include "session/WaitCursor.h"
 
 namespace tunecrate {
 
 namespace {
+
+// How often the kernel's size of the floppy's device is looked at.
+constexpr int kMediumLookMs = 1000;
 
 std::string Utf8(const QString& text) { return text.toUtf8().toStdString(); }
 
@@ -64,6 +69,18 @@ Session::Session(SessionOptions options, Prompters prompters, QObject* parent)
     connect(m_drive, &DriveSession::copyEnded, this, [this] {
         if (m_mountsChangedMeanwhile) FollowMounts();
     });
+    // A disk taken out or put in: the disk service tells at once; without it
+    // the kernel's size of the device is looked at, which never spins the drive.
+    if (m_options.udisks != nullptr) connect(m_options.udisks, &UDisks::mediaChanged, this, &Session::FollowMounts);
+    auto* medium = new QTimer(this);
+    connect(medium, &QTimer::timeout, this, &Session::FollowMedium);
+    medium->start(kMediumLookMs);
+}
+
+void Session::FollowMedium() {
+    // A reading under way records the medium it found.
+    if (m_floppyLocation.empty() || ReadingFloppy() || !IsBlockDevice(m_floppyLocation)) return;
+    if (MediumIdentity(m_floppyLocation, m_mounts) != m_mediumRead) FollowMounts();
 }
 
 Session::~Session() = default;
@@ -124,6 +141,16 @@ std::unique_ptr<FloppyVolume> Session::OpenFloppy() const {
     return OpenFloppyVolume(m_floppyLocation);
 }
 
+bool Session::ChangedSinceShown(const FloppyVolume* volume, Place place, bool later) {
+    if (volume == nullptr || !volume->Opened().ok() || volume->Mark() == m_markRead) return false;
+    const std::string text = Translated(texts::kFloppyChangedSinceShown);
+    if (later) QMetaObject::invokeMethod(this, [this, place, text] { ShowFailure(place, text); }, Qt::QueuedConnection);
+    else ShowFailure(place, text);
+    // After any box: a reading waits for it.
+    ReadFloppy(false);
+    return true;
+}
+
 void Session::ReadBeside(std::optional<std::string> location, std::function<void(const FloppyReading&)> then) {
     m_readQueue.push_back({std::move(location), std::move(then), false});
     StartNextReading();
@@ -154,6 +181,7 @@ void Session::StartNextReading() {
             const auto volume = reading->location.empty() ? nullptr : OpenFloppyVolume(reading->location);
             reading->catalogue = ReadCatalogue(volume.get());
             reading->medium = MediumIdentity(reading->location, mounts);
+            if (volume && volume->Opened().ok()) reading->mark = volume->Mark();
         },
         [this, reading, asked = std::move(asked)] {
             if (asked.then) asked.then(*reading);
@@ -173,6 +201,7 @@ void Session::TakeReading(const FloppyReading& reading, bool showError) {
     m_freePercent = found ? found->FreePercent : -1;
     m_freeBytes = found ? found->FreeBytes : 0;
     m_mediumRead = reading.medium;
+    m_markRead = reading.mark;
     emit floppyChanged();
     if (!found && showError) ShowFailure(Place::Window, UnreadableFloppyNotice(found.error(), m_floppyRoot));
 }
@@ -343,6 +372,7 @@ Result Session::EditSlot(int slot, int column, const TypedText& typed, const QSt
     if (column == 3) change.comment = std::string(CutToWholeCharacters(typed.text, kCatalogueLineBytes));
     Result result;
     if (auto volume = OpenFloppy()) {
+        if (ChangedSinceShown(volume.get(), Place::FloppyList)) return {};
         result = EditSlotText(*volume, m_slotRows, change);
     } else {
         result = Result::Refused(UnreadableFloppyMessage(m_floppyRoot));
@@ -414,7 +444,9 @@ void Session::DeleteSlots(const std::vector<int>& chosen) {
     const std::string question = tr("%n個の項目を削除しますか？", nullptr, static_cast<int>(chosen.size())).toStdString();
     if (!Ask(Place::FloppyList).AskYesNo(question, Translated(texts::kConfirmCaption))) return;
     Result result = Result::Refused(UnreadableFloppyMessage(m_floppyRoot));
-    if (auto volume = OpenFloppy()) result = DeleteFloppySlots(*volume, shown, chosen);
+    auto volume = OpenFloppy();
+    if (ChangedSinceShown(volume.get(), Place::FloppyList)) return;
+    if (volume) result = DeleteFloppySlots(*volume, shown, chosen);
     if (!result.reason.empty()) ShowFailure(Place::FloppyList, result.reason);   // a failure, or done with a notice
     ReadFloppy(true);
 }
@@ -486,6 +518,7 @@ std::vector<std::string> Session::SlotFilesForDrag(const std::vector<int>& chose
     {
         WaitCursor wait;
         auto floppy = OpenFloppy();
+        if (ChangedSinceShown(floppy.get(), Place::FloppyList, true)) return {};
         std::vector<SlotRow> rows = m_slotRows;
         // Nobody can answer during a drag to another program: no question is
         // answered yes, no message is shown.
@@ -507,6 +540,7 @@ void Session::RunDrop(Place place, bool move, FloppyUse use, const std::function
         WaitCursor wait;
         // Opening a floppy in a drive reads it: only for a drop that needs it.
         auto floppy = use != FloppyUse::None ? OpenFloppy() : nullptr;
+        if (ChangedSinceShown(floppy.get(), place)) return;
         DropContext context{floppy.get(), m_slotRows, Ask(place), move};
         m_dropCancelled = false;
         std::size_t stoppedOf = 0;   // the drop's songs, when the user stopped it

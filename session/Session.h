@@ -187,12 +187,20 @@ private:
     // The prompter of a place, holding changes of mounts while a box is open.
     Prompter& Ask(Place place);
     std::unique_ptr<FloppyVolume> OpenFloppy() const;
+    // True, with the user told (now, or once a drag is over when `later`) and
+    // the floppy read again, when `volume` opened on another disk than the
+    // rows shown were read from: a swapped disk, or one rewritten elsewhere.
+    bool ChangedSinceShown(const FloppyVolume* volume, Place place, bool later = false);
+    // Reads the floppy again when its medium changed (size, mount), as the
+    // kernel or the disk service tell it, without touching the drive.
+    void FollowMedium();
     void LocateFloppy();
     // What one reading of the floppy found, on the reading's thread.
     struct FloppyReading {
         std::string location;   // what was read
         Expected<CatalogueReading> catalogue = Result::Refused({});
         std::string medium;     // its MediumIdentity
+        std::string mark;       // the disk's Mark, when it opened
     };
     // Reads `location` (none: the floppy shown when the reading starts)
     // beside the window: one reading at a time, in the order asked, none
@@ -232,6 +240,7 @@ private:
     std::vector<std::string> m_topFolders;
     std::vector<MountEntry> m_mounts;   // as last read
     std::string m_mediumRead;   // the floppy's medium when its rows were read
+    std::string m_markRead;     // and the disk's mark
     std::map<Place, std::unique_ptr<Prompter>> m_askers;
     std::vector<std::unique_ptr<MountChangeHold>> m_boxHolds;   // one per box open, nested
     std::string m_folder;

@@ -1124,6 +1124,18 @@ If the disk is write-protected, take it out, close its write-protect tab and put
         <translation>A write to the floppy in %1 failed: what was written reads back different. The disk may be worn, or the drive may be dropping writes.
 Nothing more is written to this floppy until it is opened again.</translation>
     </message>
+    <message>
+        <source>%1 のディスクは、開いた後で入れ替えられたか、ほかのプログラムに書き換えられました。何も書き込みませんでした。
+もう一度開いてから、やり直してください。</source>
+        <translation>The disk in %1 was swapped, or rewritten by another program, after it was opened. Nothing was written to it.
+Open it again, then try once more.</translation>
+    </message>
+    <message>
+        <source>フロッピーが、表示した後で入れ替えられたか、ほかのプログラムに書き換えられました。何も書き込まずに読み直しました。
+表示を確かめてから、もう一度やり直してください。</source>
+        <translation>The floppy was swapped, or rewritten by another program, after it was shown. Nothing was written; it has been read again.
+Check what it shows now, then try once more.</translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>

@@ -77,21 +77,47 @@ bool DiskStore::Write(std::uint64_t offset, std::string_view bytes) {
     return written;
 }
 
+ssize_t DiskStore::ReadPastCache(std::uint64_t offset, std::size_t size) {
+    if (m_buffer == nullptr) {
+        errno = ENOMEM;
+        return -1;
+    }
+    const int flags = ::fcntl(m_fd.get(), F_GETFL);
+    const bool direct = flags >= 0 && ((flags & O_DIRECT) != 0 || ::fcntl(m_fd.get(), F_SETFL, flags | O_DIRECT) == 0);
+    if (!direct) ::posix_fadvise(m_fd.get(), static_cast<off_t>(offset), static_cast<off_t>(size), POSIX_FADV_DONTNEED);
+    ssize_t got = -1;
+    while ((got = ::pread(m_fd.get(), m_buffer, size, static_cast<off_t>(offset))) < 0 && errno == EINTR) continue;
+    const int error = errno;
+    if (direct && (flags & O_DIRECT) == 0) ::fcntl(m_fd.get(), F_SETFL, flags);
+    errno = error;
+    return got;
+}
+
+bool DiskStore::ReadFromDisk(std::uint64_t offset, char* data, std::size_t size) {
+    // A file's cache is the file: only a device's may outlive its disk.
+    struct stat st {};
+    if (::fstat(m_fd.get(), &st) != 0 || !S_ISBLK(st.st_mode) || m_buffer == nullptr) return Read(offset, data, size);
+    // Whole sectors, as transfers past the cache need.
+    const std::uint64_t first = offset / kImageSectorBytes * kImageSectorBytes;
+    const std::uint64_t end = (offset + size + kImageSectorBytes - 1) / kImageSectorBytes * kImageSectorBytes;
+    if (end - first > kBufferBytes) return Read(offset, data, size);
+    const ssize_t got = ReadPastCache(first, static_cast<std::size_t>(end - first));
+    if (got < 0) return false;
+    if (static_cast<std::uint64_t>(got) < offset + size - first) {
+        errno = EIO;   // the disk ended early
+        return false;
+    }
+    std::memcpy(data, m_buffer + (offset - first), size);
+    return true;
+}
+
 bool DiskStore::Flush() { return ::fsync(m_fd.get()) == 0 && ReadBack(); }
 
 bool DiskStore::ReadBack() {
     const std::map<std::uint64_t, std::string> written = std::exchange(m_unverified, {});
     if (written.empty()) return true;
-    if (m_buffer == nullptr) {
-        errno = ENOMEM;
-        return false;
-    }
-    // The same descriptor past the cache, so the disk itself answers; a
-    // device that refuses that has the cache's copies dropped first (they
-    // are clean after the sync), so the read reaches the disk all the same.
-    const int flags = ::fcntl(m_fd.get(), F_GETFL);
-    const bool direct = flags >= 0 && ((flags & O_DIRECT) != 0 || ::fcntl(m_fd.get(), F_SETFL, flags | O_DIRECT) == 0);
-    if (!direct) ::posix_fadvise(m_fd.get(), 0, 0, POSIX_FADV_DONTNEED);
+    // The same descriptor past the cache, so the disk itself answers; the
+    // cache's copies are clean after the sync.
     int failure = 0;
     // Neighbouring sectors in one read, as many as the buffer takes: each
     // read of a floppy costs a turn of the disk.
@@ -102,8 +128,7 @@ bool DiskStore::ReadBack() {
             ++end;
             size += kImageSectorBytes;
         }
-        ssize_t got = -1;
-        while ((got = ::pread(m_fd.get(), m_buffer, size, static_cast<off_t>(run->first))) < 0 && errno == EINTR) continue;
+        const ssize_t got = ReadPastCache(run->first, size);
         if (got < 0) failure = errno;
         for (auto sector = run; failure == 0 && sector != end; ++sector) {
             const std::size_t at = static_cast<std::size_t>(sector->first - run->first);
@@ -114,7 +139,6 @@ bool DiskStore::ReadBack() {
         }
         run = end;
     }
-    if (direct && (flags & O_DIRECT) == 0) ::fcntl(m_fd.get(), F_SETFL, flags);
     errno = failure;
     return failure == 0;
 }

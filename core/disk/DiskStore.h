@@ -32,6 +32,8 @@ public:
     DiskStore& operator=(const DiskStore&) = delete;
 
     bool Read(std::uint64_t offset, char* data, std::size_t size) override;
+    // On a device, through the same descriptor past the cache.
+    bool ReadFromDisk(std::uint64_t offset, char* data, std::size_t size) override;
     bool Write(std::uint64_t offset, std::string_view bytes) override;
     bool Flush() override;
     // For fstat and flock; closing the store releases the lock.
@@ -43,6 +45,10 @@ private:
     template <typename Step>
     bool Move(std::uint64_t offset, std::size_t size, Step step);
     bool ReadBack();
+    // Reads from the disk itself into the aligned buffer (at most its size):
+    // the descriptor switched past the cache for the read, or the cache's
+    // clean copies dropped first where the device refuses that.
+    ssize_t ReadPastCache(std::uint64_t offset, std::size_t size);
     Fd m_fd;
     bool m_direct;
     bool m_verify;

@@ -14,6 +14,7 @@
 #include <memory>
 #include <vector>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -523,5 +524,18 @@ std::optional<SpaceInfo> SpaceOf(const std::string& path) {
     info.unitBytes = vfs.f_frsize != 0 ? vfs.f_frsize : vfs.f_bsize;
     return info;
 }
+
+MemoryFile::MemoryFile(std::string_view bytes) : m_fd(::memfd_create("tunecrate-disk", MFD_CLOEXEC)) {
+    for (std::size_t done = 0; m_fd.get() >= 0 && done < bytes.size();) {
+        const ssize_t wrote = ::pwrite(m_fd.get(), bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+        if (wrote <= 0) {
+            m_fd.reset();
+            break;
+        }
+        done += static_cast<std::size_t>(wrote);
+    }
+}
+
+std::string MemoryFile::path() const { return m_fd.get() < 0 ? std::string() : "/proc/self/fd/" + std::to_string(m_fd.get()); }
 
 }  // namespace tunecrate

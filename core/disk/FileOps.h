@@ -175,6 +175,19 @@ Result RemoveFiles(const std::vector<std::string>& paths);
 // seconds for another holder to finish; false (errno EWOULDBLOCK) when it does not.
 bool LockWaiting(int fd, bool exclusive);
 
+// Bytes held as a file of their own in memory, for code that reads files by
+// path (a disk read from a drive, looked at as any image is before anything
+// reaches the shelf); gone with the object.
+class MemoryFile {
+public:
+    explicit MemoryFile(std::string_view bytes);
+    // Empty when no such file could be made.
+    std::string path() const;
+
+private:
+    Fd m_fd;
+};
+
 // Holds the exclusive lock of one file (LockWaiting) for as long as it lives,
 // so that no other program writes it meanwhile; the file is opened without
 // following a link, and a lock held elsewhere fails with EBUSY.

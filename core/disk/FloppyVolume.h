@@ -77,6 +77,12 @@ public:
     // How opening the floppy ended: Ok when it can be used, else why it
     // cannot be used at all (naming it).
     virtual Result Opened() const { return {}; }
+    // What tells this disk from another that may be in the same place since:
+    // where the volume reads the file system itself (an image, a slot, a
+    // drive's disk), a digest of its boot sector (with the volume serial),
+    // FAT and root as they are now; empty for a mounted folder, whose mount
+    // tells. Rows read from a disk of another mark do not describe this one.
+    virtual std::string Mark() const { return {}; }
 };
 
 // The floppy at `location`: an image file or a drive's block device used

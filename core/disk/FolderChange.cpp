@@ -252,7 +252,9 @@ std::optional<std::vector<ChangeStep>> DecodeRecord(std::string_view text) {
     const std::size_t lastLine = text.rfind('\n', text.size() - 2);
     if (lastLine == std::string_view::npos) return std::nullopt;
     const std::string_view body = text.substr(0, lastLine + 1);
-    const std::string expectedEnd = " " + std::to_string(Checksum(body)) + "\n";
+    std::string expectedEnd = " ";   // built piece by piece: GCC 12 sees overlaps in a chain of +
+    expectedEnd += std::to_string(Checksum(body));
+    expectedEnd += '\n';
     std::vector<ChangeStep> steps;
     std::size_t at = body.find('\n');
     if (body.substr(0, at) != kRecordHeader) return std::nullopt;

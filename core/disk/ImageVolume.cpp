@@ -12,6 +12,7 @@
 #include "core/disk/DiskStore.h"
 #include "core/disk/FatImage.h"
 #include "core/disk/ImageCheck.h"
+#include "core/disk/Sha256.h"
 #include "core/disk/StickSlots.h"
 #include "core/Texts.h"
 
@@ -74,6 +75,7 @@ public:
     }
     std::string_view FirstFatOnDisk() const { return diskCopies ? std::string_view(fatOnDisk[0]) : fat.FatBytes(); }
     std::string broken;   // why nothing more is written: an earlier write failed
+    std::string boot;     // the boot sector as read when opened (never written)
     bool unflushed = false;
 
     bool Write(std::uint64_t offset, std::string_view bytes) {
@@ -274,6 +276,7 @@ ImageVolume::ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap, I
         return;
     }
     file->fat = std::move(*parsed);
+    file->boot = head.substr(0, kImageSectorBytes);
     // Each FAT as far as it holds the disk's clusters, and the root: the
     // reserved sectors and the rest of a FAT larger than the disk needs are
     // never read. Where nothing lies between them (every real floppy), they
@@ -323,6 +326,30 @@ Result ImageVolume::Refusal() const { return Result::FromErrno(EIO, m_opened.rea
 Result ImageVolume::ReadFailure() const {
     const int error = errno;
     return Result::FromErrno(error, Translated(texts::kCannotRead, {m_imagePath, Result::FromErrno(error).reason}));
+}
+
+std::string ImageVolume::Mark() const {
+    if (!m_image) return {};
+    const ImageFile& image = *m_image;
+    Sha256 digest;
+    digest.Update(image.boot);
+    digest.Update(image.FirstFatOnDisk());
+    digest.Update(image.diskCopies ? std::string_view(image.rootOnDisk) : std::string_view(image.fat.RootBytes()));
+    return HexOf(digest.Final());
+}
+
+Result ImageVolume::SameDiskAsOpened() const {
+    const ImageFile& image = *m_image;
+    const std::string_view root = image.diskCopies ? std::string_view(image.rootOnDisk) : std::string_view(image.fat.RootBytes());
+    char sector[kImageSectorBytes];
+    for (const auto& [offset, known] : {std::pair<std::uint64_t, std::string_view>{0, image.boot},
+                                        std::pair<std::uint64_t, std::string_view>{image.fat.RootOffset(), root.substr(0, kImageSectorBytes)}}) {
+        if (!image.store->ReadFromDisk(offset, sector, sizeof sector)) return ReadFailure();
+        if (std::string_view(sector, sizeof sector) != known) {
+            return Result::Refused(Translated(texts::kDiskChangedSinceOpened, {m_imagePath}));
+        }
+    }
+    return {};
 }
 
 std::optional<SpaceInfo> ImageVolume::Space() const {
@@ -493,6 +520,10 @@ Result ImageVolume::Apply(const std::vector<FileChange>& changes, CatalogueReser
     if (needed > 0 && std::uint64_t{needed} + keep > free) return Result::FromErrno(ENOSPC);
     const std::vector<std::uint32_t> slots = fat.FreeSlots();
     if (slots.size() < newNames) return Result::FromErrno(ENOSPC, Translated(texts::kRootFolderFull));
+    // A drive's disk may have been swapped while a question was open, and an
+    // image rewritten by another program: what we hold of it would then be
+    // written over another disk's file system.
+    if (Result same = SameDiskAsOpened(); !same.ok()) return same;
 
     image.KeepDiskCopies();   // `fat` is about to change
     auto fail = [&](const char* part) {

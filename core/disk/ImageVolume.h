@@ -22,6 +22,9 @@ public:
     virtual ~ImageStore() = default;
     // Each returns false, with errno set, when it fails.
     virtual bool Read(std::uint64_t offset, char* data, std::size_t size) = 0;
+    // The same, past any cache of the system's: what the disk itself holds
+    // now, even when it was swapped without the kernel noticing.
+    virtual bool ReadFromDisk(std::uint64_t offset, char* data, std::size_t size) { return Read(offset, data, size); }
     virtual bool Write(std::uint64_t offset, std::string_view bytes) = 0;
     // Every write before it is durable before any write after it begins.
     virtual bool Flush() = 0;
@@ -71,6 +74,7 @@ public:
     Result CheckChange(const std::vector<std::string>& names) const override;
     void Flush() override;
     Result Opened() const override { return m_opened; }
+    std::string Mark() const override;
     // Every problem a disk checker would find in the image's file system, in
     // plain words (see ImageProblems); empty when there is none, and when the
     // image cannot be used at all (Opened() says why). Reads the image's
@@ -86,6 +90,10 @@ private:
     Result Refusal() const;
     // Opening failed on a read: errno, with the image named.
     Result ReadFailure() const;
+    // Refused when the boot sector or the root's first sector no longer hold
+    // what this volume knows they hold: another disk in the drive, or the
+    // image rewritten by another program, since it was opened.
+    Result SameDiskAsOpened() const;
     // The one answer of CheckChange and Apply: why a change of `names` would
     // be refused, room aside.
     Result ChangeRefusal(const std::vector<std::string>& names, const ImageChains& chains) const;

@@ -160,6 +160,10 @@ bool SlotWindow::Read(std::uint64_t offset, char* data, std::size_t size) {
     return Inside(offset, size) && m_stick->Read(m_offset + offset, data, size);
 }
 
+bool SlotWindow::ReadFromDisk(std::uint64_t offset, char* data, std::size_t size) {
+    return Inside(offset, size) && m_stick->ReadFromDisk(m_offset + offset, data, size);
+}
+
 bool SlotWindow::Write(std::uint64_t offset, std::string_view bytes) {
     return Inside(offset, bytes.size()) && m_stick->Write(m_offset + offset, bytes);
 }

@@ -77,6 +77,7 @@ public:
     SlotWindow(std::unique_ptr<ImageStore> stick, std::uint64_t offset, std::uint64_t size)
         : m_stick(std::move(stick)), m_offset(offset), m_size(size) {}
     bool Read(std::uint64_t offset, char* data, std::size_t size) override;
+    bool ReadFromDisk(std::uint64_t offset, char* data, std::size_t size) override;
     bool Write(std::uint64_t offset, std::string_view bytes) override;
     bool Flush() override { return m_stick->Flush(); }
 

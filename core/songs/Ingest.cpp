@@ -1,9 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "core/songs/Ingest.h"
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -11,7 +8,6 @@
 #include "core/Texts.h"
 #include "core/disk/FileOps.h"
 #include "core/disk/FolderTree.h"
-#include "core/disk/Handles.h"
 #include "core/disk/ImageVolume.h"
 #include "core/disk/StickSlots.h"
 #include "core/songs/FloppyBackup.h"
@@ -24,27 +20,6 @@ namespace tunecrate {
 namespace {
 
 constexpr std::size_t kLabelCharacters = 40;
-
-// A disk's bytes as a file of their own, so that they are read as any image
-// is before anything reaches the shelf; gone with the object.
-class MemoryImage {
-public:
-    explicit MemoryImage(const std::string& bytes) : m_fd(::memfd_create("tunecrate-disk", MFD_CLOEXEC)) {
-        for (std::size_t done = 0; m_fd.get() >= 0 && done < bytes.size();) {
-            const ssize_t wrote = ::pwrite(m_fd.get(), bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-            if (wrote <= 0) {
-                m_fd.reset();
-                break;
-            }
-            done += static_cast<std::size_t>(wrote);
-        }
-    }
-    // Empty when no such file could be made.
-    std::string path() const { return m_fd.get() < 0 ? std::string() : "/proc/self/fd/" + std::to_string(m_fd.get()); }
-
-private:
-    Fd m_fd;
-};
 
 bool Blank(const std::string& text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t' || c == '\0'; });
@@ -109,7 +84,7 @@ Expected<IngestShelf> IngestShelf::Open(const std::string& shelf, const std::fun
 FloppySongHashes IngestShelf::Look(IngestedDisk& disk, const std::string& bytes, const std::string& drive) const {
     FloppySongHashes hashes;
     disk.filesHit = FilesAtSectors(bytes, disk.unreadable);
-    const MemoryImage memory(bytes);
+    const MemoryFile memory(bytes);
     if (memory.path().empty()) return hashes;
     ImageVolume volume(memory.path(), {}, ImageAccess::ReadOnly);
     const ShelfRow row = ReadShelfFloppy(volume, "", drive);

@@ -18,6 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
+using namespace std::string_literals;
 constexpr const char* kSongs = "1:Blues/live=Blues+ 2:Dawn/=Dawn L10:Far/far";
 
 std::string Bytes(const std::string& path) { return ReadWhole(path).value_or("<missing>"); }
@@ -109,6 +110,73 @@ TEST_F(LoopDrive, AWriteTheDiskLostFailsTheDropAndAMoveKeepsItsSong) {
         EXPECT_EQ(drop(), "");
         EXPECT_EQ(std::pair(floppy.Describe(), songs.Describe()), std::pair(arrived, move ? std::string() : song));
         EXPECT_EQ(Fsck(floppy.location()).exitCode, 0) << Fsck(floppy.location()).output;
+    }
+}
+
+// A disk swapped in the drive after it was opened (while a question was open), or an image rewritten meanwhile by
+// another program, gets nothing written from what was read of the disk before: the drop is told the disk changed,
+// the disk there keeps every byte, and a move keeps its song. The same disk put back takes the drop. Marks, which
+// tell a disk shown from the one opened for a gesture, follow the same bytes: equal for the same disk, also after
+// our own change once it is opened again, different for another disk or serial.
+TEST(DiskChange, ADiskSwappedAfterItWasOpenedGetsNothingWrittenAndMarksTellDisksApart) {
+    TestFloppy floppy{Medium::Image, kSongs}, other{Medium::Image, "1:Old/=Old"};
+    const std::string mine = Bytes(floppy.location()), others = Bytes(other.location()), song = "Rock=Rock+/hard";
+    const std::string arrived = "1:Blues/live=Blues+ 2:Dawn/=Dawn 3:Rock/hard=Rock+ L10:Far/far";
+    std::string serial = mine, entryTime = mine;
+    serial[39] ^= 0x01;                       // the volume serial alone
+    entryTime[19 * kImageSectorBytes + 22] ^= 0x01;   // a root entry's time alone
+    LoopDevice loop{floppy.location()};
+    std::vector<std::string> places = {floppy.location()};
+    if (!loop.path().empty()) places.push_back(loop.path());
+    else std::cout << "[ SKIPPED  ] the drive's part: needs a loop device (root, and losetup that can attach one)\n";
+    struct Case { std::string name; std::vector<const std::string*> meanwhile; bool written; };
+    for (const std::string& place : places) {
+        for (const Case& c : {Case{"another disk", {&others}, false}, Case{"its serial", {&serial}, false},
+                              Case{"an entry's time", {&entryTime}, false}, Case{"out and back", {&others, &mine}, true},
+                              Case{"nothing", {}, true}}) {
+            SCOPED_TRACE(place + ": " + c.name);
+            WriteWhole(floppy.location(), mine);
+            TestFolder songs(song);
+            std::string there = mine, said;
+            {
+                ImageVolume volume(place);
+                ASSERT_TRUE(volume.Opened().ok());
+                ScriptedPrompter prompter;
+                std::vector<SlotRow> rows = RowsOf(&volume);
+                for (const std::string* bytes : c.meanwhile) WriteWhole(floppy.location(), there = *bytes);
+                DropContext context{&volume, rows, prompter, true};
+                DropOntoFloppyList(context, 2, SourceOf("HD", {"Rock"}, songs.path()));
+                said = prompter.Said();
+            }
+            if (c.written) {
+                EXPECT_EQ(std::tuple(said, floppy.Describe(), songs.Describe()), std::tuple(""s, arrived, ""s));
+            } else {
+                // Another disk's catalogue, where it is read afresh, is also told as changed elsewhere.
+                const bool told = said.find(Translated(texts::kDiskChangedSinceOpened, {place})) != std::string::npos ||
+                                  (c.name == "another disk" && said.find(CatalogueChangedMessage(false)) != std::string::npos);
+                EXPECT_TRUE(told) << said;
+                EXPECT_TRUE(Bytes(floppy.location()) == there) << "the disk there was written";
+                EXPECT_EQ(songs.Describe(), song) << "a move kept its song";
+            }
+        }
+        // Marks: the same bytes, the same mark; our own change, seen as the next opening sees it.
+        WriteWhole(floppy.location(), mine);
+        const auto markOf = [&](const std::string& bytes) {
+            WriteWhole(floppy.location(), bytes);
+            return ImageVolume(place).Mark();
+        };
+        const std::string first = markOf(mine);
+        EXPECT_EQ(std::vector({markOf(mine) == first, markOf(others) == first, markOf(serial) == first, markOf(entryTime) == first}),
+                  std::vector({true, false, false, false}));
+        WriteWhole(floppy.location(), mine);
+        std::string afterOwn;
+        {
+            ImageVolume volume(place);
+            ASSERT_TRUE(volume.Apply({{"MDR_05.B00", std::string("x")}}, CatalogueReserve::Keep).ok());
+            afterOwn = volume.Mark();
+        }
+        EXPECT_NE(afterOwn, first);
+        EXPECT_EQ(ImageVolume(place).Mark(), afterOwn);
     }
 }
 

@@ -134,6 +134,56 @@ TEST_F(SessionTest, GesturesOnTheFloppyWaitForItsReading) {
     AwaitFloppy(*session);
 }
 
+// A floppy swapped or rewritten by another program since its rows were read: each gesture on those rows is refused
+// with why before anything is written or read from it, and the floppy is read again, so that the next gesture acts
+// on what the user then sees. Another disk is put in before each gesture.
+TEST_F(SessionTest, AFloppyChangedSinceItWasShownIsReadAgainAndNothingIsDoneFromItsOldRows) {
+    TestFloppy image(Medium::Image, "1:Old/keep=Old+ 2:Two/=Two"), first(Medium::Image, "1:First/=First"),
+        second(Medium::Image, "1:Second/=Second 3:Third/=Third");
+    Start(&image);
+    TestFolder target{"", home.Path("Target")};
+    const std::vector<std::tuple<const char*, std::function<void()>, bool>> gestures = {
+        {"delete a slot", [&] { session->DeleteSlots({0}); }, true},
+        {"edit a title", [&] { session->EditSlotTitle(0, QStringLiteral("New")); }, false},
+        {"edit a comment", [&] { session->EditSlotComment(0, QStringLiteral("new")); }, false},
+        {"drop onto a slot", [&] { session->DropOntoFloppyList(1, false, SongsOnHardDisk{{{songs.path(), "Blues"}}}); }, false},
+        {"move a slot into a folder", [&] { session->DropIntoFolder(target.path(), true, SongsOnFloppy{nullptr, {0}}); }, false},
+        {"copy a slot into a folder", [&] { session->DropIntoFolder(target.path(), false, SongsOnFloppy{nullptr, {0}}); }, false},
+        {"drag a slot to another program",
+         [&] {
+             EXPECT_EQ(session->SlotFilesForDrag({0}), Strings{});
+             QCoreApplication::processEvents();   // told once the drag is over
+         },
+         false},
+    };
+    const auto titles = [](const std::vector<SlotRow>& rows) {
+        std::string shown;
+        for (const SlotRow& row : rows) shown += row.title + "|" + row.comment + " ";
+        return shown;
+    };
+    int turn = 0;
+    for (const auto& [name, gesture, asks] : gestures) {
+        SCOPED_TRACE(name);
+        const TestFloppy& next = ++turn % 2 ? first : second;
+        const std::string bytes = *ReadWhole(next.location());
+        WriteWhole(image.location(), bytes);
+        prompter.ClearCalls();
+        if (asks) prompter.AnswerYesNo(true);
+        gesture();
+        Strings told = prompter.Texts();
+        if (asks && !told.empty()) told.erase(told.begin());   // the question, asked of the rows shown
+        EXPECT_EQ(std::tuple(told, ReadWhole(image.location()) == bytes, target.Describe()),
+                  std::tuple(Strings{Translated(texts::kFloppyChangedSinceShown)}, true, ""s));
+        AwaitFloppy(*session);
+        EXPECT_EQ(titles(session->SlotRows()), titles(RowsOf(OpenFloppyVolume(next.location()).get())));
+    }
+    // The disk read again is the one the next gesture acts on.
+    prompter.ClearCalls();
+    session->EditSlotTitle(0, QStringLiteral("New"));
+    AwaitFloppy(*session);
+    EXPECT_EQ(std::pair(prompter.Texts(), Cp932ToUtf8(session->SlotRows()[0].title)), std::pair(Strings{}, "New"s));
+}
+
 // A floppy that cannot be written is told in plain words before any question, whether the kernel holds the
 // drive read-only (its tab) or the disk was mounted read-only; nothing changes, and songs still copy off it.
 TEST_F(SessionTest, AWriteProtectedDiskIsToldBeforeAnyQuestion) {
