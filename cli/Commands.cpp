@@ -410,18 +410,15 @@ int Remove(const CommandLine& line, std::ostream& out, std::ostream& err) {
 int Renumber(const CommandLine& line, std::ostream& out, std::ostream& err) {
     if (line.closeGaps) return Report(line.paths[0], CloseShelfGaps(line.paths[0]), out, err);
     const auto [shelf, file] = ShelfOfImage(line.paths[0]);
-    if (!line.swap) {
-        const ImageOutcome moved = RenumberShelfImage(shelf, file, *line.number);
-        return Report(shelf, ImagesOutcome{{}, {moved}}, out, err);
-    }
-    // The image at that number, whatever its label.
-    const auto entries = FloppiesAt(shelf);
+    // The image at that number, whatever its label, when it is to be swapped.
     std::string other;
-    for (const ShelfEntry& entry : entries.images) {
+    for (const ShelfEntry& entry : line.swap ? FloppiesAt(shelf).images : std::vector<ShelfEntry>{}) {
         if (ShelfEntryNumber(entry.file) == line.number && entry.file != file) other = entry.file;
     }
-    if (other.empty()) return Report(shelf, ImagesOutcome{{}, {RenumberShelfImage(shelf, file, *line.number)}}, out, err);
-    return Report(shelf, SwapShelfImages(shelf, file, other), out, err);
+    ImagesOutcome done;
+    if (other.empty()) done.images.push_back(RenumberShelfImage(shelf, file, *line.number));
+    else done = SwapShelfImages(shelf, file, other);
+    return Report(shelf, done, out, err);
 }
 
 int Copy(const CommandLine& line, std::ostream& out, std::ostream& err) {

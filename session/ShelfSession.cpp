@@ -447,7 +447,9 @@ void ShelfSession::CopyImage(int row, const std::string& toShelf, std::optional<
         WaitCursor wait;
         copied = CopyShelfImage(m_folder, m_rows[static_cast<std::size_t>(row)].file, toShelf, number, numbers);
     }
-    ShowOutcome({{}, {copied}});
+    ImagesOutcome outcome;
+    outcome.images.push_back(std::move(copied));
+    ShowOutcome(outcome);
     Relist();
 }
 

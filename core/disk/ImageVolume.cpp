@@ -239,21 +239,44 @@ ImageVolume::ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap, I
                                                 : Translated(texts::kCannotLock, {m_imagePath, Result::FromErrno(error).reason}));
         return;
     }
-    m_fileBytes = slot ? kImageBytes : *openSize;
     if (slot) file->store = std::make_unique<SlotWindow>(std::move(file->store), slotOffset, kImageBytes);
+    Load(std::move(file), slot.has_value(), device, *openSize, wrap);
+}
+
+ImageVolume::ImageVolume(const std::shared_ptr<const StickHold>& hold, int slot, std::string shownPath)
+    : m_imagePath(std::move(shownPath)) {
+    auto file = std::make_unique<ImageFile>();
+    file->readOnly = true;
+    const bool device = hold->device();
+    file->device = device;
+    std::unique_ptr<ImageStore> reader = hold->SlotReader(slot);
+    if (!reader) {
+        const int error = errno;
+        m_opened = Result::FromErrno(error, error == EWOULDBLOCK
+                                                ? Translated(texts::kImageInUse, {m_imagePath})
+                                                : Translated(texts::kCannotLock, {m_imagePath, Result::FromErrno(error).reason}));
+        return;
+    }
+    file->store = std::make_unique<SlotWindow>(std::move(reader), static_cast<std::uint64_t>(slot) * kSlotStride, kImageBytes);
+    file->hold = hold;
+    Load(std::move(file), true, device, kImageBytes, {});
+}
+
+void ImageVolume::Load(std::unique_ptr<ImageFile> file, bool slot, bool device, std::uint64_t openSize, const ImageStoreWrapper& wrap) {
+    m_fileBytes = slot ? kImageBytes : openSize;
     if (wrap) file->store = wrap(std::move(file->store));
     // A whole factory stick, or a dump of one, is no floppy: say what it is.
-    if (!slot && *openSize >= 2 * kSlotStride) {
-        if (const StickReading reading = ReadStickLayout(*file->store, *openSize); reading.layout == StickLayout::Slots) {
+    if (!slot && openSize >= 2 * kSlotStride) {
+        if (const StickReading reading = ReadStickLayout(*file->store, openSize); reading.layout == StickLayout::Slots) {
             m_opened = Result::Refused(Translated(texts::kIsSlotStick, {m_imagePath, std::to_string(reading.slotCount)}));
             return;
         }
     }
     // An image file may carry a tail; a disk is a floppy only at its exact size.
-    if (!slot && (*openSize < kImageBytes || (device && *openSize != kImageBytes))) {
+    if (!slot && (openSize < kImageBytes || (device && openSize != kImageBytes))) {
         m_opened = Result::Refused(Translated(
             texts::kNotFloppyImageBecause,
-            {m_imagePath, Translated(texts::kImageSizeWrong, {std::to_string(*openSize), std::to_string(kImageBytes)})}));
+            {m_imagePath, Translated(texts::kImageSizeWrong, {std::to_string(openSize), std::to_string(kImageBytes)})}));
         return;
     }
     // The boot sector, and with it what follows on every real floppy: both

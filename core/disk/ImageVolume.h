@@ -13,6 +13,7 @@
 namespace tunecrate {
 
 class ImageFile;
+class StickHold;
 struct ImageChains;
 
 // Where the bytes of an image live. The volume reads and writes them only
@@ -57,6 +58,10 @@ enum class ImageAccess { ReadWrite, ReadOnly };
 class ImageVolume final : public FloppyVolume {
 public:
     explicit ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap = {}, ImageAccess access = ImageAccess::ReadWrite);
+    // Slot `slot` of a stick held already, only to read it, as a shelf reads
+    // a thousand: through the hold's descriptor, with no path looked up and
+    // nothing opened; `shownPath` names it in messages.
+    ImageVolume(const std::shared_ptr<const StickHold>& hold, int slot, std::string shownPath);
     ~ImageVolume() override;
     ImageVolume(const ImageVolume&) = delete;
     ImageVolume& operator=(const ImageVolume&) = delete;
@@ -90,6 +95,8 @@ private:
     Result Refusal() const;
     // Opening failed on a read: errno, with the image named.
     Result ReadFailure() const;
+    // Reads the boot sector, FATs and root of a file opened and locked.
+    void Load(std::unique_ptr<ImageFile> file, bool slot, bool device, std::uint64_t openSize, const ImageStoreWrapper& wrap);
     // Refused when the boot sector or the root's first sector no longer hold
     // what this volume knows they hold: another disk in the drive, or the
     // image rewritten by another program, since it was opened.

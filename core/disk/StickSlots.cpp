@@ -223,6 +223,62 @@ Expected<std::shared_ptr<const StickHold>> StickHold::Take(const std::string& st
     return std::shared_ptr<const StickHold>(std::move(hold));
 }
 
+class StickHold::Reader final : public ImageStore {
+public:
+    Reader(std::shared_ptr<const StickHold> hold, int slot) : m_hold(std::move(hold)), m_slot(slot) {}
+    ~Reader() override { m_hold->UnshareSlot(m_slot); }
+    Reader(const Reader&) = delete;
+    Reader& operator=(const Reader&) = delete;
+    bool Read(std::uint64_t offset, char* data, std::size_t size) override {
+        for (std::size_t done = 0; done < size;) {
+            const ssize_t got = ::pread(m_hold->m_fd, data + done, size - done, static_cast<off_t>(offset + done));
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) {
+                if (got == 0) errno = EIO;   // the stick ended early
+                return false;
+            }
+            done += static_cast<std::size_t>(got);
+        }
+        return true;
+    }
+    bool Write(std::uint64_t, std::string_view) override {
+        errno = EBADF;   // opened for reading
+        return false;
+    }
+    bool Flush() override { return true; }
+
+private:
+    std::shared_ptr<const StickHold> m_hold;
+    int m_slot;
+};
+
+std::unique_ptr<ImageStore> StickHold::SlotReader(int slot) const {
+    if (!ShareSlot(slot)) return nullptr;
+    return std::make_unique<Reader>(shared_from_this(), slot);
+}
+
+bool StickHold::ShareSlot(int slot) const {
+    const std::lock_guard lock(m_sharesMutex);
+    if (m_shares[slot]++ > 0) return true;
+    if (LockSlotRange(m_fd, static_cast<std::uint64_t>(slot) * kSlotStride, false, false)) return true;
+    const int error = errno;
+    m_shares.erase(slot);
+    errno = error;
+    return false;
+}
+
+void StickHold::UnshareSlot(int slot) const {
+    const std::lock_guard lock(m_sharesMutex);
+    if (--m_shares[slot] > 0) return;
+    m_shares.erase(slot);
+    struct flock range {};
+    range.l_type = F_UNLCK;
+    range.l_whence = SEEK_SET;
+    range.l_start = static_cast<off_t>(static_cast<std::uint64_t>(slot) * kSlotStride);
+    range.l_len = static_cast<off_t>(kSlotStride);
+    ::fcntl(m_fd, F_OFD_SETLK, &range);
+}
+
 StickReading StickHold::reading() const {
     StickReading now = m_reading;
     if (m_floppyMade && now.layout == StickLayout::Blank) now.layout = StickLayout::Slots;

@@ -3,7 +3,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -93,7 +95,7 @@ private:
 // refused; its layout is read once. A device that is not removable, or is
 // larger than 64 GB, is refused unless AllowAnyStickDevice: a hard disk
 // must never be taken for a stick.
-class StickHold {
+class StickHold : public std::enable_shared_from_this<StickHold> {
 public:
     static Expected<std::shared_ptr<const StickHold>> Take(const std::string& stick);
     // The hold on `stick` if one is taken now; never opens anything.
@@ -106,17 +108,28 @@ public:
     void NoteFloppyMade() const { m_floppyMade = true; }
     bool device() const { return m_device; }
     std::uint64_t bytes() const { return m_bytes; }
+    // The bytes of one slot read through the hold's own descriptor (offsets
+    // from the stick's start), under a shared lock of the slot's range kept
+    // while any such reader of it lives: another program's write of the
+    // slot never comes half-way through. Null, with errno EWOULDBLOCK, while
+    // a writer holds the slot; reading never waits for one.
+    std::unique_ptr<ImageStore> SlotReader(int slot) const;
     ~StickHold();
     StickHold(const StickHold&) = delete;
     StickHold& operator=(const StickHold&) = delete;
 
 private:
+    class Reader;
     StickHold() = default;
+    bool ShareSlot(int slot) const;
+    void UnshareSlot(int slot) const;
     int m_fd = -1;
     bool m_device = false;
     std::uint64_t m_bytes = 0;
     StickReading m_reading;
     mutable std::atomic<bool> m_floppyMade{false};
+    mutable std::mutex m_sharesMutex;
+    mutable std::map<int, int> m_shares;   // readers of each slot share-locked through the hold
 };
 void AllowAnyStickDevice(bool allow);
 

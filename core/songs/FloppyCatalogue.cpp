@@ -281,7 +281,8 @@ Result EditSlotText(FloppyVolume& volume, const std::vector<SlotRow>& shown, con
 
 std::string CatalogueChangedMessage(bool applied) {
     std::string text = Translated(texts::kCatalogueChanged);
-    if (!applied) text += "\n" + Translated(texts::kNothingDone);
+    // Piece by piece: GCC 12 takes a chain of + for overlapping copies.
+    if (!applied) text.append("\n").append(Translated(texts::kNothingDone));
     return text;
 }
 

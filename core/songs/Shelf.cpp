@@ -209,7 +209,8 @@ ShelfRow ReadShelfImage(const std::string& folder, const std::string& file) {
     const bool slot = !file.empty() && file.front() == '@';
     const std::string named = slot ? std::filesystem::path(folder).filename().string() + file : file;
     // Most slots of a stick are unused: one sector tells, where opening the slot as a floppy takes several calls.
-    if (const auto hold = slot ? StickHold::Held(folder) : nullptr; hold && hold->SlotUnused(ShelfEntryNumber(file).value_or(0))) {
+    const auto hold = slot ? StickHold::Held(folder) : nullptr;
+    if (hold && hold->SlotUnused(ShelfEntryNumber(file).value_or(0))) {
         ShelfRow row;
         row.file = file;
         row.number = ShelfEntryNumber(file);
@@ -217,7 +218,15 @@ ShelfRow ReadShelfImage(const std::string& folder, const std::string& file) {
         row.condition = Result::Refused(Translated(texts::kSlotEmpty));
         return row;
     }
-    ImageVolume volume(path, {}, ImageAccess::ReadOnly);
+    // A slot of a stick held is read through the hold: a thousand slots, no path looked up or opened for each.
+    std::optional<ImageVolume> opened;
+    const std::optional<int> number = ShelfEntryNumber(file);
+    if (hold && number && *number >= 0 && hold->reading().layout == StickLayout::Slots && *number < hold->reading().slotCount) {
+        opened.emplace(hold, *number, path);
+    } else {
+        opened.emplace(path, ImageStoreWrapper{}, ImageAccess::ReadOnly);
+    }
+    ImageVolume& volume = *opened;
     if (!volume.Opened().ok()) {
         ShelfRow row;
         row.file = file;

@@ -16,7 +16,7 @@ std::string FloppyFullMessage(const FloppyVolume& floppy) {
     if (const auto space = floppy.Space()) {
         const std::uint64_t reserve = CatalogueReserveBytes(space->unitBytes);
         const std::uint64_t usable = space->FreeBytes() > reserve ? space->FreeBytes() - reserve : 0;
-        text += "\n" + Translated(texts::kSongSpace, {std::to_string(usable), std::to_string(reserve)});
+        text.append("\n").append(Translated(texts::kSongSpace, {std::to_string(usable), std::to_string(reserve)}));
     }
     return text;
 }

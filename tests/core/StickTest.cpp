@@ -288,6 +288,42 @@ TEST(Sticks, ASlotInUseIsRefusedToOthersWhileItsNeighboursAreNot) {
     EXPECT_TRUE(others);
 }
 
+// A shelf reads slots through its hold on the stick, with no path opened per slot: under the same locks. A slot
+// another program writes is told in use, its neighbour reads; while any reader of a slot lives (two here, ending one
+// after the other), another program cannot write it, and can once the last is gone.
+TEST(Sticks, SlotsReadThroughAHoldTakeTurnsWithWritersElsewhere) {
+    TempDir dir;
+    const std::string image = NewSongFloppyImageBytes();
+    const std::string stick = MakeStick(dir, "stick.bin", 3 * kSlotStride, {{0, image}, {kSlotStride, image}});
+    const auto writable = [&](int slot) {   // asked of another program
+        return InChildProcess([&] { return ImageVolume(stick + "@" + std::to_string(slot)).Opened().ok(); });
+    };
+    {
+        ImageVolume writer(stick + "@1");
+        ASSERT_TRUE(writer.Opened().ok()) << writer.Opened().reason;
+        EXPECT_TRUE(InChildProcess([&] {
+            const auto hold = StickHold::Take(stick);
+            const std::string inUse = Translated(texts::kImageInUse, {"stick.bin@001"});   // the row tells its first line
+            return hold && ImageVolume(*hold, 1, "s@1").Opened().reason == Translated(texts::kImageInUse, {"s@1"}) &&
+                   ImageVolume(*hold, 0, "s@0").Opened().ok() &&
+                   ReadShelfEntry(stick, {"@001", {}}).condition.reason.rfind(inUse.substr(0, inUse.find('\n')), 0) == 0;
+        }));
+    }
+    const auto hold = StickHold::Take(stick);
+    ASSERT_TRUE(hold);
+    auto first = std::make_unique<ImageVolume>(*hold, 1, "s@1");
+    auto second = std::make_unique<ImageVolume>(*hold, 1, "s@1");
+    ASSERT_TRUE(first->Opened().ok() && second->Opened().ok());
+    EXPECT_EQ(std::pair(first->ReadFile("song.nam", 100000), second->Mark().empty()),
+              std::pair(ImageVolume(stick + "@0", {}, ImageAccess::ReadOnly).ReadFile("song.nam", 100000), false));
+    std::vector<bool> states = {writable(0), writable(1)};
+    first.reset();
+    states.push_back(writable(1));
+    second.reset();
+    states.push_back(writable(1));
+    EXPECT_EQ(states, (std::vector<bool>{true, false, false, true}));
+}
+
 // A device is held exclusively while a slot is open, and one that is not
 // removable is refused unless the user says it is a stick.
 TEST(Sticks, ADeviceIsHeldExclusivelyAndANonRemovableOneOnlyWhenForced) {
