@@ -317,6 +317,70 @@ TEST_F(WiringTest, TheShelfFillsFiltersOpensAnImageAndTakesADrop) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return list.topLevelItemCount() == 5; }, 3000));
 }
 
+// Rows pressed and dragged out of the shelf window carry their images; dropped on the window of another shelf they
+// are copied there under its next free numbers, the first shelf unchanged. Delete, the window's shortcut for
+// "削除...", takes the rows selected to the desktop's trash after a question that names them.
+TEST_F(WiringTest, ShelfRowsAreDraggedOutAsImagesAndDeleteTakesTheSelectedToTheTrash) {
+    TempDir first, second, data;
+    const char* dataWas = std::getenv("XDG_DATA_HOME");
+    const std::string dataBefore = dataWas != nullptr ? dataWas : "";
+    ::setenv("XDG_DATA_HOME", data.path().c_str(), 1);
+    const std::shared_ptr<void> restore(nullptr, [&](void*) {
+        if (dataWas != nullptr) ::setenv("XDG_DATA_HOME", dataBefore.c_str(), 1);
+        else ::unsetenv("XDG_DATA_HOME");
+    });
+    for (const auto& [name, description] : {std::pair{"DSKA0001.IMG", "1:Alpha/=A"}, {"DSKA0002.IMG", "1:Beta/=B"}, {"DSKA0003.IMG", "1:Gamma/=C"}})
+        std::filesystem::copy_file(TestFloppy(Medium::Image, description).location(), first.Path(name));
+    std::filesystem::copy_file(first.Path("DSKA0001.IMG"), second.Path("DSKA0000.IMG"));
+    dialog->OpenShelf(first.path());
+    ShelfWindow& window = *dialog->OpenedShelf();
+    QTreeWidget& list = window.ImageList();
+    const auto rows = [&](int count) {
+        return QTest::qWaitFor([&] { return list.topLevelItemCount() == count && !window.findChild<QProgressBar*>(QStringLiteral("shelfProgress"))->isVisible(); });
+    };
+    ASSERT_TRUE(rows(3));
+
+    // Two rows pressed and moved past the drag distance: what the drag carries is kept.
+    list.topLevelItem(1)->setSelected(true);
+    list.topLevelItem(2)->setSelected(true);
+    QMimeData carried;
+    const QPoint at = list.visualItemRect(list.topLevelItem(1)).center();
+    QTest::mousePress(list.viewport(), Qt::LeftButton, {}, at);
+    QMouseEvent move(QEvent::MouseMove, at + QPoint(0, 3 * QApplication::startDragDistance()), list.viewport()->mapToGlobal(at),
+                     Qt::NoButton, Qt::LeftButton, {});
+    QApplication::sendEvent(list.viewport(), &move);   // a drag that nobody takes here ends at once, and goes later
+    if (QDrag* drag = window.findChild<QDrag*>(); drag != nullptr && drag->mimeData() != nullptr) {
+        for (const QString& format : drag->mimeData()->formats()) carried.setData(format, drag->mimeData()->data(format));
+    }
+    QTest::mouseRelease(list.viewport(), Qt::LeftButton, {}, at);
+    EXPECT_EQ(carried.urls(), (QList<QUrl>{QUrl::fromLocalFile(QString::fromStdString(first.Path("DSKA0002.IMG"))),
+                                          QUrl::fromLocalFile(QString::fromStdString(first.Path("DSKA0003.IMG")))}));
+
+    // Onto the window showing the other shelf.
+    dialog->OpenShelf(second.path());
+    ASSERT_TRUE(rows(1));
+    EXPECT_TRUE(Drop(list.viewport(), list.visualItemRect(list.topLevelItem(0)).center(), carried, {}, Qt::CopyAction));
+    ASSERT_TRUE(rows(3));
+    EXPECT_EQ(ReadWhole(second.Path("DSKA0001.IMG")), ReadWhole(first.Path("DSKA0002.IMG")));
+    EXPECT_EQ(ReadWhole(second.Path("DSKA0002.IMG")), ReadWhole(first.Path("DSKA0003.IMG")));
+
+    // Delete on the rows selected: asked, then in the trash.
+    list.clearSelection();
+    list.setCurrentItem(list.topLevelItem(1));
+    list.setFocus();
+    prompter.ClearCalls();
+    prompter.AnswerYesNo(true);
+    QTest::keyClick(&list, Qt::Key_Delete);
+    ASSERT_TRUE(rows(2));
+    ASSERT_EQ(prompter.calls().size(), 1u);
+    EXPECT_NE(prompter.calls()[0].text.find("DSKA0001.IMG"), std::string::npos) << prompter.calls()[0].text;
+    EXPECT_FALSE(std::filesystem::exists(second.Path("DSKA0001.IMG")));
+    EXPECT_EQ(ReadWhole(data.Path("Trash/files/DSKA0001.IMG")), ReadWhole(first.Path("DSKA0002.IMG")));
+    EXPECT_EQ(std::vector<bool>({std::filesystem::exists(first.Path("DSKA0001.IMG")), std::filesystem::exists(first.Path("DSKA0002.IMG")),
+                                 std::filesystem::exists(first.Path("DSKA0003.IMG"))}),
+              std::vector<bool>({true, true, true})) << "the first shelf is as it was";
+}
+
 // The shelf's messages are boxes of the shelf window, not of the main window.
 TEST_F(WiringTest, TheShelfsMessagesBelongToTheShelf) {
     MainDialog window(Options(&floppy), WindowQuestions{nullptr, chosen, chosen, {}});
