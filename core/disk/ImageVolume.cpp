@@ -233,10 +233,7 @@ ImageVolume::ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap, I
                         : onlyReading ? ::flock(fd, LOCK_SH | LOCK_NB) == 0
                                       : LockWaiting(fd, !file->readOnly);
     if (!locked) {
-        const int error = errno;
-        m_opened = Result::FromErrno(error, error == EWOULDBLOCK
-                                                ? Translated(texts::kImageInUse, {m_imagePath})
-                                                : Translated(texts::kCannotLock, {m_imagePath, Result::FromErrno(error).reason}));
+        m_opened = LockFailure();
         return;
     }
     if (slot) file->store = std::make_unique<SlotWindow>(std::move(file->store), slotOffset, kImageBytes);
@@ -251,10 +248,7 @@ ImageVolume::ImageVolume(const std::shared_ptr<const StickHold>& hold, int slot,
     file->device = device;
     std::unique_ptr<ImageStore> reader = hold->SlotReader(slot);
     if (!reader) {
-        const int error = errno;
-        m_opened = Result::FromErrno(error, error == EWOULDBLOCK
-                                                ? Translated(texts::kImageInUse, {m_imagePath})
-                                                : Translated(texts::kCannotLock, {m_imagePath, Result::FromErrno(error).reason}));
+        m_opened = LockFailure();
         return;
     }
     file->store = std::make_unique<SlotWindow>(std::move(reader), static_cast<std::uint64_t>(slot) * kSlotStride, kImageBytes);
@@ -345,6 +339,12 @@ void ImageVolume::Load(std::unique_ptr<ImageFile> file, bool slot, bool device, 
 ImageVolume::~ImageVolume() = default;
 
 Result ImageVolume::Refusal() const { return Result::FromErrno(EIO, m_opened.reason); }
+
+Result ImageVolume::LockFailure() const {
+    const int error = errno;
+    return Result::FromErrno(error, error == EWOULDBLOCK ? Translated(texts::kImageInUse, {m_imagePath})
+                                                         : Translated(texts::kCannotLock, {m_imagePath, Result::FromErrno(error).reason}));
+}
 
 Result ImageVolume::ReadFailure() const {
     const int error = errno;

@@ -95,6 +95,8 @@ private:
     Result Refusal() const;
     // Opening failed on a read: errno, with the image named.
     Result ReadFailure() const;
+    // Locking failed: in use elsewhere (EWOULDBLOCK), or errno, with the image named.
+    Result LockFailure() const;
     // Reads the boot sector, FATs and root of a file opened and locked.
     void Load(std::unique_ptr<ImageFile> file, bool slot, bool device, std::uint64_t openSize, const ImageStoreWrapper& wrap);
     // Refused when the boot sector or the root's first sector no longer hold
