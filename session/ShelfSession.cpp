@@ -187,11 +187,14 @@ void ShelfSession::StartReading(std::vector<int> rows) {
             batch = {};
             handedOver = std::chrono::steady_clock::now();
         };
-        for (const auto& [row, entry] : work) {
-            if (task.CancelAsked()) return;
-            batch.emplace_back(row, ReadShelfEntry(folder, entry));
-            toHash.emplace_back(row, batch.back().second.file, batch.back().second.holdsSong);
-            if (std::chrono::steady_clock::now() - handedOver >= kHandOverGap) handOver();
+        {
+            ShelfReader reader(folder);
+            for (const auto& [row, entry] : work) {
+                if (task.CancelAsked()) return;
+                batch.emplace_back(row, reader.Read(entry));
+                toHash.emplace_back(row, batch.back().second.file, batch.back().second.holdsSong);
+                if (std::chrono::steady_clock::now() - handedOver >= kHandOverGap) handOver();
+            }
         }
         if (!batch.empty()) handOver();
         // Then the songs by content, which reads them whole: the rows come first.

@@ -235,14 +235,6 @@ std::uint64_t FatImage::ClusterOffset(std::uint16_t cluster) const {
     return HeadBytes() + std::uint64_t{cluster - 2u} * kImageSectorBytes;
 }
 
-std::uint16_t FatImage::EntryIn(std::string_view fat, std::uint16_t cluster) {
-    const std::size_t at = cluster + cluster / 2u;
-    const std::uint32_t pair = Le16(fat, at);
-    return static_cast<std::uint16_t>((cluster & 1) ? pair >> 4 : pair & 0xFFF);
-}
-
-std::uint16_t FatImage::Next(std::uint16_t cluster) const { return EntryIn(m_fat, cluster); }
-
 void FatImage::SetNext(std::uint16_t cluster, std::uint16_t next) {
     const std::uint16_t was = Next(cluster);
     const std::size_t at = cluster + cluster / 2u;
@@ -331,11 +323,23 @@ void FatImage::TraceChain(std::uint16_t first, std::uint32_t size, TracedChain& 
     const std::uint32_t needed = (size + kImageSectorBytes - 1) / kImageSectorBytes;
     traced.clusters.clear();
     traced.fault = ChainFault::None;
+    const std::uint32_t end = m_clusterCount + 2;
+    // A chain longer than the disk's clusters has met one of them twice: only
+    // then is it gone through again to find where it loops. Every chain is
+    // traced on each reading, so the usual one costs no more than its steps.
+    std::uint16_t c = first;
     if (first != 0) {
-        // On the stack, as chains are traced often. The disk's cluster
-        // numbers stay below its sector count; larger ones stop the trace first.
-        std::bitset<kImageSectors> seen;
-        for (std::uint16_t c = first;;) {
+        traced.clusters.reserve(std::min(needed, m_clusterCount + 1));
+        while (c >= 2 && c < end && c != kBadCluster && traced.clusters.size() <= m_clusterCount) {
+            traced.clusters.push_back(c);
+            if ((c = Next(c)) >= kLastCluster) break;
+        }
+    }
+    if (first != 0 && (c < kLastCluster || traced.clusters.empty())) {
+        // It stopped short of an end mark: say why, as the first fault met.
+        traced.clusters.clear();
+        std::bitset<kImageSectors> seen;   // on the stack; cluster numbers stay below the sector count
+        for (c = first;;) {
             if (c == 0) {
                 traced.fault = ChainFault::MeetsFree;
                 break;
@@ -345,7 +349,7 @@ void FatImage::TraceChain(std::uint16_t first, std::uint32_t size, TracedChain& 
                 break;
             }
             // Reserved values fall outside the disk's clusters too.
-            if (c < 2 || c >= m_clusterCount + 2) {
+            if (c < 2 || c >= end) {
                 traced.fault = ChainFault::LeavesDisk;
                 break;
             }

@@ -58,9 +58,14 @@ public:
     const std::string& FatBytes() const { return m_fat; }
     const std::string& RootBytes() const { return m_root; }
 
-    std::uint16_t Next(std::uint16_t cluster) const;
+    // Inline: a reading follows every chain of the disk through it.
+    std::uint16_t Next(std::uint16_t cluster) const { return EntryIn(m_fat, cluster); }
     // The entry of `cluster` in FAT bytes other than ours (the second copy).
-    static std::uint16_t EntryIn(std::string_view fat, std::uint16_t cluster);
+    static std::uint16_t EntryIn(std::string_view fat, std::uint16_t cluster) {
+        const std::size_t at = cluster + cluster / 2u;
+        const std::uint32_t pair = static_cast<unsigned char>(fat[at]) | std::uint32_t{static_cast<unsigned char>(fat[at + 1])} << 8;
+        return static_cast<std::uint16_t>((cluster & 1) ? pair >> 4 : pair & 0xFFF);
+    }
     void SetNext(std::uint16_t cluster, std::uint16_t next);
     std::uint32_t FreeClusters() const;
     std::uint32_t BadClusters() const;   // marked bad (0xFF7)

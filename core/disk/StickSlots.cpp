@@ -257,26 +257,76 @@ std::unique_ptr<ImageStore> StickHold::SlotReader(int slot) const {
     return std::make_unique<Reader>(shared_from_this(), slot);
 }
 
-bool StickHold::ShareSlot(int slot) const {
-    const std::lock_guard lock(m_sharesMutex);
-    if (m_shares[slot]++ > 0) return true;
-    if (LockSlotRange(m_fd, static_cast<std::uint64_t>(slot) * kSlotStride, false, false)) return true;
-    const int error = errno;
-    m_shares.erase(slot);
-    errno = error;
-    return false;
+std::optional<StickHold::SharedSlots> StickHold::ShareSlots(int first, int count) const {
+    count = std::min(count, m_reading.slotCount - first);
+    if (first < 0 || count <= 0 || !ShareSlotRange(first, count)) return std::nullopt;
+    return std::optional<SharedSlots>(std::in_place, shared_from_this(), first, count);
 }
 
-void StickHold::UnshareSlot(int slot) const {
-    const std::lock_guard lock(m_sharesMutex);
-    if (--m_shares[slot] > 0) return;
-    m_shares.erase(slot);
+namespace {
+
+// Calls `run(first, count)` for each run of slots in [first, end) that `pick` picks.
+template <typename Pick, typename Run>
+bool ForEachSlotRun(int first, int end, Pick pick, Run run) {
+    for (int slot = first; slot < end;) {
+        if (!pick(slot)) {
+            ++slot;
+            continue;
+        }
+        int last = slot;
+        while (last + 1 < end && pick(last + 1)) ++last;
+        if (!run(slot, last + 1 - slot)) return false;
+        slot = last + 1;
+    }
+    return true;
+}
+
+void UnlockSlots(int fd, int first, int count) {
     struct flock range {};
     range.l_type = F_UNLCK;
     range.l_whence = SEEK_SET;
-    range.l_start = static_cast<off_t>(static_cast<std::uint64_t>(slot) * kSlotStride);
-    range.l_len = static_cast<off_t>(kSlotStride);
-    ::fcntl(m_fd, F_OFD_SETLK, &range);
+    range.l_start = static_cast<off_t>(static_cast<std::uint64_t>(first) * kSlotStride);
+    range.l_len = static_cast<off_t>(static_cast<std::uint64_t>(count) * kSlotStride);
+    ::fcntl(fd, F_OFD_SETLK, &range);
+}
+
+}  // namespace
+
+bool StickHold::ShareSlotRange(int first, int count) const {
+    if (first < 0 || count <= 0) return false;
+    const std::lock_guard lock(m_sharesMutex);
+    const auto end = static_cast<std::size_t>(first) + static_cast<std::size_t>(count);
+    if (end > m_shares.size()) m_shares.resize(std::max(end, static_cast<std::size_t>(m_reading.slotCount)), 0);
+    const auto unshared = [&](int slot) { return m_shares[static_cast<std::size_t>(slot)] == 0; };
+    // The slots no reader holds yet are locked, a run in one call; a refusal
+    // lets go of the runs locked before it.
+    int lockedTo = first;
+    const bool locked = ForEachSlotRun(first, first + count, unshared, [&](int from, int slots) {
+        if (!LockSlotRange(m_fd, static_cast<std::uint64_t>(from) * kSlotStride, false, false, slots)) return false;
+        lockedTo = from + slots;
+        return true;
+    });
+    if (!locked) {
+        const int error = errno;
+        ForEachSlotRun(first, lockedTo, unshared, [&](int from, int slots) {
+            UnlockSlots(m_fd, from, slots);
+            return true;
+        });
+        errno = error;
+        return false;
+    }
+    for (int slot = first; slot < first + count; ++slot) ++m_shares[static_cast<std::size_t>(slot)];
+    return true;
+}
+
+void StickHold::UnshareSlots(int first, int count) const {
+    const std::lock_guard lock(m_sharesMutex);
+    for (int slot = first; slot < first + count; ++slot) --m_shares[static_cast<std::size_t>(slot)];
+    ForEachSlotRun(first, first + count, [&](int slot) { return m_shares[static_cast<std::size_t>(slot)] == 0; },
+                   [&](int from, int slots) {
+                       UnlockSlots(m_fd, from, slots);
+                       return true;
+                   });
 }
 
 StickReading StickHold::reading() const {
@@ -289,12 +339,12 @@ StickHold::~StickHold() {
     if (m_fd >= 0) ::close(m_fd);
 }
 
-bool LockSlotRange(int fd, std::uint64_t offset, bool exclusive, bool wait) {
+bool LockSlotRange(int fd, std::uint64_t offset, bool exclusive, bool wait, int slots) {
     struct flock range {};
     range.l_type = exclusive ? F_WRLCK : F_RDLCK;
     range.l_whence = SEEK_SET;
     range.l_start = static_cast<off_t>(offset);
-    range.l_len = static_cast<off_t>(kSlotStride);
+    range.l_len = static_cast<off_t>(static_cast<std::uint64_t>(slots) * kSlotStride);
     // Another window or a script holds a slot only for one operation.
     constexpr int kTries = 60;
     for (int i = 0;; ++i) {

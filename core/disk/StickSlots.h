@@ -114,6 +114,28 @@ public:
     // slot never comes half-way through. Null, with errno EWOULDBLOCK, while
     // a writer holds the slot; reading never waits for one.
     std::unique_ptr<ImageStore> SlotReader(int slot) const;
+    // Slots [first, first + count) share-locked as SlotReader locks one, in
+    // one lock rather than one per slot, for as long as the result lives: a
+    // reading that goes through them in turn then makes no lock call for
+    // each. Nothing when a writer holds any of them.
+    class SharedSlots {
+    public:
+        SharedSlots(std::shared_ptr<const StickHold> hold, int first, int count)
+            : m_hold(std::move(hold)), m_first(first), m_count(count) {}
+        SharedSlots(SharedSlots&& other) noexcept
+            : m_hold(std::move(other.m_hold)), m_first(other.m_first), m_count(other.m_count) {}
+        SharedSlots& operator=(SharedSlots&&) = delete;
+        SharedSlots(const SharedSlots&) = delete;
+        ~SharedSlots() {
+            if (m_hold) m_hold->UnshareSlots(m_first, m_count);
+        }
+        bool Covers(int slot) const { return slot >= m_first && slot - m_first < m_count; }
+
+    private:
+        std::shared_ptr<const StickHold> m_hold;
+        int m_first, m_count;
+    };
+    std::optional<SharedSlots> ShareSlots(int first, int count) const;
     ~StickHold();
     StickHold(const StickHold&) = delete;
     StickHold& operator=(const StickHold&) = delete;
@@ -121,22 +143,24 @@ public:
 private:
     class Reader;
     StickHold() = default;
-    bool ShareSlot(int slot) const;
-    void UnshareSlot(int slot) const;
+    bool ShareSlot(int slot) const { return ShareSlotRange(slot, 1); }
+    void UnshareSlot(int slot) const { UnshareSlots(slot, 1); }
+    bool ShareSlotRange(int first, int count) const;
+    void UnshareSlots(int first, int count) const;
     int m_fd = -1;
     bool m_device = false;
     std::uint64_t m_bytes = 0;
     StickReading m_reading;
     mutable std::atomic<bool> m_floppyMade{false};
     mutable std::mutex m_sharesMutex;
-    mutable std::map<int, int> m_shares;   // readers of each slot share-locked through the hold
+    mutable std::vector<int> m_shares;   // readers of each slot share-locked through the hold, by slot
 };
 void AllowAnyStickDevice(bool allow);
 
-// Takes a lock on the byte range of one slot, shared or exclusive; a
-// writer waits a little for another program that holds it. False with
-// errno EWOULDBLOCK when it stays held.
-bool LockSlotRange(int fd, std::uint64_t offset, bool exclusive, bool wait);
+// Takes a lock on the byte range of one slot (or `slots` slots from it),
+// shared or exclusive; a writer waits a little for another program that
+// holds it. False with errno EWOULDBLOCK when it stays held.
+bool LockSlotRange(int fd, std::uint64_t offset, bool exclusive, bool wait, int slots = 1);
 
 class DiskStore;
 

@@ -70,10 +70,11 @@ Expected<IngestShelf> IngestShelf::Open(const std::string& shelf, const std::fun
     }
     if (at.floppyFolder) return Result::Refused(Translated(texts::kIngestNeedsShelf, {shelf}));
     opened.m_folder = !at.stick;
+    ShelfReader reader(at.folder);
     for (const ShelfEntry& entry : at.images) {
         if (goOn && !goOn()) break;
         if (!entry.IsImage()) continue;
-        const ShelfRow row = ReadShelfEntry(at.folder, entry);
+        const ShelfRow row = reader.Read(entry);
         if (row.emptySlot || !row.catalogueRead) continue;
         opened.m_images.push_back(entry.file);
         opened.m_hashes.push_back(HashShelfImage(at.folder, entry.file, row.holdsSong));

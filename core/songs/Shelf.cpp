@@ -204,10 +204,7 @@ std::string ShelfEntryPath(const std::string& folder, const std::string& file) {
 
 
 ShelfRow ReadShelfImage(const std::string& folder, const std::string& file) {
-    const std::string path = ShelfEntryPath(folder, file);
-    // A slot is told by its stick's name and number: "sdb@007".
     const bool slot = !file.empty() && file.front() == '@';
-    const std::string named = slot ? std::filesystem::path(folder).filename().string() + file : file;
     // Most slots of a stick are unused: one sector tells, where opening the slot as a floppy takes several calls.
     const auto hold = slot ? StickHold::Held(folder) : nullptr;
     if (hold && hold->SlotUnused(ShelfEntryNumber(file).value_or(0))) {
@@ -218,6 +215,9 @@ ShelfRow ReadShelfImage(const std::string& folder, const std::string& file) {
         row.condition = Result::Refused(Translated(texts::kSlotEmpty));
         return row;
     }
+    const std::string path = ShelfEntryPath(folder, file);
+    // A slot is told by its stick's name and number: "sdb@007".
+    const std::string named = slot ? folder.substr(folder.rfind('/') + 1) + file : file;
     // A slot of a stick held is read through the hold: a thousand slots, no path looked up or opened for each.
     std::optional<ImageVolume> opened;
     const std::optional<int> number = ShelfEntryNumber(file);
@@ -282,6 +282,21 @@ ShelfRow ReadShelfEntry(const std::string& folder, const ShelfEntry& entry) {
     return entry.IsImage() ? ReadShelfImage(folder, entry.file) : UnreadShelfRow(entry);
 }
 
+ShelfReader::ShelfReader(std::string folder) : m_folder(std::move(folder)), m_hold(StickHold::Held(m_folder)) {
+    if (m_hold && m_hold->reading().layout != StickLayout::Slots) m_hold = nullptr;
+}
+
+ShelfRow ShelfReader::Read(const ShelfEntry& entry) {
+    constexpr int kSlotsAhead = 32;
+    const std::optional<int> slot = m_hold && entry.IsImage() && entry.file.starts_with('@') ? ShelfEntryNumber(entry.file) : std::nullopt;
+    if (slot && !(m_ahead && m_ahead->Covers(*slot))) {
+        m_ahead.reset();
+        // Refused while a writer holds one of them: each slot is then locked alone.
+        if (auto ahead = m_hold->ShareSlots(*slot, kSlotsAhead)) m_ahead.emplace(std::move(*ahead));
+    }
+    return ReadShelfEntry(m_folder, entry);
+}
+
 FloppiesAtPath FloppiesAt(const std::string& path) {
     FloppiesAtPath found;
     const bool device = IsBlockDevice(path);
@@ -337,8 +352,9 @@ FloppyRows ReadFloppiesAt(const std::string& path) {
         auto volume = OpenFloppyVolume(found.folder);
         rows.emplace_back(found.folder, ReadShelfFloppy(*volume, found.folder));
     }
+    ShelfReader reader(found.folder);
     for (const ShelfEntry& entry : found.images) {
-        ShelfRow row = ReadShelfEntry(found.folder, entry);
+        ShelfRow row = reader.Read(entry);
         if (!row.emptySlot) rows.emplace_back(ShelfEntryPath(found.folder, entry.file), std::move(row));
     }
     return read;

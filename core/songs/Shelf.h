@@ -13,6 +13,7 @@
 
 #include "core/Result.h"
 #include "core/disk/FloppyFinder.h"
+#include "core/disk/StickSlots.h"
 #include "core/text/SongNames.h"
 
 namespace tunecrate {
@@ -110,6 +111,22 @@ ShelfRow ReadShelfFloppy(FloppyVolume& volume, const std::string& file, const st
 // What the shelf shows of an entry of `folder`: its image read, or for an
 // entry that is no image (never opened), why.
 ShelfRow ReadShelfEntry(const std::string& folder, const ShelfEntry& entry);
+
+// Reads the entries of one shelf in turn, as ReadShelfEntry does. On a
+// factory stick the slots ahead are share-locked a window at a time, in one
+// lock call where each slot would make two: a thousand slots are read in a
+// few milliseconds, and the calls were a tenth of that. Writers elsewhere
+// wait at most while a window is read. Keep it no longer than the reading.
+class ShelfReader {
+public:
+    explicit ShelfReader(std::string folder);
+    ShelfRow Read(const ShelfEntry& entry);
+
+private:
+    std::string m_folder;
+    std::shared_ptr<const StickHold> m_hold;
+    std::optional<StickHold::SharedSlots> m_ahead;
+};
 
 // The floppies a path names: a drive's device or a floppy folder (one that
 // holds a catalogue or slot files, whatever else it holds), an image file,

@@ -324,6 +324,68 @@ TEST(Sticks, SlotsReadThroughAHoldTakeTurnsWithWritersElsewhere) {
     EXPECT_EQ(states, (std::vector<bool>{true, false, false, true}));
 }
 
+// A shelf's reading share-locks the slots ahead a window at a time, where each slot would take two lock calls: a
+// writer elsewhere waits for the window, never for the whole stick, and nothing stays locked after the reading. A
+// slot a writer holds is told in use and the rest of its window reads; a window and a slot's own reader add up.
+TEST(Sticks, AShelfReadingLocksTheSlotsAheadAWindowAtATime) {
+    TempDir dir;
+    const std::string image = NewSongFloppyImageBytes();
+    const std::string stick = MakeStick(dir, "stick.bin", 40 * kSlotStride,
+                                        {{0, image}, {kSlotStride, image}, {5 * kSlotStride, image}, {33 * kSlotStride, image}});
+    // Whether another program could write each of these slots now; it asks without waiting.
+    const auto writableElsewhere = [&](std::vector<int> slots) {
+        std::vector<bool> could;
+        const int fd = ::open(stick.c_str(), O_RDWR | O_CLOEXEC);
+        for (int slot : slots) {
+            could.push_back(LockSlotRange(fd, static_cast<std::uint64_t>(slot) * kSlotStride, true, false));
+            if (could.back()) {
+                struct flock range {};
+                range.l_type = F_UNLCK;
+                range.l_start = static_cast<off_t>(static_cast<std::uint64_t>(slot) * kSlotStride);
+                range.l_len = static_cast<off_t>(kSlotStride);
+                ::fcntl(fd, F_OFD_SETLK, &range);
+            }
+        }
+        ::close(fd);
+        return could;
+    };
+    const FloppiesAtPath found = FloppiesAt(stick);
+    ASSERT_TRUE(found.stick);
+    const auto entry = [&](int slot) { return found.images.at(static_cast<std::size_t>(slot)); };
+    {
+        ShelfReader reader(found.folder);
+        EXPECT_TRUE(reader.Read(entry(0)).condition.ok());
+        EXPECT_EQ(writableElsewhere({1, 5, 31, 32, 33}), (std::vector<bool>{false, false, false, true, true}));
+        EXPECT_TRUE(reader.Read(entry(5)).condition.ok());
+        EXPECT_TRUE(reader.Read(entry(33)).condition.ok());
+        EXPECT_EQ(writableElsewhere({5, 31, 32, 33, 39}), (std::vector<bool>{true, true, true, false, false}));
+    }
+    EXPECT_EQ(writableElsewhere({0, 5, 33, 39}), (std::vector<bool>{true, true, true, true}));
+    {
+        ImageVolume writer(stick + "@5");
+        ASSERT_TRUE(writer.Opened().ok()) << writer.Opened().reason;
+        ShelfReader reader(found.folder);
+        std::vector<bool> read;
+        for (int slot : {0, 1, 5, 33}) read.push_back(reader.Read(entry(slot)).condition.ok());
+        EXPECT_EQ(read, (std::vector<bool>{true, true, false, true}));
+        const std::string inUse = Translated(texts::kImageInUse, {"stick.bin@005"});
+        EXPECT_EQ(reader.Read(entry(5)).condition.reason.rfind(inUse.substr(0, inUse.find('\n')), 0), 0u);
+    }
+    EXPECT_EQ(writableElsewhere({0, 1, 5, 33}), (std::vector<bool>{true, true, true, true}));
+    // A slot's own reader, then a window over it: each lets go of only what no other still reads.
+    const auto hold = StickHold::Take(stick);
+    ASSERT_TRUE(hold);
+    auto own = std::make_unique<ImageVolume>(*hold, 1, "s@1");
+    auto window = (*hold)->ShareSlots(0, 4);
+    ASSERT_TRUE(own->Opened().ok() && window.has_value());
+    own.reset();
+    const std::vector<bool> underWindow = writableElsewhere({0, 1, 3, 4});
+    window.reset();
+    own = std::make_unique<ImageVolume>(*hold, 1, "s@1");
+    EXPECT_EQ(std::pair(underWindow, writableElsewhere({0, 1, 3})),
+              std::pair(std::vector<bool>{false, false, false, true}, std::vector<bool>{true, false, true}));
+}
+
 // A device is held exclusively while a slot is open, and one that is not
 // removable is refused unless the user says it is a stick.
 TEST(Sticks, ADeviceIsHeldExclusivelyAndANonRemovableOneOnlyWhenForced) {
