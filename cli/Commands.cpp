@@ -38,20 +38,26 @@ namespace tunecrate {
 namespace {
 
 // A field of a list line: a CSV field, or tab-separated with no tab or line end in it.
-std::string ListField(const std::string& text, bool csv) {
-    if (csv) return CsvField(text);
-    std::string plain = text;
-    std::replace_if(plain.begin(), plain.end(), [](char c) { return c == '\t' || c == '\n' || c == '\r'; }, ' ');
-    return plain;
+// A field put on the line in place: a list of a thousand images is five thousand lines.
+void AppendListField(std::string& line, std::string_view text, bool csv) {
+    if (csv) {
+        line += CsvField(std::string(text));
+        return;
+    }
+    const std::size_t at = line.size();
+    line.append(text);
+    std::replace_if(line.begin() + static_cast<std::ptrdiff_t>(at), line.end(), [](char c) { return c == '\t' || c == '\n' || c == '\r'; }, ' ');
 }
 
 int List(const CommandLine& line, std::ostream& out, std::ostream& err) {
     int status = 0;
     if (line.csv) out << "\xEF\xBB\xBF" << Translated(texts::kListCsvHeader) << "\r\n";
-    const char* separator = line.csv ? "," : "\t";
-    const char* end = line.csv ? "\r\n" : "\n";
+    const char separator = line.csv ? ',' : '\t';
+    const std::string_view end = line.csv ? "\r\n" : "\n";
+    std::string said;
     for (const std::string& path : line.paths) {
-        const FloppyRows read = ReadFloppiesAt(path);
+        // A damaged image's songs are listed as far as they can be read; `check` tells the damage.
+        const FloppyRows read = ReadFloppiesAt(path, DamageLook::WhenUnreadable);
         if (!read.refusal.empty()) {
             err << "tunecrate: " << read.refusal << "\n";
             status = 1;
@@ -67,9 +73,18 @@ int List(const CommandLine& line, std::ostream& out, std::ostream& err) {
             for (int slot = 0; slot < kSlotCount; ++slot) {
                 const auto s = static_cast<std::size_t>(slot);
                 if (!row.holdsSong[s]) continue;
-                out << ListField(where, line.csv) << separator << slot + 1 << separator
-                    << ListField(Cp932ToUtf8(row.titles[s]), line.csv) << separator << row.songBytes[s] << separator
-                    << ListField(Cp932ToUtf8(row.comments[s]), line.csv) << end;
+                said.clear();
+                AppendListField(said, where, line.csv);
+                said += separator;
+                said += std::to_string(slot + 1);
+                said += separator;
+                AppendListField(said, Cp932ToUtf8(row.titles[s]), line.csv);
+                said += separator;
+                said += std::to_string(row.songBytes[s]);
+                said += separator;
+                AppendListField(said, Cp932ToUtf8(row.comments[s]), line.csv);
+                said += end;
+                out.write(said.data(), static_cast<std::streamsize>(said.size()));
             }
         }
     }
@@ -447,8 +462,9 @@ int Duplicates(const CommandLine& line, std::ostream& out, std::ostream& err) {
         }
         std::vector<std::string> paths;
         std::vector<FloppySongHashes> hashes;
+        ShelfReader reader(found.folder);
         for (const ShelfEntry& entry : found.images) {
-            const ShelfRow row = ReadShelfEntry(found.folder, entry);
+            const ShelfRow row = reader.Read(entry);
             paths.push_back(ShelfEntryPath(found.folder, entry.file));
             hashes.push_back(HashShelfImage(found.folder, entry.file, row.holdsSong));
         }

@@ -203,7 +203,7 @@ std::string ShelfEntryPath(const std::string& folder, const std::string& file) {
 }
 
 
-ShelfRow ReadShelfImage(const std::string& folder, const std::string& file) {
+ShelfRow ReadShelfImage(const std::string& folder, const std::string& file, DamageLook damage) {
     const bool slot = !file.empty() && file.front() == '@';
     // Most slots of a stick are unused: one sector tells, where opening the slot as a floppy takes several calls.
     const auto hold = slot ? StickHold::Held(folder) : nullptr;
@@ -235,7 +235,7 @@ ShelfRow ReadShelfImage(const std::string& folder, const std::string& file) {
         row.condition = row.emptySlot ? Result::Refused(Translated(texts::kSlotEmpty)) : Shortened(volume.Opened(), path, named);
         return row;
     }
-    ShelfRow row = ReadShelfFloppy(volume, file, named);
+    ShelfRow row = ReadShelfFloppy(volume, file, named, damage);
     row.condition = Shortened(row.condition, path, named);
     // Readable here, but a floppy emulator takes only the exact size.
     if (const std::uint64_t size = volume.FileBytes(); row.condition.ok() && size != kImageBytes) {
@@ -244,14 +244,16 @@ ShelfRow ReadShelfImage(const std::string& folder, const std::string& file) {
     return row;
 }
 
-ShelfRow ReadShelfFloppy(FloppyVolume& volume, const std::string& file, const std::string& shownAs) {
+ShelfRow ReadShelfFloppy(FloppyVolume& volume, const std::string& file, const std::string& shownAs, DamageLook damage) {
     const std::string& named = shownAs.empty() ? file : shownAs;
     ShelfRow row;
     row.file = file;
     row.number = ShelfEntryNumber(file);
     const Expected<CatalogueReading> reading = ReadCatalogue(&volume, CatalogueRepair::Never);
     // A drive's disk is an image too; a folder's file system is the system's to check.
-    if (const auto* image = dynamic_cast<const ImageVolume*>(&volume)) row.damage = image->Damage();
+    if (const auto* image = dynamic_cast<const ImageVolume*>(&volume); image && (damage == DamageLook::Always || !reading)) {
+        row.damage = image->Damage();
+    }
     if (!row.damage.empty()) {
         row.condition = FirstLine(Result::Refused(Translated(texts::kImageDamaged, {named, row.damage.front()})));
     }
@@ -278,11 +280,12 @@ ShelfRow ReadShelfFloppy(FloppyVolume& volume, const std::string& file, const st
     return row;
 }
 
-ShelfRow ReadShelfEntry(const std::string& folder, const ShelfEntry& entry) {
-    return entry.IsImage() ? ReadShelfImage(folder, entry.file) : UnreadShelfRow(entry);
+ShelfRow ReadShelfEntry(const std::string& folder, const ShelfEntry& entry, DamageLook damage) {
+    return entry.IsImage() ? ReadShelfImage(folder, entry.file, damage) : UnreadShelfRow(entry);
 }
 
-ShelfReader::ShelfReader(std::string folder) : m_folder(std::move(folder)), m_hold(StickHold::Held(m_folder)) {
+ShelfReader::ShelfReader(std::string folder, DamageLook damage)
+    : m_folder(std::move(folder)), m_damage(damage), m_hold(StickHold::Held(m_folder)) {
     if (m_hold && m_hold->reading().layout != StickLayout::Slots) m_hold = nullptr;
 }
 
@@ -294,7 +297,7 @@ ShelfRow ShelfReader::Read(const ShelfEntry& entry) {
         // Refused while a writer holds one of them: each slot is then locked alone.
         if (auto ahead = m_hold->ShareSlots(*slot, kSlotsAhead)) m_ahead.emplace(std::move(*ahead));
     }
-    return ReadShelfEntry(m_folder, entry);
+    return ReadShelfEntry(m_folder, entry, m_damage);
 }
 
 FloppiesAtPath FloppiesAt(const std::string& path) {
@@ -343,16 +346,16 @@ FloppiesAtPath FloppiesAt(const std::string& path) {
     return found;
 }
 
-FloppyRows ReadFloppiesAt(const std::string& path) {
+FloppyRows ReadFloppiesAt(const std::string& path, DamageLook damage) {
     FloppyRows read;
     auto& rows = read.rows;
     const FloppiesAtPath found = FloppiesAt(path);
     read.refusal = found.refusal;
     if (found.floppyFolder) {
         auto volume = OpenFloppyVolume(found.folder);
-        rows.emplace_back(found.folder, ReadShelfFloppy(*volume, found.folder));
+        rows.emplace_back(found.folder, ReadShelfFloppy(*volume, found.folder, {}, damage));
     }
-    ShelfReader reader(found.folder);
+    ShelfReader reader(found.folder, damage);
     for (const ShelfEntry& entry : found.images) {
         ShelfRow row = reader.Read(entry);
         if (!row.emptySlot) rows.emplace_back(ShelfEntryPath(found.folder, entry.file), std::move(row));

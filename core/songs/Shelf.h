@@ -97,20 +97,26 @@ std::pair<std::string, std::string> ShelfOfImage(const std::string& path);
 // The path of a shelf entry: a file in the folder, or a slot of the stick.
 std::string ShelfEntryPath(const std::string& folder, const std::string& file);
 
+// Whether a reading looks for damage (every chain of the image followed).
+// The shelf and a check show it; a list of songs shows the same songs either
+// way, and looks only where the catalogue cannot be read, to say why.
+enum class DamageLook { Always, WhenUnreadable };
+
 // Reads what the shelf shows of one image, never writing to it and never
 // waiting for another program that holds it: a truncated, locked or
 // oversized image gives a row with its reason, a damaged one a row as far as
 // it can be read, with its damage.
-ShelfRow ReadShelfImage(const std::string& folder, const std::string& file);
+ShelfRow ReadShelfImage(const std::string& folder, const std::string& file, DamageLook damage = DamageLook::Always);
 
 // The same for a floppy already open; `file` names it in the row, and
 // `shownAs` (where given) in its messages: a slot's row keeps "@012", its
 // messages say "stick.bin@012".
-ShelfRow ReadShelfFloppy(FloppyVolume& volume, const std::string& file, const std::string& shownAs = {});
+ShelfRow ReadShelfFloppy(FloppyVolume& volume, const std::string& file, const std::string& shownAs = {},
+                         DamageLook damage = DamageLook::Always);
 
 // What the shelf shows of an entry of `folder`: its image read, or for an
 // entry that is no image (never opened), why.
-ShelfRow ReadShelfEntry(const std::string& folder, const ShelfEntry& entry);
+ShelfRow ReadShelfEntry(const std::string& folder, const ShelfEntry& entry, DamageLook damage = DamageLook::Always);
 
 // Reads the entries of one shelf in turn, as ReadShelfEntry does. On a
 // factory stick the slots ahead are share-locked a window at a time, in one
@@ -119,11 +125,12 @@ ShelfRow ReadShelfEntry(const std::string& folder, const ShelfEntry& entry);
 // wait at most while a window is read. Keep it no longer than the reading.
 class ShelfReader {
 public:
-    explicit ShelfReader(std::string folder);
+    explicit ShelfReader(std::string folder, DamageLook damage = DamageLook::Always);
     ShelfRow Read(const ShelfEntry& entry);
 
 private:
     std::string m_folder;
+    DamageLook m_damage;
     std::shared_ptr<const StickHold> m_hold;
     std::optional<StickHold::SharedSlots> m_ahead;
 };
@@ -148,7 +155,7 @@ struct FloppyRows {
     std::vector<std::pair<std::string, ShelfRow>> rows;
     std::string refusal;
 };
-FloppyRows ReadFloppiesAt(const std::string& path);
+FloppyRows ReadFloppiesAt(const std::string& path, DamageLook damage = DamageLook::Always);
 
 // What the search looks at in a row: each slot's title and comment in search form.
 struct ShelfKeys {
