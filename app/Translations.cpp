@@ -8,7 +8,7 @@
 
 namespace tunecrate {
 
-std::vector<std::unique_ptr<QTranslator>> InstallTranslations(QCoreApplication& app, const QLocale& locale) {
+std::vector<std::unique_ptr<QTranslator>> LoadTranslations(const QLocale& locale) {
     std::vector<std::unique_ptr<QTranslator>> installed;
     // "ja" then "en" means Japanese: the source texts win over a later language.
     QString chosen;
@@ -21,7 +21,6 @@ std::vector<std::unique_ptr<QTranslator>> InstallTranslations(QCoreApplication& 
         auto program = std::make_unique<QTranslator>();
         // Tries "tunecrate_en_Latn_US", then shorter, down to "tunecrate_en".
         if (program->load(QStringLiteral("tunecrate_") + QString(language).replace(u'-', u'_'), QStringLiteral(":/i18n"))) {
-            app.installTranslator(program.get());
             installed.push_back(std::move(program));
             chosen = language;
             break;
@@ -32,7 +31,6 @@ std::vector<std::unique_ptr<QTranslator>> InstallTranslations(QCoreApplication& 
     if (chosen.isEmpty()) {
         auto english = std::make_unique<QTranslator>();
         if (english->load(QStringLiteral("tunecrate_en"), QStringLiteral(":/i18n"))) {
-            app.installTranslator(english.get());
             installed.push_back(std::move(english));
         }
     }
@@ -41,10 +39,22 @@ std::vector<std::unique_ptr<QTranslator>> InstallTranslations(QCoreApplication& 
         auto qt = std::make_unique<QTranslator>();
         if (qt->load(QLocale(chosen), QStringLiteral("qtbase"), QStringLiteral("_"),
                      QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-            app.installTranslator(qt.get());
             installed.push_back(std::move(qt));
         }
     }
+    return installed;
+}
+
+std::string TranslateCoreText(const std::vector<std::unique_ptr<QTranslator>>& translators, const char* source) {
+    for (auto it = translators.rbegin(); it != translators.rend(); ++it) {
+        if (const QString text = (*it)->translate("Core", source); !text.isNull()) return text.toStdString();
+    }
+    return source;
+}
+
+std::vector<std::unique_ptr<QTranslator>> InstallTranslations(QCoreApplication& app, const QLocale& locale) {
+    std::vector<std::unique_ptr<QTranslator>> installed = LoadTranslations(locale);
+    for (const auto& translator : installed) app.installTranslator(translator.get());
     SetTextTranslator([](const char* source) { return QCoreApplication::translate("Core", source).toStdString(); });
     return installed;
 }

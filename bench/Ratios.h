@@ -37,8 +37,14 @@ public:
         : ConsoleReporter(::isatty(STDOUT_FILENO) ? OO_Defaults : OO_Tabular), m_floorOf(std::move(floorOf)) {}
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
+        // With repetitions, each run's median (a loaded machine's slow repetitions weigh less).
         for (const Run& run : runs) {
-            if (!run.error_occurred && run.run_type == Run::RT_Iteration) m_times[run.benchmark_name()] = {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime()};
+            if (run.error_occurred) continue;
+            if (run.run_type == Run::RT_Iteration && !m_times.contains(run.run_name.str())) {
+                m_times[run.run_name.str()] = {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime()};
+            } else if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
+                m_times[run.run_name.str()] = {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime()};
+            }
         }
     }
     void Finalize() override {

@@ -30,8 +30,6 @@
 #include "core/text/SongNames.h"
 #include "core/Texts.h"
 #include "core/text/TypedText.h"
-#include "session/Eject.h"
-#include "session/UDisks.h"
 
 namespace tunecrate {
 
@@ -291,7 +289,7 @@ private:
 
 // Disks one after another from a drive onto a shelf, until --count disks
 // are read or Ctrl-C: one line for each on the output.
-int Ingest(const CommandLine& line, std::ostream& out, std::ostream& err) {
+int Ingest(const CommandLine& line, std::ostream& out, std::ostream& err, const DiskServiceMaker& diskService) {
     const std::string& drive = line.paths[0];
     const std::string& shelf = line.paths[1];
     g_interrupted = 0;
@@ -302,8 +300,9 @@ int Ingest(const CommandLine& line, std::ostream& out, std::ostream& err) {
         err << "tunecrate: " << onto.error().reason << "\n";
         return 1;
     }
-    const UDisks udisks(QDBusConnection::systemBus());
-    const bool serviced = udisks.Available();
+    // Without the service the disks are taken out by hand, as the drive allows.
+    Expected<std::unique_ptr<DiskService>> service = diskService();
+    const bool serviced = service && (*service)->Available();
     DriveLook look(drive, serviced);
     DiskArrival arrival(true);
     const IngestOptions options{line.gaps ? NewNumbers::GapsFirst : NewNumbers::AfterHighest, line.keepCopies, {}};
@@ -330,7 +329,7 @@ int Ingest(const CommandLine& line, std::ostream& out, std::ostream& err) {
         out << IngestLine(disk) << "\n" << std::flush;
         failed = failed || !disk.result.ok() || !disk.unreadable.empty();
         if (serviced) {
-            if (Result ejected = udisks.Eject(drive); !ejected.ok()) err << "tunecrate: " << ejected.reason << "\n";
+            if (Result ejected = (*service)->Eject(drive); !ejected.ok()) err << "tunecrate: " << ejected.reason << "\n";
         }
         arrival.Taken();
         if (line.disks == 0 || table.size() < static_cast<std::size_t>(line.disks)) err << Translated(texts::kInsertNextDisk) << "\n";
@@ -482,7 +481,7 @@ int Duplicates(const CommandLine& line, std::ostream& out, std::ostream& err) {
 }
 
 // The floppy named, else the one the window would find.
-int Eject(const CommandLine& line, std::ostream& out, std::ostream& err) {
+int Eject(const CommandLine& line, std::ostream& out, std::ostream& err, const DiskServiceMaker& diskService) {
     const std::vector<MountEntry> mounts = ReadMountTable();
     std::string floppy = line.paths.empty() ? std::string() : line.paths[0];
     if (floppy.empty()) {
@@ -494,8 +493,8 @@ int Eject(const CommandLine& line, std::ostream& out, std::ostream& err) {
         floppy = found->location;
     }
     // DBUS_SYSTEM_BUS_ADDRESS can point it elsewhere, as for every D-Bus program.
-    UDisks udisks(QDBusConnection::systemBus());
-    const Result ejected = EjectFloppy(floppy, mounts, &udisks);
+    Expected<std::unique_ptr<DiskService>> service = diskService();
+    const Result ejected = service ? (*service)->EjectFloppy(floppy, mounts) : service.error();
     (ejected.ok() ? out : err) << (ejected.ok() ? "" : "tunecrate: ") << ejected.reason << "\n";
     return ejected.ok() ? 0 : 1;
 }
@@ -509,7 +508,7 @@ int MakeNewFloppy(const std::string& path, std::ostream& err) {
     return 1;
 }
 
-int RunCommand(const CommandLine& line, std::ostream& out, std::ostream& err) {
+int RunCommand(const CommandLine& line, std::ostream& out, std::ostream& err, const DiskServiceMaker& diskService) {
     AllowAnyStickDevice(line.forceDevice);
     if (line.command == "list") return List(line, out, err);
     if (line.command == "check") return Check(line, out, err);
@@ -518,13 +517,13 @@ int RunCommand(const CommandLine& line, std::ostream& out, std::ostream& err) {
     if (line.command == "import") return Import(line, out, err);
     if (line.command == "backup") return Backup(line, out, err);
     if (line.command == "restore") return Restore(line, out, err);
-    if (line.command == "eject") return Eject(line, out, err);
+    if (line.command == "eject") return Eject(line, out, err, diskService);
     if (line.command == "convert") return Convert(line, out, err);
     if (line.command == "remove") return Remove(line, out, err);
     if (line.command == "renumber") return Renumber(line, out, err);
     if (line.command == "copy") return Copy(line, out, err);
     if (line.command == "duplicates") return Duplicates(line, out, err);
-    if (line.command == "ingest") return Ingest(line, out, err);
+    if (line.command == "ingest") return Ingest(line, out, err, diskService);
     err << "tunecrate: " << Translated(texts::kUnknownCommand, {line.command}) << "\n";
     return 2;
 }

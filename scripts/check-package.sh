@@ -37,6 +37,12 @@ else
 fi
 echo "== $tunecrate --version"
 "$tunecrate" --version
+# A text in English comes from the command line's Qt part, installed beside the window's program.
+echo "== $tunecrate lsit (in English)"
+said=$(LC_ALL=C.UTF-8 LANGUAGE=en "$tunecrate" lsit 2>&1) || true
+printf '%s\n' "$said"
+grep -q '^tunecrate: unknown command lsit' <<<"$said" ||
+  { echo "check-package: the installed command line does not say its texts in English" >&2; exit 1; }
 
 echo "== lintian"
 # lintian exits 1 when it reports an error, and otherwise non-zero only when

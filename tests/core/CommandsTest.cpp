@@ -164,6 +164,28 @@ TEST(Commands, ExitStatusesAndNothingReplacedOnTheBytes) {
     }
 }
 
+// A command loads Qt only to say a text in the user's language, or to eject: a list of a clean shelf, the
+// version and a new image start without it. What is said is in the language asked for all the same.
+TEST(Commands, TheCommandLineLoadsQtOnlyToSayATextOrEject) {
+    TempDir dir;
+    TestFloppy image(Medium::Image, "1:Blues/=Blues", dir.path());
+    const std::string missing = dir.Path("missing.img");
+    // language, args, Qt loaded, what is said (output and errors)
+    for (const auto& [language, args, qt, said] : std::vector<std::tuple<std::string, std::vector<std::string>, bool, std::string>>{
+             {"en", {"list", image.location()}, false, "\t1\tBlues\t"},
+             {"en", {"--version"}, false, "Tunecrate Ver."},
+             {"en", {"new", dir.Path("new.img")}, false, ""},
+             {"en", {"list", missing}, true, "Cannot open"},
+             {"ja", {"list", missing}, true, "を開けません"},
+             {"en", {"lsit"}, true, "unknown command lsit"},
+             {"en", {"eject", missing}, true, "is neither a mounted floppy nor a floppy drive"}}) {
+        SCOPED_TRACE(language + " " + args[0]);
+        const PeerRun run = RunCommand("LD_DEBUG=files LC_ALL=C.UTF-8 LANGUAGE=" + language + " '" TUNECRATE_PROGRAM "'", args, " 2>&1");
+        EXPECT_EQ(run.output.find("libQt6Core") != std::string::npos, qt);
+        EXPECT_NE(run.output.find(said), std::string::npos) << run.output.substr(run.output.size() - std::min<std::size_t>(run.output.size(), 300));
+    }
+}
+
 // Every song an import does not place is named, with the reason, and the exit status says so: an image with
 // fewer free slots than songs, a full one, and a shelf whose numbers have run out (every other number taken).
 TEST(Commands, AnImportPlacesOrNamesEverySong) {
