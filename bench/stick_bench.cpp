@@ -115,20 +115,6 @@ int FloorRead(int fd, int slots) {
     return floppies;
 }
 
-void BM_StickFloor(benchmark::State& state) {
-    const PreparedStick& stick = Stick(static_cast<int>(state.range(0)));
-    for (auto _ : state) {
-        const int fd = ::open(stick.path().c_str(), O_RDONLY | O_CLOEXEC);
-        const int floppies = fd < 0 ? -1 : FloorRead(fd, stick.slots());
-        if (fd >= 0) ::close(fd);
-        if (floppies != stick.used()) {
-            state.SkipWithError("the floor did not read every floppy");
-            break;
-        }
-    }
-}
-BENCHMARK(BM_StickFloor)->Arg(100)->Arg(300)->Arg(1000)->Unit(benchmark::kMillisecond);
-
 // A stick just put in: nothing of it is in memory, every sector comes from
 // the disk. Done outside the timing; where the file system keeps the file in
 // memory only (tmpfs), the runs are the same as the warm ones.
@@ -143,10 +129,10 @@ void DropCached(benchmark::State& state, const PreparedStick& stick) {
     state.ResumeTiming();
 }
 
-void BM_StickFloorCold(benchmark::State& state) {
+void StickFloor(benchmark::State& state, bool cold) {
     const PreparedStick& stick = Stick(static_cast<int>(state.range(0)));
     for (auto _ : state) {
-        DropCached(state, stick);
+        if (cold) DropCached(state, stick);
         const int fd = ::open(stick.path().c_str(), O_RDONLY | O_CLOEXEC);
         const int floppies = fd < 0 ? -1 : FloorRead(fd, stick.slots());
         if (fd >= 0) ::close(fd);
@@ -156,6 +142,9 @@ void BM_StickFloorCold(benchmark::State& state) {
         }
     }
 }
+void BM_StickFloor(benchmark::State& state) { StickFloor(state, false); }
+void BM_StickFloorCold(benchmark::State& state) { StickFloor(state, true); }
+BENCHMARK(BM_StickFloor)->Arg(100)->Arg(300)->Arg(1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StickFloorCold)->Arg(100)->Arg(300)->Arg(1000)->Unit(benchmark::kMillisecond);
 
 // Every slot, as the shelf's reading thread reads it; `cold` as just put in.
