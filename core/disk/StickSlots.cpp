@@ -265,22 +265,6 @@ std::optional<StickHold::SharedSlots> StickHold::ShareSlots(int first, int count
 
 namespace {
 
-// Calls `run(first, count)` for each run of slots in [first, end) that `pick` picks.
-template <typename Pick, typename Run>
-bool ForEachSlotRun(int first, int end, Pick pick, Run run) {
-    for (int slot = first; slot < end;) {
-        if (!pick(slot)) {
-            ++slot;
-            continue;
-        }
-        int last = slot;
-        while (last + 1 < end && pick(last + 1)) ++last;
-        if (!run(slot, last + 1 - slot)) return false;
-        slot = last + 1;
-    }
-    return true;
-}
-
 void UnlockSlots(int fd, int first, int count) {
     struct flock range {};
     range.l_type = F_UNLCK;
@@ -297,24 +281,9 @@ bool StickHold::ShareSlotRange(int first, int count) const {
     const std::lock_guard lock(m_sharesMutex);
     const auto end = static_cast<std::size_t>(first) + static_cast<std::size_t>(count);
     if (end > m_shares.size()) m_shares.resize(std::max(end, static_cast<std::size_t>(m_reading.slotCount)), 0);
-    const auto unshared = [&](int slot) { return m_shares[static_cast<std::size_t>(slot)] == 0; };
-    // The slots no reader holds yet are locked, a run in one call; a refusal
-    // lets go of the runs locked before it.
-    int lockedTo = first;
-    const bool locked = ForEachSlotRun(first, first + count, unshared, [&](int from, int slots) {
-        if (!LockSlotRange(m_fd, static_cast<std::uint64_t>(from) * kSlotStride, false, false, slots)) return false;
-        lockedTo = from + slots;
-        return true;
-    });
-    if (!locked) {
-        const int error = errno;
-        ForEachSlotRun(first, lockedTo, unshared, [&](int from, int slots) {
-            UnlockSlots(m_fd, from, slots);
-            return true;
-        });
-        errno = error;
-        return false;
-    }
+    // One call for the whole range: the slots another reader holds already
+    // are the same lock of the same descriptor, and a refused lock changes none.
+    if (!LockSlotRange(m_fd, static_cast<std::uint64_t>(first) * kSlotStride, false, false, count)) return false;
     for (int slot = first; slot < first + count; ++slot) ++m_shares[static_cast<std::size_t>(slot)];
     return true;
 }
@@ -322,11 +291,15 @@ bool StickHold::ShareSlotRange(int first, int count) const {
 void StickHold::UnshareSlots(int first, int count) const {
     const std::lock_guard lock(m_sharesMutex);
     for (int slot = first; slot < first + count; ++slot) --m_shares[static_cast<std::size_t>(slot)];
-    ForEachSlotRun(first, first + count, [&](int slot) { return m_shares[static_cast<std::size_t>(slot)] == 0; },
-                   [&](int from, int slots) {
-                       UnlockSlots(m_fd, from, slots);
-                       return true;
-                   });
+    // Each run of slots that no reader holds now, in one call.
+    const auto unshared = [&](int slot) { return m_shares[static_cast<std::size_t>(slot)] == 0; };
+    for (int slot = first; slot < first + count; ++slot) {
+        if (!unshared(slot)) continue;
+        int last = slot;
+        while (last + 1 < first + count && unshared(last + 1)) ++last;
+        UnlockSlots(m_fd, slot, last + 1 - slot);
+        slot = last;
+    }
 }
 
 StickReading StickHold::reading() const {

@@ -274,6 +274,7 @@ TEST_F(ImageCrashTest, DamageIsToldAsFsckFindsItAndChangesGoAheadOnlyWhereTheyEn
         {"a bad cluster in a chain", fat(both, m0 + 2, 0xFF7), Translated(texts::kChainMeetsBad, {mdr, n(m0 + 2)}), "bad cluster", Status::Failed},
         {"a reserved value in a chain", fat(both, m0 + 2, 0xFF3), Translated(texts::kChainLeavesDisk, {mdr, n(m0 + 2), "4083"}), "range", Status::Failed},
         {"a start off the disk", patch(at("MDR_00  B00") + 26, "\xB8\x0B"), Translated(texts::kStartOffDisk, {mdr, "3000"}), "beyond limit", Status::Failed},
+        {"a start at an end mark", patch(at("MDR_00  B00") + 26, "\xFF\x0F"), Translated(texts::kStartOffDisk, {mdr, "4095"}), "beyond limit", Status::Failed},
         {"a size beyond the chain", patch(at("MDR_00  B00") + 28, "\x88\x13"), Translated(texts::kChainShort, {mdr, "6", "5000"}), "length is 3072"},
         {"a chain beyond the size", patch(at("MDR_00  B00") + 28, "\xE8\x03"), Translated(texts::kChainLong, {mdr, "6", "1000"}), "length is > 1024"},
         {"a size without a cluster", patch(at("MDR_00  B00") + 26, "\0\0"s), Translated(texts::kSizeWithoutCluster, {mdr, "3000"}), "length is 0"},

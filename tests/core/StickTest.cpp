@@ -384,6 +384,11 @@ TEST(Sticks, AShelfReadingLocksTheSlotsAheadAWindowAtATime) {
     own = std::make_unique<ImageVolume>(*hold, 1, "s@1");
     EXPECT_EQ(std::pair(underWindow, writableElsewhere({0, 1, 3})),
               std::pair(std::vector<bool>{false, false, false, true}, std::vector<bool>{true, false, true}));
+    // A window that a writer refuses lets go of what it took, and of nothing another reader holds.
+    ImageVolume writer(stick + "@5");
+    ASSERT_TRUE(writer.Opened().ok()) << writer.Opened().reason;
+    EXPECT_FALSE((*hold)->ShareSlots(0, 8).has_value());
+    EXPECT_EQ(writableElsewhere({0, 1, 2, 4}), (std::vector<bool>{true, false, true, true}));
 }
 
 // A device is held exclusively while a slot is open, and one that is not
