@@ -29,7 +29,10 @@ struct FatEntry {
     std::uint32_t firstSlot = 0;    // the first long-name slot, else `slot`
     std::uint32_t slot = 0;         // the short entry
     bool IsFolder() const { return (attributes & 0x10) != 0; }
-    bool Matches(std::string_view name) const;
+    // Inline: a reading looks a dozen names up among the root's entries.
+    bool Matches(std::string_view name) const {
+        return EqualsNoCase(name, shortName) || (!longName.empty() && EqualsNoCase(name, longName));
+    }
 };
 
 // The file system of a 1.44 MB FAT12 floppy image: its layout, its FAT and its
@@ -85,6 +88,9 @@ public:
     TracedChain TraceChain(std::uint16_t first, std::uint32_t size) const;
     // The same into `traced`, whose clusters keep their memory from one chain to the next.
     void TraceChain(std::uint16_t first, std::uint32_t size, TracedChain& traced) const;
+    // The same, the clusters appended to `clusters`: a reading of every chain
+    // keeps them one after another, with no copy of each.
+    ChainFault TraceChainOnto(std::uint16_t first, std::uint32_t size, std::vector<std::uint16_t>& clusters) const;
     // The clusters of a file, or nothing when its chain leaves the disk,
     // loops, meets a free or bad cluster, or is shorter than `size` needs.
     std::optional<std::vector<std::uint16_t>> Chain(std::uint16_t first, std::uint32_t size) const;

@@ -19,14 +19,13 @@ std::string Hex(std::uint32_t n) {
     return text;
 }
 
-// A tracing's way through the tree: the folders it has been in, and buffers
-// that one entry or folder leaves to the next, so each is allocated once.
+// A tracing's way through the tree: the folders it has been in, and a
+// buffer that one folder leaves to the next, so it is allocated once.
 struct ChainTracing {
     const FatImage& fat;
     const FolderReader& readFolder;
     ImageChains& chains;
     std::set<std::uint16_t> foldersSeen;
-    FatImage::TracedChain traced;
     std::string folder;
 };
 
@@ -65,14 +64,19 @@ void TraceEntries(ChainTracing& tracing, const std::vector<FatEntry>& entries, c
         item.path = parent + (entry.longName.empty() ? entry.shortName : entry.longName);
         item.entry = entry;
         item.inRoot = depth == 0;
-        tracing.fat.TraceChain(entry.firstCluster, entry.IsFolder() ? 0 : entry.size, tracing.traced);
-        item.fault = tracing.traced.fault;
         item.from = chains.clusters.size();
-        item.count = tracing.traced.clusters.size();
-        chains.clusters.insert(chains.clusters.end(), tracing.traced.clusters.begin(), tracing.traced.clusters.end());
-        for (std::uint16_t c : tracing.traced.clusters) {
-            if (chains.owners[c] == 0) chains.held.push_back(c);
-            chains.owners[c] = static_cast<std::uint8_t>(std::min(chains.owners[c] + 1, 2));
+        item.fault = tracing.fat.TraceChainOnto(entry.firstCluster, entry.IsFolder() ? 0 : entry.size, chains.clusters);
+        item.count = chains.clusters.size() - item.from;
+        // A chain that ends at an end mark names a next for each of its clusters.
+        const bool named = item.fault == FatImage::ChainFault::None || item.fault == FatImage::ChainFault::Short;
+        for (std::uint16_t c : chains.ClustersOf(item)) {
+            std::uint8_t& owners = chains.owners[c];
+            if (owners == 0) {
+                ++chains.held;
+                if (!named && (tracing.fat.Next(c) == 0 || tracing.fat.Next(c) == kBadClusterMark)) chains.heldUnused.push_back(c);
+            }
+            chains.shared |= owners != 0;
+            owners = static_cast<std::uint8_t>(std::min(owners + 1, 2));
         }
     }
     // A folder's files hold clusters too; a damaged or looping tree is followed only so far.
@@ -108,6 +112,7 @@ std::string ChainText(const FatImage& fat, const ImageChains& chains, const Imag
 // The first cluster of `item` that another chain holds too, and that chain's item.
 std::optional<std::pair<std::uint16_t, const ImageChains::Item*>> SharedCluster(const ImageChains& chains,
                                                                                 const ImageChains::Item& item) {
+    if (!chains.shared) return std::nullopt;
     for (std::uint16_t c : chains.ClustersOf(item)) {
         if (chains.owners[c] < 2) continue;
         for (const ImageChains::Item& other : chains.items) {
@@ -124,7 +129,9 @@ std::optional<std::pair<std::uint16_t, const ImageChains::Item*>> SharedCluster(
 ImageChains TraceImageChains(const FatImage& fat, const FolderReader& readFolder) {
     ImageChains chains;
     chains.owners.assign(fat.ClusterCount() + 2, 0);
-    ChainTracing tracing{fat, readFolder, chains, {}, {}, {}};
+    // The chains go through about as many clusters as the FAT has in use.
+    chains.clusters.reserve(fat.ClusterCount() - fat.FreeClusters() + 16);
+    ChainTracing tracing{fat, readFolder, chains, {}, {}};
     LookAtSlots(fat.RootBytes(), "/", chains.slotProblems);
     TraceEntries(tracing, fat.Entries(), "", 0);
     return chains;
@@ -196,7 +203,7 @@ std::vector<std::string> ImageProblems(const FatImage& fat, std::string_view fir
     // FAT's counts, which the free space needs anyway, tell whether there are
     // any; only then is the FAT gone through for the first.
     const auto inUse = [&](std::uint16_t cluster) { return fat.Next(cluster) != 0 && fat.Next(cluster) != kBadClusterMark; };
-    const auto held = static_cast<std::uint32_t>(std::count_if(chains.held.begin(), chains.held.end(), inUse));
+    const auto held = chains.held - static_cast<std::uint32_t>(chains.heldUnused.size());
     if (const std::uint32_t lost = fat.ClusterCount() - fat.FreeClusters() - fat.BadClusters() - held; lost > 0) {
         std::uint16_t firstLost = 2;
         while (!inUse(firstLost) || chains.owners[firstLost] != 0) ++firstLost;

@@ -33,7 +33,11 @@ struct ImageChains {
     std::vector<Item> items;
     std::vector<std::uint16_t> clusters;   // the items' clusters, one chain after another
     std::vector<std::uint8_t> owners;    // chains through each cluster, counted up to 2
-    std::vector<std::uint16_t> held;     // those clusters, each once: fewer than the disk's
+    std::uint32_t held = 0;              // clusters that chains go through, each once
+    bool shared = false;                 // whether any cluster has two owners
+    // The held clusters that the FAT calls free or bad: the last of a chain
+    // that runs into one. Every other cluster of a chain names the next.
+    std::vector<std::uint16_t> heldUnused;
     std::vector<std::string> slotProblems;   // long-name slots that cannot be right, in plain words
     std::span<const std::uint16_t> ClustersOf(const Item& item) const { return {clusters.data() + item.from, item.count}; }
 };

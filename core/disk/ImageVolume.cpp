@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -64,18 +65,25 @@ public:
     // What the disk holds of each FAT and of the root. Until the first
     // change `fat` holds just what the first FAT and the root hold, so their
     // copies are made only then: most images opened are only read.
-    std::string fatOnDisk[2];   // the first only once KeepDiskCopies ran
+    std::string fatOnDisk[2];   // only once KeepDiskCopies ran
     std::string rootOnDisk;     // only once KeepDiskCopies ran
     bool diskCopies = false;
+    // The sectors read when opened, kept: the boot sector and the second FAT
+    // are looked at where they were read rather than copied out.
+    std::unique_ptr<char[]> head;
+    std::string headElsewhere;       // the FATs and root of an unusual layout, read apart from the head
+    std::string_view secondFatRead;  // in one of them
     void KeepDiskCopies() {
         if (diskCopies) return;
         fatOnDisk[0] = fat.FatBytes();
+        fatOnDisk[1] = secondFatRead;
         rootOnDisk = fat.RootBytes();
         diskCopies = true;
     }
     std::string_view FirstFatOnDisk() const { return diskCopies ? std::string_view(fatOnDisk[0]) : fat.FatBytes(); }
+    std::string_view SecondFatOnDisk() const { return diskCopies ? std::string_view(fatOnDisk[1]) : secondFatRead; }
     std::string broken;   // why nothing more is written: an earlier write failed
-    std::string boot;     // the boot sector as read when opened (never written)
+    std::string_view boot;   // the boot sector as read when opened (never written), in `head`
     bool unflushed = false;
 
     bool Write(std::uint64_t offset, std::string_view bytes) {
@@ -240,23 +248,26 @@ ImageVolume::ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap, I
     Load(std::move(file), slot.has_value(), device, *openSize, wrap);
 }
 
-ImageVolume::ImageVolume(const std::shared_ptr<const StickHold>& hold, int slot, std::string shownPath)
+ImageVolume::ImageVolume(const std::shared_ptr<const StickHold>& hold, int slot, std::string shownPath,
+                         std::unique_ptr<ImageStore> reader, std::string_view boot)
     : m_imagePath(std::move(shownPath)) {
-    auto file = std::make_unique<ImageFile>();
-    file->readOnly = true;
-    const bool device = hold->device();
-    file->device = device;
-    std::unique_ptr<ImageStore> reader = hold->SlotReader(slot);
+    // Refused a moment ago: asked again, so that the refusal's errno is this one's.
+    if (!reader) reader = hold->SlotReader(slot);
     if (!reader) {
         m_opened = LockFailure();
         return;
     }
+    auto file = std::make_unique<ImageFile>();
+    file->readOnly = true;
+    const bool device = hold->device();
+    file->device = device;
     file->store = std::make_unique<SlotWindow>(std::move(reader), static_cast<std::uint64_t>(slot) * kSlotStride, kImageBytes);
     file->hold = hold;
-    Load(std::move(file), true, device, kImageBytes, {});
+    Load(std::move(file), true, device, kImageBytes, {}, boot);
 }
 
-void ImageVolume::Load(std::unique_ptr<ImageFile> file, bool slot, bool device, std::uint64_t openSize, const ImageStoreWrapper& wrap) {
+void ImageVolume::Load(std::unique_ptr<ImageFile> file, bool slot, bool device, std::uint64_t openSize, const ImageStoreWrapper& wrap,
+                       std::string_view knownBoot) {
     m_fileBytes = slot ? kImageBytes : openSize;
     if (wrap) file->store = wrap(std::move(file->store));
     // A whole factory stick, or a dump of one, is no floppy: say what it is.
@@ -277,12 +288,15 @@ void ImageVolume::Load(std::unique_ptr<ImageFile> file, bool slot, bool device, 
     // FATs and the root, so that one read brings all of them.
     // Read into untouched memory: the read fills all of it or fails.
     constexpr std::size_t kHeadBytes = kImageSectorBytes * kUsualHeadSectors;
-    const auto headBuffer = std::make_unique_for_overwrite<char[]>(kHeadBytes);
-    if (!file->store->Read(0, headBuffer.get(), kHeadBytes)) {
+    file->head = std::make_unique_for_overwrite<char[]>(kHeadBytes);
+    char* const headBuffer = file->head.get();
+    const std::size_t known = knownBoot.size() == kImageSectorBytes ? kImageSectorBytes : 0;
+    std::memcpy(headBuffer, knownBoot.data(), known);
+    if (!file->store->Read(known, headBuffer + known, kHeadBytes - known)) {
         m_opened = ReadFailure();
         return;
     }
-    const std::string_view head(headBuffer.get(), kHeadBytes);
+    const std::string_view head(headBuffer, kHeadBytes);
     Expected<FatImage> parsed = FatImage::Parse(head.substr(0, kImageSectorBytes));
     if (!parsed) {
         // All one byte: nothing was ever written there (an unused slot).
@@ -306,16 +320,16 @@ void ImageVolume::Load(std::unique_ptr<ImageFile> file, bool slot, bool device, 
         return file->store->Read(offset, bytes.data(), bytes.size());
     };
     bool readable = true;
-    std::string elsewhere;
+    std::string& elsewhere = file->headElsewhere;
     std::string_view first, root;
     if (fat.FatOffset(1) == fat.FatOffset(0) + fatBytes && fat.RootOffset() + rootBytes <= head.size()) {
         first = head.substr(fat.FatOffset(0), fatBytes);
-        file->fatOnDisk[1] = head.substr(fat.FatOffset(1), fatBytes);
+        file->secondFatRead = head.substr(fat.FatOffset(1), fatBytes);
         root = head.substr(fat.RootOffset(), rootBytes);
     } else if (fat.FatOffset(1) == fat.FatOffset(0) + fatBytes) {
         readable = read(fat.FatOffset(0), 2 * fatBytes + rootBytes, elsewhere);
         first = std::string_view(elsewhere).substr(0, fatBytes);
-        file->fatOnDisk[1] = std::string_view(elsewhere).substr(fatBytes, fatBytes);
+        file->secondFatRead = std::string_view(elsewhere).substr(fatBytes, fatBytes);
         root = std::string_view(elsewhere).substr(2 * fatBytes);
     } else {
         readable = read(fat.FatOffset(0), fatBytes, file->fatOnDisk[0]) &&
@@ -462,7 +476,7 @@ Result ImageVolume::ChangeRefusal(const std::vector<std::string>& names, const I
     if (!image.broken.empty()) return Result::FromErrno(EIO, image.broken);
     // Which copy is right is for a repair tool to decide; a write would make
     // both alike, and a checker could no longer tell.
-    if (const auto entry = FirstFatDifference(image.fat, image.FirstFatOnDisk(), image.fatOnDisk[1])) {
+    if (const auto entry = FirstFatDifference(image.fat, image.FirstFatOnDisk(), image.SecondFatOnDisk())) {
         return Result::FromErrno(EIO, Translated(texts::kImageDamaged, {m_imagePath, FatDifferenceText(*entry)}));
     }
     for (const std::string& name : names) {
@@ -491,7 +505,7 @@ Result ImageVolume::CheckChange(const std::vector<std::string>& names) const {
 
 std::vector<std::string> ImageVolume::Damage() const {
     if (!m_image) return {};
-    return ImageProblems(m_image->fat, m_image->FirstFatOnDisk(), m_image->fatOnDisk[1], m_image->TraceChains());
+    return ImageProblems(m_image->fat, m_image->FirstFatOnDisk(), m_image->SecondFatOnDisk(), m_image->TraceChains());
 }
 
 Result ImageVolume::Apply(const std::vector<FileChange>& changes, CatalogueReserve reserve) {
@@ -537,7 +551,7 @@ Result ImageVolume::Apply(const std::vector<FileChange>& changes, CatalogueReser
     }
     // Free in the FAT and held by no chain (one that runs into a free cluster holds it).
     std::uint32_t free = fat.FreeClusters();
-    for (std::uint16_t c : chains.held) free -= fat.Next(c) == 0;
+    for (std::uint16_t c : chains.heldUnused) free -= fat.Next(c) == 0;
     // The reserve is kept for new data; a change that only takes files away needs none.
     const std::uint64_t keep = reserve == CatalogueReserve::Keep ? CatalogueReserveBytes(kImageSectorBytes) / kImageSectorBytes : 0;
     if (needed > 0 && std::uint64_t{needed} + keep > free) return Result::FromErrno(ENOSPC);

@@ -60,8 +60,11 @@ public:
     explicit ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap = {}, ImageAccess access = ImageAccess::ReadWrite);
     // Slot `slot` of a stick held already, only to read it, as a shelf reads
     // a thousand: through the hold's descriptor, with no path looked up and
-    // nothing opened; `shownPath` names it in messages.
-    ImageVolume(const std::shared_ptr<const StickHold>& hold, int slot, std::string shownPath);
+    // nothing opened; `shownPath` names it in messages. `reader` is the
+    // slot's reader taken already (null: taken here), and `boot`
+    // its first sector if read through it, so that it is not read twice.
+    ImageVolume(const std::shared_ptr<const StickHold>& hold, int slot, std::string shownPath,
+                std::unique_ptr<ImageStore> reader = nullptr, std::string_view boot = {});
     ~ImageVolume() override;
     ImageVolume(const ImageVolume&) = delete;
     ImageVolume& operator=(const ImageVolume&) = delete;
@@ -98,7 +101,8 @@ private:
     // Locking failed: in use elsewhere (EWOULDBLOCK), or errno, with the image named.
     Result LockFailure() const;
     // Reads the boot sector, FATs and root of a file opened and locked.
-    void Load(std::unique_ptr<ImageFile> file, bool slot, bool device, std::uint64_t openSize, const ImageStoreWrapper& wrap);
+    void Load(std::unique_ptr<ImageFile> file, bool slot, bool device, std::uint64_t openSize, const ImageStoreWrapper& wrap,
+              std::string_view knownBoot = {});
     // Refused when the boot sector or the root's first sector no longer hold
     // what this volume knows they hold: another disk in the drive, or the
     // image rewritten by another program, since it was opened.

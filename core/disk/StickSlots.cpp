@@ -72,7 +72,9 @@ bool MayBeStick(const std::string& path) {
 }
 
 bool UnusedSector(std::string_view sector) {
-    return std::all_of(sector.begin(), sector.end(), [&](char c) { return c == sector.front(); });
+    // All one byte when each byte equals the next: one vectorised compare,
+    // where most sectors of a stick are asked about.
+    return sector.empty() || std::memcmp(sector.data(), sector.data() + 1, sector.size() - 1) == 0;
 }
 
 int StickSlotCount(std::uint64_t bytes) {
@@ -83,19 +85,35 @@ int StickSlotCount(std::uint64_t bytes) {
 std::optional<SlotPath> ParseSlotPath(std::string_view path) {
     const auto at = path.rfind('@');
     if (at == std::string_view::npos || at == 0) return std::nullopt;
-    const std::string_view digits = path.substr(at + 1);
+    const std::optional<int> number = SlotNumberOf(path.substr(at + 1));
+    if (!number) return std::nullopt;
+    return SlotPath{std::string(path.substr(0, at)), *number};
+}
+
+std::optional<int> SlotNumberOf(std::string_view digits) {
     if (digits.empty() || digits.size() > 3 || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
         return std::nullopt;
     }
-    SlotPath slot{std::string(path.substr(0, at)), 0};
-    for (char c : digits) slot.slot = slot.slot * 10 + (c - '0');
-    return slot;
+    int number = 0;
+    for (char c : digits) number = number * 10 + (c - '0');
+    return number;
 }
 
 std::string SlotPathOf(std::string_view stick, int slot) {
-    char digits[8];
-    std::snprintf(digits, sizeof digits, "@%03d", slot);
-    return std::string(stick) + digits;
+    char digits[16];
+    // A shelf names each of a thousand slots: the usual three digits by hand.
+    if (slot >= 0 && slot <= 999) {
+        digits[0] = '@';
+        digits[1] = static_cast<char>('0' + slot / 100);
+        digits[2] = static_cast<char>('0' + slot / 10 % 10);
+        digits[3] = static_cast<char>('0' + slot % 10);
+        digits[4] = '\0';
+    } else {
+        std::snprintf(digits, sizeof digits, "@%03d", slot);
+    }
+    std::string path;
+    path.reserve(stick.size() + std::strlen(digits));
+    return path.append(stick).append(digits);
 }
 
 std::optional<SlotPath> SlotOfPath(const std::string& path) {
@@ -281,9 +299,13 @@ bool StickHold::ShareSlotRange(int first, int count) const {
     const std::lock_guard lock(m_sharesMutex);
     const auto end = static_cast<std::size_t>(first) + static_cast<std::size_t>(count);
     if (end > m_shares.size()) m_shares.resize(std::max(end, static_cast<std::size_t>(m_reading.slotCount)), 0);
-    // One call for the whole range: the slots another reader holds already
-    // are the same lock of the same descriptor, and a refused lock changes none.
-    if (!LockSlotRange(m_fd, static_cast<std::uint64_t>(first) * kSlotStride, false, false, count)) return false;
+    // A range that readers hold already whole (a slot inside a shelf's
+    // window) is locked as it is: no call. Otherwise one call for the whole
+    // range: the slots another reader holds are the same lock of the same
+    // descriptor, and a refused lock changes none.
+    const auto begin = m_shares.begin() + first;
+    const bool held = std::all_of(begin, begin + count, [](int readers) { return readers > 0; });
+    if (!held && !LockSlotRange(m_fd, static_cast<std::uint64_t>(first) * kSlotStride, false, false, count)) return false;
     for (int slot = first; slot < first + count; ++slot) ++m_shares[static_cast<std::size_t>(slot)];
     return true;
 }

@@ -46,6 +46,8 @@ struct SlotPath {
     int slot = 0;
 };
 std::optional<SlotPath> ParseSlotPath(std::string_view path);
+// The number of a slot's digits after the '@' ("007"): one to three digits.
+std::optional<int> SlotNumberOf(std::string_view digits);
 // The name a slot is shown by: the stick and the slot's three digits.
 std::string SlotPathOf(std::string_view stick, int slot);
 // A slot path whose stick exists, where nothing exists at the path itself

@@ -28,32 +28,23 @@ bool IsTrailingSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
 
-// The first `count` lines of a catalogue file as it has them, without their
-// line ends; lines it lacks are empty.
-std::vector<std::string> FileLines(std::string_view content, std::size_t count = kCatalogueLines) {
+// The first `count` lines as the rows show them, empty where the file has
+// none: without their line ends, cut on a character boundary to the longest
+// piece kept, trailing white space removed. Each is cut before it is copied.
+std::vector<std::string> CatalogueLines(std::string_view content, std::size_t count) {
     std::vector<std::string> lines;
     lines.reserve(count);
     while (lines.size() < count && !content.empty()) {
         const auto end = content.find('\n');
         std::string_view line = content.substr(0, end);
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        lines.emplace_back(line);
+        std::string_view piece = CutToWholeCharacters(line, kCatalogueLineBytes);
+        while (!piece.empty() && IsTrailingSpace(piece.back())) piece.remove_suffix(1);
+        lines.emplace_back(piece);
         if (end == std::string_view::npos) break;
         content.remove_prefix(end + 1);
     }
     lines.resize(count);
-    return lines;
-}
-
-// The first `count` lines as the rows show them: cut on a character boundary
-// to the longest piece kept, trailing white space removed.
-std::vector<std::string> CatalogueLines(std::string_view content, std::size_t count) {
-    std::vector<std::string> lines = FileLines(content, count);
-    for (std::string& line : lines) {
-        std::string_view piece = CutToWholeCharacters(line, kCatalogueLineBytes);
-        while (!piece.empty() && IsTrailingSpace(piece.back())) piece.remove_suffix(1);
-        line = std::string(piece);
-    }
     return lines;
 }
 

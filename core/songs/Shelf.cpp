@@ -175,10 +175,7 @@ std::optional<std::string> FindShelfFolder(const std::vector<MountEntry>& mounts
 }
 
 std::optional<int> ShelfEntryNumber(const std::string& file) {
-    if (!file.empty() && file.front() == '@') {   // a stick's slot, "@007"
-        const auto slot = ParseSlotPath("-" + file);
-        return slot ? std::optional(slot->slot) : std::nullopt;
-    }
+    if (!file.empty() && file.front() == '@') return SlotNumberOf(std::string_view(file).substr(1));   // a stick's slot, "@007"
     if (auto indexed = ParseIndexedName(file)) return indexed->number;
     return std::nullopt;
 }
@@ -205,24 +202,40 @@ std::string ShelfEntryPath(const std::string& folder, const std::string& file) {
 
 ShelfRow ReadShelfImage(const std::string& folder, const std::string& file, DamageLook damage) {
     const bool slot = !file.empty() && file.front() == '@';
-    // Most slots of a stick are unused: one sector tells, where opening the slot as a floppy takes several calls.
     const auto hold = slot ? StickHold::Held(folder) : nullptr;
-    if (hold && hold->SlotUnused(ShelfEntryNumber(file).value_or(0))) {
+    const std::optional<int> number = ShelfEntryNumber(file);
+    const auto emptySlot = [&] {
         ShelfRow row;
         row.file = file;
-        row.number = ShelfEntryNumber(file);
+        row.number = number;
         row.emptySlot = true;
         row.condition = Result::Refused(Translated(texts::kSlotEmpty));
         return row;
+    };
+    const bool slotOfHold = hold && number && *number >= 0 && hold->reading().layout == StickLayout::Slots &&
+                            *number < hold->reading().slotCount;
+    // Most slots of a stick are unused: one sector tells, where opening the
+    // slot as a floppy takes several calls. It is read under the slot's lock
+    // (taken already inside a shelf's window) and is not read again.
+    std::unique_ptr<ImageStore> reader;
+    char boot[kImageSectorBytes];
+    std::string_view bootRead;
+    if (slotOfHold) {
+        reader = hold->SlotReader(*number);
+        if (reader && reader->Read(static_cast<std::uint64_t>(*number) * kSlotStride, boot, sizeof boot)) {
+            bootRead = std::string_view(boot, sizeof boot);
+            if (UnusedSector(bootRead)) return emptySlot();
+        }
+    } else if (hold && hold->SlotUnused(number.value_or(0))) {
+        return emptySlot();
     }
     const std::string path = ShelfEntryPath(folder, file);
     // A slot is told by its stick's name and number: "sdb@007".
     const std::string named = slot ? folder.substr(folder.rfind('/') + 1) + file : file;
     // A slot of a stick held is read through the hold: a thousand slots, no path looked up or opened for each.
     std::optional<ImageVolume> opened;
-    const std::optional<int> number = ShelfEntryNumber(file);
-    if (hold && number && *number >= 0 && hold->reading().layout == StickLayout::Slots && *number < hold->reading().slotCount) {
-        opened.emplace(hold, *number, path);
+    if (slotOfHold) {
+        opened.emplace(hold, *number, path, std::move(reader), bootRead);
     } else {
         opened.emplace(path, ImageStoreWrapper{}, ImageAccess::ReadOnly);
     }

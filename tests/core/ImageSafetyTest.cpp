@@ -6,10 +6,12 @@
 #include <functional>
 #include <iostream>
 #include <random>
+#include <set>
 
 #include "Faults.h"
 #include "ScriptedPrompter.h"
 #include "Songs.h"
+#include "core/disk/FatImage.h"
 #include "core/songs/FloppyDrop.h"
 #include "core/songs/Shelf.h"
 #include "core/songs/SongDeletion.h"
@@ -336,6 +338,69 @@ TEST_F(ImageCrashTest, DamageIsToldAsFsckFindsItAndChangesGoAheadOnlyWhereTheyEn
     const PeerRun check = RunCommand("LC_ALL=C LANGUAGE= '" TUNECRATE_PROGRAM "' check", {shelf.path()}, " 2>/dev/null");
     EXPECT_EQ(std::pair(check.exitCode, check.output), std::pair(1, told));
 #endif
+}
+
+// The plain reading of a chain, one entry at a time with a set of those
+// seen: the referee of the traced one, which skips ahead along runs.
+FatImage::TracedChain PlainChain(const FatImage& fat, std::uint16_t first, std::uint32_t size) {
+    using Fault = FatImage::ChainFault;
+    FatImage::TracedChain plain;
+    std::set<std::uint16_t> seen;
+    for (std::uint16_t c = first; first != 0;) {
+        if (c == 0) plain.fault = Fault::MeetsFree;
+        else if (c == kBadClusterMark) plain.fault = Fault::MeetsBad;
+        else if (c < 2 || c >= fat.ClusterCount() + 2) plain.fault = Fault::LeavesDisk;
+        else if (!seen.insert(c).second) plain.fault = Fault::Loops;
+        if (plain.fault != Fault::None) break;
+        plain.clusters.push_back(c);
+        if ((c = fat.Next(c)) >= 0xFF8) break;
+    }
+    if (plain.fault == Fault::None && plain.clusters.size() < (size + 511) / 512) plain.fault = Fault::Short;
+    return plain;
+}
+
+TEST(FatTables, ChainsAndCountsAreThoseOfOneEntryAtATime) {
+    const std::string floppy = NewSongFloppyImageBytes();
+    std::mt19937 random(20261209);
+    for (int round = 0; round < 200; ++round) {
+        SCOPED_TRACE(round);
+        Expected<FatImage> parsed = FatImage::Parse(floppy.substr(0, 512));
+        ASSERT_TRUE(parsed);
+        FatImage fat = std::move(*parsed);
+        ASSERT_TRUE(fat.Load(floppy.substr(kFat1, fat.FatUsedBytes()), floppy.substr(kRoot, kImageRootEntries * kDirEntryBytes)).ok());
+        const auto end = static_cast<std::uint16_t>(fat.ClusterCount() + 2);
+        // Files written in runs, some broken by a jump, a free, bad or
+        // reserved entry, an end mark or a way back; the rest left free.
+        const auto pick = [&](int below) { return static_cast<int>(random() % static_cast<unsigned>(below)); };
+        for (std::uint16_t c = 2; c < end;) {
+            const int run = 1 + pick(round % 2 ? 40 : 12);
+            for (int i = 0; i < run && c < end; ++i, ++c) fat.SetNext(c, c + 1);
+            const std::uint16_t odd[] = {0, kBadClusterMark, 0xFF8, 0xFFF, 1, 0xFF3, static_cast<std::uint16_t>(2 + pick(end - 2)),
+                                         static_cast<std::uint16_t>(end + pick(50))};
+            if (c < end) fat.SetNext(c, odd[pick(8)]);
+            c = static_cast<std::uint16_t>(c + 1 + pick(round % 3 ? 3 : 200));
+        }
+        std::uint32_t free = 0, bad = 0;
+        for (std::uint16_t c = 2; c < end; ++c) {
+            free += fat.Next(c) == 0;
+            bad += fat.Next(c) == kBadClusterMark;
+        }
+        // Counted afresh, not kept up by SetNext.
+        ASSERT_TRUE(fat.Load(fat.FatBytes(), fat.RootBytes()).ok());
+        EXPECT_EQ(std::pair(fat.FreeClusters(), fat.BadClusters()), std::pair(free, bad));
+        std::vector<std::uint16_t> onto = {7, 7};
+        for (int chain = 0; chain < 40; ++chain) {
+            const auto first = static_cast<std::uint16_t>(chain == 0 ? 0 : chain == 1 ? 0xFFF : pick(end + 2));
+            const auto size = static_cast<std::uint32_t>(pick(60'000));
+            const FatImage::TracedChain traced = fat.TraceChain(first, size), plain = PlainChain(fat, first, size);
+            ASSERT_EQ(std::pair(traced.clusters, traced.fault), std::pair(plain.clusters, plain.fault)) << "from " << first;
+            const std::size_t before = onto.size();
+            EXPECT_EQ(fat.TraceChainOnto(first, size, onto), plain.fault);
+            EXPECT_TRUE(std::equal(onto.begin() + static_cast<std::ptrdiff_t>(before), onto.end(), plain.clusters.begin(), plain.clusters.end()))
+                << "appended after what was there";
+        }
+        EXPECT_EQ(std::vector<std::uint16_t>(onto.begin(), onto.begin() + 2), (std::vector<std::uint16_t>{7, 7}));
+    }
 }
 
 }  // namespace
