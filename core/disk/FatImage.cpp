@@ -351,16 +351,23 @@ FatImage::ChainFault FatImage::TraceChainOnto(std::uint16_t first, std::uint32_t
         if (const std::size_t want = from + std::min(needed, m_clusterCount + 1); want > onto.capacity()) {
             onto.reserve(std::max(want, 2 * onto.capacity()));
         }
-        // Files are mostly written into runs of neighbouring clusters: eight
-        // entries that each name the next are checked together, where one
-        // step at a time waits for each entry before it can load the next.
+        // Files are mostly written into runs of neighbouring clusters: the
+        // eight entries from an even cluster lie in twelve bytes, which hold
+        // a run exactly when they equal the run's numbers packed likewise.
+        // One step at a time would wait for each entry before loading the next.
+        const auto* bytes = reinterpret_cast<const unsigned char*>(m_fat.data());
         const auto runOfEight = [&](std::uint16_t at) {
-            std::uint32_t differ = 0;
-            for (std::uint16_t i = 0; i < 8; ++i) differ |= Next(static_cast<std::uint16_t>(at + i)) ^ (at + i + 1u);
-            return differ == 0;
+            constexpr std::uint64_t kEach = 0x001001001001, kSteps = 0x003002001000;
+            const unsigned char* packed = bytes + at / 2 * 3;
+            std::uint64_t first = 0, second = 0;
+            for (int b = 5; b >= 0; --b) {
+                first = first << 8 | packed[b];
+                second = second << 8 | packed[6 + b];
+            }
+            return first == (at + 1u) * kEach + kSteps && second == (at + 5u) * kEach + kSteps;
         };
         while (c >= 2 && c < end && c != kBadCluster && traced() <= m_clusterCount) {
-            for (; c + 8u < end && runOfEight(c); c = static_cast<std::uint16_t>(c + 8)) {
+            for (; c % 2 == 0 && c + 8u < end && runOfEight(c); c = static_cast<std::uint16_t>(c + 8)) {
                 const std::size_t at = onto.size();
                 onto.resize(at + 8);
                 for (std::uint16_t i = 0; i < 8; ++i) onto[at + i] = static_cast<std::uint16_t>(c + i);

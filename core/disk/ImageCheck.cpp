@@ -69,7 +69,24 @@ void TraceEntries(ChainTracing& tracing, const std::vector<FatEntry>& entries, c
         item.count = chains.clusters.size() - item.from;
         // A chain that ends at an end mark names a next for each of its clusters.
         const bool named = item.fault == FatImage::ChainFault::None || item.fault == FatImage::ChainFault::Short;
-        for (std::uint16_t c : chains.ClustersOf(item)) {
+        const std::span<const std::uint16_t> clusters = chains.ClustersOf(item);
+        for (std::size_t i = 0; i < clusters.size();) {
+            // Eight neighbours that no chain held yet, as most of a file is,
+            // are taken together.
+            if (named && i + 8 <= clusters.size()) {
+                const std::uint16_t from = clusters[i];
+                std::uint32_t differ = 0;
+                for (std::uint16_t k = 0; k < 8; ++k) differ |= clusters[i + k] ^ static_cast<std::uint32_t>(from + k);
+                std::uint64_t owned = 1;
+                if (differ == 0) std::memcpy(&owned, chains.owners.data() + from, sizeof owned);
+                if (owned == 0) {
+                    std::memset(chains.owners.data() + from, 1, sizeof owned);
+                    chains.held += 8;
+                    i += 8;
+                    continue;
+                }
+            }
+            const std::uint16_t c = clusters[i++];
             std::uint8_t& owners = chains.owners[c];
             if (owners == 0) {
                 ++chains.held;

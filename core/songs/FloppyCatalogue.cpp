@@ -78,6 +78,7 @@ SlotRow ReadSlot(int slot, std::string title, std::string comment, const std::op
         row.sizeText = kEmptySizeText;
         return row;
     }
+    row.songBytes = *song->size;
     const bool hasEvents = events && events->size;
     row.stamp.reserve(song->stamp.size() + 1 + (events ? events->stamp.size() : 0));
     row.stamp.append(song->stamp).append(1, '/').append(events ? events->stamp : std::string());

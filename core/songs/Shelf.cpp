@@ -286,7 +286,7 @@ ShelfRow ReadShelfFloppy(FloppyVolume& volume, const std::string& file, const st
         row.holdsSong[slot] = reading->rows[slot].state != SlotState::EmptySlot;
         if (row.holdsSong[slot]) {
             ++row.songs;
-            row.songBytes[slot] = volume.FileSize(SlotName(static_cast<int>(slot)) + std::string(kSongExtension)).value_or(0);
+            row.songBytes[slot] = reading->rows[slot].songBytes;
         }
     }
     row.freeBytes = reading->FreeBytes;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace tunecrate {
@@ -25,6 +26,7 @@ struct SlotRow {
     // identity and time as the floppy gives them. Not shown; it lets an
     // operation see that another writer changed the song since it was read.
     std::string stamp;
+    std::uint64_t songBytes = 0;    // the song file's, when the slot holds one
 
     bool operator==(const SlotRow&) const = default;
 };
