@@ -21,6 +21,13 @@ std::uint64_t CatalogueReserveBytes(std::uint64_t unitBytes) {
     return (units(kLargestTitlesFile) + units(kLargestCommentsFile)) * unitBytes;
 }
 
+std::vector<std::optional<std::string>> FloppyVolume::ReadFiles(const std::vector<std::string_view>& names, std::size_t maxBytes) const {
+    std::vector<std::optional<std::string>> files;
+    files.reserve(names.size());
+    for (std::string_view name : names) files.push_back(ReadFile(name, maxBytes));
+    return files;
+}
+
 std::vector<std::optional<FileLook>> FloppyVolume::LookAt(const std::vector<std::string>& names) const {
     std::vector<std::optional<FileLook>> looks;
     for (const std::string& name : names) {

@@ -54,6 +54,9 @@ public:
     // Looks at several files at once (nullopt where none answers to its name);
     // a folder is read at most once for all of them.
     virtual std::vector<std::optional<FileLook>> LookAt(const std::vector<std::string>& names) const;
+    // Reads several files as ReadFile reads each; an image reads neighbouring
+    // files (a catalogue's two) in one go.
+    virtual std::vector<std::optional<std::string>> ReadFiles(const std::vector<std::string_view>& names, std::size_t maxBytes) const;
     // Puts every change on the floppy, or none: a failure leaves every file
     // as it was. A new content is written beside the old one and switched to
     // only when all of it is there; a name replaces the case variant that is

@@ -114,16 +114,6 @@ public:
         });
     }
 
-    bool ReadData(const std::vector<std::uint16_t>& clusters, std::string& bytes, std::size_t size) const {
-        bytes.assign(std::size_t{clusters.size()} * kImageSectorBytes, '\0');
-        const bool read = ForEachRun(clusters, [&](std::size_t first, std::size_t count) {
-            return store->Read(fat.ClusterOffset(clusters[first]), bytes.data() + first * kImageSectorBytes,
-                               count * kImageSectorBytes);
-        });
-        bytes.resize(std::min(size, bytes.size()));
-        return read;
-    }
-
     // Writes the sectors of `now` that differ from what the disk holds.
     bool WriteChanged(std::uint64_t offset, const std::string& now, std::string& onDisk) {
         for (std::size_t at = 0; at < now.size();) {
@@ -413,17 +403,50 @@ std::optional<std::uint64_t> ImageVolume::FileSize(std::string_view name) const 
 }
 
 std::optional<std::string> ImageVolume::ReadFile(std::string_view name, std::size_t maxBytes) const {
-    const FatEntry* entry = FindFile(name);
-    if (!entry || entry->IsFolder()) return std::nullopt;
-    // A size beyond its chain, a loop or a cluster off the disk: unreadable,
-    // never someone else's data.
-    auto clusters = m_image->fat.Chain(entry->firstCluster, entry->size);
-    if (!clusters) return std::nullopt;
-    const std::size_t size = std::min<std::size_t>(entry->size, maxBytes);
-    clusters->resize(std::min<std::size_t>(clusters->size(), ClustersFor(size)));
-    std::string bytes;
-    if (!m_image->ReadData(*clusters, bytes, size)) return std::nullopt;
-    return bytes;
+    return std::move(ReadFiles({name}, maxBytes).front());
+}
+
+std::vector<std::optional<std::string>> ImageVolume::ReadFiles(const std::vector<std::string_view>& names, std::size_t maxBytes) const {
+    std::vector<std::optional<std::string>> files(names.size());
+    std::vector<std::size_t> sizes(names.size(), 0);
+    // Each cluster to read, and where its sector goes.
+    struct Piece {
+        std::uint16_t cluster;
+        std::size_t file, at;
+    };
+    std::vector<Piece> pieces;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const FatEntry* entry = FindFile(names[i]);
+        if (!entry || entry->IsFolder()) continue;
+        // A size beyond its chain, a loop or a cluster off the disk:
+        // unreadable, never someone else's data.
+        auto clusters = m_image->fat.Chain(entry->firstCluster, entry->size);
+        if (!clusters) continue;
+        sizes[i] = std::min<std::size_t>(entry->size, maxBytes);
+        clusters->resize(std::min<std::size_t>(clusters->size(), ClustersFor(sizes[i])));
+        files[i].emplace(clusters->size() * kImageSectorBytes, '\0');
+        for (std::size_t k = 0; k < clusters->size(); ++k) pieces.push_back({(*clusters)[k], i, k * kImageSectorBytes});
+    }
+    // One read for each run of neighbouring clusters, whichever files they
+    // belong to: a file in few large transfers, files side by side in one.
+    std::stable_sort(pieces.begin(), pieces.end(), [](const Piece& a, const Piece& b) { return a.cluster < b.cluster; });
+    std::string run;
+    for (std::size_t first = 0; first < pieces.size();) {
+        std::size_t count = 1;
+        while (first + count < pieces.size() && pieces[first + count].cluster == pieces[first + count - 1].cluster + 1) ++count;
+        run.resize(count * kImageSectorBytes);
+        const bool read = m_image->store->Read(m_image->fat.ClusterOffset(pieces[first].cluster), run.data(), run.size());
+        for (std::size_t k = first; k < first + count; ++k) {
+            std::optional<std::string>& file = files[pieces[k].file];
+            if (!read) file.reset();
+            if (file) std::memcpy(file->data() + pieces[k].at, run.data() + (k - first) * kImageSectorBytes, kImageSectorBytes);
+        }
+        first += count;
+    }
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (files[i]) files[i]->resize(sizes[i]);
+    }
+    return files;
 }
 
 namespace {

@@ -76,6 +76,7 @@ public:
     bool Exists(std::string_view name) const override;
     std::optional<std::uint64_t> FileSize(std::string_view name) const override;
     std::optional<std::string> ReadFile(std::string_view name, std::size_t maxBytes) const override;
+    std::vector<std::optional<std::string>> ReadFiles(const std::vector<std::string_view>& names, std::size_t maxBytes) const override;
     std::string Stamp(std::string_view name) const override;
     std::vector<std::optional<FileLook>> LookAt(const std::vector<std::string>& names) const override;
     Result Apply(const std::vector<FileChange>& changes, CatalogueReserve reserve) override;

@@ -118,11 +118,12 @@ Expected<CatalogueReading> ReadCatalogue(FloppyVolume* volume, CatalogueRepair r
         return all;
     }();
     const std::vector<std::optional<FileLook>> looks = volume->LookAt(names);
-    const auto read = [&](std::size_t file) {
-        return looks[file] ? volume->ReadFile(looks[file]->name, kCatalogueReadLimit) : std::nullopt;
-    };
+    // Both at once: on an image they usually lie side by side.
+    std::vector<std::string_view> catalogue;
+    for (std::size_t file : {0, 1}) catalogue.push_back(looks[file] ? std::string_view(looks[file]->name) : std::string_view());
+    std::vector<std::optional<std::string>> read = volume->ReadFiles(catalogue, kCatalogueReadLimit);
 
-    auto titles = read(0);
+    auto titles = looks[0] ? std::move(read[0]) : std::nullopt;
     if (!titles) {
         // A catalogue that exists but cannot be read is never replaced by blanks.
         if (looks[0] || !IsSongFloppy(*volume)) return unreadable();
@@ -138,7 +139,7 @@ Expected<CatalogueReading> ReadCatalogue(FloppyVolume* volume, CatalogueRepair r
     reading.FreePercent = static_cast<int>(std::min<std::uint64_t>(100, 100 * space->freeUnits / space->totalUnits));
     reading.FreeBytes = static_cast<std::int64_t>(space->FreeBytes());
 
-    auto comments = read(1);
+    auto comments = looks[1] ? std::move(read[1]) : std::nullopt;
     if (!comments) {
         if (looks[1]) return unreadable();
         Result created = repair == CatalogueRepair::Never ? Result{} : volume->WriteFile(kCommentsFile, EmptyCommentsFile());
