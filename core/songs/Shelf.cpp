@@ -200,9 +200,12 @@ std::string ShelfEntryPath(const std::string& folder, const std::string& file) {
 }
 
 
-ShelfRow ReadShelfImage(const std::string& folder, const std::string& file, DamageLook damage) {
+namespace {
+
+// ReadShelfImage, with the hold of the stick when `file` is a slot of one held.
+ShelfRow ReadImageRow(const std::string& folder, const std::string& file, DamageLook damage,
+                      const std::shared_ptr<const StickHold>& hold) {
     const bool slot = !file.empty() && file.front() == '@';
-    const auto hold = slot ? StickHold::Held(folder) : nullptr;
     const std::optional<int> number = ShelfEntryNumber(file);
     const auto emptySlot = [&] {
         ShelfRow row;
@@ -255,6 +258,13 @@ ShelfRow ReadShelfImage(const std::string& folder, const std::string& file, Dama
         row.condition = Result::Refused(Translated(texts::kShelfImageSize, {named, std::to_string(size), std::to_string(kImageBytes)}));
     }
     return row;
+}
+
+}  // namespace
+
+ShelfRow ReadShelfImage(const std::string& folder, const std::string& file, DamageLook damage) {
+    const bool slot = !file.empty() && file.front() == '@';
+    return ReadImageRow(folder, file, damage, slot ? StickHold::Held(folder) : nullptr);
 }
 
 ShelfRow ReadShelfFloppy(FloppyVolume& volume, const std::string& file, const std::string& shownAs, DamageLook damage) {
@@ -310,7 +320,8 @@ ShelfRow ShelfReader::Read(const ShelfEntry& entry) {
         // Refused while a writer holds one of them: each slot is then locked alone.
         if (auto ahead = m_hold->ShareSlots(*slot, kSlotsAhead)) m_ahead.emplace(std::move(*ahead));
     }
-    return ReadShelfEntry(m_folder, entry, m_damage);
+    // The hold taken when the reading began: not looked up again for each of a thousand slots.
+    return slot ? ReadImageRow(m_folder, entry.file, m_damage, m_hold) : ReadShelfEntry(m_folder, entry, m_damage);
 }
 
 FloppiesAtPath FloppiesAt(const std::string& path) {
