@@ -208,12 +208,13 @@ std::shared_ptr<const StickHold> StickHold::Held(const std::string& stick) {
     return it == holds.held.end() ? nullptr : it->second.lock();
 }
 
+bool StickHold::ReadSlotStart(int slot, char* sector) const {
+    return m_fd >= 0 && ::pread(m_fd, sector, kSector, static_cast<off_t>(slot * kSlotStride)) == static_cast<ssize_t>(kSector);
+}
+
 bool StickHold::SlotUnused(int slot) const {
     char sector[kSector];
-    if (m_fd < 0 || ::pread(m_fd, sector, sizeof sector, static_cast<off_t>(slot * kSlotStride)) != static_cast<ssize_t>(sizeof sector)) {
-        return false;
-    }
-    return UnusedSector(std::string_view(sector, sizeof sector));
+    return ReadSlotStart(slot, sector) && UnusedSector(std::string_view(sector, sizeof sector));
 }
 
 Expected<std::shared_ptr<const StickHold>> StickHold::Take(const std::string& stick) {

@@ -105,6 +105,9 @@ public:
     // True when the slot's first sector is all one byte: nothing was ever
     // written there. One small read, where opening the slot takes several.
     bool SlotUnused(int slot) const;
+    // The slot's first sector, read through the hold with no lock taken: for
+    // a reader that holds the slot's share already (a shelf's window).
+    bool ReadSlotStart(int slot, char* sector) const;
     StickReading reading() const;
     // A floppy was just made in a slot: a blank stick is a factory stick now.
     void NoteFloppyMade() const { m_floppyMade = true; }

@@ -203,8 +203,9 @@ std::string ShelfEntryPath(const std::string& folder, const std::string& file) {
 namespace {
 
 // ReadShelfImage, with the hold of the stick when `file` is a slot of one held.
+// `shared`: the caller holds the slot's share already.
 ShelfRow ReadImageRow(const std::string& folder, const std::string& file, DamageLook damage,
-                      const std::shared_ptr<const StickHold>& hold) {
+                      const std::shared_ptr<const StickHold>& hold, bool shared = false) {
     const bool slot = !file.empty() && file.front() == '@';
     const std::optional<int> number = ShelfEntryNumber(file);
     const auto emptySlot = [&] {
@@ -215,20 +216,21 @@ ShelfRow ReadImageRow(const std::string& folder, const std::string& file, Damage
         row.condition = Result::Refused(Translated(texts::kSlotEmpty));
         return row;
     };
-    const bool slotOfHold = hold && number && *number >= 0 && hold->reading().layout == StickLayout::Slots &&
-                            *number < hold->reading().slotCount;
+    const StickReading reading = hold ? hold->reading() : StickReading{};
+    const bool slotOfHold = hold && number && *number >= 0 && reading.layout == StickLayout::Slots && *number < reading.slotCount;
     // Most slots of a stick are unused: one sector tells, where opening the
     // slot as a floppy takes several calls. It is read under the slot's lock
-    // (taken already inside a shelf's window) and is not read again.
+    // (a shelf's window holds it already) and is not read again.
     std::unique_ptr<ImageStore> reader;
     char boot[kImageSectorBytes];
     std::string_view bootRead;
     if (slotOfHold) {
-        reader = hold->SlotReader(*number);
-        if (reader && reader->Read(static_cast<std::uint64_t>(*number) * kSlotStride, boot, sizeof boot)) {
+        if (!shared) reader = hold->SlotReader(*number);
+        if ((shared || reader) && hold->ReadSlotStart(*number, boot)) {
             bootRead = std::string_view(boot, sizeof boot);
             if (UnusedSector(bootRead)) return emptySlot();
         }
+        if (shared) reader = hold->SlotReader(*number);
     } else if (hold && hold->SlotUnused(number.value_or(0))) {
         return emptySlot();
     }
@@ -321,7 +323,8 @@ ShelfRow ShelfReader::Read(const ShelfEntry& entry) {
         if (auto ahead = m_hold->ShareSlots(*slot, kSlotsAhead)) m_ahead.emplace(std::move(*ahead));
     }
     // The hold taken when the reading began: not looked up again for each of a thousand slots.
-    return slot ? ReadImageRow(m_folder, entry.file, m_damage, m_hold) : ReadShelfEntry(m_folder, entry, m_damage);
+    return slot ? ReadImageRow(m_folder, entry.file, m_damage, m_hold, m_ahead && m_ahead->Covers(*slot))
+                : ReadShelfEntry(m_folder, entry, m_damage);
 }
 
 FloppiesAtPath FloppiesAt(const std::string& path) {
