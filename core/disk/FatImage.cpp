@@ -301,8 +301,19 @@ const FatImage::Counts& FatImage::Count() const {
                 }
             }
         };
+        // A thousand free entries at a time first: one compare (vectorised
+        // by the library) where sixteen groups would each make twelve.
+        static constexpr unsigned char kFreeBlock[1024 / 2 * 3] = {};
         std::uint32_t c = 2;
-        for (; c + 64 <= end; c += 64) group(fat + c / 2 * 3, 64);
+        while (c + 64 <= end) {
+            if (c + 1024 <= end && std::memcmp(fat + c / 2 * 3, kFreeBlock, sizeof kFreeBlock) == 0) {
+                counts.free += 1024;
+                c += 1024;
+                continue;
+            }
+            group(fat + c / 2 * 3, 64);
+            c += 64;
+        }
         for (; c + 16 <= end; c += 16) group(fat + c / 2 * 3, 16);
         for (; c < end; c += 2) pair(fat + c / 2 * 3, c + 1 < end);
         m_counts = counts;

@@ -70,7 +70,7 @@ public:
     bool diskCopies = false;
     // The sectors read when opened, kept: the boot sector and the second FAT
     // are looked at where they were read rather than copied out.
-    std::unique_ptr<char[]> head;
+    char head[kImageSectorBytes * kUsualHeadSectors];   // left unset until read: made for overwrite
     std::string headElsewhere;       // the FATs and root of an unusual layout, read apart from the head
     std::string_view secondFatRead;  // in one of them
     void KeepDiskCopies() {
@@ -177,7 +177,7 @@ private:
 
 ImageVolume::ImageVolume(std::string imagePath, const ImageStoreWrapper& wrap, ImageAccess access)
     : m_imagePath(std::move(imagePath)) {
-    auto file = std::make_unique<ImageFile>();
+    auto file = std::make_unique_for_overwrite<ImageFile>();
     const bool onlyReading = access == ImageAccess::ReadOnly;
     DiskAccess how;
     how.write = !onlyReading;
@@ -247,7 +247,7 @@ ImageVolume::ImageVolume(const std::shared_ptr<const StickHold>& hold, int slot,
         m_opened = LockFailure();
         return;
     }
-    auto file = std::make_unique<ImageFile>();
+    auto file = std::make_unique_for_overwrite<ImageFile>();
     file->readOnly = true;
     const bool device = hold->device();
     file->device = device;
@@ -278,8 +278,7 @@ void ImageVolume::Load(std::unique_ptr<ImageFile> file, bool slot, bool device, 
     // FATs and the root, so that one read brings all of them.
     // Read into untouched memory: the read fills all of it or fails.
     constexpr std::size_t kHeadBytes = kImageSectorBytes * kUsualHeadSectors;
-    file->head = std::make_unique_for_overwrite<char[]>(kHeadBytes);
-    char* const headBuffer = file->head.get();
+    char* const headBuffer = file->head;
     const std::size_t known = knownBoot.size() == kImageSectorBytes ? kImageSectorBytes : 0;
     std::memcpy(headBuffer, knownBoot.data(), known);
     if (!file->store->Read(known, headBuffer + known, kHeadBytes - known)) {

@@ -372,7 +372,9 @@ TEST(FatTables, ChainsAndCountsAreThoseOfOneEntryAtATime) {
         // Files written in runs, some broken by a jump, a free, bad or
         // reserved entry, an end mark or a way back; the rest left free.
         const auto pick = [&](int below) { return static_cast<int>(random() % static_cast<unsigned>(below)); };
-        for (std::uint16_t c = 2; c < end;) {
+        // Some disks are filled only so far, as most are: long free stretches after.
+        const auto filled = static_cast<std::uint16_t>(round % 4 == 0 ? 2 + pick(end - 2) : end);
+        for (std::uint16_t c = 2; c < filled;) {
             const int run = 1 + pick(round % 2 ? 40 : 12);
             for (int i = 0; i < run && c < end; ++i, ++c) fat.SetNext(c, c + 1);
             const std::uint16_t odd[] = {0, kBadClusterMark, 0xFF8, 0xFFF, 1, 0xFF3, static_cast<std::uint16_t>(2 + pick(end - 2)),
