@@ -414,17 +414,19 @@ std::vector<std::optional<std::string>> ImageVolume::ReadFiles(const std::vector
         std::size_t file, at;
     };
     std::vector<Piece> pieces;
+    pieces.reserve(8);
+    std::vector<std::uint16_t> clusters;   // each file's in turn
     for (std::size_t i = 0; i < names.size(); ++i) {
         const FatEntry* entry = FindFile(names[i]);
         if (!entry || entry->IsFolder()) continue;
         // A size beyond its chain, a loop or a cluster off the disk:
         // unreadable, never someone else's data.
-        auto clusters = m_image->fat.Chain(entry->firstCluster, entry->size);
-        if (!clusters) continue;
+        clusters.clear();
+        if (m_image->fat.TraceChainOnto(entry->firstCluster, entry->size, clusters) != FatImage::ChainFault::None) continue;
         sizes[i] = std::min<std::size_t>(entry->size, maxBytes);
-        clusters->resize(std::min<std::size_t>(clusters->size(), ClustersFor(sizes[i])));
-        files[i].emplace(clusters->size() * kImageSectorBytes, '\0');
-        for (std::size_t k = 0; k < clusters->size(); ++k) pieces.push_back({(*clusters)[k], i, k * kImageSectorBytes});
+        clusters.resize(std::min<std::size_t>(clusters.size(), ClustersFor(sizes[i])));
+        files[i].emplace(clusters.size() * kImageSectorBytes, '\0');
+        for (std::size_t k = 0; k < clusters.size(); ++k) pieces.push_back({clusters[k], i, k * kImageSectorBytes});
     }
     // One read for each run of neighbouring clusters, whichever files they
     // belong to: a file in few large transfers, files side by side in one.
