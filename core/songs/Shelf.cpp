@@ -335,7 +335,9 @@ FloppiesAtPath FloppiesAt(const std::string& path) {
         if (hold && (*hold)->reading().layout == StickLayout::Slots && (*hold)->reading().slotCount > 1) {
             found.folder = path;
             found.stick = true;
-            for (int slot = 0; slot < (*hold)->reading().slotCount; ++slot) found.images.push_back({SlotPathOf("", slot), {}});
+            const int slots = (*hold)->reading().slotCount;
+            found.images.reserve(static_cast<std::size_t>(slots));
+            for (int slot = 0; slot < slots; ++slot) found.images.push_back({SlotPathOf("", slot), {}});
             found.hold = std::move(*hold);
             return found;
         }
