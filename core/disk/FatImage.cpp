@@ -370,12 +370,12 @@ FatImage::ChainFault FatImage::TraceChainOnto(std::uint16_t first, std::uint32_t
         const auto runOfEight = [&](std::uint16_t at) {
             constexpr std::uint64_t kEach = 0x001001001001, kSteps = 0x003002001000;
             const unsigned char* packed = bytes + at / 2 * 3;
-            std::uint64_t first = 0, second = 0;
+            std::uint64_t low = 0, high = 0;
             for (int b = 5; b >= 0; --b) {
-                first = first << 8 | packed[b];
-                second = second << 8 | packed[6 + b];
+                low = low << 8 | packed[b];
+                high = high << 8 | packed[6 + b];
             }
-            return first == (at + 1u) * kEach + kSteps && second == (at + 5u) * kEach + kSteps;
+            return low == (at + 1u) * kEach + kSteps && high == (at + 5u) * kEach + kSteps;
         };
         while (c >= 2 && c < end && c != kBadCluster && traced() <= m_clusterCount) {
             for (; c % 2 == 0 && c + 8u < end && runOfEight(c); c = static_cast<std::uint16_t>(c + 8)) {

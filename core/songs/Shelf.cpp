@@ -78,7 +78,10 @@ std::string FourDigits(int number) {
 // line (a list's cell) with the system's reason kept.
 Result Shortened(Result result, const std::string& path, const std::string& file) {
     std::string& reason = result.reason;
-    for (std::size_t at; (at = reason.find(path)) != std::string::npos;) reason.replace(at, path.size(), file);
+    // On from after each replacement: the name may hold the path ("stick.bin@012" for "stick.bin@012").
+    for (std::size_t at = 0; !path.empty() && (at = reason.find(path, at)) != std::string::npos; at += file.size()) {
+        reason.replace(at, path.size(), file);
+    }
     reason = OneLine(reason);
     return result;
 }

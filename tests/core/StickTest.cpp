@@ -182,6 +182,22 @@ TEST(Sticks, SongsGoIntoSlotsAndComeBackByteForByte) {
     EXPECT_TRUE(after == before) << "bytes outside the slots changed";
 }
 
+// A stick named from its own folder ("stick.bin"): a slot's reason names it
+// "stick.bin@001", which holds the path it stands for. That once never ended.
+TEST(Sticks, ASlotIsNamedAsGivenFromTheSticksOwnFolder) {
+    TempDir dir;
+    const std::string stick = MakeStick(dir, "stick.bin", 3 * kSlotStride, {{0, NewSongFloppyImageBytes()}, {kSlotStride, "no floppy " + std::string(1000, 'g')}});
+    const auto list = [&](const std::string& from, const std::string& name) {
+        return RunCommand("cd '" + from + "' && timeout 60 '" TUNECRATE_PROGRAM "'", {"list", name}, " 2>&1");
+    };
+    const PeerRun here = list(dir.path(), "stick.bin"), whole = list("/", stick);
+    EXPECT_EQ(here.exitCode, whole.exitCode) << here.output;
+    EXPECT_NE(here.output.find("stick.bin@001"), std::string::npos) << here.output;
+    std::string named = whole.output;   // the same lines, the stick named as given
+    for (std::size_t at = 0; (at = named.find(stick, at)) != std::string::npos; at += 9) named.replace(at, stick.size(), "stick.bin");
+    EXPECT_EQ(here.output, named);
+}
+
 // A slot as the stick holds it: the first kImageBytes of the slot.
 std::string SlotBytes(const std::string& stick, int slot) {
     Expected<OpenDisk> opened = OpenDiskAt(stick, {});
