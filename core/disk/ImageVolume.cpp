@@ -280,7 +280,7 @@ void ImageVolume::Load(std::unique_ptr<ImageFile> file, bool slot, bool device, 
     constexpr std::size_t kHeadBytes = kImageSectorBytes * kUsualHeadSectors;
     char* const headBuffer = file->head;
     const std::size_t known = knownBoot.size() == kImageSectorBytes ? kImageSectorBytes : 0;
-    std::memcpy(headBuffer, knownBoot.data(), known);
+    if (known > 0) std::memcpy(headBuffer, knownBoot.data(), known);
     if (!file->store->Read(known, headBuffer + known, kHeadBytes - known)) {
         m_opened = ReadFailure();
         return;
