@@ -121,6 +121,14 @@ int New(const CommandLine& line, std::ostream& out, std::ostream& err) {
         err << "tunecrate: " << Translated(texts::kCountNeedsShelf, {path}) << "\n";
         return 1;
     }
+    // STICK@N: a floppy in that slot, never a file of that name beside the stick.
+    if (const std::optional<SlotPath> slot = SlotOfPath(path)) {
+        const NewImageNames made = MakeStickFloppies(slot->stick, 1, NewNumbers::AfterHighest, slot->slot);
+        for (const std::string& name : made.names) out << ShelfEntryPath(slot->stick, name) << "\n";
+        if (made.result.ok()) return 0;
+        err << "tunecrate: " << made.result.reason << "\n";
+        return 1;
+    }
     const int status = MakeNewFloppy(path, err);
     if (status == 0) out << path << "\n";
     return status;

@@ -464,7 +464,7 @@ std::vector<std::string> FindSlotSticks(const std::vector<MountEntry>& mounts, c
     return sticks;
 }
 
-NewImageNames MakeStickFloppies(const std::string& stick, int count, NewNumbers numbers) {
+NewImageNames MakeStickFloppies(const std::string& stick, int count, NewNumbers numbers, std::optional<int> slot) {
     NewImageNames made;
     Expected<OpenedStick> opened = OpenStick(stick, true);
     if (!opened) {
@@ -476,30 +476,39 @@ NewImageNames MakeStickFloppies(const std::string& stick, int count, NewNumbers 
         made.result = Result::Refused(NotSlotStickMessage(stick, reading));
         return made;
     }
-    std::set<int> used;
-    for (int slot = 0; slot < reading.slotCount; ++slot) {
-        if (!opened->hold->SlotUnused(slot)) used.insert(slot);
+    if (slot && (*slot < 0 || *slot >= reading.slotCount)) {
+        made.result = Result::Refused(Translated(texts::kNoSuchSlot, {stick, std::to_string(*slot), SlotPathOf("", reading.slotCount - 1).substr(1)}));
+        return made;
     }
-    const std::vector<int> order = FreeNumbersInOrder(used, reading.slotCount - 1, numbers, static_cast<std::size_t>(reading.slotCount));
+    std::set<int> used;
+    for (int n = 0; n < reading.slotCount && !slot; ++n) {
+        if (!opened->hold->SlotUnused(n)) used.insert(n);
+    }
+    const std::vector<int> order =
+        slot ? std::vector<int>{*slot} : FreeNumbersInOrder(used, reading.slotCount - 1, numbers, static_cast<std::size_t>(reading.slotCount));
     DiskStore& store = *opened->store;
     const std::string image = NewSongFloppyImageBytes();
     std::string boot(kImageSectorBytes, '\0');
-    for (int slot : order) {
+    for (int n : order) {
         if (static_cast<int>(made.names.size()) >= count) break;
-        const std::uint64_t offset = slot * kSlotStride;
+        const std::uint64_t offset = n * kSlotStride;
         errno = 0;
         // Looked at under the slot's lock: another program may have just written it.
         if (!LockSlotRange(store.fd(), offset, true, true) || !store.Read(offset, boot.data(), boot.size())) {
-            made.result = Result::FromErrno(errno, Translated(texts::kCannotWrite, {SlotPathOf(stick, slot), Result::FromErrno(errno).reason}));
+            made.result = Result::FromErrno(errno, Translated(texts::kCannotWrite, {SlotPathOf(stick, n), Result::FromErrno(errno).reason}));
             return made;
         }
-        if (!UnusedSector(boot)) continue;
-        if (Result written = WriteSlot(store, stick, slot, image, false); !written.ok()) {
+        if (!UnusedSector(boot)) {
+            if (!slot) continue;
+            made.result = Result::FromErrno(EEXIST, Translated(texts::kImageExists, {SlotPathOf(stick, n)}));   // never replaced
+            return made;
+        }
+        if (Result written = WriteSlot(store, stick, n, image, false); !written.ok()) {
             made.result = written;
             return made;
         }
         opened->hold->NoteFloppyMade();
-        made.names.push_back(SlotPathOf("", slot));
+        made.names.push_back(SlotPathOf("", n));
     }
     if (static_cast<int>(made.names.size()) < count) made.result = Result::FromErrno(ENOSPC, Translated(texts::kStickFull, {stick}));
     return made;

@@ -215,7 +215,9 @@ NewImageNames MakeShelfImages(const std::string& folder, int count, NewNumbers n
 // blank stick gets its first ones; a stick of any other layout is refused.
 // A slot is written all but its boot sector first, then the boot sector,
 // each with a flush: cut short, the slot stays unused.
-NewImageNames MakeStickFloppies(const std::string& stick, int count, NewNumbers numbers = NewNumbers::AfterHighest);
+// With `slot`, one floppy in that slot only: refused where it holds anything.
+NewImageNames MakeStickFloppies(const std::string& stick, int count, NewNumbers numbers = NewNumbers::AfterHighest,
+                                std::optional<int> slot = std::nullopt);
 
 
 // The unmounted removable disks laid out as factory sticks, as /dev paths:

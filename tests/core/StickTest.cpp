@@ -206,6 +206,36 @@ std::string SlotBytes(const std::string& stick, int slot) {
     return bytes;
 }
 
+// `new STICK@N` makes a floppy in slot N: never a file of that name beside the
+// stick (as it once did, saying it was done), never over a slot in use, and
+// never on a stick of another layout.
+TEST(Sticks, ANewFloppyGoesIntoTheSlotNamed) {
+    TempDir dir;
+    const std::string stick = MakeStick(dir, "stick.bin", 8 * kSlotStride, {{0, NewSongFloppyImageBytes()}});
+    const std::string fileStick = dir.Path("files.bin");
+    ASSERT_EQ(RunCommand("truncate", {"-s", "40M", fileStick}, " 2>&1").exitCode + RunCommand("mkfs.vfat", {"-F", "32", fileStick}, " >/dev/null 2>&1").exitCode, 0);
+    const std::string fileBytes = ReadWhole(fileStick).value_or("");
+    const PeerRun made = Program({"new", stick + "@5"});
+    EXPECT_EQ(std::pair(made.exitCode, made.output), std::pair(0, stick + "@005\n"));
+    EXPECT_EQ(Program({"check", stick + "@5"}).output, stick + "@5: " + Translated(texts::kImageOk) + "\n");
+    const std::string before = ReadWhole(stick).value_or("");
+    const std::vector<std::pair<std::string, std::string>> refused = {
+        {stick + "@5", Translated(texts::kImageExists, {stick + "@005"})},
+        {stick + "@0", Translated(texts::kImageExists, {stick + "@000"})},
+        {stick + "@9", Translated(texts::kNoSuchSlot, {stick, "9", "007"})},
+        {fileStick + "@3", ""},
+    };
+    for (const auto& [path, says] : refused) {
+        SCOPED_TRACE(path);
+        const PeerRun again = Program({"new", path});
+        EXPECT_EQ(again.exitCode, 1);
+        EXPECT_NE(again.output.find(says.substr(0, says.find('\n'))), std::string::npos) << again.output;
+        EXPECT_FALSE(std::filesystem::exists(path)) << "a file beside the stick";
+    }
+    EXPECT_TRUE(ReadWhole(stick) == before) << "a slot in use was written";
+    EXPECT_TRUE(ReadWhole(fileStick) == fileBytes) << "a stick of another layout was written";
+}
+
 // A stick of 1,000 slots, some empty, one damaged, through a folder and onto
 // a fresh stick and a file stick: every floppy comes back byte for byte.
 TEST(Sticks, ConvertingToImagesAndBackGivesTheSameSlots) {
