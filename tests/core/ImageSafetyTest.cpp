@@ -12,6 +12,7 @@
 #include "ScriptedPrompter.h"
 #include "Songs.h"
 #include "core/disk/FatImage.h"
+#include "core/songs/FloppyCatalogue.h"
 #include "core/songs/FloppyDrop.h"
 #include "core/songs/Shelf.h"
 #include "core/songs/SongDeletion.h"
@@ -403,6 +404,38 @@ TEST(FatTables, ChainsAndCountsAreThoseOfOneEntryAtATime) {
         }
         EXPECT_EQ(std::vector<std::uint16_t>(onto.begin(), onto.begin() + 2), (std::vector<std::uint16_t>{7, 7}));
     }
+}
+
+// An image whose files' sectors cannot be read (EIO past the head): a file
+// read alone or beside another is none, never blanks, and the catalogue is
+// unreadable rather than empty.
+TEST(ImageReads, AFileThatCannotBeReadIsNoneNeverBlanks) {
+    class FailingData final : public ImageStore {
+    public:
+        explicit FailingData(std::unique_ptr<ImageStore> inner) : m_inner(std::move(inner)) {}
+        bool Read(std::uint64_t offset, char* data, std::size_t size) override {
+            if (offset + size > 33 * 512) {
+                errno = EIO;
+                return false;
+            }
+            return m_inner->Read(offset, data, size);
+        }
+        bool Write(std::uint64_t offset, std::string_view bytes) override { return m_inner->Write(offset, bytes); }
+        bool Flush() override { return m_inner->Flush(); }
+
+    private:
+        std::unique_ptr<ImageStore> m_inner;
+    };
+    TempDir dir;
+    const std::string path = dir.Path("floppy.img");
+    WriteWhole(path, NewSongFloppyImageBytes());
+    ASSERT_TRUE(ImageVolume(path).ReadFile("song.nam", 1 << 20).has_value()) << "readable unhurt";
+    ImageVolume volume(path, [](std::unique_ptr<ImageStore> store) { return std::make_unique<FailingData>(std::move(store)); },
+                       ImageAccess::ReadOnly);
+    ASSERT_TRUE(volume.Opened().ok()) << volume.Opened().reason;
+    EXPECT_EQ(volume.ReadFile("song.nam", 1 << 20), std::nullopt);
+    EXPECT_EQ(volume.ReadFiles({"song.nam", "comments.dat"}, 1 << 20), (std::vector<std::optional<std::string>>{std::nullopt, std::nullopt}));
+    EXPECT_FALSE(ReadCatalogue(&volume, CatalogueRepair::Never));
 }
 
 }  // namespace
