@@ -406,32 +406,17 @@ TEST(FatTables, ChainsAndCountsAreThoseOfOneEntryAtATime) {
     }
 }
 
-// An image whose files' sectors cannot be read (EIO past the head): a file
+// An image whose files' sectors cannot be read (EIO): a file
 // read alone or beside another is none, never blanks, and the catalogue is
 // unreadable rather than empty.
 TEST(ImageReads, AFileThatCannotBeReadIsNoneNeverBlanks) {
-    class FailingData final : public ImageStore {
-    public:
-        explicit FailingData(std::unique_ptr<ImageStore> inner) : m_inner(std::move(inner)) {}
-        bool Read(std::uint64_t offset, char* data, std::size_t size) override {
-            if (offset + size > 33 * 512) {
-                errno = EIO;
-                return false;
-            }
-            return m_inner->Read(offset, data, size);
-        }
-        bool Write(std::uint64_t offset, std::string_view bytes) override { return m_inner->Write(offset, bytes); }
-        bool Flush() override { return m_inner->Flush(); }
-
-    private:
-        std::unique_ptr<ImageStore> m_inner;
-    };
     TempDir dir;
     const std::string path = dir.Path("floppy.img");
     WriteWhole(path, NewSongFloppyImageBytes());
     ASSERT_TRUE(ImageVolume(path).ReadFile("song.nam", 1 << 20).has_value()) << "readable unhurt";
-    ImageVolume volume(path, [](std::unique_ptr<ImageStore> store) { return std::make_unique<FailingData>(std::move(store)); },
-                       ImageAccess::ReadOnly);
+    StoreFaults faults;
+    for (std::uint32_t sector = 33; sector < 40; ++sector) faults.readFails[sector] = -1;   // the first clusters: the catalogue's
+    ImageVolume volume(path, Failing(faults), ImageAccess::ReadOnly);
     ASSERT_TRUE(volume.Opened().ok()) << volume.Opened().reason;
     EXPECT_EQ(volume.ReadFile("song.nam", 1 << 20), std::nullopt);
     EXPECT_EQ(volume.ReadFiles({"song.nam", "comments.dat"}, 1 << 20), (std::vector<std::optional<std::string>>{std::nullopt, std::nullopt}));
