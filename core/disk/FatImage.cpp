@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include <algorithm>
+#include <bit>
 #include <bitset>
 #include <ctime>
 
@@ -208,7 +209,29 @@ Result FatImage::Load(std::string_view fat, std::string_view root) {
     m_counts.reset();
     m_root.assign(root.substr(0, kImageRootEntries * kDirEntryBytes));
     m_entries.reset();
+    m_borrowed = false;
     return {};
+}
+
+Result FatImage::Borrow(std::string_view fat, std::string_view root) {
+    if (fat.size() < FatUsedBytes() || root.size() < kImageRootEntries * kDirEntryBytes) {
+        return Result::Refused(Translated(texts::kImageTruncated));
+    }
+    m_fatBorrowed = fat.substr(0, FatUsedBytes());
+    m_rootBorrowed = root.substr(0, kImageRootEntries * kDirEntryBytes);
+    m_fat.clear();
+    m_root.clear();
+    m_counts.reset();
+    m_entries.reset();
+    m_borrowed = true;
+    return {};
+}
+
+void FatImage::Own() {
+    if (!m_borrowed) return;
+    m_fat.assign(m_fatBorrowed);
+    m_root.assign(m_rootBorrowed);
+    m_borrowed = false;
 }
 
 std::uint64_t FatImage::HeadBytes() const { return RootOffset() + kImageRootEntries * kDirEntryBytes; }
@@ -232,6 +255,7 @@ std::uint64_t FatImage::ClusterOffset(std::uint16_t cluster) const {
 }
 
 void FatImage::SetNext(std::uint16_t cluster, std::uint16_t next) {
+    Own();
     const std::uint16_t was = Next(cluster);
     const std::size_t at = cluster + cluster / 2u;
     std::uint32_t pair = Le16(m_fat, at);
@@ -250,7 +274,7 @@ const FatImage::Counts& FatImage::Count() const {
         // Every reading of an image makes this pass (the shelf's, for each
         // of a thousand images); two entries share three bytes.
         Counts counts;
-        const auto* fat = reinterpret_cast<const unsigned char*>(m_fat.data());
+        const auto* fat = reinterpret_cast<const unsigned char*>(FatBytes().data());
         const auto count = [&](std::uint32_t next) {
             counts.free += next == 0;
             counts.bad += next == kBadCluster;
@@ -295,7 +319,18 @@ const FatImage::Counts& FatImage::Count() const {
                 };
                 for (int k = 0; k < 4; ++k) {
                     std::uint64_t lanes = 0;
-                    for (int b = 5; b >= 0; --b) lanes = lanes << 8 | part[6 * k + b];
+                    if constexpr (std::endian::native == std::endian::little) {
+                        // Eight bytes read, six kept, all inside the group's 24.
+                        if (k < 3) {
+                            std::memcpy(&lanes, part + 6 * k, 8);
+                            lanes &= 0xFFFFFFFFFFFF;
+                        } else {
+                            std::memcpy(&lanes, part + 16, 8);
+                            lanes >>= 16;
+                        }
+                    } else {
+                        for (int b = 5; b >= 0; --b) lanes = lanes << 8 | part[6 * k + b];
+                    }
                     counts.free += zeroLanes(lanes);
                     counts.bad += zeroLanes(lanes ^ kBad4);
                 }
@@ -366,14 +401,21 @@ FatImage::ChainFault FatImage::TraceChainOnto(std::uint16_t first, std::uint32_t
         // eight entries from an even cluster lie in twelve bytes, which hold
         // a run exactly when they equal the run's numbers packed likewise.
         // One step at a time would wait for each entry before loading the next.
-        const auto* bytes = reinterpret_cast<const unsigned char*>(m_fat.data());
+        const auto* bytes = reinterpret_cast<const unsigned char*>(FatBytes().data());
         const auto runOfEight = [&](std::uint16_t at) {
             constexpr std::uint64_t kEach = 0x001001001001, kSteps = 0x003002001000;
             const unsigned char* packed = bytes + at / 2 * 3;
             std::uint64_t low = 0, high = 0;
-            for (int b = 5; b >= 0; --b) {
-                low = low << 8 | packed[b];
-                high = high << 8 | packed[6 + b];
+            if constexpr (std::endian::native == std::endian::little) {
+                std::memcpy(&low, packed, 8);
+                std::memcpy(&high, packed + 4, 8);
+                low &= 0xFFFFFFFFFFFF;
+                high >>= 16;
+            } else {
+                for (int b = 5; b >= 0; --b) {
+                    low = low << 8 | packed[b];
+                    high = high << 8 | packed[6 + b];
+                }
             }
             return low == (at + 1u) * kEach + kSteps && high == (at + 5u) * kEach + kSteps;
         };
@@ -436,7 +478,7 @@ void FatImage::Free(const std::vector<std::uint16_t>& clusters) {
 }
 
 const std::vector<FatEntry>& FatImage::Entries() const {
-    if (!m_entries) m_entries = ParseEntries(m_root);
+    if (!m_entries) m_entries = ParseEntries(RootBytes());
     return *m_entries;
 }
 
@@ -500,27 +542,28 @@ std::vector<std::uint32_t> FatImage::FreeSlots() const {
     slots.reserve(kImageRootEntries);
     const std::uint32_t end = EndSlot();
     for (std::uint32_t i = 0; i < kImageRootEntries; ++i) {
-        if (i >= end || Byte(m_root, i * kDirEntryBytes) == kDeleted) slots.push_back(i);
+        if (i >= end || Byte(RootBytes(), i * kDirEntryBytes) == kDeleted) slots.push_back(i);
     }
     return slots;
 }
 
 std::uint32_t FatImage::EndSlot() const {
     for (std::uint32_t i = 0; i < kImageRootEntries; ++i) {
-        if (Byte(m_root, i * kDirEntryBytes) == 0x00) return i;
+        if (Byte(RootBytes(), i * kDirEntryBytes) == 0x00) return i;
     }
     return kImageRootEntries;
 }
 
 std::vector<std::uint32_t> FatImage::LongNameSlotsBefore(std::uint32_t slot) const {
     std::vector<std::uint32_t> slots;
-    while (slot > 0 && IsLongNameSlot(std::string_view(m_root).substr((slot - 1) * kDirEntryBytes, kDirEntryBytes))) {
+    while (slot > 0 && IsLongNameSlot(RootBytes().substr((slot - 1) * kDirEntryBytes, kDirEntryBytes))) {
         slots.push_back(--slot);
     }
     return slots;
 }
 
 void FatImage::ClearSlot(std::uint32_t slot) {
+    Own();
     m_root.replace(slot * kDirEntryBytes, kDirEntryBytes, kDirEntryBytes, '\0');
     m_entries.reset();
 }
@@ -528,6 +571,7 @@ void FatImage::ClearSlot(std::uint32_t slot) {
 bool FatImage::PutEntry(std::uint32_t slot, std::string_view name, std::uint16_t firstCluster, std::uint32_t size) {
     auto shortName = ShortNameFor(name);
     if (!shortName) return false;
+    Own();
     const std::size_t at = slot * kDirEntryBytes;
     std::string entry(kDirEntryBytes, '\0');
     entry.replace(0, 11, shortName->first);
@@ -547,6 +591,7 @@ bool FatImage::PutEntry(std::uint32_t slot, std::string_view name, std::uint16_t
 }
 
 void FatImage::SetFile(std::uint32_t slot, std::uint16_t firstCluster, std::uint32_t size) {
+    Own();
     const std::size_t at = slot * kDirEntryBytes;
     const auto [date, time] = DosNow();
     m_root[at + 11] = static_cast<char>(Byte(m_root, at + 11) | kArchiveAttribute);
@@ -559,6 +604,7 @@ void FatImage::SetFile(std::uint32_t slot, std::uint16_t firstCluster, std::uint
 }
 
 void FatImage::MarkDeleted(std::uint32_t firstSlot, std::uint32_t lastSlot) {
+    Own();
     for (std::uint32_t i = firstSlot; i <= lastSlot; ++i) m_root[i * kDirEntryBytes] = static_cast<char>(kDeleted);
     m_entries.reset();
 }

@@ -45,6 +45,10 @@ public:
     // refusal's reason names what is wrong, without the file name.
     static Expected<FatImage> Parse(std::string_view bootSector);
     Result Load(std::string_view fat, std::string_view root);
+    // As Load, but the bytes are looked at where they lie, not copied, until
+    // the first change: most images are opened only to be read. They must
+    // stay as they are while this image (or a copy of it) is read.
+    Result Borrow(std::string_view fat, std::string_view root);
 
     std::uint64_t HeadBytes() const;                    // boot sector up to the end of the root
     // The leading sectors of a FAT that hold the entries of the disk's
@@ -58,11 +62,11 @@ public:
     std::uint64_t RootOffset() const;
     std::uint64_t ClusterOffset(std::uint16_t cluster) const;
     std::uint32_t ClusterCount() const { return m_clusterCount; }
-    const std::string& FatBytes() const { return m_fat; }
-    const std::string& RootBytes() const { return m_root; }
+    std::string_view FatBytes() const { return m_borrowed ? m_fatBorrowed : std::string_view(m_fat); }
+    std::string_view RootBytes() const { return m_borrowed ? m_rootBorrowed : std::string_view(m_root); }
 
     // Inline: a reading follows every chain of the disk through it.
-    std::uint16_t Next(std::uint16_t cluster) const { return EntryIn(m_fat, cluster); }
+    std::uint16_t Next(std::uint16_t cluster) const { return EntryIn(FatBytes(), cluster); }
     // The entry of `cluster` in FAT bytes other than ours (the second copy).
     static std::uint16_t EntryIn(std::string_view fat, std::uint16_t cluster) {
         const std::size_t at = cluster + cluster / 2u;
@@ -131,6 +135,10 @@ private:
     struct Counts { std::uint32_t free = 0, bad = 0; };
     const Counts& Count() const;
     mutable std::optional<Counts> m_counts;
+    // Until the first change, what Borrow was given; then our own copies.
+    void Own();
+    bool m_borrowed = false;
+    std::string_view m_fatBorrowed, m_rootBorrowed;
     std::string m_fat;
     std::string m_root;
     // The root read into entries once, until the next change of the root.

@@ -61,7 +61,12 @@ void TraceEntries(ChainTracing& tracing, const std::vector<FatEntry>& entries, c
     chains.items.reserve(first + entries.size());
     for (const FatEntry& entry : entries) {
         ImageChains::Item& item = chains.items.emplace_back();
-        item.path = parent + (entry.longName.empty() ? entry.shortName : entry.longName);
+        const std::string& name = entry.longName.empty() ? entry.shortName : entry.longName;
+        if (parent.empty()) {
+            item.path = name;   // the root's: no joined copy made first
+        } else {
+            item.path = parent + name;
+        }
         item.entry = entry;
         item.inRoot = depth == 0;
         item.from = chains.clusters.size();
@@ -145,7 +150,6 @@ std::optional<std::pair<std::uint16_t, const ImageChains::Item*>> SharedCluster(
 
 ImageChains TraceImageChains(const FatImage& fat, const FolderReader& readFolder) {
     ImageChains chains;
-    chains.owners.assign(fat.ClusterCount() + 2, 0);
     // The chains go through about as many clusters as the FAT has in use.
     chains.clusters.reserve(fat.ClusterCount() - fat.FreeClusters() + 16);
     ChainTracing tracing{fat, readFolder, chains, {}, {}};

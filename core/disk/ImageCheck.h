@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -32,7 +33,9 @@ struct ImageChains {
     };
     std::vector<Item> items;
     std::vector<std::uint16_t> clusters;   // the items' clusters, one chain after another
-    std::vector<std::uint8_t> owners;    // chains through each cluster, counted up to 2
+    // Chains through each cluster, counted up to 2. Inline: cluster numbers
+    // stay below the sector count, and a shelf traces a thousand images.
+    std::array<std::uint8_t, kImageSectors> owners{};
     std::uint32_t held = 0;              // clusters that chains go through, each once
     bool shared = false;                 // whether any cluster has two owners
     // The held clusters that the FAT calls free or bad: the last of a chain

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory_resource>
+#include <utility>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -51,12 +53,38 @@ struct Planned {
     std::optional<std::uint32_t> newSlot;    // for a name the root does not have yet
 };
 
+// The block kept for the next image opened, freed when its thread ends.
+struct SpareBlock {
+    void* block = nullptr;
+    SpareBlock() = default;
+    SpareBlock(const SpareBlock&) = delete;
+    SpareBlock& operator=(const SpareBlock&) = delete;
+    ~SpareBlock() { ::operator delete(block); }
+};
+thread_local SpareBlock t_spare;
+
 }  // namespace
 
 // The open image: its store, its file system in memory and what each of the
 // image's own FAT copies and root sectors hold, so only changes are written.
 class ImageFile {
 public:
+    // A shelf opens a thousand images one after another: the block of the
+    // last one closed is kept for the next (one per thread). Not under the
+    // address sanitizer, which is to see every block's end.
+#ifndef __SANITIZE_ADDRESS__
+    static void* operator new(std::size_t size) {
+        if (size == sizeof(ImageFile) && t_spare.block != nullptr) return std::exchange(t_spare.block, nullptr);
+        return ::operator new(size);
+    }
+    static void operator delete(void* block, std::size_t size) {
+        if (size == sizeof(ImageFile) && t_spare.block == nullptr) {
+            t_spare.block = block;
+        } else {
+            ::operator delete(block);
+        }
+    }
+#endif
     std::shared_ptr<const StickHold> hold;   // the stick, for a slot; given up after the store
     std::unique_ptr<ImageStore> store;
     bool readOnly = false;
@@ -115,7 +143,7 @@ public:
     }
 
     // Writes the sectors of `now` that differ from what the disk holds.
-    bool WriteChanged(std::uint64_t offset, const std::string& now, std::string& onDisk) {
+    bool WriteChanged(std::uint64_t offset, std::string_view now, std::string& onDisk) {
         for (std::size_t at = 0; at < now.size();) {
             if (now.compare(at, kImageSectorBytes, onDisk, at, kImageSectorBytes) == 0) {
                 at += kImageSectorBytes;
@@ -125,7 +153,7 @@ public:
             while (end < now.size() && now.compare(end, kImageSectorBytes, onDisk, end, kImageSectorBytes) != 0) {
                 end += kImageSectorBytes;
             }
-            if (!Write(offset + at, std::string_view(now).substr(at, end - at))) return false;
+            if (!Write(offset + at, now.substr(at, end - at))) return false;
             onDisk.replace(at, end - at, now, at, end - at);
             at = end;
         }
@@ -332,7 +360,9 @@ void ImageVolume::Load(std::unique_ptr<ImageFile> file, bool slot, bool device, 
         m_opened = ReadFailure();
         return;
     }
-    if (Result loaded = file->fat.Load(first, root); !loaded.ok()) {
+    // The head's bytes stay as read; the copies made apart are written as changes go.
+    const bool inHead = !file->diskCopies;
+    if (Result loaded = inHead ? file->fat.Borrow(first, root) : file->fat.Load(first, root); !loaded.ok()) {
         m_opened = Result::Refused(Translated(texts::kNotFloppyImageBecause, {m_imagePath, loaded.reason}));
         return;
     }
@@ -407,14 +437,18 @@ std::optional<std::string> ImageVolume::ReadFile(std::string_view name, std::siz
 
 std::vector<std::optional<std::string>> ImageVolume::ReadFiles(const std::vector<std::string_view>& names, std::size_t maxBytes) const {
     std::vector<std::optional<std::string>> files(names.size());
-    std::vector<std::size_t> sizes(names.size(), 0);
-    // Each cluster to read, and where its sector goes.
+    // Each cluster to read, and where its sector goes. A catalogue's files
+    // take a few clusters: these lists and the sectors of a short run stay
+    // on the stack, as a shelf reads a catalogue from each of a thousand images.
     struct Piece {
         std::uint16_t cluster;
-        std::size_t file, at;
+        std::uint32_t file;
+        std::size_t at;
     };
-    std::vector<Piece> pieces;
-    pieces.reserve(8);
+    alignas(std::max_align_t) std::byte scratch[1024];
+    std::pmr::monotonic_buffer_resource arena(scratch, sizeof scratch);
+    std::pmr::vector<Piece> pieces(&arena);
+    pieces.reserve(16);
     std::vector<std::uint16_t> clusters;   // each file's in turn
     for (std::size_t i = 0; i < names.size(); ++i) {
         const FatEntry* entry = FindFile(names[i]);
@@ -423,29 +457,38 @@ std::vector<std::optional<std::string>> ImageVolume::ReadFiles(const std::vector
         // unreadable, never someone else's data.
         clusters.clear();
         if (m_image->fat.TraceChainOnto(entry->firstCluster, entry->size, clusters) != FatImage::ChainFault::None) continue;
-        sizes[i] = std::min<std::size_t>(entry->size, maxBytes);
-        clusters.resize(std::min<std::size_t>(clusters.size(), ClustersFor(sizes[i])));
-        files[i].emplace(clusters.size() * kImageSectorBytes, '\0');
-        for (std::size_t k = 0; k < clusters.size(); ++k) pieces.push_back({clusters[k], i, k * kImageSectorBytes});
+        const std::size_t size = std::min<std::size_t>(entry->size, maxBytes);
+        clusters.resize(std::min<std::size_t>(clusters.size(), ClustersFor(size)));
+        files[i].emplace(size, '\0');
+        for (std::size_t k = 0; k < clusters.size(); ++k) pieces.push_back({clusters[k], static_cast<std::uint32_t>(i), k * kImageSectorBytes});
     }
     // One read for each run of neighbouring clusters, whichever files they
     // belong to: a file in few large transfers, files side by side in one.
-    std::stable_sort(pieces.begin(), pieces.end(), [](const Piece& a, const Piece& b) { return a.cluster < b.cluster; });
-    std::string run;
+    // Sorted in place (a stable sort would take a buffer): a cluster two
+    // files share is read for each of them alike.
+    std::sort(pieces.begin(), pieces.end(), [](const Piece& a, const Piece& b) { return a.cluster < b.cluster; });
+    constexpr std::size_t kShortRun = 8;
+    char shortRun[kShortRun * kImageSectorBytes];
+    std::string longRun;
     for (std::size_t first = 0; first < pieces.size();) {
         std::size_t count = 1;
         while (first + count < pieces.size() && pieces[first + count].cluster == pieces[first + count - 1].cluster + 1) ++count;
-        run.resize(count * kImageSectorBytes);
-        const bool read = m_image->store->Read(m_image->fat.ClusterOffset(pieces[first].cluster), run.data(), run.size());
+        char* run = shortRun;
+        if (count > kShortRun) {
+            longRun.resize(count * kImageSectorBytes);
+            run = longRun.data();
+        }
+        const bool read = m_image->store->Read(m_image->fat.ClusterOffset(pieces[first].cluster), run, count * kImageSectorBytes);
         for (std::size_t k = first; k < first + count; ++k) {
             std::optional<std::string>& file = files[pieces[k].file];
             if (!read) file.reset();
-            if (file) std::memcpy(file->data() + pieces[k].at, run.data() + (k - first) * kImageSectorBytes, kImageSectorBytes);
+            // The last sector of a file holds its end and what lies past it.
+            if (file) {
+                std::memcpy(file->data() + pieces[k].at, run + (k - first) * kImageSectorBytes,
+                            std::min<std::size_t>(kImageSectorBytes, file->size() - pieces[k].at));
+            }
         }
         first += count;
-    }
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        if (files[i]) files[i]->resize(sizes[i]);
     }
     return files;
 }
@@ -601,7 +644,7 @@ Result ImageVolume::Apply(const std::vector<FileChange>& changes, CatalogueReser
     // 1. The new contents go into clusters that no file holds. New entries
     //    past the end mark get cleared slots first, so that whichever root
     //    sectors reach the disk later, no old garbage becomes an entry.
-    std::vector<std::uint8_t> taken = chains.owners;
+    std::vector<std::uint8_t> taken(chains.owners.begin(), chains.owners.end());
     std::size_t nextSlot = 0;
     const std::uint32_t end = fat.EndSlot();
     std::uint32_t lastNew = 0;

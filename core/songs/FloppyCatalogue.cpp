@@ -68,21 +68,22 @@ std::string EmptyCommentsFile() {
 }
 
 SlotRow ReadSlot(int slot, std::string title, std::string comment, const std::optional<FileLook>& song,
-                 const std::optional<FileLook>& events) {
+                 const std::optional<FileLook>& events, CatalogueDetail detail) {
     SlotRow row;
     row.number = slot + 1;
     row.title = std::move(title);
     row.comment = std::move(comment);
     if (!song || !song->size) {
         row.state = SlotState::EmptySlot;
-        row.sizeText = kEmptySizeText;
+        if (detail == CatalogueDetail::Full) row.sizeText = kEmptySizeText;
         return row;
     }
     row.songBytes = *song->size;
     const bool hasEvents = events && events->size;
+    row.state = hasEvents ? SlotState::FullSong : SlotState::PartialSong;
+    if (detail == CatalogueDetail::Listing) return row;
     row.stamp.reserve(song->stamp.size() + 1 + (events ? events->stamp.size() : 0));
     row.stamp.append(song->stamp).append(1, '/').append(events ? events->stamp : std::string());
-    row.state = hasEvents ? SlotState::FullSong : SlotState::PartialSong;
     row.sizeText = SizeText(*song->size, hasEvents ? *events->size : 0, hasEvents);
     return row;
 }
@@ -99,7 +100,7 @@ std::string UnreadableFloppyNotice(const Result& failure, std::string_view flopp
     return text;
 }
 
-Expected<CatalogueReading> ReadCatalogue(FloppyVolume* volume, CatalogueRepair repair) {
+Expected<CatalogueReading> ReadCatalogue(FloppyVolume* volume, CatalogueRepair repair, CatalogueDetail detail) {
     // Nothing known but that it holds no catalogue to read.
     const auto unreadable = [&] { return Result::Refused(UnreadableFloppyMessage(volume ? volume->Root() : std::string())); };
     if (volume == nullptr) return unreadable();
@@ -153,7 +154,7 @@ Expected<CatalogueReading> ReadCatalogue(FloppyVolume* volume, CatalogueRepair r
     for (int slot = 0; slot < kSlotCount; ++slot) {
         auto index = static_cast<std::size_t>(slot);
         reading.rows.push_back(ReadSlot(slot, std::move(titleLines[index]), std::move(commentLines[index]),
-                                        looks[2 + 2 * index], looks[3 + 2 * index]));
+                                        looks[2 + 2 * index], looks[3 + 2 * index], detail));
     }
     return reading;
 }

@@ -24,6 +24,11 @@ struct CatalogueReading {
 // Whether a reading may write a missing catalogue file.
 enum class CatalogueRepair { WhenMissing, Never };
 
+// How much of each row a reading makes. A shelf lists titles, comments and
+// which slots hold a song (and its size) for each of a thousand floppies;
+// the window and the operations want each song's size text and stamp too.
+enum class CatalogueDetail { Full, Listing };
+
 // Reads the five slot rows and the free space of the floppy; `volume` may be
 // null when there is no floppy. Creates a missing song.nam (only when slot
 // files exist) and a missing comments.dat, as the instrument expects both;
@@ -31,7 +36,8 @@ enum class CatalogueRepair { WhenMissing, Never };
 // cannot be read fails with why, when that is known (an image that cannot be
 // opened, a catalogue file that was missing and could not be created), else
 // with UnreadableFloppyMessage.
-Expected<CatalogueReading> ReadCatalogue(FloppyVolume* volume, CatalogueRepair repair = CatalogueRepair::WhenMissing);
+Expected<CatalogueReading> ReadCatalogue(FloppyVolume* volume, CatalogueRepair repair = CatalogueRepair::WhenMissing,
+                                         CatalogueDetail detail = CatalogueDetail::Full);
 
 // "Cannot open %ssong.nam.\nPlease insert valid floppy disk."
 std::string UnreadableFloppyMessage(std::string_view floppyRoot);

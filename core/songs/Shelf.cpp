@@ -277,7 +277,7 @@ ShelfRow ReadShelfFloppy(FloppyVolume& volume, const std::string& file, const st
     ShelfRow row;
     row.file = file;
     row.number = ShelfEntryNumber(file);
-    const Expected<CatalogueReading> reading = ReadCatalogue(&volume, CatalogueRepair::Never);
+    Expected<CatalogueReading> reading = ReadCatalogue(&volume, CatalogueRepair::Never, CatalogueDetail::Listing);
     // A drive's disk is an image too; a folder's file system is the system's to check.
     if (const auto* image = dynamic_cast<const ImageVolume*>(&volume); image && (damage == DamageLook::Always || !reading)) {
         row.damage = image->Damage();
@@ -296,8 +296,8 @@ ShelfRow ReadShelfFloppy(FloppyVolume& volume, const std::string& file, const st
     }
     row.catalogueRead = true;
     for (std::size_t slot = 0; slot < kSlotCount && slot < reading->rows.size(); ++slot) {
-        row.titles[slot] = reading->rows[slot].title;
-        row.comments[slot] = reading->rows[slot].comment;
+        row.titles[slot] = std::move(reading->rows[slot].title);
+        row.comments[slot] = std::move(reading->rows[slot].comment);
         row.holdsSong[slot] = reading->rows[slot].state != SlotState::EmptySlot;
         if (row.holdsSong[slot]) {
             ++row.songs;

@@ -66,6 +66,8 @@ bool IsCp932LeadByte(unsigned char byte) {
 }
 
 std::string_view CutToWholeCharacters(std::string_view bytes, std::size_t maxBytes) {
+    // Text that fits is never cut (the usual line, so it is not walked).
+    if (bytes.size() <= maxBytes) return bytes;
     std::size_t pos = 0;
     while (pos < bytes.size()) {
         // A lead byte at the very end has no trail byte: it is one byte wide,
