@@ -219,8 +219,6 @@ Result FatImage::Borrow(std::string_view fat, std::string_view root) {
     }
     m_fatBorrowed = fat.substr(0, FatUsedBytes());
     m_rootBorrowed = root.substr(0, kImageRootEntries * kDirEntryBytes);
-    m_fat.clear();
-    m_root.clear();
     m_counts.reset();
     m_entries.reset();
     m_borrowed = true;

@@ -406,6 +406,31 @@ TEST(FatTables, ChainsAndCountsAreThoseOfOneEntryAtATime) {
     }
 }
 
+// An image opened to be read looks at the bytes it was read into; its first
+// change of any kind is made to its own copy, and seen there.
+TEST(FatTables, AChangeIsMadeToTheImagesOwnBytesNeverToThoseItWasReadFrom) {
+    const std::string floppy = NewSongFloppyImageBytes();
+    for (const auto& [what, change] : std::vector<std::pair<const char*, std::function<void(FatImage&)>>>{
+             {"SetNext", [](FatImage& fat) { fat.SetNext(40, 41); }},
+             {"ClearSlot", [](FatImage& fat) { fat.ClearSlot(0); }},
+             {"PutEntry", [](FatImage& fat) { fat.PutEntry(30, "NEW.TXT", 0, 0); }},
+             {"SetFile", [](FatImage& fat) { fat.SetFile(0, 0, 0); }},
+             {"MarkDeleted", [](FatImage& fat) { fat.MarkDeleted(0, 0); }}}) {
+        SCOPED_TRACE(what);
+        const std::string read = floppy;
+        Expected<FatImage> parsed = FatImage::Parse(floppy.substr(0, 512));
+        ASSERT_TRUE(parsed);
+        FatImage fat = std::move(*parsed);
+        ASSERT_TRUE(fat.Borrow(std::string_view(read).substr(kFat1, kFat2 - kFat1), std::string_view(read).substr(kRoot)).ok());
+        const std::pair<std::string, std::string> before(fat.FatBytes(), fat.RootBytes());
+        change(fat);
+        EXPECT_TRUE(read == floppy) << "the bytes read were written";
+        const std::pair<std::string, std::string> after(fat.FatBytes(), fat.RootBytes());
+        EXPECT_NE(after, before) << "the change is not seen";
+        EXPECT_EQ(std::pair(after.first.size(), after.second.size()), std::pair(before.first.size(), before.second.size()));
+    }
+}
+
 // An image whose files' sectors cannot be read (EIO): a file
 // read alone or beside another is none, never blanks, and the catalogue is
 // unreadable rather than empty.
