@@ -208,21 +208,15 @@ TEST(DriveMountWatcher, MountsAreToldOnceTheySettle) {
     })) << "told before any change, a mount and unmount not told, or told more than once";
 }
 
-// The drive's disk changed behind the window. Another of the same size, which the kernel does not tell of, is found
-// at the next gesture by its own boot sector and root, and nothing is written to it; a disk taken out and one put
-// in, which the kernel tells of by the device's size, are read again by themselves, without the disk service.
-TEST_F(Drive, ADiskChangedBehindTheWindowIsReadAgainAndNothingIsWrittenToItFromTheOldRows) {
+// The drive's disk changed behind the window: a disk taken out and one put in, which the kernel tells of by the
+// device's size, are read again by themselves, without the disk service. (Another of the same size, which the
+// kernel does not tell of, is found at the next gesture as on an image: SessionTest, and the marks a device's
+// volume gives from the disk itself: DiskChange.)
+TEST_F(Drive, ADiskTakenOutOrPutInIsReadAgainByItself) {
     Start();
     ASSERT_FALSE(session->SlotRows().empty());
     ASSERT_EQ(session->SlotRows()[0].title, "Blues");
-    TestFloppy second(Medium::Image, "1:Waltz/=W+"), third(Medium::Image, "2:Tango/=T");
-    const std::string swapped = *ReadWhole(second.location());
-    WriteWhole(disk.location(), swapped);
-    session->EditSlotTitle(0, QStringLiteral("Mine"));
-    EXPECT_EQ(prompter.Texts(), Strings{Translated(texts::kFloppyChangedSinceShown)});
-    AwaitFloppy(*session);
-    EXPECT_TRUE(ReadWhole(disk.location()) == swapped) << "the other disk was written";
-    EXPECT_EQ(session->SlotRows().empty() ? "" : session->SlotRows()[0].title, "Waltz");
+    TestFloppy third(Medium::Image, "2:Tango/=T");
     const auto shows = [&](std::size_t slot, const std::string& title) {
         const std::vector<SlotRow>& rows = session->SlotRows();
         return title.empty() ? rows.empty() : rows.size() > slot && rows[slot].title == title;
@@ -232,7 +226,7 @@ TEST_F(Drive, ADiskChangedBehindTheWindowIsReadAgainAndNothingIsWrittenToItFromT
         ASSERT_EQ(RunCommand("losetup -c", {loop.path()}, " 2>&1").exitCode, 0);
         EXPECT_TRUE(QTest::qWaitFor([&] { return !session->ReadingFloppy() && shows(1, title); }, 10000)) << "not read again: " << title;
     }
-    EXPECT_EQ(prompter.Texts(), Strings{Translated(texts::kFloppyChangedSinceShown)}) << "a disk coming and going is no failure";
+    EXPECT_EQ(prompter.Texts(), Strings{}) << "a disk coming and going is no failure";
 }
 
 // A box of disks through the session: a disk is taken once the drive was seen without one since the last, the disk
