@@ -158,11 +158,22 @@ TEST_F(WiringTest, GesturesReachTheSessionAndTheWindowShowsWhatChanged) {
     // The reload button shows what another program wrote. As the start does, it reads the song folder
     // once for its songs and once for its subfolders.
     WriteWhole(floppy.location() + "/song.nam", "Written elsewhere\r\n");
+    WriteWhole(songs.Item("Dusk.cmt"), "hello  world\r\n");
     ListingsOf(songs.path());
     QTest::mouseClick(&Find<QPushButton>("reloadButton"), Qt::LeftButton);
     AwaitFloppy(dialog->CurrentSession());
     EXPECT_EQ(ListingsOf(songs.path()), 2);
     EXPECT_EQ(floppyList.topLevelItem(0)->text(1), QStringLiteral("Written elsewhere"));
+    // A comment on the hard disk keeps its first word in the column, the whole in the tooltip and the editor.
+    QTreeWidgetItem* dusk = hardDiskList.topLevelItem(1);
+    EXPECT_EQ(QStringList({dusk->text(2), dusk->toolTip(0), dusk->toolTip(2)}), QStringList({"hello", "hello  world", "hello  world"}));
+    Click(hardDiskList, 1, 0);
+    Click(hardDiskList, 1, 2);
+    QPointer<InPlaceEdit> commentEditor = hardDiskList.viewport()->findChild<InPlaceEdit*>();
+    ASSERT_NE(commentEditor, nullptr);
+    EXPECT_EQ(commentEditor->text(), QStringLiteral("hello  world"));
+    QTest::keyClick(commentEditor, Qt::Key_Escape);
+    EXPECT_EQ(ReadWhole(songs.Item("Dusk.cmt")), "hello  world\r\n");
     EXPECT_GT(dialog->CurrentSession().FreeBytes(), 0);   // the text shows the reading, not a second one
     const QLabel& freeText = Find<QLabel>("freeSpaceText");
     const auto shown = [&] { return FittedFreeSpaceText(dialog->CurrentSession().FreeBytes(), freeText.fontMetrics(), freeText.width()); };
@@ -226,23 +237,6 @@ TEST_F(WiringTest, AFloppyInADriveIsSavedWrittenAndEjectedFromTheBackgroundMenu)
     EXPECT_EQ(prompter.calls().back().text, Translated(texts::kEjectFlushedDevice, {drive.path()}));
     AwaitFloppy(dialog->CurrentSession());
     QObject::disconnect(watch);
-}
-
-// A comment on the hard disk keeps its first word in the column, the whole in the tooltip and the editor.
-TEST_F(WiringTest, AWholeCommentIsShownWhereItsFirstWordIsNot) {
-    WriteWhole(songs.path() + "/Demo.cmt", "hello  world\r\n");
-    QTest::mouseClick(&Find<QPushButton>("reloadButton"), Qt::LeftButton);
-    QTreeWidgetItem* demo = hardDiskList.topLevelItem(1);
-    EXPECT_EQ(QStringList({demo->text(2), demo->toolTip(0), demo->toolTip(2)}),
-              QStringList({"hello", "hello  world", "hello  world"}));
-
-    Click(hardDiskList, 1, 0);
-    Click(hardDiskList, 1, 2);
-    QPointer<InPlaceEdit> editor = hardDiskList.viewport()->findChild<InPlaceEdit*>();
-    ASSERT_NE(editor, nullptr);
-    EXPECT_EQ(editor->text(), QStringLiteral("hello  world"));
-    QTest::keyClick(editor, Qt::Key_Escape);
-    EXPECT_EQ(ReadWhole(songs.path() + "/Demo.cmt"), "hello  world\r\n");
 }
 
 // The shelf and the window work side by side: what the shelf does reaches only what the window shows of it.
