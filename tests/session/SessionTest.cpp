@@ -103,58 +103,32 @@ TEST_F(SessionTest, RefusalsAreToldAndChangeNothing) {
     EXPECT_EQ(Cp932ToUtf8(session->SlotRows()[0].title), "Changed") << "read again after the refused edit";
 }
 
-// While the floppy is read beside the window, a gesture that needs it is refused with why and changes
-// nothing; one that does not need it goes ahead.
-TEST_F(SessionTest, GesturesOnTheFloppyWaitForItsReading) {
-    Start(&floppy);
-    TestFolder target{"", home.Path("Target")};
-    const std::vector<std::pair<const char*, std::function<void()>>> refused = {
-        {"delete a slot", [&] { session->DeleteSlots({0}); }},
-        {"edit a title", [&] { EXPECT_FALSE(session->EditSlotTitle(0, QStringLiteral("New")).ok()) << "the editor opens again"; }},
-        {"edit a comment", [&] { EXPECT_FALSE(session->EditSlotComment(0, QStringLiteral("new")).ok()); }},
-        {"drop onto a slot", [&] { session->DropOntoFloppyList(1, false, SongsOnHardDisk{{{songs.path(), "Blues"}}}); }},
-        {"move a slot into a folder", [&] { session->DropIntoFolder(target.path(), true, SongsOnFloppy{nullptr, {0}}); }},
-        {"drag a slot", [&] { EXPECT_FALSE(session->SlotsPayload({0})); }},
-        {"save the drive's disk", [&] { session->DriveWork().SaveFloppyToImage(home.Path("saved.img")); }},
-    };
-    const std::string before = floppy.Describe();
-    for (const auto& [name, gesture] : refused) {
-        SCOPED_TRACE(name);
-        session->Reload();
-        prompter.ClearCalls();
-        gesture();
-        EXPECT_EQ(std::tuple(prompter.Texts(), floppy.Describe(), target.Describe()),
-                  std::tuple(Strings{Translated(texts::kFloppyBeingRead)}, before, ""s));
-        AwaitFloppy(*session);
-    }
-    session->Reload();
-    prompter.ClearCalls();
-    session->DropIntoFolder(target.path(), false, SongsOnHardDisk{{{songs.path(), "Blues"}}});
-    EXPECT_EQ(std::pair(prompter.Texts(), target.Describe()), std::pair(Strings{}, "Blues=Blues+/live"s));
-    AwaitFloppy(*session);
-}
-
-// A floppy swapped or rewritten by another program since its rows were read: each gesture on those rows is refused
-// with why before anything is written or read from it, and the floppy is read again, so that the next gesture acts
-// on what the user then sees. Another disk is put in before each gesture.
-TEST_F(SessionTest, AFloppyChangedSinceItWasShownIsReadAgainAndNothingIsDoneFromItsOldRows) {
+// A gesture that needs the floppy is refused with why and changes nothing while the floppy is read beside the
+// window; one that does not need it goes ahead. So it is once another program swapped or rewrote the floppy since its
+// rows were read (another disk is put in before each gesture): refused before anything is written or read from it,
+// and the floppy is read again, so that the next gesture acts on what the user then sees.
+TEST_F(SessionTest, GesturesOnAFloppyBeingReadOrChangedSinceShownAreRefused) {
     TestFloppy image(Medium::Image, "1:Old/keep=Old+ 2:Two/=Two"), first(Medium::Image, "1:First/=First"),
         second(Medium::Image, "1:Second/=Second 3:Third/=Third");
     Start(&image);
     TestFolder target{"", home.Path("Target")};
-    const std::vector<std::tuple<const char*, std::function<void()>, bool>> gestures = {
-        {"delete a slot", [&] { session->DeleteSlots({0}); }, true},
-        {"edit a title", [&] { session->EditSlotTitle(0, QStringLiteral("New")); }, false},
-        {"edit a comment", [&] { session->EditSlotComment(0, QStringLiteral("new")); }, false},
-        {"drop onto a slot", [&] { session->DropOntoFloppyList(1, false, SongsOnHardDisk{{{songs.path(), "Blues"}}}); }, false},
-        {"move a slot into a folder", [&] { session->DropIntoFolder(target.path(), true, SongsOnFloppy{nullptr, {0}}); }, false},
-        {"copy a slot into a folder", [&] { session->DropIntoFolder(target.path(), false, SongsOnFloppy{nullptr, {0}}); }, false},
+    bool reading = true;   // else another disk was put in
+    // name, gesture, whether it asks first (of the rows shown), whether a changed floppy refuses it (else the reading only)
+    const std::vector<std::tuple<const char*, std::function<void()>, bool, bool>> gestures = {
+        {"delete a slot", [&] { session->DeleteSlots({0}); }, true, true},
+        {"edit a title", [&] { EXPECT_FALSE(session->EditSlotTitle(0, QStringLiteral("New")).ok() && reading) << "the editor opens again"; }, false, true},
+        {"edit a comment", [&] { EXPECT_FALSE(session->EditSlotComment(0, QStringLiteral("new")).ok() && reading); }, false, true},
+        {"drop onto a slot", [&] { session->DropOntoFloppyList(1, false, SongsOnHardDisk{{{songs.path(), "Blues"}}}); }, false, true},
+        {"move a slot into a folder", [&] { session->DropIntoFolder(target.path(), true, SongsOnFloppy{nullptr, {0}}); }, false, true},
+        {"copy a slot into a folder", [&] { session->DropIntoFolder(target.path(), false, SongsOnFloppy{nullptr, {0}}); }, false, true},
+        {"drag a slot", [&] { EXPECT_FALSE(session->SlotsPayload({0})); }, false, false},
         {"drag a slot to another program",
          [&] {
              EXPECT_EQ(session->SlotFilesForDrag({0}), Strings{});
              QCoreApplication::processEvents();   // told once the drag is over
          },
-         false},
+         false, true},
+        {"save the drive's disk", [&] { session->DriveWork().SaveFloppyToImage(home.Path("saved.img")); }, false, false},
     };
     const auto titles = [](const std::vector<SlotRow>& rows) {
         std::string shown;
@@ -162,20 +136,32 @@ TEST_F(SessionTest, AFloppyChangedSinceItWasShownIsReadAgainAndNothingIsDoneFrom
         return shown;
     };
     int turn = 0;
-    for (const auto& [name, gesture, asks] : gestures) {
-        SCOPED_TRACE(name);
-        const TestFloppy& next = ++turn % 2 ? first : second;
-        const std::string bytes = *ReadWhole(next.location());
-        WriteWhole(image.location(), bytes);
+    for (const bool phase : {true, false}) {
+        reading = phase;
+        for (const auto& [name, gesture, asks, whenChanged] : gestures) {
+            if (!reading && !whenChanged) continue;
+            SCOPED_TRACE(std::string(reading ? "while read: " : "changed: ") + name);
+            const std::string bytes = *ReadWhole((reading ? image : ++turn % 2 ? first : second).location());
+            if (reading) session->Reload();
+            else WriteWhole(image.location(), bytes);
+            prompter.ClearCalls();
+            if (asks && !reading) prompter.AnswerYesNo(true);
+            gesture();
+            Strings told = prompter.Texts();
+            if (asks && !reading && !told.empty()) told.erase(told.begin());   // the question, asked of the rows shown
+            EXPECT_EQ(std::tuple(told, ReadWhole(image.location()) == bytes, target.Describe()),
+                      std::tuple(Strings{Translated(reading ? texts::kFloppyBeingRead : texts::kFloppyChangedSinceShown)}, true, ""s));
+            AwaitFloppy(*session);
+            EXPECT_EQ(titles(session->SlotRows()), titles(RowsOf(OpenFloppyVolume(image.location()).get())));
+        }
+        if (!reading) continue;
+        session->Reload();
         prompter.ClearCalls();
-        if (asks) prompter.AnswerYesNo(true);
-        gesture();
-        Strings told = prompter.Texts();
-        if (asks && !told.empty()) told.erase(told.begin());   // the question, asked of the rows shown
-        EXPECT_EQ(std::tuple(told, ReadWhole(image.location()) == bytes, target.Describe()),
-                  std::tuple(Strings{Translated(texts::kFloppyChangedSinceShown)}, true, ""s));
+        session->DropIntoFolder(target.path(), false, SongsOnHardDisk{{{songs.path(), "Blues"}}});
+        EXPECT_EQ(std::pair(prompter.Texts(), target.Describe()), std::pair(Strings{}, "Blues=Blues+/live"s));
         AwaitFloppy(*session);
-        EXPECT_EQ(titles(session->SlotRows()), titles(RowsOf(OpenFloppyVolume(next.location()).get())));
+        std::filesystem::remove_all(target.path());
+        std::filesystem::create_directory(target.path());
     }
     // The disk read again is the one the next gesture acts on.
     prompter.ClearCalls();
