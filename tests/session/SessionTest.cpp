@@ -101,6 +101,21 @@ TEST_F(SessionTest, RefusalsAreToldAndChangeNothing) {
     AwaitFloppy(*session);
     EXPECT_EQ(floppy.Describe(), "1:Changed/keep=Old+ L10:/far");
     EXPECT_EQ(Cp932ToUtf8(session->SlotRows()[0].title), "Changed") << "read again after the refused edit";
+    // Another slot changed elsewhere does not stop an edit of this one; the user is told of it, and sees it.
+    WriteWhole(floppy.location() + "/song.nam", "Changed\r\n\r\nElsewhere\r\n");
+    prompter.ClearCalls();
+    session->EditSlotTitle(0, QStringLiteral("Mine"));
+    AwaitFloppy(*session);
+    EXPECT_EQ(std::pair(prompter.Texts(), floppy.Describe()), std::pair(Strings{CatalogueChangedMessage(true)}, "1:Mine/keep=Old+ 3:Elsewhere/ L10:/far"s));
+    EXPECT_EQ(Cp932ToUtf8(session->SlotRows()[2].title), "Elsewhere");
+    // A comment that cannot be written is told, and the list shows again what the disk holds, not what was typed.
+    std::filesystem::create_directory(songs.Item("Demo.cmt"));
+    QSignalSpy comment(session.get(), &Session::songCommentChanged);
+    prompter.ClearCalls();
+    session->SetSongComment("Demo", QStringLiteral("typed"));
+    EXPECT_EQ(std::pair(prompter.Texts().size(), comment.count()), std::pair(std::size_t{1}, qsizetype{1}));
+    EXPECT_TRUE(comment.count() == 1 && comment.at(0).at(1).toString().isEmpty());
+    std::filesystem::remove(songs.Item("Demo.cmt"));
 }
 
 // A gesture that needs the floppy is refused with why and changes nothing while the floppy is read beside the
@@ -273,7 +288,8 @@ TEST_F(SessionTest, OutsideEventsWaitWhileAQuestionIsOpen) {
             written = floppy.Describe();
             mounts[0].device = "/dev/sdc";
             session->FollowMounts();
-            shownWhileAsked = Cp932ToUtf8(session->SlotRows()[0].title) + (read.isEmpty() ? "" : " read anew");
+            // A reading is started beside the window and ends later: whether one began tells.
+            shownWhileAsked = Cp932ToUtf8(session->SlotRows()[0].title) + (read.isEmpty() && !session->ReadingFloppy() ? "" : " read anew");
         };
         const bool folder = c.gesture == "delete a folder"s;
         if (c.gesture != "a title too long"s) folder ? prompter.AnswerOkCancel(true) : prompter.AnswerYesNo(true);
