@@ -279,7 +279,10 @@ void MainDialog::OpenShelf(std::optional<std::string> folder) {
         m_shelfWindow->SetDiskService(m_session.DiskService());
         connect(m_shelfWindow, &ShelfWindow::imageChosen, &m_session,
                 [this](const std::string& path) { m_session.UseImage(path, Place::Shelf); });
-        connect(&m_session, &Session::floppyChanged, m_shelfWindow, [this] { m_shelfWindow->MarkShown(m_session.ShownImage()); });
+        connect(&m_session, &Session::floppyChanged, m_shelfWindow, [this] {
+            m_shelfWindow->MarkShown(m_session.ShownImage());
+            m_shelf->FollowSlotWrite(m_session.ShownImage());
+        });
         connect(m_shelf.get(), &ShelfSession::imageWritten, &m_session, &Session::FollowImageWrite);
         connect(m_shelf.get(), &ShelfSession::imagesRenamed, &m_session, &Session::FollowImageRenames);
         connect(m_shelf.get(), &ShelfSession::songsMovedOff, &m_session, &Session::FollowSongsMoved);

@@ -77,6 +77,13 @@ int ShelfSession::RowOf(const std::string& path) const {
     return -1;
 }
 
+void ShelfSession::FollowSlotWrite(const std::string& image) {
+    if (!m_stick) return;
+    const std::optional<SlotPath> slot = ParseSlotPath(image);
+    if (!slot || !SameFile(slot->stick, m_folder)) return;
+    if (const int row = RowOf(ShelfEntryPath(m_folder, SlotPathOf("", slot->slot))); row >= 0) StartReading({row});
+}
+
 void ShelfSession::SetSearch(const QString& query) {
     m_query = query;
     m_key = SearchKey(query.toStdString());

@@ -59,6 +59,10 @@ public:
     // later is searched alone as it comes.
     void SetSearch(const QString& query);
     void Reload();
+    // What the main window wrote into the image it shows. A folder's images
+    // are watched as files; a stick's slots are no files, so its row is read
+    // again from here.
+    void FollowSlotWrite(const std::string& image);
     void MakeImages(int count, NewNumbers numbers = NewNumbers::AfterHighest);
     // Other shelves to open or copy to: the factory sticks found, and the
     // first removable volume that holds images.

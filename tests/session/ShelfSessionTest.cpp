@@ -6,6 +6,7 @@
 #include "ScriptedPrompter.h"
 #include "Songs.h"
 #include "core/disk/StickSlots.h"
+#include "core/songs/FloppyCatalogue.h"
 #include "session/ShelfSession.h"
 
 namespace tunecrate::testing {
@@ -96,6 +97,13 @@ TEST(ShelfSession, AStickShowsEverySlotAndTakesNewFloppiesAndSongs) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return states() == "0:0 1:1 2:2 3:empty 4:bad 5:empty"; })) << states();
     EXPECT_EQ(ImageVolume(stick + "@1", {}, ImageAccess::ReadOnly).ReadFile("MDR_00.B00", 1 << 20), main.Open()->ReadFile("MDR_01.B00", 1 << 20));
     EXPECT_EQ(session.DefaultListPath(), dir.Path("stick.bin.csv"));
+    // A slot the main window wrote has no file to watch: told, its row is read again, by any name of the stick.
+    {
+        ImageVolume slot(stick + "@2");
+        ASSERT_TRUE(UpdateCatalogue(slot, {{0, "Swing", std::nullopt}}).ok());
+    }
+    session.FollowSlotWrite(dir.path() + "/./stick.bin@2");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return session.ImageRows()[2].titles[0] == "Swing"; }));
     EXPECT_EQ(prompter.Said(), "");
 }
 
